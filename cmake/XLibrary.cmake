@@ -1,0 +1,30 @@
+# x_library(<target> [LIBS <our libraries...>] [DEPS <external libraries...>]
+#           [TEST_DEPS <libraries...>])
+# One static library per folder: every .cpp of the folder (not of its
+# sub-folders) goes in; tests/*.cpp become one GoogleTest binary.
+# Our own libraries are always linked as whole archives, so that class and
+# unit registrations in object files nobody references by symbol still reach
+# the program.
+function(x_library target)
+  cmake_parse_arguments(X "" "" "LIBS;DEPS;TEST_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(lib ${X_LIBS})
+    target_link_libraries(${target} PUBLIC "$<LINK_LIBRARY:WHOLE_ARCHIVE,${lib}>")
+  endforeach()
+  target_link_libraries(${target} PUBLIC ${X_DEPS})
+
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(tests)
+    add_executable(${target}_tests ${tests})
+    target_link_libraries(${target}_tests PRIVATE
+      "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>" ${X_TEST_DEPS}
+      x_test_main GTest::gtest GTest::gmock)
+    target_include_directories(${target}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    gtest_discover_tests(${target}_tests
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  endif()
+endfunction()
