@@ -107,3 +107,13 @@ TEST(Utf, RoundTripAndInvalidInput)
     EXPECT_EQ(UTF8ToString("\xC0\xAF"), u"\uFFFD");   // overlong
     EXPECT_EQ(UTF8ToString("\xE2\x28\xA1"), u"\uFFFD(\uFFFD");
 }
+
+#include "Comparers.h"
+TEST(Comparers, DefaultAndFunction)
+{
+    auto C = TComparer<int>::Default();
+    EXPECT_LT(C->Compare(1, 2), 0);
+    EXPECT_EQ(C->Compare(2, 2), 0);
+    auto R = TComparer<int>::Construct([](const int& A, const int& B) { return B - A; });
+    EXPECT_GT(R->Compare(1, 2), 0);
+}
