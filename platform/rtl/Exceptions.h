@@ -38,7 +38,13 @@ X_EXCEPTION(EComponentError, Exception)
 X_EXCEPTION(EClassNotFound, Exception)
 X_EXCEPTION(EStringListError, Exception)
 X_EXCEPTION(EStreamError, Exception)
-X_EXCEPTION(EFileStreamError, EStreamError)
+// Carries the errno of a refused open, which callers record as a sub-code.
+class EFileStreamError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+    const char16_t* ClassName() const override { return u"EFileStreamError"; }
+    int ErrorCode = 0;
+};
 X_EXCEPTION(EFCreateError, EFileStreamError)
 X_EXCEPTION(EFOpenError, EFileStreamError)
 X_EXCEPTION(EReadError, EStreamError)
