@@ -1,0 +1,257 @@
+#include "Threads.h"
+#include <deque>
+#include <memory>
+#include <mutex>
+
+X_REGISTER_CLASS(TThread)
+
+std::atomic<void (*)()> WakeMainThread { nullptr };
+
+namespace {
+
+struct TSyncEntry {
+    TThread* Thread = nullptr;
+    TThreadMethod Method;
+    bool Synchronous = false;
+    bool Done = false;
+    std::exception_ptr Error;
+};
+
+// One lock and condition for the hand-over list and for threads finishing,
+// so that the main thread waiting for a worker also sees its hand-overs.
+std::mutex& SyncLock()
+{
+    static auto* Lock = new std::mutex;
+    return *Lock;
+}
+
+std::condition_variable& SyncCond()
+{
+    static auto* Cond = new std::condition_variable;
+    return *Cond;
+}
+
+std::deque<std::shared_ptr<TSyncEntry>>& SyncList()
+{
+    static auto* List = new std::deque<std::shared_ptr<TSyncEntry>>;
+    return *List;
+}
+
+std::atomic<bool> Pending { false };
+
+void HandOver(const std::shared_ptr<TSyncEntry>& Entry)
+{
+    {
+        std::lock_guard Guard(SyncLock());
+        SyncList().push_back(Entry);
+        Pending = true;
+    }
+    SyncCond().notify_all();
+    if (auto Wake = WakeMainThread.load())
+        Wake();
+}
+
+bool OnMainThread()
+{
+    return GetCurrentThreadId() == MainThreadID;
+}
+
+}
+
+void TThread::Create(bool CreateSuspended)
+{
+    inherited::Create();
+    FCreateSuspended = CreateSuspended;
+}
+
+void TThread::AfterConstruction()
+{
+    inherited::AfterConstruction();
+    if (!FCreateSuspended)
+        Start();
+}
+
+void TThread::BeforeDestruction()
+{
+    // Wait here, not in the destructor: Execute must not run on while the
+    // descendant's part of the object is being destroyed.
+    if (FStarted && FHandle.joinable() && FHandle.get_id() != std::this_thread::get_id()) {
+        Terminate();
+        WaitForFinish();
+        FHandle.join();
+    }
+    inherited::BeforeDestruction();
+}
+
+TThread::~TThread()
+{
+    if (FHandle.joinable())
+        FHandle.detach();               // freed by itself on terminating
+    RemoveQueuedEvents(this);
+}
+
+void TThread::Start()
+{
+    if (FStarted)
+        throw EThread(u"Cannot call Start on a running or finished thread");
+    FStarted = true;
+    FHandle = std::thread([this] { Run(); });
+    std::unique_lock Lock(SyncLock());
+    SyncCond().wait(Lock, [this] { return FThreadID.load() != 0; });
+}
+
+void TThread::Terminate()
+{
+    FTerminated = true;
+}
+
+Integer TThread::WaitFor()
+{
+    if (!FStarted)
+        throw EThread(u"Cannot wait for a thread that was not started");
+    if (FreeOnTerminate)
+        throw EThread(u"Cannot wait for a thread that frees itself");
+    if (FThreadID.load() == GetCurrentThreadId())
+        throw EThread(u"A thread cannot wait for itself");
+    WaitForFinish();
+    return FReturnValue;
+}
+
+void TThread::WaitForFinish()
+{
+    const bool Main = OnMainThread();
+    std::unique_lock Lock(SyncLock());
+    while (!FFinished) {
+        if (Main && !SyncList().empty()) {
+            Lock.unlock();
+            CheckSynchronize();
+            Lock.lock();
+            continue;
+        }
+        SyncCond().wait(Lock);
+    }
+}
+
+void TThread::DoTerminate()
+{
+    if (OnTerminate)
+        Synchronize([this] { OnTerminate(this); });
+}
+
+void TThread::Run()
+{
+    {
+        std::lock_guard Guard(SyncLock());
+        FThreadID = GetCurrentThreadId();
+    }
+    SyncCond().notify_all();
+    try {
+        if (!FTerminated)
+            Execute();
+    } catch (...) {
+        FFatalException = std::current_exception();
+    }
+    const bool FreeThread = FreeOnTerminate;
+    try {
+        DoTerminate();
+    } catch (...) {
+        if (!FFatalException)
+            FFatalException = std::current_exception();
+    }
+    {
+        std::lock_guard Guard(SyncLock());
+        FFinished = true;
+    }
+    SyncCond().notify_all();
+    if (FreeThread)
+        Free();
+}
+
+void TThread::Synchronize(TThread* Thread, TThreadMethod Method)
+{
+    if (!Method)
+        return;
+    if (OnMainThread()) {
+        Method();
+        return;
+    }
+    auto Entry = std::make_shared<TSyncEntry>();
+    Entry->Thread = Thread;
+    Entry->Method = std::move(Method);
+    Entry->Synchronous = true;
+    HandOver(Entry);
+    std::unique_lock Lock(SyncLock());
+    SyncCond().wait(Lock, [&] { return Entry->Done; });
+    if (Entry->Error)
+        std::rethrow_exception(Entry->Error);
+}
+
+void TThread::Queue(TThread* Thread, TThreadMethod Method)
+{
+    if (!Method)
+        return;
+    if (OnMainThread()) {
+        Method();
+        return;
+    }
+    auto Entry = std::make_shared<TSyncEntry>();
+    Entry->Thread = Thread;
+    Entry->Method = std::move(Method);
+    HandOver(Entry);
+}
+
+void TThread::RemoveQueuedEvents(TThread* Thread)
+{
+    std::lock_guard Guard(SyncLock());
+    auto& List = SyncList();
+    std::erase_if(List, [Thread](const auto& E) { return !E->Synchronous && E->Thread == Thread; });
+    Pending = !List.empty();
+}
+
+bool CheckSynchronize()
+{
+    if (!OnMainThread())
+        throw EThread(u"CheckSynchronize called from a thread that is not the main thread");
+    if (!Pending)
+        return false;
+    std::size_t Round;
+    {
+        std::lock_guard Guard(SyncLock());
+        Round = SyncList().size();
+    }
+    bool Ran = false;
+    // Only what was handed over before this call: a worker that keeps
+    // queuing cannot hold the main thread here for ever.
+    for (; Round > 0; --Round) {
+        std::shared_ptr<TSyncEntry> Entry;
+        {
+            std::lock_guard Guard(SyncLock());
+            if (SyncList().empty())
+                break;
+            Entry = SyncList().front();
+            SyncList().pop_front();
+            Pending = !SyncList().empty();
+        }
+        Ran = true;
+        if (!Entry->Synchronous) {
+            Entry->Method();
+            continue;
+        }
+        try {
+            Entry->Method();
+        } catch (...) {
+            Entry->Error = std::current_exception();
+        }
+        {
+            std::lock_guard Guard(SyncLock());
+            Entry->Done = true;
+        }
+        SyncCond().notify_all();
+    }
+    return Ran;
+}
+
+bool SynchronizePending()
+{
+    return Pending;
+}

@@ -1,0 +1,99 @@
+// TThread: a worker thread in the class library's shape.
+//
+//     class TScan : public TThread {
+//         X_CLASS(TScan, TThread)
+//     protected:
+//         void Execute() override {
+//             while (!Terminated()) { ...; Synchronize([&] { ShowProgress(); }); }
+//         }
+//     };
+//     auto* Scan = New<TScan>(true);          // created suspended
+//     Scan->OnTerminate = [](TObject*) { ... };  // runs on the main thread
+//     Scan->Start();
+//
+// Synchronize runs a method on the main thread and waits for it; Queue
+// hands it over without waiting. Both are run by CheckSynchronize(), which
+// the main thread's message loop calls whenever it pumps; WakeMainThread is
+// called after each hand-over so that a waiting message loop wakes up (the
+// window layer sets it; the runtime cannot depend on that layer).
+#pragma once
+#include "Object.h"
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <thread>
+
+X_EXCEPTION(EThread, Exception)
+
+using TThreadMethod = std::function<void()>;
+using TThreadNotifyEvent = std::function<void(TObject* Sender)>;
+
+class TThread : public TObject {
+    X_CLASS(TThread, TObject)
+public:
+    // Starts the thread at once unless CreateSuspended; then Start does.
+    void Create(bool CreateSuspended);
+    void Create() override { Create(false); }
+    void AfterConstruction() override;
+    // An unfinished thread is terminated and waited for.
+    void BeforeDestruction() override;
+    ~TThread() override;
+
+    void Start();
+    void Terminate();
+    // Waits until Execute has ended and OnTerminate has run. On the main
+    // thread it keeps running synchronized methods meanwhile, so a worker
+    // that synchronizes cannot dead-lock against it. Answers ReturnValue.
+    Integer WaitFor();
+
+    bool Terminated() const { return FTerminated.load(); }
+    bool Finished() const { return FFinished.load(); }
+    bool Started() const { return FStarted; }
+    TThreadID ThreadID() const { return FThreadID.load(); }
+    Integer ReturnValue() const { return FReturnValue; }
+    // What Execute raised, if anything.
+    std::exception_ptr FatalException() const { return FFatalException; }
+
+    // Freed on its own thread after OnTerminate; never touch it then.
+    bool FreeOnTerminate = false;
+    TThreadNotifyEvent OnTerminate;
+
+    void Synchronize(TThreadMethod Method) { Synchronize(this, std::move(Method)); }
+    void Queue(TThreadMethod Method) { Queue(this, std::move(Method)); }
+    // Thread may be null (any thread may call these). On the main thread
+    // both run Method at once. An exception raised by a synchronized method
+    // passes on to the caller of Synchronize.
+    static void Synchronize(TThread* Thread, TThreadMethod Method);
+    static void Queue(TThread* Thread, TThreadMethod Method);
+    // Drops queued methods of Thread that have not run yet.
+    static void RemoveQueuedEvents(TThread* Thread);
+
+protected:
+    virtual void Execute() = 0;
+    // Runs OnTerminate on the main thread.
+    virtual void DoTerminate();
+    void SetReturnValue(Integer Value) { FReturnValue = Value; }
+
+private:
+    void Run();
+    void WaitForFinish();
+
+    std::thread FHandle;
+    std::atomic<bool> FTerminated { false };
+    std::atomic<bool> FFinished { false };
+    std::atomic<TThreadID> FThreadID { 0 };
+    bool FCreateSuspended = false;
+    bool FStarted = false;
+    Integer FReturnValue = 0;
+    std::exception_ptr FFatalException;
+};
+
+// Runs the methods handed to the main thread. Call it on the main thread
+// only (EThread otherwise). Answers whether anything ran. A queued method
+// that raises stops the round and its exception passes on; the methods
+// behind it stay for the next call.
+bool CheckSynchronize();
+// True while methods wait to be run by CheckSynchronize.
+bool SynchronizePending();
+// Called (from any thread) after a method is handed to the main thread.
+extern std::atomic<void (*)()> WakeMainThread;

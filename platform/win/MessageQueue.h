@@ -1,0 +1,90 @@
+// Internal to the window layer: the window objects behind handles and the
+// per-thread queues, shared by the window, queue and timer sources.
+#pragma once
+#include "WinApi.h"
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace WinDetail {
+
+struct TThreadQueue;
+
+struct TWindowObject {
+    HWND Handle = nullptr;
+    TThreadID ThreadId = 0;
+    std::weak_ptr<TThreadQueue> Queue;
+    HWND Parent = nullptr;
+    String ClassName;
+    String Text;
+    TWindowProc Function;               // set for windows made on a function
+    std::atomic<WNDPROC> Proc { nullptr };
+    std::atomic<LONG_PTR> UserData { 0 };
+    std::atomic<LONG_PTR> Style { 0 };
+    std::atomic<LONG_PTR> ExStyle { 0 };
+    std::atomic<bool> Alive { true };
+    bool Destroying = false;            // owner thread only
+};
+using TWindowRef = std::shared_ptr<TWindowObject>;
+
+struct TTimerEntry {
+    HWND Wnd = nullptr;
+    UINT_PTR Id = 0;
+    UINT Elapse = 0;
+    TIMERPROC Proc = nullptr;
+    UInt64 Due = 0;
+    UInt64 Seq = 0;
+};
+
+struct TSentMessage {
+    MSG Msg;
+    TWindowRef Window;
+    std::shared_ptr<TThreadQueue> Sender;
+    LRESULT Result = 0;
+    bool Done = false;                  // guarded by the sender's lock
+};
+
+struct TPostedMessage {
+    MSG Msg;
+    TWindowRef Window;                  // null for thread messages
+};
+
+struct TThreadQueue {
+    TThreadID ThreadId = 0;
+    std::mutex Lock;
+    std::condition_variable Wake;
+    bool Alive = true;
+    std::deque<TPostedMessage> Posted;
+    std::deque<std::shared_ptr<TSentMessage>> Sent;
+    bool QuitPosted = false;
+    int QuitCode = 0;
+    std::vector<TTimerEntry> Timers;
+    UInt64 TimerSeq = 0;
+    UINT_PTR NextThreadTimerId = 1;
+    UInt64 TimeChangesSeen = 0;
+};
+using TQueueRef = std::shared_ptr<TThreadQueue>;
+
+// The calling thread's queue, made on first use.
+const TQueueRef& CurrentQueue();
+TQueueRef FindQueue(TThreadID ThreadId);
+// Null for a dead or unknown handle.
+TWindowRef FindWindow(HWND Wnd);
+// Live top-level windows of a thread, oldest first.
+std::vector<TWindowRef> TopLevelWindows(TThreadID ThreadId);
+// Wakes every thread waiting for messages.
+void WakeAllQueues();
+void WakeQueue(TThreadID ThreadId);
+
+bool MatchesFilter(HWND MsgWnd, UINT Message, HWND Wnd, UINT Min, UINT Max);
+// Under the queue's lock: the earliest due timer that passes the filter, or
+// null; and the earliest due time of any timer passing the filter.
+TTimerEntry* DueTimer(TThreadQueue& Queue, UInt64 Now, HWND Wnd, UINT Min, UINT Max);
+std::optional<UInt64> NextTimerDue(TThreadQueue& Queue, HWND Wnd, UINT Min, UINT Max);
+// Under the queue's lock: drops the timers of a window.
+void DropWindowTimers(TThreadQueue& Queue, HWND Wnd);
+// Under the queue's lock: whether a timer with this procedure still exists.
+bool TimerAlive(TThreadQueue& Queue, HWND Wnd, UINT_PTR Id, TIMERPROC Proc);
+
+}

@@ -1,0 +1,201 @@
+#include "Time.h"
+#include "Exceptions.h"
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr Int64 UnixDeltaMs = static_cast<Int64>(UnixDateDelta) * MSecsPerDay;
+// A wall clock that moves against the tick count by more than this is taken
+// as set; smaller drifts are the clock being slewed.
+constexpr Int64 JumpThresholdMs = 1000;
+// The system clock never waits longer in one go, so a loop recovers its
+// timers after a suspend and notices a clock that was set.
+constexpr UInt64 LongestWaitMs = 1000;
+
+Int64 ReadMs(clockid_t Clock)
+{
+    timespec Ts {};
+    clock_gettime(Clock, &Ts);
+    return static_cast<Int64>(Ts.tv_sec) * 1000 + Ts.tv_nsec / 1000000;
+}
+
+class TSystemClock : public TTimeSource {
+public:
+    // The boot-time clock counts a suspend too, so a resumed machine shows
+    // no false jump of the wall clock.
+    UInt64 TickCount() override { return static_cast<UInt64>(ReadMs(CLOCK_BOOTTIME)); }
+
+    TWallTime WallTime() override
+    {
+        timespec Ts {};
+        clock_gettime(CLOCK_REALTIME, &Ts);
+        tm Local {};
+        time_t Seconds = Ts.tv_sec;
+        localtime_r(&Seconds, &Local);
+        TWallTime Result;
+        Result.Utc = static_cast<Int64>(Ts.tv_sec) * 1000 + Ts.tv_nsec / 1000000;
+        Result.Local = Result.Utc + static_cast<Int64>(Local.tm_gmtoff) * 1000;
+        return Result;
+    }
+
+    UInt64 WallClockChanges() override
+    {
+        std::lock_guard Guard(FLock);
+        const Int64 Tick = static_cast<Int64>(TickCount());
+        const TWallTime Wall = WallTime();
+        const Int64 Drift = Wall.Utc - Tick;
+        const Int64 Offset = Wall.Local - Wall.Utc;
+        if (!FSeen) {
+            FSeen = true;
+        } else if (Drift - FDrift > JumpThresholdMs || FDrift - Drift > JumpThresholdMs || Offset != FOffset) {
+            ++FChanges;
+        } else {
+            return FChanges;            // keep the reference so slow drift adds up
+        }
+        FDrift = Drift;
+        FOffset = Offset;
+        return FChanges;
+    }
+
+    void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
+              std::optional<UInt64> Due) override
+    {
+        UInt64 Span = LongestWaitMs;
+        if (Due) {
+            const UInt64 Now = TickCount();
+            Span = *Due <= Now ? 0 : std::min<UInt64>(*Due - Now, LongestWaitMs);
+        }
+        if (Span > 0)
+            Cond.wait_for(Lock, std::chrono::milliseconds(Span));
+    }
+
+private:
+    std::mutex FLock;
+    bool FSeen = false;
+    Int64 FDrift = 0;
+    Int64 FOffset = 0;
+    UInt64 FChanges = 0;
+};
+
+TSystemClock& SystemClock()
+{
+    static auto* Clock = new TSystemClock;
+    return *Clock;
+}
+
+std::atomic<TTimeSource*> Installed { nullptr };
+
+}
+
+void TTimeSource::NotifyClockChanged()
+{
+    if (auto Handler = OnClockChanged.load())
+        Handler();
+}
+
+TTimeSource& TimeSource()
+{
+    TTimeSource* Source = Installed.load();
+    return Source ? *Source : SystemClock();
+}
+
+TTimeSource* SetTimeSource(TTimeSource* Source)
+{
+    TTimeSource* Previous = Installed.exchange(Source);
+    TTimeSource::NotifyClockChanged();
+    return Previous;
+}
+
+TManualClock::TManualClock(TDateTime LocalStart, UInt64 StartTick, Integer UtcOffsetMinutes)
+    : FTick(StartTick)
+    , FOffset(static_cast<Int64>(UtcOffsetMinutes) * 60000)
+{
+    FUtc = DateTimeToMilliseconds(LocalStart) - UnixDeltaMs - FOffset;
+    FPrevious = SetTimeSource(this);
+}
+
+TManualClock::~TManualClock()
+{
+    // Only if still installed: another clock may have replaced this one.
+    TTimeSource* Self = this;
+    if (Installed.compare_exchange_strong(Self, FPrevious))
+        NotifyClockChanged();
+}
+
+void TManualClock::Advance(UInt64 Milliseconds)
+{
+    {
+        std::lock_guard Guard(FLock);
+        FTick += Milliseconds;
+        FUtc += static_cast<Int64>(Milliseconds);
+    }
+    NotifyClockChanged();
+}
+
+void TManualClock::SetLocalTime(TDateTime Local)
+{
+    const Int64 LocalMs = DateTimeToMilliseconds(Local) - UnixDeltaMs;
+    {
+        std::lock_guard Guard(FLock);
+        FUtc = LocalMs - FOffset;
+        ++FChanges;
+    }
+    NotifyClockChanged();
+}
+
+void TManualClock::SetUtcOffset(Integer Minutes)
+{
+    {
+        std::lock_guard Guard(FLock);
+        FOffset = static_cast<Int64>(Minutes) * 60000;
+        ++FChanges;
+    }
+    NotifyClockChanged();
+}
+
+UInt64 TManualClock::TickCount()
+{
+    std::lock_guard Guard(FLock);
+    return FTick;
+}
+
+TTimeSource::TWallTime TManualClock::WallTime()
+{
+    std::lock_guard Guard(FLock);
+    return { FUtc, FUtc + FOffset };
+}
+
+UInt64 TManualClock::WallClockChanges()
+{
+    std::lock_guard Guard(FLock);
+    return FChanges;
+}
+
+void TManualClock::Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
+                        std::optional<UInt64> Due)
+{
+    // Time moves only through Advance, which wakes the waiters.
+    Cond.wait(Lock);
+}
+
+bool TrySystemTimeToDateTime(const SYSTEMTIME& Time, TDateTime& Value)
+{
+    return TryEncodeDateTime(Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond,
+                             Time.wMilliseconds, Value);
+}
+
+TDateTime SystemTimeToDateTime(const SYSTEMTIME& Time)
+{
+    TDateTime Result;
+    if (!TrySystemTimeToDateTime(Time, Result))
+        throw EConvertError(u"Invalid SYSTEMTIME value");
+    return Result;
+}
+
+void DateTimeToSystemTime(TDateTime Value, SYSTEMTIME& Time)
+{
+    DecodeDateTime(Value, Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond,
+                   Time.wMilliseconds);
+    Time.wDayOfWeek = Time.wYear ? static_cast<Word>(DayOfWeek(Value) - 1) : 0;
+}
