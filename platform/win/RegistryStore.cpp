@@ -1,0 +1,593 @@
+// File form of the registry, one line per key or value, UTF-8:
+//
+//     QuorvaleRegistry 1
+//     K <tab> HKEY_CURRENT_USER <tab> Software <tab> Quorvale
+//     V <tab> type <tab> name <tab> data
+//     End
+//
+// A value belongs to the key line above it. Data is "\"" and the text of a
+// string value (its UTF-16 data without the terminating zero), "=" and the
+// decimal number of a 4-byte REG_DWORD, or "#" and hex bytes for anything
+// else. In names and texts "\\", control characters ("\xHH") and lone
+// surrogates ("\uHHHH") are escaped, so no field holds a tab or line break.
+// A file without the header or the "End" line, or with any line that does
+// not parse, is damaged.
+#include "RegistryStore.h"
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace XRegistryStore {
+
+namespace {
+
+constexpr std::string_view Header = "QuorvaleRegistry 1";
+constexpr std::string_view Trailer = "End";
+constexpr std::string_view RootName = "HKEY_CURRENT_USER";
+// A registry file beyond this is not ours; it reads as damaged.
+constexpr long long MaxFileSize = 256ll << 20;
+
+Char FoldChar(Char C)
+{
+    if (C < 0x80)
+        return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
+    if ((C >= 0xE0 && C <= 0xFE && C != 0xF7) || (C >= 0x3B1 && C <= 0x3C9 && C != 0x3C2) || (C >= 0x430 && C <= 0x44F))
+        return Char(C - 32);
+    if (C >= 0x450 && C <= 0x45F)
+        return Char(C - 80);
+    // Latin Extended-A pairs capital/small on even/odd code points, with
+    // a shifted stretch from U+0139 to U+0148 and from U+0179 to U+017E.
+    if ((C >= 0x100 && C <= 0x137) || (C >= 0x14A && C <= 0x177))
+        return Char(C & ~1u);
+    if ((C >= 0x139 && C <= 0x148) || (C >= 0x179 && C <= 0x17E))
+        return (C & 1u) ? C : Char(C - 1);
+    if (C == 0xFF)
+        return 0x178;
+    return C;
+}
+
+void AppendHex(std::string& Out, unsigned Value, int Digits)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    for (int I = Digits - 1; I >= 0; --I)
+        Out.push_back(Hex[(Value >> (I * 4)) & 0xF]);
+}
+
+void AppendUtf8(std::string& Out, char32_t C)
+{
+    if (C < 0x80) {
+        Out.push_back(char(C));
+    } else if (C < 0x800) {
+        Out.push_back(char(0xC0 | (C >> 6)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else if (C < 0x10000) {
+        Out.push_back(char(0xE0 | (C >> 12)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    } else {
+        Out.push_back(char(0xF0 | (C >> 18)));
+        Out.push_back(char(0x80 | ((C >> 12) & 0x3F)));
+        Out.push_back(char(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(char(0x80 | (C & 0x3F)));
+    }
+}
+
+void AppendEscaped(std::string& Out, StringView Text)
+{
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        char32_t C = Text[I];
+        if (C >= 0xD800 && C <= 0xDFFF) {
+            if (C <= 0xDBFF && I + 1 < Text.size() && Text[I + 1] >= 0xDC00 && Text[I + 1] <= 0xDFFF) {
+                C = 0x10000 + ((C - 0xD800) << 10) + (Text[I + 1] - 0xDC00);
+                ++I;
+            } else {
+                Out += "\\u";
+                AppendHex(Out, C, 4);
+                continue;
+            }
+        }
+        if (C == u'\\') {
+            Out += "\\\\";
+        } else if (C < 0x20 || C == 0x7F) {
+            Out += "\\x";
+            AppendHex(Out, C, 2);
+        } else {
+            AppendUtf8(Out, C);
+        }
+    }
+}
+
+bool HexValue(std::string_view Digits, unsigned& Value)
+{
+    Value = 0;
+    for (char D : Digits) {
+        unsigned V;
+        if (D >= '0' && D <= '9') V = D - '0';
+        else if (D >= 'a' && D <= 'f') V = D - 'a' + 10;
+        else if (D >= 'A' && D <= 'F') V = D - 'A' + 10;
+        else return false;
+        Value = Value * 16 + V;
+    }
+    return true;
+}
+
+bool Unescape(std::string_view Field, String& Out)
+{
+    Out.clear();
+    std::size_t Run = 0;
+    for (std::size_t I = 0; I < Field.size();) {
+        if (Field[I] != '\\') {
+            ++I;
+            continue;
+        }
+        Out += UTF8ToString(Field.substr(Run, I - Run));
+        if (I + 1 >= Field.size())
+            return false;
+        char Kind = Field[I + 1];
+        std::size_t Digits = Kind == 'x' ? 2 : Kind == 'u' ? 4 : 0;
+        if (Kind == '\\') {
+            Out.push_back(u'\\');
+        } else if (Digits) {
+            unsigned V;
+            if (I + 2 + Digits > Field.size() || !HexValue(Field.substr(I + 2, Digits), V))
+                return false;
+            Out.push_back(Char(V));
+        } else {
+            return false;
+        }
+        I += 2 + Digits;
+        Run = I;
+    }
+    Out += UTF8ToString(Field.substr(Run));
+    return true;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view Line)
+{
+    std::vector<std::string_view> Fields;
+    std::size_t Start = 0;
+    for (;;) {
+        std::size_t Tab = Line.find('\t', Start);
+        Fields.push_back(Line.substr(Start, Tab == std::string_view::npos ? std::string_view::npos : Tab - Start));
+        if (Tab == std::string_view::npos)
+            return Fields;
+        Start = Tab + 1;
+    }
+}
+
+bool ParseCardinal(std::string_view Text, DWORD& Value)
+{
+    if (Text.empty() || Text.size() > 10)
+        return false;
+    unsigned long long V = 0;
+    auto [End, Err] = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+    if (Err != std::errc() || End != Text.data() + Text.size() || V > 0xFFFFFFFFull)
+        return false;
+    Value = DWORD(V);
+    return true;
+}
+
+// A string value's data in its text form, when it has one: UTF-16 ending
+// in exactly one terminating zero.
+bool DataAsText(const RawBytes& Data, String& Text)
+{
+    if (Data.size() < 2 || Data.size() % 2 != 0 || Data[Data.size() - 1] != 0 || Data[Data.size() - 2] != 0)
+        return false;
+    Text.clear();
+    for (std::size_t I = 0; I + 2 < Data.size(); I += 2)
+        Text.push_back(Char(Byte(Data[I]) | (Byte(Data[I + 1]) << 8)));
+    return true;
+}
+
+RawBytes TextAsData(StringView Text)
+{
+    RawBytes Data;
+    Data.reserve((Text.size() + 1) * 2);
+    for (Char C : Text) {
+        Data.push_back(char(C & 0xFF));
+        Data.push_back(char(C >> 8));
+    }
+    Data.append(2, '\0');
+    return Data;
+}
+
+void SerializeKey(std::string& Out, const TKey& Key, std::string& Path)
+{
+    Out += "K\t";
+    Out += Path;
+    Out += '\n';
+    for (const auto& [Folded, Value] : Key.Values) {
+        Out += "V\t";
+        Out += std::to_string(Value.Type);
+        Out += '\t';
+        AppendEscaped(Out, Value.Name);
+        Out += '\t';
+        String Text;
+        if ((Value.Type == REG_SZ || Value.Type == REG_EXPAND_SZ) && DataAsText(Value.Data, Text)) {
+            Out += '"';
+            AppendEscaped(Out, Text);
+        } else if (Value.Type == REG_DWORD && Value.Data.size() == 4) {
+            const auto* B = reinterpret_cast<const Byte*>(Value.Data.data());
+            Out += '=';
+            Out += std::to_string(DWORD(B[0]) | DWORD(B[1]) << 8 | DWORD(B[2]) << 16 | DWORD(B[3]) << 24);
+        } else {
+            Out += '#';
+            for (char B : Value.Data)
+                AppendHex(Out, Byte(B), 2);
+        }
+        Out += '\n';
+    }
+    for (const auto& [Folded, Sub] : Key.Keys) {
+        std::size_t Mark = Path.size();
+        Path += '\t';
+        AppendEscaped(Path, Sub.Name);
+        SerializeKey(Out, Sub, Path);
+        Path.resize(Mark);
+    }
+}
+
+bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key)
+{
+    if (Fields.size() != 4 || Fields[3].empty())
+        return false;
+    TValue Value;
+    if (!ParseCardinal(Fields[1], Value.Type) || !Unescape(Fields[2], Value.Name))
+        return false;
+    std::string_view Data = Fields[3].substr(1);
+    switch (Fields[3][0]) {
+    case '"': {
+        String Text;
+        if (!Unescape(Data, Text))
+            return false;
+        Value.Data = TextAsData(Text);
+        break;
+    }
+    case '=': {
+        DWORD N;
+        if (!ParseCardinal(Data, N))
+            return false;
+        for (int I = 0; I < 4; ++I)
+            Value.Data.push_back(char((N >> (8 * I)) & 0xFF));
+        break;
+    }
+    case '#':
+        if (Data.size() % 2 != 0)
+            return false;
+        for (std::size_t I = 0; I < Data.size(); I += 2) {
+            unsigned B;
+            if (!HexValue(Data.substr(I, 2), B))
+                return false;
+            Value.Data.push_back(char(B));
+        }
+        break;
+    default:
+        return false;
+    }
+    String Folded = FoldName(Value.Name);
+    Key.Values[Folded] = std::move(Value);
+    return true;
+}
+
+}
+
+String FoldName(StringView Name)
+{
+    String Out(Name);
+    for (Char& C : Out)
+        C = FoldChar(C);
+    return Out;
+}
+
+std::string Serialize(const TKey& Root)
+{
+    std::string Out(Header);
+    Out += '\n';
+    std::string Path(RootName);
+    SerializeKey(Out, Root, Path);
+    Out += Trailer;
+    Out += '\n';
+    return Out;
+}
+
+bool Parse(std::string_view Text, TKey& Root)
+{
+    TKey Tree;
+    Tree.Name = Root.Name;
+    TKey* Current = nullptr;
+    bool Ended = false;
+    bool First = true;
+    while (!Text.empty()) {
+        std::size_t Eol = Text.find('\n');
+        if (Eol == std::string_view::npos)
+            return false;       // cut off: every line of a whole file ends
+        std::string_view Line = Text.substr(0, Eol);
+        Text.remove_prefix(Eol + 1);
+        if (Ended)
+            return false;
+        if (First) {
+            if (Line != Header)
+                return false;
+            First = false;
+            continue;
+        }
+        if (Line == Trailer) {
+            Ended = true;
+            continue;
+        }
+        auto Fields = SplitFields(Line);
+        if (Fields[0] == "K") {
+            if (Fields.size() < 2 || Fields[1] != RootName)
+                return false;
+            Current = &Tree;
+            for (std::size_t I = 2; I < Fields.size(); ++I) {
+                String Name;
+                if (!Unescape(Fields[I], Name) || Name.empty() || Name.find(u'\\') != String::npos)
+                    return false;
+                TKey& Sub = Current->Keys[FoldName(Name)];
+                if (Sub.Name.empty())
+                    Sub.Name = std::move(Name);
+                Current = &Sub;
+            }
+        } else if (Fields[0] == "V") {
+            if (!Current || !ParseValue(Fields, *Current))
+                return false;
+        } else {
+            return false;
+        }
+    }
+    if (!Ended)
+        return false;
+    Root = std::move(Tree);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+namespace {
+
+std::string DefaultFolder()
+{
+    std::string Base;
+    const char* Xdg = std::getenv("XDG_CONFIG_HOME");
+    // The XDG rules ignore a relative XDG_CONFIG_HOME.
+    if (Xdg && Xdg[0] == '/') {
+        Base = Xdg;
+    } else {
+        const char* Home = std::getenv("HOME");
+        if (Home && Home[0] == '/') {
+            Base = Home;
+        } else {
+            struct passwd Entry, *Found = nullptr;
+            std::vector<char> Buffer(16384);
+            if (getpwuid_r(getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found && Found->pw_dir)
+                Base = Found->pw_dir;
+        }
+        Base += "/.config";
+    }
+    return Base + "/quorvale";
+}
+
+bool MakeFolders(const std::string& Folder)
+{
+    for (std::size_t Pos = 1; Pos <= Folder.size(); ++Pos) {
+        if (Pos < Folder.size() && Folder[Pos] != '/')
+            continue;
+        std::string Part = Folder.substr(0, Pos);
+        if (mkdir(Part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat St;
+    return stat(Folder.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+bool WriteAll(int Fd, const std::string& Content)
+{
+    const char* P = Content.data();
+    std::size_t Left = Content.size();
+    while (Left > 0) {
+        ssize_t N = write(Fd, P, Left);
+        if (N < 0 && errno == EINTR)
+            continue;
+        if (N <= 0)
+            return false;
+        P += N;
+        Left -= std::size_t(N);
+    }
+    return true;
+}
+
+void SyncFolder(const std::string& Path)
+{
+    std::string Folder = Path.substr(0, Path.rfind('/') + 1);
+    int Fd = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd >= 0) {
+        fsync(Fd);
+        close(Fd);
+    }
+}
+
+class TFileLock {
+public:
+    explicit TFileLock(const std::string& Path)
+    {
+        FFd = open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (FFd < 0)
+            return;
+        int R;
+        do
+            R = flock(FFd, LOCK_EX);
+        while (R != 0 && errno == EINTR);
+        if (R != 0) {
+            close(FFd);
+            FFd = -1;
+        }
+    }
+    ~TFileLock()
+    {
+        if (FFd >= 0)
+            close(FFd);     // releases the lock
+    }
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+    bool Locked() const { return FFd >= 0; }
+
+private:
+    int FFd = -1;
+};
+
+}
+
+TStore& TStore::Instance()
+{
+    static TStore Store;
+    return Store;
+}
+
+void TStore::SetFolder(const std::string& Folder)
+{
+    FFolder = Folder;
+    FTree = TKey {};
+    FStamp = TStamp {};
+    FLoaded = false;
+    FWritable = true;
+}
+
+std::string TStore::Folder()
+{
+    if (FFolder.empty())
+        FFolder = DefaultFolder();
+    return FFolder;
+}
+
+std::string TStore::FilePath()
+{
+    return Folder() + "/" + FileName;
+}
+
+const TKey& TStore::Tree()
+{
+    Refresh();
+    return FTree;
+}
+
+void TStore::Refresh()
+{
+    std::string Path = FilePath();
+    struct stat St;
+    if (stat(Path.c_str(), &St) != 0) {
+        if (errno == ENOENT && (!FLoaded || FStamp.Exists)) {
+            FTree = TKey {};
+            FStamp = TStamp {};
+            FWritable = true;
+            FLoaded = true;
+        }
+        return;
+    }
+    TStamp Now { true, St.st_dev, St.st_ino, St.st_size, St.st_mtim.tv_sec, St.st_mtim.tv_nsec };
+    if (FLoaded && Now == FStamp)
+        return;
+    Load(Path);
+}
+
+void TStore::Load(const std::string& Path)
+{
+    FLoaded = true;
+    int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat St;
+    if (Fd < 0 || fstat(Fd, &St) != 0) {
+        // Unreadable (permissions, say): nothing to show, nothing to replace.
+        if (Fd >= 0)
+            close(Fd);
+        FTree = TKey {};
+        FStamp = TStamp {};
+        FWritable = false;
+        return;
+    }
+    FStamp = TStamp { true, St.st_dev, St.st_ino, St.st_size, St.st_mtim.tv_sec, St.st_mtim.tv_nsec };
+    std::string Content;
+    bool ReadOk = S_ISREG(St.st_mode) && St.st_size <= MaxFileSize;
+    if (ReadOk) {
+        char Buffer[65536];
+        for (;;) {
+            ssize_t N = read(Fd, Buffer, sizeof Buffer);
+            if (N < 0 && errno == EINTR)
+                continue;
+            if (N < 0 || Content.size() + std::size_t(N) > std::size_t(MaxFileSize)) {
+                ReadOk = false;
+                break;
+            }
+            if (N == 0)
+                break;
+            Content.append(Buffer, std::size_t(N));
+        }
+    }
+    close(Fd);
+    TKey Tree;
+    if (ReadOk && Parse(Content, Tree)) {
+        FTree = std::move(Tree);
+        FWritable = true;
+        return;
+    }
+    // Damaged: it reads as an empty tree and may be replaced only once a
+    // copy of it is kept beside it.
+    FTree = TKey {};
+    FWritable = S_ISREG(St.st_mode) && St.st_size <= MaxFileSize && Content.size() == std::size_t(St.st_size)
+        && WriteFile(Path + ".bad", Content, nullptr);
+}
+
+bool TStore::WriteFile(const std::string& Path, const std::string& Content, TStamp* Stamp)
+{
+    // Writers of one name hold the lock file, so the temporary name is
+    // fixed; one left behind by a crash is simply written over.
+    std::string Temp = Path + ".tmp";
+    int Fd = open(Temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (Fd < 0)
+        return false;
+    struct stat St;
+    bool Ok = WriteAll(Fd, Content) && fsync(Fd) == 0 && fstat(Fd, &St) == 0;
+    Ok = close(Fd) == 0 && Ok;
+    if (Ok)
+        Ok = rename(Temp.c_str(), Path.c_str()) == 0;
+    if (!Ok) {
+        unlink(Temp.c_str());
+        return false;
+    }
+    SyncFolder(Path);
+    if (Stamp)
+        *Stamp = TStamp { true, St.st_dev, St.st_ino, St.st_size, St.st_mtim.tv_sec, St.st_mtim.tv_nsec };
+    return true;
+}
+
+Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& Change)
+{
+    std::string Dir = Folder();
+    if (!MakeFolders(Dir))
+        return ERROR_WRITE_FAULT;
+    TFileLock Lock(Dir + "/registry.lock");
+    if (!Lock.Locked())
+        return ERROR_WRITE_FAULT;
+    Refresh();
+    TKey Copy = FTree;
+    bool Changed = false;
+    Integer Result = Change(Copy, Changed);
+    if (Result != ERROR_SUCCESS || !Changed)
+        return Result;
+    if (!FWritable)
+        return ERROR_WRITE_FAULT;
+    TStamp Stamp;
+    if (!WriteFile(FilePath(), Serialize(Copy), &Stamp))
+        return ERROR_WRITE_FAULT;
+    FTree = std::move(Copy);
+    FStamp = Stamp;
+    FLoaded = true;
+    return ERROR_SUCCESS;
+}
+
+}
