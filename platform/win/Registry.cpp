@@ -180,6 +180,8 @@ Integer RegCreateKeyEx(HKEY Key, StringView SubKey, REGSAM Desired, HKEY* Result
         if (Base.Root == TRoot::LocalMachine || !(Base.Access & KEY_CREATE_SUB_KEY))
             return ERROR_ACCESS_DENIED;
         auto Path = TreePath(Base);
+        if (Path.size() + Sub.size() > MaxDepth)
+            return ERROR_INVALID_PARAMETER;
         R = Store.Modify([&](TKey& Root, bool& Changed) {
             TKey* At = FindKey(Root, Path);
             if (!At)
@@ -571,6 +573,8 @@ String TRegistry::ReadString(StringView Name)
             Data.resize(Got);
             continue;
         }
+        if (R == ERROR_FILE_NOT_FOUND)
+            return {};      // deleted meanwhile
         if (R != ERROR_SUCCESS)
             throw ERegistryException(Quoted(u"Failed to get data for '", Name, u"'"));
         if (Type != REG_SZ && Type != REG_EXPAND_SZ)

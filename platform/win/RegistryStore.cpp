@@ -13,6 +13,7 @@
 // A file without the header or the "End" line, or with any line that does
 // not parse, is damaged.
 #include "RegistryStore.h"
+#include "StrUtils.h"
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -32,25 +33,6 @@ constexpr std::string_view Trailer = "End";
 constexpr std::string_view RootName = "HKEY_CURRENT_USER";
 // A registry file beyond this is not ours; it reads as damaged.
 constexpr long long MaxFileSize = 256ll << 20;
-
-Char FoldChar(Char C)
-{
-    if (C < 0x80)
-        return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
-    if ((C >= 0xE0 && C <= 0xFE && C != 0xF7) || (C >= 0x3B1 && C <= 0x3C9 && C != 0x3C2) || (C >= 0x430 && C <= 0x44F))
-        return Char(C - 32);
-    if (C >= 0x450 && C <= 0x45F)
-        return Char(C - 80);
-    // Latin Extended-A pairs capital/small on even/odd code points, with
-    // a shifted stretch from U+0139 to U+0148 and from U+0179 to U+017E.
-    if ((C >= 0x100 && C <= 0x137) || (C >= 0x14A && C <= 0x177))
-        return Char(C & ~1u);
-    if ((C >= 0x139 && C <= 0x148) || (C >= 0x179 && C <= 0x17E))
-        return (C & 1u) ? C : Char(C - 1);
-    if (C == 0xFF)
-        return 0x178;
-    return C;
-}
 
 void AppendHex(std::string& Out, unsigned Value, int Digits)
 {
@@ -278,10 +260,7 @@ bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key)
 
 String FoldName(StringView Name)
 {
-    String Out(Name);
-    for (Char& C : Out)
-        C = FoldChar(C);
-    return Out;
+    return AnsiUpperCase(Name);
 }
 
 std::string Serialize(const TKey& Root)
@@ -322,7 +301,7 @@ bool Parse(std::string_view Text, TKey& Root)
         }
         auto Fields = SplitFields(Line);
         if (Fields[0] == "K") {
-            if (Fields.size() < 2 || Fields[1] != RootName)
+            if (Fields.size() < 2 || Fields[1] != RootName || Fields.size() - 2 > MaxDepth)
                 return false;
             Current = &Tree;
             for (std::size_t I = 2; I < Fields.size(); ++I) {

@@ -26,7 +26,7 @@ struct TKey {
     std::map<String, TValue> Values;
 };
 
-// The name as compared: upper case (Latin, Greek and Cyrillic letters).
+// The name as compared: upper case, as the registry compares names.
 String FoldName(StringView Name);
 
 // The file form of a tree whose root is HKEY_CURRENT_USER.
@@ -35,6 +35,9 @@ std::string Serialize(const TKey& Root);
 bool Parse(std::string_view Text, TKey& Root);
 
 inline constexpr const char* FileName = "registry.txt";
+// Keys nest at most this deep below the root (deeper paths are refused,
+// and a file holding one is damaged), so walking a tree stays shallow.
+inline constexpr std::size_t MaxDepth = 512;
 
 class TStore {
 public:

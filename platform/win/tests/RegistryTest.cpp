@@ -317,6 +317,12 @@ TEST_F(RegistryTest, ADamagedFileReadsEmptyAndIsKeptAsBad)
         { "number too big", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t4\tN\t=4294967296\nEnd\n" },
         { "bad escape", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t1\tA\t\"\\q\nEnd\n" },
         { "lines after End", Good + "K\tHKEY_CURRENT_USER\n" },
+        { "nested too deep", [] {
+              std::string Line = "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER";
+              for (std::size_t I = 0; I <= XRegistryStore::MaxDepth; ++I)
+                  Line += "\tk";
+              return Line + "\nEnd\n";
+          }() },
     };
     WriteAll(File(), Good);
     Reload();
@@ -402,5 +408,9 @@ TEST_F(RegistryTest, RawCalls)
     EXPECT_EQ(RegCloseKey(ReadOnly), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(ReadOnly), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(Key), ERROR_SUCCESS);
+    String Deep;
+    for (std::size_t I = 0; I <= XRegistryStore::MaxDepth; ++I)
+        Deep += u"k\\";
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, Deep, KEY_ALL_ACCESS, &Key), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\Raw", 0, KEY_READ, &Key), ERROR_FILE_NOT_FOUND);
 }
