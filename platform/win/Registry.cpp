@@ -1,5 +1,6 @@
 #include "Registry.h"
 #include "RegistryStore.h"
+#include "StringList.h"
 #include <cstring>
 #include <unordered_map>
 
@@ -540,6 +541,40 @@ void TRegistry::GetValueNames(std::vector<String>& Strings)
         std::lock_guard Lock(TStore::Instance().Mutex());
         ListNames(FCurrentKey, false, Strings);
     }
+}
+
+namespace {
+
+void FillStrings(TStrings* Strings, const std::vector<String>& Names)
+{
+    if (!Strings)
+        return;
+    Strings->BeginUpdate();
+    try {
+        Strings->Clear();
+        for (const String& Name : Names)
+            Strings->Add(Name);
+    } catch (...) {
+        Strings->EndUpdate();
+        throw;
+    }
+    Strings->EndUpdate();
+}
+
+}
+
+void TRegistry::GetKeyNames(TStrings* Strings)
+{
+    std::vector<String> Names;
+    GetKeyNames(Names);
+    FillStrings(Strings, Names);
+}
+
+void TRegistry::GetValueNames(TStrings* Strings)
+{
+    std::vector<String> Names;
+    GetValueNames(Names);
+    FillStrings(Strings, Names);
 }
 
 void TRegistry::PutData(StringView Name, DWORD Type, const void* Data, std::size_t Size)

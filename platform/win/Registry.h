@@ -20,6 +20,8 @@
 #include "Object.h"
 #include <vector>
 
+class TStrings;
+
 using DWORD = Cardinal;
 using REGSAM = Cardinal;
 using HKEY = struct HKEY__*;
@@ -124,6 +126,9 @@ public:
     Integer GetDataSize(StringView Name);
     void GetKeyNames(std::vector<String>& Strings);
     void GetValueNames(std::vector<String>& Strings);
+    // The same into a string list, which is emptied first.
+    void GetKeyNames(TStrings* Strings);
+    void GetValueNames(TStrings* Strings);
 
     // Empty for a missing value; raises for a value of another type.
     String ReadString(StringView Name);

@@ -1,5 +1,6 @@
 #include "Registry.h"
 #include "RegistryStore.h"
+#include "StringList.h"
 #include <gtest/gtest.h>
 #include <climits>
 #include <cstdlib>
@@ -137,6 +138,13 @@ TEST_F(RegistryTest, ListingsAreSortedWithoutRegardToCase)
     EXPECT_EQ(Names, Expected);
     Reg->GetValueNames(Names);
     EXPECT_EQ(Names, Expected);
+
+    TOwnedPtr<TStringList> List(New<TStringList>());
+    List->Add(u"stale");
+    Reg->GetKeyNames(List.get());
+    ASSERT_EQ(List->Count(), Integer(Expected.size()));
+    for (Integer I = 0; I < List->Count(); ++I)
+        EXPECT_EQ(List->Strings(I), Expected[I]);
 }
 
 TEST_F(RegistryTest, OpenKeyFollowsTheCurrentKeyUnlessTheNameStartsWithABackslash)
