@@ -1,0 +1,75 @@
+// Error records. Most operations answer a Boolean and leave the reason for a
+// failure in the calling thread's error record instead of raising:
+//
+//     ClearXError();
+//     if (!Open(Name))
+//         SetXError(4, Errno, Name, false);
+//     ...
+//     ReportXResult(Ok, 44, 0, {}, Raise);    // the caller reads GetXErrorCode()
+//
+// The process keeps one record per thread that asked for one with
+// AddXErrorThread; other threads share the main thread's record. While the
+// main thread runs code for a worker, RedirectMainXErrors points its calls
+// at the worker's record. Once the registry closes (unit finalisation) every
+// call does nothing.
+#pragma once
+#include "Exceptions.h"
+#include "Types.h"
+#include <chrono>
+
+// Raised with the error code in decimal as its message ("44").
+X_EXCEPTION(EXError, Exception)
+
+// A set of the codes 0 to 63: bit n stands for code n.
+using TXErrorCodeSet = UInt64;
+constexpr TXErrorCodeSet XErrorCodeBit(Integer Code) { return TXErrorCodeSet(1) << Code; }
+
+struct TXErrorData {
+    Integer Code = 0;           // 0: no error
+    Integer SubCode = 0;        // as a rule the system error of the failed call
+    String Text;                // a detail such as a file name
+    // Bit 0: raise for every code; bit n: raise when code n is checked.
+    TXErrorCodeSet RaiseSet = 0;
+    // The codes that CheckXError met while stored.
+    TXErrorCodeSet SeenSet = 0;
+
+    static TXErrorData Create(Integer ACode, Integer ASubCode, const String& AText);
+    void Clear();
+    void SetError(Integer ACode, Integer ASubCode, bool Raise, const String& AText);
+    // Keeps the first failure: stores only while no code is stored.
+    void SetErrorOnce(Integer ACode, Integer ASubCode, bool Raise, const String& AText);
+    void Report(bool Success, Integer ACode, Integer ASubCode, const String& AText, bool Raise);
+    void ReportOnce(bool Success, Integer ACode, Integer ASubCode, const String& AText, bool Raise);
+    // Stores 3 when no code is stored, then raises with the code.
+    [[noreturn]] void RaiseError();
+    // The raise policy: records the code in SeenSet and raises when
+    // RaiseSet asks for it. Codes of 64 and more count as code 3.
+    void Check();
+};
+
+// The calling thread's record (see above).
+void ClearXError();
+void SetXError(Integer Code, Integer SubCode, const String& Text, bool Raise);
+void SetXErrorOnce(Integer Code, Integer SubCode, const String& Text, bool Raise);
+void ReportXResult(bool Success, Integer Code, Integer SubCode, const String& Text, bool Raise);
+void ReportXResultOnce(bool Success, Integer Code, Integer SubCode, const String& Text, bool Raise);
+void CheckXError();
+void RaiseXError();
+// 0 when no code is stored; 3 once the registry is closing.
+Integer GetXErrorCode();
+// Empty once the registry is closing.
+String GetXErrorText();
+
+void AddXErrorThread(TThreadID ThreadID);
+void RemoveXErrorThread(TThreadID ThreadID);
+// One redirect for the whole process: the last call wins.
+void RedirectMainXErrors(TThreadID ThreadID);
+void EndMainXErrorRedirect();
+
+// The unit's initialisation (opens the registry) and finalisation (closes
+// it: the closing flag, then a wait so threads inside a call can leave, then
+// the records are freed). Tests call them to close and reopen the registry.
+void InitXErrors();
+void DoneXErrors();
+// The wait of DoneXErrors; 100 ms unless set (tests set 0).
+void SetXErrorClosingWait(std::chrono::milliseconds Wait);
