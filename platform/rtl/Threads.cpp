@@ -96,8 +96,13 @@ void TThread::Start()
         throw EThread(u"Cannot call Start on a running or finished thread");
     FStarted = true;
     FHandle = std::thread([this] { Run(); });
+    // The thread holds back until this object is set up, so that one that
+    // frees itself cannot be gone while Start still fills it in.
     std::unique_lock Lock(SyncLock());
     SyncCond().wait(Lock, [this] { return FThreadID.load() != 0; });
+    FLaunched = true;
+    Lock.unlock();
+    SyncCond().notify_all();
 }
 
 void TThread::Terminate()
@@ -141,10 +146,11 @@ void TThread::DoTerminate()
 void TThread::Run()
 {
     {
-        std::lock_guard Guard(SyncLock());
+        std::unique_lock Lock(SyncLock());
         FThreadID = GetCurrentThreadId();
+        SyncCond().notify_all();
+        SyncCond().wait(Lock, [this] { return FLaunched; });
     }
-    SyncCond().notify_all();
     try {
         if (!FTerminated)
             Execute();

@@ -84,6 +84,7 @@ private:
     std::atomic<TThreadID> FThreadID { 0 };
     bool FCreateSuspended = false;
     bool FStarted = false;
+    bool FLaunched = false;
     Integer FReturnValue = 0;
     std::exception_ptr FFatalException;
 };

@@ -74,13 +74,17 @@ TEST(Threads, QueuedMethodsRunInOrderAtTheNextCheck)
 
 TEST(Threads, QueuedMethodsOfAFreedThreadNeverRun)
 {
-    bool Ran = false;
-    TTestThread* T = MakeThread([&](TTestThread& Self) { Self.Queue([&] { Ran = true; }); });
-    T->Start();
-    T->WaitFor();
-    T->Free();
+    bool RanForFreed = false, RanForOther = false;
+    TTestThread* Freed = MakeThread(nullptr);
+    TOwnedPtr<TTestThread> Other(MakeThread(nullptr));
+    std::thread([&] {
+        TThread::Queue(Freed, [&] { RanForFreed = true; });
+        TThread::Queue(Other.get(), [&] { RanForOther = true; });
+    }).join();
+    Freed->Free();
     CheckSynchronize();
-    EXPECT_FALSE(Ran);
+    EXPECT_FALSE(RanForFreed);
+    EXPECT_TRUE(RanForOther);
 }
 
 TEST(Threads, ExceptionsReachTheRightThread)
