@@ -5,6 +5,7 @@
 #pragma once
 #include "Comparers.h"
 #include "Exceptions.h"
+#include "Format.h"
 #include "Object.h"
 #include "XCore.Pair.h"
 #include <concepts>
@@ -14,9 +15,6 @@
 #include <vector>
 
 namespace XDetail {
-// The message with its first "%d" replaced by Data.
-String FormatListError(StringView Msg, Integer Data);
-
 template<class T>
 concept LiteOrdered = std::three_way_comparable<T> || requires(const T& A, const T& B) {
     { A < B } -> std::convertible_to<bool>;
@@ -138,7 +136,7 @@ public:
     // Raises EListError with Msg formatted with Data.
     [[noreturn]] virtual void Error(const String& Msg, Integer Data)
     {
-        throw EListError(XDetail::FormatListError(Msg, Data));
+        throw EListError(Format(Msg, { Data }));
     }
 
 private:

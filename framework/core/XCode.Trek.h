@@ -1,0 +1,34 @@
+// The trace list: text lines that diagnostic code may add and read back.
+// The unit makes the one list at start-up and frees it at exit; CodeTrek()
+// answers it (null outside that time).
+#pragma once
+#include "Persistent.h"
+#include "StringList.h"
+
+struct IXCodeTrek : IInterface {
+    X_GUID("{8FC001A3-B4FA-46AB-9515-D70E77598BBF}")
+    virtual void Clear() = 0;
+    virtual void Add(const String& Line) = 0;
+};
+
+// Its interface references do not free it; its owner does.
+class TXCodeTrek : public TInterfacedPersistent, public IXCodeTrek {
+    X_CLASS(TXCodeTrek, TInterfacedPersistent)
+    X_INTERFACES(TXCodeTrek, IXCodeTrek)
+public:
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return inherited::QueryInterface(IID, Obj); }
+    Integer _AddRef() override { return inherited::_AddRef(); }
+    Integer _Release() override { return inherited::_Release(); }
+
+    void Create() override;
+    ~TXCodeTrek() override;
+
+    void Clear() override;
+    void Add(const String& Line) override;
+    TStringList* Lines() const { return FLines; }
+
+private:
+    TStringList* FLines = nullptr;
+};
+
+TXCodeTrek* CodeTrek();
