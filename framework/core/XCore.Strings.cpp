@@ -1,4 +1,5 @@
 #include "XCore.Strings.h"
+#include "SafeSave.h"
 #include "StrUtils.h"
 #include "StringList.h"
 #include <algorithm>
@@ -365,28 +366,7 @@ void xStr::WriteToStreamA(TStream* Stream, const TCodePageString& S)
 
 void xStr::SaveToFileA(const String& FileName, const TCodePageString& S)
 {
-    UTF8String Path = StringToUTF8(FileName);
-    if (Path.empty())
-        CreateFailed(FileName, ENOENT);
-    UTF8String Temp;
-    int Fd = -1;
-    for (int Attempt = 0; Fd < 0; ++Attempt) {
-        Temp = Path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);
-        Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (Fd < 0 && (errno != EEXIST || Attempt >= 100))
-            CreateFailed(FileName, errno);
-    }
-    int Code = 0;
-    if (!WriteAll(Fd, S.Bytes) || ::fsync(Fd) != 0)
-        Code = errno;
-    if (::close(Fd) != 0 && !Code)
-        Code = errno;
-    if (!Code && ::rename(Temp.c_str(), Path.c_str()) != 0)
-        Code = errno;
-    if (Code) {
-        ::unlink(Temp.c_str());
-        CreateFailed(FileName, Code);
-    }
+    SaveBytesToFileSafely(FileName, S.Bytes);
 }
 
 Integer xStr::PosFromA(const TCodePageString& SubStr, const TCodePageString& S, Integer Start)

@@ -1,4 +1,5 @@
 #include "StringList.h"
+#include "SafeSave.h"
 #include "Format.h"
 #include "StrUtils.h"
 #include "Streams.h"
@@ -401,26 +402,9 @@ void TStrings::LoadFromFile(const String& FileName, Word CodePage)
 
 void TStrings::SaveToFile(const String& FileName, Word CodePage) const
 {
-    TGUID Id;
-    CreateGUID(Id);
-    String Temp = FileName + u"." + Id.ToString().substr(1, 8) + u".tmp";
-    try {
-        TOwnedPtr<TFileStream> F(New<TFileStream>(Temp, fmCreate));
-        SaveToStream(F.get(), CodePage);
-        if (::fsync(F->Handle()) != 0)
-            throw EWriteError(RtlText::WriteError);
-    } catch (...) {
-        ::unlink(StringToUTF8(Temp).c_str());
-        throw;
-    }
-    if (::rename(StringToUTF8(Temp).c_str(), StringToUTF8(FileName).c_str()) != 0) {
-        int Err = errno;
-        ::unlink(StringToUTF8(Temp).c_str());
-        String Msg = RtlText::FCreateError;
-        Msg.replace(Msg.find(u"%s"), 2, FileName);
-        Msg.replace(Msg.find(u"%s"), 2, UTF8ToString(std::strerror(Err)));
-        throw EFCreateError(Msg);
-    }
+    TOwnedPtr<TMemoryStream> Data(New<TMemoryStream>());
+    SaveToStream(Data.get(), CodePage);
+    SaveBytesToFileSafely(FileName, std::string_view(reinterpret_cast<const char*>(Data->Memory()), size_t(Data->Size())));
 }
 
 // ---- TStringList

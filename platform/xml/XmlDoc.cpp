@@ -1,4 +1,5 @@
 #include "XmlDoc.h"
+#include "SafeSave.h"
 #include <pugixml.hpp>
 #include <cerrno>
 #include <cstring>
@@ -495,34 +496,7 @@ RawBytes TXmlDocument::SaveToBytes() const
 
 void TXmlDocument::SaveToFile(const String& FileName) const
 {
-    RawBytes Data = SaveToBytes();
-    UTF8String Path = StringToUTF8(FileName);
-    auto Fail = [&](int Code) { throw EFCreateError(Substitute(RtlText::FCreateError, { FileName, ErrnoText(Code) })); };
-
-    UTF8String Temp;
-    int Fd = -1;
-    for (int Attempt = 0; Fd < 0; ++Attempt) {
-        Temp = Path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);
-        Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (Fd < 0 && (errno != EEXIST || Attempt >= 100))
-            Fail(errno);
-    }
-    int Code = 0;
-    for (size_t Done = 0; Done < Data.size() && !Code;) {
-        ssize_t N = ::write(Fd, Data.data() + Done, Data.size() - Done);
-        if (N < 0 && errno != EINTR)
-            Code = errno;
-        else if (N > 0)
-            Done += size_t(N);
-    }
-    if (::close(Fd) != 0 && !Code)
-        Code = errno;
-    if (!Code && ::rename(Temp.c_str(), Path.c_str()) != 0)
-        Code = errno;
-    if (Code) {
-        ::unlink(Temp.c_str());
-        Fail(Code);
-    }
+    SaveBytesToFileSafely(FileName, SaveToBytes());
 }
 
 void TXmlDocument::Clear() { FDoc->reset(); }
