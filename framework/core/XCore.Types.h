@@ -1,0 +1,73 @@
+// Small value types and bit routines shared by the whole framework.
+#pragma once
+#include "Comparers.h"
+#include "XCore.Pair.h"
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+enum TXUnits {
+    muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen
+};
+
+// Window or object handles.
+using TXHandleArray = std::vector<NativeUInt>;
+
+// A method of an object (Data is the object) or, with Data null, a plain
+// procedure. Make one with Method<&TClass::Proc>(Obj) or Plain(&Proc); the
+// code pointer identifies the routine, so two values for one routine and
+// one object compare equal.
+struct TXAnyProcedure {
+    using TPlain = void (*)();
+    using TBound = void (*)(void* Data);
+
+    void (*Code)() = nullptr;
+    void* Data = nullptr;
+
+    static TXAnyProcedure Plain(TPlain Proc) { return { Proc, nullptr }; }
+    template<auto Proc, class T>
+    static TXAnyProcedure Method(T* Obj)
+    {
+        TBound Thunk = [](void* Self) { (static_cast<T*>(Self)->*Proc)(); };
+        return { reinterpret_cast<TPlain>(Thunk), Obj };
+    }
+    bool IsEmpty() const { return Code == nullptr; }
+    void Invoke() const;
+
+    friend bool operator==(const TXAnyProcedure&, const TXAnyProcedure&) = default;
+};
+
+// Orders by code pointer, then by data pointer.
+class TXAnyProcedureComparer : public TComparer<TXAnyProcedure> {
+public:
+    Integer Compare(const TXAnyProcedure& Left, const TXAnyProcedure& Right) override;
+};
+
+template<class T>
+using TXConstMonadicFunction = std::function<T(const T&)>;
+
+// Nesting counter of changes. Valid when default-initialised; idle while
+// no update is open.
+struct TXUpdateCount {
+    Integer Count = 0;
+    IPtr<IInterface> Sentinel;
+
+    void BeginUpdate();
+    void EndUpdate();
+    bool IsIdle() const { return !Sentinel; }
+};
+
+// The object every open TXUpdateCount points at: counts nothing and
+// answers no interface.
+IInterface* XUpdateSentinel();
+
+// Bit routines: bit numbers outside the value (negative, or 32/64 and
+// more) change and find nothing.
+Cardinal SetBit(Cardinal Value, Integer Bit, bool State);
+Cardinal SetBits(Cardinal Value, std::initializer_list<Integer> Bits, bool State);
+bool IsBitSet(Cardinal Value, Integer Bit);
+UInt64 SetBit64(UInt64 Value, Integer Bit, bool State);
+
+// DPI * Value / 2540 rounded half to even; Value itself when DPI is 0.
+// Results beyond 32 bits are clamped.
+Integer HiMetricToPixels(Word DPI, Integer Value);
