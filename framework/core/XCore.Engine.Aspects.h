@@ -1,0 +1,330 @@
+// Notifications and the general-purpose aspects.
+//
+// A notification carries an optional topic, the sending object and one
+// owned payload, the aspect, whose class says what happened. Subscribers
+// choose what they receive by aspect class. Heap notifications live as long
+// as interface references to them; build them with NewNotification:
+//
+//     Observable->PostNotification(NewNotification(New<TXActionAspect>(7), this).Get());
+//
+// A TXNotificationRec lives in the caller's stack frame for cheap
+// synchronous broadcasts; it is never queued.
+#pragma once
+#include "DateTime.h"
+#include "XCore.Classes.h"
+#include "XCore.Engine.Interfaces.h"
+#include "XCore.Errors.h"
+
+class TXCustomAspect : public TXObject {
+    X_CLASS(TXCustomAspect, TXObject)
+};
+
+class AXNotification : public TXManagedObject, public virtual IXNotification {
+    X_CLASS(AXNotification, TXManagedObject)
+    X_INTERFACES(AXNotification, IXNotification)
+public:
+    using inherited::Create;
+    // Takes Aspect over: it is freed with the notification, also when this
+    // raises. Counting mode 1 is counted interlocked like mode 2.
+    virtual void Create(Byte CountMode, const String& ATopic, TObject* ASender, TXCustomAspect* AAspect);
+    ~AXNotification() override;
+
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
+    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
+    Integer _Release() override { return TXManagedObject::_Release(); }
+
+    String GetTopic() override { return FTopic; }
+    TObject* GetSender() override { return FSender; }
+    TXCustomAspect* GetAspect() override { return FAspect; }
+
+private:
+    String FTopic;
+    TObject* FSender = nullptr;
+    TXCustomAspect* FAspect = nullptr;
+};
+
+template<class TAspect>
+class TXNotification : public AXNotification, public IXNotificationOf<TAspect> {
+    X_CLASS_TEMPLATE(TXNotification, AXNotification, u"TXNotification<T>")
+public:
+    using inherited::Create;
+    void Create(Byte CountMode, const String& ATopic, TObject* ASender, TAspect* AAspect)
+    {
+        inherited::Create(CountMode, ATopic, ASender, AAspect);
+    }
+    TAspect* GetTypedAspect() override { return static_cast<TAspect*>(GetAspect()); }
+};
+
+// A new notification of Aspect (taken over), counted interlocked: it may be
+// built on one thread, queued, and released on another.
+template<class TAspect>
+IPtr<IXNotification> NewNotification(TAspect* Aspect, TObject* Sender = nullptr, const String& Topic = {})
+{
+    TXNotification<TAspect>* N;
+    try {
+        N = new TXNotification<TAspect>();
+    } catch (...) {
+        FreeAndNil(Aspect);
+        throw;
+    }
+    return IPtr<IXNotification>(Construct(N, Byte(2), Topic, Sender, Aspect));
+}
+
+// A notification in the caller's stack frame. Its interface counts nothing
+// (_AddRef and _Release answer -1) and answers no query; the caller frees
+// the aspect itself afterwards.
+struct TXNotificationRec : IXNotification {
+    String Topic;
+    TObject* Sender = nullptr;
+    TXCustomAspect* Aspect = nullptr;
+
+    IXNotification* Init(const String& ATopic, TObject* ASender, TXCustomAspect* AAspect);
+
+    HRESULT QueryInterface(const TGUID&, void** Obj) override;
+    Integer _AddRef() override { return -1; }
+    Integer _Release() override { return -1; }
+    String GetTopic() override { return Topic; }
+    TObject* GetSender() override { return Sender; }
+    TXCustomAspect* GetAspect() override { return Aspect; }
+};
+
+template<class TAspect>
+struct TXNotificationRecOf : IXNotificationOf<TAspect> {
+    String Topic;
+    TObject* Sender = nullptr;
+    TAspect* Aspect = nullptr;
+
+    IXNotificationOf<TAspect>* Init(const String& ATopic, TObject* ASender, TAspect* AAspect)
+    {
+        Topic = ATopic;
+        Sender = ASender;
+        Aspect = AAspect;
+        return this;
+    }
+
+    HRESULT QueryInterface(const TGUID&, void** Obj) override
+    {
+        if (Obj)
+            *Obj = nullptr;
+        return E_NOINTERFACE;
+    }
+    Integer _AddRef() override { return -1; }
+    Integer _Release() override { return -1; }
+    String GetTopic() override { return Topic; }
+    TObject* GetSender() override { return Sender; }
+    TXCustomAspect* GetAspect() override { return Aspect; }
+    TAspect* GetTypedAspect() override { return Aspect; }
+};
+
+// Action when it is one of the dialog actions 1..10, else 0.
+Integer DialogActionOf(Integer Action);
+
+// ---- Application aspects ----
+
+class TXAppTerminateAspect : public TXCustomAspect {
+    X_CLASS(TXAppTerminateAspect, TXCustomAspect)
+};
+
+class TXAppTerminatedAspect : public TXCustomAspect {
+    X_CLASS(TXAppTerminatedAspect, TXCustomAspect)
+};
+
+class TXAppCustomActivateAspect : public TXCustomAspect {
+    X_CLASS(TXAppCustomActivateAspect, TXCustomAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Integer AParam);
+    Integer Param = 0;
+};
+
+class TXAppOpenAspect : public TXCustomAspect {
+    X_CLASS(TXAppOpenAspect, TXCustomAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Integer AParam);
+    Integer Param = 0;
+};
+
+class TXObjectStateAspect : public TXCustomAspect {
+    X_CLASS(TXObjectStateAspect, TXCustomAspect)
+};
+
+class TXDestroyingAspect : public TXObjectStateAspect {
+    X_CLASS(TXDestroyingAspect, TXObjectStateAspect)
+};
+
+class TXSystemAspect : public TXCustomAspect {
+    X_CLASS(TXSystemAspect, TXCustomAspect)
+};
+
+class TXSystemTimeChangedAspect : public TXSystemAspect {
+    X_CLASS(TXSystemTimeChangedAspect, TXSystemAspect)
+};
+
+// ---- Clock aspects ----
+
+class TXTimeAspect : public TXCustomAspect {
+    X_CLASS(TXTimeAspect, TXCustomAspect)
+};
+
+class TXTimeExactMinuteAspect : public TXTimeAspect {
+    X_CLASS(TXTimeExactMinuteAspect, TXTimeAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Word AMinOfDay, TDateTime ADateTime);
+    TDateTime DateTime = 0;
+    Word MinOfDay = 0;
+};
+
+class TXTimeMinuteAspect : public TXTimeAspect {
+    X_CLASS(TXTimeMinuteAspect, TXTimeAspect)
+};
+
+class TXTimeHourAspect : public TXTimeAspect {
+    X_CLASS(TXTimeHourAspect, TXTimeAspect)
+};
+
+class TXTimeDayAspect : public TXTimeAspect {
+    X_CLASS(TXTimeDayAspect, TXTimeAspect)
+};
+
+class TXTimeChangedAspect : public TXTimeAspect {
+    X_CLASS(TXTimeChangedAspect, TXTimeAspect)
+};
+
+class TXTimeTickAspect : public TXTimeAspect {
+    X_CLASS(TXTimeTickAspect, TXTimeAspect)
+public:
+    using inherited::Create;
+    virtual void Create(bool ATick);
+    bool Tick = false;
+};
+
+// ---- Actions ----
+
+// Sent before a system command runs; a subscriber sets Handled to stop the
+// default handling.
+class TXRequestActionAspect : public TXCustomAspect {
+    X_CLASS(TXRequestActionAspect, TXCustomAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Integer AAction, Integer AParam);
+    Integer Action = 0;
+    Integer Param = 0;
+    bool Handled = false;
+};
+
+class TXActionAspect : public TXCustomAspect {
+    X_CLASS(TXActionAspect, TXCustomAspect)
+public:
+    using inherited::Create;
+    // CreateNamed, CreateParam and Create(ActionID) with Param 0.
+    virtual void Create(const String& AName, Integer AActionID, Integer AParam);
+    virtual void Create(Integer AActionID, Integer AParam);
+    virtual void Create(Integer AActionID);
+    String Name;
+    Integer ActionID = 0;
+    Integer Param = 0;
+};
+
+// ---- Changes ----
+
+class TXChangedAspect : public TXCustomAspect {
+    X_CLASS(TXChangedAspect, TXCustomAspect)
+};
+
+template<class T>
+class TXDataChangedAspect : public TXChangedAspect {
+    X_CLASS_TEMPLATE(TXDataChangedAspect, TXChangedAspect, u"TXDataChangedAspect<T>")
+public:
+    using inherited::Create;
+    virtual void Create(const T& AValue)
+    {
+        Value = AValue;
+        inherited::Create();
+    }
+    // Copies Value from an aspect of the same class; answers True always.
+    bool AssignFrom(TXObject* Source) override
+    {
+        if (Source && Source->ClassType() == ClassType())
+            Value = static_cast<TXDataChangedAspect*>(Source)->Value;
+        return true;
+    }
+    T Value {};
+};
+
+using TXDateTimeChangedAspect = TXDataChangedAspect<TDateTime>;
+using TXStringChangedAspect = TXDataChangedAspect<String>;
+
+class TXSizeChangedAspect : public TXChangedAspect {
+    X_CLASS(TXSizeChangedAspect, TXChangedAspect)
+};
+
+class TXMovingAspect : public TXChangedAspect {
+    X_CLASS(TXMovingAspect, TXChangedAspect)
+};
+
+class TXMovedAspect : public TXChangedAspect {
+    X_CLASS(TXMovedAspect, TXChangedAspect)
+};
+
+class TXShownAspect : public TXChangedAspect {
+    X_CLASS(TXShownAspect, TXChangedAspect)
+};
+
+class TXHiddenAspect : public TXChangedAspect {
+    X_CLASS(TXHiddenAspect, TXChangedAspect)
+};
+
+class TXFocusChangedAspect : public TXChangedAspect {
+    X_CLASS(TXFocusChangedAspect, TXChangedAspect)
+};
+
+// ---- Operations and progress ----
+
+class TXOperationAspect : public TXCustomAspect {
+    X_CLASS(TXOperationAspect, TXCustomAspect)
+};
+
+class TXCustomOperationTerminatedAspect : public TXOperationAspect {
+    X_CLASS(TXCustomOperationTerminatedAspect, TXOperationAspect)
+public:
+    String Name;
+    TXErrorData ErrorData;      // a copy
+};
+
+class TXOperationTerminatedAspect : public TXCustomOperationTerminatedAspect {
+    X_CLASS(TXOperationTerminatedAspect, TXCustomOperationTerminatedAspect)
+public:
+    using inherited::Create;
+    virtual void Create(const String& AName, const TXErrorData& AErrorData);
+};
+
+class TXProgressAspect : public TXOperationAspect {
+    X_CLASS(TXProgressAspect, TXOperationAspect)
+};
+
+class TXProgressSectionChangedAspect : public TXProgressAspect {
+    X_CLASS(TXProgressSectionChangedAspect, TXProgressAspect)
+public:
+    using inherited::Create;
+    virtual void Create(const String& ASection);
+    String Section;
+};
+
+class TXProgressStyleChangedAspect : public TXProgressAspect {
+    X_CLASS(TXProgressStyleChangedAspect, TXProgressAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Byte AStyle);
+    Byte Style = 0;
+};
+
+class TXProgressChangedAspect : public TXProgressAspect {
+    X_CLASS(TXProgressChangedAspect, TXProgressAspect)
+public:
+    using inherited::Create;
+    // Position in 0..1000.
+    virtual void Create(Integer APosition);
+    Integer Position = 0;
+};

@@ -1,0 +1,146 @@
+// Engines and gears.
+//
+// An engine is an observable with a hidden window and a queue of (target,
+// message) pairs. Posting, from any thread, appends to the queue and posts
+// one XM_ENGINEQUEUE to the engine's window; when the window's thread
+// dispatches it, the engine drains its queue there. Sending appends and
+// drains at once on the calling thread. A notification is delivered by
+// broadcasting it on its target observable; a command runs in its target
+// gear; anything else is dropped. The queue's monitor is never held while a
+// message is delivered.
+//
+// Gears are named engine parts that an engine starts and stops; whoever
+// wants a gear started with the engine adds it to GetGears().
+#pragma once
+#include "Lists.h"
+#include "WinApi.h"
+#include "XCore.Engine.Observers.h"
+#include "XCore.Pair.h"
+#include <deque>
+
+// The engine's private window message: its queue has work.
+inline constexpr UINT XM_ENGINEQUEUE = WM_APP + 200;
+
+// First in, first out; every operation holds the queue's monitor.
+class TXMessageQueue : public TXObject {
+    X_CLASS(TXMessageQueue, TXObject)
+public:
+    using TItem = TXPair<TObject*, IPtr<IXMessage>>;
+
+    ~TXMessageQueue() override;
+    void Enqueue(TObject* Target, IXMessage* Message);
+    // False when the queue is empty.
+    bool Dequeue(TItem& Item);
+    Integer Count();
+    // Removes the pairs of Target; the others keep their order. The removed
+    // messages are released after the monitor is left.
+    void Purge(TObject* Target);
+    void Clear();
+
+private:
+    std::deque<TItem> FItems;
+};
+
+void PurgeEngineMessages(TXMessageQueue* Queue, TObject* Target);
+// Delivers everything queued, including what deliveries queue meanwhile.
+void DrainEngineQueue(TXMessageQueue* Queue);
+void DeliverEngineMessage(TObject* Target, IXMessage* Message);
+void SendEngineMessage(TXMessageQueue* Queue, TObject* Target, IXMessage* Message);
+void PostEngineMessage(TXMessageQueue* Queue, TObject* Target, IXMessage* Message, HWND Window);
+
+// Owns a hidden window on a window method.
+class TXHandleManager : public TXManagedObject, public IXHandle {
+    X_CLASS(TXHandleManager, TXManagedObject)
+public:
+    using inherited::Create;
+    virtual void Create(TWndMethod WndProc);
+    ~TXHandleManager() override;
+
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
+    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
+    Integer _Release() override { return TXManagedObject::_Release(); }
+    HWND GetHandle() override { return FHandle; }
+
+private:
+    HWND FHandle = nullptr;
+};
+
+class TXCustomGear : public TXObservable, public virtual IXGear {
+    X_CLASS(TXCustomGear, TXObservable)
+    X_INTERFACES(TXCustomGear, IXGearable)
+public:
+    using inherited::Create;
+    virtual void Create(IPtr<IInterface> AHost, const String& AName);
+
+    void HandleMessage(IXCommand* Command) override;
+    void PostGearMessage(IXMessage* Message) override;
+    void SendGearMessage(IXMessage* Message) override;
+    void Start() override { }
+    void Stop() override { }
+    IPtr<IInterface> QueryGearInterface(const TGUID& Key) override { return nullptr; }
+    String GetName() override { return FName; }
+    bool GetActive() override { return FActive; }
+    void SetActive(bool Value) override { FActive = Value; }
+
+protected:
+    String FName;
+    bool FActive = false;
+};
+
+class TXCustomEngine : public TXCustomGear, public virtual IXEngine {
+    X_CLASS(TXCustomEngine, TXCustomGear)
+    X_INTERFACES(TXCustomEngine, IXEngine)
+public:
+    // The engine is its own host: its notifications go through its queue.
+    void Create() override { Create(String()); }
+    virtual void Create(const String& AName);
+    void Init() override;
+    // Releases the window, then the gears, then the queue (whatever is
+    // still queued is released undelivered), then the observable part.
+    void BeforeDestruction() override;
+
+    void PurgeMessages(TObject* Target) override;
+    void SendMessage(TObject* Target, IXMessage* Message) override;
+    void PostMessage(TObject* Target, IXMessage* Message) override;
+    IPtr<IXGear> FindGear(const String& Name) override;
+    IPtr<IInterface> FindGearInterface(const String& Name) override;
+    TXGearList* GetGears() override { return FGears; }
+    void Start() override;
+    void Stop() override;
+
+    // Raises EInvalidOperation when the engine has no window to post to.
+    void PostXMessage(TObject* Target, IXMessage* Message);
+    virtual HWND GetHandle();
+    // XM_ENGINEQUEUE drains the queue once for every burst of posts; other
+    // messages get the default handling.
+    virtual void WndProc(TMessage& Message);
+    TXMessageQueue* Queue() const { return FQueue; }
+
+protected:
+    IPtr<IXHandle> FHandleHolder;
+
+private:
+    TXMessageQueue* FQueue = nullptr;
+    TXGearList* FGears = nullptr;
+};
+
+namespace XCore::Engine {
+
+class TXGear : public TXCustomGear {
+    X_CLASS_TEMPLATE(TXGear, TXCustomGear, u"XCore.Engine.TXGear")
+};
+
+// The engine with its own hidden window, made at construction so that
+// posting works from then on. Create it on the thread that pumps its
+// messages.
+class TXEngine : public TXCustomEngine {
+    X_CLASS_TEMPLATE(TXEngine, TXCustomEngine, u"XCore.Engine.TXEngine")
+public:
+    void Init() override;
+    void BeforeDestruction() override;
+
+private:
+    TXHandleManager* FManager = nullptr;
+};
+
+}

@@ -1,0 +1,337 @@
+#include "Time.h"
+#include "WinApi.h"
+#include "XCore.Engine.h"
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using XCore::Engine::TXEngine;
+using XCore::Engine::TXGear;
+
+namespace {
+
+class TSeqAspect : public TXCustomAspect {
+    X_CLASS(TSeqAspect, TXCustomAspect)
+public:
+    static inline std::atomic<int> Freed { 0 };
+    using inherited::Create;
+    virtual void Create(Integer ASource, Integer ASeq)
+    {
+        Source = ASource;
+        Seq = ASeq;
+        inherited::Create();
+    }
+    ~TSeqAspect() override { ++Freed; }
+    Integer Source = 0;
+    Integer Seq = 0;
+};
+
+class TProbeCommand : public TXManagedObject, public IXCommand {
+    X_CLASS(TProbeCommand, TXManagedObject)
+    X_INTERFACES(TProbeCommand, IXCommand)
+public:
+    using inherited::Create;
+    virtual void Create(bool ACan, int* ARuns)
+    {
+        Can = ACan;
+        Runs = ARuns;
+        CreateManaged(2);
+    }
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
+    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
+    Integer _Release() override { return TXManagedObject::_Release(); }
+    bool CanExecute() override { return Can; }
+    Integer GetResult() override { return 0; }
+    void Execute() override { ++*Runs; }
+    void Reserved() override { }
+
+    bool Can = false;
+    int* Runs = nullptr;
+};
+
+class TStartGear : public TXGear {
+    X_CLASS(TStartGear, TXGear)
+public:
+    std::vector<String>* Log = nullptr;
+    void Start() override { Log->push_back(GetName() + u" start"); }
+    void Stop() override { Log->push_back(GetName() + u" stop"); }
+};
+
+struct TDelivery {
+    Integer Source, Seq;
+    TThreadID Thread;
+    friend bool operator==(const TDelivery&, const TDelivery&) = default;
+};
+
+class TSink : public TObject {
+public:
+    std::vector<TDelivery> Got;
+    std::function<void(TSeqAspect*)> Action;
+    void On(IXNotification* N)
+    {
+        auto* A = static_cast<TSeqAspect*>(N->GetAspect());
+        Got.push_back({ A->Source, A->Seq, GetCurrentThreadId() });
+        if (Action)
+            Action(A);
+    }
+    TXNotificationHandler Handler() { return TXNotificationHandler::Of<&TSink::On>(this); }
+    std::vector<Integer> Seqs() const
+    {
+        std::vector<Integer> R;
+        for (auto& D : Got)
+            R.push_back(D.Seq);
+        return R;
+    }
+};
+
+IPtr<IXNotification> Seq(Integer Source, Integer N)
+{
+    return NewNotification(New<TSeqAspect>(Source, N));
+}
+
+class Engines : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Drop();
+        Engine.reset(New<TXEngine>(u"main"));
+        Obs.reset(New<TXObservable>(Host()));
+        Obs->Subscribe(TSeqAspect::StaticClass(), Sink.Handler());
+    }
+    void TearDown() override
+    {
+        Obs.reset();
+        Engine.reset();
+        Drop();
+    }
+
+    IPtr<IInterface> Host() { return IPtr<IInterface>(static_cast<IXEngine*>(Engine.get())); }
+
+    static void Drop()
+    {
+        MSG Msg;
+        while (PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE)) { }
+    }
+    static void Pump()
+    {
+        MSG Msg;
+        while (PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE) && Msg.message != WM_QUIT)
+            DispatchMessage(&Msg);
+    }
+    // Messages of the engine's kind still waiting in this thread's queue.
+    bool QueueMessageWaiting()
+    {
+        MSG Msg;
+        return PeekMessage(&Msg, Engine->GetHandle(), XM_ENGINEQUEUE, XM_ENGINEQUEUE, PM_NOREMOVE)
+            && Msg.message == XM_ENGINEQUEUE;
+    }
+
+    TManualClock Clock;
+    TOwnedPtr<TXEngine> Engine;
+    TOwnedPtr<TXObservable> Obs;
+    TSink Sink;
+};
+
+}
+
+X_REGISTER_CLASS(TSeqAspect)
+X_REGISTER_CLASS(TProbeCommand)
+X_REGISTER_CLASS(TStartGear)
+
+TEST_F(Engines, PostsFromWorkersAreDeliveredInOrderOnTheMainThread)
+{
+    constexpr int Workers = 4, Each = 2000;
+    std::atomic<int> Running { Workers };
+    std::vector<std::thread> Threads;
+    for (int W = 0; W < Workers; ++W)
+        Threads.emplace_back([&, W] {
+            for (int I = 0; I < Each; ++I)
+                Obs->PostNotification(Seq(W, I).Get());
+            --Running;
+        });
+    // Drain while the workers still post.
+    while (Running > 0 || QueueMessageWaiting())
+        Pump();
+    for (auto& T : Threads)
+        T.join();
+    Pump();
+
+    ASSERT_EQ(Sink.Got.size(), size_t(Workers * Each));
+    std::vector<int> Next(Workers, 0);
+    for (const TDelivery& D : Sink.Got) {
+        EXPECT_EQ(D.Thread, GetCurrentThreadId());
+        ASSERT_EQ(D.Seq, Next[D.Source]++) << "worker " << D.Source;
+    }
+    EXPECT_EQ(Engine->Queue()->Count(), 0);
+}
+
+TEST_F(Engines, ABurstOfPostsIsDeliveredByOneDrainAfterTheLoopRuns)
+{
+    for (int I = 0; I < 10; ++I)
+        Obs->PostNotification(Seq(0, I).Get());
+    EXPECT_TRUE(Sink.Got.empty());
+
+    MSG Msg;
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_EQ(Msg.message, XM_ENGINEQUEUE);
+    DispatchMessage(&Msg);
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 }));
+    // The nine further queue messages went with that one dispatch.
+    EXPECT_FALSE(PeekMessage(&Msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(Engines, AQuitMetWhileRemovingQueueMessagesIsPostedAgain)
+{
+    Obs->PostNotification(Seq(0, 0).Get());
+    Obs->PostNotification(Seq(0, 1).Get());
+    PostQuitMessage(7);
+    Obs->PostNotification(Seq(0, 2).Get());
+
+    MSG Msg;
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_EQ(Msg.message, XM_ENGINEQUEUE);
+    DispatchMessage(&Msg);
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 1, 2 }));
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(Msg.message, WM_QUIT);
+    EXPECT_EQ(Msg.wParam, 7u);
+}
+
+TEST_F(Engines, SendDeliversWhatWaitsFirstThenReturns)
+{
+    Obs->PostNotification(Seq(0, 1).Get());
+    Obs->PostNotification(Seq(0, 2).Get());
+    Obs->SendNotification(Seq(0, 3).Get());
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 1, 2, 3 }));
+    Pump();
+    EXPECT_EQ(Sink.Got.size(), 3u);
+}
+
+TEST_F(Engines, HandlersThatPostAreServedByTheSameDrain)
+{
+    Sink.Action = [&](TSeqAspect* A) {
+        if (A->Seq < 3)
+            Obs->PostNotification(Seq(0, A->Seq + 1).Get());
+    };
+    Obs->PostNotification(Seq(0, 0).Get());
+    MSG Msg;
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE));
+    DispatchMessage(&Msg);
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 1, 2, 3 }));
+}
+
+TEST_F(Engines, PurgeDropsOneTargetAndKeepsTheOrderOfTheRest)
+{
+    TSink Other;
+    TOwnedPtr<TXObservable> Obs2(New<TXObservable>(Host()));
+    Obs2->Subscribe(TSeqAspect::StaticClass(), Other.Handler());
+    TSeqAspect::Freed = 0;
+    for (int I = 0; I < 6; ++I)
+        (I % 2 ? Obs2 : Obs)->PostNotification(Seq(0, I).Get());
+    Engine->PurgeMessages(Obs.get());
+    EXPECT_EQ(TSeqAspect::Freed, 3);
+    Pump();
+    EXPECT_TRUE(Sink.Got.empty());
+    EXPECT_EQ(Other.Seqs(), (std::vector<Integer> { 1, 3, 5 }));
+}
+
+TEST_F(Engines, AnObservableLeavesTheQueueWhenItIsDestroyed)
+{
+    Obs->PostNotification(Seq(0, 0).Get());
+    Obs.reset();
+    Pump();     // would deliver to the freed observable
+    EXPECT_TRUE(Sink.Got.empty());
+    EXPECT_EQ(Engine->Queue()->Count(), 0);
+}
+
+TEST_F(Engines, CommandsRunInGearsAndOtherTargetsDropMessages)
+{
+    TOwnedPtr<TXGear> Gear(New<TXGear>(Host(), u"worker"));
+    int Runs = 0;
+    Gear->PostGearMessage(NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
+    Gear->PostGearMessage(NewIntf<IXCommand, TProbeCommand>(false, &Runs).Get());
+    EXPECT_EQ(Runs, 0);
+    Pump();
+    EXPECT_EQ(Runs, 1);
+    Gear->SendGearMessage(NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
+    EXPECT_EQ(Runs, 2);
+
+    // A notification to a plain object, and a command to an observable
+    // that is no gear: dropped without error, and released.
+    TObject Plain;
+    TSeqAspect::Freed = 0;
+    Engine->PostMessage(&Plain, Seq(0, 0).Get());
+    Engine->PostMessage(Obs.get(), NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
+    Pump();
+    EXPECT_EQ(Runs, 2);
+    EXPECT_EQ(TSeqAspect::Freed, 1);
+    EXPECT_TRUE(Sink.Got.empty());
+}
+
+TEST_F(Engines, AnEngineIsItsOwnHost)
+{
+    TSink Own;
+    Engine->Subscribe(TSeqAspect::StaticClass(), Own.Handler());
+    Engine->PostNotification(Seq(0, 1).Get());
+    EXPECT_TRUE(Own.Got.empty());
+    Pump();
+    EXPECT_EQ(Own.Seqs(), (std::vector<Integer> { 1 }));
+    Engine->SendNotification(Seq(0, 2).Get());
+    EXPECT_EQ(Own.Seqs(), (std::vector<Integer> { 1, 2 }));
+}
+
+TEST_F(Engines, DestroyingTheEngineReleasesQueuedMessagesUndelivered)
+{
+    Obs.reset();
+    TSink Own;
+    Engine->Subscribe(TSeqAspect::StaticClass(), Own.Handler());
+    TSeqAspect::Freed = 0;
+    for (int I = 0; I < 3; ++I)
+        Engine->PostNotification(Seq(0, I).Get());
+    Engine.reset();
+    EXPECT_EQ(TSeqAspect::Freed, 3);
+    Pump();     // the window is gone with its queue message
+    EXPECT_TRUE(Own.Got.empty());
+}
+
+TEST_F(Engines, AHandlerThatRaisesLeavesTheRestForTheNextTurn)
+{
+    Sink.Action = [](TSeqAspect* A) {
+        if (A->Seq == 0)
+            throw EAbort(u"failed");
+    };
+    for (int I = 0; I < 3; ++I)
+        Obs->PostNotification(Seq(0, I).Get());
+    MSG Msg;
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_THROW(DispatchMessage(&Msg), EAbort);
+    Pump();
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 1, 2 }));
+}
+
+TEST_F(Engines, GearsAreFoundByNameAndStartedInOrder)
+{
+    std::vector<String> Log;
+    TOwnedPtr<TStartGear> A(New<TStartGear>(Host(), u"a")), B(New<TStartGear>(Host(), u"b"));
+    A->Log = B->Log = &Log;
+    Engine->GetGears()->Add(IPtr<IXGear>(static_cast<IXGear*>(A.get())));
+    Engine->GetGears()->Add(IPtr<IXGear>(static_cast<IXGear*>(B.get())));
+    Engine->Start();
+    Engine->Stop();
+    EXPECT_EQ(Log, (std::vector<String> { u"a start", u"b start", u"a stop", u"b stop" }));
+    EXPECT_EQ(InterfaceToObject(Engine->FindGear(u"b").Get()), B.get());
+    EXPECT_FALSE(Engine->FindGear(u"B"));
+    EXPECT_FALSE(Engine->FindGearInterface(u"a"));
+    EXPECT_FALSE(Engine->FindGearInterface(u"none"));
+    Engine->GetGears()->Clear();
+}
+
+TEST(EngineWithoutWindow, RefusesToPostInsteadOfLosingTheMessage)
+{
+    TOwnedPtr<TXCustomEngine> Engine(New<TXCustomEngine>());
+    TSeqAspect::Freed = 0;
+    EXPECT_THROW(Engine->PostNotification(Seq(0, 0).Get()), EInvalidOperation);
+    EXPECT_EQ(TSeqAspect::Freed, 1);
+    EXPECT_EQ(Engine->Queue()->Count(), 0);
+}
