@@ -1,7 +1,15 @@
 #include "Component.h"
+#include "TypInfo.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TComponent)
+
+// The name is written in the object header, not as a property.
+X_PUBLISHED(TComponent)
+{
+    X_PROP(Name, Name, SetName).Stored(false);
+    X_PROP(Tag, Tag, SetTag).Default(0);
+}
 
 namespace {
 bool IsIdentStart(Char C)

@@ -167,6 +167,7 @@ TClass MakeClassInfo(const char16_t* Name, TClass Parent)
 // In a class body: declares the class's metadata. Leaves access public.
 #define X_CLASS(Self, Base)                                                  \
 public:                                                                      \
+    struct XPublished;  /* the published block of X_PUBLISHED */            \
     using inherited = Base;                                                  \
     static TClass StaticClass();                                             \
     TClass ClassType() const override { return Self::StaticClass(); }
