@@ -234,6 +234,23 @@ TEST_F(VolumeImages, RootDirectoryLabelWinsOverTheBootSectorCopy)
         ASSERT_TRUE(ReadVolumeInfo(*OpenFake(*Image), Info).Ok());
         EXPECT_EQ(Info.VolumeName, u"ROOTNAME");
     }
+
+    // A root directory without its label entry whose cluster chain loops
+    // back on itself: the search ends and the boot sector's label is used.
+    const auto Le = [&](size_t At, int Bytes) {
+        Int64 V = 0;
+        for (int I = Bytes - 1; I >= 0; --I)
+            V = V << 8 | Byte(Fat32[At + I]);
+        return V;
+    };
+    const Int64 FatStart = Le(14, 2) * 512;
+    const Int64 RootStart = (Le(14, 2) + Le(16, 1) * Le(36, 4)) * 512;   // root cluster 2 starts the data area
+    ASSERT_EQ(Le(44, 4), 2);
+    std::memset(Fat32.data() + RootStart, 0xE5, 512 * Le(13, 1));
+    Put32(Fat32, static_cast<size_t>(FatStart + 2 * 4), 2);
+    TVolumeInfo Info;
+    ASSERT_TRUE(ReadVolumeInfo(*OpenFake(Fat32), Info).Ok());
+    EXPECT_EQ(Info.VolumeName, u"BOOTNAME");
 }
 
 TEST_F(VolumeImages, DamagedBootSectorsGiveNoFileSystem)
