@@ -131,7 +131,8 @@ bool ParseFat(const Byte* Boot, Int64 DeviceSize, TFatLayout& L)
     return true;
 }
 
-// Entry Index of a FAT piece that starts at an entry boundary (FAT12: at entry 0).
+// Entry Index of a stretch of the FAT that starts at an entry boundary
+// (for FAT12 the stretch is the whole table).
 Int64 FatEntry(const Byte* Fat, Int64 Index, int Bits)
 {
     if (Bits == 32)
