@@ -4,11 +4,7 @@
 #include "StrUtils.h"
 #include "Streams.h"
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <numeric>
-#include <unistd.h>
 
 X_REGISTER_CLASS(TStrings)
 X_REGISTER_CLASS(TStringList)
