@@ -85,6 +85,20 @@ const TTypeInfo* RegisterSetInfo(const TTypeInfo* CompType)
     return Keep(std::move(I));
 }
 
+TPropInfo* NewPropInfo()
+{
+    static std::deque<TPropInfo> Store;
+    std::lock_guard Guard(InfoLock());
+    return &Store.emplace_back();
+}
+
+TMethodInfo* NewMethodInfo()
+{
+    static std::deque<TMethodInfo> Store;
+    std::lock_guard Guard(InfoLock());
+    return &Store.emplace_back();
+}
+
 void AddProp(TClass Class, TPropInfo* Prop)
 {
     // The class infos are static and writable; TClass only shows them const.

@@ -212,6 +212,9 @@ String MethodName(TClass Class, const TMethodInfo* Code);
 namespace XDetail {
 TTypeInfo MakeEnumInfo(const char16_t* Name, const char16_t* Names, std::initializer_list<Int64> Values);
 const TTypeInfo* RegisterSetInfo(const TTypeInfo* CompType);
+// Entries live in stores of the program's life; the Add calls attach them.
+TPropInfo* NewPropInfo();
+TMethodInfo* NewMethodInfo();
 void AddProp(TClass Class, TPropInfo* Prop);
 void AddMethod(TClass Class, TMethodInfo* Method);
 [[noreturn]] void RaiseKind(const TPropInfo* Prop, const char16_t* Wanted);
@@ -356,7 +359,7 @@ public:
     template<class Sig>
     TPropBuilder<T> Event(const char16_t* Name, TEvent<Sig> T::*Member)
     {
-        auto* P = new TPropInfo;
+        auto* P = NewPropInfo();
         P->Name = Name;
         P->PropType = MethodInfoOf(typeid(Sig));
         P->Owner = T::StaticClass();
@@ -370,7 +373,7 @@ public:
     template<class R, class... A>
     void Method(const char16_t* Name, R (T::*Fn)(A...))
     {
-        auto* M = new TMethodInfo;
+        auto* M = NewMethodInfo();
         M->Name = Name;
         M->Owner = T::StaticClass();
         M->Signature = &typeid(R(A...));
@@ -384,7 +387,7 @@ private:
     template<class G>
     TPropInfo* Make(const char16_t* Name, const TTypeInfo* Type, G Getter)
     {
-        auto* P = new TPropInfo;
+        auto* P = NewPropInfo();
         P->Name = Name;
         P->PropType = Type;
         P->Owner = T::StaticClass();
