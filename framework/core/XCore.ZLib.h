@@ -1,0 +1,130 @@
+// zlib compression of buffers, stream ranges and texts, with progress and
+// CRC-32 protection. Data is written in the zlib format (window bits 15,
+// memory level 8, default strategy). The framework's level byte: 0 stores
+// (no zlib stream at all in the xZDecompress operations), 1 fastest,
+// 2 zlib's default, 3 best.
+//
+//     Cardinal CRC; Int64 Start, Written;
+//     if (!xZDecompress::CompressBufferCRC(Dest, CRC, Start, false, nullptr, 2, Size, Data, Written))
+//         ... GetXErrorCode() is 45 ...
+#pragma once
+#include "Streams.h"
+#include <memory>
+
+struct IXProgress;
+
+X_EXCEPTION(EZCompressionError, Exception)
+X_EXCEPTION(EZDecompressionError, Exception)
+
+inline constexpr Byte xzlStore = 0;
+inline constexpr Byte xzlFastest = 1;
+inline constexpr Byte xzlDefault = 2;
+inline constexpr Byte xzlBest = 3;
+
+// Inflating stops with a failure past this size where the data's own
+// record declares none, so a small body cannot fill the memory.
+inline constexpr Int64 xzMaxInflatedSize = Int64(256) << 20;
+
+// Error codes of the operations.
+inline constexpr Integer xecReadFailed = 44;
+inline constexpr Integer xecWriteFailed = 45;
+
+// The zlib level of a level byte (above 3 counts as 3).
+int ZLibLevel(Byte Level);
+
+// Deflates into Dest. Finish ends the zlib stream (the rest and the
+// checksum); destruction finishes a stream not yet finished and drops a
+// failure there, so callers that report finish first.
+class TXZCompressionStream : public TObject {
+    X_CLASS(TXZCompressionStream, TObject)
+public:
+    using inherited::Create;
+    TXZCompressionStream();
+    ~TXZCompressionStream() override;
+    void Create(TStream* Dest, Byte Level);
+
+    void CompressBuffer(const void* Buffer, Int64 Count, IXProgress* Progress);
+    // Count 0 copies the whole source from its beginning.
+    void CompressStream(TStream* Source, Int64 Count, IXProgress* Progress);
+    void Finish();
+
+private:
+    struct TState;
+    void Deflate(const void* Buffer, Int64 Count, bool Final);
+    void DoProgress();
+
+    std::unique_ptr<TState> FState;
+    TStream* FDest = nullptr;
+    Int64 FTotal = 0;
+    IXProgress* FProgress = nullptr;
+};
+
+// Inflates from Source, which it reads in blocks from its position on.
+// Damaged data, and a source that ends before the zlib stream does, raise
+// EZDecompressionError.
+class TXZDecompressionStream : public TObject {
+    X_CLASS(TXZDecompressionStream, TObject)
+public:
+    using inherited::Create;
+    TXZDecompressionStream();
+    ~TXZDecompressionStream() override;
+    void Create(TStream* Source);
+
+    // Up to Count bytes; fewer only at the end of the zlib stream.
+    Int64 DecompressBuffer(void* Buffer, Int64 Count, IXProgress* Progress);
+    // Everything up to the end of the zlib stream; Total is the compressed
+    // size for progress. More than Limit bytes raise.
+    Int64 DecompressToStream(TStream* Dest, IXProgress* Progress, Int64 Total, Int64 Limit = xzMaxInflatedSize);
+    bool Finished() const { return FEnded; }
+
+private:
+    struct TState;
+    Int64 Inflate(Byte* Out, Int64 Count);
+    void DoProgress();
+
+    std::unique_ptr<TState> FState;
+    TStream* FSource = nullptr;
+    Int64 FTotal = 0;
+    IXProgress* FProgress = nullptr;
+    bool FByInput = false;
+    bool FEnded = false;
+};
+
+// The compressed-data operations. Each catches every failure of its work,
+// answers true or false and reports to the calling thread's error record
+// (44 reading, 45 writing, 40 and 41 for CRC work); with Raise an EXError
+// with the code follows a failure.
+class xZDecompress {
+public:
+    static bool CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise, IXProgress* Progress,
+        Byte Level, Int64 Count, const void* Buffer);
+    // Count <= 0 writes nothing. Source must hold the whole range.
+    static bool CompressStream(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise, IXProgress* Progress,
+        Byte Level, Int64 Count, Int64 Start, TStream* Source);
+    static bool CompressMemoryStream(TStream* Dest, TCustomMemoryStream* Source, Byte Level, bool Raise,
+        IXProgress* Progress);
+    static bool CompressBufferCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
+        Byte Level, Int64 Count, const void* Buffer, Int64& Written);
+    static bool CompressStreamRangeCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise,
+        IXProgress* Progress, Byte Level, Int64 Count, Int64 Start, TStream* Source, Int64& Written);
+    static bool CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
+        Byte Level, TStream* Source, Int64& Written);
+
+    // Exactly Count bytes must come out (fewer is a failure).
+    static bool DecompressBuffer(TStream* Source, void* Buffer, bool Compressed, bool Raise, IXProgress* Progress,
+        Int64 Count, Int64 Start);
+    // Dest receives the data from its beginning and ends with it: an older,
+    // longer content leaves no tail behind. A compressed range inflates to
+    // at most Limit bytes.
+    static bool DecompressStream(TStream* Source, TStream* Dest, bool Compressed, bool Raise, IXProgress* Progress,
+        Int64 Count, Int64 Start, Int64 Limit = xzMaxInflatedSize);
+    // Inflated text is in the ANSI code page, stored text in UTF-8.
+    static bool DecompressText(TStream* Source, String& Text, bool Raise, IXProgress* Progress, bool Compressed,
+        Int64 Count, Int64 Start);
+    static bool DecompressStreamText(TStream* Source, String& Text, bool Raise, IXProgress* Progress,
+        bool Compressed);
+    static bool DecompressBufferCRC(TStream* Source, Cardinal Expected, void* Buffer, bool Raise,
+        IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start);
+    static bool DecompressStreamCRC(TStream* Source, Cardinal Expected, TStream* Dest, bool Raise,
+        IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start, Int64 Limit = xzMaxInflatedSize);
+};
