@@ -1,0 +1,295 @@
+// The older layer of stored objects and lists: filerable objects with a
+// name, a language id and an index, objects that announce their changes, an
+// object list with a sorted mode and a duplicates policy, and owned
+// collections of named items.
+//
+// The object list and the collection of this layer share their names with
+// the generic ones of XCore.Collections, so they live in namespace XClasses
+// (XClasses::TXObjectList, XClasses::TXCollection); every other class is
+// global.
+#pragma once
+#include "Collection.h"
+#include "Lists.h"
+#include "StringList.h"
+#include "XCore.Classes.h"
+#include "XCore.Types.h"
+#include <functional>
+
+// One handler registered for an event.
+class TXEventObject : public TObject {
+    X_CLASS(TXEventObject, TObject)
+public:
+    Integer EventID = 0;
+    TXAnyProcedure Method;
+};
+
+// Nesting count of a running change; the first Enter runs OnBegin, the
+// Leave that brings the count to 0 runs OnEnd.
+struct TXChangeCount {
+    Integer Count = 0;
+    TXAnyProcedure OnBegin;
+    TXAnyProcedure OnEnd;
+
+    void Enter();
+    void Leave();
+};
+
+class TXChangeablePersistent : public TXPersistent {
+    X_CLASS(TXChangeablePersistent, TXPersistent)
+public:
+    void Init() override;
+    // The whole assignment runs inside one change.
+    void Assign(TPersistent* Source) override;
+    virtual void BeginChange() { }
+    virtual void EndChange() { }
+
+    TXChangeCount ChangeCount;
+};
+
+// Values of the State bits that an assignment changes.
+inline constexpr Cardinal xstUnassigned = 4;     // bit 2, cleared by AssignFrom
+inline constexpr Cardinal xstAssigned = 64;      // bit 6, set by AssignFrom
+
+class TXFilerableObject : public TXPersistent {
+    X_CLASS(TXFilerableObject, TXPersistent)
+public:
+    void Init() override;
+    void Clear() override;
+    // The source's name first, then the usual assignment.
+    void Assign(TPersistent* Source) override;
+    bool AssignFrom(TPersistent* Source) override;
+    bool IsEmpty() override;
+
+    virtual void SetName(const String& Value) { FName = Value; }
+    virtual String GetName() { return FName; }
+    virtual void SetStoreData(bool Value) { FStoreData = Value; }
+    virtual void SetLgID(Cardinal Value) { FLgID = Value; }
+    // AssignFrom (an exception counts as false), else the source's AssignTo.
+    virtual void TryAssign(TPersistent* Source);
+
+    Cardinal LgID() const { return FLgID; }
+    const String& XFilter() const { return FXFilter; }
+    void SetXFilter(const String& Value) { FXFilter = Value; }
+    const String& Name() const { return FName; }
+    bool StoreData() const { return FStoreData; }
+    Integer Idx() const { return FIdx; }
+    void SetIdx(Integer Value) { FIdx = Value; }
+    Cardinal State() const { return FState; }
+    void SetState(Cardinal Value) { FState = Value; }
+
+protected:
+    Cardinal FLgID = 0;
+    String FXFilter;
+    String FName;
+    bool FStoreData = true;
+    Integer FIdx = -1;
+    Cardinal FState = 0;
+};
+
+// The localised name of a list or collection; English (9) when cleared.
+class TXLgObject : public TXFilerableObject {
+    X_CLASS(TXLgObject, TXFilerableObject)
+public:
+    void Clear() override;
+};
+
+class TXChangeableObject : public TXFilerableObject {
+    X_CLASS(TXChangeableObject, TXFilerableObject)
+public:
+    // One OnChange after a whole assignment, also when it fails.
+    void Assign(TPersistent* Source) override;
+    void TryAssign(TPersistent* Source) override;
+
+    virtual void Changed();
+    virtual void BeginUpdate() { UpdateCount.BeginUpdate(); }
+    virtual void EndUpdate();
+
+    TXUpdateCount UpdateCount;
+    TNotifyEvent OnChange;
+};
+
+using TXListCompare = std::function<Integer(TObject* Item1, TObject* Item2)>;
+using TXListSameItem = std::function<bool(TObject* Item1, TObject* Item2)>;
+
+namespace XClasses {
+
+// An object list that can keep itself sorted by Compare; an object that
+// Compare finds equal and SameItem finds the same counts as a duplicate.
+// Add, Insert and the sorted mode are this class's own: use them through a
+// TXObjectList, not through the platform's list.
+class TXObjectList : public TObjectList {
+    X_CLASS_TEMPLATE(TXObjectList, TObjectList, u"XClasses.TXObjectList")
+public:
+    void Create() override { Create(true); }
+    virtual void Create(bool AOwnsObjects);
+    ~TXObjectList() override;
+
+    virtual void AppendCopies(TObjectList* Source);
+    virtual void AppendFrom(TObject* Source);
+    virtual void CopyFrom(TObjectList* Source);
+    virtual bool IsEmpty();
+    virtual TObject* AddNew() { return nullptr; }
+
+    // Unsorted: appends. Sorted: inserts where Find points; a duplicate is
+    // ignored (its index answered), accepted, or refused with EListError.
+    Integer Add(TObject* Item);
+    Integer AddUnique(TObject* Item);
+    // Inserts Item at Index (clamped to 0..Count), or moves it there
+    // (clamped to 0..Count-1) when the list holds it; answers the index.
+    Integer InsertOrMove(Integer Index, TObject* Item);
+    bool Find(TObject* Item, Integer& Index);
+    Integer IndexOfName(const String& Name) const;
+    void DeleteByName(const String& Name);
+
+    bool Sorted() const { return FSorted; }
+    void SetSorted(bool Value);
+    TDuplicates Duplicates() const { return FDuplicates; }
+    void SetDuplicates(TDuplicates Value) { FDuplicates = Value; }
+    TXLgObject* LgObject() const { return FLgObject; }
+    // An empty function restores the default (always 0, never the same).
+    void SetCompare(TXListCompare Value);
+    void SetSameItem(TXListSameItem Value);
+    const TXListCompare& Compare() const { return FCompare; }
+    const TXListSameItem& SameItem() const { return FSameItem; }
+
+private:
+    bool FSorted = false;
+    TDuplicates FDuplicates = dupIgnore;
+    TXLgObject* FLgObject = nullptr;
+    TXListCompare FCompare;
+    TXListSameItem FSameItem;
+
+    Integer SameItemAround(Integer Mid, TObject* Item);
+};
+
+}
+
+// AddNew makes an object of ItemClass (a TXPersistent class).
+class TXTypedObjectList : public XClasses::TXObjectList {
+    X_CLASS(TXTypedObjectList, XClasses::TXObjectList)
+public:
+    // Null when there is no usable item class, or when the sorted list
+    // ignored the new object as a duplicate (the object is then freed).
+    TObject* AddNew() override;
+
+    TClass ItemClass = nullptr;
+};
+
+class TXPersistentItem : public TCollectionItem {
+    X_CLASS(TXPersistentItem, TCollectionItem)
+public:
+    void Create(TCollection* ACollection) override;
+    // The display name, then AssignFrom (an exception counts as false);
+    // the source's AssignTo when that failed.
+    void Assign(TPersistent* Source) override;
+    String GetDisplayName() override { return FName; }
+    void SetDisplayName(const String& Value) override { FName = Value; }
+
+    virtual void Init() { }
+    virtual bool AssignFrom(TPersistent* Source) { return true; }
+    virtual void TryAssign(TPersistent* Source);
+    virtual void Clear() { FName.clear(); }
+    virtual bool IsEmpty() { return FName.empty(); }
+    virtual bool SameName(TObject* Item);
+
+    const String& Name() const { return FName; }
+    void SetName(const String& Value) { SetDisplayName(Value); }
+
+private:
+    String FName;
+};
+
+class TXYCollectionItem : public TXPersistentItem {
+    X_CLASS(TXYCollectionItem, TXPersistentItem)
+public:
+    void Init() override;
+    void Clear() override;
+    // Copies from another TXYCollectionItem; true in every case.
+    bool AssignFrom(TPersistent* Source) override;
+    bool IsEmpty() override;
+    virtual void SetStoreData(bool Value) { FStoreData = Value; }
+
+    Cardinal LgID() const { return FLgID; }
+    void SetLgID(Cardinal Value) { FLgID = Value; }
+    const String& XFilter() const { return FXFilter; }
+    void SetXFilter(const String& Value) { FXFilter = Value; }
+    bool StoreData() const { return FStoreData; }
+    Integer Idx() const { return FIdx; }
+    void SetIdx(Integer Value) { FIdx = Value; }
+    Cardinal State() const { return FState; }
+    void SetState(Cardinal Value) { FState = Value; }
+
+private:
+    Cardinal FLgID = 0;
+    String FXFilter;
+    bool FStoreData = true;
+    Integer FIdx = -1;
+    Cardinal FState = 0;
+};
+
+class TXClassItem : public TXPersistentItem {
+    X_CLASS(TXClassItem, TXPersistentItem)
+public:
+    void Init() override;
+    bool AssignFrom(TPersistent* Source) override;
+
+    TClass ItemClass = nullptr;
+};
+
+class TXPersistentCollection : public TOwnedCollection {
+    X_CLASS(TXPersistentCollection, TOwnedCollection)
+public:
+    using TOwnedCollection::Create;
+
+    // Adds a copy of every source item (the items the source held when the
+    // call began, so appending a collection to itself doubles it once).
+    virtual void AppendCopies(TCollection* Source);
+    virtual void Append(TPersistent* Source);
+    // From a collection: this one's items are replaced by copies.
+    void Assign(TPersistent* Source) override;
+    // Display names compared without regard to case.
+    Integer IndexOfName(const String& Name);
+};
+
+namespace XClasses {
+
+// A collection with a localised name of its own.
+class TXCollection : public TXPersistentCollection {
+    X_CLASS_TEMPLATE(TXCollection, TXPersistentCollection, u"XClasses.TXCollection")
+public:
+    using TXPersistentCollection::Create;
+    void Create(TClass AItemClass) override;
+    void Create(TPersistent* AOwner, TClass AItemClass) override;
+    ~TXCollection() override;
+
+    // A TXCollection source gives its localised name first.
+    void AppendCopies(TCollection* Source) override;
+    virtual bool IsEmpty();
+
+    TXLgObject* LgObject() const { return FLgObject; }
+
+private:
+    TXLgObject* FLgObject = nullptr;
+};
+
+}
+
+class TXClassCollection : public TXPersistentCollection {
+    X_CLASS(TXClassCollection, TXPersistentCollection)
+public:
+    using TXPersistentCollection::Create;
+    // Items are always TXClassItem (or a descendant).
+    void Create(TClass AItemClass) override;
+    void Create(TPersistent* AOwner, TClass AItemClass) override;
+
+    TXClassItem* Items(Integer Index) const { return static_cast<TXClassItem*>(TXPersistentCollection::Items(Index)); }
+    // The item named after Class, added when missing; null for no class.
+    TXClassItem* FindOrAdd(TClass Class);
+};
+
+// Process-wide flags, set by the unit's initialisation.
+extern bool IsWinXPOrLater;
+extern bool IsVistaOrLater;
+// Set by the application wizard; registry work is skipped while either is on.
+extern bool PortableMode;
+extern bool DemoMode;
