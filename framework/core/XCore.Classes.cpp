@@ -235,6 +235,12 @@ void TXManagedPersistent::Create()
     inherited::Create();
 }
 
+void TXManagedPersistent::CreateManaged(Byte Mode)
+{
+    SetCountMode(Mode);
+    TXPersistent::Create();
+}
+
 void TXManagedPersistent::SetCountMode(Byte Mode)
 {
     FCountMode = Mode;

@@ -82,7 +82,8 @@ private:
     XDetail::TXRefCounter FCounter;
 };
 
-// Builds a T through TXManagedObject::CreateManaged(Mode).
+// Builds a T through its CreateManaged(Mode) (managed objects and
+// managed persistents).
 template<class T>
 T* NewManaged(Byte Mode)
 {
@@ -132,6 +133,9 @@ class TXManagedPersistent : public TXPersistent, public IXThreadable, public IXS
 public:
     // Counting off; a descendant may choose a mode in its own Create.
     void Create() override;
+    // Create with the counting mode Mode (0 off, 1 plain, 2 interlocked),
+    // set before the persistent's own construction runs; NewManaged<T>(Mode).
+    void CreateManaged(Byte Mode);
     HRESULT QueryInterface(const TGUID& IID, void** Obj) override;
     Integer _AddRef() override;
     Integer _Release() override;

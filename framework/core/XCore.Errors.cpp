@@ -93,6 +93,24 @@ TXErrorData TXErrorData::Create(Integer ACode, Integer ASubCode, const String& A
     return Data;
 }
 
+TXErrorData TXErrorData::Init(Integer ACode)
+{
+    TXErrorData Data;
+    Data.Code = ACode;
+    return Data;
+}
+
+void TXErrorData::CopyCodeSets(TXErrorData& Dest, const TXErrorData& Source)
+{
+    Dest.RaiseSet = Source.RaiseSet;
+    Dest.SeenSet = Source.SeenSet;
+}
+
+String TXErrorData::ToText() const
+{
+    return S(std::to_string(Code) + ' ' + std::to_string(Cardinal(SubCode)) + ' ') + Text;
+}
+
 void TXErrorData::Clear()
 {
     Code = 0;
@@ -195,6 +213,18 @@ void CheckXError()
 void RaiseXError()
 {
     WithRecord([](TXErrorData& E) { E.RaiseError(); });
+}
+
+TXErrorData GetXErrorData()
+{
+    return WithList(TXErrorData::Init(UnspecifiedError), [](TXErrorList& List) {
+        return List.GetPItem(FindXErrorIndex(List))->Value;
+    });
+}
+
+void SetXErrorCodeSets(const TXErrorData& CodeSets)
+{
+    WithRecord([&](TXErrorData& E) { TXErrorData::CopyCodeSets(E, CodeSets); });
 }
 
 Integer GetXErrorCode()

@@ -34,6 +34,12 @@ struct TXErrorData {
     TXErrorCodeSet SeenSet = 0;
 
     static TXErrorData Create(Integer ACode, Integer ASubCode, const String& AText);
+    // Code alone: sub-code 0, no text, no code sets.
+    static TXErrorData Init(Integer ACode);
+    // The code-set part (RaiseSet, SeenSet) of Source into Dest.
+    static void CopyCodeSets(TXErrorData& Dest, const TXErrorData& Source);
+    // "Code SubCode Text", the sub-code unsigned; both blanks always there.
+    String ToText() const;
     void Clear();
     void SetError(Integer ACode, Integer ASubCode, bool Raise, const String& AText);
     // Keeps the first failure: stores only while no code is stored.
@@ -55,6 +61,11 @@ void ReportXResult(bool Success, Integer Code, Integer SubCode, const String& Te
 void ReportXResultOnce(bool Success, Integer Code, Integer SubCode, const String& Text, bool Raise);
 void CheckXError();
 void RaiseXError();
+// A copy of the calling thread's record; code 3 once the registry is closing.
+TXErrorData GetXErrorData();
+// Replaces the code-set part of the calling thread's record with that of
+// CodeSets; nothing once the registry is closing.
+void SetXErrorCodeSets(const TXErrorData& CodeSets);
 // 0 when no code is stored; 3 once the registry is closing.
 Integer GetXErrorCode();
 // Empty once the registry is closing.

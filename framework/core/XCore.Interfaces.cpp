@@ -1,4 +1,6 @@
 #include "XCore.Interfaces.h"
+#include "TypInfo.h"
+#include "XCore.Strings.Utils.h"
 
 TGUID XDetail::InstanceGuid(const TGUID& Base, const char* TypeName)
 {
@@ -46,5 +48,47 @@ void MakeUniqueComponentName(TComponent* Component, const String& BaseName, Stri
             if (Number >= Limit)
                 throw;
         }
+    }
+}
+
+bool GetPropText(TObject* Instance, StringView Name, String& Text)
+{
+    Text.clear();
+    try {
+        const TPropInfo* Prop = Instance ? GetPropInfo(Instance, Name) : nullptr;
+        if (!Prop)
+            return false;
+        Text = GetPropValueText(Instance, Prop);
+        return true;
+    } catch (const std::exception&) {
+        Text.clear();
+        return false;
+    }
+}
+
+bool GetPropBool(TObject* Instance, StringView Name, bool& Value)
+{
+    Value = false;
+    String Text;
+    if (!GetPropText(Instance, Name, Text))
+        return false;
+    try {
+        Value = TextToBool(Text);
+    } catch (const std::exception&) {
+        Value = false;
+    }
+    return true;
+}
+
+bool SetPropText(TObject* Instance, StringView Name, StringView Text)
+{
+    try {
+        const TPropInfo* Prop = Instance ? GetPropInfo(Instance, Name) : nullptr;
+        if (!Prop)
+            return false;
+        SetPropValueText(Instance, Prop, Text);
+        return true;
+    } catch (const std::exception&) {
+        return false;
     }
 }

@@ -83,3 +83,9 @@ bool XSupports(TObject* Instance, IPtr<I>& Intf)
 // BaseName, BaseName1, BaseName2... : the first name the owner's rename
 // validation (or the component's own, without an owner) accepts.
 void MakeUniqueComponentName(TComponent* Component, const String& BaseName, String& Name);
+
+// Published properties by name. Every failure (no such property, a value
+// without text, bad text) answers false instead of raising.
+bool GetPropText(TObject* Instance, StringView Name, String& Text);
+bool GetPropBool(TObject* Instance, StringView Name, bool& Value);
+bool SetPropText(TObject* Instance, StringView Name, StringView Text);

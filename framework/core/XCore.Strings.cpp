@@ -349,6 +349,103 @@ Integer xStr::TagIntDef(StringView Tag, StringView S, Integer Default, Integer F
     return StrToIntDef(TagText(Tag, S, From), Default);
 }
 
+Int64 xStr::TagInt64(StringView Tag, StringView S, Integer From)
+{
+    return StrToInt64Def(TagText(Tag, S, From), 0);
+}
+
+String xStr::TagElement(StringView Name, StringView Value)
+{
+    return OpenTag(Name) + XmlEscape(Value) + CloseTag(Name);
+}
+
+String xStr::TagElementInt64(StringView Name, Int64 Value)
+{
+    return OpenTag(Name) + S(std::to_string(Value)) + CloseTag(Name);
+}
+
+String xStr::TagElementCardinal(StringView Name, Cardinal Value)
+{
+    return OpenTag(Name) + S(std::to_string(Value)) + CloseTag(Name);
+}
+
+String xStr::TagBlock(StringView Name, StringView Inner)
+{
+    return OpenTag(Name) + u"\r\n" + String(Inner) + u"\r\n" + CloseTag(Name);
+}
+
+String xStr::Parenthesize(StringView S)
+{
+    return u"(" + String(S) + u")";
+}
+
+String xStr::ReplaceMany(StringView S, const std::vector<String>& Patterns, const std::vector<String>& Replacements)
+{
+    if (Patterns.size() != Replacements.size())
+        throw EArgumentException(u"ReplaceMany needs one replacement for every pattern");
+    String Out;
+    Out.reserve(S.size());
+    size_t I = 0;
+    while (I < S.size()) {
+        size_t Hit = 0;
+        while (Hit < Patterns.size() && (Patterns[Hit].empty() || S.substr(I, Patterns[Hit].size()) != Patterns[Hit]))
+            ++Hit;
+        if (Hit < Patterns.size()) {
+            Out += Replacements[Hit];
+            I += Patterns[Hit].size();
+        } else {
+            Out += S[I++];
+        }
+    }
+    return Out;
+}
+
+namespace {
+const std::vector<String>& XmlPlain()
+{
+    static const std::vector<String> Plain { u"<", u">", u"&", u"'", u"\"" };
+    return Plain;
+}
+const std::vector<String>& XmlEntities()
+{
+    static const std::vector<String> Entities { u"&lt;", u"&gt;", u"&amp;", u"&apos;", u"&quot;" };
+    return Entities;
+}
+}
+
+String xStr::XmlEscape(StringView S) { return ReplaceMany(S, XmlPlain(), XmlEntities()); }
+
+String xStr::XmlUnescape(StringView S) { return ReplaceMany(S, XmlEntities(), XmlPlain()); }
+
+String xStr::QuotientText(Integer Divisor, double Value)
+{
+    return FormatSafe(u"%0.2f", { Value / double(Divisor) });
+}
+
+String xStr::ByteSizeText(double Value)
+{
+    if (Value < 1024.0)
+        return FormatSafe(u"%0.0f bytes", { Value });
+    if (Value < 1048576.0)
+        return FormatSafe(u"%0.2f KB", { Value / 1024.0 });
+    if (Value >= 1073741824.0)
+        return FormatSafe(u"%0.2f GB", { Value / 1073741824.0 });
+    return FormatSafe(u"%0.2f MB", { Value / 1048576.0 });
+}
+
+String xStr::HexBytes(std::span<const Byte> Bytes, StringView Separator)
+{
+    static constexpr char16_t Digits[] = u"0123456789ABCDEF";
+    String Out;
+    Out.reserve(Bytes.size() * (2 + Separator.size()));
+    for (Byte B : Bytes) {
+        Out += Digits[B >> 4];
+        Out += Digits[B & 15];
+        Out += Separator;
+    }
+    return Out;
+}
+
 // Byte strings
 
 TCodePageString xStr::StreamToUTF8(TStream* Stream, Int64 Count)

@@ -76,6 +76,34 @@ public:
     static Integer TagInt(StringView Tag, StringView S, Integer From = 1);
     static Integer TagIntDef(StringView Tag, StringView S, Integer Default, Integer From = 1);
 
+    // Int64 form of TagInt: 0 when missing or not a number.
+    static Int64 TagInt64(StringView Tag, StringView S, Integer From = 1);
+    // Opening tag, XmlEscape(Value), closing tag; the numbers in decimal.
+    static String TagElement(StringView Name, StringView Value);
+    static String TagElementInt64(StringView Name, Int64 Value);
+    static String TagElementCardinal(StringView Name, Cardinal Value);
+    // Opening tag, CR LF, Inner, CR LF, closing tag.
+    static String TagBlock(StringView Name, StringView Inner);
+
+    // "(" S ")".
+    static String Parenthesize(StringView S);
+    // One walk over S: at each position the first pattern (in array order)
+    // that matches there is replaced; replacements are not scanned again.
+    // Empty patterns never match. Raises EArgumentException when the arrays
+    // differ in length.
+    static String ReplaceMany(StringView S, const std::vector<String>& Patterns,
+        const std::vector<String>& Replacements);
+    // < > & ' " and their entities, in one walk each way.
+    static String XmlEscape(StringView S);
+    static String XmlUnescape(StringView S);
+    // Value / Divisor as "%0.2f".
+    static String QuotientText(Integer Divisor, double Value);
+    // "1023 bytes", "1.00 KB", "1.00 MB", "1.00 GB" with the decimal
+    // separator of FormatSettings.
+    static String ByteSizeText(double Value);
+    // Two upper-case hex digits and Separator for every byte (also the last).
+    static String HexBytes(std::span<const Byte> Bytes, StringView Separator);
+
     // Byte strings.
     // Count bytes from the position (-1 = to the end) tagged UTF-8; empty for
     // any other Count of 0 or less. Raises EReadError when fewer are there.

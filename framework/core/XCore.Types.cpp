@@ -98,3 +98,31 @@ Integer HiMetricToPixels(Word DPI, Integer Value)
     constexpr double Hi = std::numeric_limits<Integer>::max();
     return Integer(std::clamp(Pixels, Lo, Hi));
 }
+
+void CopyBytes(const TXByteArray& Source, TXByteArray& Dest)
+{
+    Dest = Source;
+}
+
+void BytesFromBuffer(std::initializer_list<Byte> Bytes, TXByteArray& Dest)
+{
+    Dest.assign(Bytes.begin(), Bytes.end());
+}
+
+void BytesFromBuffer(const void* Buffer, std::size_t Count, TXByteArray& Dest)
+{
+    const Byte* P = static_cast<const Byte*>(Buffer);
+    Dest.assign(P, P + (P ? Count : 0));
+}
+
+void AppendBytes(std::initializer_list<Byte> Bytes, TXByteArrays& List)
+{
+    List.emplace_back(Bytes.begin(), Bytes.end());
+}
+
+void AppendBytes(const void* Buffer, std::size_t Count, TXByteArrays& List)
+{
+    TXByteArray Item;
+    BytesFromBuffer(Buffer, Count, Item);
+    List.push_back(std::move(Item));
+}

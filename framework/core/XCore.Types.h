@@ -10,6 +10,17 @@ enum TXUnits {
     muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen
 };
 
+// Byte arrays and lists of them (the byte patterns of a search).
+using TXByteArray = std::vector<Byte>;
+using TXByteArrays = std::vector<TXByteArray>;
+
+void CopyBytes(const TXByteArray& Source, TXByteArray& Dest);
+void BytesFromBuffer(std::initializer_list<Byte> Bytes, TXByteArray& Dest);
+void BytesFromBuffer(const void* Buffer, std::size_t Count, TXByteArray& Dest);
+// Appends a new array holding Bytes.
+void AppendBytes(std::initializer_list<Byte> Bytes, TXByteArrays& List);
+void AppendBytes(const void* Buffer, std::size_t Count, TXByteArrays& List);
+
 // Window or object handles.
 using TXHandleArray = std::vector<NativeUInt>;
 
