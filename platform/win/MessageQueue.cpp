@@ -73,8 +73,15 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
     const bool Remove = (Flags & PM_REMOVE) != 0;
     const bool Main = OnMainThread();
     for (;;) {
-        if (Main)
-            CheckSynchronize();
+        // Methods that workers handed to the main thread run here. A waiting
+        // GetMessage then returns WM_NULL, so that a loop waiting for what
+        // such a method changes gets to look again instead of sleeping on.
+        if (Main && CheckSynchronize() && Wait) {
+            *Msg = MSG {};
+            Msg->message = WM_NULL;
+            Msg->time = static_cast<DWORD>(TimeSource().TickCount());
+            return TFetch::Message;
+        }
         CheckTimeChange(*Queue);
         std::unique_lock Lock(Queue->Lock);
         while (!Queue->Sent.empty())
