@@ -1,0 +1,427 @@
+#include "JpegImage.h"
+#include "Bitmap.h"
+#include "Streams.h"
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <jerror.h>
+
+X_REGISTER_CLASS(TJPEGImage)
+
+namespace {
+
+// libjpeg reports errors through longjmp to the setjmp of the function that
+// drives it; C++ objects live outside those functions, in their callers,
+// so the jump skips no destructor.
+struct TJpegError {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+    char Text[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr Info)
+{
+    auto* Err = reinterpret_cast<TJpegError*>(Info->err);
+    Info->err->format_message(Info, Err->Text);
+    std::longjmp(Err->Jump, 1);
+}
+
+// Data that end before the picture is complete is an error: libjpeg would
+// fill the rest with grey and call it a warning.
+void EmitMessage(j_common_ptr Info, int Level)
+{
+    if (Level < 0 && Info->err->msg_code == JWRN_JPEG_EOF)
+        ErrorExit(Info);
+}
+
+void OutputMessage(j_common_ptr) { }
+
+// A progressive file can hold any number of scans, each of which is
+// decoded again; real files have a few dozen.
+constexpr int MaxScans = 500;
+
+void ProgressMonitor(j_common_ptr Info)
+{
+    if (Info->is_decompressor && reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > MaxScans) {
+        Info->err->msg_code = JERR_UNKNOWN_MARKER;
+        auto* Err = reinterpret_cast<TJpegError*>(Info->err);
+        std::snprintf(Err->Text, sizeof Err->Text, "Too many scans");
+        std::longjmp(Err->Jump, 1);
+    }
+}
+
+void InitError(TJpegError& Err)
+{
+    jpeg_std_error(&Err.Pub);
+    Err.Pub.error_exit = ErrorExit;
+    Err.Pub.emit_message = EmitMessage;
+    Err.Pub.output_message = OutputMessage;
+    Err.Text[0] = 0;
+}
+
+// Everything a decode touches after its setjmp.
+struct TDecode {
+    jpeg_decompress_struct Info;
+    TJpegError Err;
+    jpeg_progress_mgr Progress;
+    bool Created = false;
+    const Byte* Data = nullptr;
+    size_t Size = 0;
+    unsigned Denom = 1;
+    bool HeaderOnly = false;
+    TBitmap* Out = nullptr;
+    std::vector<Byte> Row;
+    ~TDecode() { if (Created) jpeg_destroy_decompress(&Info); }
+};
+
+void CheckHeader(TDecode* D)
+{
+    CheckGraphicSize(D->Info.image_width, D->Info.image_height);
+    if (D->Info.image_width == 0 || D->Info.image_height == 0)
+        throw EJPEG(u"JPEG image has no pixels");
+}
+
+void ConvertRow(TDecode* D, Byte* Dst)
+{
+    const Byte* S = D->Row.data();
+    const JDIMENSION W = D->Info.output_width;
+    if (D->Info.out_color_space == JCS_GRAYSCALE) {
+        for (JDIMENSION X = 0; X < W; ++X, Dst += 3)
+            Dst[0] = Dst[1] = Dst[2] = S[X];
+        return;
+    }
+    // Adobe's CMYK (and YCCK, which becomes it) is stored inverted.
+    const bool Inverted = D->Info.saw_Adobe_marker;
+    for (JDIMENSION X = 0; X < W; ++X, S += 4, Dst += 3) {
+        unsigned C = S[0], M = S[1], Y = S[2], K = S[3];
+        if (!Inverted) {
+            C = 255 - C;
+            M = 255 - M;
+            Y = 255 - Y;
+            K = 255 - K;
+        }
+        Dst[0] = Byte((Y * K + 127) / 255);
+        Dst[1] = Byte((M * K + 127) / 255);
+        Dst[2] = Byte((C * K + 127) / 255);
+    }
+}
+
+// Answers false after a libjpeg error (the text is in D->Err.Text).
+bool RunDecode(TDecode* D)
+{
+    if (setjmp(D->Err.Jump))
+        return false;
+    jpeg_create_decompress(&D->Info);
+    D->Created = true;
+    D->Info.mem->max_memory_to_use = 1L << 30;
+    D->Info.progress = &D->Progress;
+    jpeg_mem_src(&D->Info, D->Data, static_cast<unsigned long>(D->Size));
+    jpeg_read_header(&D->Info, TRUE);
+    CheckHeader(D);
+    if (D->HeaderOnly)
+        return true;
+    D->Info.scale_num = 1;
+    D->Info.scale_denom = D->Denom;
+    switch (D->Info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        D->Info.out_color_space = JCS_GRAYSCALE;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        D->Info.out_color_space = JCS_CMYK;
+        break;
+    default:
+        D->Info.out_color_space = JCS_EXT_BGR;
+        break;
+    }
+    jpeg_start_decompress(&D->Info);
+    const int Components = D->Info.out_color_space == JCS_GRAYSCALE ? 1 : D->Info.out_color_space == JCS_CMYK ? 4 : 3;
+    if (D->Info.output_components != Components)
+        throw EJPEG(u"Unexpected JPEG colour layout");
+    D->Out->SetPixelFormat(pf24bit);
+    D->Out->SetSize(Integer(D->Info.output_width), Integer(D->Info.output_height));
+    if (Components != 3)
+        D->Row.resize(size_t(D->Info.output_width) * Components);
+    while (D->Info.output_scanline < D->Info.output_height) {
+        Byte* Dst = D->Out->ScanLine(Integer(D->Info.output_scanline));
+        JSAMPROW Rows[1] = { Components == 3 ? Dst : D->Row.data() };
+        if (jpeg_read_scanlines(&D->Info, Rows, 1) != 1)
+            throw EJPEG(u"JPEG data ended early");
+        if (Components != 3)
+            ConvertRow(D, Dst);
+    }
+    jpeg_finish_decompress(&D->Info);
+    return true;
+}
+
+void Decode(TDecode& D)
+{
+    InitError(D.Err);
+    D.Info.err = &D.Err.Pub;
+    D.Progress.progress_monitor = ProgressMonitor;
+    if (D.Size == 0)
+        throw EJPEG(u"JPEG data is empty");
+    if (!RunDecode(&D))
+        throw EJPEG(u"JPEG error: " + S(D.Err.Text));
+}
+
+// Everything an encode touches after its setjmp.
+struct TEncode {
+    jpeg_compress_struct Info;
+    TJpegError Err;
+    jpeg_destination_mgr Dest;
+    bool Created = false;
+    const TBitmap* Source = nullptr;
+    int Quality = 90;
+    std::vector<Byte> Out;
+    std::vector<Byte> Buffer;
+    ~TEncode() { if (Created) jpeg_destroy_compress(&Info); }
+};
+
+TEncode* EncodeOf(j_compress_ptr Info)
+{
+    return static_cast<TEncode*>(Info->client_data);
+}
+
+void InitDestination(j_compress_ptr Info)
+{
+    TEncode* E = EncodeOf(Info);
+    Info->dest->next_output_byte = E->Buffer.data();
+    Info->dest->free_in_buffer = E->Buffer.size();
+}
+
+// Appends what the buffer holds; answers false when memory ran out.
+bool Flush(TEncode* E, size_t Count)
+{
+    try {
+        E->Out.insert(E->Out.end(), E->Buffer.begin(), E->Buffer.begin() + ptrdiff_t(Count));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+boolean EmptyOutput(j_compress_ptr Info)
+{
+    TEncode* E = EncodeOf(Info);
+    if (!Flush(E, E->Buffer.size()))
+        ERREXIT1(Info, JERR_OUT_OF_MEMORY, 0);
+    InitDestination(Info);
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr Info)
+{
+    TEncode* E = EncodeOf(Info);
+    if (!Flush(E, E->Buffer.size() - Info->dest->free_in_buffer))
+        ERREXIT1(Info, JERR_OUT_OF_MEMORY, 0);
+}
+
+bool RunEncode(TEncode* E)
+{
+    if (setjmp(E->Err.Jump))
+        return false;
+    jpeg_create_compress(&E->Info);
+    E->Created = true;
+    E->Info.client_data = E;
+    E->Info.dest = &E->Dest;
+    E->Info.image_width = JDIMENSION(E->Source->Width());
+    E->Info.image_height = JDIMENSION(E->Source->Height());
+    const bool Four = E->Source->PixelFormat() == pf32bit;
+    E->Info.input_components = Four ? 4 : 3;
+    E->Info.in_color_space = Four ? JCS_EXT_BGRX : JCS_EXT_BGR;
+    jpeg_set_defaults(&E->Info);
+    jpeg_set_quality(&E->Info, E->Quality, TRUE);
+    jpeg_start_compress(&E->Info, TRUE);
+    while (E->Info.next_scanline < E->Info.image_height) {
+        JSAMPROW Rows[1] = { const_cast<Byte*>(E->Source->ScanLine(Integer(E->Info.next_scanline))) };
+        jpeg_write_scanlines(&E->Info, Rows, 1);
+    }
+    jpeg_finish_compress(&E->Info);
+    return true;
+}
+
+std::vector<Byte> Encode(const TBitmap* Source, int Quality)
+{
+    TEncode E;
+    InitError(E.Err);
+    E.Info.err = &E.Err.Pub;
+    E.Dest.init_destination = InitDestination;
+    E.Dest.empty_output_buffer = EmptyOutput;
+    E.Dest.term_destination = TermDestination;
+    E.Source = Source;
+    E.Quality = Quality;
+    E.Buffer.resize(64 * 1024);
+    if (!RunEncode(&E))
+        throw EJPEG(u"JPEG error: " + S(E.Err.Text));
+    return std::move(E.Out);
+}
+
+unsigned DenomOf(TJPEGScale Scale)
+{
+    switch (Scale) {
+    case jsHalf: return 2;
+    case jsQuarter: return 4;
+    case jsEighth: return 8;
+    default: return 1;
+    }
+}
+
+} // namespace
+
+TJPEGImage::~TJPEGImage()
+{
+    FreeAndNil(FBitmap);
+}
+
+void TJPEGImage::Clear()
+{
+    FData.clear();
+    FreeAndNil(FBitmap);
+    FImageWidth = FImageHeight = 0;
+}
+
+void TJPEGImage::ReadHeader()
+{
+    TDecode D;
+    D.Data = FData.data();
+    D.Size = FData.size();
+    D.HeaderOnly = true;
+    Decode(D);
+    FImageWidth = Integer(D.Info.image_width);
+    FImageHeight = Integer(D.Info.image_height);
+}
+
+void TJPEGImage::LoadFromStream(TStream* Stream)
+{
+    const Int64 Count = Stream->Size() - Stream->Position();
+    if (Count <= 0)
+        throw EJPEG(u"JPEG data is empty");
+    if (Count > MaxJPEGDataSize)
+        throw EJPEG(u"JPEG data too large");
+    std::vector<Byte> Data(static_cast<size_t>(Count));
+    if (Stream->Read(Data.data(), Count) != Count)
+        throw EJPEG(u"JPEG data could not be read");
+    Clear();
+    FData.swap(Data);
+    try {
+        ReadHeader();
+    } catch (...) {
+        Clear();
+        throw;
+    }
+}
+
+void TJPEGImage::SaveToStream(TStream* Stream)
+{
+    if (FData.empty() && FBitmap)
+        FData = Encode(FBitmap, FQuality);
+    if (!FData.empty())
+        Stream->WriteBuffer(FData.data(), Int64(FData.size()));
+}
+
+Integer TJPEGImage::Width() const
+{
+    if (FBitmap)
+        return FBitmap->Width();
+    const Integer Denom = Integer(DenomOf(FScale));
+    return (FImageWidth + Denom - 1) / Denom;
+}
+
+Integer TJPEGImage::Height() const
+{
+    if (FBitmap)
+        return FBitmap->Height();
+    const Integer Denom = Integer(DenomOf(FScale));
+    return (FImageHeight + Denom - 1) / Denom;
+}
+
+void TJPEGImage::SetScale(TJPEGScale Value)
+{
+    if (Value == FScale)
+        return;
+    FScale = Value;
+    if (!FData.empty())
+        FreeAndNil(FBitmap);
+}
+
+void TJPEGImage::SetCompressionQuality(Integer Value)
+{
+    if (Value < 1 || Value > 100)
+        throw EArgumentOutOfRangeException(RtlText::ArgumentOutOfRange);
+    FQuality = Value;
+}
+
+void TJPEGImage::DIBNeeded()
+{
+    if (FBitmap || FData.empty())
+        return;
+    TOwnedPtr<TBitmap> Pixels(MakeOwned<TBitmap>());
+    TDecode D;
+    D.Data = FData.data();
+    D.Size = FData.size();
+    D.Denom = DenomOf(FScale);
+    D.Out = Pixels.get();
+    Decode(D);
+    FBitmap = Pixels.release();
+}
+
+const TBitmap* TJPEGImage::Bitmap()
+{
+    DIBNeeded();
+    return FBitmap;
+}
+
+void TJPEGImage::Draw(TBitmap* Dest, const TRect& Rect)
+{
+    if (const TBitmap* Pixels = Bitmap())
+        StretchDraw(Dest, Rect, Pixels);
+}
+
+void TJPEGImage::Assign(TPersistent* Source)
+{
+    if (!Source) {
+        Clear();
+        return;
+    }
+    if (auto* Other = DynamicCast<TJPEGImage>(Source)) {
+        if (Other == this)
+            return;
+        std::vector<Byte> Data = Other->FData;
+        TOwnedPtr<TBitmap> Pixels;
+        if (Other->FBitmap) {
+            Pixels.reset(New<TBitmap>());
+            Pixels->Assign(Other->FBitmap);
+        }
+        Clear();
+        FData.swap(Data);
+        FBitmap = Pixels.release();
+        FScale = Other->FScale;
+        FQuality = Other->FQuality;
+        FImageWidth = Other->FImageWidth;
+        FImageHeight = Other->FImageHeight;
+        return;
+    }
+    if (auto* Bmp = DynamicCast<TBitmap>(Source)) {
+        if (Bmp->Empty()) {
+            Clear();
+            return;
+        }
+        std::vector<Byte> Data = Encode(Bmp, FQuality);
+        Clear();
+        FData.swap(Data);
+        ReadHeader();
+        return;
+    }
+    inherited::Assign(Source);
+}
+
+void TJPEGImage::AssignTo(TPersistent* Dest)
+{
+    if (auto* Bmp = DynamicCast<TBitmap>(Dest)) {
+        Bmp->Assign(const_cast<TBitmap*>(Bitmap()));
+        return;
+    }
+    inherited::AssignTo(Dest);
+}
