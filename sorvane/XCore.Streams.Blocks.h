@@ -1,0 +1,48 @@
+// A block list shown as one contiguous stream over a volume stream, and the
+// bounded read routines of the carvers and the byte search.
+//
+//     TOwnedPtr<TXBlockStream> File(New<TXBlockStream>(Volume, FoundFile->Blocks));
+//     File->ReadBuffer(Header, 16);      // the first bytes of the found file
+#pragma once
+#include "XCore.Intervals.h"
+#include "XCore.Streams.h"
+
+class TXCustomBlockStream : public TXStreamWrapper {
+    X_CLASS(TXCustomBlockStream, TXStreamWrapper)
+public:
+    using inherited::Create;
+    // Blocks is not owned and must outlive the stream.
+    virtual void Create(TStream* Stream, Integer AOwnership, TXBlocks* ABlocks);
+
+    // Offsets are logical, counted through the list.
+    Int64 Read(void* Buffer, Int64 Count) override;
+    Int64 Seek(Int64 Offset, TSeekOrigin Origin) override;
+    Int64 Size() override { return FBlocks ? FBlocks->Size() : 0; }
+    void SetSize(Int64) override { }
+
+    TXBlocks* Blocks() const { return FBlocks; }
+    const TXBlockCursor& Cursor() const { return FCursor; }
+
+protected:
+    TXBlocks* FBlocks = nullptr;
+    TXBlockCursor FCursor;
+};
+
+class TXBlockStream : public TXCustomBlockStream {
+    X_CLASS(TXBlockStream, TXCustomBlockStream)
+public:
+    using inherited::Create;
+    // The inner stream is not owned.
+    void Create(TStream* Stream, TXBlocks* ABlocks) { inherited::Create(Stream, 0, ABlocks); }
+};
+
+// Bounded reads: false at or past the end (or before the start); a read
+// that raises gives zeros, its error is acknowledged (CheckXError) and the
+// answer is true.
+bool StreamSeekInside(TStream* Stream, Int64 Pos);
+bool StreamReadByteAt(TStream* Stream, Byte& B, Int64 Pos);
+bool StreamReadByte(TStream* Stream, Byte& B);
+bool StreamReadAt(TStream* Stream, void* Buffer, Int64 Count, Int64 Pos);
+// Refuses a read that would reach the end of the stream, ending exactly at
+// it included.
+bool StreamReadNext(TStream* Stream, void* Buffer, Int64 Count);

@@ -1,0 +1,33 @@
+#include "XCore.Streams.Containers.h"
+
+X_REGISTER_CLASS(TXSplitItem)
+
+TXSplitItem::~TXSplitItem()
+{
+    FreeAndNil(FBlocks);
+}
+
+void TXSplitItem::Init()
+{
+    inherited::Init();
+    FBlocks = New<TXBlocks>();
+}
+
+bool TXSplitItem::AssignFrom(TPersistent* Source)
+{
+    if (auto* S = DynamicCast<TXSplitItem>(Source); S && S != this && FBlocks) {
+        FBlocks->Clear();
+        // Block by block as they are: Add would merge touching neighbours.
+        for (const TXBlock& B : *S->Blocks())
+            FBlocks->TXList<TXBlock>::Add(B);
+        FBlocks->Recount();
+    }
+    return inherited::AssignFrom(Source);
+}
+
+void TXSplitItem::Clear()
+{
+    inherited::Clear();
+    if (FBlocks)
+        FBlocks->Clear();
+}

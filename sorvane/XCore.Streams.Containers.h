@@ -1,0 +1,21 @@
+// A collection item that owns one block list: the base of found files.
+#pragma once
+#include "XCore.Classes.h"
+#include "XCore.Intervals.h"
+
+class TXSplitItem : public TXCollectionItem {
+    X_CLASS(TXSplitItem, TXCollectionItem)
+public:
+    ~TXSplitItem() override;
+    void Init() override;
+    // From another split item: a copy of its blocks, then the inherited part.
+    bool AssignFrom(TPersistent* Source) override;
+    void Clear() override;
+    bool IsEmpty() override { return !FBlocks || FBlocks->Count() == 0; }
+
+    TXBlocks* Blocks() const { return FBlocks; }
+    Int64 Size() const { return FBlocks ? FBlocks->Size() : 0; }
+
+private:
+    TXBlocks* FBlocks = nullptr;
+};

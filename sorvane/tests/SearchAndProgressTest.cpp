@@ -1,0 +1,159 @@
+// The byte search with its cancellation, and the worker's nested progress.
+#include "XCore.Engine.WorkerProgress.h"
+#include "XCore.Search.h"
+#include "XCore.Streams.Buffered.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TSearchFixture {
+    TOwnedPtr<TBytesStream> Raw;
+    TOwnedPtr<TXCustomBufStream> Stream;
+    TOwnedPtr<TXSearch> Search;
+
+    explicit TSearchFixture(const std::vector<std::pair<Int64, TXByteArray>>& Put, Int64 Size = 4096)
+    {
+        std::vector<Byte> Bytes(size_t(Size), 0);
+        for (const auto& [At, Pattern] : Put)
+            std::copy(Pattern.begin(), Pattern.end(), Bytes.begin() + At);
+        Raw.reset(New<TBytesStream>(Bytes));
+        Stream.reset(New<TXCustomBufStream>(Raw.get(), 1000, 0));
+        Search.reset(New<TXSearch>(nullptr));
+        Search->Stream = Stream.get();
+    }
+};
+
+TEST(Search, FindOnePattern)
+{
+    TSearchFixture F({ { 10, { 0xFF, 0xFF, 0xD9 } }, { 3000, { '<', 'x', 'm', 'l', '>' } } });
+    const struct {
+        TXByteArray Pattern;
+        Int64 From, To, Expected;
+    } Cases[] = {
+        { { 0xFF, 0xD9 }, 0, 4095, 11 },
+        { { 0xFF, 0xD9 }, 12, 4095, -1 },
+        { { 0xFF, 0xD9 }, 0, 11, -1 },          // the match must end by To
+        { { 0xFF, 0xD9 }, 0, 12, 11 },
+        { { '<', 'x', 'm', 'l', '>' }, -500, 99999, 3000 },
+        { { 0xFF }, 5000, 9000, -1 },           // From beyond the end
+        { {}, 0, 100, -1 },
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(F.Search->Find(C.Pattern, C.From, C.To), C.Expected) << C.From << ".." << C.To;
+    EXPECT_EQ(F.Search->FindFrom({ 0xFF, 0xFF, 0xD9 }, 0), 10);
+    EXPECT_TRUE(F.Search->MatchAt({ 0xFF, 0xFF }, 10));
+    EXPECT_TRUE(F.Search->MatchAt({}, 10));
+    EXPECT_FALSE(F.Search->MatchAt({ 0, 0 }, 4095));
+    EXPECT_TRUE(F.Search->RunAt(0, 10, 0));
+    EXPECT_FALSE(F.Search->RunAt(0, 11, 0));
+}
+
+TEST(Search, FindAnyAtAlignedOffsets)
+{
+    const TXByteArray Short { 0xFF, 0xD8 }, Long { 0xFF, 0xD8, 0xFF, 0xE1 };
+    const struct {
+        const char* Name;
+        std::vector<std::pair<Int64, TXByteArray>> Put;
+        TXByteArrays Patterns;
+        Int64 From, Base, Step, Expected;
+        Integer Index;
+    } Cases[] = {
+        { "offset 1 is never a candidate", { { 1, Short }, { 1024, Short } }, { Short }, 1, 0, 512, 1024, 0 },
+        { "the shorter pattern of lower index wins", { { 512, Long } }, { Short, Long }, 0, 0, 512, 512, 0 },
+        { "a longer pattern of lower index wins when complete", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 0 },
+        { "its prefix alone gives the shorter", { { 512, Short } }, { Long, Short }, 0, 0, 512, 512, 1 },
+        { "base shifts the candidates", { { 100, Short }, { 612, Short } }, { Short }, 0, 100, 512, 100, 0 },
+        { "no step", { { 0, Short } }, { Short }, 0, 0, 0, -1, -1 },
+        { "nothing there", {}, { Short }, 0, 0, 512, -1, -1 },
+    };
+    for (const auto& C : Cases) {
+        TSearchFixture F(C.Put);
+        Integer Index = 99;
+        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, 4095, C.Base, C.Step), C.Expected) << C.Name;
+        EXPECT_EQ(Index, C.Index) << C.Name;
+    }
+}
+
+TEST(Search, ATerminatedWorkerCancels)
+{
+    TSearchFixture F({ { 2048, { 0xFF, 0xD8 } } });
+    TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));
+    F.Search->Worker = IPtr<IXWorker>(Worker.get());
+    Integer Index;
+    EXPECT_EQ(F.Search->FindAny({ { 0xFF, 0xD8 } }, Index, 0, 4095, 0, 512), 2048);
+    Worker->Cancel();
+    EXPECT_EQ(F.Search->FindAny({ { 0xFF, 0xD8 } }, Index, 0, 4095, 0, 512), -1);
+    EXPECT_EQ(F.Search->Find({ 0xFF, 0xD8 }, 0, 4095), -1);
+    F.Search->Worker = nullptr;
+}
+
+struct TProgressFixture : TObject {
+    TOwnedPtr<TXWorker> Worker { New<TXWorker>(IPtr<IInterface>()) };
+    IPtr<IXProgress> P = Worker->GetProgress();
+    std::vector<Integer> Notified;
+
+    TProgressFixture()
+    {
+        P->Subscribe(TXProgressChangedAspect::StaticClass(), TXNotificationHandler::Of<&TProgressFixture::Seen>(this));
+    }
+    ~TProgressFixture() override { P->UnsubscribeMethod(TXNotificationHandler::Of<&TProgressFixture::Seen>(this)); }
+    void Seen(IXNotification* N)
+    {
+        Notified.push_back(static_cast<TXProgressChangedAspect*>(N->GetAspect())->Position);
+    }
+};
+
+TEST(WorkerProgress, SectionsShareTheScale)
+{
+    TProgressFixture F;
+    ASSERT_NE(dynamic_cast<TXWorkerProgress*>(F.P.Get()), nullptr);
+    F.P->BeginSection(u"FAT", 35);
+    F.P->SetPercent(50);
+    EXPECT_EQ(F.P->GetPosition(), 175);
+    F.P->SetPercent(20);                    // the bar does not move back
+    EXPECT_EQ(F.P->GetPosition(), 175);
+    F.P->EndSection();
+    EXPECT_EQ(F.P->GetPosition(), 350);
+    F.P->BeginSectionPart(15);
+    F.P->EndSection();
+    EXPECT_EQ(F.P->GetPosition(), 500);
+    F.P->BeginSectionPart(50);
+    F.P->SetMax(4);
+    F.P->StepIt();
+    F.P->StepIt();
+    EXPECT_EQ(F.P->GetPosition(), 750);
+    F.P->EndSection();
+    F.P->EndSection();
+    EXPECT_EQ(F.P->GetPosition(), 1000);
+    EXPECT_EQ(F.Notified, (std::vector<Integer> { 175, 350, 500, 625, 750, 1000 }));
+
+    F.Notified.clear();
+    F.P->ResetProgress();
+    EXPECT_EQ(F.P->GetPosition(), 0);
+    EXPECT_TRUE(F.Notified.empty());
+    F.P->SetPerMille(500);
+    EXPECT_EQ(F.Notified, (std::vector<Integer> { 500 }));
+}
+
+TEST(WorkerProgress, StepsNeverPassTheirParentOrTheScale)
+{
+    TProgressFixture F;
+    F.P->BeginSectionPart(50);              // 0..500
+    F.P->SetMax(4);
+    for (int Unit = 0; Unit < 4; ++Unit) {
+        F.P->BeginUnitSectionPart();
+        F.P->SetPercent(100);
+        EXPECT_LE(F.P->GetPosition(), 500) << Unit;
+        F.P->EndSection();
+    }
+    EXPECT_EQ(F.P->GetPosition(), 500);
+    F.P->EndSection();
+    F.P->BeginSectionPart(200);             // more than what is left
+    F.P->SetPercent(100);
+    EXPECT_EQ(F.P->GetPosition(), 1000);
+    F.P->AddMax(0xFFFFFFFFu);
+    F.P->StepBy(0xFFFFFFFFu);
+    EXPECT_LE(F.P->GetPosition(), 1000);
+}
+
+}
