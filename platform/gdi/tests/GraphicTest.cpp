@@ -1,0 +1,94 @@
+#include "GdiTestSupport.h"
+#include "JpegImage.h"
+#include "Picture.h"
+#include "PngImage.h"
+#include "StringList.h"
+
+using namespace GdiTest;
+
+TEST(GraphicRegistry, FindsPictureClassesByTheirStoredNames)
+{
+    struct Case {
+        const char16_t* Name;
+        TClass Expected;
+    } Cases[] = {
+        { u"TBitmap", TBitmap::StaticClass() },
+        { u"TJPEGImage", TJPEGImage::StaticClass() },
+        { u"TPngImage", TPngImage::StaticClass() },
+        { u"tpngimage", TPngImage::StaticClass() },
+        { u"TGraphic", TGraphic::StaticClass() },
+        { u"TStringList", nullptr },
+        { u"TNoSuchImage", nullptr },
+        { u"", nullptr },
+    };
+    for (const Case& C : Cases)
+        EXPECT_EQ(FindGraphicClass(C.Name), C.Expected) << StringToUTF8(C.Name);
+}
+
+TEST(GraphicRegistry, NewGraphicCreatesOnlyConcretePictures)
+{
+    for (const char16_t* Name : { u"TBitmap", u"TJPEGImage", u"TPngImage" }) {
+        TOwnedPtr<TGraphic> G(NewGraphic(FindGraphicClass(Name)));
+        EXPECT_EQ(G->ClassName(), Name);
+        EXPECT_TRUE(G->Empty());
+        EXPECT_EQ(G->Width(), 0);
+    }
+    for (TClass Class : { TClass(nullptr), TGraphic::StaticClass(), TStringList::StaticClass() })
+        EXPECT_THROW(NewGraphic(Class), EInvalidGraphic);
+}
+
+TEST(Picture, LoadsFilesByExtensionAndKeepsItsPictureOnFailure)
+{
+    TempDir Dir;
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->SetSize(6, 3);
+    Bmp->Fill(RGB(1, 2, 3));
+    Bmp->SaveToFile(Path(Dir / "a.bmp"));
+    auto Png = MakeOwned<TPngImage>();
+    Png->Assign(Bmp.get());
+    Png->SaveToFile(Path(Dir / "b.PNG"));
+    auto Jpeg = MakeOwned<TJPEGImage>();
+    Jpeg->Assign(Bmp.get());
+    Jpeg->SaveToFile(Path(Dir / "c.jpeg"));
+    WriteBytes(Dir / "png-bytes.bmp", ReadBytes(Dir / "b.PNG"));
+
+    struct Case {
+        const char* File;
+        const char16_t* ClassName;
+    } Cases[] = { { "a.bmp", u"TBitmap" }, { "b.PNG", u"TPngImage" }, { "c.jpeg", u"TJPEGImage" } };
+    auto Picture = MakeOwned<TPicture>();
+    for (const Case& C : Cases) {
+        Picture->LoadFromFile(Path(Dir / C.File));
+        ASSERT_TRUE(Picture->Graphic()) << C.File;
+        EXPECT_EQ(Picture->Graphic()->ClassName(), C.ClassName) << C.File;
+        EXPECT_EQ(Picture->Width(), 6) << C.File;
+        EXPECT_EQ(Picture->Height(), 3) << C.File;
+    }
+    for (const char* Bad : { "png-bytes.bmp", "missing.png", "a.gif", "noextension" }) {
+        EXPECT_ANY_THROW(Picture->LoadFromFile(Path(Dir / Bad))) << Bad;
+        EXPECT_EQ(Picture->Graphic()->ClassName(), u"TJPEGImage") << Bad;
+    }
+    EXPECT_THROW(Picture->LoadFromFile(Path(Dir / "x.gif")), EInvalidGraphic);
+}
+
+TEST(Picture, HoldsACopyOfTheGraphicItIsGiven)
+{
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->SetSize(4, 4);
+    Bmp->Fill(clBlue);
+    auto Picture = MakeOwned<TPicture>();
+    Picture->SetGraphic(Bmp.get());
+    Bmp->Fill(clRed);
+    Bmp->SetSize(1, 1);
+    auto* Held = DynamicCast<TBitmap>(Picture->Graphic());
+    ASSERT_TRUE(Held);
+    EXPECT_NE(Held, Bmp.get());
+    EXPECT_EQ(Held->Width(), 4);
+    EXPECT_EQ(Held->Pixel(3, 3), clBlue);
+    auto Other = MakeOwned<TPicture>();
+    Other->Assign(Picture.get());
+    EXPECT_EQ(Other->Width(), 4);
+    Other->Assign(nullptr);
+    EXPECT_EQ(Other->Graphic(), nullptr);
+    EXPECT_EQ(Other->Width(), 0);
+}

@@ -1,0 +1,178 @@
+#include "GdiTestSupport.h"
+#include "PngImage.h"
+#include <functional>
+#include <zlib.h>
+
+using namespace GdiTest;
+
+namespace {
+
+RawBytes MakePng(const std::string& Args)
+{
+    TempDir Dir;
+    // A format prefix ("PNG8:") joins the file name.
+    Convert(Args + (Args.back() == ':' ? "'" : " '") + Dir / "x.png" + "'");
+    return ReadBytes(Dir / "x.png");
+}
+
+RawBytes SavePng(TPngImage* Png)
+{
+    auto S = MakeOwned<TMemoryStream>();
+    Png->SaveToStream(S.get());
+    return BytesOf(S.get());
+}
+
+TOwnedPtr<TBitmap> PixelsOf(TPngImage* Png)
+{
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->Assign(Png);
+    return Bmp;
+}
+
+// A picture made by our own encoder, so the damage cases need no tool.
+RawBytes OurPng()
+{
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->SetSize(20, 10);
+    for (Integer Y = 0; Y < 10; ++Y)
+        Bmp->FillRect(Rect(0, Y, 20, Y + 1), RGB(Byte(Y * 20), 50, 100));
+    auto Png = MakeOwned<TPngImage>();
+    Png->Assign(Bmp.get());
+    return SavePng(Png.get());
+}
+
+void PutU32BE(RawBytes& B, size_t At, Cardinal V)
+{
+    for (int I = 0; I < 4; ++I)
+        B[At + I] = char(V >> (24 - 8 * I));
+}
+
+// Sets the header's size and fixes its checksum, so only the size is wrong.
+RawBytes WithSize(RawBytes B, Cardinal W, Cardinal H)
+{
+    PutU32BE(B, 16, W);
+    PutU32BE(B, 20, H);
+    PutU32BE(B, 29, Cardinal(crc32(0, reinterpret_cast<const Bytef*>(B.data() + 12), 17)));
+    return B;
+}
+
+} // namespace
+
+TEST(PngImage, ImageMagickPicturesOfEveryKindDecode)
+{
+    REQUIRE_CONVERT();
+    struct Case {
+        const char* Name;
+        const char* Args;
+        bool Alpha;
+        int R, G, B, A;
+    } Cases[] = {
+        { "RGB", "-size 9x5 xc:'rgb(200,40,90)' PNG24:", false, 200, 40, 90, -1 },
+        { "RGBA", "-size 9x5 xc:'rgba(200,40,90,0.6)' PNG32:", true, 200, 40, 90, 153 },
+        { "palette", "-size 9x5 xc:'rgb(200,40,90)' -type Palette PNG8:", false, 200, 40, 90, -1 },
+        { "palette with transparency", "-size 9x5 xc:'rgb(200,40,90)' -alpha set -fill none -draw 'matte 8,4 point' PNG8:", true, 200, 40, 90, 255 },
+        { "grey", "-size 9x5 xc:'rgb(77,77,77)' -type Grayscale", false, 77, 77, 77, -1 },
+        { "grey with alpha", "-size 9x5 xc:'rgba(77,77,77,0.2)' -type GrayscaleAlpha", true, 77, 77, 77, 51 },
+        { "16-bit", "-size 9x5 xc:'rgb(200,40,90)' -depth 16 PNG48:", false, 200, 40, 90, -1 },
+        { "interlaced", "-size 9x5 xc:'rgb(200,40,90)' -interlace PNG PNG24:", false, 200, 40, 90, -1 },
+    };
+    for (const Case& C : Cases) {
+        auto Png = MakeOwned<TPngImage>();
+        Png->LoadFromStream(StreamOf(MakePng(C.Args)).get());
+        EXPECT_EQ(Png->Width(), 9) << C.Name;
+        EXPECT_EQ(Png->Height(), 5) << C.Name;
+        EXPECT_EQ(Png->HasAlpha(), C.Alpha) << C.Name;
+        auto Bmp = PixelsOf(Png.get());
+        EXPECT_EQ(Bmp->PixelFormat(), C.Alpha ? pf32bit : pf24bit) << C.Name;
+        TPixel P = PixelAt(Bmp.get(), 3, 2);
+        EXPECT_TRUE(Near(P, C.R, C.G, C.B, 1)) << C.Name;
+        EXPECT_NEAR(P.A, C.A, 1) << C.Name;
+    }
+}
+
+TEST(PngImage, SavedPicturesAreReadByImageMagickWithTheirAlpha)
+{
+    REQUIRE_CONVERT();
+    TempDir Dir;
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->SetPixelFormat(pf32bit);
+    Bmp->SetSize(6, 4);
+    Bmp->Fill(RGB(10, 120, 250));
+    Bmp->ScanLine(1)[2 * 4 + 3] = 128;
+    auto Png = MakeOwned<TPngImage>();
+    Png->Assign(Bmp.get());
+    EXPECT_TRUE(Png->HasAlpha());
+    Png->SaveToFile(Path(Dir / "alpha.png"));
+    EXPECT_EQ(Convert("'" + Dir / "alpha.png" + "' -format '%w %h %[channels] %[fx:int(255*p{2,1}.a+0.5)] %[fx:int(255*p{0,0}.a+0.5)] %[fx:int(255*p{2,1}.b+0.5)]' info:"),
+              "6 4 srgba 128 0 250");
+    // A 32-bit bitmap whose fourth bytes are all 0 carries no alpha.
+    Bmp->ScanLine(1)[2 * 4 + 3] = 0;
+    Png->Assign(Bmp.get());
+    EXPECT_FALSE(Png->HasAlpha());
+    Png->SaveToFile(Path(Dir / "opaque.png"));
+    EXPECT_EQ(Convert("'" + Dir / "opaque.png" + "' -format '%[channels] %[fx:int(255*p{2,1}.g+0.5)]' info:"), "srgb 120");
+}
+
+TEST(PngImage, RoundTripAndConsecutivePicturesInOneStream)
+{
+    const RawBytes Bytes = OurPng();
+    auto S = StreamOf(Bytes + Bytes + "tail");
+    auto First = MakeOwned<TPngImage>();
+    First->LoadFromStream(S.get());
+    EXPECT_EQ(S->Position(), Int64(Bytes.size()));
+    auto Second = MakeOwned<TPngImage>();
+    Second->LoadFromStream(S.get());
+    EXPECT_EQ(Second->Width(), 20);
+    EXPECT_EQ(PixelsOf(Second.get())->Pixel(7, 9), RGB(180, 50, 100));
+}
+
+TEST(PngImage, DamagedDataRaisesAndLeavesThePicture)
+{
+    const RawBytes Good = OurPng();
+    RawBytes BadCrc = Good;
+    BadCrc[30] ^= 1;
+    RawBytes BadData = Good;
+    size_t Idat = BadData.find("IDAT");
+    ASSERT_NE(Idat, RawBytes::npos);
+    BadData[Idat + 8] ^= 0x55;
+    struct Case {
+        const char* Name;
+        RawBytes Bytes;
+    } Cases[] = {
+        { "empty", "" },
+        { "not a PNG", "GIF89a and more bytes than a signature" },
+        { "signature only", Good.substr(0, 8) },
+        { "cut in the pixels", Good.substr(0, Good.size() - 20) },
+        { "header checksum", BadCrc },
+        { "pixel data", BadData },
+        { "zero width", WithSize(Good, 0, 10) },
+        { "beyond the side cap", WithSize(Good, 70000, 1) },
+        { "beyond the pixel cap", WithSize(Good, 20000, 20000) },
+    };
+    auto Png = MakeOwned<TPngImage>();
+    Png->LoadFromStream(StreamOf(Good).get());
+    for (const Case& C : Cases) {
+        EXPECT_THROW(Png->LoadFromStream(StreamOf(C.Bytes).get()), EInvalidGraphic) << C.Name;
+        EXPECT_EQ(Png->Width(), 20) << C.Name;
+    }
+}
+
+TEST(PngImage, DrawBlendsByAlpha)
+{
+    auto Src = MakeOwned<TBitmap>();
+    Src->SetPixelFormat(pf32bit);
+    Src->SetSize(2, 2);
+    Src->Fill(clRed);
+    for (Integer Y = 0; Y < 2; ++Y)
+        for (Integer X = 0; X < 2; ++X)
+            Src->ScanLine(Y)[X * 4 + 3] = X == 0 ? 255 : 51;
+    auto Png = MakeOwned<TPngImage>();
+    Png->Assign(Src.get());
+    auto Dst = MakeOwned<TBitmap>();
+    Dst->SetSize(4, 2);
+    Dst->Fill(clWhite);
+    Png->Draw(Dst.get(), Rect(-1, 0, 3, 2));
+    EXPECT_EQ(Dst->Pixel(0, 0), clRed);
+    EXPECT_EQ(Dst->Pixel(1, 1), RGB(255, 204, 204));
+    EXPECT_EQ(Dst->Pixel(3, 0), clWhite);
+}
