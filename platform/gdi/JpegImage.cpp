@@ -315,8 +315,6 @@ void TJPEGImage::LoadFromStream(TStream* Stream)
 
 void TJPEGImage::SaveToStream(TStream* Stream)
 {
-    if (FData.empty() && FBitmap)
-        FData = Encode(FBitmap, FQuality);
     if (!FData.empty())
         Stream->WriteBuffer(FData.data(), Int64(FData.size()));
 }
@@ -342,8 +340,7 @@ void TJPEGImage::SetScale(TJPEGScale Value)
     if (Value == FScale)
         return;
     FScale = Value;
-    if (!FData.empty())
-        FreeAndNil(FBitmap);
+    FreeAndNil(FBitmap);
 }
 
 void TJPEGImage::SetCompressionQuality(Integer Value)

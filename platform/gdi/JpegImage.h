@@ -30,13 +30,12 @@ public:
     // Takes every byte from the stream's position to its end as the JPEG
     // data and reads its header; the pixels are decoded later.
     void LoadFromStream(TStream* Stream) override;
-    // Writes the JPEG data, encoding the pixels first when the picture was
-    // made from a bitmap. An empty picture writes nothing.
+    // Writes the JPEG data; an empty picture writes nothing.
     void SaveToStream(TStream* Stream) override;
     // The size of the decoded picture at the current scale.
     Integer Width() const override;
     Integer Height() const override;
-    bool Empty() const override { return FData.empty() && !FBitmap; }
+    bool Empty() const override { return FData.empty(); }
     void Draw(TBitmap* Dest, const TRect& Rect) override;
     // From a JPEG picture (its data and settings) or a bitmap (encoded with
     // CompressionQuality); null empties the picture.
@@ -45,8 +44,7 @@ public:
     void AssignTo(TPersistent* Dest) override;
 
     TJPEGScale Scale() const { return FScale; }
-    // A new scale drops the decoded pixels (when there are data to decode
-    // again).
+    // A new scale drops the decoded pixels.
     void SetScale(TJPEGScale Value);
     // 1..100; used when a bitmap is encoded.
     Integer CompressionQuality() const { return FQuality; }

@@ -3,6 +3,7 @@
 #include "Picture.h"
 #include "PngImage.h"
 #include "StringList.h"
+#include <random>
 
 using namespace GdiTest;
 
@@ -91,4 +92,35 @@ TEST(Picture, HoldsACopyOfTheGraphicItIsGiven)
     Other->Assign(nullptr);
     EXPECT_EQ(Other->Graphic(), nullptr);
     EXPECT_EQ(Other->Width(), 0);
+}
+
+TEST(GraphicRegistry, MutatedFilesLoadOrRaiseAPictureError)
+{
+    auto Bmp = MakeOwned<TBitmap>();
+    Bmp->SetSize(23, 11);
+    for (Integer Y = 0; Y < 11; ++Y)
+        Bmp->FillRect(Rect(Y, Y, 23, Y + 1), RGB(Byte(Y * 23), Byte(255 - Y), 99));
+    std::mt19937 Random(1234);
+    for (const char16_t* Name : { u"TBitmap", u"TJPEGImage", u"TPngImage" }) {
+        TOwnedPtr<TGraphic> Original(NewGraphic(FindGraphicClass(Name)));
+        Original->Assign(Bmp.get());
+        auto Saved = MakeOwned<TMemoryStream>();
+        Original->SaveToStream(Saved.get());
+        const RawBytes Good = BytesOf(Saved.get());
+        for (int Round = 0; Round < 300; ++Round) {
+            RawBytes Bytes = Good;
+            for (int Flips = 1 + int(Random() % 4); Flips > 0; --Flips)
+                Bytes[Random() % Bytes.size()] = char(Random());
+            if (Round % 10 == 0)
+                Bytes.resize(Random() % Bytes.size());
+            TOwnedPtr<TGraphic> G(NewGraphic(FindGraphicClass(Name)));
+            try {
+                G->LoadFromStream(StreamOf(Bytes).get());
+                auto Target = MakeOwned<TBitmap>();
+                Target->SetSize(8, 8);
+                G->Draw(Target.get(), Rect(0, 0, 8, 8));
+            } catch (const EInvalidGraphic&) {
+            }
+        }
+    }
 }

@@ -45,6 +45,7 @@ TEST(JpegImage, SolidColoursDecodeInEveryColourSpace)
         int R, G, B;
     } Cases[] = {
         { "YCbCr", "-size 40x24 xc:'rgb(200,40,90)' -quality 95", 200, 40, 90 },
+        { "progressive", "-size 40x24 xc:'rgb(200,40,90)' -interlace JPEG -quality 95", 200, 40, 90 },
         { "grey", "-size 40x24 xc:'rgb(100,100,100)' -colorspace Gray -quality 95", 100, 100, 100 },
         { "CMYK", "-size 40x24 xc:'rgb(200,40,90)' -colorspace CMYK -quality 95", 200, 40, 90 },
     };
