@@ -17,12 +17,12 @@
 //     if (Reg->OpenKey(u"Software\\Quorvale\\Lumeno", true))
 //         Reg->WriteInteger(u"LgID", 1033);
 #pragma once
+#include "Messages.h"
 #include "Object.h"
 #include <vector>
 
 class TStrings;
 
-using DWORD = Cardinal;
 using REGSAM = Cardinal;
 using HKEY = struct HKEY__*;
 
