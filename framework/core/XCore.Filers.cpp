@@ -722,9 +722,10 @@ bool TXTagFilerGroup::ReadTagText(const UTF8String& Text, TXProgress* Progress)
         Section = Text;
     } else {
         UTF8String Tag = StringToUTF8(Name);
-        // A group that is not in the text has nothing to read.
+        // A group that is not in the text has nothing to read; one that
+        // opens and never closes is cut off.
         if (!Between(Text, "<" + Tag + ">", "</" + Tag + ">", Section))
-            return AfterRead(0);
+            return Text.find("<" + Tag + ">") == UTF8String::npos && AfterRead(0);
     }
     if (Data && !ObjectTag.empty()) {
         UTF8String ObjectText;
@@ -858,6 +859,11 @@ bool TXTagFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool
         return All;
     });
     return Report(Ok, xfecReadFailed, RaiseErrors);
+}
+
+bool TXTagFiler::LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
+{
+    return LoadFromText(StripUtf8Bom(Text), Progress, RaiseErrors);
 }
 
 bool TXTagFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)

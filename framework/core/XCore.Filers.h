@@ -341,6 +341,8 @@ class TXTagFiler : public TXTextFiler {
     X_CLASS(TXTagFiler, TXTextFiler)
 public:
     bool LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
+    // The tagged text is UTF-8 whichever way it comes.
+    bool LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors) override;
     bool SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
 
     UTF8String RootTag;
