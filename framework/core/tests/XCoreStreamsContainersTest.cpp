@@ -1,0 +1,204 @@
+#include "ComponentText.h"
+#include "XCore.Errors.h"
+#include "XCore.Streams.Containers.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <zlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Takes the binary properties an object defines, as a persistence writer
+// and reader would meet them.
+class TCaptureFiler : public TFiler {
+public:
+    struct TEntry {
+        TStreamProc Read;
+        TStreamProc Write;
+        bool HasData = false;
+    };
+    void DefineProperty(const String&, TReaderProc, TWriterProc, bool) override { }
+    void DefineBinaryProperty(const String& Name, TStreamProc ReadData, TStreamProc WriteData, bool HasData) override
+    {
+        Entries[StringToUTF8(Name)] = { ReadData, WriteData, HasData };
+    }
+    std::map<std::string, TEntry> Entries;
+};
+
+std::map<std::string, TCaptureFiler::TEntry> Define(TXStreamObject* Blob)
+{
+    TCaptureFiler Filer;
+    Blob->DefineProperties(&Filer);
+    return Filer.Entries;
+}
+
+// The values a writer stores: only the properties that have data.
+std::map<std::string, RawBytes> Save(TXStreamObject* Blob)
+{
+    std::map<std::string, RawBytes> Values;
+    for (auto& [Name, Entry] : Define(Blob)) {
+        if (!Entry.HasData)
+            continue;
+        TOwnedPtr<TMemoryStream> S(New<TMemoryStream>());
+        Entry.Write(S.get());
+        Values[Name].assign(static_cast<const char*>(S->Memory()), size_t(S->Size()));
+    }
+    return Values;
+}
+
+void Load(TXStreamObject* Blob, const std::map<std::string, RawBytes>& Values)
+{
+    auto Entries = Define(Blob);
+    for (auto& [Name, Bytes] : Values) {
+        TOwnedPtr<TMemoryStream> S(New<TMemoryStream>());
+        S->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
+        S->SetPosition(0);
+        Entries.at(Name).Read(S.get());
+    }
+}
+
+RawBytes Content(TXStreamObject* Blob)
+{
+    return RawBytes(static_cast<const char*>(Blob->DataStream()->Memory()), size_t(Blob->DataStream()->Size()));
+}
+
+RawBytes SampleBytes()
+{
+    RawBytes Bytes;
+    for (int I = 0; I < 200000; ++I)
+        Bytes += char((I * 7) % 251);
+    return Bytes;
+}
+
+// A stream that takes nothing.
+class TRefusingStream : public TStream {
+public:
+    Int64 Read(void*, Int64) override { return 0; }
+    Int64 Write(const void*, Int64) override { return 0; }
+    Int64 Seek(Int64, TSeekOrigin) override { return 0; }
+};
+
+}
+
+TEST(XCoreStreamsContainersTest, BlobRoundTripsPlainAndCompressed)
+{
+    const RawBytes Bytes = SampleBytes();
+    for (bool Compressed : { false, true }) {
+        TOwnedPtr<TXStreamObject> Source(New<TXStreamObject>());
+        Source->DataStream()->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
+        Source->SetCompressed(Compressed);
+        auto Values = Save(Source.get());
+        ASSERT_EQ(Values.size(), 1u);
+        ASSERT_EQ(Values.begin()->first, Compressed ? "CData" : "Data");
+        if (Compressed) {
+            // A zlib stream that zlib itself inflates to the data.
+            const RawBytes& Packed = Values["CData"];
+            std::vector<Bytef> Out(Bytes.size());
+            uLongf OutLen = uLongf(Out.size());
+            ASSERT_EQ(uncompress(Out.data(), &OutLen, reinterpret_cast<const Bytef*>(Packed.data()), uLong(Packed.size())), Z_OK);
+            EXPECT_EQ(RawBytes(Out.begin(), Out.begin() + OutLen), Bytes);
+            EXPECT_LT(Packed.size(), Bytes.size());
+        }
+        // The reader takes either value whatever its own flag says.
+        TOwnedPtr<TXStreamObject> Dest(New<TXStreamObject>());
+        Load(Dest.get(), Values);
+        EXPECT_EQ(Content(Dest.get()), Bytes) << Compressed;
+        EXPECT_FALSE(Dest->Compressed());
+    }
+}
+
+TEST(XCoreStreamsContainersTest, NoDataWritesNeitherProperty)
+{
+    TOwnedPtr<TXStreamObject> Empty(New<TXStreamObject>());
+    EXPECT_TRUE(Save(Empty.get()).empty());
+    EXPECT_TRUE(Empty->IsEmpty());
+
+    TOwnedPtr<TCollection> Coll(New<TXStreamCollection<>>(static_cast<TPersistent*>(nullptr)));
+    auto* Item = static_cast<TXStreamItem*>(Coll->Add());
+    Item->Data()->DataStream()->WriteBuffer("abc", 3);
+    EXPECT_EQ(Save(Item->Data()).size(), 1u);
+    Item->SetStoreData(false);
+    EXPECT_TRUE(Save(Item->Data()).empty());
+}
+
+TEST(XCoreStreamsContainersTest, DamagedCompressedValueLeavesBlobEmptyAndFails)
+{
+    TOwnedPtr<TXStreamObject> Source(New<TXStreamObject>());
+    const RawBytes Bytes = SampleBytes();
+    Source->DataStream()->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
+    Source->SetCompressed(true);
+    RawBytes Packed = Save(Source.get())["CData"];
+
+    RawBytes Flipped = Packed;
+    Flipped[Flipped.size() / 2] ^= 0x55;
+    const RawBytes Cases[] = { Packed.substr(0, Packed.size() / 2), Flipped, "not zlib at all", Packed.substr(0, Packed.size() - 1) };
+    for (const RawBytes& Value : Cases) {
+        ClearXError();
+        TOwnedPtr<TXStreamObject> Dest(New<TXStreamObject>());
+        Dest->DataStream()->WriteBuffer("old", 3);
+        EXPECT_THROW(Load(Dest.get(), { { "CData", Value } }), EReadError) << Value.size();
+        EXPECT_TRUE(Dest->IsEmpty());
+        EXPECT_EQ(GetXErrorCode(), 44);
+    }
+}
+
+TEST(XCoreStreamsContainersTest, FailedCompressionIsReportedNotStored)
+{
+    TOwnedPtr<TXStreamObject> Blob(New<TXStreamObject>());
+    Blob->DataStream()->WriteBuffer("some data", 9);
+    Blob->SetCompressed(true);
+    ClearXError();
+    TRefusingStream Refusing;
+    EXPECT_THROW(Define(Blob.get()).at("CData").Write(&Refusing), EWriteError);
+    EXPECT_EQ(GetXErrorCode(), 45);
+}
+
+TEST(XCoreStreamsContainersTest, BlobTravelsInComponentText)
+{
+    TOwnedPtr<TXStreamBox> Box(New<TXStreamBox>(nullptr));
+    Box->SetName(u"Box1");
+    Box->Data()->SetName(u"Help");
+    Box->Data()->SetDataClass(u".rtf");
+    Box->Data()->SetCompressed(true);
+    Box->Data()->DataStream()->WriteBuffer("{\\rtf1 hello}", 13);
+    String Text = WriteComponentToText(Box.get());
+    EXPECT_NE(Text.find(u"Data.CData = {"), String::npos) << StringToUTF8(Text);
+
+    TOwnedPtr<TXStreamBox> Copy(New<TXStreamBox>(nullptr));
+    ReadComponentFromText(Text, Copy.get());
+    EXPECT_EQ(Copy->Data()->Name(), u"Help");
+    EXPECT_EQ(Copy->Data()->DataClass(), u".rtf");
+    EXPECT_EQ(Content(Copy->Data()), "{\\rtf1 hello}");
+}
+
+TEST(XCoreStreamsContainersTest, LoadFromFileAndAssign)
+{
+    fs::path Dir = fs::temp_directory_path() / ("blobs-" + std::to_string(::getpid()));
+    fs::create_directories(Dir);
+    std::ofstream(Dir / "Picture.PNG", std::ios::binary) << "12345";
+
+    TOwnedPtr<TXCustomSizeStreamObject> Blob(New<TXCustomSizeStreamObject>());
+    ASSERT_TRUE(Blob->LoadFromFile(UTF8ToString((Dir / "Picture.PNG").string()), false));
+    EXPECT_EQ(Blob->DataClass(), u".png");
+    EXPECT_EQ(Blob->Size(), 5);
+    Blob->SetWidth(640);
+    Blob->SetHeight(480);
+    Blob->SetLgID(1031);
+
+    TOwnedPtr<TXCustomSizeStreamObject> Copy(New<TXCustomSizeStreamObject>());
+    Copy->Assign(Blob.get());
+    EXPECT_EQ(Copy->Width(), 640);
+    EXPECT_EQ(Copy->Size(), 5);
+    EXPECT_EQ(Copy->LgID(), 0u);
+    Blob->DataStream()->Clear();                // the copy has bytes of its own
+    EXPECT_EQ(Content(Copy.get()), "12345");
+
+    EXPECT_FALSE(Copy->LoadFromFile(UTF8ToString((Dir / "missing.png").string()), false));
+    EXPECT_TRUE(Copy->IsEmpty());
+    EXPECT_EQ(Copy->DataClass(), u"");
+    EXPECT_EQ(Copy->Width(), 0);
+    fs::remove_all(Dir);
+}
