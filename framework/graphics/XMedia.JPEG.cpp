@@ -1,0 +1,3 @@
+#include "XMedia.JPEG.h"
+
+X_REGISTER_CLASS(TXJPEGImage)

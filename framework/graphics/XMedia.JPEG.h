@@ -1,0 +1,8 @@
+// The framework's JPEG picture: the platform JPEG picture under the name
+// stored pictures use for decoding.
+#pragma once
+#include "JpegImage.h"
+
+class TXJPEGImage : public TJPEGImage {
+    X_CLASS(TXJPEGImage, TJPEGImage)
+};

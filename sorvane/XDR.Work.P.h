@@ -1,0 +1,155 @@
+// The formats the signature scan carves out of raw bytes, their carvers,
+// validation and pictures, and the program's extension tables.
+//
+//     TOwnedPtr<TXDRScanFormat> F(NewScanFormat(FormatClassOf(FormatOfSignature(Sig))));
+//     Int64 Last = F->FindEnd(Search, Hit);      // -1: not a file here
+//     String Ext = F->ExtensionText();            // asked after FindEnd
+#pragma once
+#include "XCore.Classes.h"
+#include "XCore.Intervals.h"
+#include "XCore.Search.h"
+#include "XCore.Types.h"
+#include "XMedia.Images.h"
+#include "XMedia.Types.h"
+#include <array>
+
+class TStrings;
+
+constexpr Integer ScanFormatCount = 17;
+constexpr Integer ScanSignatureCount = 11;
+
+// A set of format numbers: bit n stands for format n.
+using TXDRScanFormatSet = Cardinal;
+constexpr TXDRScanFormatSet AllScanFormats = (TXDRScanFormatSet(1) << ScanFormatCount) - 1;
+
+using TXDRSignatureMap = std::array<Integer, ScanSignatureCount>;
+
+// Pictures larger than this are not read into memory for a thumbnail or
+// preview; the found file stays, without a picture.
+constexpr Int64 MaxPreviewFileSize = Int64(64) << 20;
+
+extern TXSize ThumbnailSize;
+extern TXSize PreviewSize;
+
+class TXDRScanFormat : public TXObject {
+    X_CLASS(TXDRScanFormat, TXObject)
+public:
+    Byte ID = 0;
+    Integer Width = 0;
+    Integer Height = 0;
+
+    void Init() override;
+
+    virtual bool HasPreview() { return false; }
+    // Stream holds the whole file from its first byte.
+    virtual bool MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image);
+    // The offset of the file's last byte, -1 when the bytes at Hit are not
+    // a file of this format. Never raises.
+    virtual Int64 FindEnd(TXSearch* Search, Int64 Hit);
+    virtual bool Validate(TXSearch* Search, Int64 Hit);
+    virtual Byte FormatID() const { return 0; }
+    virtual String Extension() const;
+    virtual Cardinal SignatureMask() const;
+
+    String ExtensionText() const;
+    bool ValidateBlocks(TStream* VolumeStream, TXBlocks* Blocks);
+    bool MakeThumbnail(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
+    bool MakeLargePreview(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
+
+protected:
+    // Decodes the JPEG at Offset of Stream into Image, fitted into
+    // TargetSize; Decoded is the picture's full size.
+    bool DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TStream* Stream, Int64 Offset, TXImageObject* Image);
+
+private:
+    bool MakePicture(const TXSize& TargetSize, TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
+};
+
+class TXDRScanFormatJPG : public TXDRScanFormat {
+    X_CLASS(TXDRScanFormatJPG, TXDRScanFormat)
+public:
+    bool HasPreview() override { return true; }
+    bool MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image) override;
+    Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
+    bool Validate(TXSearch* Search, Int64 Hit) override;
+    Byte FormatID() const override { return 0; }
+    // Where the compressed data starts (the end of the start-of-scan
+    // segment), -1 when the segment walk fails.
+    Int64 FindScanStart(TXSearch* Search, Int64 Hit);
+};
+
+class TXDRScanFormatTIF : public TXDRScanFormat {
+    X_CLASS(TXDRScanFormatTIF, TXDRScanFormat)
+public:
+    Int64 PreviewOffset = 0;        // from the hit; 0: none
+
+    bool HasPreview() override { return true; }
+    bool MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image) override;
+    Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
+    Byte FormatID() const override { return 1; }
+};
+
+#define X_DR_TIF_FORMAT(Name, Number)                                   \
+    class Name : public TXDRScanFormatTIF {                             \
+        X_CLASS(Name, TXDRScanFormatTIF)                                \
+    public:                                                             \
+        Byte FormatID() const override { return Number; }               \
+    };
+X_DR_TIF_FORMAT(TXDRScanFormatDNG, 2)
+X_DR_TIF_FORMAT(TXDRScanFormatCR2, 3)
+X_DR_TIF_FORMAT(TXDRScanFormatNEF, 4)
+X_DR_TIF_FORMAT(TXDRScanFormatORF, 5)
+X_DR_TIF_FORMAT(TXDRScanFormatPEF, 6)
+X_DR_TIF_FORMAT(TXDRScanFormatARW, 7)
+X_DR_TIF_FORMAT(TXDRScanFormatARWTIF, 8)
+X_DR_TIF_FORMAT(TXDRScanFormatSRF, 9)
+X_DR_TIF_FORMAT(TXDRScanFormatSR2, 10)
+X_DR_TIF_FORMAT(TXDRScanFormatRAW, 11)
+X_DR_TIF_FORMAT(TXDRScanFormatRW2, 13)
+#undef X_DR_TIF_FORMAT
+
+class TXDRScanFormatMRW : public TXDRScanFormat {
+    X_CLASS(TXDRScanFormatMRW, TXDRScanFormat)
+public:
+    Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
+    Byte FormatID() const override { return 12; }
+};
+
+class TXDRScanFormatAVI : public TXDRScanFormat {
+    X_CLASS(TXDRScanFormatAVI, TXDRScanFormat)
+public:
+    Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
+    Byte FormatID() const override { return 14; }
+};
+
+class TXDRScanFormatMOV : public TXDRScanFormat {
+    X_CLASS(TXDRScanFormatMOV, TXDRScanFormat)
+public:
+    Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
+    Byte FormatID() const override { return 15; }
+};
+
+class TXDRScanFormatMP4 : public TXDRScanFormatMOV {
+    X_CLASS(TXDRScanFormatMP4, TXDRScanFormatMOV)
+public:
+    Byte FormatID() const override { return 16; }
+};
+
+// The class of a format number (masked with 0x7F); numbers outside 1..16
+// give the JPEG class.
+TClass FormatClassOf(Integer Number);
+// A new carver of a class FormatClassOf answers.
+TXDRScanFormat* NewScanFormat(TClass FormatClass);
+// The class among formats 0..16 whose extension equals the lower-cased
+// text; null when none.
+TClass FormatClassOfExtension(const String& Text);
+// 1 image, 2 video, 3 audio, 0 none.
+Integer ExtensionCategory(const String& Text);
+
+void BuildSignatures(TXByteArrays& Patterns, TXDRSignatureMap& Map, TXDRScanFormatSet Formats);
+Integer SignatureOfPattern(const TXDRSignatureMap& Map, Integer PatternIndex);
+Integer FormatOfSignature(Integer Number);
+
+extern const char16_t* const ImageExtensions[46];
+extern const char16_t* const VideoExtensions[17];
+extern const char16_t* const AudioExtensions[10];
