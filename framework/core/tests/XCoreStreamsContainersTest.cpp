@@ -1,5 +1,6 @@
 #include "ComponentText.h"
 #include "XCore.Errors.h"
+#include "XCore.XMLObjects.h"
 #include "XCore.Streams.Containers.h"
 #include <filesystem>
 #include <fstream>
@@ -201,4 +202,33 @@ TEST(XCoreStreamsContainersTest, LoadFromFileAndAssign)
     EXPECT_EQ(Copy->DataClass(), u"");
     EXPECT_EQ(Copy->Width(), 0);
     fs::remove_all(Dir);
+}
+
+TEST(XCoreStreamsContainersTest, BlobTravelsInXmlForm)
+{
+    const RawBytes Bytes = SampleBytes().substr(0, 5000);
+    for (bool Compressed : { false, true }) {
+        TOwnedPtr<TXStreamObject> Source(New<TXStreamObject>());
+        Source->SetName(u"Picture");
+        Source->SetCompressed(Compressed);
+        Source->DataStream()->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
+        String Xml = ObjectToXMLText(Source.get(), false);
+        EXPECT_NE(Xml.find(Compressed ? u"name=\"CData\"" : u"name=\"Data\""), String::npos);
+
+        TOwnedPtr<TXStreamObject> Dest(New<TXStreamObject>());
+        ASSERT_TRUE(LoadObjectFromXMLText(Dest.get(), Xml)) << Compressed;
+        EXPECT_EQ(Content(Dest.get()), Bytes);
+        EXPECT_EQ(Dest->Compressed(), Compressed);
+
+        if (Compressed) {
+            // Cut the hexadecimal value short: the load fails and keeps nothing.
+            size_t At = Xml.find(u"name=\"CData\">") + 13;
+            String Damaged = Xml.substr(0, At + 40) + Xml.substr(Xml.find(u"</p>", At));
+            ClearXError();
+            TOwnedPtr<TXStreamObject> Broken(New<TXStreamObject>());
+            EXPECT_FALSE(LoadObjectFromXMLText(Broken.get(), Damaged));
+            EXPECT_TRUE(Broken->IsEmpty());
+            EXPECT_EQ(GetXErrorCode(), 44);
+        }
+    }
 }
