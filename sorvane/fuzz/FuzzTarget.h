@@ -1,0 +1,30 @@
+// Shared body of the carver fuzz targets: the input is the whole stream,
+// the carver starts at offset 0, and a JPEG or TIFF answer also makes its
+// picture.
+#pragma once
+#include "Streams.h"
+#include "Units.h"
+#include "XDR.Work.P.h"
+#include <cstddef>
+#include <cstdint>
+
+inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
+{
+    static const bool Ready = (InitializeUnits(), true);
+    (void)Ready;
+    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Data, Data + Size)));
+    TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+    Search->Stream = Stream.get();
+    TOwnedPtr<TXDRScanFormat> Format(NewScanFormat(Class));
+    const Int64 End = Format->FindEnd(Search.get(), 0);
+    if (End >= Int64(Size))
+        __builtin_trap();           // a carver never claims bytes that are not there
+    Format->ExtensionText();
+    if (End >= 0 && Format->HasPreview()) {
+        TOwnedPtr<TXImageObject> Image(New<TXImageObject>());
+        TXSize PictureSize;
+        Stream->SetPosition(0);
+        Format->MakePreview(ThumbnailSize, PictureSize, Stream.get(), Image.get());
+    }
+    Search->Stream = nullptr;
+}
