@@ -470,12 +470,20 @@ bool TXFiler::WriteFile(const String& FileName, TXProgress* Progress, bool Raise
 {
     ResetParams();
     bool Ok = false;
+    // The whole output is made first; the target is only ever replaced by
+    // one rename of a complete, flushed file, so a failed save keeps the
+    // old file.
     try {
-        TOwnedPtr<TFileStream> Stream(New<TFileStream>(FileName, fmCreate | fmShareExclusive));
-        Ok = SaveToStream(Stream.get(), Progress, false);
+        TOwnedPtr<TBytesStream> Buffer(New<TBytesStream>());
+        Ok = SaveToStream(Buffer.get(), Progress, false);
+        if (Ok)
+            SaveBytesToFileSafely(FileName,
+                std::string_view(static_cast<const char*>(Buffer->Memory()), size_t(Buffer->Size())));
     } catch (const EFileStreamError& E) {
+        Ok = false;
         SetXErrorOnce(xfecOpenFailed, E.ErrorCode, E.Message(), false);
     } catch (...) {
+        Ok = false;
     }
     FinishProgress(Progress);
     return Report(Ok, xfecWriteFailed, RaiseErrors);
@@ -963,20 +971,6 @@ bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, b
 bool FilerSaveToFileViaTemp(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts, Integer Mode)
 {
-    ClearXError();
-    // The whole output is made first; the target is only ever replaced by
-    // one rename of a complete, flushed file.
-    return RunFiler(FilerClass, Data, RaiseErrors, Progress, Parts, Mode, false, [&](TXFiler* Filer) {
-        TOwnedPtr<TBytesStream> Buffer(New<TBytesStream>());
-        if (!Filer->SaveToStream(Buffer.get(), Progress, false))
-            return false;
-        try {
-            SaveBytesToFileSafely(FileName,
-                std::string_view(static_cast<const char*>(Buffer->Memory()), size_t(Buffer->Size())));
-        } catch (const EFileStreamError& E) {
-            SetXErrorOnce(xfecOpenFailed, E.ErrorCode, E.Message(), false);
-            return false;
-        }
-        return true;
-    });
+    // Every file save already goes through a temporary file.
+    return FilerSaveToFile(FileName, FilerClass, Data, RaiseErrors, Progress, Parts, Mode);
 }

@@ -363,11 +363,10 @@ bool FilerSaveToStream(TStream* Target, TClass FilerClass, TObject* Data, bool R
 // A missing file records 31 with the file name and loads nothing.
 bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
-// Writes the file in place (a failed save leaves it damaged).
+// Both file saves make the whole output first and give it to the target
+// with one rename of a new file beside it: a failure leaves the old file
+// as it was and no temporary file behind.
 bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
-// The whole output goes to a new file beside the target, which then takes
-// the target's name with one rename: a failure leaves the old file as it
-// was and no temporary file behind.
 bool FilerSaveToFileViaTemp(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);

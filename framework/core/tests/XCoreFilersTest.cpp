@@ -255,7 +255,7 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
     EXPECT_THROW(FilerLoadFromFile(Missing, TFilerTestFiler::StaticClass(), Data.get(), true, nullptr), EXError);
 }
 
-TEST_F(XCoreFilersTest, FailedSaveViaTempLeavesTargetUntouched)
+TEST_F(XCoreFilersTest, FailedSaveLeavesTargetUntouched)
 {
     TOwnedPtr<TFilerTestData> Data(New<TFilerTestData>());
     Fill(Data.get());
@@ -263,10 +263,12 @@ TEST_F(XCoreFilersTest, FailedSaveViaTempLeavesTargetUntouched)
     {
         std::ofstream(Dir / "keep.txt", std::ios::binary) << "old content";
     }
-    EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("keep.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 45);
-    EXPECT_EQ(ReadAll(Dir / "keep.txt"), "old content");
-    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+    for (auto Save : { &FilerSaveToFile, &FilerSaveToFileViaTemp }) {
+        EXPECT_FALSE(Save(PathOf("keep.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr, {}, 0));
+        EXPECT_EQ(GetXErrorCode(), 45);
+        EXPECT_EQ(ReadAll(Dir / "keep.txt"), "old content");
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+    }
 
     // A target folder that does not exist: 4 and nothing written.
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
