@@ -244,9 +244,10 @@ bool TXDRScanFormat::DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TS
     Jpeg->LoadFromStream(Stream);
     // The header's size, before any scaled decoding.
     Decoded.Create(Jpeg->Width(), Jpeg->Height());
+    // Small targets decode at one eighth unless that is below 200 pixels
+    // (the scaled size follows from the header, before any decoding).
     if (TargetSize.Width < 200 && TargetSize.Height < 200) {
         Jpeg->SetScale(jsEighth);
-        Jpeg->DIBNeeded();
         if (Jpeg->Width() < 200 || Jpeg->Height() < 200)
             Jpeg->SetScale(jsFullSize);
     }
@@ -363,8 +364,10 @@ const Byte TiffTypeSizes[14] = { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4 };
 constexpr Int64 MaxTiffList = Int64(1) << 20;
 // Make and model texts are read up to this length.
 constexpr Int64 MaxTiffText = 256;
-// IFDs walked per file, chains and sub-IFDs together.
+// IFDs walked per file, chains and sub-IFDs together, and the entries
+// they may hold in all: overlapping IFDs cannot make the walk read on and on.
 constexpr Integer MaxTiffIfds = 4096;
+constexpr Int64 MaxTiffEntries = Int64(1) << 20;
 
 struct TTiffEntry {
     Cardinal Tag = 0, Type = 0, Count = 0, Value = 0;
@@ -392,6 +395,7 @@ struct TTiffWalk {
     Int64 ExifIfd = 0, GpsIfd = 0, InteropIfd = 0;
     Cardinal SensorWidth = 0, SensorHeight = 0;
     std::set<Int64> Walked;
+    Int64 Entries = 0;
     bool ReadFailed = false;
 
     TTiffWalk(TXSearch* S, Int64 AHit, Byte& AID, Int64& APreview)
@@ -501,12 +505,15 @@ struct TTiffWalk {
         if (!Walked.insert(O).second || Integer(Walked.size()) > MaxTiffIfds)
             return 0;
         const Cardinal N = Read16(O);
+        Entries += N;
+        if (Entries > MaxTiffEntries)
+            throw TTiffStop();
         std::vector<Byte> Block(size_t(N) * 12 + 4);
         Read(Block.data(), Int64(Block.size()), O + 2);
 
         bool HaveOffsets = false, HaveCounts = false;
         TTiffEntry Offsets, Counts;
-        std::vector<TTiffEntry> Tiles[2];
+        TTiffEntry Tiles[2];
         bool HaveTiles[2] = { false, false };
         std::vector<Int64> SubIfds;
         Cardinal SingleOffset = 0;
@@ -552,8 +559,8 @@ struct TTiffWalk {
                     SingleOffset = EntryValue(En);
                 }
                 break;
-            case 324: Tiles[0].assign(1, En); HaveTiles[0] = true; break;
-            case 325: Tiles[1].assign(1, En); HaveTiles[1] = true; break;
+            case 324: Tiles[0] = En; HaveTiles[0] = true; break;
+            case 325: Tiles[1] = En; HaveTiles[1] = true; break;
             case 330:
                 if (ContainsText(Model, "DSLR-A100")) {
                     A100 = En.Value;
@@ -601,8 +608,8 @@ struct TTiffWalk {
             }
         }
         if (HaveTiles[0] && HaveTiles[1]) {
-            const std::vector<Cardinal> Offs = Elements(Tiles[0][0]);
-            const std::vector<Cardinal> Cnts = Elements(Tiles[1][0]);
+            const std::vector<Cardinal> Offs = Elements(Tiles[0]);
+            const std::vector<Cardinal> Cnts = Elements(Tiles[1]);
             for (size_t K = 0; K < std::min(Offs.size(), Cnts.size()); ++K)
                 Extend(Offs[K], Cnts[K]);
         }

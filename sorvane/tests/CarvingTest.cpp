@@ -476,3 +476,63 @@ TEST(Carving, ScanFollowsRangesAndResumes)
     EXPECT_TRUE(HasStatus(F->Status, drThnValidated));
     EXPECT_EQ(Search->Stream, nullptr);
 }
+
+namespace {
+
+// Cancels the worker once a read reaches Limit.
+class TCancellingStream : public TBytesStream {
+    X_CLASS(TCancellingStream, TBytesStream)
+public:
+    TXWorker* Worker = nullptr;
+    Int64 Limit = 0;
+    Int64 Read(void* Buffer, Int64 Count) override
+    {
+        if (Position() + Count > Limit && !Worker->GetTerminated())
+            Worker->Cancel();
+        return inherited::Read(Buffer, Count);
+    }
+};
+X_REGISTER_CLASS(TCancellingStream)
+
+} // namespace
+
+TEST(Carving, JpegAcrossARangeGapAndCancelledInItsData)
+{
+    if (!HasTool("convert"))
+        GTEST_SKIP() << "imagemagick missing";
+    TTempDir Dir;
+    const auto Jpeg = Make(Dir, "convert -size 200x150 plasma:fractal -seed 3 -quality 70 a.jpg", "a.jpg");
+    ASSERT_GT(Jpeg.size(), 4096u);
+    // The JPEG starts at 8192 in the first range, which ends 2048 bytes into
+    // it; the rest lies at 65536, where the second range starts.
+    std::vector<Byte> Volume(65536 + Jpeg.size() + 4096, 0x01);
+    std::copy(Jpeg.begin(), Jpeg.begin() + 2048, Volume.begin() + 8192);
+    std::copy(Jpeg.begin() + 2048, Jpeg.end(), Volume.begin() + 65536);
+    TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
+    Blocks->Add(0, 8192 + 2048);
+    Blocks->Add(65536, Int64(Jpeg.size()) + 4096 - 2048);
+
+    for (const bool Cancel : { false, true }) {
+        SCOPED_TRACE(Cancel ? "cancelled" : "whole");
+        TOwnedPtr<TCancellingStream> Stream(New<TCancellingStream>(Volume));
+        TScanResult R;
+        TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));
+        Stream->Worker = Worker.get();
+        Stream->Limit = Cancel ? 65536 + 1000 : INT64_MAX;
+        Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), TXNotificationHandler::Of<&TScanResult::Seen>(&R));
+        TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+        Search->Worker = IPtr<IXWorker>(Worker.get());
+        ScanBlocks(Search.get(), Stream.get(), Blocks.get(), R.Files.get());
+        Search->Worker = nullptr;
+        Worker->UnsubscribeMethod(TXNotificationHandler::Of<&TScanResult::Seen>(&R));
+        if (Cancel) {
+            EXPECT_EQ(R.Files->Count(), 0);
+            continue;
+        }
+        ASSERT_EQ(R.Files->Count(), 1);
+        TXDRFileItem* F = R.Files->Items(0);
+        ASSERT_EQ(F->Blocks()->Count(), 2);
+        EXPECT_EQ(F->Blocks()->Items(0), (TXBlock { 8192, 2048 }));
+        EXPECT_EQ(Carved(Volume, F), Jpeg);
+    }
+}
