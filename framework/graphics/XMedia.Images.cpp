@@ -1,47 +1,24 @@
 #include "XMedia.Images.h"
-#include "Streams.h"
 #include "JpegImage.h"
+#include "Streams.h"
 #include <exception>
 
 X_REGISTER_CLASS(TXImageObject)
 
-bool TXImageObject::AssignFrom(TPersistent* Source)
+bool TXImageObject::LoadFromObject(TObject* Source)
 {
-    auto* Other = DynamicCast<TXImageObject>(Source);
-    if (!Other)
-        return inherited::AssignFrom(Source);
-    if (Other != this) {
-        FDataClass = Other->FDataClass;
-        FData = Other->FData;
-        FSize = Other->FSize;
-    }
-    return true;
-}
-
-void TXImageObject::Clear()
-{
-    inherited::Clear();
-    FDataClass.clear();
-    FData.clear();
-    FSize.Clear();
-}
-
-bool TXImageObject::LoadFromObject(TPersistent* Source)
-{
+    if (DynamicCast<TXImageObject>(Source))
+        return inherited::LoadFromObject(Source);
     Clear();
-    if (auto* Other = DynamicCast<TXImageObject>(Source)) {
-        AssignFrom(Other);
-        return true;
-    }
     auto* Graphic = DynamicCast<TGraphic>(Source);
     if (!Graphic)
         return false;
     try {
-        TOwnedPtr<TBytesStream> Bytes(New<TBytesStream>());
-        Graphic->SaveToStream(Bytes.get());
-        FData.assign(Bytes->Bytes().begin(), Bytes->Bytes().begin() + Bytes->Size());
-        FDataClass = Graphic->InheritsFrom(TJPEGImage::StaticClass()) ? String(u"TJPEGImage") : Graphic->ClassName();
-        FSize.Create(Graphic->Width(), Graphic->Height());
+        Graphic->SaveToStream(DataStream());
+        DataStream()->SetPosition(0);
+        SetDataClass(Graphic->InheritsFrom(TJPEGImage::StaticClass()) ? String(u"TJPEGImage") : Graphic->ClassName());
+        SetWidth(Graphic->Width());
+        SetHeight(Graphic->Height());
         return true;
     } catch (const std::exception&) {
         Clear();
@@ -51,12 +28,13 @@ bool TXImageObject::LoadFromObject(TPersistent* Source)
 
 TGraphic* TXImageObject::ToGraphic() const
 {
-    if (FData.empty())
+    TMemoryStream* Data = DataStream();
+    if (!Data || Data->Size() == 0)
         return nullptr;
     // Stored JPEG pictures decode through the framework's JPEG class.
-    TGraphicClass Class = FindGraphicClass(FDataClass == u"TJPEGImage" ? StringView(u"TXJPEGImage") : StringView(FDataClass));
-    TOwnedPtr<TGraphic> Graphic(NewGraphic(Class));
-    TOwnedPtr<TBytesStream> Bytes(New<TBytesStream>(FData));
-    Graphic->LoadFromStream(Bytes.get());
+    const String Name = DataClass() == u"TJPEGImage" ? String(u"TXJPEGImage") : DataClass();
+    TOwnedPtr<TGraphic> Graphic(NewGraphic(FindGraphicClass(Name)));
+    Data->SetPosition(0);
+    Graphic->LoadFromStream(Data);
     return Graphic.release();
 }

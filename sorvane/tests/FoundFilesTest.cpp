@@ -5,6 +5,7 @@
 #include "Streams.h"
 #include "XDR.Classes.h"
 #include "XDR.Work.P.h"
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,7 +63,10 @@ TEST(FoundFiles, ItemsAndCollection)
     EXPECT_EQ(C->Name, u"clip");
     EXPECT_EQ(C->Status, B->Status);
     EXPECT_EQ(C->ImageSize, B->ImageSize);
-    EXPECT_EQ(C->Thumbnail()->Data(), B->Thumbnail()->Data());
+    ASSERT_EQ(C->Thumbnail()->DataStream()->Size(), B->Thumbnail()->DataStream()->Size());
+    EXPECT_EQ(std::memcmp(C->Thumbnail()->DataStream()->Memory(), B->Thumbnail()->DataStream()->Memory(),
+                          size_t(B->Thumbnail()->DataStream()->Size())), 0);
+    EXPECT_EQ(C->Thumbnail()->ImageSize(), (TXSize { 4, 3 }));
     EXPECT_EQ(C->Thumbnail()->DataClass(), u"TBitmap");
     EXPECT_TRUE(C->Blocks()->Equals(B->Blocks()));
 }
