@@ -388,6 +388,14 @@ TEST(Carving, ContainerSizes)
         if (C.Ext)
             EXPECT_EQ(Ext, C.Ext);
     }
+    // The picture block gives the sensor's height, then its width.
+    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(Mrw.B));
+    TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+    Search->Stream = Stream.get();
+    TOwnedPtr<TXDRScanFormat> F(NewScanFormat(TXDRScanFormatMRW::StaticClass()));
+    ASSERT_GE(F->FindEnd(Search.get(), 0), 0);
+    EXPECT_EQ(F->Width, 20);
+    EXPECT_EQ(F->Height, 10);
 }
 
 TEST(Carving, JpegSegmentWalk)
