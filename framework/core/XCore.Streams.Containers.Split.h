@@ -1,4 +1,5 @@
 // A collection item that owns one block list: the base of found files.
+// Part of the unit XCore.Streams.Containers, which includes it.
 #pragma once
 #include "XCore.Classes.h"
 #include "XCore.Intervals.h"

@@ -16,6 +16,7 @@
 #include "DateTime.h"
 #include "Streams.h"
 #include "XCore.Locale.h"
+#include "XCore.Streams.Containers.Split.h"
 
 class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     X_CLASS(TXStreamObject, TXLocalizedPersistent)

@@ -7,7 +7,7 @@
 #pragma once
 #include "Graphic.h"
 // By path: the recovery library has a header of the same name.
-#include "../core/XCore.Streams.Containers.h"
+#include "XCore.Streams.Containers.h"
 #include "XMedia.Types.h"
 
 class TXImageObject : public TXCustomSizeStreamObject {
