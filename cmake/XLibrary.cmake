@@ -22,6 +22,9 @@ function(x_library target)
       "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>" ${X_TEST_DEPS}
       x_test_main GTest::gtest GTest::gmock)
     target_include_directories(${target}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    # GoogleTest's assertion macros expand to if/else, so a plain
+    # "if (x) EXPECT_...;" is correct but draws this warning.
+    target_compile_options(${target}_tests PRIVATE -Wno-dangling-else)
     gtest_discover_tests(${target}_tests
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       DISCOVERY_TIMEOUT 60

@@ -103,27 +103,6 @@ void WalkGroups(std::string_view Digits, Integer Base, bool Mixed, G OnGroup, B 
     }
 }
 
-String ErrnoText(int Code) { return UTF8ToString(std::strerror(Code)); }
-
-[[noreturn]] void CreateFailed(const String& FileName, int Code)
-{
-    EFCreateError E(Format(RtlText::FCreateError, { FileName, ErrnoText(Code) }));
-    E.ErrorCode = Code;
-    throw E;
-}
-
-bool WriteAll(int Fd, std::string_view Data)
-{
-    for (size_t Done = 0; Done < Data.size();) {
-        ssize_t N = ::write(Fd, Data.data() + Done, Data.size() - Done);
-        if (N < 0 && errno != EINTR)
-            return false;
-        if (N > 0)
-            Done += size_t(N);
-    }
-    return true;
-}
-
 // The bytes from the stream's position; raises EReadError when fewer than
 // Count are there.
 RawBytes ReadBytes(TStream* Stream, Int64 Count)
