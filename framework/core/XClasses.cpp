@@ -4,6 +4,22 @@
 #include "Units.h"
 #include <algorithm>
 
+namespace {
+// Runs Fn inside one update of Obj, ending the update also when Fn raises.
+template<class T, class F>
+void InUpdate(T* Obj, F&& Fn)
+{
+    Obj->BeginUpdate();
+    try {
+        Fn();
+    } catch (...) {
+        Obj->EndUpdate();
+        throw;
+    }
+    Obj->EndUpdate();
+}
+}
+
 X_REGISTER_CLASS(TXEventObject)
 X_REGISTER_CLASS(TXChangeablePersistent)
 X_REGISTER_CLASS(TXFilerableObject)
@@ -180,26 +196,16 @@ void TXChangeableObject::EndUpdate()
 
 void TXChangeableObject::Assign(TPersistent* Source)
 {
-    BeginUpdate();
-    try {
+    InUpdate(this, [&] {
         inherited::Assign(Source);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 void TXChangeableObject::TryAssign(TPersistent* Source)
 {
-    BeginUpdate();
-    try {
+    InUpdate(this, [&] {
         inherited::TryAssign(Source);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 // ---- XClasses::TXObjectList ----
@@ -534,15 +540,10 @@ void TXPersistentCollection::Assign(TPersistent* Source)
     // Clearing first would free the very items to be copied.
     if (Collection == this)
         return;
-    BeginUpdate();
-    try {
+    InUpdate(this, [&] {
         Clear();
         Append(Collection);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 Integer TXPersistentCollection::IndexOfName(const String& Name)

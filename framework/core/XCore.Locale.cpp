@@ -328,9 +328,11 @@ void TXQVLocale::GetLocaleFormatSettings(Cardinal Id, TXFormatSettings& Settings
     Settings.FirstDay = Day >= 0 && Day <= 6 ? Day + 1 : 1;
 }
 
-void TXQVLocale::FormatSettingsFromRTL(const TFormatSettings& Source, TXFormatSettings& Dest)
+namespace {
+// The fields the platform's settings and the stored record share by name.
+template<class S, class D>
+void CopySharedFormats(const S& Source, D& Dest)
 {
-    Dest.FirstDay = 1;
     Dest.CurrencyFormat = Source.CurrencyFormat;
     Dest.NegCurrFormat = Source.NegCurrFormat;
     Dest.ThousandSeparator = Source.ThousandSeparator;
@@ -348,39 +350,29 @@ void TXQVLocale::FormatSettingsFromRTL(const TFormatSettings& Source, TXFormatSe
     Dest.LongTimeFormat = Source.LongTimeFormat;
     Dest.ShortMonthNames = Source.ShortMonthNames;
     Dest.LongMonthNames = Source.LongMonthNames;
+    Dest.TwoDigitYearCenturyWindow = Source.TwoDigitYearCenturyWindow;
+}
+}
+
+void TXQVLocale::FormatSettingsFromRTL(const TFormatSettings& Source, TXFormatSettings& Dest)
+{
+    Dest.FirstDay = 1;
+    CopySharedFormats(Source, Dest);
     // The platform's weeks start on Sunday, the record's on Monday.
     for (size_t I = 0; I < 7; ++I) {
         Dest.ShortDayNames[I] = Source.ShortDayNames[(I + 1) % 7];
         Dest.LongDayNames[I] = Source.LongDayNames[(I + 1) % 7];
         Dest.UltraShortDayNames[I] = FirstChar(Dest.ShortDayNames[I]);
     }
-    Dest.TwoDigitYearCenturyWindow = Source.TwoDigitYearCenturyWindow;
 }
 
 void TXQVLocale::FormatSettingsToRTL(const TXFormatSettings& Source, TFormatSettings& Dest)
 {
-    Dest.CurrencyFormat = Source.CurrencyFormat;
-    Dest.NegCurrFormat = Source.NegCurrFormat;
-    Dest.ThousandSeparator = Source.ThousandSeparator;
-    Dest.DecimalSeparator = Source.DecimalSeparator;
-    Dest.CurrencyDecimals = Source.CurrencyDecimals;
-    Dest.DateSeparator = Source.DateSeparator;
-    Dest.TimeSeparator = Source.TimeSeparator;
-    Dest.ListSeparator = Source.ListSeparator;
-    Dest.CurrencyString = Source.CurrencyString;
-    Dest.ShortDateFormat = Source.ShortDateFormat;
-    Dest.LongDateFormat = Source.LongDateFormat;
-    Dest.TimeAMString = Source.TimeAMString;
-    Dest.TimePMString = Source.TimePMString;
-    Dest.ShortTimeFormat = Source.ShortTimeFormat;
-    Dest.LongTimeFormat = Source.LongTimeFormat;
-    Dest.ShortMonthNames = Source.ShortMonthNames;
-    Dest.LongMonthNames = Source.LongMonthNames;
+    CopySharedFormats(Source, Dest);
     for (size_t I = 0; I < 7; ++I) {
         Dest.ShortDayNames[(I + 1) % 7] = Source.ShortDayNames[I];
         Dest.LongDayNames[(I + 1) % 7] = Source.LongDayNames[I];
     }
-    Dest.TwoDigitYearCenturyWindow = Source.TwoDigitYearCenturyWindow;
 }
 
 // ---- Routines on the global object ----
