@@ -5,11 +5,26 @@
 # Our own libraries are always linked as whole archives, so that class and
 # unit registrations in object files nobody references by symbol still reach
 # the program.
+# The folder includes of a library start from: platform/ and framework/ for
+# their libraries, the source root for a program's library.
+function(x_include_root out)
+  get_filename_component(parent ${CMAKE_CURRENT_SOURCE_DIR} DIRECTORY)
+  get_filename_component(tree ${parent} NAME)
+  if(tree STREQUAL "platform" OR tree STREQUAL "framework")
+    set(${out} ${parent} PARENT_SCOPE)
+  else()
+    set(${out} ${CMAKE_SOURCE_DIR} PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(x_library target)
   cmake_parse_arguments(X "" "" "LIBS;DEPS;TEST_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  # One include root per library tree: "rtl/Streams.h", "core/XCore.Engine.h",
+  # "sorvane/XDR.Work.P.h" name the library they come from.
+  x_include_root(root)
+  target_include_directories(${target} PUBLIC ${root})
   foreach(lib ${X_LIBS})
     target_link_libraries(${target} PUBLIC "$<LINK_LIBRARY:WHOLE_ARCHIVE,${lib}>")
   endforeach()
