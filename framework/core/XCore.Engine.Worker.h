@@ -83,7 +83,6 @@ struct IXWorker : virtual IXObservable {
 };
 
 // The error code of a cancelled operation.
-inline constexpr Integer xecCancelled = 1;
 
 // The worker ended, successfully or not.
 class TXTaskTerminatedAspect : public TXCustomAspect {

@@ -2,6 +2,7 @@
 #include "rtl/Units.h"
 #include "core/XCore.Collections.Lite.h"
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -297,3 +298,26 @@ void DoneXErrors()
 }
 
 X_UNIT(XCore_Errors, "XCore.Errors", { "XCore.Classes" }, &InitXErrors, &DoneXErrors)
+
+namespace XErrorsDetail {
+
+bool RecordCurrentException(TXErrorCode Code, bool Raise)
+{
+    Integer Stored = Code;
+    try {
+        throw;
+    } catch (const EXError& E) {
+        // Raised by this model: it carries its own code.
+        Stored = std::atoi(StringToUTF8(E.Message()).c_str());
+        if (Stored == 0)
+            Stored = xecUnspecified;
+    } catch (...) {     // any other failure takes the caller's code
+    }
+    if (Stored != xecNone)
+        SetXErrorOnce(Stored, 0, {}, Raise);
+    else if (Raise)
+        RaiseXError();
+    return false;
+}
+
+}

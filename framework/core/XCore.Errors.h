@@ -12,10 +12,46 @@
 // main thread runs code for a worker, RedirectMainXErrors points its calls
 // at the worker's record. Once the registry closes (unit finalisation) every
 // call does nothing.
+//
+// The one boundary between raised exceptions and this model is XGuarded:
+//
+//     return XGuarded(xecReadFailed, Raise, [&] { return ReadAll(Stream); });
+//
+// runs the body and, when it raises, records the code once and answers
+// False (or raises when asked to). Write no catch (...) of your own.
 #pragma once
 #include "rtl/Exceptions.h"
 #include "rtl/Types.h"
 #include <chrono>
+#include <type_traits>
+
+// The error codes of both programs, one name each.
+enum TXErrorCode : Integer {
+    xecSkipped = -1,            // not a failure: an item left out by its group's filter
+    xecNone = 0,
+    xecCancelled = 1,
+    xecUnspecified = 3,         // raised without a code, or the registry is closing
+    xecOpenFailed = 4,          // sub-code: the system error; text: the file name
+    xecAccessDenied = 10,       // opening a device
+    xecDeviceGone = 11,         // the device does not exist, is not ready or has gone away
+    xecDeviceReadEnd = 12,      // a device read stopped early
+    xecSeekFailed = 13,         // positioning a device failed
+    xecCopyFinished = 14,       // the card image copy was ended by the user
+    xecDownloadWrite = 30,      // a downloaded file cannot be written
+    xecFileNotFound = 31,
+    xecFileAccessDenied = 33,
+    xecReadPastEnd = 39,        // a buffered read at or past the end of the stream
+    xecCRCFailed = 40,          // computing a CRC-32 failed
+    xecCRCMismatch = 41,
+    xecContainerHeader = 42,    // a container's header or identity does not match
+    xecObjectHeader = 43,       // a stored object's header has non-zero type fields
+    xecReadFailed = 44,         // reading, loading or decompressing failed
+    xecWriteFailed = 45,        // writing, saving or compressing failed
+    xecContainerScan = 46,      // a container scan stopped on a read failure
+    xecContainerNoEnd = 47,     // a container was scanned without its end record
+    xecNetworkFailed = 1000,
+    xecServerFailed = 1003,
+};
 
 // Raised with the error code in decimal as its message ("44").
 X_EXCEPTION(EXError, Exception)
@@ -82,5 +118,36 @@ void EndMainXErrorRedirect();
 // the records are freed). Tests call them to close and reopen the registry.
 void InitXErrors();
 void DoneXErrors();
+// Runs Body, which answers bool or nothing (nothing counts as True). When
+// it raises, the failure is recorded once in the calling thread's record
+// (an EXError keeps the code it carries, anything else becomes Code; with
+// Code xecNone nothing is recorded) and the answer is False; with Raise the
+// recorded code is raised as EXError instead. Programming errors are not
+// caught here: they stop the program through X_VERIFY.
+template<class F>
+bool XGuarded(TXErrorCode Code, bool Raise, F&& Body);
+
 // The wait of DoneXErrors; 100 ms unless set (tests set 0).
 void SetXErrorClosingWait(std::chrono::milliseconds Wait);
+
+// ---- implementation ----
+
+namespace XErrorsDetail {
+// Records the exception in flight (see XGuarded); answers False or raises.
+bool RecordCurrentException(TXErrorCode Code, bool Raise);
+}
+
+template<class F>
+bool XGuarded(TXErrorCode Code, bool Raise, F&& Body)
+{
+    try {
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            Body();
+            return true;
+        } else {
+            return static_cast<bool>(Body());
+        }
+    } catch (...) {     // the boundary itself
+        return XErrorsDetail::RecordCurrentException(Code, Raise);
+    }
+}

@@ -33,10 +33,11 @@ using TXFilerParts = std::bitset<256>;
 // Read and write options: bit n is option n.
 using TXFilerOptions = std::bitset<8>;
 
-inline constexpr Integer xfecReadFailed = 44;
-inline constexpr Integer xfecWriteFailed = 45;
-inline constexpr Integer xfecOpenFailed = 4;
-inline constexpr Integer xfecFileNotFound = 31;
+// Older names of the shared codes; they go once no caller uses them.
+inline constexpr TXErrorCode xfecReadFailed = xecReadFailed;
+inline constexpr TXErrorCode xfecWriteFailed = xecWriteFailed;
+inline constexpr TXErrorCode xfecOpenFailed = xecOpenFailed;
+inline constexpr TXErrorCode xfecFileNotFound = xecFileNotFound;
 
 struct IXFilerable : IInterface {
     X_GUID("{3C0E51D8-6F0B-4A57-9E0C-2D71B1F4A6E3}")

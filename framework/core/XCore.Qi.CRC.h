@@ -3,6 +3,7 @@
 // thread's error record: 40 when the stream could not be read, 41 when a
 // check does not match.
 #pragma once
+#include "core/XCore.Errors.h"
 #include "rtl/Streams.h"
 
 // The CRC-32 of Count bytes; always true. Count 0 gives 0.
@@ -18,5 +19,3 @@ bool CheckCRC32OfBuffer(Cardinal Expected, const void* Buffer, Int64 Count, bool
 bool CheckCRC32OfStream(Cardinal Expected, TStream* Stream, bool Raise);
 
 // Error codes of the CRC checks.
-inline constexpr Integer xecCRCFailed = 40;
-inline constexpr Integer xecCRCMismatch = 41;

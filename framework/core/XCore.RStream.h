@@ -9,6 +9,7 @@
 // TXRStream is the reader and writer's frame; TXQStream (XCore.QStream)
 // implements the format.
 #pragma once
+#include "core/XCore.Errors.h"
 #include "core/XCore.Classes.h"
 #include "rtl/Lists.h"
 #include "rtl/Streams.h"
@@ -38,10 +39,6 @@ inline constexpr Byte xroCreateEmpty = 2;  // a new header when missing or empty
 inline constexpr Byte xroRead = 4;
 inline constexpr Byte xroWrite = 8;
 
-// Error codes of the containers.
-inline constexpr Integer xecContainerHeader = 42;
-inline constexpr Integer xecContainerScan = 46;
-inline constexpr Integer xecContainerNoEnd = 47;
 
 // The base of the signatures ("XX") and the five signatures built on it.
 inline constexpr Word xrSignatureBase = 0x5858;

@@ -8,6 +8,7 @@
 //     if (!xZDecompress::CompressBufferCRC(Dest, CRC, Start, false, nullptr, 2, Size, Data, Written))
 //         ... GetXErrorCode() is 45 ...
 #pragma once
+#include "core/XCore.Errors.h"
 #include "rtl/Streams.h"
 #include <memory>
 
@@ -24,10 +25,6 @@ inline constexpr Byte xzlBest = 3;
 // Inflating stops with a failure past this size where the data's own
 // record declares none, so a small body cannot fill the memory.
 inline constexpr Int64 xzMaxInflatedSize = Int64(256) << 20;
-
-// Error codes of the operations.
-inline constexpr Integer xecReadFailed = 44;
-inline constexpr Integer xecWriteFailed = 45;
 
 // The zlib level of a level byte (above 3 counts as 3).
 int ZLibLevel(Byte Level);

@@ -159,6 +159,17 @@ public:                                                                        \
             || inherited::GetInterface(IID, Obj);                              \
     }
 
+// In the body of a class whose new interface bases need the IInterface
+// methods of Base: one definition that forwards all three to it.
+#define X_FORWARD_IINTERFACE(Base)                                            \
+public:                                                                       \
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override             \
+    {                                                                         \
+        return Base::QueryInterface(IID, Obj);                                \
+    }                                                                         \
+    Integer _AddRef() override { return Base::_AddRef(); }                    \
+    Integer _Release() override { return Base::_Release(); }
+
 // The class library's TInterfacedObject: counted, freed by its last Release.
 // An object handed out during its construction survives the release of that
 // reference, because the count starts at 1 until AfterConstruction.

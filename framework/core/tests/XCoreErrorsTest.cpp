@@ -1,4 +1,6 @@
 #include "core/XCore.Errors.h"
+#include "rtl/Streams.h"
+#include "rtl/Verify.h"
 #include <gtest/gtest.h>
 #include <atomic>
 #include <functional>
@@ -17,6 +19,12 @@ Integer RaisedCode(const std::function<void()>& Fn)
         return std::stoi(StringToUTF8(E.Message()));
     }
     return -1000;
+}
+
+[[noreturn]] bool RaiseCode41()
+{
+    SetXError(41, 0, {}, true);
+    throw Exception(u"not reached");
 }
 
 // Runs Fn on a new thread and waits for it.
@@ -240,4 +248,41 @@ TEST_F(XErrors, ClosingWhileThreadsAreInsideCalls)
         T.join();
     InitXErrors();
     EXPECT_EQ(GetXErrorCode(), 0);
+}
+
+TEST_F(XErrors, GuardedTurnsARaiseIntoItsCodeOnce)
+{
+    struct Row {
+        const char* Name;
+        TXErrorCode Code;
+        Integer Earlier;            // stored before the call, 0 for none
+        std::function<bool()> Body;
+        bool Answer;
+        Integer Stored;
+    };
+    const std::vector<Row> Rows = {
+        { "true passes", xecReadFailed, 0, [] { return true; }, true, 0 },
+        { "false records nothing", xecReadFailed, 0, [] { return false; }, false, 0 },
+        { "a raise takes the code", xecReadFailed, 0, []() -> bool { throw EReadError(u"x"); }, false, 44 },
+        { "EXError keeps its own", xecReadFailed, 0, []() -> bool { RaiseCode41(); }, false, 41 },
+        { "the first code stays", xecWriteFailed, 31, []() -> bool { throw Exception(u"x"); }, false, 31 },
+        { "xecNone records nothing", xecNone, 0, []() -> bool { throw Exception(u"x"); }, false, 0 },
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        ClearXError();
+        if (R.Earlier)
+            SetXError(R.Earlier, 0, {}, false);
+        EXPECT_EQ(XGuarded(R.Code, false, R.Body), R.Answer);
+        EXPECT_EQ(GetXErrorCode(), R.Stored);
+    }
+    ClearXError();
+    EXPECT_TRUE(XGuarded(xecReadFailed, false, [] {}));
+    EXPECT_EQ(RaisedCode([] { XGuarded(xecWriteFailed, true, []() -> bool { throw Exception(u"x"); }); }), 45);
+    EXPECT_EQ(GetXErrorCode(), 45);
+}
+
+TEST(XVerify, AFailedCheckStopsTheProgramWithItsPlace)
+{
+    EXPECT_DEATH(X_VERIFY(1 + 1 == 3, "arithmetic"), "check failed: arithmetic \\(1 \\+ 1 == 3\\)");
 }
