@@ -1,6 +1,6 @@
-#include "FuzzTarget.h"
-#include "StringList.h"
-#include "XCore.IO.Classes.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "rtl/StringList.h"
+#include "sorvane/XCore.IO.Classes.h"
 #include <fstream>
 
 namespace {

@@ -2,8 +2,8 @@
 // the carver starts at offset 0, and a JPEG or TIFF answer also makes its
 // picture.
 #pragma once
-#include "FuzzTarget.h"
-#include "XDR.Work.P.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "sorvane/XDR.Work.P.h"
 
 inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
 {

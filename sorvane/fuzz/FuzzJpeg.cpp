@@ -1,6 +1,6 @@
-#include "Bitmap.h"
+#include "gdi/Bitmap.h"
 #include "FuzzCarver.h"
-#include "JpegImage.h"
+#include "gdi/JpegImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {

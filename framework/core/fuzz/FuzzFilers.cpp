@@ -1,9 +1,9 @@
-#include "FuzzTarget.h"
-#include "StringList.h"
-#include "XClasses.h"
-#include "XCore.Filers.h"
-#include "XCore.Strings.Containers.h"
-#include "XCore.XMLObjects.Filer.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "rtl/StringList.h"
+#include "core/XClasses.h"
+#include "core/XCore.Filers.h"
+#include "core/XCore.Strings.Containers.h"
+#include "core/XCore.XMLObjects.Filer.h"
 
 namespace {
 

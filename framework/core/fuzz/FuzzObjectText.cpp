@@ -1,8 +1,8 @@
-#include "FuzzTarget.h"
-#include "StringList.h"
-#include "XCore.ComponentText.h"
-#include "XCore.Streams.Containers.h"
-#include "XCore.XMLObjects.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "rtl/StringList.h"
+#include "core/XCore.ComponentText.h"
+#include "core/XCore.Streams.Containers.h"
+#include "core/XCore.XMLObjects.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "FuzzTarget.h"
-#include "XCore.QStream.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "core/XCore.QStream.h"
 
 namespace {
 

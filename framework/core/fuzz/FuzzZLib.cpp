@@ -1,6 +1,6 @@
-#include "FuzzTarget.h"
-#include "XCore.ZLib.h"
-#include "XCore.Qi.CRC.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "core/XCore.ZLib.h"
+#include "core/XCore.Qi.CRC.h"
 
 // The first byte picks the operation (and the declared size some of them
 // take); the rest is the compressed data.

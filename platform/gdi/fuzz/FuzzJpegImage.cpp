@@ -1,4 +1,4 @@
-#include "JpegImage.h"
+#include "gdi/JpegImage.h"
 #include "PictureFuzz.h"
 
 // The first byte picks the scale the picture is decoded at.

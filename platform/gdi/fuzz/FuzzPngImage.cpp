@@ -1,5 +1,5 @@
 #include "PictureFuzz.h"
-#include "PngImage.h"
+#include "gdi/PngImage.h"
 #include <zlib.h>
 
 namespace {

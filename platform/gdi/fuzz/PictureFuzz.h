@@ -1,8 +1,8 @@
 // What the picture targets share: a small sample bitmap for seeds made by
 // our own encoders, and the run of one loaded picture.
 #pragma once
-#include "Bitmap.h"
-#include "FuzzTarget.h"
+#include "gdi/Bitmap.h"
+#include "rtl/testing/FuzzTarget.h"
 
 inline TOwnedPtr<TBitmap> SampleBitmap(TPixelFormat Format)
 {

@@ -12,8 +12,8 @@
 // to a folder, the program writes its seeds there and ends instead of
 // fuzzing: scripts/fuzz starts every target from them.
 #pragma once
-#include "Streams.h"
-#include "Units.h"
+#include "rtl/Streams.h"
+#include "rtl/Units.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
-#include "FuzzTarget.h"
-#include "VolumeInfo.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "win/VolumeInfo.h"
 #include <algorithm>
 #include <cstring>
 

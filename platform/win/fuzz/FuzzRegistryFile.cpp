@@ -1,5 +1,5 @@
-#include "FuzzTarget.h"
-#include "RegistryStore.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "win/RegistryStore.h"
 
 using namespace XRegistryStore;
 

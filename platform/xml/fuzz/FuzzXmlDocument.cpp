@@ -1,5 +1,5 @@
-#include "FuzzTarget.h"
-#include "XmlDoc.h"
+#include "rtl/testing/FuzzTarget.h"
+#include "xml/XmlDoc.h"
 
 namespace {
 
