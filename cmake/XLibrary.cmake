@@ -1,7 +1,8 @@
 # x_library(<target> [LIBS <our libraries...>] [DEPS <external libraries...>]
 #           [TEST_DEPS <libraries...>])
 # One static library per folder: every .cpp of the folder (not of its
-# sub-folders) goes in; tests/*.cpp become one GoogleTest binary.
+# sub-folders) goes in; tests/*.cpp become one GoogleTest binary, and in a
+# fuzz build (X_FUZZ) each fuzz/Fuzz*.cpp one libFuzzer program.
 # Our own libraries are always linked as whole archives, so that class and
 # unit registrations in object files nobody references by symbol still reach
 # the program.
@@ -50,5 +51,8 @@ function(x_library target)
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       DISCOVERY_TIMEOUT 60
       PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  endif()
+  if(X_FUZZ)
+    x_fuzz_targets(${target})
   endif()
 endfunction()

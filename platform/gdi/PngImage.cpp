@@ -4,11 +4,17 @@
 #include <csetjmp>
 #include <png.h>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 X_REGISTER_CLASS(TPngImage)
 
 namespace {
+
+// The most libpng may allocate at once while reading: one chunk's data, or
+// what a compressed text or colour profile inflates to. Real metadata is
+// far smaller; libpng's own limit only warns for ancillary chunks.
+constexpr png_alloc_size_t MaxPngAllocation = png_alloc_size_t(8) << 20;
 
 // libpng reports errors through longjmp to the setjmp of the function that
 // drives it; C++ objects live outside those functions, in their callers,
@@ -17,6 +23,8 @@ struct TPngState {
     png_structp Png = nullptr;
     png_infop Info = nullptr;
     TStream* Stream = nullptr;
+    // Where the stream ends; -1 when it cannot tell.
+    Int64 StreamEnd = -1;
     TBitmap* Pixels = nullptr;
     std::vector<png_bytep> Rows;
     char Text[200] = {};
@@ -31,17 +39,38 @@ void ErrorFn(png_structp Png, png_const_charp Message)
 
 void WarningFn(png_structp, png_const_charp) { }
 
+void* MallocFn(png_structp, png_alloc_size_t Size)
+{
+    return Size <= MaxPngAllocation ? std::malloc(Size) : nullptr;
+}
+
+void FreeFn(png_structp, png_voidp Block) { std::free(Block); }
+
+Cardinal BigEndian32(const png_byte* P)
+{
+    return Cardinal(P[0]) << 24 | Cardinal(P[1]) << 16 | Cardinal(P[2]) << 8 | Cardinal(P[3]);
+}
+
 void ReadFn(png_structp Png, png_bytep Data, size_t Count)
 {
     auto* St = static_cast<TPngState*>(png_get_io_ptr(Png));
     bool Ok;
+    Int64 Left = -1;
     try {
         Ok = St->Stream->Read(Data, Int64(Count)) == Int64(Count);
+        if (Ok && St->StreamEnd >= 0)
+            Left = St->StreamEnd - St->Stream->Position();
     } catch (...) {
         Ok = false;
     }
     if (!Ok)
         png_error(Png, "Unexpected end of PNG data");
+    // libpng reads a chunk's length and type in one call and may buffer the
+    // data before it reads it: a length the stream cannot hold (with the
+    // checksum behind it) is refused here, before anything is allocated.
+    if (Left >= 0 && Count == 8 && (png_get_io_state(Png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR
+        && Int64(BigEndian32(Data)) + 4 > Left)
+        png_error(Png, "PNG chunk longer than the data left");
 }
 
 void WriteFn(png_structp Png, png_bytep Data, size_t Count)
@@ -73,6 +102,10 @@ bool RunRead(TPngState* St)
     if (setjmp(png_jmpbuf(St->Png)))
         return false;
     png_set_user_limits(St->Png, MaxGraphicSide, MaxGraphicSide);
+    png_set_chunk_malloc_max(St->Png, MaxPngAllocation);
+    // Only the header, palette, transparency and pixels make the picture;
+    // every other chunk (texts, profiles, private data) is skipped unread.
+    png_set_keep_unknown_chunks(St->Png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_read_fn(St->Png, St, ReadFn);
     png_read_info(St->Png, St->Info);
     png_uint_32 W = 0, H = 0;
@@ -145,8 +178,13 @@ void TPngImage::LoadFromStream(TStream* Stream)
     TOwnedPtr<TBitmap> Pixels(MakeOwned<TBitmap>());
     TPngState St;
     St.Stream = Stream;
+    try {
+        St.StreamEnd = Stream->Size();
+    } catch (...) {
+        St.StreamEnd = -1;
+    }
     St.Pixels = Pixels.get();
-    St.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &St, ErrorFn, WarningFn);
+    St.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &St, ErrorFn, WarningFn, nullptr, MallocFn, FreeFn);
     if (St.Png)
         St.Info = png_create_info_struct(St.Png);
     if (!St.Info) {

@@ -1,5 +1,7 @@
 #include "GdiTestSupport.h"
 #include "gdi/PngImage.h"
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <zlib.h>
 
@@ -54,6 +56,35 @@ RawBytes WithSize(RawBytes B, Cardinal W, Cardinal H)
     PutU32BE(B, 20, H);
     PutU32BE(B, 29, Cardinal(crc32(0, reinterpret_cast<const Bytef*>(B.data() + 12), 17)));
     return B;
+}
+
+// A chunk with its length and checksum.
+RawBytes Chunk(const std::string& Type, const RawBytes& Data)
+{
+    RawBytes C(8, '\0');
+    PutU32BE(C, 0, Cardinal(Data.size()));
+    C.replace(4, 4, Type);
+    C += Data;
+    C += RawBytes(4, '\0');
+    PutU32BE(C, C.size() - 4, Cardinal(crc32(0, reinterpret_cast<const Bytef*>(C.data() + 4), uInt(4 + Data.size()))));
+    return C;
+}
+
+// Signature and header of the picture, Extra, then the rest.
+RawBytes WithChunkAfterHeader(const RawBytes& Png, const RawBytes& Extra)
+{
+    return Png.substr(0, 33) + Extra + Png.substr(33);
+}
+
+// The largest resident size this process has had, in KiB.
+long PeakResidentKiB()
+{
+    std::ifstream Status("/proc/self/status");
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind("VmHWM:", 0) == 0)
+            return std::atol(Line.c_str() + 6);
+    return -1;
 }
 
 } // namespace
@@ -175,4 +206,43 @@ TEST(PngImage, DrawBlendsByAlpha)
     EXPECT_EQ(Dst->Pixel(0, 0), clRed);
     EXPECT_EQ(Dst->Pixel(1, 1), RGB(255, 204, 204));
     EXPECT_EQ(Dst->Pixel(3, 0), clWhite);
+}
+
+TEST(PngImage, ChunkLongerThanTheDataFailsBeforeItIsAllocated)
+{
+    // A 1x1 header, then a text chunk that declares 1.5 GiB and holds none.
+    const RawBytes Bomb = WithSize(OurPng(), 1, 1).substr(0, 33) + RawBytes("\x60\x00\x00\x00tEXt", 8);
+    ASSERT_EQ(Bomb.size(), 41u);
+    // In a child of its own, whose peak memory starts at what it shares.
+    EXPECT_EXIT(
+        {
+            const long Before = PeakResidentKiB();
+            bool Refused = false;
+            try {
+                MakeOwned<TPngImage>()->LoadFromStream(StreamOf(Bomb).get());
+            } catch (const EPNGError&) {
+                Refused = true;
+            }
+            const long Grown = PeakResidentKiB() - Before;
+            std::_Exit(Refused && Before > 0 && Grown < 64 * 1024 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+TEST(PngImage, MetadataChunksAreSkippedWhateverTheirSize)
+{
+    const RawBytes Good = OurPng();
+    struct Case {
+        const char* Name;
+        RawBytes Bytes;
+    } Cases[] = {
+        // Longer than anything libpng may allocate at once, and present.
+        { "9 MiB text", WithChunkAfterHeader(Good, Chunk("tEXt", "Comment" + RawBytes(1, '\0') + RawBytes(9 << 20, 'x'))) },
+        { "damaged profile", WithChunkAfterHeader(Good, Chunk("iCCP", "icc" + RawBytes(2, '\0') + "not zlib")) },
+    };
+    for (const Case& C : Cases) {
+        auto Png = MakeOwned<TPngImage>();
+        ASSERT_NO_THROW(Png->LoadFromStream(StreamOf(C.Bytes).get())) << C.Name;
+        EXPECT_EQ(PixelsOf(Png.get())->Pixel(7, 9), RGB(180, 50, 100)) << C.Name;
+    }
 }

@@ -2,17 +2,12 @@
 // the carver starts at offset 0, and a JPEG or TIFF answer also makes its
 // picture.
 #pragma once
-#include "rtl/Streams.h"
-#include "rtl/Units.h"
+#include "rtl/testing/FuzzTarget.h"
 #include "sorvane/XDR.Work.P.h"
-#include <cstddef>
-#include <cstdint>
 
 inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
 {
-    static const bool Ready = (InitializeUnits(), true);
-    (void)Ready;
-    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Data, Data + Size)));
+    TOwnedPtr<TBytesStream> Stream(FuzzStream(Data, Size));
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
     Search->Stream = Stream.get();
     TOwnedPtr<TXDRScanFormat> Format(NewScanFormat(Class));
