@@ -1,8 +1,9 @@
 # libFuzzer targets: fuzz/Fuzz*.cpp beside a library, one program each,
 # built only in a clang tree with X_FUZZ (scripts/fuzz makes one). The
 # target x_fuzz builds them all; fuzz-targets.txt in the build tree lists
-# their programs. Any other build but the sanitizer pass registers one test
-# that runs scripts/fuzz when clang++ exists.
+# their programs, and the test "fuzz" runs scripts/fuzz on this tree. The
+# test command's sanitizer pass is such a tree, so the tests and the fuzz
+# targets share one build.
 option(X_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 
 if(X_FUZZ)
@@ -36,11 +37,7 @@ function(x_fuzz_finish)
       string(APPEND lines "$<TARGET_FILE:${t}>\n")
     endforeach()
     file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets.txt CONTENT "${lines}")
-  elseif(NOT X_SANITIZE)
-    find_program(X_CLANGXX clang++)
-    if(X_CLANGXX)
-      add_test(NAME fuzz COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz ${CMAKE_BINARY_DIR}/fuzz-build)
-      set_tests_properties(fuzz PROPERTIES TIMEOUT 1800)
-    endif()
+    add_test(NAME fuzz COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz ${CMAKE_BINARY_DIR})
+    set_tests_properties(fuzz PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE)
   endif()
 endfunction()
