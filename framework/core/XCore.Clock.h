@@ -13,6 +13,7 @@
 //     Gear->FireAll();
 #pragma once
 #include "Component.h"
+#include "LifeWatch.h"
 #include "Lists.h"
 #include "StringList.h"
 #include "Time.h"
@@ -124,6 +125,7 @@ private:
     TNotifyEvent FOnDay;
     TNotifyEvent FOnChanged;
     TXTickEvent FOnTick;
+    TLifeMark FLife;
 };
 
 // The base of gears that act every so many days. Its fields are only
