@@ -86,7 +86,15 @@ void DeliverEngineMessage(TObject* Target, IXMessage* Message)
     void* Out = nullptr;
     if (Message->QueryInterface(IXNotification::IID, &Out) == S_OK) {
         auto Notification = IPtr<IXNotification>::Adopt(static_cast<IXNotification*>(Out));
-        if (auto Observable = Supports<IXObservable>(Target)) {
+        if (auto Held = Supports<IXObservable>(Target)) {
+            // A handler of this broadcast may free the target. A counted
+            // target is held for the call; an uncounted one (its _AddRef
+            // answers -1) is let go first and not touched afterwards.
+            IXObservable* Observable = Held.Get();
+            if (Observable->_AddRef() < 0)
+                Held.Reset();
+            else
+                Observable->_Release();
             Observable->Broadcast(Notification.Get());
             return;
         }
