@@ -21,6 +21,15 @@ TXMessageQueue::~TXMessageQueue()
 void TXMessageQueue::Enqueue(TObject* Target, IXMessage* Message)
 {
     TItem Item(Target, IPtr<IXMessage>(Message));
+    // A queued message must live until its turn. One that counts nothing
+    // (its _AddRef answers -1, as a notification record in its caller's
+    // frame does) may be gone by then. The probe is balanced; the item's
+    // own reference keeps a counted message alive meanwhile.
+    if (Message) {
+        if (Message->_AddRef() < 0)
+            throw EInvalidOperation(u"Only a reference-counted message can be queued");
+        Message->_Release();
+    }
     TMonitorLock Lock(this);
     FItems.push_back(std::move(Item));
 }

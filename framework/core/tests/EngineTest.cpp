@@ -261,6 +261,28 @@ TEST_F(Engines, AnObservableFreedByItsOwnDeliveryStopsThere)
     }
 }
 
+TEST_F(Engines, AStackNotificationRecordIsRefusedByTheQueue)
+{
+    for (bool Posted : { true, false }) {
+        SCOPED_TRACE(Posted ? "posted" : "sent");
+        {
+            TOwnedPtr<TSeqAspect> Aspect(New<TSeqAspect>(0, 1));
+            TXNotificationRec Rec;
+            IXNotification* N = Rec.Init(u"", nullptr, Aspect.get());
+            if (Posted)
+                EXPECT_THROW(Obs->PostNotification(N), EInvalidOperation);
+            else
+                EXPECT_THROW(Obs->SendNotification(N), EInvalidOperation);
+        }
+        EXPECT_EQ(Engine->Queue()->Count(), 0);
+        Pump();     // nothing left that points into the ended frame
+        EXPECT_TRUE(Sink.Got.empty());
+    }
+    Obs->PostNotification(Seq(0, 2).Get());
+    Pump();
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 2 }));
+}
+
 TEST_F(Engines, PurgeDropsOneTargetAndKeepsTheOrderOfTheRest)
 {
     TSink Other;
