@@ -52,26 +52,52 @@ Integer TXAppEngine::AddWndProcHook(const TXWndMethod& Method)
 Integer TXAppEngine::RemoveWndProcHook(const TXWndMethod& Method)
 {
     const Integer I = FHooks->IndexOf(Method);
-    if (I >= 0)
+    if (I < 0)
+        return I;
+    if (FChainDepth > 0) {
+        // The chain walks the list by index: the entry stays, empty, until
+        // the outermost chain ends, so no later hook moves under the walk.
+        *FHooks->GetPItem(I) = TXWndMethod {};
+        ++FClearedHooks;
+    } else
         FHooks->Delete(I);
     return I;
 }
 
 Integer TXAppEngine::HookCount() const
 {
-    return FHooks ? FHooks->Count() : 0;
+    return FHooks ? FHooks->Count() - FClearedHooks : 0;
+}
+
+void TXAppEngine::RunHooks(TMessage& Message)
+{
+    ++FChainDepth;
+    struct TChainEnd {
+        TXAppEngine* Engine;
+        ~TChainEnd()
+        {
+            if (--Engine->FChainDepth > 0 || Engine->FClearedHooks == 0)
+                return;
+            for (Integer I = Engine->FHooks->Count() - 1; I >= 0; --I)
+                if (!Engine->FHooks->Items(I).Code)
+                    Engine->FHooks->Delete(I);
+            Engine->FClearedHooks = 0;
+        }
+    } End { this };
+    // Hooks added meanwhile wait for the next message; removed ones are
+    // passed over.
+    const Integer Count = FHooks->Count();
+    for (Integer I = 0; I < Count; ++I) {
+        const TXWndMethod Hook = FHooks->Items(I);
+        if (Hook.Code)
+            Hook(Message);
+    }
 }
 
 void TXAppEngine::WndProc(TMessage& Message)
 {
-    // A hook may remove hooks: the loop is bounded by the live count, so it
-    // never reads past the end of the list.
     const LRESULT Before = Message.Result;
-    const Integer Count = HookCount();
-    for (Integer I = 0; I < Count && I < HookCount(); ++I) {
-        const TXWndMethod Hook = FHooks->Items(I);
-        Hook(Message);
-    }
+    RunHooks(Message);
     const LRESULT Hooked = Message.Result;
     if (Message.Msg == WM_QUIT) {
         if (TXQVCoreApp* App = FOwnerApp ? FOwnerApp : GCoreApp)

@@ -46,7 +46,8 @@ public:
 
     // The index of Method, added when it was not listed yet.
     Integer AddWndProcHook(const TXWndMethod& Method);
-    // The index Method had, or -1 when it was not listed.
+    // The index Method had, or -1 when it was not listed. Removed while the
+    // hooks run, it is not called again and no other hook is passed over.
     Integer RemoveWndProcHook(const TXWndMethod& Method);
     Integer HookCount() const;
 
@@ -58,7 +59,13 @@ public:
 
 private:
     friend class TXQVCoreApp;
+    void RunHooks(TMessage& Message);
+
     TXLiteList<TXWndMethod>* FHooks = nullptr;
+    // Chains running (a hook may send the window another message), and
+    // entries emptied by removals during them.
+    Integer FChainDepth = 0;
+    Integer FClearedHooks = 0;
     // The core application that owns the engine; the single instance when
     // none does.
     class TXQVCoreApp* FOwnerApp = nullptr;

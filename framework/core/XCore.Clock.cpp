@@ -227,39 +227,51 @@ void TXClockGear::SetOnTick(TXTickEvent Value)
 void TXClockGear::ExactMinuteNotified(IXNotification* N)
 {
     auto* A = DynamicCast<TXTimeExactMinuteAspect>(N->GetAspect());
-    if (Enabled && FOnExactMinute && A)
-        FOnExactMinute(this, A->DateTime, A->MinOfDay);
+    if (!Enabled || !A)
+        return;
+    if (TXDateTimeEvent Event = FOnExactMinute)
+        Event(this, A->DateTime, A->MinOfDay);
 }
 
 void TXClockGear::MinuteNotified(IXNotification*)
 {
-    if (Enabled && FOnMinute)
-        FOnMinute(this);
+    if (!Enabled)
+        return;
+    if (TNotifyEvent Event = FOnMinute)
+        Event(this);
 }
 
 void TXClockGear::HourNotified(IXNotification*)
 {
-    if (Enabled && FOnHour)
-        FOnHour(this);
+    if (!Enabled)
+        return;
+    if (TNotifyEvent Event = FOnHour)
+        Event(this);
 }
 
 void TXClockGear::DayNotified(IXNotification*)
 {
-    if (Enabled && FOnDay)
-        FOnDay(this);
+    if (!Enabled)
+        return;
+    if (TNotifyEvent Event = FOnDay)
+        Event(this);
 }
 
 void TXClockGear::ChangedNotified(IXNotification*)
 {
-    if (Enabled && FOnChanged)
-        FOnChanged(this);
+    if (!Enabled)
+        return;
+    if (TNotifyEvent Event = FOnChanged)
+        Event(this);
 }
 
 void TXClockGear::TickNotified(IXNotification* N)
 {
     auto* A = DynamicCast<TXTimeTickAspect>(N->GetAspect());
-    if (Enabled && FOnTick && A)
-        FOnTick(this, A->Tick);
+    if (!Enabled || !A)
+        return;
+    if (TXTickEvent Event = FOnTick)
+        Event(this, A->Tick);
 }
 
 void TXClockGear::FireAll()
@@ -274,16 +286,27 @@ void TXClockGear::FireAll()
         MinOfDay = Word(GClock->LocalTime().wHour * 60 + GClock->LocalTime().wMinute);
         Tick = GClock->GetTick();
     }
-    if (FOnDay)
-        FOnDay(this);
-    if (FOnExactMinute)
-        FOnExactMinute(this, Now, MinOfDay);
-    if (FOnMinute)
-        FOnMinute(this);
-    if (FOnChanged)
-        FOnChanged(this);
-    if (FOnTick)
-        FOnTick(this, Tick);
+    // A handler may free the gear: each event runs from a copy, and nothing
+    // of the gear is touched once it is gone.
+    TLifeWatch Watch(FLife);
+    if (TNotifyEvent Event = FOnDay)
+        Event(this);
+    if (Watch.Freed())
+        return;
+    if (TXDateTimeEvent Event = FOnExactMinute)
+        Event(this, Now, MinOfDay);
+    if (Watch.Freed())
+        return;
+    if (TNotifyEvent Event = FOnMinute)
+        Event(this);
+    if (Watch.Freed())
+        return;
+    if (TNotifyEvent Event = FOnChanged)
+        Event(this);
+    if (Watch.Freed())
+        return;
+    if (TXTickEvent Event = FOnTick)
+        Event(this, Tick);
 }
 
 // ---- TXElapsedDaysGear ----

@@ -13,6 +13,7 @@
 //     Gear->FireAll();
 #pragma once
 #include "rtl/Component.h"
+#include "rtl/LifeWatch.h"
 #include "rtl/Lists.h"
 #include "rtl/StringList.h"
 #include "win/Time.h"
@@ -124,6 +125,7 @@ private:
     TNotifyEvent FOnDay;
     TNotifyEvent FOnChanged;
     TXTickEvent FOnTick;
+    TLifeMark FLife;
 };
 
 // The base of gears that act every so many days. Its fields are only

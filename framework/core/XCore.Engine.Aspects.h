@@ -8,7 +8,7 @@
 //     Observable->PostNotification(NewNotification(New<TXActionAspect>(7), this).Get());
 //
 // A TXNotificationRec lives in the caller's stack frame for cheap
-// synchronous broadcasts; it is never queued.
+// synchronous broadcasts; the engines' queues refuse it.
 #pragma once
 #include "rtl/DateTime.h"
 #include "core/XCore.Classes.h"

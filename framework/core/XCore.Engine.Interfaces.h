@@ -130,6 +130,8 @@ struct IXEngine : virtual IXGear {
     X_GUID("{C0552465-21F3-4214-A458-EE828D7C2B4F}")
     // Drops every queued message for Target.
     virtual void PurgeMessages(TObject* Target) = 0;
+    // Both queue only reference-counted messages (EInvalidOperation for
+    // another, such as a stack-held notification record).
     // Queues and delivers at once, on the calling thread.
     virtual void SendMessage(TObject* Target, IXMessage* Message) = 0;
     // Queues; delivered later on the thread that owns the engine's window.

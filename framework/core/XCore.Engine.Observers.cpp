@@ -184,26 +184,39 @@ void TXObserverDataList::Broadcast(IXNotification* Notification)
 {
     if (!Notification)
         return;
-    TMonitorLock Lock(this);
-    ++FBusyCount;
-    // Also when a handler raises: the list is left usable and compacted.
-    struct TLeave {
-        TXObserverDataList* List;
-        ~TLeave()
-        {
-            if (List->FPending && List->FBusyCount == 1)
-                List->Compact();
-            --List->FBusyCount;
-        }
-    } Leave { this };
+    bool FreeNow = false;
+    {
+        TMonitorLock Lock(this);
+        ++FBusyCount;
+        // Also when a handler raises: the list is left usable and compacted,
+        // or freed when its owner let go of it meanwhile (after the lock).
+        struct TLeave {
+            TXObserverDataList* List;
+            bool& FreeNow;
+            ~TLeave()
+            {
+                if (List->FPending && List->FBusyCount == 1)
+                    List->Compact();
+                if (--List->FBusyCount == 0)
+                    FreeNow = List->FFreeWhenIdle;
+            }
+        } Leave { this, FreeNow };
+        Deliver(Notification);
+    }
+    if (FreeNow)
+        Free();
+}
 
+void TXObserverDataList::Deliver(IXNotification* Notification)
+{
     TXCustomAspect* Aspect = Notification->GetAspect();
     TClass C = Aspect ? Aspect->ClassType() : TObject::StaticClass();
     bool HaveTopic = false;
     String Topic;
-    // Entries added by handlers wait for the next broadcast.
+    // Entries added by handlers wait for the next broadcast; nothing more
+    // goes out once the owner let go of the list.
     const Integer N = Count();
-    for (Integer I = 0; I < N && I < Count(); ++I) {
+    for (Integer I = 0; I < N && I < Count() && !FFreeWhenIdle; ++I) {
         const TXObserverData& E = Items(I);
         bool Call = false;
         if (Aspect && C == E.AspectClass)
@@ -224,6 +237,18 @@ void TXObserverDataList::Broadcast(IXNotification* Notification)
             Handler(Notification);
         }
     }
+}
+
+void TXObserverDataList::FreeWhenIdle()
+{
+    {
+        TMonitorLock Lock(this);
+        if (FBusyCount > 0) {
+            FFreeWhenIdle = true;
+            return;
+        }
+    }
+    Free();
 }
 
 void TXObserverDataList::DetachKeepers()
@@ -295,7 +320,9 @@ void TXObservable::BeforeDestruction()
 
 TXObservable::~TXObservable()
 {
-    FreeAndNil(FList);
+    // A handler of this observable's own broadcast may be what frees it.
+    if (TXObserverDataList* List = std::exchange(FList, nullptr))
+        List->FreeWhenIdle();
 }
 
 void TXObservable::SubscribeTopic(const String& Topic, TClass AspectClass, const TXNotificationHandler& Handler)

@@ -7,7 +7,8 @@
 // arrives whatever its topic. Broadcasting holds the list's monitor for the
 // whole call; handlers may subscribe, unsubscribe and broadcast again on
 // the same list from the same thread (removals are deferred, additions wait
-// for the next broadcast).
+// for the next broadcast). A handler may free the observable itself: the
+// broadcast then delivers nothing more and the list goes when it ends.
 //
 // With a host engine, SendNotification and PostNotification go through the
 // engine's queue; without one they broadcast at once.
@@ -59,6 +60,9 @@ public:
     void MarkDeleted(Integer Index);
     void Compact();
     void Broadcast(IXNotification* Notification);
+    // Frees the list, or, while it broadcasts (a handler freed its owner),
+    // stops delivering and leaves the free to the outermost broadcast.
+    void FreeWhenIdle();
     // Calls Detach on the keeper of every live entry, last entry first.
     void DetachKeepers();
 
@@ -68,6 +72,9 @@ public:
 private:
     Integer FBusyCount = 0;
     bool FPending = false;
+    bool FFreeWhenIdle = false;
+
+    void Deliver(IXNotification* Notification);
 
     template<class F>
     void RemoveWhere(F Matches);

@@ -21,6 +21,15 @@ TXMessageQueue::~TXMessageQueue()
 void TXMessageQueue::Enqueue(TObject* Target, IXMessage* Message)
 {
     TItem Item(Target, IPtr<IXMessage>(Message));
+    // A queued message must live until its turn. One that counts nothing
+    // (its _AddRef answers -1, as a notification record in its caller's
+    // frame does) may be gone by then. The probe is balanced; the item's
+    // own reference keeps a counted message alive meanwhile.
+    if (Message) {
+        if (Message->_AddRef() < 0)
+            throw EInvalidOperation(u"Only a reference-counted message can be queued");
+        Message->_Release();
+    }
     TMonitorLock Lock(this);
     FItems.push_back(std::move(Item));
 }
@@ -86,7 +95,15 @@ void DeliverEngineMessage(TObject* Target, IXMessage* Message)
     void* Out = nullptr;
     if (Message->QueryInterface(IXNotification::IID, &Out) == S_OK) {
         auto Notification = IPtr<IXNotification>::Adopt(static_cast<IXNotification*>(Out));
-        if (auto Observable = Supports<IXObservable>(Target)) {
+        if (auto Held = Supports<IXObservable>(Target)) {
+            // A handler of this broadcast may free the target. A counted
+            // target is held for the call; an uncounted one (its _AddRef
+            // answers -1) is let go first and not touched afterwards.
+            IXObservable* Observable = Held.Get();
+            if (Observable->_AddRef() < 0)
+                Held.Reset();
+            else
+                Observable->_Release();
             Observable->Broadcast(Notification.Get());
             return;
         }

@@ -28,6 +28,7 @@ public:
     using TItem = TXPair<TObject*, IPtr<IXMessage>>;
 
     ~TXMessageQueue() override;
+    // EInvalidOperation for a message that is not reference counted.
     void Enqueue(TObject* Target, IXMessage* Message);
     // False when the queue is empty.
     bool Dequeue(TItem& Item);

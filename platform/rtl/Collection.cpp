@@ -27,6 +27,8 @@ void TCollectionItem::SetCollection(TCollection* Value)
 {
     if (FCollection == Value)
         return;
+    if (Value)
+        Value->CheckItemClass();
     if (Value && !InheritsFrom(Value->ItemClass()))
         throw EInvalidCast(u"Cannot add a " + ClassName() + u" to a collection of " + Value->ItemClass()->Name);
     if (FCollection)
@@ -104,8 +106,16 @@ TCollection::~TCollection()
     }
 }
 
+void TCollection::CheckItemClass() const
+{
+    // Only a collection made without its constructor (by the plain one) has none.
+    if (!FItemClass)
+        throw EInvalidOperation(u"The collection " + ClassName() + u" has no item class");
+}
+
 TCollectionItem* TCollection::Add()
 {
+    CheckItemClass();
     auto* Item = static_cast<TCollectionItem*>(FItemClass->NewInstance());
     return Construct(Item, this);
 }

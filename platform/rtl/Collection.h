@@ -78,6 +78,8 @@ protected:
 
 private:
     friend class TCollectionItem;
+    // Raises EInvalidOperation when there is no item class.
+    void CheckItemClass() const;
     void InsertItem(TCollectionItem* Item);
     void RemoveItem(TCollectionItem* Item);
     void MoveItem(Integer CurIndex, Integer NewIndex);

@@ -77,6 +77,10 @@ void TThread::BeforeDestruction()
     // descendant's part of the object is being destroyed.
     if (FStarted && FHandle.joinable() && FHandle.get_id() != std::this_thread::get_id()) {
         Terminate();
+        {
+            std::lock_guard Guard(FEndLock);
+            ++FWaiters;
+        }
         WaitForFinish();
         FHandle.join();
     }
@@ -114,16 +118,28 @@ Integer TThread::WaitFor()
 {
     if (!FStarted)
         throw EThread(u"Cannot wait for a thread that was not started");
-    if (FreeOnTerminate)
-        throw EThread(u"Cannot wait for a thread that frees itself");
     if (FThreadID.load() == GetCurrentThreadId())
         throw EThread(u"A thread cannot wait for itself");
+    {
+        std::lock_guard Guard(FEndLock);
+        if (FFreeOnTerminate)
+            throw EThread(u"Cannot wait for a thread that frees itself");
+        ++FWaiters;
+    }
     WaitForFinish();
     return FReturnValue;
 }
 
 void TThread::WaitForFinish()
 {
+    struct TLeave {
+        TThread* Self;
+        ~TLeave()
+        {
+            std::lock_guard Guard(Self->FEndLock);
+            --Self->FWaiters;
+        }
+    } Leave { this };
     const bool Main = OnMainThread();
     std::unique_lock Lock(SyncLock());
     while (!FFinished) {
@@ -137,10 +153,46 @@ void TThread::WaitForFinish()
     }
 }
 
+bool TThread::FreeOnTerminate() const
+{
+    std::lock_guard Guard(FEndLock);
+    return FFreeOnTerminate;
+}
+
+void TThread::SetFreeOnTerminate(bool Value)
+{
+    std::lock_guard Guard(FEndLock);
+    CheckEndNotTaken();
+    // It would be gone under whoever waits for it.
+    if (Value && FWaiters > 0)
+        throw EThread(u"Cannot make a thread free itself while it is waited for");
+    FFreeOnTerminate = Value;
+}
+
+TThreadNotifyEvent TThread::OnTerminate() const
+{
+    std::lock_guard Guard(FEndLock);
+    return FOnTerminate;
+}
+
+void TThread::SetOnTerminate(TThreadNotifyEvent Value)
+{
+    std::lock_guard Guard(FEndLock);
+    CheckEndNotTaken();
+    FOnTerminate = std::move(Value);
+}
+
+void TThread::CheckEndNotTaken() const
+{
+    if (FEndTaken)
+        throw EThread(u"The thread has ended its work: how it ends can no longer be changed");
+}
+
 void TThread::DoTerminate()
 {
-    if (OnTerminate)
-        Synchronize([this] { OnTerminate(this); });
+    // Unchanged from here on: the end settings are taken.
+    if (TThreadNotifyEvent Handler = OnTerminate())
+        Synchronize([this, Handler] { Handler(this); });
 }
 
 void TThread::Run()
@@ -157,7 +209,12 @@ void TThread::Run()
     } catch (...) {
         FFatalException = std::current_exception();
     }
-    const bool FreeThread = FreeOnTerminate;
+    bool FreeThread;
+    {
+        std::lock_guard Guard(FEndLock);
+        FEndTaken = true;
+        FreeThread = FFreeOnTerminate;
+    }
     try {
         DoTerminate();
     } catch (...) {

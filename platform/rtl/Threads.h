@@ -8,7 +8,7 @@
 //         }
 //     };
 //     auto* Scan = New<TScan>(true);          // created suspended
-//     Scan->OnTerminate = [](TObject*) { ... };  // runs on the main thread
+//     Scan->SetOnTerminate([](TObject*) { ... });  // runs on the main thread
 //     Scan->Start();
 //
 // Synchronize runs a method on the main thread and waits for it; Queue
@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 X_EXCEPTION(EThread, Exception)
@@ -55,8 +56,14 @@ public:
     std::exception_ptr FatalException() const { return FFatalException; }
 
     // Freed on its own thread after OnTerminate; never touch it then.
-    bool FreeOnTerminate = false;
-    TThreadNotifyEvent OnTerminate;
+    // Both may be set from any thread until Execute has ended; the thread
+    // decides how it ends at that point, and later changes raise EThread
+    // (so no caller believes a change took effect that did not). Freeing
+    // itself cannot be switched on while a WaitFor or Free waits for it.
+    bool FreeOnTerminate() const;
+    void SetFreeOnTerminate(bool Value);
+    TThreadNotifyEvent OnTerminate() const;
+    void SetOnTerminate(TThreadNotifyEvent Value);
 
     void Synchronize(TThreadMethod Method) { Synchronize(this, std::move(Method)); }
     void Queue(TThreadMethod Method) { Queue(this, std::move(Method)); }
@@ -76,7 +83,11 @@ protected:
 
 private:
     void Run();
+    // Waits for the end for a caller already counted in FWaiters, and
+    // counts it out again.
     void WaitForFinish();
+    // Raises EThread once the thread has taken its end settings.
+    void CheckEndNotTaken() const;
 
     std::thread FHandle;
     std::atomic<bool> FTerminated { false };
@@ -87,6 +98,12 @@ private:
     bool FLaunched = false;
     Integer FReturnValue = 0;
     std::exception_ptr FFatalException;
+    // Guards the end settings until the thread takes them.
+    mutable std::mutex FEndLock;
+    bool FEndTaken = false;
+    Integer FWaiters = 0;
+    bool FFreeOnTerminate = false;
+    TThreadNotifyEvent FOnTerminate;
 };
 
 // Runs the methods handed to the main thread. Call it on the main thread

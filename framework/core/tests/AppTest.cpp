@@ -118,6 +118,49 @@ TEST_F(CoreApp, AHookThatRemovesHooksDuringTheChainDoesNotRunPastTheList)
     EXPECT_EQ(Engine->HookCount(), 0);
 }
 
+TEST_F(CoreApp, HooksRemovedDuringTheChainPassNoOtherHookOver)
+{
+    struct TCase {
+        const char* Name;
+        int Actor;                // the hook that acts on the first message
+        std::vector<int> Removes; // hooks it removes
+        bool Nested;              // it removes them inside a second message it sends
+        std::vector<size_t> Seen; // probes each hook saw
+        Integer Left;
+    };
+    const TCase Cases[] = {
+        { "the first removes itself", 0, { 0 }, false, { 1, 1, 1 }, 2 },
+        { "the second removes itself", 1, { 1 }, false, { 1, 1, 1 }, 2 },
+        { "the first removes the second", 0, { 1 }, false, { 1, 0, 1 }, 2 },
+        { "the second removes the first and itself", 1, { 0, 1 }, false, { 1, 1, 1 }, 1 },
+        { "removed inside a nested message", 0, { 0 }, true, { 2, 2, 2 }, 2 },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        THook Hooks[3];
+        int Calls = 0;
+        Hooks[C.Actor].Action = [&](TMessage& M) {
+            if (M.Msg != WM_PROBE)
+                return;
+            ++Calls;
+            if (C.Nested && Calls == 1)
+                Send(WM_PROBE);
+            else if (Calls == (C.Nested ? 2 : 1))
+                for (int R : C.Removes)
+                    Engine->RemoveWndProcHook(Hooks[R].Method());
+        };
+        for (THook& H : Hooks)
+            Engine->AddWndProcHook(H.Method());
+        Send(WM_PROBE);
+        for (int I = 0; I < 3; ++I)
+            EXPECT_EQ(Hooks[I].Seen.size(), C.Seen[I]) << "hook " << I;
+        EXPECT_EQ(Engine->HookCount(), C.Left);
+        for (THook& H : Hooks)
+            Engine->RemoveWndProcHook(H.Method());
+        EXPECT_EQ(Engine->HookCount(), 0);
+    }
+}
+
 TEST_F(CoreApp, AWallClockChangeIsAnnouncedWithNothingQueued)
 {
     MSG Msg;

@@ -229,3 +229,51 @@ TEST_F(ClockGears, ClearedEventsAndFreedGearsLeaveTheClock)
     NextMinute();
     EXPECT_TRUE(Got.empty());
 }
+
+TEST_F(ClockGears, AGearFreedByItsOwnEventStopsThere)
+{
+    // Each event names itself after it ran (from its own captured word), so
+    // a freed handler that kept running would show up.
+    const char* Freeing = nullptr;
+    auto Record = [&](const char* Word) {
+        return [this, &Freeing, Name = std::string(Word)](auto&&...) {
+            if (Freeing && Name == Freeing)
+                Gear.reset();
+            Got.push_back(Name);
+        };
+    };
+    struct TCase {
+        const char* Freeing;
+        bool ByFireAll;
+        W Expected;
+    };
+    const TCase Cases[] = {
+        { "day", true, { "day" } },
+        { "exact", true, { "day", "exact" } },
+        { "minute", true, { "day", "exact", "minute" } },
+        { "changed", true, { "day", "exact", "minute", "changed" } },
+        { "tick", true, { "day", "exact", "minute", "changed", "tick" } },
+        { "changed", false, { "changed" } },
+        { "minute", false, { "changed", "exact", "minute" } },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(std::string(C.Freeing) + (C.ByFireAll ? " in FireAll" : " on the clock"));
+        Gear.reset(New<TXClockGear>(static_cast<TComponent*>(nullptr)));
+        Gear->SetOnDay(Record("day"));
+        Gear->SetOnExactMinute(Record("exact"));
+        Gear->SetOnMinute(Record("minute"));
+        Gear->SetOnChanged(Record("changed"));
+        Gear->SetOnTick(Record("tick"));
+        if (!C.ByFireAll)
+            Gear->FireAll();
+        Got.clear();
+        Freeing = C.Freeing;
+        if (C.ByFireAll)
+            Gear->FireAll();
+        else
+            NextMinute();
+        EXPECT_EQ(Got, C.Expected);
+        EXPECT_FALSE(Gear);
+        Freeing = nullptr;
+    }
+}

@@ -219,6 +219,39 @@ TEST_F(Observables, ReleasingAKeeperInsideABroadcastStopsLaterCalls)
     EXPECT_EQ(Obs->Observers()->Count(), 1);
 }
 
+TEST_F(Observables, AnObservableFreedByAHandlerOfItsOwnBroadcastStopsThere)
+{
+    struct TCase {
+        const char* Name;
+        bool Nested;      // a first handler broadcasts again; the free comes inside
+        std::vector<String> Expected;
+    };
+    const TCase Cases[] = {
+        { "freed by the first broadcast", false, { u"a", u"b" } },
+        { "freed inside a nested broadcast", true, { u"a", u"a", u"b" } },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Obs.reset(New<TXObservable>());
+        Log.clear();
+        TRecorder A(&Log, u"a"), B(&Log, u"b"), After(&Log, u"after");
+        IPtr<IXObserverKeeper> Keeper;
+        bool Again = C.Nested;
+        A.Action = [&](IXNotification* N) {
+            if (std::exchange(Again, false))
+                Obs->Broadcast(N);
+        };
+        B.Action = [&](IXNotification*) { Obs.reset(); };
+        Obs->SubscribeAll(A.Handler());
+        Obs->SubscribeAll(B.Handler());
+        Obs->SubscribeAllKeeper(Keeper, nullptr, After.Handler());
+        Send(New<TXChangedAspect>());
+        EXPECT_EQ(Log, C.Expected);
+        EXPECT_FALSE(Obs);
+        Keeper.Reset();     // must not reach the freed observable
+    }
+}
+
 TEST(ObservableKeepers, DestroyingTheObservableDetachesEachKeeperOnce)
 {
     std::vector<String> Log;

@@ -221,6 +221,68 @@ TEST_F(Engines, HandlersThatPostAreServedByTheSameDrain)
     EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 1, 2, 3 }));
 }
 
+TEST_F(Engines, AnObservableFreedByItsOwnDeliveryStopsThere)
+{
+    struct TCase {
+        const char* Name;
+        bool Posted;      // else sent; posted with a second message behind the first
+        bool Counted;     // freed by releasing its last reference, else by Free
+    };
+    const TCase Cases[] = {
+        { "sent", false, false },
+        { "posted", true, false },
+        { "sent, counted", false, true },
+        { "posted, counted", true, true },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Obs.reset();
+        IPtr<IXObservable> Counted;
+        TXObservable* Target = C.Counted ? NewManagedObservable<TXObservable>(2, Host()) : New<TXObservable>(Host());
+        if (C.Counted)
+            Counted = IPtr<IXObservable>(static_cast<IXObservable*>(Target));
+        else
+            Obs.reset(Target);
+        Target->Subscribe(TSeqAspect::StaticClass(), Sink.Handler());
+        Sink.Got.clear();
+        Sink.Action = [&](TSeqAspect*) {
+            Obs.reset();
+            Counted.Reset();
+        };
+        if (C.Posted) {
+            Target->PostNotification(Seq(0, 1).Get());
+            Target->PostNotification(Seq(0, 2).Get());
+            Pump();
+        } else
+            Target->SendNotification(Seq(0, 1).Get());
+        EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 1 }));
+        EXPECT_EQ(Engine->Queue()->Count(), 0);
+        Sink.Action = nullptr;
+    }
+}
+
+TEST_F(Engines, AStackNotificationRecordIsRefusedByTheQueue)
+{
+    for (bool Posted : { true, false }) {
+        SCOPED_TRACE(Posted ? "posted" : "sent");
+        {
+            TOwnedPtr<TSeqAspect> Aspect(New<TSeqAspect>(0, 1));
+            TXNotificationRec Rec;
+            IXNotification* N = Rec.Init(u"", nullptr, Aspect.get());
+            if (Posted)
+                EXPECT_THROW(Obs->PostNotification(N), EInvalidOperation);
+            else
+                EXPECT_THROW(Obs->SendNotification(N), EInvalidOperation);
+        }
+        EXPECT_EQ(Engine->Queue()->Count(), 0);
+        Pump();     // nothing left that points into the ended frame
+        EXPECT_TRUE(Sink.Got.empty());
+    }
+    Obs->PostNotification(Seq(0, 2).Get());
+    Pump();
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 2 }));
+}
+
 TEST_F(Engines, PurgeDropsOneTargetAndKeepsTheOrderOfTheRest)
 {
     TSink Other;

@@ -754,3 +754,56 @@ TEST(ObjectPersistence, ObjectItemsRefuseClassesThatAreNotPersistent)
 }
 
 }
+
+TEST(ObjectPersistence, CollectionsMadeByNameGetAnItemClass)
+{
+    struct TCase {
+        const char* Name;
+        RawBytes Data;
+        TClass Made;
+        TClass Item;
+    };
+    const TCase Cases[] = {
+        { "object collection, xml",
+            "<objects><o name=\"\"><p name=\"ObjClassName\">TXObjectCollection</p><o name=\"Obj\"><i/></o></o></objects>",
+            TXObjectCollection::StaticClass(), TXObjectItem::StaticClass() },
+        { "object collection, text form",
+            "object TXObjectComponent\r\n  ObjClassName = 'TXObjectCollection'\r\n  Obj = <\r\n    item\r\n    end>\r\nend\r\n",
+            TXObjectCollection::StaticClass(), TXObjectItem::StaticClass() },
+        { "plain collection, xml",
+            "<objects><o name=\"\"><p name=\"ObjClassName\">TCollection</p><o name=\"Obj\"><i/><i/></o></o></objects>",
+            TCollection::StaticClass(), TCollectionItem::StaticClass() },
+        { "owned collection, text form",
+            "object TXObjectComponent\r\n  ObjClassName = 'TOwnedCollection'\r\n  Obj = <\r\n    item\r\n    end>\r\nend\r\n",
+            TOwnedCollection::StaticClass(), TCollectionItem::StaticClass() },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        auto In = StreamOf(C.Data);
+        TOwnedPtr<TObject> Loaded(LoadObjectFromStream(In.get(), false));
+        ASSERT_TRUE(Loaded) << StringToUTF8(GetXErrorText());
+        ASSERT_EQ(Loaded->ClassType(), C.Made);
+        auto* Collection = static_cast<TCollection*>(Loaded.get());
+        EXPECT_EQ(Collection->ItemClass(), C.Item);
+        ASSERT_GE(Collection->Count(), 1);
+        EXPECT_EQ(Collection->Items(0)->ClassType(), C.Item);
+    }
+
+    // The same as the object of an object item and as an object-list entry.
+    auto Boxed = StreamOf("<objects><o><p name=\"ObjClassName\">TPsBox</p><o name=\"Obj\"><o name=\"Objects\">"
+                          "<i><p name=\"ObjClassName\">TXObjectCollection</p><o name=\"Obj\"><i/></o></i>"
+                          "</o></o></o></objects>");
+    TOwnedPtr<TObject> Box(LoadObjectFromStream(Boxed.get(), false));
+    ASSERT_TRUE(Box) << StringToUTF8(GetXErrorText());
+    TOwnedPtr<TObjectList> Held(New<TObjectList>());
+    As<TPsBox>(Box.get())->Objects()->MoveObjectsTo(Held.get());
+    ASSERT_EQ(Held->Count(), 1);
+    EXPECT_EQ(As<TXObjectCollection>(Held->Items(0))->Count(), 1);
+
+    auto Listed = StreamOf("<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\"><o name=\"Entries\">"
+                           "<i type=\"TXObjectCollection\"><i/><i/></i></o></o></o></objects>");
+    TOwnedPtr<TObject> Sample(LoadObjectFromStream(Listed.get(), false));
+    ASSERT_TRUE(Sample) << StringToUTF8(GetXErrorText());
+    ASSERT_EQ(As<TPsSample>(Sample.get())->Entries()->Count(), 1);
+    EXPECT_EQ(As<TXObjectCollection>(As<TPsSample>(Sample.get())->Entries()->Items(0))->Count(), 2);
+}

@@ -58,12 +58,15 @@ TEST_F(Progress, PartsCoverTheirPercentFromTheCurrentPosition)
         Byte First, Second;
         Integer AfterFirst;
         Cardinal SecondOffset, SecondSpan;
+        Byte Between = 0;       // a part finished between the two, when not 0
     };
     const TCase Cases[] = {
         { 50, 50, 500, 500, 500 },
         { 178, 50, 500, 500, 500 },     // only the low seven bits count
         { 35, 15, 350, 350, 150 },
         { 0, 100, 0, 0, 1000 },
+        // A part that starts where the one before it ended, not at 0.
+        { 35, 50, 350, 500, 500, 15 },
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(int(C.First));
@@ -72,6 +75,10 @@ TEST_F(Progress, PartsCoverTheirPercentFromTheCurrentPosition)
         TXProgress* Root = Manager->Start(u"scan");
         Root->BeginPart(C.First)->Finish();
         EXPECT_EQ(Manager->GetPosition(), C.AfterFirst);
+        if (C.Between) {
+            Root->BeginPart(C.Between)->Finish();
+            EXPECT_EQ(Manager->GetPosition(), C.AfterFirst + 10 * C.Between);
+        }
         TXProgress* Second = Root->BeginPart(C.Second);
         EXPECT_EQ(Second->Offset(), C.SecondOffset);
         EXPECT_EQ(Second->Span(), C.SecondSpan);

@@ -420,4 +420,16 @@ TEST(Collection, ItemsMoveOnlyBetweenCollectionsThatCanHoldThem)
     Plain->Free();
 
     EXPECT_THROW(New<TNotes>(nullptr, TComponent::StaticClass()), EInvalidCast);
+
+    // Made by the plain constructor (virtual construction by class), a
+    // collection has no item class: adding refuses instead of calling through it.
+    TOwnedPtr<TObject> Bare(Construct(TNotes::StaticClass()->NewInstance()));
+    auto* NoClass = static_cast<TNotes*>(Bare.get());
+    EXPECT_EQ(NoClass->ItemClass(), nullptr);
+    EXPECT_THROW(NoClass->Add(), EInvalidOperation);
+    EXPECT_THROW(NoClass->Insert(0), EInvalidOperation);
+    TNote* Moving = AddNote(Notes.get(), "m");
+    EXPECT_THROW(Moving->SetCollection(NoClass), EInvalidOperation);
+    EXPECT_EQ(Moving->Collection(), Notes.get());
+    EXPECT_EQ(NoClass->Count(), 0);
 }

@@ -43,6 +43,7 @@ TEST(Format, Conversions)
         { u"%s and %s", { u"a", String(u"b") }, u"a and b" },
         { u"%s", { "caf\xC3\xA9" }, u"caf\u00E9" },
         { u"[%.2s][%6s][%-3s]", { u"abcdef", u"ab", u"ab" }, u"[ab][    ab][ab ]" },
+        { u"[%.0s][%.0s][%.3s]", { u"abc", u'x', u"abc" }, u"[][][abc]" },   // precision 0 keeps nothing
         { u"%s%s", { u'x', 'y' }, u"xy" },
         { u"%1:s %0:s", { u"a", u"b" }, u"b a" },
         { u"%1:s %s", { u"a", u"b", u"c" }, u"b c" },   // numbering goes on after an index

@@ -1,4 +1,5 @@
 #include "rtl/Interfaces.h"
+#include "rtl/LifeWatch.h"
 #include "rtl/Units.h"
 #include <gtest/gtest.h>
 
@@ -116,4 +117,29 @@ TEST(Comparers, DefaultAndFunction)
     EXPECT_EQ(C->Compare(2, 2), 0);
     auto R = TComparer<int>::Construct([](const int& A, const int& B) { return B - A; });
     EXPECT_GT(R->Compare(1, 2), 0);
+}
+
+TEST(LifeWatch, EveryNestedWatchLearnsOfTheFree)
+{
+    struct TOwner {
+        TLifeMark Life;
+    };
+    auto* Kept = new TOwner;
+    {
+        TLifeWatch Outer(Kept->Life);
+        {
+            TLifeWatch Inner(Kept->Life);
+        }
+        EXPECT_FALSE(Outer.Freed());
+    }
+    delete Kept;
+
+    auto* Freed = new TOwner;
+    TLifeWatch Outer(Freed->Life);
+    {
+        TLifeWatch Inner(Freed->Life);
+        delete Freed;
+        EXPECT_TRUE(Inner.Freed());
+    }
+    EXPECT_TRUE(Outer.Freed());
 }

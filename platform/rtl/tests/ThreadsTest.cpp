@@ -45,10 +45,10 @@ TEST(Threads, SynchronizeAndOnTerminateRunOnTheMainThreadWhileItWaits)
         ResumedAfterSync = SyncThread != 0;
         Self.SetReturnValue(42);
     }));
-    T->OnTerminate = [&](TObject* Sender) {
+    T->SetOnTerminate([&](TObject* Sender) {
         EXPECT_EQ(Sender, T.get());
         TerminateThread = GetCurrentThreadId();
-    };
+    });
     T->Start();
     EXPECT_EQ(T->WaitFor(), 42);
     EXPECT_TRUE(T->Finished());
@@ -155,8 +155,65 @@ TEST(Threads, FreeOnTerminateFreesOnItsOwnThread)
     auto Done = Destroyed->get_future();
     TTestThread* T = MakeThread(nullptr);
     T->Destroyed = Destroyed;
-    T->FreeOnTerminate = true;
+    T->SetFreeOnTerminate(true);
     EXPECT_THROW(T->WaitFor(), EThread);
     T->Start();
     Done.wait();
+}
+
+TEST(Threads, EndSettingsHoldUntilTheBodyEndsAndAreRefusedAfter)
+{
+    // Set while the body runs: both take effect.
+    std::promise<void> Gate;
+    std::shared_future<void> Open = Gate.get_future().share();
+    auto Destroyed = std::make_shared<std::promise<void>>();
+    auto Gone = Destroyed->get_future();
+    TTestThread* Running = MakeThread([Open](TTestThread&) { Open.wait(); });
+    Running->Destroyed = Destroyed;
+    Running->Start();
+    bool Ended = false;
+    Running->SetOnTerminate([&](TObject*) { Ended = true; });
+    Running->SetFreeOnTerminate(true);
+    Gate.set_value();
+    while (Gone.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        CheckSynchronize();
+        std::this_thread::yield();
+    }
+    EXPECT_TRUE(Ended);
+
+    // Once the body has ended, from OnTerminate or later: refused.
+    TOwnedPtr<TTestThread> T(MakeThread(nullptr));
+    int RefusedInside = 0;
+    T->SetOnTerminate([&](TObject*) {
+        try {
+            T->SetFreeOnTerminate(true);
+        } catch (const EThread&) {
+            ++RefusedInside;
+        }
+        try {
+            T->SetOnTerminate(nullptr);
+        } catch (const EThread&) {
+            ++RefusedInside;
+        }
+    });
+    T->Start();
+    T->WaitFor();
+    EXPECT_EQ(RefusedInside, 2);
+    EXPECT_THROW(T->SetFreeOnTerminate(true), EThread);
+    EXPECT_FALSE(T->FreeOnTerminate());
+
+    // Freeing itself under a waiter: refused.
+    bool Refused = false;
+    TOwnedPtr<TTestThread> Waited(MakeThread([&](TTestThread& Self) {
+        Self.Synchronize([] { });   // the main thread is inside WaitFor now
+        try {
+            Self.SetFreeOnTerminate(true);
+        } catch (const EThread&) {
+            Refused = true;
+        }
+    }));
+    Waited->Start();
+    Waited->WaitFor();
+    EXPECT_TRUE(Refused);
+    EXPECT_FALSE(Waited->FreeOnTerminate());
 }

@@ -1,0 +1,55 @@
+// Tells code that calls out of an object whether the call freed it.
+//
+// Handlers may free the object that runs them (a form closing itself on a
+// notification, a gear freed by its own event). The object holds a
+// TLifeMark member; before calling out, the caller puts a TLifeWatch on the
+// stack and asks Freed() after each call, touching nothing of the object
+// once it is true:
+//
+//     TLifeWatch Watch(FLife);
+//     Handler(this);
+//     if (Watch.Freed())
+//         return;
+//
+// Watches on one mark nest (the last made goes first) and belong to the
+// thread that calls out.
+#pragma once
+
+class TLifeWatch;
+
+class TLifeMark {
+public:
+    TLifeMark() = default;
+    TLifeMark(const TLifeMark&) = delete;
+    TLifeMark& operator=(const TLifeMark&) = delete;
+    inline ~TLifeMark();
+
+private:
+    friend class TLifeWatch;
+    TLifeWatch* FTop = nullptr;
+};
+
+class TLifeWatch {
+public:
+    explicit TLifeWatch(TLifeMark& Mark) : FMark(&Mark), FOuter(Mark.FTop) { Mark.FTop = this; }
+    TLifeWatch(const TLifeWatch&) = delete;
+    TLifeWatch& operator=(const TLifeWatch&) = delete;
+    ~TLifeWatch()
+    {
+        if (FMark)
+            FMark->FTop = FOuter;
+    }
+
+    bool Freed() const { return FMark == nullptr; }
+
+private:
+    friend class TLifeMark;
+    TLifeMark* FMark;
+    TLifeWatch* FOuter;
+};
+
+TLifeMark::~TLifeMark()
+{
+    for (TLifeWatch* W = FTop; W; W = W->FOuter)
+        W->FMark = nullptr;
+}
