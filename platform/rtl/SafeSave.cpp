@@ -1,8 +1,10 @@
 #include "SafeSave.h"
 #include "Exceptions.h"
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ void TReplacementFileStream::Create(const String& AFileName)
     FTarget = StringToUTF8(AFileName);
     if (FTarget.empty() || FTarget.find('\0') != std::string::npos)
         CreateFailed(AFileName, ENOENT);
+    // A link keeps pointing where it did: the file it names is replaced.
+    struct stat Link {};
+    if (::lstat(FTarget.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
+        if (char* Real = ::realpath(FTarget.c_str(), nullptr)) {
+            FTarget = Real;
+            std::free(Real);
+        }
+    }
     int Fd = -1;
     for (int Attempt = 0; Fd < 0; ++Attempt) {
         FTemp = FTarget + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);
@@ -47,6 +57,10 @@ void TReplacementFileStream::Create(const String& AFileName)
             CreateFailed(AFileName, Code);
         }
     }
+    // The new file gets the old one's permissions, never wider ones.
+    struct stat Old {};
+    if (::stat(FTarget.c_str(), &Old) == 0 && S_ISREG(Old.st_mode))
+        ::fchmod(Fd, Old.st_mode & 07777);
     inherited::Create(Fd);
 }
 

@@ -3,7 +3,9 @@
 // The data goes into a new temporary file beside the target, is flushed to
 // disk, and then takes the target's name with one rename(2): a reader sees
 // either the old file or the new one, and a failure leaves the old file as
-// it was. The target is never deleted or truncated first.
+// it was. The target is never deleted or truncated first. The new file
+// gets the old one's permission bits, and a symbolic link is kept: the file
+// it points to is the one replaced.
 //
 //     TOwnedPtr<TReplacementFileStream> File(New<TReplacementFileStream>(Name));
 //     Blocks->CopyTo(Volume, File.get());
