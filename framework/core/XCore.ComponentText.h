@@ -49,7 +49,8 @@ TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root);
 // (with or without a UTF-8 byte-order mark) as they are, anything else
 // inflated as zlib data first. Bytes are read as UTF-8 where they are
 // valid UTF-8, else in the "ANSI" code page. Raises when the data cannot
-// be inflated or is larger than xzMaxInflatedSize.
+// be inflated or does not fit the load's budget (TXLoadBudget). Every
+// load here is one load: what it reads and inflates shares one budget.
 String ReadStreamText(TStream* Stream);
 // The whole Source, from its beginning, into Dest at its position:
 // compressed with zlib (level byte 2) or copied unchanged. A failure
