@@ -548,12 +548,27 @@ X_PUBLISHED(TXObjectItem)
     X_PROP(Obj, Obj, SetObj);
 }
 
+TXObjectItem::~TXObjectItem()
+{
+    DropObj();
+}
+
+void TXObjectItem::DropObj()
+{
+    TPersistent* Old = FObj;
+    bool Owned = FOwnsObj;
+    FObj = nullptr;
+    FOwnsObj = false;
+    if (Old && Owned)
+        Old->Free();
+}
+
 void TXObjectItem::SetObjClassName(const String& Value)
 {
     if (Value == FObjClassName)
         return;
     TClass Class = Value.empty() ? nullptr : FindClass(Value);
-    FObj = nullptr;
+    DropObj();
     FObjClassName = Value;
     if (Class && !CreateObj(Class))
         throw EReadError(u"An object of class " + Class->Name + u" cannot be kept in an object item");
@@ -561,8 +576,19 @@ void TXObjectItem::SetObjClassName(const String& Value)
 
 void TXObjectItem::SetObj(TPersistent* Value)
 {
+    if (Value != FObj)
+        DropObj();
     FObj = Value;
     FObjClassName = Value ? Value->ClassName() : String();
+}
+
+TPersistent* TXObjectItem::ReleaseObj()
+{
+    TPersistent* Obj = FObj;
+    FObj = nullptr;
+    FOwnsObj = false;
+    FObjClassName.clear();
+    return Obj;
 }
 
 bool TXObjectItem::CreateObj(TClass Class)
@@ -572,7 +598,9 @@ bool TXObjectItem::CreateObj(TClass Class)
     auto* Made = static_cast<TPersistent*>(CreateInstanceOf(Class));
     if (!Made)
         return false;
+    DropObj();
     FObj = Made;
+    FOwnsObj = true;
     return true;
 }
 
@@ -596,8 +624,8 @@ void TXObjectCollection::MoveObjectsTo(TObjectList* List)
 {
     for (Integer I = 0; I < Count(); ++I)
         if (TPersistent* Obj = Items(I)->Obj()) {
-            Items(I)->SetObj(nullptr);
             List->Add(Obj);
+            Items(I)->ReleaseObj();
         }
     Clear();
 }

@@ -833,10 +833,11 @@ bool TXTagFilerGroup::ReadListItem(TObjectList* Target, const UTF8String& ItemTe
             if (auto* Named = DynamicCast<TXNamedPersistent>(Read))
                 Named->SetName(UTF8ToString(ItemName));
             if (Read != Obj) {
+                // Made here and not kept: freed whether or not the list
+                // owns its objects.
                 if (Added)
-                    Target->Remove(Obj);        // frees it when the list owns it
-                else
-                    Obj->Free();
+                    Target->Extract(Obj);
+                Obj->Free();
                 Added = false;
                 Obj = Read;
             }
