@@ -1,8 +1,8 @@
-#include "XCore.IO.Classes.h"
-#include "XCore.Errors.h"
-#include "XCore.Search.h"
-#include "XCore.Strings.h"
-#include "SafeSave.h"
+#include "sorvane/XCore.IO.Classes.h"
+#include "core/XCore.Errors.h"
+#include "sorvane/XCore.Search.h"
+#include "core/XCore.Strings.h"
+#include "rtl/SafeSave.h"
 #include <cstring>
 
 X_REGISTER_CLASS(TXStreamIO)

@@ -11,8 +11,8 @@
 //     Blocks->CopyTo(Volume, File.get());
 //     File->Commit();          // freed without Commit, Name is left alone
 #pragma once
-#include "Streams.h"
-#include "Types.h"
+#include "rtl/Streams.h"
+#include "rtl/Types.h"
 #include <string_view>
 
 // Raises EFCreateError (ErrorCode = errno) when the file cannot be written.

@@ -1,6 +1,6 @@
 // The stream base and the memory streams.
-#include "Streams.h"
-#include "SafeSave.h"
+#include "rtl/Streams.h"
+#include "rtl/SafeSave.h"
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>

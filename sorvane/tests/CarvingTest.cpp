@@ -1,12 +1,12 @@
 // The signature scan over real files made by imagemagick, exiftool and
 // ffmpeg, hidden at sector starts inside seeded random filler, and the
 // carvers on damaged input.
-#include "Streams.h"
-#include "XCore.Engine.WorkerProgress.h"
-#include "XCore.Search.h"
-#include "XDR.Work.P.h"
-#include "XDR.Work.S.h"
-#include "JpegImage.h"
+#include "rtl/Streams.h"
+#include "sorvane/XCore.Engine.WorkerProgress.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XDR.Work.P.h"
+#include "sorvane/XDR.Work.S.h"
+#include "gdi/JpegImage.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "XCore.Errors.h"
-#include "XCore.QStream.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.ZLib.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.QStream.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.ZLib.h"
 #include <gtest/gtest.h>
 #include <csignal>
 #include <cstdlib>
