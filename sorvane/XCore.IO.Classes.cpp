@@ -2,6 +2,7 @@
 #include "core/XCore.Errors.h"
 #include "sorvane/XCore.Search.h"
 #include "core/XCore.Strings.h"
+#include "rtl/SafeSave.h"
 #include <cstring>
 
 X_REGISTER_CLASS(TXStreamIO)
@@ -80,8 +81,13 @@ bool TXStreamIO::SaveToFile(const String& FileName)
     if (!FStream)
         return false;
     try {
-        TOwnedPtr<TFileStream> File(New<TFileStream>(FileName, Word(fmCreate | fmShareExclusive)));
-        return SaveToStream(File.get());
+        // Written beside the file and put in its place when whole: a failed
+        // save, or a save of an image over itself, keeps the old file.
+        TOwnedPtr<TReplacementFileStream> File(New<TReplacementFileStream>(FileName));
+        if (!SaveToStream(File.get()))
+            return false;
+        File->Commit();
+        return true;
     } catch (const std::exception&) {
         return false;
     }

@@ -41,7 +41,8 @@ public:
     void Close() override;
     // The whole stream from its start into Target at its position.
     bool SaveToStream(TStream* Target) override;
-    // The same into a new file.
+    // The same into a new file that replaces FileName only when it is
+    // whole (a failure keeps the old file).
     bool SaveToFile(const String& FileName) override;
 
     const String& Path() const { return FPath; }

@@ -12,12 +12,14 @@ namespace {
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
-// The whole stream from its beginning; bounded like inflated data.
+// The whole stream from its beginning; it counts against the load's budget
+// like inflated data.
 RawBytes ReadWholeStream(TStream* Stream)
 {
     Int64 Size = Stream->Size();
     if (Size < 0 || Size > xzMaxInflatedSize)
         throw EReadError(u"The stream is too large for an object text");
+    TXLoadBudget::Charge(Size);
     Stream->SetPosition(0);
     RawBytes Data(size_t(Size), '\0');
     if (Size > 0)
@@ -178,6 +180,7 @@ String ComponentToText(TComponent* Component) { return WriteComponentToText(Comp
 
 void TextToComponent(StringView Text, TComponent* Root)
 {
+    TXLoadBudget Budget;
     TComponentReadOptions Options;
     Options.IgnoreErrors = true;
     // Data read here never binds code: event names stay unassigned.
@@ -187,6 +190,7 @@ void TextToComponent(StringView Text, TComponent* Root)
 
 void LoadComponentFromText(StringView Text, TComponent* Root)
 {
+    TXLoadBudget Budget;
     if (FormOf(Text) == ofText) {
         TextToComponent(Text, Root);
         return;
@@ -199,6 +203,7 @@ void LoadComponentFromText(StringView Text, TComponent* Root)
 
 TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root)
 {
+    TXLoadBudget Budget;
     if (Stream->Size() == 0)
         return Root;
     RawBytes Data = ReadWholeStream(Stream);
@@ -216,6 +221,7 @@ TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root)
 
 String ReadStreamText(TStream* Stream)
 {
+    TXLoadBudget Budget;
     RawBytes Data = ReadWholeStream(Stream);
     TObjectForm Form = FormOf(std::string_view(Data));
     if (Form == ofText || Form == ofXML)
@@ -347,6 +353,7 @@ bool TXObjectComponent::SaveToStream(TStream* Stream, bool AsText, bool Raise)
 
 bool TXObjectComponent::LoadFromText(StringView Text, bool Raise)
 {
+    TXLoadBudget Budget;
     TObject* Made = nullptr;
     bool WasLoading = Loading;
     String Failure;
@@ -377,6 +384,8 @@ bool TXObjectComponent::LoadFromText(StringView Text, bool Raise)
 
 bool TXObjectComponent::LoadFromStream(TStream* Stream, bool Raise)
 {
+    // Reading the text and the objects it holds are one load.
+    TXLoadBudget Budget;
     ClearXError();
     String Text;
     String Failure;
@@ -389,6 +398,7 @@ bool TXObjectComponent::LoadFromStream(TStream* Stream, bool Raise)
 
 bool TXObjectComponent::LoadWithClass(TStream* Stream, TClass Class, bool Raise)
 {
+    TXLoadBudget Budget;
     TObject* Made = nullptr;
     bool WasLoading = Loading;
     Loading = true;
@@ -538,12 +548,27 @@ X_PUBLISHED(TXObjectItem)
     X_PROP(Obj, Obj, SetObj);
 }
 
+TXObjectItem::~TXObjectItem()
+{
+    DropObj();
+}
+
+void TXObjectItem::DropObj()
+{
+    TPersistent* Old = FObj;
+    bool Owned = FOwnsObj;
+    FObj = nullptr;
+    FOwnsObj = false;
+    if (Old && Owned)
+        Old->Free();
+}
+
 void TXObjectItem::SetObjClassName(const String& Value)
 {
     if (Value == FObjClassName)
         return;
     TClass Class = Value.empty() ? nullptr : FindClass(Value);
-    FObj = nullptr;
+    DropObj();
     FObjClassName = Value;
     if (Class && !CreateObj(Class))
         throw EReadError(u"An object of class " + Class->Name + u" cannot be kept in an object item");
@@ -551,8 +576,19 @@ void TXObjectItem::SetObjClassName(const String& Value)
 
 void TXObjectItem::SetObj(TPersistent* Value)
 {
+    if (Value != FObj)
+        DropObj();
     FObj = Value;
     FObjClassName = Value ? Value->ClassName() : String();
+}
+
+TPersistent* TXObjectItem::ReleaseObj()
+{
+    TPersistent* Obj = FObj;
+    FObj = nullptr;
+    FOwnsObj = false;
+    FObjClassName.clear();
+    return Obj;
 }
 
 bool TXObjectItem::CreateObj(TClass Class)
@@ -562,7 +598,9 @@ bool TXObjectItem::CreateObj(TClass Class)
     auto* Made = static_cast<TPersistent*>(CreateInstanceOf(Class));
     if (!Made)
         return false;
+    DropObj();
     FObj = Made;
+    FOwnsObj = true;
     return true;
 }
 
@@ -586,8 +624,8 @@ void TXObjectCollection::MoveObjectsTo(TObjectList* List)
 {
     for (Integer I = 0; I < Count(); ++I)
         if (TPersistent* Obj = Items(I)->Obj()) {
-            Items(I)->SetObj(nullptr);
             List->Add(Obj);
+            Items(I)->ReleaseObj();
         }
     Clear();
 }

@@ -49,7 +49,8 @@ TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root);
 // (with or without a UTF-8 byte-order mark) as they are, anything else
 // inflated as zlib data first. Bytes are read as UTF-8 where they are
 // valid UTF-8, else in the "ANSI" code page. Raises when the data cannot
-// be inflated or is larger than xzMaxInflatedSize.
+// be inflated or does not fit the load's budget (TXLoadBudget). Every
+// load here is one load: what it reads and inflates shares one budget.
 String ReadStreamText(TStream* Stream);
 // The whole Source, from its beginning, into Dest at its position:
 // compressed with zlib (level byte 2) or copied unchanged. A failure
@@ -119,25 +120,36 @@ bool LoadObjectFromText(TPersistent* Target, StringView Text, TXProgress* Progre
 bool SaveObjectToText(TObject* Object, String& Text, bool AsText, bool Raise, TXProgress* Progress);
 
 // An item that holds an object of any persistent class with its class
-// name. Items never free their objects.
+// name. An object the item makes itself (from a class name, as readers
+// do) is the item's: it is freed with the item or when the item makes or
+// is given another, unless ReleaseObj or the collection's MoveObjectsTo
+// hands it out first. An object given with SetObj stays its giver's.
 class TXObjectItem : public TXYCollectionItem {
     X_CLASS(TXObjectItem, TXYCollectionItem)
 public:
+    ~TXObjectItem() override;
+
     const String& ObjClassName() const { return FObjClassName; }
-    // Another text forgets the object and makes one of the named class
+    // Another text drops the object and makes one of the named class
     // (EClassNotFound for an unknown name, EReadError for a class that is
     // not persistent).
     void SetObjClassName(const String& Value);
     TPersistent* Obj() const { return FObj; }
     void SetObj(TPersistent* Value);
+    // The object, which the caller owns from then on; the item is empty.
+    TPersistent* ReleaseObj();
 
-    // Makes Obj a new instance of Class; false when Class is not
-    // persistent or construction fails.
+    // Makes Obj a new instance of Class, owned by the item; false when
+    // Class is not persistent or construction fails.
     virtual bool CreateObj(TClass Class);
 
 private:
+    // Frees the object when it is the item's, and forgets it.
+    void DropObj();
+
     String FObjClassName;
     TPersistent* FObj = nullptr;
+    bool FOwnsObj = false;
 };
 
 // Objects of mixed classes, stored with their class names.
@@ -152,8 +164,8 @@ public:
 
     TXObjectItem* Items(Integer Index) const { return static_cast<TXObjectItem*>(inherited::Items(Index)); }
     TXObjectItem* Add() { return static_cast<TXObjectItem*>(inherited::Add()); }
-    // Appends every item's object to List (which owns them from then on)
-    // and empties the collection.
+    // Appends every item's object to List (which owns them from then on:
+    // also those the items did not own) and empties the collection.
     void MoveObjectsTo(TObjectList* List);
     // The same after emptying List.
     void ExtractObjects(TObjectList* List);

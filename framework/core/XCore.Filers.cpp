@@ -5,6 +5,7 @@
 #include "core/XCore.Collections.h"
 #include "core/XCore.Factory.h"
 #include "core/XClasses.h"
+#include "core/XCore.ZLib.h"
 #include <sys/stat.h>
 
 X_REGISTER_CLASS(TXFilerablePersistent)
@@ -276,6 +277,7 @@ void FinishProgress(TXProgress* Progress)
         Progress->Finish();
 }
 
+// The whole stream, counted against the load's budget as it comes in.
 RawBytes ReadWholeStream(TStream* Stream)
 {
     Int64 Size = Stream->Size();
@@ -292,6 +294,7 @@ RawBytes ReadWholeStream(TStream* Stream)
             throw EReadError(RtlText::ReadError);
         if (N == 0)
             break;
+        TXLoadBudget::Charge(N);
         Bytes.append(Block, size_t(N));
     }
     return Bytes;
@@ -382,6 +385,7 @@ bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<
     TXProgress* Progress, bool RaiseErrors)
 {
     ResetParams();
+    TXLoadBudget Budget;
     bool Ok = Guarded([&] {
         switch (ReadMode) {
         case 0:
@@ -829,10 +833,11 @@ bool TXTagFilerGroup::ReadListItem(TObjectList* Target, const UTF8String& ItemTe
             if (auto* Named = DynamicCast<TXNamedPersistent>(Read))
                 Named->SetName(UTF8ToString(ItemName));
             if (Read != Obj) {
+                // Made here and not kept: freed whether or not the list
+                // owns its objects.
                 if (Added)
-                    Target->Remove(Obj);        // frees it when the list owns it
-                else
-                    Obj->Free();
+                    Target->Extract(Obj);
+                Obj->Free();
                 Added = false;
                 Obj = Read;
             }
@@ -907,6 +912,8 @@ template<class F>
 bool RunFiler(TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress, const TXFilerParts& Parts,
     Integer Mode, bool Loading, F&& Run)
 {
+    // A load with its hooks is one load: one budget for all it inflates.
+    TXLoadBudget Budget;
     bool Ok = Guarded([&] {
         TOwnedPtr<TXFiler> Filer = MakeFiler(FilerClass, Data, Mode, Parts);
         if (!Filer)

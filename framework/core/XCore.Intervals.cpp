@@ -1,4 +1,5 @@
 #include "core/XCore.Intervals.h"
+#include "rtl/SafeSave.h"
 #include "rtl/Streams.h"
 #include "rtl/Units.h"
 #include "core/XCore.Errors.h"
@@ -244,8 +245,12 @@ bool TXBlocks::CopyTo(TStream* Source, TStream* Target)
 bool TXBlocks::CopyToFile(TStream* Source, const String& FileName)
 {
     try {
-        TOwnedPtr<TFileStream> File(New<TFileStream>(FileName, Word(fmCreate | fmShareExclusive)));
-        return CopyTo(Source, File.get());
+        // The file is replaced only by a whole copy.
+        TOwnedPtr<TReplacementFileStream> File(New<TReplacementFileStream>(FileName));
+        if (!CopyTo(Source, File.get()))
+            return false;
+        File->Commit();
+        return true;
     } catch (const EXError&) {
         throw;
     } catch (const EFileStreamError& E) {

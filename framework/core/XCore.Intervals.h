@@ -72,7 +72,8 @@ public:
     // from Source to Target's position. False after a failure, whose code
     // stays in the calling thread's error record.
     bool CopyTo(TStream* Source, TStream* Target);
-    // The same into a new file FileName.
+    // The same into a new file that replaces FileName only when the copy
+    // is whole (a failure keeps the old file).
     bool CopyToFile(TStream* Source, const String& FileName);
 
     // The same blocks in the same order.

@@ -115,6 +115,31 @@ void CopyRange(TStream* Source, Int64 Start, Int64 Count, TStream* Dest)
         Dest->CopyFrom(Source, Count);
 }
 
+// The CRC-32 of what the Count stored bytes at Start inflate to. The data
+// only passes through: it counts against the load's budget, but nothing
+// of it is kept.
+Cardinal InflatedCRC(TStream* Source, Int64 Start, Int64 Count)
+{
+    Cardinal CRC = 0;
+    if (Count <= 0)
+        return CRC;
+    Locate(Source, Start);
+    auto Window = MakeOwned<TXSubStream>(Source, Count, Start, 0);
+    if (Window->Size() != Count)
+        ReadFailure();
+    auto Z = MakeOwned<TXZDecompressionStream>(Window.get());
+    std::vector<Byte> Block(static_cast<size_t>(BlockSize));
+    Int64 Total = 0;
+    while (!Z->Finished()) {
+        Int64 N = Z->DecompressBuffer(Block.data(), BlockSize, nullptr);
+        Total += N;
+        if (Total > xzMaxInflatedSize)
+            throw EZDecompressionError(u"Group data is larger than allowed");
+        CRC = ContinueCRC(CRC, Block.data(), N);
+    }
+    return CRC;
+}
+
 // Inflates the Count stored bytes at Start into Dest from its position.
 void InflateRange(TStream* Source, Int64 Start, Int64 Count, TStream* Dest, IXProgress* Progress)
 {
@@ -155,10 +180,8 @@ bool TXQHeaderObject::ReadTable(TStream* Stream, Int64 BaseOffset)
             SetXErrorOnce(xecCRCMismatch, 0, {}, false);
             return false;
         }
-        Int64 Start = 0, Size = 0;
-        for (Word I = 0; I < Body.Count; ++I)
-            if (!ResourceRange(I, Start, Size))
-                ReadFailure();
+        if (!IndexTable())
+            ReadFailure();
         Valid = true;
     } catch (...) {
         SetXErrorOnce(xecReadFailed, 0, {}, false);
@@ -185,22 +208,18 @@ bool TXQHeaderObject::WriteTable(TStream* Stream, Int64 BaseOffset)
 bool TXQGroupObject::ReadData(TStream* Stream, Int64 BaseOffset)
 {
     Valid = false;
+    Data->Clear();
     try {
-        Data->Clear();
         Int64 At = Offset + RecordSize();
         Int64 Stored = Body.StoredSize;
         if (Stored < 0 || At > Limit || Stored > Limit - At)
             ReadFailure();
-        if (Stored > 0)
-            InflateRange(Stream, BaseOffset + At, Stored, Data, nullptr);
-        CutAtPosition(Data);
-        if (BufferCRC(Data->Memory(), Data->Size()) != Body.DataCRC) {
+        if (InflatedCRC(Stream, BaseOffset + At, Stored) != Body.DataCRC) {
             SetXErrorOnce(xecCRCMismatch, 0, {}, false);
             return false;
         }
         Valid = true;
     } catch (...) {
-        Data->Clear();
         SetXErrorOnce(xecReadFailed, 0, {}, false);
     }
     return Valid;
@@ -328,6 +347,7 @@ bool TXQStream::Scan(bool Quiet)
     bool Ok = true;
     FEndSeen = false;
     FEndOffset = xrFirstSlot;
+    TXLoadBudget Budget;
     try {
         Int64 Available = FStream->Size() - FBaseOffset;
         Int64 Offset = xrFirstSlot;
@@ -353,7 +373,12 @@ bool TXQStream::Scan(bool Quiet)
             // CRC is followed: a link to itself or backwards would loop.
             if (Next < Offset || Next - Offset < xrSlotSize + xrHeaderPrefixSize)
                 break;
-            ReadRecordAt(Offset + xrSlotSize, std::min(Next, Available), Quiet);
+            // A record that runs past the end of the stream is damage, and
+            // the end offset stays on its link, inside the stream: the next
+            // write replaces the link rather than landing far behind the end.
+            if (Next > Available)
+                ReadFailure();
+            ReadRecordAt(Offset + xrSlotSize, Next, Quiet);
             Offset = Next;
             FEndOffset = Next;
         }
@@ -380,30 +405,16 @@ bool TXQStream::ReadRecords(IXProgress* Progress)
 bool TXQStream::OpenForAppend(IXProgress* Progress)
 {
     FAppend = true;
-    try {
-        Int64 Available = FStream->Size() - FBaseOffset;
-        FEndOffset = Available;
-        if (Available - xrSlotSize >= xrFirstSlot) {
-            Byte Slot[xrSlotSize];
-            ReadAt(FStream, FBaseOffset + Available - xrSlotSize, Slot, xrSlotSize);
-            Cardinal Signature = Get32(Slot);
-            if (Signature == FSigEnd || Signature == FSigLink)
-                FEndOffset = Available - xrSlotSize;
-        }
-    } catch (...) {
-        return false;
-    }
     if (!ReadHeader())
         return false;
     // The groups already there, so that a name the container holds keeps
-    // its id and readers merge the new headers into that group. Damage in
-    // the chain does not stop an append: what comes after it is written
-    // behind the last bytes of the stream all the same.
-    Int64 End = FEndOffset;
-    bool Damaged = FDamaged;
+    // its id and readers merge the new headers into that group; and the
+    // end of the chain, where every reader arrives: the end record, the end
+    // of the stream, or the first slot a reader cannot pass. New records go
+    // there, replacing whatever no reader reaches (bytes behind the end
+    // record, a cut-off record), so damage does not stop an append.
     Scan(true);
-    FEndOffset = End;
-    FDamaged = Damaged;
+    FDamaged = false;
     FEndSeen = false;
     ClearXError();
     return true;
@@ -419,6 +430,7 @@ bool TXQStream::AddGroup(Integer Id, const String& Name, IXProgress* Progress, T
     DiscardCurrentHeader();
     TOwnedPtr<TXRGroupObject> Group;
     bool Ok = false;
+    MarkWrite(FEndOffset, xrSlotSize);
     try {
         Int64 Old = FEndOffset;
         WriteEndRecord(FStream, FBaseOffset + Old);
@@ -442,8 +454,12 @@ bool TXQStream::AddGroup(Integer Id, const String& Name, IXProgress* Progress, T
     } catch (...) {
         Ok = false;
     }
-    if (!Ok)
+    if (Ok) {
+        DiscardCurrentHeader(false);
+    } else {
+        WriteFailed();
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
+    }
     return Ok;
 }
 
@@ -454,6 +470,9 @@ bool TXQStream::BeginHeader(Integer GroupId, Integer Kind, IXProgress* Progress,
         return false;
     }
     DiscardCurrentHeader();
+    // The mark lasts until the header ends, so a failure anywhere undoes
+    // the whole header.
+    MarkWrite(FEndOffset, xrSlotSize);
     try {
         WriteEndRecord(FStream, FBaseOffset + FEndOffset);
         TOwnedPtr<TXRHeaderObject> Header(FGroups->NewHeader());
@@ -473,6 +492,7 @@ bool TXQStream::BeginHeader(Integer GroupId, Integer Kind, IXProgress* Progress,
         FCurrentHeader = Header.release();
         return true;
     } catch (...) {
+        WriteFailed();
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
         return false;
     }
@@ -511,6 +531,9 @@ bool TXQStream::WriteResource(Integer Kind, const void* Buffer, TStream* Source,
             Entry.Size = FStream->Position() - (FBaseOffset + FWritePos);
         }
     } catch (...) {
+        // The header is taken back out: its record is no longer whole.
+        FWriteFailed = true;
+        DiscardCurrentHeader();
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
         return false;
     }
@@ -563,15 +586,17 @@ bool TXQStream::EndHeader()
         WriteEndRecord(FStream, FBaseOffset + NewEnd);
         FEndOffset = NewEnd;
         Header->Limit = NewEnd;
+        Header->IndexTable();
         // Joins the group of its id, as a reader of the file will see it.
         GroupForHeader(Header->Body.GroupId)->Headers->Add(Header);
         FCurrentHeader = nullptr;
-        FResourceCounter = 0;
+        DiscardCurrentHeader(false);
         Ok = true;
     } catch (...) {
         Ok = false;
     }
     if (!Ok) {
+        FWriteFailed = true;
         DiscardCurrentHeader();
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
     }
@@ -584,6 +609,7 @@ bool TXQStream::ReadResourceStream(TXRHeaderObject* Header, Word Index, IXProgre
         return false;
     FLastReadCount = Header->Body.Count;
     bool Ok = false;
+    TXLoadBudget Budget;
     try {
         Int64 Start = 0, Size = 0;
         if (!Header->Valid || !Header->ResourceRange(Index, Start, Size)) {
@@ -623,6 +649,7 @@ bool TXQStream::ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgre
         return false;
     FLastReadCount = Header->Body.Count;
     bool Ok = false;
+    TXLoadBudget Budget;
     try {
         Int64 Start = 0, Size = 0;
         if (!Header->Valid || !Header->ResourceRange(Index, Start, Size)) {

@@ -27,8 +27,8 @@ public:
 class TXQGroupObject : public TXRGroupObject {
     X_CLASS(TXQGroupObject, TXRGroupObject)
 public:
-    // Inflates the stored data (at most xzMaxInflatedSize bytes) into Data
-    // and checks it against the data CRC; Valid follows the result.
+    // Checks the stored data against the data CRC as it inflates, within
+    // the load's budget, and keeps none of it; Valid follows the result.
     bool ReadData(TStream* Stream, Int64 BaseOffset) override;
     // Deflates Data behind the record and writes the record.
     bool Write(TStream* Stream, Cardinal Signature, Int64 BaseOffset) override;
@@ -55,8 +55,8 @@ public:
     bool CompactTo(TStream* Dest, IXProgress* Progress, bool RaiseErrors) override;
 
 protected:
-    // Positions behind the last record without following the chain, and
-    // learns the groups already there so appended headers join them.
+    // Positions at the end of the chain as a reader finds it, and learns
+    // the groups already there so appended headers join them.
     bool OpenForAppend(IXProgress* Progress) override;
 
 private:

@@ -4,6 +4,7 @@
 #include "core/XCore.Errors.h"
 #include "core/XCore.Qi.CRC.h"
 #include "core/XCore.ZLib.h"
+#include "rtl/SafeSave.h"
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -230,6 +231,12 @@ bool TXRHeaderObject::ResourceRange(Word Index, Int64& Start, Int64& Size) const
     Start = Size = 0;
     if (Index >= Body.Count || Index >= Table.size() || Offset < 0 || Limit < Offset)
         return false;
+    // The starts worked out by IndexTable, while they still match the table.
+    if (FStarts.size() == Table.size() + 1 && Table[Index].Size == FStarts[Index + 1] - FStarts[Index]) {
+        Start = FStarts[Index];
+        Size = Table[Index].Size;
+        return true;
+    }
     Int64 Pos = Offset + RecordSize() + TableSize();
     if (Pos > Limit)
         return false;
@@ -245,6 +252,27 @@ bool TXRHeaderObject::ResourceRange(Word Index, Int64& Start, Int64& Size) const
         Pos += N;
     }
     return false;
+}
+
+bool TXRHeaderObject::IndexTable()
+{
+    FStarts.clear();
+    if (Offset < 0 || Limit < Offset || Table.size() > Body.Count)
+        return false;
+    Int64 Pos = Offset + RecordSize() + TableSize();
+    if (Pos > Limit)
+        return false;
+    std::vector<Int64> Starts;
+    Starts.reserve(Table.size() + 1);
+    for (const TXRResRec& R : Table) {
+        if (R.Size < 0 || R.Size > Limit - Pos)
+            return false;
+        Starts.push_back(Pos);
+        Pos += R.Size;
+    }
+    Starts.push_back(Pos);
+    FStarts = std::move(Starts);
+    return true;
 }
 
 Int64 TXRHeaderObject::TotalSize() const
@@ -294,6 +322,12 @@ void TXRGroupObject::WriteRecord(TStream* Stream, Cardinal Signature, Int64 Base
 
 TXRGroupObject* TXRGroupList::FindGroupById(Cardinal Id) const
 {
+    auto It = FById.find(Id);
+    if (It == FById.end())
+        return nullptr;
+    if (It->second.Count == 1 && It->second.First)
+        return It->second.First;
+    // Several groups of the id: the first in list order.
     for (TXRGroupObject* G : const_cast<TXRGroupList*>(this)->RawItems())
         if (G->Body.Id == Id)
             return G;
@@ -349,8 +383,21 @@ TXRHeaderObject* TXRGroupList::NewHeader() const
 
 void TXRGroupList::Notify(TXRGroupObject* const& Item, TCollectionNotification Action)
 {
+    if (Item) {
+        if (Action == cnAdded) {
+            TIdEntry& Entry = FById[Item->Body.Id];
+            if (Entry.Count++ == 0)
+                Entry.First = Item;
+        } else if (auto It = FById.find(Item->Body.Id); It != FById.end()) {
+            if (--It->second.Count <= 0)
+                FById.erase(It);
+            else if (It->second.First == Item)
+                It->second.First = nullptr;
+        }
+    }
     if (Action != cnAdded && Item == FCurrent)
         FCurrent = nullptr;
+    // An owning list frees a removed item here.
     inherited::Notify(Item, Action);
 }
 
@@ -367,24 +414,75 @@ void TXRStream::Create()
 
 TXRStream::~TXRStream()
 {
-    Close();
+    // Without Close a container created over a file is abandoned.
+    Reset();
     FreeAndNil(FGroups);
 }
 
-void TXRStream::DiscardCurrentHeader()
+void TXRStream::DiscardCurrentHeader(bool Undo)
 {
+    if (FCurrentHeader && Undo)
+        UndoWrite();
+    FMark = TWriteMark();
     FreeAndNil(FCurrentHeader);
     FResourceCounter = 0;
     FWritePos = 0;
 }
 
+void TXRStream::MarkWrite(Int64 Offset, Int64 Count)
+{
+    FMark = TWriteMark();
+    if (!FStream)
+        return;
+    try {
+        FMark.EndOffset = FEndOffset;
+        FMark.Length = FStream->Size();
+        FMark.At = FBaseOffset + Offset;
+        Int64 Kept = std::clamp<Int64>(FMark.Length - FMark.At, 0, Count);
+        FMark.Bytes.resize(size_t(Kept));
+        if (Kept > 0)
+            ReadAt(FStream, FMark.At, FMark.Bytes.data(), Kept);
+        FMark.Set = true;
+    } catch (...) {
+        FMark = TWriteMark();
+    }
+}
+
+void TXRStream::UndoWrite()
+{
+    if (!FMark.Set || !FStream)
+        return;
+    FEndOffset = FMark.EndOffset;
+    try {
+        if (FStream->Size() > FMark.Length)
+            FStream->SetSize(FMark.Length);
+        if (!FMark.Bytes.empty())
+            WriteAt(FStream, FMark.At, FMark.Bytes.data(), Int64(FMark.Bytes.size()));
+    } catch (...) {
+        // The chain still ends where it did: the slot is written last.
+    }
+    FMark = TWriteMark();
+}
+
+void TXRStream::WriteFailed()
+{
+    UndoWrite();
+    FWriteFailed = true;
+}
+
 void TXRStream::Reset()
 {
-    DiscardCurrentHeader();
+    // A caller's stream may be gone by now; only our own file is touched.
+    DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream);
     if (FOwnedStream) {
         TStream* Owned = FOwnedStream;
         FOwnedStream = nullptr;
-        Owned->Free();
+        Owned->Free();      // an uncommitted replacement file goes with it
+    }
+    if (FTargetLock) {
+        TStream* Lock = FTargetLock;
+        FTargetLock = nullptr;
+        Lock->Free();
     }
     FStream = nullptr;
     if (FGroups)
@@ -398,13 +496,32 @@ void TXRStream::Reset()
     FDamaged = false;
     FEndSeen = false;
     FLastReadCount = 0;
+    FWriteFailed = false;
 }
 
-void TXRStream::Close()
+bool TXRStream::Close()
 {
+    bool Ok = true;
+    if (auto* Replacement = DynamicCast<TReplacementFileStream>(FOwnedStream)) {
+        if (FOpen && FStream == Replacement) {
+            DiscardCurrentHeader();
+            try {
+                if (FWriteFailed)
+                    throw EWriteError(RtlText::WriteError);
+                Replacement->Commit();
+            } catch (const EFileStreamError& E) {
+                Ok = false;
+                SetXErrorOnce(xecWriteFailed, E.ErrorCode, Replacement->FileName(), false);
+            } catch (...) {
+                Ok = false;
+                SetXErrorOnce(xecWriteFailed, 0, Replacement->FileName(), false);
+            }
+        }
+    }
     FOpen = false;
     FAppend = false;
     Reset();
+    return Ok;
 }
 
 void TXRStream::SetIdentity(const TXRIdentity& Identity)
@@ -456,11 +573,14 @@ bool TXRStream::WriteHeader(bool RaiseErrors)
         Byte* P = Buf;
         Put32(P, FSigFile);
         Put32(P, BufferCRC(Buf + xrHeaderPrefixSize, xrIdentitySize));
+        MarkWrite(0, xrFirstSlot);
         WriteAt(FStream, FBaseOffset, Buf, xrFirstSlot);
         if (FGroups->Count() == 0 && !FAppend)
             FEndOffset = xrFirstSlot;
+        FMark = TWriteMark();
         Ok = true;
     } catch (...) {
+        WriteFailed();
         Ok = false;
     }
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
@@ -541,6 +661,9 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
     if (BaseOffset >= 0) {
         std::error_code Ec;
         bool Exists = std::filesystem::exists(std::filesystem::path(StringToUTF8(FileName)), Ec);
+        // A new container over the whole file is written beside it, and the
+        // old file stays until Close puts the new one in its place.
+        bool Replace = (Flags & xroCreate) && BaseOffset == 0;
         Word Mode;
         if (Flags & xroCreate)
             Mode = (BaseOffset > 0 && Exists) ? fmOpenReadWrite | fmShareExclusive : fmCreate | fmShareExclusive;
@@ -551,7 +674,13 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
         else
             Mode = fmOpenRead | fmShareDenyWrite;
         try {
-            FOwnedStream = New<TFileStream>(FileName, Mode);
+            if (Replace) {
+                if (Exists)
+                    FTargetLock = New<TFileStream>(FileName, Word(fmOpenRead | fmShareExclusive));
+                FOwnedStream = New<TReplacementFileStream>(FileName);
+            } else {
+                FOwnedStream = New<TFileStream>(FileName, Mode);
+            }
             Ok = DoOpen(Flags, FOwnedStream, Progress, BaseOffset, Append);
         } catch (const EFileStreamError& E) {
             SetXErrorOnce(xecReadFailed, E.ErrorCode, FileName, false);
@@ -560,7 +689,7 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
         }
     }
     if (!Ok)
-        Close();
+        Reset();        // closed; a new container over the file is abandoned
     ReportXResultOnce(Ok, xecReadFailed, 0, FileName, RaiseErrors);
     return Ok;
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 struct IXProgress;
@@ -143,8 +144,16 @@ public:
     // Where resource Index starts and how many bytes it has; false when the
     // table's sizes do not fit the record.
     bool ResourceRange(Word Index, Int64& Start, Int64& Size) const;
+    // Works out where every resource starts, in one pass, after the table
+    // or Limit changed; false when the sizes do not fit the record. Until
+    // then ResourceRange counts from the first entry on each call.
+    bool IndexTable();
     // The whole record: header, table and resources.
     Int64 TotalSize() const;
+
+private:
+    // Start of each resource and the end of the last; empty when unknown.
+    std::vector<Int64> FStarts;
 };
 
 class TXRHeaderList : public Generics::TObjectList<TXRHeaderObject> {
@@ -157,8 +166,11 @@ public:
     ~TXRGroupObject() override;
     void Create() override;
 
+    // Body.Id must not change while the group is in a TXRGroupList, which
+    // finds groups by it.
     TXRGroupBody Body;
-    // The group data, uncompressed.
+    // The group data to write, uncompressed. Reading checks stored data
+    // without keeping it, so this stays empty for a group read back.
     TMemoryStream* Data = nullptr;
     TXRHeaderList* Headers = nullptr;
 
@@ -194,6 +206,14 @@ protected:
     void Notify(TXRGroupObject* const& Item, TCollectionNotification Action) override;
 
 private:
+    // The groups of each id, so that a scan finds a record's group at once.
+    // First is the group found, null when a second one of the id came and
+    // went (the list is searched then).
+    struct TIdEntry {
+        TXRGroupObject* First = nullptr;
+        Integer Count = 0;
+    };
+    std::unordered_map<Cardinal, TIdEntry> FById;
     TXRGroupObject* FCurrent = nullptr;
 };
 
@@ -205,6 +225,13 @@ using TXRHeaderEvent = std::function<void(TObject* Sender, bool& Accept)>;
 // record 41 (CRC or slot), 42 (header or identity refused), 44 (open or
 // read), 45 (write), 46 (scan stopped on damage) or 47 (no end record; the
 // open still succeeds).
+//
+// A container created over a file (flag 1, base offset 0) is written to a
+// temporary file beside it, which Close puts in the file's place; one that
+// is freed or reopened before Close, or whose writing failed, leaves the
+// file as it was. Every other write goes into the stream in place, and a
+// write that fails is undone: the stream is cut back to its length before
+// it and the slot it began at is written again.
 class TXRStream : public TXPersistent {
     X_CLASS(TXRStream, TXPersistent)
 public:
@@ -242,7 +269,9 @@ public:
         const String& Name);
     bool ReadHeader();
     bool WriteHeader(bool RaiseErrors);
-    void Close();
+    // False (45) when a container created over a file could not be put in
+    // its place, or a write into it had failed (the file stays as it was).
+    bool Close();
     bool IsOpen() const { return FOpen; }
     bool IsOpenForRead() const { return FOpen && (FFlags & xroRead); }
     bool IsOpenForWrite() const { return FOpen && (FFlags & xroWrite); }
@@ -283,8 +312,17 @@ public:
 protected:
     // Append mode without a scan of the chain; here a plain scan.
     virtual bool OpenForAppend(IXProgress* Progress) { return ReadRecords(Progress); }
-    // Forgets the header being written.
-    void DiscardCurrentHeader();
+    // Forgets the header being written; with Undo, its bytes are taken out
+    // of the stream as well.
+    void DiscardCurrentHeader(bool Undo = true);
+    // Before a write that starts at the slot Offset (relative to the base):
+    // notes what UndoWrite needs. A header's mark lasts until it ends.
+    void MarkWrite(Int64 Offset, Int64 Count);
+    // After a failed write: the stream cut back to its marked length, the
+    // marked bytes written again, the end offset as it was. Never raises.
+    void UndoWrite();
+    // Undoes the write and remembers that one failed.
+    void WriteFailed();
 
     TXRIdentity FHeader;
     Cardinal FSigFile = 0, FSigLink = 0, FSigGroup = 0, FSigHeader = 0, FSigEnd = 0;
@@ -304,8 +342,23 @@ protected:
     // Where the next resource of the current header goes.
     Int64 FWritePos = 0;
     Word FLastReadCount = 0;
+    // A write failed since the container was opened.
+    bool FWriteFailed = false;
 
 private:
+    struct TWriteMark {
+        bool Set = false;
+        Int64 Length = 0;
+        Int64 At = 0;
+        std::vector<Byte> Bytes;
+        Int64 EndOffset = 0;
+    };
+    TWriteMark FMark;
+    // Held on an existing file while a new container is written beside it,
+    // so that it is opened exclusively as a container file written in
+    // place would be.
+    TStream* FTargetLock = nullptr;
+
     bool DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset,
         bool Append);
     bool DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset,

@@ -188,6 +188,8 @@ void TXStreamObject::WritePlainData(TStream* Stream)
 void TXStreamObject::ReadCompressedData(TStream* Stream)
 {
     FDataStream->Clear();
+    // Inside a load, every blob draws on the load's one budget.
+    TXLoadBudget Budget;
     try {
         Stream->SetPosition(0);
         TOwnedPtr<TXZDecompressionStream> Inflater(New<TXZDecompressionStream>(Stream));

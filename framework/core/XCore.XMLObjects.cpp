@@ -5,6 +5,7 @@
 #include "core/XCore.Errors.h"
 #include "core/XCore.Factory.h"
 #include "core/XCore.Strings.h"
+#include "core/XCore.ZLib.h"
 #include <algorithm>
 #include <charconv>
 
@@ -500,12 +501,14 @@ String ObjectToXMLText(TObject* Object, bool Indented)
 
 bool LoadObjectFromXMLStream(TObject* Object, TStream* Stream)
 {
+    TXLoadBudget Budget;
     try {
         Int64 Size = Stream->Size();
         if (Size == 0)
             return true;
         if (Size < 0 || Size > xzMaxInflatedSize)
             return false;
+        TXLoadBudget::Charge(Size);
         RawBytes Bytes(size_t(Size), '\0');
         Stream->SetPosition(0);
         Stream->ReadBuffer(Bytes.data(), Size);
@@ -519,6 +522,7 @@ bool LoadObjectFromXMLStream(TObject* Object, TStream* Stream)
 
 bool LoadObjectFromXMLText(TObject* Object, StringView Text)
 {
+    TXLoadBudget Budget;
     try {
         if (!Text.empty() && Text[0] == 0xFEFF)
             Text.remove_prefix(1);

@@ -6,6 +6,7 @@
 #include "core/XCore.Streams.h"
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 #include <zlib.h>
 
@@ -35,6 +36,53 @@ void ReportPercent(IXProgress* Progress, Int64 Position, Int64 Total)
 {
     throw EReadError(RtlText::ReadError);
 }
+}
+
+// --- TXLoadBudget ------------------------------------------------------------
+
+namespace {
+thread_local TXLoadBudget* CurrentBudget = nullptr;
+}
+
+TXLoadBudget::TXLoadBudget()
+    : FOuter(CurrentBudget)
+    // Inside a load the outer budget is the bound; this scope only counts.
+    , FLimit(CurrentBudget ? std::numeric_limits<Int64>::max() : xzMaxInflatedSize)
+{
+    CurrentBudget = this;
+}
+
+TXLoadBudget::TXLoadBudget(Int64 Declared)
+    : FOuter(CurrentBudget)
+    , FLimit(std::max<Int64>(Declared, 0))
+{
+    CurrentBudget = this;
+}
+
+TXLoadBudget::~TXLoadBudget()
+{
+    CurrentBudget = FOuter;
+}
+
+void TXLoadBudget::Charge(Int64 Count)
+{
+    if (Count <= 0)
+        return;
+    for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
+        if (Count > B->FLimit - B->FUsed)
+            throw EZDecompressionError(u"The data is larger than a load may hold");
+    for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
+        B->FUsed += Count;
+}
+
+Int64 TXLoadBudget::Remaining()
+{
+    if (!CurrentBudget)
+        return xzMaxInflatedSize;
+    Int64 Left = std::numeric_limits<Int64>::max();
+    for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
+        Left = std::min(Left, B->FLimit - B->FUsed);
+    return Left;
 }
 
 int ZLibLevel(Byte Level)
@@ -205,7 +253,9 @@ Int64 TXZDecompressionStream::Inflate(Byte* Out, Int64 Count)
         Z.next_out = Out + Done;
         Z.avail_out = Room;
         int Rc = inflate(&Z, Z_NO_FLUSH);
-        Done += Room - Z.avail_out;
+        Int64 Produced = Room - Z.avail_out;
+        TXLoadBudget::Charge(Produced);
+        Done += Produced;
         if (Rc == Z_STREAM_END)
             FEnded = true;
         else if (Rc != Z_OK && !(Rc == Z_BUF_ERROR && Z.avail_in == 0))

@@ -26,6 +26,35 @@ inline constexpr Byte xzlBest = 3;
 // record declares none, so a small body cannot fill the memory.
 inline constexpr Int64 xzMaxInflatedSize = Int64(256) << 20;
 
+// One budget for everything a load inflates or reads whole into memory, so
+// that many small bodies cannot add up to what one body may not reach.
+// The first scope a thread opens sets the budget (256 MiB unless the data
+// declares its size); scopes opened inside it share it, and one that
+// declares a size adds that bound for its own span. Outside every scope
+// only the limits of each call hold.
+//
+//     TXLoadBudget Budget;        // at a load's entry point
+//     ... every inflate below counts against it ...
+class TXLoadBudget {
+public:
+    TXLoadBudget();
+    explicit TXLoadBudget(Int64 Declared);
+    ~TXLoadBudget();
+    TXLoadBudget(const TXLoadBudget&) = delete;
+    TXLoadBudget& operator=(const TXLoadBudget&) = delete;
+
+    // Counts Count more bytes against the open scopes of this thread;
+    // raises EZDecompressionError (and counts nothing) past a bound.
+    static void Charge(Int64 Count);
+    // What the open scopes still allow; xzMaxInflatedSize outside them.
+    static Int64 Remaining();
+
+private:
+    TXLoadBudget* FOuter = nullptr;
+    Int64 FLimit = 0;
+    Int64 FUsed = 0;
+};
+
 // The zlib level of a level byte (above 3 counts as 3).
 int ZLibLevel(Byte Level);
 
@@ -57,8 +86,8 @@ private:
 };
 
 // Inflates from Source, which it reads in blocks from its position on.
-// Damaged data, and a source that ends before the zlib stream does, raise
-// EZDecompressionError.
+// Damaged data, a source that ends before the zlib stream does, and output
+// past the thread's load budget (TXLoadBudget) raise EZDecompressionError.
 class TXZDecompressionStream : public TObject {
     X_CLASS(TXZDecompressionStream, TObject)
 public:

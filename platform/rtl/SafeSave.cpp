@@ -1,10 +1,14 @@
 #include "rtl/SafeSave.h"
 #include "rtl/Exceptions.h"
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
+
+X_REGISTER_CLASS(TReplacementFileStream)
 
 namespace {
 [[noreturn]] void CreateFailed(const String& FileName, int Code)
@@ -29,29 +33,79 @@ int WriteAll(int Fd, std::string_view Data)
 }
 }
 
-void SaveBytesToFileSafely(const String& FileName, std::string_view Data)
+void TReplacementFileStream::Create(const String& AFileName)
 {
-    UTF8String Path = StringToUTF8(FileName);
-    if (Path.empty() || Path.find('\0') != std::string::npos)
-        CreateFailed(FileName, ENOENT);
-
-    UTF8String Temp;
+    FFileName = AFileName;
+    FTarget = StringToUTF8(AFileName);
+    if (FTarget.empty() || FTarget.find('\0') != std::string::npos)
+        CreateFailed(AFileName, ENOENT);
+    // A link keeps pointing where it did: the file it names is replaced.
+    struct stat Link {};
+    if (::lstat(FTarget.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
+        if (char* Real = ::realpath(FTarget.c_str(), nullptr)) {
+            FTarget = Real;
+            std::free(Real);
+        }
+    }
     int Fd = -1;
     for (int Attempt = 0; Fd < 0; ++Attempt) {
-        Temp = Path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);
-        Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (Fd < 0 && (errno != EEXIST || Attempt >= 100))
-            CreateFailed(FileName, errno);
+        FTemp = FTarget + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);
+        Fd = ::open(FTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (Fd < 0 && (errno != EEXIST || Attempt >= 100)) {
+            int Code = errno;
+            FTemp.clear();
+            CreateFailed(AFileName, Code);
+        }
     }
-    int Code = WriteAll(Fd, Data);
-    if (!Code && ::fsync(Fd) != 0)
+    // The new file gets the old one's permissions, never wider ones.
+    struct stat Old {};
+    if (::stat(FTarget.c_str(), &Old) == 0 && S_ISREG(Old.st_mode))
+        ::fchmod(Fd, Old.st_mode & 07777);
+    inherited::Create(Fd);
+}
+
+TReplacementFileStream::~TReplacementFileStream()
+{
+    Discard();
+}
+
+void TReplacementFileStream::Discard()
+{
+    if (FHandle >= 0) {
+        ::close(FHandle);
+        FHandle = -1;
+    }
+    if (!FCommitted && !FTemp.empty())
+        ::unlink(FTemp.c_str());
+    FTemp.clear();
+}
+
+void TReplacementFileStream::Commit()
+{
+    if (FCommitted)
+        return;
+    if (FHandle < 0 || FTemp.empty())
+        CreateFailed(FFileName, EBADF);
+    int Code = 0;
+    if (::fsync(FHandle) != 0)
         Code = errno;
-    if (::close(Fd) != 0 && !Code)
+    if (::close(FHandle) != 0 && !Code)
         Code = errno;
-    if (!Code && ::rename(Temp.c_str(), Path.c_str()) != 0)
+    FHandle = -1;
+    if (!Code && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
         Code = errno;
     if (Code) {
-        ::unlink(Temp.c_str());
-        CreateFailed(FileName, Code);
+        Discard();
+        CreateFailed(FFileName, Code);
     }
+    FCommitted = true;
+    FTemp.clear();
+}
+
+void SaveBytesToFileSafely(const String& FileName, std::string_view Data)
+{
+    TOwnedPtr<TReplacementFileStream> File(New<TReplacementFileStream>(FileName));
+    if (int Code = WriteAll(File->Handle(), Data))
+        CreateFailed(FileName, Code);
+    File->Commit();
 }

@@ -1,5 +1,6 @@
 // The stream base and the memory streams.
 #include "rtl/Streams.h"
+#include "rtl/SafeSave.h"
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -122,8 +123,8 @@ void TCustomMemoryStream::SaveToStream(TStream* Stream)
 
 void TCustomMemoryStream::SaveToFile(const String& FileName)
 {
-    TOwnedPtr<TFileStream> File(New<TFileStream>(FileName, fmCreate));
-    SaveToStream(File.get());
+    // A failed save keeps the old file.
+    SaveBytesToFileSafely(FileName, std::string_view(static_cast<const char*>(FMemory), size_t(FSize)));
 }
 
 // --- TMemoryStream -----------------------------------------------------------

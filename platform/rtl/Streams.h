@@ -114,6 +114,7 @@ public:
     void* Memory() const { return FMemory; }
     // Writes the whole content, whatever the position.
     void SaveToStream(TStream* Stream);
+    // Replaces the file in one rename (SafeSave.h): a failure keeps the old one.
     void SaveToFile(const String& FileName);
 
 protected:

@@ -4,6 +4,10 @@
 #pragma once
 #include "rtl/testing/FuzzTarget.h"
 #include "sorvane/XDR.Work.P.h"
+#include "rtl/Streams.h"
+#include "rtl/Units.h"
+#include <cstddef>
+#include <cstdint>
 
 inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
 {

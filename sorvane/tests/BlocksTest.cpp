@@ -3,7 +3,10 @@
 #include "core/XCore.Errors.h"
 #include "core/XCore.Intervals.h"
 #include "core/XCore.Streams.Containers.h"
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <random>
 #include <vector>
 
@@ -219,6 +222,36 @@ TEST(Blocks, CopyToAppendsInListOrderAndReportsFailures)
     EXPECT_FALSE(Beyond->CopyTo(Volume.get(), Target.get()));
     EXPECT_NE(GetXErrorCode(), 0);
     ClearXError();
+}
+
+// A copy into a file replaces it only when whole.
+TEST(Blocks, CopyToFileReplacesTheFileOnlyWithAWholeCopy)
+{
+    char Dir[] = "/tmp/blockcopyXXXXXX";
+    ASSERT_NE(mkdtemp(Dir), nullptr);
+    const std::string Name = std::string(Dir) + "/copy.bin";
+    auto Content = [&] {
+        std::ifstream In(Name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(In)), {});
+    };
+    std::ofstream(Name, std::ios::binary) << "old";
+    TOwnedPtr<TMemoryStream> Volume(New<TMemoryStream>());
+    Volume->WriteBuffer("abcdefghijklmnop", 16);
+
+    auto Beyond = Make({ { 0, 4 }, { 12, 10 } });
+    EXPECT_FALSE(Beyond->CopyToFile(Volume.get(), S(Name)));
+    EXPECT_NE(GetXErrorCode(), 0);
+    ClearXError();
+    EXPECT_EQ(Content(), "old");
+
+    auto L = Make({ { 4, 3 }, { 0, 2 } });
+    EXPECT_TRUE(L->CopyToFile(Volume.get(), S(Name)));
+    EXPECT_EQ(Content(), "efgab");
+    std::vector<std::string> Names;
+    for (const auto& E : std::filesystem::directory_iterator(Dir))
+        Names.push_back(E.path().filename().string());
+    EXPECT_EQ(Names, std::vector<std::string> { "copy.bin" });
+    std::filesystem::remove_all(Dir);
 }
 
 TEST(Blocks, EqualityComparerAndSplitItemCopies)

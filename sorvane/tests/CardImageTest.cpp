@@ -164,6 +164,28 @@ TEST(CardImage, ImagesWithoutTrailerAndKindsFromTheBootSector)
     ClearXError();
 }
 
+// A card image saved over the file it was opened from: the copy is read
+// whole before it takes the file's place, so nothing is lost.
+TEST(CardImage, SavingOverTheSourceKeepsItsBytes)
+{
+    TTempDir Dir;
+    std::string Bytes(300000, '\0');
+    for (size_t I = 0; I < Bytes.size(); ++I)
+        Bytes[I] = char(I * 13 % 251);
+    Bytes.replace(54, 8, "FAT16   ");
+    const std::string Path = Dir.Path + "/self.bin";
+    std::ofstream(Path, std::ios::binary).write(Bytes.data(), std::streamsize(Bytes.size()));
+    TOwnedPtr<TXFileDiskIO> File(New<TXFileDiskIO>(nullptr));
+    ASSERT_TRUE(File->Open(S(Path), xofRead));
+    EXPECT_TRUE(File->SaveToFile(S(Path)));
+    EXPECT_FALSE(File->SaveToFile(S(Dir.Path + "/missing/copy.bin")));
+    File->Close();
+    std::ifstream In(Path, std::ios::binary);
+    EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(In)), {}) == Bytes);
+    int Status = -1;
+    EXPECT_EQ(Shell("ls -A '" + Dir.Path + "'", &Status), "self.bin\n");
+}
+
 TEST(CardImage, DescribeListsTheSetFlags)
 {
     TXDiskInfoRecord Info;

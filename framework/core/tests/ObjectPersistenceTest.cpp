@@ -185,6 +185,25 @@ X_PUBLISHED(TPsSample)
     X_METHOD(Touch);
 }
 
+// A persistent object counted while it lives.
+class TPsCounted : public TPersistent {
+    X_CLASS(TPsCounted, TPersistent)
+public:
+    static inline int Live = 0;
+    void Create() override
+    {
+        inherited::Create();
+        ++Live;
+    }
+    ~TPsCounted() override { --Live; }
+};
+X_REGISTER_CLASS(TPsCounted)
+
+class TPsCountedToo : public TPsCounted {
+    X_CLASS(TPsCountedToo, TPsCounted)
+};
+X_REGISTER_CLASS(TPsCountedToo)
+
 // Holds mixed objects in an object collection.
 class TPsBox : public TPersistent {
     X_CLASS(TPsBox, TPersistent)
@@ -749,8 +768,55 @@ TEST(ObjectPersistence, ObjectItemsRefuseClassesThatAreNotPersistent)
     EXPECT_EQ(Item->Obj(), nullptr);
     EXPECT_THROW(Item->SetObjClassName(u"TNoSuchClass"), EClassNotFound);
     Item->SetObjClassName(u"TPsChild");
-    TOwnedPtr<TPersistent> Made(Item->Obj());
+    TOwnedPtr<TPersistent> Made(Item->ReleaseObj());
     EXPECT_EQ(Made->ClassType(), TPsChild::StaticClass());
+    EXPECT_EQ(Item->Obj(), nullptr);
+}
+
+// An object an item made from data is the item's until it is handed out;
+// one given to it stays the giver's.
+TEST(ObjectPersistence, ObjectItemsOwnTheObjectsTheyMake)
+{
+    TOwnedPtr<TPsBox> Box(New<TPsBox>());
+    const String Twice = u"<objects><o><o name=\"Objects\">"
+        u"<i name=\"a\"><p name=\"ObjClassName\">TPsCounted</p><p name=\"ObjClassName\">TPsCountedToo</p></i>"
+        u"<i name=\"b\"><p name=\"ObjClassName\">TPsCounted</p></i>"
+        u"</o></o></objects>";
+    ASSERT_TRUE(LoadObjectFromXMLText(Box.get(), Twice));
+    ASSERT_EQ(Box->Objects()->Count(), 2);
+    EXPECT_EQ(Box->Objects()->Items(0)->Obj()->ClassType(), TPsCountedToo::StaticClass());
+    EXPECT_EQ(TPsCounted::Live, 2);
+    // Read again into the filled collection.
+    ASSERT_TRUE(LoadObjectFromXMLText(Box.get(), Twice));
+    EXPECT_EQ(TPsCounted::Live, 2);
+    // A copy through the text form holds objects of its own, and frees them.
+    TOwnedPtr<TMemoryStream> Stream(New<TMemoryStream>());
+    ASSERT_TRUE(SaveObjectToStream(Box.get(), Stream.get(), true, false));
+    {
+        TOwnedPtr<TObject> Copy(LoadObjectFromStream(Stream.get(), false));
+        ASSERT_TRUE(Copy);
+        EXPECT_EQ(TPsCounted::Live, 4);
+    }
+    EXPECT_EQ(TPsCounted::Live, 2);
+
+    // Handed out, the objects outlive the collection.
+    TOwnedPtr<TObjectList> List(New<TObjectList>());
+    Box->Objects()->MoveObjectsTo(List.get());
+    EXPECT_EQ(Box->Objects()->Count(), 0);
+    EXPECT_EQ(TPsCounted::Live, 2);
+    List->Clear();
+    EXPECT_EQ(TPsCounted::Live, 0);
+
+    // Given objects stay the giver's, also when the item makes another.
+    TOwnedPtr<TPsCounted> Given(New<TPsCounted>());
+    TXObjectItem* Item = Box->Objects()->Add();
+    Item->SetObj(Given.get());
+    Item->SetObjClassName(u"TPsCountedToo");
+    EXPECT_EQ(TPsCounted::Live, 2);
+    Item->SetObj(Given.get());      // drops the one it made
+    EXPECT_EQ(TPsCounted::Live, 1);
+    Box.reset();
+    EXPECT_EQ(TPsCounted::Live, 1);
 }
 
 }

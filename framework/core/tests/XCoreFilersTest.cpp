@@ -110,6 +110,51 @@ public:
 };
 X_REGISTER_CLASS(TFilerTestFiler)
 
+// A note counted while it lives.
+class TFilerCountedNote : public TFilerTestNote {
+    X_CLASS(TFilerCountedNote, TFilerTestNote)
+public:
+    static inline int Live = 0;
+    bool Rejected = false;
+    void Create() override
+    {
+        inherited::Create();
+        ++Live;
+    }
+    ~TFilerCountedNote() override { --Live; }
+};
+X_REGISTER_CLASS(TFilerCountedNote)
+
+// Reads each item into a note of its own instead of the one it is given;
+// "<refuse/>" reads nothing, "<reject/>" fails after the read.
+class TFilerSwapGroup : public TFilerTestGroup {
+    X_CLASS(TFilerSwapGroup, TFilerTestGroup)
+public:
+    TObject* ReadItemText(TObject* Item, const UTF8String& Text, TXProgress* Progress) override
+    {
+        if (Text.find("<refuse/>") != UTF8String::npos)
+            return nullptr;
+        auto* Note = New<TFilerCountedNote>();
+        Note->Text = UTF8ToString(TagBody(Text, "text"));
+        Note->Rejected = Text.find("<reject/>") != UTF8String::npos;
+        return Note;
+    }
+    bool AfterReadItem(TObject* Item, Integer Flag) override { return !static_cast<TFilerCountedNote*>(Item)->Rejected; }
+};
+X_REGISTER_CLASS(TFilerSwapGroup)
+
+class TFilerSwapFiler : public TXTagFiler {
+    X_CLASS(TFilerSwapFiler, TXTagFiler)
+public:
+    void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override
+    {
+        inherited::DefineGroups(AData, AMode, AParts);
+        Groups()->AddNamedGroup(this, TFilerSwapGroup::StaticClass(), As<TFilerTestData>(AData)->Notes, nullptr,
+            u"Notes");
+    }
+};
+X_REGISTER_CLASS(TFilerSwapFiler)
+
 class XCoreFilersTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -340,4 +385,41 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
     Copy->Clear();
     EXPECT_FALSE(Copy->Enabled);
     EXPECT_EQ(Copy->DataIndex()->Count(), 0);
+}
+
+// Objects made for a list and then not kept are freed, also when the list
+// does not own its objects; what it keeps is then the caller's.
+TEST_F(XCoreFilersTest, ListItemsMadeAndDroppedAreFreed)
+{
+    struct TCase {
+        const char* Name;
+        const char* Item;
+        bool Ok;
+    };
+    const TCase Cases[] = {
+        { "swapped", "<text>kept</text>", true },
+        { "refused", "<refuse/>", false },
+        { "rejected", "<reject/>", false },
+    };
+    for (bool Owns : { true, false }) {
+        for (const TCase& C : Cases) {
+            TOwnedPtr<TFilerTestData> Data(New<TFilerTestData>());
+            Data->Notes->ItemClass = TFilerCountedNote::StaticClass();
+            Data->Notes->SetOwnsObjects(Owns);
+            UTF8String Text = UTF8String("<Notes><item name=\"n\">") + C.Item + "</item></Notes>";
+            EXPECT_EQ(FilerLoadFromString(Text, TFilerSwapFiler::StaticClass(), Data.get(), false, nullptr), C.Ok)
+                << C.Name << Owns;
+            ASSERT_EQ(Data->Notes->Count(), C.Ok ? 1 : 0) << C.Name << Owns;
+            EXPECT_EQ(TFilerCountedNote::Live, C.Ok ? 1 : 0) << C.Name << Owns;
+            if (C.Ok) {
+                auto* Note = static_cast<TFilerCountedNote*>(Data->Notes->Items(0));
+                EXPECT_EQ(Note->Text, u"kept");
+                EXPECT_EQ(Note->Name(), u"n");
+                if (!Owns)
+                    Note->Free();
+            }
+            Data.reset();
+            EXPECT_EQ(TFilerCountedNote::Live, 0) << C.Name << Owns;
+        }
+    }
 }

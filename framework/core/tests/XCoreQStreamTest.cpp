@@ -1,11 +1,14 @@
 #include "core/XCore.Errors.h"
 #include "core/XCore.QStream.h"
 #include "core/XCore.Qi.CRC.h"
+#include "core/XCore.ZLib.h"
 #include <gtest/gtest.h>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -43,6 +46,52 @@ std::string Text(const TBytes& B, size_t At, size_t N)
 {
     return std::string(reinterpret_cast<const char*>(B.data() + At), N);
 }
+
+TBytes FileBytes(const String& Name)
+{
+    std::ifstream In(StringToUTF8(Name), std::ios::binary);
+    return TBytes((std::istreambuf_iterator<char>(In)), {});
+}
+
+void WriteFileBytes(const String& Name, const TBytes& B)
+{
+    std::ofstream Out(StringToUTF8(Name), std::ios::binary | std::ios::trunc);
+    Out.write(reinterpret_cast<const char*>(B.data()), std::streamsize(B.size()));
+}
+
+// A memory stream that stops taking bytes at Cap, as a full disk does.
+class TCappedStream : public TMemoryStream {
+public:
+    Int64 Cap = 0;
+    Int64 Write(const void* Buffer, Int64 Count) override
+    {
+        Int64 Room = std::max<Int64>(Cap - Position(), 0);
+        return TMemoryStream::Write(Buffer, std::min(Count, Room));
+    }
+};
+
+// Files may not grow past Limit bytes while it lives: writes beyond fail
+// with EFBIG, as on a full disk.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t Limit)
+    {
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        rlimit New = FOld;
+        New.rlim_cur = Limit;
+        setrlimit(RLIMIT_FSIZE, &New);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FOld {};
+    void (*FOldHandler)(int) = nullptr;
+};
 
 // Recomputes the CRC at At + 4 over the N body bytes behind it.
 void Reseal(TBytes& B, size_t At, size_t N)
@@ -230,8 +279,8 @@ TEST_F(Container, WritingRules)
     TXRGroupObject* W = C->Groups()->FindGroupByName(u"WithData");
     ASSERT_NE(W, nullptr);
     EXPECT_EQ(W->Body.Id, 6u);
-    EXPECT_TRUE(W->Valid);
-    EXPECT_EQ(Bytes(W->Data), Bytes(Data.get()));
+    EXPECT_TRUE(W->Valid);              // the data matched its CRC
+    EXPECT_EQ(W->Data->Size(), 0);      // and was not kept
     EXPECT_EQ(C->Groups()->NextGroupId(), 7u);
 
     // Writing needs the write flag.
@@ -278,7 +327,10 @@ TEST_F(Container, DamagedInputs)
         { "not a container", [](TBytes& B) { B[2] = 'Y'; }, false, 42, false },
         { "too short", [](TBytes& B) { B.resize(60); }, false, 42, false },
         { "bad slot", [](TBytes& B) { B[107] = 'Q'; }, false, 41, false },
-        { "link CRC", [](TBytes& B) { B[115] ^= 1; }, false, 41, false },
+        { "link CRC", [](TBytes& B) { B[111] ^= 1; }, false, 41, false },
+        { "link past the end",
+            [](TBytes& B) { Put64(B, HeaderLinkAt + 8, Int64(1) << 40); Reseal(B, HeaderLinkAt, 8); },
+            false, 46, false },
         { "link to itself", [](TBytes& B) { Put64(B, HeaderLinkAt + 8, HeaderLinkAt); Reseal(B, HeaderLinkAt, 8); },
             true, 47, false },
         { "link backwards", [](TBytes& B) { Put64(B, HeaderLinkAt + 8, 107); Reseal(B, HeaderLinkAt, 8); },
@@ -367,14 +419,6 @@ TEST_F(Container, AppendJoinsGroupsByName)
     ASSERT_TRUE(C->AddSingleResourceHeader(u"Data", 3, false, nullptr, Second.get(), 1));
     C->Close();
 
-    // Trailing bytes that are neither end record nor link: the next link goes behind them.
-    TBytes B = Bytes(S.get());
-    B.insert(B.end(), { 'j', 'u', 'n', 'k' });
-    auto Junk = MakeOwned<TBytesStream>(B);
-    ASSERT_TRUE(C->OpenStreamAppend(xroWrite, Junk.get(), false, nullptr, 0));
-    EXPECT_EQ(C->EndOffset(), Junk->Size());
-    C->Close();
-
     ASSERT_TRUE(C->OpenStream(xroRead, S.get(), false, nullptr, 0));
     EXPECT_EQ(GetXErrorCode(), 0);
     ASSERT_EQ(C->Groups()->Count(), 2);
@@ -422,6 +466,336 @@ TEST_F(Container, CompactionKeepsLiveRecords)
     String Text;
     ASSERT_TRUE(C->ReadResourceText(u"Data", 0, false, nullptr, Text, 0));
     EXPECT_EQ(Text, u"extra");
+}
+
+}
+
+namespace {
+
+TBytes Noise(size_t N, unsigned Seed)
+{
+    TBytes B(N);
+    for (Byte& X : B) {
+        Seed = Seed * 1103515245u + 12345u;
+        X = Byte(Seed >> 16);
+    }
+    return B;
+}
+
+// A container of Count groups whose data are Size zero bytes each; the
+// deflated data is made once and copied into every record.
+TBytes GroupBombs(int Count, size_t Size)
+{
+    auto S = MakeOwned<TMemoryStream>();
+    auto C = MakeOwned<TXQStream>();
+    C->OpenStream(xroCreate | xroRead | xroWrite, S.get(), false, nullptr, 0);
+    auto Zeros = MakeOwned<TBytesStream>(TBytes(Size));
+    C->AddGroup(1, u"Bomb", nullptr, Zeros.get());
+    C->Close();
+    TBytes One = Bytes(S.get());
+    const TBytes Header(One.begin(), One.begin() + 107);
+    const TBytes Record(One.begin() + 107 + 16, One.end() - 16);     // group record and data
+    TBytes B = Header;
+    for (int I = 0; I < Count; ++I) {
+        size_t At = B.size();
+        B.resize(At + 16);
+        Put32(B, At, XRSignature(xrSignatureBase, 'N', 'Q'));
+        Put64(B, At + 8, Int64(At + 16 + Record.size()));
+        Reseal(B, At, 8);
+        B.insert(B.end(), Record.begin(), Record.end());
+        Put32(B, At + 16 + 12, Cardinal(I + 1));
+        Reseal(B, At + 16, 85);
+    }
+    size_t End = B.size();
+    B.resize(End + 16);
+    Put32(B, End, XRSignature(xrSignatureBase, 'E', 'Q'));
+    return B;
+}
+
+TEST_F(Container, AppendGoesWhereReadersArrive)
+{
+    const TBytes Golden = GoldenBytes();
+    struct TCase {
+        const char* Name;
+        std::function<void(TBytes&)> Damage;
+        Int64 End;          // where the next link goes
+        bool Letter;        // the golden header stays readable
+    };
+    const TCase Cases[] = {
+        { "intact", [](TBytes&) {}, Int64(Golden.size()) - 16, true },
+        { "bytes behind the end record", [](TBytes& B) { B.insert(B.end(), { 'j', 'u', 'n', 'k' }); },
+            Int64(Golden.size()) - 16, true },
+        { "end record cut off", [](TBytes& B) { B.resize(B.size() - 16); }, Int64(Golden.size()) - 16, true },
+        { "cut in a record", [](TBytes& B) { B.resize(HeaderAt + 20); }, Int64(HeaderLinkAt), false },
+        { "link past the end",
+            [](TBytes& B) { Put64(B, HeaderLinkAt + 8, Int64(1) << 40); Reseal(B, HeaderLinkAt, 8); },
+            Int64(HeaderLinkAt), false },
+        { "bad slot", [](TBytes& B) { B[HeaderLinkAt] = 'Q'; }, Int64(HeaderLinkAt), false },
+    };
+    for (const TCase& T : Cases) {
+        TBytes B = Golden;
+        T.Damage(B);
+        auto S = MakeOwned<TBytesStream>(B);
+        auto C = MakeOwned<TXQStream>();
+        ASSERT_TRUE(C->OpenStreamAppend(xroWrite, S.get(), false, nullptr, 0)) << T.Name;
+        EXPECT_EQ(C->EndOffset(), T.End) << T.Name;
+        ASSERT_TRUE(C->AddNamedGroup(u"Late", nullptr, false, nullptr)) << T.Name;
+        C->Close();
+
+        ASSERT_TRUE(C->OpenStream(xroRead, S.get(), false, nullptr, 0)) << T.Name;
+        EXPECT_EQ(GetXErrorCode(), 0) << T.Name;
+        EXPECT_NE(C->Groups()->FindGroupByName(u"Late"), nullptr) << T.Name;
+        String Letters;
+        EXPECT_EQ(C->ReadResourceText(u"Data", 0, false, nullptr, Letters, 0), T.Letter) << T.Name;
+    }
+}
+
+TEST_F(Container, LinkPastTheEndNeverBecomesTheWritePosition)
+{
+    // File header, a link to 1 TiB, a whole group record: 216 bytes.
+    TBytes B = GoldenBytes();
+    B.resize(HeaderLinkAt);
+    Put64(B, 107 + 8, Int64(1) << 40);
+    Reseal(B, 107, 8);
+    String Name = File("far.xq");
+    WriteFileBytes(Name, B);
+
+    auto C = MakeOwned<TXQStream>();
+    EXPECT_FALSE(C->OpenFile(xroRead | xroWrite, Name, false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 46);
+    EXPECT_FALSE(C->IsOpen());
+    ASSERT_TRUE(C->OpenFileAppend(xroWrite, Name, false, nullptr, 0));
+    EXPECT_EQ(C->EndOffset(), 107);
+    ASSERT_TRUE(C->AddNamedGroup(u"Fresh", nullptr, false, nullptr));
+    ASSERT_TRUE(C->Close());
+    EXPECT_EQ(fs::file_size(StringToUTF8(Name)), 107u + 16 + 93 + 16);
+    ASSERT_TRUE(C->OpenFile(xroRead, Name, false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 0);
+    EXPECT_NE(C->Groups()->FindGroupByName(u"Fresh"), nullptr);
+    C->Close();
+
+    // A stream stays open after the failed scan; its writes stay inside it too.
+    auto S = MakeOwned<TBytesStream>(B);
+    EXPECT_FALSE(C->OpenStream(xroRead | xroWrite, S.get(), false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 46);
+    ASSERT_TRUE(C->IsOpen());
+    EXPECT_EQ(C->EndOffset(), 107);
+    EXPECT_TRUE(C->AddNamedGroup(u"Fresh", nullptr, false, nullptr));
+    EXPECT_EQ(S->Size(), 107 + 16 + 93 + 16);
+}
+
+TEST_F(Container, GroupDataIsCheckedAsItInflatesAndNeverKept)
+{
+    // A data CRC that does not match: the group stays listed, invalid, and
+    // compaction drops it.
+    auto S = MakeOwned<TMemoryStream>();
+    auto C = MakeOwned<TXQStream>();
+    ASSERT_TRUE(C->OpenStream(xroCreate | xroRead | xroWrite, S.get(), false, nullptr, 0));
+    auto Data = MakeOwned<TStringStream>(u"group data");
+    ASSERT_TRUE(C->AddNamedGroup(u"Odd", Data.get(), false, nullptr));
+    ASSERT_TRUE(C->AddNamedGroup(u"Plain", nullptr, false, nullptr));
+    C->Close();
+    TBytes B = Bytes(S.get());
+    B[GroupAt + 8] ^= 1;
+    Reseal(B, GroupAt, 85);
+    auto Damaged = MakeOwned<TBytesStream>(B);
+    ASSERT_TRUE(C->OpenStream(xroRead, Damaged.get(), false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 41);
+    TXRGroupObject* Odd = C->Groups()->FindGroupByName(u"Odd");
+    ASSERT_NE(Odd, nullptr);
+    EXPECT_FALSE(Odd->Valid);
+    EXPECT_EQ(Odd->Data->Size(), 0);
+    auto Compact = MakeOwned<TBytesStream>();
+    ASSERT_TRUE(C->CompactTo(Compact.get(), nullptr, false));
+    ASSERT_TRUE(C->OpenStream(xroRead, Compact.get(), false, nullptr, 0));
+    EXPECT_EQ(C->Groups()->Count(), 1);
+    EXPECT_EQ(C->Groups()->FindGroupByName(u"Odd"), nullptr);
+
+    // Many small bodies that inflate far: the whole scan has one budget
+    // (256 MiB), and what passes it is flagged invalid, not held in memory.
+    constexpr int Groups = 270;
+    auto Bombs = MakeOwned<TBytesStream>(GroupBombs(Groups, size_t(1) << 20));
+    EXPECT_LT(Bombs->Size(), 2 << 20);
+    ASSERT_TRUE(C->OpenStream(xroRead, Bombs.get(), false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 44);
+    ASSERT_EQ(C->Groups()->Count(), Groups);
+    int Checked = 0;
+    for (Integer I = 0; I < Groups; ++I) {
+        TXRGroupObject* G = C->Groups()->Items(I);
+        EXPECT_EQ(G->Data->Size(), 0);
+        Checked += G->Valid ? 1 : 0;
+        if (I > 0 && G->Valid)
+            EXPECT_TRUE(C->Groups()->Items(I - 1)->Valid) << I;
+    }
+    EXPECT_GE(Checked, 250);
+    EXPECT_LE(Checked, 256);
+}
+
+TEST_F(Container, LargeTablesAndManyGroupsReadBack)
+{
+    // One header with the most entries a table holds, and many groups
+    // (each met by id before its record): reading is linear in the file.
+    auto S = MakeOwned<TMemoryStream>();
+    auto C = MakeOwned<TXQStream>();
+    ASSERT_TRUE(C->OpenStream(xroCreate | xroRead | xroWrite, S.get(), false, nullptr, 0));
+    ASSERT_TRUE(C->AddNamedGroup(u"Wide", nullptr, false, nullptr));
+    ASSERT_TRUE(C->BeginNamedHeader(u"Wide", 3, false, nullptr, 0xFFFF));
+    for (Word I = 0; I < 0xFFFF; ++I) {
+        Byte One = Byte(I);
+        ASSERT_TRUE(C->AddResourceBuffer(1, &One, nullptr, I % 3 == 0 ? 0 : 1));
+    }
+    ASSERT_TRUE(C->EndNamedHeader(false));
+    constexpr Integer Groups = 60000;
+    for (Integer I = 2; I <= Groups; ++I) {
+        ASSERT_TRUE(C->BeginHeader(I, 4, nullptr, 0));
+        ASSERT_TRUE(C->EndHeader());
+        ASSERT_TRUE(C->AddGroup(I, u"G", nullptr, nullptr));
+    }
+    C->Close();
+
+    ASSERT_TRUE(C->OpenStream(xroRead, S.get(), false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 0);
+    ASSERT_EQ(C->Groups()->Count(), Groups);
+    EXPECT_EQ(C->Groups()->FindGroupById(Groups)->Headers->Count(), 1);
+    EXPECT_TRUE(C->Groups()->FindGroupById(Groups)->HasRecord());
+    TXRHeaderObject* Wide = C->Groups()->Items(0)->Headers->Items(0);
+    ASSERT_TRUE(Wide->Valid);
+    auto Dest = MakeOwned<TBytesStream>();
+    for (Word I = 0xFFFF - 3; I < 0xFFFF; ++I) {
+        ASSERT_TRUE(C->ReadResourceStream(Wide, I, nullptr, Dest.get())) << I;
+        EXPECT_EQ(Bytes(Dest.get()), I % 3 == 0 ? TBytes() : TBytes { Byte(I) }) << I;
+    }
+}
+
+TEST_F(Container, FailedWritesAreUndone)
+{
+    const TBytes Golden = GoldenBytes();
+    const TBytes Big = Noise(4096, 7);
+    const TBytes Ten = Noise(10, 9);
+    struct TCase {
+        const char* Name;
+        Int64 Room;         // bytes the stream may grow by
+        std::function<bool(TXQStream*)> Write;
+    };
+    const TCase Cases[] = {
+        { "group data", 100, [&](TXQStream* C) {
+            auto Data = MakeOwned<TBytesStream>(Big);
+            return C->AddNamedGroup(u"Big", Data.get(), false, nullptr);
+        } },
+        { "header record", 20, [&](TXQStream* C) { return C->BeginNamedHeader(u"Data", 3, false, nullptr, 1); } },
+        { "resource", 100, [&](TXQStream* C) {
+            auto Data = MakeOwned<TBytesStream>(Big);
+            return C->AddSingleResourceHeader(u"Data", 3, false, nullptr, Data.get(), -2);
+        } },
+        { "end record of a header", 52 + 10, [&](TXQStream* C) {
+            return C->BeginNamedHeader(u"Data", 3, false, nullptr, 1)
+                && C->AddResourceBuffer(1, Ten.data(), nullptr, Integer(Ten.size()))
+                && C->EndNamedHeader(false);
+        } },
+    };
+    for (const TCase& T : Cases) {
+        auto S = MakeOwned<TCappedStream>();
+        S->Cap = Int64(Golden.size());
+        S->WriteBuffer(Golden.data(), Int64(Golden.size()));
+        S->Cap = S->Size() + T.Room;
+        auto C = MakeOwned<TXQStream>();
+        ASSERT_TRUE(C->OpenStream(xroRead | xroWrite, S.get(), false, nullptr, 0)) << T.Name;
+        EXPECT_FALSE(T.Write(C.get())) << T.Name;
+        EXPECT_EQ(GetXErrorCode(), 45) << T.Name;
+        EXPECT_EQ(Bytes(S.get()), Golden) << T.Name;
+        EXPECT_EQ(C->EndOffset(), Int64(Golden.size()) - 16) << T.Name;
+        EXPECT_FALSE(C->AddResourceBuffer(1, Ten.data(), nullptr, 1)) << T.Name;    // no header left open
+
+        // The container goes on from where it was.
+        S->Cap = Int64(1) << 20;
+        ASSERT_TRUE(C->AddNamedGroup(u"After", nullptr, false, nullptr)) << T.Name;
+        C->Close();
+        ASSERT_TRUE(C->OpenStream(xroRead, S.get(), false, nullptr, 0)) << T.Name;
+        EXPECT_EQ(GetXErrorCode(), 0) << T.Name;
+        EXPECT_EQ(C->Groups()->Count(), 2) << T.Name;
+        EXPECT_NE(C->Groups()->FindGroupByName(u"After"), nullptr) << T.Name;
+        EXPECT_EQ(C->Groups()->FindGroupByName(u"Data")->Headers->Count(), 1) << T.Name;
+    }
+
+    // A new header that cannot be written leaves an empty stream empty.
+    auto S = MakeOwned<TCappedStream>();
+    S->Cap = 50;
+    auto C = MakeOwned<TXQStream>();
+    EXPECT_FALSE(C->OpenStream(xroCreateEmpty | xroRead | xroWrite, S.get(), false, nullptr, 0));
+    EXPECT_EQ(S->Size(), 0);
+}
+
+TEST_F(Container, FilesKeepTheirContentWhenAWriteFails)
+{
+    const TBytes Golden = GoldenBytes();
+    const TBytes Old = { 'o', 'l', 'd' };
+    const TBytes Big = Noise(8192, 3);
+    auto Only = [&](const char* Name) {
+        std::vector<std::string> Names;
+        for (const auto& E : fs::directory_iterator(Folder))
+            Names.push_back(E.path().filename().string());
+        return Names == std::vector<std::string> { Name };
+    };
+    // Grows the file past the limit: false, whatever the kind of open.
+    auto AddBig = [&](TXQStream* C, const String& Name) {
+        rlim_t Limit = rlim_t(fs::file_size(StringToUTF8(Name)) + 200);
+        bool Ok;
+        {
+            TFileSizeLimit L(Limit);
+            auto Data = MakeOwned<TBytesStream>(Big);
+            Ok = C->AddNamedGroup(u"Big", Data.get(), false, nullptr);
+        }
+        return Ok;
+    };
+
+    // In place: cut back to the old length, old end record written again.
+    String Name = File("in-place.xq");
+    WriteFileBytes(Name, Golden);
+    auto C = MakeOwned<TXQStream>();
+    ASSERT_TRUE(C->OpenFile(xroRead | xroWrite, Name, false, nullptr, 0));
+    EXPECT_FALSE(AddBig(C.get(), Name));
+    EXPECT_EQ(GetXErrorCode(), 45);
+    EXPECT_TRUE(C->Close());
+    EXPECT_EQ(FileBytes(Name), Golden);
+    fs::remove(StringToUTF8(Name));
+
+    // A new container over a file: the old file stays until Close.
+    Name = File("new.xq");
+    WriteFileBytes(Name, Old);
+    C->SetIdentity(DataIdentity());
+    ASSERT_TRUE(C->OpenFile(xroCreate | xroRead | xroWrite, Name, false, nullptr, 0));
+    ASSERT_TRUE(C->AddNamedGroup(u"Data", nullptr, false, nullptr));
+    EXPECT_EQ(FileBytes(Name), Old);
+    auto Other = MakeOwned<TXQStream>();
+    EXPECT_FALSE(Other->OpenFile(xroCreate | xroRead | xroWrite, Name, false, nullptr, 0));
+    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_FALSE(Other->OpenFile(xroRead, Name, false, nullptr, 0));
+    // Abandoned: freed without Close.
+    C.reset();
+    EXPECT_EQ(FileBytes(Name), Old);
+    EXPECT_TRUE(Only("new.xq"));
+
+    // Failed: Close answers false and puts nothing in place.
+    C = MakeOwned<TXQStream>();
+    ASSERT_TRUE(C->OpenFile(xroCreate | xroRead | xroWrite, Name, false, nullptr, 0));
+    ASSERT_TRUE(C->AddNamedGroup(u"Data", nullptr, false, nullptr));
+    EXPECT_FALSE(AddBig(C.get(), File(("new.xq." + std::string("~") + std::to_string(getpid()) + "-0").c_str())));
+    EXPECT_FALSE(C->Close());
+    EXPECT_EQ(GetXErrorCode(), 45);
+    EXPECT_EQ(FileBytes(Name), Old);
+    EXPECT_TRUE(Only("new.xq"));
+
+    // Closed: the new container takes the file's place.
+    C->SetIdentity(DataIdentity());
+    ASSERT_TRUE(C->OpenFile(xroCreate | xroRead | xroWrite, Name, false, nullptr, 0));
+    ASSERT_TRUE(C->AddNamedGroup(u"Data", nullptr, false, nullptr));
+    ASSERT_TRUE(C->BeginNamedHeader(u"Data", 3, false, nullptr, 3));
+    ASSERT_TRUE(C->AddResourceText(-1, UTF8ToString(Letter), false, nullptr));
+    ASSERT_TRUE(C->AddResourceBuffer(1, Raw.data(), nullptr, Integer(Raw.size())));
+    ASSERT_TRUE(C->EndNamedHeader(false));
+    ASSERT_TRUE(C->Close());
+    EXPECT_EQ(FileBytes(Name), Golden);
+    EXPECT_TRUE(Only("new.xq"));
 }
 
 }

@@ -1,4 +1,5 @@
 #include "rtl/ComponentText.h"
+#include "core/XCore.ComponentText.h"
 #include "core/XCore.Errors.h"
 #include "core/XCore.XMLObjects.h"
 #include "core/XCore.Streams.Containers.h"
@@ -81,6 +82,81 @@ public:
     Int64 Write(const void*, Int64) override { return 0; }
     Int64 Seek(Int64, TSeekOrigin) override { return 0; }
 };
+
+// Blobs on a shelf; the reader of "Probe", which comes after them, notes
+// what the load's budget has left.
+class TBlobShelf : public TPersistent {
+    X_CLASS(TBlobShelf, TPersistent)
+public:
+    void Create() override
+    {
+        inherited::Create();
+        FBlobs = New<TXStreamCollection<>>(static_cast<TPersistent*>(this));
+    }
+    ~TBlobShelf() override { FreeAndNil(FBlobs); }
+    TCollection* Blobs() const { return FBlobs; }
+    void DefineProperties(TFiler* Filer) override
+    {
+        inherited::DefineProperties(Filer);
+        Filer->DefineBinaryProperty(u"Probe", [this](TStream*) { SeenRemaining = TXLoadBudget::Remaining(); },
+            [](TStream* S) { S->WriteBuffer("p", 1); }, true);
+    }
+    Int64 SeenRemaining = -1;
+
+private:
+    TCollection* FBlobs = nullptr;
+};
+
+}
+
+X_REGISTER_CLASS(TBlobShelf)
+X_PUBLISHED(TBlobShelf)
+{
+    X_PROP_READONLY(Blobs, Blobs);
+}
+
+namespace {
+
+TEST(XCoreStreamsContainersTest, OneLoadHasOneBudgetForAllItsBlobs)
+{
+    TOwnedPtr<TBlobShelf> Shelf(New<TBlobShelf>());
+    const RawBytes Zeros(size_t(1) << 20, '\0');
+    constexpr int Blobs = 12;
+    for (int I = 0; I < Blobs; ++I) {
+        auto* Item = static_cast<TXStreamItem*>(Shelf->Blobs()->Add());
+        Item->Data()->SetCompressed(true);
+        Item->Data()->DataStream()->WriteBuffer(Zeros.data(), Int64(Zeros.size()));
+    }
+    for (bool AsText : { true, false }) {
+        SCOPED_TRACE(AsText);
+        TOwnedPtr<TMemoryStream> Stream(New<TMemoryStream>());
+        ASSERT_TRUE(SaveObjectToStream(Shelf.get(), Stream.get(), AsText, false));
+        EXPECT_LT(Stream->Size(), 200000);
+
+        // A load opens a budget of its own: the probe behind the blobs sees
+        // what they took from it.
+        TOwnedPtr<TObject> Loaded(LoadObjectFromStream(Stream.get(), false));
+        ASSERT_TRUE(Loaded) << StringToUTF8(GetXErrorText());
+        auto* Copy = As<TBlobShelf>(Loaded.get());
+        ASSERT_EQ(Copy->Blobs()->Count(), Blobs);
+        EXPECT_EQ(static_cast<TXStreamItem*>(Copy->Blobs()->Items(Blobs - 1))->Data()->DataStream()->Size(),
+            Int64(Zeros.size()));
+        EXPECT_LE(Copy->SeenRemaining, xzMaxInflatedSize - Blobs * Int64(Zeros.size()));
+
+        // Each blob fits a budget that all of them together do not: what
+        // passes it is not taken in (the tolerant readers leave those blobs
+        // empty).
+        TXLoadBudget Budget(8 << 20);
+        ClearXError();
+        TOwnedPtr<TObject> Bounded(LoadObjectFromStream(Stream.get(), false));
+        Int64 Held = 0;
+        if (auto* Got = DynamicCast<TBlobShelf>(Bounded.get()))
+            for (Integer I = 0; I < Got->Blobs()->Count(); ++I)
+                Held += static_cast<TXStreamItem*>(Got->Blobs()->Items(I))->Data()->DataStream()->Size();
+        EXPECT_LT(Held, 8 << 20);
+        EXPECT_EQ(GetXErrorCode(), 44);
+    }
+}
 
 }
 

@@ -250,6 +250,47 @@ TEST(ZLib, DamagedAndOversizedData)
     }
 }
 
+// Every inflate inside a load draws on the load's one budget; a scope that
+// declares a size bounds what happens inside it, and outside every scope
+// only each call's own limit holds.
+TEST(ZLib, OneBudgetForAllTheInflatesOfALoad)
+{
+    auto Data = Sample(60000);
+    auto Packed = MakeOwned<TMemoryStream>();
+    Cardinal CRC = 0;
+    Int64 Start = 0, Written = 0;
+    ASSERT_TRUE(xZDecompress::CompressBufferCRC(Packed.get(), CRC, Start, false, nullptr, xzlDefault,
+        Int64(Data.size()), Data.data(), Written));
+    auto Inflate = [&] {
+        auto Dest = MakeOwned<TMemoryStream>();
+        return xZDecompress::DecompressStream(Packed.get(), Dest.get(), true, false, nullptr, Written, 0);
+    };
+    EXPECT_EQ(TXLoadBudget::Remaining(), xzMaxInflatedSize);
+    {
+        TXLoadBudget Load(100000);
+        EXPECT_TRUE(Inflate());
+        EXPECT_EQ(TXLoadBudget::Remaining(), 100000 - 60000);
+        {
+            TXLoadBudget Inner;         // shares the load's budget
+            ClearXError();
+            EXPECT_FALSE(Inflate());
+            EXPECT_EQ(GetXErrorCode(), 44);
+        }
+        EXPECT_EQ(TXLoadBudget::Remaining(), 100000 - 60000);     // the refused one counted nothing
+        EXPECT_THROW(TXLoadBudget::Charge(40001), EZDecompressionError);
+        EXPECT_NO_THROW(TXLoadBudget::Charge(40000));
+    }
+    {
+        TXLoadBudget Load;              // on its own, a load may take 256 MiB
+        EXPECT_EQ(TXLoadBudget::Remaining(), xzMaxInflatedSize);
+        TXLoadBudget Declared(70000);   // a declared size bounds its own span
+        EXPECT_TRUE(Inflate());
+        EXPECT_FALSE(Inflate());
+    }
+    for (int I = 0; I < 3; ++I)
+        EXPECT_TRUE(Inflate());
+}
+
 // Records the percentages the compressed streams report.
 class TPercentProgress : public TXEmptyProgress {
 public:

@@ -1,5 +1,6 @@
 #include "rtl/Streams.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -370,5 +371,65 @@ TEST(SafeSave, ReplacesWithoutTouchingTheOldFile)
     } catch (const EFCreateError& E) {
         EXPECT_EQ(E.ErrorCode, ENOENT);
     }
+    std::system((std::string("rm -rf ") + Dir).c_str());
+}
+
+// A file written in steps replaces its target only on Commit; freed before,
+// it leaves the target and no temporary file behind.
+TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
+{
+    char Dir[] = "/tmp/safesaveXXXXXX";
+    ASSERT_NE(::mkdtemp(Dir), nullptr);
+    std::string Target = std::string(Dir) + "/data.bin";
+    String Name = UTF8ToString(Target);
+    SaveBytesToFileSafely(Name, "old");
+    ASSERT_EQ(::chmod(Target.c_str(), 0640), 0);
+    std::string Link = std::string(Dir) + "/link.bin";
+    ASSERT_EQ(::symlink(Target.c_str(), Link.c_str()), 0);
+    auto Entries = [&] {
+        std::vector<std::string> Names;
+        for (const auto& E : fs::directory_iterator(Dir))
+            Names.push_back(E.path().filename().string());
+        std::sort(Names.begin(), Names.end());
+        return Names;
+    };
+    auto Content = [](const std::string& Path) {
+        std::ifstream In(Path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(In)), {});
+    };
+    const std::vector<std::string> Before = { "data.bin", "link.bin" };
+
+    {
+        auto File = MakeOwned<TReplacementFileStream>(UTF8ToString(Link));
+        File->WriteBuffer("new ", 4);
+        File->WriteBuffer("content", 7);
+        EXPECT_EQ(Content(Target), "old");
+    }
+    EXPECT_EQ(Content(Target), "old");
+    EXPECT_EQ(Entries(), Before);
+
+    auto File = MakeOwned<TReplacementFileStream>(UTF8ToString(Link));
+    File->WriteBuffer("new content", 11);
+    File->SetPosition(4);
+    char Back[7] {};
+    File->ReadBuffer(Back, 7);
+    EXPECT_EQ(std::string(Back, 7), "content");
+    File->Commit();
+    EXPECT_TRUE(File->Committed());
+    File.reset();
+    EXPECT_EQ(Content(Target), "new content");
+    EXPECT_EQ(Entries(), Before);
+    EXPECT_TRUE(fs::is_symlink(Link));
+    struct stat St {};
+    ASSERT_EQ(::stat(Target.c_str(), &St), 0);
+    EXPECT_EQ(St.st_mode & 0777, 0640u);
+
+    // A memory stream's save goes the same way.
+    auto M = MakeOwned<TMemoryStream>();
+    M->WriteBuffer("memory", 6);
+    M->SaveToFile(Name);
+    EXPECT_EQ(Content(Target), "memory");
+    EXPECT_THROW(M->SaveToFile(UTF8ToString(std::string(Dir) + "/missing/x.bin")), EFCreateError);
+    EXPECT_EQ(Entries(), Before);
     std::system((std::string("rm -rf ") + Dir).c_str());
 }
