@@ -157,3 +157,31 @@ TEST(WorkerProgress, StepsNeverPassTheirParentOrTheScale)
 }
 
 }
+
+TEST(WorkerProgress, EachStepCoversItsOwnUnit)
+{
+    const struct {
+        Byte Percent;
+        Cardinal Units;
+        std::vector<Integer> HalfAndWhole;      // overall value at 50 % and 100 % of each step
+    } Cases[] = {
+        { 50, 4, { 62, 125, 187, 250, 312, 375, 437, 500 } },
+        { 100, 3, { 166, 333, 500, 667, 833, 1000 } },
+    };
+    for (const auto& C : Cases) {
+        TProgressFixture F;
+        F.P->BeginSectionPart(C.Percent);
+        F.P->SetMax(C.Units);
+        std::vector<Integer> Seen;
+        for (Cardinal Unit = 0; Unit < C.Units; ++Unit) {
+            F.P->BeginUnitSectionPart();
+            F.P->SetPercent(50);
+            Seen.push_back(F.P->GetPosition());
+            F.P->SetPercent(100);
+            Seen.push_back(F.P->GetPosition());
+            F.P->EndSection();
+            EXPECT_EQ(F.P->GetPosition(), Seen.back()) << Unit;
+        }
+        EXPECT_EQ(Seen, C.HalfAndWhole) << C.Units << " units";
+    }
+}
