@@ -275,7 +275,9 @@ Byte ReadJpegSegment(const TReader& R, Int64 Hit, Int64 Offset, Int64& Next)
     Byte B[4];
     if (!R.Read(B, 4, Hit + Offset))
         return 0;
-    if (B[0] != 0xFF && B[1] == 0)
+    // A marker starts with FF, and FF 00 is a stuffed data byte, no marker:
+    // a walk that lands anywhere else has left the segment structure.
+    if (B[0] != 0xFF || B[1] == 0)
         return 0;
     Next = Offset + (Int64(B[2]) << 8 | B[3]) + 2;
     return B[1];
@@ -762,6 +764,17 @@ namespace {
 // ftyp brands are read up to this length.
 constexpr Int64 MaxBrandText = 4096;
 
+// The top-level atoms a file is walked over. "wide" is padding that
+// cameras put between "ftyp" and "mdat" (it is kept free for a 64-bit
+// size), so it is walked like "free".
+bool IsWalkedAtom(const std::string& Type)
+{
+    for (const char* Known : { "ftyp", "skip", "mdat", "moov", "free", "wide", "uuid" })
+        if (Type == Known)
+            return true;
+    return false;
+}
+
 } // namespace
 
 Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
@@ -784,7 +797,7 @@ Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
                 break;
             Int64 Size = Int64(Head[0]) << 24 | Int64(Head[1]) << 16 | Int64(Head[2]) << 8 | Head[3];
             const std::string Type(reinterpret_cast<const char*>(Head + 4), 4);
-            if (Type != "ftyp" && Type != "skip" && Type != "mdat" && Type != "moov" && Type != "free" && Type != "uuid")
+            if (!IsWalkedAtom(Type))
                 break;
             if (Size == 1) {
                 Byte Big[8];

@@ -354,6 +354,27 @@ TEST(Carving, ContainerSizes)
     TBytes Backwards;
     Atom(Backwards, 24, "ftyp").Text("qt  qt  qt  ").Pad(24);
     Atom(Backwards, 1, "mdat").U32(0xFFFFFFFF).U32(0xFFFFFF00).Pad(100);
+    // An ftyp of the given size with brands, a "wide" atom when asked, and
+    // 40 bytes of mdat before an atom no file is walked over.
+    auto Movie = [&Atom](Cardinal FtypSize, bool Wide) {
+        TBytes T;
+        Atom(T, FtypSize, "ftyp").Text("qt  ").Pad(FtypSize);
+        if (Wide)
+            Atom(T, 8, "wide");
+        Atom(T, 40, "mdat").Pad(T.B.size() + 32);
+        return Atom(T, 8, "junk").B;
+    };
+    // ftyp and moov (40 bytes), then an atom whose size is below a header's
+    // length: the file ends before it.
+    auto Tiny = [&Atom](Cardinal Size, std::vector<Byte> After) {
+        TBytes T;
+        Atom(T, 24, "ftyp").Text("qt  qt  qt  ").Pad(24);
+        Atom(T, 16, "moov").Pad(40);
+        Atom(T, Size, "mdat");
+        T.B.insert(T.B.end(), After.begin(), After.end());
+        return T.B;
+    };
+    const std::vector<Byte> Filler(32, 0x55);
     TBytes Mrw;
     Mrw.Little = false;
     Mrw.U8(0).Text("MRM").U32(100).Pad(24).U16(10).U16(20).Pad(32).U8(12).Pad(500);
@@ -376,6 +397,15 @@ TEST(Carving, ContainerSizes)
         { "atom of size 0 ends the file", TXDRScanFormatMOV::StaticClass(), Zero.B, 23, u".mov" },
         { "atom past the end is cut there", TXDRScanFormatMOV::StaticClass(), Past.B, 99, u".mov" },
         { "64-bit size with the top bit set", TXDRScanFormatMOV::StaticClass(), Backwards.B, 23, u".mov" },
+        { "24-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(24, true), 24 + 8 + 40 - 1, u".mov" },
+        { "28-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(28, true), 28 + 8 + 40 - 1, u".mov" },
+        { "32-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, true), 32 + 8 + 40 - 1, u".mov" },
+        { "32-byte ftyp, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, false), 32 + 40 - 1, u".mov" },
+        { "20-byte ftyp has no signature", TXDRScanFormatMOV::StaticClass(), Movie(20, true), -1, nullptr },
+        { "64-bit size 7 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size 1 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size cut by the end", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0 }), 39, u".mov" },
+        { "64-bit size 24 is walked", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 24, 1, 2, 3, 4, 5, 6, 7, 8, 'j', 'u', 'n', 'k' }), 40 + 24 - 1, u".mov" },
         // 8-byte header block + 100 bytes of header data + (10 x 20 / 2) x 3.
         { "mrw of 12-bit samples", TXDRScanFormatMRW::StaticClass(), Mrw.B, 8 + 100 + 300 - 1, u".mrw" },
         { "mrw cut by the end", TXDRScanFormatMRW::StaticClass(), MrwCut.B, 149, u".mrw" },
@@ -388,6 +418,8 @@ TEST(Carving, ContainerSizes)
         if (C.Ext)
             EXPECT_EQ(Ext, C.Ext);
     }
+    for (Cardinal Size = 2; Size < 8; ++Size)
+        EXPECT_EQ(Carve(TXDRScanFormatMOV::StaticClass(), Tiny(Size, Filler)), 39) << "atom size " << Size;
     // The picture block gives the sensor's height, then its width.
     TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(Mrw.B));
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
@@ -414,6 +446,10 @@ TEST(Carving, JpegSegmentWalk)
         return T.Pad(T.B.size() + 20).B;
     };
     const auto WithThumb = Jpeg(0xE1, true, true);
+    auto Patched = [](std::vector<Byte> Bytes, size_t At, Byte Value) {
+        Bytes[At] = Value;
+        return Bytes;
+    };
     const struct {
         const char* Name;
         std::vector<Byte> Bytes;
@@ -423,6 +459,8 @@ TEST(Carving, JpegSegmentWalk)
         { "thumbnail inside does not end it", WithThumb, 2 + 16 + 6 + 9 + 1 },
         { "first segment is no application segment", Jpeg(0xDB, false, true), -1 },
         { "no end of image", Jpeg(0xE0, false, false), -1 },
+        { "a segment header without FF is no marker", Patched(Jpeg(0xE0, false, true), 10, 0x00), -1 },
+        { "FF 00 is no marker", Patched(Jpeg(0xE0, false, true), 11, 0x00), -1 },
         { "truncated in the header", std::vector<Byte>(WithThumb.begin(), WithThumb.begin() + 12), -1 },
     };
     for (const auto& C : Cases) {

@@ -57,6 +57,7 @@ TEST(Search, FindAnyAtAlignedOffsets)
         TXByteArrays Patterns;
         Int64 From, Base, Step, Expected;
         Integer Index;
+        Int64 To = 4095;
     } Cases[] = {
         { "offset 1 is never a candidate", { { 1, Short }, { 1024, Short } }, { Short }, 1, 0, 512, 1024, 0 },
         { "the shorter pattern of lower index wins", { { 512, Long } }, { Short, Long }, 0, 0, 512, 512, 0 },
@@ -65,11 +66,15 @@ TEST(Search, FindAnyAtAlignedOffsets)
         { "base shifts the candidates", { { 100, Short }, { 612, Short } }, { Short }, 0, 100, 512, 100, 0 },
         { "no step", { { 0, Short } }, { Short }, 0, 0, 0, -1, -1 },
         { "nothing there", {}, { Short }, 0, 0, 512, -1, -1 },
+        { "a match ending exactly at To", { { 1024, Long } }, { Long }, 0, 0, 512, 1024, 0, 1027 },
+        { "a match one byte past To", { { 1024, Long } }, { Long }, 0, 0, 512, -1, -1, 1026 },
+        { "a longer pattern cut by To gives the shorter", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 1, 514 },
+        { "a longer pattern ending at To wins", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 0, 515 },
     };
     for (const auto& C : Cases) {
         TSearchFixture F(C.Put);
         Integer Index = 99;
-        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, 4095, C.Base, C.Step), C.Expected) << C.Name;
+        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, C.To, C.Base, C.Step), C.Expected) << C.Name;
         EXPECT_EQ(Index, C.Index) << C.Name;
     }
 }
