@@ -1,18 +1,17 @@
 #include "XDR.Work.P.h"
-#include "XDR.Work.P.Reader.h"
-#include "XDR.Work.P.Tiff.h"
 #include "Bitmap.h"
 #include "StrUtils.h"
 #include "Streams.h"
 #include "XCore.Errors.h"
 #include "XCore.Services.h"
 #include "XCore.Streams.Blocks.h"
+#include "XDR.Work.P.Reader.h"
+#include "XDR.Work.P.Tiff.h"
 #include "XMedia.JPEG.h"
 #include <algorithm>
-#include <exception>
-#include <cctype>
 #include <cstring>
-#include <set>
+#include <exception>
+#include <string>
 
 X_REGISTER_CLASS(TXDRScanFormat)
 X_REGISTER_CLASS(TXDRScanFormatJPG)
