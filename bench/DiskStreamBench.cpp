@@ -2,9 +2,9 @@
 // the buffered disk stream and through the multi-pattern search at 512-byte
 // steps, next to a plain pread loop over the same file. Prints MB/s of each
 // and their ratio to pread.
-#include "Units.h"
-#include "XCore.Search.h"
-#include "XCore.Streams.Buffered.h"
+#include "rtl/Units.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XCore.Streams.Buffered.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <fcntl.h>

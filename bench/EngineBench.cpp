@@ -1,9 +1,9 @@
 // Posting notifications from a worker thread and draining them on the main
 // thread through an engine, beside a plain mutex-and-condition-variable
 // queue carrying heap objects of the same kind. Prints the ratio of the two.
-#include "Units.h"
-#include "WinApi.h"
-#include "XCore.Engine.h"
+#include "rtl/Units.h"
+#include "win/WinApi.h"
+#include "core/XCore.Engine.h"
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <condition_variable>

@@ -2,12 +2,12 @@
 // JPEGs, next to a plain pread loop over the same file (the read limit),
 // and, when foremost is installed, foremost carving the same image. Prints
 // MB/s, the ratio to pread and the found-file counts.
-#include "Bitmap.h"
-#include "JpegImage.h"
-#include "Units.h"
-#include "XCore.Engine.WorkerProgress.h"
-#include "XCore.Streams.Buffered.h"
-#include "XDR.Work.S.h"
+#include "gdi/Bitmap.h"
+#include "gdi/JpegImage.h"
+#include "rtl/Units.h"
+#include "sorvane/XCore.Engine.WorkerProgress.h"
+#include "sorvane/XCore.Streams.Buffered.h"
+#include "sorvane/XDR.Work.S.h"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // CRC-32, compression and decompression of one 32 MB buffer through the
 // framework's routines and streams, beside the same work done with raw zlib
 // calls. Prints the time ratio of each pair (ours / raw).
-#include "Units.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.ZLib.h"
+#include "rtl/Units.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.ZLib.h"
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "XCore.Engine.WorkerProgress.h"
+#include "sorvane/XCore.Engine.WorkerProgress.h"
 #include <algorithm>
 #include <cmath>
 #include <limits>

@@ -7,7 +7,7 @@
 //     Progress->SetMax(Files);  ... Progress->StepIt();
 //     Progress->EndSection();                 // 350
 #pragma once
-#include "XCore.Engine.Worker.h"
+#include "core/XCore.Engine.Worker.h"
 
 class TXWorkerProgress;
 

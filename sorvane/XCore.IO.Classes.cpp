@@ -1,7 +1,7 @@
-#include "XCore.IO.Classes.h"
-#include "XCore.Errors.h"
-#include "XCore.Search.h"
-#include "XCore.Strings.h"
+#include "sorvane/XCore.IO.Classes.h"
+#include "core/XCore.Errors.h"
+#include "sorvane/XCore.Search.h"
+#include "core/XCore.Strings.h"
 #include <cstring>
 
 X_REGISTER_CLASS(TXStreamIO)

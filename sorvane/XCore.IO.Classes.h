@@ -9,11 +9,11 @@
 //     if (Disk->Open(u"/dev/sdb1", xofRead))
 //         Disk->SaveToFile(u"card.bin");      // bytes, then the trailer
 #pragma once
-#include "XCore.Classes.h"
-#include "XCore.Engine.Aspects.h"
-#include "XCore.IO.Interfaces.h"
-#include "XCore.Services.h"
-#include "XCore.Streams.Buffered.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Engine.Aspects.h"
+#include "sorvane/XCore.IO.Interfaces.h"
+#include "sorvane/XCore.Services.h"
+#include "sorvane/XCore.Streams.Buffered.h"
 
 // File-system kinds of TXCustomDiskIO::FileSystem.
 enum TXFileSystemKind : Byte {

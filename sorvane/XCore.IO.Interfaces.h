@@ -1,6 +1,6 @@
 // The face of a recovery source: a buffered stream opened from a path.
 #pragma once
-#include "Interfaces.h"
+#include "rtl/Interfaces.h"
 
 class TStream;
 class TXCustomBufStream;

@@ -1,6 +1,6 @@
-#include "XCore.Search.h"
-#include "XCore.Services.h"
-#include "XCore.Streams.Blocks.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XCore.Services.h"
+#include "sorvane/XCore.Streams.Blocks.h"
 #include <limits>
 
 X_REGISTER_CLASS(TXSearch)

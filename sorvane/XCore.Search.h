@@ -7,10 +7,10 @@
 //     Search->Stream = Volume;
 //     Int64 At = Search->FindAny(Signatures, Index, 0, Volume->Size() - 1, 0, 512);
 #pragma once
-#include "Streams.h"
-#include "XCore.Classes.h"
-#include "XCore.Engine.Worker.h"
-#include "XCore.Types.h"
+#include "rtl/Streams.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Types.h"
 
 class TXSearch : public TXComponent {
     X_CLASS(TXSearch, TXComponent)

@@ -1,11 +1,11 @@
-#include "XCore.Services.h"
-#include "StringList.h"
-#include "StrUtils.h"
-#include "VolumeInfo.h"
-#include "XCore.App.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.Strings.h"
+#include "sorvane/XCore.Services.h"
+#include "rtl/StringList.h"
+#include "rtl/StrUtils.h"
+#include "win/VolumeInfo.h"
+#include "core/XCore.App.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Strings.h"
 #include <limits>
 
 namespace {

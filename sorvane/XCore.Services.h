@@ -5,8 +5,8 @@
 //     Info.LoadXml(Trailer);                  // the card image's XML trailer
 //     Info.ClusterSizeOrDefault();            // 1024 when the trailer had none
 #pragma once
-#include "RawVolume.h"
-#include "XCore.Types.h"
+#include "win/RawVolume.h"
+#include "core/XCore.Types.h"
 
 class TStrings;
 

@@ -1,5 +1,5 @@
-#include "XCore.Streams.Blocks.h"
-#include "XCore.Errors.h"
+#include "sorvane/XCore.Streams.Blocks.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 #include <cstring>
 

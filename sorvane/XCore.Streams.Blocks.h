@@ -4,8 +4,8 @@
 //     TOwnedPtr<TXBlockStream> File(New<TXBlockStream>(Volume, FoundFile->Blocks));
 //     File->ReadBuffer(Header, 16);      // the first bytes of the found file
 #pragma once
-#include "XCore.Intervals.h"
-#include "XCore.Streams.h"
+#include "core/XCore.Intervals.h"
+#include "core/XCore.Streams.h"
 
 class TXCustomBlockStream : public TXStreamWrapper {
     X_CLASS(TXCustomBlockStream, TXStreamWrapper)

@@ -1,7 +1,7 @@
-#include "XCore.Streams.Buffered.h"
-#include "Format.h"
-#include "Time.h"
-#include "XCore.Errors.h"
+#include "sorvane/XCore.Streams.Buffered.h"
+#include "rtl/Format.h"
+#include "win/Time.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

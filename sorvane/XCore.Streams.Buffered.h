@@ -11,9 +11,9 @@
 // error 44 (sub-code errno) in the calling thread's record, or raises
 // EXError when RaiseReadErrors is 1. A device that is gone raises 11.
 #pragma once
-#include "RawVolume.h"
-#include "XCore.Services.h"
-#include "XCore.Streams.h"
+#include "win/RawVolume.h"
+#include "sorvane/XCore.Services.h"
+#include "core/XCore.Streams.h"
 #include <functional>
 #include <vector>
 

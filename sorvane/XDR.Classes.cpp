@@ -1,9 +1,9 @@
-#include "XDR.Classes.h"
-#include "StrUtils.h"
-#include "StringList.h"
-#include "TypInfo.h"
-#include "XCore.Interfaces.h"
-#include "XDR.Work.P.h"
+#include "sorvane/XDR.Classes.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Interfaces.h"
+#include "sorvane/XDR.Work.P.h"
 
 X_REGISTER_CLASS(TXDRFileItem)
 X_REGISTER_CLASS(TXDRFileCollection)

@@ -2,11 +2,11 @@
 // status and thumbnail, the found-file collection, the file-type choice,
 // and the payloads of the notifications between workers, engine and pages.
 #pragma once
-#include "DateTime.h"
-#include "XCore.Collections.h"
-#include "XCore.Engine.Aspects.h"
-#include "XCore.Streams.Containers.h"
-#include "XMedia.Images.h"
+#include "rtl/DateTime.h"
+#include "core/XCore.Collections.h"
+#include "core/XCore.Engine.Aspects.h"
+#include "core/XCore.Streams.Containers.h"
+#include "graphics/XMedia.Images.h"
 #include <initializer_list>
 
 class TStringList;

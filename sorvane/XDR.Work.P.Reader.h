@@ -2,9 +2,9 @@
 // stream's own error handling (zeros and an acknowledged error code) covers
 // a bad sector; a cancelled search reads nothing.
 #pragma once
-#include "XCore.Search.h"
-#include "XCore.Streams.Blocks.h"
-#include "XCore.Types.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XCore.Streams.Blocks.h"
+#include "core/XCore.Types.h"
 
 struct TXDRReader {
     TXSearch* Search;

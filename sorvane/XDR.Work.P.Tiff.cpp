@@ -1,7 +1,7 @@
-#include "XDR.Work.P.Tiff.h"
-#include "XCore.Errors.h"
-#include "XCore.Services.h"
-#include "XDR.Work.P.Reader.h"
+#include "sorvane/XDR.Work.P.Tiff.h"
+#include "core/XCore.Errors.h"
+#include "sorvane/XCore.Services.h"
+#include "sorvane/XDR.Work.P.Reader.h"
 #include <algorithm>
 #include <cctype>
 #include <cstdint>

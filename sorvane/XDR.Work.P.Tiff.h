@@ -7,7 +7,7 @@
 //     const TXDRTiffResult R = WalkTiff(Search, Hit, false);
 //     if (R.End >= 0) ... R.ID, R.PreviewOffset
 #pragma once
-#include "XCore.Search.h"
+#include "sorvane/XCore.Search.h"
 
 struct TXDRTiffResult {
     Int64 End = -1;             // offset of the file's last byte; -1: not a file

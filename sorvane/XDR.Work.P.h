@@ -5,12 +5,12 @@
 //     Int64 Last = F->FindEnd(Search, Hit);      // -1: not a file here
 //     String Ext = F->ExtensionText();            // asked after FindEnd
 #pragma once
-#include "XCore.Classes.h"
-#include "XCore.Intervals.h"
-#include "XCore.Search.h"
-#include "XCore.Types.h"
-#include "XMedia.Images.h"
-#include "XMedia.Types.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Intervals.h"
+#include "sorvane/XCore.Search.h"
+#include "core/XCore.Types.h"
+#include "graphics/XMedia.Images.h"
+#include "graphics/XMedia.Types.h"
 #include <array>
 #include <cstdint>
 

@@ -1,8 +1,8 @@
-#include "XDR.Work.S.h"
-#include "StrUtils.h"
-#include "XCore.Services.h"
-#include "XCore.Streams.Blocks.h"
-#include "XDR.Work.P.h"
+#include "sorvane/XDR.Work.S.h"
+#include "rtl/StrUtils.h"
+#include "sorvane/XCore.Services.h"
+#include "sorvane/XCore.Streams.Blocks.h"
+#include "sorvane/XDR.Work.P.h"
 #include <unordered_map>
 
 namespace {

@@ -6,8 +6,8 @@
 //     Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), Handler);
 //     ScanBlocks(Search, Volume, FreeRanges, FoundFiles);
 #pragma once
-#include "XCore.Search.h"
-#include "XDR.Classes.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XDR.Classes.h"
 
 // FoundFiles is only read (the duplicate test); the worker's subscribers
 // add what they keep. Search->Stream is replaced for the scan and null after.

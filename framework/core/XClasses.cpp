@@ -1,7 +1,7 @@
-#include "XClasses.h"
-#include "StrUtils.h"
-#include "TypInfo.h"
-#include "Units.h"
+#include "core/XClasses.h"
+#include "rtl/StrUtils.h"
+#include "rtl/TypInfo.h"
+#include "rtl/Units.h"
 #include <algorithm>
 
 namespace {

@@ -8,11 +8,11 @@
 // (XClasses::TXObjectList, XClasses::TXCollection); every other class is
 // global.
 #pragma once
-#include "Collection.h"
-#include "Lists.h"
-#include "StringList.h"
-#include "XCore.Classes.h"
-#include "XCore.Types.h"
+#include "rtl/Collection.h"
+#include "rtl/Lists.h"
+#include "rtl/StringList.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Types.h"
 #include <functional>
 
 // One handler registered for an event.

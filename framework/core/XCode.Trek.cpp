@@ -1,5 +1,5 @@
-#include "XCode.Trek.h"
-#include "Units.h"
+#include "core/XCode.Trek.h"
+#include "rtl/Units.h"
 
 X_REGISTER_CLASS(TXCodeTrek)
 

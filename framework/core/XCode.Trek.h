@@ -2,8 +2,8 @@
 // The unit makes the one list at start-up and frees it at exit; CodeTrek()
 // answers it (null outside that time).
 #pragma once
-#include "Persistent.h"
-#include "StringList.h"
+#include "rtl/Persistent.h"
+#include "rtl/StringList.h"
 
 struct IXCodeTrek : IInterface {
     X_GUID("{8FC001A3-B4FA-46AB-9515-D70E77598BBF}")

@@ -1,5 +1,5 @@
-#include "XCore.App.h"
-#include "Units.h"
+#include "core/XCore.App.h"
+#include "rtl/Units.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TXAppEngine)

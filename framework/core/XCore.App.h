@@ -12,8 +12,8 @@
 //
 // Both objects exist from the unit's initialisation to its finalisation.
 #pragma once
-#include "XCore.Collections.Lite.h"
-#include "XCore.Engine.h"
+#include "core/XCore.Collections.Lite.h"
+#include "core/XCore.Engine.h"
 
 // A procedure that takes a window message by reference, bound to an object
 // (Data) or plain (Data null). Equal when code and data are equal.

@@ -1,5 +1,5 @@
-#include "XCore.Classes.h"
-#include "Units.h"
+#include "core/XCore.Classes.h"
+#include "rtl/Units.h"
 
 X_REGISTER_CLASS(TXObject)
 X_REGISTER_CLASS(TXInitializableObject)

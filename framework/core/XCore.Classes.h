@@ -8,10 +8,10 @@
 // until AfterConstruction, so a reference handed out while it is being
 // built does not free it; afterwards the last release frees it.
 #pragma once
-#include "Collection.h"
-#include "Component.h"
-#include "XCore.Interfaces.h"
-#include "XCore.Types.h"
+#include "rtl/Collection.h"
+#include "rtl/Component.h"
+#include "core/XCore.Interfaces.h"
+#include "core/XCore.Types.h"
 #include <atomic>
 
 // Values of the Flags byte of TXPersistent and TXCollectionItem.

@@ -1,6 +1,6 @@
-#include "XCore.Clock.h"
-#include "Units.h"
-#include "XCore.App.h"
+#include "core/XCore.Clock.h"
+#include "rtl/Units.h"
+#include "core/XCore.App.h"
 #include <cmath>
 
 X_REGISTER_CLASS(TXQVClock)

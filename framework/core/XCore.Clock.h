@@ -12,12 +12,12 @@
 //     Gear->SetOnMinute([this](TObject*) { Rotate(); });
 //     Gear->FireAll();
 #pragma once
-#include "Component.h"
-#include "Lists.h"
-#include "StringList.h"
-#include "Time.h"
-#include "Timers.h"
-#include "XCore.Engine.Observers.h"
+#include "rtl/Component.h"
+#include "rtl/Lists.h"
+#include "rtl/StringList.h"
+#include "win/Time.h"
+#include "win/Timers.h"
+#include "core/XCore.Engine.Observers.h"
 
 // The time zone the clock converts with: local time = UTC - Bias minutes.
 struct TXTimeZone {

@@ -3,11 +3,11 @@
 // change notifications. No list locks itself; users that share one between
 // threads hold the list object's monitor around every use.
 #pragma once
-#include "Comparers.h"
-#include "Exceptions.h"
-#include "Format.h"
-#include "Object.h"
-#include "XCore.Pair.h"
+#include "rtl/Comparers.h"
+#include "rtl/Exceptions.h"
+#include "rtl/Format.h"
+#include "rtl/Object.h"
+#include "core/XCore.Pair.h"
 #include <concepts>
 #include <limits>
 #include <new>

@@ -2,12 +2,12 @@
 // component lists, and the owned collection of stored items with lookup by
 // display name, merging and synchronising by names.
 #pragma once
-#include "Collection.h"
-#include "Lists.h"
-#include "StrUtils.h"
-#include "XCore.Classes.h"
-#include "XCore.Pair.h"
-#include "XCore.Types.h"
+#include "rtl/Collection.h"
+#include "rtl/Lists.h"
+#include "rtl/StrUtils.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Pair.h"
+#include "core/XCore.Types.h"
 #include <concepts>
 
 template<class T>

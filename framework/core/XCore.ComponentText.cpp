@@ -1,10 +1,10 @@
-#include "XCore.ComponentText.h"
-#include "CodePages.h"
-#include "StrUtils.h"
-#include "XCore.Engine.Progress.h"
-#include "XCore.Errors.h"
-#include "XCore.Factory.h"
-#include "XCore.Strings.h"
+#include "core/XCore.ComponentText.h"
+#include "rtl/CodePages.h"
+#include "rtl/StrUtils.h"
+#include "core/XCore.Engine.Progress.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Factory.h"
+#include "core/XCore.Strings.h"
 
 TXObjectXMLHooks XMLObjectHooks;
 

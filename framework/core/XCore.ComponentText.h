@@ -11,9 +11,9 @@
 // descends from the one expected at that place, and event properties read
 // from data stay unassigned.
 #pragma once
-#include "ComponentText.h"
-#include "XClasses.h"
-#include "XCore.ZLib.h"
+#include "rtl/ComponentText.h"
+#include "core/XClasses.h"
+#include "core/XCore.ZLib.h"
 
 class TXProgress;
 

@@ -1,7 +1,7 @@
-#include "XCore.DateTime.h"
-#include "Format.h"
-#include "StrUtils.h"
-#include "XCore.App.h"
+#include "core/XCore.DateTime.h"
+#include "rtl/Format.h"
+#include "rtl/StrUtils.h"
+#include "core/XCore.App.h"
 #include <cmath>
 #include <vector>
 

@@ -7,8 +7,8 @@
 //     D.ToISOText();                                   // "2018-03-05"
 //     DateOfNthWeekday(-1, 1, D.AsDateTime());         // last Monday of March
 #pragma once
-#include "DateTime.h"
-#include "Types.h"
+#include "rtl/DateTime.h"
+#include "rtl/Types.h"
 
 struct TXDateRec {
     TDateTime Value = 0;

@@ -1,4 +1,4 @@
-#include "XCore.Engine.Aspects.h"
+#include "core/XCore.Engine.Aspects.h"
 
 X_REGISTER_CLASS(TXCustomAspect)
 X_REGISTER_CLASS(AXNotification)

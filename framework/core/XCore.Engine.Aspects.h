@@ -10,10 +10,10 @@
 // A TXNotificationRec lives in the caller's stack frame for cheap
 // synchronous broadcasts; it is never queued.
 #pragma once
-#include "DateTime.h"
-#include "XCore.Classes.h"
-#include "XCore.Engine.Interfaces.h"
-#include "XCore.Errors.h"
+#include "rtl/DateTime.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Engine.Interfaces.h"
+#include "core/XCore.Errors.h"
 
 class TXCustomAspect : public TXObject {
     X_CLASS(TXCustomAspect, TXObject)

@@ -6,8 +6,8 @@
 // observable; an engine is a gear) has one subobject of each and its class
 // implements every operation once.
 #pragma once
-#include "Interfaces.h"
-#include "Messages.h"
+#include "rtl/Interfaces.h"
+#include "win/Messages.h"
 #include <functional>
 
 class TXCustomAspect;

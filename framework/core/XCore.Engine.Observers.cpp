@@ -1,4 +1,4 @@
-#include "XCore.Engine.Observers.h"
+#include "core/XCore.Engine.Observers.h"
 
 X_REGISTER_CLASS(TXDeletedObserverAspect)
 X_REGISTER_CLASS(TXObserverDataList)

@@ -12,10 +12,10 @@
 // With a host engine, SendNotification and PostNotification go through the
 // engine's queue; without one they broadcast at once.
 #pragma once
-#include "XCore.Classes.h"
-#include "XCore.Collections.Lite.h"
-#include "XCore.Engine.Aspects.h"
-#include "XCore.Engine.Interfaces.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Collections.Lite.h"
+#include "core/XCore.Engine.Aspects.h"
+#include "core/XCore.Engine.Interfaces.h"
 
 struct TXObserverData {
     TClass AspectClass = nullptr;

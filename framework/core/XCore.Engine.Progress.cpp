@@ -1,4 +1,4 @@
-#include "XCore.Engine.Progress.h"
+#include "core/XCore.Engine.Progress.h"
 #include <algorithm>
 #include <cmath>
 

@@ -16,8 +16,8 @@
 // Only the innermost open step should be advanced. Routines that take a
 // step accept null and then report nothing.
 #pragma once
-#include "XCore.Engine.Worker.h"
-#include "XCore.Engine.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Engine.h"
 
 class TXProgressManager;
 

@@ -1,5 +1,5 @@
-#include "XCore.Engine.Worker.h"
-#include "Units.h"
+#include "core/XCore.Engine.Worker.h"
+#include "rtl/Units.h"
 
 X_REGISTER_CLASS(TXEmptyProgress)
 X_REGISTER_CLASS(TXTaskTerminatedAspect)

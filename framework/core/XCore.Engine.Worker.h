@@ -11,9 +11,9 @@
 //     ... the operation ...
 //     Worker->Terminate(TXErrorData::Create(0, 0, {}));
 #pragma once
-#include "XCore.Engine.Aspects.h"
-#include "XCore.Engine.Observers.h"
-#include "XCore.Errors.h"
+#include "core/XCore.Engine.Aspects.h"
+#include "core/XCore.Engine.Observers.h"
+#include "core/XCore.Errors.h"
 #include <atomic>
 
 // Progress as nested sections on the scale 0..1000.

@@ -1,4 +1,4 @@
-#include "XCore.Engine.h"
+#include "core/XCore.Engine.h"
 #include <vector>
 
 X_REGISTER_CLASS(TXMessageQueue)

@@ -12,10 +12,10 @@
 // Gears are named engine parts that an engine starts and stops; whoever
 // wants a gear started with the engine adds it to GetGears().
 #pragma once
-#include "Lists.h"
-#include "WinApi.h"
-#include "XCore.Engine.Observers.h"
-#include "XCore.Pair.h"
+#include "rtl/Lists.h"
+#include "win/WinApi.h"
+#include "core/XCore.Engine.Observers.h"
+#include "core/XCore.Pair.h"
 #include <deque>
 
 // The engine's private window message: its queue has work.

@@ -1,6 +1,6 @@
-#include "XCore.Errors.h"
-#include "Units.h"
-#include "XCore.Collections.Lite.h"
+#include "core/XCore.Errors.h"
+#include "rtl/Units.h"
+#include "core/XCore.Collections.Lite.h"
 #include <atomic>
 #include <mutex>
 #include <shared_mutex>

@@ -13,8 +13,8 @@
 // at the worker's record. Once the registry closes (unit finalisation) every
 // call does nothing.
 #pragma once
-#include "Exceptions.h"
-#include "Types.h"
+#include "rtl/Exceptions.h"
+#include "rtl/Types.h"
 #include <chrono>
 
 // Raised with the error code in decimal as its message ("44").

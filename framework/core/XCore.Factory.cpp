@@ -1,6 +1,6 @@
-#include "XCore.Factory.h"
-#include "Collection.h"
-#include "Component.h"
+#include "core/XCore.Factory.h"
+#include "rtl/Collection.h"
+#include "rtl/Component.h"
 
 TClass FindClassSafe(StringView Name)
 {

@@ -1,7 +1,7 @@
 // Class lookup and construction by class, for rebuilding objects from their
 // stored class names.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 
 // The class registered under Name; null when the lookup fails for any reason.
 TClass FindClassSafe(StringView Name);

@@ -1,10 +1,10 @@
-#include "XCore.Filers.h"
-#include "SafeSave.h"
-#include "StrUtils.h"
-#include "TypInfo.h"
-#include "XCore.Collections.h"
-#include "XCore.Factory.h"
-#include "XClasses.h"
+#include "core/XCore.Filers.h"
+#include "rtl/SafeSave.h"
+#include "rtl/StrUtils.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Collections.h"
+#include "core/XCore.Factory.h"
+#include "core/XClasses.h"
 #include <sys/stat.h>
 
 X_REGISTER_CLASS(TXFilerablePersistent)

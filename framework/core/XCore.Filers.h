@@ -18,11 +18,11 @@
 // created, 31 for a missing file. With RaiseErrors the recorded code is
 // raised as EXError once the operation has cleaned up.
 #pragma once
-#include "StringList.h"
-#include "Streams.h"
-#include "XCore.Engine.Progress.h"
-#include "XCore.Errors.h"
-#include "XCore.Locale.h"
+#include "rtl/StringList.h"
+#include "rtl/Streams.h"
+#include "core/XCore.Engine.Progress.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Locale.h"
 #include <array>
 #include <bitset>
 

@@ -1,6 +1,6 @@
-#include "XCore.Interfaces.h"
-#include "TypInfo.h"
-#include "XCore.Strings.Utils.h"
+#include "core/XCore.Interfaces.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Strings.Utils.h"
 
 TGUID XDetail::InstanceGuid(const TGUID& Base, const char* TypeName)
 {

@@ -1,7 +1,7 @@
 // The framework's interfaces and the routines that query them.
 #pragma once
-#include "Component.h"
-#include "Interfaces.h"
+#include "rtl/Component.h"
+#include "rtl/Interfaces.h"
 #include <typeinfo>
 
 class TPersistent;

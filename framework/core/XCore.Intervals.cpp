@@ -1,7 +1,7 @@
-#include "XCore.Intervals.h"
-#include "Streams.h"
-#include "Units.h"
-#include "XCore.Errors.h"
+#include "core/XCore.Intervals.h"
+#include "rtl/Streams.h"
+#include "rtl/Units.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TXBlockComparer)

@@ -5,8 +5,8 @@
 //     Claimed->Pack();                    // sorted, overlaps and neighbours joined
 //     Free->Complement(Claimed.get(), VolumeSize);
 #pragma once
-#include "Comparers.h"
-#include "XCore.Collections.h"
+#include "rtl/Comparers.h"
+#include "core/XCore.Collections.h"
 #include <compare>
 #include <vector>
 

@@ -1,8 +1,8 @@
 // The built-in locale table: the languages the programs carry or name, with
 // the names and regional formats the system's locale data gives for them.
 // Formats are in the class library's notation (AMPM, hh for 24 hours).
-#include "StrUtils.h"
-#include "XCore.Locale.h"
+#include "rtl/StrUtils.h"
+#include "core/XCore.Locale.h"
 #include <vector>
 
 namespace {

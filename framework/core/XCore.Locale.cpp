@@ -1,6 +1,6 @@
-#include "XCore.Locale.h"
-#include "StrUtils.h"
-#include "Units.h"
+#include "core/XCore.Locale.h"
+#include "rtl/StrUtils.h"
+#include "rtl/Units.h"
 #include <cstdlib>
 
 X_REGISTER_CLASS(TXLocalizedPersistent)

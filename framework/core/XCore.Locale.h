@@ -7,11 +7,11 @@
 // LC_MESSAGES, then LANG); names and regional formats come from a table
 // built into this unit, which holds the languages the programs use.
 #pragma once
-#include "Format.h"
-#include "StringList.h"
-#include "TypInfo.h"
-#include "XCore.Classes.h"
-#include "XCore.Collections.h"
+#include "rtl/Format.h"
+#include "rtl/StringList.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Collections.h"
 #include <array>
 
 struct IXLocalizable : IInterface {

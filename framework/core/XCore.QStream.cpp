@@ -1,9 +1,9 @@
-#include "XCore.QStream.h"
-#include "XCore.Engine.Worker.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.Streams.h"
-#include "XCore.ZLib.h"
+#include "core/XCore.QStream.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Streams.h"
+#include "core/XCore.ZLib.h"
 #include <cstring>
 #include <vector>
 #include <zlib.h>

@@ -11,7 +11,7 @@
 // the groups and their headers; resources are read on demand and checked
 // against their CRC-32.
 #pragma once
-#include "XCore.RStream.h"
+#include "core/XCore.RStream.h"
 
 class TXQHeaderObject : public TXRHeaderObject {
     X_CLASS(TXQHeaderObject, TXRHeaderObject)

@@ -1,5 +1,5 @@
-#include "XCore.Qi.CRC.h"
-#include "XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 #include <vector>
 #include <zlib.h>

@@ -3,7 +3,7 @@
 // thread's error record: 40 when the stream could not be read, 41 when a
 // check does not match.
 #pragma once
-#include "Streams.h"
+#include "rtl/Streams.h"
 
 // The CRC-32 of Count bytes; always true. Count 0 gives 0.
 bool CRC32OfBuffer(Cardinal& CRC, const void* Buffer, Int64 Count);

@@ -1,9 +1,9 @@
-#include "XCore.RStream.h"
-#include "CodePages.h"
-#include "XCore.Engine.Worker.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.ZLib.h"
+#include "core/XCore.RStream.h"
+#include "rtl/CodePages.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.ZLib.h"
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>

@@ -9,9 +9,9 @@
 // TXRStream is the reader and writer's frame; TXQStream (XCore.QStream)
 // implements the format.
 #pragma once
-#include "XCore.Classes.h"
-#include "Lists.h"
-#include "Streams.h"
+#include "core/XCore.Classes.h"
+#include "rtl/Lists.h"
+#include "rtl/Streams.h"
 #include <algorithm>
 #include <array>
 #include <functional>

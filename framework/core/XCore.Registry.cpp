@@ -1,4 +1,4 @@
-#include "XCore.Registry.h"
+#include "core/XCore.Registry.h"
 
 X_REGISTER_CLASS(TXRegistry)
 

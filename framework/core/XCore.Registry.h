@@ -1,7 +1,7 @@
 // The framework's registry object: the platform registry with reads that
 // fall back to a default instead of raising.
 #pragma once
-#include "Registry.h"
+#include "win/Registry.h"
 
 class TXRegistry : public TRegistry {
     X_CLASS(TXRegistry, TRegistry)

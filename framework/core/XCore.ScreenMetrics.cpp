@@ -1,6 +1,6 @@
-#include "XCore.ScreenMetrics.h"
-#include "Metrics.h"
-#include "Units.h"
+#include "core/XCore.ScreenMetrics.h"
+#include "win/Metrics.h"
+#include "rtl/Units.h"
 
 namespace {
 Integer GDPIX = DefaultScreenDPI;

@@ -2,7 +2,7 @@
 // system metrics the controls and forms read. Taken once at start-up; they
 // do not follow later DPI changes.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 #include <array>
 
 struct TXSystemMetrics {

@@ -1,4 +1,4 @@
-#include "XCore.Streams.Containers.Split.h"
+#include "core/XCore.Streams.Containers.Split.h"
 
 X_REGISTER_CLASS(TXSplitItem)
 

@@ -1,8 +1,8 @@
 // A collection item that owns one block list: the base of found files.
 // Part of the unit XCore.Streams.Containers, which includes it.
 #pragma once
-#include "XCore.Classes.h"
-#include "XCore.Intervals.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Intervals.h"
 
 class TXSplitItem : public TXCollectionItem {
     X_CLASS(TXSplitItem, TXCollectionItem)

@@ -1,9 +1,9 @@
-#include "XCore.Streams.Containers.h"
-#include "ComponentText.h"
-#include "StrUtils.h"
-#include "TypInfo.h"
-#include "XCore.Errors.h"
-#include "XCore.ZLib.h"
+#include "core/XCore.Streams.Containers.h"
+#include "rtl/ComponentText.h"
+#include "rtl/StrUtils.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.ZLib.h"
 
 X_REGISTER_CLASS(TXStreamObject)
 X_REGISTER_CLASS(TXCustomSizeStreamObject)

@@ -13,10 +13,10 @@
 // leaves the blob empty, records 44 and raises, so the surrounding save
 // or load fails.
 #pragma once
-#include "DateTime.h"
-#include "Streams.h"
-#include "XCore.Locale.h"
-#include "XCore.Streams.Containers.Split.h"
+#include "rtl/DateTime.h"
+#include "rtl/Streams.h"
+#include "core/XCore.Locale.h"
+#include "core/XCore.Streams.Containers.Split.h"
 
 class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     X_CLASS(TXStreamObject, TXLocalizedPersistent)

@@ -1,5 +1,5 @@
-#include "XCore.Streams.h"
-#include "Units.h"
+#include "core/XCore.Streams.h"
+#include "rtl/Units.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TXStreamWrapper)

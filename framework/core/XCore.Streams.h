@@ -4,7 +4,7 @@
 //     TOwnedPtr<TXSubStream> Window(New<TXSubStream>(File, 100, 20, 0));
 //     Window->Read(Buffer, 100);      // bytes 20 to 119 of File at most
 #pragma once
-#include "Streams.h"
+#include "rtl/Streams.h"
 
 // Inner's freeing: with this ownership the wrapper frees it.
 inline constexpr Integer xsoOwned = 1;

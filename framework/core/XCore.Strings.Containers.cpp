@@ -1,4 +1,4 @@
-#include "XCore.Strings.Containers.h"
+#include "core/XCore.Strings.Containers.h"
 
 X_REGISTER_CLASS(TXStringItem)
 X_REGISTER_CLASS(TXColorStringItem)

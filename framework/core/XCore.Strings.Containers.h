@@ -6,7 +6,7 @@
 //     Titles->SetText(1031, u"Kalender");
 //     Titles->GetText(2055, true);             // "Kalender", through German
 #pragma once
-#include "XCore.Locale.h"
+#include "core/XCore.Locale.h"
 
 class TXStringItem : public TXLocalizedCollectionItem {
     X_CLASS(TXStringItem, TXLocalizedCollectionItem)

@@ -1,7 +1,7 @@
-#include "XCore.Strings.Utils.h"
-#include "CodePages.h"
-#include "StrUtils.h"
-#include "XCore.Strings.h"
+#include "core/XCore.Strings.Utils.h"
+#include "rtl/CodePages.h"
+#include "rtl/StrUtils.h"
+#include "core/XCore.Strings.h"
 
 String FormatSizeKBMB(Int64 LimitKB, double Bytes)
 {

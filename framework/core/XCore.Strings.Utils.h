@@ -2,7 +2,7 @@
 // proxy data: size and time-span texts, whole-file texts in the "ANSI" code
 // page, a tolerant Boolean reader and a reversible character shuffle.
 #pragma once
-#include "Streams.h"
+#include "rtl/Streams.h"
 
 // Bytes / 1024 as "%0.2f KB" below LimitKB kilobytes, else Bytes / 1048576
 // as "%0.2f MB", with the user's decimal separator.

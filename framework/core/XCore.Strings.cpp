@@ -1,7 +1,7 @@
-#include "XCore.Strings.h"
-#include "SafeSave.h"
-#include "StrUtils.h"
-#include "StringList.h"
+#include "core/XCore.Strings.h"
+#include "rtl/SafeSave.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

@@ -10,9 +10,9 @@
 //     Integer Count = xStr::TagIntDef(u"count", Reply, -1);
 //     TCodePageString Bytes = xStr::DecodeDigits(Stored, 16);
 #pragma once
-#include "CodePages.h"
-#include "Format.h"
-#include "Streams.h"
+#include "rtl/CodePages.h"
+#include "rtl/Format.h"
+#include "rtl/Streams.h"
 #include <initializer_list>
 #include <span>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "XCore.Types.h"
+#include "core/XCore.Types.h"
 #include <algorithm>
 #include <cmath>
 #include <limits>

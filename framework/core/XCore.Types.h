@@ -1,7 +1,7 @@
 // Small value types and bit routines shared by the whole framework.
 #pragma once
-#include "Comparers.h"
-#include "XCore.Pair.h"
+#include "rtl/Comparers.h"
+#include "core/XCore.Pair.h"
 #include <functional>
 #include <initializer_list>
 #include <vector>

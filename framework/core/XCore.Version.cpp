@@ -1,5 +1,5 @@
-#include "XCore.Version.h"
-#include "Units.h"
+#include "core/XCore.Version.h"
+#include "rtl/Units.h"
 #include <filesystem>
 #include <limits>
 

@@ -1,7 +1,7 @@
 // Four-part version numbers, version ranges, and the process-wide reader
 // of file versions.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 
 struct TXVersionRec {
     Integer Major = 0;

@@ -1,4 +1,4 @@
-#include "XCore.XMLObjects.Filer.h"
+#include "core/XCore.XMLObjects.Filer.h"
 
 X_REGISTER_CLASS(TXCustomXMLFilerGroup)
 X_REGISTER_CLASS(TXCustomXMLFiler)

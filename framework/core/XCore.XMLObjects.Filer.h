@@ -4,8 +4,8 @@
 //     if (!FilerLoadFromStream(Reply, TXMLFiler::StaticClass(), Servers, false, nullptr))
 //         ... GetXErrorCode() is 44 ...
 #pragma once
-#include "XCore.Filers.h"
-#include "XCore.XMLObjects.h"
+#include "core/XCore.Filers.h"
+#include "core/XCore.XMLObjects.h"
 
 class TXCustomXMLFilerGroup : public TXFilerGroup {
     X_CLASS(TXCustomXMLFilerGroup, TXFilerGroup)

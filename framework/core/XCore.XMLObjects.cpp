@@ -1,10 +1,10 @@
-#include "XCore.XMLObjects.h"
-#include "StrUtils.h"
-#include "StringList.h"
-#include "Units.h"
-#include "XCore.Errors.h"
-#include "XCore.Factory.h"
-#include "XCore.Strings.h"
+#include "core/XCore.XMLObjects.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
+#include "rtl/Units.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Factory.h"
+#include "core/XCore.Strings.h"
 #include <algorithm>
 #include <charconv>
 

@@ -17,8 +17,8 @@
 // property; an object-list entry is made only of a class that descends
 // from the list's item class (TPersistent when the list names none).
 #pragma once
-#include "XCore.ComponentText.h"
-#include "XmlDoc.h"
+#include "core/XCore.ComponentText.h"
+#include "xml/XmlDoc.h"
 
 // The filers an object's DefineProperties sees while it is read from or
 // written to the XML element they carry.

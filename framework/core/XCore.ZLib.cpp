@@ -1,9 +1,9 @@
-#include "XCore.ZLib.h"
-#include "CodePages.h"
-#include "XCore.Engine.Worker.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.Streams.h"
+#include "core/XCore.ZLib.h"
+#include "rtl/CodePages.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Streams.h"
 #include <algorithm>
 #include <cmath>
 #include <vector>

@@ -8,7 +8,7 @@
 //     if (!xZDecompress::CompressBufferCRC(Dest, CRC, Start, false, nullptr, 2, Size, Data, Written))
 //         ... GetXErrorCode() is 45 ...
 #pragma once
-#include "Streams.h"
+#include "rtl/Streams.h"
 #include <memory>
 
 struct IXProgress;

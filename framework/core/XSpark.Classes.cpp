@@ -1,6 +1,6 @@
-#include "XSpark.Classes.h"
-#include "Units.h"
-#include "XCore.App.h"
+#include "core/XSpark.Classes.h"
+#include "rtl/Units.h"
+#include "core/XCore.App.h"
 
 X_REGISTER_CLASS(TXObservableComponent)
 

@@ -9,8 +9,8 @@
 // Sending and posting go through the owner's engine when the owner is one,
 // else through the application engine.
 #pragma once
-#include "Component.h"
-#include "XCore.Engine.Observers.h"
+#include "rtl/Component.h"
+#include "core/XCore.Engine.Observers.h"
 
 class TXObservableComponent : public TXComponent, public virtual IXObservable {
     X_CLASS(TXObservableComponent, TXComponent)

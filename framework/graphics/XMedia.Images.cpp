@@ -1,6 +1,6 @@
-#include "XMedia.Images.h"
-#include "JpegImage.h"
-#include "Streams.h"
+#include "graphics/XMedia.Images.h"
+#include "gdi/JpegImage.h"
+#include "rtl/Streams.h"
 #include <exception>
 
 X_REGISTER_CLASS(TXImageObject)

@@ -5,10 +5,10 @@
 //     Thumb->LoadFromObject(Bitmap);         // "TBitmap", its BMP bytes
 //     TOwnedPtr<TGraphic> G(Thumb->ToGraphic());
 #pragma once
-#include "Graphic.h"
+#include "gdi/Graphic.h"
 // By path: the recovery library has a header of the same name.
-#include "XCore.Streams.Containers.h"
-#include "XMedia.Types.h"
+#include "core/XCore.Streams.Containers.h"
+#include "graphics/XMedia.Types.h"
 
 class TXImageObject : public TXCustomSizeStreamObject {
     X_CLASS(TXImageObject, TXCustomSizeStreamObject)

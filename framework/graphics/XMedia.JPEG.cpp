@@ -1,3 +1,3 @@
-#include "XMedia.JPEG.h"
+#include "graphics/XMedia.JPEG.h"
 
 X_REGISTER_CLASS(TXJPEGImage)

@@ -1,7 +1,7 @@
 // The framework's JPEG picture: the platform JPEG picture under the name
 // stored pictures use for decoding.
 #pragma once
-#include "JpegImage.h"
+#include "gdi/JpegImage.h"
 
 class TXJPEGImage : public TJPEGImage {
     X_CLASS(TXJPEGImage, TJPEGImage)

@@ -1,5 +1,5 @@
-#include "XMedia.Types.h"
-#include "StrUtils.h"
+#include "graphics/XMedia.Types.h"
+#include "rtl/StrUtils.h"
 #include <algorithm>
 
 String TXSize::ToString() const

@@ -3,7 +3,7 @@
 //     TXSize Thumb;
 //     CalcBestFitSize(Thumb.Width, Thumb.Height, 640, 480, 72, 72);   // 72 x 54
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 
 struct TXSize {
     Integer Width = 0;

@@ -1,4 +1,4 @@
-#include "Bitmap.h"
+#include "gdi/Bitmap.h"
 #include <algorithm>
 #include <cstring>
 

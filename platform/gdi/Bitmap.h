@@ -10,7 +10,7 @@
 // The fourth byte of a 32-bit pixel is carried along, never blended:
 // fills and copies from 24-bit pixels set it to 0, as GDI does.
 #pragma once
-#include "Graphic.h"
+#include "gdi/Graphic.h"
 #include <vector>
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };

@@ -2,8 +2,8 @@
 // (or one of its longer or older forms on load), an optional palette and
 // the rows, bottom-up unless the height is negative. Paletted files (1, 4
 // and 8 bits) load as 24-bit bitmaps; indexes beyond the palette are black.
-#include "Bitmap.h"
-#include "Streams.h"
+#include "gdi/Bitmap.h"
+#include "rtl/Streams.h"
 #include <climits>
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "Graphic.h"
-#include "SafeSave.h"
-#include "Streams.h"
+#include "gdi/Graphic.h"
+#include "rtl/SafeSave.h"
+#include "rtl/Streams.h"
 
 X_REGISTER_CLASS(TGraphic)
 

@@ -8,7 +8,7 @@
 //     TOwnedPtr<TGraphic> Picture(NewGraphic(Class));
 //     Picture->LoadFromStream(Data);
 #pragma once
-#include "Persistent.h"
+#include "rtl/Persistent.h"
 
 class TStream;
 class TBitmap;

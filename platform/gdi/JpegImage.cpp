@@ -1,6 +1,6 @@
-#include "JpegImage.h"
-#include "Bitmap.h"
-#include "Streams.h"
+#include "gdi/JpegImage.h"
+#include "gdi/Bitmap.h"
+#include "rtl/Streams.h"
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>

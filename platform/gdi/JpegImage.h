@@ -9,7 +9,7 @@
 //
 // Damaged data raises EJPEG, also when the scan data ends early.
 #pragma once
-#include "Graphic.h"
+#include "gdi/Graphic.h"
 #include <vector>
 
 class TBitmap;

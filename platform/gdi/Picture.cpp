@@ -1,4 +1,4 @@
-#include "Picture.h"
+#include "gdi/Picture.h"
 
 X_REGISTER_CLASS(TPicture)
 

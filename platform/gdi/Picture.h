@@ -1,7 +1,7 @@
 // TPicture: holds one picture of any registered class and loads files by
 // their extension (.bmp, .jpg/.jpeg/.jpe/.jfif, .png).
 #pragma once
-#include "Graphic.h"
+#include "gdi/Graphic.h"
 
 class TPicture : public TPersistent {
     X_CLASS(TPicture, TPersistent)

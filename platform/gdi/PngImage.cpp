@@ -1,6 +1,6 @@
-#include "PngImage.h"
-#include "Bitmap.h"
-#include "Streams.h"
+#include "gdi/PngImage.h"
+#include "gdi/Bitmap.h"
+#include "rtl/Streams.h"
 #include <csetjmp>
 #include <png.h>
 #include <algorithm>

@@ -2,7 +2,7 @@
 // BGR, or 32-bit BGRA (straight alpha) when the file has transparency.
 // Palettes, grey levels and 16-bit samples are expanded on load.
 #pragma once
-#include "Graphic.h"
+#include "gdi/Graphic.h"
 
 class TBitmap;
 

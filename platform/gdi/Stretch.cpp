@@ -1,6 +1,6 @@
 // Stretched copies between bitmaps: nearest pixel, or the average of the
 // source area each target pixel covers (the halftone mode).
-#include "Bitmap.h"
+#include "gdi/Bitmap.h"
 #include <algorithm>
 #include <cmath>
 

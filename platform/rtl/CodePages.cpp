@@ -1,6 +1,6 @@
-#include "CodePages.h"
-#include "Exceptions.h"
-#include "StrUtils.h"
+#include "rtl/CodePages.h"
+#include "rtl/Exceptions.h"
+#include "rtl/StrUtils.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Byte strings tagged with their code page, and the conversions between
 // them and String. The "ANSI" code page is Windows-1252; UTF-8 is 65001.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 
 inline constexpr Word CP_1252 = 1252;
 inline constexpr Word CP_UTF8 = 65001;

@@ -1,4 +1,4 @@
-#include "Collection.h"
+#include "rtl/Collection.h"
 
 X_REGISTER_CLASS(TCollectionItem)
 X_REGISTER_CLASS(TCollection)

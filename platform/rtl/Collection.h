@@ -7,7 +7,7 @@
 // moved to another collection. Changes end in the virtual Update (nil for
 // "all items"), held back between BeginUpdate and EndUpdate.
 #pragma once
-#include "Lists.h"
+#include "rtl/Lists.h"
 
 class TCollection;
 

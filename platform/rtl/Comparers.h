@@ -1,6 +1,6 @@
 // Comparers for the generic lists: IComparer<T> and the defaults.
 #pragma once
-#include "Interfaces.h"
+#include "rtl/Interfaces.h"
 #include <compare>
 #include <functional>
 

@@ -1,5 +1,5 @@
-#include "Component.h"
-#include "TypInfo.h"
+#include "rtl/Component.h"
+#include "rtl/TypInfo.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TComponent)

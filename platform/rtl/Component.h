@@ -13,7 +13,7 @@
 // Notification override still dispatches; descendants that override
 // BeforeDestruction call the inherited one.
 #pragma once
-#include "Persistent.h"
+#include "rtl/Persistent.h"
 #include <vector>
 
 enum TOperation { opInsert, opRemove };

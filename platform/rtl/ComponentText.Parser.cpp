@@ -1,6 +1,6 @@
 // The tolerant reader of the text form: text to a tree of TTextObject.
-#include "ComponentText.h"
-#include "StrUtils.h"
+#include "rtl/ComponentText.h"
+#include "rtl/StrUtils.h"
 #include <cmath>
 
 namespace {

@@ -1,7 +1,7 @@
-#include "ComponentText.h"
-#include "Collection.h"
-#include "StrUtils.h"
-#include "StringList.h"
+#include "rtl/ComponentText.h"
+#include "rtl/Collection.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
 #include <cmath>
 
 namespace {

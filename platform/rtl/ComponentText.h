@@ -18,9 +18,9 @@
 // a tree (syntax errors raise EParserError), then the tree is applied to
 // the objects (EReadError); both name the line.
 #pragma once
-#include "Component.h"
-#include "Streams.h"
-#include "TypInfo.h"
+#include "rtl/Component.h"
+#include "rtl/Streams.h"
+#include "rtl/TypInfo.h"
 #include <functional>
 
 X_EXCEPTION(EParserError, Exception)

@@ -1,5 +1,5 @@
-#include "DateTime.h"
-#include "Exceptions.h"
+#include "rtl/DateTime.h"
+#include "rtl/Exceptions.h"
 #include <atomic>
 #include <cmath>
 #include <ctime>

@@ -11,7 +11,7 @@
 // window layer installs its time source there, so tests on a manual clock
 // see their own time here too.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 
 using TDateTime = double;
 

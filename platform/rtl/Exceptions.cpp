@@ -1,4 +1,4 @@
-#include "Exceptions.h"
+#include "rtl/Exceptions.h"
 
 Exception::Exception(String Message)
     : FMessage(std::move(Message))

@@ -1,7 +1,7 @@
 // The exception classes of the runtime. Messages are UTF-16 texts;
 // what() gives them in UTF-8 for diagnostics.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 #include <exception>
 
 class Exception : public std::exception {

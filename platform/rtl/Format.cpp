@@ -1,7 +1,7 @@
-#include "Format.h"
-#include "Exceptions.h"
-#include "StrUtils.h"
-#include "Units.h"
+#include "rtl/Format.h"
+#include "rtl/Exceptions.h"
+#include "rtl/StrUtils.h"
+#include "rtl/Units.h"
 #include <charconv>
 #include <cmath>
 #include <langinfo.h>

@@ -7,7 +7,7 @@
 // is one of d u x e f g n m p s (either case). An argument of the wrong kind,
 // a missing one or a broken conversion raises EConvertError.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 #include <array>
 #include <concepts>
 #include <initializer_list>

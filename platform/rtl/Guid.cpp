@@ -1,5 +1,5 @@
 // Random GUIDs.
-#include "StrUtils.h"
+#include "rtl/StrUtils.h"
 #include <mutex>
 #include <random>
 

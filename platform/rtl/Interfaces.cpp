@@ -1,4 +1,4 @@
-#include "Interfaces.h"
+#include "rtl/Interfaces.h"
 #include <cstdio>
 
 String TGUID::ToString() const

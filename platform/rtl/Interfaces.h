@@ -5,7 +5,7 @@
 // X_INTERFACES(...) and implements QueryInterface/_AddRef/_Release once;
 // the one definition overrides them for every interface base.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 #include <compare>
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "Lists.h"
+#include "rtl/Lists.h"
 
 X_REGISTER_CLASS(TObjectList)
 X_REGISTER_CLASS(TClassList)

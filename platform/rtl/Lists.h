@@ -11,8 +11,8 @@
 // TObjectList holds TObject* and is the base of the framework's object
 // lists.
 #pragma once
-#include "Comparers.h"
-#include "Component.h"
+#include "rtl/Comparers.h"
+#include "rtl/Component.h"
 #include <algorithm>
 #include <deque>
 #include <functional>

@@ -1,5 +1,5 @@
-#include "Object.h"
-#include "Interfaces.h"
+#include "rtl/Object.h"
+#include "rtl/Interfaces.h"
 #include <algorithm>
 #include <map>
 #include <unistd.h>

@@ -13,8 +13,8 @@
 // the class then has a TClassInfo with its name, parent and factory.
 // Objects are freed with Free() (BeforeDestruction, then the destructor).
 #pragma once
-#include "Exceptions.h"
-#include "Types.h"
+#include "rtl/Exceptions.h"
+#include "rtl/Types.h"
 #include <atomic>
 #include <memory>
 #include <mutex>

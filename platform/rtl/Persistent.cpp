@@ -1,4 +1,4 @@
-#include "Persistent.h"
+#include "rtl/Persistent.h"
 
 X_REGISTER_CLASS(TPersistent)
 X_REGISTER_CLASS(TInterfacedPersistent)

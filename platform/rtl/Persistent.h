@@ -6,7 +6,7 @@
 // inherited::Assign for the sources it does not know. When neither side
 // knows the other, EConvertError "Cannot assign a X to a Y" is raised.
 #pragma once
-#include "Interfaces.h"
+#include "rtl/Interfaces.h"
 
 class TFiler;
 

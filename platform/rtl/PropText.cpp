@@ -1,5 +1,5 @@
-#include "StrUtils.h"
-#include "TypInfo.h"
+#include "rtl/StrUtils.h"
+#include "rtl/TypInfo.h"
 #include <charconv>
 #include <cmath>
 

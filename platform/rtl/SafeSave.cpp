@@ -1,5 +1,5 @@
-#include "SafeSave.h"
-#include "Exceptions.h"
+#include "rtl/SafeSave.h"
+#include "rtl/Exceptions.h"
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 // either the old file or the new one, and a failure leaves the old file as
 // it was. The target is never deleted or truncated first.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 #include <string_view>
 
 // Raises EFCreateError (ErrorCode = errno) when the file cannot be written.

@@ -1,4 +1,4 @@
-#include "StrUtils.h"
+#include "rtl/StrUtils.h"
 #include <algorithm>
 #include <cwctype>
 #include <limits>

@@ -4,8 +4,8 @@
 // Copy); a missing text answers 0. Upper/LowerCase, CompareText and SameText
 // fold ASCII letters only; the Ansi... forms fold every BMP letter.
 #pragma once
-#include "Comparers.h"
-#include "Types.h"
+#include "rtl/Comparers.h"
+#include "rtl/Types.h"
 #include <initializer_list>
 
 // Integers to text and back. Text to integer takes an optional sign and

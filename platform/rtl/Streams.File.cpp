@@ -22,7 +22,7 @@
 // lock, so it takes one on a byte of its own elsewhere in the region. The
 // test is an F_OFD_GETLK for an exclusive lock over the whole region.
 // The locks go when the descriptor is closed.
-#include "Streams.h"
+#include "rtl/Streams.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The stream base and the memory streams.
-#include "Streams.h"
+#include "rtl/Streams.h"
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>

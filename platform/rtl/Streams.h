@@ -9,7 +9,7 @@
 // refused a file operation before anything moved); ReadBuffer and
 // WriteBuffer move everything or raise EReadError / EWriteError.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 #include <type_traits>
 #include <vector>
 

@@ -1,8 +1,8 @@
-#include "StringList.h"
-#include "SafeSave.h"
-#include "Format.h"
-#include "StrUtils.h"
-#include "Streams.h"
+#include "rtl/StringList.h"
+#include "rtl/SafeSave.h"
+#include "rtl/Format.h"
+#include "rtl/StrUtils.h"
+#include "rtl/Streams.h"
 #include <algorithm>
 #include <numeric>
 

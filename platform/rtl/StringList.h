@@ -11,8 +11,8 @@
 //     List->SetSorted(true);
 //     List->SetValues(u"Width", u"640");
 #pragma once
-#include "CodePages.h"
-#include "Persistent.h"
+#include "rtl/CodePages.h"
+#include "rtl/Persistent.h"
 #include <functional>
 #include <vector>
 

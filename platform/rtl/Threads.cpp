@@ -1,4 +1,4 @@
-#include "Threads.h"
+#include "rtl/Threads.h"
 #include <deque>
 #include <memory>
 #include <mutex>

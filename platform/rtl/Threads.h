@@ -17,7 +17,7 @@
 // called after each hand-over so that a waiting message loop wakes up (the
 // window layer sets it; the runtime cannot depend on that layer).
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 #include <condition_variable>
 #include <exception>
 #include <functional>

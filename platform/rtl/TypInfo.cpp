@@ -1,9 +1,9 @@
-#include "TypInfo.h"
-#include "Collection.h"
-#include "Lists.h"
-#include "StrUtils.h"
-#include "StringList.h"
-#include "Streams.h"
+#include "rtl/TypInfo.h"
+#include "rtl/Collection.h"
+#include "rtl/Lists.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
+#include "rtl/Streams.h"
 #include <deque>
 #include <limits>
 #include <map>

@@ -22,7 +22,7 @@
 // as bit masks (UInt64, bit N = value N). Getters and setters are always
 // called, never the fields behind them.
 #pragma once
-#include "Interfaces.h"
+#include "rtl/Interfaces.h"
 #include <any>
 #include <functional>
 #include <typeinfo>

@@ -1,5 +1,5 @@
-#include "Units.h"
-#include "Types.h"
+#include "rtl/Units.h"
+#include "rtl/Types.h"
 #include <algorithm>
 #include <map>
 #include <mutex>

@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 conversions.
-#include "Types.h"
+#include "rtl/Types.h"
 
 String UTF8ToString(std::string_view Utf8)
 {

@@ -1,4 +1,4 @@
-#include "FakeDevice.h"
+#include "win/FakeDevice.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

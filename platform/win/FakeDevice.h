@@ -4,7 +4,7 @@
 // OnDelay (a test advances its manual clock there) and kept in
 // LastReadDelay.
 #pragma once
-#include "RawVolume.h"
+#include "win/RawVolume.h"
 #include <functional>
 #include <map>
 

@@ -1,5 +1,5 @@
-#include "MessageQueue.h"
-#include "Threads.h"
+#include "win/MessageQueue.h"
+#include "rtl/Threads.h"
 
 using namespace WinDetail;
 

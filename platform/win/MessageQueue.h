@@ -1,7 +1,7 @@
 // Internal to the window layer: the window objects behind handles and the
 // per-thread queues, shared by the window, queue and timer sources.
 #pragma once
-#include "WinApi.h"
+#include "win/WinApi.h"
 #include <deque>
 #include <memory>
 #include <mutex>

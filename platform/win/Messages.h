@@ -2,7 +2,7 @@
 // the Windows ones, because the programs store, compare and post them as
 // such (WM_APP + 200 is 32968).
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 #include <cstdint>
 
 using UINT = std::uint32_t;

@@ -1,5 +1,5 @@
-#include "Metrics.h"
-#include "Exceptions.h"
+#include "win/Metrics.h"
+#include "rtl/Exceptions.h"
 #include <atomic>
 #include <cstdlib>
 #include <limits>

@@ -3,7 +3,7 @@
 // screen's DPI, as the system does when its DPI changes. The display
 // presenter or a test sets the DPI; readers see it at once.
 #pragma once
-#include "Types.h"
+#include "rtl/Types.h"
 
 // Indexes of GetSystemMetrics.
 constexpr Integer SM_CXVSCROLL = 2;

@@ -1,4 +1,4 @@
-#include "RawVolume.h"
+#include "win/RawVolume.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

@@ -6,7 +6,7 @@
 // Failures come back as a TRawResult: the program's error code with the
 // system error number (errno) as sub-code.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 
 // Error codes of raw volume access, as the recovery program reports them.
 namespace RawError {

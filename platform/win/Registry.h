@@ -17,8 +17,8 @@
 //     if (Reg->OpenKey(u"Software\\Quorvale\\Lumeno", true))
 //         Reg->WriteInteger(u"LgID", 1033);
 #pragma once
-#include "Messages.h"
-#include "Object.h"
+#include "win/Messages.h"
+#include "rtl/Object.h"
 #include <vector>
 
 class TStrings;

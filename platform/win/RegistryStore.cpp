@@ -12,8 +12,8 @@
 // surrogates ("\uHHHH") are escaped, so no field holds a tab or line break.
 // A file without the header or the "End" line, or with any line that does
 // not parse, is damaged.
-#include "RegistryStore.h"
-#include "StrUtils.h"
+#include "win/RegistryStore.h"
+#include "rtl/StrUtils.h"
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>

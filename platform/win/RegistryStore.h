@@ -3,7 +3,7 @@
 // changed the file, flock around read-modify-write, atomic replacement,
 // a ".bad" copy of a damaged file). Used by Registry.cpp only.
 #pragma once
-#include "Registry.h"
+#include "win/Registry.h"
 #include <functional>
 #include <map>
 #include <mutex>

@@ -1,5 +1,5 @@
-#include "Time.h"
-#include "Exceptions.h"
+#include "win/Time.h"
+#include "rtl/Exceptions.h"
 #include <cstdlib>
 #include <ctime>
 

@@ -13,8 +13,8 @@
 // waits for messages, so a loop blocked in GetMessage on another thread
 // sees its timers fall due.
 #pragma once
-#include "DateTime.h"
-#include "Messages.h"
+#include "rtl/DateTime.h"
+#include "win/Messages.h"
 #include <atomic>
 #include <condition_variable>
 #include <mutex>

@@ -1,5 +1,5 @@
-#include "Timers.h"
-#include "MessageQueue.h"
+#include "win/Timers.h"
+#include "win/MessageQueue.h"
 #include <algorithm>
 
 using namespace WinDetail;

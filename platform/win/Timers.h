@@ -10,8 +10,8 @@
 // The handler may free the timer; nothing touches the object after the
 // handler returns.
 #pragma once
-#include "Object.h"
-#include "WinApi.h"
+#include "rtl/Object.h"
+#include "win/WinApi.h"
 #include <functional>
 #include <memory>
 

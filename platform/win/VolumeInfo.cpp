@@ -1,4 +1,4 @@
-#include "VolumeInfo.h"
+#include "win/VolumeInfo.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

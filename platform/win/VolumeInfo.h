@@ -2,7 +2,7 @@
 // from its boot sector: FAT12, FAT16 and FAT32 in full; exFAT and NTFS by
 // name, serial and geometry.
 #pragma once
-#include "RawVolume.h"
+#include "win/RawVolume.h"
 
 // File-system feature flags, with the values the volume information uses.
 inline constexpr Cardinal FILE_CASE_SENSITIVE_SEARCH = 0x1;

@@ -1,6 +1,6 @@
-#include "MessageQueue.h"
-#include "Threads.h"
-#include "Units.h"
+#include "win/MessageQueue.h"
+#include "rtl/Threads.h"
+#include "rtl/Units.h"
 #include <map>
 #include <unistd.h>
 #include <unordered_map>

@@ -19,8 +19,8 @@
 // On the main thread every pump also runs the methods that worker threads
 // hand over with TThread::Synchronize and TThread::Queue.
 #pragma once
-#include "Messages.h"
-#include "Time.h"
+#include "win/Messages.h"
+#include "win/Time.h"
 #include <functional>
 
 using ATOM = Word;

@@ -1,5 +1,5 @@
-#include "XmlDoc.h"
-#include "SafeSave.h"
+#include "xml/XmlDoc.h"
+#include "rtl/SafeSave.h"
 #include <pugixml.hpp>
 #include <cerrno>
 #include <cstring>

@@ -17,7 +17,7 @@
 // declaration <?xml version="1.0" encoding="UTF-8"?> and only text that an
 // XML 1.0 reader accepts back unchanged.
 #pragma once
-#include "Object.h"
+#include "rtl/Object.h"
 #include <memory>
 #include <string_view>
 

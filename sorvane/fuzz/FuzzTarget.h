@@ -2,9 +2,9 @@
 // the carver starts at offset 0, and a JPEG or TIFF answer also makes its
 // thumbnail from the carved bytes.
 #pragma once
-#include "Streams.h"
-#include "Units.h"
-#include "XDR.Work.P.h"
+#include "rtl/Streams.h"
+#include "rtl/Units.h"
+#include "sorvane/XDR.Work.P.h"
 #include <cstddef>
 #include <cstdint>
 

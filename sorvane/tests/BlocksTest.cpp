@@ -1,8 +1,8 @@
 // Block lists, the cursor over them, their copies and the split item.
-#include "Streams.h"
-#include "XCore.Errors.h"
-#include "XCore.Intervals.h"
-#include "XCore.Streams.Containers.h"
+#include "rtl/Streams.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Intervals.h"
+#include "core/XCore.Streams.Containers.h"
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>

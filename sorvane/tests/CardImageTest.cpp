@@ -1,10 +1,10 @@
 // Volumes and card images: FAT16 and FAT32 images made by mkfs.fat are
 // recognised with their volume information, saved as card images with the
 // XML trailer, and opened again from the trailer.
-#include "StringList.h"
-#include "XCore.Errors.h"
-#include "XCore.IO.Classes.h"
-#include "VolumeInfo.h"
+#include "rtl/StringList.h"
+#include "core/XCore.Errors.h"
+#include "sorvane/XCore.IO.Classes.h"
+#include "win/VolumeInfo.h"
 #include <cstdio>
 #include <cstring>
 #include <fstream>

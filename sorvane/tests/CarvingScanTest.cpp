@@ -3,7 +3,7 @@
 // raw files read only up to their picture's end, and the scan reads a card
 // image through the real buffered file stream.
 #include "CarvingSupport.h"
-#include "XCore.Streams.Buffered.h"
+#include "sorvane/XCore.Streams.Buffered.h"
 #include <cstdio>
 #include <jpeglib.h>
 

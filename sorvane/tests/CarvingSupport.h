@@ -3,13 +3,13 @@
 // random filler, a scan that collects what it announces, and builders of
 // synthetic TIFF and QuickTime bytes.
 #pragma once
-#include "Bitmap.h"
-#include "JpegImage.h"
-#include "Streams.h"
-#include "XCore.Engine.WorkerProgress.h"
-#include "XCore.Search.h"
-#include "XDR.Work.P.h"
-#include "XDR.Work.S.h"
+#include "gdi/Bitmap.h"
+#include "gdi/JpegImage.h"
+#include "rtl/Streams.h"
+#include "sorvane/XCore.Engine.WorkerProgress.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XDR.Work.P.h"
+#include "sorvane/XDR.Work.S.h"
 #include <gtest/gtest.h>
 #include <array>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // ffmpeg, hidden at sector starts inside seeded random filler, and the
 // carvers on damaged input.
 #include "CarvingSupport.h"
-#include "JpegImage.h"
+#include "gdi/JpegImage.h"
 #include <pthread.h>
 
 using namespace CarvingTest;

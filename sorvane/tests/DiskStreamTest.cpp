@@ -1,11 +1,11 @@
 // Buffered disk and file streams over the fake device: bad sectors, slow
 // reads and a vanishing device, each with its code; seeks, ends and the
 // block stream and read routines on top.
-#include "FakeDevice.h"
-#include "Time.h"
-#include "XCore.Errors.h"
-#include "XCore.Streams.Blocks.h"
-#include "XCore.Streams.Buffered.h"
+#include "win/FakeDevice.h"
+#include "win/Time.h"
+#include "core/XCore.Errors.h"
+#include "sorvane/XCore.Streams.Blocks.h"
+#include "sorvane/XCore.Streams.Buffered.h"
 #include <cerrno>
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Found files, their status pairs, the file-type choice, and the picture
 // size limit of thumbnails.
-#include "Bitmap.h"
-#include "StringList.h"
-#include "Streams.h"
-#include "XDR.Classes.h"
-#include "JpegImage.h"
-#include "XDR.Work.P.h"
+#include "gdi/Bitmap.h"
+#include "rtl/StringList.h"
+#include "rtl/Streams.h"
+#include "sorvane/XDR.Classes.h"
+#include "gdi/JpegImage.h"
+#include "sorvane/XDR.Work.P.h"
 #include <cstring>
 #include <gtest/gtest.h>
 

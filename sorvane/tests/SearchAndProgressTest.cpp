@@ -1,7 +1,7 @@
 // The byte search with its cancellation, and the worker's nested progress.
-#include "XCore.Engine.WorkerProgress.h"
-#include "XCore.Search.h"
-#include "XCore.Streams.Buffered.h"
+#include "sorvane/XCore.Engine.WorkerProgress.h"
+#include "sorvane/XCore.Search.h"
+#include "sorvane/XCore.Streams.Buffered.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,6 +1,6 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.App.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.App.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.App.h"
-#include "XCore.Clock.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.App.h"
+#include "core/XCore.Clock.h"
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>

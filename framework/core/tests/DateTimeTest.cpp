@@ -1,6 +1,6 @@
-#include "Exceptions.h"
-#include "Time.h"
-#include "XCore.DateTime.h"
+#include "rtl/Exceptions.h"
+#include "win/Time.h"
+#include "core/XCore.DateTime.h"
 #include <gtest/gtest.h>
 
 namespace {

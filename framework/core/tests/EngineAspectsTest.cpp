@@ -1,7 +1,7 @@
-#include "Collection.h"
-#include "Component.h"
-#include "XCore.Engine.Aspects.h"
-#include "XCore.Factory.h"
+#include "rtl/Collection.h"
+#include "rtl/Component.h"
+#include "core/XCore.Engine.Aspects.h"
+#include "core/XCore.Factory.h"
 #include <gtest/gtest.h>
 #include <thread>
 

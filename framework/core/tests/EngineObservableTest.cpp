@@ -1,5 +1,5 @@
-#include "XCore.Engine.Observers.h"
-#include "XCore.Factory.h"
+#include "core/XCore.Engine.Observers.h"
+#include "core/XCore.Factory.h"
 #include <gtest/gtest.h>
 #include <functional>
 #include <vector>

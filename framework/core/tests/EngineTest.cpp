@@ -1,6 +1,6 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.Engine.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.Engine.h"
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,9 +1,9 @@
-#include "StrUtils.h"
-#include "StringList.h"
-#include "XCore.ComponentText.h"
-#include "XCore.Engine.Progress.h"
-#include "XCore.Errors.h"
-#include "XCore.XMLObjects.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
+#include "core/XCore.ComponentText.h"
+#include "core/XCore.Engine.Progress.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.XMLObjects.h"
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstdio>

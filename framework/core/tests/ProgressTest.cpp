@@ -1,6 +1,6 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.Engine.Progress.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.Engine.Progress.h"
 #include <gtest/gtest.h>
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "XCore.Version.h"
+#include "core/XCore.Version.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 

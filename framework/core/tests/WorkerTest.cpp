@@ -1,7 +1,7 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.Engine.Worker.h"
-#include "XCore.Engine.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Engine.h"
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>

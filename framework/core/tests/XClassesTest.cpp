@@ -1,4 +1,4 @@
-#include "XClasses.h"
+#include "core/XClasses.h"
 #include <gtest/gtest.h>
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "XCore.Classes.h"
+#include "core/XCore.Classes.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "XCore.Collections.Lite.h"
+#include "core/XCore.Collections.Lite.h"
 #include <gtest/gtest.h>
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "XCore.Collections.h"
+#include "core/XCore.Collections.h"
 #include <gtest/gtest.h>
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "XCore.Errors.h"
+#include "core/XCore.Errors.h"
 #include <gtest/gtest.h>
 #include <atomic>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "XCore.Filers.h"
-#include "XCore.Strings.Containers.h"
-#include "XClasses.h"
+#include "core/XCore.Filers.h"
+#include "core/XCore.Strings.Containers.h"
+#include "core/XClasses.h"
 #include <cerrno>
 #include <filesystem>
 #include <fstream>

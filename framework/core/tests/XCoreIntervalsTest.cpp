@@ -1,5 +1,5 @@
-#include "XCode.Trek.h"
-#include "XCore.Intervals.h"
+#include "core/XCode.Trek.h"
+#include "core/XCore.Intervals.h"
 #include <gtest/gtest.h>
 
 TEST(XBlockComparer, OrdersByStartThenLength)

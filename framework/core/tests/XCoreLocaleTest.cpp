@@ -1,4 +1,4 @@
-#include "XCore.Locale.h"
+#include "core/XCore.Locale.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "XCore.Errors.h"
-#include "XCore.QStream.h"
-#include "XCore.Qi.CRC.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.QStream.h"
+#include "core/XCore.Qi.CRC.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "Metrics.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.Registry.h"
-#include "XCore.ScreenMetrics.h"
+#include "win/Metrics.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Registry.h"
+#include "core/XCore.ScreenMetrics.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "ComponentText.h"
-#include "XCore.Errors.h"
-#include "XCore.XMLObjects.h"
-#include "XCore.Streams.Containers.h"
+#include "rtl/ComponentText.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.XMLObjects.h"
+#include "core/XCore.Streams.Containers.h"
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "XCore.Strings.Containers.h"
+#include "core/XCore.Strings.Containers.h"
 #include <gtest/gtest.h>
 #include <vector>
 

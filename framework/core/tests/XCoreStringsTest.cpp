@@ -1,5 +1,5 @@
-#include "XCore.Strings.h"
-#include "StringList.h"
+#include "core/XCore.Strings.h"
+#include "rtl/StringList.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

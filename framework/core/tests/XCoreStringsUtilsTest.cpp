@@ -1,6 +1,6 @@
-#include "XCore.Strings.Utils.h"
-#include "Format.h"
-#include "XCore.Strings.h"
+#include "core/XCore.Strings.Utils.h"
+#include "rtl/Format.h"
+#include "core/XCore.Strings.h"
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>

@@ -1,9 +1,9 @@
-#include "TypInfo.h"
-#include "XCore.Classes.h"
-#include "XCore.Errors.h"
-#include "XCore.Interfaces.h"
-#include "XCore.Strings.h"
-#include "XCore.Types.h"
+#include "rtl/TypInfo.h"
+#include "core/XCore.Classes.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Interfaces.h"
+#include "core/XCore.Strings.h"
+#include "core/XCore.Types.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,8 +1,8 @@
-#include "XCore.Engine.Worker.h"
-#include "XCore.Errors.h"
-#include "XCore.Qi.CRC.h"
-#include "XCore.Streams.h"
-#include "XCore.ZLib.h"
+#include "core/XCore.Engine.Worker.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.Qi.CRC.h"
+#include "core/XCore.Streams.h"
+#include "core/XCore.ZLib.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "StringList.h"
-#include "XCore.Errors.h"
-#include "XCore.XMLObjects.Filer.h"
+#include "rtl/StringList.h"
+#include "core/XCore.Errors.h"
+#include "core/XCore.XMLObjects.Filer.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "Time.h"
-#include "WinApi.h"
-#include "XCore.App.h"
-#include "XSpark.Classes.h"
+#include "win/Time.h"
+#include "win/WinApi.h"
+#include "core/XCore.App.h"
+#include "core/XSpark.Classes.h"
 #include <gtest/gtest.h>
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "Bitmap.h"
-#include "XMedia.Images.h"
-#include "XMedia.JPEG.h"
+#include "gdi/Bitmap.h"
+#include "graphics/XMedia.Images.h"
+#include "graphics/XMedia.JPEG.h"
 #include <gtest/gtest.h>
 
 TEST(XMediaFit, BestFitKeepsProportions)

@@ -1,4 +1,4 @@
-#include "XMedia.Types.h"
+#include "graphics/XMedia.Types.h"
 #include <gtest/gtest.h>
 
 TEST(XMediaSizeTest, TextAndEmptiness)

@@ -1,8 +1,8 @@
 // Shared helpers of the picture tests: a temporary folder, ImageMagick
 // (the real /usr/bin/convert only) and byte access to files and streams.
 #pragma once
-#include "Bitmap.h"
-#include "Streams.h"
+#include "gdi/Bitmap.h"
+#include "rtl/Streams.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>

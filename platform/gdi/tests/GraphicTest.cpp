@@ -1,8 +1,8 @@
 #include "GdiTestSupport.h"
-#include "JpegImage.h"
-#include "Picture.h"
-#include "PngImage.h"
-#include "StringList.h"
+#include "gdi/JpegImage.h"
+#include "gdi/Picture.h"
+#include "gdi/PngImage.h"
+#include "rtl/StringList.h"
 #include <random>
 
 using namespace GdiTest;

@@ -1,6 +1,6 @@
 #include "GdiTestSupport.h"
-#include "JpegImage.h"
-#include "StringList.h"
+#include "gdi/JpegImage.h"
+#include "rtl/StringList.h"
 #include <functional>
 #include <random>
 

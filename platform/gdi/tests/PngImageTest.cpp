@@ -1,5 +1,5 @@
 #include "GdiTestSupport.h"
-#include "PngImage.h"
+#include "gdi/PngImage.h"
 #include <functional>
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
 // Main of every test program: units are initialised before the first test
 // and finalised after the last, as in a real program.
-#include "Units.h"
+#include "rtl/Units.h"
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)

@@ -1,6 +1,6 @@
-#include "Collection.h"
-#include "Component.h"
-#include "Persistent.h"
+#include "rtl/Collection.h"
+#include "rtl/Component.h"
+#include "rtl/Persistent.h"
 #include <gtest/gtest.h>
 
 namespace {

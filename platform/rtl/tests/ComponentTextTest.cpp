@@ -1,7 +1,7 @@
-#include "Collection.h"
-#include "ComponentText.h"
-#include "StrUtils.h"
-#include "StringList.h"
+#include "rtl/Collection.h"
+#include "rtl/ComponentText.h"
+#include "rtl/StrUtils.h"
+#include "rtl/StringList.h"
 #include <gtest/gtest.h>
 
 namespace {

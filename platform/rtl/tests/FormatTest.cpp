@@ -1,5 +1,5 @@
-#include "Format.h"
-#include "StrUtils.h"
+#include "rtl/Format.h"
+#include "rtl/StrUtils.h"
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "Lists.h"
+#include "rtl/Lists.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,5 +1,5 @@
-#include "Interfaces.h"
-#include "Units.h"
+#include "rtl/Interfaces.h"
+#include "rtl/Units.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,7 +108,7 @@ TEST(Utf, RoundTripAndInvalidInput)
     EXPECT_EQ(UTF8ToString("\xE2\x28\xA1"), u"\uFFFD(\uFFFD");
 }
 
-#include "Comparers.h"
+#include "rtl/Comparers.h"
 TEST(Comparers, DefaultAndFunction)
 {
     auto C = TComparer<int>::Default();

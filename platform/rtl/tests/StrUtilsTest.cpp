@@ -1,5 +1,5 @@
-#include "CodePages.h"
-#include "StrUtils.h"
+#include "rtl/CodePages.h"
+#include "rtl/StrUtils.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <limits>

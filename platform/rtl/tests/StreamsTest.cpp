@@ -1,4 +1,4 @@
-#include "Streams.h"
+#include "rtl/Streams.h"
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <cstdlib>
@@ -334,7 +334,7 @@ TEST_F(StreamFiles, OpeningAFifoWithoutWriterDoesNotHang)
     EXPECT_EQ(F->Read(&C, 1), 0);
 }
 
-#include "SafeSave.h"
+#include "rtl/SafeSave.h"
 #include <sys/stat.h>
 
 // A save replaces the file through a new inode; a reader holding the old

@@ -1,7 +1,7 @@
-#include "Format.h"
-#include "StringList.h"
-#include "StrUtils.h"
-#include "Streams.h"
+#include "rtl/Format.h"
+#include "rtl/StringList.h"
+#include "rtl/StrUtils.h"
+#include "rtl/Streams.h"
 #include <gtest/gtest.h>
 #include <fstream>
 #include <sstream>

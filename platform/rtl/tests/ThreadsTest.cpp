@@ -1,4 +1,4 @@
-#include "Threads.h"
+#include "rtl/Threads.h"
 #include <future>
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "Collection.h"
-#include "Lists.h"
-#include "StringList.h"
-#include "Streams.h"
-#include "TypInfo.h"
+#include "rtl/Collection.h"
+#include "rtl/Lists.h"
+#include "rtl/StringList.h"
+#include "rtl/Streams.h"
+#include "rtl/TypInfo.h"
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "Threads.h"
-#include "Timers.h"
-#include "WinApi.h"
+#include "rtl/Threads.h"
+#include "win/Timers.h"
+#include "win/WinApi.h"
 #include <future>
 #include <gtest/gtest.h>
 #include <thread>

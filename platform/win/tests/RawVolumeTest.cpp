@@ -1,8 +1,8 @@
 // Raw volumes, the fake device and the volume information, judged against
 // images made by mkfs.fat and read back by fsck.fat and mtools.
-#include "FakeDevice.h"
-#include "RawVolume.h"
-#include "VolumeInfo.h"
+#include "win/FakeDevice.h"
+#include "win/RawVolume.h"
+#include "win/VolumeInfo.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>

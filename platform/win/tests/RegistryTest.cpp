@@ -1,6 +1,6 @@
-#include "Registry.h"
-#include "RegistryStore.h"
-#include "StringList.h"
+#include "win/Registry.h"
+#include "win/RegistryStore.h"
+#include "rtl/StringList.h"
 #include <gtest/gtest.h>
 #include <climits>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "XmlDoc.h"
+#include "xml/XmlDoc.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
