@@ -119,13 +119,14 @@ void TXWorkerProgress::BeginSection(const String& Text, Byte Percent)
 void TXWorkerProgress::BeginUnitSection(const String& Text)
 {
     TXProgressSection* C = FCurrent;
+    const UInt64 Unit = C->Position;
     TXProgressSection* S = OpenChild(Text);
-    S->ParentEnd = Integer(std::min<UInt64>(UInt64(C->Position) + 1, std::numeric_limits<Integer>::max()));
-    // The share from the parent's start to the end of the unit, cut at the
-    // parent's end so the step stays inside its parent (and the scale).
-    Integer Span = Rnd(double(UInt64(C->Position) + 1) * double(C->Span) / double(C->Max));
-    Integer Room = std::min(C->Offset + C->Span, FullScale) - S->Offset;
-    S->Span = std::clamp(Span, 0, std::max(Room, 0));
+    S->ParentEnd = Integer(std::min<UInt64>(Unit + 1, std::numeric_limits<Integer>::max()));
+    // The step covers its own unit only: from where the parent stands to
+    // where its next position puts it. Were it to span from the parent's
+    // start, early units would run ahead and the last ones show nothing.
+    const Integer Span = C->OverallAt(std::min<UInt64>(Unit + 1, C->Max)) - S->Offset;
+    S->Span = std::clamp(Span, 0, std::max(FullScale - S->Offset, 0));
 }
 
 void TXWorkerProgress::AddMax(Cardinal Count)

@@ -5,12 +5,13 @@
 #include "core/XCore.Errors.h"
 #include "sorvane/XCore.Services.h"
 #include "sorvane/XCore.Streams.Blocks.h"
+#include "sorvane/XDR.Work.P.Reader.h"
+#include "sorvane/XDR.Work.P.Tiff.h"
 #include "graphics/XMedia.JPEG.h"
 #include <algorithm>
-#include <exception>
-#include <cctype>
 #include <cstring>
-#include <set>
+#include <exception>
+#include <string>
 
 X_REGISTER_CLASS(TXDRScanFormat)
 X_REGISTER_CLASS(TXDRScanFormatJPG)
@@ -96,50 +97,6 @@ Integer FormatIndexOf(Integer Number)
     return Number >= 1 && Number < ScanFormatCount ? Number : 0;
 }
 
-// Reads of a carver: all inside the stream, or failed. The stream's own
-// error handling (zeros and an acknowledged error code) covers a bad
-// sector; a cancelled search reads nothing.
-struct TReader {
-    TXSearch* Search;
-    Int64 Size;
-
-    explicit TReader(TXSearch* S) : Search(S), Size(S && S->Stream ? S->Stream->Size() : 0) { }
-    bool Cancelled() const { return Search->Cancelled(); }
-    bool Inside(Int64 Pos, Int64 Count) const { return Pos >= 0 && Count >= 0 && Pos <= Size && Count <= Size - Pos; }
-    bool Read(void* Buffer, Int64 Count, Int64 Pos) const
-    {
-        if (Cancelled() || !Inside(Pos, Count))
-            return false;
-        return Count == 0 || StreamReadAt(Search->Stream, Buffer, Count, Pos);
-    }
-    bool ReadBE32(Cardinal& V, Int64 Pos) const
-    {
-        Byte B[4];
-        if (!Read(B, 4, Pos))
-            return false;
-        V = Cardinal(B[0]) << 24 | Cardinal(B[1]) << 16 | Cardinal(B[2]) << 8 | B[3];
-        return true;
-    }
-    bool ReadBE16(Cardinal& V, Int64 Pos) const
-    {
-        Byte B[2];
-        if (!Read(B, 2, Pos))
-            return false;
-        V = Cardinal(B[0]) << 8 | B[1];
-        return true;
-    }
-    bool Matches(const TXByteArray& Bytes, Int64 Pos) const
-    {
-        TXByteArray Got(Bytes.size());
-        return Read(Got.data(), Int64(Got.size()), Pos) && Got == Bytes;
-    }
-};
-
-bool ContainsText(const std::string& Text, const char* Part)
-{
-    return Text.find(Part) != std::string::npos;
-}
-
 } // namespace
 
 // ---- base ----
@@ -199,6 +156,24 @@ bool TXDRScanFormat::ValidateBlocks(TStream* VolumeStream, TXBlocks* Blocks)
     }
 }
 
+namespace {
+
+// The first Count bytes of a file's blocks, block for block (no merging:
+// the order of the bytes is the file's).
+void TakeHead(TXBlocks* Head, TXBlocks* Blocks, Int64 Count)
+{
+    for (Integer I = 0; I < Blocks->Count() && Count > 0; ++I) {
+        TXBlock B = Blocks->Items(I);
+        if (B.Length <= 0)
+            continue;
+        B.Length = std::min(B.Length, Count);
+        Count -= B.Length;
+        static_cast<TXList<TXBlock>*>(Head)->Add(B);
+    }
+}
+
+} // namespace
+
 bool TXDRScanFormat::MakePicture(const TXSize& TargetSize, TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks,
                                  TStream* VolumeStream)
 {
@@ -206,14 +181,22 @@ bool TXDRScanFormat::MakePicture(const TXSize& TargetSize, TXSize& PictureSize, 
     Image->Clear();
     if (!HasPreview())
         return true;
-    // A file too large to hold in memory keeps its entry without a picture.
-    if (!Blocks || Blocks->Size() > MaxPreviewFileSize)
-        return true;
+    if (!Blocks || !VolumeStream)
+        return false;
     try {
-        TOwnedPtr<TBytesStream> File(New<TBytesStream>());
-        if (!Blocks->CopyTo(VolumeStream, File.get()))
-            return false;
-        File->SetPosition(0);
+        // The picture is read from the volume through the file's blocks,
+        // whatever the file's size: a JPEG is always checked (the JPEG
+        // reader refuses what it cannot hold), and a raw file needs only
+        // the bytes up to its picture's end.
+        TXBlocks* Source = Blocks;
+        TOwnedPtr<TXBlocks> Head;
+        const Int64 Needed = PictureEnd();
+        if (Needed < Blocks->Size()) {
+            Head.reset(New<TXBlocks>());
+            TakeHead(Head.get(), Blocks, Needed);
+            Source = Head.get();
+        }
+        TOwnedPtr<TXBlockStream> File(New<TXBlockStream>(VolumeStream, Source));
         return MakePreview(TargetSize, PictureSize, File.get(), Image);
     } catch (const std::exception&) {
         CheckXError();
@@ -269,13 +252,15 @@ namespace {
 
 // The segment at Hit + Offset: its type, and where the next one starts
 // (-1 when the header is not accepted or cannot be read).
-Byte ReadJpegSegment(const TReader& R, Int64 Hit, Int64 Offset, Int64& Next)
+Byte ReadJpegSegment(const TXDRReader& R, Int64 Hit, Int64 Offset, Int64& Next)
 {
     Next = -1;
     Byte B[4];
     if (!R.Read(B, 4, Hit + Offset))
         return 0;
-    if (B[0] != 0xFF && B[1] == 0)
+    // A marker starts with FF, and FF 00 is a stuffed data byte, no marker:
+    // a walk that lands anywhere else has left the segment structure.
+    if (B[0] != 0xFF || B[1] == 0)
         return 0;
     Next = Offset + (Int64(B[2]) << 8 | B[3]) + 2;
     return B[1];
@@ -285,7 +270,7 @@ Byte ReadJpegSegment(const TReader& R, Int64 Hit, Int64 Offset, Int64& Next)
 
 Int64 TXDRScanFormatJPG::FindScanStart(TXSearch* Search, Int64 Hit)
 {
-    TReader R(Search);
+    TXDRReader R(Search);
     Byte Soi[2];
     if (!R.Read(Soi, 2, Hit) || Soi[0] != 0xFF || Soi[1] != 0xD8)
         return -1;
@@ -353,351 +338,20 @@ bool TXDRScanFormatJPG::MakePreview(const TXSize& TargetSize, TXSize& PictureSiz
 
 // ---- TIFF family ----
 
-namespace {
-
-struct TTiffStop { };           // cancelled or a failed read: the carver answers -1
-
-const Byte TiffTypeSizes[14] = { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4 };
-
-// Lists of offsets and counts are read whole only up to this many elements;
-// a longer list is not a file we carve.
-constexpr Int64 MaxTiffList = Int64(1) << 20;
-// Make and model texts are read up to this length.
-constexpr Int64 MaxTiffText = 256;
-// IFDs walked per file, chains and sub-IFDs together, and the entries
-// they may hold in all: overlapping IFDs cannot make the walk read on and on.
-constexpr Integer MaxTiffIfds = 4096;
-constexpr Int64 MaxTiffEntries = Int64(1) << 20;
-
-struct TTiffEntry {
-    Cardinal Tag = 0, Type = 0, Count = 0, Value = 0;
-    Byte Raw[4] = {};           // the value field as stored
-    Int64 DataSize() const { return Type < 14 ? Int64(TiffTypeSizes[Type]) * Count : 0; }
-    bool Inline() const { return DataSize() <= 4; }
-};
-
-struct TTiffWalk {
-    TReader R;
-    Int64 Hit;
-    bool Little = true;
-    bool IsRW2 = false;
-    Byte& ID;
-    Int64& PreviewOffset;
-    Int64 Available;            // bytes from the hit to the stream's end
-
-    Int64 E = 0;
-    std::string Make, Model;
-    bool StripsMet = false;
-    Cardinal LastStripByteCount = 0;
-    Int64 A100 = 0;
-    bool HasA100 = false;
-    Int64 JpegOffset = 0;
-    Int64 ExifIfd = 0, GpsIfd = 0, InteropIfd = 0;
-    Cardinal SensorWidth = 0, SensorHeight = 0;
-    std::set<Int64> Walked;
-    Int64 Entries = 0;
-    bool ReadFailed = false;
-
-    TTiffWalk(TXSearch* S, Int64 AHit, Byte& AID, Int64& APreview)
-        : R(S), Hit(AHit), ID(AID), PreviewOffset(APreview), Available(R.Size - AHit) { }
-
-    void Check()
-    {
-        if (IsAppTerminated() || R.Cancelled())
-            throw TTiffStop();
-        if (ReadFailed)
-            throw TTiffStop();
-    }
-    void Read(void* Buffer, Int64 Count, Int64 Offset)
-    {
-        Check();
-        if (!R.Read(Buffer, Count, Hit + Offset)) {
-            ReadFailed = true;
-            Check();
-        }
-    }
-    Cardinal Get16(const Byte* B) const { return Little ? Cardinal(B[0] | B[1] << 8) : Cardinal(B[0] << 8 | B[1]); }
-    Cardinal Get32(const Byte* B) const
-    {
-        return Little ? Cardinal(B[0]) | Cardinal(B[1]) << 8 | Cardinal(B[2]) << 16 | Cardinal(B[3]) << 24
-                      : Cardinal(B[0]) << 24 | Cardinal(B[1]) << 16 | Cardinal(B[2]) << 8 | Cardinal(B[3]);
-    }
-    Cardinal Read16(Int64 Offset) { Byte B[2]; Read(B, 2, Offset); return Get16(B); }
-    Cardinal Read32(Int64 Offset) { Byte B[4]; Read(B, 4, Offset); return Get32(B); }
-
-    // Data that lies within the bytes there extends the file; data claimed
-    // past the stream's end is not there to recover and is not trusted.
-    void Extend(Int64 Offset, Int64 Length)
-    {
-        if (Offset < 0 || Length < 0 || Offset > Available || Length > Available - Offset)
-            return;
-        E = std::max(E, Offset + Length);
-    }
-
-    // The elements of an entry of 16- or 32-bit numbers: from the value
-    // field when they fit there, else from the offset it holds.
-    std::vector<Cardinal> Elements(const TTiffEntry& En)
-    {
-        std::vector<Cardinal> List;
-        const Int64 Size = En.Type < 14 ? TiffTypeSizes[En.Type] : 0;
-        if (Size != 2 && Size != 4)
-            return List;
-        if (En.Count > MaxTiffList)
-            throw TTiffStop();
-        const Int64 Bytes = Size * En.Count;
-        std::vector<Byte> Data(static_cast<size_t>(Bytes));
-        if (Bytes <= 4)
-            std::copy(En.Raw, En.Raw + Bytes, Data.begin());
-        else
-            Read(Data.data(), Bytes, En.Value);
-        List.reserve(En.Count);
-        for (Int64 I = 0; I < Bytes; I += Size)
-            List.push_back(Size == 2 ? Get16(&Data[size_t(I)]) : Get32(&Data[size_t(I)]));
-        return List;
-    }
-
-    // The entry's value: the value field when the data fits there, else
-    // the first element at its offset.
-    Cardinal EntryValue(const TTiffEntry& En)
-    {
-        if (En.Inline() && En.Count >= 1) {
-            const Int64 Size = En.Type < 14 ? TiffTypeSizes[En.Type] : 0;
-            if (Size == 1)
-                return En.Raw[0];
-            if (Size == 2)
-                return Get16(En.Raw);
-            return En.Value;
-        }
-        if (!En.Inline()) {
-            const std::vector<Cardinal> L = Elements(En);
-            return L.empty() ? En.Value : L.front();
-        }
-        return En.Value;
-    }
-
-    std::string ReadText(const TTiffEntry& En)
-    {
-        const Int64 Count = std::min<Int64>(En.Count, MaxTiffText);
-        std::string Text(static_cast<size_t>(Count), '\0');
-        if (Count <= 4)
-            std::copy(En.Raw, En.Raw + Count, Text.begin());
-        else
-            Read(Text.data(), Count, En.Value);
-        Text.erase(std::find(Text.begin(), Text.end(), '\0'), Text.end());
-        for (char& C : Text)
-            C = char(std::toupper(static_cast<unsigned char>(C)));
-        if (!En.Inline())
-            Extend(En.Value, En.Count);
-        return Text;
-    }
-
-    void WalkChain(Int64 Offset)
-    {
-        while (Offset != 0)
-            Offset = WalkIFD(Offset);
-    }
-
-    // Walks one IFD, its sub-IFDs, and answers the next IFD's offset (0 at
-    // the end, or when the chain comes back to an IFD walked before).
-    Int64 WalkIFD(Int64 O)
-    {
-        Check();
-        if (!Walked.insert(O).second || Integer(Walked.size()) > MaxTiffIfds)
-            return 0;
-        const Cardinal N = Read16(O);
-        Entries += N;
-        if (Entries > MaxTiffEntries)
-            throw TTiffStop();
-        std::vector<Byte> Block(size_t(N) * 12 + 4);
-        Read(Block.data(), Int64(Block.size()), O + 2);
-
-        bool HaveOffsets = false, HaveCounts = false;
-        TTiffEntry Offsets, Counts;
-        TTiffEntry Tiles[2];
-        bool HaveTiles[2] = { false, false };
-        std::vector<Int64> SubIfds;
-        Cardinal SingleOffset = 0;
-        bool SingleFromRaw = false;
-
-        for (Cardinal I = 0; I < N; ++I) {
-            const Byte* P = &Block[size_t(I) * 12];
-            TTiffEntry En;
-            En.Tag = Get16(P);
-            En.Type = Get16(P + 2);
-            En.Count = Get32(P + 4);
-            std::copy(P + 8, P + 12, En.Raw);
-            En.Value = Get32(P + 8);
-            switch (En.Tag) {
-            case 2: SensorWidth = EntryValue(En); break;
-            case 3: SensorHeight = EntryValue(En); break;
-            case 46:
-                if (IsRW2 && PreviewOffset == 0)
-                    PreviewOffset = En.Value;
-                break;
-            case 271: Make = ReadText(En); break;
-            case 272: Model = ReadText(En); break;
-            case 273:
-                if (std::int32_t(En.Value) != -1)
-                    StripsMet = true;
-                Offsets = En;
-                HaveOffsets = true;
-                SingleFromRaw = false;
-                if (PreviewOffset == 0)
-                    PreviewOffset = EntryValue(En);
-                break;
-            case 279:
-                Counts = En;
-                HaveCounts = true;
-                if (En.Count == 1 && EntryValue(En) != 0)
-                    LastStripByteCount = EntryValue(En);
-                break;
-            case 280:
-                if (IsRW2) {
-                    StripsMet = true;
-                    HaveOffsets = false;
-                    SingleFromRaw = true;
-                    SingleOffset = EntryValue(En);
-                }
-                break;
-            case 324: Tiles[0] = En; HaveTiles[0] = true; break;
-            case 325: Tiles[1] = En; HaveTiles[1] = true; break;
-            case 330:
-                if (ContainsText(Model, "DSLR-A100")) {
-                    A100 = En.Value;
-                    HasA100 = true;
-                } else {
-                    for (Cardinal V : Elements(En))
-                        SubIfds.push_back(V);
-                }
-                break;
-            case 513:
-                Offsets = En;
-                HaveOffsets = true;
-                SingleFromRaw = false;
-                JpegOffset = EntryValue(En);
-                if (PreviewOffset == 0)
-                    PreviewOffset = JpegOffset;
-                break;
-            case 514: Counts = En; HaveCounts = true; break;
-            case 34665: ExifIfd = En.Value; break;
-            case 34853: GpsIfd = En.Value; break;
-            case 40965: InteropIfd = En.Value; break;
-            case 50706: ID = 2; break;
-            default:
-                if (!En.Inline())
-                    Extend(En.Value, En.DataSize() + (En.Type == 2 ? 1 : 0));
-                break;
-            }
-        }
-        const Int64 Next = Get32(&Block[size_t(N) * 12]);
-
-        // Strips or the JPEG picture: offsets paired with byte counts; the
-        // shorter list decides how many pairs there are.
-        if (HaveOffsets || SingleFromRaw) {
-            std::vector<Cardinal> Offs = SingleFromRaw ? std::vector<Cardinal> { SingleOffset } : Elements(Offsets);
-            std::vector<Cardinal> Cnts = HaveCounts ? Elements(Counts) : std::vector<Cardinal> {};
-            if (Offs.size() == 1) {
-                Int64 Count = Cnts.empty() ? 0 : Cnts.front();
-                if (IsRW2 && Count == 0)
-                    Count = Int64(SensorWidth) * SensorHeight * 2;
-                if (Offs.front() != 0)
-                    Extend(Offs.front(), Count);
-            } else {
-                for (size_t K = 0; K < std::min(Offs.size(), Cnts.size()); ++K)
-                    Extend(Offs[K], Cnts[K]);
-            }
-        }
-        if (HaveTiles[0] && HaveTiles[1]) {
-            const std::vector<Cardinal> Offs = Elements(Tiles[0]);
-            const std::vector<Cardinal> Cnts = Elements(Tiles[1]);
-            for (size_t K = 0; K < std::min(Offs.size(), Cnts.size()); ++K)
-                Extend(Offs[K], Cnts[K]);
-        }
-        for (Int64 Sub : SubIfds)
-            WalkIFD(Sub);           // its own chain is not followed
-        return Next;
-    }
-
-    Int64 Run()
-    {
-        ID = 1;
-        PreviewOffset = 0;
-        Byte Order[2];
-        Read(Order, 2, 0);
-        if (Order[0] == 'I' && Order[1] == 'I')
-            Little = true;
-        else if (Order[0] == 'M' && Order[1] == 'M')
-            Little = false;
-        else
-            return -1;
-        WalkChain(Read32(4));
-
-        if (ID == 1) {
-            if (ContainsText(Make, "NIKON"))
-                ID = 4;
-            else if (ContainsText(Make, "PENTAX"))
-                ID = 6;
-            else if (ContainsText(Make, "CANON"))
-                ID = 3;
-            else if (ContainsText(Make, "SONY")) {
-                if (ContainsText(Model, "DSLR-A"))
-                    ID = 8;
-                else if (ContainsText(Model, "DSC-R1"))
-                    ID = 10;
-                else if (!StripsMet && LastStripByteCount != 0)
-                    ID = 9;
-            } else {
-                Byte Sig[4];
-                Read(Sig, 4, 0);
-                if (Sig[0] == 0x49 && Sig[1] == 0x49 && Sig[2] == 0x55 && Sig[3] == 0x00)
-                    ID = 13;
-                else if (Sig[0] == 0x49 && Sig[1] == 0x49 && Sig[2] == 0x52 && Sig[3] == 0x4F)
-                    ID = 5;
-            }
-        }
-        for (Int64 Ifd : { ExifIfd, GpsIfd, InteropIfd })
-            if (Ifd != 0)
-                WalkIFD(Ifd);
-        if (HasA100) {
-            ID = 7;
-            if (E < A100)
-                E = std::min<Int64>(20'534'752, Available);
-        }
-        if (!StripsMet && LastStripByteCount != 0)
-            Extend(0, E + LastStripByteCount);
-        if (ID == 1 || ID == 2)
-            PreviewOffset = 0;
-        else if (ID == 4 || ID == 6)
-            PreviewOffset = JpegOffset;
-        if (PreviewOffset < 0 || PreviewOffset >= Available)
-            PreviewOffset = 0;
-        Check();
-        return E > 0 ? Hit + E - 1 : -1;
-    }
-};
-
-} // namespace
-
 Int64 TXDRScanFormatTIF::FindEnd(TXSearch* Search, Int64 Hit)
 {
-    Byte NewID = 1;
-    Int64 Preview = 0;
-    TTiffWalk Walk(Search, Hit, NewID, Preview);
-    Walk.IsRW2 = InheritsFrom(TXDRScanFormatRW2::StaticClass());
-    Int64 Result = -1;
-    try {
-        Result = Walk.Run();
-    } catch (const TTiffStop&) {
-        if (Walk.ReadFailed && !Walk.R.Cancelled())
-            SetXError(39, 0, {}, false);
-        Result = -1;
-    } catch (const std::exception&) {
-        CheckXError();
-        Result = -1;
-    }
-    ID = NewID;
-    PreviewOffset = Result < 0 ? 0 : Preview;
-    return Result;
+    const TXDRTiffResult Walk = WalkTiff(Search, Hit, InheritsFrom(TXDRScanFormatRW2::StaticClass()));
+    ID = Walk.ID;
+    PreviewOffset = Walk.PreviewOffset;
+    PreviewLength = Walk.PreviewLength;
+    return Walk.End;
+}
+
+Int64 TXDRScanFormatTIF::PictureEnd() const
+{
+    if (PreviewOffset > 0 && PreviewLength > 0 && PreviewLength <= INT64_MAX - PreviewOffset)
+        return PreviewOffset + PreviewLength;
+    return inherited::PictureEnd();
 }
 
 bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
@@ -720,7 +374,7 @@ bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSiz
 
 Int64 TXDRScanFormatMRW::FindEnd(TXSearch* Search, Int64 Hit)
 {
-    TReader R(Search);
+    TXDRReader R(Search);
     if (!R.Matches(Signatures[5], Hit))
         return -1;
     Cardinal L, A, B;
@@ -745,7 +399,7 @@ Int64 TXDRScanFormatMRW::FindEnd(TXSearch* Search, Int64 Hit)
 
 Int64 TXDRScanFormatAVI::FindEnd(TXSearch* Search, Int64 Hit)
 {
-    TReader R(Search);
+    TXDRReader R(Search);
     Byte Head[12];
     if (!R.Read(Head, 12, Hit) || std::memcmp(Head, "RIFF", 4) != 0 || std::memcmp(Head + 8, "AVI ", 4) != 0)
         return -1;
@@ -762,13 +416,24 @@ namespace {
 // ftyp brands are read up to this length.
 constexpr Int64 MaxBrandText = 4096;
 
+// The top-level atoms a file is walked over. "wide" is padding that
+// cameras put between "ftyp" and "mdat" (it is kept free for a 64-bit
+// size), so it is walked like "free".
+bool IsWalkedAtom(const std::string& Type)
+{
+    for (const char* Known : { "ftyp", "skip", "mdat", "moov", "free", "wide", "uuid" })
+        if (Type == Known)
+            return true;
+    return false;
+}
+
 } // namespace
 
 Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
 {
     ID = 15;
     try {
-        TReader R(Search);
+        TXDRReader R(Search);
         bool Signed = false;
         for (Integer S = 7; S <= 10 && !Signed; ++S)
             Signed = R.Matches(Signatures[S], Hit);
@@ -784,7 +449,7 @@ Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
                 break;
             Int64 Size = Int64(Head[0]) << 24 | Int64(Head[1]) << 16 | Int64(Head[2]) << 8 | Head[3];
             const std::string Type(reinterpret_cast<const char*>(Head + 4), 4);
-            if (Type != "ftyp" && Type != "skip" && Type != "mdat" && Type != "moov" && Type != "free" && Type != "uuid")
+            if (!IsWalkedAtom(Type))
                 break;
             if (Size == 1) {
                 Byte Big[8];

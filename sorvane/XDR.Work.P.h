@@ -12,6 +12,7 @@
 #include "graphics/XMedia.Images.h"
 #include "graphics/XMedia.Types.h"
 #include <array>
+#include <cstdint>
 
 class TStrings;
 
@@ -23,10 +24,6 @@ using TXDRScanFormatSet = Cardinal;
 constexpr TXDRScanFormatSet AllScanFormats = (TXDRScanFormatSet(1) << ScanFormatCount) - 1;
 
 using TXDRSignatureMap = std::array<Integer, ScanSignatureCount>;
-
-// Pictures larger than this are not read into memory for a thumbnail or
-// preview; the found file stays, without a picture.
-constexpr Int64 MaxPreviewFileSize = Int64(64) << 20;
 
 extern TXSize ThumbnailSize;
 extern TXSize PreviewSize;
@@ -57,6 +54,8 @@ public:
     bool MakeLargePreview(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
 
 protected:
+    // The bytes from the file's start that its picture needs.
+    virtual Int64 PictureEnd() const { return INT64_MAX; }
     // Decodes the JPEG at Offset of Stream into Image, fitted into
     // TargetSize; Decoded is the picture's full size.
     bool DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TStream* Stream, Int64 Offset, TXImageObject* Image);
@@ -82,11 +81,16 @@ class TXDRScanFormatTIF : public TXDRScanFormat {
     X_CLASS(TXDRScanFormatTIF, TXDRScanFormat)
 public:
     Int64 PreviewOffset = 0;        // from the hit; 0: none
+    Int64 PreviewLength = 0;        // bytes of the picture; 0: up to the file's end
 
     bool HasPreview() override { return true; }
     bool MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image) override;
     Int64 FindEnd(TXSearch* Search, Int64 Hit) override;
     Byte FormatID() const override { return 1; }
+
+protected:
+    // Up to the picture's end when its length is known.
+    Int64 PictureEnd() const override;
 };
 
 #define X_DR_TIF_FORMAT(Name, Number)                                   \

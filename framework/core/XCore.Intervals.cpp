@@ -150,7 +150,8 @@ void TXBlocks::Complement(TXBlocks* Source, Int64 Limit)
     Int64 Pos = AddSat(First.Start, First.Length);
     for (Integer I = 0; I < Source->Count() && Pos < Limit; ++I) {
         const TXBlock& B = Source->Items(I);
-        Add(Pos, SubSat(B.Start, Pos));
+        // A gap reaching past the limit is cut there, like the head and tail.
+        Add(Pos, SubSat(std::min(B.Start, Limit), Pos));
         Pos = AddSat(B.Start, B.Length);
     }
     if (Pos < Limit)

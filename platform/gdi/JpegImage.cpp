@@ -75,10 +75,15 @@ struct TDecode {
     ~TDecode() { if (Created) jpeg_destroy_decompress(&Info); }
 };
 
+// The header only has to name a picture within the side limit: the pixel
+// cap is for what a decode allocates, at the scale it decodes at (an
+// eighth of a very large photo is small).
 void CheckHeader(TDecode* D)
 {
-    CheckGraphicSize(D->Info.image_width, D->Info.image_height);
-    if (D->Info.image_width == 0 || D->Info.image_height == 0)
+    const Int64 W = D->Info.image_width, H = D->Info.image_height;
+    if (W > MaxGraphicSide || H > MaxGraphicSide)
+        CheckGraphicSize(W, H);
+    if (W == 0 || H == 0)
         throw EJPEG(u"JPEG image has no pixels");
 }
 
@@ -135,6 +140,8 @@ bool RunDecode(TDecode* D)
         D->Info.out_color_space = JCS_EXT_BGR;
         break;
     }
+    jpeg_calc_output_dimensions(&D->Info);
+    CheckGraphicSize(D->Info.output_width, D->Info.output_height);
     jpeg_start_decompress(&D->Info);
     const int Components = D->Info.out_color_space == JCS_GRAYSCALE ? 1 : D->Info.out_color_space == JCS_CMYK ? 4 : 3;
     if (D->Info.output_components != Components)

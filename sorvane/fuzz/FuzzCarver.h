@@ -1,6 +1,6 @@
 // Shared body of the carver fuzz targets: the input is the whole stream,
 // the carver starts at offset 0, and a JPEG or TIFF answer also makes its
-// picture.
+// thumbnail from the carved bytes.
 #pragma once
 #include "rtl/testing/FuzzTarget.h"
 #include "sorvane/XDR.Work.P.h"
@@ -20,10 +20,12 @@ inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
         __builtin_trap();           // a carver never claims bytes that are not there
     Format->ExtensionText();
     if (End >= 0 && Format->HasPreview()) {
+        // The picture as the scan makes it: through the carved file's blocks.
+        TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
+        Blocks->Add(0, End + 1);
         TOwnedPtr<TXImageObject> Image(New<TXImageObject>());
         TXSize PictureSize;
-        Stream->SetPosition(0);
-        Format->MakePreview(ThumbnailSize, PictureSize, Stream.get(), Image.get());
+        Format->MakeThumbnail(PictureSize, Image.get(), Blocks.get(), Stream.get());
     }
     Search->Stream = nullptr;
 }

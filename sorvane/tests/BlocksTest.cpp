@@ -100,7 +100,8 @@ TEST(Blocks, PackComplementAndClip)
         { { { 0, 10 }, { 50, 10 } }, 100, { { 10, 40 }, { 60, 40 } } },
         { { { 20, 10 } }, 15, { { 0, 15 } } },
         { { { 0, 10 }, { 50, 10 } }, 55, { { 10, 40 } } },
-        { { { 0, 10 }, { 50, 10 } }, 30, { { 10, 40 } } },   // a gap is added whole
+        { { { 0, 10 }, { 50, 10 } }, 30, { { 10, 20 } } },   // a gap is cut at the limit too
+        { { { 0, 10 }, { 50, 10 }, { 70, 5 } }, 65, { { 10, 40 }, { 60, 5 } } },
     };
     for (const auto& C : Complements) {
         auto Source = Make(C.Source);

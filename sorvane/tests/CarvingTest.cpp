@@ -13,181 +13,67 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include "CarvingSupport.h"
+#include <pthread.h>
 
-namespace fs = std::filesystem;
-
-namespace {
-
-std::vector<Byte> ReadFileBytes(const fs::path& P)
-{
-    std::ifstream In(P, std::ios::binary);
-    return std::vector<Byte>(std::istreambuf_iterator<char>(In), {});
-}
-
-bool HasTool(const char* Name)
-{
-    return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-struct TTempDir {
-    fs::path Path;
-    TTempDir()
-    {
-        std::string T = (fs::temp_directory_path() / "carving-XXXXXX").string();
-        Path = mkdtemp(T.data());
-    }
-    ~TTempDir() { std::error_code E; fs::remove_all(Path, E); }
-};
-
-// Runs a tool; the file it made, or an empty list when it failed.
-std::vector<Byte> Make(const TTempDir& Dir, const std::string& Command, const char* Output)
-{
-    const std::string Full = "cd '" + Dir.Path.string() + "' && " + Command + " >/dev/null 2>&1";
-    if (std::system(Full.c_str()) != 0)
-        return {};
-    return ReadFileBytes(Dir.Path / Output);
-}
-
-// Files at sector starts inside random filler whose sector starts begin
-// with a byte no signature starts with.
-struct TImage {
-    std::vector<Byte> Bytes;
-    std::mt19937 Random { 20261211 };
-
-    void Filler(Int64 Sectors)
-    {
-        const size_t At = Bytes.size();
-        Bytes.resize(At + size_t(Sectors) * 512);
-        for (size_t I = At; I < Bytes.size(); ++I)
-            Bytes[I] = Byte(Random());
-        for (size_t I = At; I < Bytes.size(); I += 512)
-            Bytes[I] = 0x01;
-    }
-    Int64 Put(const std::vector<Byte>& File)
-    {
-        const Int64 At = Int64(Bytes.size());
-        Bytes.insert(Bytes.end(), File.begin(), File.end());
-        Bytes.resize((Bytes.size() + 511) / 512 * 512, 0x01);
-        return At;
-    }
-};
-
-struct TScanResult : TObject {
-    struct TFound {
-        String Extension;
-        TXBlocks* Blocks;
-        TXSize ImageSize;
-        TXSize Thumb;
-        TXDRFileStatusSet Status;
-    };
-    TOwnedPtr<TXDRFileCollection> Files { New<TXDRFileCollection>(static_cast<TPersistent*>(nullptr)) };
-
-    void Seen(IXNotification* N)
-    {
-        auto* Aspect = static_cast<TXDRFoundFileAspect*>(N->GetAspect());
-        Files->Add()->Assign(Aspect->Item());
-    }
-    TXDRFileItem* At(Int64 Start, const String& Ext) const
-    {
-        for (Integer I = 0; I < Files->Count(); ++I) {
-            TXDRFileItem* F = Files->Items(I);
-            if (F->Blocks()->Count() > 0 && F->Blocks()->Items(0).Start == Start && F->Extension == Ext)
-                return F;
-        }
-        return nullptr;
-    }
-};
-
-// Scans the whole of Bytes into R; Worker may be given to cancel.
-void Scan(const std::vector<Byte>& Bytes, TScanResult& R)
-{
-    TOwnedPtr<TBytesStream> Volume(New<TBytesStream>(Bytes));
-    TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
-    Blocks->Add(0, Int64(Bytes.size()));
-    TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));
-    Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), TXNotificationHandler::Of<&TScanResult::Seen>(&R));
-    TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
-    Search->Worker = IPtr<IXWorker>(Worker.get());
-    ScanBlocks(Search.get(), Volume.get(), Blocks.get(), R.Files.get());
-    Search->Worker = nullptr;
-    Worker->UnsubscribeMethod(TXNotificationHandler::Of<&TScanResult::Seen>(&R));
-}
-
-std::vector<Byte> Carved(const std::vector<Byte>& Image, TXDRFileItem* F)
-{
-    std::vector<Byte> Out;
-    for (Integer I = 0; I < F->Blocks()->Count(); ++I) {
-        const TXBlock B = F->Blocks()->Items(I);
-        Out.insert(Out.end(), Image.begin() + B.Start, Image.begin() + B.Start + B.Length);
-    }
-    return Out;
-}
-
-// The numbers exiftool prints for a tag of the file, in order.
-std::vector<Int64> ExifNumbers(const TTempDir& Dir, const char* File, const char* Tag)
-{
-    const fs::path Out = Dir.Path / "tag.txt";
-    const std::string Cmd = "cd '" + Dir.Path.string() + "' && exiftool -s -s -s -n -" + Tag + " " + File + " > tag.txt 2>/dev/null";
-    std::vector<Int64> Numbers;
-    if (std::system(Cmd.c_str()) != 0)
-        return Numbers;
-    std::ifstream In(Out);
-    Int64 V;
-    while (In >> V)
-        Numbers.push_back(V);
-    return Numbers;
-}
-
-} // namespace
+using namespace CarvingTest;
 
 TEST(Carving, RealFilesAreFoundWhole)
 {
     if (!HasTool("convert") || !HasTool("exiftool") || !HasTool("ffmpeg"))
         GTEST_SKIP() << "imagemagick, exiftool or ffmpeg missing";
     TTempDir Dir;
-    const auto Plain = Make(Dir, "convert -size 320x200 gradient:navy-gold -quality 80 plain.jpg", "plain.jpg");
-    const auto WithThumb = Make(Dir,
-        "convert -size 640x480 plasma:fractal -seed 7 -quality 80 big.jpg && convert -size 160x120 gradient:red-blue small.jpg"
-        " && exiftool -q -overwrite_original '-ThumbnailImage<=small.jpg' -Make=Test big.jpg", "big.jpg");
-    const auto LittleTiff = Make(Dir, "convert -size 120x90 gradient:green-white -define tiff:endian=lsb -compress none le.tif", "le.tif");
-    const auto BigTiff = Make(Dir, "convert -size 100x80 gradient:black-orange -define tiff:endian=msb -compress none be.tif", "be.tif");
-    const auto Avi = Make(Dir, "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.avi", "clip.avi");
-    const auto Mp4 = Make(Dir, "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.mp4", "clip.mp4");
-    for (const auto* F : { &Plain, &WithThumb, &LittleTiff, &BigTiff, &Avi, &Mp4 })
-        ASSERT_FALSE(F->empty());
+    const struct {
+        const char* Name;
+        const char* Command;
+        const char16_t* Ext;
+    } Made[] = {
+        { "plain.jpg", "convert -size 320x200 gradient:navy-gold -quality 80 plain.jpg", u".jpg" },
+        { "big.jpg", "convert -size 640x480 plasma:fractal -seed 7 -quality 80 big.jpg && convert -size 160x120 gradient:red-blue small.jpg"
+                     " && exiftool -q -overwrite_original '-ThumbnailImage<=small.jpg' -Make=Test big.jpg", u".jpg" },
+        { "le.tif", "convert -size 120x90 gradient:green-white -define tiff:endian=lsb -compress none le.tif", u".tif" },
+        { "be.tif", "convert -size 100x80 gradient:black-orange -define tiff:endian=msb -compress none be.tif", u".tif" },
+        // The directory comes after the strip, and last.
+        { "strip.tif", "convert -size 64x64 xc:gray -depth 8 -strip -compress none strip.tif", u".tif" },
+        // The description's text comes last.
+        { "described.tif", "convert -size 64x64 xc:gray -depth 8 -compress none -set comment 'another comment' described.tif", u".tif" },
+        { "tiled.tif", "convert -size 300x200 gradient:red-blue -define tiff:tile-geometry=64x64 -compress none tiled.tif", u".tif" },
+        { "pages.tif", "convert -size 50x40 xc:red xc:blue xc:green -compress none pages.tif", u".tif" },
+        { "strips.tif", "convert -size 300x200 plasma: -seed 3 -define tiff:rows-per-strip=16 -compress lzw strips.tif"
+                        " && exiftool -q -overwrite_original -Make=NIKON -Model=D70 strips.tif", u".nef" },
+        { "clip.avi", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.avi", u".avi" },
+        { "clip.mp4", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.mp4", u".mp4" },
+    };
+    std::vector<std::vector<Byte>> Originals;
+    std::vector<Int64> Starts;
+    TImage Image;
+    for (const auto& M : Made) {
+        Originals.push_back(Make(Dir, M.Command, M.Name));
+        ASSERT_FALSE(Originals.back().empty()) << M.Name;
+        Image.Filler(1 + Int64(Starts.size()) % 3);
+        Starts.push_back(Image.Put(Originals.back()));
+    }
+    Image.Filler(3);
+    const auto& Plain = Originals[0];
+    const auto& WithThumb = Originals[1];
+    const Int64 AtPlain = Starts[0], AtThumb = Starts[1];
     // The thumbnail really is there, as its own FF D8 inside the header.
     ASSERT_NE(std::search(WithThumb.begin() + 2, WithThumb.end(), Plain.begin(), Plain.begin() + 2), WithThumb.end());
-
-    TImage Image;
-    Image.Filler(3);
-    const Int64 AtPlain = Image.Put(Plain);
-    Image.Filler(2);
-    const Int64 AtThumb = Image.Put(WithThumb);
-    Image.Filler(1);
-    const Int64 AtLe = Image.Put(LittleTiff);
-    Image.Filler(4);
-    const Int64 AtBe = Image.Put(BigTiff);
-    Image.Filler(1);
-    const Int64 AtAvi = Image.Put(Avi);
-    Image.Filler(2);
-    const Int64 AtMp4 = Image.Put(Mp4);
-    Image.Filler(3);
 
     TScanResult R;
     Scan(Image.Bytes, R);
 
-    const struct {
-        Int64 At;
-        const char16_t* Ext;
-        const std::vector<Byte>* Original;
-    } Whole[] = { { AtPlain, u".jpg", &Plain }, { AtThumb, u".jpg", &WithThumb }, { AtAvi, u".avi", &Avi },
-                  { AtMp4, u".mp4", &Mp4 } };
-    for (const auto& C : Whole) {
-        SCOPED_TRACE(StringToUTF8(C.Ext) + " at " + std::to_string(C.At));
-        TXDRFileItem* F = R.At(C.At, C.Ext);
+    // Every file byte for byte: not a byte missing, not one more.
+    for (size_t K = 0; K < std::size(Made); ++K) {
+        SCOPED_TRACE(Made[K].Name);
+        TXDRFileItem* F = R.At(Starts[K], Made[K].Ext);
         ASSERT_NE(F, nullptr);
-        EXPECT_EQ(Carved(Image.Bytes, F), *C.Original);
+        EXPECT_EQ(Carved(Image.Bytes, F), Originals[K]);
         EXPECT_TRUE(HasStatus(F->Status, drScanValid));
+        // TIFFs without a picture are announced with a failed one.
+        if (Made[K].Ext != std::u16string_view(u".jpg") && Made[K].Ext != std::u16string_view(u".avi")
+            && Made[K].Ext != std::u16string_view(u".mp4"))
+            EXPECT_TRUE(HasStatus(F->Status, drThnError));
     }
     // JPEGs: the picture's own size and a thumbnail inside 72 x 72.
     const struct { Int64 At; TXSize Size; } Jpegs[] = { { AtPlain, { 320, 200 } }, { AtThumb, { 640, 480 } } };
@@ -208,82 +94,12 @@ TEST(Carving, RealFilesAreFoundWhole)
         const Int64 Start = R.Files->Items(I)->Blocks()->Items(0).Start;
         EXPECT_FALSE(Start > AtThumb && Start < AtThumb + Int64(WithThumb.size())) << Start;
     }
-    // TIFF: the file runs to the end of its furthest data (strips included),
-    // never past the file.
-    const struct { Int64 At; const std::vector<Byte>* Original; const char* Name; } Tiffs[] = {
-        { AtLe, &LittleTiff, "le.tif" }, { AtBe, &BigTiff, "be.tif" } };
-    for (const auto& T : Tiffs) {
-        SCOPED_TRACE(T.Name);
-        TXDRFileItem* F = R.At(T.At, u".tif");
-        ASSERT_NE(F, nullptr);
-        const auto Offsets = ExifNumbers(Dir, T.Name, "StripOffsets");
-        const auto Counts = ExifNumbers(Dir, T.Name, "StripByteCounts");
-        ASSERT_EQ(Offsets.size(), Counts.size());
-        ASSERT_FALSE(Offsets.empty());
-        Int64 StripEnd = 0;
-        for (size_t K = 0; K < Offsets.size(); ++K)
-            StripEnd = std::max(StripEnd, Offsets[K] + Counts[K]);
-        EXPECT_GE(F->Size(), StripEnd);
-        EXPECT_LE(F->Size(), Int64(T.Original->size()));
-        const auto Bytes = Carved(Image.Bytes, F);
-        EXPECT_TRUE(std::equal(Bytes.begin(), Bytes.end(), T.Original->begin()));
-        // Plain TIFFs carry no preview: announced with a failed picture.
-        EXPECT_TRUE(HasStatus(F->Status, drThnError));
-    }
 
     // A second scan with the same collection announces nothing new.
     const Integer Before = R.Files->Count();
     Scan(Image.Bytes, R);
     EXPECT_EQ(R.Files->Count(), Before);
 }
-
-namespace {
-
-// Answers of a carver over the bytes as the whole stream, hit at 0.
-Int64 Carve(TClass Class, const std::vector<Byte>& Bytes, String* Ext = nullptr)
-{
-    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(Bytes));
-    TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
-    Search->Stream = Stream.get();
-    TOwnedPtr<TXDRScanFormat> F(NewScanFormat(Class));
-    const Int64 End = F->FindEnd(Search.get(), 0);
-    if (Ext)
-        *Ext = F->ExtensionText();
-    return End;
-}
-
-struct TBytes {
-    std::vector<Byte> B;
-    bool Little = true;
-    TBytes& U8(Byte V) { B.push_back(V); return *this; }
-    TBytes& U16(Cardinal V) { return Little ? U8(Byte(V)).U8(Byte(V >> 8)) : U8(Byte(V >> 8)).U8(Byte(V)); }
-    TBytes& U32(Cardinal V) { return Little ? U16(V & 0xFFFF).U16(V >> 16) : U16(V >> 16).U16(V & 0xFFFF); }
-    TBytes& Text(const char* S) { while (*S) U8(Byte(*S++)); return *this; }
-    TBytes& Entry(Cardinal Tag, Cardinal Type, Cardinal Count, Cardinal Value)
-    {
-        U16(Tag).U16(Type).U32(Count);
-        if (Type == 3 && Count == 1)
-            return U16(Value).U16(0);
-        return U32(Value);
-    }
-    TBytes& Pad(size_t Size) { B.resize(std::max(B.size(), Size)); return *this; }
-};
-
-// A little-endian TIFF header with one IFD at 8 holding Entries, then the
-// next-IFD offset Next, then padding to Size.
-std::vector<Byte> Tiff(std::initializer_list<std::array<Cardinal, 4>> Entries, Cardinal Next, size_t Size, const char* Make = nullptr)
-{
-    TBytes T;
-    T.Text("II").U16(42).U32(8).U16(Cardinal(Entries.size()));
-    for (const auto& E : Entries)
-        T.Entry(E[0], E[1], E[2], E[3]);
-    T.U32(Next).Pad(Size);
-    if (Make)
-        std::copy(Make, Make + std::strlen(Make) + 1, T.B.begin() + 400);
-    return T.B;
-}
-
-} // namespace
 
 TEST(Carving, TiffRules)
 {
@@ -305,6 +121,20 @@ TEST(Carving, TiffRules)
         { "huge list count", Tiff({ { 273, 4, 0xFFFFFFFF, 100 }, { 279, 4, 1, 50 } }, 0, 1000), -1, u".tif" },
         { "next IFD past the end", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 50 } }, 0x7FFFFFFF, 1000), -1, u".tif" },
         { "truncated header", { 'I', 'I', 42, 0, 8 }, -1, u".tif" },
+        // Whatever the file's pieces are, it ends with the last of them.
+        { "directory after its strip", TiffOf(208, 1000, { { 208, Ifd({ { 273, 4, 1, 8 }, { 279, 4, 1, 200 } }) } }), 208 + 2 + 24 + 4 - 1, u".tif" },
+        { "offset and count arrays last", TiffOf(8, 1000, { { 8, Ifd({ { 273, 4, 2, 900 }, { 279, 4, 2, 908 } }) },
+                                                             { 900, Longs({ 100, 200 }) }, { 908, Longs({ 50, 50 }) } }), 915, u".tif" },
+        { "sub-IFD array last", TiffOf(8, 1000, { { 8, Ifd({ { 273, 4, 1, 100 }, { 279, 4, 1, 10 }, { 330, 4, 2, 990 } }) },
+                                                   { 500, Ifd({ { 273, 4, 1, 300 }, { 279, 4, 1, 10 } }) }, { 600, Ifd({}) },
+                                                   { 990, Longs({ 500, 600 }) } }), 997, u".tif" },
+        { "nef whose Exif IFD comes last", TiffOf(8, 1000, { { 8, Ifd({ { 271, 2, 6, 400 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 }, { 34665, 4, 1, 980 } }) },
+                                                              { 400, Chars("NIKON") }, { 980, Ifd({ { 36864, 7, 4, 0x30333230 } }) } }), 997, u".nef" },
+        { "a text ends with its closing zero", TiffOf(8, 1010, { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
+                                                                  { 984, Chars("another comment") } }), 999, u".tif" },
+        { "a text ending at the stream's end", TiffOf(8, 1000, { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
+                                                                  { 984, Chars("another comment") } }), 999, u".tif" },
+        { "last strip ending at the stream's end", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 400 } }, 0, 1000), 999, u".tif" },
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -325,6 +155,74 @@ TEST(Carving, TiffRules)
         if (C.End >= 0)
             EXPECT_EQ(Ext, C.Ext);
     }
+}
+
+TEST(Carving, TiffWalkReadsEachListOnceWithinOneBudget)
+{
+    // One IFD of 64 entries that each claim a list of 2^19 elements, all
+    // at the same place after the IFD: offsets with their byte counts, or
+    // sub-IFD lists (whose elements point back to the IFD). However many
+    // entries claim lists, the walk reads about as much as the file holds.
+    constexpr Cardinal Entries = 64, Elements = 1 << 19;
+    constexpr Cardinal ListAt = 8 + 2 + 12 * (Entries + 1) + 4;
+    auto Claiming = [](Cardinal Tag) {
+        TBytes T;
+        T.Text("II").U16(42).U32(8).U16(Entries + 1);
+        for (Cardinal I = 0; I < Entries; ++I)
+            T.Entry(Tag, 4, Elements, ListAt);
+        T.Entry(279, 4, Elements, ListAt).U32(0);
+        for (Cardinal I = 0; I < Elements; ++I)
+            T.U32(8);
+        return T.B;
+    };
+    const struct {
+        const char* Name;
+        std::vector<Byte> Bytes;
+        bool Carved;
+    } Cases[] = {
+        { "offset lists", Claiming(273), true },
+        { "sub-IFD lists", Claiming(330), false },     // more elements than one file may have
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TOwnedPtr<TCountingStream> Stream(New<TCountingStream>(C.Bytes));
+        TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+        Search->Stream = Stream.get();
+        TOwnedPtr<TXDRScanFormat> F(NewScanFormat(TXDRScanFormatTIF::StaticClass()));
+        const Int64 End = F->FindEnd(Search.get(), 0);
+        EXPECT_EQ(End, C.Carved ? Int64(C.Bytes.size()) - 1 : -1);
+        EXPECT_LE(Stream->BytesRead, 3 * Int64(C.Bytes.size()));
+        Search->Stream = nullptr;
+    }
+}
+
+TEST(Carving, DeeplyNestedSubIfdsNeedNoStack)
+{
+    // 4,000 IFDs, each the only sub-IFD of the one before, walked on a
+    // thread with a small stack.
+    constexpr Cardinal Levels = 4000, IfdSize = 2 + 12 + 4;
+    TBytes T;
+    T.Text("II").U16(42).U32(8);
+    for (Cardinal K = 0; K < Levels; ++K) {
+        const Cardinal Sub = 8 + IfdSize * std::min(K + 1, Levels - 1);
+        T.U16(1).Entry(330, 4, 1, Sub).U32(0);
+    }
+    struct TRun {
+        const std::vector<Byte>* Bytes;
+        Int64 End = 0;
+    } Run { &T.B };
+    pthread_attr_t Attr;
+    pthread_attr_init(&Attr);
+    pthread_attr_setstacksize(&Attr, 256 * 1024);
+    pthread_t Thread;
+    ASSERT_EQ(pthread_create(&Thread, &Attr, [](void* P) -> void* {
+        auto* R = static_cast<TRun*>(P);
+        R->End = Carve(TXDRScanFormatTIF::StaticClass(), *R->Bytes);
+        return nullptr;
+    }, &Run), 0);
+    pthread_join(Thread, nullptr);
+    pthread_attr_destroy(&Attr);
+    EXPECT_EQ(Run.End, Int64(T.B.size()) - 1);
 }
 
 TEST(Carving, ContainerSizes)
@@ -354,6 +252,27 @@ TEST(Carving, ContainerSizes)
     TBytes Backwards;
     Atom(Backwards, 24, "ftyp").Text("qt  qt  qt  ").Pad(24);
     Atom(Backwards, 1, "mdat").U32(0xFFFFFFFF).U32(0xFFFFFF00).Pad(100);
+    // An ftyp of the given size with brands, a "wide" atom when asked, and
+    // 40 bytes of mdat before an atom no file is walked over.
+    auto Movie = [&Atom](Cardinal FtypSize, bool Wide) {
+        TBytes T;
+        Atom(T, FtypSize, "ftyp").Text("qt  ").Pad(FtypSize);
+        if (Wide)
+            Atom(T, 8, "wide");
+        Atom(T, 40, "mdat").Pad(T.B.size() + 32);
+        return Atom(T, 8, "junk").B;
+    };
+    // ftyp and moov (40 bytes), then an atom whose size is below a header's
+    // length: the file ends before it.
+    auto Tiny = [&Atom](Cardinal Size, std::vector<Byte> After) {
+        TBytes T;
+        Atom(T, 24, "ftyp").Text("qt  qt  qt  ").Pad(24);
+        Atom(T, 16, "moov").Pad(40);
+        Atom(T, Size, "mdat");
+        T.B.insert(T.B.end(), After.begin(), After.end());
+        return T.B;
+    };
+    const std::vector<Byte> Filler(32, 0x55);
     TBytes Mrw;
     Mrw.Little = false;
     Mrw.U8(0).Text("MRM").U32(100).Pad(24).U16(10).U16(20).Pad(32).U8(12).Pad(500);
@@ -376,6 +295,15 @@ TEST(Carving, ContainerSizes)
         { "atom of size 0 ends the file", TXDRScanFormatMOV::StaticClass(), Zero.B, 23, u".mov" },
         { "atom past the end is cut there", TXDRScanFormatMOV::StaticClass(), Past.B, 99, u".mov" },
         { "64-bit size with the top bit set", TXDRScanFormatMOV::StaticClass(), Backwards.B, 23, u".mov" },
+        { "24-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(24, true), 24 + 8 + 40 - 1, u".mov" },
+        { "28-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(28, true), 28 + 8 + 40 - 1, u".mov" },
+        { "32-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, true), 32 + 8 + 40 - 1, u".mov" },
+        { "32-byte ftyp, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, false), 32 + 40 - 1, u".mov" },
+        { "20-byte ftyp has no signature", TXDRScanFormatMOV::StaticClass(), Movie(20, true), -1, nullptr },
+        { "64-bit size 7 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size 1 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size cut by the end", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0 }), 39, u".mov" },
+        { "64-bit size 24 is walked", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 24, 1, 2, 3, 4, 5, 6, 7, 8, 'j', 'u', 'n', 'k' }), 40 + 24 - 1, u".mov" },
         // 8-byte header block + 100 bytes of header data + (10 x 20 / 2) x 3.
         { "mrw of 12-bit samples", TXDRScanFormatMRW::StaticClass(), Mrw.B, 8 + 100 + 300 - 1, u".mrw" },
         { "mrw cut by the end", TXDRScanFormatMRW::StaticClass(), MrwCut.B, 149, u".mrw" },
@@ -388,6 +316,8 @@ TEST(Carving, ContainerSizes)
         if (C.Ext)
             EXPECT_EQ(Ext, C.Ext);
     }
+    for (Cardinal Size = 2; Size < 8; ++Size)
+        EXPECT_EQ(Carve(TXDRScanFormatMOV::StaticClass(), Tiny(Size, Filler)), 39) << "atom size " << Size;
     // The picture block gives the sensor's height, then its width.
     TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(Mrw.B));
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
@@ -414,6 +344,10 @@ TEST(Carving, JpegSegmentWalk)
         return T.Pad(T.B.size() + 20).B;
     };
     const auto WithThumb = Jpeg(0xE1, true, true);
+    auto Patched = [](std::vector<Byte> Bytes, size_t At, Byte Value) {
+        Bytes[At] = Value;
+        return Bytes;
+    };
     const struct {
         const char* Name;
         std::vector<Byte> Bytes;
@@ -423,6 +357,8 @@ TEST(Carving, JpegSegmentWalk)
         { "thumbnail inside does not end it", WithThumb, 2 + 16 + 6 + 9 + 1 },
         { "first segment is no application segment", Jpeg(0xDB, false, true), -1 },
         { "no end of image", Jpeg(0xE0, false, false), -1 },
+        { "a segment header without FF is no marker", Patched(Jpeg(0xE0, false, true), 10, 0x00), -1 },
+        { "FF 00 is no marker", Patched(Jpeg(0xE0, false, true), 11, 0x00), -1 },
         { "truncated in the header", std::vector<Byte>(WithThumb.begin(), WithThumb.begin() + 12), -1 },
     };
     for (const auto& C : Cases) {

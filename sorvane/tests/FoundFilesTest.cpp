@@ -4,6 +4,7 @@
 #include "rtl/StringList.h"
 #include "rtl/Streams.h"
 #include "sorvane/XDR.Classes.h"
+#include "gdi/JpegImage.h"
 #include "sorvane/XDR.Work.P.h"
 #include <cstring>
 #include <gtest/gtest.h>
@@ -91,16 +92,24 @@ TEST(FoundFiles, FileTypes)
     EXPECT_EQ(List->Count(), 73);
 }
 
-TEST(FoundFiles, LargeFilesKeepTheirEntryWithoutAPicture)
+TEST(FoundFiles, PicturesAreCheckedWhateverTheFileSize)
 {
-    // Nothing is read: the size alone decides.
+    // A JPEG past the JPEG reader's limit cannot be checked: it has no
+    // picture and fails, so the scan drops it like any JPEG that does not
+    // decode. A format without pictures succeeds without reading.
     TOwnedPtr<TBytesStream> Volume(New<TBytesStream>(std::vector<Byte>(512, 0)));
     TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
-    Blocks->Add(0, MaxPreviewFileSize + 1);
-    TOwnedPtr<TXDRScanFormat> Jpeg(NewScanFormat(TXDRScanFormatJPG::StaticClass()));
-    TOwnedPtr<TXImageObject> Image(New<TXImageObject>());
-    TXSize Size { 5, 5 };
-    EXPECT_TRUE(Jpeg->MakeThumbnail(Size, Image.get(), Blocks.get(), Volume.get()));
-    EXPECT_TRUE(Image->IsEmpty());
-    EXPECT_TRUE(Size.IsEmpty());
+    Blocks->Add(0, MaxJPEGDataSize + 1);
+    const struct {
+        TClass Class;
+        bool Made;
+    } Cases[] = { { TXDRScanFormatJPG::StaticClass(), false }, { TXDRScanFormatAVI::StaticClass(), true } };
+    for (const auto& C : Cases) {
+        TOwnedPtr<TXDRScanFormat> Format(NewScanFormat(C.Class));
+        TOwnedPtr<TXImageObject> Image(New<TXImageObject>());
+        TXSize Size { 5, 5 };
+        EXPECT_EQ(Format->MakeThumbnail(Size, Image.get(), Blocks.get(), Volume.get()), C.Made) << StringToUTF8(C.Class->ClassName());
+        EXPECT_TRUE(Image->IsEmpty());
+        EXPECT_TRUE(Size.IsEmpty());
+    }
 }

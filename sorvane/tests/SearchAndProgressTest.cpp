@@ -57,6 +57,7 @@ TEST(Search, FindAnyAtAlignedOffsets)
         TXByteArrays Patterns;
         Int64 From, Base, Step, Expected;
         Integer Index;
+        Int64 To = 4095;
     } Cases[] = {
         { "offset 1 is never a candidate", { { 1, Short }, { 1024, Short } }, { Short }, 1, 0, 512, 1024, 0 },
         { "the shorter pattern of lower index wins", { { 512, Long } }, { Short, Long }, 0, 0, 512, 512, 0 },
@@ -65,11 +66,15 @@ TEST(Search, FindAnyAtAlignedOffsets)
         { "base shifts the candidates", { { 100, Short }, { 612, Short } }, { Short }, 0, 100, 512, 100, 0 },
         { "no step", { { 0, Short } }, { Short }, 0, 0, 0, -1, -1 },
         { "nothing there", {}, { Short }, 0, 0, 512, -1, -1 },
+        { "a match ending exactly at To", { { 1024, Long } }, { Long }, 0, 0, 512, 1024, 0, 1027 },
+        { "a match one byte past To", { { 1024, Long } }, { Long }, 0, 0, 512, -1, -1, 1026 },
+        { "a longer pattern cut by To gives the shorter", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 1, 514 },
+        { "a longer pattern ending at To wins", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 0, 515 },
     };
     for (const auto& C : Cases) {
         TSearchFixture F(C.Put);
         Integer Index = 99;
-        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, 4095, C.Base, C.Step), C.Expected) << C.Name;
+        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, C.To, C.Base, C.Step), C.Expected) << C.Name;
         EXPECT_EQ(Index, C.Index) << C.Name;
     }
 }
@@ -156,4 +161,32 @@ TEST(WorkerProgress, StepsNeverPassTheirParentOrTheScale)
     EXPECT_LE(F.P->GetPosition(), 1000);
 }
 
+}
+
+TEST(WorkerProgress, EachStepCoversItsOwnUnit)
+{
+    const struct {
+        Byte Percent;
+        Cardinal Units;
+        std::vector<Integer> HalfAndWhole;      // overall value at 50 % and 100 % of each step
+    } Cases[] = {
+        { 50, 4, { 62, 125, 187, 250, 312, 375, 437, 500 } },
+        { 100, 3, { 166, 333, 500, 667, 833, 1000 } },
+    };
+    for (const auto& C : Cases) {
+        TProgressFixture F;
+        F.P->BeginSectionPart(C.Percent);
+        F.P->SetMax(C.Units);
+        std::vector<Integer> Seen;
+        for (Cardinal Unit = 0; Unit < C.Units; ++Unit) {
+            F.P->BeginUnitSectionPart();
+            F.P->SetPercent(50);
+            Seen.push_back(F.P->GetPosition());
+            F.P->SetPercent(100);
+            Seen.push_back(F.P->GetPosition());
+            F.P->EndSection();
+            EXPECT_EQ(F.P->GetPosition(), Seen.back()) << Unit;
+        }
+        EXPECT_EQ(Seen, C.HalfAndWhole) << C.Units << " units";
+    }
 }
