@@ -39,7 +39,9 @@ TEST(Carving, RealFilesAreFoundWhole)
         { "described.tif", "convert -size 64x64 xc:gray -depth 8 -compress none -set comment 'another comment' described.tif", u".tif" },
         { "tiled.tif", "convert -size 300x200 gradient:red-blue -define tiff:tile-geometry=64x64 -compress none tiled.tif", u".tif" },
         { "pages.tif", "convert -size 50x40 xc:red xc:blue xc:green -compress none pages.tif", u".tif" },
-        { "strips.tif", "convert -size 300x200 plasma: -seed 3 -define tiff:rows-per-strip=16 -compress lzw strips.tif"
+        // A fixed picture in uncompressed strips: exiftool pads an odd-length
+        // piece with a byte that nothing points at, which no carver can find.
+        { "strips.tif", "convert -seed 3 -size 300x200 plasma: -define tiff:rows-per-strip=16 -compress none strips.tif"
                         " && exiftool -q -overwrite_original -Make=NIKON -Model=D70 strips.tif", u".nef" },
         { "clip.avi", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.avi", u".avi" },
         { "clip.mp4", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.mp4", u".mp4" },
