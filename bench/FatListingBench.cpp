@@ -25,8 +25,8 @@ void MakeImage()
 {
     Work = new Testing::TTempFolder("fat-listing-bench");
     ImagePath = *Work / "card.img";
-    // 4 KiB clusters, as on a camera card.
-    Testing::TFatImage Image(ImagePath, 32, 128 * 1024, 8);
+    // 4 KiB clusters, as on a camera card; FAT32 needs 65,525 of them.
+    Testing::TFatImage Image(ImagePath, 32, 300 * 1024, 8);
     std::mt19937 Random(14);
     std::vector<std::filesystem::path> Top;
     for (int F = 0; F < Folders; ++F) {
