@@ -437,7 +437,7 @@ void ForEachFile(TFATLister& Lister, TXDRFATDisk* Disk, F&& Body)
             if (!Entry->IsFolder()) {
                 if (Lister.Stopped())
                     return;
-                Body(List->GetItem(I), Entry);
+                Body(Entry);
             }
             Lister.Progressor()->StepIt();
         }
@@ -470,14 +470,14 @@ void ListFATFiles(TXDRFATDisk* FATDisk, TXBlocks* UsedBlocks, IXWorker* Worker)
     TXDRDirClusterList* List = FATDisk->DirClusters();
     for (Integer I = 0; I < List->Count(); ++I)
         List->GetItem(I)->Listed = true;
-    ForEachFile(Lister, FATDisk, [&](TXDRDirClusterObject*, TXFileSystemEntry* Entry) {
+    ForEachFile(Lister, FATDisk, [&](TXFileSystemEntry* Entry) {
         if (!Entry->IsDeleted())
             Lister.ListFile(Entry);
     });
     if (Lister.Stopped())
         return;
     Lister.BuildFreeIndex();
-    ForEachFile(Lister, FATDisk, [&](TXDRDirClusterObject*, TXFileSystemEntry* Entry) {
+    ForEachFile(Lister, FATDisk, [&](TXFileSystemEntry* Entry) {
         if (Entry->IsDeleted())
             Lister.ListDeletedFile(Entry);
     });
@@ -506,7 +506,7 @@ void ListLostFiles(TXDRFATDisk* FATDisk, IXWorker* Worker)
     TSection Files(Lister.Progressor(), 50);
     Lister.Progressor()->SetMax(CountEntries(FATDisk->DirClusters()) + 1);
     Lister.BuildFreeIndex();
-    ForEachFile(Lister, FATDisk, [&](TXDRDirClusterObject*, TXFileSystemEntry* Entry) {
+    ForEachFile(Lister, FATDisk, [&](TXFileSystemEntry* Entry) {
         if (!Entry->IsReported())
             Lister.ListDeletedFile(Entry);
     });
