@@ -26,6 +26,7 @@ void TXCodeTrek::Add(const String& Line)
 
 namespace {
 TXCodeTrek* GCodeTrek = nullptr;
+std::atomic<bool> GCodeTrekEnabled { false };
 
 void InitCodeTrek()
 {
@@ -42,6 +43,16 @@ void DoneCodeTrek()
 TXCodeTrek* CodeTrek()
 {
     return GCodeTrek;
+}
+
+bool CodeTrekEnabled()
+{
+    return GCodeTrekEnabled.load() && GCodeTrek;
+}
+
+void SetCodeTrekEnabled(bool Value)
+{
+    GCodeTrekEnabled = Value;
 }
 
 X_UNIT(XCode_Trek, "XCode.Trek", { "XCore.Classes" }, &InitCodeTrek, &DoneCodeTrek)

@@ -4,6 +4,7 @@
 #pragma once
 #include "rtl/Persistent.h"
 #include "rtl/StringList.h"
+#include <atomic>
 
 struct IXCodeTrek : IInterface {
     X_GUID("{8FC001A3-B4FA-46AB-9515-D70E77598BBF}")
@@ -32,3 +33,8 @@ private:
 };
 
 TXCodeTrek* CodeTrek();
+
+// The trace flag: diagnostic code adds lines only while it is on (and the
+// list exists). Off unless a program or a test turns it on.
+bool CodeTrekEnabled();
+void SetCodeTrekEnabled(bool Value);

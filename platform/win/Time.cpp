@@ -1,5 +1,6 @@
 #include "win/Time.h"
 #include "rtl/Exceptions.h"
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
@@ -198,4 +199,62 @@ void DateTimeToSystemTime(TDateTime Value, SYSTEMTIME& Time)
     DecodeDateTime(Value, Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond,
                    Time.wMilliseconds);
     Time.wDayOfWeek = Time.wYear ? static_cast<Word>(DayOfWeek(Value) - 1) : 0;
+}
+
+namespace {
+// Days from 1601-01-01 to 1899-12-30, the start of TDateTime.
+constexpr Int64 FileTimeEpochDays = 109205;
+constexpr Int64 TicksPerMs = 10000;
+}
+
+bool DosDateTimeToFileTime(Word FatDate, Word FatTime, FILETIME& FileTime)
+{
+    const Word Year = Word(1980 + (FatDate >> 9));
+    const Word Month = Word((FatDate >> 5) & 0x0F);
+    const Word Day = Word(FatDate & 0x1F);
+    const Word Hour = Word(FatTime >> 11);
+    const Word Minute = Word((FatTime >> 5) & 0x3F);
+    const Word Second = Word((FatTime & 0x1F) * 2);
+    TDateTime Value = 0;
+    if (Hour > 23 || Minute > 59 || Second > 59 || !TryEncodeDateTime(Year, Month, Day, Hour, Minute, Second, 0, Value))
+        return false;
+    // Whole days and the milliseconds of the day, so no rounding of the double creeps in.
+    const Int64 Days = Int64(std::floor(Value)) + FileTimeEpochDays;
+    const Int64 Ms = ((Int64(Hour) * 60 + Minute) * 60 + Second) * 1000;
+    const UInt64 Ticks = UInt64(Days * MSecsPerDay + Ms) * TicksPerMs;
+    FileTime.dwLowDateTime = DWORD(Ticks);
+    FileTime.dwHighDateTime = DWORD(Ticks >> 32);
+    return true;
+}
+
+bool FileTimeToSystemTime(const FILETIME& FileTime, SYSTEMTIME& Time)
+{
+    const UInt64 Ticks = UInt64(FileTime.dwHighDateTime) << 32 | FileTime.dwLowDateTime;
+    if (Ticks > UInt64(INT64_MAX))
+        return false;
+    const Int64 TotalMs = Int64(Ticks / TicksPerMs);
+    const Int64 Days = TotalMs / MSecsPerDay;
+    const Int64 Ms = TotalMs % MSecsPerDay;
+    // Civil date of a day count (days since 1970-01-01 first), valid far
+    // beyond the years a file time can hold.
+    const Int64 Z = Days - 134774 + 719468;
+    const Int64 Era = Z / 146097;
+    const Int64 DayOfEra = Z - Era * 146097;
+    const Int64 YearOfEra = (DayOfEra - DayOfEra / 1460 + DayOfEra / 36524 - DayOfEra / 146096) / 365;
+    const Int64 DayOfYear = DayOfEra - (365 * YearOfEra + YearOfEra / 4 - YearOfEra / 100);
+    const Int64 MonthIndex = (5 * DayOfYear + 2) / 153;
+    const Word Day = Word(DayOfYear - (153 * MonthIndex + 2) / 5 + 1);
+    const Word Month = Word(MonthIndex < 10 ? MonthIndex + 3 : MonthIndex - 9);
+    const Int64 Year = YearOfEra + Era * 400 + (Month <= 2 ? 1 : 0);
+    if (Year > 30827)
+        return false;
+    Time.wYear = Word(Year);
+    Time.wMonth = Month;
+    Time.wDay = Day;
+    Time.wDayOfWeek = Word((Days + 1) % 7);      // 1601-01-01 was a Monday
+    Time.wHour = Word(Ms / 3600000);
+    Time.wMinute = Word(Ms / 60000 % 60);
+    Time.wSecond = Word(Ms / 1000 % 60);
+    Time.wMilliseconds = Word(Ms % 1000);
+    return true;
 }

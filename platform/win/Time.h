@@ -101,3 +101,19 @@ private:
 bool TrySystemTimeToDateTime(const SYSTEMTIME& Time, TDateTime& Value);
 TDateTime SystemTimeToDateTime(const SYSTEMTIME& Time);
 void DateTimeToSystemTime(TDateTime Value, SYSTEMTIME& Time);
+
+// A file time: 100-nanosecond intervals since 1601-01-01 00:00, split in two
+// halves as the Windows record is.
+struct FILETIME {
+    DWORD dwLowDateTime = 0;
+    DWORD dwHighDateTime = 0;
+};
+
+// The packed date and time of FAT directory entries (date: day bits 0-4,
+// month 5-8, years since 1980 9-15; time: two-second units 0-4, minutes
+// 5-10, hours 11-15) as a file time, taken as it stands (no zone is
+// applied). False, with FileTime untouched, for a day, month, hour, minute
+// or second out of range.
+bool DosDateTimeToFileTime(Word FatDate, Word FatTime, FILETIME& FileTime);
+// False for a file time past the largest signed 64-bit count.
+bool FileTimeToSystemTime(const FILETIME& FileTime, SYSTEMTIME& Time);
