@@ -13,7 +13,9 @@
 #include <type_traits>
 #include <vector>
 
-enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+// Word-sized, as in the class library: any origin a caller passes is a
+// value of the type, and each stream refuses the ones it does not know.
+enum TSeekOrigin : Word { soBeginning, soCurrent, soEnd };
 
 // File open modes: one access mode or'ed with one share mode, or fmCreate
 // (create or truncate, read-write) or'ed with a share mode.
