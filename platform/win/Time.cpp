@@ -2,6 +2,7 @@
 #include "rtl/Exceptions.h"
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 namespace {
 
@@ -69,6 +70,8 @@ public:
         if (Span > 0)
             Cond.wait_for(Lock, std::chrono::milliseconds(Span));
     }
+
+    void Sleep(UInt64 Milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
 
 private:
     std::mutex FLock;
