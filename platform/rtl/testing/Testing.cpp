@@ -162,4 +162,54 @@ bool HaveTool(const std::string& Name)
     return false;
 }
 
+TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std::string& Prelude)
+    : FProgram(Program)
+    , FRecord(Record)
+{
+    // Each argument ends with a NUL, each run with a newline.
+    const std::string Text = "#!/bin/sh\n" + Prelude + "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >> '"
+        + Record.string() + "'\nprintf '\\n' >> '" + Record.string() + "'\n";
+    WriteFileBytes(Program, Bytes(Text.begin(), Text.end()));
+    fs::permissions(Program, fs::perms::owner_all);
+}
+
+std::vector<TRecorder::TArgs> TRecorder::Runs() const
+{
+    std::vector<TArgs> Runs;
+    TArgs Current;
+    std::string Arg;
+    for (Byte B : ReadFileBytes(FRecord)) {
+        if (B == 0) {
+            Current.push_back(Arg);
+            Arg.clear();
+        } else if (B == '\n' && Arg.empty()) {
+            Runs.push_back(Current);
+            Current.clear();
+        } else {
+            Arg += char(B);
+        }
+    }
+    return Runs;
+}
+
+Integer ZombieChildren()
+{
+    Integer Count = 0;
+    for (const auto& Entry : fs::directory_iterator("/proc")) {
+        std::ifstream Stat(Entry.path() / "stat");
+        std::string Line;
+        if (!std::getline(Stat, Line))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks.
+        const size_t Close = Line.rfind(')');
+        if (Close == std::string::npos || Close + 4 >= Line.size())
+            continue;
+        const char State = Line[Close + 2];
+        const long Parent = std::strtol(Line.c_str() + Close + 4, nullptr, 10);
+        if (State == 'Z' && Parent == ::getpid())
+            ++Count;
+    }
+    return Count;
+}
+
 }

@@ -69,4 +69,24 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem:
 // True when Name is an executable on PATH.
 bool HaveTool(const std::string& Name);
 
+// A recording program for tests that start programs: a shell script at
+// Program that appends the arguments of each run to Record. Prelude is
+// shell text run first (its own quoting is the caller's).
+class TRecorder {
+public:
+    using TArgs = std::vector<std::string>;
+    TRecorder(const std::filesystem::path& Program, const std::filesystem::path& Record,
+        const std::string& Prelude = {});
+    const std::filesystem::path& Program() const { return FProgram; }
+    // The arguments of every run so far, in the order the runs ended.
+    std::vector<TArgs> Runs() const;
+
+private:
+    std::filesystem::path FProgram;
+    std::filesystem::path FRecord;
+};
+
+// Children of this process that have ended and were never reaped.
+Integer ZombieChildren();
+
 }
