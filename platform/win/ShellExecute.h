@@ -18,13 +18,6 @@
 
 using HINSTANCE = std::intptr_t;
 
-constexpr Integer SW_HIDE = 0;
-constexpr Integer SW_SHOWNORMAL = 1;
-constexpr Integer SW_SHOWMINIMIZED = 2;
-constexpr Integer SW_SHOWMAXIMIZED = 3;
-constexpr Integer SW_MINIMIZE = 6;
-constexpr Integer SW_RESTORE = 9;
-
 // Failure answers of ShellExecute.
 constexpr HINSTANCE SE_ERR_FNF = 2;             // nothing to start, or it could not be started
 constexpr HINSTANCE SE_ERR_ACCESSDENIED = 5;

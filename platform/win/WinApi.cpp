@@ -460,3 +460,38 @@ void Sleep(DWORD Milliseconds)
 {
     TimeSource().Sleep(Milliseconds);
 }
+
+bool SetWindowText(HWND Wnd, StringView Text)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return false;
+    std::lock_guard Guard(Registry().Lock);
+    Window->Text = String(Text);
+    return true;
+}
+
+String GetWindowText(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return {};
+    std::lock_guard Guard(Registry().Lock);
+    return Window->Text;
+}
+
+String GetClassName(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    return Window ? Window->ClassName : String();
+}
+
+std::vector<HWND> EnumWindows()
+{
+    std::vector<HWND> Result;
+    std::lock_guard Guard(Registry().Lock);
+    for (auto& [Handle, Window] : Registry().Windows)
+        if (!Window->Parent && Window->Alive)
+            Result.push_back(Window->Handle);
+    return Result;
+}

@@ -22,6 +22,7 @@
 #include "win/Messages.h"
 #include "win/Time.h"
 #include <functional>
+#include <vector>
 
 using ATOM = Word;
 using TWindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
@@ -58,6 +59,13 @@ bool IsWindow(HWND Wnd);
 // The owner thread's id, 0 for a dead handle.
 DWORD GetWindowThreadProcessId(HWND Wnd, DWORD* ProcessId = nullptr);
 HWND GetParent(HWND Wnd);
+// A window's text and class name; empty for a dead handle. False for a
+// dead handle.
+bool SetWindowText(HWND Wnd, StringView Text);
+String GetWindowText(HWND Wnd);
+String GetClassName(HWND Wnd);
+// The live top-level windows of every thread, oldest first.
+std::vector<HWND> EnumWindows();
 
 // GWLP_WNDPROC, GWLP_USERDATA, GWL_STYLE, GWL_EXSTYLE; other indexes and dead
 // handles answer 0. Set answers the previous value; a null window procedure
