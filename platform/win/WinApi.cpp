@@ -431,6 +431,13 @@ UINT RegisterWindowMessage(StringView Name)
     return Id;
 }
 
+UINT FindWindowMessage(StringView Name)
+{
+    std::lock_guard Guard(Registry().Lock);
+    auto It = Registry().Messages.find(FoldName(Name));
+    return It == Registry().Messages.end() ? 0 : It->second;
+}
+
 DWORD GetTickCount()
 {
     return static_cast<DWORD>(TimeSource().TickCount());

@@ -79,6 +79,8 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 // Message ids from 0xC000 upward, one per name without regard to case,
 // stable for the process; 0 for an empty name or when the range is used up.
 UINT RegisterWindowMessage(StringView Name);
+// The id of a name registered before; 0 when it never was.
+UINT FindWindowMessage(StringView Name);
 
 // Posting: to a window's owner thread (a null window: the calling thread),
 // from any thread. False for a dead window or a thread without a queue.

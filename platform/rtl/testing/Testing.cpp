@@ -1,6 +1,8 @@
 #include "rtl/testing/Testing.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Streams.h"
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -210,6 +212,93 @@ Integer ZombieChildren()
             ++Count;
     }
     return Count;
+}
+
+TChildProcess::TChildProcess(const std::vector<std::string>& Argv)
+{
+    int In[2], Out[2];
+    if (Argv.empty() || ::pipe2(In, O_CLOEXEC) != 0)
+        return;
+    if (::pipe2(Out, O_CLOEXEC) != 0) {
+        ::close(In[0]);
+        ::close(In[1]);
+        return;
+    }
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, In[0], 0);
+    posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
+    std::vector<char*> Args;
+    for (const std::string& A : Argv)
+        Args.push_back(const_cast<char*>(A.c_str()));
+    Args.push_back(nullptr);
+    pid_t Child = -1;
+    const int Error = ::posix_spawnp(&Child, Args[0], &Actions, nullptr, Args.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    ::close(In[0]);
+    ::close(Out[1]);
+    FIn = In[1];
+    FOut = Out[0];
+    if (Error == 0)
+        FPid = Child;
+}
+
+TChildProcess::~TChildProcess()
+{
+    if (FPid > 0 && !FReaped) {
+        ::kill(FPid, SIGKILL);
+        Wait();
+    }
+    CloseInput();
+    if (FOut >= 0)
+        ::close(FOut);
+}
+
+std::string TChildProcess::ReadLine()
+{
+    for (;;) {
+        const size_t End = FBuffer.find('\n');
+        if (End != std::string::npos) {
+            std::string Line = FBuffer.substr(0, End);
+            FBuffer.erase(0, End + 1);
+            return Line;
+        }
+        char Block[256];
+        const ssize_t N = FOut >= 0 ? ::read(FOut, Block, sizeof Block) : 0;
+        if (N <= 0) {
+            std::string Rest = std::move(FBuffer);
+            FBuffer.clear();
+            return Rest;
+        }
+        FBuffer.append(Block, size_t(N));
+    }
+}
+
+void TChildProcess::CloseInput()
+{
+    if (FIn >= 0)
+        ::close(FIn);
+    FIn = -1;
+}
+
+void TChildProcess::Kill(int Signal)
+{
+    if (FPid > 0 && !FReaped)
+        ::kill(FPid, Signal);
+}
+
+int TChildProcess::Wait()
+{
+    if (FPid <= 0)
+        return -1;
+    if (!FReaped) {
+        int Status = 0;
+        while (::waitpid(FPid, &Status, 0) < 0 && errno == EINTR) {
+        }
+        FReaped = true;
+        FExit = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    }
+    return FExit;
 }
 
 }

@@ -69,6 +69,34 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem:
 // True when Name is an executable on PATH.
 bool HaveTool(const std::string& Name);
 
+// A program running beside the test, its standard input and output joined
+// to the test by pipes. Killed (SIGKILL) and reaped when this goes.
+class TChildProcess {
+public:
+    explicit TChildProcess(const std::vector<std::string>& Argv);
+    ~TChildProcess();
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+
+    bool Started() const { return FPid > 0; }
+    int Pid() const { return FPid; }
+    // The next line of its output without the newline; empty at its end.
+    std::string ReadLine();
+    // Ends its input: a child reading it sees the end.
+    void CloseInput();
+    void Kill(int Signal);
+    // Waits for its end: the exit code, -1 when a signal ended it.
+    int Wait();
+
+private:
+    int FPid = -1;
+    int FIn = -1;
+    int FOut = -1;
+    std::string FBuffer;
+    bool FReaped = false;
+    int FExit = -1;
+};
+
 // A recording program for tests that start programs: a shell script at
 // Program that appends the arguments of each run to Record. Prelude is
 // shell text run first (its own quoting is the caller's).
