@@ -1,6 +1,8 @@
 #include "win/ShellExecute.h"
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
 #include <csignal>
 #include <filesystem>
 #include <mutex>
@@ -87,10 +89,21 @@ HINSTANCE Spawn(const std::string& Program, bool SearchPath, const std::vector<s
     return ShellExecuteStarted;
 }
 
+// A program: executable for us and a program in fact (an ELF image or a
+// script). Files on FAT and NTFS mounts are all marked executable; a
+// picture there is still opened, never run.
 bool IsExecutableFile(const std::string& Path)
 {
     struct stat St;
-    return ::stat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode) && ::access(Path.c_str(), X_OK) == 0;
+    if (::stat(Path.c_str(), &St) != 0 || !S_ISREG(St.st_mode) || ::access(Path.c_str(), X_OK) != 0)
+        return false;
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (Fd < 0)
+        return false;
+    char Head[4] = {};
+    const ssize_t N = ::read(Fd, Head, sizeof Head);
+    ::close(Fd);
+    return (N >= 2 && Head[0] == '#' && Head[1] == '!') || (N == 4 && std::memcmp(Head, "\x7f" "ELF", 4) == 0);
 }
 
 // "https:", "mailto:", "file:": a scheme of two or more characters.

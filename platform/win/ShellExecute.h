@@ -1,8 +1,9 @@
 // Starting programs and opening documents, folders and links.
 //
-// An executable file is started itself, with Parameters split as a Windows
-// command line is split, in Directory when one is given; anything else
-// (a document, a folder, "https://...", "mailto:...") goes to xdg-open
+// A program (an executable ELF image or script) is started itself, with
+// Parameters split as a Windows command line is split, in Directory when
+// one is given. Anything else (a document, a picture marked executable on
+// a FAT mount, a folder, "https://...", "mailto:...") goes to xdg-open
 // from PATH as its one argument, a relative name made absolute first so it
 // can never read as an option. Nothing passes through a shell:
 //

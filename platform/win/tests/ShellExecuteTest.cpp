@@ -51,8 +51,12 @@ TEST_F(StartingPrograms, DocumentNamesReachXdgOpenAsOneArgument)
         "-n", "--help" };
     for (const std::string& Name : Names)
         EXPECT_GT(ShellExecute(nullptr, u"open", UTF8ToString(Name), u"ignored", Work.File(""), SW_SHOWNORMAL), 32);
-    // Absolute names and links stay as they are.
+    // Absolute names and links stay as they are; a picture marked
+    // executable (as on a FAT mount) is opened, not run.
     EXPECT_GT(ShellExecute(nullptr, u"", Work.File("doc x.pdf"), u"", u"", SW_SHOWNORMAL), 32);
+    Testing::WriteFileBytes(Work / "photo.jpg", { 0xFF, 0xD8, 0xFF, 0xE0 });
+    fs::permissions(Work / "photo.jpg", fs::perms::owner_all);
+    EXPECT_GT(ShellExecute(nullptr, u"open", Work.File("photo.jpg"), u"", u"", SW_SHOWNORMAL), 32);
     EXPECT_GT(ShellExecute(nullptr, u"explore", u"https://example.com/a b?q=$(touch x)", u"", u"", 1), 32);
     EXPECT_GT(ShellExecute(nullptr, u"open", u"mailto:ann@example.com", u"", u"", 1), 32);
     WaitForStartedPrograms();
@@ -61,6 +65,7 @@ TEST_F(StartingPrograms, DocumentNamesReachXdgOpenAsOneArgument)
     for (const std::string& Name : Names)
         Expected.push_back({ Cwd + "/" + Name });
     Expected.push_back({ (Work / "doc x.pdf").string() });
+    Expected.push_back({ (Work / "photo.jpg").string() });
     Expected.push_back({ "https://example.com/a b?q=$(touch x)" });
     Expected.push_back({ "mailto:ann@example.com" });
     auto Runs = Opener.Runs();
