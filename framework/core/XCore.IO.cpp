@@ -17,6 +17,7 @@
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -214,12 +215,17 @@ bool IsDotEntry(const char* Name)
 }
 
 // Calls Visit(Entry, Kind) for every entry of Folder but "." and "..";
-// false when the folder cannot be read. The folder is opened without
-// following a final link.
+// false when the folder cannot be read. The caller's own folder may be a
+// link; a sub-folder met on the way is opened without following one, so a
+// folder swapped for a link meanwhile is not entered.
 template<class F>
-bool ForEachEntry(const std::string& Folder, F&& Visit)
+bool ForEachEntry(const std::string& Folder, bool FollowLink, F&& Visit)
 {
-    const int Fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    std::string Path = Folder;
+    // A trailing "/" would make the system follow a final link anyway.
+    while (!FollowLink && Path.size() > 1 && Path.back() == '/')
+        Path.pop_back();
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (FollowLink ? 0 : O_NOFOLLOW));
     if (Fd < 0)
         return false;
     DIR* Dir = ::fdopendir(Fd);
@@ -252,6 +258,8 @@ X_UNIT(XCore_IO, "XCore.IO", ({ "XCore.App", "XCore.Errors" }), &InitIO, &DoneIO
 
 Integer RegisterPathExpander(const TXPathExpander& Expander)
 {
+    if (!GExpanders)
+        return -1;
     TMonitorLock Guard(GExpanders);
     return GExpanders->AddUnique(Expander);
 }
@@ -451,11 +459,12 @@ void AddFilesToList(const String& Folder, const String& Mask, TStrings* List, bo
         // Depth first, with a stack of folders instead of recursion, so a
         // deep tree costs memory, never the call stack.
         std::vector<String> Pending { IncludePathDelimiter(Folder) };
+        bool Top = true;
         while (!Pending.empty()) {
             const String Current = std::move(Pending.back());
             Pending.pop_back();
             std::vector<String> SubFolders;
-            ForEachEntry(Sys(Current), [&](const dirent* Entry, TEntryKind Kind) {
+            ForEachEntry(Sys(Current), std::exchange(Top, false), [&](const dirent* Entry, TEntryKind Kind) {
                 if (Kind == TEntryKind::Folder && Recursive) {
                     SubFolders.push_back(Current + UTF8ToString(Entry->d_name) + u"/");
                 } else if (Kind == TEntryKind::File) {
@@ -479,7 +488,7 @@ void ListFiles(const String& Folder, const String& Mask, TStrings* List, bool Re
 void AddSubFoldersToList(const String& Folder, TStrings* List)
 {
     XGuarded(xecNone, false, [&] {
-        ForEachEntry(Sys(IncludePathDelimiter(Folder)), [&](const dirent* Entry, TEntryKind Kind) {
+        ForEachEntry(Sys(IncludePathDelimiter(Folder)), true, [&](const dirent* Entry, TEntryKind Kind) {
             if (Kind == TEntryKind::Folder)
                 List->Add(UTF8ToString(Entry->d_name) + u"/");
         });

@@ -282,11 +282,14 @@ TStrings* TScreen::Fonts()
     FFonts.reset(New<TStringList>());
     FFonts->SetDuplicates(dupIgnore);
     FFonts->SetSorted(true);
-    if (!FcInit())
+    // A configuration of our own, freed after use: the process-wide one
+    // would live until the end and belongs to whoever draws text.
+    FcConfig* Config = FcInitLoadConfigAndFonts();
+    if (!Config)
         return FFonts.get();
     FcPattern* Pattern = FcPatternCreate();
     FcObjectSet* Objects = FcObjectSetBuild(FC_FAMILY, nullptr);
-    if (FcFontSet* Set = FcFontList(nullptr, Pattern, Objects)) {
+    if (FcFontSet* Set = FcFontList(Config, Pattern, Objects)) {
         for (int I = 0; I < Set->nfont; ++I) {
             FcChar8* Family = nullptr;
             if (FcPatternGetString(Set->fonts[I], FC_FAMILY, 0, &Family) == FcResultMatch && Family)
@@ -296,5 +299,6 @@ TStrings* TScreen::Fonts()
     }
     FcObjectSetDestroy(Objects);
     FcPatternDestroy(Pattern);
+    FcConfigDestroy(Config);
     return FFonts.get();
 }

@@ -193,6 +193,11 @@ TEST_F(PathMacros, ListingsTakeFilesByMaskAndSkipLinkedFolders)
     ListFiles(Temp.File("nowhere"), u"*", List.get(), true);
     EXPECT_EQ(List->Count(), 0);
 
+    // The caller's own folder may be a link.
+    fs::create_directory_symlink(Temp / "top/sub", Temp / "via-link");
+    ListFiles(Temp.File("via-link"), u"*.jpg", List.get(), false);
+    EXPECT_EQ(Sorted(List.get()), (std::vector<String> { Temp.File("via-link/b.jpg"), Temp.File("via-link/linked.jpg") }));
+
     ListSubFolders(Temp.File("top/sub/deeper"), List.get());
     EXPECT_EQ(List->Count(), 0);
     ListSubFolders(Temp.File("top"), List.get());
