@@ -67,8 +67,16 @@ TEST_F(SingleInstance, ASecondProcessIsRefusedWhileTheFirstHolds)
     EXPECT_EQ(RunHelper({ "acquire", Name }), 0);
 }
 
-TEST_F(SingleInstance, TheLockIsFreeAfterTheHolderIsKilled)
+TEST_F(SingleInstance, TheLockIsFreeAfterTheHolderEndsOrIsKilled)
 {
+    {
+        TChildProcess Holder({ INSTANCE_HELPER, "hold", Name });
+        ASSERT_EQ(Holder.ReadLine(), "ready");
+        EXPECT_FALSE(TInstanceLock::Acquire(WName, nullptr));
+        Holder.CloseInput();
+        EXPECT_EQ(Holder.Wait(), 0);
+        EXPECT_TRUE(TInstanceLock::Acquire(WName, nullptr));
+    }
     TChildProcess Holder({ INSTANCE_HELPER, "hold", Name });
     ASSERT_EQ(Holder.ReadLine(), "ready");
     EXPECT_FALSE(TInstanceLock::Acquire(WName, nullptr));
