@@ -1,5 +1,6 @@
 #include "core/XCore.App.h"
 #include "rtl/Units.h"
+#include "vcl/Forms.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TXAppEngine)
@@ -29,7 +30,7 @@ void DoneApp()
 }
 }
 
-X_UNIT(XCore_App, "XCore.App", ({ "XCore.Classes", "XCore.Errors", "WinApi" }), &InitApp, &DoneApp)
+X_UNIT(XCore_App, "XCore.App", ({ "XCore.Classes", "XCore.Errors", "WinApi", "Forms" }), &InitApp, &DoneApp)
 
 // ---- TXAppEngine ----
 
@@ -211,14 +212,7 @@ void HandAppQuit(const MSG& Quit)
 
 int RunAppMessageLoop()
 {
-    MSG Msg;
-    int R;
-    while ((R = GetMessage(&Msg, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&Msg);
-        DispatchMessage(&Msg);
-    }
-    if (R < 0)
-        return -1;
-    HandAppQuit(Msg);
-    return int(Msg.wParam);
+    Application->Run();
+    HandAppQuit(Application->QuitMessage());
+    return int(Application->QuitMessage().wParam);
 }

@@ -111,7 +111,8 @@ TDateTime AppNow();
 TDateTime AppDate();
 void TerminateApp();
 
-// The application's message loop: runs until WM_QUIT and hands that to the
+// The application's message loop (the application object's, so its
+// OnMessage sees every message): runs until WM_QUIT and hands that to the
 // application engine's window procedure (its hooks see it, and the core
 // application is terminated) before it answers the exit code.
 int RunAppMessageLoop();

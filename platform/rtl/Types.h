@@ -21,6 +21,7 @@ using TThreadID = Cardinal;
 using HRESULT = std::int32_t;
 
 constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);

@@ -25,6 +25,15 @@ struct POINT {
     LONG y = 0;
 };
 
+// Right and bottom are exclusive.
+struct RECT {
+    LONG left = 0;
+    LONG top = 0;
+    LONG right = 0;
+    LONG bottom = 0;
+    friend bool operator==(const RECT&, const RECT&) = default;
+};
+
 struct MSG {
     HWND hwnd = nullptr;
     UINT message = 0;
@@ -70,6 +79,7 @@ constexpr UINT WM_TIMECHANGE = 0x001E;
 constexpr UINT WM_COPYDATA = 0x004A;
 constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_HOTKEY = 0x0312;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
@@ -80,6 +90,19 @@ constexpr UINT MAXINTATOM = 0xC000;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 constexpr UINT PM_NOYIELD = 0x0002;
+
+// ShowWindow commands.
+constexpr Integer SW_HIDE = 0;
+constexpr Integer SW_SHOWNORMAL = 1;
+constexpr Integer SW_SHOWMINIMIZED = 2;
+constexpr Integer SW_SHOWMAXIMIZED = 3;
+constexpr Integer SW_SHOW = 5;
+constexpr Integer SW_MINIMIZE = 6;
+constexpr Integer SW_RESTORE = 9;
+
+// wParam of WM_SYSCOMMAND.
+constexpr WPARAM SC_MINIMIZE = 0xF020;
+constexpr WPARAM SC_RESTORE = 0xF120;
 
 // Get/SetWindowLongPtr indexes.
 constexpr int GWLP_WNDPROC = -4;

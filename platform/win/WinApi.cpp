@@ -431,6 +431,13 @@ UINT RegisterWindowMessage(StringView Name)
     return Id;
 }
 
+UINT FindWindowMessage(StringView Name)
+{
+    std::lock_guard Guard(Registry().Lock);
+    auto It = Registry().Messages.find(FoldName(Name));
+    return It == Registry().Messages.end() ? 0 : It->second;
+}
+
 DWORD GetTickCount()
 {
     return static_cast<DWORD>(TimeSource().TickCount());
@@ -454,4 +461,44 @@ void GetLocalTime(SYSTEMTIME* Time)
 DWORD GetCurrentProcessId()
 {
     return static_cast<DWORD>(::getpid());
+}
+
+void Sleep(DWORD Milliseconds)
+{
+    TimeSource().Sleep(Milliseconds);
+}
+
+bool SetWindowText(HWND Wnd, StringView Text)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return false;
+    std::lock_guard Guard(Registry().Lock);
+    Window->Text = String(Text);
+    return true;
+}
+
+String GetWindowText(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return {};
+    std::lock_guard Guard(Registry().Lock);
+    return Window->Text;
+}
+
+String GetClassName(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    return Window ? Window->ClassName : String();
+}
+
+std::vector<HWND> EnumWindows()
+{
+    std::vector<HWND> Result;
+    std::lock_guard Guard(Registry().Lock);
+    for (auto& [Handle, Window] : Registry().Windows)
+        if (!Window->Parent && Window->Alive)
+            Result.push_back(Window->Handle);
+    return Result;
 }

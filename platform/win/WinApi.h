@@ -22,6 +22,7 @@
 #include "win/Messages.h"
 #include "win/Time.h"
 #include <functional>
+#include <vector>
 
 using ATOM = Word;
 using TWindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
@@ -58,6 +59,13 @@ bool IsWindow(HWND Wnd);
 // The owner thread's id, 0 for a dead handle.
 DWORD GetWindowThreadProcessId(HWND Wnd, DWORD* ProcessId = nullptr);
 HWND GetParent(HWND Wnd);
+// A window's text and class name; empty for a dead handle. False for a
+// dead handle.
+bool SetWindowText(HWND Wnd, StringView Text);
+String GetWindowText(HWND Wnd);
+String GetClassName(HWND Wnd);
+// The live top-level windows of every thread, oldest first.
+std::vector<HWND> EnumWindows();
 
 // GWLP_WNDPROC, GWLP_USERDATA, GWL_STYLE, GWL_EXSTYLE; other indexes and dead
 // handles answer 0. Set answers the previous value; a null window procedure
@@ -71,6 +79,8 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 // Message ids from 0xC000 upward, one per name without regard to case,
 // stable for the process; 0 for an empty name or when the range is used up.
 UINT RegisterWindowMessage(StringView Name);
+// The id of a name registered before; 0 when it never was.
+UINT FindWindowMessage(StringView Name);
 
 // Posting: to a window's owner thread (a null window: the calling thread),
 // from any thread. False for a dead window or a thread without a queue.
@@ -114,3 +124,6 @@ UInt64 GetTickCount64();
 void GetSystemTime(SYSTEMTIME* Time);
 void GetLocalTime(SYSTEMTIME* Time);
 DWORD GetCurrentProcessId();
+// Pauses the calling thread on the installed time source (a manual clock
+// advances instead of waiting).
+void Sleep(DWORD Milliseconds);

@@ -1,6 +1,8 @@
 #include "rtl/testing/Testing.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Streams.h"
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -33,6 +35,25 @@ TTempFolder::~TTempFolder()
 String TTempFolder::File(const std::string& Name) const
 {
     return UTF8ToString((FPath / Name).string());
+}
+
+TScopedEnv::TScopedEnv(std::string Name, const std::optional<std::string>& Value)
+    : FName(std::move(Name))
+{
+    if (const char* Old = std::getenv(FName.c_str()))
+        FOld = Old;
+    if (Value)
+        ::setenv(FName.c_str(), Value->c_str(), 1);
+    else
+        ::unsetenv(FName.c_str());
+}
+
+TScopedEnv::~TScopedEnv()
+{
+    if (FOld)
+        ::setenv(FName.c_str(), FOld->c_str(), 1);
+    else
+        ::unsetenv(FName.c_str());
 }
 
 Integer RaisedCode(const std::function<void()>& Fn)
@@ -141,6 +162,143 @@ bool HaveTool(const std::string& Name)
         Start = End + 1;
     }
     return false;
+}
+
+TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std::string& Prelude)
+    : FProgram(Program)
+    , FRecord(Record)
+{
+    // Each argument ends with a NUL, each run with a newline.
+    const std::string Text = "#!/bin/sh\n" + Prelude + "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >> '"
+        + Record.string() + "'\nprintf '\\n' >> '" + Record.string() + "'\n";
+    WriteFileBytes(Program, Bytes(Text.begin(), Text.end()));
+    fs::permissions(Program, fs::perms::owner_all);
+}
+
+std::vector<TRecorder::TArgs> TRecorder::Runs() const
+{
+    std::vector<TArgs> Runs;
+    TArgs Current;
+    std::string Arg;
+    for (Byte B : ReadFileBytes(FRecord)) {
+        if (B == 0) {
+            Current.push_back(Arg);
+            Arg.clear();
+        } else if (B == '\n' && Arg.empty()) {
+            Runs.push_back(Current);
+            Current.clear();
+        } else {
+            Arg += char(B);
+        }
+    }
+    return Runs;
+}
+
+Integer ZombieChildren()
+{
+    Integer Count = 0;
+    for (const auto& Entry : fs::directory_iterator("/proc")) {
+        std::ifstream Stat(Entry.path() / "stat");
+        std::string Line;
+        if (!std::getline(Stat, Line))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks.
+        const size_t Close = Line.rfind(')');
+        if (Close == std::string::npos || Close + 4 >= Line.size())
+            continue;
+        const char State = Line[Close + 2];
+        const long Parent = std::strtol(Line.c_str() + Close + 4, nullptr, 10);
+        if (State == 'Z' && Parent == ::getpid())
+            ++Count;
+    }
+    return Count;
+}
+
+TChildProcess::TChildProcess(const std::vector<std::string>& Argv)
+{
+    int In[2], Out[2];
+    if (Argv.empty() || ::pipe2(In, O_CLOEXEC) != 0)
+        return;
+    if (::pipe2(Out, O_CLOEXEC) != 0) {
+        ::close(In[0]);
+        ::close(In[1]);
+        return;
+    }
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, In[0], 0);
+    posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
+    std::vector<char*> Args;
+    for (const std::string& A : Argv)
+        Args.push_back(const_cast<char*>(A.c_str()));
+    Args.push_back(nullptr);
+    pid_t Child = -1;
+    const int Error = ::posix_spawnp(&Child, Args[0], &Actions, nullptr, Args.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    ::close(In[0]);
+    ::close(Out[1]);
+    FIn = In[1];
+    FOut = Out[0];
+    if (Error == 0)
+        FPid = Child;
+}
+
+TChildProcess::~TChildProcess()
+{
+    if (FPid > 0 && !FReaped) {
+        ::kill(FPid, SIGKILL);
+        Wait();
+    }
+    CloseInput();
+    if (FOut >= 0)
+        ::close(FOut);
+}
+
+std::string TChildProcess::ReadLine()
+{
+    for (;;) {
+        const size_t End = FBuffer.find('\n');
+        if (End != std::string::npos) {
+            std::string Line = FBuffer.substr(0, End);
+            FBuffer.erase(0, End + 1);
+            return Line;
+        }
+        char Block[256];
+        const ssize_t N = FOut >= 0 ? ::read(FOut, Block, sizeof Block) : 0;
+        if (N <= 0) {
+            std::string Rest = std::move(FBuffer);
+            FBuffer.clear();
+            return Rest;
+        }
+        FBuffer.append(Block, size_t(N));
+    }
+}
+
+void TChildProcess::CloseInput()
+{
+    if (FIn >= 0)
+        ::close(FIn);
+    FIn = -1;
+}
+
+void TChildProcess::Kill(int Signal)
+{
+    if (FPid > 0 && !FReaped)
+        ::kill(FPid, Signal);
+}
+
+int TChildProcess::Wait()
+{
+    if (FPid <= 0)
+        return -1;
+    if (!FReaped) {
+        int Status = 0;
+        while (::waitpid(FPid, &Status, 0) < 0 && errno == EINTR) {
+        }
+        FReaped = true;
+        FExit = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    }
+    return FExit;
 }
 
 }

@@ -5,6 +5,7 @@
 #include "rtl/Types.h"
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,20 @@ private:
     std::filesystem::path FPath;
 };
 
+// Sets (or, with no value, removes) an environment variable and puts back
+// what was there when this goes.
+class TScopedEnv {
+public:
+    TScopedEnv(std::string Name, const std::optional<std::string>& Value);
+    ~TScopedEnv();
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    std::string FName;
+    std::optional<std::string> FOld;
+};
+
 // The code carried by an exception that Fn raised (the framework raises its
 // error codes as their decimal text); 0 when Fn raised nothing, -1 when it
 // raised something that carries no code.
@@ -53,5 +68,53 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem:
     const std::string& Input = {});
 // True when Name is an executable on PATH.
 bool HaveTool(const std::string& Name);
+
+// A program running beside the test, its standard input and output joined
+// to the test by pipes. Killed (SIGKILL) and reaped when this goes.
+class TChildProcess {
+public:
+    explicit TChildProcess(const std::vector<std::string>& Argv);
+    ~TChildProcess();
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+
+    bool Started() const { return FPid > 0; }
+    int Pid() const { return FPid; }
+    // The next line of its output without the newline; empty at its end.
+    std::string ReadLine();
+    // Ends its input: a child reading it sees the end.
+    void CloseInput();
+    void Kill(int Signal);
+    // Waits for its end: the exit code, -1 when a signal ended it.
+    int Wait();
+
+private:
+    int FPid = -1;
+    int FIn = -1;
+    int FOut = -1;
+    std::string FBuffer;
+    bool FReaped = false;
+    int FExit = -1;
+};
+
+// A recording program for tests that start programs: a shell script at
+// Program that appends the arguments of each run to Record. Prelude is
+// shell text run first (its own quoting is the caller's).
+class TRecorder {
+public:
+    using TArgs = std::vector<std::string>;
+    TRecorder(const std::filesystem::path& Program, const std::filesystem::path& Record,
+        const std::string& Prelude = {});
+    const std::filesystem::path& Program() const { return FProgram; }
+    // The arguments of every run so far, in the order the runs ended.
+    std::vector<TArgs> Runs() const;
+
+private:
+    std::filesystem::path FProgram;
+    std::filesystem::path FRecord;
+};
+
+// Children of this process that have ended and were never reaped.
+Integer ZombieChildren();
 
 }

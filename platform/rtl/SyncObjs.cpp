@@ -1,0 +1,3 @@
+#include "rtl/SyncObjs.h"
+
+X_REGISTER_CLASS(TMutex)

@@ -1,0 +1,304 @@
+#include "vcl/Forms.h"
+#include "rtl/StringList.h"
+#include "rtl/Units.h"
+#include "win/Metrics.h"
+#include "win/WinApi.h"
+#include "win/WindowPlacement.h"
+#include <fontconfig/fontconfig.h>
+
+X_REGISTER_CLASS(TApplication)
+X_REGISTER_CLASS(TMonitor)
+X_REGISTER_CLASS(TScreen)
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+
+void InitForms()
+{
+    Application = New<TApplication>(nullptr);
+    Screen = New<TScreen>(nullptr);
+}
+
+void DoneForms()
+{
+    FreeAndNil(Screen);
+    FreeAndNil(Application);
+}
+
+TRect ToRect(const RECT& R)
+{
+    return { R.left, R.top, R.right, R.bottom };
+}
+
+DWORD DefaultFlags(TMonitorDefaultTo Default)
+{
+    switch (Default) {
+    case mdNull: return MONITOR_DEFAULTTONULL;
+    case mdPrimary: return MONITOR_DEFAULTTOPRIMARY;
+    default: return MONITOR_DEFAULTTONEAREST;
+    }
+}
+
+}
+
+X_UNIT(Forms, "Forms", ({ "WinApi" }), &InitForms, &DoneForms)
+
+// ---- TApplication ----
+
+void TApplication::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    FHandle = AllocateHWnd([this](TMessage& Message) { WndProc(Message); });
+}
+
+void TApplication::BeforeDestruction()
+{
+    DeallocateHWnd(FHandle);
+    FHandle = nullptr;
+    inherited::BeforeDestruction();
+}
+
+void TApplication::SetTitle(const String& Value)
+{
+    FTitle = Value;
+    SetWindowText(FHandle, Value);
+}
+
+void TApplication::Dispatch(MSG& Msg)
+{
+    bool Handled = false;
+    if (FOnMessage)
+        FOnMessage(Msg, Handled);
+    if (!Handled) {
+        TranslateMessage(&Msg);
+        DispatchMessage(&Msg);
+    }
+}
+
+bool TApplication::ProcessMessage(MSG& Msg)
+{
+    if (!PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (Msg.message == WM_QUIT) {
+        FTerminated = true;
+        FQuit = Msg;
+    } else {
+        Dispatch(Msg);
+    }
+    return true;
+}
+
+void TApplication::Run()
+{
+    MSG Msg;
+    while (GetMessage(&Msg, nullptr, 0, 0) > 0)
+        Dispatch(Msg);
+    FTerminated = true;
+    FQuit = Msg;
+}
+
+void TApplication::HandleMessage()
+{
+    MSG Msg;
+    if (!ProcessMessage(Msg))
+        WaitMessage();
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG Msg;
+    while (ProcessMessage(Msg)) {
+    }
+}
+
+void TApplication::Terminate()
+{
+    PostQuitMessage(0);
+}
+
+void TApplication::Minimize()
+{
+    ShowWindow(FHandle, SW_MINIMIZE);
+}
+
+void TApplication::Restore()
+{
+    ShowWindow(FHandle, SW_RESTORE);
+}
+
+void TApplication::WndProc(TMessage& Message)
+{
+    if (Message.Msg != WM_SYSCOMMAND)
+        return;
+    switch (Message.WParam & 0xFFF0) {
+    case SC_MINIMIZE:
+        Minimize();
+        break;
+    case SC_RESTORE:
+        Restore();
+        break;
+    }
+}
+
+// ---- TMonitor ----
+
+TRect TMonitor::BoundsRect() const
+{
+    MONITORINFOEX Info;
+    return GetMonitorInfo(FHandle, &Info) ? ToRect(Info.rcMonitor) : TRect {};
+}
+
+TRect TMonitor::WorkareaRect() const
+{
+    MONITORINFOEX Info;
+    return GetMonitorInfo(FHandle, &Info) ? ToRect(Info.rcWork) : TRect {};
+}
+
+bool TMonitor::Primary() const
+{
+    MONITORINFOEX Info;
+    return GetMonitorInfo(FHandle, &Info) && (Info.dwFlags & MONITORINFOF_PRIMARY);
+}
+
+Integer TMonitor::PixelsPerInch() const
+{
+    UINT X = 0, Y = 0;
+    return GetDpiForMonitor(FHandle, MDT_EFFECTIVE_DPI, &X, &Y) == S_OK ? Integer(Y) : 0;
+}
+
+// ---- TScreen ----
+
+void TScreen::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    FPixelsPerInch = GetScreenDeviceCaps(LOGPIXELSY);
+    const std::pair<TCursor, Integer> Standard[] = {
+        { crDefault, IDC_ARROW }, { crArrow, IDC_ARROW }, { crCross, IDC_CROSS }, { crIBeam, IDC_IBEAM },
+        { crSizeNESW, IDC_SIZENESW }, { crSizeNS, IDC_SIZENS }, { crSizeNWSE, IDC_SIZENWSE },
+        { crSizeWE, IDC_SIZEWE }, { crUpArrow, IDC_UPARROW }, { crHourGlass, IDC_WAIT }, { crNo, IDC_NO },
+        { crAppStart, IDC_APPSTARTING }, { crHelp, IDC_HELP }, { crHandPoint, IDC_HAND },
+        { crSizeAll, IDC_SIZEALL },
+    };
+    for (const auto& [Number, Id] : Standard)
+        FCursors[Number] = LoadCursor(nullptr, Id);
+}
+
+TScreen::~TScreen() = default;
+
+void TScreen::SetCursor(TCursor Value)
+{
+    FCursor = Value;
+    ::SetCursor(Cursors(Value));
+}
+
+HCURSOR TScreen::Cursors(Integer Index) const
+{
+    auto It = FCursors.find(Index);
+    if (It != FCursors.end())
+        return It->second;
+    return FCursors.at(crDefault);
+}
+
+void TScreen::SetCursors(Integer Index, HCURSOR Cursor)
+{
+    if (Cursor)
+        FCursors[Index] = Cursor;
+    else if (Index != crDefault)
+        FCursors.erase(Index);
+}
+
+void TScreen::UpdateMonitors()
+{
+    const std::vector<HMONITOR> Handles = EnumDisplayMonitors();
+    if (Handles.size() == FMonitors.size())
+        return;
+    FMonitors.clear();
+    for (size_t I = 0; I < Handles.size(); ++I) {
+        TOwnedPtr<TMonitor> M(New<TMonitor>());
+        M->FHandle = Handles[I];
+        M->FMonitorNum = Integer(I);
+        FMonitors.push_back(std::move(M));
+    }
+}
+
+TMonitor* TScreen::Find(HMONITOR Handle)
+{
+    UpdateMonitors();
+    for (const auto& M : FMonitors)
+        if (M->Handle() == Handle)
+            return M.get();
+    return nullptr;
+}
+
+Integer TScreen::MonitorCount()
+{
+    UpdateMonitors();
+    return Integer(FMonitors.size());
+}
+
+TMonitor* TScreen::Monitors(Integer Index)
+{
+    UpdateMonitors();
+    return Index >= 0 && size_t(Index) < FMonitors.size() ? FMonitors[size_t(Index)].get() : nullptr;
+}
+
+TMonitor* TScreen::PrimaryMonitor()
+{
+    UpdateMonitors();
+    for (const auto& M : FMonitors)
+        if (M->Primary())
+            return M.get();
+    return FMonitors.empty() ? nullptr : FMonitors.front().get();
+}
+
+TMonitor* TScreen::MonitorFromPoint(POINT Point, TMonitorDefaultTo Default)
+{
+    return Find(::MonitorFromPoint(Point, DefaultFlags(Default)));
+}
+
+TMonitor* TScreen::MonitorFromWindow(HWND Wnd, TMonitorDefaultTo Default)
+{
+    return Find(::MonitorFromWindow(Wnd, DefaultFlags(Default)));
+}
+
+Integer TScreen::Width()
+{
+    TMonitor* M = PrimaryMonitor();
+    return M ? M->Width() : 0;
+}
+
+Integer TScreen::Height()
+{
+    TMonitor* M = PrimaryMonitor();
+    return M ? M->Height() : 0;
+}
+
+TStrings* TScreen::Fonts()
+{
+    if (FFonts)
+        return FFonts.get();
+    FFonts.reset(New<TStringList>());
+    FFonts->SetDuplicates(dupIgnore);
+    FFonts->SetSorted(true);
+    // A configuration of our own, freed after use: the process-wide one
+    // would live until the end and belongs to whoever draws text.
+    FcConfig* Config = FcInitLoadConfigAndFonts();
+    if (!Config)
+        return FFonts.get();
+    FcPattern* Pattern = FcPatternCreate();
+    FcObjectSet* Objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    if (FcFontSet* Set = FcFontList(Config, Pattern, Objects)) {
+        for (int I = 0; I < Set->nfont; ++I) {
+            FcChar8* Family = nullptr;
+            if (FcPatternGetString(Set->fonts[I], FC_FAMILY, 0, &Family) == FcResultMatch && Family)
+                FFonts->Add(UTF8ToString(reinterpret_cast<const char*>(Family)));
+        }
+        FcFontSetDestroy(Set);
+    }
+    FcObjectSetDestroy(Objects);
+    FcPatternDestroy(Pattern);
+    FcConfigDestroy(Config);
+    return FFonts.get();
+}

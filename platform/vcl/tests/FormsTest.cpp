@@ -1,0 +1,92 @@
+#include "vcl/Forms.h"
+#include "rtl/StringList.h"
+#include "rtl/StrUtils.h"
+#include "win/Presenter.h"
+#include "win/WinApi.h"
+#include "win/WindowPlacement.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+class TMessageLog : public TObject {
+public:
+    std::vector<UINT> Seen;
+    UINT Swallow = 0;
+    void OnMessage(MSG& Msg, bool& Handled)
+    {
+        Seen.push_back(Msg.message);
+        Handled = Msg.message == Swallow;
+    }
+};
+
+constexpr UINT WM_PROBE = WM_APP + 11;
+
+}
+
+TEST(ApplicationObject, TheLoopHandsEveryMessageToOnMessageUntilQuit)
+{
+    TMessageLog Log;
+    Log.Swallow = WM_PROBE + 1;
+    Integer Dispatched = 0;
+    HWND Wnd = CreateHiddenWindow([&](HWND, UINT M, WPARAM, LPARAM) -> LRESULT {
+        Dispatched += M == WM_PROBE || M == WM_PROBE + 1;
+        return 0;
+    });
+    Application->SetOnMessage(TMessageEvent::Of<&TMessageLog::OnMessage>(&Log));
+    PostMessage(Wnd, WM_PROBE, 0, 0);
+    PostMessage(Wnd, WM_PROBE + 1, 0, 0);
+    PostThreadMessage(GetCurrentThreadId(), WM_PROBE + 2, 0, 0);
+    PostQuitMessage(7);
+    Application->Run();
+    Application->SetOnMessage({});
+    DestroyWindow(Wnd);
+
+    EXPECT_EQ(Log.Seen, (std::vector<UINT> { WM_PROBE, WM_PROBE + 1, WM_PROBE + 2 }));
+    EXPECT_EQ(Dispatched, 1);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_EQ(Application->QuitMessage().wParam, 7u);
+}
+
+TEST(ApplicationObject, MinimiseAndRestoreByCommand)
+{
+    THeadlessPresenter Presenter;
+    Application->SetTitle(u"Probe title");
+    EXPECT_EQ(GetWindowText(Application->Handle()), u"Probe title");
+    SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(Application->Handle()));
+    SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(Application->Handle()));
+}
+
+TEST(ScreenObject, CursorsMonitorsAndFonts)
+{
+    THeadlessPresenter Presenter;
+    Screen->SetCursor(crHourGlass);
+    EXPECT_EQ(Presenter.CursorShape(), XC_watch);
+    Screen->SetCursors(5, CreateFontCursor(XC_hand2));
+    Screen->SetCursor(5);
+    EXPECT_EQ(Presenter.CursorShape(), XC_hand2);
+    // Out of the table: the default cursor shows.
+    Screen->SetCursors(5, nullptr);
+    Screen->SetCursor(5);
+    EXPECT_EQ(Presenter.CursorShape(), XC_left_ptr);
+    Screen->SetCursor(crDefault);
+
+    TMonitorDesc A { { 0, 0, 1280, 1024 }, { 0, 0, 1280, 1000 }, 96, 96, false, u"A", 0, u"Card" };
+    TMonitorDesc B { { 1280, 0, 4160, 1620 }, { 1280, 0, 4160, 1620 }, 144, 144, true, u"B", 0, u"Card" };
+    Presenter.SetMonitors({ A, B });
+    ASSERT_EQ(Screen->MonitorCount(), 2);
+    EXPECT_EQ(Screen->PrimaryMonitor()->MonitorNum(), 1);
+    EXPECT_EQ(Screen->PrimaryMonitor()->PixelsPerInch(), 144);
+    EXPECT_EQ(Screen->Width(), 2880);
+    EXPECT_EQ(Screen->Height(), 1620);
+    EXPECT_EQ(Screen->MonitorFromPoint({ 10, 10 })->MonitorNum(), 0);
+    EXPECT_EQ(Screen->MonitorFromPoint({ 10, 5000 }, mdNull), nullptr);
+    EXPECT_EQ(Screen->Monitors(0)->WorkareaRect().Bottom, 1000);
+
+    TStrings* Fonts = Screen->Fonts();
+    ASSERT_GT(Fonts->Count(), 0);
+    EXPECT_GE(Fonts->IndexOf(u"DejaVu Sans"), 0);
+    for (Integer I = 1; I < Fonts->Count(); ++I)
+        EXPECT_LT(AnsiCompareText(Fonts->Strings(I - 1), Fonts->Strings(I)), 0);
+}
