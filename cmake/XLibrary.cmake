@@ -43,6 +43,6 @@ function(x_library target)
     gtest_discover_tests(${target}_tests
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+      PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR};X_BINARY_DIR=${CMAKE_BINARY_DIR}")
   endif()
 endfunction()

@@ -1,8 +1,18 @@
 #include "gdi/Bitmap.h"
+#include "gdi/Canvas.h"
 #include <algorithm>
 #include <cstring>
 
 X_REGISTER_CLASS(TBitmap)
+
+TBitmap::~TBitmap() = default;
+
+TCanvas* TBitmap::Canvas()
+{
+    if (!FCanvas)
+        FCanvas = MakeOwned<TCanvas>(this);
+    return FCanvas.get();
+}
 
 Integer TBitmap::StrideOf(Integer Width, TPixelFormat Format)
 {

@@ -144,3 +144,11 @@ bool HaveTool(const std::string& Name)
 }
 
 }
+
+std::filesystem::path Testing::TestPicturePath(const std::string& Name)
+{
+    const char* Root = std::getenv("X_BINARY_DIR");
+    std::filesystem::path Folder = std::filesystem::path(Root && *Root ? Root : ".") / "test-pictures";
+    std::filesystem::create_directories(Folder);
+    return Folder / Name;
+}

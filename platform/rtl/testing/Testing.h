@@ -54,4 +54,10 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem:
 // True when Name is an executable on PATH.
 bool HaveTool(const std::string& Name);
 
+// Where a test saves a picture for a person to look at:
+// <build tree>/test-pictures/Name (the folder is made). The build tree comes
+// from X_BINARY_DIR, set by CTest; a test started by hand uses the current
+// folder's test-pictures.
+std::filesystem::path TestPicturePath(const std::string& Name);
+
 }
