@@ -1,0 +1,269 @@
+#include "graphics/XMedia.Resample.Rows.h"
+#include "graphics/XMedia.Resample.h"
+#include <immintrin.h>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace XResampleRows {
+
+void TTaps::From(const TXPixWeightMap& Map)
+{
+    Count = Map.Size().Width;
+    Slots = std::max(1, Map.Size().Height);
+    Index.assign(size_t(Count) * Slots, 0);
+    Weight.assign(size_t(Count) * Slots, 0.0f);
+    Last.assign(size_t(Count), -1);
+    for (Integer X = 0; X < Count; ++X) {
+        const Integer Used = Map.Counts()[size_t(X)];
+        for (Integer K = 0; K < Slots; ++K) {
+            const size_t At = size_t(X) * Slots + K;
+            if (K < Used) {
+                Index[At] = Map.Rows(K)[X].Index;
+                Weight[At] = Map.Rows(K)[X].Weight;
+                Last[size_t(X)] = Index[At];
+            } else if (Used > 0) {
+                Index[At] = Map.Rows(0)[X].Index;
+            }
+        }
+    }
+}
+
+namespace {
+
+inline Byte ToByte(float V)
+{
+    return Byte(std::clamp(std::nearbyint(V), 0.0f, 255.0f));
+}
+
+// --- plain --------------------------------------------------------------
+
+void HorizontalPlain(const Byte* Source, Byte* Dest, const TTaps& T, Integer From)
+{
+    for (Integer X = From; X < T.Count; ++X) {
+        float Acc[4] = {};
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const Byte* P = Source + size_t(I[K]) * 4;
+            for (int C = 0; C < 4; ++C)
+                Acc[C] = Acc[C] + W[K] * float(P[C]);
+        }
+        for (int C = 0; C < 4; ++C)
+            Dest[size_t(X) * 4 + C] = ToByte(Acc[C]);
+    }
+}
+
+void VerticalPlain(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t From, size_t Bytes)
+{
+    for (size_t B = From; B < Bytes; ++B) {
+        float Acc = 0;
+        for (Integer K = 0; K < Count; ++K)
+            Acc = Acc + Weights[K] * float(Rows[K][B]);
+        Dest[B] = ToByte(Acc);
+    }
+}
+
+// --- SSE2 ---------------------------------------------------------------
+
+inline Integer Load32(const Byte* P)
+{
+    Integer V;
+    std::memcpy(&V, P, 4);
+    return V;
+}
+
+inline __m128 Load4(const Byte* P)
+{
+    const Integer V = Load32(P);
+    const __m128i Z = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(V), Z), Z));
+}
+
+// cvtps rounds halves to even in the default rounding mode; the packs
+// saturate to 0..255.
+inline Integer Pack4(__m128 V)
+{
+    const __m128i I = _mm_cvtps_epi32(V);
+    return _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(I, I), _mm_setzero_si128()));
+}
+
+void HorizontalSSE2(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    for (Integer X = 0; X < T.Count; ++X) {
+        __m128 Acc = _mm_setzero_ps();
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K)
+            Acc = _mm_add_ps(Acc, _mm_mul_ps(_mm_set1_ps(W[K]), Load4(Source + size_t(I[K]) * 4)));
+        const Integer Out = Pack4(Acc);
+        std::memcpy(Dest + size_t(X) * 4, &Out, 4);
+    }
+}
+
+void VerticalSSE2(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t B, size_t Bytes)
+{
+    const __m128i Z = _mm_setzero_si128();
+    for (; B + 16 <= Bytes; B += 16) {
+        __m128 A0 = _mm_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m128 W = _mm_set1_ps(Weights[K]);
+            const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[K] + B));
+            const __m128i Lo = _mm_unpacklo_epi8(V, Z), Hi = _mm_unpackhi_epi8(V, Z);
+            A0 = _mm_add_ps(A0, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpacklo_epi16(Lo, Z))));
+            A1 = _mm_add_ps(A1, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpackhi_epi16(Lo, Z))));
+            A2 = _mm_add_ps(A2, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpacklo_epi16(Hi, Z))));
+            A3 = _mm_add_ps(A3, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpackhi_epi16(Hi, Z))));
+        }
+        const __m128i L = _mm_packs_epi32(_mm_cvtps_epi32(A0), _mm_cvtps_epi32(A1));
+        const __m128i H = _mm_packs_epi32(_mm_cvtps_epi32(A2), _mm_cvtps_epi32(A3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B), _mm_packus_epi16(L, H));
+    }
+    VerticalPlain(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+// --- AVX2 ---------------------------------------------------------------
+
+__attribute__((target("avx2"))) void HorizontalAVX2(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    Integer X = 0;
+    // Two destination pixels a vector: lanes 0-3 the first, 4-7 the second.
+    for (; X + 2 <= T.Count; X += 2) {
+        __m256 Acc = _mm256_setzero_ps();
+        const Integer* I0 = &T.Index[size_t(X) * T.Slots];
+        const Integer* I1 = I0 + T.Slots;
+        const float* W0 = &T.Weight[size_t(X) * T.Slots];
+        const float* W1 = W0 + T.Slots;
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const Integer P0 = Load32(Source + size_t(I0[K]) * 4), P1 = Load32(Source + size_t(I1[K]) * 4);
+            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(P0), _mm_cvtsi32_si128(P1))));
+            const __m256 W = _mm256_set_m128(_mm_set1_ps(W1[K]), _mm_set1_ps(W0[K]));
+            Acc = _mm256_add_ps(Acc, _mm256_mul_ps(W, V));
+        }
+        const __m256i I = _mm256_cvtps_epi32(Acc);
+        const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Dest + size_t(X) * 4), _mm_packus_epi16(S, S));
+    }
+    HorizontalPlain(Source, Dest, T, X);
+}
+
+__attribute__((target("avx2"))) void VerticalAVX2(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest,
+                                                  size_t B, size_t Bytes)
+{
+    for (; B + 32 <= Bytes; B += 32) {
+        __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m256 W = _mm256_set1_ps(Weights[K]);
+            const Byte* R = Rows[K] + B;
+            A0 = _mm256_add_ps(A0, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm256_add_ps(A1, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 8))))));
+            A2 = _mm256_add_ps(A2, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 16))))));
+            A3 = _mm256_add_ps(A3, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 24))))));
+        }
+        // packs work within 128-bit halves; the permute puts the bytes back
+        // in order.
+        const __m256i L = _mm256_packs_epi32(_mm256_cvtps_epi32(A0), _mm256_cvtps_epi32(A1));
+        const __m256i H = _mm256_packs_epi32(_mm256_cvtps_epi32(A2), _mm256_cvtps_epi32(A3));
+        const __m256i P = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dest + B), P);
+    }
+    VerticalSSE2(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+// --- AVX-512 ------------------------------------------------------------
+
+__attribute__((target("avx512f,avx512bw"))) void HorizontalAVX512(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    Integer X = 0;
+    // Four destination pixels a vector.
+    for (; X + 4 <= T.Count; X += 4) {
+        __m512 Acc = _mm512_setzero_ps();
+        const size_t Base = size_t(X) * T.Slots;
+        const Integer* I = &T.Index[Base];
+        const float* W = &T.Weight[Base];
+        const Integer S = T.Slots;
+        for (Integer K = 0; K < S; ++K) {
+            const __m128i Px = _mm_setr_epi32(Load32(Source + size_t(I[K]) * 4), Load32(Source + size_t(I[S + K]) * 4),
+                                              Load32(Source + size_t(I[2 * S + K]) * 4), Load32(Source + size_t(I[3 * S + K]) * 4));
+            const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(Px));
+            const __m512 Wv = _mm512_permutexvar_ps(_mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3),
+                                                    _mm512_castps128_ps512(_mm_setr_ps(W[K], W[S + K], W[2 * S + K], W[3 * S + K])));
+            Acc = _mm512_add_ps(Acc, _mm512_mul_ps(Wv, V));
+        }
+        // Signed saturation to 16 bits, then unsigned to 8: 0..255 as in
+        // the other paths.
+        const __m512i I32 = _mm512_cvtps_epi32(Acc);
+        const __m128i B = _mm512_cvtusepi32_epi8(_mm512_max_epi32(I32, _mm512_setzero_si512()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + size_t(X) * 4), B);
+    }
+    HorizontalPlain(Source, Dest, T, X);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* const* Rows, const float* Weights, Integer Count,
+                                                              Byte* Dest, size_t B, size_t Bytes)
+{
+    for (; B + 64 <= Bytes; B += 64) {
+        __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m512 W = _mm512_set1_ps(Weights[K]);
+            const Byte* R = Rows[K] + B;
+            A0 = _mm512_add_ps(A0, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm512_add_ps(A1, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 16))))));
+            A2 = _mm512_add_ps(A2, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 32))))));
+            A3 = _mm512_add_ps(A3, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 48))))));
+        }
+        const __m512i Z = _mm512_setzero_si512();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 16), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 32), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 48), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
+    }
+    VerticalAVX2(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+} // namespace
+
+void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth)
+{
+    switch (Level) {
+    case xslAVX512:
+        HorizontalAVX512(Source, Dest, Taps);
+        break;
+    case xslAVX2:
+        HorizontalAVX2(Source, Dest, Taps);
+        break;
+    case xslSSE2:
+        HorizontalSSE2(Source, Dest, Taps);
+        break;
+    default:
+        HorizontalPlain(Source, Dest, Taps, 0);
+    }
+    if (CarryFourth)
+        for (Integer X = 0; X < Taps.Count; ++X) {
+            const Integer I = Taps.Last[size_t(X)];
+            Dest[size_t(X) * 4 + 3] = I >= 0 ? Source[size_t(I) * 4 + 3] : 0;
+        }
+}
+
+void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
+              const Byte* CarryRow)
+{
+    switch (Level) {
+    case xslAVX512:
+        VerticalAVX512(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    case xslAVX2:
+        VerticalAVX2(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    case xslSSE2:
+        VerticalSSE2(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    default:
+        VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
+    }
+    if (CarryRow)
+        for (size_t B = 3; B < Bytes; B += 4)
+            Dest[B] = CarryRow[B];
+}
+
+}

@@ -1,0 +1,33 @@
+// The two passes of the separable resampler on rows of 4-byte pixels, for
+// every vector level. Each output byte is the single-precision sum, in slot
+// order, of weight x source byte, rounded (ties to even) and clamped to
+// 0..255. Internal to the resampler and its tests.
+#pragma once
+#include "graphics/XMedia.Simd.h"
+#include <vector>
+
+class TXPixWeightMap;
+
+namespace XResampleRows {
+
+// A weight map laid out for the horizontal pass: Slots taps per
+// destination pixel, the unused ones padded with weight 0 on a valid index.
+struct TTaps {
+    Integer Count = 0;                  // destination pixels
+    Integer Slots = 0;
+    std::vector<Integer> Index;         // Count x Slots, pixel-major
+    std::vector<float> Weight;
+    std::vector<Integer> Last;          // the last used tap's index (-1: none)
+
+    void From(const TXPixWeightMap& Map);
+};
+
+// Destination row from a source row. CarryFourth: the fourth byte of each
+// pixel is that of the last source pixel read instead of a filtered one.
+void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth);
+// Bytes bytes of a destination row from Count rows, each weighted; the
+// fourth byte of each pixel from CarryRow when it is given.
+void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
+              const Byte* CarryRow);
+
+}
