@@ -1,5 +1,8 @@
 #include "graphics/XMedia.Resample.Rows.h"
 #include "graphics/XMedia.Resample.h"
+// GCC 12's AVX-512 headers draw false warnings about their own undefined
+// vectors.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 #include <algorithm>
 #include <cmath>

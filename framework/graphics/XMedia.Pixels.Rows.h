@@ -1,0 +1,28 @@
+// Byte-row kernels of the pixel routines, for every vector level. Rows are
+// plain byte arrays: a blend or a saturated sum treats every byte alike, and
+// a 32-bit row keeps (or clears) the fourth byte of each pixel through
+// FourthByte. Internal to the pixel routines and their tests.
+#pragma once
+#include "graphics/XMedia.Simd.h"
+
+namespace XPixelRows {
+
+// What happens to every fourth byte (offsets 3, 7, ...): left as it was,
+// computed like the others, or set to 0.
+enum TFourth { fbKeep, fbCompute, fbZero };
+
+// Dest[i] = (Alpha x Source[i] + (255 - Alpha) x Dest[i]) shr 8, and 255
+// where both are 255.
+void Blend(TXSimdLevel Level, const Byte* Source, Byte* Dest, size_t Bytes, Byte Alpha, TFourth Fourth);
+// Dest[i] = min(Dest[i] + Source[i], 255), or max(Dest[i] - Source[i], 0).
+void AddSaturated(TXSimdLevel Level, const Byte* Source, Byte* Dest, size_t Bytes, TFourth Fourth);
+void SubtractFloored(TXSimdLevel Level, const Byte* Source, Byte* Dest, size_t Bytes, TFourth Fourth);
+// 32-bit pixels: each source pixel that differs from Key (as a whole 32-bit
+// value) is copied (Alpha 255, all four bytes) or blended (the fourth byte
+// kept).
+void Keyed32(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Pixels, Cardinal Key, Byte Alpha);
+// Out[i] = round(sum over t of Weights[t] x Rows[t][i]) in double, summed
+// in t order, clamped to 0..255.
+void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out, size_t Bytes);
+
+}
