@@ -224,7 +224,147 @@ __attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* cons
     VerticalAVX2(Rows, Weights, Count, Dest, B, Bytes);
 }
 
+// --- blocks of rows -------------------------------------------------------
+
+// Byte offsets of the rows from the first one, when they all fit 32 bits.
+template<class P>
+bool Offsets(P* const* Rows, Integer Count, Integer Lanes, Integer* Out)
+{
+    for (Integer I = 0; I < Lanes; ++I) {
+        const std::ptrdiff_t D = reinterpret_cast<const Byte*>(Rows[std::min(I, Count - 1)]) - reinterpret_cast<const Byte*>(Rows[0]);
+        if (D < INT32_MIN || D > INT32_MAX)
+            return false;
+        Out[I] = Integer(D);
+    }
+    return true;
+}
+
+// Rounded (halves to even) and clamped to 0..255, as 32-bit lanes.
+__attribute__((target("avx512f,avx512bw"))) inline __m512i Byte16(__m512 A)
+{
+    return _mm512_min_epi32(_mm512_max_epi32(_mm512_cvtps_epi32(A), _mm512_setzero_si512()), _mm512_set1_epi32(0xFF));
+}
+
+__attribute__((target("avx2"))) inline __m256i Byte8(__m256 A)
+{
+    return _mm256_min_epi32(_mm256_max_epi32(_mm256_cvtps_epi32(A), _mm256_setzero_si256()), _mm256_set1_epi32(0xFF));
+}
+
+// The source pixels across the block, as floats: Scratch[(P x 4 + C) x
+// Lanes + R] is channel C of pixel P in row R.
+__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests, Integer Count,
+                                                                 Integer SW, const TTaps& T, bool Carry, float* F)
+{
+    alignas(64) Integer In[16], Out[16];
+    Offsets(Sources, Count, 16, In);
+    Offsets(Dests, Count, 16, Out);
+    const __m512i InOff = _mm512_load_si512(In);
+    const __m512i Low = _mm512_set1_epi32(0xFF);
+    for (Integer P = 0; P < SW; ++P) {
+        const __m512i Px = _mm512_i32gather_epi32(InOff, Sources[0] + size_t(P) * 4, 1);
+        float* Q = F + size_t(P) * 64;
+        _mm512_storeu_ps(Q, _mm512_cvtepi32_ps(_mm512_and_si512(Px, Low)));
+        _mm512_storeu_ps(Q + 16, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 8), Low)));
+        _mm512_storeu_ps(Q + 32, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 16), Low)));
+        _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
+    }
+    // Only the block's own rows are written; lanes past Count go to the
+    // last row again with the same values.
+    const __m512i OutOff = _mm512_load_si512(Out);
+    const __m512i Zero = _mm512_setzero_si512();
+    for (Integer X = 0; X < T.Count; ++X) {
+        __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const __m512 Wv = _mm512_set1_ps(W[K]);
+            const float* Q = F + size_t(I[K]) * 64;
+            A0 = _mm512_add_ps(A0, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q)));
+            A1 = _mm512_add_ps(A1, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 16)));
+            A2 = _mm512_add_ps(A2, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 32)));
+            A3 = _mm512_add_ps(A3, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 48)));
+        }
+        __m512i Fourth;
+        if (!Carry)
+            Fourth = Byte16(A3);
+        else if (T.Last[size_t(X)] >= 0)
+            Fourth = _mm512_cvtps_epi32(_mm512_loadu_ps(F + size_t(T.Last[size_t(X)]) * 64 + 48));
+        else
+            Fourth = Zero;
+        const __m512i V = _mm512_or_si512(_mm512_or_si512(Byte16(A0), _mm512_slli_epi32(Byte16(A1), 8)),
+                                          _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
+        _mm512_i32scatter_epi32(Dests[0] + size_t(X) * 4, OutOff, V, 1);
+    }
+}
+
+__attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SW,
+                                                     const TTaps& T, bool Carry, float* F)
+{
+    alignas(32) Integer In[8], Out[8];
+    Offsets(Sources, Count, 8, In);
+    Offsets(Dests, Count, 8, Out);
+    const __m256i InOff = _mm256_load_si256(reinterpret_cast<const __m256i*>(In));
+    const __m256i Low = _mm256_set1_epi32(0xFF);
+    for (Integer P = 0; P < SW; ++P) {
+        const __m256i Px = _mm256_i32gather_epi32(reinterpret_cast<const int*>(Sources[0] + size_t(P) * 4), InOff, 1);
+        float* Q = F + size_t(P) * 32;
+        _mm256_storeu_ps(Q, _mm256_cvtepi32_ps(_mm256_and_si256(Px, Low)));
+        _mm256_storeu_ps(Q + 8, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 8), Low)));
+        _mm256_storeu_ps(Q + 16, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 16), Low)));
+        _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
+    }
+    const __m256i Zero = _mm256_setzero_si256();
+    alignas(32) Integer Pixels[8];
+    for (Integer X = 0; X < T.Count; ++X) {
+        __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const __m256 Wv = _mm256_set1_ps(W[K]);
+            const float* Q = F + size_t(I[K]) * 32;
+            A0 = _mm256_add_ps(A0, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q)));
+            A1 = _mm256_add_ps(A1, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 8)));
+            A2 = _mm256_add_ps(A2, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 16)));
+            A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
+        }
+        __m256i Fourth;
+        if (!Carry)
+            Fourth = Byte8(A3);
+        else if (T.Last[size_t(X)] >= 0)
+            Fourth = _mm256_cvtps_epi32(_mm256_loadu_ps(F + size_t(T.Last[size_t(X)]) * 32 + 24));
+        else
+            Fourth = Zero;
+        const __m256i V = _mm256_or_si256(_mm256_or_si256(Byte8(A0), _mm256_slli_epi32(Byte8(A1), 8)),
+                                          _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(Pixels), V);
+        for (Integer R = 0; R < Count; ++R)
+            std::memcpy(Dests[R] + size_t(X) * 4, &Pixels[R], 4);
+    }
+}
+
 } // namespace
+
+Integer BlockRows(TXSimdLevel Level)
+{
+    return Level >= xslAVX512 ? 16 : (Level >= xslAVX2 ? 8 : 1);
+}
+
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SourceWidth,
+                     const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
+{
+    const Integer Lanes = BlockRows(Level);
+    Integer Probe[16];
+    if (Lanes == 1 || Count < 1 || Count > Lanes || !Offsets(Sources, Count, Lanes, Probe) || !Offsets(Dests, Count, Lanes, Probe)) {
+        for (Integer R = 0; R < Count; ++R)
+            Horizontal(Level, Sources[R], Dests[R], Taps, CarryFourth);
+        return;
+    }
+    Scratch.resize(size_t(SourceWidth) * 4 * size_t(Lanes));
+    if (Lanes == 16)
+        HorizontalBlock16(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
+    else
+        HorizontalBlock8(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
+}
 
 void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth)
 {

@@ -25,6 +25,14 @@ struct TTaps {
 // Destination row from a source row. CarryFourth: the fourth byte of each
 // pixel is that of the last source pixel read instead of a filtered one.
 void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth);
+// How many source rows the level's horizontal pass takes at once (1: one
+// row at a time).
+Integer BlockRows(TXSimdLevel Level);
+// Horizontal for Count (at most BlockRows) rows at once: across the rows,
+// one pixel of every row per vector lane, so each destination pixel's taps
+// are plain loads. Scratch is reused between calls.
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SourceWidth,
+                     const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch);
 // Bytes bytes of a destination row from Count rows, each weighted; the
 // fourth byte of each pixel from CarryRow when it is given.
 void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,

@@ -205,12 +205,16 @@ TXWeightMapProvider FetchWeightMap(Integer DestCount, Integer SourceCount, const
 
 namespace {
 
+// A source row of 4-byte pixels; the pointer stays valid for the next
+// SourceRowsKept calls, so a block of rows can be read at once.
 using TSourceRow = std::function<const Byte*(Integer Y)>;
 using TPutRow = std::function<void(Integer Y, const Byte* Row)>;
+constexpr Integer SourceRowsKept = 16;
 
 // Resamples rows of 4-byte pixels. Intermediate rows are kept in a ring
-// just large enough for one destination row's taps, each computed once
-// while the taps move down the source.
+// just large enough for one destination row's taps (and one block of
+// rows of the horizontal pass), each computed once while the taps move
+// down the source.
 void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
                bool CarryFourth, const TXFilterKernel* Kernel)
 {
@@ -220,33 +224,44 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     XResampleRows::TTaps Taps;
     Taps.From(*HProvider->GetContent());
     const TXSimdLevel Level = XSimdLevel();
+    const Integer Block = XResampleRows::BlockRows(Level);
     const Integer Slots = VMap.Size().Height;
-    Integer Ring = 1;
+    Integer Span = 1;
     for (Integer Y = 0; Y < DH; ++Y) {
         Integer Lo = SH, Hi = -1;
         for (Integer K = 0; K < VMap.Counts()[size_t(Y)]; ++K) {
             Lo = std::min(Lo, VMap.Rows(K)[Y].Index);
             Hi = std::max(Hi, VMap.Rows(K)[Y].Index);
         }
-        Ring = std::max(Ring, Hi - Lo + 1);
+        Span = std::max(Span, Hi - Lo + 1);
     }
+    // Rows Lo..Hi of one destination row and a block from any of them on
+    // fall in distinct slots.
+    const Integer Ring = Span + Block - 1;
     const size_t RowBytes = size_t(DW) * 4;
     std::vector<Byte> Band(size_t(Ring) * RowBytes);
     std::vector<Integer> Held(size_t(Ring), -1);
     std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
     std::vector<float> Weights(Rows.size());
     std::vector<Byte> Out(RowBytes);
+    std::vector<float> Scratch;
+    std::vector<const Byte*> Sources(static_cast<size_t>(Block));
+    std::vector<Byte*> Dests(static_cast<size_t>(Block));
+    auto SlotRow = [&](Integer Index) { return Band.data() + size_t(Index % Ring) * RowBytes; };
     for (Integer Y = 0; Y < DH; ++Y) {
         const Integer Count = VMap.Counts()[size_t(Y)];
         for (Integer K = 0; K < Count; ++K) {
             const TXPixWeight& P = VMap.Rows(K)[Y];
-            const size_t Slot = size_t(P.Index % Ring);
-            Byte* Row = Band.data() + Slot * RowBytes;
-            if (Held[Slot] != P.Index) {
-                XResampleRows::Horizontal(Level, SourceRow(P.Index), Row, Taps, CarryFourth);
-                Held[Slot] = P.Index;
+            if (Held[size_t(P.Index % Ring)] != P.Index) {
+                const Integer N = std::min(Block, SH - P.Index);
+                for (Integer R = 0; R < N; ++R) {
+                    Sources[size_t(R)] = SourceRow(P.Index + R);
+                    Dests[size_t(R)] = SlotRow(P.Index + R);
+                    Held[size_t((P.Index + R) % Ring)] = P.Index + R;
+                }
+                XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
             }
-            Rows[size_t(K)] = Row;
+            Rows[size_t(K)] = SlotRow(P.Index);
             Weights[size_t(K)] = P.Weight;
         }
         if (Count > 0)
@@ -270,14 +285,15 @@ public:
             FBitmap = MakeOwned<TBitmap>();
             FBitmap->Assign(Source);
         }
-        FRow.resize(size_t(Width()) * 4);
+        FRows.resize(size_t(Width()) * 4 * SourceRowsKept);
     }
     Integer Width() const { return FPng ? FPng->Width() : FBitmap->Width(); }
     Integer Height() const { return FPng ? FPng->Height() : FBitmap->Height(); }
     const Byte* Row(Integer Y)
     {
         const Integer W = Width();
-        Byte* D = FRow.data();
+        Byte* const Start = FRows.data() + size_t(Y % SourceRowsKept) * size_t(W) * 4;
+        Byte* D = Start;
         if (FPng) {
             const Byte* S = FPng->Scanline(Y);
             const Byte* A = FPng->AlphaScanline(Y);
@@ -297,13 +313,13 @@ public:
                 D[3] = 255;
             }
         }
-        return FRow.data();
+        return Start;
     }
 
 private:
     TPngImage* FPng = nullptr;
     TOwnedPtr<TBitmap> FBitmap;
-    std::vector<Byte> FRow;
+    std::vector<Byte> FRows;      // the last SourceRowsKept rows
 };
 
 void PutPngRow(TPngImage* Dest, Integer Y, const Byte* Row)
@@ -324,17 +340,18 @@ TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
 {
     if (Source->PixelFormat() == pf32bit)
         return [Source](Integer Y) { return static_cast<const Byte*>(Source->ScanLine(Y)); };
-    Scratch.resize(size_t(Source->Width()) * 4);
+    Scratch.resize(size_t(Source->Width()) * 4 * SourceRowsKept);
     return [Source, &Scratch](Integer Y) {
         const Byte* S = Source->ScanLine(Y);
-        Byte* D = Scratch.data();
+        Byte* const Start = Scratch.data() + size_t(Y % SourceRowsKept) * size_t(Source->Width()) * 4;
+        Byte* D = Start;
         for (Integer X = 0; X < Source->Width(); ++X, S += 3, D += 4) {
             D[0] = S[0];
             D[1] = S[1];
             D[2] = S[2];
             D[3] = 0;
         }
-        return static_cast<const Byte*>(Scratch.data());
+        return static_cast<const Byte*>(Start);
     };
 }
 

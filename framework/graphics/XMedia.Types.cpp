@@ -273,14 +273,18 @@ TXFotoPixel LabToXYZ(const TXFotoPixel& Lab)
     return { 95.047f * LabT(FX), 100 * LabT(FY), 108.883f * LabT(FZ) };
 }
 
+// The channels are read into locals first: a colour record is packed, and
+// std::max would bind references to its unaligned members.
 float MaxComponent(const TXFotoPixel& P)
 {
-    return std::max(std::max(P.C1, P.C2), P.C3);
+    const float A = P.C1, B = P.C2, C = P.C3;
+    return std::max(std::max(A, B), C);
 }
 
 float MinComponent(const TXFotoPixel& P)
 {
-    return std::min(std::min(P.C1, P.C2), P.C3);
+    const float A = P.C1, B = P.C2, C = P.C3;
+    return std::min(std::min(A, B), C);
 }
 
 TXRGBColor ColorToRGBColor(TColor Color)

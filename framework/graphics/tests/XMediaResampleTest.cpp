@@ -235,6 +235,11 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
         Sizes.push_back({ W, 6, 37, 5 });      // up and down to 37
         Sizes.push_back({ 37, 9, W, 4 + W % 5 });
     }
+    // Tall enough for whole blocks of rows and a ring that wraps.
+    for (Integer W : { 4, 17, 67 }) {
+        Sizes.push_back({ W, 70, 29, 23 });
+        Sizes.push_back({ 29, 19, W, 90 });
+    }
     for (TXSimdLevel Level : XSimdLevels()) {
         SetXSimdLevel(Level);
         for (const Size& S : Sizes)

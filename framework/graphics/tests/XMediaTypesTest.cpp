@@ -55,8 +55,9 @@ TEST(XMediaTypes, ModelEdgeCases)
     EXPECT_EQ(Red.ToColor(), clRed);
     // A grey has no hue or saturation.
     TXModelColor Grey = TXModelColor::FromColorAs(RGB(77, 77, 77), cmHSL);
-    EXPECT_EQ(Grey.FotoPixel.C1, 0);
-    EXPECT_EQ(Grey.FotoPixel.C2, 0);
+    // Packed records: their channels are compared as values.
+    EXPECT_EQ(float(Grey.FotoPixel.C1), 0);
+    EXPECT_EQ(float(Grey.FotoPixel.C2), 0);
     // Channels beyond the range: ties to even, then clamped; NaN is 0.
     const float NaN = std::numeric_limits<float>::quiet_NaN();
     const struct {
