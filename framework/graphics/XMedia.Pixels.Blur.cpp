@@ -111,19 +111,31 @@ void GaussianBlur(TBitmap* Bitmap, double Sigma)
         Store(Row);
     }
 
-    // Down the columns, in place: rows above the current one are kept
-    // unblurred in a ring of R + 1 rows before they are overwritten.
-    const Integer Ring = R + 1;
+    // Down the columns, in place, Block rows at a time (each source row is
+    // read once for all of them): rows above the block are kept unblurred
+    // in a ring of R + Block rows before they are overwritten.
+    constexpr Integer Block = 8;
+    const Integer Ring = R + Block;
     std::vector<Byte> Saved(size_t(Ring) * RowBytes);
-    auto RowAt = [&](Integer Y, Integer Current) -> const Byte* {
-        Y = std::clamp(Y, 0, H - 1);
-        return Y <= Current ? &Saved[size_t(Y % Ring) * RowBytes] : Bitmap->ScanLine(Y);
-    };
-    for (Integer Y = 0; Y < H; ++Y) {
-        std::memcpy(&Saved[size_t(Y % Ring) * RowBytes], Bitmap->ScanLine(Y), RowBytes);
-        for (Integer I = -R; I <= R; ++I)
-            Rows[size_t(I + R)] = RowAt(Y - I, Y);
-        XPixelRows::WeightedSum(Level, Rows.data(), Weights.data(), Taps, Out.data(), RowBytes);
-        Store(Bitmap->ScanLine(Y));
+    std::vector<Byte> Outs(size_t(Block) * RowBytes);
+    std::vector<Byte*> OutRows(static_cast<size_t>(Block));
+    std::vector<const Byte*> Shared(static_cast<size_t>(Taps + Block - 1));
+    for (Integer Y = 0; Y < H; Y += Block) {
+        const Integer Count = std::min(Block, H - Y), Last = Y + Count - 1;
+        for (Integer K = Y; K <= Last; ++K)
+            std::memcpy(&Saved[size_t(K % Ring) * RowBytes], Bitmap->ScanLine(K), RowBytes);
+        // Source rows from Last + R down to Y - R: output Y + o takes rows
+        // Y + o + R down to Y + o - R, that is offsets -R..R in order.
+        for (Integer T = 0; T < Count + Taps - 1; ++T) {
+            const Integer Row = std::clamp(Last + R - T, 0, H - 1);
+            Shared[size_t(T)] = Row <= Last ? &Saved[size_t(Row % Ring) * RowBytes] : Bitmap->ScanLine(Row);
+        }
+        for (Integer O = 0; O < Count; ++O)
+            OutRows[size_t(O)] = &Outs[size_t(O) * RowBytes];
+        XPixelRows::WeightedSumShared(Level, Shared.data(), Weights.data(), Taps, OutRows.data(), Count, RowBytes);
+        for (Integer O = 0; O < Count; ++O) {
+            std::memcpy(Out.data(), OutRows[size_t(O)], RowBytes);
+            Store(Bitmap->ScanLine(Y + O));
+        }
     }
 }

@@ -283,7 +283,83 @@ __attribute__((target("avx512f,avx512bw"))) void WeightedAVX512(const Byte* cons
     }
 }
 
+__attribute__((target("avx512f,avx512bw"))) void WeightedSharedAVX512(const Byte* const* Rows, const double* W, Integer Taps,
+                                                                     Byte* const* Outs, Integer Count, size_t& I, size_t Bytes)
+{
+    const Integer N = Count + Taps - 1;
+    for (; I + 16 <= Bytes; I += 16) {
+        __m512d Lo[8], Hi[8];
+        for (Integer O = 0; O < Count; ++O)
+            Lo[O] = Hi[O] = _mm512_setzero_pd();
+        for (Integer T = 0; T < N; ++T) {
+            const __m512i V = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[T] + I)));
+            const __m512d VLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(V));
+            const __m512d VHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(V, 1));
+            // Output o takes row T with weight T - (Count - 1 - o).
+            const Integer First = std::max<Integer>(0, Count - 1 - T), Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
+            for (Integer O = First; O <= Last; ++O) {
+                const __m512d Wt = _mm512_set1_pd(W[T - (Count - 1 - O)]);
+                Lo[O] = _mm512_add_pd(Lo[O], _mm512_mul_pd(Wt, VLo));
+                Hi[O] = _mm512_add_pd(Hi[O], _mm512_mul_pd(Wt, VHi));
+            }
+        }
+        for (Integer O = 0; O < Count; ++O) {
+            const __m512i R = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtpd_epi32(Lo[O])), _mm512_cvtpd_epi32(Hi[O]), 1);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O] + I), _mm512_cvtusepi32_epi8(_mm512_max_epi32(R, _mm512_setzero_si512())));
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void WeightedSharedAVX2(const Byte* const* Rows, const double* W, Integer Taps, Byte* const* Outs,
+                                                        Integer Count, size_t& I, size_t Bytes)
+{
+    const Integer N = Count + Taps - 1;
+    for (; I + 8 <= Bytes; I += 8) {
+        __m256d Lo[8], Hi[8];
+        for (Integer O = 0; O < Count; ++O)
+            Lo[O] = Hi[O] = _mm256_setzero_pd();
+        for (Integer T = 0; T < N; ++T) {
+            const __m256i V = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Rows[T] + I)));
+            const __m256d VLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(V));
+            const __m256d VHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(V, 1));
+            const Integer First = std::max<Integer>(0, Count - 1 - T), Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
+            for (Integer O = First; O <= Last; ++O) {
+                const __m256d Wt = _mm256_set1_pd(W[T - (Count - 1 - O)]);
+                Lo[O] = _mm256_add_pd(Lo[O], _mm256_mul_pd(Wt, VLo));
+                Hi[O] = _mm256_add_pd(Hi[O], _mm256_mul_pd(Wt, VHi));
+            }
+        }
+        for (Integer O = 0; O < Count; ++O) {
+            const __m128i R = _mm_packs_epi32(_mm256_cvtpd_epi32(Lo[O]), _mm256_cvtpd_epi32(Hi[O]));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(Outs[O] + I), _mm_packus_epi16(R, R));
+        }
+    }
+}
+
 } // namespace
+
+void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* const* Outs,
+                       Integer Count, size_t Bytes)
+{
+    if (Level < xslAVX2) {
+        for (Integer O = 0; O < Count; ++O)
+            WeightedSum(Level, Rows + (Count - 1 - O), Weights, Taps, Outs[O], Bytes);
+        return;
+    }
+    size_t I = 0;
+    if (Level >= xslAVX512)
+        WeightedSharedAVX512(Rows, Weights, Taps, Outs, Count, I, Bytes);
+    if (Level >= xslAVX2)
+        WeightedSharedAVX2(Rows, Weights, Taps, Outs, Count, I, Bytes);
+    // The rest one output at a time.
+    for (Integer O = 0; O < Count; ++O)
+        for (size_t B = I; B < Bytes; ++B) {
+            double Acc = 0;
+            for (Integer T = 0; T < Taps; ++T)
+                Acc = Acc + Weights[T] * double(Rows[Count - 1 - O + T][B]);
+            Outs[O][B] = Byte(std::clamp(std::nearbyint(Acc), 0.0, 255.0));
+        }
+}
 
 void Blend(TXSimdLevel Level, const Byte* Source, Byte* Dest, size_t Bytes, Byte Alpha, TFourth Fourth)
 {

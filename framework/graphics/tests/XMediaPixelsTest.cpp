@@ -436,7 +436,8 @@ TEST(XMediaBlur, EveryPathEqualsThePlainLoops)
         for (double Sigma : { 0.5, 1.0, 2.0, 3.7, 10.0 })
             for (TPixelFormat F : { pf24bit, pf32bit })
                 for (Integer W = 1; W <= 67; W += (W < 20 ? 1 : 7)) {
-                    auto Bmp = Noise(F, W, 1 + W % 9, unsigned(W * 3 + F));
+                    // Tall ones too, so blocks of rows and the ring of saved rows wrap.
+                    auto Bmp = Noise(F, W, W < 20 ? 1 + W % 9 : 20 + W, unsigned(W * 3 + F));
                     auto Expected = Copy(Bmp.get());
                     GaussianBlur(Bmp.get(), Sigma);
                     ReferenceBlur(Expected.get(), Sigma);
