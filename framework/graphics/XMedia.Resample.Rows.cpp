@@ -5,6 +5,8 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cmath>
 #include <cstring>
 
@@ -258,15 +260,48 @@ __attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* c
     alignas(64) Integer In[16], Out[16];
     Offsets(Sources, Count, 16, In);
     Offsets(Dests, Count, 16, Out);
-    const __m512i InOff = _mm512_load_si512(In);
+    (void)In;
     const __m512i Low = _mm512_set1_epi32(0xFF);
-    for (Integer P = 0; P < SW; ++P) {
-        const __m512i Px = _mm512_i32gather_epi32(InOff, Sources[0] + size_t(P) * 4, 1);
-        float* Q = F + size_t(P) * 64;
-        _mm512_storeu_ps(Q, _mm512_cvtepi32_ps(_mm512_and_si512(Px, Low)));
-        _mm512_storeu_ps(Q + 16, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 8), Low)));
-        _mm512_storeu_ps(Q + 32, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 16), Low)));
-        _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
+    // Sixteen pixels of sixteen rows at a time, turned in registers so each
+    // vector holds one pixel down the rows.
+    const Byte* Row[16];
+    for (Integer R = 0; R < 16; ++R)
+        Row[R] = Sources[std::min(R, Count - 1)];
+    for (Integer P0 = 0; P0 < SW; P0 += 16) {
+        const Integer N = std::min<Integer>(16, SW - P0);
+        const __mmask16 M = __mmask16((1u << N) - 1);
+        __m512i V[16], T[16];
+        for (int R = 0; R < 16; ++R)
+            V[R] = _mm512_maskz_loadu_epi32(M, Row[R] + size_t(P0) * 4);
+        for (int I = 0; I < 8; ++I) {
+            T[2 * I] = _mm512_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
+            T[2 * I + 1] = _mm512_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
+        }
+        for (int I = 0; I < 4; ++I) {
+            V[4 * I] = _mm512_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
+            V[4 * I + 1] = _mm512_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
+            V[4 * I + 2] = _mm512_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
+            V[4 * I + 3] = _mm512_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
+        }
+        // V[4i + k], 128-bit lane L: rows 4i..4i+3 of pixel 4L + k.
+        for (int K = 0; K < 4; ++K) {
+            const __m512i X0 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(2, 0, 2, 0));
+            const __m512i X1 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(3, 1, 3, 1));
+            const __m512i Y0 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(2, 0, 2, 0));
+            const __m512i Y1 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(3, 1, 3, 1));
+            T[K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(2, 0, 2, 0));
+            T[4 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(2, 0, 2, 0));
+            T[8 + K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(3, 1, 3, 1));
+            T[12 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(3, 1, 3, 1));
+        }
+        for (Integer P = 0; P < N; ++P) {
+            const __m512i Px = T[P];
+            float* Q = F + size_t(P0 + P) * 64;
+            _mm512_storeu_ps(Q, _mm512_cvtepi32_ps(_mm512_and_si512(Px, Low)));
+            _mm512_storeu_ps(Q + 16, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 8), Low)));
+            _mm512_storeu_ps(Q + 32, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 16), Low)));
+            _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
+        }
     }
     // Only the block's own rows are written; lanes past Count go to the
     // last row again with the same values.
@@ -342,7 +377,106 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
     }
 }
 
+// The accumulators of all outputs stay in registers: the output count is
+// a template argument, so every loop over the outputs unrolls.
+template<int N>
+__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs, Integer First,
+                                                                      Integer End, size_t& B, size_t Bytes)
+{
+    const __m512i Z = _mm512_setzero_si512();
+    for (; B + 16 <= Bytes; B += 16) {
+        __m512 Acc[N];
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            Acc[O] = _mm512_setzero_ps();
+        for (Integer T = First; T < End; ++T) {
+            const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
+#pragma GCC unroll 8
+            for (int O = 0; O < N; ++O) {
+                const Integer K = T - Outs[O].First;
+                if (K >= 0 && K < Outs[O].Count)
+                    Acc[O] = _mm512_add_ps(Acc[O], _mm512_mul_ps(_mm512_set1_ps(Outs[O].Weights[K]), V));
+            }
+        }
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
+    }
+}
+
+template<int N>
+__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs, Integer First, Integer End,
+                                                         size_t& B, size_t Bytes)
+{
+    for (; B + 8 <= Bytes; B += 8) {
+        __m256 Acc[N];
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            Acc[O] = _mm256_setzero_ps();
+        for (Integer T = First; T < End; ++T) {
+            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
+#pragma GCC unroll 8
+            for (int O = 0; O < N; ++O) {
+                const Integer K = T - Outs[O].First;
+                if (K >= 0 && K < Outs[O].Count)
+                    Acc[O] = _mm256_add_ps(Acc[O], _mm256_mul_ps(_mm256_set1_ps(Outs[O].Weights[K]), V));
+            }
+        }
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O) {
+            const __m256i I = _mm256_cvtps_epi32(Acc[O]);
+            const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm_packus_epi16(S, S));
+        }
+    }
+}
+
+using TSharedKernel = void (*)(const Byte* const*, const TSharedRow*, Integer, Integer, size_t&, size_t);
+
+template<int... N>
+constexpr std::array<TSharedKernel, sizeof...(N)> AVX512Kernels(std::integer_sequence<int, N...>)
+{
+    return { &VerticalSharedAVX512N<N + 1>... };
+}
+
+template<int... N>
+constexpr std::array<TSharedKernel, sizeof...(N)> AVX2Kernels(std::integer_sequence<int, N...>)
+{
+    return { &VerticalSharedAVX2N<N + 1>... };
+}
+
 } // namespace
+
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes)
+{
+    static constexpr auto Wide = AVX512Kernels(std::make_integer_sequence<int, 8>());
+    static constexpr auto Narrow = AVX2Kernels(std::make_integer_sequence<int, 8>());
+    Integer First = Outs[0].First, End = 0;
+    for (Integer O = 0; O < OutCount; ++O) {
+        First = std::min(First, Outs[O].First);
+        End = std::max(End, Outs[O].First + Outs[O].Count);
+    }
+    size_t B = 0;
+    if (OutCount >= 1 && OutCount <= 8) {
+        if (Level >= xslAVX512)
+            Wide[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+        else if (Level >= xslAVX2)
+            Narrow[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+    }
+    // The rest (and the lower levels) one row at a time.
+    for (Integer O = 0; O < OutCount; ++O) {
+        const TSharedRow& R = Outs[O];
+        if (B < Bytes) {
+            if (Level >= xslSSE2)
+                VerticalSSE2(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
+            else
+                VerticalPlain(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
+        }
+        if (R.CarryRow)
+            for (size_t I = 3; I < Bytes; I += 4)
+                R.Dest[I] = R.CarryRow[I];
+    }
+}
 
 Integer BlockRows(TXSimdLevel Level)
 {

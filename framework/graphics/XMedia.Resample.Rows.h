@@ -38,4 +38,17 @@ void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const*
 void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
               const Byte* CarryRow);
 
+// One destination row of a shared vertical pass: its taps are the union
+// rows First .. First + Count - 1, in that order.
+struct TSharedRow {
+    Integer First = 0;
+    Integer Count = 0;
+    const float* Weights = nullptr;
+    Byte* Dest = nullptr;
+    const Byte* CarryRow = nullptr;
+};
+// Vertical for several destination rows (at most 8) whose taps are runs of
+// one list of rows: each row is read once for all of them.
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes);
+
 }

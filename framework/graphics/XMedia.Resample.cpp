@@ -226,50 +226,97 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     const TXSimdLevel Level = XSimdLevel();
     const Integer Block = XResampleRows::BlockRows(Level);
     const Integer Slots = VMap.Size().Height;
+    auto Index = [&](Integer Y, Integer K) { return VMap.Rows(K)[Y].Index; };
+    auto Count = [&](Integer Y) { return VMap.Counts()[size_t(Y)]; };
+    // Destination rows whose taps are runs of consecutive source rows go in
+    // groups of up to 8 that read their shared rows once; any other row
+    // (reflections at the edges) goes alone.
+    auto IsRun = [&](Integer Y) {
+        for (Integer K = 1; K < Count(Y); ++K)
+            if (Index(Y, K) != Index(Y, 0) + K)
+                return false;
+        return Count(Y) > 0;
+    };
+    const Integer MaxGroup = Level >= xslAVX2 ? 8 : 1;
+    struct TGroup {
+        Integer First, Size, Lo, Hi;
+    };
+    std::vector<TGroup> Groups;
     Integer Span = 1;
-    for (Integer Y = 0; Y < DH; ++Y) {
-        Integer Lo = SH, Hi = -1;
-        for (Integer K = 0; K < VMap.Counts()[size_t(Y)]; ++K) {
-            Lo = std::min(Lo, VMap.Rows(K)[Y].Index);
-            Hi = std::max(Hi, VMap.Rows(K)[Y].Index);
+    for (Integer Y = 0; Y < DH;) {
+        TGroup G { Y, 1, SH, -1 };
+        for (Integer K = 0; K < Count(Y); ++K) {
+            G.Lo = std::min(G.Lo, Index(Y, K));
+            G.Hi = std::max(G.Hi, Index(Y, K));
         }
-        Span = std::max(Span, Hi - Lo + 1);
+        if (IsRun(Y))
+            while (G.Size < MaxGroup && Y + G.Size < DH && IsRun(Y + G.Size)) {
+                const Integer Next = Y + G.Size;
+                G.Lo = std::min(G.Lo, Index(Next, 0));
+                G.Hi = std::max(G.Hi, Index(Next, Count(Next) - 1));
+                ++G.Size;
+            }
+        Span = std::max(Span, G.Hi - G.Lo + 1);
+        Groups.push_back(G);
+        Y += G.Size;
     }
-    // Rows Lo..Hi of one destination row and a block from any of them on
-    // fall in distinct slots.
+    // The rows of one group and a block from any of them on fall in
+    // distinct slots.
     const Integer Ring = Span + Block - 1;
     const size_t RowBytes = size_t(DW) * 4;
     std::vector<Byte> Band(size_t(Ring) * RowBytes);
     std::vector<Integer> Held(size_t(Ring), -1);
     std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
-    std::vector<float> Weights(Rows.size());
-    std::vector<Byte> Out(RowBytes);
+    std::vector<float> Weights(Rows.size() * size_t(MaxGroup));
+    std::vector<Byte> Out(RowBytes * size_t(MaxGroup));
     std::vector<float> Scratch;
     std::vector<const Byte*> Sources(static_cast<size_t>(Block));
     std::vector<Byte*> Dests(static_cast<size_t>(Block));
-    auto SlotRow = [&](Integer Index) { return Band.data() + size_t(Index % Ring) * RowBytes; };
-    for (Integer Y = 0; Y < DH; ++Y) {
-        const Integer Count = VMap.Counts()[size_t(Y)];
-        for (Integer K = 0; K < Count; ++K) {
-            const TXPixWeight& P = VMap.Rows(K)[Y];
-            if (Held[size_t(P.Index % Ring)] != P.Index) {
-                const Integer N = std::min(Block, SH - P.Index);
-                for (Integer R = 0; R < N; ++R) {
-                    Sources[size_t(R)] = SourceRow(P.Index + R);
-                    Dests[size_t(R)] = SlotRow(P.Index + R);
-                    Held[size_t((P.Index + R) % Ring)] = P.Index + R;
-                }
-                XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
-            }
-            Rows[size_t(K)] = SlotRow(P.Index);
-            Weights[size_t(K)] = P.Weight;
+    std::vector<const Byte*> Union(static_cast<size_t>(Span));
+    XResampleRows::TSharedRow Shared[8];
+    auto SlotRow = [&](Integer I) { return Band.data() + size_t(I % Ring) * RowBytes; };
+    auto Need = [&](Integer I) {
+        if (Held[size_t(I % Ring)] == I)
+            return;
+        const Integer N = std::min(Block, SH - I);
+        for (Integer R = 0; R < N; ++R) {
+            Sources[size_t(R)] = SourceRow(I + R);
+            Dests[size_t(R)] = SlotRow(I + R);
+            Held[size_t((I + R) % Ring)] = I + R;
         }
-        if (Count > 0)
-            XResampleRows::Vertical(Level, Rows.data(), Weights.data(), Count, Out.data(), RowBytes,
-                                    CarryFourth ? Rows[size_t(Count - 1)] : nullptr);
-        else
-            std::fill(Out.begin(), Out.end(), 0);
-        PutRow(Y, Out.data());
+        XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
+    };
+    for (const TGroup& G : Groups) {
+        if (G.Size == 1) {
+            const Integer Y = G.First, N = Count(Y);
+            for (Integer K = 0; K < N; ++K) {
+                Need(Index(Y, K));
+                Rows[size_t(K)] = SlotRow(Index(Y, K));
+                Weights[size_t(K)] = VMap.Rows(K)[Y].Weight;
+            }
+            if (N > 0)
+                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Out.data(), RowBytes,
+                                        CarryFourth ? Rows[size_t(N - 1)] : nullptr);
+            else
+                std::fill_n(Out.begin(), RowBytes, Byte(0));
+            PutRow(Y, Out.data());
+            continue;
+        }
+        for (Integer I = G.Lo; I <= G.Hi; ++I) {
+            Need(I);
+            Union[size_t(I - G.Lo)] = SlotRow(I);
+        }
+        for (Integer O = 0; O < G.Size; ++O) {
+            const Integer Y = G.First + O;
+            float* W = &Weights[size_t(O) * Rows.size()];
+            for (Integer K = 0; K < Count(Y); ++K)
+                W[K] = VMap.Rows(K)[Y].Weight;
+            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, Out.data() + size_t(O) * RowBytes,
+                          CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
+        }
+        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
+        for (Integer O = 0; O < G.Size; ++O)
+            PutRow(G.First + O, Shared[O].Dest);
     }
 }
 
