@@ -98,6 +98,7 @@ void GaussianBlur(TBitmap* Bitmap, double Sigma)
     // Along the rows: the row padded with R edge pixels on each side; the
     // tap of offset i (source b - i) starts R - i pixels into it.
     std::vector<Byte> Padded(size_t(W + 2 * R) * Bpp);
+    std::vector<double> PaddedDoubles(Bpp == 4 ? Padded.size() : 0);
     for (Integer Y = 0; Y < H; ++Y) {
         Byte* Row = Bitmap->ScanLine(Y);
         for (Integer X = 0; X < R; ++X) {
@@ -105,6 +106,13 @@ void GaussianBlur(TBitmap* Bitmap, double Sigma)
             std::memcpy(&Padded[size_t(R + W + X) * Bpp], Row + RowBytes - Bpp, size_t(Bpp));
         }
         std::memcpy(&Padded[size_t(R) * Bpp], Row, RowBytes);
+        if (Bpp == 4) {
+            XPixelRows::BytesToDoubles(Level, Padded.data(), PaddedDoubles.data(), Padded.size());
+            if (XPixelRows::BlurRow4(Level, PaddedDoubles.data(), Weights.data(), R, Out.data(), RowBytes)) {
+                Store(Row);
+                continue;
+            }
+        }
         for (Integer I = -R; I <= R; ++I)
             Rows[size_t(I + R)] = &Padded[size_t(R - I) * Bpp];
         XPixelRows::WeightedSum(Level, Rows.data(), Weights.data(), Taps, Out.data(), RowBytes);

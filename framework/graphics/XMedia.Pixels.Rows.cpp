@@ -2,6 +2,7 @@
 // GCC 12's AVX-512 headers draw false warnings about their own undefined
 // vectors.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 #include <algorithm>
 #include <cmath>
@@ -336,7 +337,132 @@ __attribute__((target("avx2"))) void WeightedSharedAVX2(const Byte* const* Rows,
     }
 }
 
+__attribute__((target("avx512f,avx512bw"))) void Widen24AVX512(const Byte* S, Byte* D, Integer& X, Integer Count)
+{
+    // Twelve dwords hold sixteen pixels; each 128-bit lane takes the three
+    // dwords of its four pixels, then the bytes move into place.
+    const __m512i Spread = _mm512_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0, 6, 7, 8, 0, 9, 10, 11, 0);
+    const __m512i Bytes = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128));
+    for (; X + 16 <= Count; X += 16) {
+        const __m512i V = _mm512_maskz_loadu_epi32(0x0FFF, S + size_t(X) * 3);
+        _mm512_storeu_si512(D + size_t(X) * 4, _mm512_shuffle_epi8(_mm512_permutexvar_epi32(Spread, V), Bytes));
+    }
+}
+
+__attribute__((target("avx2"))) void Widen24AVX2(const Byte* S, Byte* D, Integer& X, Integer Count)
+{
+    const __m256i Spread = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
+    const __m256i Bytes = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128,
+                                           0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
+    const __m256i Six = _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, 0, 0);
+    for (; X + 8 <= Count; X += 8) {
+        const __m256i V = _mm256_maskload_epi32(reinterpret_cast<const int*>(S + size_t(X) * 3), Six);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(D + size_t(X) * 4), _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(V, Spread), Bytes));
+    }
+}
+
+// Eight output vectors of two pixels; load m (at byte 4m of the block)
+// serves output j with the offset i = 2j + R - m, taken from m high to low
+// so that every output sums its offsets from -R up.
+__attribute__((target("avx512f,avx512bw"))) void BlurRow4AVX512(const double* P, const double* W, Integer R, Byte* Out, size_t& K,
+                                                              size_t Bytes)
+{
+    const __m512i Z = _mm512_setzero_si512();
+    for (; K + 64 <= Bytes; K += 64) {
+        __m512d Acc[8];
+#pragma GCC unroll 8
+        for (int J = 0; J < 8; ++J)
+            Acc[J] = _mm512_setzero_pd();
+        for (Integer M = 14 + 2 * R; M >= 0; --M) {
+            const __m512d V = _mm512_loadu_pd(P + K + size_t(M) * 4);
+#pragma GCC unroll 8
+            for (int J = 0; J < 8; ++J)
+                if (M >= 2 * J && M <= 2 * J + 2 * R)
+                    Acc[J] = _mm512_add_pd(Acc[J], _mm512_mul_pd(_mm512_set1_pd(W[2 * J + 2 * R - M]), V));
+        }
+#pragma GCC unroll 8
+        for (int J = 0; J < 8; ++J) {
+            const __m256i I = _mm512_cvtpd_epi32(Acc[J]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + K + 8 * J),
+                             _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_zextsi256_si512(I), Z)));
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void BlurRow4AVX2(const double* P, const double* W, Integer R, Byte* Out, size_t& K, size_t Bytes)
+{
+    for (; K + 32 <= Bytes; K += 32) {
+        __m256d Acc[8];
+#pragma GCC unroll 8
+        for (int J = 0; J < 8; ++J)
+            Acc[J] = _mm256_setzero_pd();
+        for (Integer M = 7 + 2 * R; M >= 0; --M) {
+            const __m256d V = _mm256_loadu_pd(P + K + size_t(M) * 4);
+#pragma GCC unroll 8
+            for (int J = 0; J < 8; ++J)
+                if (M >= J && M <= J + 2 * R)
+                    Acc[J] = _mm256_add_pd(Acc[J], _mm256_mul_pd(_mm256_set1_pd(W[J + 2 * R - M]), V));
+        }
+#pragma GCC unroll 8
+        for (int J = 0; J < 8; ++J) {
+            const __m128i I = _mm256_cvtpd_epi32(Acc[J]);
+            const Integer B = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(I, I), _mm_setzero_si128()));
+            std::memcpy(Out + K + 4 * J, &B, 4);
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void DoublesAVX2(const Byte* S, double* D, size_t& I, size_t Count)
+{
+    for (; I + 8 <= Count; I += 8) {
+        const __m256i V = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(S + I)));
+        _mm256_storeu_pd(D + I, _mm256_cvtepi32_pd(_mm256_castsi256_si128(V)));
+        _mm256_storeu_pd(D + I + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(V, 1)));
+    }
+}
+
 } // namespace
+
+bool BlurRow4(TXSimdLevel Level, const double* Padded, const double* Weights, Integer R, Byte* Out, size_t Bytes)
+{
+    if (Level < xslAVX2)
+        return false;
+    size_t K = 0;
+    if (Level >= xslAVX512)
+        BlurRow4AVX512(Padded, Weights, R, Out, K, Bytes);
+    BlurRow4AVX2(Padded, Weights, R, Out, K, Bytes);
+    for (; K < Bytes; ++K) {
+        double Acc = 0;
+        for (Integer I = -R; I <= R; ++I)
+            Acc = Acc + Weights[I + R] * Padded[K + size_t(R - I) * 4];
+        Out[K] = Byte(std::clamp(std::nearbyint(Acc), 0.0, 255.0));
+    }
+    return true;
+}
+
+void BytesToDoubles(TXSimdLevel Level, const Byte* Source, double* Dest, size_t Count)
+{
+    size_t I = 0;
+    if (Level >= xslAVX2)
+        DoublesAVX2(Source, Dest, I, Count);
+    for (; I < Count; ++I)
+        Dest[I] = Source[I];
+}
+
+void Widen24(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Count)
+{
+    Integer X = 0;
+    if (Level >= xslAVX512)
+        Widen24AVX512(Source, Dest, X, Count);
+    else if (Level >= xslAVX2)
+        Widen24AVX2(Source, Dest, X, Count);
+    for (; X < Count; ++X) {
+        Dest[size_t(X) * 4] = Source[size_t(X) * 3];
+        Dest[size_t(X) * 4 + 1] = Source[size_t(X) * 3 + 1];
+        Dest[size_t(X) * 4 + 2] = Source[size_t(X) * 3 + 2];
+        Dest[size_t(X) * 4 + 3] = 0;
+    }
+}
 
 void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* const* Outs,
                        Integer Count, size_t Bytes)

@@ -21,6 +21,16 @@ void SubtractFloored(TXSimdLevel Level, const Byte* Source, Byte* Dest, size_t B
 // value) is copied (Alpha 255, all four bytes) or blended (the fourth byte
 // kept).
 void Keyed32(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Pixels, Cardinal Key, Byte Alpha);
+// The blur along a row of 4-byte pixels: Out[k] = round(sum over i = -R..R
+// of Weights[i + R] x Padded[k + 4 (R - i)]), the row padded with R edge
+// pixels on both sides and given as doubles (Bytes + 8R of them). Loads
+// are shared by neighbouring outputs; each keeps its own order. AVX2 and up;
+// false (nothing done) below.
+bool BlurRow4(TXSimdLevel Level, const double* Padded, const double* Weights, Integer R, Byte* Out, size_t Bytes);
+// Count bytes as doubles.
+void BytesToDoubles(TXSimdLevel Level, const Byte* Source, double* Dest, size_t Count);
+// Count 3-byte pixels widened to 4 bytes, the fourth byte 0.
+void Widen24(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Count);
 // Out[i] = round(sum over t of Weights[t] x Rows[t][i]) in double, summed
 // in t order, clamped to 0..255.
 void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out, size_t Bytes);

@@ -99,13 +99,15 @@ const Byte* RowAs(const Byte* S, Integer SB, Integer DB, Integer Count, std::vec
     if (SB == DB)
         return S;
     Scratch.resize(size_t(Count) * DB);
+    if (DB == 4) {
+        Widen24(XSimdLevel(), S, Scratch.data(), Count);
+        return Scratch.data();
+    }
     Byte* D = Scratch.data();
     for (Integer X = 0; X < Count; ++X, S += SB, D += DB) {
         D[0] = S[0];
         D[1] = S[1];
         D[2] = S[2];
-        if (DB == 4)
-            D[3] = 0;
     }
     return Scratch.data();
 }

@@ -3,6 +3,7 @@
 // GCC 12's AVX-512 headers draw false warnings about their own undefined
 // vectors.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 #include <algorithm>
 #include <array>

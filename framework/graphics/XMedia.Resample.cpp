@@ -2,6 +2,7 @@
 #include "gdi/Bitmap.h"
 #include "gdi/PngImage.h"
 #include "graphics/XMedia.ObjectCache.h"
+#include "graphics/XMedia.Pixels.Rows.h"
 #include "graphics/XMedia.Resample.Rows.h"
 #include "graphics/XMedia.WeightCache.h"
 #include "rtl/Units.h"
@@ -389,15 +390,8 @@ TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
         return [Source](Integer Y) { return static_cast<const Byte*>(Source->ScanLine(Y)); };
     Scratch.resize(size_t(Source->Width()) * 4 * SourceRowsKept);
     return [Source, &Scratch](Integer Y) {
-        const Byte* S = Source->ScanLine(Y);
         Byte* const Start = Scratch.data() + size_t(Y % SourceRowsKept) * size_t(Source->Width()) * 4;
-        Byte* D = Start;
-        for (Integer X = 0; X < Source->Width(); ++X, S += 3, D += 4) {
-            D[0] = S[0];
-            D[1] = S[1];
-            D[2] = S[2];
-            D[3] = 0;
-        }
+        XPixelRows::Widen24(XSimdLevel(), Source->ScanLine(Y), Start, Source->Width());
         return static_cast<const Byte*>(Start);
     };
 }
