@@ -81,6 +81,7 @@ void TBitmap::FillRect(const TRect& R, TColor Color)
 {
     Integer Left = std::max(R.Left, 0), Right = std::min(R.Right, FWidth);
     Integer Top = std::max(R.Top, 0), Bottom = std::min(R.Bottom, FHeight);
+    Color = ColorToRGB(Color);
     const Byte Pixel[4] = { GetBValue(Color), GetGValue(Color), GetRValue(Color), 0 };
     Integer Bpp = BytesPerPixel();
     for (Integer Y = Top; Y < Bottom; ++Y) {

@@ -13,8 +13,8 @@
 class TStream;
 class TBitmap;
 
-// 0x00BBGGRR: red in the low byte. Only plain RGB values are drawn; the
-// window layer resolves system colours before they reach a bitmap.
+// 0x00BBGGRR: red in the low byte. A negative value names a system colour
+// (gdi/Colors.h); whatever draws resolves it with ColorToRGB first.
 using TColor = Integer;
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;

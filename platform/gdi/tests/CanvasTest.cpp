@@ -189,6 +189,8 @@ TEST(Canvas, SystemColoursResolveFromOneTable)
     Bmp->Canvas()->Brush()->SetColor(clHighlight);
     Bmp->Canvas()->FillRect(Rect(0, 0, 2, 2));
     EXPECT_EQ(Bmp->Pixel(1, 1), RGB(0, 120, 215));
+    Bmp->Fill(clBtnFace);
+    EXPECT_EQ(Bmp->Pixel(0, 0), RGB(240, 240, 240));
 }
 
 TEST(Canvas, CrossedBoxPicture)
