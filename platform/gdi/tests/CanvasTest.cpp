@@ -137,11 +137,11 @@ TEST(Canvas, PatternBrushRepeatsFromTheOrigin)
     auto Pattern = SolidBitmap(pf24bit, 8, 8, clSilver);
     Pattern->FillRect(Rect(4, 0, 8, 4), clGray);
     Pattern->FillRect(Rect(0, 4, 4, 8), clGray);
-    auto Bmp = SolidBitmap(pf32bit, 20, 12, clWhite);
+    auto Bmp = SolidBitmap(pf32bit, 96, 64, clWhite);
     Bmp->Canvas()->Brush()->SetBitmap(Pattern.get());
-    Bmp->Canvas()->FillRect(Rect(0, 0, 20, 12));
-    for (Integer Y = 0; Y < 12; ++Y)
-        for (Integer X = 0; X < 20; ++X)
+    Bmp->Canvas()->FillRect(Rect(0, 0, 96, 64));
+    for (Integer Y = 0; Y < 64; ++Y)
+        for (Integer X = 0; X < 96; ++X)
             ASSERT_EQ(Bmp->Pixel(X, Y), ((X / 4 + Y / 4) % 2) ? clGray : clSilver) << X << "," << Y;
     SavePicture(Bmp.get(), "canvas-checker-brush.png");
 }
