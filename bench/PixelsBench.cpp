@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -216,6 +217,9 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     InitializeUnits();
+    // X_SIMD_LEVEL=0..3 (plain, SSE2, AVX2, AVX-512) times a lower path.
+    if (const char* Level = std::getenv("X_SIMD_LEVEL"))
+        SetXSimdLevel(TXSimdLevel(std::clamp(std::atoi(Level), 0, 3)));
     std::printf("vector level: %s\n", XSimdLevelName(XSimdLevel()));
     Fix();
     benchmark::RunSpecifiedBenchmarks();

@@ -333,48 +333,100 @@ __attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* c
     }
 }
 
+// Eight rows of eight 32-bit values turned: V[p] afterwards holds value p
+// of every row.
+__attribute__((target("avx2"))) inline void Transpose8(__m256i* V)
+{
+    __m256i T[8];
+    for (int I = 0; I < 4; ++I) {
+        T[2 * I] = _mm256_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
+        T[2 * I + 1] = _mm256_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
+    }
+    __m256i U[8];
+    for (int I = 0; I < 2; ++I) {
+        U[4 * I] = _mm256_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
+        U[4 * I + 1] = _mm256_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
+        U[4 * I + 2] = _mm256_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
+        U[4 * I + 3] = _mm256_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
+    }
+    // U[4i + k], 128-bit lane L: rows 4i..4i+3 of value 4L + k.
+    for (int K = 0; K < 4; ++K) {
+        V[K] = _mm256_permute2x128_si256(U[K], U[4 + K], 0x20);
+        V[4 + K] = _mm256_permute2x128_si256(U[K], U[4 + K], 0x31);
+    }
+}
+
 __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SW,
                                                      const TTaps& T, bool Carry, float* F)
 {
-    alignas(32) Integer In[8], Out[8];
-    Offsets(Sources, Count, 8, In);
-    Offsets(Dests, Count, 8, Out);
-    const __m256i InOff = _mm256_load_si256(reinterpret_cast<const __m256i*>(In));
     const __m256i Low = _mm256_set1_epi32(0xFF);
-    for (Integer P = 0; P < SW; ++P) {
-        const __m256i Px = _mm256_i32gather_epi32(reinterpret_cast<const int*>(Sources[0] + size_t(P) * 4), InOff, 1);
-        float* Q = F + size_t(P) * 32;
-        _mm256_storeu_ps(Q, _mm256_cvtepi32_ps(_mm256_and_si256(Px, Low)));
-        _mm256_storeu_ps(Q + 8, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 8), Low)));
-        _mm256_storeu_ps(Q + 16, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 16), Low)));
-        _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
-    }
-    const __m256i Zero = _mm256_setzero_si256();
-    alignas(32) Integer Pixels[8];
-    for (Integer X = 0; X < T.Count; ++X) {
-        __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
-        const Integer* I = &T.Index[size_t(X) * T.Slots];
-        const float* W = &T.Weight[size_t(X) * T.Slots];
-        for (Integer K = 0; K < T.Slots; ++K) {
-            const __m256 Wv = _mm256_set1_ps(W[K]);
-            const float* Q = F + size_t(I[K]) * 32;
-            A0 = _mm256_add_ps(A0, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q)));
-            A1 = _mm256_add_ps(A1, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 8)));
-            A2 = _mm256_add_ps(A2, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 16)));
-            A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
+    const Byte* Row[8];
+    for (Integer R = 0; R < 8; ++R)
+        Row[R] = Sources[std::min(R, Count - 1)];
+    alignas(32) Integer Tail[8][8];
+    for (Integer P0 = 0; P0 < SW; P0 += 8) {
+        const Integer N = std::min<Integer>(8, SW - P0);
+        __m256i V[8];
+        for (int R = 0; R < 8; ++R) {
+            if (N == 8) {
+                V[R] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row[R] + size_t(P0) * 4));
+            } else {
+                std::memset(Tail[R], 0, sizeof Tail[R]);
+                std::memcpy(Tail[R], Row[R] + size_t(P0) * 4, size_t(N) * 4);
+                V[R] = _mm256_load_si256(reinterpret_cast<const __m256i*>(Tail[R]));
+            }
         }
-        __m256i Fourth;
-        if (!Carry)
-            Fourth = Byte8(A3);
-        else if (T.Last[size_t(X)] >= 0)
-            Fourth = _mm256_cvtps_epi32(_mm256_loadu_ps(F + size_t(T.Last[size_t(X)]) * 32 + 24));
-        else
-            Fourth = Zero;
-        const __m256i V = _mm256_or_si256(_mm256_or_si256(Byte8(A0), _mm256_slli_epi32(Byte8(A1), 8)),
-                                          _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(Pixels), V);
-        for (Integer R = 0; R < Count; ++R)
-            std::memcpy(Dests[R] + size_t(X) * 4, &Pixels[R], 4);
+        Transpose8(V);
+        for (Integer P = 0; P < N; ++P) {
+            const __m256i Px = V[P];
+            float* Q = F + size_t(P0 + P) * 32;
+            _mm256_storeu_ps(Q, _mm256_cvtepi32_ps(_mm256_and_si256(Px, Low)));
+            _mm256_storeu_ps(Q + 8, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 8), Low)));
+            _mm256_storeu_ps(Q + 16, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 16), Low)));
+            _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
+        }
+    }
+    // Eight destination pixels at a time, turned back into rows.
+    __m256i Done[8];
+    for (Integer X0 = 0; X0 < T.Count; X0 += 8) {
+        const Integer N = std::min<Integer>(8, T.Count - X0);
+        for (Integer J = 0; J < 8; ++J) {
+            if (J >= N) {
+                Done[J] = _mm256_setzero_si256();
+                continue;
+            }
+            const Integer X = X0 + J;
+            __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+            const Integer* I = &T.Index[size_t(X) * T.Slots];
+            const float* W = &T.Weight[size_t(X) * T.Slots];
+            for (Integer K = 0; K < T.Slots; ++K) {
+                const __m256 Wv = _mm256_set1_ps(W[K]);
+                const float* Q = F + size_t(I[K]) * 32;
+                A0 = _mm256_add_ps(A0, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q)));
+                A1 = _mm256_add_ps(A1, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 8)));
+                A2 = _mm256_add_ps(A2, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 16)));
+                A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
+            }
+            __m256i Fourth;
+            if (!Carry)
+                Fourth = Byte8(A3);
+            else if (T.Last[size_t(X)] >= 0)
+                Fourth = _mm256_cvtps_epi32(_mm256_loadu_ps(F + size_t(T.Last[size_t(X)]) * 32 + 24));
+            else
+                Fourth = _mm256_setzero_si256();
+            Done[J] = _mm256_or_si256(_mm256_or_si256(Byte8(A0), _mm256_slli_epi32(Byte8(A1), 8)),
+                                      _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
+        }
+        Transpose8(Done);
+        for (Integer R = 0; R < Count; ++R) {
+            if (N == 8) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dests[R] + size_t(X0) * 4), Done[R]);
+            } else {
+                alignas(32) Integer Pixels[8];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(Pixels), Done[R]);
+                std::memcpy(Dests[R] + size_t(X0) * 4, Pixels, size_t(N) * 4);
+            }
+        }
     }
 }
 
@@ -489,7 +541,8 @@ void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const*
 {
     const Integer Lanes = BlockRows(Level);
     Integer Probe[16];
-    if (Lanes == 1 || Count < 1 || Count > Lanes || !Offsets(Sources, Count, Lanes, Probe) || !Offsets(Dests, Count, Lanes, Probe)) {
+    // The AVX-512 path scatters its results by 32-bit offsets from the first row.
+    if (Lanes == 1 || Count < 1 || Count > Lanes || (Lanes == 16 && !Offsets(Dests, Count, Lanes, Probe))) {
         for (Integer R = 0; R < Count; ++R)
             Horizontal(Level, Sources[R], Dests[R], Taps, CarryFourth);
         return;
