@@ -50,7 +50,7 @@ function(x_library target)
     gtest_discover_tests(${target}_tests
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+      PROPERTIES ENVIRONMENT "X_SOURCE_DIR=${CMAKE_SOURCE_DIR};X_BINARY_DIR=${CMAKE_BINARY_DIR}")
   endif()
   if(X_FUZZ)
     x_fuzz_targets(${target})

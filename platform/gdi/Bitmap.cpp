@@ -1,8 +1,18 @@
 #include "gdi/Bitmap.h"
+#include "gdi/Canvas.h"
 #include <algorithm>
 #include <cstring>
 
 X_REGISTER_CLASS(TBitmap)
+
+TBitmap::~TBitmap() = default;
+
+TCanvas* TBitmap::Canvas()
+{
+    if (!FCanvas)
+        FCanvas = MakeOwned<TCanvas>(this);
+    return FCanvas.get();
+}
 
 Integer TBitmap::StrideOf(Integer Width, TPixelFormat Format)
 {
@@ -71,6 +81,7 @@ void TBitmap::FillRect(const TRect& R, TColor Color)
 {
     Integer Left = std::max(R.Left, 0), Right = std::min(R.Right, FWidth);
     Integer Top = std::max(R.Top, 0), Bottom = std::min(R.Bottom, FHeight);
+    Color = ColorToRGB(Color);
     const Byte Pixel[4] = { GetBValue(Color), GetGValue(Color), GetRValue(Color), 0 };
     Integer Bpp = BytesPerPixel();
     for (Integer Y = Top; Y < Bottom; ++Y) {

@@ -13,6 +13,8 @@
 #include "gdi/Graphic.h"
 #include <vector>
 
+class TCanvas;
+
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 
 // How a stretched copy picks its pixels: the nearest source pixel, or the
@@ -24,6 +26,7 @@ class TBitmap : public TGraphic {
 public:
     // Empty, 24-bit.
     void Create() override { }
+    ~TBitmap() override;
 
     void LoadFromStream(TStream* Stream) override;
     void SaveToStream(TStream* Stream) override;
@@ -50,6 +53,9 @@ public:
     Byte* ScanLine(Integer Y);
     const Byte* ScanLine(Integer Y) const;
 
+    // The canvas that draws on this bitmap, made on first use.
+    TCanvas* Canvas();
+
     void Fill(TColor Color);
     void FillRect(const TRect& Rect, TColor Color);
     TColor Pixel(Integer X, Integer Y) const;
@@ -61,9 +67,14 @@ private:
     Integer FHeight = 0;
     Integer FStride = 0;
     std::vector<Byte> FBits;
+    TOwnedPtr<TCanvas> FCanvas;
 };
 
 // Draws Source stretched into DestRect of Dest, clipped to Dest. The
 // pixels are converted to Dest's format; the rectangle may lie partly or
 // wholly outside Dest. An empty rectangle or source draws nothing.
 void StretchDraw(TBitmap* Dest, const TRect& DestRect, const TBitmap* Source, TStretchMode Mode = smNearest);
+
+// Every user of a bitmap may reach its canvas; the bitmap owns it, so the
+// canvas class must be complete wherever a bitmap is made or freed.
+#include "gdi/Canvas.h"

@@ -13,8 +13,8 @@
 class TStream;
 class TBitmap;
 
-// 0x00BBGGRR: red in the low byte. Only plain RGB values are drawn; the
-// window layer resolves system colours before they reach a bitmap.
+// 0x00BBGGRR: red in the low byte. A negative value names a system colour
+// (gdi/Colors.h); whatever draws resolves it with ColorToRGB first.
 using TColor = Integer;
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
@@ -22,10 +22,16 @@ constexpr TColor clRed = 0x0000FF;
 constexpr TColor clLime = 0x00FF00;
 constexpr TColor clBlue = 0xFF0000;
 
-inline Byte GetRValue(TColor C) { return Byte(C); }
-inline Byte GetGValue(TColor C) { return Byte(C >> 8); }
-inline Byte GetBValue(TColor C) { return Byte(C >> 16); }
-inline TColor RGB(Byte R, Byte G, Byte B) { return TColor(R | (G << 8) | (B << 16)); }
+constexpr Byte GetRValue(TColor C) { return Byte(C); }
+constexpr Byte GetGValue(TColor C) { return Byte(C >> 8); }
+constexpr Byte GetBValue(TColor C) { return Byte(C >> 16); }
+constexpr TColor RGB(Byte R, Byte G, Byte B) { return TColor(R | (G << 8) | (B << 16)); }
+
+struct TPoint {
+    Integer X = 0, Y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+inline TPoint Point(Integer X, Integer Y) { return { X, Y }; }
 
 // Right and bottom are exclusive.
 struct TRect {

@@ -2,7 +2,9 @@
 // (the real /usr/bin/convert only) and byte access to files and streams.
 #pragma once
 #include "gdi/Bitmap.h"
+#include "gdi/PngImage.h"
 #include "rtl/Streams.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
@@ -96,6 +98,24 @@ inline ::testing::AssertionResult Near(TPixel P, int R, int G, int B, int Tolera
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "pixel rgb(" << P.R << "," << P.G << "," << P.B << ") is not within "
                                          << Tolerance << " of rgb(" << R << "," << G << "," << B << ")";
+}
+
+// Saves Bmp as <build tree>/test-pictures/Name (a PNG) for a person to look at.
+inline void SavePicture(TBitmap* Bmp, const std::string& Name)
+{
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    Png->Assign(Bmp);
+    Png->SaveToFile(UTF8ToString(Testing::TestPicturePath(Name).string()));
+}
+
+// A bitmap of that format and size filled with one colour.
+inline TOwnedPtr<TBitmap> SolidBitmap(TPixelFormat Format, Integer W, Integer H, TColor Color)
+{
+    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+    Bmp->SetPixelFormat(Format);
+    Bmp->SetSize(W, H);
+    Bmp->Fill(Color);
+    return Bmp;
 }
 
 } // namespace GdiTest

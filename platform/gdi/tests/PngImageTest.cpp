@@ -246,3 +246,111 @@ TEST(PngImage, MetadataChunksAreSkippedWhateverTheirSize)
         EXPECT_EQ(PixelsOf(Png.get())->Pixel(7, 9), RGB(180, 50, 100)) << C.Name;
     }
 }
+
+namespace {
+
+// Pixels of the picture as R, G, B, A bytes (255 without an alpha line),
+// the order ImageMagick writes "rgba:".
+std::string RgbaOf(const TPngImage* Png)
+{
+    std::string Out;
+    for (Integer Y = 0; Y < Png->Height(); ++Y) {
+        const Byte* P = Png->Scanline(Y);
+        const Byte* A = Png->AlphaScanline(Y);
+        for (Integer X = 0; X < Png->Width(); ++X, P += 3)
+            Out += { char(P[2]), char(P[1]), char(P[0]), char(A ? A[X] : 255) };
+    }
+    return Out;
+}
+
+// ImageMagick's 16-bit samples (little-endian) rounded to 8 bits. Its own
+// "-depth 8" truncates some 16-bit values instead of rounding them.
+std::string ImageMagickRgba(const Testing::TTempFolder& Dir, const std::string& File)
+{
+    const auto R = Testing::RunTool({ "convert", File, "-depth", "16", "rgba:-" }, Dir.Path());
+    EXPECT_EQ(R.ExitCode, 0);
+    std::string Out;
+    for (size_t I = 0; I + 1 < R.Output.size(); I += 2) {
+        const unsigned V = Byte(R.Output[I]) | unsigned(Byte(R.Output[I + 1])) << 8;
+        Out += char((V * 255 + 32767) / 65535);
+    }
+    return Out;
+}
+
+} // namespace
+
+TEST(PngImage, ColourTypesLoadAsMadeAndSaveInTheirOwnType)
+{
+    if (!Testing::HaveTool("convert"))
+        GTEST_SKIP() << "ImageMagick is not installed";
+    Testing::TTempFolder Dir;
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Args;
+        Byte ColorType, BitDepth;
+        TPNGTransparencyMode Mode;
+    } Cases[] = {
+        { "palette+tRNS", { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent", "rgb(10,20,30)", "PNG8:x.png" },
+          COLOR_PALETTE, 8, ptmBit },
+        { "grey", { "-size", "7x5", "gradient:", "-type", "Grayscale", "-depth", "8", "PNG:x.png" }, COLOR_GRAYSCALE, 8, ptmNone },
+        { "grey+alpha", { "-size", "7x5", "gradient:", "-type", "GrayscaleAlpha", "-channel", "A", "-fx", "i/w", "-depth", "8", "PNG:x.png" },
+          COLOR_GRAYSCALEALPHA, 8, ptmPartial },
+        { "RGB+tRNS", { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent", "rgb(10,20,30)", "PNG24:x.png" },
+          COLOR_RGB, 8, ptmBit },
+        { "RGBA", { "-size", "7x5", "gradient:red-blue", "-alpha", "set", "-channel", "A", "-fx", "i/w", "PNG32:x.png" },
+          COLOR_RGBALPHA, 8, ptmPartial },
+        { "16-bit", { "-size", "7x5", "gradient:red-blue", "-depth", "16", "PNG48:x.png" }, COLOR_RGB, 16, ptmNone },
+    };
+    for (const Case& C : Cases) {
+        std::vector<std::string> Argv { "convert" };
+        Argv.insert(Argv.end(), C.Args.begin(), C.Args.end());
+        ASSERT_EQ(Testing::RunTool(Argv, Dir.Path()).ExitCode, 0) << C.Name;
+        auto Png = MakeOwned<TPngImage>();
+        Png->LoadFromFile(Dir.File("x.png"));
+        EXPECT_EQ(Png->ColorType(), C.ColorType) << C.Name;
+        EXPECT_EQ(Png->BitDepth(), C.BitDepth) << C.Name;
+        EXPECT_EQ(Png->TransparencyMode(), C.Mode) << C.Name;
+        if (C.Mode == ptmBit)
+            EXPECT_EQ(Png->TransparentColor(), RGB(10, 20, 30)) << C.Name;
+        EXPECT_TRUE(RgbaOf(Png.get()) == ImageMagickRgba(Dir, "x.png")) << C.Name;
+        // Saved and loaded again: the same type, depth and pixels.
+        Png->SaveToFile(Dir.File("y.png"));
+        auto Again = MakeOwned<TPngImage>();
+        Again->LoadFromFile(Dir.File("y.png"));
+        EXPECT_EQ(Again->ColorType(), C.ColorType) << C.Name;
+        EXPECT_EQ(Again->BitDepth(), C.BitDepth) << C.Name;
+        EXPECT_EQ(Again->TransparencyMode(), C.Mode) << C.Name;
+        EXPECT_TRUE(RgbaOf(Again.get()) == RgbaOf(Png.get())) << C.Name;
+    }
+}
+
+TEST(PngImage, BlankPicturesAlphaLinesAndResize)
+{
+    auto Png = MakeOwned<TPngImage>();
+    Png->CreateBlank(COLOR_RGBALPHA, 8, 4, 3);
+    ASSERT_NE(Png->AlphaScanline(2), nullptr);
+    EXPECT_EQ(Png->AlphaScanline(2)[3], 0);
+    EXPECT_EQ(Png->Pixels(3, 2), clBlack);
+    Png->SetPixels(1, 1, RGB(1, 2, 3));
+    Png->AlphaScanline(1)[1] = 200;
+    Png->Resize(6, 2);
+    EXPECT_EQ(Png->Width(), 6);
+    EXPECT_EQ(Png->Pixels(1, 1), RGB(1, 2, 3));
+    EXPECT_EQ(Png->AlphaScanline(1)[1], 200);
+    EXPECT_EQ(Png->AlphaScanline(1)[5], 0);
+    EXPECT_THROW(Png->CreateBlank(COLOR_RGB, 4, 2, 2), EPNGError);
+    Png->CreateBlank(COLOR_GRAYSCALE, 8, 2, 2);
+    EXPECT_EQ(Png->AlphaScanline(0), nullptr);
+    Png->CreateAlpha();
+    EXPECT_EQ(Png->ColorType(), COLOR_GRAYSCALEALPHA);
+    EXPECT_EQ(Png->AlphaScanline(0)[1], 255);
+    // A grey picture whose pixels gained colour is saved as RGB(A).
+    Png->SetPixels(0, 0, clRed);
+    auto S = MakeOwned<TMemoryStream>();
+    Png->SaveToStream(S.get());
+    S->SetPosition(0);
+    auto Again = MakeOwned<TPngImage>();
+    Again->LoadFromStream(S.get());
+    EXPECT_EQ(Again->ColorType(), COLOR_RGBALPHA);
+    EXPECT_EQ(Again->Pixels(0, 0), clRed);
+}

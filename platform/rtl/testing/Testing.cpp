@@ -168,9 +168,12 @@ TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std:
     : FProgram(Program)
     , FRecord(Record)
 {
-    // Each argument ends with a NUL, each run with a newline.
-    const std::string Text = "#!/bin/sh\n" + Prelude + "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >> '"
-        + Record.string() + "'\nprintf '\\n' >> '" + Record.string() + "'\n";
+    // Each argument ends with a NUL, each run with a newline. A run is put
+    // together in a file of its own and appended with one write, so runs
+    // that end at the same time do not interleave.
+    const std::string Own = "'" + Record.string() + "'.$$";
+    const std::string Text = "#!/bin/sh\n" + Prelude + "{ for a in \"$@\"; do printf '%s\\0' \"$a\"; done; printf '\\n'; } > "
+        + Own + "\ncat " + Own + " >> '" + Record.string() + "'\nrm -f " + Own + "\n";
     WriteFileBytes(Program, Bytes(Text.begin(), Text.end()));
     fs::permissions(Program, fs::perms::owner_all);
 }
@@ -301,4 +304,12 @@ int TChildProcess::Wait()
     return FExit;
 }
 
+}
+
+std::filesystem::path Testing::TestPicturePath(const std::string& Name)
+{
+    const char* Root = std::getenv("X_BINARY_DIR");
+    std::filesystem::path Folder = std::filesystem::path(Root && *Root ? Root : ".") / "test-pictures";
+    std::filesystem::create_directories(Folder);
+    return Folder / Name;
 }

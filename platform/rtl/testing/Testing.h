@@ -117,4 +117,10 @@ private:
 // Children of this process that have ended and were never reaped.
 Integer ZombieChildren();
 
+// Where a test saves a picture for a person to look at:
+// <build tree>/test-pictures/Name (the folder is made). The build tree comes
+// from X_BINARY_DIR, set by CTest; a test started by hand uses the current
+// folder's test-pictures.
+std::filesystem::path TestPicturePath(const std::string& Name);
+
 }

@@ -1,0 +1,600 @@
+#include "graphics/XMedia.Resample.Rows.h"
+#include "graphics/XMedia.Resample.h"
+// GCC 12's AVX-512 headers draw false warnings about their own undefined
+// vectors.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#include <immintrin.h>
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <cmath>
+#include <cstring>
+
+namespace XResampleRows {
+
+void TTaps::From(const TXPixWeightMap& Map)
+{
+    Count = Map.Size().Width;
+    Slots = std::max(1, Map.Size().Height);
+    Index.assign(size_t(Count) * Slots, 0);
+    Weight.assign(size_t(Count) * Slots, 0.0f);
+    Last.assign(size_t(Count), -1);
+    for (Integer X = 0; X < Count; ++X) {
+        const Integer Used = Map.Counts()[size_t(X)];
+        for (Integer K = 0; K < Slots; ++K) {
+            const size_t At = size_t(X) * Slots + K;
+            if (K < Used) {
+                Index[At] = Map.Rows(K)[X].Index;
+                Weight[At] = Map.Rows(K)[X].Weight;
+                Last[size_t(X)] = Index[At];
+            } else if (Used > 0) {
+                Index[At] = Map.Rows(0)[X].Index;
+            }
+        }
+    }
+}
+
+namespace {
+
+inline Byte ToByte(float V)
+{
+    return Byte(std::clamp(std::nearbyint(V), 0.0f, 255.0f));
+}
+
+// --- plain --------------------------------------------------------------
+
+void HorizontalPlain(const Byte* Source, Byte* Dest, const TTaps& T, Integer From)
+{
+    for (Integer X = From; X < T.Count; ++X) {
+        float Acc[4] = {};
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const Byte* P = Source + size_t(I[K]) * 4;
+            for (int C = 0; C < 4; ++C)
+                Acc[C] = Acc[C] + W[K] * float(P[C]);
+        }
+        for (int C = 0; C < 4; ++C)
+            Dest[size_t(X) * 4 + C] = ToByte(Acc[C]);
+    }
+}
+
+void VerticalPlain(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t From, size_t Bytes)
+{
+    for (size_t B = From; B < Bytes; ++B) {
+        float Acc = 0;
+        for (Integer K = 0; K < Count; ++K)
+            Acc = Acc + Weights[K] * float(Rows[K][B]);
+        Dest[B] = ToByte(Acc);
+    }
+}
+
+// --- SSE2 ---------------------------------------------------------------
+
+inline Integer Load32(const Byte* P)
+{
+    Integer V;
+    std::memcpy(&V, P, 4);
+    return V;
+}
+
+inline __m128 Load4(const Byte* P)
+{
+    const Integer V = Load32(P);
+    const __m128i Z = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(V), Z), Z));
+}
+
+// cvtps rounds halves to even in the default rounding mode; the packs
+// saturate to 0..255.
+inline Integer Pack4(__m128 V)
+{
+    const __m128i I = _mm_cvtps_epi32(V);
+    return _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(I, I), _mm_setzero_si128()));
+}
+
+void HorizontalSSE2(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    for (Integer X = 0; X < T.Count; ++X) {
+        __m128 Acc = _mm_setzero_ps();
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K)
+            Acc = _mm_add_ps(Acc, _mm_mul_ps(_mm_set1_ps(W[K]), Load4(Source + size_t(I[K]) * 4)));
+        const Integer Out = Pack4(Acc);
+        std::memcpy(Dest + size_t(X) * 4, &Out, 4);
+    }
+}
+
+void VerticalSSE2(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t B, size_t Bytes)
+{
+    const __m128i Z = _mm_setzero_si128();
+    for (; B + 16 <= Bytes; B += 16) {
+        __m128 A0 = _mm_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m128 W = _mm_set1_ps(Weights[K]);
+            const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Rows[K] + B));
+            const __m128i Lo = _mm_unpacklo_epi8(V, Z), Hi = _mm_unpackhi_epi8(V, Z);
+            A0 = _mm_add_ps(A0, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpacklo_epi16(Lo, Z))));
+            A1 = _mm_add_ps(A1, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpackhi_epi16(Lo, Z))));
+            A2 = _mm_add_ps(A2, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpacklo_epi16(Hi, Z))));
+            A3 = _mm_add_ps(A3, _mm_mul_ps(W, _mm_cvtepi32_ps(_mm_unpackhi_epi16(Hi, Z))));
+        }
+        const __m128i L = _mm_packs_epi32(_mm_cvtps_epi32(A0), _mm_cvtps_epi32(A1));
+        const __m128i H = _mm_packs_epi32(_mm_cvtps_epi32(A2), _mm_cvtps_epi32(A3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B), _mm_packus_epi16(L, H));
+    }
+    VerticalPlain(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+// --- AVX2 ---------------------------------------------------------------
+
+__attribute__((target("avx2"))) void HorizontalAVX2(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    Integer X = 0;
+    // Two destination pixels a vector: lanes 0-3 the first, 4-7 the second.
+    for (; X + 2 <= T.Count; X += 2) {
+        __m256 Acc = _mm256_setzero_ps();
+        const Integer* I0 = &T.Index[size_t(X) * T.Slots];
+        const Integer* I1 = I0 + T.Slots;
+        const float* W0 = &T.Weight[size_t(X) * T.Slots];
+        const float* W1 = W0 + T.Slots;
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const Integer P0 = Load32(Source + size_t(I0[K]) * 4), P1 = Load32(Source + size_t(I1[K]) * 4);
+            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(P0), _mm_cvtsi32_si128(P1))));
+            const __m256 W = _mm256_set_m128(_mm_set1_ps(W1[K]), _mm_set1_ps(W0[K]));
+            Acc = _mm256_add_ps(Acc, _mm256_mul_ps(W, V));
+        }
+        const __m256i I = _mm256_cvtps_epi32(Acc);
+        const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Dest + size_t(X) * 4), _mm_packus_epi16(S, S));
+    }
+    HorizontalPlain(Source, Dest, T, X);
+}
+
+__attribute__((target("avx2"))) void VerticalAVX2(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest,
+                                                  size_t B, size_t Bytes)
+{
+    for (; B + 32 <= Bytes; B += 32) {
+        __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m256 W = _mm256_set1_ps(Weights[K]);
+            const Byte* R = Rows[K] + B;
+            A0 = _mm256_add_ps(A0, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm256_add_ps(A1, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 8))))));
+            A2 = _mm256_add_ps(A2, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 16))))));
+            A3 = _mm256_add_ps(A3, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 24))))));
+        }
+        // packs work within 128-bit halves; the permute puts the bytes back
+        // in order.
+        const __m256i L = _mm256_packs_epi32(_mm256_cvtps_epi32(A0), _mm256_cvtps_epi32(A1));
+        const __m256i H = _mm256_packs_epi32(_mm256_cvtps_epi32(A2), _mm256_cvtps_epi32(A3));
+        const __m256i P = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dest + B), P);
+    }
+    VerticalSSE2(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+// --- AVX-512 ------------------------------------------------------------
+
+__attribute__((target("avx512f,avx512bw"))) void HorizontalAVX512(const Byte* Source, Byte* Dest, const TTaps& T)
+{
+    Integer X = 0;
+    // Four destination pixels a vector.
+    for (; X + 4 <= T.Count; X += 4) {
+        __m512 Acc = _mm512_setzero_ps();
+        const size_t Base = size_t(X) * T.Slots;
+        const Integer* I = &T.Index[Base];
+        const float* W = &T.Weight[Base];
+        const Integer S = T.Slots;
+        for (Integer K = 0; K < S; ++K) {
+            const __m128i Px = _mm_setr_epi32(Load32(Source + size_t(I[K]) * 4), Load32(Source + size_t(I[S + K]) * 4),
+                                              Load32(Source + size_t(I[2 * S + K]) * 4), Load32(Source + size_t(I[3 * S + K]) * 4));
+            const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(Px));
+            const __m512 Wv = _mm512_permutexvar_ps(_mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3),
+                                                    _mm512_castps128_ps512(_mm_setr_ps(W[K], W[S + K], W[2 * S + K], W[3 * S + K])));
+            Acc = _mm512_add_ps(Acc, _mm512_mul_ps(Wv, V));
+        }
+        // Signed saturation to 16 bits, then unsigned to 8: 0..255 as in
+        // the other paths.
+        const __m512i I32 = _mm512_cvtps_epi32(Acc);
+        const __m128i B = _mm512_cvtusepi32_epi8(_mm512_max_epi32(I32, _mm512_setzero_si512()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + size_t(X) * 4), B);
+    }
+    HorizontalPlain(Source, Dest, T, X);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* const* Rows, const float* Weights, Integer Count,
+                                                              Byte* Dest, size_t B, size_t Bytes)
+{
+    for (; B + 64 <= Bytes; B += 64) {
+        __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        for (Integer K = 0; K < Count; ++K) {
+            const __m512 W = _mm512_set1_ps(Weights[K]);
+            const Byte* R = Rows[K] + B;
+            A0 = _mm512_add_ps(A0, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm512_add_ps(A1, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 16))))));
+            A2 = _mm512_add_ps(A2, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 32))))));
+            A3 = _mm512_add_ps(A3, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 48))))));
+        }
+        const __m512i Z = _mm512_setzero_si512();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 16), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 32), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 48), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
+    }
+    VerticalAVX2(Rows, Weights, Count, Dest, B, Bytes);
+}
+
+// --- blocks of rows -------------------------------------------------------
+
+// Byte offsets of the rows from the first one, when they all fit 32 bits.
+template<class P>
+bool Offsets(P* const* Rows, Integer Count, Integer Lanes, Integer* Out)
+{
+    for (Integer I = 0; I < Lanes; ++I) {
+        const std::ptrdiff_t D = reinterpret_cast<const Byte*>(Rows[std::min(I, Count - 1)]) - reinterpret_cast<const Byte*>(Rows[0]);
+        if (D < INT32_MIN || D > INT32_MAX)
+            return false;
+        Out[I] = Integer(D);
+    }
+    return true;
+}
+
+// Rounded (halves to even) and clamped to 0..255, as 32-bit lanes.
+__attribute__((target("avx512f,avx512bw"))) inline __m512i Byte16(__m512 A)
+{
+    return _mm512_min_epi32(_mm512_max_epi32(_mm512_cvtps_epi32(A), _mm512_setzero_si512()), _mm512_set1_epi32(0xFF));
+}
+
+__attribute__((target("avx2"))) inline __m256i Byte8(__m256 A)
+{
+    return _mm256_min_epi32(_mm256_max_epi32(_mm256_cvtps_epi32(A), _mm256_setzero_si256()), _mm256_set1_epi32(0xFF));
+}
+
+// The source pixels across the block, as floats: Scratch[(P x 4 + C) x
+// Lanes + R] is channel C of pixel P in row R.
+__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests, Integer Count,
+                                                                 Integer SW, const TTaps& T, bool Carry, float* F)
+{
+    alignas(64) Integer In[16], Out[16];
+    Offsets(Sources, Count, 16, In);
+    Offsets(Dests, Count, 16, Out);
+    (void)In;
+    const __m512i Low = _mm512_set1_epi32(0xFF);
+    // Sixteen pixels of sixteen rows at a time, turned in registers so each
+    // vector holds one pixel down the rows.
+    const Byte* Row[16];
+    for (Integer R = 0; R < 16; ++R)
+        Row[R] = Sources[std::min(R, Count - 1)];
+    for (Integer P0 = 0; P0 < SW; P0 += 16) {
+        const Integer N = std::min<Integer>(16, SW - P0);
+        const __mmask16 M = __mmask16((1u << N) - 1);
+        __m512i V[16], T[16];
+        for (int R = 0; R < 16; ++R)
+            V[R] = _mm512_maskz_loadu_epi32(M, Row[R] + size_t(P0) * 4);
+        for (int I = 0; I < 8; ++I) {
+            T[2 * I] = _mm512_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
+            T[2 * I + 1] = _mm512_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
+        }
+        for (int I = 0; I < 4; ++I) {
+            V[4 * I] = _mm512_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
+            V[4 * I + 1] = _mm512_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
+            V[4 * I + 2] = _mm512_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
+            V[4 * I + 3] = _mm512_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
+        }
+        // V[4i + k], 128-bit lane L: rows 4i..4i+3 of pixel 4L + k.
+        for (int K = 0; K < 4; ++K) {
+            const __m512i X0 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(2, 0, 2, 0));
+            const __m512i X1 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(3, 1, 3, 1));
+            const __m512i Y0 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(2, 0, 2, 0));
+            const __m512i Y1 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(3, 1, 3, 1));
+            T[K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(2, 0, 2, 0));
+            T[4 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(2, 0, 2, 0));
+            T[8 + K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(3, 1, 3, 1));
+            T[12 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(3, 1, 3, 1));
+        }
+        for (Integer P = 0; P < N; ++P) {
+            const __m512i Px = T[P];
+            float* Q = F + size_t(P0 + P) * 64;
+            _mm512_storeu_ps(Q, _mm512_cvtepi32_ps(_mm512_and_si512(Px, Low)));
+            _mm512_storeu_ps(Q + 16, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 8), Low)));
+            _mm512_storeu_ps(Q + 32, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 16), Low)));
+            _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
+        }
+    }
+    // Only the block's own rows are written; lanes past Count go to the
+    // last row again with the same values.
+    const __m512i OutOff = _mm512_load_si512(Out);
+    const __m512i Zero = _mm512_setzero_si512();
+    for (Integer X = 0; X < T.Count; ++X) {
+        __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+        const Integer* I = &T.Index[size_t(X) * T.Slots];
+        const float* W = &T.Weight[size_t(X) * T.Slots];
+        for (Integer K = 0; K < T.Slots; ++K) {
+            const __m512 Wv = _mm512_set1_ps(W[K]);
+            const float* Q = F + size_t(I[K]) * 64;
+            A0 = _mm512_add_ps(A0, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q)));
+            A1 = _mm512_add_ps(A1, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 16)));
+            A2 = _mm512_add_ps(A2, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 32)));
+            A3 = _mm512_add_ps(A3, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 48)));
+        }
+        __m512i Fourth;
+        if (!Carry)
+            Fourth = Byte16(A3);
+        else if (T.Last[size_t(X)] >= 0)
+            Fourth = _mm512_cvtps_epi32(_mm512_loadu_ps(F + size_t(T.Last[size_t(X)]) * 64 + 48));
+        else
+            Fourth = Zero;
+        const __m512i V = _mm512_or_si512(_mm512_or_si512(Byte16(A0), _mm512_slli_epi32(Byte16(A1), 8)),
+                                          _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
+        _mm512_i32scatter_epi32(Dests[0] + size_t(X) * 4, OutOff, V, 1);
+    }
+}
+
+// Eight rows of eight 32-bit values turned: V[p] afterwards holds value p
+// of every row.
+__attribute__((target("avx2"))) inline void Transpose8(__m256i* V)
+{
+    __m256i T[8];
+    for (int I = 0; I < 4; ++I) {
+        T[2 * I] = _mm256_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
+        T[2 * I + 1] = _mm256_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
+    }
+    __m256i U[8];
+    for (int I = 0; I < 2; ++I) {
+        U[4 * I] = _mm256_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
+        U[4 * I + 1] = _mm256_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
+        U[4 * I + 2] = _mm256_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
+        U[4 * I + 3] = _mm256_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
+    }
+    // U[4i + k], 128-bit lane L: rows 4i..4i+3 of value 4L + k.
+    for (int K = 0; K < 4; ++K) {
+        V[K] = _mm256_permute2x128_si256(U[K], U[4 + K], 0x20);
+        V[4 + K] = _mm256_permute2x128_si256(U[K], U[4 + K], 0x31);
+    }
+}
+
+__attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SW,
+                                                     const TTaps& T, bool Carry, float* F)
+{
+    const __m256i Low = _mm256_set1_epi32(0xFF);
+    const Byte* Row[8];
+    for (Integer R = 0; R < 8; ++R)
+        Row[R] = Sources[std::min(R, Count - 1)];
+    alignas(32) Integer Tail[8][8];
+    for (Integer P0 = 0; P0 < SW; P0 += 8) {
+        const Integer N = std::min<Integer>(8, SW - P0);
+        __m256i V[8];
+        for (int R = 0; R < 8; ++R) {
+            if (N == 8) {
+                V[R] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row[R] + size_t(P0) * 4));
+            } else {
+                std::memset(Tail[R], 0, sizeof Tail[R]);
+                std::memcpy(Tail[R], Row[R] + size_t(P0) * 4, size_t(N) * 4);
+                V[R] = _mm256_load_si256(reinterpret_cast<const __m256i*>(Tail[R]));
+            }
+        }
+        Transpose8(V);
+        for (Integer P = 0; P < N; ++P) {
+            const __m256i Px = V[P];
+            float* Q = F + size_t(P0 + P) * 32;
+            _mm256_storeu_ps(Q, _mm256_cvtepi32_ps(_mm256_and_si256(Px, Low)));
+            _mm256_storeu_ps(Q + 8, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 8), Low)));
+            _mm256_storeu_ps(Q + 16, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 16), Low)));
+            _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
+        }
+    }
+    // Eight destination pixels at a time, turned back into rows.
+    __m256i Done[8];
+    for (Integer X0 = 0; X0 < T.Count; X0 += 8) {
+        const Integer N = std::min<Integer>(8, T.Count - X0);
+        for (Integer J = 0; J < 8; ++J) {
+            if (J >= N) {
+                Done[J] = _mm256_setzero_si256();
+                continue;
+            }
+            const Integer X = X0 + J;
+            __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+            const Integer* I = &T.Index[size_t(X) * T.Slots];
+            const float* W = &T.Weight[size_t(X) * T.Slots];
+            for (Integer K = 0; K < T.Slots; ++K) {
+                const __m256 Wv = _mm256_set1_ps(W[K]);
+                const float* Q = F + size_t(I[K]) * 32;
+                A0 = _mm256_add_ps(A0, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q)));
+                A1 = _mm256_add_ps(A1, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 8)));
+                A2 = _mm256_add_ps(A2, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 16)));
+                A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
+            }
+            __m256i Fourth;
+            if (!Carry)
+                Fourth = Byte8(A3);
+            else if (T.Last[size_t(X)] >= 0)
+                Fourth = _mm256_cvtps_epi32(_mm256_loadu_ps(F + size_t(T.Last[size_t(X)]) * 32 + 24));
+            else
+                Fourth = _mm256_setzero_si256();
+            Done[J] = _mm256_or_si256(_mm256_or_si256(Byte8(A0), _mm256_slli_epi32(Byte8(A1), 8)),
+                                      _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
+        }
+        Transpose8(Done);
+        for (Integer R = 0; R < Count; ++R) {
+            if (N == 8) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dests[R] + size_t(X0) * 4), Done[R]);
+            } else {
+                alignas(32) Integer Pixels[8];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(Pixels), Done[R]);
+                std::memcpy(Dests[R] + size_t(X0) * 4, Pixels, size_t(N) * 4);
+            }
+        }
+    }
+}
+
+// The accumulators of all outputs stay in registers: the output count is
+// a template argument, so every loop over the outputs unrolls.
+template<int N>
+__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs, Integer First,
+                                                                      Integer End, size_t& B, size_t Bytes)
+{
+    const __m512i Z = _mm512_setzero_si512();
+    for (; B + 16 <= Bytes; B += 16) {
+        __m512 Acc[N];
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            Acc[O] = _mm512_setzero_ps();
+        for (Integer T = First; T < End; ++T) {
+            const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
+#pragma GCC unroll 8
+            for (int O = 0; O < N; ++O) {
+                const Integer K = T - Outs[O].First;
+                if (K >= 0 && K < Outs[O].Count)
+                    Acc[O] = _mm512_add_ps(Acc[O], _mm512_mul_ps(_mm512_set1_ps(Outs[O].Weights[K]), V));
+            }
+        }
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
+    }
+}
+
+template<int N>
+__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs, Integer First, Integer End,
+                                                         size_t& B, size_t Bytes)
+{
+    for (; B + 8 <= Bytes; B += 8) {
+        __m256 Acc[N];
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O)
+            Acc[O] = _mm256_setzero_ps();
+        for (Integer T = First; T < End; ++T) {
+            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
+#pragma GCC unroll 8
+            for (int O = 0; O < N; ++O) {
+                const Integer K = T - Outs[O].First;
+                if (K >= 0 && K < Outs[O].Count)
+                    Acc[O] = _mm256_add_ps(Acc[O], _mm256_mul_ps(_mm256_set1_ps(Outs[O].Weights[K]), V));
+            }
+        }
+#pragma GCC unroll 8
+        for (int O = 0; O < N; ++O) {
+            const __m256i I = _mm256_cvtps_epi32(Acc[O]);
+            const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm_packus_epi16(S, S));
+        }
+    }
+}
+
+using TSharedKernel = void (*)(const Byte* const*, const TSharedRow*, Integer, Integer, size_t&, size_t);
+
+template<int... N>
+constexpr std::array<TSharedKernel, sizeof...(N)> AVX512Kernels(std::integer_sequence<int, N...>)
+{
+    return { &VerticalSharedAVX512N<N + 1>... };
+}
+
+template<int... N>
+constexpr std::array<TSharedKernel, sizeof...(N)> AVX2Kernels(std::integer_sequence<int, N...>)
+{
+    return { &VerticalSharedAVX2N<N + 1>... };
+}
+
+} // namespace
+
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes)
+{
+    static constexpr auto Wide = AVX512Kernels(std::make_integer_sequence<int, 8>());
+    static constexpr auto Narrow = AVX2Kernels(std::make_integer_sequence<int, 8>());
+    Integer First = Outs[0].First, End = 0;
+    for (Integer O = 0; O < OutCount; ++O) {
+        First = std::min(First, Outs[O].First);
+        End = std::max(End, Outs[O].First + Outs[O].Count);
+    }
+    size_t B = 0;
+    if (OutCount >= 1 && OutCount <= 8) {
+        if (Level >= xslAVX512)
+            Wide[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+        else if (Level >= xslAVX2)
+            Narrow[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+    }
+    // The rest (and the lower levels) one row at a time.
+    for (Integer O = 0; O < OutCount; ++O) {
+        const TSharedRow& R = Outs[O];
+        if (B < Bytes) {
+            if (Level >= xslSSE2)
+                VerticalSSE2(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
+            else
+                VerticalPlain(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
+        }
+        if (R.CarryRow)
+            for (size_t I = 3; I < Bytes; I += 4)
+                R.Dest[I] = R.CarryRow[I];
+    }
+}
+
+Integer BlockRows(TXSimdLevel Level)
+{
+    return Level >= xslAVX512 ? 16 : (Level >= xslAVX2 ? 8 : 1);
+}
+
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SourceWidth,
+                     const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
+{
+    const Integer Lanes = BlockRows(Level);
+    Integer Probe[16];
+    // The AVX-512 path scatters its results by 32-bit offsets from the first row.
+    if (Lanes == 1 || Count < 1 || Count > Lanes || (Lanes == 16 && !Offsets(Dests, Count, Lanes, Probe))) {
+        for (Integer R = 0; R < Count; ++R)
+            Horizontal(Level, Sources[R], Dests[R], Taps, CarryFourth);
+        return;
+    }
+    Scratch.resize(size_t(SourceWidth) * 4 * size_t(Lanes));
+    if (Lanes == 16)
+        HorizontalBlock16(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
+    else
+        HorizontalBlock8(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
+}
+
+void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth)
+{
+    switch (Level) {
+    case xslAVX512:
+        HorizontalAVX512(Source, Dest, Taps);
+        break;
+    case xslAVX2:
+        HorizontalAVX2(Source, Dest, Taps);
+        break;
+    case xslSSE2:
+        HorizontalSSE2(Source, Dest, Taps);
+        break;
+    default:
+        HorizontalPlain(Source, Dest, Taps, 0);
+    }
+    if (CarryFourth)
+        for (Integer X = 0; X < Taps.Count; ++X) {
+            const Integer I = Taps.Last[size_t(X)];
+            Dest[size_t(X) * 4 + 3] = I >= 0 ? Source[size_t(I) * 4 + 3] : 0;
+        }
+}
+
+void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
+              const Byte* CarryRow)
+{
+    switch (Level) {
+    case xslAVX512:
+        VerticalAVX512(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    case xslAVX2:
+        VerticalAVX2(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    case xslSSE2:
+        VerticalSSE2(Rows, Weights, Count, Dest, 0, Bytes);
+        break;
+    default:
+        VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
+    }
+    if (CarryRow)
+        for (size_t B = 3; B < Bytes; B += 4)
+            Dest[B] = CarryRow[B];
+}
+
+}

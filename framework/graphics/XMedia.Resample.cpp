@@ -1,0 +1,463 @@
+#include "graphics/XMedia.Resample.h"
+#include "gdi/Bitmap.h"
+#include "gdi/PngImage.h"
+#include "graphics/XMedia.ObjectCache.h"
+#include "graphics/XMedia.Pixels.Rows.h"
+#include "graphics/XMedia.Resample.Rows.h"
+#include "graphics/XMedia.WeightCache.h"
+#include "rtl/Units.h"
+#include "rtl/Verify.h"
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+X_REGISTER_CLASS(TXFilterKernel)
+X_REGISTER_CLASS(TXSizableFilterKernel)
+X_REGISTER_CLASS(TXLanczosKernel)
+X_REGISTER_CLASS(TXPixWeightMap)
+
+// --- kernels ----------------------------------------------------------------
+
+void TXFilterKernel::Init()
+{
+    inherited::Init();
+    FRadius = 1.0f;
+}
+
+bool TXFilterKernel::AssignFrom(TPersistent* Source)
+{
+    if (auto* Other = DynamicCast<TXFilterKernel>(Source)) {
+        SetRadius(Other->Radius());
+        return true;
+    }
+    return inherited::AssignFrom(Source);
+}
+
+void TXSizableFilterKernel::Init()
+{
+    inherited::Init();
+    FRadius = 3.0f;
+}
+
+void TXSizableFilterKernel::Clear()
+{
+    inherited::Clear();
+    FRadius = 3.0f;
+}
+
+void TXSizableFilterKernel::SetRadius(float Value)
+{
+    FRadius = Value > 4 ? 4.0f : (Value == 0 ? 1.0f : Value);
+}
+
+double TXLanczosKernel::Filter(float X) const
+{
+    if (X == 0)
+        return 1;
+    if (std::fabs(X) >= FRadius)
+        return 0;
+    const float Pi = 3.14159265358979f;
+    const float A = std::fabs(X) * Pi;
+    const double R = FRadius;
+    return std::sin(double(A)) * R * std::sin(A / R) / (double(A) * A);
+}
+
+// --- weight maps -------------------------------------------------------------
+
+void TXPixWeightMap::Clear()
+{
+    inherited::Clear();
+    FCounts.clear();
+}
+
+void TXPixWeightMap::Allocate()
+{
+    inherited::Allocate();
+    FCounts.assign(size_t(Size().Width), 0);
+}
+
+void TXPixWeightMap::CopyData(TXDataMap<TXPixWeight>* Source)
+{
+    inherited::CopyData(Source);
+    if (auto* Other = DynamicCast<TXPixWeightMap>(Source))
+        FCounts = Other->FCounts;
+}
+
+namespace {
+
+// Reflects J into 0..Count-1: below 0 about the first pixel (-1 reads 1),
+// from Count on about the gap after the last (Count reads Count-1), as
+// often as it takes for reaches of more than one source width.
+Integer Reflect(Int64 J, Integer Count)
+{
+    while (J < 0 || J >= Count) {
+        if (J < 0)
+            J = -J;
+        if (J >= Count)
+            J = 2 * Int64(Count) - 1 - J;
+        if (Count == 1)
+            return 0;
+    }
+    return Integer(J);
+}
+
+} // namespace
+
+void BuildWeightMap(TXPixWeightMap* Map, Integer DestCount, Integer SourceCount, bool Centred, const TXFilterKernel* Kernel)
+{
+    Map->Clear();
+    if (DestCount < 2 || SourceCount < 2 || !Kernel)
+        return;
+    const float S = Centred ? float(DestCount) / float(SourceCount) : float(DestCount - 1) / float(SourceCount - 1);
+    const float C = 1.0f / S;
+    const bool Enlarging = S >= 1;
+    const float E = Enlarging ? Kernel->Radius() : Kernel->Radius() * C;
+    // A radius that is negative or not finite gives no weights at all.
+    if (!std::isfinite(E) || E < 0)
+        return;
+    const Integer Slots = Integer(std::trunc(2 * E + 1));
+    Map->SetSize(DestCount, Slots);
+    for (Integer I = 0; I < DestCount; ++I) {
+        const float H = float(I) * C;
+        const Int64 First = Int64(std::floor(H - E)), Last = Int64(std::ceil(H + E));
+        float Sum = 0;
+        Integer Used = 0;
+        for (Int64 J = First; J <= Last && Used < Slots; ++J) {
+            const float D = H - float(J);
+            const float W = Enlarging ? float(Kernel->Filter(D)) : float(double(S) * Kernel->Filter(S * D));
+            if (W == 0)
+                continue;
+            Map->Rows(Used)[I] = { Reflect(J, SourceCount), W };
+            ++Used;
+            Sum += W;
+        }
+        Map->Counts()[size_t(I)] = Used;
+        if (Sum != 0 && Sum != 1) {
+            const float Inv = 1.0f / Sum;
+            for (Integer K = 0; K < Used; ++K)
+                Map->Rows(K)[I].Weight *= Inv;
+        }
+    }
+}
+
+// --- the shared kernel and weight cache ---------------------------------------
+
+namespace {
+
+TOwnedPtr<TXLanczosKernel> GLanczos;
+std::unique_ptr<TXWeightMapCache> GCache;
+
+void BuildEntry(const TXWeightMapKey& Key, TXWeightMapProvider& Provider, const TXFilterKernel* Kernel)
+{
+    TOwnedPtr<TXPixWeightMap> Map(MakeOwned<TXPixWeightMap>());
+    BuildWeightMap(Map.get(), Key.Size.Width, Key.Size.Height, false, Kernel);
+    Provider = TXWeightMapProvider(New<TXManagedObjectContainer<TXPixWeightMap>>(Map.release()));
+}
+
+void InitResample()
+{
+    GLanczos = MakeOwned<TXLanczosKernel>();
+    GLanczos->SetRadius(3.0f);
+    GCache = std::make_unique<TXWeightMapCache>();
+    // Without a kernel of the caller's, the cache builds with the shared one.
+    GCache->Create(6, [](const TXWeightMapKey& Key, TXWeightMapProvider& Provider) { BuildEntry(Key, Provider, GLanczos.get()); });
+}
+
+void DoneResample()
+{
+    GCache.reset();
+    GLanczos.reset();
+}
+
+X_UNIT(XMedia_Resample, "XMedia.Resample", { "XCore.Classes" }, &InitResample, &DoneResample)
+
+} // namespace
+
+TXLanczosKernel* XLanczosKernel()
+{
+    X_VERIFY(GLanczos, "the resampling unit is not initialised");
+    return GLanczos.get();
+}
+
+TXWeightMapCache* XWeightMapCache()
+{
+    X_VERIFY(GCache, "the resampling unit is not initialised");
+    return GCache.get();
+}
+
+bool TXWeightMapKey::operator==(const TXWeightMapKey& Other) const
+{
+    return Size == Other.Size && KernelClass == Other.KernelClass
+           && std::bit_cast<Cardinal>(Radius) == std::bit_cast<Cardinal>(Other.Radius);
+}
+
+TXWeightMapProvider FetchWeightMap(Integer DestCount, Integer SourceCount, const TXFilterKernel* Kernel)
+{
+    const TXWeightMapKey Key { { DestCount, SourceCount }, Kernel->ClassType(), Kernel->Radius() };
+    TXWeightMapProvider Provider;
+    XWeightMapCache()->Fetch(Key, Provider, [Kernel](const TXWeightMapKey& K, TXWeightMapProvider& P) { BuildEntry(K, P, Kernel); });
+    return Provider;
+}
+
+// --- the separable resampler ---------------------------------------------------
+
+namespace {
+
+// A source row of 4-byte pixels; the pointer stays valid for the next
+// SourceRowsKept calls, so a block of rows can be read at once.
+using TSourceRow = std::function<const Byte*(Integer Y)>;
+using TPutRow = std::function<void(Integer Y, const Byte* Row)>;
+constexpr Integer SourceRowsKept = 16;
+
+// Resamples rows of 4-byte pixels. Intermediate rows are kept in a ring
+// just large enough for one destination row's taps (and one block of
+// rows of the horizontal pass), each computed once while the taps move
+// down the source.
+void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
+               bool CarryFourth, const TXFilterKernel* Kernel)
+{
+    const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
+    const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
+    const TXPixWeightMap& VMap = *VProvider->GetContent();
+    XResampleRows::TTaps Taps;
+    Taps.From(*HProvider->GetContent());
+    const TXSimdLevel Level = XSimdLevel();
+    const Integer Block = XResampleRows::BlockRows(Level);
+    const Integer Slots = VMap.Size().Height;
+    auto Index = [&](Integer Y, Integer K) { return VMap.Rows(K)[Y].Index; };
+    auto Count = [&](Integer Y) { return VMap.Counts()[size_t(Y)]; };
+    // Destination rows whose taps are runs of consecutive source rows go in
+    // groups of up to 8 that read their shared rows once; any other row
+    // (reflections at the edges) goes alone.
+    auto IsRun = [&](Integer Y) {
+        for (Integer K = 1; K < Count(Y); ++K)
+            if (Index(Y, K) != Index(Y, 0) + K)
+                return false;
+        return Count(Y) > 0;
+    };
+    const Integer MaxGroup = Level >= xslAVX2 ? 8 : 1;
+    struct TGroup {
+        Integer First, Size, Lo, Hi;
+    };
+    std::vector<TGroup> Groups;
+    Integer Span = 1;
+    for (Integer Y = 0; Y < DH;) {
+        TGroup G { Y, 1, SH, -1 };
+        for (Integer K = 0; K < Count(Y); ++K) {
+            G.Lo = std::min(G.Lo, Index(Y, K));
+            G.Hi = std::max(G.Hi, Index(Y, K));
+        }
+        if (IsRun(Y))
+            while (G.Size < MaxGroup && Y + G.Size < DH && IsRun(Y + G.Size)) {
+                const Integer Next = Y + G.Size;
+                G.Lo = std::min(G.Lo, Index(Next, 0));
+                G.Hi = std::max(G.Hi, Index(Next, Count(Next) - 1));
+                ++G.Size;
+            }
+        Span = std::max(Span, G.Hi - G.Lo + 1);
+        Groups.push_back(G);
+        Y += G.Size;
+    }
+    // The rows of one group and a block from any of them on fall in
+    // distinct slots.
+    const Integer Ring = Span + Block - 1;
+    const size_t RowBytes = size_t(DW) * 4;
+    std::vector<Byte> Band(size_t(Ring) * RowBytes);
+    std::vector<Integer> Held(size_t(Ring), -1);
+    std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
+    std::vector<float> Weights(Rows.size() * size_t(MaxGroup));
+    std::vector<Byte> Out(RowBytes * size_t(MaxGroup));
+    std::vector<float> Scratch;
+    std::vector<const Byte*> Sources(static_cast<size_t>(Block));
+    std::vector<Byte*> Dests(static_cast<size_t>(Block));
+    std::vector<const Byte*> Union(static_cast<size_t>(Span));
+    XResampleRows::TSharedRow Shared[8];
+    auto SlotRow = [&](Integer I) { return Band.data() + size_t(I % Ring) * RowBytes; };
+    auto Need = [&](Integer I) {
+        if (Held[size_t(I % Ring)] == I)
+            return;
+        const Integer N = std::min(Block, SH - I);
+        for (Integer R = 0; R < N; ++R) {
+            Sources[size_t(R)] = SourceRow(I + R);
+            Dests[size_t(R)] = SlotRow(I + R);
+            Held[size_t((I + R) % Ring)] = I + R;
+        }
+        XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
+    };
+    for (const TGroup& G : Groups) {
+        if (G.Size == 1) {
+            const Integer Y = G.First, N = Count(Y);
+            for (Integer K = 0; K < N; ++K) {
+                Need(Index(Y, K));
+                Rows[size_t(K)] = SlotRow(Index(Y, K));
+                Weights[size_t(K)] = VMap.Rows(K)[Y].Weight;
+            }
+            if (N > 0)
+                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Out.data(), RowBytes,
+                                        CarryFourth ? Rows[size_t(N - 1)] : nullptr);
+            else
+                std::fill_n(Out.begin(), RowBytes, Byte(0));
+            PutRow(Y, Out.data());
+            continue;
+        }
+        for (Integer I = G.Lo; I <= G.Hi; ++I) {
+            Need(I);
+            Union[size_t(I - G.Lo)] = SlotRow(I);
+        }
+        for (Integer O = 0; O < G.Size; ++O) {
+            const Integer Y = G.First + O;
+            float* W = &Weights[size_t(O) * Rows.size()];
+            for (Integer K = 0; K < Count(Y); ++K)
+                W[K] = VMap.Rows(K)[Y].Weight;
+            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, Out.data() + size_t(O) * RowBytes,
+                          CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
+        }
+        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
+        for (Integer O = 0; O < G.Size; ++O)
+            PutRow(G.First + O, Shared[O].Dest);
+    }
+}
+
+// The picture's pixels as rows of B, G, R, A: a PNG picture's colour and
+// alpha lines (255 without alpha), any other picture drawn opaque.
+class TRgbaRows {
+public:
+    explicit TRgbaRows(TGraphic* Source)
+    {
+        if (auto* Png = DynamicCast<TPngImage>(Source)) {
+            FPng = Png;
+        } else {
+            FBitmap = MakeOwned<TBitmap>();
+            FBitmap->Assign(Source);
+        }
+        FRows.resize(size_t(Width()) * 4 * SourceRowsKept);
+    }
+    Integer Width() const { return FPng ? FPng->Width() : FBitmap->Width(); }
+    Integer Height() const { return FPng ? FPng->Height() : FBitmap->Height(); }
+    const Byte* Row(Integer Y)
+    {
+        const Integer W = Width();
+        Byte* const Start = FRows.data() + size_t(Y % SourceRowsKept) * size_t(W) * 4;
+        Byte* D = Start;
+        if (FPng) {
+            const Byte* S = FPng->Scanline(Y);
+            const Byte* A = FPng->AlphaScanline(Y);
+            for (Integer X = 0; X < W; ++X, S += 3, D += 4) {
+                D[0] = S[0];
+                D[1] = S[1];
+                D[2] = S[2];
+                D[3] = A ? A[X] : 255;
+            }
+        } else {
+            const Byte* S = FBitmap->ScanLine(Y);
+            const Integer Bpp = FBitmap->BytesPerPixel();
+            for (Integer X = 0; X < W; ++X, S += Bpp, D += 4) {
+                D[0] = S[0];
+                D[1] = S[1];
+                D[2] = S[2];
+                D[3] = 255;
+            }
+        }
+        return Start;
+    }
+
+private:
+    TPngImage* FPng = nullptr;
+    TOwnedPtr<TBitmap> FBitmap;
+    std::vector<Byte> FRows;      // the last SourceRowsKept rows
+};
+
+void PutPngRow(TPngImage* Dest, Integer Y, const Byte* Row)
+{
+    Byte* D = Dest->Scanline(Y);
+    Byte* A = Dest->AlphaScanline(Y);
+    for (Integer X = 0; X < Dest->Width(); ++X, Row += 4, D += 3) {
+        D[0] = Row[0];
+        D[1] = Row[1];
+        D[2] = Row[2];
+        A[X] = Row[3];
+    }
+}
+
+// 32-bit rows of a bitmap: its own, or 24-bit ones widened with a fourth
+// byte of 0.
+TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
+{
+    if (Source->PixelFormat() == pf32bit)
+        return [Source](Integer Y) { return static_cast<const Byte*>(Source->ScanLine(Y)); };
+    Scratch.resize(size_t(Source->Width()) * 4 * SourceRowsKept);
+    return [Source, &Scratch](Integer Y) {
+        Byte* const Start = Scratch.data() + size_t(Y % SourceRowsKept) * size_t(Source->Width()) * 4;
+        XPixelRows::Widen24(XSimdLevel(), Source->ScanLine(Y), Start, Source->Width());
+        return static_cast<const Byte*>(Start);
+    };
+}
+
+} // namespace
+
+void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Integer Height, const TXFilterKernel* Kernel)
+{
+    if (!Dest)
+        return;
+    if (Width <= 0 || Height <= 0) {
+        Dest->Assign(nullptr);
+        return;
+    }
+    // Resampling a picture into itself reads from a copy.
+    TOwnedPtr<TPngImage> Copy;
+    if (Source == Dest) {
+        Copy = MakeOwned<TPngImage>();
+        Copy->Assign(Dest);
+        Source = Copy.get();
+    }
+    Dest->CreateBlank(COLOR_RGBALPHA, 8, Width, Height);
+    if (!Source || Source->Empty())
+        return;
+    TRgbaRows Rows(Source);
+    const Integer SW = Rows.Width(), SH = Rows.Height();
+    if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
+        Resample4(SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
+                  [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel());
+        return;
+    }
+    // Small sizes: colour and alpha stretched to the nearest pixel together.
+    TOwnedPtr<TBitmap> From(MakeOwned<TBitmap>()), To(MakeOwned<TBitmap>());
+    From->SetPixelFormat(pf32bit);
+    From->SetSize(SW, SH);
+    for (Integer Y = 0; Y < SH; ++Y)
+        std::memcpy(From->ScanLine(Y), Rows.Row(Y), size_t(SW) * 4);
+    To->SetPixelFormat(pf32bit);
+    To->SetSize(Width, Height);
+    StretchDraw(To.get(), Rect(0, 0, Width, Height), From.get());
+    for (Integer Y = 0; Y < Height; ++Y)
+        PutPngRow(Dest, Y, To->ScanLine(Y));
+}
+
+void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TXFilterKernel*)
+{
+    if (!Source || !Dest)
+        return;
+    TOwnedPtr<TBitmap> Copy;
+    if (Source == Dest) {
+        Copy = MakeOwned<TBitmap>();
+        Copy->Assign(Source);
+        Source = Copy.get();
+    }
+    Dest->Assign(nullptr);
+    Dest->SetPixelFormat(pf32bit);
+    if (Width <= 0 || Height <= 0)
+        return;
+    Dest->SetSize(Width, Height);
+    const Integer SW = Source->Width(), SH = Source->Height();
+    if (SW < 4 || SH < 4 || Width < 4 || Height < 4) {
+        StretchDraw(Dest, Rect(0, 0, Width, Height), Source);
+        return;
+    }
+    std::vector<Byte> Scratch;
+    const size_t Bytes = size_t(Width) * 4;
+    Resample4(SW, SH, Width, Height, BitmapRows(Source, Scratch),
+              [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel());
+}

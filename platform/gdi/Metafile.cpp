@@ -1,0 +1,215 @@
+#include "gdi/Metafile.h"
+#include "rtl/Streams.h"
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+X_REGISTER_CLASS(TMetafile)
+X_REGISTER_CLASS(TMetafileCanvas)
+
+namespace {
+
+constexpr char Magic[4] = { 'X', 'M', 'F', '1' };
+// Kind, brush colour and style, pen colour, width and style, point count.
+constexpr Int64 RecordHeaderSize = 1 + 4 + 1 + 4 + 4 + 1 + 4;
+
+template<class T>
+T ReadValue(TStream* S)
+{
+    T V {};
+    S->ReadBuffer(&V, sizeof V);
+    return V;
+}
+
+template<class T>
+void WriteValue(TStream* S, T V)
+{
+    S->WriteBuffer(&V, sizeof V);
+}
+
+} // namespace
+
+void TMetafile::SetSize(Integer AWidth, Integer AHeight)
+{
+    CheckGraphicSize(AWidth, AHeight);
+    FWidth = AWidth;
+    FHeight = AHeight;
+}
+
+void TMetafile::LoadFromStream(TStream* Stream)
+{
+    Byte Head[44] = {};
+    const Int64 Start = Stream->Position();
+    const Int64 Got = Stream->Read(Head, sizeof Head);
+    // An enhanced metafile: record type 1 first, " EMF" at offset 40.
+    if (Got >= 44 && Head[0] == 1 && Head[1] == 0 && Head[2] == 0 && Head[3] == 0 && std::memcmp(Head + 40, " EMF", 4) == 0)
+        throw EInvalidGraphic(u"Enhanced metafiles are not supported");
+    if (Got < 16 || std::memcmp(Head, Magic, 4) != 0)
+        throw EInvalidGraphic(u"Not a metafile");
+    Stream->SetPosition(Start + 4);
+    try {
+        const Integer W = ReadValue<Integer>(Stream), H = ReadValue<Integer>(Stream);
+        CheckGraphicSize(W, H);
+        const Cardinal Count = ReadValue<Cardinal>(Stream);
+        // Every count is checked against the bytes that are left.
+        Int64 Left = Stream->Size() - Stream->Position();
+        if (Int64(Count) * RecordHeaderSize > Left)
+            throw EInvalidGraphic(u"Metafile cut short");
+        std::vector<TRecord> Records(Count);
+        for (TRecord& R : Records) {
+            const Byte Kind = ReadValue<Byte>(Stream);
+            if (Kind > mkPolygon)
+                throw EInvalidGraphic(u"Unknown metafile record");
+            R.Kind = TKind(Kind);
+            R.BrushColor = ReadValue<TColor>(Stream);
+            R.BrushStyle = ReadValue<Byte>(Stream) ? bsClear : bsSolid;
+            R.PenColor = ReadValue<TColor>(Stream);
+            R.PenWidth = std::max(1, ReadValue<Integer>(Stream));
+            R.PenStyle = ReadValue<Byte>(Stream) ? psClear : psSolid;
+            const Cardinal Points = ReadValue<Cardinal>(Stream);
+            Left = Stream->Size() - Stream->Position();
+            if (Int64(Points) * 8 > Left)
+                throw EInvalidGraphic(u"Metafile cut short");
+            R.Points.resize(Points);
+            for (TPoint& P : R.Points) {
+                P.X = ReadValue<Integer>(Stream);
+                P.Y = ReadValue<Integer>(Stream);
+            }
+        }
+        FWidth = W;
+        FHeight = H;
+        FRecords.swap(Records);
+    } catch (const EReadError&) {
+        throw EInvalidGraphic(u"Metafile cut short");
+    }
+}
+
+void TMetafile::SaveToStream(TStream* Stream)
+{
+    Stream->WriteBuffer(Magic, 4);
+    WriteValue<Integer>(Stream, FWidth);
+    WriteValue<Integer>(Stream, FHeight);
+    WriteValue<Cardinal>(Stream, Cardinal(FRecords.size()));
+    for (const TRecord& R : FRecords) {
+        WriteValue<Byte>(Stream, R.Kind);
+        WriteValue<TColor>(Stream, R.BrushColor);
+        WriteValue<Byte>(Stream, R.BrushStyle == bsClear);
+        WriteValue<TColor>(Stream, R.PenColor);
+        WriteValue<Integer>(Stream, R.PenWidth);
+        WriteValue<Byte>(Stream, R.PenStyle == psClear);
+        WriteValue<Cardinal>(Stream, Cardinal(R.Points.size()));
+        for (const TPoint& P : R.Points) {
+            WriteValue<Integer>(Stream, P.X);
+            WriteValue<Integer>(Stream, P.Y);
+        }
+    }
+}
+
+void TMetafile::Draw(TBitmap* Dest, const TRect& Rect)
+{
+    if (!Dest || Empty() || Rect.IsEmpty())
+        return;
+    TOwnedPtr<TCanvas> C(MakeOwned<TCanvas>(Dest));
+    C->SetClipRect(Rect);
+    const double SX = (double(Rect.Right) - Rect.Left) / FWidth, SY = (double(Rect.Bottom) - Rect.Top) / FHeight;
+    auto Map = [&](TPoint P) {
+        auto Coord = [](double V) { return Integer(std::clamp(std::nearbyint(V), -1e9, 1e9)); };
+        return Point(Coord(Rect.Left + P.X * SX), Coord(Rect.Top + P.Y * SY));
+    };
+    std::vector<TPoint> Points;
+    for (const TRecord& R : FRecords) {
+        C->Brush()->SetColor(R.BrushColor);
+        C->Brush()->SetStyle(R.BrushStyle);
+        C->Pen()->SetColor(R.PenColor);
+        C->Pen()->SetStyle(R.PenStyle);
+        C->Pen()->SetWidth(Integer(std::clamp(std::nearbyint(R.PenWidth * (SX + SY) / 2), 1.0, 1e6)));
+        Points.clear();
+        for (const TPoint& P : R.Points)
+            Points.push_back(Map(P));
+        switch (R.Kind) {
+        case mkFillRect:
+        case mkRectangle:
+            if (Points.size() == 2) {
+                const TRect Box = ::Rect(Points[0].X, Points[0].Y, Points[1].X, Points[1].Y);
+                if (R.Kind == mkFillRect)
+                    C->FillRect(Box);
+                else
+                    C->Rectangle(Box);
+            }
+            break;
+        case mkLine:
+        case mkPolyline:
+            C->Polyline(Points);
+            break;
+        case mkPolygon:
+            C->Polygon(Points);
+            break;
+        }
+    }
+}
+
+void TMetafile::Assign(TPersistent* Source)
+{
+    if (!Source) {
+        FWidth = FHeight = 0;
+        FRecords.clear();
+        return;
+    }
+    if (auto* Other = DynamicCast<TMetafile>(Source)) {
+        FWidth = Other->FWidth;
+        FHeight = Other->FHeight;
+        FRecords = Other->FRecords;
+        return;
+    }
+    inherited::Assign(Source);
+}
+
+void TMetafileCanvas::Create(TMetafile* AMetafile)
+{
+    inherited::Create(nullptr);
+    FMetafile = AMetafile;
+}
+
+void TMetafileCanvas::Record(TMetafile::TKind Kind, std::span<const TPoint> Points)
+{
+    if (!FMetafile)
+        return;
+    TMetafile::TRecord R;
+    R.Kind = Kind;
+    R.BrushColor = Brush()->Color();
+    R.BrushStyle = Brush()->Style();
+    R.PenColor = Pen()->Color();
+    R.PenWidth = Pen()->Width();
+    R.PenStyle = Pen()->Style();
+    R.Points.assign(Points.begin(), Points.end());
+    FMetafile->Add(std::move(R));
+}
+
+void TMetafileCanvas::FillRect(const TRect& R)
+{
+    const TPoint P[2] = { { R.Left, R.Top }, { R.Right, R.Bottom } };
+    Record(TMetafile::mkFillRect, P);
+}
+
+void TMetafileCanvas::Rectangle(const TRect& R)
+{
+    const TPoint P[2] = { { R.Left, R.Top }, { R.Right, R.Bottom } };
+    Record(TMetafile::mkRectangle, P);
+}
+
+void TMetafileCanvas::LineTo(Integer X, Integer Y)
+{
+    const TPoint P[2] = { PenPos(), Point(X, Y) };
+    Record(TMetafile::mkLine, P);
+    MoveTo(X, Y);
+}
+
+void TMetafileCanvas::Polyline(std::span<const TPoint> Points)
+{
+    Record(TMetafile::mkPolyline, Points);
+}
+
+void TMetafileCanvas::Polygon(std::span<const TPoint> Points)
+{
+    Record(TMetafile::mkPolygon, Points);
+}

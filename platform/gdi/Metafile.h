@@ -1,0 +1,77 @@
+// TMetafile: a recorded drawing, replayed stretched into any rectangle.
+//
+//     TOwnedPtr<TMetafile> Mf(MakeOwned<TMetafile>());
+//     Mf->SetSize(100, 100);
+//     {
+//         TOwnedPtr<TMetafileCanvas> C(MakeOwned<TMetafileCanvas>(Mf.get()));
+//         C->Brush()->SetColor(clBlack);
+//         C->Polygon(Star);
+//     }
+//     Mf->Draw(Bmp, Rect(0, 0, 400, 400));     // four times as large
+//
+// The calls are kept with the brush and pen they were made with (colours
+// and styles; a brush pattern is not kept) and stored in our own stream
+// form ("XMF1"). Enhanced metafiles of the operating system are not read:
+// loading one raises EInvalidGraphic.
+#pragma once
+#include "gdi/Canvas.h"
+#include <vector>
+
+class TMetafile : public TGraphic {
+    X_CLASS(TMetafile, TGraphic)
+public:
+    void Create() override { }
+
+    // One recorded call. Rectangles and lines keep two points.
+    enum TKind : Byte { mkFillRect, mkRectangle, mkLine, mkPolyline, mkPolygon };
+    struct TRecord {
+        TKind Kind = mkFillRect;
+        TColor BrushColor = clWhite;
+        TBrushStyle BrushStyle = bsSolid;
+        TColor PenColor = clBlack;
+        Integer PenWidth = 1;
+        TPenStyle PenStyle = psSolid;
+        std::vector<TPoint> Points;
+    };
+
+    void LoadFromStream(TStream* Stream) override;
+    void SaveToStream(TStream* Stream) override;
+    // The frame the calls were recorded in.
+    Integer Width() const override { return FWidth; }
+    Integer Height() const override { return FHeight; }
+    void SetSize(Integer AWidth, Integer AHeight);
+    bool Empty() const override { return FWidth <= 0 || FHeight <= 0; }
+    // Replays the calls with the frame mapped onto Rect, clipped to Rect.
+    void Draw(TBitmap* Dest, const TRect& Rect) override;
+    void Assign(TPersistent* Source) override;
+    void Clear() { FRecords.clear(); }
+
+    const std::vector<TRecord>& Records() const { return FRecords; }
+    void Add(TRecord Record) { FRecords.push_back(std::move(Record)); }
+
+private:
+    Integer FWidth = 0;
+    Integer FHeight = 0;
+    std::vector<TRecord> FRecords;
+};
+
+// A canvas that records its calls into a metafile (borrowed) instead of
+// drawing. Copies and pictures are not recorded.
+class TMetafileCanvas : public TCanvas {
+    X_CLASS(TMetafileCanvas, TCanvas)
+public:
+    void Create(TMetafile* AMetafile);
+
+    void FillRect(const TRect& R) override;
+    void Rectangle(const TRect& R) override;
+    void LineTo(Integer X, Integer Y) override;
+    void Polyline(std::span<const TPoint> Points) override;
+    void Polygon(std::span<const TPoint> Points) override;
+    void CopyRect(const TRect&, TCanvas*, const TRect&) override { }
+    void Draw(Integer, Integer, TGraphic*) override { }
+    void StretchDraw(const TRect&, TGraphic*) override { }
+
+private:
+    void Record(TMetafile::TKind Kind, std::span<const TPoint> Points);
+    TMetafile* FMetafile = nullptr;
+};
