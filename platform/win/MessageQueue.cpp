@@ -1,5 +1,10 @@
 #include "win/MessageQueue.h"
 #include "rtl/Threads.h"
+#include "win/Painting.h"
+#include "win/Presenter.h"
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 using namespace WinDetail;
 
@@ -19,7 +24,7 @@ void Complete(const std::shared_ptr<TSentMessage>& Sent, LRESULT Result)
         Sent->Result = Result;
         Sent->Done = true;
     }
-    Sent->Sender->Wake.notify_all();
+    WinDetail::Wake(*Sent->Sender);
 }
 
 // Handles one message sent from another thread; Lock is held on entry and on
@@ -60,6 +65,35 @@ void CheckTimeChange(TThreadQueue& Queue)
             CallWindowProc(Window->Proc, Window->Handle, WM_TIMECHANGE, 0, 0);
 }
 
+// The main thread's wait when the presenter has a descriptor: poll() on it
+// and on the queue's event descriptor, which every waker writes to.
+void WaitWithPresenter(TThreadQueue& Queue, std::unique_lock<std::mutex>& Lock, int Fd, std::optional<UInt64> Due)
+{
+    int WakeFd = Queue.WakeFd.load();
+    if (WakeFd < 0) {
+        WakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (WakeFd < 0) {
+            TimeSource().Wait(Queue.Wake, Lock, Due);
+            return;
+        }
+        Queue.WakeFd = WakeFd;
+    }
+    // A manual clock only moves when advanced, which wakes the queue; the
+    // real one is waited for at most a second at a time.
+    int Timeout = 1000;
+    if (Due) {
+        const UInt64 Now = TimeSource().TickCount();
+        Timeout = *Due <= Now ? 0 : int(std::min<UInt64>(*Due - Now, 1000));
+    }
+    Lock.unlock();
+    pollfd Fds[2] = { { Fd, POLLIN, 0 }, { WakeFd, POLLIN, 0 } };
+    ::poll(Fds, 2, Timeout);
+    std::uint64_t Count;
+    while (::read(WakeFd, &Count, sizeof Count) > 0) {
+    }
+    Lock.lock();
+}
+
 enum class TFetch { Message, Quit, Nothing, BadWindow };
 
 TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
@@ -83,6 +117,9 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             return TFetch::Message;
         }
         CheckTimeChange(*Queue);
+        // What the screen sent becomes input records before anything is looked at.
+        if (Main)
+            Presenter().Dispatch();
         std::unique_lock Lock(Queue->Lock);
         while (!Queue->Sent.empty())
             HandleSent(*Queue, Lock);
@@ -100,6 +137,25 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             }
             ++It;
         }
+        // Input after the posted messages: one raw record at a time is routed
+        // when the message made of the one before has been taken.
+        if (!Queue->RoutedInput && !Queue->Input.empty()) {
+            const TInputEvent Event = Queue->Input.front();
+            Queue->Input.pop_front();
+            Lock.unlock();
+            MSG Routed;
+            const bool Made = RouteInput(Event, Routed);
+            Lock.lock();
+            if (Made)
+                Queue->RoutedInput = Routed;
+            continue;
+        }
+        if (Queue->RoutedInput && MatchesFilter(Queue->RoutedInput->hwnd, Queue->RoutedInput->message, Wnd, Min, Max)) {
+            *Msg = *Queue->RoutedInput;
+            if (Remove)
+                Queue->RoutedInput.reset();
+            return TFetch::Message;
+        }
         if (Queue->QuitPosted) {
             *Msg = MSG {};
             Msg->message = WM_QUIT;
@@ -108,6 +164,21 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             if (Remove)
                 Queue->QuitPosted = false;
             return TFetch::Quit;
+        }
+        // WM_PAINT is made, never posted: it comes while a window's update
+        // region is not empty. Once nothing is left to paint, the pictures
+        // are composed and shown.
+        if (HWND PaintWnd = NextPaintWindow(*Queue, Wnd, Min, Max)) {
+            *Msg = MSG {};
+            Msg->hwnd = PaintWnd;
+            Msg->message = WM_PAINT;
+            Msg->time = static_cast<DWORD>(TimeSource().TickCount());
+            return TFetch::Message;
+        }
+        if (!Queue->NeedCompose.empty()) {
+            Lock.unlock();
+            FlushWindowPictures();
+            continue;
         }
         const UInt64 Now = TimeSource().TickCount();
         if (TTimerEntry* Timer = DueTimer(*Queue, Now, Wnd, Min, Max)) {
@@ -127,7 +198,11 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             continue;
         if (TimeSource().WallClockChanges() != Queue->TimeChangesSeen)
             continue;
-        TimeSource().Wait(Queue->Wake, Lock, NextTimerDue(*Queue, Wnd, Min, Max));
+        const int PresenterFd = Main ? Presenter().FileDescriptor() : -1;
+        if (PresenterFd >= 0)
+            WaitWithPresenter(*Queue, Lock, PresenterFd, NextTimerDue(*Queue, Wnd, Min, Max));
+        else
+            TimeSource().Wait(Queue->Wake, Lock, NextTimerDue(*Queue, Wnd, Min, Max));
     }
 }
 
@@ -162,7 +237,7 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
             return false;
         Queue->Posted.push_back(std::move(Posted));
     }
-    Queue->Wake.notify_all();
+    WinDetail::Wake(*Queue);
     return true;
 }
 
@@ -179,7 +254,7 @@ bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
             return false;
         Queue->Posted.push_back(std::move(Posted));
     }
-    Queue->Wake.notify_all();
+    WinDetail::Wake(*Queue);
     return true;
 }
 
@@ -204,7 +279,7 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
             return 0;
         Target->Sent.push_back(Sent);
     }
-    Target->Wake.notify_all();
+    WinDetail::Wake(*Target);
     // Wait, but keep handling what is sent to this thread, so that two
     // threads sending to each other do not dead-lock.
     const bool Main = OnMainThread();
@@ -233,7 +308,7 @@ void PostQuitMessage(int ExitCode)
         Queue->QuitPosted = true;
         Queue->QuitCode = ExitCode;
     }
-    Queue->Wake.notify_all();
+    WinDetail::Wake(*Queue);
 }
 
 bool PeekMessage(MSG* Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg)
@@ -263,7 +338,17 @@ void WaitMessage()
 
 bool TranslateMessage(const MSG* Msg)
 {
-    return false;
+    if (!Msg || !Msg->lPrivate || (Msg->message != WM_KEYDOWN && Msg->message != WM_SYSKEYDOWN))
+        return false;
+    const UINT CharMessage = Msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+    const char32_t C = char32_t(Msg->lPrivate);
+    if (C > 0xFFFF) {
+        PostMessage(Msg->hwnd, CharMessage, WPARAM(0xD800 + ((C - 0x10000) >> 10)), Msg->lParam);
+        PostMessage(Msg->hwnd, CharMessage, WPARAM(0xDC00 + ((C - 0x10000) & 0x3FF)), Msg->lParam);
+    } else {
+        PostMessage(Msg->hwnd, CharMessage, WPARAM(C), Msg->lParam);
+    }
+    return true;
 }
 
 LRESULT DispatchMessage(const MSG* Msg)

@@ -1,15 +1,23 @@
 // Internal to the window layer: the window objects behind handles and the
 // per-thread queues, shared by the window, queue and timer sources.
 #pragma once
+#include "win/Cursors.h"
+#include "win/Input.h"
+#include "win/PixelBuffer.h"
+#include "win/RectRegion.h"
 #include "win/WinApi.h"
 #include <deque>
+#include <map>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <vector>
 
 namespace WinDetail {
 
 struct TThreadQueue;
+struct TWindowObject;
+using TWindowRef = std::shared_ptr<TWindowObject>;
 
 struct TWindowObject {
     HWND Handle = nullptr;
@@ -24,9 +32,34 @@ struct TWindowObject {
     std::atomic<LONG_PTR> Style { 0 };
     std::atomic<LONG_PTR> ExStyle { 0 };
     std::atomic<bool> Alive { true };
-    bool Destroying = false;            // owner thread only
+    std::atomic<UINT_PTR> Id { 0 };
+
+    // The rest belongs to the owner thread alone.
+    bool Destroying = false;
+    HWND Owner = nullptr;               // top-level windows: the window they belong to
+    std::vector<TWindowRef> Children;   // bottom first: later ones lie over earlier ones
+    RECT Rect;                          // the parent's client coordinates (the screen's at the top)
+    RECT Client;                        // the client area in window coordinates
+    bool Placed = false;                // given a place (created with one, moved or sized)
+    UINT ClassStyle = 0;
+    HCURSOR ClassCursor = nullptr;
+    std::unique_ptr<TWindowBitmap> Bitmap;
+    TRectRegion Update;                 // window coordinates
+    bool Erase = false;
+    bool TrackLeave = false;
+    HWND LastActivePopup = nullptr;
+    // Top-level windows: the composed picture, the parts of it to compose
+    // again, and whether the presenter has a surface for it.
+    std::unique_ptr<TPixelBuffer> Picture;
+    TRectRegion Dirty;
+    bool HasSurface = false;
+
+    bool Child() const { return (DWORD(Style.load()) & WS_CHILD) != 0; }
+    bool Visible() const { return (DWORD(Style.load()) & WS_VISIBLE) != 0; }
+    bool Enabled() const { return (DWORD(Style.load()) & WS_DISABLED) == 0; }
+    bool Iconic() const { return (DWORD(Style.load()) & WS_MINIMIZE) != 0; }
+    RECT WindowArea() const { return { 0, 0, RectWidth(Rect), RectHeight(Rect) }; }
 };
-using TWindowRef = std::shared_ptr<TWindowObject>;
 
 struct TTimerEntry {
     HWND Wnd = nullptr;
@@ -63,6 +96,21 @@ struct TThreadQueue {
     UInt64 TimerSeq = 0;
     UINT_PTR NextThreadTimerId = 1;
     UInt64 TimeChangesSeen = 0;
+    // Raw input not yet routed, and the one routed message not yet taken.
+    std::deque<TInputEvent> Input;
+    std::optional<MSG> RoutedInput;
+    // Wakes a loop that waits in poll() on the presenter's descriptor.
+    std::atomic<int> WakeFd { -1 };
+
+    // The owner thread's alone: windows whose update region is not empty,
+    // top-level windows whose pictures wait to be composed, focus,
+    // activation, capture and the pointer's last window.
+    std::map<std::uintptr_t, std::weak_ptr<TWindowObject>> NeedPaint;
+    std::map<std::uintptr_t, std::weak_ptr<TWindowObject>> NeedCompose;
+    HWND Focus = nullptr;
+    HWND Active = nullptr;
+    HWND Capture = nullptr;
+    HWND Hover = nullptr;
 };
 using TQueueRef = std::shared_ptr<TThreadQueue>;
 
@@ -76,6 +124,49 @@ std::vector<TWindowRef> TopLevelWindows(TThreadID ThreadId);
 // Wakes every thread waiting for messages.
 void WakeAllQueues();
 void WakeQueue(TThreadID ThreadId);
+// Wakes the queue's waiting thread; the queue's lock is held or not.
+void Wake(TThreadQueue& Queue);
+
+// The window behind a handle of the calling thread; null for a dead
+// handle or another thread's window.
+TWindowRef OwnWindow(HWND Wnd);
+TWindowRef ParentOf(const TWindowObject& Window);
+// The top-level window a window lies in (itself at the top).
+TWindowRef TopLevelOf(const TWindowRef& Window);
+// Visible with every ancestor.
+bool ReallyVisible(const TWindowObject& Window);
+// Top-level windows of every thread, topmost first.
+std::vector<TWindowRef> TopLevelZOrder();
+// Puts a top-level window (and the windows it owns, above it) on top.
+void BringTopLevelToFront(const TWindowRef& Window);
+void SendTopLevelToBack(const TWindowRef& Window);
+void DropFromZOrder(HWND Wnd);
+// SetWindowPos; FromScreen: the presenter reported the change, so it is not
+// told again.
+bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer Y, Integer Cx, Integer Cy, UINT Flags,
+                 bool FromScreen);
+
+// Painting, for the rest of the layer.
+// Marks a rectangle of a window (window coordinates) as changed in its
+// top-level window's picture.
+void MarkChanged(const TWindowRef& Window, const RECT& Area);
+// The window's area (window coordinates) in its top-level window's
+// coordinates, cut to every ancestor's client area.
+RECT AreaInTopLevel(const TWindowRef& Window, const RECT& Area);
+void InvalidateWindow(const TWindowRef& Window, const RECT& Area, bool Erase);
+// The next window of the queue to get WM_PAINT, passing the filter.
+HWND NextPaintWindow(TThreadQueue& Queue, HWND Wnd, UINT Min, UINT Max);
+// Window size changes: the bitmap follows, the client area is asked again.
+void RecalcClient(const TWindowRef& Window);
+void WindowGone(const TWindowRef& Window);
+// Top-level windows: the presenter's surface is made when first shown.
+void EnsureSurface(const TWindowRef& Window);
+
+// Input, for the message loop: turns the oldest raw record into a message
+// (false when it made none). Runs window procedures; no lock held.
+bool RouteInput(const TInputEvent& Event, MSG& Msg);
+void InputWindowGone(TThreadQueue& Queue, HWND Wnd);
+void HotKeysWindowGone(HWND Wnd);
 
 bool MatchesFilter(HWND MsgWnd, UINT Message, HWND Wnd, UINT Min, UINT Max);
 // Under the queue's lock: the earliest due timer that passes the filter, or

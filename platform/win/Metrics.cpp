@@ -25,6 +25,7 @@ constexpr TMetric Table[] = {
     { SM_CXHSCROLL, 17, TAxis::X },         { SM_CYHSCROLL, 17, TAxis::Y },
     { SM_CXHTHUMB, 17, TAxis::X },          { SM_CYVTHUMB, 17, TAxis::Y },
     { SM_CXICON, 32, TAxis::X },            { SM_CYICON, 32, TAxis::Y },
+    { SM_CXDOUBLECLK, 4, TAxis::X },        { SM_CYDOUBLECLK, 4, TAxis::Y },
     { SM_CXICONSPACING, 75, TAxis::X },     { SM_CYICONSPACING, 75, TAxis::Y },
     { SM_CXMENUCHECK, 15, TAxis::X },       { SM_CYMENUCHECK, 15, TAxis::Y },
     { SM_CXMENUSIZE, 19, TAxis::X },        { SM_CYMENUSIZE, 19, TAxis::Y },

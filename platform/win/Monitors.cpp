@@ -1,5 +1,7 @@
 #include "win/Monitors.h"
+#include "win/MessageQueue.h"
 #include "win/Presenter.h"
+#include "win/WindowTree.h"
 #include "rtl/StrUtils.h"
 #include <algorithm>
 #include <limits>
@@ -110,7 +112,8 @@ HMONITOR MonitorFromRect(const RECT& Rect, DWORD Flags)
 HMONITOR MonitorFromWindow(HWND Wnd, DWORD Flags)
 {
     RECT Bounds;
-    if (!Wnd || !Presenter().GetBounds(Wnd, Bounds))
+    WinDetail::TWindowRef Window = WinDetail::FindWindow(Wnd);
+    if (!Window || !WinDetail::TopLevelOf(Window)->Placed || !GetWindowRect(Wnd, &Bounds))
         return Fallback(Presenter().Monitors(), Flags, {});
     return MonitorFromRect(Bounds, Flags);
 }

@@ -1,4 +1,5 @@
 #include "win/Presenter.h"
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -54,46 +55,22 @@ void THeadlessPresenter::SetMonitors(std::vector<TMonitorDesc> Monitors)
     FMonitors = std::move(Monitors);
 }
 
+void THeadlessPresenter::SetTakenHotKeys(std::vector<std::pair<UINT, UINT>> Keys)
+{
+    std::lock_guard Guard(FLock);
+    FTaken = std::move(Keys);
+}
+
 Integer THeadlessPresenter::CursorShape()
 {
     std::lock_guard Guard(FLock);
     return FCursorShape;
 }
 
-std::vector<TMonitorDesc> THeadlessPresenter::Monitors()
+bool THeadlessPresenter::HasSurface(HWND Wnd)
 {
     std::lock_guard Guard(FLock);
-    return FMonitors;
-}
-
-void THeadlessPresenter::ShowWindow(HWND Wnd, Integer Cmd)
-{
-    std::lock_guard Guard(FLock);
-    TSurface& S = FSurfaces[Wnd];
-    switch (Cmd) {
-    case SW_HIDE:
-        S.Shown = false;
-        break;
-    case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED:
-        S.Iconic = true;
-        break;
-    case SW_RESTORE:
-    case SW_SHOWNORMAL:
-        S.Shown = true;
-        S.Iconic = false;
-        break;
-    default:
-        S.Shown = true;
-        break;
-    }
-}
-
-bool THeadlessPresenter::IsIconic(HWND Wnd)
-{
-    std::lock_guard Guard(FLock);
-    auto It = FSurfaces.find(Wnd);
-    return It != FSurfaces.end() && It->second.Iconic;
+    return FSurfaces.count(Wnd) != 0;
 }
 
 bool THeadlessPresenter::IsShown(HWND Wnd)
@@ -103,22 +80,117 @@ bool THeadlessPresenter::IsShown(HWND Wnd)
     return It != FSurfaces.end() && It->second.Shown;
 }
 
-void THeadlessPresenter::SetBounds(HWND Wnd, const RECT& Bounds)
-{
-    std::lock_guard Guard(FLock);
-    TSurface& S = FSurfaces[Wnd];
-    S.Bounds = Bounds;
-    S.Placed = true;
-}
-
-bool THeadlessPresenter::GetBounds(HWND Wnd, RECT& Bounds)
+bool THeadlessPresenter::IsIconic(HWND Wnd)
 {
     std::lock_guard Guard(FLock);
     auto It = FSurfaces.find(Wnd);
-    if (It == FSurfaces.end() || !It->second.Placed)
-        return false;
-    Bounds = It->second.Bounds;
-    return true;
+    return It != FSurfaces.end() && It->second.Iconic;
+}
+
+RECT THeadlessPresenter::Bounds(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? RECT {} : It->second.Bounds;
+}
+
+String THeadlessPresenter::Title(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? String() : It->second.Title;
+}
+
+Integer THeadlessPresenter::UpdateCount(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? 0 : It->second.Updates;
+}
+
+RECT THeadlessPresenter::LastUpdate(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? RECT {} : It->second.LastUpdate;
+}
+
+std::vector<std::pair<UINT, UINT>> THeadlessPresenter::GrabbedHotKeys()
+{
+    std::lock_guard Guard(FLock);
+    return FGrabbed;
+}
+
+std::vector<THeadlessPresenter::TMoveSize> THeadlessPresenter::MoveSizeRequests()
+{
+    std::lock_guard Guard(FLock);
+    return FMoveSize;
+}
+
+TPixelBuffer THeadlessPresenter::DesktopPicture()
+{
+    std::lock_guard Guard(FLock);
+    return FDesktop;
+}
+
+std::vector<TMonitorDesc> THeadlessPresenter::Monitors()
+{
+    std::lock_guard Guard(FLock);
+    return FMonitors;
+}
+
+void THeadlessPresenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
+{
+    std::lock_guard Guard(FLock);
+    TSurface& S = FSurfaces[Wnd];
+    S.Bounds = Desc.Bounds;
+    S.Title = Desc.Title;
+}
+
+void THeadlessPresenter::DestroySurface(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    FSurfaces.erase(Wnd);
+    if (FForeground == Wnd)
+        FForeground = nullptr;
+}
+
+void THeadlessPresenter::ShowWindow(HWND Wnd, Integer Cmd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    if (It == FSurfaces.end())
+        return;
+    TSurface& S = It->second;
+    switch (Cmd) {
+    case SW_HIDE:
+        S.Shown = false;
+        break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+        S.Shown = true;
+        S.Iconic = true;
+        break;
+    default:
+        S.Shown = true;
+        S.Iconic = false;
+        break;
+    }
+}
+
+void THeadlessPresenter::SetBounds(HWND Wnd, const RECT& Bounds)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Bounds = Bounds;
+}
+
+void THeadlessPresenter::SetTitle(HWND Wnd, const String& Title)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Title = Title;
 }
 
 bool THeadlessPresenter::SetForeground(HWND Wnd)
@@ -134,8 +206,48 @@ HWND THeadlessPresenter::Foreground()
     return FForeground;
 }
 
+void THeadlessPresenter::Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end()) {
+        ++It->second.Updates;
+        It->second.LastUpdate = Changed;
+    }
+}
+
 void THeadlessPresenter::SetCursorShape(Integer Shape)
 {
     std::lock_guard Guard(FLock);
     FCursorShape = Shape;
+}
+
+bool THeadlessPresenter::GrabHotKey(UINT Modifiers, UINT VirtualKey)
+{
+    std::lock_guard Guard(FLock);
+    const std::pair<UINT, UINT> Key { Modifiers, VirtualKey };
+    if (std::find(FTaken.begin(), FTaken.end(), Key) != FTaken.end())
+        return false;
+    FGrabbed.push_back(Key);
+    return true;
+}
+
+void THeadlessPresenter::ReleaseHotKey(UINT Modifiers, UINT VirtualKey)
+{
+    std::lock_guard Guard(FLock);
+    auto It = std::find(FGrabbed.begin(), FGrabbed.end(), std::pair<UINT, UINT> { Modifiers, VirtualKey });
+    if (It != FGrabbed.end())
+        FGrabbed.erase(It);
+}
+
+void THeadlessPresenter::BeginMoveSize(HWND Wnd, LRESULT HitCode, POINT Point)
+{
+    std::lock_guard Guard(FLock);
+    FMoveSize.push_back({ Wnd, HitCode, Point });
+}
+
+bool THeadlessPresenter::SetDesktopPicture(const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(FLock);
+    FDesktop = Picture;
+    return true;
 }

@@ -1,6 +1,10 @@
-// The presenter: the one road from this layer to a screen. Top-level
-// windows are shown, placed, minimised and brought forward through it; it
-// answers the monitors with their DPI and shows the pointer's cursor.
+// The presenter: the one road from this layer to a screen. The window tree
+// (children, painting, composition, input routing) lives in this layer for
+// every window; a presenter only shows the pictures of top-level windows,
+// places and raises them, shows the pointer's cursor, grabs hot keys, runs
+// interactive moves, sets the desktop picture and answers the monitors.
+// What happens on the screen (pointer, keys, focus, closing, the window
+// manager moving a window) comes back as input records (win/Input.h).
 //
 // Without a display the headless presenter serves: it remembers what it is
 // asked and has a fixed list of monitors that tests may set:
@@ -8,8 +12,12 @@
 //     THeadlessPresenter Screen;              // installs itself
 //     Screen.SetMonitors({ { {0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96, 96, true } });
 //     MonitorFromPoint({ 10, 10 }, MONITOR_DEFAULTTONULL);
+//
+// Presenters are called on the thread that owns the windows (the main
+// thread); only the headless one may be asked from others.
 #pragma once
 #include "win/Messages.h"
+#include "win/PixelBuffer.h"
 #include <map>
 #include <mutex>
 #include <vector>
@@ -25,6 +33,15 @@ struct TMonitorDesc {
     String AdapterName = u"Display adapter";
 };
 
+// What a presenter learns of a top-level window when it first shows it.
+struct TSurfaceDesc {
+    RECT Bounds;                        // screen coordinates
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    String Title;
+    HWND Owner = nullptr;               // the top-level window it belongs to, if any
+};
+
 class TPresenter {
 public:
     virtual ~TPresenter() = default;
@@ -32,20 +49,40 @@ public:
     // In the system's order; one of them is flagged primary.
     virtual std::vector<TMonitorDesc> Monitors() = 0;
 
-    // Top-level windows. Cmd is SW_HIDE, SW_SHOWNORMAL, SW_MINIMIZE,
-    // SW_RESTORE...
+    // A top-level window gets a surface before it is first shown and
+    // loses it when it is destroyed.
+    virtual void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) = 0;
+    virtual void DestroySurface(HWND Wnd) = 0;
+    // SW_HIDE, SW_SHOWNORMAL, SW_SHOWNA, SW_MINIMIZE, SW_RESTORE, SW_MAXIMIZE.
     virtual void ShowWindow(HWND Wnd, Integer Cmd) = 0;
-    virtual bool IsIconic(HWND Wnd) = 0;
-    virtual bool IsShown(HWND Wnd) = 0;
     virtual void SetBounds(HWND Wnd, const RECT& Bounds) = 0;
-    // False for a window the presenter has not placed.
-    virtual bool GetBounds(HWND Wnd, RECT& Bounds) = 0;
-    // False when the window manager refuses.
+    virtual void SetTitle(HWND Wnd, const String& Title) = 0;
+    // Raises the window and gives it the keyboard; false when refused.
     virtual bool SetForeground(HWND Wnd) = 0;
     virtual HWND Foreground() = 0;
+    // Changed is a rectangle of Picture (the window's composed picture,
+    // the size of its window rectangle) to bring to the screen.
+    virtual void Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture) = 0;
 
     // The pointer's cursor, an X cursor-font shape number.
     virtual void SetCursorShape(Integer Shape) = 0;
+
+    // Keys the whole desktop sends to this program (MOD_* and a virtual
+    // key); false when the key cannot be had (another program holds it).
+    virtual bool GrabHotKey(UINT Modifiers, UINT VirtualKey) = 0;
+    virtual void ReleaseHotKey(UINT Modifiers, UINT VirtualKey) = 0;
+
+    // The user moves (HTCAPTION) or sizes (HTLEFT..HTBOTTOMRIGHT) a
+    // top-level window with the pointer, starting at Point (screen).
+    virtual void BeginMoveSize(HWND Wnd, LRESULT HitCode, POINT Point) = 0;
+
+    // The desktop's background picture; false when it cannot be set.
+    virtual bool SetDesktopPicture(const TPixelBuffer& Picture) = 0;
+
+    // A descriptor the message loop's wait watches (-1: none), and the
+    // turning of whatever arrived on it into input records. Never blocks.
+    virtual int FileDescriptor() { return -1; }
+    virtual void Dispatch() { }
 };
 
 // The installed presenter; a headless one until another is installed.
@@ -64,30 +101,67 @@ public:
     THeadlessPresenter& operator=(const THeadlessPresenter&) = delete;
 
     void SetMonitors(std::vector<TMonitorDesc> Monitors);
+    // Hot keys that "another program" holds: grabbing them fails.
+    void SetTakenHotKeys(std::vector<std::pair<UINT, UINT>> Keys);
+
+    // What was asked, for tests.
     Integer CursorShape();
+    bool HasSurface(HWND Wnd);
+    bool IsShown(HWND Wnd);
+    bool IsIconic(HWND Wnd);
+    RECT Bounds(HWND Wnd);
+    String Title(HWND Wnd);
+    Integer UpdateCount(HWND Wnd);
+    RECT LastUpdate(HWND Wnd);
+    std::vector<std::pair<UINT, UINT>> GrabbedHotKeys();
+    struct TMoveSize {
+        HWND Wnd = nullptr;
+        LRESULT HitCode = 0;
+        POINT Point;
+    };
+    std::vector<TMoveSize> MoveSizeRequests();
+    // The desktop picture last set; empty before.
+    TPixelBuffer DesktopPicture();
 
     std::vector<TMonitorDesc> Monitors() override;
+    void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) override;
+    void DestroySurface(HWND Wnd) override;
     void ShowWindow(HWND Wnd, Integer Cmd) override;
-    bool IsIconic(HWND Wnd) override;
-    bool IsShown(HWND Wnd) override;
     void SetBounds(HWND Wnd, const RECT& Bounds) override;
-    bool GetBounds(HWND Wnd, RECT& Bounds) override;
+    void SetTitle(HWND Wnd, const String& Title) override;
     bool SetForeground(HWND Wnd) override;
     HWND Foreground() override;
+    void Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture) override;
     void SetCursorShape(Integer Shape) override;
+    bool GrabHotKey(UINT Modifiers, UINT VirtualKey) override;
+    void ReleaseHotKey(UINT Modifiers, UINT VirtualKey) override;
+    void BeginMoveSize(HWND Wnd, LRESULT HitCode, POINT Point) override;
+    bool SetDesktopPicture(const TPixelBuffer& Picture) override;
 
 private:
     struct TSurface {
         RECT Bounds;
-        bool Placed = false;
+        String Title;
         bool Shown = false;
         bool Iconic = false;
+        Integer Updates = 0;
+        RECT LastUpdate;
     };
     std::mutex FLock;
     std::vector<TMonitorDesc> FMonitors;
     std::map<HWND, TSurface> FSurfaces;
     HWND FForeground = nullptr;
     Integer FCursorShape = 68;          // the arrow
+    std::vector<std::pair<UINT, UINT>> FTaken;
+    std::vector<std::pair<UINT, UINT>> FGrabbed;
+    std::vector<TMoveSize> FMoveSize;
+    TPixelBuffer FDesktop;
     bool FInstalled = false;
     TPresenter* FPrevious = nullptr;
 };
+
+// Makes the presenter a program starts with: the X11 one when DISPLAY is
+// set and X_PRESENTER is not "headless", else none (the default headless
+// one stays). Answers the presenter made (the caller installs and frees
+// it), null when there is none.
+TPresenter* MakeDisplayPresenter();

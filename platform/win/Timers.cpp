@@ -86,7 +86,7 @@ UINT_PTR SetTimer(HWND Wnd, UINT_PTR IDEvent, UINT Elapse, TIMERPROC TimerFunc)
             IDEvent = Entry.Id;
         }
     }
-    Queue->Wake.notify_all();
+    WinDetail::Wake(*Queue);
     return Wnd ? (IDEvent ? IDEvent : 1) : IDEvent;
 }
 

@@ -1,5 +1,8 @@
 #include "win/MessageQueue.h"
 #include "rtl/Threads.h"
+#include "win/Presenter.h"
+#include "win/WindowPlacement.h"
+#include <algorithm>
 #include "rtl/Units.h"
 #include <map>
 #include <unistd.h>
@@ -31,6 +34,7 @@ struct TRegistry {
     std::map<String, WNDCLASS> Classes;
     std::map<String, String> ClassNames;
     std::map<String, UINT> Messages;
+    std::vector<TWindowRef> ZOrder;     // top-level windows, topmost first
     std::uintptr_t NextHandle = 0x10000;
     UINT NextMessage = MAXINTATOM;
     ATOM NextAtom = MAXINTATOM;
@@ -83,8 +87,10 @@ struct TQueueHolder {
                 std::lock_guard Guard(S->Sender->Lock);
                 S->Done = true;
             }
-            S->Sender->Wake.notify_all();
+            WinDetail::Wake(*S->Sender);
         }
+        if (const int Fd = Queue->WakeFd.exchange(-1); Fd >= 0)
+            ::close(Fd);
     }
 };
 
@@ -98,48 +104,99 @@ LRESULT FunctionWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     return Window->Function(Wnd, Msg, WParam, LParam);
 }
 
-HWND MakeWindow(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent,
-                void* Param, WNDPROC Proc, TWindowProc Function, LONG_PTR UserData)
+struct TCreateArgs {
+    DWORD ExStyle = 0;
+    StringView ClassName;
+    StringView WindowName;
+    DWORD Style = 0;
+    RECT Rect;
+    bool Placed = false;
+    HWND Parent = nullptr;
+    void* Param = nullptr;
+    WNDPROC Proc = nullptr;
+    TWindowProc Function;
+    LONG_PTR UserData = 0;
+    UINT ClassStyle = 0;
+    HCURSOR ClassCursor = nullptr;
+};
+
+HWND MakeWindow(TCreateArgs Args)
 {
     auto Window = std::make_shared<TWindowObject>();
     Window->ThreadId = GetCurrentThreadId();
     Window->Queue = CurrentQueue();
-    Window->Parent = Parent;
-    Window->ClassName = String(ClassName);
-    Window->Text = String(WindowName);
-    Window->Function = std::move(Function);
-    Window->Proc = Proc;
-    Window->UserData = UserData;
-    Window->Style = static_cast<LONG_PTR>(Style);
-    Window->ExStyle = static_cast<LONG_PTR>(ExStyle);
+    Window->ClassName = String(Args.ClassName);
+    Window->Text = String(Args.WindowName);
+    Window->Function = std::move(Args.Function);
+    Window->Proc = Args.Proc;
+    Window->UserData = Args.UserData;
+    // Visible comes with the first ShowWindow, after WM_CREATE.
+    Window->Style = static_cast<LONG_PTR>(Args.Style & ~WS_VISIBLE);
+    Window->ExStyle = static_cast<LONG_PTR>(Args.ExStyle);
+    Window->Rect = Args.Rect;
+    Window->Client = Window->WindowArea();
+    Window->Placed = Args.Placed;
+    Window->ClassStyle = Args.ClassStyle;
+    Window->ClassCursor = Args.ClassCursor;
+    TWindowRef ParentWindow;
+    if (Args.Parent) {
+        // A child lives in its parent (of the same thread); any other window
+        // given a parent is a top-level window that the other one owns.
+        ParentWindow = OwnWindow(Args.Parent);
+        if (!ParentWindow)
+            return nullptr;
+        if (Window->Child())
+            Window->Parent = Args.Parent;
+        else
+            Window->Owner = TopLevelOf(ParentWindow)->Handle;
+    } else {
+        Window->Style = Window->Style & ~LONG_PTR(WS_CHILD);
+    }
     {
         std::lock_guard Guard(Registry().Lock);
-        if (Parent && !Registry().Windows.count(HandleValue(Parent)))
-            return nullptr;
         Window->Handle = reinterpret_cast<HWND>(Registry().NextHandle);
         Registry().NextHandle += 4;
         Registry().Windows[HandleValue(Window->Handle)] = Window;
+        if (!Window->Parent)
+            Registry().ZOrder.insert(Registry().ZOrder.begin(), Window);
     }
+    if (Window->Parent)
+        ParentWindow->Children.push_back(Window);
     CREATESTRUCT Create;
-    Create.lpCreateParams = Param;
-    Create.hwndParent = Parent;
-    Create.style = static_cast<LONG>(Style);
+    Create.lpCreateParams = Args.Param;
+    Create.hwndParent = Args.Parent;
+    Create.style = static_cast<LONG>(Args.Style);
     Create.lpszName = Window->Text.c_str();
     Create.lpszClass = Window->ClassName.c_str();
-    Create.dwExStyle = ExStyle;
+    Create.dwExStyle = Args.ExStyle;
+    Create.x = Args.Rect.left;
+    Create.y = Args.Rect.top;
+    Create.cx = RectWidth(Args.Rect);
+    Create.cy = RectHeight(Args.Rect);
     HWND Handle = Window->Handle;
+    if (!RectEmpty(Window->Rect))
+        RecalcClient(Window);
     if (SendMessage(Handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&Create)) == -1) {
         DestroyWindow(Handle);
         return nullptr;
     }
+    if (!Window->Alive)
+        return nullptr;
+    if (Args.Style & WS_VISIBLE)
+        ShowWindow(Handle, SW_SHOWNORMAL);
     return Handle;
 }
 
 void RemoveWindow(const TWindowRef& Window)
 {
+    if (Window->Alive)
+        WindowGone(Window);
+    if (TWindowRef Parent = ParentOf(*Window))
+        std::erase(Parent->Children, Window);
     {
         std::lock_guard Guard(Registry().Lock);
         Registry().Windows.erase(HandleValue(Window->Handle));
+        std::erase(Registry().ZOrder, Window);
         Window->Alive = false;
     }
     if (auto Queue = Window->Queue.lock()) {
@@ -240,7 +297,7 @@ void WakeAllQueues()
     for (auto& Queue : Queues) {
         // Taking the lock orders the wake after a waiter's last look at the clock.
         std::lock_guard Guard(Queue->Lock);
-        Queue->Wake.notify_all();
+        WinDetail::Wake(*Queue);
     }
 }
 
@@ -248,8 +305,97 @@ void WakeQueue(TThreadID ThreadId)
 {
     if (auto Queue = FindQueue(ThreadId)) {
         std::lock_guard Guard(Queue->Lock);
-        Queue->Wake.notify_all();
+        WinDetail::Wake(*Queue);
     }
+}
+
+void Wake(TThreadQueue& Queue)
+{
+    Queue.Wake.notify_all();
+    if (const int Fd = Queue.WakeFd.load(); Fd >= 0) {
+        const std::uint64_t One = 1;
+        // A full counter already wakes the reader; nothing else can fail here.
+        [[maybe_unused]] auto Written = ::write(Fd, &One, sizeof One);
+    }
+}
+
+TWindowRef OwnWindow(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    return Window && Window->ThreadId == GetCurrentThreadId() ? Window : nullptr;
+}
+
+TWindowRef ParentOf(const TWindowObject& Window)
+{
+    return Window.Parent ? FindWindow(Window.Parent) : nullptr;
+}
+
+TWindowRef TopLevelOf(const TWindowRef& Window)
+{
+    TWindowRef Top = Window;
+    while (Top && Top->Parent) {
+        TWindowRef Up = FindWindow(Top->Parent);
+        if (!Up)
+            break;
+        Top = std::move(Up);
+    }
+    return Top;
+}
+
+bool ReallyVisible(const TWindowObject& Window)
+{
+    if (!Window.Visible() || !Window.Alive)
+        return false;
+    for (TWindowRef Up = ParentOf(Window); Up; Up = ParentOf(*Up))
+        if (!Up->Visible())
+            return false;
+    return true;
+}
+
+std::vector<TWindowRef> TopLevelZOrder()
+{
+    std::lock_guard Guard(Registry().Lock);
+    return Registry().ZOrder;
+}
+
+void BringTopLevelToFront(const TWindowRef& Window)
+{
+    std::lock_guard Guard(Registry().Lock);
+    auto& Z = Registry().ZOrder;
+    // The window, then every window it owns (directly or not) above it, in
+    // their present order.
+    std::vector<TWindowRef> Moved;
+    std::vector<HWND> Owners { Window->Handle };
+    for (auto It = Z.rbegin(); It != Z.rend(); ++It)
+        if (*It == Window)
+            Moved.push_back(*It);
+    for (bool Grew = true; Grew;) {
+        Grew = false;
+        for (auto It = Z.rbegin(); It != Z.rend(); ++It)
+            if ((*It)->Owner && std::find(Owners.begin(), Owners.end(), (*It)->Owner) != Owners.end()
+                && std::find(Moved.begin(), Moved.end(), *It) == Moved.end()) {
+                Moved.push_back(*It);
+                Owners.push_back((*It)->Handle);
+                Grew = true;
+            }
+    }
+    std::erase_if(Z, [&](const TWindowRef& W) { return std::find(Moved.begin(), Moved.end(), W) != Moved.end(); });
+    // Moved holds bottom first.
+    Z.insert(Z.begin(), Moved.rbegin(), Moved.rend());
+}
+
+void SendTopLevelToBack(const TWindowRef& Window)
+{
+    std::lock_guard Guard(Registry().Lock);
+    auto& Z = Registry().ZOrder;
+    std::erase(Z, Window);
+    Z.push_back(Window);
+}
+
+void DropFromZOrder(HWND Wnd)
+{
+    std::lock_guard Guard(Registry().Lock);
+    std::erase_if(Registry().ZOrder, [Wnd](const TWindowRef& W) { return W->Handle == Wnd; });
 }
 
 }
@@ -279,28 +425,49 @@ bool UnregisterClass(StringView ClassName)
     return true;
 }
 
-HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent,
-                    void* Param)
+HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, Integer X, Integer Y,
+                    Integer Width, Integer Height, HWND Parent, void* Param)
 {
-    WNDPROC Proc;
-    String Name;
+    TCreateArgs Args;
     {
         std::lock_guard Guard(Registry().Lock);
         auto It = Registry().Classes.find(FoldName(ClassName));
         if (It == Registry().Classes.end())
             return nullptr;
-        Proc = It->second.lpfnWndProc;
-        Name = It->second.lpszClassName;
+        Args.Proc = It->second.lpfnWndProc;
+        Args.ClassStyle = It->second.style;
+        Args.ClassCursor = It->second.hCursor;
+        Args.ClassName = It->second.lpszClassName;
     }
-    return MakeWindow(ExStyle, Name, WindowName, Style, Parent, Param, Proc, nullptr, 0);
+    Args.ExStyle = ExStyle;
+    Args.WindowName = WindowName;
+    Args.Style = Style;
+    Args.Rect = { X, Y, X + std::max(Width, 0), Y + std::max(Height, 0) };
+    Args.Placed = true;
+    Args.Parent = Parent;
+    Args.Param = Param;
+    return MakeWindow(std::move(Args));
+}
+
+HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent,
+                    void* Param)
+{
+    HWND Wnd = CreateWindowEx(ExStyle, ClassName, WindowName, Style, 0, 0, 0, 0, Parent, Param);
+    if (TWindowRef Window = OwnWindow(Wnd))
+        Window->Placed = false;
+    return Wnd;
 }
 
 HWND CreateHiddenWindow(TWindowProc Proc, LONG_PTR UserData)
 {
     if (!Proc)
         return nullptr;
-    return MakeWindow(WS_EX_TOOLWINDOW, {}, {}, 0, nullptr, nullptr, &FunctionWindowProc, std::move(Proc),
-                      UserData);
+    TCreateArgs Args;
+    Args.ExStyle = WS_EX_TOOLWINDOW;
+    Args.Proc = &FunctionWindowProc;
+    Args.Function = std::move(Proc);
+    Args.UserData = UserData;
+    return MakeWindow(std::move(Args));
 }
 
 HWND AllocateHWnd(TWndMethod Method)
@@ -326,15 +493,21 @@ bool DestroyWindow(HWND Wnd)
         return false;
     Window->Destroying = true;
     try {
-        std::vector<TWindowRef> Children;
+        // Windows it owns go first, then its children.
+        std::vector<TWindowRef> Owned;
         {
             std::lock_guard Guard(Registry().Lock);
-            for (auto& [Handle, Child] : Registry().Windows)
-                if (Child->Parent == Wnd)
-                    Children.push_back(Child);
+            for (auto& [Handle, Other] : Registry().Windows)
+                if (Other->Owner == Wnd)
+                    Owned.push_back(Other);
         }
+        for (auto& W : Owned)
+            DestroyWindow(W->Handle);
+        const std::vector<TWindowRef> Children = Window->Children;
         for (auto& Child : Children)
             DestroyWindow(Child->Handle);
+        if (Window->Visible())
+            ShowWindow(Wnd, SW_HIDE);
         CallWindowProc(Window->Proc, Wnd, WM_DESTROY, 0, 0);
         CallWindowProc(Window->Proc, Wnd, WM_NCDESTROY, 0, 0);
     } catch (...) {
@@ -363,7 +536,7 @@ DWORD GetWindowThreadProcessId(HWND Wnd, DWORD* ProcessId)
 HWND GetParent(HWND Wnd)
 {
     TWindowRef Window = FindWindow(Wnd);
-    return Window ? Window->Parent : nullptr;
+    return !Window ? nullptr : Window->Parent ? Window->Parent : Window->Owner;
 }
 
 LONG_PTR GetWindowLongPtr(HWND Wnd, int Index)
@@ -373,6 +546,8 @@ LONG_PTR GetWindowLongPtr(HWND Wnd, int Index)
         return 0;
     switch (Index) {
     case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(Window->Proc.load());
+    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(Window->Parent ? Window->Parent : Window->Owner);
+    case GWLP_ID: return LONG_PTR(Window->Id.load());
     case GWLP_USERDATA: return Window->UserData;
     case GWL_STYLE: return Window->Style;
     case GWL_EXSTYLE: return Window->ExStyle;
@@ -390,6 +565,7 @@ LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value)
         if (!Value)
             return 0;
         return reinterpret_cast<LONG_PTR>(Window->Proc.exchange(reinterpret_cast<WNDPROC>(Value)));
+    case GWLP_ID: return LONG_PTR(Window->Id.exchange(UINT_PTR(Value)));
     case GWLP_USERDATA: return Window->UserData.exchange(Value);
     case GWL_STYLE: return Window->Style.exchange(Value);
     case GWL_EXSTYLE: return Window->ExStyle.exchange(Value);
@@ -400,19 +576,6 @@ LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value)
 LRESULT CallWindowProc(WNDPROC Proc, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
 {
     return Proc ? Proc(Wnd, Msg, WParam, LParam) : 0;
-}
-
-LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
-{
-    switch (Msg) {
-    case WM_CLOSE:
-        DestroyWindow(Wnd);
-        return 0;
-    case WM_QUERYENDSESSION:
-        return 1;
-    default:
-        return 0;
-    }
 }
 
 UINT RegisterWindowMessage(StringView Name)
@@ -473,8 +636,12 @@ bool SetWindowText(HWND Wnd, StringView Text)
     TWindowRef Window = FindWindow(Wnd);
     if (!Window)
         return false;
-    std::lock_guard Guard(Registry().Lock);
-    Window->Text = String(Text);
+    {
+        std::lock_guard Guard(Registry().Lock);
+        Window->Text = String(Text);
+    }
+    if (Window->ThreadId == GetCurrentThreadId() && Window->HasSurface)
+        Presenter().SetTitle(Wnd, String(Text));
     return true;
 }
 

@@ -28,9 +28,12 @@ using ATOM = Word;
 using TWindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 using TWndMethod = std::function<void(TMessage&)>;
 
+struct HICON__;
+
 struct WNDCLASS {
-    UINT style = 0;
+    UINT style = 0;                     // CS_DBLCLKS, CS_HREDRAW...
     WNDPROC lpfnWndProc = nullptr;
+    HICON__* hCursor = nullptr;         // shown over the client area; null: the arrow
     const Char* lpszClassName = nullptr;
 };
 
@@ -39,9 +42,18 @@ struct WNDCLASS {
 ATOM RegisterClass(const WNDCLASS& Class);
 bool UnregisterClass(StringView ClassName);
 
-// A window of a registered class, owned by the calling thread. It receives
-// WM_CREATE (lParam a CREATESTRUCT*; -1 refuses the window). Null for an
-// unknown class or a dead parent.
+// A window of a registered class, owned by the calling thread, at X, Y
+// (the parent's client coordinates, the screen's for a top-level window)
+// and of that size. With WS_CHILD it lives in Parent (a window of the same
+// thread); without, it is a top-level window that Parent's top-level
+// window owns (it stays above it and goes with it). It receives
+// WM_NCCALCSIZE and WM_CREATE (lParam a CREATESTRUCT*; -1 refuses the
+// window), then is shown when Style has WS_VISIBLE. Null for an unknown
+// class or a dead parent.
+HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, Integer X, Integer Y,
+                    Integer Width, Integer Height, HWND Parent = nullptr, void* Param = nullptr);
+// The same without a place: an empty rectangle at 0, 0 that counts as
+// never placed.
 HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style,
                     HWND Parent = nullptr, void* Param = nullptr);
 // A hidden top-level window whose procedure is Proc. Null when Proc is empty.
@@ -51,13 +63,15 @@ HWND CreateHiddenWindow(TWindowProc Proc, LONG_PTR UserData = 0);
 HWND AllocateHWnd(TWndMethod Method);
 void DeallocateHWnd(HWND Wnd);
 
-// Sends WM_DESTROY and WM_NCDESTROY, destroys child windows first, kills the
-// window's timers and drops its posted messages. Only the owner thread may
+// Destroys the windows it owns and its child windows first, hides it,
+// sends WM_DESTROY and WM_NCDESTROY, kills the window's timers and drops
+// its posted messages. Only the owner thread may
 // destroy a window; false otherwise or for a dead handle.
 bool DestroyWindow(HWND Wnd);
 bool IsWindow(HWND Wnd);
 // The owner thread's id, 0 for a dead handle.
 DWORD GetWindowThreadProcessId(HWND Wnd, DWORD* ProcessId = nullptr);
+// The parent of a child window, the owner of a top-level one.
 HWND GetParent(HWND Wnd);
 // A window's text and class name; empty for a dead handle. False for a
 // dead handle.
@@ -67,13 +81,16 @@ String GetClassName(HWND Wnd);
 // The live top-level windows of every thread, oldest first.
 std::vector<HWND> EnumWindows();
 
-// GWLP_WNDPROC, GWLP_USERDATA, GWL_STYLE, GWL_EXSTYLE; other indexes and dead
-// handles answer 0. Set answers the previous value; a null window procedure
-// is refused.
+// GWLP_WNDPROC, GWLP_USERDATA, GWLP_ID, GWL_STYLE, GWL_EXSTYLE (and, to
+// read, GWLP_HWNDPARENT); other indexes and dead handles answer 0. Set
+// answers the previous value; a null window procedure is refused. Styles
+// set here change no state: SetWindowPos with SWP_FRAMECHANGED asks the
+// frame again, ShowWindow and EnableWindow show and enable.
 LONG_PTR GetWindowLongPtr(HWND Wnd, int Index);
 LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value);
 LRESULT CallWindowProc(WNDPROC Proc, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-// WM_CLOSE destroys the window; WM_QUERYENDSESSION answers 1; others 0.
+// What a window does with a message it leaves alone (win/DefWindowProc.cpp
+// tells which).
 LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 
 // Message ids from 0xC000 upward, one per name without regard to case,

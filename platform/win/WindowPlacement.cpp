@@ -1,46 +1,205 @@
 #include "win/WindowPlacement.h"
+#include "win/Input.h"
+#include "win/MessageQueue.h"
+#include "win/Monitors.h"
+#include "win/Painting.h"
 #include "win/Presenter.h"
-#include "win/WinApi.h"
+
+using namespace WinDetail;
+
+namespace {
+
+void SetStyleBits(TWindowObject& Window, DWORD Set, DWORD Clear)
+{
+    Window.Style = (Window.Style & ~LONG_PTR(Clear)) | LONG_PTR(Set);
+}
+
+LPARAM ClientSize(const TWindowObject& Window)
+{
+    return MAKELPARAM(Word(RectWidth(Window.Client)), Word(RectHeight(Window.Client)));
+}
+
+bool CanActivate(const TWindowObject& Window)
+{
+    return !Window.Parent && Window.Visible() && Window.Enabled() && !Window.Iconic()
+        && !(DWORD(Window.ExStyle.load()) & WS_EX_NOACTIVATE);
+}
+
+// Showing a window of no size (the hidden windows of the program) never
+// takes the keyboard from the window that has it.
+bool ActivatesWhenShown(const TWindowObject& Window)
+{
+    return CanActivate(Window) && !RectEmpty(Window.Rect);
+}
+
+// A hidden or minimised active window hands activation on: to its owner,
+// else to the topmost other window of the thread that can take it.
+void PassActivation(const TWindowRef& Window)
+{
+    if (GetActiveWindow() != Window->Handle)
+        return;
+    if (TWindowRef Owner = FindWindow(Window->Owner); Owner && CanActivate(*Owner)) {
+        SetActiveWindow(Owner->Handle);
+        return;
+    }
+    for (const TWindowRef& W : TopLevelZOrder())
+        if (W != Window && W->ThreadId == Window->ThreadId && ActivatesWhenShown(*W)) {
+            SetActiveWindow(W->Handle);
+            return;
+        }
+    SetActiveWindow(nullptr);
+}
+
+void DropFocusWithin(const TWindowRef& Window)
+{
+    HWND Focus = GetFocus();
+    if (Focus && (Focus == Window->Handle || IsChild(Window->Handle, Focus)))
+        SetFocus(nullptr);
+    HWND Capture = GetCapture();
+    if (Capture && (Capture == Window->Handle || IsChild(Window->Handle, Capture)))
+        ReleaseCapture();
+}
+
+void MarkShown(const TWindowRef& Window)
+{
+    if (Window->Parent) {
+        if (TWindowRef Parent = ParentOf(*Window))
+            MarkChanged(Parent, RectOffset(Window->Rect, Parent->Client.left, Parent->Client.top));
+    } else {
+        MarkChanged(Window, Window->WindowArea());
+    }
+}
+
+}
 
 bool IsIconic(HWND Wnd)
 {
-    return IsWindow(Wnd) && Presenter().IsIconic(Wnd);
+    TWindowRef Window = FindWindow(Wnd);
+    return Window && Window->Iconic();
 }
 
 bool IsWindowVisible(HWND Wnd)
 {
-    return IsWindow(Wnd) && Presenter().IsShown(Wnd);
+    TWindowRef Window = FindWindow(Wnd);
+    return Window && ReallyVisible(*Window);
 }
 
 bool ShowWindow(HWND Wnd, Integer Cmd)
 {
-    if (!IsWindow(Wnd))
+    TWindowRef Window = OwnWindow(Wnd);
+    if (!Window)
         return false;
-    const bool Was = Presenter().IsShown(Wnd);
-    Presenter().ShowWindow(Wnd, Cmd);
+    const bool Was = Window->Visible();
+    const bool WasIconic = Window->Iconic();
+    const bool TopLevel = !Window->Parent;
+    bool Activate = false;
+    switch (Cmd) {
+    case SW_HIDE:
+        if (!Was)
+            return false;
+        SendMessage(Wnd, WM_SHOWWINDOW, 0, 0);
+        if (!Window->Alive)
+            return Was;
+        DropFocusWithin(Window);
+        MarkShown(Window);
+        SetStyleBits(*Window, 0, WS_VISIBLE);
+        if (TopLevel && Window->HasSurface)
+            Presenter().ShowWindow(Wnd, SW_HIDE);
+        if (TopLevel)
+            PassActivation(Window);
+        return Was;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+        if (!Was)
+            SendMessage(Wnd, WM_SHOWWINDOW, 1, 0);
+        SetStyleBits(*Window, WS_VISIBLE | WS_MINIMIZE, WS_MAXIMIZE);
+        if (TopLevel) {
+            EnsureSurface(Window);
+            if (Window->HasSurface)
+                Presenter().ShowWindow(Wnd, SW_MINIMIZE);
+            DropFocusWithin(Window);
+            PassActivation(Window);
+        }
+        if (!WasIconic)
+            SendMessage(Wnd, WM_SIZE, SIZE_MINIMIZED, ClientSize(*Window));
+        return Was;
+    case SW_MAXIMIZE:
+        if (TopLevel) {
+            MONITORINFOEX Info;
+            if (GetMonitorInfo(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONEAREST), &Info))
+                PlaceWindow(Window, nullptr, Info.rcWork.left, Info.rcWork.top, RectWidth(Info.rcWork),
+                            RectHeight(Info.rcWork), SWP_NOZORDER | SWP_NOACTIVATE, false);
+        }
+        SetStyleBits(*Window, WS_MAXIMIZE, WS_MINIMIZE);
+        Activate = true;
+        break;
+    case SW_RESTORE:
+    case SW_SHOWNORMAL:
+        SetStyleBits(*Window, 0, WS_MINIMIZE | WS_MAXIMIZE);
+        Activate = true;
+        break;
+    case SW_SHOWNA:
+    case SW_SHOWNOACTIVATE:
+        break;
+    default:
+        Activate = true;
+        break;
+    }
+    if (!Was)
+        SendMessage(Wnd, WM_SHOWWINDOW, 1, 0);
+    if (!Window->Alive)
+        return Was;
+    SetStyleBits(*Window, WS_VISIBLE, 0);
+    MarkShown(Window);
+    if (TopLevel) {
+        EnsureSurface(Window);
+        if (Window->HasSurface)
+            Presenter().ShowWindow(Wnd, Cmd == SW_MAXIMIZE ? SW_MAXIMIZE : Activate ? SW_SHOWNORMAL : SW_SHOWNA);
+        if (Activate && ActivatesWhenShown(*Window))
+            SetForegroundWindow(Wnd);
+        else
+            BringTopLevelToFront(Window);
+    }
+    if (WasIconic && !Window->Iconic())
+        SendMessage(Wnd, WM_SIZE, SIZE_RESTORED, ClientSize(*Window));
     return Was;
 }
 
 bool SetForegroundWindow(HWND Wnd)
 {
-    return IsWindow(Wnd) && Presenter().SetForeground(Wnd);
+    TWindowRef Window = OwnWindow(Wnd);
+    if (!Window)
+        return false;
+    TWindowRef Top = TopLevelOf(Window);
+    BringTopLevelToFront(Top);
+    if (Top->HasSurface)
+        Presenter().SetForeground(Top->Handle);
+    if (CanActivate(*Top))
+        SetActiveWindow(Top->Handle);
+    return true;
 }
 
 HWND GetForegroundWindow()
 {
+    if (HWND Active = GetActiveWindow())
+        return Active;
     HWND Wnd = Presenter().Foreground();
     return IsWindow(Wnd) ? Wnd : nullptr;
 }
 
-bool GetWindowRect(HWND Wnd, RECT* Rect)
+bool BringWindowToTop(HWND Wnd)
 {
-    return Rect && IsWindow(Wnd) && Presenter().GetBounds(Wnd, *Rect);
+    return SetWindowPos(Wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-bool MoveWindow(HWND Wnd, Integer X, Integer Y, Integer Width, Integer Height, bool Repaint)
+HWND GetLastActivePopup(HWND Wnd)
 {
-    if (!IsWindow(Wnd))
-        return false;
-    Presenter().SetBounds(Wnd, { X, Y, X + Width, Y + Height });
-    return true;
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return nullptr;
+    TWindowRef Popup = FindWindow(Window->LastActivePopup);
+    if (Popup && Popup->Visible() && Popup->Enabled())
+        return Popup->Handle;
+    return Wnd;
 }

@@ -1,14 +1,23 @@
-// Showing, minimising, restoring, placing and bringing forward top-level
-// windows, through the presenter. Dead handles fail.
+// Showing, minimising, restoring and bringing forward windows. Top-level
+// windows reach the screen through the presenter. Dead handles fail.
 #pragma once
-#include "win/Messages.h"
+#include "win/WindowTree.h"
 
+// Minimised (WS_MINIMIZE).
 bool IsIconic(HWND Wnd);
+// Shown, and every ancestor shown.
 bool IsWindowVisible(HWND Wnd);
-// Answers whether the window was shown before.
+// SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_SHOWNA, SW_SHOWNOACTIVATE,
+// SW_MINIMIZE, SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_RESTORE,
+// SW_MAXIMIZE. Sends WM_SHOWWINDOW when visibility changes and WM_SIZE
+// when the window is minimised or restored; showing a top-level window
+// activates it unless the command says not to, hiding the active one
+// activates its owner. Answers whether the window was visible before.
 bool ShowWindow(HWND Wnd, Integer Cmd);
+// Activates a top-level window and asks the presenter to bring it forward.
 bool SetForegroundWindow(HWND Wnd);
 HWND GetForegroundWindow();
-// False for a window that was never placed.
-bool GetWindowRect(HWND Wnd, RECT* Rect);
-bool MoveWindow(HWND Wnd, Integer X, Integer Y, Integer Width, Integer Height, bool Repaint);
+bool BringWindowToTop(HWND Wnd);
+// The window of Wnd's family (Wnd or a window it owns) that was active
+// last and is still visible and enabled; Wnd itself when none is.
+HWND GetLastActivePopup(HWND Wnd);

@@ -331,7 +331,7 @@ TEST_F(Messaging, WallClockJumpsSendTimeChangeToTopLevelWindows)
         return DefWindowProc(W, M, WP, LP);
     };
     RegisterClass(Class);
-    ASSERT_NE(CreateWindowEx(0, u"messagingCHILD", u"", 0, Top), nullptr);
+    ASSERT_NE(CreateWindowEx(0, u"messagingCHILD", u"", WS_CHILD, Top), nullptr);
 
     Clock.Advance(60000);                       // time passing is no jump
     Pump();

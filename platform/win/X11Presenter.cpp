@@ -1,0 +1,6 @@
+#include "win/Presenter.h"
+
+TPresenter* MakeDisplayPresenter()
+{
+    return nullptr;
+}
