@@ -174,8 +174,11 @@ HWND MakeWindow(TCreateArgs Args)
     Create.cx = RectWidth(Args.Rect);
     Create.cy = RectHeight(Args.Rect);
     HWND Handle = Window->Handle;
-    if (!RectEmpty(Window->Rect))
+    if (!RectEmpty(Window->Rect)) {
         RecalcClient(Window);
+        // A new window paints itself whole once it is shown.
+        InvalidateWindow(Window, Window->WindowArea(), true);
+    }
     if (SendMessage(Handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&Create)) == -1) {
         DestroyWindow(Handle);
         return nullptr;
