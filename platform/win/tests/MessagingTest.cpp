@@ -327,7 +327,8 @@ TEST_F(Messaging, WallClockJumpsSendTimeChangeToTopLevelWindows)
     WNDCLASS Class;
     Class.lpszClassName = u"MessagingChild";
     Class.lpfnWndProc = [](HWND W, UINT M, WPARAM WP, LPARAM LP) -> LRESULT {
-        *ChildCount += M == WM_TIMECHANGE;
+        if (M == WM_TIMECHANGE)
+            ++*ChildCount;
         return DefWindowProc(W, M, WP, LP);
     };
     RegisterClass(Class);
