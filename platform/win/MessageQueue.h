@@ -43,7 +43,7 @@ struct TWindowObject {
     bool Placed = false;                // given a place (created with one, moved or sized)
     UINT ClassStyle = 0;
     HCURSOR ClassCursor = nullptr;
-    std::unique_ptr<TWindowBitmap> Bitmap;
+    std::unique_ptr<TPixelBuffer> Bitmap;
     TRectRegion Update;                 // window coordinates
     bool Erase = false;
     bool TrackLeave = false;

@@ -58,10 +58,10 @@ std::shared_ptr<TDeviceContext> TakeDC(HDC Dc)
     return Context;
 }
 
-TWindowBitmap& EnsureBitmap(TWindowObject& Window)
+TPixelBuffer& EnsureBitmap(TWindowObject& Window)
 {
     if (!Window.Bitmap)
-        Window.Bitmap = MakeWindowBitmap();
+        Window.Bitmap = std::make_unique<TPixelBuffer>();
     const RECT Area = Window.WindowArea();
     if (Window.Bitmap->Width() != RectWidth(Area) || Window.Bitmap->Height() != RectHeight(Area))
         Window.Bitmap->SetSize(RectWidth(Area), RectHeight(Area));
@@ -85,7 +85,7 @@ RECT ToWindow(const TDeviceContext& Dc, RECT R)
     return RectOffset(R, Dc.Base.x - Dc.Org.x, Dc.Base.y - Dc.Org.y);
 }
 
-void ComposeInto(TWindowBitmap& Picture, TWindowObject& Window, POINT Origin, const RECT& Clip)
+void ComposeInto(TPixelBuffer& Picture, TWindowObject& Window, POINT Origin, const RECT& Clip)
 {
     if (RectEmpty(Clip))
         return;

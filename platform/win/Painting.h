@@ -89,7 +89,7 @@ bool RestoreDC(HDC Dc, Integer Saved);
 // bitmap coordinates, disjoint). The bitmap stays valid while the context
 // is held.
 struct TDCSurface {
-    TWindowBitmap* Bitmap = nullptr;
+    TPixelBuffer* Bitmap = nullptr;
     POINT Offset;
     std::vector<RECT> Clip;
 };

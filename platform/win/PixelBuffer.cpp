@@ -4,12 +4,6 @@
 #include <atomic>
 #include <cstring>
 
-namespace {
-
-std::atomic<TWindowBitmapFactory> Factory { nullptr };
-
-}
-
 void TPixelBuffer::SetSize(Integer AWidth, Integer AHeight)
 {
     AWidth = std::max(AWidth, 0);
@@ -25,19 +19,7 @@ void TPixelBuffer::SetSize(Integer AWidth, Integer AHeight)
     FHeight = AHeight;
 }
 
-TWindowBitmapFactory SetWindowBitmapFactory(TWindowBitmapFactory Value)
-{
-    return Factory.exchange(Value);
-}
-
-std::unique_ptr<TWindowBitmap> MakeWindowBitmap()
-{
-    if (TWindowBitmapFactory F = Factory.load())
-        return F();
-    return std::make_unique<TPixelBuffer>();
-}
-
-void CopyPixels(const TWindowBitmap& From, const RECT& Source, TWindowBitmap& To, Integer X, Integer Y)
+void CopyPixels(const TPixelBuffer& From, const RECT& Source, TPixelBuffer& To, Integer X, Integer Y)
 {
     RECT S = RectIntersection(Source, { 0, 0, From.Width(), From.Height() });
     if (RectEmpty(S))

@@ -1,37 +1,24 @@
 // Pixels of windows: 32-bit rows (blue, green, red and a fourth byte),
-// top-down, as the bitmaps of the picture layer hold them.
-//
-// Every window has a bitmap of its window rectangle that it paints into.
-// The layer makes it through a factory, so that the layer that draws can
-// hand out bitmaps its canvas draws on; without one it makes TPixelBuffer.
+// top-down, as the 32-bit bitmaps of the picture layer hold them. Every
+// window has one of its window rectangle that it paints into; a canvas of
+// the picture layer copies what it draws into it.
 #pragma once
 #include "rtl/Types.h"
 #include "win/Messages.h"
-#include <memory>
 #include <vector>
 
-class TWindowBitmap {
-public:
-    virtual ~TWindowBitmap() = default;
-    virtual Integer Width() const = 0;
-    virtual Integer Height() const = 0;
-    // Pixels that still fit keep their place; new ones are white.
-    virtual void SetSize(Integer AWidth, Integer AHeight) = 0;
-    // Row Y (0 <= Y < Height), 4 bytes a pixel.
-    virtual Byte* ScanLine(Integer Y) = 0;
-    const Byte* ScanLine(Integer Y) const { return const_cast<TWindowBitmap*>(this)->ScanLine(Y); }
-};
-
-class TPixelBuffer : public TWindowBitmap {
+class TPixelBuffer {
 public:
     TPixelBuffer() = default;
     TPixelBuffer(Integer AWidth, Integer AHeight) { SetSize(AWidth, AHeight); }
 
-    Integer Width() const override { return FWidth; }
-    Integer Height() const override { return FHeight; }
-    void SetSize(Integer AWidth, Integer AHeight) override;
-    Byte* ScanLine(Integer Y) override { return reinterpret_cast<Byte*>(FPixels.data() + size_t(Y) * FWidth); }
-    using TWindowBitmap::ScanLine;
+    Integer Width() const { return FWidth; }
+    Integer Height() const { return FHeight; }
+    // Pixels that still fit keep their place; new ones are white.
+    void SetSize(Integer AWidth, Integer AHeight);
+    // Row Y (0 <= Y < Height), 4 bytes a pixel.
+    Byte* ScanLine(Integer Y) { return reinterpret_cast<Byte*>(FPixels.data() + size_t(Y) * FWidth); }
+    const Byte* ScanLine(Integer Y) const { return reinterpret_cast<const Byte*>(FPixels.data() + size_t(Y) * FWidth); }
 
     // 0x00RRGGBB in memory order B, G, R (the fourth byte as stored).
     Cardinal Pixel(Integer X, Integer Y) const { return FPixels[size_t(Y) * FWidth + X]; }
@@ -44,12 +31,6 @@ private:
     std::vector<Cardinal> FPixels;
 };
 
-using TWindowBitmapFactory = std::unique_ptr<TWindowBitmap> (*)();
-// Installs the factory of window bitmaps (null: TPixelBuffer again);
-// answers the one before. Windows made before keep their bitmaps.
-TWindowBitmapFactory SetWindowBitmapFactory(TWindowBitmapFactory Factory);
-std::unique_ptr<TWindowBitmap> MakeWindowBitmap();
-
 // Copies the rectangle Source of From to (X, Y) of To, both cut to the
 // bitmaps' bounds.
-void CopyPixels(const TWindowBitmap& From, const RECT& Source, TWindowBitmap& To, Integer X, Integer Y);
+void CopyPixels(const TPixelBuffer& From, const RECT& Source, TPixelBuffer& To, Integer X, Integer Y);
