@@ -1,5 +1,6 @@
 #include "vcl/Forms.h"
 #include "rtl/StringList.h"
+#include "win/Input.h"
 #include "rtl/Units.h"
 #include "win/Metrics.h"
 #include "win/WinApi.h"
@@ -9,6 +10,8 @@
 X_REGISTER_CLASS(TApplication)
 X_REGISTER_CLASS(TMonitor)
 X_REGISTER_CLASS(TScreen)
+X_REGISTER_CLASS(TCustomForm)
+X_REGISTER_CLASS(TForm)
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
@@ -71,10 +74,18 @@ void TApplication::Dispatch(MSG& Msg)
     bool Handled = false;
     if (FOnMessage)
         FOnMessage(Msg, Handled);
+    if (!Handled && OnShortCut && (Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN)) {
+        TMessage Key { Msg.message, Msg.wParam, Msg.lParam, 0 };
+        const TShortCutEvent Handler = OnShortCut;
+        Handler(Key, Handled);
+    }
     if (!Handled) {
         TranslateMessage(&Msg);
         DispatchMessage(&Msg);
     }
+    // Contexts that canvases took for drawing outside WM_PAINT go back, so
+    // what they drew is shown.
+    FreeDeviceContexts();
 }
 
 bool TApplication::ProcessMessage(MSG& Msg)
@@ -92,18 +103,83 @@ bool TApplication::ProcessMessage(MSG& Msg)
 
 void TApplication::Run()
 {
-    MSG Msg;
-    while (GetMessage(&Msg, nullptr, 0, 0) > 0)
-        Dispatch(Msg);
-    FTerminated = true;
-    FQuit = Msg;
+    FTerminated = false;
+    while (!FTerminated)
+        HandleMessage();
 }
 
 void TApplication::HandleMessage()
 {
     MSG Msg;
-    if (!ProcessMessage(Msg))
-        WaitMessage();
+    if (!ProcessMessage(Msg)) {
+        Idle();
+        if (!FTerminated)
+            WaitMessage();
+    }
+}
+
+void TApplication::Idle()
+{
+    FreeDeviceContexts();
+    bool Done = true;
+    if (const TIdleEvent Handler = OnIdle)
+        Handler(this, Done);
+}
+
+void TApplication::SetHint(const String& Value)
+{
+    if (FHint == Value)
+        return;
+    FHint = Value;
+    if (const TNotifyEvent Handler = OnHint)
+        Handler(this);
+}
+
+void TApplication::HandleException(TObject* Sender)
+{
+    const std::exception_ptr Current = std::current_exception();
+    if (!Current)
+        return;
+    if (HWND Capture = GetCapture())
+        SendMessage(Capture, WM_CANCELMODE, 0, 0);
+    try {
+        std::rethrow_exception(Current);
+    } catch (const EAbort&) {
+        // A silent exception: nothing to report.
+    } catch (Exception& E) {
+        if (const TExceptionEvent Handler = OnException)
+            Handler(Sender, &E);
+        else
+            ShowException(E);
+    }
+}
+
+void TApplication::ShowException(const Exception& E)
+{
+    const std::string Text = StringToUTF8(E.Message());
+    std::fprintf(stderr, "%s\n", Text.c_str());
+}
+
+bool TApplication::HelpCommand(Word Command, NativeInt Data)
+{
+    bool CallHelp = true;
+    if (const THelpEvent Handler = OnHelp)
+        return Handler(Command, Data, CallHelp);
+    return false;
+}
+
+void TApplication::ModalStarted()
+{
+    ++FModalLevel;
+    if (const TNotifyEvent Handler = OnModalBegin)
+        Handler(this);
+}
+
+void TApplication::ModalFinished()
+{
+    --FModalLevel;
+    if (const TNotifyEvent Handler = OnModalEnd)
+        Handler(this);
 }
 
 void TApplication::ProcessMessages()
@@ -121,23 +197,41 @@ void TApplication::Terminate()
 void TApplication::Minimize()
 {
     ShowWindow(FHandle, SW_MINIMIZE);
+    if (const TNotifyEvent Handler = OnMinimize)
+        Handler(this);
 }
 
 void TApplication::Restore()
 {
     ShowWindow(FHandle, SW_RESTORE);
+    if (const TNotifyEvent Handler = OnRestore)
+        Handler(this);
 }
 
 void TApplication::WndProc(TMessage& Message)
 {
-    if (Message.Msg != WM_SYSCOMMAND)
-        return;
-    switch (Message.WParam & 0xFFF0) {
-    case SC_MINIMIZE:
-        Minimize();
+    switch (Message.Msg) {
+    case WM_SYSCOMMAND:
+        switch (Message.WParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            Minimize();
+            break;
+        case SC_RESTORE:
+            Restore();
+            break;
+        }
         break;
-    case SC_RESTORE:
-        Restore();
+    case WM_ACTIVATEAPP:
+        if (const TNotifyEvent Handler = Message.WParam ? OnActivate : OnDeactivate)
+            Handler(this);
+        break;
+    case WM_SETTINGCHANGE:
+        if (const TSettingChangeEvent Handler = OnSettingChange) {
+            Integer Result = 0;
+            const auto* Section = reinterpret_cast<const Char*>(Message.LParam);
+            Handler(this, Integer(Message.WParam), Section ? String(Section) : String(), Result);
+            Message.Result = Result;
+        }
         break;
     }
 }
@@ -273,6 +367,21 @@ Integer TScreen::Height()
 {
     TMonitor* M = PrimaryMonitor();
     return M ? M->Height() : 0;
+}
+
+TCustomForm* TScreen::ActiveForm() const
+{
+    HWND Active = GetActiveWindow();
+    for (TCustomForm* F : FForms)
+        if (F->HandleAllocated() && F->Handle() == Active)
+            return F;
+    return nullptr;
+}
+
+TControl* TScreen::ActiveControl() const
+{
+    TCustomForm* F = ActiveForm();
+    return F ? F->ActiveControl() : nullptr;
 }
 
 TStrings* TScreen::Fonts()

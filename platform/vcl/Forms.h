@@ -1,4 +1,14 @@
-// The application and screen objects.
+// Forms, the application and the screen.
+//
+// A form is a top-level windowed control: its window is owned by the
+// application window, shown by Show or ShowModal, placed by Position and
+// framed as BorderStyle says (the screen's window manager draws the frame).
+// ShowModal runs a message loop until ModalResult is set, the form closes
+// or WM_QUIT arrives (which it posts again for the loop outside); the
+// program's other windows are disabled meanwhile:
+//
+//     auto* Dialog = New<TMyDialog>(Application);
+//     if (Dialog->ShowModal() == mrOk) ...
 //
 // Application owns the application window (hidden, the owner of the
 // program's forms), the title and the message loop; every message the loop
@@ -8,11 +18,13 @@
 //     Application->Run();                     // until WM_QUIT
 //
 // Screen answers the monitors, the pixels per inch, the cursor shown over
-// the program's windows and its table of cursors, and the installed fonts.
-// Both exist from the unit's initialisation to its finalisation.
+// the program's windows and its table of cursors, the forms, and the
+// installed fonts. Both exist from the unit's initialisation to its
+// finalisation.
 #pragma once
 #include "gdi/Graphic.h"
 #include "rtl/Component.h"
+#include "vcl/Controls.h"
 #include "vcl/UITypes.h"
 #include "win/Cursors.h"
 #include "win/Monitors.h"
@@ -21,6 +33,8 @@
 
 class TStrings;
 class TStringList;
+class TBasicAction;
+class TCustomForm;
 
 // A handler of the loop's messages (method and object); Handled stops the
 // message there.
@@ -40,6 +54,36 @@ struct TMessageEvent {
     void operator()(MSG& Msg, bool& Handled) const { Code(Data, Msg, Handled); }
     friend bool operator==(const TMessageEvent&, const TMessageEvent&) = default;
 };
+
+using TModalResult = Integer;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = 1;
+constexpr TModalResult mrCancel = 2;
+constexpr TModalResult mrAbort = 3;
+constexpr TModalResult mrRetry = 4;
+constexpr TModalResult mrIgnore = 5;
+constexpr TModalResult mrYes = 6;
+constexpr TModalResult mrNo = 7;
+constexpr TModalResult mrAll = 8;
+constexpr TModalResult mrNoToAll = 9;
+constexpr TModalResult mrYesToAll = 10;
+constexpr TModalResult mrClose = 11;
+
+// The application's events, as the class library types them.
+using TActionEvent = std::function<void(TBasicAction* Action, bool& Handled)>;
+using TExceptionEvent = std::function<void(TObject* Sender, Exception* E)>;
+using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
+using THelpEvent = std::function<bool(Word Command, NativeInt Data, bool& CallHelp)>;
+struct THintInfo {
+    TControl* HintControl = nullptr;
+    TPoint CursorPos;
+    Integer HintMaxWidth = 0;
+    String HintStr;
+};
+using TShowHintEvent = std::function<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+using TShortCutEvent = std::function<void(TMessage& Msg, bool& Handled)>;
+using TSettingChangeEvent =
+    std::function<void(TObject* Sender, Integer Flag, const String& Section, Integer& Result)>;
 
 class TApplication : public TComponent {
     X_CLASS(TApplication, TComponent)
@@ -69,16 +113,55 @@ public:
     void Minimize();
     void Restore();
 
+    // The first form shown by the program; closing it ends the loop.
+    TCustomForm* MainForm() const { return FMainForm; }
+    void SetMainForm(TCustomForm* Value) { FMainForm = Value; }
+    const String& Hint() const { return FHint; }
+    // Raises OnHint when the text changes.
+    void SetHint(const String& Value);
+    // Inside a handler of an exception: EAbort is dropped, anything else goes
+    // to OnException, or, without one, to ShowException.
+    void HandleException(TObject* Sender);
+    // Reports an exception when nobody handles it (standard error: this
+    // layer shows no message box).
+    void ShowException(const Exception& E);
+    // Help: OnHelp's answer, false without one.
+    bool HelpCommand(Word Command, NativeInt Data);
+    // A modal loop starts and ends (OnModalBegin, OnModalEnd).
+    void ModalStarted();
+    void ModalFinished();
+
+    TActionEvent OnActionExecute;
+    TActionEvent OnActionUpdate;
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TExceptionEvent OnException;
+    TIdleEvent OnIdle;
+    THelpEvent OnHelp;
+    TNotifyEvent OnHint;
+    TNotifyEvent OnMinimize;
+    TNotifyEvent OnRestore;
+    TShowHintEvent OnShowHint;
+    TShortCutEvent OnShortCut;
+    TSettingChangeEvent OnSettingChange;
+    TNotifyEvent OnModalBegin;
+    TNotifyEvent OnModalEnd;
+
 private:
     HWND FHandle = nullptr;
     String FTitle;
+    String FHint;
     TMessageEvent FOnMessage;
     bool FTerminated = false;
     MSG FQuit;
+    TCustomForm* FMainForm = nullptr;
+    Integer FModalLevel = 0;
 
+    friend class TCustomForm;
     // False when no message was waiting; WM_QUIT ends the loop.
     bool ProcessMessage(MSG& Msg);
     void Dispatch(MSG& Msg);
+    void Idle();
     void WndProc(TMessage& Message);
 };
 
@@ -136,7 +219,15 @@ public:
     // The font families installed, sorted, each once.
     TStrings* Fonts();
 
+    // The program's forms, oldest first, and the active one.
+    Integer FormCount() const { return Integer(FForms.size()); }
+    TCustomForm* Forms(Integer Index) const { return FForms[size_t(Index)]; }
+    TCustomForm* ActiveForm() const;
+    TControl* ActiveControl() const;
+
 private:
+    friend class TCustomForm;
+    std::vector<TCustomForm*> FForms;
     Integer FPixelsPerInch = 96;
     TCursor FCursor = crDefault;
     std::map<Integer, HCURSOR> FCursors;
@@ -146,6 +237,120 @@ private:
     void UpdateMonitors();
     TMonitor* Find(HMONITOR Handle);
 };
+
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TPosition {
+    poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
+    poOwnerFormCenter
+};
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TFormStateItem { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
+using TFormState = TSet<TFormStateItem>;
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+    X_CLASS(TCustomForm, TWinControl)
+    X_DECLARE_MESSAGES(TCustomForm)
+public:
+    // Hidden, sizeable, 320 x 240; listed by the screen.
+    void Create(TComponent* AOwner) override;
+    void BeforeDestruction() override;
+    ~TCustomForm() override;
+
+    TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+    // Makes the window again when there is one.
+    void SetBorderStyle(TFormBorderStyle Value);
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition Value) { FPosition = Value; }
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle Value);
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState Value);
+    bool KeyPreview() const { return FKeyPreview; }
+    void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+    TFormState FormState() const { return FFormState; }
+    // The form's window is the active one.
+    bool Active() const { return FActive; }
+
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    // The control to focus; it gets the focus now when the form is active.
+    void SetActiveControl(TWinControl* Control);
+    // Focus leaves Control (and its children) for the form itself.
+    void DefocusControl(TWinControl* Control, bool Removing);
+    void FocusControl(TWinControl* Control);
+    bool SetFocusedControl(TWinControl* Control) override;
+    void SetFocus() override;
+
+    TModalResult ModalResult() const { return FModalResult; }
+    void SetModalResult(TModalResult Value) { FModalResult = Value; }
+    // Shows the form and runs the loop until it ends modal; answers the
+    // result (mrCancel when the form closed otherwise or WM_QUIT came).
+    // Raises EInvalidOperation for a form that is visible or disabled.
+    virtual TModalResult ShowModal();
+    void Show();
+    void Hide() { SetVisible(false); }
+    // Asks OnCloseQuery, runs OnClose and does what it says (a modal form
+    // ends its loop; closing the main form ends the program).
+    void Close();
+    virtual bool CloseQuery();
+    // Frees the form once the messages waiting now are handled.
+    void Release();
+
+    bool Showing() const override;
+
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    virtual void DoClose(TCloseAction& Action);
+    virtual void DoShow();
+    virtual void DoHide();
+    virtual void Activate();
+    virtual void Deactivate();
+    bool PreviewKeyDown(Word& Key, TShiftState Shift) override;
+    bool PreviewKeyUp(Word& Key, TShiftState Shift) override;
+    bool PreviewKeyPress(Char& Key) override;
+
+    void WMClose(TMessage& Message);
+    void WMActivate(TMessage& Message);
+    void WMDestroy(TMessage& Message);
+    void CMShowingChanged(TMessage& Message);
+    void CMDialogKey(TMessage& Message);
+    void CMRelease(TMessage& Message);
+
+private:
+    void PlaceOnScreen();
+    void CloseModal();
+
+    TFormBorderStyle FBorderStyle = bsSizeable;
+    TPosition FPosition = poDesigned;
+    TFormStyle FFormStyle = fsNormal;
+    TWindowState FWindowState = wsNormal;
+    bool FKeyPreview = false;
+    bool FActive = false;
+    TFormState FFormState;
+    TWinControl* FActiveControl = nullptr;
+    TWinControl* FFocusedControl = nullptr;
+    TModalResult FModalResult = mrNone;
+};
+
+class TForm : public TCustomForm {
+    X_CLASS(TForm, TCustomForm)
+};
+
+// The form a control lives on, null for none.
+TCustomForm* GetParentForm(TControl* Control);
 
 extern TApplication* Application;
 extern TScreen* Screen;
