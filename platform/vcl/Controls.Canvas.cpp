@@ -167,3 +167,16 @@ void FillDCRect(HDC Dc, const TRect& R, TColor Color)
         }
     }
 }
+
+bool GetWindowBitmap(HWND Wnd, TBitmap* Bitmap)
+{
+    TPixelBuffer Picture;
+    if (!Bitmap || !GetWindowPicture(Wnd, Picture))
+        return false;
+    Bitmap->SetPixelFormat(pf32bit);
+    Bitmap->SetSize(Picture.Width(), Picture.Height());
+    for (Integer Y = 0; Y < Picture.Height(); ++Y)
+        std::memcpy(Bitmap->ScanLine(Y), Picture.ScanLine(Y), size_t(Picture.Width()) * 4);
+    Bitmap->SetPixelFormat(pf24bit);
+    return true;
+}

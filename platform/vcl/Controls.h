@@ -137,6 +137,10 @@ private:
 // Lets go of every context that control canvases took for themselves.
 void FreeDeviceContexts();
 
+// A window's picture (its bitmap with its shown children over it) as a
+// 24-bit bitmap; false for a dead window.
+bool GetWindowBitmap(HWND Wnd, TBitmap* Bitmap);
+
 struct TCreateParams {
     String Caption;
     DWORD Style = 0;
@@ -350,9 +354,13 @@ public:
     // visibility and focus stay as they were.
     void RecreateWnd();
 
-    Integer ControlCount() const { return Integer(FControls.size()); }
-    TControl* Controls(Integer Index) const { return FControls[size_t(Index)]; }
-    // Every child control, this control's children first, then the rest.
+    // The child controls: the graphic ones, then the windowed ones.
+    Integer ControlCount() const { return Integer(FControls.size() + FWinControls.size()); }
+    TControl* Controls(Integer Index) const
+    {
+        return size_t(Index) < FControls.size() ? FControls[size_t(Index)]
+                                                : FWinControls[size_t(Index) - FControls.size()];
+    }
     void InsertControl(TControl* AControl);
     void RemoveControl(TControl* AControl);
     bool ContainsControl(TControl* Control) const;
