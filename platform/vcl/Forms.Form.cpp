@@ -438,12 +438,13 @@ TModalResult TCustomForm::ShowModal()
     Application->ModalStarted();
     FModalResult = mrNone;
     TModalResult Result = mrCancel;
+    const UInt64 Quits = Application->FQuitsSeen;
     Show();
     while (!Watch.Freed()) {
         Application->HandleMessage();
         if (Watch.Freed())
             break;
-        if (Application->FTerminated) {
+        if (Application->FQuitsSeen != Quits) {
             // The loop outside must see the quit too.
             Application->FTerminated = false;
             PostQuitMessage(int(Application->FQuit.wParam));

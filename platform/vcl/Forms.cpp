@@ -95,6 +95,7 @@ bool TApplication::ProcessMessage(MSG& Msg)
     if (Msg.message == WM_QUIT) {
         FTerminated = true;
         FQuit = Msg;
+        ++FQuitsSeen;
     } else {
         Dispatch(Msg);
     }

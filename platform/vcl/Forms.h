@@ -156,6 +156,7 @@ private:
     MSG FQuit;
     TCustomForm* FMainForm = nullptr;
     Integer FModalLevel = 0;
+    UInt64 FQuitsSeen = 0;              // WM_QUIT messages the loops took
 
     friend class TCustomForm;
     // False when no message was waiting; WM_QUIT ends the loop.

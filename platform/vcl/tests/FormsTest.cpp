@@ -1,3 +1,4 @@
+#include "ControlTestSupport.h"
 #include "vcl/Forms.h"
 #include "rtl/StringList.h"
 #include "rtl/StrUtils.h"
@@ -89,4 +90,117 @@ TEST(ScreenObject, CursorsMonitorsAndFonts)
     EXPECT_GE(Fonts->IndexOf(u"DejaVu Sans"), 0);
     for (Integer I = 1; I < Fonts->Count(); ++I)
         EXPECT_LT(AnsiCompareText(Fonts->Strings(I - 1), Fonts->Strings(I)), 0);
+}
+
+namespace {
+
+class ModalForms : public ControlTests::TFormFixture {
+protected:
+    void SetUp() override
+    {
+        TFormFixture::SetUp();
+        Form->Show();
+        Dialog = New<TForm>(Form);
+        Dialog->SetBorderStyle(bsDialog);
+        Dialog->SetBounds(150, 150, 200, 100);
+        Button = Add<ControlTests::TProbePanel>(Dialog, { 10, 10, 110, 50 }, 0x808080);
+        Application->OnModalBegin = [this](TObject*) { Log.push_back("begin"); };
+        Application->OnModalEnd = [this](TObject*) { Log.push_back("end"); };
+    }
+    void TearDown() override
+    {
+        Application->OnModalBegin = nullptr;
+        Application->OnModalEnd = nullptr;
+        TFormFixture::TearDown();
+    }
+    void ClickScreen(TPoint P)
+    {
+        PostInput(TInputEvent::ButtonEvent({ P.X, P.Y }, mbiLeft, true));
+        PostInput(TInputEvent::ButtonEvent({ P.X, P.Y }, mbiLeft, false));
+    }
+
+    TForm* Dialog = nullptr;
+    ControlTests::TProbePanel* Button = nullptr;
+    std::vector<std::string> Log;
+};
+
+}
+
+TEST_F(ModalForms, AModalFormRunsUntilItsResultIsSetWithTheOthersDisabled)
+{
+    bool OwnerDisabled = false;
+    Dialog->OnShow = [&](TObject*) { OwnerDisabled = !IsWindowEnabled(Form->Handle()); };
+    Button->OnClick = [this](TObject*) { Dialog->SetModalResult(mrOk); };
+    // A click on the disabled form first: it brings the dialog, nothing else.
+    Integer FormClicks = 0;
+    Form->OnClick = [&](TObject*) { ++FormClicks; };
+    ClickScreen({ 110, 110 });
+    ClickScreen({ 170, 170 });
+    EXPECT_EQ(Dialog->ShowModal(), mrOk);
+    EXPECT_TRUE(OwnerDisabled);
+    EXPECT_EQ(FormClicks, 0);
+    EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
+    EXPECT_FALSE(Dialog->Visible());
+    EXPECT_EQ(GetActiveWindow(), Form->Handle());
+    EXPECT_EQ(Log, (std::vector<std::string> { "begin", "end" }));
+    EXPECT_THROW((Dialog->Show(), Dialog->ShowModal()), EInvalidOperation);
+}
+
+TEST_F(ModalForms, CloseQueryCanKeepAModalFormOpen)
+{
+    Integer Asked = 0;
+    Dialog->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = ++Asked > 1; };
+    TCloseAction Seen = caNone;
+    Dialog->OnClose = [&](TObject*, TCloseAction& Action) { Seen = Action; };
+    Button->OnClick = [this](TObject*) { Dialog->SetModalResult(mrYes); };
+    ClickScreen({ 170, 170 });
+    ClickScreen({ 180, 180 });                  // too far off to be a double click
+    EXPECT_EQ(Dialog->ShowModal(), mrYes);
+    EXPECT_EQ(Asked, 2);
+    EXPECT_EQ(Seen, caHide);
+}
+
+TEST_F(ModalForms, QuitEndsTheModalLoopAndStillEndsTheLoopOutside)
+{
+    PostQuitMessage(5);
+    EXPECT_EQ(Dialog->ShowModal(), mrCancel);
+    EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
+    Application->Run();                         // sees the quit again and ends
+    EXPECT_EQ(Application->QuitMessage().wParam, 5u);
+}
+
+TEST_F(ModalForms, AModalFormFreedInItsOwnHandlerEndsTheLoop)
+{
+    Button->OnClick = [this](TObject*) { FreeAndNil(Dialog); };
+    ClickScreen({ 170, 170 });
+    EXPECT_EQ(Dialog->ShowModal(), mrCancel);
+    EXPECT_EQ(Dialog, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
+}
+
+TEST_F(ModalForms, ClosingTheMainFormEndsTheProgram)
+{
+    Application->SetMainForm(Form);
+    PostMessage(Form->Handle(), WM_CLOSE, 0, 0);
+    Application->Run();
+    EXPECT_TRUE(Application->Terminated());
+    Application->SetMainForm(nullptr);
+}
+
+TEST(ApplicationObject, ExceptionsInHandlersGoToOnExceptionAndAbortIsSilent)
+{
+    THeadlessPresenter Presenter;
+    std::vector<String> Seen;
+    Application->OnException = [&](TObject*, Exception* E) { Seen.push_back(E->Message()); };
+    auto* Form = New<TForm>(nullptr);
+    Form->SetBounds(0, 0, 100, 100);
+    Form->OnClick = [](TObject*) { throw EConvertError(u"bad"); };
+    Form->OnDblClick = [](TObject*) { throw EAbort(u"quiet"); };
+    Form->Show();
+    Form->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessage(Form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    SendMessage(Form->Handle(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(Seen, (std::vector<String> { u"bad" }));
+    Application->OnException = nullptr;
+    Form->Free();
 }
