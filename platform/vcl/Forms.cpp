@@ -1,6 +1,7 @@
 #include "vcl/Forms.h"
 #include "rtl/StringList.h"
 #include "win/Input.h"
+#include "win/Presenter.h"
 #include "rtl/Units.h"
 #include "win/Metrics.h"
 #include "win/WinApi.h"
@@ -18,8 +19,15 @@ TScreen* Screen = nullptr;
 
 namespace {
 
+// The display's presenter when the program runs on one (see
+// MakeDisplayPresenter); the headless one serves otherwise.
+TPresenter* DisplayPresenter = nullptr;
+
 void InitForms()
 {
+    DisplayPresenter = MakeDisplayPresenter();
+    if (DisplayPresenter)
+        SetPresenter(DisplayPresenter);
     Application = New<TApplication>(nullptr);
     Screen = New<TScreen>(nullptr);
 }
@@ -28,6 +36,11 @@ void DoneForms()
 {
     FreeAndNil(Screen);
     FreeAndNil(Application);
+    if (DisplayPresenter) {
+        SetPresenter(nullptr);
+        delete DisplayPresenter;
+        DisplayPresenter = nullptr;
+    }
 }
 
 TRect ToRect(const RECT& R)

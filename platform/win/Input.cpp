@@ -334,6 +334,11 @@ bool RouteInput(const TInputEvent& Event, MSG& Msg)
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
             ScreenMinimized(Window, Event.Down);
         return false;
+    case TInputEvent::Exposed:
+        // The picture is whole; it only goes to the screen again.
+        if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
+            MarkChanged(Window, Event.Bounds);
+        return false;
     }
     return false;
 }

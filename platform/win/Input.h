@@ -40,6 +40,7 @@ struct TInputEvent {
         Close,                  // the screen asks Window to close
         Placed,                 // the screen moved or sized Window to Bounds
         Minimized,              // Window was minimised (Down) or restored (not Down) by the screen
+        Exposed,                // Bounds of Window (window coordinates) must be shown again
     };
     TKind Kind = MouseMove;
     POINT Point;

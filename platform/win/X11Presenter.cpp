@@ -1,6 +1,883 @@
-#include "win/Presenter.h"
+#include "win/X11Presenter.h"
+#include "win/Input.h"
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+// Xlib last: its macros (None, Bool, Status...) must not reach our headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xresource.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
+
+namespace {
+
+// Xlib's default error handler ends the process. Ours counts the errors
+// and goes on; a call that must know (a hot key) syncs and looks.
+std::atomic<int> XErrors { 0 };
+
+int CountError(Display*, XErrorEvent*)
+{
+    ++XErrors;
+    return 0;
+}
+
+struct TErrorTrap {
+    Display* Dpy;
+    explicit TErrorTrap(Display* D) : Dpy(D)
+    {
+        XSync(Dpy, False);
+        XErrors = 0;
+    }
+    bool Failed()
+    {
+        XSync(Dpy, False);
+        return XErrors.load() != 0;
+    }
+};
+
+struct TKeyName {
+    UINT Vk;
+    KeySym Sym;
+};
+
+// Keys whose symbol is not the character itself.
+constexpr TKeyName KeyNames[] = {
+    { VK_BACK, XK_BackSpace }, { VK_TAB, XK_Tab }, { VK_TAB, XK_ISO_Left_Tab }, { VK_RETURN, XK_Return },
+    { VK_RETURN, XK_KP_Enter }, { VK_PAUSE, XK_Pause }, { VK_CAPITAL, XK_Caps_Lock }, { VK_ESCAPE, XK_Escape },
+    { VK_SPACE, XK_space }, { VK_PRIOR, XK_Prior }, { VK_NEXT, XK_Next }, { VK_END, XK_End }, { VK_HOME, XK_Home },
+    { VK_LEFT, XK_Left }, { VK_UP, XK_Up }, { VK_RIGHT, XK_Right }, { VK_DOWN, XK_Down }, { VK_INSERT, XK_Insert },
+    { VK_DELETE, XK_Delete }, { VK_SHIFT, XK_Shift_L }, { VK_SHIFT, XK_Shift_R }, { VK_CONTROL, XK_Control_L },
+    { VK_CONTROL, XK_Control_R }, { VK_MENU, XK_Alt_L }, { VK_MENU, XK_Alt_R }, { VK_MENU, XK_Meta_L },
+    { VK_LWIN, XK_Super_L }, { VK_RWIN, XK_Super_R }, { VK_APPS, XK_Menu }, { VK_MULTIPLY, XK_KP_Multiply },
+    { VK_ADD, XK_KP_Add }, { VK_SUBTRACT, XK_KP_Subtract }, { VK_DECIMAL, XK_KP_Decimal },
+    { VK_DIVIDE, XK_KP_Divide }, { VK_NUMLOCK, XK_Num_Lock }, { VK_SCROLL, XK_Scroll_Lock },
+    { 0xBA, XK_semicolon }, { 0xBB, XK_equal }, { 0xBC, XK_comma }, { 0xBD, XK_minus }, { 0xBE, XK_period },
+    { 0xBF, XK_slash }, { 0xC0, XK_grave }, { 0xDB, XK_bracketleft }, { 0xDC, XK_backslash },
+    { 0xDD, XK_bracketright }, { 0xDE, XK_apostrophe },
+};
+
+UINT ModifiersFromState(unsigned State)
+{
+    UINT Mods = 0;
+    if (State & ShiftMask)
+        Mods |= MOD_SHIFT;
+    if (State & ControlMask)
+        Mods |= MOD_CONTROL;
+    if (State & Mod1Mask)
+        Mods |= MOD_ALT;
+    if (State & Mod4Mask)
+        Mods |= MOD_WIN;
+    return Mods;
+}
+
+unsigned StateFromModifiers(UINT Mods)
+{
+    unsigned State = 0;
+    if (Mods & MOD_SHIFT)
+        State |= ShiftMask;
+    if (Mods & MOD_CONTROL)
+        State |= ControlMask;
+    if (Mods & MOD_ALT)
+        State |= Mod1Mask;
+    if (Mods & MOD_WIN)
+        State |= Mod4Mask;
+    return State;
+}
+
+// Caps Lock and Num Lock must not stop a hot key: it is grabbed with each.
+constexpr unsigned LockVariants[] = { 0, LockMask, Mod2Mask, LockMask | Mod2Mask };
+
+long MoveResizeDirection(LRESULT Hit)
+{
+    switch (Hit) {
+    case HTTOPLEFT: return 0;
+    case HTTOP: return 1;
+    case HTTOPRIGHT: return 2;
+    case HTRIGHT: return 3;
+    case HTBOTTOMRIGHT:
+    case HTSIZE: return 4;
+    case HTBOTTOM: return 5;
+    case HTBOTTOMLEFT: return 6;
+    case HTLEFT: return 7;
+    default: return 8;      // move
+    }
+}
+
+}
+
+UINT VirtualKeyFromKeySym(unsigned long Sym)
+{
+    if (Sym >= XK_a && Sym <= XK_z)
+        return UINT('A' + (Sym - XK_a));
+    if (Sym >= XK_A && Sym <= XK_Z)
+        return UINT(Sym);
+    if (Sym >= XK_0 && Sym <= XK_9)
+        return UINT(Sym);
+    if (Sym >= XK_F1 && Sym <= XK_F24)
+        return UINT(VK_F1 + (Sym - XK_F1));
+    if (Sym >= XK_KP_0 && Sym <= XK_KP_9)
+        return UINT(VK_NUMPAD0 + (Sym - XK_KP_0));
+    for (const TKeyName& K : KeyNames)
+        if (K.Sym == Sym)
+            return K.Vk;
+    return 0;
+}
+
+unsigned long KeySymFromVirtualKey(UINT Vk)
+{
+    if ((Vk >= 'A' && Vk <= 'Z'))
+        return XK_a + (Vk - 'A');
+    if (Vk >= '0' && Vk <= '9')
+        return Vk;
+    if (Vk >= VK_F1 && Vk <= VK_F24)
+        return XK_F1 + (Vk - VK_F1);
+    if (Vk >= VK_NUMPAD0 && Vk <= VK_NUMPAD0 + 9)
+        return XK_KP_0 + (Vk - VK_NUMPAD0);
+    for (const TKeyName& K : KeyNames)
+        if (K.Vk == Vk)
+            return K.Sym;
+    return 0;
+}
+
+struct TX11Presenter::TState {
+    Display* Dpy = nullptr;
+    int ScreenNo = 0;
+    Window Root = 0;
+    Visual* Vis = nullptr;
+    int Depth = 0;
+    GC Gc = nullptr;
+    bool DirectPixels = false;          // the visual holds our BGRA words as they are
+    std::recursive_mutex Lock;
+
+    struct TSurface {
+        Window Win = 0;
+        RECT Bounds;
+        bool Mapped = false;            // we asked for it to show
+        bool Iconic = false;
+        int PendingMaps = 0;            // maps we asked for whose MapNotify has not come
+    };
+    std::map<HWND, TSurface> Surfaces;
+    std::map<Window, HWND> Handles;
+    Integer ShownCursor = 68;
+    std::map<Integer, Cursor> Cursors;
+    Pixmap Desktop = 0;
+
+    struct TMoveSize {
+        HWND Wnd = nullptr;
+        LRESULT Hit = 0;
+        POINT Start;
+        RECT Bounds;
+    } Moving;
+
+    Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0,
+         TypeNormal = 0, TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0,
+         NetActiveWindow = 0, NetWorkArea = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0,
+         MaxVert = 0, MaxHorz = 0;
+
+    Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
+
+    TSurface* Find(HWND Wnd)
+    {
+        auto It = Surfaces.find(Wnd);
+        return It == Surfaces.end() ? nullptr : &It->second;
+    }
+
+    HWND HandleOf(Window Win)
+    {
+        auto It = Handles.find(Win);
+        return It == Handles.end() ? nullptr : It->second;
+    }
+
+    Cursor CursorFor(Integer Shape)
+    {
+        auto It = Cursors.find(Shape);
+        if (It != Cursors.end())
+            return It->second;
+        Cursor C = XCreateFontCursor(Dpy, unsigned(Shape));
+        Cursors[Shape] = C;
+        return C;
+    }
+
+    bool Supports(Atom What)
+    {
+        Atom Type;
+        int Format;
+        unsigned long Count = 0, After = 0;
+        unsigned char* Data = nullptr;
+        bool Found = false;
+        if (XGetWindowProperty(Dpy, Root, NetSupported, 0, 4096, False, XA_ATOM, &Type, &Format, &Count, &After,
+                               &Data) == Success && Data && Format == 32) {
+            const auto* Atoms = reinterpret_cast<const Atom*>(Data);
+            Found = std::find(Atoms, Atoms + Count, What) != Atoms + Count;
+        }
+        if (Data)
+            XFree(Data);
+        return Found;
+    }
+
+    // Puts a part of a picture on a drawable, converting when the visual
+    // is not 32-bit BGRA.
+    void PutPicture(Drawable Target, const TPixelBuffer& Picture, const RECT& R)
+    {
+        const int W = R.right - R.left, H = R.bottom - R.top;
+        if (W <= 0 || H <= 0)
+            return;
+        if (DirectPixels) {
+            XImage* Img = XCreateImage(Dpy, Vis, unsigned(Depth), ZPixmap, 0,
+                                       reinterpret_cast<char*>(const_cast<Byte*>(Picture.ScanLine(0))),
+                                       unsigned(Picture.Width()), unsigned(Picture.Height()), 32, Picture.Width() * 4);
+            if (!Img)
+                return;
+            Img->byte_order = LSBFirst;
+            XPutImage(Dpy, Target, Gc, Img, R.left, R.top, R.left, R.top, unsigned(W), unsigned(H));
+            Img->data = nullptr;            // the pixels stay the picture's
+            XDestroyImage(Img);
+            return;
+        }
+        XImage* Img = XCreateImage(Dpy, Vis, unsigned(Depth), ZPixmap, 0, nullptr, unsigned(W), unsigned(H), 32, 0);
+        if (!Img)
+            return;
+        Img->data = static_cast<char*>(std::malloc(size_t(Img->bytes_per_line) * H));
+        if (!Img->data) {
+            XDestroyImage(Img);
+            return;
+        }
+        auto Scale = [](unsigned long Mask, Cardinal Value) -> unsigned long {
+            if (!Mask)
+                return 0;
+            int Shift = 0;
+            while (!((Mask >> Shift) & 1))
+                ++Shift;
+            const unsigned long Max = Mask >> Shift;
+            return ((Value * Max + 127) / 255) << Shift;
+        };
+        for (int Y = 0; Y < H; ++Y) {
+            const auto* Row = reinterpret_cast<const Cardinal*>(Picture.ScanLine(R.top + Y)) + R.left;
+            for (int X = 0; X < W; ++X) {
+                const Cardinal P = Row[X];
+                XPutPixel(Img, X, Y,
+                          Scale(Vis->red_mask, (P >> 16) & 0xFF) | Scale(Vis->green_mask, (P >> 8) & 0xFF)
+                              | Scale(Vis->blue_mask, P & 0xFF));
+            }
+        }
+        XPutImage(Dpy, Target, Gc, Img, 0, 0, R.left, R.top, unsigned(W), unsigned(H));
+        XDestroyImage(Img);
+    }
+
+    void Translate(XEvent& E);
+    void MoveSizeStep(int RootX, int RootY);
+};
+
+TX11Presenter::TX11Presenter(const std::string& DisplayName) : F(std::make_unique<TState>())
+{
+    // Several threads may ask the presenter (monitors, most of all).
+    static const bool Threads = XInitThreads() != 0;
+    (void)Threads;
+    XSetErrorHandler(&CountError);
+    F->Dpy = XOpenDisplay(DisplayName.empty() ? nullptr : DisplayName.c_str());
+    if (!F->Dpy)
+        return;
+    F->ScreenNo = DefaultScreen(F->Dpy);
+    F->Root = RootWindow(F->Dpy, F->ScreenNo);
+    F->Vis = DefaultVisual(F->Dpy, F->ScreenNo);
+    F->Depth = DefaultDepth(F->Dpy, F->ScreenNo);
+    F->Gc = XCreateGC(F->Dpy, F->Root, 0, nullptr);
+    F->DirectPixels = (F->Depth == 24 || F->Depth == 32) && F->Vis->red_mask == 0xFF0000
+        && F->Vis->green_mask == 0xFF00 && F->Vis->blue_mask == 0xFF;
+    F->WmProtocols = F->Intern("WM_PROTOCOLS");
+    F->WmDeleteWindow = F->Intern("WM_DELETE_WINDOW");
+    F->NetWmName = F->Intern("_NET_WM_NAME");
+    F->Utf8String = F->Intern("UTF8_STRING");
+    F->NetWmWindowType = F->Intern("_NET_WM_WINDOW_TYPE");
+    F->TypeNormal = F->Intern("_NET_WM_WINDOW_TYPE_NORMAL");
+    F->TypeDialog = F->Intern("_NET_WM_WINDOW_TYPE_DIALOG");
+    F->TypeUtility = F->Intern("_NET_WM_WINDOW_TYPE_UTILITY");
+    F->TypePopup = F->Intern("_NET_WM_WINDOW_TYPE_POPUP_MENU");
+    F->NetSupported = F->Intern("_NET_SUPPORTED");
+    F->NetMoveResize = F->Intern("_NET_WM_MOVERESIZE");
+    F->NetActiveWindow = F->Intern("_NET_ACTIVE_WINDOW");
+    F->NetWorkArea = F->Intern("_NET_WORKAREA");
+    F->RootPixmap = F->Intern("_XROOTPMAP_ID");
+    F->SetRootPixmap = F->Intern("ESETROOT_PMAP_ID");
+    F->MotifHints = F->Intern("_MOTIF_WM_HINTS");
+    F->NetWmState = F->Intern("_NET_WM_STATE");
+    F->MaxVert = F->Intern("_NET_WM_STATE_MAXIMIZED_VERT");
+    F->MaxHorz = F->Intern("_NET_WM_STATE_MAXIMIZED_HORZ");
+    // Hot keys arrive as key presses on the root window.
+    XSelectInput(F->Dpy, F->Root, KeyPressMask | KeyReleaseMask);
+    XFlush(F->Dpy);
+}
+
+TX11Presenter::~TX11Presenter()
+{
+    if (!F->Dpy)
+        return;
+    for (auto& [Wnd, S] : F->Surfaces)
+        XDestroyWindow(F->Dpy, S.Win);
+    for (auto& [Shape, C] : F->Cursors)
+        XFreeCursor(F->Dpy, C);
+    if (F->Gc)
+        XFreeGC(F->Dpy, F->Gc);
+    XCloseDisplay(F->Dpy);
+}
+
+bool TX11Presenter::Ok() const
+{
+    return F->Dpy != nullptr;
+}
+
+unsigned long TX11Presenter::XWindowOf(HWND Wnd) const
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    return S ? S->Win : 0;
+}
+
+std::vector<TMonitorDesc> TX11Presenter::Monitors()
+{
+    std::lock_guard Guard(F->Lock);
+    std::vector<TMonitorDesc> Result;
+    if (!F->Dpy)
+        return Result;
+    // Pixels per inch as the desktop sets them for fonts (Xft.dpi).
+    UINT Dpi = 96;
+    if (const char* Resources = XResourceManagerString(F->Dpy)) {
+        if (const char* At = std::strstr(Resources, "Xft.dpi:")) {
+            const long Value = std::strtol(At + 8, nullptr, 10);
+            if (Value >= 48 && Value <= 960)
+                Dpi = UINT(Value);
+        }
+    }
+    int Count = 0;
+    if (XRRMonitorInfo* Info = XRRGetMonitors(F->Dpy, F->Root, True, &Count)) {
+        for (int I = 0; I < Count; ++I) {
+            TMonitorDesc M;
+            M.Bounds = { Info[I].x, Info[I].y, Info[I].x + Info[I].width, Info[I].y + Info[I].height };
+            M.WorkArea = M.Bounds;
+            M.DpiX = M.DpiY = Dpi;
+            M.Primary = Info[I].primary != 0;
+            if (char* Name = Info[I].name ? XGetAtomName(F->Dpy, Info[I].name) : nullptr) {
+                M.Name = UTF8ToString(Name);
+                XFree(Name);
+            }
+            M.AdapterName = UTF8ToString(DisplayString(F->Dpy));
+            Result.push_back(M);
+        }
+        XRRFreeMonitors(Info);
+    }
+    if (Result.empty()) {
+        TMonitorDesc M;
+        M.Bounds = { 0, 0, DisplayWidth(F->Dpy, F->ScreenNo), DisplayHeight(F->Dpy, F->ScreenNo) };
+        M.WorkArea = M.Bounds;
+        M.DpiX = M.DpiY = Dpi;
+        M.Name = u"X screen";
+        M.AdapterName = UTF8ToString(DisplayString(F->Dpy));
+        Result.push_back(M);
+    }
+    if (std::none_of(Result.begin(), Result.end(), [](const TMonitorDesc& M) { return M.Primary; }))
+        Result.front().Primary = true;
+    // The window manager's work area (of the first desktop), cut to each monitor.
+    Atom Type;
+    int Format;
+    unsigned long Items = 0, After = 0;
+    unsigned char* Data = nullptr;
+    if (XGetWindowProperty(F->Dpy, F->Root, F->NetWorkArea, 0, 4, False, XA_CARDINAL, &Type, &Format, &Items, &After,
+                           &Data) == Success && Data && Format == 32 && Items >= 4) {
+        const auto* V = reinterpret_cast<const long*>(Data);
+        const RECT Work { LONG(V[0]), LONG(V[1]), LONG(V[0] + V[2]), LONG(V[1] + V[3]) };
+        for (TMonitorDesc& M : Result) {
+            const RECT Cut { std::max(M.Bounds.left, Work.left), std::max(M.Bounds.top, Work.top),
+                             std::min(M.Bounds.right, Work.right), std::min(M.Bounds.bottom, Work.bottom) };
+            if (Cut.right > Cut.left && Cut.bottom > Cut.top)
+                M.WorkArea = Cut;
+        }
+    }
+    if (Data)
+        XFree(Data);
+    return Result;
+}
+
+void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
+{
+    std::lock_guard Guard(F->Lock);
+    if (!F->Dpy || F->Find(Wnd))
+        return;
+    // Drop-down lists and the like: shown where the program says, never
+    // framed or focused by the window manager.
+    const bool Unmanaged = (Desc.Style & WS_POPUP) && !(Desc.Style & WS_CAPTION)
+        && (Desc.ExStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE));
+    XSetWindowAttributes A {};
+    A.background_pixel = WhitePixel(F->Dpy, F->ScreenNo);
+    A.bit_gravity = NorthWestGravity;
+    A.override_redirect = Unmanaged ? True : False;
+    A.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask
+        | KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+    A.cursor = F->CursorFor(F->ShownCursor);
+    const int W = std::max<int>(Desc.Bounds.right - Desc.Bounds.left, 1);
+    const int H = std::max<int>(Desc.Bounds.bottom - Desc.Bounds.top, 1);
+    Window Win = XCreateWindow(F->Dpy, F->Root, Desc.Bounds.left, Desc.Bounds.top, unsigned(W), unsigned(H), 0, F->Depth,
+                               InputOutput, F->Vis, CWBackPixel | CWBitGravity | CWOverrideRedirect | CWEventMask | CWCursor,
+                               &A);
+    XSetWMProtocols(F->Dpy, Win, &F->WmDeleteWindow, 1);
+    XSizeHints Hints {};
+    Hints.flags = USPosition | PPosition | USSize | PSize;
+    Hints.x = Desc.Bounds.left;
+    Hints.y = Desc.Bounds.top;
+    Hints.width = W;
+    Hints.height = H;
+    if (!(Desc.Style & WS_THICKFRAME)) {
+        Hints.flags |= PMinSize | PMaxSize;
+        Hints.min_width = Hints.max_width = W;
+        Hints.min_height = Hints.max_height = H;
+    }
+    XSetWMNormalHints(F->Dpy, Win, &Hints);
+    XClassHint Class;
+    char Name[] = "quorvale";
+    Class.res_name = Name;
+    Class.res_class = Name;
+    XSetClassHint(F->Dpy, Win, &Class);
+    Atom Type = (Desc.ExStyle & WS_EX_TOOLWINDOW) ? F->TypeUtility
+        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)     ? F->TypeDialog
+        : Unmanaged                               ? F->TypePopup
+                                                  : F->TypeNormal;
+    XChangeProperty(F->Dpy, Win, F->NetWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&Type), 1);
+    if (!(Desc.Style & WS_CAPTION)) {
+        // No frame from the window manager (flags: decorations; none).
+        long Motif[5] = { 2, 0, 0, 0, 0 };
+        XChangeProperty(F->Dpy, Win, F->MotifHints, F->MotifHints, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(Motif), 5);
+    }
+    if (auto* Owner = F->Find(Desc.Owner))
+        XSetTransientForHint(F->Dpy, Win, Owner->Win);
+    TState::TSurface S;
+    S.Win = Win;
+    S.Bounds = Desc.Bounds;
+    F->Surfaces[Wnd] = S;
+    F->Handles[Win] = Wnd;
+    SetTitle(Wnd, Desc.Title);
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::DestroySurface(HWND Wnd)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    if (F->Moving.Wnd == Wnd) {
+        XUngrabPointer(F->Dpy, CurrentTime);
+        F->Moving = {};
+    }
+    XDestroyWindow(F->Dpy, S->Win);
+    F->Handles.erase(S->Win);
+    F->Surfaces.erase(Wnd);
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    switch (Cmd) {
+    case SW_HIDE:
+        S->Mapped = false;
+        XUnmapWindow(F->Dpy, S->Win);
+        break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+        if (!S->Mapped) {
+            XWMHints* Hints = XAllocWMHints();
+            Hints->flags = StateHint;
+            Hints->initial_state = IconicState;
+            XSetWMHints(F->Dpy, S->Win, Hints);
+            XFree(Hints);
+            S->Mapped = true;
+            ++S->PendingMaps;
+            XMapWindow(F->Dpy, S->Win);
+        }
+        S->Iconic = true;
+        XIconifyWindow(F->Dpy, S->Win, F->ScreenNo);
+        break;
+    default: {
+        S->Mapped = true;
+        S->Iconic = false;
+        ++S->PendingMaps;
+        XMapRaised(F->Dpy, S->Win);
+        if (Cmd == SW_MAXIMIZE) {
+            XEvent E {};
+            E.xclient.type = ClientMessage;
+            E.xclient.window = S->Win;
+            E.xclient.message_type = F->NetWmState;
+            E.xclient.format = 32;
+            E.xclient.data.l[0] = 1;     // add
+            E.xclient.data.l[1] = long(F->MaxVert);
+            E.xclient.data.l[2] = long(F->MaxHorz);
+            XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
+        }
+        break;
+    }
+    }
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetBounds(HWND Wnd, const RECT& Bounds)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    S->Bounds = Bounds;
+    XMoveResizeWindow(F->Dpy, S->Win, Bounds.left, Bounds.top, unsigned(std::max<LONG>(Bounds.right - Bounds.left, 1)),
+                      unsigned(std::max<LONG>(Bounds.bottom - Bounds.top, 1)));
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetTitle(HWND Wnd, const String& Title)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    const std::string Utf8 = StringToUTF8(Title);
+    XChangeProperty(F->Dpy, S->Win, F->NetWmName, F->Utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(Utf8.data()), int(Utf8.size()));
+    XStoreName(F->Dpy, S->Win, Utf8.c_str());
+    XFlush(F->Dpy);
+}
+
+bool TX11Presenter::SetForeground(HWND Wnd)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return false;
+    XRaiseWindow(F->Dpy, S->Win);
+    if (S->Mapped) {
+        // Refused while the window is not viewable yet: the error is
+        // counted, nothing else happens.
+        XSetInputFocus(F->Dpy, S->Win, RevertToParent, CurrentTime);
+        XEvent E {};
+        E.xclient.type = ClientMessage;
+        E.xclient.window = S->Win;
+        E.xclient.message_type = F->NetActiveWindow;
+        E.xclient.format = 32;
+        E.xclient.data.l[0] = 2;         // asked by a pager-like source: the program itself
+        XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
+    }
+    XFlush(F->Dpy);
+    return true;
+}
+
+HWND TX11Presenter::Foreground()
+{
+    std::lock_guard Guard(F->Lock);
+    Window Focus = 0;
+    int Revert = 0;
+    XGetInputFocus(F->Dpy, &Focus, &Revert);
+    return F->HandleOf(Focus);
+}
+
+void TX11Presenter::Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    const RECT R { std::max<LONG>(Changed.left, 0), std::max<LONG>(Changed.top, 0),
+                   std::min<LONG>(Changed.right, Picture.Width()), std::min<LONG>(Changed.bottom, Picture.Height()) };
+    F->PutPicture(S->Win, Picture, R);
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetCursorShape(Integer Shape)
+{
+    std::lock_guard Guard(F->Lock);
+    if (!F->Dpy || Shape < 0 || Shape >= 154 || Shape == F->ShownCursor)
+        return;
+    F->ShownCursor = Shape;
+    const Cursor C = F->CursorFor(Shape);
+    for (auto& [Wnd, S] : F->Surfaces)
+        XDefineCursor(F->Dpy, S.Win, C);
+    XFlush(F->Dpy);
+}
+
+bool TX11Presenter::GrabHotKey(UINT Modifiers, UINT VirtualKey)
+{
+    std::lock_guard Guard(F->Lock);
+    if (!F->Dpy)
+        return false;
+    const KeySym Sym = KeySymFromVirtualKey(VirtualKey);
+    const KeyCode Code = Sym ? XKeysymToKeycode(F->Dpy, Sym) : 0;
+    if (!Code)
+        return false;
+    const unsigned State = StateFromModifiers(Modifiers);
+    TErrorTrap Trap(F->Dpy);
+    for (unsigned Lock : LockVariants)
+        XGrabKey(F->Dpy, Code, State | Lock, F->Root, True, GrabModeAsync, GrabModeAsync);
+    if (!Trap.Failed())
+        return true;
+    // Another client holds it: let go of the variants that were had.
+    for (unsigned Lock : LockVariants)
+        XUngrabKey(F->Dpy, Code, State | Lock, F->Root);
+    XSync(F->Dpy, False);
+    return false;
+}
+
+void TX11Presenter::ReleaseHotKey(UINT Modifiers, UINT VirtualKey)
+{
+    std::lock_guard Guard(F->Lock);
+    const KeySym Sym = KeySymFromVirtualKey(VirtualKey);
+    const KeyCode Code = Sym && F->Dpy ? XKeysymToKeycode(F->Dpy, Sym) : 0;
+    if (!Code)
+        return;
+    for (unsigned Lock : LockVariants)
+        XUngrabKey(F->Dpy, Code, StateFromModifiers(Modifiers) | Lock, F->Root);
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::BeginMoveSize(HWND Wnd, LRESULT HitCode, POINT Point)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    if (F->Supports(F->NetMoveResize)) {
+        XUngrabPointer(F->Dpy, CurrentTime);
+        XEvent E {};
+        E.xclient.type = ClientMessage;
+        E.xclient.window = S->Win;
+        E.xclient.message_type = F->NetMoveResize;
+        E.xclient.format = 32;
+        E.xclient.data.l[0] = Point.x;
+        E.xclient.data.l[1] = Point.y;
+        E.xclient.data.l[2] = MoveResizeDirection(HitCode);
+        E.xclient.data.l[3] = Button1;
+        E.xclient.data.l[4] = 1;
+        XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
+        XFlush(F->Dpy);
+        return;
+    }
+    // No window manager to ask: the presenter follows the pointer itself
+    // until the button is let go.
+    XGrabPointer(F->Dpy, S->Win, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, 0, 0,
+                 CurrentTime);
+    F->Moving = { Wnd, HitCode, Point, S->Bounds };
+    XFlush(F->Dpy);
+}
+
+bool TX11Presenter::SetDesktopPicture(const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(F->Lock);
+    if (!F->Dpy || Picture.Width() <= 0 || Picture.Height() <= 0)
+        return false;
+    TErrorTrap Trap(F->Dpy);
+    Pixmap P = XCreatePixmap(F->Dpy, F->Root, unsigned(Picture.Width()), unsigned(Picture.Height()), unsigned(F->Depth));
+    F->PutPicture(P, Picture, { 0, 0, Picture.Width(), Picture.Height() });
+    XSetWindowBackgroundPixmap(F->Dpy, F->Root, P);
+    XClearWindow(F->Dpy, F->Root);
+    // Published for the programs that show the desktop through their own
+    // windows (terminals, compositors).
+    XChangeProperty(F->Dpy, F->Root, F->RootPixmap, XA_PIXMAP, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&P),
+                    1);
+    XChangeProperty(F->Dpy, F->Root, F->SetRootPixmap, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&P), 1);
+    if (F->Desktop)
+        XFreePixmap(F->Dpy, F->Desktop);
+    F->Desktop = P;
+    return !Trap.Failed();
+}
+
+int TX11Presenter::FileDescriptor()
+{
+    return F->Dpy ? ConnectionNumber(F->Dpy) : -1;
+}
+
+void TX11Presenter::Dispatch()
+{
+    std::lock_guard Guard(F->Lock);
+    if (!F->Dpy)
+        return;
+    while (XPending(F->Dpy) > 0) {
+        XEvent E;
+        XNextEvent(F->Dpy, &E);
+        F->Translate(E);
+    }
+}
+
+void TX11Presenter::TState::MoveSizeStep(int RootX, int RootY)
+{
+    const LONG Dx = RootX - Moving.Start.x, Dy = RootY - Moving.Start.y;
+    RECT R = Moving.Bounds;
+    switch (Moving.Hit) {
+    case HTCAPTION: R = { R.left + Dx, R.top + Dy, R.right + Dx, R.bottom + Dy }; break;
+    case HTLEFT: R.left += Dx; break;
+    case HTRIGHT: R.right += Dx; break;
+    case HTTOP: R.top += Dy; break;
+    case HTBOTTOM: R.bottom += Dy; break;
+    case HTTOPLEFT: R.left += Dx; R.top += Dy; break;
+    case HTTOPRIGHT: R.right += Dx; R.top += Dy; break;
+    case HTBOTTOMLEFT: R.left += Dx; R.bottom += Dy; break;
+    default: R.right += Dx; R.bottom += Dy; break;
+    }
+    R.right = std::max(R.right, R.left + 1);
+    R.bottom = std::max(R.bottom, R.top + 1);
+    auto* S = Find(Moving.Wnd);
+    if (!S)
+        return;
+    S->Bounds = R;
+    XMoveResizeWindow(Dpy, S->Win, R.left, R.top, unsigned(R.right - R.left), unsigned(R.bottom - R.top));
+    TInputEvent Placed = TInputEvent::WindowEvent(TInputEvent::Placed, Moving.Wnd);
+    Placed.Bounds = R;
+    PostInput(Placed);
+}
+
+void TX11Presenter::TState::Translate(XEvent& E)
+{
+    const HWND Wnd = HandleOf(E.xany.window);
+    switch (E.type) {
+    case Expose:
+        if (Wnd) {
+            TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Exposed, Wnd);
+            Ev.Bounds = { E.xexpose.x, E.xexpose.y, E.xexpose.x + E.xexpose.width, E.xexpose.y + E.xexpose.height };
+            PostInput(Ev);
+        }
+        break;
+    case MotionNotify: {
+        // Only the last of a run of moves counts.
+        while (XCheckTypedWindowEvent(Dpy, E.xmotion.window, MotionNotify, &E)) {
+        }
+        if (Moving.Wnd) {
+            MoveSizeStep(E.xmotion.x_root, E.xmotion.y_root);
+            break;
+        }
+        PostInput(TInputEvent::Move({ E.xmotion.x_root, E.xmotion.y_root }));
+        break;
+    }
+    case ButtonPress:
+    case ButtonRelease: {
+        const POINT P { E.xbutton.x_root, E.xbutton.y_root };
+        if (Moving.Wnd) {
+            if (E.type == ButtonRelease) {
+                XUngrabPointer(Dpy, CurrentTime);
+                Moving = {};
+            }
+            break;
+        }
+        switch (E.xbutton.button) {
+        case Button1: PostInput(TInputEvent::ButtonEvent(P, mbiLeft, E.type == ButtonPress)); break;
+        case Button2: PostInput(TInputEvent::ButtonEvent(P, mbiMiddle, E.type == ButtonPress)); break;
+        case Button3: PostInput(TInputEvent::ButtonEvent(P, mbiRight, E.type == ButtonPress)); break;
+        case Button4:
+            if (E.type == ButtonPress)
+                PostInput(TInputEvent::WheelEvent(P, WHEEL_DELTA));
+            break;
+        case Button5:
+            if (E.type == ButtonPress)
+                PostInput(TInputEvent::WheelEvent(P, -WHEEL_DELTA));
+            break;
+        }
+        break;
+    }
+    case EnterNotify:
+        PostInput(TInputEvent::Move({ E.xcrossing.x_root, E.xcrossing.y_root }));
+        break;
+    case LeaveNotify:
+        if (E.xcrossing.mode == NotifyNormal && E.xcrossing.detail != NotifyInferior)
+            PostInput(TInputEvent::WindowEvent(TInputEvent::PointerLeft, nullptr));
+        break;
+    case KeyPress:
+    case KeyRelease: {
+        char Text[16] = {};
+        KeySym Sym = 0;
+        const int Length = XLookupString(&E.xkey, Text, sizeof Text, &Sym, nullptr);
+        // The key itself, whatever level Shift chose.
+        UINT Vk = VirtualKeyFromKeySym(XLookupKeysym(&E.xkey, 0));
+        if (!Vk)
+            Vk = VirtualKeyFromKeySym(Sym);
+        if (!Vk)
+            break;
+        char32_t Character = 0;
+        if (Sym >= 0x1000100 && Sym <= 0x110FFFF)
+            Character = char32_t(Sym - 0x1000000);
+        else if (Length == 1)
+            Character = char32_t(static_cast<unsigned char>(Text[0]));    // Latin-1
+        TInputEvent Ev = TInputEvent::KeyEvent(Vk, E.type == KeyPress, E.type == KeyPress ? Character : 0);
+        Ev.Modifiers = Integer(ModifiersFromState(E.xkey.state));
+        PostInput(Ev);
+        break;
+    }
+    case FocusIn:
+        if (Wnd && E.xfocus.mode != NotifyGrab && E.xfocus.mode != NotifyUngrab && E.xfocus.detail != NotifyPointer)
+            PostInput(TInputEvent::WindowEvent(TInputEvent::Activate, Wnd));
+        break;
+    case FocusOut:
+        // Grabs (a hot key pressed) take the keyboard for a moment only.
+        if (Wnd && E.xfocus.mode == NotifyNormal && E.xfocus.detail != NotifyInferior
+            && E.xfocus.detail != NotifyPointer)
+            PostInput(TInputEvent::WindowEvent(TInputEvent::Deactivate, Wnd));
+        break;
+    case ClientMessage:
+        if (Wnd && E.xclient.message_type == WmProtocols && Atom(E.xclient.data.l[0]) == WmDeleteWindow)
+            PostInput(TInputEvent::WindowEvent(TInputEvent::Close, Wnd));
+        break;
+    case ConfigureNotify:
+        if (auto* S = Wnd ? Find(Wnd) : nullptr) {
+            int X = 0, Y = 0;
+            Window Child;
+            XTranslateCoordinates(Dpy, S->Win, Root, 0, 0, &X, &Y, &Child);
+            const RECT R { X, Y, X + E.xconfigure.width, Y + E.xconfigure.height };
+            if (R == S->Bounds)
+                break;
+            S->Bounds = R;
+            TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Placed, Wnd);
+            Ev.Bounds = R;
+            PostInput(Ev);
+        }
+        break;
+    case UnmapNotify:
+        // Hidden by the window manager (minimised), not by the program.
+        if (auto* S = Wnd ? Find(Wnd) : nullptr; S && S->Mapped && !S->Iconic) {
+            S->Iconic = true;
+            TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd);
+            Ev.Down = true;
+            PostInput(Ev);
+        }
+        break;
+    case MapNotify:
+        if (auto* S = Wnd ? Find(Wnd) : nullptr) {
+            if (S->PendingMaps > 0) {
+                --S->PendingMaps;
+            } else if (S->Iconic) {
+                // Restored by the window manager.
+                S->Iconic = false;
+                PostInput(TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
 
 TPresenter* MakeDisplayPresenter()
 {
-    return nullptr;
+    const char* Choice = std::getenv("X_PRESENTER");
+    const char* Display = std::getenv("DISPLAY");
+    if ((Choice && std::strcmp(Choice, "headless") == 0) || !Display || !*Display)
+        return nullptr;
+    auto* P = new TX11Presenter();
+    if (!P->Ok()) {
+        delete P;
+        return nullptr;
+    }
+    return P;
 }

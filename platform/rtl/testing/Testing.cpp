@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -312,4 +313,62 @@ std::filesystem::path Testing::TestPicturePath(const std::string& Name)
     std::filesystem::path Folder = std::filesystem::path(Root && *Root ? Root : ".") / "test-pictures";
     std::filesystem::create_directories(Folder);
     return Folder / Name;
+}
+
+namespace Testing {
+
+TXvfb::TXvfb(Integer Width, Integer Height)
+{
+    if (!HaveTool("Xvfb"))
+        return;
+    int Pipe[2];
+    if (::pipe2(Pipe, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 3);
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    const std::string Screen = std::to_string(Width) + "x" + std::to_string(Height) + "x24";
+    std::vector<std::string> Argv { "Xvfb", "-displayfd", "3", "-screen", "0", Screen, "-nolisten", "tcp", "-noreset" };
+    std::vector<char*> Args;
+    for (const std::string& A : Argv)
+        Args.push_back(const_cast<char*>(A.c_str()));
+    Args.push_back(nullptr);
+    pid_t Child = -1;
+    const int Error = ::posix_spawnp(&Child, Args[0], &Actions, nullptr, Args.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    ::close(Pipe[1]);
+    if (Error == 0)
+        FPid = Child;
+    // The server writes its display number once it accepts connections.
+    std::string Number;
+    for (int Waited = 0; FPid > 0 && Waited < 10000;) {
+        pollfd Fd { Pipe[0], POLLIN, 0 };
+        if (::poll(&Fd, 1, 100) <= 0) {
+            Waited += 100;
+            continue;
+        }
+        char C;
+        if (::read(Pipe[0], &C, 1) != 1)
+            break;
+        if (C == '\n') {
+            FDisplay = ":" + Number;
+            break;
+        }
+        Number += C;
+    }
+    ::close(Pipe[0]);
+}
+
+TXvfb::~TXvfb()
+{
+    if (FPid > 0) {
+        ::kill(FPid, SIGTERM);
+        int Status;
+        ::waitpid(FPid, &Status, 0);
+    }
+}
+
 }

@@ -123,4 +123,22 @@ Integer ZombieChildren();
 // folder's test-pictures.
 std::filesystem::path TestPicturePath(const std::string& Name);
 
+// An X server of the test's own: Xvfb, which picks a free display number
+// and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing
+// or did not come up within 10 s; the server is killed when this goes.
+class TXvfb {
+public:
+    explicit TXvfb(Integer Width = 1024, Integer Height = 768);
+    ~TXvfb();
+    TXvfb(const TXvfb&) = delete;
+    TXvfb& operator=(const TXvfb&) = delete;
+
+    const std::string& Display() const { return FDisplay; }
+    bool Started() const { return !FDisplay.empty(); }
+
+private:
+    int FPid = -1;
+    std::string FDisplay;
+};
+
 }

@@ -34,6 +34,7 @@ TEST_F(Input, AClickHitTestsTheTopmostWindowActivatesAndArrivesInClientCoordinat
     HWND F = Make(Form, WS_VISIBLE, { 100, 100, 300, 250 });
     HWND P = Make(Panel, WS_VISIBLE | WS_CHILD | WS_BORDER, { 10, 10, 110, 110 }, F);
     HWND B = Make(Button, WS_VISIBLE | WS_CHILD, { 20, 20, 60, 40 }, P);
+    EXPECT_EQ(WindowFromPoint({ 131, 131 }), B);
     SetActiveWindow(nullptr);
     Pump();
     Form.Log.clear();
