@@ -338,6 +338,13 @@ unsigned long TX11Presenter::XWindowOf(HWND Wnd) const
     return S ? S->Win : 0;
 }
 
+void TX11Presenter::Sync()
+{
+    std::lock_guard Guard(F->Lock);
+    if (F->Dpy)
+        XSync(F->Dpy, False);
+}
+
 std::vector<TMonitorDesc> TX11Presenter::Monitors()
 {
     std::lock_guard Guard(F->Lock);

@@ -28,6 +28,8 @@ public:
     bool Ok() const;
     // The X window of a top-level window, 0 when it has none.
     unsigned long XWindowOf(HWND Wnd) const;
+    // Waits until the server has done everything asked so far.
+    void Sync();
 
     std::vector<TMonitorDesc> Monitors() override;
     void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) override;
