@@ -27,8 +27,10 @@ constexpr size_t ExpandRoom = 260;
 void InitUtils()
 {
     XM_Progress = RegisterWindowMessage(u"XM_Progress");
-    const Integer Width = GetSystemMetrics(SM_CXSIZE);
-    XCaptionButtonWidth = Width > 0 ? Width : 16;
+    NONCLIENTMETRICS Metrics;
+    XCaptionButtonWidth = SystemParametersInfo(SPI_GETNONCLIENTMETRICS, Metrics.cbSize, &Metrics, 0)
+        ? Metrics.iCaptionWidth
+        : 16;
     // The program's cursors are shapes of the cursor font here.
     if (Screen) {
         Screen->SetCursors(crXHMove, CreateFontCursor(XC_fleur));

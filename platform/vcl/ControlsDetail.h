@@ -16,3 +16,37 @@ void ControlGone(TControl* Control);
 TWinControl* TopParent(TControl* Control);
 
 }
+
+// Text on controls, in Color, inside R, vertically centred; drawn with
+// the picture layer's text.
+void DrawControlText(TCanvas* Canvas, const String& Text, const TRect& R, TColor Color);
+
+// A vertical scroll bar that a control draws in a strip of its own client
+// area: arrow boxes at both ends, a thumb as long as the page is of the
+// whole. Positions count rows.
+class TStripScrollBar {
+public:
+    Integer Position() const { return FPosition; }
+    Integer Total() const { return FTotal; }
+    Integer Page() const { return FPage; }
+    Integer MaxPosition() const { return FTotal > FPage ? FTotal - FPage : 0; }
+    bool Needed() const { return FTotal > FPage; }
+    void SetRange(Integer Total, Integer Page);
+    // Clamped; true when the position changed.
+    bool SetPosition(Integer Value);
+
+    void Paint(TCanvas* Canvas, const TRect& Strip) const;
+    // True when the press changed the position or started a drag.
+    bool MouseDown(TPoint P, const TRect& Strip);
+    bool MouseMove(TPoint P, const TRect& Strip);
+    void MouseUp() { FDragging = false; }
+    bool Dragging() const { return FDragging; }
+
+private:
+    TRect Thumb(const TRect& Strip) const;
+    Integer FTotal = 0;
+    Integer FPage = 0;
+    Integer FPosition = 0;
+    bool FDragging = false;
+    Integer FDragOffset = 0;
+};

@@ -336,6 +336,20 @@ constexpr LRESULT DLGC_WANTTAB = 0x0002;
 constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
 constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 
+// Owner-drawn items: the state bits of DRAWITEMSTRUCT (whose record, with
+// its device context, belongs to the layer that draws).
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_GRAYED = 0x0002;
+constexpr UINT ODS_DISABLED = 0x0004;
+constexpr UINT ODS_CHECKED = 0x0008;
+constexpr UINT ODS_FOCUS = 0x0010;
+constexpr UINT ODS_DEFAULT = 0x0020;
+constexpr UINT ODS_HOTLIGHT = 0x0040;
+constexpr UINT ODS_INACTIVE = 0x0080;
+constexpr UINT ODS_NOACCEL = 0x0100;
+constexpr UINT ODS_NOFOCUSRECT = 0x0200;
+constexpr UINT ODS_COMBOBOXEDIT = 0x1000;
+
 // Shortest and longest timer intervals; SetTimer clamps to them.
 constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
 constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;

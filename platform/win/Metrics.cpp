@@ -7,6 +7,7 @@
 namespace {
 
 std::atomic<Integer> ScreenDPIX { DefaultScreenDPI };
+std::atomic<bool> ParametersFail { false };
 std::atomic<Integer> ScreenDPIY { DefaultScreenDPI };
 
 enum class TAxis { X, Y, Fixed };
@@ -83,4 +84,35 @@ void SetScreenDPI(Integer DPIX, Integer DPIY)
         throw EArgumentOutOfRangeException(RtlText::ArgumentOutOfRange);
     ScreenDPIX = DPIX;
     ScreenDPIY = DPIY;
+}
+
+bool SystemParametersInfo(Cardinal Action, Cardinal Param, void* Data, Cardinal WinIni)
+{
+    if (ParametersFail.load() || Action != SPI_GETNONCLIENTMETRICS || !Data)
+        return false;
+    auto* M = static_cast<NONCLIENTMETRICS*>(Data);
+    if (M->cbSize != 504 && M->cbSize != 500)
+        return false;
+    const Cardinal Size = M->cbSize;
+    *M = NONCLIENTMETRICS {};
+    M->cbSize = Size;
+    M->iBorderWidth = 1;
+    M->iScrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+    M->iScrollHeight = GetSystemMetrics(SM_CYHSCROLL);
+    M->iCaptionWidth = GetSystemMetrics(SM_CXSIZE);
+    M->iCaptionHeight = GetSystemMetrics(SM_CYSIZE);
+    M->iSmCaptionWidth = GetSystemMetrics(SM_CXSMSIZE);
+    M->iSmCaptionHeight = GetSystemMetrics(SM_CYSMSIZE);
+    M->iMenuWidth = GetSystemMetrics(SM_CXMENUSIZE);
+    M->iMenuHeight = GetSystemMetrics(SM_CYMENUSIZE);
+    LOGFONT Font;
+    Font.lfHeight = -MulDiv(9, ScreenDPIY.load(), 72);
+    Font.lfFaceName = u"DejaVu Sans";
+    M->lfCaptionFont = M->lfSmCaptionFont = M->lfMenuFont = M->lfStatusFont = M->lfMessageFont = Font;
+    return true;
+}
+
+void SetSystemParametersFailing(bool Fail)
+{
+    ParametersFail = Fail;
 }

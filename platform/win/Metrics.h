@@ -60,3 +60,48 @@ void SetScreenDPI(Integer DPIX, Integer DPIY);
 // Number × Numerator / Denominator in 64 bits, rounded half away from zero;
 // -1 when Denominator is 0 or the result does not fit in 32 bits.
 Integer MulDiv(Integer Number, Integer Numerator, Integer Denominator);
+
+// A font as the system describes it: the height in pixels (negative: the
+// character height without the leading), weight 400 normal and 700 bold.
+struct LOGFONT {
+    std::int32_t lfHeight = 0;
+    std::int32_t lfWidth = 0;
+    std::int32_t lfEscapement = 0;
+    std::int32_t lfOrientation = 0;
+    std::int32_t lfWeight = 400;
+    Byte lfItalic = 0;
+    Byte lfUnderline = 0;
+    Byte lfStrikeOut = 0;
+    Byte lfCharSet = 1;                 // DEFAULT_CHARSET
+    String lfFaceName;
+};
+
+// The sizes and fonts of window frames, captions, menus and messages.
+struct NONCLIENTMETRICS {
+    Cardinal cbSize = 504;
+    Integer iBorderWidth = 0;
+    Integer iScrollWidth = 0;
+    Integer iScrollHeight = 0;
+    Integer iCaptionWidth = 0;
+    Integer iCaptionHeight = 0;
+    LOGFONT lfCaptionFont;
+    Integer iSmCaptionWidth = 0;
+    Integer iSmCaptionHeight = 0;
+    LOGFONT lfSmCaptionFont;
+    Integer iMenuWidth = 0;
+    Integer iMenuHeight = 0;
+    LOGFONT lfMenuFont;
+    LOGFONT lfStatusFont;
+    LOGFONT lfMessageFont;
+    Integer iPaddedBorderWidth = 0;
+};
+
+constexpr Cardinal SPI_GETNONCLIENTMETRICS = 0x0029;
+
+// SPI_GETNONCLIENTMETRICS fills a NONCLIENTMETRICS whose cbSize is 504 or
+// 500 (the sizes the system knows): the metrics of the screen's DPI and
+// the desktop's fonts (DejaVu Sans, 9 points). Anything else, and every
+// call while a test made it fail, answers false.
+bool SystemParametersInfo(Cardinal Action, Cardinal Param, void* Data, Cardinal WinIni);
+// Tests: makes SystemParametersInfo fail, or work again.
+void SetSystemParametersFailing(bool Fail);
