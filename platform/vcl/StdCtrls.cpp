@@ -51,19 +51,29 @@ public:
     }
 
     Integer Rows() const { return std::min(Combo->Items()->Count(), Combo->DropDownCount()); }
-    TRect ScrollStrip()
+    // Inside the one-pixel frame: the rows, then the scroll bar when needed.
+    TRect Inside()
     {
         const TRect C = ClientRect();
-        return { C.Right - GetSystemMetrics(SM_CXVSCROLL), C.Top, C.Right, C.Bottom };
+        return { C.Left + 1, C.Top + 1, C.Right - 1, C.Bottom - 1 };
     }
-    Integer RowsWidth() { return Scroll.Needed() ? ClientRect().Width() - GetSystemMetrics(SM_CXVSCROLL) : ClientRect().Width(); }
+    TRect ScrollStrip()
+    {
+        const TRect I = Inside();
+        return { I.Right - GetSystemMetrics(SM_CXVSCROLL), I.Top, I.Right, I.Bottom };
+    }
+    TRect RowsRect()
+    {
+        const TRect I = Inside();
+        return { I.Left, I.Top, Scroll.Needed() ? ScrollStrip().Left : I.Right, I.Bottom };
+    }
     // The item under a client point, -1 for none.
     Integer ItemAt(TPoint P)
     {
-        const TRect C = ClientRect();
-        if (P.X < 0 || P.X >= RowsWidth() || P.Y < 0 || P.Y >= C.Height())
+        const TRect R = RowsRect();
+        if (P.X < R.Left || P.X >= R.Right || P.Y < R.Top || P.Y >= R.Bottom)
             return -1;
-        const Integer Index = Scroll.Position() + P.Y / Combo->ItemHeight();
+        const Integer Index = Scroll.Position() + (P.Y - R.Top) / Combo->ItemHeight();
         return Index < Combo->Items()->Count() ? Index : -1;
     }
     void MakeVisible(Integer Index)
@@ -116,7 +126,7 @@ protected:
     void CreateParams(TCreateParams& Params) override
     {
         inherited::CreateParams(Params);
-        Params.Style = WS_POPUP | WS_BORDER | WS_CLIPSIBLINGS;
+        Params.Style = WS_POPUP | WS_CLIPSIBLINGS;
         Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
         TWinControl* Top = ControlsDetail::TopParent(Combo);
         Params.WndParent = Top && Top->HandleAllocated() ? Top->Handle() : nullptr;
@@ -126,13 +136,17 @@ protected:
     void PaintWindow(HDC Dc) override
     {
         const TRect C = ClientRect();
-        const Integer Width = RowsWidth();
+        FillDCRect(Dc, { C.Left, C.Top, C.Right, C.Top + 1 }, clWindowFrame);
+        FillDCRect(Dc, { C.Left, C.Bottom - 1, C.Right, C.Bottom }, clWindowFrame);
+        FillDCRect(Dc, { C.Left, C.Top, C.Left + 1, C.Bottom }, clWindowFrame);
+        FillDCRect(Dc, { C.Right - 1, C.Top, C.Right, C.Bottom }, clWindowFrame);
+        const TRect R = RowsRect();
         const Integer Height = Combo->ItemHeight();
-        Integer Y = 0;
-        for (Integer I = Scroll.Position(); I < Combo->Items()->Count() && Y < C.Bottom; ++I, Y += Height)
-            Combo->PaintItem(Dc, I, { 0, Y, Width, Y + Height }, I == Hot ? ODS_SELECTED : 0);
-        if (Y < C.Bottom)
-            FillDCRect(Dc, { 0, Y, Width, C.Bottom }, clWindow);
+        Integer Y = R.Top;
+        for (Integer I = Scroll.Position(); I < Combo->Items()->Count() && Y < R.Bottom; ++I, Y += Height)
+            Combo->PaintItem(Dc, I, { R.Left, Y, R.Right, std::min(Y + Height, R.Bottom) }, I == Hot ? ODS_SELECTED : 0);
+        if (Y < R.Bottom)
+            FillDCRect(Dc, { R.Left, Y, R.Right, R.Bottom }, clWindow);
         if (Scroll.Needed()) {
             static_cast<TControlCanvas*>(Canvas())->SetHandle(Dc);
             Scroll.Paint(Canvas(), ScrollStrip());
@@ -161,7 +175,7 @@ protected:
             Combo->SetDroppedDown(false);
             return;
         }
-        if (Scroll.Needed() && X >= RowsWidth()) {
+        if (Scroll.Needed() && X >= ScrollStrip().Left) {
             if (Scroll.MouseDown({ X, Y }, ScrollStrip()))
                 Invalidate();
             return;
