@@ -31,6 +31,7 @@ X_MESSAGES(TWinControl)
     X_MESSAGE(WM_NCDESTROY, WMNCDestroy);
     X_MESSAGE(WM_WINDOWPOSCHANGED, WMWindowPosChanged);
     X_MESSAGE(WM_GETDLGCODE, WMGetDlgCode);
+    X_MESSAGE(WM_NCPAINT, WMNCPaint);
     X_MESSAGE(CM_RECREATEWND, CMRecreateWnd);
     X_MESSAGE(CM_SHOWINGCHANGED, CMShowingChanged);
     X_MESSAGE(CM_VISIBLECHANGED, CMVisibleChanged);
@@ -788,6 +789,34 @@ void TWinControl::WMEraseBkgnd(TMessage& Message)
     if (!FControlStyle.Contains(csOpaque))
         FillDCRect(reinterpret_cast<HDC>(Message.WParam), ClientRect(), FColor);
     Message.Result = 1;
+}
+
+void TWinControl::WMNCPaint(TMessage& Message)
+{
+    // The frame the window's styles asked for (the client area lies inside
+    // it): a sunken edge of two pixels, then a plain border of one.
+    const DWORD Ex = DWORD(GetWindowLongPtr(FHandle, GWL_EXSTYLE));
+    const DWORD Style = DWORD(GetWindowLongPtr(FHandle, GWL_STYLE));
+    if (!(Style & WS_CHILD))
+        return;
+    HDC Dc = GetWindowDC(FHandle);
+    TRect R { 0, 0, FWidth, FHeight };
+    auto Edge = [&](TColor TopLeft, TColor BottomRight) {
+        FillDCRect(Dc, { R.Left, R.Top, R.Right, R.Top + 1 }, TopLeft);
+        FillDCRect(Dc, { R.Left, R.Top, R.Left + 1, R.Bottom }, TopLeft);
+        FillDCRect(Dc, { R.Left, R.Bottom - 1, R.Right, R.Bottom }, BottomRight);
+        FillDCRect(Dc, { R.Right - 1, R.Top, R.Right, R.Bottom }, BottomRight);
+        R = { R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1 };
+    };
+    if (Style & WS_BORDER)
+        Edge(clWindowFrame, clWindowFrame);
+    if (Ex & WS_EX_CLIENTEDGE) {
+        Edge(clBtnShadow, clBtnHighlight);
+        Edge(cl3DDkShadow, cl3DLight);
+    }
+    if (Ex & WS_EX_STATICEDGE)
+        Edge(clBtnShadow, clBtnHighlight);
+    ReleaseDC(FHandle, Dc);
 }
 
 void TWinControl::WMNCHitTest(TMessage& Message)

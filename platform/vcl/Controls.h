@@ -456,6 +456,7 @@ protected:
     void WMNCDestroy(TMessage& Message);
     void WMWindowPosChanged(TMessage& Message);
     void WMGetDlgCode(TMessage& Message);
+    void WMNCPaint(TMessage& Message);
     void CMRecreateWnd(TMessage& Message);
     void CMShowingChanged(TMessage& Message);
     void CMVisibleChanged(TMessage& Message);

@@ -177,6 +177,7 @@ TEST_F(Controls, PaintingIsLimitedToTheUpdateRegion)
     EXPECT_EQ(PixelAt({ 10 + 160, 10 + 110 }), TColor(0x102030));
     // The graphic child was painted over the panel where the region met it.
     EXPECT_EQ(PixelAt({ 10 + 30, 10 + 30 }), TColor(0x0000FF));
+    SavePicture(Form->Handle(), "vcl-form.png");
 }
 
 TEST_F(Controls, RecreatingTheWindowKeepsChildrenStateAndFocus)

@@ -52,3 +52,18 @@ TEST_F(MetricsTest, ImpossibleDPIIsRefused)
         EXPECT_THROW(SetScreenDPI(X, Y), EArgumentOutOfRangeException);
     EXPECT_EQ(GetScreenDeviceCaps(LOGPIXELSX), 96);
 }
+
+TEST(NonClientMetrics, FollowTheScreenAndFailWhenATestSaysSo)
+{
+    NONCLIENTMETRICS M;
+    ASSERT_TRUE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, M.cbSize, &M, 0));
+    EXPECT_EQ(M.iCaptionWidth, GetSystemMetrics(SM_CXSIZE));
+    EXPECT_EQ(M.lfMessageFont.lfHeight, -12);   // 9 points at 96 DPI
+    EXPECT_FALSE(M.lfMessageFont.lfFaceName.empty());
+    NONCLIENTMETRICS Odd;
+    Odd.cbSize = 12;
+    EXPECT_FALSE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, Odd.cbSize, &Odd, 0));
+    SetSystemParametersFailing(true);
+    EXPECT_FALSE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, M.cbSize, &M, 0));
+    SetSystemParametersFailing(false);
+}
