@@ -90,6 +90,3 @@ struct TStringComparer {
 struct TIStringComparer {
     static IPtr<IComparer<String>> Ordinal();       // case-insensitive (AnsiCompareText)
 };
-
-// A new random (version 4) GUID; answers S_OK.
-HRESULT CreateGUID(TGUID& Guid);
