@@ -1,9 +1,10 @@
 #include "rtl/CodePages.h"
 #include "rtl/StrUtils.h"
 #include <gtest/gtest.h>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
-#include <set>
 
 TEST(StrUtils, PositionsAreOneBased)
 {
@@ -191,20 +192,20 @@ TEST(StrUtils, FileNames)
     EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/"), u"/");     // the root stays the root
 }
 
-TEST(StrUtils, CreateGUIDIsRandomVersion4)
+TEST(StrUtils, FloatTextReadsBackToTheSameDouble)
 {
-    std::set<String> Seen;
-    for (int I = 0; I < 50; ++I) {
-        TGUID G;
-        ASSERT_EQ(CreateGUID(G), S_OK);
-        EXPECT_EQ(G.D3 >> 12, 4);
-        EXPECT_EQ(G.D4[0] & 0xC0, 0x80);
-        TGUID Back;
-        ASSERT_TRUE(TryStringToGUID(G.ToString(), Back));
-        EXPECT_EQ(Back, G);
-        Seen.insert(G.ToString());
+    const double Values[] = { 0.1, 1.0 / 3, 1e300, -5e-324, 123456789.125, 0.5, 2.0, -0.0, HUGE_VAL };
+    for (double V : Values) {
+        double Back = 0;
+        ASSERT_TRUE(TryTextToFloat(FloatToText(V), Back)) << V;
+        EXPECT_EQ(std::memcmp(&Back, &V, sizeof V), 0) << StringToUTF8(FloatToText(V));
     }
-    EXPECT_EQ(Seen.size(), 50u);
+    EXPECT_EQ(FloatToText(0.5), u"0.5");
+    double Nan = 0;
+    EXPECT_TRUE(TryTextToFloat(FloatToText(std::nan("")), Nan) && std::isnan(Nan));
+    double Ignored = 0;
+    for (const char16_t* Text : { u"nan(1)", u"0x1p3", u"1.5.2", u"e5", u"1e" })
+        EXPECT_FALSE(TryTextToFloat(Text, Ignored)) << StringToUTF8(Text);
 }
 
 // Windows-1252 judged by python's codec; the five bytes it leaves undefined
