@@ -54,4 +54,13 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem:
 // True when Name is an executable on PATH.
 bool HaveTool(const std::string& Name);
 
+// Set in the environment of a test program whose main is to initialise no
+// unit.
+inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
+// Runs the calling test once more, alone, in a new process of this test
+// program that initialises no unit: there UnitsInitialized() is false
+// until the test initialises some. ExitCode is 0 only when the test ran
+// there and passed; Output is what the run printed.
+TToolResult RunThisTestWithoutUnits();
+
 }
