@@ -47,11 +47,15 @@ struct TToolResult {
     std::string Output;         // standard output; standard error is dropped
 };
 
-// Runs Argv[0] (found on PATH) with exactly these arguments in Folder (the
-// current folder when empty), Input on its standard input.
+// Runs Argv[0] (found as FindTool finds it) with exactly these arguments in
+// Folder (the current folder when empty), Input on its standard input.
 TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem::path& Folder = {},
     const std::string& Input = {});
-// True when Name is an executable on PATH.
+// The executable Name: on PATH, else in /usr/sbin or /sbin (where mkfs.fat
+// and losetup live, which a user's PATH may lack); empty when there is none.
+// A Name with a "/" is taken as it is.
+std::string FindTool(const std::string& Name);
+// True when FindTool finds Name.
 bool HaveTool(const std::string& Name);
 
 // Set in the environment of a test program whose main is to initialise no

@@ -1,4 +1,5 @@
 #include "rtl/Streams.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <cstdlib>
@@ -15,14 +16,6 @@ namespace fs = std::filesystem;
 
 class StreamFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string Pattern = (fs::temp_directory_path() / "streams-XXXXXX").string();
-        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-        Dir = Pattern;
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     String Path(const char* Name) const { return S((Dir / Name).string()); }
     std::string ReadAll(const String& Name) const
     {
@@ -34,7 +27,8 @@ protected:
         std::ofstream(StringToUTF8(Name), std::ios::binary) << Data;
     }
 
-    fs::path Dir;
+    Testing::TTempFolder Folder { "streams" };
+    const fs::path& Dir = Folder.Path();
 };
 
 TOwnedPtr<TFileStream> Open(const String& Name, Word Mode)
@@ -332,43 +326,4 @@ TEST_F(StreamFiles, OpeningAFifoWithoutWriterDoesNotHang)
     auto F = Open(Path("fifo"), fmOpenRead | fmShareDenyNone);
     char C;
     EXPECT_EQ(F->Read(&C, 1), 0);
-}
-
-#include "rtl/SafeSave.h"
-#include <sys/stat.h>
-
-// A save replaces the file through a new inode; a reader holding the old
-// file keeps the old bytes, and a failed save leaves the old file alone.
-TEST(SafeSave, ReplacesWithoutTouchingTheOldFile)
-{
-    char Dir[] = "/tmp/safesaveXXXXXX";
-    ASSERT_NE(::mkdtemp(Dir), nullptr);
-    String Name = UTF8ToString(std::string(Dir) + "/data.bin");
-    SaveBytesToFileSafely(Name, "old");
-    std::string Link = std::string(Dir) + "/old-link";
-    ASSERT_EQ(::link(StringToUTF8(Name).c_str(), Link.c_str()), 0);
-    SaveBytesToFileSafely(Name, "new content");
-
-    auto ReadAll = [](const std::string& Path) {
-        std::string Out;
-        if (FILE* F = std::fopen(Path.c_str(), "rb")) {
-            char Buf[64];
-            size_t N;
-            while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0)
-                Out.append(Buf, N);
-            std::fclose(F);
-        }
-        return Out;
-    };
-    EXPECT_EQ(ReadAll(StringToUTF8(Name)), "new content");
-    EXPECT_EQ(ReadAll(Link), "old");
-
-    String Bad = UTF8ToString(std::string(Dir) + "/missing-dir/x.bin");
-    try {
-        SaveBytesToFileSafely(Bad, "x");
-        ADD_FAILURE() << "save into a missing folder succeeded";
-    } catch (const EFCreateError& E) {
-        EXPECT_EQ(E.ErrorCode, ENOENT);
-    }
-    std::system((std::string("rm -rf ") + Dir).c_str());
 }

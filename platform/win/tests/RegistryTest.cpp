@@ -1,9 +1,9 @@
 #include "win/Registry.h"
 #include "win/RegistryStore.h"
 #include "rtl/StringList.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,20 +30,11 @@ void WriteAll(const fs::path& Path, const std::string& Content)
 
 class RegistryTest : public ::testing::Test {
 protected:
-    fs::path Folder;
+    Testing::TTempFolder Home { "registry-test" };
+    const fs::path& Folder = Home.Path();
 
-    void SetUp() override
-    {
-        char Template[] = "/tmp/registry-test-XXXXXX";
-        ASSERT_NE(mkdtemp(Template), nullptr);
-        Folder = Template;
-        SetRegistryFolder(UTF8ToString(Folder.string()));
-    }
-    void TearDown() override
-    {
-        SetRegistryFolder({});
-        fs::remove_all(Folder);
-    }
+    void SetUp() override { SetRegistryFolder(UTF8ToString(Folder.string())); }
+    void TearDown() override { SetRegistryFolder({}); }
     fs::path File() const { return Folder / XRegistryStore::FileName; }
     // What a freshly started program sees: the store forgets its memory.
     void Reload() { SetRegistryFolder(UTF8ToString(Folder.string())); }
