@@ -14,7 +14,7 @@ class TCollection;
 class TCollectionItem : public TPersistent {
     X_CLASS(TCollectionItem, TPersistent)
 public:
-    virtual void Create(TCollection* ACollection);
+    X_HIDING_CREATE(virtual void Create(TCollection* ACollection);)
     void BeforeDestruction() override;
     ~TCollectionItem() override;
 
@@ -45,7 +45,7 @@ private:
 class TCollection : public TPersistent {
     X_CLASS(TCollection, TPersistent)
 public:
-    virtual void Create(TClass AItemClass);
+    X_HIDING_CREATE(virtual void Create(TClass AItemClass);)
     void BeforeDestruction() override;
     ~TCollection() override;
 

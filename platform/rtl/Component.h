@@ -59,7 +59,7 @@ class TComponent : public TPersistent, public IInterface {
     X_INTERFACES(TComponent, IInterface)
     X_NOT_COUNTED
 public:
-    virtual void Create(TComponent* AOwner);
+    X_HIDING_CREATE(virtual void Create(TComponent* AOwner);)
     void BeforeDestruction() override;
     ~TComponent() override;
 

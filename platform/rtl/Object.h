@@ -20,6 +20,20 @@
 #include <mutex>
 #include <vector>
 
+// A Create that takes other arguments than the inherited ones hides them on
+// purpose, as a constructor hides its base's: the class is made only with
+// its own. Its declaration goes inside this mark, which keeps the
+// compilers' warning about the hiding off for it alone; so does a virtual
+// Create that descendants hide (clang reports the hiding declaration, GCC
+// the hidden one):
+//
+//     X_HIDING_CREATE(virtual void Create(TComponent* AOwner);)
+#define X_HIDING_CREATE(...)                                                   \
+    _Pragma("GCC diagnostic push")                                            \
+    _Pragma("GCC diagnostic ignored \"-Woverloaded-virtual\"")                \
+    __VA_ARGS__                                                               \
+    _Pragma("GCC diagnostic pop")
+
 class TObject;
 struct TClassInfo;
 struct TPropInfo;
@@ -60,7 +74,7 @@ public:
     template<class T> bool Is() const { return InheritsFrom(T::StaticClass()); }
 
     // The constructor body of the class library's TObject.
-    virtual void Create() { }
+    X_HIDING_CREATE(virtual void Create() { })
     virtual void AfterConstruction() { }
     virtual void BeforeDestruction() { }
     void Free();

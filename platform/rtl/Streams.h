@@ -73,7 +73,7 @@ public:
 class THandleStream : public TStream {
     X_CLASS(THandleStream, TStream)
 public:
-    void Create(int AHandle);
+    X_HIDING_CREATE(void Create(int AHandle);)
     int Handle() const { return FHandle; }
 
     Int64 Read(void* Buffer, Int64 Count) override;

@@ -12,7 +12,7 @@ class TFakeDevice : public TRawDevice {
     X_CLASS(TFakeDevice, TRawDevice)
     using TDelayEvent = std::function<void(Cardinal Milliseconds)>;
 
-    void Create(RawBytes Image, Cardinal SectorSize = 512);
+    X_HIDING_CREATE(void Create(RawBytes Image, Cardinal SectorSize = 512);)
 
     TRawResult Open(StringView Path) override;
     void Close() override { FActive = false; }

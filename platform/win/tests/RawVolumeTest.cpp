@@ -5,13 +5,13 @@
 #include "win/VolumeInfo.h"
 #include "rtl/testing/Testing.h"
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,12 +41,52 @@ void WriteFile(const std::string& Path, const RawBytes& Bytes)
     std::ofstream(Path, std::ios::binary).write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
-Int64 Number(const std::string& Text, const std::string& Pattern, int Group = 1)
+// Digits that end at End in Text, as a number; -1 when there are none.
+// Begin is set to where they start.
+Int64 DigitsBefore(const std::string& Text, size_t End, size_t& Begin)
 {
-    std::smatch Match;
-    if (!std::regex_search(Text, Match, std::regex(Pattern)))
-        return -1;
-    return std::stoll(Match[Group].str(), nullptr, 0);
+    Begin = End;
+    while (Begin > 0 && std::isdigit(static_cast<unsigned char>(Text[Begin - 1])))
+        --Begin;
+    return Begin < End ? std::stoll(Text.substr(Begin, End - Begin)) : -1;
+}
+
+// "N<Suffix>": N of the first such place in Text; -1 when there is none.
+Int64 NumberBefore(const std::string& Text, const std::string& Suffix)
+{
+    size_t Begin = 0;
+    for (size_t At = Text.find(Suffix); At != std::string::npos; At = Text.find(Suffix, At + 1))
+        if (Int64 N = DigitsBefore(Text, At, Begin); N >= 0)
+            return N;
+    return -1;
+}
+
+// "A/B<Suffix>": A and B of the first such place in Text; -1 and -1 when
+// there is none.
+std::pair<Int64, Int64> FractionBefore(const std::string& Text, const std::string& Suffix)
+{
+    size_t Begin = 0;
+    for (size_t At = Text.find(Suffix); At != std::string::npos; At = Text.find(Suffix, At + 1)) {
+        const Int64 B = DigitsBefore(Text, At, Begin);
+        if (B < 0 || Begin == 0 || Text[Begin - 1] != '/')
+            continue;
+        if (const Int64 A = DigitsBefore(Text, Begin - 1, Begin); A >= 0)
+            return { A, B };
+    }
+    return { -1, -1 };
+}
+
+// The rest of the line after Marker, without trailing blanks; empty when
+// Marker is not there.
+std::string RestOfLine(const std::string& Text, const std::string& Marker)
+{
+    const size_t At = Text.find(Marker);
+    if (At == std::string::npos)
+        return {};
+    std::string Rest = Text.substr(At + Marker.size());
+    Rest.erase(std::min(Rest.find('\n'), Rest.size()));
+    Rest.erase(Rest.find_last_not_of(' ') + 1);
+    return Rest;
 }
 
 // The first 2 MB of an image: for the small volumes made here they hold the
@@ -87,16 +127,15 @@ TToolReport ToolReport(const std::string& Image)
     const std::string Dir = RunTool({ "mdir", "-i", Image, "::" }).Output;
     const std::string Label = RunTool({ "mlabel", "-s", "-i", Image, "::" }).Output;
     TToolReport R {};
-    R.BytesPerSector = Number(Fsck, R"((\d+) bytes per logical sector)");
-    R.ClusterSize = Number(Fsck, R"((\d+) bytes per cluster)");
-    R.TotalClusters = Number(Fsck, R"((\d+)/(\d+) clusters)", 2);
-    R.FreeClusters = R.TotalClusters - Number(Fsck, R"((\d+)/(\d+) clusters)", 1);
-    std::smatch Serial;
-    if (std::regex_search(Dir, Serial, std::regex(R"(Serial Number is ([0-9A-F]{4})-([0-9A-F]{4}))")))
-        R.Serial = static_cast<Cardinal>(std::stoul(Serial[1].str() + Serial[2].str(), nullptr, 16));
-    std::smatch Match;
-    if (std::regex_search(Label, Match, std::regex(R"(Volume label is (.*[^ \n]))")))
-        R.Label = S(Match[1].str());
+    R.BytesPerSector = NumberBefore(Fsck, " bytes per logical sector");
+    R.ClusterSize = NumberBefore(Fsck, " bytes per cluster");
+    const auto [Used, Total] = FractionBefore(Fsck, " clusters");
+    R.TotalClusters = Total;
+    R.FreeClusters = Total - Used;
+    const std::string Serial = RestOfLine(Dir, "Serial Number is ");
+    if (Serial.size() == 9 && Serial[4] == '-')
+        R.Serial = static_cast<Cardinal>(std::stoul(Serial.substr(0, 4) + Serial.substr(5), nullptr, 16));
+    R.Label = S(RestOfLine(Label, "Volume label is "));
     return R;
 }
 
