@@ -1,9 +1,11 @@
 // Main of every test program: units are initialised before the first test
 // and finalised after the last, as in a real program. The program gets a
 // home of its own, so nothing a test starts up (the user's folders, the
-// registry file) lands in the real one.
-#include "rtl/testing/Testing.h"
+// registry file) lands in the real one. A test of what initialising units
+// does runs alone in a process of its own where none was initialised
+// (Testing::RunThisTestWithoutUnits).
 #include "rtl/Units.h"
+#include "rtl/testing/Testing.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -14,6 +16,8 @@ int main(int argc, char** argv)
     Testing::TScopedEnv HomeVar("HOME", Home.Path().string());
     Testing::TScopedEnv Config("XDG_CONFIG_HOME", std::nullopt);
     Testing::TScopedEnv Data("XDG_DATA_HOME", std::nullopt);
+    if (std::getenv(Testing::NoUnitsVariable))
+        return RUN_ALL_TESTS();
     InitializeUnits();
     int Result = RUN_ALL_TESTS();
     FinalizeUnits();
