@@ -54,8 +54,34 @@ public:
     Integer Compare(const TXAnyProcedure& Left, const TXAnyProcedure& Right) override;
 };
 
+// A method of an object (Data) or a plain procedure that takes a T and
+// answers a T; the path-macro expanders are of this type. Equal when code
+// and data are equal, so one method of one object is listed once.
 template<class T>
-using TXConstMonadicFunction = std::function<T(const T&)>;
+struct TXConstMonadicFunction {
+    using TThunk = T (*)(void* Data, const T& Value);
+
+    TThunk Code = nullptr;
+    void* Data = nullptr;
+
+    template<auto Method, class C>
+    static TXConstMonadicFunction Of(C* Obj)
+    {
+        TThunk Thunk = [](void* Self, const T& Value) -> T { return (static_cast<C*>(Self)->*Method)(Value); };
+        return { Thunk, Obj };
+    }
+    static TXConstMonadicFunction Plain(TThunk Proc, void* Data = nullptr) { return { Proc, Data }; }
+    T operator()(const T& Value) const { return Code(Data, Value); }
+
+    friend bool operator==(const TXConstMonadicFunction&, const TXConstMonadicFunction&) = default;
+    friend bool operator<(const TXConstMonadicFunction& A, const TXConstMonadicFunction& B)
+    {
+        auto Key = [](const TXConstMonadicFunction& F) {
+            return std::pair(reinterpret_cast<NativeUInt>(F.Code), reinterpret_cast<NativeUInt>(F.Data));
+        };
+        return Key(A) < Key(B);
+    }
+};
 
 // Nesting counter of changes. Valid when default-initialised; idle while
 // no update is open.

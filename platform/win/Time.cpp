@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 namespace {
 
@@ -70,6 +71,8 @@ public:
         if (Span > 0)
             Cond.wait_for(Lock, std::chrono::milliseconds(Span));
     }
+
+    void Sleep(UInt64 Milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
 
 private:
     std::mutex FLock;

@@ -52,6 +52,8 @@ public:
     // Due when one is given. Spurious returns are allowed.
     virtual void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
                       std::optional<UInt64> Due) = 0;
+    // Lets Milliseconds pass on this clock before it returns.
+    virtual void Sleep(UInt64 Milliseconds) = 0;
 
     // Wakes every waiting message loop; a clock that changes calls it.
     static void NotifyClockChanged();
@@ -86,6 +88,9 @@ public:
     UInt64 WallClockChanges() override;
     void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
               std::optional<UInt64> Due) override;
+    // A pause on a manual clock is time moving on: it advances the clock,
+    // so code that pauses between attempts runs at once in tests.
+    void Sleep(UInt64 Milliseconds) override { Advance(Milliseconds); }
 
 private:
     std::mutex FLock;

@@ -455,3 +455,8 @@ DWORD GetCurrentProcessId()
 {
     return static_cast<DWORD>(::getpid());
 }
+
+void Sleep(DWORD Milliseconds)
+{
+    TimeSource().Sleep(Milliseconds);
+}

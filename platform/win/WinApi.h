@@ -114,3 +114,6 @@ UInt64 GetTickCount64();
 void GetSystemTime(SYSTEMTIME* Time);
 void GetLocalTime(SYSTEMTIME* Time);
 DWORD GetCurrentProcessId();
+// Pauses the calling thread on the installed time source (a manual clock
+// advances instead of waiting).
+void Sleep(DWORD Milliseconds);

@@ -35,6 +35,25 @@ String TTempFolder::File(const std::string& Name) const
     return UTF8ToString((FPath / Name).string());
 }
 
+TScopedEnv::TScopedEnv(std::string Name, const std::optional<std::string>& Value)
+    : FName(std::move(Name))
+{
+    if (const char* Old = std::getenv(FName.c_str()))
+        FOld = Old;
+    if (Value)
+        ::setenv(FName.c_str(), Value->c_str(), 1);
+    else
+        ::unsetenv(FName.c_str());
+}
+
+TScopedEnv::~TScopedEnv()
+{
+    if (FOld)
+        ::setenv(FName.c_str(), FOld->c_str(), 1);
+    else
+        ::unsetenv(FName.c_str());
+}
+
 Integer RaisedCode(const std::function<void()>& Fn)
 {
     try {

@@ -5,6 +5,7 @@
 #include "rtl/Types.h"
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,20 @@ public:
 
 private:
     std::filesystem::path FPath;
+};
+
+// Sets (or, with no value, removes) an environment variable and puts back
+// what was there when this goes.
+class TScopedEnv {
+public:
+    TScopedEnv(std::string Name, const std::optional<std::string>& Value);
+    ~TScopedEnv();
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    std::string FName;
+    std::optional<std::string> FOld;
 };
 
 // The code carried by an exception that Fn raised (the framework raises its
