@@ -433,3 +433,27 @@ TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
     EXPECT_EQ(Entries(), Before);
     std::system((std::string("rm -rf ") + Dir).c_str());
 }
+
+TEST_F(StreamFiles, CreateNewRefusesAnythingThereAndNeverFollowsALink)
+{
+    WriteAll(Path("kept.bin"), "old");
+    fs::create_symlink(Dir / "kept.bin", Dir / "link.bin");
+    fs::create_symlink(Dir / "nowhere.bin", Dir / "dangling.bin");
+    fs::create_directory(Dir / "sub");
+    for (const char* Name : { "kept.bin", "link.bin", "dangling.bin", "sub" }) {
+        SCOPED_TRACE(Name);
+        try {
+            Open(Path(Name), fmCreateNew | fmShareExclusive);
+            FAIL() << "opened";
+        } catch (const EFCreateError& E) {
+            EXPECT_EQ(E.ErrorCode, EEXIST);
+        }
+    }
+    EXPECT_EQ(ReadAll(Path("kept.bin")), "old");
+    EXPECT_FALSE(fs::exists(Dir / "nowhere.bin"));
+
+    auto Made = Open(Path("new.bin"), fmCreateNew | fmShareExclusive);
+    Made->WriteBuffer("abc", 3);
+    Made.reset();
+    EXPECT_EQ(ReadAll(Path("new.bin")), "abc");
+}
