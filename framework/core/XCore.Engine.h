@@ -145,3 +145,27 @@ private:
 };
 
 }
+
+// ---- Commands ----
+
+// The common base of objects that travel to gears as messages.
+class TXCommandNotification : public TXNamedPersistent {
+    X_CLASS(TXCommandNotification, TXNamedPersistent)
+};
+
+// A message that a gear runs (TXCustomGear::HandleMessage). Counted
+// interlocked, so it may be posted from one thread and run on another; the
+// last interface reference frees it. Descendants add their input fields
+// and an output that Execute sets.
+class TXCommand : public TXCommandNotification, public IXCommand {
+    X_CLASS(TXCommand, TXCommandNotification)
+    X_INTERFACES(TXCommand, IXCommand)
+    X_FORWARD_IINTERFACE(TXCommandNotification)
+public:
+    void Create() override;
+
+    bool CanExecute() override { return true; }
+    Integer GetResult() override { return 0; }
+    void Execute() override { }
+    void Reserved() override { }
+};

@@ -13,6 +13,7 @@
 #include <memory>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -637,4 +638,63 @@ TEST_F(VolumeImages, LoopDeviceReadsLikeItsImage)
     EXPECT_EQ(LoopInfo.VolumeName, u"LOOPED");
 }
 
+}
+
+TEST(FakeDevice, ARegisteredDeviceOpensUnderItsNameUntilUnregistered)
+{
+    auto First = MakeOwned<TFakeDevice>(Numbered(2));
+    auto Second = MakeOwned<TFakeDevice>(Numbered(3));
+    TOwnedPtr<TRawDevice> Opened;
+    {
+        TFakeDeviceRegistration Card(u"/dev/fakecard", First.get());
+        Opened.reset(NewRawDevice(u"/dev/fakecard/"));
+        ASSERT_TRUE(Opened->Open(u"/dev/fakecard").Ok());
+        EXPECT_TRUE(First->Active());
+        RawBytes Buffer(512, '\0');
+        ASSERT_TRUE(Opened->ReadSectors(1, 1, Buffer.data()).Ok());
+        EXPECT_EQ(Buffer, First->Image().substr(512, 512));
+        Opened->Close();
+        EXPECT_FALSE(First->Active());
+
+        Card.Replace(Second.get());
+        Opened.reset(NewRawDevice(u"/dev/fakecard"));
+        ASSERT_TRUE(Opened->Open(u"/dev/fakecard").Ok());
+        EXPECT_EQ(Opened->Size(), 3 * 512);
+        Opened.reset();
+    }
+    Opened.reset(NewRawDevice(u"/dev/fakecard"));
+    EXPECT_TRUE(Opened->Is<TRawVolume>());
+}
+
+// Whether a folder lies on a device: the folder's device number against a
+// block device node made for it here (mknod needs the right to make one).
+TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
+{
+    char Pattern[] = "/tmp/ondevice-XXXXXX";
+    ASSERT_NE(mkdtemp(Pattern), nullptr);
+    const std::string Dir = Pattern;
+    struct stat Folder {};
+    ASSERT_EQ(stat(Dir.c_str(), &Folder), 0);
+    const std::string Same = Dir + "/same", Other = Dir + "/other", Plain = Dir + "/plain";
+    std::ofstream(Plain) << "x";
+    if (mknod(Same.c_str(), S_IFBLK | 0600, Folder.st_dev) != 0
+        || mknod(Other.c_str(), S_IFBLK | 0600, makedev(major(Folder.st_dev), minor(Folder.st_dev) + 77)) != 0) {
+        std::filesystem::remove_all(Dir);
+        GTEST_SKIP() << "no right to make device nodes";
+    }
+    struct {
+        std::string Folder, Device;
+        bool On;
+    } Cases[] = {
+        { Dir, Same, true },
+        { Dir + "/not/made/yet", Same, true },      // its nearest existing parent counts
+        { Dir, Other, false },
+        { Dir, Plain, false },                      // an image file is no device
+        { Dir, Dir + "/missing", false },
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Folder + " on " + C.Device);
+        EXPECT_EQ(FolderOnDevice(S(C.Folder), S(C.Device)), C.On);
+    }
+    std::filesystem::remove_all(Dir);
 }
