@@ -206,6 +206,37 @@ bool TXDRScanFormat::MakePicture(const TXSize& TargetSize, TXSize& PictureSize, 
     }
 }
 
+bool TXDRScanFormat::ThumbnailBytes(Int64 FileSize, Int64& From, Int64& To)
+{
+    From = To = 0;
+    if (!HasPreview() || ThumbnailSize.IsEmpty())
+        return false;
+    // As MakePicture and DecodePreview read: the file up to the picture's
+    // end, from the picture's offset; more than the JPEG reader takes is
+    // refused before a byte is read.
+    const Int64 Size = std::min(PictureEnd(), FileSize);
+    const Int64 Offset = PictureOffset();
+    if (Offset < 0 || Offset >= Size || Size - Offset > MaxJPEGDataSize)
+        return false;
+    From = Offset;
+    To = Size;
+    return true;
+}
+
+bool TXDRScanFormat::MakeThumbnailFrom(TStream* Bytes, TXSize& PictureSize, TXImageObject* Image)
+{
+    PictureSize.Clear();
+    Image->Clear();
+    try {
+        return MakePreview(ThumbnailSize, PictureSize, Bytes, Image);
+    } catch (const std::exception&) {
+        CheckXError();
+        Image->Clear();
+        PictureSize.Clear();
+        return false;
+    }
+}
+
 bool TXDRScanFormat::MakeThumbnail(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream)
 {
     return MakePicture(ThumbnailSize, PictureSize, Image, Blocks, VolumeStream);
