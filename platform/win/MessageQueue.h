@@ -57,6 +57,9 @@ struct TThreadQueue {
     bool Alive = true;
     std::deque<TPostedMessage> Posted;
     std::deque<std::shared_ptr<TSentMessage>> Sent;
+    // The owner waits in a fetch: the first post wakes it, later ones need
+    // not (a wake is a system call).
+    bool FetchWaiting = false;
     bool QuitPosted = false;
     int QuitCode = 0;
     std::vector<TTimerEntry> Timers;
