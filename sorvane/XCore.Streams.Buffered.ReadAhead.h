@@ -17,8 +17,8 @@
 class TXReadAhead {
 public:
     // Windows read ahead of the one in use, and windows held in all.
-    static constexpr Integer Depth = 32;
-    static constexpr Integer Capacity = 128;
+    static constexpr Integer Depth = 4;
+    static constexpr Integer Capacity = 24;
 
     TXReadAhead(TXCustomBufStream* Stream, std::function<bool()> Cancelled);
     ~TXReadAhead();
