@@ -1,14 +1,17 @@
 #include "sorvane/XCore.Streams.Buffered.ReadAhead.h"
 #include "rtl/Threads.h"
 #include "core/XCore.Errors.h"
+#include <chrono>
 
-TXReadAhead::TXReadAhead(TXCustomBufStream* Stream, std::function<bool()> Cancelled)
+TXReadAhead::TXReadAhead(TXCustomBufStream* Stream, std::function<bool()> Cancelled, bool Always)
     : FStream(Stream)
     , FCancelled(std::move(Cancelled))
+    , FAlways(Always)
     , FWindow(Stream->FBufferSize)
     , FSize(Stream->FSize)
     , FCursor(Stream->FBufferStart)
     , FMode(Stream->RaiseReadErrors)
+    , FAhead(Always)
 {
     FThread = std::thread([this] { Run(); });
 }
@@ -29,7 +32,7 @@ void TXReadAhead::Run()
     AddXErrorThread(GetCurrentThreadId());
     std::unique_lock Lock(FLock);
     while (!FStopping) {
-        const Int64 Target = NextTarget();
+        const Int64 Target = FTakerReading ? -1 : NextTarget();
         std::vector<Byte> Bytes;
         if (Target < 0 || !FreeBuffer(Bytes)) {
             FWork.wait(Lock);
@@ -39,9 +42,13 @@ void TXReadAhead::Run()
         Slot.Ready = false;
         Slot.Mode = FMode;
         const Byte Mode = FMode;
+        FThreadReading = true;
         Lock.unlock();
-        const TXFillResult Result = FStream->ReadWindow(Target, Bytes.data(), Int64(Bytes.size()), Mode);
+        double NsPerMiB = 0;
+        const TXFillResult Result = ReadTimed(Target, Bytes, Mode, NsPerMiB);
         Lock.lock();
+        FThreadReading = false;
+        Measured(NsPerMiB);
         Slot.Bytes = std::move(Bytes);
         Slot.Result = Result;
         Slot.Ready = true;
@@ -54,11 +61,29 @@ void TXReadAhead::Run()
     RemoveXErrorThread(GetCurrentThreadId());
 }
 
+TXFillResult TXReadAhead::ReadTimed(Int64 Start, std::vector<Byte>& Bytes, Byte Mode, double& NsPerMiB)
+{
+    const auto Began = std::chrono::steady_clock::now();
+    const TXFillResult Result = FStream->ReadWindow(Start, Bytes.data(), Int64(Bytes.size()), Mode);
+    const double Ns = double(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - Began).count());
+    NsPerMiB = Ns * double(1 << 20) / double(std::max<Integer>(FWindow, 1));
+    return Result;
+}
+
+void TXReadAhead::Measured(double NsPerMiB)
+{
+    FNsPerMiB = FNsPerMiB == 0 ? NsPerMiB : 0.75 * FNsPerMiB + 0.25 * NsPerMiB;
+    if (FAlways || FNsPerMiB > SlowNsPerMiB)
+        FAhead = true;
+    else if (FNsPerMiB < SlowNsPerMiB / 2)
+        FAhead = false;
+}
+
 Int64 TXReadAhead::NextTarget()
 {
     if (FDemand >= 0 && !FSlots.count(FDemand))
         return FDemand;
-    if (FGone || (FCancelled && FCancelled()))
+    if (!FAhead || FGone || (FCancelled && FCancelled()))
         return -1;
     for (Integer K = 1; K <= Depth; ++K) {
         const Int64 W = FCursor + Int64(K) * FWindow;
@@ -123,29 +148,46 @@ TXFillResult TXReadAhead::Take(Int64 Start, std::vector<Byte>& Buffer, Int64 Old
     std::unique_lock Lock(FLock);
     FMode = RaiseMode;
     FCursor = Start;
-    auto It = FSlots.find(Start);
+    std::vector<Byte> Bytes;
+    TXFillResult Result;
     for (;;) {
+        auto It = FSlots.find(Start);
         if (It != FSlots.end() && It->second.Ready) {
-            if (It->second.Mode == RaiseMode)
+            if (It->second.Mode == RaiseMode) {
+                Result = It->second.Result;
+                Bytes = std::move(It->second.Bytes);
+                FSlots.erase(It);
                 break;
+            }
             // Read with the other setting: read again.
             FFree.push_back(std::move(It->second.Bytes));
             FSlots.erase(It);
-            It = FSlots.end();
+            continue;
         }
-        if (It == FSlots.end()) {
+        if (It == FSlots.end() && FAhead) {
             FDemand = Start;
             FWork.notify_all();
         }
-        FDone.wait(Lock);
-        It = FSlots.find(Start);
+        if (It != FSlots.end() || FAhead || FThreadReading) {
+            FDone.wait(Lock);
+            continue;
+        }
+        // Windows come fast: read it here, while the thread waits.
+        if (!FreeBuffer(Bytes))
+            Bytes.resize(size_t(FWindow));
+        FTakerReading = true;
+        Lock.unlock();
+        double NsPerMiB = 0;
+        Result = ReadTimed(Start, Bytes, RaiseMode, NsPerMiB);
+        Lock.lock();
+        FTakerReading = false;
+        Measured(NsPerMiB);
+        break;
     }
     if (FDemand == Start)
         FDemand = -1;
-    const TXFillResult Result = It->second.Result;
     std::vector<Byte> Old = std::move(Buffer);
-    Buffer = std::move(It->second.Bytes);
-    FSlots.erase(It);
+    Buffer = std::move(Bytes);
     if (Old.size() == size_t(FWindow)) {
         if (OldValid > 0 && OldStart != Start && !FSlots.count(OldStart))
             Keep(OldStart, std::move(Old), OldValid);

@@ -328,10 +328,10 @@ void TXCustomBufStream::FillBuffer()
         OnFill(this, FBufferStart);
 }
 
-void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled)
+void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled, bool Always)
 {
     StopReadAhead();
-    FReadAhead.reset(new TXReadAhead(this, std::move(Cancelled)));
+    FReadAhead.reset(new TXReadAhead(this, std::move(Cancelled), Always));
 }
 
 void TXReadAheadDelete::operator()(TXReadAhead* ReadAhead) const

@@ -76,9 +76,10 @@ public:
     bool ViewAt(Int64 Pos, const Byte*& Data, Int64& Count) override;
 
     // Reads ahead on a thread of the stream until StopReadAhead (or a
-    // write, a new size or buffer size). Cancelled, asked on that thread,
+    // write, a new size or buffer size), while windows are slow to read
+    // (Always: however fast they come). Cancelled, asked on that thread,
     // stops it reading further ahead; so does a device that is gone.
-    void StartReadAhead(std::function<bool()> Cancelled = {});
+    void StartReadAhead(std::function<bool()> Cancelled = {}, bool Always = false);
     void StopReadAhead();
     bool ReadingAhead() const { return FReadAhead != nullptr; }
 

@@ -359,14 +359,14 @@ private:
 // that does not already.
 struct TReadAheadScope {
     TXCustomBufStream* Stream = nullptr;
-    TReadAheadScope(TStream* Volume, TXSearch* Search, bool On)
+    TReadAheadScope(TStream* Volume, TXSearch* Search, TXScanReadAhead Mode)
     {
         auto* Buffered = dynamic_cast<TXCustomBufStream*>(Volume);
-        if (!On || !Buffered || Buffered->ReadingAhead())
+        if (Mode == TXScanReadAhead::Off || !Buffered || Buffered->ReadingAhead())
             return;
         Stream = Buffered;
         IXWorker* Worker = Search->Worker.Get();
-        Stream->StartReadAhead([Worker] { return Worker && Worker->GetTerminated(); });
+        Stream->StartReadAhead([Worker] { return Worker && Worker->GetTerminated(); }, Mode == TXScanReadAhead::Always);
     }
     ~TReadAheadScope()
     {

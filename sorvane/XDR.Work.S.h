@@ -9,6 +9,11 @@
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XDR.Classes.h"
 
+// Whether a buffered volume stream reads ahead on a thread of its own
+// during the scan: not at all, while its windows are slow to read (the
+// default), or always.
+enum class TXScanReadAhead { Off, WhenSlow, Always };
+
 // How the scan uses threads. Whatever they are, the scan announces the same
 // files in the same order, with the same statuses and thumbnails.
 struct TXScanThreads {
@@ -16,8 +21,7 @@ struct TXScanThreads {
     // scan goes on ahead: -1 one per core, less one; 0 none, each in turn
     // on the scanning thread.
     Integer Pictures = -1;
-    // A buffered volume stream reads ahead on a thread of its own.
-    bool ReadAhead = true;
+    TXScanReadAhead ReadAhead = TXScanReadAhead::WhenSlow;
 };
 
 // FoundFiles is only read (the duplicate test); the worker's subscribers

@@ -212,7 +212,7 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
     const String Card = Dir.File("card.img");
     Testing::WriteFileBytes(Dir / "card.img", M.Image.Bytes);
 
-    const TXScanThreads InTurn { 0, false };
+    const TXScanThreads InTurn { 0, TXScanReadAhead::Off };
     for (const Integer Window : { 1001, 262144 }) {
         SCOPED_TRACE(Window);
         TOwnedPtr<TXDRFileCollection> RefFiles(New<TXDRFileCollection>(static_cast<TPersistent*>(nullptr)));
@@ -229,9 +229,9 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         EXPECT_GE(Thumbs, M.Good - 3);
         EXPECT_GE(Failed, 1);
 
-        for (const TXScanThreads Pooled : { TXScanThreads { 1, true }, TXScanThreads { 2, false },
-                                            TXScanThreads { 7, true }, TXScanThreads {} }) {
-            SCOPED_TRACE(testing::Message() << Pooled.Pictures << " picture threads, read-ahead " << Pooled.ReadAhead);
+        for (const TXScanThreads Pooled : { TXScanThreads { 1, TXScanReadAhead::Always }, TXScanThreads { 2, TXScanReadAhead::Off },
+                                            TXScanThreads { 7, TXScanReadAhead::Always }, TXScanThreads {} }) {
+            SCOPED_TRACE(testing::Message() << Pooled.Pictures << " picture threads, read-ahead " << int(Pooled.ReadAhead));
             TOwnedPtr<TXDRFileCollection> Files(New<TXDRFileCollection>(static_cast<TPersistent*>(nullptr)));
             const TScanRun Run = ScanFile(Card, Window, Pooled, Files.get());
             EXPECT_EQ(Run.Seen, Reference.Seen);
@@ -253,7 +253,7 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         const TScanRun PartialRef = ScanFile(Card, Window, InTurn, KnownInTurn.get());
         EXPECT_EQ(PartialRef.Seen.size(), Reference.Seen.size() / 2);
         auto KnownPooled = Known();
-        EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, true }, KnownPooled.get()).Seen, PartialRef.Seen);
+        EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, TXScanReadAhead::Always }, KnownPooled.get()).Seen, PartialRef.Seen);
     }
 }
 
@@ -281,7 +281,7 @@ TEST(ScanPool, ATerminatedWorkerEndsThePooledScanAtOnce)
     } Cancel;
     Cancel.W = Worker.get();
     Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), TXNotificationHandler::Of<&TCancel::On>(&Cancel));
-    ScanBlocks(Search.get(), Volume.get(), Blocks.get(), nullptr, TXScanThreads { 3, true });
+    ScanBlocks(Search.get(), Volume.get(), Blocks.get(), nullptr, TXScanThreads { 3, TXScanReadAhead::Always });
     EXPECT_EQ(R.Seen.size(), 1u);
     EXPECT_FALSE(Volume->ReadingAhead());
     Search->Worker = nullptr;
