@@ -31,43 +31,53 @@ void TXMessageQueue::Enqueue(TObject* Target, IXMessage* Message)
         Message->_Release();
     }
     std::lock_guard Lock(FLock);
+    // Taken ones at the front are dropped once they are half of it.
+    if (FHead > 0 && FHead >= FItems.size() / 2) {
+        FItems.erase(FItems.begin(), FItems.begin() + std::ptrdiff_t(FHead));
+        FHead = 0;
+    }
     FItems.push_back(std::move(Item));
 }
 
 bool TXMessageQueue::Dequeue(TItem& Item)
 {
     std::lock_guard Lock(FLock);
-    if (FItems.empty())
+    if (FHead == FItems.size())
         return false;
-    Item = std::move(FItems.front());
-    FItems.pop_front();
+    Item = std::move(FItems[FHead++]);
+    if (FHead == FItems.size()) {
+        FItems.clear();
+        FHead = 0;
+    }
     return true;
 }
 
 Integer TXMessageQueue::Count()
 {
     std::lock_guard Lock(FLock);
-    return Integer(FItems.size());
+    return Integer(FItems.size() - FHead);
 }
 
 void TXMessageQueue::Purge(TObject* Target)
 {
-    std::deque<TItem> Removed;
+    std::vector<TItem> Removed;
     {
         std::lock_guard Lock(FLock);
-        std::deque<TItem> Kept;
-        for (TItem& Item : FItems)
-            (Item.Key == Target ? Removed : Kept).push_back(std::move(Item));
+        std::vector<TItem> Kept;
+        for (size_t I = FHead; I < FItems.size(); ++I)
+            (FItems[I].Key == Target ? Removed : Kept).push_back(std::move(FItems[I]));
         FItems.swap(Kept);
+        FHead = 0;
     }
 }
 
 void TXMessageQueue::Clear()
 {
-    std::deque<TItem> Removed;
+    std::vector<TItem> Removed;
     {
         std::lock_guard Lock(FLock);
         Removed.swap(FItems);
+        FHead = 0;
     }
 }
 

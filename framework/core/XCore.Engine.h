@@ -16,8 +16,8 @@
 #include "win/WinApi.h"
 #include "core/XCore.Engine.Observers.h"
 #include "core/XCore.Pair.h"
-#include <deque>
 #include <mutex>
+#include <vector>
 
 // The engine's private window message: its queue has work.
 inline constexpr UINT XM_ENGINEQUEUE = WM_APP + 200;
@@ -42,7 +42,10 @@ public:
 
 private:
     std::mutex FLock;
-    std::deque<TItem> FItems;
+    // The items from FHead on; the storage is kept as they are taken, so a
+    // steady stream of posts allocates nothing here.
+    std::vector<TItem> FItems;
+    size_t FHead = 0;
 };
 
 void PurgeEngineMessages(TXMessageQueue* Queue, TObject* Target);

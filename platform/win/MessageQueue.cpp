@@ -204,7 +204,7 @@ Integer RemovePostedMessages(HWND Wnd, UINT Msg)
     std::lock_guard Guard(Queue->Lock);
     // The window's own record stays alive with the window: releasing the
     // removed messages' hold on it frees nothing under the lock.
-    return Integer(std::erase_if(Queue->Posted, [&](const TPostedMessage& P) {
+    return Integer(Queue->Posted.erase_if([&](const TPostedMessage& P) {
         return P.Msg.hwnd == Wnd && P.Msg.message == Msg;
     }));
 }

@@ -145,7 +145,7 @@ void RemoveWindow(const TWindowRef& Window)
     if (auto Queue = Window->Queue.lock()) {
         std::lock_guard Guard(Queue->Lock);
         DropWindowTimers(*Queue, Window->Handle);
-        std::erase_if(Queue->Posted, [&](const TPostedMessage& P) { return P.Window == Window; });
+        Queue->Posted.erase_if([&](const TPostedMessage& P) { return P.Window == Window; });
     }
 }
 
