@@ -34,10 +34,13 @@ void TXReadAhead::Run()
     while (!FStopping) {
         const Int64 Target = FTakerReading ? -1 : NextTarget();
         std::vector<Byte> Bytes;
-        if (Target < 0 || !FreeBuffer(Bytes)) {
+        if (Target < 0 || (!FreeBuffer(Bytes) && Target != FDemand)) {
             FWork.wait(Lock);
             continue;
         }
+        // The window the taker waits for gets a buffer whatever is held.
+        if (Bytes.empty())
+            Bytes.resize(size_t(FWindow));
         TSlot& Slot = FSlots[Target];       // map nodes stay put while it is read
         Slot.Ready = false;
         Slot.Mode = FMode;

@@ -8,7 +8,9 @@
 // windows that signatures and end codes cross.
 #include "CarvingSupport.h"
 #include "rtl/testing/Testing.h"
+#include "win/FakeDevice.h"
 #include "core/XCore.Errors.h"
+#include <cerrno>
 #include "sorvane/XCore.Streams.Buffered.h"
 #include <cstdio>
 
@@ -254,6 +256,55 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         EXPECT_EQ(PartialRef.Seen.size(), Reference.Seen.size() / 2);
         auto KnownPooled = Known();
         EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, TXScanReadAhead::Always }, KnownPooled.get()).Seen, PartialRef.Seen);
+    }
+}
+
+TEST(ScanPool, BadSectorsGiveTheSameFilesAndCodes)
+{
+    // A card whose sectors fail inside a photo and in the filler: whether
+    // a failed read raises or reads as zeros, the pooled scan announces
+    // what the scan in turn announces and leaves the same code behind.
+    TImage Image;
+    Image.Filler(5);
+    Image.Put(EncodeJpeg(300, 200, 1));
+    Image.Filler(3);
+    const Int64 Hurt = Image.Put(EncodeJpeg(320, 240, 2));
+    Image.Filler(9);
+    Image.Put(EncodeJpeg(200, 150, 3));
+    Image.Filler(4);
+    const Int64 LastGood = Image.Put(ExifJpeg(240, 180, 4));
+    Image.Filler(20);
+    for (const Byte Raise : { Byte(0), Byte(1) }) {
+        SCOPED_TRACE(int(Raise));
+        auto Scan = [&](const TXScanThreads& Threads) {
+            ClearXError();
+            auto* Device = New<TFakeDevice>(RawBytes(Image.Bytes.begin(), Image.Bytes.end()));
+            Device->FailSector(Hurt / 512 + 3, EIO);
+            Device->FailSector(LastGood / 512 + 12, EIO);
+            TOwnedPtr<TXBufDiskStream> Volume(New<TXBufDiskStream>(Device, u"card", 4096, xofRead));
+            Volume->RaiseReadErrors = Raise;
+            TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
+            Blocks->Add(0, Volume->Size());
+            TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));
+            TRecorder R;
+            Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), TXNotificationHandler::Of<&TRecorder::On>(&R));
+            TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+            Search->Worker = IPtr<IXWorker>(Worker.get());
+            ScanBlocks(Search.get(), Volume.get(), Blocks.get(), nullptr, Threads);
+            Search->Worker = nullptr;
+            Worker->UnsubscribeMethod(TXNotificationHandler::Of<&TRecorder::On>(&R));
+            TScanRun Run { std::move(R.Seen), GetXErrorCode() };
+            ClearXError();
+            return Run;
+        };
+        const TScanRun Reference = Scan(TXScanThreads { 0, TXScanReadAhead::Off });
+        EXPECT_GE(Reference.Seen.size(), 2u);
+        EXPECT_EQ(Reference.Code, 44);
+        for (const TXScanThreads Pooled : { TXScanThreads { 2, TXScanReadAhead::Always }, TXScanThreads { 3, TXScanReadAhead::WhenSlow } }) {
+            const TScanRun Run = Scan(Pooled);
+            EXPECT_EQ(Run.Seen, Reference.Seen);
+            EXPECT_EQ(Run.Code, Reference.Code);
+        }
     }
 }
 
