@@ -174,6 +174,7 @@ TEST(DiskStream, SlowReadsAreReportedOncePerFill)
 
 // Everything a reader of the stream can see of one read.
 struct TSeenRead {
+    Int64 At = 0;
     std::vector<Byte> Bytes;
     Integer Raised = 0;
     Integer Code = 0;
@@ -234,6 +235,7 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
                 ClearXError();
                 Seen[Ahead].emplace_back();
                 Now = &Seen[Ahead].back();
+                Now->At = At;
                 Now->Bytes.assign(size_t(Count), 0xEE);
                 D.Stream->Seek(At, soBeginning);
                 Now->Raised = Testing::RaisedCode([&] { D.Stream->Read(Now->Bytes.data(), Count); });
@@ -252,8 +254,17 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
         }
         for (const Integer Ahead : { 1, 2 }) {
             ASSERT_EQ(Seen[Ahead].size(), Seen[0].size()) << C.Name;
-            for (size_t K = 0; K < Seen[0].size(); ++K)
+            for (size_t K = 0; K < Seen[0].size(); ++K) {
+                // Reading ahead, other windows are read before the device
+                // goes than in turn: each read gives the same bytes or 11.
+                const TSeenRead& R = Seen[Ahead][K];
+                if (!C.Back && Ahead == 2 && (R.Raised == 11 || Seen[0][K].Raised == 11)) {
+                    for (size_t I = 0; R.Raised != 11 && I < R.Bytes.size(); ++I)
+                        ASSERT_EQ(R.Bytes[I], Byte((R.At + Int64(I)) / Sector + 1)) << C.Name << ", read " << K;
+                    continue;
+                }
                 EXPECT_EQ(Seen[Ahead][K], Seen[0][K]) << C.Name << ", read " << K << ", read-ahead " << Ahead;
+            }
         }
     }
     ClearXError();
