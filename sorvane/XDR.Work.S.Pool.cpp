@@ -105,6 +105,39 @@ void TXDRPicturePool::Withdraw(TJob* Job)
     FDone.wait(Lock, [Job] { return Job->State != TJob::TState::Running; });
 }
 
+Int64 TXDRPicturePool::ThumbnailPixels(const std::vector<Byte>& Bytes)
+{
+    // The segments up to the frame header; each step moves on.
+    size_t At = 2;
+    if (Bytes.size() < 4 || Bytes[0] != 0xFF || Bytes[1] != 0xD8)
+        return 0;
+    while (At + 4 <= Bytes.size()) {
+        if (Bytes[At] != 0xFF)
+            return 0;
+        const Byte Marker = Bytes[At + 1];
+        if (Marker == 0xFF) {               // fill byte
+            ++At;
+            continue;
+        }
+        if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD8)) {
+            At += 2;
+            continue;
+        }
+        const size_t Length = size_t(Bytes[At + 2]) << 8 | Bytes[At + 3];
+        const bool Frame = Marker >= 0xC0 && Marker <= 0xCF && Marker != 0xC4 && Marker != 0xC8 && Marker != 0xCC;
+        if (Frame && At + 9 <= Bytes.size()) {
+            const Int64 H = Int64(Bytes[At + 5]) << 8 | Bytes[At + 6];
+            const Int64 W = Int64(Bytes[At + 7]) << 8 | Bytes[At + 8];
+            const Int64 W8 = (W + 7) / 8, H8 = (H + 7) / 8;
+            return W8 >= 200 && H8 >= 200 ? W8 * H8 : W * H;
+        }
+        if (Marker == 0xDA || Marker == 0xD9 || Length < 2)
+            return 0;
+        At += 2 + Length;
+    }
+    return 0;
+}
+
 void TXDRPicturePool::Run()
 {
     // Its own record: a job's codes go back with its result, not into
@@ -119,10 +152,15 @@ void TXDRPicturePool::Run()
         FQueue.pop_front();
         Job->State = TJob::TState::Running;
         Lock.unlock();
+        std::unique_lock Large(FLargeDecode, std::defer_lock);
+        if (ThumbnailPixels(Job->Bytes->Bytes()) >= LargeDecode)
+            Large.lock();
         ClearXError();
         Job->Made = Job->Format->MakeThumbnailFrom(Job->Bytes, Job->PictureSize, Job->Image);
         Job->Codes = GetXErrorData();
         ClearXError();
+        if (Large.owns_lock())
+            Large.unlock();
         Lock.lock();
         Job->State = TJob::TState::Done;
         FDone.notify_all();

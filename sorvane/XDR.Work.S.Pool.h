@@ -27,6 +27,8 @@ public:
     Int64 Write(const void*, Int64) override { return 0; }
     Int64 Seek(Int64 Offset, TSeekOrigin Origin) override;
     Int64 Size() override { return FFrom + Int64(FBytes.size()); }
+    // The bytes held, from From on.
+    const std::vector<Byte>& Bytes() const { return FBytes; }
 
 private:
     Int64 FFrom = 0;
@@ -40,7 +42,7 @@ public:
         // Given: nothing else touches them until the job has run.
         TXDRScanFormat* Format = nullptr;
         TXImageObject* Image = nullptr;
-        TStream* Bytes = nullptr;
+        TXDRFileBytesStream* Bytes = nullptr;
         // Answered.
         bool Made = false;
         TXSize PictureSize;
@@ -67,9 +69,18 @@ public:
 
     // Threads for a pool of one per core, less one (0 on one core).
     static Integer DefaultThreads();
+    // The pixels a thumbnail decodes from the JPEG that Bytes start with
+    // (at an eighth, unless that is under 200 pixels a side), from its
+    // frame header; 0 when there is none to read.
+    static Int64 ThumbnailPixels(const std::vector<Byte>& Bytes);
+    // Pictures of this many pixels and more are decoded one at a time.
+    static constexpr Int64 LargeDecode = Int64(16) << 20;
 
 private:
     std::mutex FLock;
+    // Held by a job whose picture decodes large, so that only one such
+    // picture is in memory at a time however many threads there are.
+    std::mutex FLargeDecode;
     std::condition_variable FWork;
     std::condition_variable FDone;
     std::deque<TJob*> FQueue;

@@ -12,6 +12,7 @@
 #include "core/XCore.Errors.h"
 #include <cerrno>
 #include "sorvane/XCore.Streams.Buffered.h"
+#include "sorvane/XDR.Work.S.Pool.h"
 #include <cstdio>
 
 using namespace CarvingTest;
@@ -186,12 +187,13 @@ TMixedImage MixedImage(const Testing::TTempFolder& Dir)
     I.Put(TiffWithout);
     I.Filler(600);                      // a window boundary of 256 KiB on the way
     I.Put(EncodeJpeg(1700, 1300, 6));   // thumbnails from an eighth
+    I.Put(GreyJpeg(12000, 1500));       // decoded whole and large: one at a time
     I.Put(HeadlessJpeg());
     for (Integer K = 0; K < 6; ++K) {   // all behind a check that fails
         I.Put(K % 2 ? ExifJpeg(200 + 8 * K, 160, 10 + K) : EncodeJpeg(180, 120 + 8 * K, 10 + K));
         I.Filler(1);
     }
-    M.Good = 12;
+    M.Good = 13;
     for (const char* Name : { "a.jpg", "b.jpg" }) {
         const auto Made = ToolJpeg(Dir, Name, 1200, 900);
         if (Made.empty())
@@ -257,6 +259,31 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         auto KnownPooled = Known();
         EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, TXScanReadAhead::Always }, KnownPooled.get()).Seen, PartialRef.Seen);
     }
+}
+
+TEST(ScanPool, PicturesThatDecodeLargeAreKnownFromTheirFrameHeader)
+{
+    TBytes Frame;       // segments as a camera writes them, with fill bytes
+    Frame.Little = false;
+    Frame.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xE1).U16(6).U32(0).U8(0xFF).U8(0xFF).U8(0xC0).U16(11).U8(8).U16(3000).U16(4000);
+    TBytes Progressive;
+    Progressive.Little = false;
+    Progressive.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xC2).U16(11).U8(8).U16(1500).U16(12000);
+    const struct {
+        const char* Name;
+        std::vector<Byte> Bytes;
+        Int64 Pixels;
+    } Cases[] = {
+        { "an eighth of a camera photo", Frame.B, 500 * 375 },
+        { "a wide one decoded whole", Progressive.B, Int64(12000) * 1500 },
+        { "our own small JPEG", EncodeJpeg(300, 200), 300 * 200 },
+        { "no JPEG", { 0x00, 0x4D, 0x52, 0x4D, 0, 0 }, 0 },
+        { "cut before its frame", std::vector<Byte>(Frame.B.begin(), Frame.B.begin() + 12), 0 },
+        { "a scan before any frame", HeadlessJpeg(), 0 },
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(TXDRPicturePool::ThumbnailPixels(C.Bytes), C.Pixels) << C.Name;
+    EXPECT_GE(TXDRPicturePool::ThumbnailPixels(GreyJpeg(12000, 1500)), TXDRPicturePool::LargeDecode);
 }
 
 TEST(ScanPool, BadSectorsGiveTheSameFilesAndCodes)
