@@ -33,7 +33,7 @@ class TXDRDiskImageRestoreFilesWorkCommand : public XDR::Gears::Work::TXDRDiskIm
 public:
     using inherited::Create;
     // No source of its own: the thread reads what the last scan opened.
-    virtual void Create(TXDRWorkerGear* AGear, const String& ATargetFolder);
+    void Create(TXDRWorkerGear* AGear, const String& ATargetFolder) override;
     TXCustomDRThread* CreateThread() override;
     String TargetFolder;
 };

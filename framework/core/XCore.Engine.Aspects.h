@@ -48,10 +48,16 @@ class TXNotification : public AXNotification, public IXNotificationOf<TAspect> {
     X_CLASS_TEMPLATE(TXNotification, AXNotification, u"TXNotification<T>")
 public:
     using inherited::Create;
+    // For the base aspect class itself this is the inherited Create again,
+    // for any other a typed one beside it; "override" fits only the first.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpragmas"
+#pragma GCC diagnostic ignored "-Winconsistent-missing-override"
     void Create(Byte CountMode, const String& ATopic, TObject* ASender, TAspect* AAspect)
     {
         inherited::Create(CountMode, ATopic, ASender, AAspect);
     }
+#pragma GCC diagnostic pop
     TAspect* GetTypedAspect() override { return static_cast<TAspect*>(GetAspect()); }
 };
 
