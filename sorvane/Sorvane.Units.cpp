@@ -18,6 +18,7 @@ const std::vector<std::string>& SorvaneUnits()
         "XCore.Engine.Worker",
         "XClasses",
         "XSpark.Classes",
+        "XSpark.Lg",
         "XCore.XMLObjects",
         "XCore.IO",
         "XCore.System",
