@@ -195,8 +195,8 @@ TEST(Carving, ScanThroughTheBufferedFileStream)
         EXPECT_EQ(Carved(Image.Bytes, F), Files[K].Bytes) << StringToUTF8(Files[K].Extension);
     }
 
-    TTempDir Dir;
-    const fs::path Card = Dir.Path / "card.img";
+    TTempFolder Dir;
+    const fs::path Card = Dir / "card.img";
     std::ofstream(Card, std::ios::binary).write(reinterpret_cast<const char*>(Image.Bytes.data()), std::streamsize(Image.Bytes.size()));
     for (const Integer BufferSize : { Window, 4096 }) {
         SCOPED_TRACE(BufferSize);

@@ -10,6 +10,7 @@
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XDR.Work.P.h"
 #include "sorvane/XDR.Work.S.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <array>
 #include <cstdio>
@@ -24,34 +25,19 @@ namespace CarvingTest {
 
 namespace fs = std::filesystem;
 
-inline std::vector<Byte> ReadFileBytes(const fs::path& P)
-{
-    std::ifstream In(P, std::ios::binary);
-    return std::vector<Byte>(std::istreambuf_iterator<char>(In), {});
-}
+using Testing::HaveTool;
+using Testing::ReadFileBytes;
+using Testing::TTempFolder;
+// Argument vectors of the tools that make one file, run in turn.
+using TSteps = std::vector<std::vector<std::string>>;
 
-inline bool HasTool(const char* Name)
+// Runs the steps in Dir; the file they made, or an empty list when one failed.
+inline std::vector<Byte> Make(const TTempFolder& Dir, const TSteps& Steps, const char* Output)
 {
-    return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-struct TTempDir {
-    fs::path Path;
-    TTempDir()
-    {
-        std::string T = (fs::temp_directory_path() / "carving-XXXXXX").string();
-        Path = mkdtemp(T.data());
-    }
-    ~TTempDir() { std::error_code E; fs::remove_all(Path, E); }
-};
-
-// Runs a tool; the file it made, or an empty list when it failed.
-inline std::vector<Byte> Make(const TTempDir& Dir, const std::string& Command, const char* Output)
-{
-    const std::string Full = "cd '" + Dir.Path.string() + "' && " + Command + " >/dev/null 2>&1";
-    if (std::system(Full.c_str()) != 0)
-        return {};
-    return ReadFileBytes(Dir.Path / Output);
+    for (const auto& Argv : Steps)
+        if (Testing::RunTool(Argv, Dir.Path()).ExitCode != 0)
+            return {};
+    return ReadFileBytes(Dir / Output);
 }
 
 // Files at sector starts inside random filler whose sector starts begin

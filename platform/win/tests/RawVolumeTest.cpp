@@ -670,16 +670,14 @@ TEST(FakeDevice, ARegisteredDeviceOpensUnderItsNameUntilUnregistered)
 // block device node made for it here (mknod needs the right to make one).
 TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
 {
-    char Pattern[] = "/tmp/ondevice-XXXXXX";
-    ASSERT_NE(mkdtemp(Pattern), nullptr);
-    const std::string Dir = Pattern;
+    Testing::TTempFolder Temp;
+    const std::string Dir = Temp.Path().string();
     struct stat Folder {};
     ASSERT_EQ(stat(Dir.c_str(), &Folder), 0);
     const std::string Same = Dir + "/same", Other = Dir + "/other", Plain = Dir + "/plain";
     std::ofstream(Plain) << "x";
     if (mknod(Same.c_str(), S_IFBLK | 0600, Folder.st_dev) != 0
         || mknod(Other.c_str(), S_IFBLK | 0600, makedev(major(Folder.st_dev), minor(Folder.st_dev) + 77)) != 0) {
-        std::filesystem::remove_all(Dir);
         GTEST_SKIP() << "no right to make device nodes";
     }
     struct {
@@ -696,5 +694,4 @@ TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
         SCOPED_TRACE(C.Folder + " on " + C.Device);
         EXPECT_EQ(FolderOnDevice(S(C.Folder), S(C.Device)), C.On);
     }
-    std::filesystem::remove_all(Dir);
 }
