@@ -124,33 +124,29 @@ bool TXStreamObject::LoadFromObject(TObject* Source)
 bool TXStreamObject::LoadFromStream(const String& ADataClass, TStream* Source)
 {
     Clear();
-    try {
-        if (!Source)
-            throw EReadError(RtlText::ReadError);
+    const bool Loaded = Source && XGuarded(xecNone, false, [&] {
         FDataClass = ADataClass;
         CopyWhole(Source, FDataStream);
         FSize = FDataStream->Size();
         FDataStream->SetPosition(0);
-        return true;
-    } catch (...) {
+    });
+    if (!Loaded)
         Clear();
-        return false;
-    }
+    return Loaded;
 }
 
 bool TXStreamObject::LoadFromFile(const String& AFileName, bool Flag)
 {
     Clear();
-    try {
+    const bool Loaded = XGuarded(xecNone, false, [&] {
         FDataStream->LoadFromFile(AFileName);
         FDataClass = AnsiLowerCase(ExtractFileExt(AFileName));
         FSize = FDataStream->Size();
         FDataStream->SetPosition(0);
-        return true;
-    } catch (...) {
+    });
+    if (!Loaded)
         Clear();
-        return false;
-    }
+    return Loaded;
 }
 
 bool TXStreamObject::HasPlainData()
