@@ -23,10 +23,7 @@ struct IXLocalizable : IInterface {
 class TXLocalizedPersistent : public TXNamedPersistent, public IXLocalizable {
     X_CLASS(TXLocalizedPersistent, TXNamedPersistent)
     X_INTERFACES(TXLocalizedPersistent, IXLocalizable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXNamedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXNamedPersistent::_AddRef(); }
-    Integer _Release() override { return TXNamedPersistent::_Release(); }
+    X_FORWARD_IINTERFACE(TXNamedPersistent)
     // The language id travels with the name.
     bool AssignFrom(TPersistent* Source) override;
 
@@ -41,10 +38,7 @@ private:
 class TXLocalizedCollectionItem : public TXManagedCollectionItem, public IXLocalizable {
     X_CLASS(TXLocalizedCollectionItem, TXManagedCollectionItem)
     X_INTERFACES(TXLocalizedCollectionItem, IXLocalizable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXManagedCollectionItem::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedCollectionItem)
     bool AssignFrom(TPersistent* Source) override;
     void Clear() override;
 

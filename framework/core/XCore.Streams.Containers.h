@@ -21,10 +21,7 @@
 class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     X_CLASS(TXStreamObject, TXLocalizedPersistent)
     X_INTERFACES(TXStreamObject, IXDataStorable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedPersistent::_AddRef(); }
-    Integer _Release() override { return TXLocalizedPersistent::_Release(); }
+    X_FORWARD_IINTERFACE(TXLocalizedPersistent)
 
     void Init() override;
     void BeforeDestruction() override;
@@ -98,10 +95,7 @@ private:
 class TXCustomStreamItem : public TXLocalizedCollectionItem, public IXDataStorable {
     X_CLASS(TXCustomStreamItem, TXLocalizedCollectionItem)
     X_INTERFACES(TXCustomStreamItem, IXDataStorable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXLocalizedCollectionItem::_Release(); }
+    X_FORWARD_IINTERFACE(TXLocalizedCollectionItem)
     ~TXCustomStreamItem() override;
 
     bool AssignFrom(TPersistent* Source) override;
