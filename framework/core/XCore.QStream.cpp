@@ -476,7 +476,7 @@ bool TXQStream::BeginHeader(Integer GroupId, Integer Kind, IXProgress* Progress,
             WriteFailure();
         FWritePos = Header->Offset + Header->RecordSize() + Header->TableSize();
         FResourceCounter = 0;
-        FCurrentHeader = Header.release();
+        FCurrentHeader = std::move(Header);
     });
     if (!Begun) {
         WriteFailed();
@@ -562,7 +562,7 @@ bool TXQStream::EndHeader()
         return false;
     }
     bool Ok = XGuarded(xecNone, false, [&] {
-        TXRHeaderObject* Header = FCurrentHeader;
+        TXRHeaderObject* Header = FCurrentHeader.get();
         Int64 NewEnd = FWritePos;
         if (auto* Q = DynamicCast<TXQHeaderObject>(Header))
             Q->UpdateTableCRC();
@@ -576,7 +576,7 @@ bool TXQStream::EndHeader()
         Header->IndexTable();
         // Joins the group of its id, as a reader of the file will see it.
         GroupForHeader(Header->Body.GroupId)->Headers->Add(Header);
-        FCurrentHeader = nullptr;
+        FCurrentHeader.release();       // the group's list holds it now
         DiscardCurrentHeader(false);
     });
     if (!Ok) {

@@ -288,14 +288,8 @@ Int64 TXRHeaderObject::TotalSize() const
 void TXRGroupObject::Create()
 {
     inherited::Create();
-    Data = New<TMemoryStream>();
-    Headers = New<TXRHeaderList>();
-}
-
-TXRGroupObject::~TXRGroupObject()
-{
-    FreeAndNil(Headers);
-    FreeAndNil(Data);
+    Data = MakeOwned<TMemoryStream>();
+    Headers = MakeOwned<TXRHeaderList>();
 }
 
 bool TXRGroupObject::ReadRecord(TStream* Stream, Int64 BaseOffset)
@@ -407,7 +401,7 @@ void TXRStream::Create()
 {
     inherited::Create();
     FCompressionLevel = xzlDefault;
-    FGroups = New<TXRGroupList>();
+    FGroups = MakeOwned<TXRGroupList>();
     SetSignatures(xrSignatureBase);
     Reset();
 }
@@ -416,7 +410,6 @@ TXRStream::~TXRStream()
 {
     // Without Close a container created over a file is abandoned.
     Reset();
-    FreeAndNil(FGroups);
 }
 
 void TXRStream::DiscardCurrentHeader(bool Undo)
@@ -424,7 +417,7 @@ void TXRStream::DiscardCurrentHeader(bool Undo)
     if (FCurrentHeader && Undo)
         UndoWrite();
     FMark = TWriteMark();
-    FreeAndNil(FCurrentHeader);
+    FCurrentHeader.reset();
     FResourceCounter = 0;
     FWritePos = 0;
 }
@@ -473,17 +466,9 @@ void TXRStream::WriteFailed()
 void TXRStream::Reset()
 {
     // A caller's stream may be gone by now; only our own file is touched.
-    DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream);
-    if (FOwnedStream) {
-        TStream* Owned = FOwnedStream;
-        FOwnedStream = nullptr;
-        Owned->Free();      // an uncommitted replacement file goes with it
-    }
-    if (FTargetLock) {
-        TStream* Lock = FTargetLock;
-        FTargetLock = nullptr;
-        Lock->Free();
-    }
+    DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream.get());
+    FOwnedStream.reset();       // an uncommitted replacement file goes with it
+    FTargetLock.reset();
     FStream = nullptr;
     if (FGroups)
         FGroups->Clear();
@@ -502,7 +487,7 @@ void TXRStream::Reset()
 bool TXRStream::Close()
 {
     bool Ok = true;
-    if (auto* Replacement = DynamicCast<TReplacementFileStream>(FOwnedStream)) {
+    if (auto* Replacement = DynamicCast<TReplacementFileStream>(FOwnedStream.get())) {
         if (FOpen && FStream == Replacement) {
             DiscardCurrentHeader();
             Integer SubCode = 0;
@@ -669,17 +654,17 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
             try {
                 if (Replace) {
                     if (Exists)
-                        FTargetLock = New<TFileStream>(FileName, Word(fmOpenRead | fmShareExclusive));
-                    FOwnedStream = New<TReplacementFileStream>(FileName);
+                        FTargetLock = MakeOwned<TFileStream>(FileName, Word(fmOpenRead | fmShareExclusive));
+                    FOwnedStream = MakeOwned<TReplacementFileStream>(FileName);
                 } else {
-                    FOwnedStream = New<TFileStream>(FileName, Mode);
+                    FOwnedStream = MakeOwned<TFileStream>(FileName, Mode);
                 }
             } catch (const EFileStreamError& E) {
                 // A refused open names the file and the system's reason.
                 SetXErrorOnce(xecReadFailed, E.ErrorCode, FileName, false);
                 return false;
             }
-            return DoOpen(Flags, FOwnedStream, Progress, BaseOffset, Append);
+            return DoOpen(Flags, FOwnedStream.get(), Progress, BaseOffset, Append);
         });
     }
     if (!Ok)
