@@ -19,14 +19,13 @@ class TXCodeTrek : public TInterfacedPersistent, public IXCodeTrek {
     X_FORWARD_IINTERFACE(TInterfacedPersistent)
 
     void Create() override;
-    ~TXCodeTrek() override;
 
     void Clear() override;
     void Add(const String& Line) override;
-    TStringList* Lines() const { return FLines; }
+    TStringList* Lines() const { return FLines.get(); }
 
 private:
-    TStringList* FLines = nullptr;
+    TOwnedPtr<TStringList> FLines;
 };
 
 TXCodeTrek* CodeTrek();

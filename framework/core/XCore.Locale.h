@@ -66,8 +66,6 @@ public:
         inherited::CreateOwned(AOwner);
         MakeLgObject();
     }
-    ~TXLocalizedCollection() override { FreeAndNil(FLgObject); }
-
     Integer IndexOfLgID(Cardinal Id) const
     {
         for (Integer I = 0; I < this->Count(); ++I)
@@ -76,7 +74,7 @@ public:
         return -1;
     }
 
-    TXLocalizedPersistent* LgObject() const { return FLgObject; }
+    TXLocalizedPersistent* LgObject() const { return FLgObject.get(); }
     Cardinal LgID() const { return FLgObject ? FLgObject->LgID() : 0; }
     void SetLgID(Cardinal Value)
     {
@@ -85,12 +83,12 @@ public:
     }
 
 private:
-    TXLocalizedPersistent* FLgObject = nullptr;
+    TOwnedPtr<TXLocalizedPersistent> FLgObject;
 
     void MakeLgObject()
     {
         if (!FLgObject)
-            FLgObject = New<TXLocalizedPersistent>();
+            FLgObject = MakeOwned<TXLocalizedPersistent>();
     }
 };
 
@@ -197,12 +195,12 @@ public:
     static void FormatSettingsFromRTL(const TFormatSettings& Source, TXFormatSettings& Dest);
     static void FormatSettingsToRTL(const TXFormatSettings& Source, TFormatSettings& Dest);
 
-    TXLocalizedCollection<>* Items() const { return FItems; }
+    TXLocalizedCollection<>* Items() const { return FItems.get(); }
     Cardinal UserLangID() const { return FUserLangID; }
     Cardinal UserPrimaryLangID() const { return FUserPrimaryLangID; }
 
 private:
-    TXLocalizedCollection<>* FItems = nullptr;
+    TOwnedPtr<TXLocalizedCollection<>> FItems;
     Cardinal FUserLangID = 9;
     Cardinal FUserPrimaryLangID = 9;
 };

@@ -24,7 +24,6 @@ class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     X_FORWARD_IINTERFACE(TXLocalizedPersistent)
 
     void Init() override;
-    void BeforeDestruction() override;
     // Compressed and StoreData stay as they are.
     void Clear() override;
     bool IsEmpty() override;
@@ -44,7 +43,7 @@ class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     void SetCompressed(bool Value) { FCompressed = Value; }
     const String& DataClass() const { return FDataClass; }
     void SetDataClass(const String& Value) { FDataClass = Value; }
-    TMemoryStream* DataStream() const { return FDataStream; }
+    TMemoryStream* DataStream() const { return FDataStream.get(); }
     const String& FileName() const { return FFileName; }
     void SetFileName(const String& Value) { FFileName = Value; }
     const String& Version() const { return FVersion; }
@@ -66,7 +65,7 @@ protected:
 private:
     bool FCompressed = false;
     String FDataClass;
-    TMemoryStream* FDataStream = nullptr;
+    TOwnedPtr<TMemoryStream> FDataStream;
     String FFileName;
     String FVersion;
     Int64 FSize = 0;
@@ -96,7 +95,6 @@ class TXCustomStreamItem : public TXLocalizedCollectionItem, public IXDataStorab
     X_CLASS(TXCustomStreamItem, TXLocalizedCollectionItem)
     X_INTERFACES(TXCustomStreamItem, IXDataStorable)
     X_FORWARD_IINTERFACE(TXLocalizedCollectionItem)
-    ~TXCustomStreamItem() override;
 
     bool AssignFrom(TPersistent* Source) override;
     void SetStoreData(bool Value) override;
@@ -105,10 +103,10 @@ class TXCustomStreamItem : public TXLocalizedCollectionItem, public IXDataStorab
 
     String GetName() override { return TXLocalizedCollectionItem::GetName(); }
     void SetName(const String& Value) override { TXLocalizedCollectionItem::SetName(Value); }
-    TXStreamObject* Data() const { return FData; }
+    TXStreamObject* Data() const { return FData.get(); }
 
 protected:
-    TXStreamObject* FData = nullptr;
+    TOwnedPtr<TXStreamObject> FData;
 };
 
 class TXStreamItem : public TXCustomStreamItem {
@@ -122,16 +120,15 @@ class TXStreamBox : public TXComponent {
     X_CLASS(TXStreamBox, TXComponent)
 public:
     void Create(TComponent* AOwner) override;
-    ~TXStreamBox() override;
     bool AssignFrom(TPersistent* Source) override;
 
-    TXStreamObject* Data() const { return FData; }
+    TXStreamObject* Data() const { return FData.get(); }
 
 protected:
     virtual TXStreamObject* NewData() { return New<TXStreamObject>(); }
 
 private:
-    TXStreamObject* FData = nullptr;
+    TOwnedPtr<TXStreamObject> FData;
 };
 
 template<class T = TXStreamItem>
