@@ -31,7 +31,7 @@ public:
     {
         try {
             ReadInto(Tree, Root);
-        } catch (...) {
+        } catch (...) {     // frees what this read made, then passes the exception on
             Abort();
             throw;
         }
@@ -39,7 +39,7 @@ public:
         for (TComponent* C : FLoaded) {
             try {
                 C->Loaded();
-            } catch (...) {
+            } catch (...) {     // kept and raised again once every component is loaded
                 if (!First)
                     First = std::current_exception();
             }
@@ -188,7 +188,7 @@ private:
             Strings->Clear();
             for (const TTextValue& Item : V.List)
                 Strings->Add(Item.Text);
-        } catch (...) {
+        } catch (...) {     // ends the update, then passes the exception on
             Strings->EndUpdate();
             throw;
         }
@@ -205,7 +205,7 @@ private:
                 for (const TTextProp& P : Item.Props)
                     ReadProp(Target, P);
             }
-        } catch (...) {
+        } catch (...) {     // ends the update, then passes the exception on
             Collection->EndUpdate();
             throw;
         }

@@ -195,7 +195,7 @@ void FillStrings(TStrings* Strings, const std::vector<String>& Names)
         Strings->Clear();
         for (const String& Name : Names)
             Strings->Add(Name);
-    } catch (...) {
+    } catch (...) {     // ends the update, then passes the exception on
         Strings->EndUpdate();
         throw;
     }

@@ -349,7 +349,7 @@ bool DestroyWindow(HWND Wnd)
             DestroyWindow(Child->Handle);
         CallWindowProc(Window->Proc, Wnd, WM_DESTROY, 0, 0);
         CallWindowProc(Window->Proc, Wnd, WM_NCDESTROY, 0, 0);
-    } catch (...) {
+    } catch (...) {     // the window goes all the same, then the exception passes on
         RemoveWindow(Window);
         throw;
     }

@@ -4,7 +4,6 @@
 #include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -102,8 +101,8 @@ protected:
     String Path(const char* Name) const { return S((Dir / Name).string()); }
     static std::string ReadAll(const fs::path& Name)
     {
-        std::ifstream In(Name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(In), {});
+        const Testing::Bytes B = Testing::ReadFileBytes(Name);
+        return std::string(B.begin(), B.end());
     }
     size_t Entries() const { return size_t(std::distance(fs::directory_iterator(Dir), {})); }
 

@@ -281,7 +281,7 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNoChange)
                 Failures += !Reg->OpenKey(u"Software\\Proc", true);
                 for (int I = 0; I < Each; ++I)
                     Reg->WriteInteger(UTF8ToString("W" + std::to_string(W) + "_" + std::to_string(I)), I);
-            } catch (...) {
+            } catch (...) {     // a forked child ends here, whatever went wrong
                 Failures = 1;
             }
             _exit(Failures);
