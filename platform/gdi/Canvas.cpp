@@ -66,6 +66,7 @@ void TCanvas::Create(TBitmap* ABitmap)
     FBitmap = ABitmap;
     FBrush = MakeOwned<TBrush>();
     FPen = MakeOwned<TPen>();
+    FFont = MakeOwned<TFont>();
 }
 
 TCanvas::~TCanvas() = default;
@@ -101,23 +102,52 @@ void TCanvas::Unlock()
     MonitorExit();
 }
 
-// The one place that writes pixels of a shape: row Y from X1 to X2
-// (exclusive), cut to the clip.
-void TCanvas::Span(Integer Y, Integer X1, Integer X2, TColor Color)
+template<class F>
+void TCanvas::ForEachVisible(Integer Y, Integer X1, Integer X2, F&& Fn) const
 {
     const TRect B = Bounds();
     if (Y < B.Top || Y >= B.Bottom)
         return;
     X1 = std::max(X1, B.Left);
     X2 = std::min(X2, B.Right);
-    if (X1 >= X2)
-        return;
+    if (X1 < X2)
+        Fn(X1, X2);
+}
+
+// The one place that writes pixels of a shape: row Y from X1 to X2
+// (exclusive), cut to the clip.
+void TCanvas::Span(Integer Y, Integer X1, Integer X2, TColor Color)
+{
     const TColor C = ColorToRGB(Color);
     const Byte Px[4] = { GetBValue(C), GetGValue(C), GetRValue(C), 0 };
-    const Integer Bpp = FBitmap->BytesPerPixel();
-    Byte* D = FBitmap->ScanLine(Y) + size_t(X1) * Bpp;
-    for (Integer X = X1; X < X2; ++X, D += Bpp)
-        std::memcpy(D, Px, size_t(Bpp));
+    const Integer Bpp = FBitmap ? FBitmap->BytesPerPixel() : 0;
+    ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+        Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+        for (Integer X = A; X < B; ++X, D += Bpp)
+            std::memcpy(D, Px, size_t(Bpp));
+    });
+}
+
+void TCanvas::PaintCoverage(const TRect& Box, const Byte* Mask, Integer Stride, TColor Color)
+{
+    const TColor C = ColorToRGB(Color);
+    const Byte Px[3] = { GetBValue(C), GetGValue(C), GetRValue(C) };
+    const Integer Bpp = FBitmap ? FBitmap->BytesPerPixel() : 0;
+    for (Integer Y = Box.Top; Y < Box.Bottom; ++Y) {
+        const Byte* M = Mask + size_t(Y - Box.Top) * size_t(Stride) - Box.Left;
+        ForEachVisible(Y, Box.Left, Box.Right, [&](Integer A, Integer B) {
+            Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+            for (Integer X = A; X < B; ++X, D += Bpp) {
+                const unsigned Cover = M[X];
+                if (!Cover)
+                    continue;
+                for (int I = 0; I < 3; ++I)
+                    D[I] = Byte((Px[I] * Cover + D[I] * (255 - Cover) + 127) / 255);
+                if (Bpp == 4)
+                    D[3] = 0;
+            }
+        });
+    }
 }
 
 void TCanvas::BrushSpan(Integer Y, Integer X1, Integer X2)
@@ -130,12 +160,11 @@ void TCanvas::BrushSpan(Integer Y, Integer X1, Integer X2)
         return;
     }
     // The pattern repeats from the bitmap's origin.
-    const TRect B = Bounds();
-    X1 = std::max(X1, B.Left);
-    X2 = std::min(X2, B.Right);
     const Integer PW = Pattern->Width(), PH = Pattern->Height();
-    for (Integer X = X1; X < X2; ++X)
-        Span(Y, X, X + 1, Pattern->Pixel(X % PW, Y % PH));
+    ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+        for (Integer X = A; X < B; ++X)
+            Span(Y, X, X + 1, Pattern->Pixel(X % PW, Y % PH));
+    });
 }
 
 void TCanvas::PaintMask(const TCoverageMask& Mask, bool WithBrush)
