@@ -18,6 +18,7 @@
 #include "gdi/Bitmap.h"
 #include "gdi/Colors.h"
 #include "gdi/Font.h"
+#include "gdi/Region.h"
 #include <optional>
 #include <span>
 #include <vector>
@@ -105,11 +106,30 @@ public:
     void SetFont(TFont* Value) { FFont->Assign(Value); }
     TPoint PenPos() const { return FPenPos; }
 
-    // Drawing is limited to the clip rectangle and the bitmap; without a
-    // clip rectangle, to the bitmap.
+    // Drawing is limited to the clip region and the bitmap; without a
+    // clip, to the bitmap. ClipRect is the box round the clip region.
     TRect ClipRect() const;
-    void SetClipRect(const TRect& R) { FClip = R; }
+    void SetClipRect(const TRect& R) { FClip = TRegion(R); }
+    void SetClipRegion(const TRegion& R) { FClip = R; }
+    // Null without a clip.
+    const TRegion* ClipRegion() const { return FClip ? &*FClip : nullptr; }
     void ResetClip() { FClip.reset(); }
+    // Calls Fn(A, B) for each piece [A, B) of row Y between X1 and X2 that
+    // may be drawn (inside the bitmap and the clip), left to right.
+    template<class F>
+    void ForEachVisible(Integer Y, Integer X1, Integer X2, F&& Fn) const
+    {
+        if (!FBitmap || Y < 0 || Y >= FBitmap->Height())
+            return;
+        X1 = X1 > 0 ? X1 : 0;
+        X2 = X2 < FBitmap->Width() ? X2 : FBitmap->Width();
+        if (X1 >= X2)
+            return;
+        if (FClip)
+            FClip->Spans(Y, X1, X2, Fn);
+        else
+            Fn(X1, X2);
+    }
 
     // Serialises drawing from several threads on one canvas.
     void Lock();
@@ -169,16 +189,13 @@ private:
     // Blends Color over the pixels of Box by the coverage bytes of Mask
     // (Stride bytes a row), inside the clip.
     void PaintCoverage(const TRect& Box, const Byte* Mask, Integer Stride, TColor Color);
-    // Calls Fn(X1, X2) for each piece of row Y between X1 and X2 that the
-    // clip lets through, left to right.
-    template<class F> void ForEachVisible(Integer Y, Integer X1, Integer X2, F&& Fn) const;
 
     TBitmap* FBitmap = nullptr;
     TOwnedPtr<TBrush> FBrush;
     TOwnedPtr<TPen> FPen;
     TOwnedPtr<TFont> FFont;
     TPoint FPenPos;
-    std::optional<TRect> FClip;
+    std::optional<TRegion> FClip;
     Integer FLockCount = 0;
 };
 
