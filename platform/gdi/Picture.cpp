@@ -31,6 +31,9 @@ TGraphicClass GraphicClassOfExtension(StringView Extension)
         { u".jpe", u"TJPEGImage" },
         { u".jfif", u"TJPEGImage" },
         { u".png", u"TPngImage" },
+        { u".ico", u"TIcon" },
+        { u".emf", u"TMetafile" },
+        { u".wmf", u"TMetafile" },
     };
     for (const auto& F : Formats)
         if (SameExtension(Extension, F.Extension))

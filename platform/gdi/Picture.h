@@ -1,5 +1,6 @@
 // TPicture: holds one picture of any registered class and loads files by
-// their extension (.bmp, .jpg/.jpeg/.jpe/.jfif, .png).
+// their extension (.bmp, .jpg/.jpeg/.jpe/.jfif, .png, .ico,
+// .emf/.wmf).
 #pragma once
 #include "gdi/Graphic.h"
 
