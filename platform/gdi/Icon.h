@@ -109,6 +109,7 @@ public:
     Integer Height() const override { return FHeight; }
     bool Empty() const override { return FData.empty(); }
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     void Assign(TPersistent* Source) override;
     const std::vector<Byte>& Data() const { return FData; }
 

@@ -52,6 +52,7 @@ public:
     bool Empty() const override { return FWidth <= 0 || FHeight <= 0; }
     // Replays the calls with the frame mapped onto Rect, clipped to Rect.
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     void Assign(TPersistent* Source) override;
     void Clear() { FRecords.clear(); }
 

@@ -58,6 +58,15 @@ void TPicture::SetGraphic(TGraphic* Value)
     FGraphic = Copy;
 }
 
+void TPicture::ForceGraphicClass(TGraphicClass Class)
+{
+    if (FGraphic && Class && FGraphic->InheritsFrom(Class))
+        return;
+    TGraphic* New = NewGraphic(Class);
+    FreeAndNil(FGraphic);
+    FGraphic = New;
+}
+
 void TPicture::LoadFromFile(const String& FileName)
 {
     const size_t Dot = FileName.rfind(u'.');
