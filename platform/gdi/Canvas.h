@@ -25,6 +25,10 @@
 
 enum TBrushStyle { bsSolid, bsClear };
 
+// Horizontal and vertical alignment of text in controls.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TVerticalAlignment { taAlignTop, taAlignBottom, taVerticalCenter };
+
 // DrawText's format flags, as GDI numbers them.
 constexpr Cardinal DT_TOP = 0x0;
 constexpr Cardinal DT_LEFT = 0x0;
