@@ -73,6 +73,10 @@ TEST(Placement, ModesAsATable)
         { "fit width, portrait", DrawGraphicFitWidth, 50, 100, Rect(200, 100, 400, 500) },
         { "fit height", DrawGraphicFitHeight, 100, 50, Rect(100, 200, 500, 400) },
         { "fit height, odd", DrawGraphicFitHeight, 3, 2, Rect(150, 200, 450, 400) },
+        { "tile", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTile(C, R, G); }, 70, 30,
+          Rect(200, 200, 400, 400) },
+        { "tile sized", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTileSized(C, R, G, 33, 45); },
+          70, 30, Rect(200, 200, 400, 400) },
     };
     const TRect R = Rect(200, 200, 400, 400);
     auto Clip = std::make_unique<TRegion>(Rect(0, 0, 300, 600));

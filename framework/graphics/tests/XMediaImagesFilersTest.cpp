@@ -33,13 +33,16 @@ class TImagesFiler : public TXRStreamFiler {
     X_CLASS(TImagesFiler, TXRStreamFiler)
 public:
     static inline TKind Kind = TKind::Thn;
+    static inline std::vector<String> Filter;
     void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override
     {
         inherited::DefineGroups(AData, AMode, AParts);
         TTestThnGroup::Kind = Kind;
-        Groups()->AddNamedGroup(this,
+        TXFilerGroup* G = Groups()->AddNamedGroup(this,
             Kind == TKind::Plain ? TXRImageFilerGroup::StaticClass() : TTestThnGroup::StaticClass(), AData, nullptr,
             u"Images");
+        for (const String& F : Filter)
+            G->Filter()->Add(F);
     }
 };
 
@@ -120,6 +123,17 @@ TEST(ImageFilers, ThumbnailContainerWrittenReadByBothGroupsAndUpdated)
         ASSERT_EQ(Only->Count(), 3);
         ExpectSamePictures(reinterpret_cast<TXImageCollection*>(Only.get()), Written.get(), false);
     }
+
+    // Filtered: image items carry no filter text, so a filter naming
+    // another text leaves them all out (-1 each) and the load succeeds.
+    TImagesFiler::Filter = { u"holidays" };
+    TOwnedPtr<TXThnImageCollection> None(New<TXThnImageCollection>(static_cast<TPersistent*>(nullptr)));
+    EXPECT_TRUE(FilerLoadFromFile(File, TImagesFiler::StaticClass(), None.get(), false, nullptr));
+    EXPECT_EQ(None->Count(), 0);
+    TImagesFiler::Filter = { u"holidays", u"" };
+    ASSERT_TRUE(FilerLoadFromFile(File, TImagesFiler::StaticClass(), None.get(), false, nullptr));
+    EXPECT_EQ(None->Count(), 3);
+    TImagesFiler::Filter.clear();
 
     // An update appends a second set: a reader sees the items of both.
     TOwnedPtr<TXThnImageCollection> More(Thumbnails(2, 3));
