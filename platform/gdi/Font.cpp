@@ -16,9 +16,9 @@ const char* const BuiltInConfig =
 
 } // namespace
 
-std::mutex& Lock()
+std::recursive_mutex& Lock()
 {
-    static std::mutex M;
+    static std::recursive_mutex M;
     return M;
 }
 
@@ -199,7 +199,7 @@ double TFont::EmPixels() const
         return FEm;
     // Beyond any screen text, so a height from data costs nothing more.
     constexpr double MaxEm = 4096;
-    std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+    std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
     if (FHeight < 0) {
         FEm = std::min<double>(-double(FHeight), MaxEm);
     } else {
@@ -229,7 +229,7 @@ void* TFont::Description() const
 TFontMetrics TFont::Metrics() const
 {
     auto* D = static_cast<PangoFontDescription*>(Description());
-    std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+    std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
     const TRawMetrics M = RawMetrics(D);
     TFontMetrics R;
     R.Ascent = PANGO_PIXELS(M.Ascent);
@@ -242,7 +242,7 @@ TFontMetrics TFont::Metrics() const
 String TFont::ResolvedFamily() const
 {
     auto* D = static_cast<PangoFontDescription*>(Description());
-    std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+    std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
     String Result;
     PangoContext* Context = FontSystem::NewContext(fqDefault);
     if (PangoFont* Font = pango_font_map_load_font(FontSystem::FontMap(), Context, D)) {

@@ -10,7 +10,7 @@
 
 namespace FontSystem {
 
-std::mutex& Lock();
+std::recursive_mutex& Lock();
 // Made on first use; lives as long as the process.
 PangoFontMap* FontMap();
 

@@ -38,7 +38,7 @@ void RenderLines(const TFont* Font, const std::vector<TPlacedLine>& Lines, const
         return;
     }
     {
-        std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+        std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
         PangoContext* Context = FontSystem::NewContext(Font->Quality(), Options.RightToLeft);
         cairo_t* Cr = cairo_create(Surface);
         cairo_set_antialias(Cr, FontSystem::Antialias(Font->Quality()));
@@ -205,7 +205,7 @@ TSize TCanvas::TextExtent(const String& Text) const
 {
     const TFontMetrics M = FFont->Metrics();
     FFont->Description();
-    std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+    std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
     PangoContext* Context = FontSystem::NewContext(FFont->Quality());
     const Integer W = FontSystem::TextWidth(Context, FFont.get(), StringToUTF8(Text));
     g_object_unref(Context);
@@ -251,7 +251,7 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
     std::vector<TSourceLine> Lines;
     std::vector<Integer> Widths;
     {
-        std::lock_guard<std::mutex> Guard(FontSystem::Lock());
+        std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
         PangoContext* Context = FontSystem::NewContext(FFont->Quality(), Options.RightToLeft);
         auto Measure = [&](const std::string& S) {
             if (S.empty())
