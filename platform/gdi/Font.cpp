@@ -1,5 +1,6 @@
 #include "gdi/Font.h"
 #include "gdi/FontSystem.h"
+#include "rtl/Units.h"
 #include <cmath>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangofc-fontmap.h>
@@ -22,20 +23,41 @@ std::recursive_mutex& Lock()
     return M;
 }
 
+namespace {
+
+PangoFontMap* TheFontMap = nullptr;
+
+// The font map goes at the end with everything fontconfig and cairo keep
+// for it, so the process ends with nothing of them left behind.
+void DoneFonts()
+{
+    std::lock_guard<std::recursive_mutex> Guard(Lock());
+    if (!TheFontMap)
+        return;
+    pango_fc_font_map_shutdown(PANGO_FC_FONT_MAP(TheFontMap));
+    g_object_unref(TheFontMap);
+    TheFontMap = nullptr;
+    cairo_debug_reset_static_data();
+}
+
+} // namespace
+
+X_UNIT(Gdi_Fonts, "Gdi.Fonts", {}, nullptr, &DoneFonts)
+
 PangoFontMap* FontMap()
 {
-    static PangoFontMap* Map = [] {
+    std::lock_guard<std::recursive_mutex> Guard(Lock());
+    if (!TheFontMap) {
         FcConfig* Config = FcConfigCreate();
         // A configuration that fails to parse leaves an empty one: text
         // then draws nothing rather than with the machine's own rules.
         FcConfigParseAndLoadFromMemory(Config, reinterpret_cast<const FcChar8*>(BuiltInConfig), FcTrue);
         FcConfigBuildFonts(Config);
-        PangoFontMap* M = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(M), Config);
+        TheFontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(TheFontMap), Config);
         FcConfigDestroy(Config);
-        return M;
-    }();
-    return Map;
+    }
+    return TheFontMap;
 }
 
 cairo_antialias_t Antialias(TFontQuality Quality)

@@ -344,7 +344,8 @@ bool DrawIconData(TCanvas* Canvas, const TRect& R, std::span<const Byte> Data)
     TIconFile File;
     if (!Canvas || !ReadIconFile(Data, File))
         return false;
-    const Integer W = std::max(0, R.Width()), H = std::max(0, R.Height());
+    const Integer W = Integer(std::clamp<Int64>(Int64(R.Right) - R.Left, 0, INT32_MAX));
+    const Integer H = Integer(std::clamp<Int64>(Int64(R.Bottom) - R.Top, 0, INT32_MAX));
     TIconImage Image;
     try {
         if (!ReadIconImage(File, SelectIconEntry(File, W, H, GetDeviceCaps(Canvas, BITSPIXEL)), Image))

@@ -235,7 +235,7 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
     const TFontMetrics M = FFont->Metrics();
     const Integer LineHeight = M.Height() + (Format & DT_EXTERNALLEADING ? M.ExternalLeading : 0);
     const bool Single = Format & DT_SINGLELINE;
-    const Integer Width = std::max(0, R.Width());
+    const Integer Width = Clamp32(std::max<Int64>(0, Int64(R.Right) - R.Left));
 
     int UnderlineAt = -1, UnderlineLength = 0;
     std::string Utf8 = StringToUTF8(Text);
@@ -307,7 +307,7 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
     const Int64 TextHeight = Int64(LineHeight) * Int64(Lines.size());
     Int64 Top = R.Top;
     if (Single && (Format & DT_VCENTER))
-        Top = R.Top + (Int64(R.Height()) - LineHeight) / 2;
+        Top = R.Top + (Int64(R.Bottom) - R.Top - LineHeight) / 2;
     else if (Single && (Format & DT_BOTTOM))
         Top = Int64(R.Bottom) - LineHeight;
     const Integer Result = Clamp32(Single && (Format & (DT_VCENTER | DT_BOTTOM)) ? Top - R.Top + TextHeight : TextHeight);

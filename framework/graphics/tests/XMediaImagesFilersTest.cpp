@@ -80,10 +80,11 @@ TOwnedPtr<TXThnImageCollection> Thumbnails(Integer Count, Integer First = 0)
 Bytes StreamOfBytes(TStream* S) { return Testing::StreamBytes(S); }
 
 // Every picture that loaded decodes whole and equals what was written.
-void ExpectSamePictures(TXImageCollection* Got, TXThnImageCollection* Want, bool Thumbs)
+void ExpectSamePictures(TCollection* Got, TXThnImageCollection* Want, bool Thumbs)
 {
     for (Integer I = 0; I < Got->Count(); ++I) {
-        TXImageItem* G = Got->Items(I);
+        auto* G = DynamicCast<TXImageItem>(Got->Items(I));
+        ASSERT_NE(G, nullptr);
         auto* W = static_cast<TXThnImageItem*>(Want->FindByName(G->GetName()));
         ASSERT_NE(W, nullptr) << StringToUTF8(G->GetName());
         EXPECT_EQ(G->ImageData()->DataClass(), u"TPngImage");
@@ -112,7 +113,7 @@ TEST(ImageFilers, ThumbnailContainerWrittenReadByBothGroupsAndUpdated)
     TOwnedPtr<TXThnImageCollection> Back(New<TXThnImageCollection>(static_cast<TPersistent*>(nullptr)));
     ASSERT_TRUE(FilerLoadFromFile(File, TImagesFiler::StaticClass(), Back.get(), false, nullptr));
     ASSERT_EQ(Back->Count(), 3);
-    ExpectSamePictures(reinterpret_cast<TXImageCollection*>(Back.get()), Written.get(), true);
+    ExpectSamePictures(static_cast<TCollection*>(Back.get()), Written.get(), true);
     EXPECT_EQ(Back->Items(0)->Thn()->DataClass(), u"TJPEGImage");
 
     // The plain image group: only the pictures.
@@ -121,7 +122,7 @@ TEST(ImageFilers, ThumbnailContainerWrittenReadByBothGroupsAndUpdated)
         TOwnedPtr<TXThnImageCollection> Only(New<TXThnImageCollection>(static_cast<TPersistent*>(nullptr)));
         ASSERT_TRUE(FilerLoadFromFile(File, TImagesFiler::StaticClass(), Only.get(), false, nullptr));
         ASSERT_EQ(Only->Count(), 3);
-        ExpectSamePictures(reinterpret_cast<TXImageCollection*>(Only.get()), Written.get(), false);
+        ExpectSamePictures(static_cast<TCollection*>(Only.get()), Written.get(), false);
     }
 
     // Filtered: image items carry no filter text, so a filter naming
@@ -145,7 +146,7 @@ TEST(ImageFilers, ThumbnailContainerWrittenReadByBothGroupsAndUpdated)
     ASSERT_EQ(All->Count(), 5);
     EXPECT_EQ(All->Items(4)->GetName(), u"picture 4");
     More->Merge(Written.get(), mmAppend);
-    ExpectSamePictures(reinterpret_cast<TXImageCollection*>(All.get()), More.get(), true);
+    ExpectSamePictures(static_cast<TCollection*>(All.get()), More.get(), true);
 }
 
 TEST(ImageFilers, FailedSavesAndUpdatesKeepTheOldFile)
@@ -196,14 +197,14 @@ TEST(ImageFilers, DamagedContainersLoadNoDamagedPicture)
         TOwnedPtr<TXThnImageCollection> Back(New<TXThnImageCollection>(static_cast<TPersistent*>(nullptr)));
         Load(B, Back.get());
         EXPECT_LT(Back->Count(), 3);
-        ExpectSamePictures(reinterpret_cast<TXImageCollection*>(Back.get()), Written.get(), true);
+        ExpectSamePictures(static_cast<TCollection*>(Back.get()), Written.get(), true);
     }
     // Cut short anywhere: whatever loads is whole.
     for (size_t Cut : { Clean.size() - 1, Clean.size() * 3 / 4, Clean.size() / 2, Clean.size() / 4, size_t(200) }) {
         TOwnedPtr<TXThnImageCollection> Back(New<TXThnImageCollection>(static_cast<TPersistent*>(nullptr)));
         Load(Bytes(Clean.begin(), Clean.begin() + long(Cut)), Back.get());
         EXPECT_LT(Back->Count(), 3) << Cut;
-        ExpectSamePictures(reinterpret_cast<TXImageCollection*>(Back.get()), Written.get(), true);
+        ExpectSamePictures(static_cast<TCollection*>(Back.get()), Written.get(), true);
     }
     // An index entry past the header's resources fails its item; it is
     // never cut to 16 bits (which would read the picture's own resource).
