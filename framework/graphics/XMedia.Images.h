@@ -61,11 +61,6 @@ private:
     TOwnedPtr<TXImageObject> FThn;
 };
 
-class TXImageItem;
-class TXThnImageItem;
-class TXImageGroupItem;
-class TXTemplateItem;
-
 class TXImageCollection : public TXStreamCollection<TXImageItem> {
     X_CLASS(TXImageCollection, TXStreamCollection<TXImageItem>)
 public:
