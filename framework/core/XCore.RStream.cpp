@@ -457,6 +457,25 @@ void TXRStream::UndoWrite()
     FMark = TWriteMark();
 }
 
+void TXRStream::BeginUpdate()
+{
+    // The one mark machinery, kept apart from the per-record mark.
+    TWriteMark Saved = std::move(FMark);
+    MarkWrite(FEndOffset, xrSlotSize);
+    FUpdateMark = std::move(FMark);
+    FMark = std::move(Saved);
+}
+
+void TXRStream::CancelUpdate()
+{
+    if (!FUpdateMark.Set)
+        return;
+    DiscardCurrentHeader(false);
+    FMark = std::move(FUpdateMark);
+    FUpdateMark = TWriteMark();
+    WriteFailed();
+}
+
 void TXRStream::WriteFailed()
 {
     UndoWrite();

@@ -271,6 +271,12 @@ public:
     // False (45) when a container created over a file could not be put in
     // its place, or a write into it had failed (the file stays as it was).
     bool Close();
+    // An update of several records written in place: BeginUpdate notes the
+    // stream's length and its end slot; CancelUpdate cuts the stream back
+    // to that length and writes the old end slot again, undoing every
+    // record written since, and counts as a failed write. Never raises.
+    void BeginUpdate();
+    void CancelUpdate();
     bool IsOpen() const { return FOpen; }
     bool IsOpenForRead() const { return FOpen && (FFlags & xroRead); }
     bool IsOpenForWrite() const { return FOpen && (FFlags & xroWrite); }
@@ -354,6 +360,7 @@ private:
         Int64 EndOffset = 0;
     };
     TWriteMark FMark;
+    TWriteMark FUpdateMark;
     // Held on an existing file while a new container is written beside it,
     // so that it is opened exclusively as a container file written in
     // place would be.
