@@ -10,7 +10,7 @@
 //         }
 //     };
 //     if (!FilerLoadFromFile(Name, TMyFiler::StaticClass(), Data, false, nullptr))
-//         ... GetXErrorCode(): 31 missing, 4 not opened, 44 not read ...
+//         ... GetXErrorCode(): xecFileNotFound, xecOpenFailed, xecReadFailed ...
 //
 // Operations answer a Boolean and leave the reason for a failure in the
 // calling thread's error record: 44 for loads, 45 for saves (an earlier
@@ -32,12 +32,6 @@ class TXFiler;
 using TXFilerParts = std::bitset<256>;
 // Read and write options: bit n is option n.
 using TXFilerOptions = std::bitset<8>;
-
-// Older names of the shared codes; they go once no caller uses them.
-inline constexpr TXErrorCode xfecReadFailed = xecReadFailed;
-inline constexpr TXErrorCode xfecWriteFailed = xecWriteFailed;
-inline constexpr TXErrorCode xfecOpenFailed = xecOpenFailed;
-inline constexpr TXErrorCode xfecFileNotFound = xecFileNotFound;
 
 struct IXFilerable : IInterface {
     X_GUID("{3C0E51D8-6F0B-4A57-9E0C-2D71B1F4A6E3}")

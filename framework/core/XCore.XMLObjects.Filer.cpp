@@ -35,7 +35,7 @@ bool TXMLFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool Raise
         }
     }
     Finish(Progress);
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXMLFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
@@ -54,5 +54,5 @@ bool TXMLFiler::SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseEr
         }
     }
     Finish(Progress);
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
