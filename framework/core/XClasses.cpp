@@ -2,6 +2,7 @@
 #include "rtl/StrUtils.h"
 #include "rtl/TypInfo.h"
 #include "rtl/Units.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 
 namespace {
@@ -12,11 +13,21 @@ void InUpdate(T* Obj, F&& Fn)
     Obj->BeginUpdate();
     try {
         Fn();
-    } catch (...) {
+    } catch (...) {     // ends the update, then the failure passes on
         Obj->EndUpdate();
         throw;
     }
     Obj->EndUpdate();
+}
+
+// AssignFrom, where an exception counts as a refusal; a refusal hands the
+// work to the source's AssignTo.
+template<class T>
+void TryAssignFrom(T* Target, TPersistent* Source)
+{
+    bool Done = XGuarded(xecNone, false, [&] { return Target->AssignFrom(Source); });
+    if (!Done && Source)
+        Source->AssignTo(Target);
 }
 }
 
@@ -110,7 +121,7 @@ void TXChangeablePersistent::Assign(TPersistent* Source)
     ChangeCount.Enter();
     try {
         inherited::Assign(Source);
-    } catch (...) {
+    } catch (...) {     // leaves the change, then the failure passes on
         ChangeCount.Leave();
         throw;
     }
@@ -161,14 +172,7 @@ bool TXFilerableObject::IsEmpty()
 
 void TXFilerableObject::TryAssign(TPersistent* Source)
 {
-    bool Done;
-    try {
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
-    if (!Done && Source)
-        Source->AssignTo(this);
+    TryAssignFrom(this, Source);
 }
 
 // ---- TXLgObject ----
@@ -425,28 +429,19 @@ void TXPersistentItem::Create(TCollection* ACollection)
 
 void TXPersistentItem::Assign(TPersistent* Source)
 {
-    bool Done;
-    try {
+    // A failure to take the name counts as a refusal too.
+    bool Done = XGuarded(xecNone, false, [&] {
         if (auto* Item = DynamicCast<TCollectionItem>(Source))
             SetDisplayName(Item->DisplayName());
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
+        return AssignFrom(Source);
+    });
     if (!Done && Source)
         Source->AssignTo(this);
 }
 
 void TXPersistentItem::TryAssign(TPersistent* Source)
 {
-    bool Done;
-    try {
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
-    if (!Done && Source)
-        Source->AssignTo(this);
+    TryAssignFrom(this, Source);
 }
 
 bool TXPersistentItem::SameName(TObject* Item)
@@ -516,8 +511,7 @@ void TXPersistentCollection::AppendCopies(TCollection* Source)
         TCollectionItem* Item = Add();
         try {
             Item->Assign(Source->Items(I));
-        } catch (...) {
-            // No blank item stays behind a failed copy.
+        } catch (...) {     // no blank item stays behind a failed copy; the failure passes on
             Item->Free();
             throw;
         }

@@ -567,13 +567,17 @@ bool TXTextFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool Rai
 {
     // Read as the UTF-8 the text filers write, so a save and a load give
     // back the same text.
-    bool Ok = XGuarded(xecReadFailed, false, [&] { return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
+        return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
+    });
     return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = XGuarded(xecReadFailed, false, [&] { return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
+        return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
+    });
     return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
