@@ -1,11 +1,11 @@
 #include "core/XCore.Filers.h"
 #include "core/XCore.Strings.Containers.h"
 #include "core/XClasses.h"
+#include "rtl/testing/Testing.h"
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -157,16 +157,9 @@ X_REGISTER_CLASS(TFilerSwapFiler)
 
 class XCoreFilersTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string Pattern = (fs::temp_directory_path() / "filers-XXXXXX").string();
-        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-        Dir = Pattern;
-        ClearXError();
-    }
-    void TearDown() override { fs::remove_all(Dir); }
+    void SetUp() override { ClearXError(); }
 
-    String PathOf(const char* Name) const { return UTF8ToString((Dir / Name).string()); }
+    String PathOf(const char* Name) const { return Folder.File(Name); }
     static void Fill(TFilerTestData* D)
     {
         D->Title = u"Week 12";
@@ -184,13 +177,12 @@ protected:
     }
     static std::string ReadAll(const fs::path& P)
     {
-        std::ifstream In(P, std::ios::binary);
-        std::stringstream S;
-        S << In.rdbuf();
-        return S.str();
+        Testing::Bytes Bytes = Testing::ReadFileBytes(P);
+        return std::string(Bytes.begin(), Bytes.end());
     }
 
-    fs::path Dir;
+    Testing::TTempFolder Folder { "filers" };
+    const fs::path& Dir = Folder.Path();
 };
 
 TEST_F(XCoreFilersTest, TagFilerRoundTripsThroughFile)
@@ -206,7 +198,7 @@ TEST_F(XCoreFilersTest, TagFilerRoundTripsThroughFile)
 
     TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
     ASSERT_TRUE(FilerLoadFromFile(File, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 0);
+    EXPECT_EQ(GetXErrorCode(), xecNone);
     EXPECT_EQ(Dest->Title, u"Week 12");
     ASSERT_EQ(Dest->Texts->Count(), 2);
     EXPECT_EQ(Dest->Texts->Items(0)->DisplayName(), u"greeting");
@@ -235,7 +227,7 @@ TEST_F(XCoreFilersTest, ReadModeZeroReplacesAndOneAdds)
     }
     TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr, {}, 7));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
 }
 
 TEST_F(XCoreFilersTest, DamagedOrForeignTextsFailWith44)
@@ -257,7 +249,7 @@ TEST_F(XCoreFilersTest, DamagedOrForeignTextsFailWith44)
         TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
         bool Sound = C.Notes > 0;
         EXPECT_EQ(FilerLoadFromString(C.Text, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr), Sound) << C.Name;
-        EXPECT_EQ(GetXErrorCode(), Sound ? 0 : 44) << C.Name;
+        EXPECT_EQ(GetXErrorCode(), Sound ? xecNone : xecReadFailed) << C.Name;
         EXPECT_EQ(Dest->Notes->Count(), C.Notes) << C.Name;
     }
 }
@@ -279,7 +271,7 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
     TOwnedPtr<TFilerTestData> Data(New<TFilerTestData>());
     String Missing = PathOf("missing.txt");
     EXPECT_FALSE(FilerLoadFromFile(Missing, TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 31);
+    EXPECT_EQ(GetXErrorCode(), xecFileNotFound);
     EXPECT_EQ(GetXErrorText(), Missing);
 
     // A file another open holds exclusively cannot be opened for reading.
@@ -289,12 +281,12 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
         TOwnedPtr<TFileStream> Holder(New<TFileStream>(Locked, fmOpenReadWrite | fmShareExclusive));
         EXPECT_FALSE(FilerLoadFromFile(Locked, TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
         TXErrorData Error = GetXErrorData();
-        EXPECT_EQ(Error.Code, 4);
+        EXPECT_EQ(Error.Code, xecOpenFailed);
         EXPECT_EQ(Error.SubCode, EBUSY);
     }
 
     EXPECT_FALSE(FilerSaveToFile(PathOf("no/such/dir.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 4);
+    EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
     EXPECT_EQ(GetXErrorData().SubCode, ENOENT);
 
     EXPECT_THROW(FilerLoadFromFile(Missing, TFilerTestFiler::StaticClass(), Data.get(), true, nullptr), EXError);
@@ -310,17 +302,17 @@ TEST_F(XCoreFilersTest, FailedSaveLeavesTargetUntouched)
     }
     for (auto Save : { &FilerSaveToFile, &FilerSaveToFileViaTemp }) {
         EXPECT_FALSE(Save(PathOf("keep.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr, {}, 0));
-        EXPECT_EQ(GetXErrorCode(), 45);
+        EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
         EXPECT_EQ(ReadAll(Dir / "keep.txt"), "old content");
         EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
     }
 
     // A target folder that does not exist: 4 and nothing written.
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 45);
+    EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
     Data->FailWrite = false;
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 4);
+    EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
 }
 
 TEST_F(XCoreFilersTest, StringsFilerKeepsTextOutsideAscii)
@@ -338,9 +330,9 @@ TEST_F(XCoreFilersTest, StringsFilerKeepsTextOutsideAscii)
     // Not a string list: the filer fails instead of guessing.
     TOwnedPtr<TFilerTestData> Other(New<TFilerTestData>());
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TXStringsFiler::StaticClass(), Other.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TXTextFilerGroup::StaticClass(), Dest.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
 }
 
 TEST(XCoreDataIndexTest, NameInTheBestLanguage)
