@@ -226,12 +226,7 @@ void TXObjectList::Create(bool AOwnsObjects)
     inherited::Create(AOwnsObjects);
     FCompare = &NoCompare;
     FSameItem = &NeverSame;
-    FLgObject = New<TXLgObject>();
-}
-
-TXObjectList::~TXObjectList()
-{
-    FreeAndNil(FLgObject);
+    FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXObjectList::SetCompare(TXListCompare Value)
@@ -379,7 +374,7 @@ void TXObjectList::AppendCopies(TObjectList* Source)
 void TXObjectList::AppendFrom(TObject* Source)
 {
     if (auto* List = DynamicCast<TXObjectList>(Source))
-        FLgObject->Assign(List->FLgObject);
+        FLgObject->Assign(List->FLgObject.get());
     if (auto* List = DynamicCast<TObjectList>(Source))
         AppendCopies(List);
 }
@@ -556,25 +551,20 @@ void TXCollection::Create(TClass AItemClass)
 {
     inherited::Create(AItemClass);
     if (!FLgObject)
-        FLgObject = New<TXLgObject>();
+        FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXCollection::Create(TPersistent* AOwner, TClass AItemClass)
 {
     inherited::Create(AOwner, AItemClass);
     if (!FLgObject)
-        FLgObject = New<TXLgObject>();
-}
-
-TXCollection::~TXCollection()
-{
-    FreeAndNil(FLgObject);
+        FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXCollection::AppendCopies(TCollection* Source)
 {
     if (auto* Collection = DynamicCast<TXCollection>(Source))
-        FLgObject->Assign(Collection->FLgObject);
+        FLgObject->Assign(Collection->FLgObject.get());
     inherited::AppendCopies(Source);
 }
 

@@ -122,7 +122,6 @@ class TXObjectList : public TObjectList {
 public:
     void Create() override { Create(true); }
     virtual void Create(bool AOwnsObjects);
-    ~TXObjectList() override;
 
     virtual void AppendCopies(TObjectList* Source);
     virtual void AppendFrom(TObject* Source);
@@ -145,7 +144,7 @@ public:
     void SetSorted(bool Value);
     TDuplicates Duplicates() const { return FDuplicates; }
     void SetDuplicates(TDuplicates Value) { FDuplicates = Value; }
-    TXLgObject* LgObject() const { return FLgObject; }
+    TXLgObject* LgObject() const { return FLgObject.get(); }
     // An empty function restores the default (always 0, never the same).
     void SetCompare(TXListCompare Value);
     void SetSameItem(TXListSameItem Value);
@@ -155,7 +154,7 @@ public:
 private:
     bool FSorted = false;
     TDuplicates FDuplicates = dupIgnore;
-    TXLgObject* FLgObject = nullptr;
+    TOwnedPtr<TXLgObject> FLgObject;
     TXListCompare FCompare;
     TXListSameItem FSameItem;
 
@@ -260,16 +259,15 @@ public:
     using TXPersistentCollection::Create;
     void Create(TClass AItemClass) override;
     void Create(TPersistent* AOwner, TClass AItemClass) override;
-    ~TXCollection() override;
 
     // A TXCollection source gives its localised name first.
     void AppendCopies(TCollection* Source) override;
     virtual bool IsEmpty();
 
-    TXLgObject* LgObject() const { return FLgObject; }
+    TXLgObject* LgObject() const { return FLgObject.get(); }
 
 private:
-    TXLgObject* FLgObject = nullptr;
+    TOwnedPtr<TXLgObject> FLgObject;
 };
 
 }

@@ -268,16 +268,15 @@ public:
     // Takes Content over; counted interlocked unless told otherwise.
     void Create(T* AContent, Byte Mode = 2)
     {
-        FContent = AContent;
+        FContent.reset(AContent);
         CreateManaged(Mode);
     }
-    ~TXManagedObjectContainer() override { FreeAndNil(FContent); }
 
     HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
     Integer _AddRef() override { return TXManagedObject::_AddRef(); }
     Integer _Release() override { return TXManagedObject::_Release(); }
-    T* GetContent() override { return FContent; }
+    T* GetContent() override { return FContent.get(); }
 
 private:
-    T* FContent = nullptr;
+    TOwnedPtr<T> FContent;
 };

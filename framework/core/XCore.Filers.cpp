@@ -80,13 +80,7 @@ void TXDataIndexItem::Init()
 {
     inherited::Init();
     if (!FStream)
-        FStream = New<TMemoryStream>();
-}
-
-void TXDataIndexItem::BeforeDestruction()
-{
-    inherited::BeforeDestruction();
-    FreeAndNil(FStream);
+        FStream = MakeOwned<TMemoryStream>();
 }
 
 TXDataIndexItem* TXDataIndexCollection::AddEntry(const String& Name, const String& Filter, Cardinal LgID)
@@ -136,13 +130,7 @@ void TXDataIndex::Init()
 {
     inherited::Init();
     if (!FDataIndex)
-        FDataIndex = New<TXDataIndexCollection>(static_cast<TPersistent*>(this));
-}
-
-void TXDataIndex::BeforeDestruction()
-{
-    inherited::BeforeDestruction();
-    FreeAndNil(FDataIndex);
+        FDataIndex = MakeOwned<TXDataIndexCollection>(static_cast<TPersistent*>(this));
 }
 
 void TXDataIndex::Clear()
@@ -159,7 +147,7 @@ bool TXDataIndex::AssignFrom(TPersistent* Source)
 {
     if (auto* Other = DynamicCast<TXDataIndex>(Source)) {
         Enabled = Other->Enabled;
-        FDataIndex->Assign(Other->FDataIndex);
+        FDataIndex->Assign(Other->FDataIndex.get());
         FDataIndex->BaseNumber = Other->FDataIndex->BaseNumber;
         FDataIndex->SetLgID(Other->FDataIndex->LgID());
     }
@@ -178,14 +166,9 @@ void TXDataIndex::SetLgID(Cardinal Value)
 void TXFilerGroup::Create()
 {
     inherited::Create();
-    FFilter = New<TStringList>();
+    FFilter = MakeOwned<TStringList>();
     ReadOptions = TXFilerOptions(0b11110);     // 1, 2, 3, 4
     WriteOptions = TXFilerOptions(0b101010);   // 1, 3, 5
-}
-
-TXFilerGroup::~TXFilerGroup()
-{
-    FreeAndNil(FFilter);
 }
 
 bool TXFilerGroup::WriteObjectText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
@@ -308,14 +291,9 @@ bool FileExistsUtf8(const String& FileName)
 void TXFiler::Create()
 {
     inherited::Create();
-    FGroups = New<TXFilerGroupList>();
+    FGroups = MakeOwned<TXFilerGroupList>();
     FMode = 0;
     BaseOffset = 0;
-}
-
-TXFiler::~TXFiler()
-{
-    FreeAndNil(FGroups);
 }
 
 bool TXFiler::Report(bool Ok, Integer Code, bool RaiseErrors)

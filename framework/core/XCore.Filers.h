@@ -93,7 +93,6 @@ class TXDataIndexItem : public TXFilerableItem {
     X_CLASS(TXDataIndexItem, TXFilerableItem)
 public:
     void Init() override;
-    void BeforeDestruction() override;
 
     String GetName() override { return TXFilerableItem::GetName(); }
     void SetName(const String& Value) override { TXFilerableItem::SetName(Value); }
@@ -102,7 +101,7 @@ public:
     String XFilter() { return GetFilterText(); }
     void SetXFilter(const String& Value) { SetFilterText(Value); }
 
-    TMemoryStream* Stream() const { return FStream; }
+    TMemoryStream* Stream() const { return FStream.get(); }
     // A stream, a string item, another persistent or anything a group
     // writes itself; not owned.
     TObject* Target = nullptr;
@@ -110,7 +109,7 @@ public:
 
 private:
     Integer FIdx = 0;
-    TMemoryStream* FStream = nullptr;
+    TOwnedPtr<TMemoryStream> FStream;
 };
 
 class TXDataIndexCollection : public TXLocalizedCollection<TXDataIndexItem> {
@@ -138,17 +137,16 @@ class TXDataIndex : public TXFilerablePersistent {
     X_CLASS(TXDataIndex, TXFilerablePersistent)
 public:
     void Init() override;
-    void BeforeDestruction() override;
     void Clear() override;
     bool AssignFrom(TPersistent* Source) override;
     // Also the collection's language.
     void SetLgID(Cardinal Value) override;
 
-    TXDataIndexCollection* DataIndex() const { return FDataIndex; }
+    TXDataIndexCollection* DataIndex() const { return FDataIndex.get(); }
     bool Enabled = false;
 
 private:
-    TXDataIndexCollection* FDataIndex = nullptr;
+    TOwnedPtr<TXDataIndexCollection> FDataIndex;
 };
 
 // One object and/or one collection stored under one name.
@@ -166,7 +164,6 @@ public:
     virtual bool AfterReadItem(TObject* Item, Integer Flag) { return true; }
     virtual bool BeforeWriteItem(TObject* Item, Integer Flag) { return true; }
     void Create() override;
-    ~TXFilerGroup() override;
     // Its answer is the group's read result.
     virtual bool AfterRead(Integer Flag) { return true; }
     virtual bool BeforeWrite(Integer Flag) { return true; }
@@ -192,7 +189,7 @@ public:
     TObject* Collection = nullptr;
     // Items whose filter text is not listed are skipped on reading; empty:
     // no filter.
-    TStringList* Filter() const { return FFilter; }
+    TStringList* Filter() const { return FFilter.get(); }
     TXFilerOptions ReadOptions;
     TXFilerOptions WriteOptions;
     Integer Param1 = 0;
@@ -202,7 +199,7 @@ public:
     TClass ItemClass = nullptr;
 
 private:
-    TStringList* FFilter = nullptr;
+    TOwnedPtr<TStringList> FFilter;
 };
 
 class TXFilerGroupList : public Generics::TObjectList<TXFilerGroup> {
@@ -223,7 +220,6 @@ public:
     virtual bool BeforeSave() { return true; }
     virtual bool AfterSave() { return true; }
     void Create() override;
-    ~TXFiler() override;
     // Keeps its arguments and empties the group list; descendants add
     // their groups.
     virtual void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts);
@@ -252,7 +248,7 @@ public:
     void ResetParams() { Params.fill(0); }
 
     TObject* Data() const { return FData; }
-    TXFilerGroupList* Groups() const { return FGroups; }
+    TXFilerGroupList* Groups() const { return FGroups.get(); }
     Integer Mode() const { return FMode; }
     const TXFilerParts& Parts() const { return FParts; }
     Integer ReadMode = 0;
@@ -269,7 +265,7 @@ private:
     bool ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt, TXProgress* Progress,
         bool RaiseErrors);
     TObject* FData = nullptr;
-    TXFilerGroupList* FGroups = nullptr;
+    TOwnedPtr<TXFilerGroupList> FGroups;
     Integer FMode = 0;
     TXFilerParts FParts;
 };

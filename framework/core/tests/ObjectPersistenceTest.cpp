@@ -83,17 +83,10 @@ public:
     void Create() override
     {
         inherited::Create();
-        FChild = New<TPsChild>();
-        FLines = New<TStringList>();
-        FItems = New<TCollection>(TPsItem::StaticClass());
-        FEntries = New<TObjectList>();
-    }
-    ~TPsSample() override
-    {
-        FreeAndNil(FEntries);
-        FreeAndNil(FItems);
-        FreeAndNil(FLines);
-        FreeAndNil(FChild);
+        FChild = MakeOwned<TPsChild>();
+        FLines = MakeOwned<TStringList>();
+        FItems = MakeOwned<TCollection>(TPsItem::StaticClass());
+        FEntries = MakeOwned<TObjectList>();
     }
 
     Integer Width() const { return FWidth; }
@@ -120,10 +113,10 @@ public:
     void SetHuge(UInt64 V) { FHuge = V; }
     TVariant Note() const { return FNote; }
     void SetNote(const TVariant& V) { FNote = V; }
-    TPsChild* Child() const { return FChild; }
-    TStrings* Lines() const { return FLines; }
-    TCollection* Items() const { return FItems; }
-    TObjectList* Entries() const { return FEntries; }
+    TPsChild* Child() const { return FChild.get(); }
+    TStrings* Lines() const { return FLines.get(); }
+    TCollection* Items() const { return FItems.get(); }
+    TObjectList* Entries() const { return FEntries.get(); }
     TEvent<void(TObject*)> OnChange;
     void Touch(TObject*) { }
 
@@ -154,10 +147,10 @@ private:
     Int64 FBig = 0;
     UInt64 FHuge = 0;
     TVariant FNote;
-    TPsChild* FChild = nullptr;
-    TStringList* FLines = nullptr;
-    TCollection* FItems = nullptr;
-    TObjectList* FEntries = nullptr;
+    TOwnedPtr<TPsChild> FChild;
+    TOwnedPtr<TStringList> FLines;
+    TOwnedPtr<TCollection> FItems;
+    TOwnedPtr<TObjectList> FEntries;
 };
 X_REGISTER_CLASS(TPsSample)
 X_PUBLISHED(TPsSample)
@@ -208,13 +201,12 @@ public:
     void Create() override
     {
         inherited::Create();
-        FObjects = New<TXObjectCollection>(static_cast<TPersistent*>(this));
+        FObjects = MakeOwned<TXObjectCollection>(static_cast<TPersistent*>(this));
     }
-    ~TPsBox() override { FreeAndNil(FObjects); }
-    TXObjectCollection* Objects() const { return FObjects; }
+    TXObjectCollection* Objects() const { return FObjects.get(); }
 
 private:
-    TXObjectCollection* FObjects = nullptr;
+    TOwnedPtr<TXObjectCollection> FObjects;
 };
 X_REGISTER_CLASS(TPsBox)
 X_PUBLISHED(TPsBox)

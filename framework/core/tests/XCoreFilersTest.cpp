@@ -41,18 +41,13 @@ public:
     void Create() override
     {
         inherited::Create();
-        Texts = New<TXStringCollection<>>(static_cast<TPersistent*>(this));
-        Notes = New<TXTypedObjectList>();
+        Texts = MakeOwned<TXStringCollection<>>(static_cast<TPersistent*>(this));
+        Notes = MakeOwned<TXTypedObjectList>();
         Notes->ItemClass = TFilerTestNote::StaticClass();
     }
-    ~TFilerTestData() override
-    {
-        FreeAndNil(Texts);
-        FreeAndNil(Notes);
-    }
     String Title;
-    TXStringCollection<>* Texts = nullptr;
-    TXTypedObjectList* Notes = nullptr;
+    TOwnedPtr<TXStringCollection<>> Texts;
+    TOwnedPtr<TXTypedObjectList> Notes;
     bool FailWrite = false;
 };
 X_REGISTER_CLASS(TFilerTestData)
@@ -104,8 +99,8 @@ public:
         RootTag = "notes";
         ReadMode = AMode;
         auto* D = As<TFilerTestData>(AData);
-        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Texts, D, u"Texts");
-        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Notes, nullptr, u"Notes");
+        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Texts.get(), D, u"Texts");
+        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Notes.get(), nullptr, u"Notes");
     }
 };
 X_REGISTER_CLASS(TFilerTestFiler)
@@ -149,7 +144,7 @@ public:
     void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override
     {
         inherited::DefineGroups(AData, AMode, AParts);
-        Groups()->AddNamedGroup(this, TFilerSwapGroup::StaticClass(), As<TFilerTestData>(AData)->Notes, nullptr,
+        Groups()->AddNamedGroup(this, TFilerSwapGroup::StaticClass(), As<TFilerTestData>(AData)->Notes.get(), nullptr,
             u"Notes");
     }
 };

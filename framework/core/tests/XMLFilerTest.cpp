@@ -14,16 +14,15 @@ public:
     void Create() override
     {
         inherited::Create();
-        FLines = New<TStringList>();
+        FLines = MakeOwned<TStringList>();
     }
-    ~TXfNote() override { FreeAndNil(FLines); }
     const String& Title() const { return FTitle; }
     void SetTitle(const String& V) { FTitle = V; }
-    TStrings* Lines() const { return FLines; }
+    TStrings* Lines() const { return FLines.get(); }
 
 private:
     String FTitle;
-    TStringList* FLines = nullptr;
+    TOwnedPtr<TStringList> FLines;
 };
 X_REGISTER_CLASS(TXfNote)
 X_PUBLISHED(TXfNote)
