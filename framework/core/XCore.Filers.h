@@ -50,10 +50,8 @@ bool IsDataLoaded(Cardinal Flags);
 class TXFilerablePersistent : public TXLocalizedPersistent, public IXFilerable {
     X_CLASS(TXFilerablePersistent, TXLocalizedPersistent)
     X_INTERFACES(TXFilerablePersistent, IXFilerable)
+    X_FORWARD_IINTERFACE(TXLocalizedPersistent)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedPersistent::_AddRef(); }
-    Integer _Release() override { return TXLocalizedPersistent::_Release(); }
     void Clear() override;
     bool AssignFrom(TPersistent* Source) override;
 
@@ -70,10 +68,8 @@ private:
 class TXFilerableItem : public TXLocalizedCollectionItem, public IXFilerable {
     X_CLASS(TXFilerableItem, TXLocalizedCollectionItem)
     X_INTERFACES(TXFilerableItem, IXFilerable)
+    X_FORWARD_IINTERFACE(TXLocalizedCollectionItem)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXLocalizedCollectionItem::_Release(); }
     void Clear() override;
     bool AssignFrom(TPersistent* Source) override;
 

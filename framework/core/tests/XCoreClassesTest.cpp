@@ -377,10 +377,8 @@ struct IProbe : IInterface {
 class TController : public TXManagedObject, public IProbe {
     X_CLASS(TController, TXManagedObject)
     X_INTERFACES(TController, IProbe)
+    X_FORWARD_IINTERFACE(TXManagedObject)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
     int Answer() override { return 42; }
 };
 
