@@ -78,11 +78,6 @@ void InitClasses()
     PortableMode = false;
     DemoMode = false;
 }
-
-Cardinal AssignedState(Cardinal State)
-{
-    return (State & ~xstUnassigned) | xstAssigned;
-}
 }
 
 X_UNIT(XClasses, "XClasses", { "XCore.Classes" }, &InitClasses, nullptr)
@@ -130,20 +125,10 @@ void TXChangeablePersistent::Assign(TPersistent* Source)
 
 // ---- TXFilerableObject ----
 
-void TXFilerableObject::Init()
-{
-    inherited::Init();
-    FState = 0;
-}
-
 void TXFilerableObject::Clear()
 {
     inherited::Clear();
-    FLgID = 0;
-    FXFilter.clear();
     FName.clear();
-    FStoreData = true;
-    FIdx = -1;
 }
 
 void TXFilerableObject::Assign(TPersistent* Source)
@@ -153,21 +138,9 @@ void TXFilerableObject::Assign(TPersistent* Source)
     inherited::Assign(Source);
 }
 
-bool TXFilerableObject::AssignFrom(TPersistent* Source)
-{
-    if (auto* Filerable = DynamicCast<TXFilerableObject>(Source)) {
-        FLgID = Filerable->FLgID;
-        FXFilter = Filerable->FXFilter;
-        SetStoreData(Filerable->FStoreData);
-        FIdx = Filerable->FIdx;
-        FState = AssignedState(FState);
-    }
-    return inherited::AssignFrom(Source);
-}
-
 bool TXFilerableObject::IsEmpty()
 {
-    return inherited::IsEmpty() && FName.empty() && FLgID == 0 && FXFilter.empty();
+    return inherited::IsEmpty() && FName.empty();
 }
 
 void TXFilerableObject::TryAssign(TPersistent* Source)
@@ -447,37 +420,10 @@ bool TXPersistentItem::SameName(TObject* Item)
 
 // ---- TXYCollectionItem ----
 
-void TXYCollectionItem::Init()
-{
-    inherited::Init();
-    FState = 0;
-}
-
-void TXYCollectionItem::Clear()
-{
-    inherited::Clear();
-    FLgID = 0;
-    FXFilter.clear();
-    FStoreData = true;
-    FIdx = -1;
-}
-
 bool TXYCollectionItem::AssignFrom(TPersistent* Source)
 {
-    if (auto* Item = DynamicCast<TXYCollectionItem>(Source)) {
-        FLgID = Item->FLgID;
-        FXFilter = Item->FXFilter;
-        SetStoreData(Item->FStoreData);
-        FIdx = Item->FIdx;
-        FState = AssignedState(FState);
-    }
     inherited::AssignFrom(Source);
     return true;
-}
-
-bool TXYCollectionItem::IsEmpty()
-{
-    return inherited::IsEmpty() && FLgID == 0 && FXFilter.empty();
 }
 
 // ---- TXClassItem ----

@@ -50,27 +50,47 @@ public:
 inline constexpr Cardinal xstUnassigned = 4;     // bit 2, cleared by AssignFrom
 inline constexpr Cardinal xstAssigned = 64;      // bit 6, set by AssignFrom
 
-class TXFilerableObject : public TXPersistent {
-    X_CLASS(TXFilerableObject, TXPersistent)
+// The stored fields that filerable objects and collection items share: a
+// language id, a filter, the store flag, an index and state bits. The
+// filerable object and the collection item of this layer are this over
+// their two bases.
+template<class Base>
+class TXFilerableFieldsOf : public Base {
+    X_CLASS_TEMPLATE(TXFilerableFieldsOf, Base, u"TXFilerableFieldsOf<T>")
 public:
-    void Init() override;
-    void Clear() override;
-    // The source's name first, then the usual assignment.
-    void Assign(TPersistent* Source) override;
-    bool AssignFrom(TPersistent* Source) override;
-    bool IsEmpty() override;
-
-    virtual void SetName(const String& Value) { FName = Value; }
-    virtual String GetName() { return FName; }
+    void Init() override
+    {
+        Base::Init();
+        FState = 0;
+    }
+    void Clear() override
+    {
+        Base::Clear();
+        FLgID = 0;
+        FXFilter.clear();
+        FStoreData = true;
+        FIdx = -1;
+    }
+    // From an object of the same kind: the fields (the store flag through
+    // SetStoreData) and the assigned state; then the base's answer.
+    bool AssignFrom(TPersistent* Source) override
+    {
+        if (auto* Other = DynamicCast<TXFilerableFieldsOf>(Source)) {
+            FLgID = Other->FLgID;
+            FXFilter = Other->FXFilter;
+            SetStoreData(Other->FStoreData);
+            FIdx = Other->FIdx;
+            FState = (FState & ~xstUnassigned) | xstAssigned;
+        }
+        return Base::AssignFrom(Source);
+    }
+    bool IsEmpty() override { return Base::IsEmpty() && FLgID == 0 && FXFilter.empty(); }
     virtual void SetStoreData(bool Value) { FStoreData = Value; }
     virtual void SetLgID(Cardinal Value) { FLgID = Value; }
-    // AssignFrom (an exception counts as false), else the source's AssignTo.
-    virtual void TryAssign(TPersistent* Source);
 
     Cardinal LgID() const { return FLgID; }
     const String& XFilter() const { return FXFilter; }
     void SetXFilter(const String& Value) { FXFilter = Value; }
-    const String& Name() const { return FName; }
     bool StoreData() const { return FStoreData; }
     Integer Idx() const { return FIdx; }
     void SetIdx(Integer Value) { FIdx = Value; }
@@ -80,10 +100,28 @@ public:
 protected:
     Cardinal FLgID = 0;
     String FXFilter;
-    String FName;
     bool FStoreData = true;
     Integer FIdx = -1;
     Cardinal FState = 0;
+};
+
+class TXFilerableObject : public TXFilerableFieldsOf<TXPersistent> {
+    X_CLASS(TXFilerableObject, TXFilerableFieldsOf<TXPersistent>)
+public:
+    void Clear() override;
+    // The source's name first, then the usual assignment.
+    void Assign(TPersistent* Source) override;
+    bool IsEmpty() override;
+
+    virtual void SetName(const String& Value) { FName = Value; }
+    virtual String GetName() { return FName; }
+    // AssignFrom (an exception counts as false), else the source's AssignTo.
+    virtual void TryAssign(TPersistent* Source);
+
+    const String& Name() const { return FName; }
+
+protected:
+    String FName;
 };
 
 // The localised name of a list or collection; English (9) when cleared.
@@ -198,32 +236,11 @@ private:
     String FName;
 };
 
-class TXYCollectionItem : public TXPersistentItem {
-    X_CLASS(TXYCollectionItem, TXPersistentItem)
+class TXYCollectionItem : public TXFilerableFieldsOf<TXPersistentItem> {
+    X_CLASS(TXYCollectionItem, TXFilerableFieldsOf<TXPersistentItem>)
 public:
-    void Init() override;
-    void Clear() override;
     // Copies from another TXYCollectionItem; true in every case.
     bool AssignFrom(TPersistent* Source) override;
-    bool IsEmpty() override;
-    virtual void SetStoreData(bool Value) { FStoreData = Value; }
-
-    Cardinal LgID() const { return FLgID; }
-    void SetLgID(Cardinal Value) { FLgID = Value; }
-    const String& XFilter() const { return FXFilter; }
-    void SetXFilter(const String& Value) { FXFilter = Value; }
-    bool StoreData() const { return FStoreData; }
-    Integer Idx() const { return FIdx; }
-    void SetIdx(Integer Value) { FIdx = Value; }
-    Cardinal State() const { return FState; }
-    void SetState(Cardinal Value) { FState = Value; }
-
-private:
-    Cardinal FLgID = 0;
-    String FXFilter;
-    bool FStoreData = true;
-    Integer FIdx = -1;
-    Cardinal FState = 0;
 };
 
 class TXClassItem : public TXPersistentItem {

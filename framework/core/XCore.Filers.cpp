@@ -40,40 +40,6 @@ bool IsDataLoaded(Cardinal Flags)
     return (Flags & xsfDataLoaded) != 0;
 }
 
-// ---- filerable objects and items ----
-
-void TXFilerablePersistent::Clear()
-{
-    inherited::Clear();
-    FIndex = -1;
-    FFilterText.clear();
-}
-
-bool TXFilerablePersistent::AssignFrom(TPersistent* Source)
-{
-    if (auto* Other = DynamicCast<TXFilerablePersistent>(Source)) {
-        FIndex = Other->FIndex;
-        FFilterText = Other->FFilterText;
-    }
-    return inherited::AssignFrom(Source);
-}
-
-void TXFilerableItem::Clear()
-{
-    inherited::Clear();
-    FIndex = -1;
-    FFilterText.clear();
-}
-
-bool TXFilerableItem::AssignFrom(TPersistent* Source)
-{
-    if (auto* Other = DynamicCast<TXFilerableItem>(Source)) {
-        FIndex = Other->FIndex;
-        FFilterText = Other->FFilterText;
-    }
-    return inherited::AssignFrom(Source);
-}
-
 // ---- data index ----
 
 void TXDataIndexItem::Init()

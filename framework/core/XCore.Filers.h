@@ -45,15 +45,31 @@ struct IXFilerable : IInterface {
 inline constexpr Cardinal xsfDataLoaded = Cardinal(1) << 5;
 bool IsDataLoaded(Cardinal Flags);
 
-// An object a filer can store: the header number it was read from and the
-// filter text written beside it.
-class TXFilerablePersistent : public TXLocalizedPersistent, public IXFilerable {
-    X_CLASS(TXFilerablePersistent, TXLocalizedPersistent)
-    X_INTERFACES(TXFilerablePersistent, IXFilerable)
-    X_FORWARD_IINTERFACE(TXLocalizedPersistent)
+// What a filer stores beside an object or a collection item: the header
+// number it was read from and the filter text written with it. The
+// filerable object and item are this over their two bases.
+template<class Base>
+class TXFilerableOf : public Base, public IXFilerable {
+    X_CLASS_TEMPLATE(TXFilerableOf, Base, u"TXFilerableOf<T>")
+    X_INTERFACES(TXFilerableOf, IXFilerable)
+    X_FORWARD_IINTERFACE(Base)
 public:
-    void Clear() override;
-    bool AssignFrom(TPersistent* Source) override;
+    void Clear() override
+    {
+        Base::Clear();
+        FIndex = -1;
+        FFilterText.clear();
+    }
+    // Index and filter text from another object of the same base, then the
+    // base's own.
+    bool AssignFrom(TPersistent* Source) override
+    {
+        if (auto* Other = DynamicCast<TXFilerableOf>(Source)) {
+            FIndex = Other->FIndex;
+            FFilterText = Other->FFilterText;
+        }
+        return Base::AssignFrom(Source);
+    }
 
     Integer GetIndex() override { return FIndex; }
     void SetIndex(Integer Value) override { FIndex = Value; }
@@ -65,22 +81,12 @@ private:
     String FFilterText;
 };
 
-class TXFilerableItem : public TXLocalizedCollectionItem, public IXFilerable {
-    X_CLASS(TXFilerableItem, TXLocalizedCollectionItem)
-    X_INTERFACES(TXFilerableItem, IXFilerable)
-    X_FORWARD_IINTERFACE(TXLocalizedCollectionItem)
-public:
-    void Clear() override;
-    bool AssignFrom(TPersistent* Source) override;
+class TXFilerablePersistent : public TXFilerableOf<TXLocalizedPersistent> {
+    X_CLASS(TXFilerablePersistent, TXFilerableOf<TXLocalizedPersistent>)
+};
 
-    Integer GetIndex() override { return FIndex; }
-    void SetIndex(Integer Value) override { FIndex = Value; }
-    String GetFilterText() override { return FFilterText; }
-    void SetFilterText(const String& Value) override { FFilterText = Value; }
-
-private:
-    Integer FIndex = -1;
-    String FFilterText;
+class TXFilerableItem : public TXFilerableOf<TXLocalizedCollectionItem> {
+    X_CLASS(TXFilerableItem, TXFilerableOf<TXLocalizedCollectionItem>)
 };
 
 // One extra data record of an object: its name, language, resource number

@@ -1,4 +1,5 @@
 #include "core/XClasses.h"
+#include "rtl/TypInfo.h"
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -371,6 +372,38 @@ TEST(XCollectionItems, AssignFromAnotherClassCopiesOnlyTheName)
     Y2->Assign(Y);
     EXPECT_EQ(Y2->LgID(), 7u);
     EXPECT_EQ(Y2->State(), xstAssigned);
+}
+
+// The filerable object and the collection item share their stored fields
+// through one template: each keeps its name and published properties, and
+// the fields pass only between objects of the same kind.
+TEST(XFilerable, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
+{
+    for (TClass Class : { TXFilerableObject::StaticClass(), TXYCollectionItem::StaticClass() }) {
+        EXPECT_EQ(GetClass(Class->Name), Class) << StringToUTF8(Class->Name);
+        EXPECT_NE(GetPropInfo(Class, u"Name"), nullptr) << StringToUTF8(Class->Name);
+        EXPECT_NE(GetPropInfo(Class, u"LgID"), nullptr) << StringToUTF8(Class->Name);
+    }
+    EXPECT_TRUE(TXFilerableObject::StaticClass()->InheritsFrom(TXPersistent::StaticClass()));
+    EXPECT_TRUE(TXYCollectionItem::StaticClass()->InheritsFrom(TXPersistentItem::StaticClass()));
+
+    TOwnedPtr<TXFilerableObject> Object(New<TXFilerableObject>());
+    Object->SetLgID(1031);
+    Object->SetXFilter(u"f");
+    Object->SetIdx(2);
+    TOwnedPtr<TXPersistentCollection> Ys(New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    auto* Y = static_cast<TXYCollectionItem*>(Ys->Add());
+    EXPECT_TRUE(Y->AssignFrom(Object.get()));
+    EXPECT_TRUE(Y->IsEmpty());
+    EXPECT_EQ(Y->Idx(), -1);
+    EXPECT_EQ(Y->State(), 0u);
+
+    Y->SetLgID(7);
+    Y->SetStoreData(false);
+    TOwnedPtr<TXFilerableObject> Back(New<TXFilerableObject>());
+    EXPECT_TRUE(Back->AssignFrom(Y));
+    EXPECT_EQ(Back->LgID(), 0u);
+    EXPECT_TRUE(Back->StoreData());
 }
 
 TEST(XCollections, AssignAppendAndLookup)

@@ -1,7 +1,9 @@
 #include "core/XCore.Filers.h"
+#include "rtl/TypInfo.h"
 #include "core/XCore.Strings.Containers.h"
 #include "core/XClasses.h"
 #include "rtl/testing/Testing.h"
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -372,6 +374,48 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
     Copy->Clear();
     EXPECT_FALSE(Copy->Enabled);
     EXPECT_EQ(Copy->DataIndex()->Count(), 0);
+}
+
+// The filerable object and item share one template over two bases: each
+// keeps its own name and properties, and index and filter text pass only
+// between objects of the same base.
+TEST(XCoreFilerableTest, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
+{
+    for (TClass Class : { TXFilerablePersistent::StaticClass(), TXFilerableItem::StaticClass() })
+        EXPECT_EQ(GetClass(Class->Name), Class) << StringToUTF8(Class->Name);
+    EXPECT_TRUE(TXDataIndex::StaticClass()->InheritsFrom(TXLocalizedPersistent::StaticClass()));
+    EXPECT_TRUE(TXDataIndexItem::StaticClass()->InheritsFrom(TXLocalizedCollectionItem::StaticClass()));
+    std::vector<String> ItemProps;
+    for (const TPropInfo* P : GetPropList(TXDataIndexItem::StaticClass()))
+        ItemProps.push_back(P->Name);
+    for (const char16_t* Name : { u"Name", u"LgID", u"Idx", u"XFilter" })
+        EXPECT_NE(std::find(ItemProps.begin(), ItemProps.end(), Name), ItemProps.end()) << StringToUTF8(Name);
+    EXPECT_NE(GetPropInfo(TXDataIndex::StaticClass(), u"DataIndex"), nullptr);
+
+    TOwnedPtr<TXDataIndex> Source(New<TXDataIndex>());
+    IPtr<IXFilerable> Filerable = Supports<IXFilerable>(Source.get());
+    ASSERT_TRUE(Filerable);
+    Filerable->SetIndex(3);
+    Filerable->SetFilterText(u"de");
+    TOwnedPtr<TXDataIndex> Copy(New<TXDataIndex>());
+    Copy->Assign(Source.get());
+    EXPECT_EQ(Copy->GetIndex(), 3);
+    EXPECT_EQ(Copy->GetFilterText(), u"de");
+    Copy->Clear();
+    EXPECT_EQ(Copy->GetIndex(), -1);
+    EXPECT_EQ(Copy->GetFilterText(), u"");
+
+    TXDataIndexItem* Entry = Source->DataIndex()->AddEntry(u"Words", u"f", 9);
+    Entry->SetIndex(5);
+    ASSERT_TRUE(Supports<IXFilerable>(Entry));
+    TXDataIndexItem* Other = Copy->DataIndex()->Add();
+    Other->AssignFrom(Entry);
+    EXPECT_EQ(Other->GetIndex(), 5);
+    EXPECT_EQ(Other->GetFilterText(), u"f");
+    // An object of the other base gives the item nothing of its own.
+    Other->AssignFrom(Source.get());
+    EXPECT_EQ(Other->GetIndex(), 5);
+    EXPECT_EQ(Other->GetFilterText(), u"f");
 }
 
 // Objects made for a list and then not kept are freed, also when the list
