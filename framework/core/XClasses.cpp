@@ -528,23 +528,6 @@ bool TXCollection::IsEmpty()
 
 // ---- TXClassCollection ----
 
-namespace {
-TClass ClassItemClass(TClass AItemClass)
-{
-    return AItemClass && AItemClass->InheritsFrom(TXClassItem::StaticClass()) ? AItemClass : TXClassItem::StaticClass();
-}
-}
-
-void TXClassCollection::Create(TClass AItemClass)
-{
-    inherited::Create(ClassItemClass(AItemClass));
-}
-
-void TXClassCollection::Create(TPersistent* AOwner, TClass AItemClass)
-{
-    inherited::Create(AOwner, ClassItemClass(AItemClass));
-}
-
 TXClassItem* TXClassCollection::FindOrAdd(TClass Class)
 {
     if (!Class)
@@ -552,7 +535,7 @@ TXClassItem* TXClassCollection::FindOrAdd(TClass Class)
     Integer Index = IndexOfName(Class->Name);
     if (Index >= 0)
         return Items(Index);
-    auto* Item = static_cast<TXClassItem*>(Add());
+    TXClassItem* Item = Add();
     Item->SetDisplayName(Class->Name);
     Item->ItemClass = Class;
     return Item;

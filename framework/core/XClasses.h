@@ -289,15 +289,31 @@ private:
 
 }
 
-class TXClassCollection : public TXPersistentCollection {
-    X_CLASS(TXClassCollection, TXPersistentCollection)
+// A collection over Base whose items are always TItem (or a descendant):
+// a constructor given any other item class takes TItem. The class and the
+// object collections are this over their two bases.
+template<class Base, class TItem>
+class TXTypedCollectionOf : public Base {
+    X_CLASS_TEMPLATE(TXTypedCollectionOf, Base, u"TXTypedCollectionOf<T,I>")
 public:
-    using TXPersistentCollection::Create;
-    // Items are always TXClassItem (or a descendant).
-    void Create(TClass AItemClass) override;
-    void Create(TPersistent* AOwner, TClass AItemClass) override;
+    using Base::Create;
+    void Create(TClass AItemClass) override { Base::Create(ItemClassFor(AItemClass)); }
+    void Create(TPersistent* AOwner, TClass AItemClass) override { Base::Create(AOwner, ItemClassFor(AItemClass)); }
 
-    TXClassItem* Items(Integer Index) const { return static_cast<TXClassItem*>(TXPersistentCollection::Items(Index)); }
+    TItem* Items(Integer Index) const { return static_cast<TItem*>(Base::Items(Index)); }
+    TItem* Add() { return static_cast<TItem*>(Base::Add()); }
+
+private:
+    static TClass ItemClassFor(TClass AItemClass)
+    {
+        return AItemClass && AItemClass->InheritsFrom(TItem::StaticClass()) ? AItemClass : TItem::StaticClass();
+    }
+};
+
+class TXClassCollection : public TXTypedCollectionOf<TXPersistentCollection, TXClassItem> {
+    using TBase = TXTypedCollectionOf<TXPersistentCollection, TXClassItem>;
+    X_CLASS(TXClassCollection, TBase)
+public:
     // The item named after Class, added when missing; null for no class.
     TXClassItem* FindOrAdd(TClass Class);
 };

@@ -556,20 +556,6 @@ bool TXObjectItem::CreateObj(TClass Class)
 
 X_REGISTER_CLASS(TXObjectCollection)
 
-namespace {
-TClass ObjectItemClass(TClass AItemClass)
-{
-    return AItemClass && AItemClass->InheritsFrom(TXObjectItem::StaticClass()) ? AItemClass : TXObjectItem::StaticClass();
-}
-}
-
-void TXObjectCollection::Create(TClass AItemClass) { inherited::Create(ObjectItemClass(AItemClass)); }
-
-void TXObjectCollection::Create(TPersistent* AOwner, TClass AItemClass)
-{
-    inherited::Create(AOwner, ObjectItemClass(AItemClass));
-}
-
 void TXObjectCollection::MoveObjectsTo(TObjectList* List)
 {
     for (Integer I = 0; I < Count(); ++I)

@@ -153,17 +153,12 @@ private:
 };
 
 // Objects of mixed classes, stored with their class names.
-class TXObjectCollection : public XClasses::TXCollection {
-    X_CLASS(TXObjectCollection, XClasses::TXCollection)
+class TXObjectCollection : public TXTypedCollectionOf<XClasses::TXCollection, TXObjectItem> {
+    using TBase = TXTypedCollectionOf<XClasses::TXCollection, TXObjectItem>;
+    X_CLASS(TXObjectCollection, TBase)
 public:
     using inherited::Create;
-    // Items are always TXObjectItem (or a descendant).
-    void Create(TClass AItemClass) override;
-    void Create(TPersistent* AOwner, TClass AItemClass) override;
     void Create(TPersistent* AOwner) { Create(AOwner, TXObjectItem::StaticClass()); }
-
-    TXObjectItem* Items(Integer Index) const { return static_cast<TXObjectItem*>(inherited::Items(Index)); }
-    TXObjectItem* Add() { return static_cast<TXObjectItem*>(inherited::Add()); }
     // Appends every item's object to List (which owns them from then on:
     // also those the items did not own) and empties the collection.
     void MoveObjectsTo(TObjectList* List);

@@ -1,4 +1,5 @@
 #include "core/XClasses.h"
+#include "core/XCore.Factory.h"
 #include "rtl/TypInfo.h"
 #include <gtest/gtest.h>
 #include <vector>
@@ -433,6 +434,13 @@ TEST(XCollections, AssignAppendAndLookup)
     EXPECT_EQ(Target->Count(), 4);
 }
 
+namespace {
+class TSpecialClassItem : public TXClassItem {
+    X_CLASS(TSpecialClassItem, TXClassItem)
+};
+}
+X_REGISTER_CLASS(TSpecialClassItem)
+
 TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
 {
     TOwnedPtr<TXClassCollection> Classes(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
@@ -448,6 +456,15 @@ TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
     TOwnedPtr<TXClassCollection> Copy(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), nullptr));
     Copy->Assign(Classes.get());
     EXPECT_EQ(Copy->Items(0)->ItemClass, TKeyed::StaticClass());
+
+    // A descendant item class stays; made by name, as readers make it, the
+    // collection holds class items.
+    TOwnedPtr<TXClassCollection> Special(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TSpecialClassItem::StaticClass()));
+    EXPECT_EQ(Special->ItemClass(), TSpecialClassItem::StaticClass());
+    EXPECT_TRUE(Special->Add()->Is<TSpecialClassItem>());
+    TOwnedPtr<TObject> ByName(CreateInstanceOf(GetClass(u"TXClassCollection")));
+    ASSERT_TRUE(ByName && ByName->Is<TXClassCollection>());
+    EXPECT_EQ(static_cast<TXClassCollection*>(ByName.get())->ItemClass(), TXClassItem::StaticClass());
 }
 
 TEST(XClassesUnit, PlatformFlags)
