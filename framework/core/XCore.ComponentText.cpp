@@ -479,7 +479,7 @@ bool SaveObjectToText(TObject* Object, String& Text, bool AsText, bool Raise, TX
     Carrier->SetObj(Object);
     String Result = Carrier->ToText(AsText);
     Carrier->SetObj(nullptr);
-    bool Ok = GetXErrorCode() == 0;
+    bool Ok = GetXErrorCode() == xecNone;
     if (Ok)
         Text = std::move(Result);
     Finish(Progress);

@@ -13,10 +13,11 @@
 //         ... GetXErrorCode(): xecFileNotFound, xecOpenFailed, xecReadFailed ...
 //
 // Operations answer a Boolean and leave the reason for a failure in the
-// calling thread's error record: 44 for loads, 45 for saves (an earlier
-// code is kept), 4 with the errno for a file that cannot be opened or
-// created, 31 for a missing file. With RaiseErrors the recorded code is
-// raised as EXError once the operation has cleaned up.
+// calling thread's error record: xecReadFailed for loads, xecWriteFailed
+// for saves (an earlier code is kept), xecOpenFailed with the errno for a
+// file that cannot be opened or created, xecFileNotFound for a missing
+// file. With RaiseErrors the recorded code is raised as EXError once the
+// operation has cleaned up.
 #pragma once
 #include "rtl/StringList.h"
 #include "rtl/Streams.h"
@@ -284,7 +285,7 @@ public:
 class TXTextFiler : public TXFiler {
     X_CLASS(TXTextFiler, TXFiler)
 public:
-    // Fail with 44 here: descendants parse.
+    // Fail with xecReadFailed here: descendants parse.
     bool LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromTextAlt(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
@@ -353,7 +354,7 @@ bool FilerLoadFromStream(TStream* Source, TClass FilerClass, TObject* Data, bool
     const TXFilerParts& Parts = {}, Integer Mode = 0);
 bool FilerSaveToStream(TStream* Target, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
     const TXFilerParts& Parts = {}, Integer Mode = 0);
-// A missing file records 31 with the file name and loads nothing.
+// A missing file records xecFileNotFound with the file name and loads nothing.
 bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
 // Both file saves make the whole output first and give it to the target
