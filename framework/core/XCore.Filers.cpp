@@ -262,7 +262,7 @@ void TXFiler::Create()
     BaseOffset = 0;
 }
 
-bool TXFiler::Report(bool Ok, Integer Code, bool RaiseErrors)
+bool TXFiler::Report(bool Ok, TXErrorCode Code, bool RaiseErrors)
 {
     ReportXResultOnce(Ok, Code, 0, {}, RaiseErrors);
     return Ok;

@@ -262,7 +262,7 @@ public:
 
 protected:
     // Records Code once on failure, raises it with RaiseErrors; answers Ok.
-    static bool Report(bool Ok, Integer Code, bool RaiseErrors);
+    static bool Report(bool Ok, TXErrorCode Code, bool RaiseErrors);
 
 private:
     bool ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt, TXProgress* Progress,
