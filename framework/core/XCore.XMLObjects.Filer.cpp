@@ -26,14 +26,11 @@ TObject* TXMLFiler::GroupObject() const
 bool TXMLFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
     bool Ok = true;
-    if (TObject* Object = GroupObject()) {
-        try {
+    if (TObject* Object = GroupObject())
+        Ok = XGuarded(xecReadFailed, false, [&] {
             Stream->SetPosition(0);
-            Ok = LoadObjectFromXMLStream(Object, Stream);
-        } catch (const std::exception&) {
-            Ok = false;
-        }
-    }
+            return LoadObjectFromXMLStream(Object, Stream);
+        });
     Finish(Progress);
     return Report(Ok, xecReadFailed, RaiseErrors);
 }
@@ -46,13 +43,8 @@ bool TXMLFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool Ra
 bool TXMLFiler::SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
     bool Ok = true;
-    if (TObject* Object = GroupObject()) {
-        try {
-            SaveObjectToXMLStream(Object, Stream, false);
-        } catch (const std::exception&) {
-            Ok = false;
-        }
-    }
+    if (TObject* Object = GroupObject())
+        Ok = XGuarded(xecWriteFailed, false, [&] { SaveObjectToXMLStream(Object, Stream, false); });
     Finish(Progress);
     return Report(Ok, xecWriteFailed, RaiseErrors);
 }
