@@ -7,6 +7,7 @@
 #include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -657,6 +658,43 @@ TEST(ObjectPersistence, CompressedStreamsAndSniffing)
 }
 
 // ---- hostile and damaged input --------------------------------------------------
+
+namespace {
+// A stream whose writes fail the way a full disk does.
+class TRefusingWrites : public TMemoryStream {
+public:
+    Int64 Write(const void*, Int64) override { throw EWriteError(u"disk full"); }
+};
+}
+
+// A save whose stream refuses what it is given answers false with the
+// save's code, or raises that code when asked to.
+TEST(ObjectPersistence, SavesIntoAStreamThatRefusesWritesFailWithTheSaveCode)
+{
+    TOwnedPtr<TPsChild> Source(New<TPsChild>());
+    Source->SetLabel(u"colours");
+    TOwnedPtr<TMemoryStream> Plain(New<TMemoryStream>());
+    Plain->WriteBuffer("object", 6);
+    struct TCase {
+        const char* Name;
+        std::function<bool(TStream* Target, bool Raise)> Save;
+    };
+    const TCase Cases[] = {
+        { "text form", [&](TStream* T, bool Raise) { return SaveObjectToStream(Source.get(), T, true, Raise); } },
+        { "XML form", [&](TStream* T, bool Raise) { return SaveObjectToStream(Source.get(), T, false, Raise); } },
+        { "copied", [&](TStream* T, bool) { return CopyCompressed(Plain.get(), T, false); } },
+        { "compressed", [&](TStream* T, bool) { return CopyCompressed(Plain.get(), T, true); } },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TOwnedPtr<TRefusingWrites> Target(New<TRefusingWrites>());
+        ClearXError();
+        EXPECT_FALSE(C.Save(Target.get(), false));
+        EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
+    }
+    TOwnedPtr<TRefusingWrites> Target(New<TRefusingWrites>());
+    EXPECT_EQ(Testing::RaisedCode([&] { SaveObjectToStream(Source.get(), Target.get(), true, true); }), xecWriteFailed);
+}
 
 TEST(ObjectPersistence, HostileOrDamagedInputFailsWithItsCode)
 {

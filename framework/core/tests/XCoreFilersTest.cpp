@@ -2,11 +2,13 @@
 #include "rtl/TypInfo.h"
 #include "core/XCore.Strings.Containers.h"
 #include "core/XClasses.h"
+#include "core/XCore.Engine.Progress.h"
 #include "rtl/testing/Testing.h"
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -51,6 +53,8 @@ public:
     TOwnedPtr<TXStringCollection<>> Texts;
     TOwnedPtr<TXTypedObjectList> Notes;
     bool FailWrite = false;
+    // The hooks raise instead of answering.
+    bool RaiseInHooks = false;
 };
 X_REGISTER_CLASS(TFilerTestData)
 
@@ -64,10 +68,17 @@ public:
         ItemTag = "item";
     }
     TFilerTestData* Owner() const { return static_cast<TFilerTestData*>(Filer->Data()); }
-    bool BeforeWrite(Integer Flag) override { return !Owner()->FailWrite; }
+    bool BeforeWrite(Integer Flag) override
+    {
+        if (Owner()->RaiseInHooks)
+            throw EConvertError(u"not now");
+        return !Owner()->FailWrite;
+    }
     void ObjectToText(Integer Flag, UTF8String& Text) override { Text = StringToUTF8(Owner()->Title); }
     bool ReadObjectText(const UTF8String& Text, TXProgress* Progress) override
     {
+        if (Owner()->RaiseInHooks)
+            throw EConvertError(u"not now");
         Owner()->Title = UTF8ToString(Text.substr(2, Text.size() - 4));   // the writer's CRLFs
         return true;
     }
@@ -310,6 +321,66 @@ TEST_F(XCoreFilersTest, FailedSaveLeavesTargetUntouched)
     Data->FailWrite = false;
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
     EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
+}
+
+// A hook that raises instead of answering false: the routine answers false
+// with the load's or the save's code, finishes the progress, writes no
+// file, and with RaiseErrors raises that code once it has cleaned up.
+TEST_F(XCoreFilersTest, RaisingHooksFailWithTheRoutinesCode)
+{
+    TOwnedPtr<TFilerTestData> Source(New<TFilerTestData>());
+    Fill(Source.get());
+    TOwnedPtr<TBytesStream> Saved(New<TBytesStream>());
+    ASSERT_TRUE(FilerSaveToStream(Saved.get(), TFilerTestFiler::StaticClass(), Source.get(), false, nullptr));
+    Source->RaiseInHooks = true;
+    TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
+    Dest->RaiseInHooks = true;
+
+    struct TCase {
+        const char* Name;
+        std::function<bool(bool Raise, TXProgress* Progress)> Run;
+        TXErrorCode Code;
+    };
+    const TCase Cases[] = {
+        { "save to a stream",
+            [&](bool Raise, TXProgress* P) {
+                TOwnedPtr<TBytesStream> Out(New<TBytesStream>());
+                return FilerSaveToStream(Out.get(), TFilerTestFiler::StaticClass(), Source.get(), Raise, P);
+            },
+            xecWriteFailed },
+        { "save to a file",
+            [&](bool Raise, TXProgress* P) {
+                return FilerSaveToFile(PathOf("raised.txt"), TFilerTestFiler::StaticClass(), Source.get(), Raise, P);
+            },
+            xecWriteFailed },
+        { "load from a stream",
+            [&](bool Raise, TXProgress* P) {
+                return FilerLoadFromStream(Saved.get(), TFilerTestFiler::StaticClass(), Dest.get(), Raise, P);
+            },
+            xecReadFailed },
+        { "load from text",
+            [&](bool Raise, TXProgress* P) {
+                RawBytes Text(static_cast<const char*>(Saved->Memory()), size_t(Saved->Size()));
+                return FilerLoadFromString(Text, TFilerTestFiler::StaticClass(), Dest.get(), Raise, P);
+            },
+            xecReadFailed },
+    };
+    for (const TCase& C : Cases) {
+        for (bool Raise : { false, true }) {
+            SCOPED_TRACE(std::string(C.Name) + (Raise ? ", raising" : ""));
+            TOwnedPtr<TXProgress> Progress(New<TXProgress>(static_cast<TXProgress*>(nullptr)));
+            Progress->SetMax(3);
+            if (Raise) {
+                EXPECT_EQ(Testing::RaisedCode([&] { C.Run(true, Progress.get()); }), C.Code);
+            } else {
+                EXPECT_FALSE(C.Run(false, Progress.get()));
+                EXPECT_EQ(GetXErrorCode(), C.Code);
+            }
+            EXPECT_EQ(Progress->Position(), 3u);
+        }
+    }
+    EXPECT_FALSE(fs::exists(Dir / "raised.txt"));
+    EXPECT_TRUE(fs::is_empty(Dir));
 }
 
 TEST_F(XCoreFilersTest, StringsFilerKeepsTextOutsideAscii)
