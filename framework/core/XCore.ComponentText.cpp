@@ -498,19 +498,10 @@ X_PUBLISHED(TXObjectItem)
     X_PROP(Obj, Obj, SetObj);
 }
 
-TXObjectItem::~TXObjectItem()
-{
-    DropObj();
-}
-
 void TXObjectItem::DropObj()
 {
-    TPersistent* Old = FObj;
-    bool Owned = FOwnsObj;
     FObj = nullptr;
-    FOwnsObj = false;
-    if (Old && Owned)
-        Old->Free();
+    FOwnedObj.reset();
 }
 
 void TXObjectItem::SetObjClassName(const String& Value)
@@ -536,7 +527,7 @@ TPersistent* TXObjectItem::ReleaseObj()
 {
     TPersistent* Obj = FObj;
     FObj = nullptr;
-    FOwnsObj = false;
+    (void)FOwnedObj.release();      // the caller's from now on
     FObjClassName.clear();
     return Obj;
 }
@@ -549,8 +540,8 @@ bool TXObjectItem::CreateObj(TClass Class)
     if (!Made)
         return false;
     DropObj();
+    FOwnedObj.reset(Made);
     FObj = Made;
-    FOwnsObj = true;
     return true;
 }
 

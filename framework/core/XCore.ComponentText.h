@@ -127,8 +127,6 @@ bool SaveObjectToText(TObject* Object, String& Text, bool AsText, bool Raise, TX
 class TXObjectItem : public TXYCollectionItem {
     X_CLASS(TXObjectItem, TXYCollectionItem)
 public:
-    ~TXObjectItem() override;
-
     const String& ObjClassName() const { return FObjClassName; }
     // Another text drops the object and makes one of the named class
     // (EClassNotFound for an unknown name, EReadError for a class that is
@@ -148,8 +146,10 @@ private:
     void DropObj();
 
     String FObjClassName;
+    // The object, the item's own or its giver's.
     TPersistent* FObj = nullptr;
-    bool FOwnsObj = false;
+    // FObj when the item made it.
+    TOwnedPtr<TPersistent> FOwnedObj;
 };
 
 // Objects of mixed classes, stored with their class names.
