@@ -1,11 +1,14 @@
-// Reading a 1 GiB image file (filled once, so it sits in the page cache) through
-// the buffered disk stream and through the multi-pattern search at 512-byte
-// steps, next to a plain pread loop over the same file. Prints MB/s of each
-// and their ratio to pread.
+// Reading a 1 GiB image file (filled once, so it sits in the page cache)
+// through the buffered disk stream and through the multi-pattern search at
+// 512-byte steps, each iteration beside a plain pread loop over the same
+// file in windows of 256 KiB. Every repetition gives its own ratio (pread
+// time / ours); the medians are printed at the end.
 #include "rtl/Units.h"
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XCore.Streams.Buffered.h"
 #include <benchmark/benchmark.h>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
@@ -15,9 +18,10 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 constexpr Int64 ImageSize = Int64(1) << 30;
 const std::string ImagePath = "/tmp/quorvale-diskstream-bench.img";
-std::map<std::string, double> Rates;       // MB/s by benchmark
+std::map<std::string, std::vector<double>> Ratios;     // pread time / ours, by benchmark
 
 // Filled with bytes that are not zeros, so no reader can skip holes; the
 // written pages stay in the page cache.
@@ -37,64 +41,111 @@ void MakeImage()
     ::close(Fd);
 }
 
-void BM_Pread(benchmark::State& State)
+template<class F>
+double Timed(F&& Work)
+{
+    const auto Start = Clock::now();
+    Work();
+    return std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+double PreadPass()
 {
     int Fd = ::open(ImagePath.c_str(), O_RDONLY);
     std::vector<char> Buffer(262144);
     Int64 Total = 0;
-    for (auto _ : State) {
+    const double S = Timed([&] {
         for (Int64 Off = 0; Off < ImageSize; Off += Int64(Buffer.size()))
             Total += ::pread(Fd, Buffer.data(), Buffer.size(), Off);
-        benchmark::DoNotOptimize(Buffer.data());
-    }
+    });
+    benchmark::DoNotOptimize(Total);
     ::close(Fd);
-    State.SetBytesProcessed(Total);
+    return S;
 }
 
-void BM_BufDiskStream(benchmark::State& State)
+void DropFromCache()
 {
-    TOwnedPtr<TXBufDiskStream> Disk(New<TXBufDiskStream>(S(ImagePath), 262144, xofRead));
-    std::vector<Byte> Buffer(65536);
-    Int64 Total = 0;
+    int Fd = ::open(ImagePath.c_str(), O_RDONLY);
+    ::fdatasync(Fd);
+    ::posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(Fd);
+}
+
+// Each iteration: pread, then ours; the iteration's time is ours. Cold:
+// the file is dropped from the page cache before each.
+template<class F>
+void AgainstPread(benchmark::State& State, const std::string& Name, F&& Ours, bool Cold = false)
+{
     for (auto _ : State) {
-        Disk->Seek(0, soBeginning);
-        while (Int64 N = Disk->Read(Buffer.data(), Int64(Buffer.size())))
-            Total += N;
-        benchmark::DoNotOptimize(Buffer.data());
+        if (Cold)
+            DropFromCache();
+        const double Pread = PreadPass();
+        if (Cold)
+            DropFromCache();
+        const double Mine = Ours();
+        State.SetIterationTime(Mine);
+        Ratios[Name].push_back(Pread / Mine);
+        State.counters["ratio"] = Pread / Mine;
+        State.counters["MB/s"] = double(ImageSize) / Mine / 1e6;
+        State.counters["pread MB/s"] = double(ImageSize) / Pread / 1e6;
     }
-    State.SetBytesProcessed(Total);
+}
+
+void BM_BufferedRead(benchmark::State& State)
+{
+    const Int64 Chunk = State.range(0);
+    const bool Ahead = State.range(1) != 0;
+    const bool Cold = State.range(2) != 0;
+    TOwnedPtr<TXBufDiskStream> Disk(New<TXBufDiskStream>(S(ImagePath), 262144, xofRead));
+    if (Ahead)
+        Disk->StartReadAhead();
+    std::vector<Byte> Buffer(static_cast<size_t>(Chunk));
+    const std::string Name = std::string(Cold ? "cold " : "") + "buffered stream, reads of " + std::to_string(Chunk >> 10) + " KiB"
+                             + (Ahead ? ", read-ahead" : "");
+    AgainstPread(State, Name, [&] {
+        Int64 Total = 0;
+        const double S = Timed([&] {
+            Disk->Seek(0, soBeginning);
+            while (Int64 N = Disk->Read(Buffer.data(), Chunk))
+                Total += N;
+        });
+        benchmark::DoNotOptimize(Total);
+        return S;
+    }, Cold);
+    if (Cold)
+        PreadPass();    // back into the cache
 }
 
 void BM_FindAny512(benchmark::State& State)
 {
+    const bool Ahead = State.range(0) != 0;
     TOwnedPtr<TXBufDiskStream> Disk(New<TXBufDiskStream>(S(ImagePath), 262144, xofRead));
+    if (Ahead)
+        Disk->StartReadAhead();
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
     Search->Stream = Disk.get();
     const TXByteArrays Patterns { { 0xFF, 0xD8, 0xFF }, { 'I', 'I', '*', 0 }, { 'M', 'M', 0, '*' }, { 'R', 'I', 'F', 'F' } };
-    Int64 Total = 0;
-    for (auto _ : State) {
+    AgainstPread(State, std::string("FindAny at 512-byte steps") + (Ahead ? ", read-ahead" : ""), [&] {
         Integer Index;
-        benchmark::DoNotOptimize(Search->FindAny(Patterns, Index, 0, ImageSize - 1, 0, 512));
-        Total += ImageSize;
-    }
-    State.SetBytesProcessed(Total);
+        Int64 At = 0;
+        const double S = Timed([&] { At = Search->FindAny(Patterns, Index, 0, ImageSize - 1, 0, 512); });
+        benchmark::DoNotOptimize(At);
+        return S;
+    });
 }
 
-BENCHMARK(BM_Pread)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BufDiskStream)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FindAny512)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BufferedRead)
+    ->ArgNames({ "chunk", "ahead", "cold" })
+    ->Args({ 65536, 0, 0 })->Args({ 65536, 1, 0 })->Args({ 1 << 20, 0, 0 })
+    ->Args({ 65536, 0, 1 })->Args({ 65536, 1, 1 })
+    ->UseManualTime()->Iterations(1)->Repetitions(7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindAny512)->ArgName("ahead")->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Repetitions(7)->Unit(benchmark::kMillisecond);
 
-// Collects each run's bytes per second for the ratio lines.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        ConsoleReporter::ReportRuns(Runs);
-        for (const Run& R : Runs)
-            if (R.counters.count("bytes_per_second"))
-                Rates[R.benchmark_name()] = R.counters.at("bytes_per_second") / 1e6;
-    }
-};
+double Median(std::vector<double> V)
+{
+    std::sort(V.begin(), V.end());
+    return V.empty() ? 0 : V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
+}
 
 }
 
@@ -102,12 +153,16 @@ int main(int argc, char** argv)
 {
     InitializeUnits();
     MakeImage();
+    PreadPass();    // into the page cache
     benchmark::Initialize(&argc, argv);
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    double Base = Rates.count("BM_Pread/real_time") ? Rates["BM_Pread/real_time"] : 0;
-    for (const auto& [Name, Rate] : Rates)
-        std::printf("%-28s %10.1f MB/s  ratio to pread %.3f\n", Name.c_str(), Rate, Base > 0 ? Rate / Base : 0.0);
+    benchmark::RunSpecifiedBenchmarks();
+    std::printf("\nRatios to pread, one per repetition (time of pread / time of ours):\n");
+    for (const auto& [Name, V] : Ratios) {
+        std::printf("%-46s median %.3f  [", Name.c_str(), Median(V));
+        for (double R : V)
+            std::printf(" %.2f", R);
+        std::printf(" ]\n");
+    }
     benchmark::Shutdown();
     ::unlink(ImagePath.c_str());
     FinalizeUnits();

@@ -1,30 +1,97 @@
-// The signature scan over a 1 GiB image file in the page cache holding 200
-// JPEGs, next to a plain pread loop over the same file (the read limit),
-// and, when foremost is installed, foremost carving the same image. Prints
-// MB/s, the ratio to pread and the found-file counts.
+// The signature scan over three 1 GiB images made at bench time under /tmp:
+// random bytes without hits, a sparse image (filler with 200 small JPEGs)
+// and a dense one (camera-size JPEGs made by ImageMagick, 4000 x 3000 at
+// quality 92, most with an EXIF thumbnail written by exiftool). Each scan is
+// measured beside a pread loop over the same file in the same iteration
+// (warm, after checking that the file is in the page cache; and cold, the
+// file dropped from the cache before each pass), and beside foremost and
+// PhotoRec when they are installed. Prints a table of MB/s, found files
+// and ratios (medians of the repetitions) at the end; the images are
+// removed then.
+//
+//     build/bench/ScanBench                       # all of it
+//     build/bench/ScanBench --benchmark_filter=Sparse
+//     QUORVALE_BENCH_MB=256 build/bench/ScanBench # smaller images
+//     QUORVALE_BENCH_PICTURES=0 ...               # thumbnails in turn
 #include "gdi/Bitmap.h"
 #include "gdi/JpegImage.h"
 #include "rtl/Units.h"
+#include "rtl/testing/Testing.h"
 #include "sorvane/XCore.Engine.WorkerProgress.h"
 #include "sorvane/XCore.Streams.Buffered.h"
 #include "sorvane/XDR.Work.S.h"
+#include <benchmark/benchmark.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr Int64 ImageSize = Int64(1) << 30;
-constexpr Integer JpegCount = 200;
-const std::string ImagePath = "/tmp/quorvale-scan-bench.img";
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-std::vector<Byte> MakeJpeg()
+Int64 ImageBytes()
+{
+    const char* Mb = std::getenv("QUORVALE_BENCH_MB");
+    const Int64 N = Mb ? std::atoll(Mb) : 1024;
+    return std::max<Int64>(N, 16) << 20;
+}
+
+const fs::path Folder = "/tmp/quorvale-scan-bench";
+
+double Seconds(Clock::duration D)
+{
+    return std::chrono::duration<double>(D).count();
+}
+
+double MBps(Int64 Bytes, double S)
+{
+    return S > 0 ? double(Bytes) / S / 1e6 : 0;
+}
+
+// ---- the images ----
+
+void WriteAll(int Fd, const Byte* Data, size_t Size, Int64 At)
+{
+    while (Size > 0) {
+        const ssize_t N = ::pwrite(Fd, Data, Size, At);
+        if (N <= 0) {
+            std::perror("bench image");
+            std::exit(1);
+        }
+        Data += N;
+        Size -= size_t(N);
+        At += N;
+    }
+}
+
+// Random bytes: a sector start holds a signature only by chance.
+void MakeNoHits(const fs::path& Path)
+{
+    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    std::mt19937_64 Random(1);
+    std::vector<UInt64> Chunk((4 << 20) / 8);
+    for (Int64 At = 0; At < ImageBytes(); At += Int64(Chunk.size() * 8)) {
+        for (UInt64& W : Chunk)
+            W = Random();
+        WriteAll(Fd, reinterpret_cast<const Byte*>(Chunk.data()), Chunk.size() * 8, At);
+    }
+    ::close(Fd);
+}
+
+std::vector<Byte> OwnJpeg()
 {
     TOwnedPtr<TBitmap> Pixels(New<TBitmap>());
     Pixels->SetSize(800, 600);
@@ -41,44 +108,146 @@ std::vector<Byte> MakeJpeg()
     return std::vector<Byte>(Out->Bytes().begin(), Out->Bytes().begin() + Out->Size());
 }
 
-// Filler bytes 1..250 (no signature starts a sector), with the JPEGs at
+// Filler bytes 1..250 (no signature starts a sector), with 200 JPEGs at
 // evenly spread sector starts.
-void MakeImage()
+void MakeSparse(const fs::path& Path)
 {
-    const std::vector<Byte> Jpeg = MakeJpeg();
+    const std::vector<Byte> Jpeg = OwnJpeg();
     std::vector<Byte> Chunk(1 << 20);
     for (size_t I = 0; I < Chunk.size(); ++I)
         Chunk[I] = Byte(1 + I % 250);
-    int Fd = ::open(ImagePath.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
-    bool Ok = Fd >= 0;
-    for (Int64 Off = 0; Ok && Off < ImageSize; Off += Int64(Chunk.size()))
-        Ok = ::pwrite(Fd, Chunk.data(), Chunk.size(), Off) == ssize_t(Chunk.size());
-    const Int64 Spacing = ImageSize / JpegCount / 512 * 512;
-    for (Integer I = 0; Ok && I < JpegCount; ++I)
-        Ok = ::pwrite(Fd, Jpeg.data(), Jpeg.size(), I * Spacing + 4096) == ssize_t(Jpeg.size());
-    if (!Ok) {
-        std::perror("bench image");
-        std::exit(1);
+    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    for (Int64 At = 0; At < ImageBytes(); At += Int64(Chunk.size()))
+        WriteAll(Fd, Chunk.data(), Chunk.size(), At);
+    const Int64 Spacing = ImageBytes() / 200 / 512 * 512;
+    for (Integer I = 0; I < 200; ++I)
+        WriteAll(Fd, Jpeg.data(), Jpeg.size(), I * Spacing + 4096);
+    ::close(Fd);
+}
+
+// Camera-size photos from ImageMagick, seven of eight with an EXIF
+// thumbnail by exiftool, one after another at sector starts with a few
+// sectors of random bytes between them.
+bool MakeDense(const fs::path& Path)
+{
+    if (!Testing::HaveTool("convert"))
+        return false;
+    const bool Exif = Testing::HaveTool("exiftool");
+    constexpr Integer Kinds = 8;
+    std::vector<std::thread> Makers;
+    for (Integer K = 0; K < Kinds; ++K)
+        Makers.emplace_back([K, Exif] {
+            const std::string Name = "photo" + std::to_string(K) + ".jpg";
+            Testing::RunTool({ "convert", "-seed", std::to_string(K + 1), "-size", "4000x3000", "plasma:fractal",
+                               "-quality", "92", Name }, Folder);
+            if (Exif && K != 0) {
+                Testing::RunTool({ "convert", Name, "-thumbnail", "160x120", "thumb" + Name }, Folder);
+                Testing::RunTool({ "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=thumb" + Name, Name }, Folder);
+            }
+        });
+    for (std::thread& T : Makers)
+        T.join();
+    std::vector<std::vector<Byte>> Photos;
+    for (Integer K = 0; K < Kinds; ++K) {
+        Photos.push_back(Testing::ReadFileBytes(Folder / ("photo" + std::to_string(K) + ".jpg")));
+        if (Photos.back().empty())
+            return false;
     }
+    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    std::mt19937 Random(3);
+    std::vector<Byte> Gap(4 * 512);
+    Int64 At = 0;
+    for (Integer I = 0;; ++I) {
+        const auto& P = Photos[size_t(I % Kinds)];
+        const Int64 Sectors = 1 + Random() % 4;
+        if (At + Sectors * 512 + Int64(P.size()) > ImageBytes())
+            break;
+        for (Byte& B : Gap)
+            B = Byte(Random());
+        WriteAll(Fd, Gap.data(), size_t(Sectors * 512), At);
+        At += Sectors * 512;
+        WriteAll(Fd, P.data(), P.size(), At);
+        At = (At + Int64(P.size()) + 511) / 512 * 512;
+    }
+    std::vector<Byte> Tail(size_t(ImageBytes() - At));
+    for (Byte& B : Tail)
+        B = Byte(Random());
+    WriteAll(Fd, Tail.data(), Tail.size(), At);
     ::close(Fd);
+    return true;
 }
 
-double Seconds(std::chrono::steady_clock::duration D)
+struct TImage {
+    const char* Name;
+    fs::path Path;
+    bool Made = false;
+    bool Failed = false;
+};
+
+TImage Images[] = { { "NoHits", Folder / "nohits.img" }, { "Sparse", Folder / "sparse.img" }, { "Dense", Folder / "dense.img" } };
+
+TImage* MadeImage(Integer Index)
 {
-    return std::chrono::duration<double>(D).count();
+    TImage& I = Images[Index];
+    if (!I.Made && !I.Failed) {
+        fs::create_directories(Folder);
+        std::fprintf(stderr, "making the %s image (%lld MiB)...\n", I.Name, (long long)(ImageBytes() >> 20));
+        if (Index == 0)
+            MakeNoHits(I.Path);
+        else if (Index == 1)
+            MakeSparse(I.Path);
+        else
+            I.Failed = !MakeDense(I.Path);
+        I.Made = !I.Failed;
+    }
+    return I.Made ? &I : nullptr;
 }
 
-double PreadRate()
+// ---- what is measured ----
+
+// Seconds to read the whole file with pread in windows of 256 KiB.
+double PreadPass(const fs::path& Path)
 {
-    int Fd = ::open(ImagePath.c_str(), O_RDONLY);
+    int Fd = ::open(Path.c_str(), O_RDONLY);
     std::vector<char> Buffer(262144);
-    const auto Start = std::chrono::steady_clock::now();
+    const auto Start = Clock::now();
     Int64 Total = 0;
-    for (Int64 Off = 0; Off < ImageSize; Off += Int64(Buffer.size()))
-        Total += ::pread(Fd, Buffer.data(), Buffer.size(), Off);
-    const double S = Seconds(std::chrono::steady_clock::now() - Start);
+    for (Int64 Off = 0;; Off += Int64(Buffer.size())) {
+        const ssize_t N = ::pread(Fd, Buffer.data(), Buffer.size(), Off);
+        if (N <= 0)
+            break;
+        Total += N;
+    }
+    const double S = Seconds(Clock::now() - Start);
+    benchmark::DoNotOptimize(Total);
     ::close(Fd);
-    return double(Total) / S / 1e6;
+    return S;
+}
+
+// The share of the file's pages in the page cache.
+double CachedShare(const fs::path& Path)
+{
+    int Fd = ::open(Path.c_str(), O_RDONLY);
+    struct stat St {};
+    ::fstat(Fd, &St);
+    void* Map = ::mmap(nullptr, size_t(St.st_size), PROT_READ, MAP_SHARED, Fd, 0);
+    ::close(Fd);
+    if (Map == MAP_FAILED)
+        return 0;
+    const long Page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> Resident(size_t((St.st_size + Page - 1) / Page));
+    ::mincore(Map, size_t(St.st_size), Resident.data());
+    ::munmap(Map, size_t(St.st_size));
+    const auto In = std::count_if(Resident.begin(), Resident.end(), [](unsigned char R) { return R & 1; });
+    return Resident.empty() ? 0 : double(In) / double(Resident.size());
+}
+
+void DropFromCache(const fs::path& Path)
+{
+    int Fd = ::open(Path.c_str(), O_RDONLY);
+    ::fdatasync(Fd);
+    ::posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(Fd);
 }
 
 struct TCounter : TObject {
@@ -86,68 +255,232 @@ struct TCounter : TObject {
     void Seen(IXNotification*) { ++Found; }
 };
 
-double ScanRate(Integer& Found)
+// Seconds to scan the whole file as the deep scan does; Found is the
+// number of files announced.
+double ScanPass(const fs::path& Path, Integer& Found)
 {
-    TOwnedPtr<TXBufDiskStream> Disk(New<TXBufDiskStream>(S(ImagePath), 262144, xofRead));
+    TOwnedPtr<TXBufDiskStream> Disk(New<TXBufDiskStream>(S(Path.string()), 262144, xofRead));
     TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
-    Blocks->Add(0, ImageSize);
+    Blocks->Add(0, Disk->Size());
     TOwnedPtr<TXDRFileCollection> Files(New<TXDRFileCollection>(static_cast<TPersistent*>(nullptr)));
     TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));
     TCounter Counter;
     Worker->Subscribe(TXDRFoundFileAspect::StaticClass(), TXNotificationHandler::Of<&TCounter::Seen>(&Counter));
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
     Search->Worker = IPtr<IXWorker>(Worker.get());
-    const auto Start = std::chrono::steady_clock::now();
-    ScanBlocks(Search.get(), Disk.get(), Blocks.get(), Files.get());
-    const double S = Seconds(std::chrono::steady_clock::now() - Start);
+    TXScanThreads Threads;
+    if (const char* P = std::getenv("QUORVALE_BENCH_PICTURES"))
+        Threads.Pictures = std::atoi(P);
+    const auto Start = Clock::now();
+    ScanBlocks(Search.get(), Disk.get(), Blocks.get(), Files.get(), Threads);
+    const double S = Seconds(Clock::now() - Start);
     Search->Worker = nullptr;
     Worker->UnsubscribeMethod(TXNotificationHandler::Of<&TCounter::Seen>(&Counter));
     Found = Counter.Found;
-    return double(ImageSize) / S / 1e6;
+    return S;
 }
 
-// foremost's rate and its count of carved JPEGs; -1 when it is not installed.
-double ForemostRate(Integer& Found)
+// A peer tool's seconds over the file and the JPEGs it carved; -1 when it
+// is not installed or failed.
+double PeerPass(const std::string& Tool, bool Quick, const fs::path& Path, Integer& Found)
 {
-    Found = -1;
-    if (std::system("command -v foremost >/dev/null 2>&1") != 0)
-        return 0;
-    const std::string Out = "/tmp/quorvale-scan-bench-foremost";
-    std::filesystem::remove_all(Out);
-    const std::string Cmd = "foremost -q -t jpg -i " + ImagePath + " -o " + Out + " >/dev/null 2>&1";
-    const auto Start = std::chrono::steady_clock::now();
-    const int Rc = std::system(Cmd.c_str());
-    const double S = Seconds(std::chrono::steady_clock::now() - Start);
     Found = 0;
+    if (!Testing::HaveTool(Tool))
+        return -1;
+    const fs::path Out = Folder / ("out-" + Tool);
     std::error_code E;
-    if (Rc == 0 && std::filesystem::exists(Out + "/jpg"))
-        for (const auto& F : std::filesystem::directory_iterator(Out + "/jpg", E))
-            Found += F.is_regular_file() ? 1 : 0;
-    std::filesystem::remove_all(Out, E);
-    return double(ImageSize) / S / 1e6;
+    fs::remove_all(Out, E);
+    fs::create_directories(Out);
+    std::vector<std::string> Argv;
+    if (Tool == "foremost") {
+        Argv = { "foremost", "-t", "jpg", "-i", Path.string(), "-o", (Out / "files").string() };
+        if (Quick)
+            Argv.insert(Argv.begin() + 1, "-q");
+    } else {
+        Argv = { "photorec", "/log", "/d", (Out / "files").string(), "/cmd", Path.string(),
+                 "partition_none,fileopt,everything,disable,jpg,enable,wholespace,search" };
+    }
+    const auto Start = Clock::now();
+    const Testing::TToolResult R = Testing::RunTool(Argv, Out);
+    const double S = Seconds(Clock::now() - Start);
+    for (const auto& Entry : fs::recursive_directory_iterator(Out, E))
+        if (Entry.is_regular_file() && Entry.path().extension() == ".jpg")
+            ++Found;
+    fs::remove_all(Out, E);
+    return R.ExitCode == 0 ? S : -1;
+}
+
+// ---- figures for the table ----
+
+struct TFigures {
+    std::vector<double> Values;
+    double Median() const
+    {
+        if (Values.empty())
+            return 0;
+        std::vector<double> V = Values;
+        std::sort(V.begin(), V.end());
+        return V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
+    }
+};
+std::map<std::string, TFigures> Figures;    // "Dense scan MB/s" ...
+std::map<std::string, Integer> FoundCounts;  // "Dense scan" ...
+
+void Note(const std::string& Key, double Value)
+{
+    Figures[Key].Values.push_back(Value);
+}
+
+void BM_Warm(benchmark::State& State)
+{
+    TImage* I = MadeImage(Integer(State.range(0)));
+    if (!I) {
+        State.SkipWithError("the image could not be made (ImageMagick missing?)");
+        return;
+    }
+    const Int64 Bytes = Int64(fs::file_size(I->Path));
+    const std::string Name = I->Name;
+    for (auto _ : State) {
+        const double Pread = PreadPass(I->Path);
+        const double Share = CachedShare(I->Path);
+        if (Share < 0.99) {
+            State.SkipWithError(("only " + std::to_string(int(Share * 100)) + "% of the image is in the page cache").c_str());
+            break;
+        }
+        Integer Found = 0;
+        const double Scan = ScanPass(I->Path, Found);
+        State.SetIterationTime(Scan);
+        Note(Name + " scan MB/s", MBps(Bytes, Scan));
+        Note(Name + " pread MB/s", MBps(Bytes, Pread));
+        Note(Name + " scan/pread", Pread / Scan);
+        FoundCounts[Name + " scan"] = Found;
+        State.counters["MB/s"] = MBps(Bytes, Scan);
+        State.counters["pread MB/s"] = MBps(Bytes, Pread);
+        State.counters["ratio"] = Pread / Scan;
+        State.counters["found"] = Found;
+    }
+}
+
+void BM_Cold(benchmark::State& State)
+{
+    TImage* I = MadeImage(Integer(State.range(0)));
+    if (!I) {
+        State.SkipWithError("the image could not be made");
+        return;
+    }
+    const Int64 Bytes = Int64(fs::file_size(I->Path));
+    const std::string Name = I->Name;
+    // Which goes first alternates: the first read after a drop can meet a
+    // colder machine than the second.
+    static bool PreadFirst = true;
+    for (auto _ : State) {
+        double Pread = 0, Scan = 0;
+        Integer Found = 0;
+        for (Integer Pass = 0; Pass < 2; ++Pass) {
+            DropFromCache(I->Path);
+            if ((Pass == 0) == PreadFirst)
+                Pread = PreadPass(I->Path);
+            else
+                Scan = ScanPass(I->Path, Found);
+        }
+        PreadFirst = !PreadFirst;
+        State.SetIterationTime(Scan);
+        Note(Name + " cold scan MB/s", MBps(Bytes, Scan));
+        Note(Name + " cold pread MB/s", MBps(Bytes, Pread));
+        Note(Name + " cold scan/pread", Pread / Scan);
+        State.counters["MB/s"] = MBps(Bytes, Scan);
+        State.counters["pread MB/s"] = MBps(Bytes, Pread);
+        State.counters["ratio"] = Pread / Scan;
+    }
+    PreadPass(I->Path);     // back into the cache for the warm runs
+}
+
+void BM_Peer(benchmark::State& State, const std::string& Tool, bool Quick)
+{
+    TImage* I = MadeImage(Integer(State.range(0)));
+    const std::string Label = Tool + (Tool == "foremost" ? (Quick ? " -q" : "") : "");
+    if (!I || !Testing::HaveTool(Tool)) {
+        State.SkipWithError((Tool + " is not installed, or the image could not be made").c_str());
+        return;
+    }
+    const Int64 Bytes = Int64(fs::file_size(I->Path));
+    const std::string Name = I->Name;
+    for (auto _ : State) {
+        PreadPass(I->Path);     // warm, as for our scan
+        Integer Found = 0;
+        const double S = PeerPass(Tool, Quick, I->Path, Found);
+        if (S < 0) {
+            State.SkipWithError((Tool + " failed").c_str());
+            break;
+        }
+        State.SetIterationTime(S);
+        Note(Name + " " + Label + " MB/s", MBps(Bytes, S));
+        FoundCounts[Name + " " + Label] = Found;
+        State.counters["MB/s"] = MBps(Bytes, S);
+        State.counters["found"] = Found;
+    }
+}
+
+void BM_ForemostQuick(benchmark::State& State) { BM_Peer(State, "foremost", true); }
+void BM_Foremost(benchmark::State& State) { BM_Peer(State, "foremost", false); }
+void BM_Photorec(benchmark::State& State) { BM_Peer(State, "photorec", false); }
+
+void Images3(benchmark::internal::Benchmark* B)
+{
+    B->ArgNames({ "image" })->Arg(0)->Arg(1)->Arg(2);
+}
+
+BENCHMARK(BM_Warm)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Cold)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ForemostQuick)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Foremost)->Arg(2)->ArgName("image")->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Photorec)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+
+double Median(const std::string& Key)
+{
+    auto It = Figures.find(Key);
+    return It == Figures.end() ? 0 : It->second.Median();
+}
+
+void PrintTable()
+{
+    std::printf("\nMedians of the repetitions (%u cores, load average now %s)\n", std::thread::hardware_concurrency(),
+                [] {
+                    std::ifstream In("/proc/loadavg");
+                    std::string L;
+                    std::getline(In, L);
+                    return L.substr(0, L.find(' '));
+                }().c_str());
+    std::printf("%-8s %10s %10s %8s %10s %8s %10s %10s %8s %10s %8s %s\n", "image", "scan MB/s", "pread", "/pread",
+                "cold scan", "/cold", "fm -q", "fm", "scan/fm", "photorec", "scan/pr", "found: scan fm-q fm pr");
+    for (const TImage& I : Images) {
+        const std::string N = I.Name;
+        if (Figures.find(N + " scan MB/s") == Figures.end() && Figures.find(N + " cold scan MB/s") == Figures.end())
+            continue;
+        const double Scan = Median(N + " scan MB/s");
+        const double Fq = Median(N + " foremost -q MB/s");
+        const double F = Median(N + " foremost MB/s");
+        const double Pr = Median(N + " photorec MB/s");
+        auto Count = [&](const std::string& K) { return FoundCounts.count(N + " " + K) ? FoundCounts[N + " " + K] : -1; };
+        std::printf("%-8s %10.0f %10.0f %8.3f %10.0f %8.3f %10.0f %10.0f %8.2f %10.0f %8.2f %d %d %d %d\n", N.c_str(), Scan,
+                    Median(N + " pread MB/s"), Median(N + " scan/pread"), Median(N + " cold scan MB/s"),
+                    Median(N + " cold scan/pread"), Fq, F, F > 0 ? Scan / F : (Fq > 0 ? Scan / Fq : 0.0), Pr,
+                    Pr > 0 ? Scan / Pr : 0.0, Count("scan"), Count("foremost -q"), Count("foremost"), Count("photorec"));
+    }
+    std::printf("(scan/fm is against foremost without -q where it ran, else against -q; found: -1 not run)\n");
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     InitializeUnits();
-    MakeImage();
-    PreadRate();                    // warms the page cache
-    const double Pread = PreadRate();
-    Integer Found = 0;
-    const double Scan = ScanRate(Found);
-    Integer ForemostFound = -1;
-    const double Foremost = ForemostRate(ForemostFound);
-    std::printf("image: %lld MB, %d JPEGs\n", (long long)(ImageSize / 1000000), JpegCount);
-    std::printf("%-22s %10.1f MB/s\n", "pread", Pread);
-    std::printf("%-22s %10.1f MB/s  ratio to pread %.3f  found %d\n", "ScanBlocks", Scan, Scan / Pread, Found);
-    if (ForemostFound >= 0)
-        std::printf("%-22s %10.1f MB/s  ratio to pread %.3f  found %d  (ScanBlocks / foremost %.2f)\n", "foremost -q",
-                    Foremost, Foremost / Pread, ForemostFound, Scan / Foremost);
-    else
-        std::printf("foremost is not installed\n");
-    ::unlink(ImagePath.c_str());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    PrintTable();
+    std::error_code E;
+    fs::remove_all(Folder, E);
     FinalizeUnits();
     return 0;
 }

@@ -22,7 +22,7 @@ function(x_fuzz_targets library)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/platform/rtl/testing
       ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
-    target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${library}>")
+    target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${library}>" x_testing)
     add_dependencies(x_fuzz ${name})
     set_property(GLOBAL APPEND PROPERTY X_FUZZ_TARGETS ${name})
   endforeach()

@@ -176,7 +176,7 @@ void TXFileDiskIO::DoOpen()
 void TXDiskIO::DoOpen()
 {
     Info.Clear();
-    auto* Disk = New<TXBufDiskStream>(FPath, xSourceBufferSize, FOpenFlags);
+    auto* Disk = New<TXBufDiskStream>(NewRawDevice(FPath), FPath, xSourceBufferSize, FOpenFlags);
     FStream = Disk;
     Info = Disk->Info();
     DetectFileSystem();

@@ -11,6 +11,7 @@ void TXCustomBlockStream::Create(TStream* Stream, Integer AOwnership, TXBlocks* 
     inherited::Create(Stream, AOwnership);
     FBlocks = ABlocks;
     FCursor.Init(FBlocks);
+    FInnerViews = dynamic_cast<TXByteViewSource*>(FInner);
     if (FInner && FCursor.Physical >= 0)
         FInner->Seek(FCursor.Physical, soBeginning);
 }
@@ -42,6 +43,21 @@ Int64 TXCustomBlockStream::Read(void* Buffer, Int64 Count)
     if (Done < Count)
         std::memset(Out + Done, 0, size_t(Count - Done));
     return Done;
+}
+
+bool TXCustomBlockStream::ViewAt(Int64 Pos, const Byte*& Data, Int64& Count)
+{
+    if (!FInnerViews || !FBlocks || Pos < 0 || Pos >= FBlocks->Size())
+        return false;
+    Integer Index = 0;
+    const Int64 Physical = FBlocks->PhysicalOf(Pos, Index);
+    const TXBlock& B = FBlocks->Items(Index);
+    if (B.Length <= 0 || Physical < B.Start || Physical > B.Last())
+        return false;
+    if (!FInnerViews->ViewAt(Physical, Data, Count))
+        return false;
+    Count = std::min(Count, B.Last() - Physical + 1);
+    return Count > 0;
 }
 
 Int64 TXCustomBlockStream::Seek(Int64 Offset, TSeekOrigin Origin)

@@ -7,7 +7,21 @@
 #include "core/XCore.Intervals.h"
 #include "core/XCore.Streams.h"
 
-class TXCustomBlockStream : public TXStreamWrapper {
+// A stream that can show bytes it already holds, in place and read-only,
+// so a search can look through them without a call per byte.
+class TXByteViewSource {
+public:
+    // The bytes from Pos on that the stream holds now: Data and their
+    // Count (at least 1). False when it holds none there; nothing is read
+    // then (an ordinary read fills what a later view shows). A view lasts
+    // until the stream is next read, seeked or viewed.
+    virtual bool ViewAt(Int64 Pos, const Byte*& Data, Int64& Count) = 0;
+
+protected:
+    ~TXByteViewSource() = default;
+};
+
+class TXCustomBlockStream : public TXStreamWrapper, public TXByteViewSource {
     X_CLASS(TXCustomBlockStream, TXStreamWrapper)
 public:
     using inherited::Create;
@@ -19,6 +33,9 @@ public:
     Int64 Seek(Int64 Offset, TSeekOrigin Origin) override;
     Int64 Size() override { return FBlocks ? FBlocks->Size() : 0; }
     void SetSize(Int64) override { }
+    // What the inner stream shows at the byte's volume offset, up to the
+    // end of its block.
+    bool ViewAt(Int64 Pos, const Byte*& Data, Int64& Count) override;
 
     TXBlocks* Blocks() const { return FBlocks; }
     const TXBlockCursor& Cursor() const { return FCursor; }
@@ -26,6 +43,7 @@ public:
 protected:
     TXBlocks* FBlocks = nullptr;
     TXBlockCursor FCursor;
+    TXByteViewSource* FInnerViews = nullptr;
 };
 
 class TXBlockStream : public TXCustomBlockStream {

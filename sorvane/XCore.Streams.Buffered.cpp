@@ -1,4 +1,5 @@
 #include "sorvane/XCore.Streams.Buffered.h"
+#include "sorvane/XCore.Streams.Buffered.ReadAhead.h"
 #include "rtl/Format.h"
 #include "win/Time.h"
 #include "core/XCore.Errors.h"
@@ -56,13 +57,23 @@ void TXCustomBufStream::CreateFromFile(const String& FileName, Word Mode, Cardin
     Create(File, ABufferSize, xsoOwned);
 }
 
+TXCustomBufStream::~TXCustomBufStream() = default;
+
+void TXCustomBufStream::BeforeDestruction()
+{
+    StopReadAhead();
+    inherited::BeforeDestruction();
+}
+
 void TXCustomBufStream::SetBufferSize(Integer N)
 {
     if (N < 1)
         throw EArgumentOutOfRangeException(RtlText::ArgumentOutOfRange);
+    StopReadAhead();
     FBufferSize = N;
     FBufferValid = 0;
     FBufferStart = 0;
+    FBufferClean = false;
     FBuffer.assign(size_t(N), 0);
 }
 
@@ -89,6 +100,7 @@ Int64 TXCustomBufStream::Seek(Int64 Offset, TSeekOrigin Origin)
 
 void TXCustomBufStream::SetSize(Int64 NewSize)
 {
+    StopReadAhead();
     if (FInner) {
         FInner->SetSize(NewSize);
         FSize = std::max<Int64>(FInner->Size(), 0);
@@ -97,6 +109,16 @@ void TXCustomBufStream::SetSize(Int64 NewSize)
     }
     FBufferValid = 0;
     FPosition = std::min(FPosition, FSize);
+}
+
+bool TXCustomBufStream::ViewAt(Int64 Pos, const Byte*& Data, Int64& Count)
+{
+    const Int64 End = std::min(FBufferStart + FBufferValid, FSize);
+    if (Pos < FBufferStart || Pos >= End)
+        return false;
+    Data = FBuffer.data() + (Pos - FBufferStart);
+    Count = End - Pos;
+    return true;
 }
 
 Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
@@ -113,7 +135,20 @@ Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
     }
     while (Done < Count) {
         if (FPosition < FBufferStart || FPosition >= FBufferStart + FBufferValid) {
-            FillBuffer();
+            // A whole window the caller takes goes straight into its
+            // memory, unless the read-ahead holds the windows.
+            const Int64 Window = std::min<Int64>(FBufferSize, FSize - FPosition);
+            if (!FReadAhead && FPosition % FBufferSize == 0 && Count - Done >= Window) {
+                if (ReadWindowInto(Out + Done)) {
+                    Done += Window;
+                    FPosition += Window;
+                    if (FPosition >= FSize)
+                        break;
+                    continue;
+                }
+            } else {
+                FillBuffer();
+            }
             // A fill that does not reach the position ends the read.
             if (FPosition < FBufferStart || FPosition >= FBufferStart + FBufferValid)
                 break;
@@ -128,10 +163,41 @@ Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
     return Done;
 }
 
+bool TXCustomBufStream::ReadWindowInto(Byte* Out)
+{
+    const Int64 Start = FPosition;
+    const Integer Window = Integer(std::min<Int64>(FBufferSize, FSize - Start));
+    TXFillResult R = ReadWindow(Start, Out, Window, RaiseReadErrors);
+    if (R.Clean() && R.Valid == Window) {
+        // The buffer still holds an older window; it is read again when
+        // needed, as it would have been after a fill.
+        FBufferValid = 0;
+        FBufferClean = false;
+        if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
+            OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
+        if (OnFill)
+            OnFill(this, Start);
+        return true;
+    }
+    // Anything else goes on as a fill of the buffer would: the bytes are
+    // the buffer's window and the failure is reported as a fill's.
+    std::memcpy(FBuffer.data(), Out, size_t(Window));
+    FBufferStart = Start;
+    FBufferValid = R.Valid;
+    FBufferClean = false;
+    if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
+        OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
+    ReportFill(R);
+    if (OnFill)
+        OnFill(this, FBufferStart);
+    return false;
+}
+
 Int64 TXCustomBufStream::Write(const void* Buffer, Int64 Count)
 {
     if (Count <= 0 || !Buffer || FPosition > FSize || !FInner)
         return 0;
+    StopReadAhead();
     const Byte* In = static_cast<const Byte*>(Buffer);
     if (FPosition == FSize) {
         FBufferValid = 0;
@@ -159,7 +225,7 @@ Int64 TXCustomBufStream::Write(const void* Buffer, Int64 Count)
     return Done;
 }
 
-TRawResult TXCustomBufStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Integer& Got)
+TRawResult TXCustomBufStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Int64 Room, Integer& Got)
 {
     Got = 0;
     if (!FInner)
@@ -168,7 +234,7 @@ TRawResult TXCustomBufStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, In
         if (FInner->Seek(Offset, soBeginning) != Offset)
             return { ecReadFailed, 0 };
         errno = 0;
-        Int64 N = FInner->Read(Dest, Count);
+        Int64 N = FInner->Read(Dest, std::min<Int64>(Count, Room));
         if (N < 0)
             return { ecReadFailed, errno };
         Got = Integer(std::min<Int64>(N, Count));
@@ -178,70 +244,104 @@ TRawResult TXCustomBufStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, In
     }
 }
 
-TRawResult TXCustomBufStream::FillWindow()
+TXFillResult TXCustomBufStream::ReadWindow(Int64 Start, Byte* Dest, Int64 Room, Byte RaiseMode)
 {
-    const Integer Window = Integer(std::min<Int64>(FBufferSize, FSize - FBufferStart));
-    std::fill(FBuffer.begin(), FBuffer.end(), Byte(0));
-    FBufferValid = 0;
+    TXFillResult R;
+    const UInt64 Started = TimeSource().TickCount();
+    const Integer Window = Integer(std::clamp<Int64>(FSize - Start, 0, std::min<Int64>(FBufferSize, Room)));
     Integer Got = 0;
-    TRawResult Whole = ReadAt(FBufferStart, FBuffer.data(), Window, Got);
+    TRawResult Whole = ReadAt(Start, Dest, Window, Room, Got);
     if (Whole.Ok()) {
-        FBufferValid = Got;
-        return Whole;
-    }
-    if (Whole.Code == RawError::DeviceGone)
-        return Whole;
-    // Sector by sector: the good sectors around a bad one still count.
-    std::fill(FBuffer.begin(), FBuffer.end(), Byte(0));
-    TRawResult First;
-    const Integer Unit = std::max<Integer>(SectorSize(), 1);
-    for (Integer Off = 0; Off < Window; Off += Unit) {
-        Integer N = std::min(Unit, Window - Off);
-        Integer G = 0;
-        TRawResult R = ReadAt(FBufferStart + Off, FBuffer.data() + Off, N, G);
-        if (R.Ok()) {
-            FBufferValid = Off + G;
-            if (G < N)
-                break;      // end of the data
-            continue;
+        R.Valid = Got;
+    } else if (Whole.Code == RawError::DeviceGone) {
+        R.Failure = Whole;
+    } else {
+        // Sector by sector: the good sectors around a bad one still count.
+        const Integer Unit = std::max<Integer>(SectorSize(), 1);
+        for (Integer Off = 0; Off < Window; Off += Unit) {
+            const Integer N = std::min(Unit, Window - Off);
+            Integer G = 0;
+            TRawResult S = ReadAt(Start + Off, Dest + Off, N, Room - Off, G);
+            if (S.Ok()) {
+                R.Valid = Off + G;
+                if (G < N)
+                    break;      // end of the data
+                continue;
+            }
+            if (S.Code == RawError::DeviceGone) {
+                R.Failure = S;
+                break;
+            }
+            if (R.Failure.Ok())
+                R.Failure = S;
+            if (RaiseMode == 1)
+                break;          // the buffer ends before the bad sector
+            std::memset(Dest + Off, 0, size_t(N));
+            R.Skipped = S;
+            R.Valid = Off + N;
         }
-        std::memset(FBuffer.data() + Off, 0, size_t(N));
-        if (R.Code == RawError::DeviceGone)
-            return R;
-        if (First.Ok())
-            First = R;
-        if (RaiseReadErrors == 1)
-            break;          // the buffer ends before the bad sector
-        SetXError(ecReadFailed, R.SubCode, {}, false);
-        FBufferValid = Off + N;
     }
-    return First;
+    if (R.Failure.Code == RawError::DeviceGone)
+        R.Valid = 0;
+    // Only what the read did not deliver is zeroed.
+    if (R.Valid < Window)
+        std::memset(Dest + R.Valid, 0, size_t(Window - R.Valid));
+    R.Elapsed = TimeSource().TickCount() - Started;
+    return R;
 }
 
-void TXCustomBufStream::ReportFill(const TRawResult& Result)
+void TXCustomBufStream::ReportFill(const TXFillResult& Result)
 {
-    if (Result.Ok())
+    if (!Result.Skipped.Ok())
+        SetXError(ecReadFailed, Result.Skipped.SubCode, {}, false);
+    if (Result.Failure.Ok())
         return;
-    if (Result.Code == RawError::DeviceGone) {
+    if (Result.Failure.Code == RawError::DeviceGone) {
         FBufferValid = 0;
-        SetXError(RawError::DeviceGone, Result.SubCode, {}, false);
+        SetXError(RawError::DeviceGone, Result.Failure.SubCode, {}, false);
         RaiseXError();
     }
     // With raising on, the good sectors before the bad one stay readable;
     // a read that reaches the bad one raises.
     if (RaiseReadErrors == 1 && FPosition >= FBufferStart + FBufferValid) {
-        SetXError(Result.Code == 13 ? 13 : ecReadFailed, Result.SubCode, {}, false);
+        SetXError(Result.Failure.Code == 13 ? 13 : ecReadFailed, Result.Failure.SubCode, {}, false);
         RaiseXError();
     }
 }
 
 void TXCustomBufStream::FillBuffer()
 {
+    const Int64 OldStart = FBufferStart;
+    const Integer OldValid = FBufferClean ? FBufferValid : 0;
     FBufferValid = 0;
+    FBufferClean = false;
     FBufferStart = FPosition - FPosition % FBufferSize;
-    ReportFill(FillWindow());
+    const TXFillResult R = FReadAhead ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
+                                      : ReadWindow(FBufferStart, FBuffer.data(), Int64(FBuffer.size()), RaiseReadErrors);
+    FBufferValid = R.Valid;
+    FBufferClean = R.Clean();
+    // Reported before the result is looked at: a slow failing read counts too.
+    if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
+        OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
+    ReportFill(R);
     if (OnFill)
         OnFill(this, FBufferStart);
+}
+
+void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled, bool Always)
+{
+    StopReadAhead();
+    FReadAhead.reset(new TXReadAhead(this, std::move(Cancelled), Always));
+}
+
+void TXReadAheadDelete::operator()(TXReadAhead* ReadAhead) const
+{
+    delete ReadAhead;
+}
+
+void TXCustomBufStream::StopReadAhead()
+{
+    FReadAhead.reset();
 }
 
 // --- TXBufDiskStream ------------------------------------------------------------
@@ -302,7 +402,7 @@ Integer TXBufDiskStream::SectorSize() const
     return FDevice ? Integer(FDevice->SectorSize()) : 512;
 }
 
-TRawResult TXBufDiskStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Integer& Got)
+TRawResult TXBufDiskStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Int64 Room, Integer& Got)
 {
     Got = 0;
     if (!FDevice || !FDevice->Active())
@@ -316,7 +416,6 @@ TRawResult TXBufDiskStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Inte
     // sectors, so the last partial sector can be read whole.
     const Int64 Wanted = std::min<Int64>(Count, DeviceSize - Offset);
     const Int64 Sectors = (Wanted + Sector - 1) / Sector;
-    const Int64 Room = FBuffer.data() + FBuffer.size() - Dest;
     TRawResult R;
     if (Offset % Sector == 0 && Sectors * Sector <= Room) {
         R = FDevice->ReadSectors(Offset / Sector, Sectors, Dest);
@@ -330,19 +429,4 @@ TRawResult TXBufDiskStream::ReadAt(Int64 Offset, Byte* Dest, Integer Count, Inte
     if (R.Ok())
         Got = Integer(Wanted);
     return R;
-}
-
-void TXBufDiskStream::FillBuffer()
-{
-    FBufferValid = 0;
-    FBufferStart = FPosition - FPosition % FBufferSize;
-    const UInt64 Started = TimeSource().TickCount();
-    TRawResult Result = FillWindow();
-    const UInt64 Elapsed = TimeSource().TickCount() - Started;
-    // Reported before the result is looked at: a slow failing read counts too.
-    if (Elapsed > xSlowReadMs && OnSlowRead)
-        OnSlowRead(this, Cardinal(std::min<UInt64>(Elapsed, 0xFFFFFFFFu)));
-    ReportFill(Result);
-    if (OnFill)
-        OnFill(this, FBufferStart);
 }

@@ -10,18 +10,42 @@
 // around a bad one still read: each bad sector reads as zeros and records
 // error 44 (sub-code errno) in the calling thread's record, or raises
 // EXError when RaiseReadErrors is 1. A device that is gone raises 11.
+//
+// A read of whole windows goes straight into the caller's memory. While
+// read-ahead is on (a scan turns it on), a thread of the stream reads the
+// windows after the one in use and keeps the recent ones, and the inner
+// stream or device is read only there; what a window's read met (codes,
+// slow reads) is reported on the reading thread when it takes the window,
+// as if it had read it then.
 #pragma once
 #include "win/RawVolume.h"
 #include "sorvane/XCore.Services.h"
+#include "sorvane/XCore.Streams.Blocks.h"
 #include "core/XCore.Streams.h"
 #include <functional>
+#include <memory>
 #include <vector>
+
+// What reading one window met.
+struct TXFillResult {
+    TRawResult Failure;     // the failure to report: the first, or the device gone
+    TRawResult Skipped;     // the last bad sector read as zeros (RaiseReadErrors 0)
+    Integer Valid = 0;      // bytes delivered from the window's start
+    UInt64 Elapsed = 0;     // milliseconds the device took
+    bool Clean() const { return Failure.Ok() && Skipped.Ok(); }
+};
+
+class TXReadAhead;
+// Stops and frees a read-ahead (defined where the class is complete).
+struct TXReadAheadDelete {
+    void operator()(TXReadAhead* ReadAhead) const;
+};
 
 // Open flags of the sources.
 inline constexpr Byte xofRead = 4;
 inline constexpr Byte xofWrite = 8;
 
-class TXCustomBufStream : public TXStreamWrapper {
+class TXCustomBufStream : public TXStreamWrapper, public TXByteViewSource {
     X_CLASS(TXCustomBufStream, TXStreamWrapper)
 public:
     using TFillEvent = std::function<void(TObject* Sender, Int64 BufferStart)>;
@@ -34,6 +58,9 @@ public:
     // refused open records 31 (missing), 33 (access denied) or 4 (sub-code
     // errno) and raises EXError.
     void CreateFromFile(const String& FileName, Word Mode, Cardinal Rights, Integer ABufferSize);
+    ~TXCustomBufStream() override;
+    // Stops the read-ahead before a descendant lets go of its device.
+    void BeforeDestruction() override;
 
     // Answers the bytes copied; a read starting at or past Size records 39
     // and answers 0. The bytes of Buffer not read are zeroed.
@@ -45,6 +72,16 @@ public:
     Int64 Seek(Int64 Offset, TSeekOrigin Origin) override;
     Int64 Size() override { return FSize; }
     void SetSize(Int64 NewSize) override;
+    // The buffer's bytes from Pos on; never fills.
+    bool ViewAt(Int64 Pos, const Byte*& Data, Int64& Count) override;
+
+    // Reads ahead on a thread of the stream until StopReadAhead (or a
+    // write, a new size or buffer size), while windows are slow to read
+    // (Always: however fast they come). Cancelled, asked on that thread,
+    // stops it reading further ahead; so does a device that is gone.
+    void StartReadAhead(std::function<bool()> Cancelled = {}, bool Always = false);
+    void StopReadAhead();
+    bool ReadingAhead() const { return FReadAhead != nullptr; }
 
     void SetBufferSize(Integer N);
     Integer BufferSize() const { return FBufferSize; }
@@ -56,21 +93,30 @@ public:
     TSlowReadEvent OnSlowRead;
 
 protected:
+    friend class TXReadAhead;
+
     // Fills the buffer that holds the position.
     virtual void FillBuffer();
-    // Reads Count bytes at Offset into Dest: the bytes read, or a failure
-    // with its code and errno. A result of fewer bytes without a failure is
-    // the end of the data.
-    virtual TRawResult ReadAt(Int64 Offset, Byte* Dest, Integer Count, Integer& Got);
+    // Reads Count bytes at Offset into Dest, which has Room bytes: the
+    // bytes read, or a failure with its code and errno. A result of fewer
+    // bytes without a failure is the end of the data. Runs on the
+    // read-ahead thread too: it touches neither the buffer nor the error
+    // record.
+    virtual TRawResult ReadAt(Int64 Offset, Byte* Dest, Integer Count, Int64 Room, Integer& Got);
     // The unit of the sector-by-sector re-read.
     virtual Integer SectorSize() const { return 512; }
-    // Fills the window from BufferStart: the whole window, or sector by
-    // sector after a failure. Answers the failure to report (the first one;
-    // one that says the device is gone wins), Ok when every sector read.
-    TRawResult FillWindow();
-    // Reports a fill's result: 11 always raises, other failures record 44
-    // and raise while RaiseReadErrors is 1.
-    void ReportFill(const TRawResult& Result);
+    // Whether OnSlowRead is raised (the disk stream's reads are timed).
+    virtual bool ReportsSlowReads() const { return false; }
+    // Reads the window at Start into Dest (Room bytes, at least the
+    // window's): the whole window, or sector by sector after a failure;
+    // what was not delivered is zeroed. RaiseMode is RaiseReadErrors: with
+    // 1 the re-read stops at the first bad sector.
+    TXFillResult ReadWindow(Int64 Start, Byte* Dest, Int64 Room, Byte RaiseMode);
+    // Reports what a window's read met, on the reading thread: the slow
+    // read, the bad sector passed over (44), then the failure: 11 always
+    // raises, others raise with 44 (or 13) while RaiseReadErrors is 1 and
+    // the position lies past the bytes delivered.
+    void ReportFill(const TXFillResult& Result);
 
     std::vector<Byte> FBuffer;
     Integer FBufferSize = 0;
@@ -78,6 +124,16 @@ protected:
     Int64 FBufferStart = 0;
     Int64 FPosition = 0;
     Int64 FSize = 0;
+
+private:
+    // Whether the buffer's window read without a failure (it may be kept).
+    bool FBufferClean = false;
+    std::unique_ptr<TXReadAhead, TXReadAheadDelete> FReadAhead;
+
+    // Reads the whole window at the position into Out (the caller's
+    // memory); false when it did not read clean and whole (then it is the
+    // buffer's window instead, as a fill leaves it).
+    bool ReadWindowInto(Byte* Out);
 };
 
 // A buffered stream over a file (the card image).
@@ -114,9 +170,9 @@ public:
     TRawDevice* Device() const { return FDevice; }
 
 protected:
-    void FillBuffer() override;
-    TRawResult ReadAt(Int64 Offset, Byte* Dest, Integer Count, Integer& Got) override;
+    TRawResult ReadAt(Int64 Offset, Byte* Dest, Integer Count, Int64 Room, Integer& Got) override;
     Integer SectorSize() const override;
+    bool ReportsSlowReads() const override { return true; }
 
 private:
     String FVolume;

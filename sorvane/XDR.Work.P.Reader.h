@@ -6,6 +6,9 @@
 #include "sorvane/XCore.Streams.Blocks.h"
 #include "core/XCore.Types.h"
 
+// The bytes of a signature (0..10; others are clamped).
+const TXByteArray& ScanSignature(Integer Number);
+
 struct TXDRReader {
     TXSearch* Search;
     Int64 Size;

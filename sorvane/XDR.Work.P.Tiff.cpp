@@ -1,4 +1,5 @@
 #include "sorvane/XDR.Work.P.Tiff.h"
+#include "sorvane/XDR.Work.P.h"
 #include "core/XCore.Errors.h"
 #include "sorvane/XCore.Services.h"
 #include "sorvane/XDR.Work.P.Reader.h"
@@ -10,6 +11,19 @@
 #include <set>
 #include <string>
 #include <vector>
+
+X_REGISTER_CLASS(TXDRScanFormatTIF)
+X_REGISTER_CLASS(TXDRScanFormatDNG)
+X_REGISTER_CLASS(TXDRScanFormatCR2)
+X_REGISTER_CLASS(TXDRScanFormatNEF)
+X_REGISTER_CLASS(TXDRScanFormatORF)
+X_REGISTER_CLASS(TXDRScanFormatPEF)
+X_REGISTER_CLASS(TXDRScanFormatARW)
+X_REGISTER_CLASS(TXDRScanFormatARWTIF)
+X_REGISTER_CLASS(TXDRScanFormatSRF)
+X_REGISTER_CLASS(TXDRScanFormatSR2)
+X_REGISTER_CLASS(TXDRScanFormatRAW)
+X_REGISTER_CLASS(TXDRScanFormatRW2)
 
 namespace {
 
@@ -441,4 +455,38 @@ TXDRTiffResult WalkTiff(TXSearch* Search, Int64 Hit, bool IsRW2)
     if (Out.End < 0)
         Out.PreviewOffset = Out.PreviewLength = 0;
     return Out;
+}
+
+// ---- TIFF family ----
+
+Int64 TXDRScanFormatTIF::FindEnd(TXSearch* Search, Int64 Hit)
+{
+    const TXDRTiffResult Walk = WalkTiff(Search, Hit, InheritsFrom(TXDRScanFormatRW2::StaticClass()));
+    ID = Walk.ID;
+    PreviewOffset = Walk.PreviewOffset;
+    PreviewLength = Walk.PreviewLength;
+    return Walk.End;
+}
+
+Int64 TXDRScanFormatTIF::PictureEnd() const
+{
+    if (PreviewOffset > 0 && PreviewLength > 0 && PreviewLength <= INT64_MAX - PreviewOffset)
+        return PreviewOffset + PreviewLength;
+    return inherited::PictureEnd();
+}
+
+bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
+{
+    PictureSize.Clear();
+    Image->Clear();
+    try {
+        if (!Stream || Stream->Size() == 0 || PreviewOffset == 0)
+            return false;
+        TXSize Decoded;
+        return DecodePreview(TargetSize, Decoded, Stream, PreviewOffset, Image);
+    } catch (const std::exception&) {
+        CheckXError();
+        Image->Clear();
+        return false;
+    }
 }

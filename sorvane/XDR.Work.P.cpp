@@ -6,7 +6,6 @@
 #include "sorvane/XCore.Services.h"
 #include "sorvane/XCore.Streams.Blocks.h"
 #include "sorvane/XDR.Work.P.Reader.h"
-#include "sorvane/XDR.Work.P.Tiff.h"
 #include "graphics/XMedia.JPEG.h"
 #include <algorithm>
 #include <cstring>
@@ -14,23 +13,7 @@
 #include <string>
 
 X_REGISTER_CLASS(TXDRScanFormat)
-X_REGISTER_CLASS(TXDRScanFormatJPG)
-X_REGISTER_CLASS(TXDRScanFormatTIF)
-X_REGISTER_CLASS(TXDRScanFormatDNG)
-X_REGISTER_CLASS(TXDRScanFormatCR2)
-X_REGISTER_CLASS(TXDRScanFormatNEF)
-X_REGISTER_CLASS(TXDRScanFormatORF)
-X_REGISTER_CLASS(TXDRScanFormatPEF)
-X_REGISTER_CLASS(TXDRScanFormatARW)
-X_REGISTER_CLASS(TXDRScanFormatARWTIF)
-X_REGISTER_CLASS(TXDRScanFormatSRF)
-X_REGISTER_CLASS(TXDRScanFormatSR2)
-X_REGISTER_CLASS(TXDRScanFormatRAW)
 X_REGISTER_CLASS(TXDRScanFormatMRW)
-X_REGISTER_CLASS(TXDRScanFormatRW2)
-X_REGISTER_CLASS(TXDRScanFormatAVI)
-X_REGISTER_CLASS(TXDRScanFormatMOV)
-X_REGISTER_CLASS(TXDRScanFormatMP4)
 
 TXSize ThumbnailSize { 72, 72 };
 TXSize PreviewSize { 600, 600 };
@@ -77,7 +60,7 @@ const TFormatInfo Formats[ScanFormatCount] = {
     { &TXDRScanFormatMP4::StaticClass, u".mp4", 1920 },
 };
 
-const TXByteArray Signatures[ScanSignatureCount] = {
+const TXByteArray SignatureBytes[ScanSignatureCount] = {
     { 0xFF, 0xD8 },
     { 0x49, 0x49, 0x2A, 0x00 },
     { 0x4D, 0x4D, 0x00, 0x2A },
@@ -90,6 +73,15 @@ const TXByteArray Signatures[ScanSignatureCount] = {
     { 0x00, 0x00, 0x00, 0x1C, 0x66, 0x74, 0x79, 0x70 },
     { 0x00, 0x00, 0x01, 0x18, 0x73, 0x6B, 0x69, 0x70 },
 };
+
+} // namespace
+
+const TXByteArray& ScanSignature(Integer Number)
+{
+    return SignatureBytes[std::clamp<Integer>(Number, 0, ScanSignatureCount - 1)];
+}
+
+namespace {
 
 Integer FormatIndexOf(Integer Number)
 {
@@ -206,6 +198,37 @@ bool TXDRScanFormat::MakePicture(const TXSize& TargetSize, TXSize& PictureSize, 
     }
 }
 
+bool TXDRScanFormat::ThumbnailBytes(Int64 FileSize, Int64& From, Int64& To)
+{
+    From = To = 0;
+    if (!HasPreview() || ThumbnailSize.IsEmpty())
+        return false;
+    // As MakePicture and DecodePreview read: the file up to the picture's
+    // end, from the picture's offset; more than the JPEG reader takes is
+    // refused before a byte is read.
+    const Int64 Size = std::min(PictureEnd(), FileSize);
+    const Int64 Offset = PictureOffset();
+    if (Offset < 0 || Offset >= Size || Size - Offset > MaxJPEGDataSize)
+        return false;
+    From = Offset;
+    To = Size;
+    return true;
+}
+
+bool TXDRScanFormat::MakeThumbnailFrom(TStream* Bytes, TXSize& PictureSize, TXImageObject* Image)
+{
+    PictureSize.Clear();
+    Image->Clear();
+    try {
+        return MakePreview(ThumbnailSize, PictureSize, Bytes, Image);
+    } catch (const std::exception&) {
+        CheckXError();
+        Image->Clear();
+        PictureSize.Clear();
+        return false;
+    }
+}
+
 bool TXDRScanFormat::MakeThumbnail(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream)
 {
     return MakePicture(ThumbnailSize, PictureSize, Image, Blocks, VolumeStream);
@@ -246,136 +269,12 @@ bool TXDRScanFormat::DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TS
     return Image->LoadFromObject(Fitted.get());
 }
 
-// ---- JPEG ----
-
-namespace {
-
-// The segment at Hit + Offset: its type, and where the next one starts
-// (-1 when the header is not accepted or cannot be read).
-Byte ReadJpegSegment(const TXDRReader& R, Int64 Hit, Int64 Offset, Int64& Next)
-{
-    Next = -1;
-    Byte B[4];
-    if (!R.Read(B, 4, Hit + Offset))
-        return 0;
-    // A marker starts with FF, and FF 00 is a stuffed data byte, no marker:
-    // a walk that lands anywhere else has left the segment structure.
-    if (B[0] != 0xFF || B[1] == 0)
-        return 0;
-    Next = Offset + (Int64(B[2]) << 8 | B[3]) + 2;
-    return B[1];
-}
-
-} // namespace
-
-Int64 TXDRScanFormatJPG::FindScanStart(TXSearch* Search, Int64 Hit)
-{
-    TXDRReader R(Search);
-    Byte Soi[2];
-    if (!R.Read(Soi, 2, Hit) || Soi[0] != 0xFF || Soi[1] != 0xD8)
-        return -1;
-    Int64 Offset = 2;
-    bool First = true;
-    for (;;) {
-        if (IsAppTerminated() || R.Cancelled())
-            return -1;
-        Int64 Next;
-        const Byte Type = ReadJpegSegment(R, Hit, Offset, Next);
-        if (Next < 0)
-            return -1;
-        if (First && (Type < 0xE0 || Type > 0xEF))
-            return -1;
-        First = false;
-        if (Type == 0xDA)
-            return Hit + Next;
-        Offset = Next;      // at least 2 bytes on: the walk ends at the stream's end
-    }
-}
-
-Int64 TXDRScanFormatJPG::FindEnd(TXSearch* Search, Int64 Hit)
-{
-    try {
-        const Int64 Start = FindScanStart(Search, Hit);
-        if (Start < 0)
-            return -1;
-        const Int64 Eoi = Search->Find({ 0xFF, 0xD9 }, Start, Search->Stream->Size() - 1);
-        return Eoi > Hit ? Eoi + 1 : -1;
-    } catch (const std::exception&) {
-        CheckXError();
-        return -1;
-    }
-}
-
-bool TXDRScanFormatJPG::Validate(TXSearch* Search, Int64 Hit)
-{
-    try {
-        return FindScanStart(Search, Hit) >= 0;
-    } catch (const std::exception&) {
-        CheckXError();
-        return false;
-    }
-}
-
-bool TXDRScanFormatJPG::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
-{
-    PictureSize.Clear();
-    Image->Clear();
-    try {
-        if (!Stream || Stream->Size() == 0)
-            return false;
-        TXSize Decoded;
-        if (!DecodePreview(TargetSize, Decoded, Stream, 0, Image))
-            return false;
-        PictureSize = Decoded;
-        return true;
-    } catch (const std::exception&) {
-        CheckXError();
-        Image->Clear();
-        PictureSize.Clear();
-        return false;
-    }
-}
-
-// ---- TIFF family ----
-
-Int64 TXDRScanFormatTIF::FindEnd(TXSearch* Search, Int64 Hit)
-{
-    const TXDRTiffResult Walk = WalkTiff(Search, Hit, InheritsFrom(TXDRScanFormatRW2::StaticClass()));
-    ID = Walk.ID;
-    PreviewOffset = Walk.PreviewOffset;
-    PreviewLength = Walk.PreviewLength;
-    return Walk.End;
-}
-
-Int64 TXDRScanFormatTIF::PictureEnd() const
-{
-    if (PreviewOffset > 0 && PreviewLength > 0 && PreviewLength <= INT64_MAX - PreviewOffset)
-        return PreviewOffset + PreviewLength;
-    return inherited::PictureEnd();
-}
-
-bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
-{
-    PictureSize.Clear();
-    Image->Clear();
-    try {
-        if (!Stream || Stream->Size() == 0 || PreviewOffset == 0)
-            return false;
-        TXSize Decoded;
-        return DecodePreview(TargetSize, Decoded, Stream, PreviewOffset, Image);
-    } catch (const std::exception&) {
-        CheckXError();
-        Image->Clear();
-        return false;
-    }
-}
-
 // ---- MRW ----
 
 Int64 TXDRScanFormatMRW::FindEnd(TXSearch* Search, Int64 Hit)
 {
     TXDRReader R(Search);
-    if (!R.Matches(Signatures[5], Hit))
+    if (!R.Matches(ScanSignature(5), Hit))
         return -1;
     Cardinal L, A, B;
     Byte SampleWidth = 0;
@@ -393,97 +292,6 @@ Int64 TXDRScanFormatMRW::FindEnd(TXSearch* Search, Int64 Hit)
     const Int64 End = Hit + 8 + Int64(L) + DataLength - 1;
     // A file cut by the end of the stream keeps the bytes there are.
     return std::min(End, R.Size - 1);
-}
-
-// ---- AVI ----
-
-Int64 TXDRScanFormatAVI::FindEnd(TXSearch* Search, Int64 Hit)
-{
-    TXDRReader R(Search);
-    Byte Head[12];
-    if (!R.Read(Head, 12, Hit) || std::memcmp(Head, "RIFF", 4) != 0 || std::memcmp(Head + 8, "AVI ", 4) != 0)
-        return -1;
-    const Int64 S = Int64(Head[4]) | Int64(Head[5]) << 8 | Int64(Head[6]) << 16 | Int64(Head[7]) << 24;
-    if (S == 0)
-        return -1;
-    return std::min(Hit + S + 7, R.Size - 1);
-}
-
-// ---- QuickTime ----
-
-namespace {
-
-// ftyp brands are read up to this length.
-constexpr Int64 MaxBrandText = 4096;
-
-// The top-level atoms a file is walked over. "wide" is padding that
-// cameras put between "ftyp" and "mdat" (it is kept free for a 64-bit
-// size), so it is walked like "free".
-bool IsWalkedAtom(const std::string& Type)
-{
-    for (const char* Known : { "ftyp", "skip", "mdat", "moov", "free", "wide", "uuid" })
-        if (Type == Known)
-            return true;
-    return false;
-}
-
-} // namespace
-
-Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
-{
-    ID = 15;
-    try {
-        TXDRReader R(Search);
-        bool Signed = false;
-        for (Integer S = 7; S <= 10 && !Signed; ++S)
-            Signed = R.Matches(Signatures[S], Hit);
-        if (!Signed)
-            return -1;
-        const Int64 Available = R.Size - Hit;
-        Int64 Offset = 0;
-        for (;;) {
-            if (IsAppTerminated() || R.Cancelled())
-                return -1;
-            Byte Head[8];
-            if (!R.Read(Head, 8, Hit + Offset))
-                break;
-            Int64 Size = Int64(Head[0]) << 24 | Int64(Head[1]) << 16 | Int64(Head[2]) << 8 | Head[3];
-            const std::string Type(reinterpret_cast<const char*>(Head + 4), 4);
-            if (!IsWalkedAtom(Type))
-                break;
-            if (Size == 1) {
-                Byte Big[8];
-                if (!R.Read(Big, 8, Hit + Offset + 8))
-                    break;
-                UInt64 V = 0;
-                for (Byte B : Big)
-                    V = V << 8 | B;
-                // A size with its top bit set would walk backwards.
-                Size = V > UInt64(INT64_MAX) ? 0 : Int64(V);
-            }
-            // Sizes below a header's length make no progress: the file
-            // ends before such an atom.
-            if (Size < 8)
-                break;
-            if (Type == "ftyp" && Size > 8) {
-                const Int64 Count = std::min({ Size - 8, MaxBrandText, Available - Offset - 8 });
-                std::string Brands(static_cast<size_t>(std::max<Int64>(Count, 0)), '\0');
-                if (Count > 0 && R.Read(Brands.data(), Count, Hit + Offset + 8)
-                    && Brands.find("mp4") != std::string::npos)
-                    ID = 16;
-            }
-            // An atom cut by the end of the stream keeps the bytes there are.
-            if (Size >= Available - Offset) {
-                Offset = Available;
-                break;
-            }
-            Offset += Size;
-        }
-        return Offset > 0 ? Hit + Offset - 1 : -1;
-    } catch (const std::exception&) {
-        CheckXError();
-        return -1;
-    }
 }
 
 // ---- tables ----
@@ -535,7 +343,7 @@ void BuildSignatures(TXByteArrays& Patterns, TXDRSignatureMap& Map, TXDRScanForm
     for (Integer S = 0; S < ScanSignatureCount; ++S)
         if (Union & (Cardinal(1) << S)) {
             Map[size_t(S)] = Integer(Patterns.size());
-            Patterns.push_back(Signatures[S]);
+            Patterns.push_back(SignatureBytes[S]);
         }
 }
 

@@ -53,9 +53,22 @@ public:
     bool MakeThumbnail(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
     bool MakeLargePreview(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
 
+    // The bytes From .. To - 1 of a file of FileSize bytes that its
+    // thumbnail is decoded from; false when making the thumbnail reads no
+    // byte of the file (there is none, or it fails first). Asked after
+    // FindEnd.
+    bool ThumbnailBytes(Int64 FileSize, Int64& From, Int64& To);
+    // The thumbnail made from those bytes: Bytes is a stream of To bytes
+    // whose bytes from From on are the file's. The same answer, picture and
+    // codes as MakeThumbnail from the whole file; it reads no volume, so any
+    // thread may run it for a format and image no other thread touches.
+    bool MakeThumbnailFrom(TStream* Bytes, TXSize& PictureSize, TXImageObject* Image);
+
 protected:
     // The bytes from the file's start that its picture needs.
     virtual Int64 PictureEnd() const { return INT64_MAX; }
+    // Where in the file its picture is decoded from; -1: nowhere.
+    virtual Int64 PictureOffset() const { return -1; }
     // Decodes the JPEG at Offset of Stream into Image, fitted into
     // TargetSize; Decoded is the picture's full size.
     bool DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TStream* Stream, Int64 Offset, TXImageObject* Image);
@@ -75,6 +88,9 @@ public:
     // Where the compressed data starts (the end of the start-of-scan
     // segment), -1 when the segment walk fails.
     Int64 FindScanStart(TXSearch* Search, Int64 Hit);
+
+protected:
+    Int64 PictureOffset() const override { return 0; }
 };
 
 class TXDRScanFormatTIF : public TXDRScanFormat {
@@ -91,6 +107,7 @@ public:
 protected:
     // Up to the picture's end when its length is known.
     Int64 PictureEnd() const override;
+    Int64 PictureOffset() const override { return PreviewOffset == 0 ? -1 : PreviewOffset; }
 };
 
 #define X_DR_TIF_FORMAT(Name, Number)                                   \

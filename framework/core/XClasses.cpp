@@ -2,6 +2,7 @@
 #include "rtl/StrUtils.h"
 #include "rtl/TypInfo.h"
 #include "rtl/Units.h"
+#include "core/XCore.Errors.h"
 #include <algorithm>
 
 namespace {
@@ -12,11 +13,21 @@ void InUpdate(T* Obj, F&& Fn)
     Obj->BeginUpdate();
     try {
         Fn();
-    } catch (...) {
+    } catch (...) {     // ends the update, then the failure passes on
         Obj->EndUpdate();
         throw;
     }
     Obj->EndUpdate();
+}
+
+// AssignFrom, where an exception counts as a refusal; a refusal hands the
+// work to the source's AssignTo.
+template<class T>
+void TryAssignFrom(T* Target, TPersistent* Source)
+{
+    bool Done = XGuarded(xecNone, false, [&] { return Target->AssignFrom(Source); });
+    if (!Done && Source)
+        Source->AssignTo(Target);
 }
 }
 
@@ -67,11 +78,6 @@ void InitClasses()
     PortableMode = false;
     DemoMode = false;
 }
-
-Cardinal AssignedState(Cardinal State)
-{
-    return (State & ~xstUnassigned) | xstAssigned;
-}
 }
 
 X_UNIT(XClasses, "XClasses", { "XCore.Classes" }, &InitClasses, nullptr)
@@ -110,7 +116,7 @@ void TXChangeablePersistent::Assign(TPersistent* Source)
     ChangeCount.Enter();
     try {
         inherited::Assign(Source);
-    } catch (...) {
+    } catch (...) {     // leaves the change, then the failure passes on
         ChangeCount.Leave();
         throw;
     }
@@ -119,20 +125,10 @@ void TXChangeablePersistent::Assign(TPersistent* Source)
 
 // ---- TXFilerableObject ----
 
-void TXFilerableObject::Init()
-{
-    inherited::Init();
-    FState = 0;
-}
-
 void TXFilerableObject::Clear()
 {
     inherited::Clear();
-    FLgID = 0;
-    FXFilter.clear();
     FName.clear();
-    FStoreData = true;
-    FIdx = -1;
 }
 
 void TXFilerableObject::Assign(TPersistent* Source)
@@ -142,33 +138,14 @@ void TXFilerableObject::Assign(TPersistent* Source)
     inherited::Assign(Source);
 }
 
-bool TXFilerableObject::AssignFrom(TPersistent* Source)
-{
-    if (auto* Filerable = DynamicCast<TXFilerableObject>(Source)) {
-        FLgID = Filerable->FLgID;
-        FXFilter = Filerable->FXFilter;
-        SetStoreData(Filerable->FStoreData);
-        FIdx = Filerable->FIdx;
-        FState = AssignedState(FState);
-    }
-    return inherited::AssignFrom(Source);
-}
-
 bool TXFilerableObject::IsEmpty()
 {
-    return inherited::IsEmpty() && FName.empty() && FLgID == 0 && FXFilter.empty();
+    return inherited::IsEmpty() && FName.empty();
 }
 
 void TXFilerableObject::TryAssign(TPersistent* Source)
 {
-    bool Done;
-    try {
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
-    if (!Done && Source)
-        Source->AssignTo(this);
+    TryAssignFrom(this, Source);
 }
 
 // ---- TXLgObject ----
@@ -222,12 +199,7 @@ void TXObjectList::Create(bool AOwnsObjects)
     inherited::Create(AOwnsObjects);
     FCompare = &NoCompare;
     FSameItem = &NeverSame;
-    FLgObject = New<TXLgObject>();
-}
-
-TXObjectList::~TXObjectList()
-{
-    FreeAndNil(FLgObject);
+    FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXObjectList::SetCompare(TXListCompare Value)
@@ -375,7 +347,7 @@ void TXObjectList::AppendCopies(TObjectList* Source)
 void TXObjectList::AppendFrom(TObject* Source)
 {
     if (auto* List = DynamicCast<TXObjectList>(Source))
-        FLgObject->Assign(List->FLgObject);
+        FLgObject->Assign(List->FLgObject.get());
     if (auto* List = DynamicCast<TObjectList>(Source))
         AppendCopies(List);
 }
@@ -425,28 +397,19 @@ void TXPersistentItem::Create(TCollection* ACollection)
 
 void TXPersistentItem::Assign(TPersistent* Source)
 {
-    bool Done;
-    try {
+    // A failure to take the name counts as a refusal too.
+    bool Done = XGuarded(xecNone, false, [&] {
         if (auto* Item = DynamicCast<TCollectionItem>(Source))
             SetDisplayName(Item->DisplayName());
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
+        return AssignFrom(Source);
+    });
     if (!Done && Source)
         Source->AssignTo(this);
 }
 
 void TXPersistentItem::TryAssign(TPersistent* Source)
 {
-    bool Done;
-    try {
-        Done = AssignFrom(Source);
-    } catch (...) {
-        Done = false;
-    }
-    if (!Done && Source)
-        Source->AssignTo(this);
+    TryAssignFrom(this, Source);
 }
 
 bool TXPersistentItem::SameName(TObject* Item)
@@ -457,37 +420,10 @@ bool TXPersistentItem::SameName(TObject* Item)
 
 // ---- TXYCollectionItem ----
 
-void TXYCollectionItem::Init()
-{
-    inherited::Init();
-    FState = 0;
-}
-
-void TXYCollectionItem::Clear()
-{
-    inherited::Clear();
-    FLgID = 0;
-    FXFilter.clear();
-    FStoreData = true;
-    FIdx = -1;
-}
-
 bool TXYCollectionItem::AssignFrom(TPersistent* Source)
 {
-    if (auto* Item = DynamicCast<TXYCollectionItem>(Source)) {
-        FLgID = Item->FLgID;
-        FXFilter = Item->FXFilter;
-        SetStoreData(Item->FStoreData);
-        FIdx = Item->FIdx;
-        FState = AssignedState(FState);
-    }
     inherited::AssignFrom(Source);
     return true;
-}
-
-bool TXYCollectionItem::IsEmpty()
-{
-    return inherited::IsEmpty() && FLgID == 0 && FXFilter.empty();
 }
 
 // ---- TXClassItem ----
@@ -516,8 +452,7 @@ void TXPersistentCollection::AppendCopies(TCollection* Source)
         TCollectionItem* Item = Add();
         try {
             Item->Assign(Source->Items(I));
-        } catch (...) {
-            // No blank item stays behind a failed copy.
+        } catch (...) {     // no blank item stays behind a failed copy; the failure passes on
             Item->Free();
             throw;
         }
@@ -562,25 +497,20 @@ void TXCollection::Create(TClass AItemClass)
 {
     inherited::Create(AItemClass);
     if (!FLgObject)
-        FLgObject = New<TXLgObject>();
+        FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXCollection::Create(TPersistent* AOwner, TClass AItemClass)
 {
     inherited::Create(AOwner, AItemClass);
     if (!FLgObject)
-        FLgObject = New<TXLgObject>();
-}
-
-TXCollection::~TXCollection()
-{
-    FreeAndNil(FLgObject);
+        FLgObject = MakeOwned<TXLgObject>();
 }
 
 void TXCollection::AppendCopies(TCollection* Source)
 {
     if (auto* Collection = DynamicCast<TXCollection>(Source))
-        FLgObject->Assign(Collection->FLgObject);
+        FLgObject->Assign(Collection->FLgObject.get());
     inherited::AppendCopies(Source);
 }
 
@@ -598,23 +528,6 @@ bool TXCollection::IsEmpty()
 
 // ---- TXClassCollection ----
 
-namespace {
-TClass ClassItemClass(TClass AItemClass)
-{
-    return AItemClass && AItemClass->InheritsFrom(TXClassItem::StaticClass()) ? AItemClass : TXClassItem::StaticClass();
-}
-}
-
-void TXClassCollection::Create(TClass AItemClass)
-{
-    inherited::Create(ClassItemClass(AItemClass));
-}
-
-void TXClassCollection::Create(TPersistent* AOwner, TClass AItemClass)
-{
-    inherited::Create(AOwner, ClassItemClass(AItemClass));
-}
-
 TXClassItem* TXClassCollection::FindOrAdd(TClass Class)
 {
     if (!Class)
@@ -622,7 +535,7 @@ TXClassItem* TXClassCollection::FindOrAdd(TClass Class)
     Integer Index = IndexOfName(Class->Name);
     if (Index >= 0)
         return Items(Index);
-    auto* Item = static_cast<TXClassItem*>(Add());
+    TXClassItem* Item = Add();
     Item->SetDisplayName(Class->Name);
     Item->ItemClass = Class;
     return Item;

@@ -50,27 +50,47 @@ public:
 inline constexpr Cardinal xstUnassigned = 4;     // bit 2, cleared by AssignFrom
 inline constexpr Cardinal xstAssigned = 64;      // bit 6, set by AssignFrom
 
-class TXFilerableObject : public TXPersistent {
-    X_CLASS(TXFilerableObject, TXPersistent)
+// The stored fields that filerable objects and collection items share: a
+// language id, a filter, the store flag, an index and state bits. The
+// filerable object and the collection item of this layer are this over
+// their two bases.
+template<class Base>
+class TXFilerableFieldsOf : public Base {
+    X_CLASS_TEMPLATE(TXFilerableFieldsOf, Base, u"TXFilerableFieldsOf<T>")
 public:
-    void Init() override;
-    void Clear() override;
-    // The source's name first, then the usual assignment.
-    void Assign(TPersistent* Source) override;
-    bool AssignFrom(TPersistent* Source) override;
-    bool IsEmpty() override;
-
-    virtual void SetName(const String& Value) { FName = Value; }
-    virtual String GetName() { return FName; }
+    void Init() override
+    {
+        Base::Init();
+        FState = 0;
+    }
+    void Clear() override
+    {
+        Base::Clear();
+        FLgID = 0;
+        FXFilter.clear();
+        FStoreData = true;
+        FIdx = -1;
+    }
+    // From an object of the same kind: the fields (the store flag through
+    // SetStoreData) and the assigned state; then the base's answer.
+    bool AssignFrom(TPersistent* Source) override
+    {
+        if (auto* Other = DynamicCast<TXFilerableFieldsOf>(Source)) {
+            FLgID = Other->FLgID;
+            FXFilter = Other->FXFilter;
+            SetStoreData(Other->FStoreData);
+            FIdx = Other->FIdx;
+            FState = (FState & ~xstUnassigned) | xstAssigned;
+        }
+        return Base::AssignFrom(Source);
+    }
+    bool IsEmpty() override { return Base::IsEmpty() && FLgID == 0 && FXFilter.empty(); }
     virtual void SetStoreData(bool Value) { FStoreData = Value; }
     virtual void SetLgID(Cardinal Value) { FLgID = Value; }
-    // AssignFrom (an exception counts as false), else the source's AssignTo.
-    virtual void TryAssign(TPersistent* Source);
 
     Cardinal LgID() const { return FLgID; }
     const String& XFilter() const { return FXFilter; }
     void SetXFilter(const String& Value) { FXFilter = Value; }
-    const String& Name() const { return FName; }
     bool StoreData() const { return FStoreData; }
     Integer Idx() const { return FIdx; }
     void SetIdx(Integer Value) { FIdx = Value; }
@@ -80,10 +100,28 @@ public:
 protected:
     Cardinal FLgID = 0;
     String FXFilter;
-    String FName;
     bool FStoreData = true;
     Integer FIdx = -1;
     Cardinal FState = 0;
+};
+
+class TXFilerableObject : public TXFilerableFieldsOf<TXPersistent> {
+    X_CLASS(TXFilerableObject, TXFilerableFieldsOf<TXPersistent>)
+public:
+    void Clear() override;
+    // The source's name first, then the usual assignment.
+    void Assign(TPersistent* Source) override;
+    bool IsEmpty() override;
+
+    virtual void SetName(const String& Value) { FName = Value; }
+    virtual String GetName() { return FName; }
+    // AssignFrom (an exception counts as false), else the source's AssignTo.
+    virtual void TryAssign(TPersistent* Source);
+
+    const String& Name() const { return FName; }
+
+protected:
+    String FName;
 };
 
 // The localised name of a list or collection; English (9) when cleared.
@@ -122,7 +160,6 @@ class TXObjectList : public TObjectList {
 public:
     void Create() override { Create(true); }
     virtual void Create(bool AOwnsObjects);
-    ~TXObjectList() override;
 
     virtual void AppendCopies(TObjectList* Source);
     virtual void AppendFrom(TObject* Source);
@@ -145,7 +182,7 @@ public:
     void SetSorted(bool Value);
     TDuplicates Duplicates() const { return FDuplicates; }
     void SetDuplicates(TDuplicates Value) { FDuplicates = Value; }
-    TXLgObject* LgObject() const { return FLgObject; }
+    TXLgObject* LgObject() const { return FLgObject.get(); }
     // An empty function restores the default (always 0, never the same).
     void SetCompare(TXListCompare Value);
     void SetSameItem(TXListSameItem Value);
@@ -155,7 +192,7 @@ public:
 private:
     bool FSorted = false;
     TDuplicates FDuplicates = dupIgnore;
-    TXLgObject* FLgObject = nullptr;
+    TOwnedPtr<TXLgObject> FLgObject;
     TXListCompare FCompare;
     TXListSameItem FSameItem;
 
@@ -199,32 +236,11 @@ private:
     String FName;
 };
 
-class TXYCollectionItem : public TXPersistentItem {
-    X_CLASS(TXYCollectionItem, TXPersistentItem)
+class TXYCollectionItem : public TXFilerableFieldsOf<TXPersistentItem> {
+    X_CLASS(TXYCollectionItem, TXFilerableFieldsOf<TXPersistentItem>)
 public:
-    void Init() override;
-    void Clear() override;
     // Copies from another TXYCollectionItem; true in every case.
     bool AssignFrom(TPersistent* Source) override;
-    bool IsEmpty() override;
-    virtual void SetStoreData(bool Value) { FStoreData = Value; }
-
-    Cardinal LgID() const { return FLgID; }
-    void SetLgID(Cardinal Value) { FLgID = Value; }
-    const String& XFilter() const { return FXFilter; }
-    void SetXFilter(const String& Value) { FXFilter = Value; }
-    bool StoreData() const { return FStoreData; }
-    Integer Idx() const { return FIdx; }
-    void SetIdx(Integer Value) { FIdx = Value; }
-    Cardinal State() const { return FState; }
-    void SetState(Cardinal Value) { FState = Value; }
-
-private:
-    Cardinal FLgID = 0;
-    String FXFilter;
-    bool FStoreData = true;
-    Integer FIdx = -1;
-    Cardinal FState = 0;
 };
 
 class TXClassItem : public TXPersistentItem {
@@ -260,29 +276,44 @@ public:
     using TXPersistentCollection::Create;
     void Create(TClass AItemClass) override;
     void Create(TPersistent* AOwner, TClass AItemClass) override;
-    ~TXCollection() override;
 
     // A TXCollection source gives its localised name first.
     void AppendCopies(TCollection* Source) override;
     virtual bool IsEmpty();
 
-    TXLgObject* LgObject() const { return FLgObject; }
+    TXLgObject* LgObject() const { return FLgObject.get(); }
 
 private:
-    TXLgObject* FLgObject = nullptr;
+    TOwnedPtr<TXLgObject> FLgObject;
 };
 
 }
 
-class TXClassCollection : public TXPersistentCollection {
-    X_CLASS(TXClassCollection, TXPersistentCollection)
+// A collection over Base whose items are always TItem (or a descendant):
+// a constructor given any other item class takes TItem. The class and the
+// object collections are this over their two bases.
+template<class Base, class TItem>
+class TXTypedCollectionOf : public Base {
+    X_CLASS_TEMPLATE(TXTypedCollectionOf, Base, u"TXTypedCollectionOf<T,I>")
 public:
-    using TXPersistentCollection::Create;
-    // Items are always TXClassItem (or a descendant).
-    void Create(TClass AItemClass) override;
-    void Create(TPersistent* AOwner, TClass AItemClass) override;
+    using Base::Create;
+    void Create(TClass AItemClass) override { Base::Create(ItemClassFor(AItemClass)); }
+    void Create(TPersistent* AOwner, TClass AItemClass) override { Base::Create(AOwner, ItemClassFor(AItemClass)); }
 
-    TXClassItem* Items(Integer Index) const { return static_cast<TXClassItem*>(TXPersistentCollection::Items(Index)); }
+    TItem* Items(Integer Index) const { return static_cast<TItem*>(Base::Items(Index)); }
+    TItem* Add() { return static_cast<TItem*>(Base::Add()); }
+
+private:
+    static TClass ItemClassFor(TClass AItemClass)
+    {
+        return AItemClass && AItemClass->InheritsFrom(TItem::StaticClass()) ? AItemClass : TItem::StaticClass();
+    }
+};
+
+class TXClassCollection : public TXTypedCollectionOf<TXPersistentCollection, TXClassItem> {
+    using TBase = TXTypedCollectionOf<TXPersistentCollection, TXClassItem>;
+    X_CLASS(TXClassCollection, TBase)
+public:
     // The item named after Class, added when missing; null for no class.
     TXClassItem* FindOrAdd(TClass Class);
 };

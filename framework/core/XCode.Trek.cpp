@@ -6,12 +6,7 @@ X_REGISTER_CLASS(TXCodeTrek)
 void TXCodeTrek::Create()
 {
     inherited::Create();
-    FLines = New<TStringList>();
-}
-
-TXCodeTrek::~TXCodeTrek()
-{
-    FreeAndNil(FLines);
+    FLines = MakeOwned<TStringList>();
 }
 
 void TXCodeTrek::Clear()

@@ -16,20 +16,16 @@ struct IXCodeTrek : IInterface {
 class TXCodeTrek : public TInterfacedPersistent, public IXCodeTrek {
     X_CLASS(TXCodeTrek, TInterfacedPersistent)
     X_INTERFACES(TXCodeTrek, IXCodeTrek)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return inherited::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return inherited::_AddRef(); }
-    Integer _Release() override { return inherited::_Release(); }
+    X_FORWARD_IINTERFACE(TInterfacedPersistent)
 
     void Create() override;
-    ~TXCodeTrek() override;
 
     void Clear() override;
     void Add(const String& Line) override;
-    TStringList* Lines() const { return FLines; }
+    TStringList* Lines() const { return FLines.get(); }
 
 private:
-    TStringList* FLines = nullptr;
+    TOwnedPtr<TStringList> FLines;
 };
 
 TXCodeTrek* CodeTrek();

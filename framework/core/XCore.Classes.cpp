@@ -69,7 +69,7 @@ void AssignWithFlags(Self* Target, Byte& Flags, TPersistent* Source)
     try {
         if (!Target->AssignFrom(Source) && Source)
             Source->AssignTo(Target);
-    } catch (...) {
+    } catch (...) {     // the bits go, then the failure passes on
         Flags &= Byte(~(xfAssigning | xfKeepName));
         throw;
     }
@@ -86,7 +86,7 @@ void AssignInterfaceWithFlags(Self* Target, Byte& Flags, IInterface* Source)
         if (!Target->AssignFromIntf(Source))
             if (auto* Persistent = DynamicCast<TPersistent>(InterfaceToObject(Source)))
                 Target->Assign(Persistent);
-    } catch (...) {
+    } catch (...) {     // the bits go, then the failure passes on
         Flags &= Byte(~(xfAssigning | xfKeepName));
         throw;
     }
@@ -147,7 +147,7 @@ void TXManagedObject::CreateManaged(Byte Mode)
     FCounter.Mode = Mode;
     try {
         TXObject::Create();
-    } catch (...) {
+    } catch (...) {     // marks the failed construction, then the failure passes on
         FState = xsDestroying;
         throw;
     }
@@ -194,7 +194,7 @@ void TXPersistent::Create()
         inherited::Create();
         Init();
         SetDefaults();
-    } catch (...) {
+    } catch (...) {     // marks the failed construction, then the failure passes on
         FFlags = xfDestroying;
         throw;
     }
@@ -319,7 +319,7 @@ void TXCollectionItem::Create(TCollection* ACollection)
         Init();
         SetStoreData(true);
         SetDefaults();
-    } catch (...) {
+    } catch (...) {     // marks the failed construction, then the failure passes on
         FFlags = xfDestroying;
         throw;
     }

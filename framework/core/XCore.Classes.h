@@ -90,7 +90,7 @@ T* NewManaged(Byte Mode)
     T* Obj = new T();
     try {
         Obj->CreateManaged(Mode);
-    } catch (...) {
+    } catch (...) {     // the half-built object goes, then the failure passes on
         delete Obj;
         throw;
     }
@@ -160,10 +160,8 @@ private:
 class TXNamedPersistent : public TXManagedPersistent, public IXNameable {
     X_CLASS(TXNamedPersistent, TXManagedPersistent)
     X_INTERFACES(TXNamedPersistent, IXNameable)
+    X_FORWARD_IINTERFACE(TXManagedPersistent)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedPersistent::_AddRef(); }
-    Integer _Release() override { return TXManagedPersistent::_Release(); }
     void Assign(TPersistent* Source) override { TXManagedPersistent::Assign(Source); }
     void AssignFromInterface(IInterface* Source) override { TXManagedPersistent::AssignFromInterface(Source); }
 
@@ -250,10 +248,8 @@ template<class T>
 class TXCustomObjectConverter : public TXManagedObject, public IXObjectConverter<T> {
     X_CLASS_TEMPLATE(TXCustomObjectConverter, TXManagedObject, u"TXCustomObjectConverter<T>")
     X_INTERFACES(TXCustomObjectConverter, IXObjectConverter<T>)
+    X_FORWARD_IINTERFACE(TXManagedObject)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
     void Convert(T Dest) override = 0;
 };
 
@@ -263,21 +259,18 @@ template<class T>
 class TXManagedObjectContainer : public TXManagedObject, public IXContentProvider<T*> {
     X_CLASS_TEMPLATE(TXManagedObjectContainer, TXManagedObject, u"TXManagedObjectContainer<T>")
     X_INTERFACES(TXManagedObjectContainer, IXContentProvider<T*>)
+    X_FORWARD_IINTERFACE(TXManagedObject)
 public:
     using TXManagedObject::Create;
     // Takes Content over; counted interlocked unless told otherwise.
     void Create(T* AContent, Byte Mode = 2)
     {
-        FContent = AContent;
+        FContent.reset(AContent);
         CreateManaged(Mode);
     }
-    ~TXManagedObjectContainer() override { FreeAndNil(FContent); }
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
-    T* GetContent() override { return FContent; }
+    T* GetContent() override { return FContent.get(); }
 
 private:
-    T* FContent = nullptr;
+    TOwnedPtr<T> FContent;
 };

@@ -76,7 +76,7 @@ TCollectionItem* TXCustomCollection::AddAssigned(TCollectionItem* Source)
     TCollectionItem* Item = Add();
     try {
         Item->Assign(Source);
-    } catch (...) {
+    } catch (...) {     // no blank item stays behind; the failure passes on
         Item->Free();
         throw;
     }
@@ -174,8 +174,7 @@ void TXCustomCollection::SyncByNames(TCollection* Source)
             }
             Item->Assign(From);
         }
-    } catch (...) {
-        // Items not taken yet go back rather than being lost.
+    } catch (...) {     // items not taken yet go back, then the failure passes on
         for (TCollectionItem* Item : Detached)
             Item->SetCollection(this);
         throw;

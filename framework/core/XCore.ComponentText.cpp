@@ -99,34 +99,6 @@ TObjectForm FormOf(std::basic_string_view<C> S)
     }
 }
 
-String ExceptionText(std::exception_ptr E)
-{
-    try {
-        std::rethrow_exception(E);
-    } catch (const Exception& X) {
-        return X.Message();
-    } catch (const std::exception& X) {
-        return S(X.what());
-    } catch (...) {
-        return u"Unknown failure";
-    }
-}
-
-// Runs Work; the text of what it raised, empty when it went through.
-template<class F>
-bool Attempt(F&& Work, String& Failure)
-{
-    try {
-        Work();
-        return true;
-    } catch (...) {
-        Failure = ExceptionText(std::current_exception());
-        if (Failure.empty())
-            Failure = u"Failed";
-        return false;
-    }
-}
-
 void Finish(TXProgress* Progress)
 {
     if (Progress)
@@ -239,8 +211,7 @@ String ReadStreamText(TStream* Stream)
 
 bool CopyCompressed(TStream* Source, TStream* Dest, bool Compressed)
 {
-    String Failure;
-    bool Ok = Attempt([&] {
+    return XGuarded(xecWriteFailed, false, [&] {
         if (!Compressed) {
             Source->SetPosition(0);
             Dest->CopyFrom(Source, 0);
@@ -249,9 +220,7 @@ bool CopyCompressed(TStream* Source, TStream* Dest, bool Compressed)
         TOwnedPtr<TXZCompressionStream> Deflater(New<TXZCompressionStream>(Dest, xzlDefault));
         Deflater->CompressStream(Source, 0, nullptr);
         Deflater->Finish();
-    }, Failure);
-    ReportXResultOnce(Ok, xecWriteFailed, 0, Failure, false);
-    return Ok;
+    });
 }
 
 // ---- TXObjectComponent ------------------------------------------------------
@@ -308,23 +277,20 @@ bool TXObjectComponent::CreateObj(TClass Class)
 String TXObjectComponent::ToText(bool AsText)
 {
     String Result;
-    String Failure;
-    bool Ok = Attempt([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         if (AsText)
             Result = ComponentToText(this);
         else if (!XMLObjectHooks.ComponentToXMLText)
             throw EWriteError(u"The XML form cannot be written: no writer installed");
         else
             Result = XMLObjectHooks.ComponentToXMLText(this);
-    }, Failure);
-    ReportXResultOnce(Ok, xecWriteFailed, 0, Failure, false);
+    });
     return Ok ? Result : String();
 }
 
 bool TXObjectComponent::ToStream(TStream* Stream, bool AsText)
 {
-    String Failure;
-    bool Ok = Attempt([&] {
+    return XGuarded(xecWriteFailed, false, [&] {
         if (AsText) {
             UTF8String Text = StringToUTF8(ComponentToText(this));
             Stream->WriteBuffer(Text.data(), Int64(Text.size()));
@@ -332,19 +298,15 @@ bool TXObjectComponent::ToStream(TStream* Stream, bool AsText)
             throw EWriteError(u"The XML form cannot be written: no writer installed");
         else
             XMLObjectHooks.ComponentToXMLStream(this, Stream);
-    }, Failure);
-    ReportXResultOnce(Ok, xecWriteFailed, 0, Failure, false);
-    return Ok;
+    });
 }
 
 bool TXObjectComponent::SaveToStream(TStream* Stream, bool AsText, bool Raise)
 {
-    String Failure;
-    bool Ok = Attempt([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         Stream->SetSize(0);
         Stream->SetPosition(0);
-    }, Failure);
-    ReportXResultOnce(Ok, xecWriteFailed, 0, Failure, false);
+    });
     Ok = Ok && ToStream(Stream, AsText);
     if (!Ok && Raise)
         RaiseXError();
@@ -356,8 +318,7 @@ bool TXObjectComponent::LoadFromText(StringView Text, bool Raise)
     TXLoadBudget Budget;
     TObject* Made = nullptr;
     bool WasLoading = Loading;
-    String Failure;
-    bool Ok = Attempt([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         if (!ItemMode) {
             TClass Class = ClassForData(FindObjClassName(Text));
             if (!CreateObj(Class)) {
@@ -369,14 +330,13 @@ bool TXObjectComponent::LoadFromText(StringView Text, bool Raise)
         // The stored ObjClassName line must not re-type the object made above.
         Loading = true;
         LoadComponentFromText(Text, this);
-    }, Failure);
+    });
     Loading = WasLoading;
     if (!Ok && Made) {
         if (FObj == Made)
             SetObj(nullptr);
         Made->Free();
     }
-    ReportXResultOnce(Ok, xecReadFailed, 0, Failure, false);
     if (!Ok && Raise)
         RaiseXError();
     return Ok;
@@ -388,11 +348,8 @@ bool TXObjectComponent::LoadFromStream(TStream* Stream, bool Raise)
     TXLoadBudget Budget;
     ClearXError();
     String Text;
-    String Failure;
-    if (!Attempt([&] { Text = ReadStreamText(Stream); }, Failure)) {
-        ReportXResultOnce(false, xecReadFailed, 0, Failure, Raise);
+    if (!XGuarded(xecReadFailed, Raise, [&] { Text = ReadStreamText(Stream); }))
         return false;
-    }
     return LoadFromText(Text, Raise);
 }
 
@@ -402,8 +359,7 @@ bool TXObjectComponent::LoadWithClass(TStream* Stream, TClass Class, bool Raise)
     TObject* Made = nullptr;
     bool WasLoading = Loading;
     Loading = true;
-    String Failure;
-    bool Ok = Attempt([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         if (!ItemMode) {
             if (!CreateObj(Class)) {
                 FObj = nullptr;
@@ -412,14 +368,13 @@ bool TXObjectComponent::LoadWithClass(TStream* Stream, TClass Class, bool Raise)
             Made = FObj;
         }
         LoadComponentFromStream(Stream, this);
-    }, Failure);
+    });
     Loading = WasLoading;
     if (!Ok && Made) {
         if (FObj == Made)
             SetObj(nullptr);
         Made->Free();
     }
-    ReportXResultOnce(Ok, xecReadFailed, 0, Failure, false);
     if (!Ok && Raise)
         RaiseXError();
     return Ok;
@@ -432,16 +387,14 @@ bool LoadCollectionItem(TCollection* Collection, TStream* Stream, bool Raise)
     ClearXError();
     TCollectionItem* Item = nullptr;
     bool Ok = false;
-    String Failure;
-    if (Attempt([&] { Item = Collection->Add(); }, Failure)) {
+    if (XGuarded(xecReadFailed, false, [&] { Item = Collection->Add(); })) {
         TOwnedPtr<TXObjectComponent> Carrier(New<TXObjectComponent>(nullptr));
         Carrier->ItemMode = true;
         Carrier->SetObj(Item);
         Ok = Carrier->LoadWithClass(Stream, Collection->ItemClass(), false);
         if (!Ok)
             Item->Free();
-    } else
-        ReportXResultOnce(false, xecReadFailed, 0, Failure, false);
+    }
     if (!Ok && Raise)
         RaiseXError();
     return Ok;
@@ -462,10 +415,7 @@ bool AssignLoaded(TPersistent* Target, TObject* Loaded)
     auto* Source = DynamicCast<TPersistent>(Loaded);
     if (!Source)
         return false;
-    String Failure;
-    bool Ok = Attempt([&] { Target->Assign(Source); }, Failure);
-    ReportXResultOnce(Ok, xecReadFailed, 0, Failure, false);
-    return Ok;
+    return XGuarded(xecReadFailed, false, [&] { Target->Assign(Source); });
 }
 }
 
@@ -529,7 +479,7 @@ bool SaveObjectToText(TObject* Object, String& Text, bool AsText, bool Raise, TX
     Carrier->SetObj(Object);
     String Result = Carrier->ToText(AsText);
     Carrier->SetObj(nullptr);
-    bool Ok = GetXErrorCode() == 0;
+    bool Ok = GetXErrorCode() == xecNone;
     if (Ok)
         Text = std::move(Result);
     Finish(Progress);
@@ -548,19 +498,10 @@ X_PUBLISHED(TXObjectItem)
     X_PROP(Obj, Obj, SetObj);
 }
 
-TXObjectItem::~TXObjectItem()
-{
-    DropObj();
-}
-
 void TXObjectItem::DropObj()
 {
-    TPersistent* Old = FObj;
-    bool Owned = FOwnsObj;
     FObj = nullptr;
-    FOwnsObj = false;
-    if (Old && Owned)
-        Old->Free();
+    FOwnedObj.reset();
 }
 
 void TXObjectItem::SetObjClassName(const String& Value)
@@ -586,7 +527,7 @@ TPersistent* TXObjectItem::ReleaseObj()
 {
     TPersistent* Obj = FObj;
     FObj = nullptr;
-    FOwnsObj = false;
+    (void)FOwnedObj.release();      // the caller's from now on
     FObjClassName.clear();
     return Obj;
 }
@@ -599,26 +540,12 @@ bool TXObjectItem::CreateObj(TClass Class)
     if (!Made)
         return false;
     DropObj();
+    FOwnedObj.reset(Made);
     FObj = Made;
-    FOwnsObj = true;
     return true;
 }
 
 X_REGISTER_CLASS(TXObjectCollection)
-
-namespace {
-TClass ObjectItemClass(TClass AItemClass)
-{
-    return AItemClass && AItemClass->InheritsFrom(TXObjectItem::StaticClass()) ? AItemClass : TXObjectItem::StaticClass();
-}
-}
-
-void TXObjectCollection::Create(TClass AItemClass) { inherited::Create(ObjectItemClass(AItemClass)); }
-
-void TXObjectCollection::Create(TPersistent* AOwner, TClass AItemClass)
-{
-    inherited::Create(AOwner, ObjectItemClass(AItemClass));
-}
 
 void TXObjectCollection::MoveObjectsTo(TObjectList* List)
 {

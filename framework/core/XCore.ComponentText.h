@@ -4,7 +4,7 @@
 // compressed with zlib.
 //
 //     if (!SaveObjectToStream(Colors, Stream, true, false))
-//         ... GetXErrorCode() is 45 ...
+//         ... GetXErrorCode() is xecWriteFailed ...
 //     TObject* Loaded = LoadObjectFromStream(Stream, false);   // caller owns it
 //
 // Objects are made from class names found in the data only when the class
@@ -54,7 +54,7 @@ TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root);
 String ReadStreamText(TStream* Stream);
 // The whole Source, from its beginning, into Dest at its position:
 // compressed with zlib (level byte 2) or copied unchanged. A failure
-// records 45 and answers false.
+// records xecWriteFailed and answers false.
 bool CopyCompressed(TStream* Source, TStream* Dest, bool Compressed);
 
 // A carrier that lets any persistent object travel through the component
@@ -80,13 +80,13 @@ public:
     virtual bool CreateObj(TClass Class);
 
     // The text form, or (AsText false) the compact XML text; empty with
-    // 45 recorded on failure.
+    // xecWriteFailed recorded on failure.
     String ToText(bool AsText);
     bool ToStream(TStream* Stream, bool AsText);
-    // Empties Stream first; 45 on failure.
+    // Empties Stream first; xecWriteFailed on failure.
     bool SaveToStream(TStream* Stream, bool AsText, bool Raise);
     // Finds the class named in the text, makes the object and reads the
-    // text into it; 44 on failure, when the object made here is freed
+    // text into it; xecReadFailed on failure, when the object made here is freed
     // again.
     bool LoadFromText(StringView Text, bool Raise);
     // Clears the error record first; compressed streams are inflated.
@@ -106,14 +106,14 @@ private:
 };
 
 // Adds an item to Collection and reads it from Stream; on failure the
-// item is deleted again (44).
+// item is deleted again (xecReadFailed).
 bool LoadCollectionItem(TCollection* Collection, TStream* Stream, bool Raise);
-// The object stored in Stream (the caller owns it); null and 44 on failure.
+// The object stored in Stream (the caller owns it); null and xecReadFailed on failure.
 TObject* LoadObjectFromStream(TStream* Stream, bool Raise);
 // Loads an object of Target's class (or a descendant), assigns it to
-// Target and frees it; true only then (44 otherwise).
+// Target and frees it; true only then (xecReadFailed otherwise).
 bool LoadAssignFromStream(TPersistent* Target, TStream* Stream, bool Raise);
-// 45 on failure.
+// xecWriteFailed on failure.
 bool SaveObjectToStream(TObject* Object, TStream* Stream, bool AsText, bool Raise);
 // The text twins; both finish Progress (when given) whatever happens.
 bool LoadObjectFromText(TPersistent* Target, StringView Text, TXProgress* Progress, bool Raise);
@@ -127,8 +127,6 @@ bool SaveObjectToText(TObject* Object, String& Text, bool AsText, bool Raise, TX
 class TXObjectItem : public TXYCollectionItem {
     X_CLASS(TXObjectItem, TXYCollectionItem)
 public:
-    ~TXObjectItem() override;
-
     const String& ObjClassName() const { return FObjClassName; }
     // Another text drops the object and makes one of the named class
     // (EClassNotFound for an unknown name, EReadError for a class that is
@@ -148,22 +146,19 @@ private:
     void DropObj();
 
     String FObjClassName;
+    // The object, the item's own or its giver's.
     TPersistent* FObj = nullptr;
-    bool FOwnsObj = false;
+    // FObj when the item made it.
+    TOwnedPtr<TPersistent> FOwnedObj;
 };
 
 // Objects of mixed classes, stored with their class names.
-class TXObjectCollection : public XClasses::TXCollection {
-    X_CLASS(TXObjectCollection, XClasses::TXCollection)
+class TXObjectCollection : public TXTypedCollectionOf<XClasses::TXCollection, TXObjectItem> {
+    using TBase = TXTypedCollectionOf<XClasses::TXCollection, TXObjectItem>;
+    X_CLASS(TXObjectCollection, TBase)
 public:
     using inherited::Create;
-    // Items are always TXObjectItem (or a descendant).
-    void Create(TClass AItemClass) override;
-    void Create(TPersistent* AOwner, TClass AItemClass) override;
     void Create(TPersistent* AOwner) { Create(AOwner, TXObjectItem::StaticClass()); }
-
-    TXObjectItem* Items(Integer Index) const { return static_cast<TXObjectItem*>(inherited::Items(Index)); }
-    TXObjectItem* Add() { return static_cast<TXObjectItem*>(inherited::Add()); }
     // Appends every item's object to List (which owns them from then on:
     // also those the items did not own) and empties the collection.
     void MoveObjectsTo(TObjectList* List);

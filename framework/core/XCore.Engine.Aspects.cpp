@@ -146,3 +146,51 @@ void TXProgressChangedAspect::Create(Integer APosition)
     Position = APosition;
     inherited::Create();
 }
+
+// ---- The recovery program's aspects ----
+
+X_REGISTER_CLASS(TXActionCancelAspect)
+X_REGISTER_CLASS(TXActionAboutAspect)
+X_REGISTER_CLASS(TXActionHelpAspect)
+X_REGISTER_CLASS(TXActionPreviousAspect)
+X_REGISTER_CLASS(TXActionNextAspect)
+X_REGISTER_CLASS(TXRequestActionCancelAspect)
+X_REGISTER_CLASS(TXTimeElapsedTicks)
+X_REGISTER_CLASS(TXOperationThreadTerminatedAspect)
+X_REGISTER_CLASS(TXLogAspect)
+X_REGISTER_CLASS(TXLogClearAspect)
+X_REGISTER_CLASS(TXLogStringAspect)
+X_REGISTER_CLASS(TXAssembleAspect)
+
+bool RequestCancel(IXObservable* Observable, Integer Param)
+{
+    if (!Observable)
+        return false;
+    // The request is read after its broadcast: the notification holds it.
+    IPtr<IXNotification> Request = NewNotification(New<TXRequestActionCancelAspect>(Param));
+    auto* Aspect = static_cast<TXRequestActionCancelAspect*>(Request->GetAspect());
+    Observable->Broadcast(Request.Get());
+    if (Aspect->Handled)
+        return false;
+    Observable->Broadcast(NewNotification(New<TXActionCancelAspect>(Param)).Get());
+    return true;
+}
+
+void TXTimeElapsedTicks::Create(Integer ATicks)
+{
+    Ticks = ATicks;
+    inherited::Create();
+}
+
+void TXOperationThreadTerminatedAspect::Create(const String& AName, const TXErrorData& AErrorData)
+{
+    Name = AName;
+    ErrorData = AErrorData;
+    inherited::Create();
+}
+
+void TXLogStringAspect::Create(const String& AText)
+{
+    Text = AText;
+    inherited::Create();
+}

@@ -48,10 +48,16 @@ class TXNotification : public AXNotification, public IXNotificationOf<TAspect> {
     X_CLASS_TEMPLATE(TXNotification, AXNotification, u"TXNotification<T>")
 public:
     using inherited::Create;
+    // For the base aspect class itself this is the inherited Create again,
+    // for any other a typed one beside it; "override" fits only the first.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpragmas"
+#pragma GCC diagnostic ignored "-Winconsistent-missing-override"
     void Create(Byte CountMode, const String& ATopic, TObject* ASender, TAspect* AAspect)
     {
         inherited::Create(CountMode, ATopic, ASender, AAspect);
     }
+#pragma GCC diagnostic pop
     TAspect* GetTypedAspect() override { return static_cast<TAspect*>(GetAspect()); }
 };
 
@@ -209,6 +215,8 @@ class TXRequestActionAspect : public TXCustomAspect {
 public:
     using inherited::Create;
     virtual void Create(Integer AAction, Integer AParam);
+    // A subscriber refuses the request: the sender skips the action.
+    void SetHandled() { Handled = true; }
     Integer Action = 0;
     Integer Param = 0;
     bool Handled = false;
@@ -327,4 +335,100 @@ public:
     // Position in 0..1000.
     virtual void Create(Integer APosition);
     Integer Position = 0;
+};
+
+// ---- The recovery program's wizard actions ----
+
+// Action codes shared by the wizard and its windows.
+inline constexpr Integer xacCancel = -30;
+inline constexpr Integer xacPrevious = -31;
+inline constexpr Integer xacNext = -32;
+inline constexpr Integer xacHelp = -100;
+inline constexpr Integer xacAbout = -200;
+
+class TXActionCancelAspect : public TXActionAspect {
+    X_CLASS(TXActionCancelAspect, TXActionAspect)
+public:
+    using inherited::Create;
+    void Create(Integer AParam) override { inherited::Create(xacCancel, AParam); }
+};
+
+class TXActionAboutAspect : public TXActionAspect {
+    X_CLASS(TXActionAboutAspect, TXActionAspect)
+public:
+    void Create() override { inherited::Create(xacAbout, 0); }
+};
+
+class TXActionHelpAspect : public TXActionAspect {
+    X_CLASS(TXActionHelpAspect, TXActionAspect)
+public:
+    void Create() override { inherited::Create(xacHelp, 0); }
+};
+
+class TXActionPreviousAspect : public TXActionAspect {
+    X_CLASS(TXActionPreviousAspect, TXActionAspect)
+public:
+    void Create() override { inherited::Create(xacPrevious, 0); }
+};
+
+class TXActionNextAspect : public TXActionAspect {
+    X_CLASS(TXActionNextAspect, TXActionAspect)
+public:
+    void Create() override { inherited::Create(xacNext, 0); }
+};
+
+// Asks whether the wizard may cancel; a subscriber that must not be
+// cancelled now calls SetHandled.
+class TXRequestActionCancelAspect : public TXRequestActionAspect {
+    X_CLASS(TXRequestActionCancelAspect, TXRequestActionAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Integer AParam) { inherited::Create(xacCancel, AParam); }
+};
+
+// Broadcasts a TXRequestActionCancelAspect with Param on Observable and,
+// when no subscriber refused it, a TXActionCancelAspect with the same
+// Param. Answers whether the cancel action was sent.
+bool RequestCancel(IXObservable* Observable, Integer Param = 0);
+
+// A read of the source took this long (posted by a worker thread).
+class TXTimeElapsedTicks : public TXTimeAspect {
+    X_CLASS(TXTimeElapsedTicks, TXTimeAspect)
+public:
+    using inherited::Create;
+    virtual void Create(Integer ATicks);
+    Integer Ticks = 0;      // milliseconds
+};
+
+// ---- Worker threads, the status log and the engine's assembly ----
+
+// A worker thread has ended: its operation's name and result.
+class TXOperationThreadTerminatedAspect : public TXCustomOperationTerminatedAspect {
+    X_CLASS(TXOperationThreadTerminatedAspect, TXCustomOperationTerminatedAspect)
+public:
+    using inherited::Create;
+    virtual void Create(const String& AName, const TXErrorData& AErrorData);
+};
+
+class TXLogAspect : public TXCustomAspect {
+    X_CLASS(TXLogAspect, TXCustomAspect)
+};
+
+// Empty the status log.
+class TXLogClearAspect : public TXLogAspect {
+    X_CLASS(TXLogClearAspect, TXLogAspect)
+};
+
+// Append a line to the status log.
+class TXLogStringAspect : public TXLogAspect {
+    X_CLASS(TXLogStringAspect, TXLogAspect)
+public:
+    using inherited::Create;
+    virtual void Create(const String& AText);
+    String Text;
+};
+
+// An engine has been put together: each gear wires its subscriptions.
+class TXAssembleAspect : public TXObjectStateAspect {
+    X_CLASS(TXAssembleAspect, TXObjectStateAspect)
 };

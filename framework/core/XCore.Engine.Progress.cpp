@@ -29,7 +29,9 @@ void TXProgress::Create(TXProgress* AParent)
 
 TXProgress::~TXProgress()
 {
-    FreeAndNil(FChild);
+    // The child goes first: it hands the manager's current step back to
+    // this one, which then hands it on to its own parent.
+    FChild.reset();
     if (FManager && FManager->FCurrent == this)
         FManager->FCurrent = FParent;
 }
@@ -59,11 +61,11 @@ TXProgress* TXProgress::OpenChild()
 {
     if (FChild) {
         FChild->Finish();
-        FreeAndNil(FChild);
+        FChild.reset();
     }
-    FChild = New<TXProgress>(this);
+    FChild = MakeOwned<TXProgress>(this);
     FChild->FOffset = FOffset + MulDivRound(FSpan, FPosition, FMax);
-    return FChild;
+    return FChild.get();
 }
 
 TXProgress* TXProgress::BeginPart(Byte Percent)
@@ -94,7 +96,7 @@ void TXProgress::Finish()
         FParent->SetPosition(FEndInParent);
     else if (FManager)
         FManager->SetPosition(1000);
-    FreeAndNil(FChild);
+    FChild.reset();
     if (FManager)
         FManager->FCurrent = FParent;
 }
@@ -109,8 +111,10 @@ void TXProgressManager::Create(IXObservable* AGear)
 
 TXProgressManager::~TXProgressManager()
 {
+    // The steps reach back into the manager as they go, so they go while
+    // it is whole.
     FCurrent = nullptr;
-    FreeAndNil(FRoot);
+    FRoot.reset();
 }
 
 void TXProgressManager::Post(IPtr<IXNotification> Notification)
@@ -124,14 +128,14 @@ void TXProgressManager::Post(IPtr<IXNotification> Notification)
 TXProgress* TXProgressManager::Start(const String& ASection)
 {
     FCurrent = nullptr;
-    FreeAndNil(FRoot);
+    FRoot.reset();
     FRunning = true;
     Reset();
-    FRoot = New<TXProgress>(static_cast<TXProgress*>(nullptr));
+    FRoot = MakeOwned<TXProgress>(static_cast<TXProgress*>(nullptr));
     FRoot->FManager = this;
     FRoot->FOffset = 0;
     FRoot->FSpan = 1000;
-    FCurrent = FRoot;
+    FCurrent = FRoot.get();
     if (ASection != FSection)
         SetSection(ASection);
     else
@@ -141,7 +145,7 @@ TXProgress* TXProgressManager::Start(const String& ASection)
         FLastNotified = FPosition;
         Post(NewNotification(New<TXProgressChangedAspect>(FPosition), this));
     }
-    return FRoot;
+    return FRoot.get();
 }
 
 void TXProgressManager::SetSection(const String& Value)
@@ -190,11 +194,12 @@ void TXProgressManager::DoTerminated()
 void TXProgressGear::Init()
 {
     inherited::Init();
-    FManager = New<TXProgressManager>(static_cast<IXObservable*>(this));
+    FManager = MakeOwned<TXProgressManager>(static_cast<IXObservable*>(this));
 }
 
 void TXProgressGear::BeforeDestruction()
 {
-    FreeAndNil(FManager);
+    // The manager posts through this gear: it goes before the gear's teardown.
+    FManager.reset();
     inherited::BeforeDestruction();
 }

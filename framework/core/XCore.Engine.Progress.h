@@ -52,7 +52,7 @@ public:
     Cardinal Span() const { return FSpan; }
     Cardinal EndInParent() const { return FEndInParent; }
     TXProgress* Parent() const { return FParent; }
-    TXProgress* Child() const { return FChild; }
+    TXProgress* Child() const { return FChild.get(); }
     TXProgressManager* Manager() const { return FManager; }
 
 private:
@@ -64,9 +64,9 @@ private:
     Cardinal FOffset = 0;
     Cardinal FSpan = 0;
     Cardinal FEndInParent = 0;
-    TXProgress* FParent = nullptr;
-    TXProgress* FChild = nullptr;
-    TXProgressManager* FManager = nullptr;
+    TXProgress* FParent = nullptr;             // borrowed: the parent owns this step
+    TOwnedPtr<TXProgress> FChild;
+    TXProgressManager* FManager = nullptr;     // borrowed
 };
 
 // Display styles of Style.
@@ -95,7 +95,7 @@ public:
     const String& Section() const { return FSection; }
     Byte Style() const { return FStyle; }
     bool Running() const { return FRunning; }
-    TXProgress* Root() const { return FRoot; }
+    TXProgress* Root() const { return FRoot.get(); }
     TXProgress* Current() const { return FCurrent; }
     IXObservable* Gear() const { return FGear; }
 
@@ -111,9 +111,9 @@ private:
     bool FRunning = false;
     Integer FLastNotified = 0;
     Integer FPosition = 0;
-    TXProgress* FRoot = nullptr;
-    TXProgress* FCurrent = nullptr;
-    IXObservable* FGear = nullptr;
+    TOwnedPtr<TXProgress> FRoot;
+    TXProgress* FCurrent = nullptr;            // borrowed: a step of the root's tree
+    IXObservable* FGear = nullptr;             // borrowed: the gear owns the manager
 };
 
 // Carries a manager's notifications. Create it with the application engine
@@ -124,8 +124,8 @@ class TXProgressGear : public XCore::Engine::TXGear {
 public:
     void Init() override;
     void BeforeDestruction() override;
-    TXProgressManager* Manager() const { return FManager; }
+    TXProgressManager* Manager() const { return FManager.get(); }
 
 private:
-    TXProgressManager* FManager = nullptr;
+    TOwnedPtr<TXProgressManager> FManager;
 };

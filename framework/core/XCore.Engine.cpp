@@ -30,44 +30,54 @@ void TXMessageQueue::Enqueue(TObject* Target, IXMessage* Message)
             throw EInvalidOperation(u"Only a reference-counted message can be queued");
         Message->_Release();
     }
-    TMonitorLock Lock(this);
+    std::lock_guard Lock(FLock);
+    // Taken ones at the front are dropped once they are half of it.
+    if (FHead > 0 && FHead >= FItems.size() / 2) {
+        FItems.erase(FItems.begin(), FItems.begin() + std::ptrdiff_t(FHead));
+        FHead = 0;
+    }
     FItems.push_back(std::move(Item));
 }
 
 bool TXMessageQueue::Dequeue(TItem& Item)
 {
-    TMonitorLock Lock(this);
-    if (FItems.empty())
+    std::lock_guard Lock(FLock);
+    if (FHead == FItems.size())
         return false;
-    Item = std::move(FItems.front());
-    FItems.pop_front();
+    Item = std::move(FItems[FHead++]);
+    if (FHead == FItems.size()) {
+        FItems.clear();
+        FHead = 0;
+    }
     return true;
 }
 
 Integer TXMessageQueue::Count()
 {
-    TMonitorLock Lock(this);
-    return Integer(FItems.size());
+    std::lock_guard Lock(FLock);
+    return Integer(FItems.size() - FHead);
 }
 
 void TXMessageQueue::Purge(TObject* Target)
 {
-    std::deque<TItem> Removed;
+    std::vector<TItem> Removed;
     {
-        TMonitorLock Lock(this);
-        std::deque<TItem> Kept;
-        for (TItem& Item : FItems)
-            (Item.Key == Target ? Removed : Kept).push_back(std::move(Item));
+        std::lock_guard Lock(FLock);
+        std::vector<TItem> Kept;
+        for (size_t I = FHead; I < FItems.size(); ++I)
+            (FItems[I].Key == Target ? Removed : Kept).push_back(std::move(FItems[I]));
         FItems.swap(Kept);
+        FHead = 0;
     }
 }
 
 void TXMessageQueue::Clear()
 {
-    std::deque<TItem> Removed;
+    std::vector<TItem> Removed;
     {
-        TMonitorLock Lock(this);
+        std::lock_guard Lock(FLock);
         Removed.swap(FItems);
+        FHead = 0;
     }
 }
 
@@ -222,7 +232,12 @@ void TXCustomEngine::PostXMessage(TObject* Target, IXMessage* Message)
     HWND Window = GetHandle();
     if (!Window)
         throw EInvalidOperation(u"The engine has no window to post to");
-    PostEngineMessage(FQueue, Target, Message, Window);
+    if (FPoster.Handle() != Window) {
+        PostEngineMessage(FQueue, Target, Message, Window);
+        return;
+    }
+    FQueue->Enqueue(Target, Message);
+    FPoster.Post(XM_ENGINEQUEUE, 0, 0);
 }
 
 IPtr<IXGear> TXCustomEngine::FindGear(const String& Name)
@@ -272,15 +287,10 @@ void TXCustomEngine::WndProc(TMessage& Message)
         Message.Result = DefWindowProc(GetHandle(), Message.Msg, Message.WParam, Message.LParam);
         return;
     }
-    // One drain serves the whole burst: take the further queue messages
-    // out first. A quit met on the way is handed back to the loop.
-    MSG Msg;
-    while (PeekMessage(&Msg, GetHandle(), XM_ENGINEQUEUE, XM_ENGINEQUEUE, PM_REMOVE)) {
-        if (Msg.message == WM_QUIT) {
-            PostQuitMessage(int(Msg.wParam));
-            break;
-        }
-    }
+    // One drain serves the whole burst: the further queue messages are
+    // taken out first, in one pass. A pending quit is not touched, so the
+    // loop still gets it.
+    RemovePostedMessages(GetHandle(), XM_ENGINEQUEUE);
     Message.Result = 0;
     if (!FQueue)
         return;
@@ -303,10 +313,12 @@ void TXEngine::Init()
     inherited::Init();
     FManager = New<TXHandleManager>([this](TMessage& Message) { WndProc(Message); });
     FHandleHolder = IPtr<IXHandle>(static_cast<IXHandle*>(FManager));
+    SetPostWindow(FManager->GetHandle());
 }
 
 void TXEngine::BeforeDestruction()
 {
+    SetPostWindow(nullptr);
     FHandleHolder = nullptr;
     FreeAndNil(FManager);
     inherited::BeforeDestruction();

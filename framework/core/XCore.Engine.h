@@ -16,12 +16,14 @@
 #include "win/WinApi.h"
 #include "core/XCore.Engine.Observers.h"
 #include "core/XCore.Pair.h"
-#include <deque>
+#include <mutex>
+#include <vector>
 
 // The engine's private window message: its queue has work.
 inline constexpr UINT XM_ENGINEQUEUE = WM_APP + 200;
 
-// First in, first out; every operation holds the queue's monitor.
+// First in, first out; every operation holds the queue's own lock (a plain
+// mutex: posts from workers and the drain meet on it once per message).
 class TXMessageQueue : public TXObject {
     X_CLASS(TXMessageQueue, TXObject)
 public:
@@ -39,7 +41,11 @@ public:
     void Clear();
 
 private:
-    std::deque<TItem> FItems;
+    std::mutex FLock;
+    // The items from FHead on; the storage is kept as they are taken, so a
+    // steady stream of posts allocates nothing here.
+    std::vector<TItem> FItems;
+    size_t FHead = 0;
 };
 
 void PurgeEngineMessages(TXMessageQueue* Queue, TObject* Target);
@@ -119,8 +125,12 @@ public:
 
 protected:
     IPtr<IXHandle> FHandleHolder;
+    // Holds the window posts go to, so that a post looks nothing up; set
+    // where the window is made, before anything is posted.
+    void SetPostWindow(HWND Window) { FPoster = TWindowPoster(Window); }
 
 private:
+    TWindowPoster FPoster;
     TXMessageQueue* FQueue = nullptr;
     TXGearList* FGears = nullptr;
 };
@@ -145,3 +155,27 @@ private:
 };
 
 }
+
+// ---- Commands ----
+
+// The common base of objects that travel to gears as messages.
+class TXCommandNotification : public TXNamedPersistent {
+    X_CLASS(TXCommandNotification, TXNamedPersistent)
+};
+
+// A message that a gear runs (TXCustomGear::HandleMessage). Counted
+// interlocked, so it may be posted from one thread and run on another; the
+// last interface reference frees it. Descendants add their input fields
+// and an output that Execute sets.
+class TXCommand : public TXCommandNotification, public IXCommand {
+    X_CLASS(TXCommand, TXCommandNotification)
+    X_INTERFACES(TXCommand, IXCommand)
+    X_FORWARD_IINTERFACE(TXCommandNotification)
+public:
+    void Create() override;
+
+    bool CanExecute() override { return true; }
+    Integer GetResult() override { return 0; }
+    void Execute() override { }
+    void Reserved() override { }
+};

@@ -40,53 +40,13 @@ bool IsDataLoaded(Cardinal Flags)
     return (Flags & xsfDataLoaded) != 0;
 }
 
-// ---- filerable objects and items ----
-
-void TXFilerablePersistent::Clear()
-{
-    inherited::Clear();
-    FIndex = -1;
-    FFilterText.clear();
-}
-
-bool TXFilerablePersistent::AssignFrom(TPersistent* Source)
-{
-    if (auto* Other = DynamicCast<TXFilerablePersistent>(Source)) {
-        FIndex = Other->FIndex;
-        FFilterText = Other->FFilterText;
-    }
-    return inherited::AssignFrom(Source);
-}
-
-void TXFilerableItem::Clear()
-{
-    inherited::Clear();
-    FIndex = -1;
-    FFilterText.clear();
-}
-
-bool TXFilerableItem::AssignFrom(TPersistent* Source)
-{
-    if (auto* Other = DynamicCast<TXFilerableItem>(Source)) {
-        FIndex = Other->FIndex;
-        FFilterText = Other->FFilterText;
-    }
-    return inherited::AssignFrom(Source);
-}
-
 // ---- data index ----
 
 void TXDataIndexItem::Init()
 {
     inherited::Init();
     if (!FStream)
-        FStream = New<TMemoryStream>();
-}
-
-void TXDataIndexItem::BeforeDestruction()
-{
-    inherited::BeforeDestruction();
-    FreeAndNil(FStream);
+        FStream = MakeOwned<TMemoryStream>();
 }
 
 TXDataIndexItem* TXDataIndexCollection::AddEntry(const String& Name, const String& Filter, Cardinal LgID)
@@ -136,13 +96,7 @@ void TXDataIndex::Init()
 {
     inherited::Init();
     if (!FDataIndex)
-        FDataIndex = New<TXDataIndexCollection>(static_cast<TPersistent*>(this));
-}
-
-void TXDataIndex::BeforeDestruction()
-{
-    inherited::BeforeDestruction();
-    FreeAndNil(FDataIndex);
+        FDataIndex = MakeOwned<TXDataIndexCollection>(static_cast<TPersistent*>(this));
 }
 
 void TXDataIndex::Clear()
@@ -159,7 +113,7 @@ bool TXDataIndex::AssignFrom(TPersistent* Source)
 {
     if (auto* Other = DynamicCast<TXDataIndex>(Source)) {
         Enabled = Other->Enabled;
-        FDataIndex->Assign(Other->FDataIndex);
+        FDataIndex->Assign(Other->FDataIndex.get());
         FDataIndex->BaseNumber = Other->FDataIndex->BaseNumber;
         FDataIndex->SetLgID(Other->FDataIndex->LgID());
     }
@@ -178,14 +132,9 @@ void TXDataIndex::SetLgID(Cardinal Value)
 void TXFilerGroup::Create()
 {
     inherited::Create();
-    FFilter = New<TStringList>();
+    FFilter = MakeOwned<TStringList>();
     ReadOptions = TXFilerOptions(0b11110);     // 1, 2, 3, 4
     WriteOptions = TXFilerOptions(0b101010);   // 1, 3, 5
-}
-
-TXFilerGroup::~TXFilerGroup()
-{
-    FreeAndNil(FFilter);
 }
 
 bool TXFilerGroup::WriteObjectText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
@@ -260,17 +209,6 @@ TXFilerGroup* TXFilerGroupList::AddGroup(TXFiler* Filer, TClass GroupClass, TObj
 
 namespace {
 
-// Runs Work; an exception counts as a failure.
-template<class F>
-bool Guarded(F&& Work)
-{
-    try {
-        return Work();
-    } catch (...) {
-        return false;
-    }
-}
-
 void FinishProgress(TXProgress* Progress)
 {
     if (Progress)
@@ -319,17 +257,12 @@ bool FileExistsUtf8(const String& FileName)
 void TXFiler::Create()
 {
     inherited::Create();
-    FGroups = New<TXFilerGroupList>();
+    FGroups = MakeOwned<TXFilerGroupList>();
     FMode = 0;
     BaseOffset = 0;
 }
 
-TXFiler::~TXFiler()
-{
-    FreeAndNil(FGroups);
-}
-
-bool TXFiler::Report(bool Ok, Integer Code, bool RaiseErrors)
+bool TXFiler::Report(bool Ok, TXErrorCode Code, bool RaiseErrors)
 {
     ReportXResultOnce(Ok, Code, 0, {}, RaiseErrors);
     return Ok;
@@ -345,11 +278,11 @@ void TXFiler::DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AP
 
 bool TXFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Text.begin(), Text.end())));
         return LoadFromStream(Stream.get(), Progress, false);
     });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
@@ -359,16 +292,16 @@ bool TXFiler::LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool R
 
 bool TXFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::LoadFromTextAlt(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Text.begin(), Text.end())));
         return LoadFromStreamAlt(Stream.get(), Progress, false);
     });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::LoadFromRawTextAlt(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
@@ -378,7 +311,7 @@ bool TXFiler::LoadFromRawTextAlt(const RawBytes& Text, TXProgress* Progress, boo
 
 bool TXFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt,
@@ -386,7 +319,7 @@ bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<
 {
     ResetParams();
     TXLoadBudget Budget;
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         switch (ReadMode) {
         case 0:
             for (TXFilerGroup* Group : *FGroups)
@@ -400,7 +333,7 @@ bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<
             return false;
         }
     });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::ReadText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
@@ -426,14 +359,14 @@ bool TXFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseError
     // The stream's bytes are kept as they are: the text filers write UTF-8,
     // and a second conversion would garble everything outside ASCII.
     Text.clear();
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         TOwnedPtr<TBytesStream> Stream(New<TBytesStream>());
         if (!SaveToStream(Stream.get(), Progress, false))
             return false;
         Text.assign(reinterpret_cast<const char*>(Stream->Memory()), size_t(Stream->Size()));
         return true;
     });
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 bool TXFiler::SaveToRawText(RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
@@ -443,12 +376,12 @@ bool TXFiler::SaveToRawText(RawBytes& Text, TXProgress* Progress, bool RaiseErro
 
 bool TXFiler::SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecWriteFailed, RaiseErrors);
+    return Report(false, xecWriteFailed, RaiseErrors);
 }
 
 bool TXFiler::UpdateFile(const String& FileName, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecWriteFailed, RaiseErrors);
+    return Report(false, xecWriteFailed, RaiseErrors);
 }
 
 bool TXFiler::UpdateFileAlt(const String& FileName, TXProgress* Progress, bool RaiseErrors)
@@ -458,39 +391,42 @@ bool TXFiler::UpdateFileAlt(const String& FileName, TXProgress* Progress, bool R
 
 bool TXFiler::ReadFile(const String& FileName, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = false;
-    try {
-        TOwnedPtr<TFileStream> Stream(New<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite));
-        Ok = ReadStream(Stream.get(), Progress, false);
-    } catch (const EFileStreamError& E) {
-        SetXErrorOnce(xfecOpenFailed, E.ErrorCode, E.Message(), false);
-    } catch (...) {
-    }
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
+        try {
+            TOwnedPtr<TFileStream> Stream(New<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite));
+            return ReadStream(Stream.get(), Progress, false);
+        } catch (const EFileStreamError& E) {
+            // Not opened: the system's reason and the file's name.
+            SetXErrorOnce(xecOpenFailed, E.ErrorCode, E.Message(), false);
+            return false;
+        }
+    });
     FinishProgress(Progress);
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXFiler::WriteFile(const String& FileName, TXProgress* Progress, bool RaiseErrors)
 {
     ResetParams();
-    bool Ok = false;
     // The whole output is made first; the target is only ever replaced by
     // one rename of a complete, flushed file, so a failed save keeps the
     // old file.
-    try {
-        TOwnedPtr<TBytesStream> Buffer(New<TBytesStream>());
-        Ok = SaveToStream(Buffer.get(), Progress, false);
-        if (Ok)
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
+        try {
+            TOwnedPtr<TBytesStream> Buffer(New<TBytesStream>());
+            if (!SaveToStream(Buffer.get(), Progress, false))
+                return false;
             SaveBytesToFileSafely(FileName,
                 std::string_view(static_cast<const char*>(Buffer->Memory()), size_t(Buffer->Size())));
-    } catch (const EFileStreamError& E) {
-        Ok = false;
-        SetXErrorOnce(xfecOpenFailed, E.ErrorCode, E.Message(), false);
-    } catch (...) {
-        Ok = false;
-    }
+            return true;
+        } catch (const EFileStreamError& E) {
+            // Not created: the system's reason and the file's name.
+            SetXErrorOnce(xecOpenFailed, E.ErrorCode, E.Message(), false);
+            return false;
+        }
+    });
     FinishProgress(Progress);
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 // ---- text filers ----
@@ -516,7 +452,7 @@ std::vector<TObject*> GroupItems(TObject* Collection)
 bool TXTextFilerGroup::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
     Text.clear();
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         if (!BeforeWrite(1))
             return false;
         if (WriteOptions.test(1)) {
@@ -541,7 +477,7 @@ bool TXTextFilerGroup::SaveToText(UTF8String& Text, TXProgress* Progress, bool R
     });
     if (!Ok)
         Text.clear();
-    ReportXResultOnce(Ok, xfecWriteFailed, 0, {}, RaiseErrors);
+    ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
 
@@ -553,42 +489,46 @@ bool TXTextFilerGroup::SaveToRawText(RawBytes& Text, TXProgress* Progress, bool 
 
 bool TXTextFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromTextAlt(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromRawTextAlt(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    return Report(false, xfecReadFailed, RaiseErrors);
+    return Report(false, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
     // Read as the UTF-8 the text filers write, so a save and a load give
     // back the same text.
-    bool Ok = Guarded([&] { return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
+        return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
+    });
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] { return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
+        return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
+    });
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
     Text.clear();
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         for (TXFilerGroup* Group : *Groups()) {
             UTF8String Part;
             if (!Group->SaveToText(Part, Progress, false))
@@ -599,13 +539,13 @@ bool TXTextFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseE
     });
     if (!Ok)
         Text.clear();
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 bool TXTextFiler::SaveToRawText(RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
 {
     Text.clear();
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         for (TXFilerGroup* Group : *Groups()) {
             RawBytes Part;
             if (!Group->SaveToRawText(Part, Progress, false))
@@ -616,44 +556,44 @@ bool TXTextFiler::SaveToRawText(RawBytes& Text, TXProgress* Progress, bool Raise
     });
     if (!Ok)
         Text.clear();
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 bool TXTextFiler::SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         UTF8String Text;
         if (!Stream || !SaveToText(Text, Progress, false))
             return false;
         Stream->WriteBuffer(Text.data(), Int64(Text.size()));
         return true;
     });
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 bool TXStringsFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         auto* List = DynamicCast<TStrings>(Data());
         if (!List)
             return false;
         List->SetText(Trim(UTF8ToString(Text)));
         return true;
     });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXStringsFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
     Text.clear();
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecWriteFailed, false, [&] {
         auto* List = DynamicCast<TStrings>(Data());
         if (!List)
             return false;
         Text = StringToUTF8(List->Text());
         return true;
     });
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }
 
 // ---- tag filers ----
@@ -700,7 +640,7 @@ bool TXTagFilerGroup::SaveToText(UTF8String& Text, TXProgress* Progress, bool Ra
     bool Ok = inherited::SaveToText(Inner, Progress, false);
     if (!Ok) {
         Text.clear();
-        ReportXResultOnce(false, xfecWriteFailed, 0, {}, RaiseErrors);
+        ReportXResultOnce(false, xecWriteFailed, 0, {}, RaiseErrors);
         return false;
     }
     Text = Name.empty() ? Inner : TagElement(StringToUTF8(Name), Inner) + "\r\n";
@@ -793,14 +733,14 @@ bool TXTagFilerGroup::ReadCollectionItem(TCollection* Target, const UTF8String& 
     TXProgress* Progress)
 {
     TCollectionItem* Item = Target->Add();
-    try {
+    // A failure is the load's, reported where the load ends.
+    bool Ok = XGuarded(xecNone, false, [&] {
         Item->SetDisplayName(UTF8ToString(ItemName));
-        if (ReadItemText(Item, ItemText, Progress) == Item && AfterReadItem(Item, 0))
-            return true;
-    } catch (...) {
-    }
-    Item->Free();
-    return false;
+        return ReadItemText(Item, ItemText, Progress) == Item && AfterReadItem(Item, 0);
+    });
+    if (!Ok)
+        Item->Free();
+    return Ok;
 }
 
 bool TXTagFilerGroup::ReadListItem(TObjectList* Target, const UTF8String& ItemText, const UTF8String& ItemName,
@@ -827,29 +767,30 @@ bool TXTagFilerGroup::ReadListItem(TObjectList* Target, const UTF8String& ItemTe
         return false;
 
     TObject* Read = nullptr;
-    try {
+    // A failure is the load's, reported where the load ends.
+    bool Ok = XGuarded(xecNone, false, [&] {
         Read = ReadItemText(Obj, ItemText, Progress);
-        if (Read) {
-            if (auto* Named = DynamicCast<TXNamedPersistent>(Read))
-                Named->SetName(UTF8ToString(ItemName));
-            if (Read != Obj) {
-                // Made here and not kept: freed whether or not the list
-                // owns its objects.
-                if (Added)
-                    Target->Extract(Obj);
-                Obj->Free();
-                Added = false;
-                Obj = Read;
-            }
-            if (!Added) {
-                Target->Add(Read);
-                Added = true;
-            }
-            if (AfterReadItem(Read, 0))
-                return true;
+        if (!Read)
+            return false;
+        if (auto* Named = DynamicCast<TXNamedPersistent>(Read))
+            Named->SetName(UTF8ToString(ItemName));
+        if (Read != Obj) {
+            // Made here and not kept: freed whether or not the list owns
+            // its objects.
+            if (Added)
+                Target->Extract(Obj);
+            Obj->Free();
+            Added = false;
+            Obj = Read;
         }
-    } catch (...) {
-    }
+        if (!Added) {
+            Target->Add(Read);
+            Added = true;
+        }
+        return AfterReadItem(Read, 0);
+    });
+    if (Ok)
+        return true;
     if (Added) {
         TObject* Item = Read ? Read : Obj;
         Target->Extract(Item);
@@ -862,7 +803,7 @@ bool TXTagFilerGroup::ReadListItem(TObjectList* Target, const UTF8String& ItemTe
 
 bool TXTagFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(xecReadFailed, false, [&] {
         if (!RootTag.empty() && Text.find("<" + RootTag + ">") == UTF8String::npos)
             return false;
         bool All = true;
@@ -871,7 +812,7 @@ bool TXTagFiler::LoadFromText(const UTF8String& Text, TXProgress* Progress, bool
                 All = Tagged->ReadTagText(Text, Progress) && All;
         return All;
     });
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXTagFiler::LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors)
@@ -884,7 +825,7 @@ bool TXTagFiler::SaveToText(UTF8String& Text, TXProgress* Progress, bool RaiseEr
     UTF8String Inner;
     if (!inherited::SaveToText(Inner, Progress, false)) {
         Text.clear();
-        return Report(false, xfecWriteFailed, RaiseErrors);
+        return Report(false, xecWriteFailed, RaiseErrors);
     }
     Text = RootTag.empty() ? Inner : TagElement(RootTag, Inner);
     return true;
@@ -914,7 +855,7 @@ bool RunFiler(TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Pr
 {
     // A load with its hooks is one load: one budget for all it inflates.
     TXLoadBudget Budget;
-    bool Ok = Guarded([&] {
+    bool Ok = XGuarded(Loading ? xecReadFailed : xecWriteFailed, false, [&] {
         TOwnedPtr<TXFiler> Filer = MakeFiler(FilerClass, Data, Mode, Parts);
         if (!Filer)
             return false;
@@ -923,7 +864,7 @@ bool RunFiler(TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Pr
         return Filer->BeforeSave() && Run(Filer.get()) && Filer->AfterSave();
     });
     FinishProgress(Progress);
-    ReportXResultOnce(Ok, Loading ? xfecReadFailed : xfecWriteFailed, 0, {}, RaiseErrors);
+    ReportXResultOnce(Ok, Loading ? xecReadFailed : xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
 
@@ -958,9 +899,9 @@ bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data,
 {
     ClearXError();
     if (!FileExistsUtf8(FileName)) {
-        SetXError(xfecFileNotFound, 0, FileName, false);
+        SetXError(xecFileNotFound, 0, FileName, false);
         FinishProgress(Progress);
-        ReportXResultOnce(false, xfecReadFailed, 0, {}, RaiseErrors);
+        ReportXResultOnce(false, xecReadFailed, 0, {}, RaiseErrors);
         return false;
     }
     return RunFiler(FilerClass, Data, RaiseErrors, Progress, Parts, Mode, true,

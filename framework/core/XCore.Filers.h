@@ -10,13 +10,14 @@
 //         }
 //     };
 //     if (!FilerLoadFromFile(Name, TMyFiler::StaticClass(), Data, false, nullptr))
-//         ... GetXErrorCode(): 31 missing, 4 not opened, 44 not read ...
+//         ... GetXErrorCode(): xecFileNotFound, xecOpenFailed, xecReadFailed ...
 //
 // Operations answer a Boolean and leave the reason for a failure in the
-// calling thread's error record: 44 for loads, 45 for saves (an earlier
-// code is kept), 4 with the errno for a file that cannot be opened or
-// created, 31 for a missing file. With RaiseErrors the recorded code is
-// raised as EXError once the operation has cleaned up.
+// calling thread's error record: xecReadFailed for loads, xecWriteFailed
+// for saves (an earlier code is kept), xecOpenFailed with the errno for a
+// file that cannot be opened or created, xecFileNotFound for a missing
+// file. With RaiseErrors the recorded code is raised as EXError once the
+// operation has cleaned up.
 #pragma once
 #include "rtl/StringList.h"
 #include "rtl/Streams.h"
@@ -33,12 +34,6 @@ using TXFilerParts = std::bitset<256>;
 // Read and write options: bit n is option n.
 using TXFilerOptions = std::bitset<8>;
 
-// Older names of the shared codes; they go once no caller uses them.
-inline constexpr TXErrorCode xfecReadFailed = xecReadFailed;
-inline constexpr TXErrorCode xfecWriteFailed = xecWriteFailed;
-inline constexpr TXErrorCode xfecOpenFailed = xecOpenFailed;
-inline constexpr TXErrorCode xfecFileNotFound = xecFileNotFound;
-
 struct IXFilerable : IInterface {
     X_GUID("{3C0E51D8-6F0B-4A57-9E0C-2D71B1F4A6E3}")
     virtual Integer GetIndex() = 0;
@@ -51,17 +46,31 @@ struct IXFilerable : IInterface {
 inline constexpr Cardinal xsfDataLoaded = Cardinal(1) << 5;
 bool IsDataLoaded(Cardinal Flags);
 
-// An object a filer can store: the header number it was read from and the
-// filter text written beside it.
-class TXFilerablePersistent : public TXLocalizedPersistent, public IXFilerable {
-    X_CLASS(TXFilerablePersistent, TXLocalizedPersistent)
-    X_INTERFACES(TXFilerablePersistent, IXFilerable)
+// What a filer stores beside an object or a collection item: the header
+// number it was read from and the filter text written with it. The
+// filerable object and item are this over their two bases.
+template<class Base>
+class TXFilerableOf : public Base, public IXFilerable {
+    X_CLASS_TEMPLATE(TXFilerableOf, Base, u"TXFilerableOf<T>")
+    X_INTERFACES(TXFilerableOf, IXFilerable)
+    X_FORWARD_IINTERFACE(Base)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedPersistent::_AddRef(); }
-    Integer _Release() override { return TXLocalizedPersistent::_Release(); }
-    void Clear() override;
-    bool AssignFrom(TPersistent* Source) override;
+    void Clear() override
+    {
+        Base::Clear();
+        FIndex = -1;
+        FFilterText.clear();
+    }
+    // Index and filter text from another object of the same base, then the
+    // base's own.
+    bool AssignFrom(TPersistent* Source) override
+    {
+        if (auto* Other = DynamicCast<TXFilerableOf>(Source)) {
+            FIndex = Other->FIndex;
+            FFilterText = Other->FFilterText;
+        }
+        return Base::AssignFrom(Source);
+    }
 
     Integer GetIndex() override { return FIndex; }
     void SetIndex(Integer Value) override { FIndex = Value; }
@@ -73,24 +82,12 @@ private:
     String FFilterText;
 };
 
-class TXFilerableItem : public TXLocalizedCollectionItem, public IXFilerable {
-    X_CLASS(TXFilerableItem, TXLocalizedCollectionItem)
-    X_INTERFACES(TXFilerableItem, IXFilerable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXLocalizedCollectionItem::_Release(); }
-    void Clear() override;
-    bool AssignFrom(TPersistent* Source) override;
+class TXFilerablePersistent : public TXFilerableOf<TXLocalizedPersistent> {
+    X_CLASS(TXFilerablePersistent, TXFilerableOf<TXLocalizedPersistent>)
+};
 
-    Integer GetIndex() override { return FIndex; }
-    void SetIndex(Integer Value) override { FIndex = Value; }
-    String GetFilterText() override { return FFilterText; }
-    void SetFilterText(const String& Value) override { FFilterText = Value; }
-
-private:
-    Integer FIndex = -1;
-    String FFilterText;
+class TXFilerableItem : public TXFilerableOf<TXLocalizedCollectionItem> {
+    X_CLASS(TXFilerableItem, TXFilerableOf<TXLocalizedCollectionItem>)
 };
 
 // One extra data record of an object: its name, language, resource number
@@ -99,7 +96,6 @@ class TXDataIndexItem : public TXFilerableItem {
     X_CLASS(TXDataIndexItem, TXFilerableItem)
 public:
     void Init() override;
-    void BeforeDestruction() override;
 
     String GetName() override { return TXFilerableItem::GetName(); }
     void SetName(const String& Value) override { TXFilerableItem::SetName(Value); }
@@ -108,7 +104,7 @@ public:
     String XFilter() { return GetFilterText(); }
     void SetXFilter(const String& Value) { SetFilterText(Value); }
 
-    TMemoryStream* Stream() const { return FStream; }
+    TMemoryStream* Stream() const { return FStream.get(); }
     // A stream, a string item, another persistent or anything a group
     // writes itself; not owned.
     TObject* Target = nullptr;
@@ -116,7 +112,7 @@ public:
 
 private:
     Integer FIdx = 0;
-    TMemoryStream* FStream = nullptr;
+    TOwnedPtr<TMemoryStream> FStream;
 };
 
 class TXDataIndexCollection : public TXLocalizedCollection<TXDataIndexItem> {
@@ -144,17 +140,16 @@ class TXDataIndex : public TXFilerablePersistent {
     X_CLASS(TXDataIndex, TXFilerablePersistent)
 public:
     void Init() override;
-    void BeforeDestruction() override;
     void Clear() override;
     bool AssignFrom(TPersistent* Source) override;
     // Also the collection's language.
     void SetLgID(Cardinal Value) override;
 
-    TXDataIndexCollection* DataIndex() const { return FDataIndex; }
+    TXDataIndexCollection* DataIndex() const { return FDataIndex.get(); }
     bool Enabled = false;
 
 private:
-    TXDataIndexCollection* FDataIndex = nullptr;
+    TOwnedPtr<TXDataIndexCollection> FDataIndex;
 };
 
 // One object and/or one collection stored under one name.
@@ -172,7 +167,6 @@ public:
     virtual bool AfterReadItem(TObject* Item, Integer Flag) { return true; }
     virtual bool BeforeWriteItem(TObject* Item, Integer Flag) { return true; }
     void Create() override;
-    ~TXFilerGroup() override;
     // Its answer is the group's read result.
     virtual bool AfterRead(Integer Flag) { return true; }
     virtual bool BeforeWrite(Integer Flag) { return true; }
@@ -198,7 +192,7 @@ public:
     TObject* Collection = nullptr;
     // Items whose filter text is not listed are skipped on reading; empty:
     // no filter.
-    TStringList* Filter() const { return FFilter; }
+    TStringList* Filter() const { return FFilter.get(); }
     TXFilerOptions ReadOptions;
     TXFilerOptions WriteOptions;
     Integer Param1 = 0;
@@ -208,7 +202,7 @@ public:
     TClass ItemClass = nullptr;
 
 private:
-    TStringList* FFilter = nullptr;
+    TOwnedPtr<TStringList> FFilter;
 };
 
 class TXFilerGroupList : public Generics::TObjectList<TXFilerGroup> {
@@ -229,7 +223,6 @@ public:
     virtual bool BeforeSave() { return true; }
     virtual bool AfterSave() { return true; }
     void Create() override;
-    ~TXFiler() override;
     // Keeps its arguments and empties the group list; descendants add
     // their groups.
     virtual void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts);
@@ -258,7 +251,7 @@ public:
     void ResetParams() { Params.fill(0); }
 
     TObject* Data() const { return FData; }
-    TXFilerGroupList* Groups() const { return FGroups; }
+    TXFilerGroupList* Groups() const { return FGroups.get(); }
     Integer Mode() const { return FMode; }
     const TXFilerParts& Parts() const { return FParts; }
     Integer ReadMode = 0;
@@ -269,13 +262,13 @@ public:
 
 protected:
     // Records Code once on failure, raises it with RaiseErrors; answers Ok.
-    static bool Report(bool Ok, Integer Code, bool RaiseErrors);
+    static bool Report(bool Ok, TXErrorCode Code, bool RaiseErrors);
 
 private:
     bool ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt, TXProgress* Progress,
         bool RaiseErrors);
     TObject* FData = nullptr;
-    TXFilerGroupList* FGroups = nullptr;
+    TOwnedPtr<TXFilerGroupList> FGroups;
     Integer FMode = 0;
     TXFilerParts FParts;
 };
@@ -292,7 +285,7 @@ public:
 class TXTextFiler : public TXFiler {
     X_CLASS(TXTextFiler, TXFiler)
 public:
-    // Fail with 44 here: descendants parse.
+    // Fail with xecReadFailed here: descendants parse.
     bool LoadFromText(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromRawText(const RawBytes& Text, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromTextAlt(const UTF8String& Text, TXProgress* Progress, bool RaiseErrors) override;
@@ -361,7 +354,7 @@ bool FilerLoadFromStream(TStream* Source, TClass FilerClass, TObject* Data, bool
     const TXFilerParts& Parts = {}, Integer Mode = 0);
 bool FilerSaveToStream(TStream* Target, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
     const TXFilerParts& Parts = {}, Integer Mode = 0);
-// A missing file records 31 with the file name and loads nothing.
+// A missing file records xecFileNotFound with the file name and loads nothing.
 bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
 // Both file saves make the whole output first and give it to the target

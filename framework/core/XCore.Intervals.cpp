@@ -236,8 +236,8 @@ bool TXBlocks::CopyTo(TStream* Source, TStream* Target)
         }
         return true;
     } catch (const std::exception&) {
-        if (GetXErrorCode() == 0)
-            SetXError(44, 0, {}, false);
+        if (GetXErrorCode() == xecNone)
+            SetXError(xecReadFailed, 0, {}, false);
         CheckXError();
         return false;
     }
@@ -255,7 +255,7 @@ bool TXBlocks::CopyToFile(TStream* Source, const String& FileName)
     } catch (const EXError&) {
         throw;
     } catch (const EFileStreamError& E) {
-        SetXError(45, E.ErrorCode, FileName, false);
+        SetXError(xecWriteFailed, E.ErrorCode, FileName, false);
         CheckXError();
         return false;
     }

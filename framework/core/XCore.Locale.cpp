@@ -225,12 +225,12 @@ Word ReadUserDefaultLangID()
 void TXQVLocale::Init()
 {
     inherited::Init();
-    FItems = New<TXLocalizedCollection<>>(static_cast<TPersistent*>(nullptr));
+    FItems = MakeOwned<TXLocalizedCollection<>>(static_cast<TPersistent*>(nullptr));
 }
 
 void TXQVLocale::BeforeDestruction()
 {
-    FreeAndNil(FItems);
+    FItems.reset();
     inherited::BeforeDestruction();
 }
 

@@ -23,10 +23,7 @@ struct IXLocalizable : IInterface {
 class TXLocalizedPersistent : public TXNamedPersistent, public IXLocalizable {
     X_CLASS(TXLocalizedPersistent, TXNamedPersistent)
     X_INTERFACES(TXLocalizedPersistent, IXLocalizable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXNamedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXNamedPersistent::_AddRef(); }
-    Integer _Release() override { return TXNamedPersistent::_Release(); }
+    X_FORWARD_IINTERFACE(TXNamedPersistent)
     // The language id travels with the name.
     bool AssignFrom(TPersistent* Source) override;
 
@@ -41,10 +38,7 @@ private:
 class TXLocalizedCollectionItem : public TXManagedCollectionItem, public IXLocalizable {
     X_CLASS(TXLocalizedCollectionItem, TXManagedCollectionItem)
     X_INTERFACES(TXLocalizedCollectionItem, IXLocalizable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXManagedCollectionItem::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedCollectionItem)
     bool AssignFrom(TPersistent* Source) override;
     void Clear() override;
 
@@ -72,8 +66,6 @@ public:
         inherited::CreateOwned(AOwner);
         MakeLgObject();
     }
-    ~TXLocalizedCollection() override { FreeAndNil(FLgObject); }
-
     Integer IndexOfLgID(Cardinal Id) const
     {
         for (Integer I = 0; I < this->Count(); ++I)
@@ -82,7 +74,7 @@ public:
         return -1;
     }
 
-    TXLocalizedPersistent* LgObject() const { return FLgObject; }
+    TXLocalizedPersistent* LgObject() const { return FLgObject.get(); }
     Cardinal LgID() const { return FLgObject ? FLgObject->LgID() : 0; }
     void SetLgID(Cardinal Value)
     {
@@ -91,12 +83,12 @@ public:
     }
 
 private:
-    TXLocalizedPersistent* FLgObject = nullptr;
+    TOwnedPtr<TXLocalizedPersistent> FLgObject;
 
     void MakeLgObject()
     {
         if (!FLgObject)
-            FLgObject = New<TXLocalizedPersistent>();
+            FLgObject = MakeOwned<TXLocalizedPersistent>();
     }
 };
 
@@ -203,12 +195,12 @@ public:
     static void FormatSettingsFromRTL(const TFormatSettings& Source, TXFormatSettings& Dest);
     static void FormatSettingsToRTL(const TXFormatSettings& Source, TFormatSettings& Dest);
 
-    TXLocalizedCollection<>* Items() const { return FItems; }
+    TXLocalizedCollection<>* Items() const { return FItems.get(); }
     Cardinal UserLangID() const { return FUserLangID; }
     Cardinal UserPrimaryLangID() const { return FUserPrimaryLangID; }
 
 private:
-    TXLocalizedCollection<>* FItems = nullptr;
+    TOwnedPtr<TXLocalizedCollection<>> FItems;
     Cardinal FUserLangID = 9;
     Cardinal FUserPrimaryLangID = 9;
 };

@@ -167,7 +167,7 @@ bool TXQHeaderObject::ReadTable(TStream* Stream, Int64 BaseOffset)
 {
     Valid = false;
     Table.clear();
-    try {
+    return XGuarded(xecReadFailed, false, [&] {
         Int64 At = Offset + RecordSize();
         if (At > Limit || TableSize() > Limit - At)
             ReadFailure();
@@ -183,24 +183,19 @@ bool TXQHeaderObject::ReadTable(TStream* Stream, Int64 BaseOffset)
         if (!IndexTable())
             ReadFailure();
         Valid = true;
-    } catch (...) {
-        SetXErrorOnce(xecReadFailed, 0, {}, false);
-    }
-    return Valid;
+        return true;
+    });
 }
 
 bool TXQHeaderObject::WriteTable(TStream* Stream, Int64 BaseOffset)
 {
-    try {
+    return XGuarded(xecNone, false, [&] {
         std::vector<Byte> Bytes(static_cast<size_t>(TableSize()));
         for (size_t I = 0; I < Table.size() && I < Body.Count; ++I)
             Table[I].Encode(Bytes.data() + I * xrResRecSize);
         if (!Bytes.empty())
             WriteAt(Stream, BaseOffset + Offset + RecordSize(), Bytes.data(), Int64(Bytes.size()));
-        return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 // --- TXQGroupObject ----------------------------------------------------------
@@ -209,7 +204,7 @@ bool TXQGroupObject::ReadData(TStream* Stream, Int64 BaseOffset)
 {
     Valid = false;
     Data->Clear();
-    try {
+    return XGuarded(xecReadFailed, false, [&] {
         Int64 At = Offset + RecordSize();
         Int64 Stored = Body.StoredSize;
         if (Stored < 0 || At > Limit || Stored > Limit - At)
@@ -219,15 +214,13 @@ bool TXQGroupObject::ReadData(TStream* Stream, Int64 BaseOffset)
             return false;
         }
         Valid = true;
-    } catch (...) {
-        SetXErrorOnce(xecReadFailed, 0, {}, false);
-    }
-    return Valid;
+        return true;
+    });
 }
 
 bool TXQGroupObject::Write(TStream* Stream, Cardinal Signature, Int64 BaseOffset)
 {
-    try {
+    return XGuarded(xecNone, false, [&] {
         auto Packed = MakeOwned<TMemoryStream>();
         Body.DataCRC = BufferCRC(Data->Memory(), Data->Size());
         if (Data->Size() > 0) {
@@ -239,10 +232,7 @@ bool TXQGroupObject::Write(TStream* Stream, Cardinal Signature, Int64 BaseOffset
         WriteRecord(Stream, Signature, BaseOffset);
         if (Packed->Size() > 0)
             Stream->WriteBuffer(Packed->Memory(), Packed->Size());
-        return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 // --- TXQStream ---------------------------------------------------------------
@@ -348,7 +338,7 @@ bool TXQStream::Scan(bool Quiet)
     FEndSeen = false;
     FEndOffset = xrFirstSlot;
     TXLoadBudget Budget;
-    try {
+    const bool Scanned = XGuarded(xecNone, false, [&] {
         Int64 Available = FStream->Size() - FBaseOffset;
         Int64 Offset = xrFirstSlot;
         while (Offset < Available) {
@@ -382,7 +372,8 @@ bool TXQStream::Scan(bool Quiet)
             Offset = Next;
             FEndOffset = Next;
         }
-    } catch (...) {
+    });
+    if (!Scanned) {
         if (!Quiet)
             SetXErrorOnce(xecContainerScan, 0, {}, false);
         FDamaged = true;
@@ -429,9 +420,8 @@ bool TXQStream::AddGroup(Integer Id, const String& Name, IXProgress* Progress, T
     }
     DiscardCurrentHeader();
     TOwnedPtr<TXRGroupObject> Group;
-    bool Ok = false;
     MarkWrite(FEndOffset, xrSlotSize);
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         Int64 Old = FEndOffset;
         WriteEndRecord(FStream, FBaseOffset + Old);
         Group.reset(FGroups->NewGroup());
@@ -450,10 +440,7 @@ bool TXQStream::AddGroup(Integer Id, const String& Name, IXProgress* Progress, T
         FEndOffset = NewEnd;
         Group->Limit = NewEnd;
         FGroups->Add(Group.release());
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     if (Ok) {
         DiscardCurrentHeader(false);
     } else {
@@ -473,7 +460,7 @@ bool TXQStream::BeginHeader(Integer GroupId, Integer Kind, IXProgress* Progress,
     // The mark lasts until the header ends, so a failure anywhere undoes
     // the whole header.
     MarkWrite(FEndOffset, xrSlotSize);
-    try {
+    const bool Begun = XGuarded(xecNone, false, [&] {
         WriteEndRecord(FStream, FBaseOffset + FEndOffset);
         TOwnedPtr<TXRHeaderObject> Header(FGroups->NewHeader());
         Header->Valid = true;
@@ -489,13 +476,13 @@ bool TXQStream::BeginHeader(Integer GroupId, Integer Kind, IXProgress* Progress,
             WriteFailure();
         FWritePos = Header->Offset + Header->RecordSize() + Header->TableSize();
         FResourceCounter = 0;
-        FCurrentHeader = Header.release();
-        return true;
-    } catch (...) {
+        FCurrentHeader = std::move(Header);
+    });
+    if (!Begun) {
         WriteFailed();
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
-        return false;
     }
+    return Begun;
 }
 
 bool TXQStream::WriteResource(Integer Kind, const void* Buffer, TStream* Source, Int64 Count, Int64 Start,
@@ -503,7 +490,7 @@ bool TXQStream::WriteResource(Integer Kind, const void* Buffer, TStream* Source,
 {
     TXRResRec Entry;
     Entry.Kind = Kind;
-    try {
+    const bool Written = XGuarded(xecNone, false, [&] {
         if (Count > 0) {
             Byte Level = Kind < 0 ? FCompressionLevel : xzlStore;
             if (Source) {
@@ -530,7 +517,8 @@ bool TXQStream::WriteResource(Integer Kind, const void* Buffer, TStream* Source,
             }
             Entry.Size = FStream->Position() - (FBaseOffset + FWritePos);
         }
-    } catch (...) {
+    });
+    if (!Written) {
         // The header is taken back out: its record is no longer whole.
         FWriteFailed = true;
         DiscardCurrentHeader();
@@ -573,9 +561,8 @@ bool TXQStream::EndHeader()
         SetXErrorOnce(xecWriteFailed, 0, {}, false);
         return false;
     }
-    bool Ok = false;
-    try {
-        TXRHeaderObject* Header = FCurrentHeader;
+    bool Ok = XGuarded(xecNone, false, [&] {
+        TXRHeaderObject* Header = FCurrentHeader.get();
         Int64 NewEnd = FWritePos;
         if (auto* Q = DynamicCast<TXQHeaderObject>(Header))
             Q->UpdateTableCRC();
@@ -589,12 +576,9 @@ bool TXQStream::EndHeader()
         Header->IndexTable();
         // Joins the group of its id, as a reader of the file will see it.
         GroupForHeader(Header->Body.GroupId)->Headers->Add(Header);
-        FCurrentHeader = nullptr;
+        FCurrentHeader.release();       // the group's list holds it now
         DiscardCurrentHeader(false);
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     if (!Ok) {
         FWriteFailed = true;
         DiscardCurrentHeader();
@@ -608,9 +592,8 @@ bool TXQStream::ReadResourceStream(TXRHeaderObject* Header, Word Index, IXProgre
     if (!IsOpenForRead() || !Header || !Dest || Index >= Header->Body.Count)
         return false;
     FLastReadCount = Header->Body.Count;
-    bool Ok = false;
     TXLoadBudget Budget;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         Int64 Start = 0, Size = 0;
         if (!Header->Valid || !Header->ResourceRange(Index, Start, Size)) {
             SetXErrorOnce(xecCRCMismatch, 0, {}, false);
@@ -629,10 +612,7 @@ bool TXQStream::ReadResourceStream(TXRHeaderObject* Header, Word Index, IXProgre
             SetXErrorOnce(xecCRCMismatch, 0, {}, false);
             ReadFailure();
         }
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     if (!Ok) {
         SetXErrorOnce(xecReadFailed, 0, {}, false);
         FLastReadCount = 0;
@@ -648,9 +628,8 @@ bool TXQStream::ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgre
     if (!IsOpenForRead() || !Header || Index >= Header->Body.Count || Capacity < 0 || (Capacity > 0 && !Buffer))
         return false;
     FLastReadCount = Header->Body.Count;
-    bool Ok = false;
     TXLoadBudget Budget;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         Int64 Start = 0, Size = 0;
         if (!Header->Valid || !Header->ResourceRange(Index, Start, Size)) {
             SetXErrorOnce(xecCRCMismatch, 0, {}, false);
@@ -678,10 +657,7 @@ bool TXQStream::ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgre
         }
         if (Length)
             *Length = Got;
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     if (!Ok) {
         SetXErrorOnce(xecReadFailed, 0, {}, false);
         FLastReadCount = 0;
@@ -696,8 +672,7 @@ bool TXQStream::CompactTo(TStream* Dest, IXProgress* Progress, bool RaiseErrors)
         ReportXResult(false, xecReadFailed, 0, {}, RaiseErrors);
         return false;
     }
-    bool Ok = false;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Dest || Dest == FStream)
             WriteFailure();
         if (Progress)
@@ -744,10 +719,7 @@ bool TXQStream::CompactTo(TStream* Dest, IXProgress* Progress, bool RaiseErrors)
         Pos += xrSlotSize;
         if (Dest->Size() > Pos)
             Dest->SetSize(Pos);
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }

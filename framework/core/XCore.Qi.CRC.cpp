@@ -21,9 +21,8 @@ bool CRC32OfBuffer(Cardinal& CRC, const void* Buffer, Int64 Count)
 
 bool CRC32OfStreamRange(Cardinal& CRC, TStream* Stream, bool Raise, Int64 Count, Int64 Start)
 {
-    bool Ok = false;
     CRC = 0;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Stream || Count < 0 || Start < 0)
             throw EReadError(RtlText::ReadError);
         if (Stream->Seek(Start, soBeginning) != Start)
@@ -37,22 +36,16 @@ bool CRC32OfStreamRange(Cardinal& CRC, TStream* Stream, bool Raise, Int64 Count,
             Left -= N;
         }
         CRC = Value;
-        Ok = true;
-    } catch (...) {
-        CRC = 0;
-    }
+    });
     ReportXResult(Ok, xecCRCFailed, 0, {}, Raise);
     return Ok;
 }
 
 bool CRC32OfStream(Cardinal& CRC, TStream* Stream, bool Raise)
 {
-    bool Ok = false;
-    try {
-        Ok = Stream && CRC32OfStreamRange(CRC, Stream, false, Stream->Size(), 0);
-    } catch (...) {
-        Ok = false;
-    }
+    bool Ok = Stream && XGuarded(xecNone, false, [&] {
+        return CRC32OfStreamRange(CRC, Stream, false, Stream->Size(), 0);
+    });
     if (!Ok)
         CRC = 0;
     ReportXResult(Ok, xecCRCFailed, 0, {}, Raise);

@@ -288,14 +288,8 @@ Int64 TXRHeaderObject::TotalSize() const
 void TXRGroupObject::Create()
 {
     inherited::Create();
-    Data = New<TMemoryStream>();
-    Headers = New<TXRHeaderList>();
-}
-
-TXRGroupObject::~TXRGroupObject()
-{
-    FreeAndNil(Headers);
-    FreeAndNil(Data);
+    Data = MakeOwned<TMemoryStream>();
+    Headers = MakeOwned<TXRHeaderList>();
 }
 
 bool TXRGroupObject::ReadRecord(TStream* Stream, Int64 BaseOffset)
@@ -407,7 +401,7 @@ void TXRStream::Create()
 {
     inherited::Create();
     FCompressionLevel = xzlDefault;
-    FGroups = New<TXRGroupList>();
+    FGroups = MakeOwned<TXRGroupList>();
     SetSignatures(xrSignatureBase);
     Reset();
 }
@@ -416,7 +410,6 @@ TXRStream::~TXRStream()
 {
     // Without Close a container created over a file is abandoned.
     Reset();
-    FreeAndNil(FGroups);
 }
 
 void TXRStream::DiscardCurrentHeader(bool Undo)
@@ -424,7 +417,7 @@ void TXRStream::DiscardCurrentHeader(bool Undo)
     if (FCurrentHeader && Undo)
         UndoWrite();
     FMark = TWriteMark();
-    FreeAndNil(FCurrentHeader);
+    FCurrentHeader.reset();
     FResourceCounter = 0;
     FWritePos = 0;
 }
@@ -434,7 +427,7 @@ void TXRStream::MarkWrite(Int64 Offset, Int64 Count)
     FMark = TWriteMark();
     if (!FStream)
         return;
-    try {
+    const bool Marked = XGuarded(xecNone, false, [&] {
         FMark.EndOffset = FEndOffset;
         FMark.Length = FStream->Size();
         FMark.At = FBaseOffset + Offset;
@@ -443,9 +436,9 @@ void TXRStream::MarkWrite(Int64 Offset, Int64 Count)
         if (Kept > 0)
             ReadAt(FStream, FMark.At, FMark.Bytes.data(), Kept);
         FMark.Set = true;
-    } catch (...) {
+    });
+    if (!Marked)
         FMark = TWriteMark();
-    }
 }
 
 void TXRStream::UndoWrite()
@@ -453,15 +446,34 @@ void TXRStream::UndoWrite()
     if (!FMark.Set || !FStream)
         return;
     FEndOffset = FMark.EndOffset;
-    try {
+    // A failure here is not reported: the chain still ends where it did,
+    // as the slot is written last.
+    XGuarded(xecNone, false, [&] {
         if (FStream->Size() > FMark.Length)
             FStream->SetSize(FMark.Length);
         if (!FMark.Bytes.empty())
             WriteAt(FStream, FMark.At, FMark.Bytes.data(), Int64(FMark.Bytes.size()));
-    } catch (...) {
-        // The chain still ends where it did: the slot is written last.
-    }
+    });
     FMark = TWriteMark();
+}
+
+void TXRStream::BeginUpdate()
+{
+    // The one mark machinery, kept apart from the per-record mark.
+    TWriteMark Saved = std::move(FMark);
+    MarkWrite(FEndOffset, xrSlotSize);
+    FUpdateMark = std::move(FMark);
+    FMark = std::move(Saved);
+}
+
+void TXRStream::CancelUpdate()
+{
+    if (!FUpdateMark.Set)
+        return;
+    DiscardCurrentHeader(false);
+    FMark = std::move(FUpdateMark);
+    FUpdateMark = TWriteMark();
+    WriteFailed();
 }
 
 void TXRStream::WriteFailed()
@@ -473,17 +485,9 @@ void TXRStream::WriteFailed()
 void TXRStream::Reset()
 {
     // A caller's stream may be gone by now; only our own file is touched.
-    DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream);
-    if (FOwnedStream) {
-        TStream* Owned = FOwnedStream;
-        FOwnedStream = nullptr;
-        Owned->Free();      // an uncommitted replacement file goes with it
-    }
-    if (FTargetLock) {
-        TStream* Lock = FTargetLock;
-        FTargetLock = nullptr;
-        Lock->Free();
-    }
+    DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream.get());
+    FOwnedStream.reset();       // an uncommitted replacement file goes with it
+    FTargetLock.reset();
     FStream = nullptr;
     if (FGroups)
         FGroups->Clear();
@@ -502,20 +506,21 @@ void TXRStream::Reset()
 bool TXRStream::Close()
 {
     bool Ok = true;
-    if (auto* Replacement = DynamicCast<TReplacementFileStream>(FOwnedStream)) {
+    if (auto* Replacement = DynamicCast<TReplacementFileStream>(FOwnedStream.get())) {
         if (FOpen && FStream == Replacement) {
             DiscardCurrentHeader();
-            try {
-                if (FWriteFailed)
-                    throw EWriteError(RtlText::WriteError);
-                Replacement->Commit();
-            } catch (const EFileStreamError& E) {
-                Ok = false;
-                SetXErrorOnce(xecWriteFailed, E.ErrorCode, Replacement->FileName(), false);
-            } catch (...) {
-                Ok = false;
-                SetXErrorOnce(xecWriteFailed, 0, Replacement->FileName(), false);
-            }
+            Integer SubCode = 0;
+            Ok = !FWriteFailed && XGuarded(xecNone, false, [&] {
+                try {
+                    Replacement->Commit();
+                    return true;
+                } catch (const EFileStreamError& E) {
+                    SubCode = E.ErrorCode;      // the system's reason goes with the code
+                    return false;
+                }
+            });
+            if (!Ok)
+                SetXErrorOnce(xecWriteFailed, SubCode, Replacement->FileName(), false);
         }
     }
     FOpen = false;
@@ -563,8 +568,7 @@ bool TXRStream::CheckIdentity(Integer Value1, Integer Value2, Integer Value3, In
 
 bool TXRStream::WriteHeader(bool RaiseErrors)
 {
-    bool Ok = false;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!FStream)
             throw EWriteError(RtlText::WriteError);
         FHeader.Version = 1;
@@ -578,11 +582,9 @@ bool TXRStream::WriteHeader(bool RaiseErrors)
         if (FGroups->Count() == 0 && !FAppend)
             FEndOffset = xrFirstSlot;
         FMark = TWriteMark();
-        Ok = true;
-    } catch (...) {
+    });
+    if (!Ok)
         WriteFailed();
-        Ok = false;
-    }
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
@@ -590,11 +592,7 @@ bool TXRStream::WriteHeader(bool RaiseErrors)
 bool TXRStream::ReadHeader()
 {
     Byte Buf[xrHeaderPrefixSize + xrIdentitySize];
-    try {
-        if (!FStream)
-            throw EReadError(RtlText::ReadError);
-        ReadAt(FStream, FBaseOffset, Buf, sizeof Buf);
-    } catch (...) {
+    if (!FStream || !XGuarded(xecNone, false, [&] { ReadAt(FStream, FBaseOffset, Buf, sizeof Buf); })) {
         Close();
         SetXError(xecReadFailed, 0, {}, false);
         return false;
@@ -633,13 +631,11 @@ bool TXRStream::DoOpen(Byte Flags, TStream* Stream, IXProgress* Progress, Int64 
     FStream = Stream;
     FFlags = Flags;
     FBaseOffset = BaseOffset;
-    try {
+    return XGuarded(xecNone, false, [&] {
         if ((Flags & xroCreate) || ((Flags & xroCreateEmpty) && Stream->Size() == BaseOffset))
             return WriteHeader(false);
         return Append ? OpenForAppend(Progress) : ReadRecords(Progress);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool TXRStream::DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress,
@@ -673,20 +669,22 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
             Mode = fmOpenReadWrite | fmShareExclusive;
         else
             Mode = fmOpenRead | fmShareDenyWrite;
-        try {
-            if (Replace) {
-                if (Exists)
-                    FTargetLock = New<TFileStream>(FileName, Word(fmOpenRead | fmShareExclusive));
-                FOwnedStream = New<TReplacementFileStream>(FileName);
-            } else {
-                FOwnedStream = New<TFileStream>(FileName, Mode);
+        Ok = XGuarded(xecNone, false, [&] {
+            try {
+                if (Replace) {
+                    if (Exists)
+                        FTargetLock = MakeOwned<TFileStream>(FileName, Word(fmOpenRead | fmShareExclusive));
+                    FOwnedStream = MakeOwned<TReplacementFileStream>(FileName);
+                } else {
+                    FOwnedStream = MakeOwned<TFileStream>(FileName, Mode);
+                }
+            } catch (const EFileStreamError& E) {
+                // A refused open names the file and the system's reason.
+                SetXErrorOnce(xecReadFailed, E.ErrorCode, FileName, false);
+                return false;
             }
-            Ok = DoOpen(Flags, FOwnedStream, Progress, BaseOffset, Append);
-        } catch (const EFileStreamError& E) {
-            SetXErrorOnce(xecReadFailed, E.ErrorCode, FileName, false);
-        } catch (...) {
-            Ok = false;
-        }
+            return DoOpen(Flags, FOwnedStream.get(), Progress, BaseOffset, Append);
+        });
     }
     if (!Ok)
         Reset();        // closed; a new container over the file is abandoned
@@ -756,12 +754,9 @@ bool TXRStream::EndNamedHeader(bool RaiseErrors)
 bool TXRStream::AddResource(Integer Kind, TStream* Stream, bool RaiseErrors, IXProgress* Progress)
 {
     ClearXError();
-    bool Ok = false;
-    try {
-        Ok = Stream && AddResourceStream(Kind, Stream, Progress, Stream->Size(), 0);
-    } catch (...) {
-        Ok = false;
-    }
+    bool Ok = Stream && XGuarded(xecNone, false, [&] {
+        return AddResourceStream(Kind, Stream, Progress, Stream->Size(), 0);
+    });
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }

@@ -163,7 +163,6 @@ class TXRHeaderList : public Generics::TObjectList<TXRHeaderObject> {
 class TXRGroupObject : public TXRObject {
     X_CLASS(TXRGroupObject, TXRObject)
 public:
-    ~TXRGroupObject() override;
     void Create() override;
 
     // Body.Id must not change while the group is in a TXRGroupList, which
@@ -171,8 +170,8 @@ public:
     TXRGroupBody Body;
     // The group data to write, uncompressed. Reading checks stored data
     // without keeping it, so this stays empty for a group read back.
-    TMemoryStream* Data = nullptr;
-    TXRHeaderList* Headers = nullptr;
+    TOwnedPtr<TMemoryStream> Data;
+    TOwnedPtr<TXRHeaderList> Headers;
 
     virtual bool ReadData(TStream* Stream, Int64 BaseOffset) = 0;
     virtual bool Write(TStream* Stream, Cardinal Signature, Int64 BaseOffset) = 0;
@@ -272,6 +271,12 @@ public:
     // False (45) when a container created over a file could not be put in
     // its place, or a write into it had failed (the file stays as it was).
     bool Close();
+    // An update of several records written in place: BeginUpdate notes the
+    // stream's length and its end slot; CancelUpdate cuts the stream back
+    // to that length and writes the old end slot again, undoing every
+    // record written since, and counts as a failed write. Never raises.
+    void BeginUpdate();
+    void CancelUpdate();
     bool IsOpen() const { return FOpen; }
     bool IsOpenForRead() const { return FOpen && (FFlags & xroRead); }
     bool IsOpenForWrite() const { return FOpen && (FFlags & xroWrite); }
@@ -281,7 +286,7 @@ public:
     Int64 BaseOffset() const { return FBaseOffset; }
     Int64 EndOffset() const { return FEndOffset; }
     TStream* Stream() const { return FStream; }
-    TXRGroupList* Groups() const { return FGroups; }
+    TXRGroupList* Groups() const { return FGroups.get(); }
     Byte CompressionLevel() const { return FCompressionLevel; }
     // The resource count of the header last read from (0 after a failure).
     Word LastReadCount() const { return FLastReadCount; }
@@ -328,16 +333,17 @@ protected:
     Cardinal FSigFile = 0, FSigLink = 0, FSigGroup = 0, FSigHeader = 0, FSigEnd = 0;
     Int64 FBaseOffset = 0;
     Int64 FEndOffset = 0;
-    TStream* FStream = nullptr;
-    TStream* FOwnedStream = nullptr;
+    TStream* FStream = nullptr;            // FOwnedStream or a caller's stream
+    TOwnedPtr<TStream> FOwnedStream;
     bool FOpen = false;
     bool FAppend = false;
     Byte FFlags = 0;
     bool FDamaged = false;
     bool FEndSeen = false;
     Byte FCompressionLevel = 2;
-    TXRGroupList* FGroups = nullptr;
-    TXRHeaderObject* FCurrentHeader = nullptr;
+    TOwnedPtr<TXRGroupList> FGroups;
+    // The header being written; a group's list takes it when it ends.
+    TOwnedPtr<TXRHeaderObject> FCurrentHeader;
     Word FResourceCounter = 0;
     // Where the next resource of the current header goes.
     Int64 FWritePos = 0;
@@ -354,10 +360,11 @@ private:
         Int64 EndOffset = 0;
     };
     TWriteMark FMark;
+    TWriteMark FUpdateMark;
     // Held on an existing file while a new container is written beside it,
     // so that it is opened exclusively as a container file written in
     // place would be.
-    TStream* FTargetLock = nullptr;
+    TOwnedPtr<TStream> FTargetLock;
 
     bool DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset,
         bool Append);

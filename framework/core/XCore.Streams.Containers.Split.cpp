@@ -2,15 +2,10 @@
 
 X_REGISTER_CLASS(TXSplitItem)
 
-TXSplitItem::~TXSplitItem()
-{
-    FreeAndNil(FBlocks);
-}
-
 void TXSplitItem::Init()
 {
     inherited::Init();
-    FBlocks = New<TXBlocks>();
+    FBlocks = MakeOwned<TXBlocks>();
 }
 
 bool TXSplitItem::AssignFrom(TPersistent* Source)

@@ -7,16 +7,15 @@
 class TXSplitItem : public TXCollectionItem {
     X_CLASS(TXSplitItem, TXCollectionItem)
 public:
-    ~TXSplitItem() override;
     void Init() override;
     // From another split item: a copy of its blocks, then the inherited part.
     bool AssignFrom(TPersistent* Source) override;
     void Clear() override;
     bool IsEmpty() override { return !FBlocks || FBlocks->Count() == 0; }
 
-    TXBlocks* Blocks() const { return FBlocks; }
+    TXBlocks* Blocks() const { return FBlocks.get(); }
     Int64 Size() const { return FBlocks ? FBlocks->Size() : 0; }
 
 private:
-    TXBlocks* FBlocks = nullptr;
+    TOwnedPtr<TXBlocks> FBlocks;
 };

@@ -64,15 +64,9 @@ void TXStreamObject::Init()
 {
     inherited::Init();
     if (!FDataStream)
-        FDataStream = New<TMemoryStream>();
+        FDataStream = MakeOwned<TMemoryStream>();
     FStoreData = true;
     FCompressed = false;
-}
-
-void TXStreamObject::BeforeDestruction()
-{
-    inherited::BeforeDestruction();
-    FreeAndNil(FDataStream);
 }
 
 void TXStreamObject::Clear()
@@ -99,7 +93,7 @@ bool TXStreamObject::AssignFrom(TPersistent* Source)
             FDataClass = Other->FDataClass;
             FDataStream->Clear();
             Other->FDataStream->SetPosition(0);
-            FSize = Other->FDataStream->Size() > 0 ? FDataStream->CopyFrom(Other->FDataStream, 0) : 0;
+            FSize = Other->FDataStream->Size() > 0 ? FDataStream->CopyFrom(Other->FDataStream.get(), 0) : 0;
             FDataStream->SetPosition(0);
             FFileName = Other->FFileName;
             FVersion = Other->FVersion;
@@ -124,33 +118,29 @@ bool TXStreamObject::LoadFromObject(TObject* Source)
 bool TXStreamObject::LoadFromStream(const String& ADataClass, TStream* Source)
 {
     Clear();
-    try {
-        if (!Source)
-            throw EReadError(RtlText::ReadError);
+    const bool Loaded = Source && XGuarded(xecNone, false, [&] {
         FDataClass = ADataClass;
-        CopyWhole(Source, FDataStream);
+        CopyWhole(Source, FDataStream.get());
         FSize = FDataStream->Size();
         FDataStream->SetPosition(0);
-        return true;
-    } catch (...) {
+    });
+    if (!Loaded)
         Clear();
-        return false;
-    }
+    return Loaded;
 }
 
 bool TXStreamObject::LoadFromFile(const String& AFileName, bool Flag)
 {
     Clear();
-    try {
+    const bool Loaded = XGuarded(xecNone, false, [&] {
         FDataStream->LoadFromFile(AFileName);
         FDataClass = AnsiLowerCase(ExtractFileExt(AFileName));
         FSize = FDataStream->Size();
         FDataStream->SetPosition(0);
-        return true;
-    } catch (...) {
+    });
+    if (!Loaded)
         Clear();
-        return false;
-    }
+    return Loaded;
 }
 
 bool TXStreamObject::HasPlainData()
@@ -176,7 +166,7 @@ void TXStreamObject::ReadPlainData(TStream* Stream)
 {
     FDataStream->Clear();
     Stream->SetPosition(0);
-    CopyWhole(Stream, FDataStream);
+    CopyWhole(Stream, FDataStream.get());
     FDataStream->SetPosition(0);
 }
 
@@ -220,7 +210,7 @@ void TXStreamObject::WriteCompressedData(TStream* Stream)
         TOwnedPtr<TMemoryStream> Packed(New<TMemoryStream>());
         {
             TOwnedPtr<TXZCompressionStream> Deflater(New<TXZCompressionStream>(Packed.get(), xzlDefault));
-            Deflater->CompressStream(FDataStream, 0, nullptr);
+            Deflater->CompressStream(FDataStream.get(), 0, nullptr);
             Deflater->Finish();
         }
         // Only a complete value reaches the writer.
@@ -251,17 +241,12 @@ bool TXCustomSizeStreamObject::AssignFrom(TPersistent* Source)
 
 // ---- stream items ----
 
-TXCustomStreamItem::~TXCustomStreamItem()
-{
-    FreeAndNil(FData);
-}
-
 bool TXCustomStreamItem::AssignFrom(TPersistent* Source)
 {
     if (FData) {
         if (auto* Item = DynamicCast<TXCustomStreamItem>(Source)) {
             if (Item->FData)
-                FData->Assign(Item->FData);
+                FData->Assign(Item->FData.get());
         } else if (auto* Blob = DynamicCast<TXStreamObject>(Source)) {
             FData->Assign(Blob);
         }
@@ -292,7 +277,7 @@ void TXStreamItem::Init()
 {
     inherited::Init();
     if (!FData)
-        FData = New<TXStreamObject>();      // counting off: the item frees it
+        FData = MakeOwned<TXStreamObject>();
 }
 
 // ---- TXStreamBox ----
@@ -300,19 +285,14 @@ void TXStreamItem::Init()
 void TXStreamBox::Create(TComponent* AOwner)
 {
     inherited::Create(AOwner);
-    FData = NewData();
-}
-
-TXStreamBox::~TXStreamBox()
-{
-    FreeAndNil(FData);
+    FData.reset(NewData());
 }
 
 bool TXStreamBox::AssignFrom(TPersistent* Source)
 {
     if (auto* Other = DynamicCast<TXStreamBox>(Source)) {
         if (FData && Other->FData)
-            FData->Assign(Other->FData);
+            FData->Assign(Other->FData.get());
     }
     return inherited::AssignFrom(Source);
 }

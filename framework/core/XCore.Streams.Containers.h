@@ -21,13 +21,9 @@
 class TXStreamObject : public TXLocalizedPersistent, public IXDataStorable {
     X_CLASS(TXStreamObject, TXLocalizedPersistent)
     X_INTERFACES(TXStreamObject, IXDataStorable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedPersistent::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedPersistent::_AddRef(); }
-    Integer _Release() override { return TXLocalizedPersistent::_Release(); }
+    X_FORWARD_IINTERFACE(TXLocalizedPersistent)
 
     void Init() override;
-    void BeforeDestruction() override;
     // Compressed and StoreData stay as they are.
     void Clear() override;
     bool IsEmpty() override;
@@ -47,7 +43,7 @@ public:
     void SetCompressed(bool Value) { FCompressed = Value; }
     const String& DataClass() const { return FDataClass; }
     void SetDataClass(const String& Value) { FDataClass = Value; }
-    TMemoryStream* DataStream() const { return FDataStream; }
+    TMemoryStream* DataStream() const { return FDataStream.get(); }
     const String& FileName() const { return FFileName; }
     void SetFileName(const String& Value) { FFileName = Value; }
     const String& Version() const { return FVersion; }
@@ -69,7 +65,7 @@ protected:
 private:
     bool FCompressed = false;
     String FDataClass;
-    TMemoryStream* FDataStream = nullptr;
+    TOwnedPtr<TMemoryStream> FDataStream;
     String FFileName;
     String FVersion;
     Int64 FSize = 0;
@@ -98,11 +94,7 @@ private:
 class TXCustomStreamItem : public TXLocalizedCollectionItem, public IXDataStorable {
     X_CLASS(TXCustomStreamItem, TXLocalizedCollectionItem)
     X_INTERFACES(TXCustomStreamItem, IXDataStorable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXLocalizedCollectionItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXLocalizedCollectionItem::_AddRef(); }
-    Integer _Release() override { return TXLocalizedCollectionItem::_Release(); }
-    ~TXCustomStreamItem() override;
+    X_FORWARD_IINTERFACE(TXLocalizedCollectionItem)
 
     bool AssignFrom(TPersistent* Source) override;
     void SetStoreData(bool Value) override;
@@ -111,10 +103,10 @@ public:
 
     String GetName() override { return TXLocalizedCollectionItem::GetName(); }
     void SetName(const String& Value) override { TXLocalizedCollectionItem::SetName(Value); }
-    TXStreamObject* Data() const { return FData; }
+    TXStreamObject* Data() const { return FData.get(); }
 
 protected:
-    TXStreamObject* FData = nullptr;
+    TOwnedPtr<TXStreamObject> FData;
 };
 
 class TXStreamItem : public TXCustomStreamItem {
@@ -128,16 +120,15 @@ class TXStreamBox : public TXComponent {
     X_CLASS(TXStreamBox, TXComponent)
 public:
     void Create(TComponent* AOwner) override;
-    ~TXStreamBox() override;
     bool AssignFrom(TPersistent* Source) override;
 
-    TXStreamObject* Data() const { return FData; }
+    TXStreamObject* Data() const { return FData.get(); }
 
 protected:
     virtual TXStreamObject* NewData() { return New<TXStreamObject>(); }
 
 private:
-    TXStreamObject* FData = nullptr;
+    TOwnedPtr<TXStreamObject> FData;
 };
 
 template<class T = TXStreamItem>

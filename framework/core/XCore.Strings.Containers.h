@@ -41,10 +41,7 @@ private:
 class TXStorableColorStringItem : public TXColorStringItem, public IXDataStorable {
     X_CLASS(TXStorableColorStringItem, TXColorStringItem)
     X_INTERFACES(TXStorableColorStringItem, IXDataStorable)
-public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXColorStringItem::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXColorStringItem::_AddRef(); }
-    Integer _Release() override { return TXColorStringItem::_Release(); }
+    X_FORWARD_IINTERFACE(TXColorStringItem)
     void SetStoreData(bool Value) override { TXColorStringItem::SetStoreData(Value); }
 };
 

@@ -1,4 +1,5 @@
 #include "core/XCore.Strings.h"
+#include "rtl/Guid.h"
 #include "rtl/SafeSave.h"
 #include "rtl/StrUtils.h"
 #include "rtl/StringList.h"

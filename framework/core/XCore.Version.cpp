@@ -1,4 +1,5 @@
 #include "core/XCore.Version.h"
+#include "core/XCore.Errors.h"
 #include "rtl/Units.h"
 #include <filesystem>
 #include <limits>
@@ -91,7 +92,7 @@ bool TXVersionRangeRec::Contains(const TXVersionRec& V) const
 bool TXQVVersion::GetFileVersion(const String& FileName, TXVersionRec& Version) const
 {
     Version.Clear();
-    try {
+    const bool Found = XGuarded(xecNone, false, [&] {
         std::error_code Error;
         std::filesystem::path Path(StringToUTF8(FileName));
         if (FileName.empty() || !std::filesystem::equivalent(Path, "/proc/self/exe", Error) || Error)
@@ -101,10 +102,10 @@ bool TXQVVersion::GetFileVersion(const String& FileName, TXVersionRec& Version) 
             return false;
         Version = Own;
         return true;
-    } catch (...) {
+    });
+    if (!Found)
         Version.Clear();
-        return false;
-    }
+    return Found;
 }
 
 String TXQVVersion::GetFileVersionText(const String& FileName) const

@@ -26,16 +26,13 @@ TObject* TXMLFiler::GroupObject() const
 bool TXMLFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
     bool Ok = true;
-    if (TObject* Object = GroupObject()) {
-        try {
+    if (TObject* Object = GroupObject())
+        Ok = XGuarded(xecReadFailed, false, [&] {
             Stream->SetPosition(0);
-            Ok = LoadObjectFromXMLStream(Object, Stream);
-        } catch (const std::exception&) {
-            Ok = false;
-        }
-    }
+            return LoadObjectFromXMLStream(Object, Stream);
+        });
     Finish(Progress);
-    return Report(Ok, xfecReadFailed, RaiseErrors);
+    return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXMLFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
@@ -46,13 +43,8 @@ bool TXMLFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool Ra
 bool TXMLFiler::SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
     bool Ok = true;
-    if (TObject* Object = GroupObject()) {
-        try {
-            SaveObjectToXMLStream(Object, Stream, false);
-        } catch (const std::exception&) {
-            Ok = false;
-        }
-    }
+    if (TObject* Object = GroupObject())
+        Ok = XGuarded(xecWriteFailed, false, [&] { SaveObjectToXMLStream(Object, Stream, false); });
     Finish(Progress);
-    return Report(Ok, xfecWriteFailed, RaiseErrors);
+    return Report(Ok, xecWriteFailed, RaiseErrors);
 }

@@ -2,7 +2,7 @@
 // and written as a whole XML document (written compact).
 //
 //     if (!FilerLoadFromStream(Reply, TXMLFiler::StaticClass(), Servers, false, nullptr))
-//         ... GetXErrorCode() is 44 ...
+//         ... GetXErrorCode() is xecReadFailed ...
 #pragma once
 #include "core/XCore.Filers.h"
 #include "core/XCore.XMLObjects.h"
@@ -21,11 +21,11 @@ public:
     // Adds one TXCustomXMLFilerGroup for AData.
     void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override;
     // Both read the first group's object from the stream's beginning; true
-    // with nothing to do when there is no group or no object. 44 on
+    // with nothing to do when there is no group or no object. xecReadFailed on
     // failure; Progress is finished either way.
     bool LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors) override;
-    // The first group's object, compact; 45 on failure.
+    // The first group's object, compact; xecWriteFailed on failure.
     bool SaveToStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors) override;
 
 private:

@@ -92,7 +92,7 @@ void SetStringsText(TStrings* Strings, StringView Text)
             Strings->Add(String(Text.substr(I, End - I)));
             I = End + (Text[End] == u'\r' && End + 1 < Text.size() && Text[End + 1] == u'\n' ? 2 : 1);
         }
-    } catch (...) {
+    } catch (...) {     // ends the update, then the failure passes on
         Strings->EndUpdate();
         throw;
     }
@@ -112,7 +112,7 @@ public:
             for (const TPropInfo* P : GetPropList(Obj->ClassType()))
                 WriteProp(Obj, P, E, Depth);
             WriteContent(Obj, E, Depth);
-        } catch (...) {
+        } catch (...) {     // leaves the path, then the failure passes on
             FPath.pop_back();
             throw;
         }
@@ -335,7 +335,7 @@ private:
                 Item->SetDisplayName(Child.GetAttribute(u"name"));
                 ReadObject(Item, Child);
             }
-        } catch (...) {
+        } catch (...) {     // ends the update, then the failure passes on
             Collection->EndUpdate();
             throw;
         }

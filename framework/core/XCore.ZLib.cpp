@@ -24,12 +24,11 @@ void ReportPercent(IXProgress* Progress, Int64 Position, Int64 Total)
 {
     if (!Progress || Total == 0)
         return;
-    try {
+    // Progress is a courtesy; a failing receiver never breaks the data work.
+    XGuarded(xecNone, false, [&] {
         double Percent = std::nearbyint(double(Position) * 100.0 / double(Total));
         Progress->SetPercent(Byte(std::clamp(Percent, 0.0, 100.0)));
-    } catch (...) {
-        // Progress is a courtesy; it never breaks the data work.
-    }
+    });
 }
 
 [[noreturn]] void RaiseStreamRange()
@@ -122,13 +121,9 @@ TXZCompressionStream::~TXZCompressionStream()
 {
     if (!FState || !FState->Initialised)
         return;
-    if (!FState->Finished) {
-        try {
-            Finish();
-        } catch (...) {
-            // A destructor cannot report; callers that care call Finish.
-        }
-    }
+    // A destructor cannot report; callers that care call Finish.
+    if (!FState->Finished)
+        XGuarded(xecNone, false, [&] { Finish(); });
     deflateEnd(&FState->Z);
 }
 
@@ -331,10 +326,9 @@ bool RaiseOnFailure(bool Ok, bool Raise)
 bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise,
     IXProgress* Progress, Byte Level, Int64 Count, const void* Buffer)
 {
-    bool Ok = false;
     StartPos = 0;
     Written = 0;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Dest || Count < 0 || (Count > 0 && !Buffer))
             throw EZCompressionError(u"Invalid arguments");
         StartPos = Dest->Position();
@@ -347,10 +341,7 @@ bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written
             Dest->WriteBuffer(Buffer, Count);
             Written = Count;
         }
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     ReportXResult(Ok, xecWriteFailed, 0, {}, Raise);
     return Ok;
 }
@@ -358,10 +349,9 @@ bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written
 bool xZDecompress::CompressStream(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise,
     IXProgress* Progress, Byte Level, Int64 Count, Int64 Start, TStream* Source)
 {
-    bool Ok = false;
     StartPos = 0;
     Written = 0;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Dest)
             throw EZCompressionError(u"No destination stream");
         StartPos = Dest->Position();
@@ -376,10 +366,7 @@ bool xZDecompress::CompressStream(TStream* Dest, Int64& StartPos, Int64& Written
                 Written = Dest->CopyFrom(Source, Count);
             }
         }
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     ReportXResult(Ok, xecWriteFailed, 0, {}, Raise);
     return Ok;
 }
@@ -420,12 +407,9 @@ bool xZDecompress::CompressStreamRangeCRC(TStream* Dest, Cardinal& CRC, Int64& S
 bool xZDecompress::CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise,
     IXProgress* Progress, Byte Level, TStream* Source, Int64& Written)
 {
-    Int64 Count = 0;
-    try {
-        Count = Source ? Source->Size() : -1;
-    } catch (...) {
-        Count = -1;
-    }
+    Int64 Count = -1;
+    if (Source)
+        XGuarded(xecNone, false, [&] { Count = Source->Size(); });
     if (Count < 0) {
         CRC = 0;
         StartPos = 0;
@@ -439,8 +423,7 @@ bool xZDecompress::CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartP
 bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compressed, bool Raise,
     IXProgress* Progress, Int64 Count, Int64 Start)
 {
-    bool Ok = false;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Source || Count < 0 || (Count > 0 && !Buffer) || Start < 0)
             throw EZDecompressionError(u"Invalid arguments");
         if (Source->Seek(Start, soBeginning) != Start)
@@ -452,10 +435,7 @@ bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compress
         } else {
             Source->ReadBuffer(Buffer, Count);
         }
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     ReportXResult(Ok, xecReadFailed, 0, {}, Raise);
     return Ok;
 }
@@ -463,8 +443,7 @@ bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compress
 bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compressed, bool Raise,
     IXProgress* Progress, Int64 Count, Int64 Start, Int64 Limit)
 {
-    bool Ok = false;
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (!Dest)
             throw EZDecompressionError(u"No destination stream");
         Dest->SetPosition(0);
@@ -481,10 +460,7 @@ bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compres
             }
         }
         CutAtPosition(Dest);
-        Ok = true;
-    } catch (...) {
-        Ok = false;
-    }
+    });
     ReportXResult(Ok, xecReadFailed, 0, {}, Raise);
     return Ok;
 }
@@ -492,9 +468,8 @@ bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compres
 bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXProgress* Progress,
     bool Compressed, Int64 Count, Int64 Start)
 {
-    bool Ok = false;
     Text.clear();
-    try {
+    bool Ok = XGuarded(xecNone, false, [&] {
         if (Count > 0) {
             SeekRange(Source, Start, Count);
             if (Compressed) {
@@ -512,11 +487,9 @@ bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXP
                 Text = UTF8ToString(Bytes);
             }
         }
-        Ok = true;
-    } catch (...) {
+    });
+    if (!Ok)
         Text.clear();
-        Ok = false;
-    }
     ReportXResult(Ok, xecReadFailed, 0, {}, Raise);
     return Ok;
 }
@@ -524,12 +497,9 @@ bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXP
 bool xZDecompress::DecompressStreamText(TStream* Source, String& Text, bool Raise, IXProgress* Progress,
     bool Compressed)
 {
-    Int64 Count = 0;
-    try {
-        Count = Source ? Source->Size() : -1;
-    } catch (...) {
-        Count = -1;
-    }
+    Int64 Count = -1;
+    if (Source)
+        XGuarded(xecNone, false, [&] { Count = Source->Size(); });
     if (Count < 0) {
         Text.clear();
         ReportXResult(false, xecReadFailed, 0, {}, Raise);

@@ -1,8 +1,10 @@
 #include "graphics/XMedia.Pixels.Rows.h"
 // GCC 12's AVX-512 headers draw false warnings about their own undefined
 // vectors.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,10 @@
 #include "graphics/XMedia.Resample.h"
 // GCC 12's AVX-512 headers draw false warnings about their own undefined
 // vectors.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
 #include <algorithm>
 #include <array>
@@ -13,23 +15,24 @@
 
 namespace XResampleRows {
 
-void TTaps::From(const TXPixWeightMap& Map)
+void TTaps::From(const TXPixWeightMap& Map, Integer First, Integer Columns)
 {
-    Count = Map.Size().Width;
+    Count = Columns < 0 ? Map.Size().Width - First : Columns;
     Slots = std::max(1, Map.Size().Height);
     Index.assign(size_t(Count) * Slots, 0);
     Weight.assign(size_t(Count) * Slots, 0.0f);
     Last.assign(size_t(Count), -1);
     for (Integer X = 0; X < Count; ++X) {
-        const Integer Used = Map.Counts()[size_t(X)];
+        const Integer M = First + X;
+        const Integer Used = Map.Counts()[size_t(M)];
         for (Integer K = 0; K < Slots; ++K) {
             const size_t At = size_t(X) * Slots + K;
             if (K < Used) {
-                Index[At] = Map.Rows(K)[X].Index;
-                Weight[At] = Map.Rows(K)[X].Weight;
+                Index[At] = Map.Rows(K)[M].Index;
+                Weight[At] = Map.Rows(K)[M].Weight;
                 Last[size_t(X)] = Index[At];
             } else if (Used > 0) {
-                Index[At] = Map.Rows(0)[X].Index;
+                Index[At] = Map.Rows(0)[M].Index;
             }
         }
     }

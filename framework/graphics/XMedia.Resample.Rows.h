@@ -19,7 +19,8 @@ struct TTaps {
     std::vector<float> Weight;
     std::vector<Integer> Last;          // the last used tap's index (-1: none)
 
-    void From(const TXPixWeightMap& Map);
+    // Columns First .. First + Columns - 1 of Map (all of them for -1).
+    void From(const TXPixWeightMap& Map, Integer First = 0, Integer Columns = -1);
 };
 
 // Destination row from a source row. CarryFourth: the fourth byte of each

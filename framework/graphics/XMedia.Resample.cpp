@@ -216,14 +216,16 @@ constexpr Integer SourceRowsKept = 16;
 // just large enough for one destination row's taps (and one block of
 // rows of the horizontal pass), each computed once while the taps move
 // down the source.
+// Only the destination pixels inside Window are made; PutRow gets rows of
+// Window's width, numbered from Window's top.
 void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
-               bool CarryFourth, const TXFilterKernel* Kernel)
+               bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
 {
     const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
     const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
     const TXPixWeightMap& VMap = *VProvider->GetContent();
     XResampleRows::TTaps Taps;
-    Taps.From(*HProvider->GetContent());
+    Taps.From(*HProvider->GetContent(), Window.Left, Window.Width());
     const TXSimdLevel Level = XSimdLevel();
     const Integer Block = XResampleRows::BlockRows(Level);
     const Integer Slots = VMap.Size().Height;
@@ -244,14 +246,14 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     };
     std::vector<TGroup> Groups;
     Integer Span = 1;
-    for (Integer Y = 0; Y < DH;) {
+    for (Integer Y = Window.Top; Y < Window.Bottom;) {
         TGroup G { Y, 1, SH, -1 };
         for (Integer K = 0; K < Count(Y); ++K) {
             G.Lo = std::min(G.Lo, Index(Y, K));
             G.Hi = std::max(G.Hi, Index(Y, K));
         }
         if (IsRun(Y))
-            while (G.Size < MaxGroup && Y + G.Size < DH && IsRun(Y + G.Size)) {
+            while (G.Size < MaxGroup && Y + G.Size < Window.Bottom && IsRun(Y + G.Size)) {
                 const Integer Next = Y + G.Size;
                 G.Lo = std::min(G.Lo, Index(Next, 0));
                 G.Hi = std::max(G.Hi, Index(Next, Count(Next) - 1));
@@ -264,7 +266,7 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     // The rows of one group and a block from any of them on fall in
     // distinct slots.
     const Integer Ring = Span + Block - 1;
-    const size_t RowBytes = size_t(DW) * 4;
+    const size_t RowBytes = size_t(Window.Width()) * 4;
     std::vector<Byte> Band(size_t(Ring) * RowBytes);
     std::vector<Integer> Held(size_t(Ring), -1);
     std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
@@ -300,7 +302,7 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
                                         CarryFourth ? Rows[size_t(N - 1)] : nullptr);
             else
                 std::fill_n(Out.begin(), RowBytes, Byte(0));
-            PutRow(Y, Out.data());
+            PutRow(Y - Window.Top, Out.data());
             continue;
         }
         for (Integer I = G.Lo; I <= G.Hi; ++I) {
@@ -317,7 +319,7 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
         }
         XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
         for (Integer O = 0; O < G.Size; ++O)
-            PutRow(G.First + O, Shared[O].Dest);
+            PutRow(G.First + O - Window.Top, Shared[O].Dest);
     }
 }
 
@@ -398,11 +400,30 @@ TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
 
 } // namespace
 
+namespace {
+
+// Window cut to the Width x Height picture; empty when nothing is left.
+TRect InsideOf(const TRect& Window, Integer Width, Integer Height)
+{
+    TRect R = Rect(std::max(Window.Left, 0), std::max(Window.Top, 0), std::min(Window.Right, Width),
+                   std::min(Window.Bottom, Height));
+    return R.IsEmpty() ? TRect {} : R;
+}
+
+} // namespace
+
 void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Integer Height, const TXFilterKernel* Kernel)
+{
+    LanczosResamplePngWindow(Source, Dest, Width, Height, Kernel, Rect(0, 0, Width, Height));
+}
+
+void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, Integer Height,
+    const TXFilterKernel* Kernel, const TRect& Window)
 {
     if (!Dest)
         return;
-    if (Width <= 0 || Height <= 0) {
+    const TRect W = InsideOf(Window, Width, Height);
+    if (Width <= 0 || Height <= 0 || W.IsEmpty()) {
         Dest->Assign(nullptr);
         return;
     }
@@ -413,14 +434,14 @@ void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Intege
         Copy->Assign(Dest);
         Source = Copy.get();
     }
-    Dest->CreateBlank(COLOR_RGBALPHA, 8, Width, Height);
+    Dest->CreateBlank(COLOR_RGBALPHA, 8, W.Width(), W.Height());
     if (!Source || Source->Empty())
         return;
     TRgbaRows Rows(Source);
     const Integer SW = Rows.Width(), SH = Rows.Height();
     if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
         Resample4(SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
-                  [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel());
+                  [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
         return;
     }
     // Small sizes: colour and alpha stretched to the nearest pixel together.
@@ -430,14 +451,20 @@ void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Intege
     for (Integer Y = 0; Y < SH; ++Y)
         std::memcpy(From->ScanLine(Y), Rows.Row(Y), size_t(SW) * 4);
     To->SetPixelFormat(pf32bit);
-    To->SetSize(Width, Height);
-    StretchDraw(To.get(), Rect(0, 0, Width, Height), From.get());
-    for (Integer Y = 0; Y < Height; ++Y)
+    To->SetSize(W.Width(), W.Height());
+    StretchDraw(To.get(), Rect(-W.Left, -W.Top, Width - W.Left, Height - W.Top), From.get());
+    for (Integer Y = 0; Y < W.Height(); ++Y)
         PutPngRow(Dest, Y, To->ScanLine(Y));
 }
 
 void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TXFilterKernel*)
 {
+    ResampleBitmapWindow(Source, Dest, Width, Height, Rect(0, 0, Width, Height));
+}
+
+void ResampleBitmapWindow(const TBitmap* ConstSource, TBitmap* Dest, Integer Width, Integer Height, const TRect& Window)
+{
+    auto* Source = const_cast<TBitmap*>(ConstSource);
     if (!Source || !Dest)
         return;
     TOwnedPtr<TBitmap> Copy;
@@ -448,16 +475,17 @@ void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Heigh
     }
     Dest->Assign(nullptr);
     Dest->SetPixelFormat(pf32bit);
-    if (Width <= 0 || Height <= 0)
+    const TRect W = InsideOf(Window, Width, Height);
+    if (Width <= 0 || Height <= 0 || W.IsEmpty())
         return;
-    Dest->SetSize(Width, Height);
+    Dest->SetSize(W.Width(), W.Height());
     const Integer SW = Source->Width(), SH = Source->Height();
     if (SW < 4 || SH < 4 || Width < 4 || Height < 4) {
-        StretchDraw(Dest, Rect(0, 0, Width, Height), Source);
+        StretchDraw(Dest, Rect(-W.Left, -W.Top, Width - W.Left, Height - W.Top), Source);
         return;
     }
     std::vector<Byte> Scratch;
-    const size_t Bytes = size_t(Width) * 4;
+    const size_t Bytes = size_t(W.Width()) * 4;
     Resample4(SW, SH, Width, Height, BitmapRows(Source, Scratch),
-              [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel());
+              [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel(), W);
 }

@@ -148,3 +148,12 @@ void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Intege
 // source pixel its sums read. Sides below 4 are stretched to the nearest
 // pixel. The kernel argument is not used.
 void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TXFilterKernel* Kernel = nullptr);
+
+// The two resamplers for a part of the target only: the result of
+// resampling to Width x Height is made only inside Window (cut to that
+// size), and Dest becomes Window's size holding those pixels, bit for bit
+// as the whole result has them there. Sizes are never allocated beyond
+// the window.
+void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, Integer Height,
+    const TXFilterKernel* Kernel, const TRect& Window);
+void ResampleBitmapWindow(const TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TRect& Window);

@@ -34,6 +34,7 @@ public:
     Integer Height() const override { return FHeight; }
     bool Empty() const override { return FWidth == 0 || FHeight == 0; }
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     // Copies a bitmap; other pictures draw themselves into this one;
     // null empties it.
     void Assign(TPersistent* Source) override;

@@ -66,13 +66,14 @@ void TCanvas::Create(TBitmap* ABitmap)
     FBitmap = ABitmap;
     FBrush = MakeOwned<TBrush>();
     FPen = MakeOwned<TPen>();
+    FFont = MakeOwned<TFont>();
 }
 
 TCanvas::~TCanvas() = default;
 
 TRect TCanvas::ClipRect() const
 {
-    return FClip ? *FClip : (FBitmap ? Rect(0, 0, FBitmap->Width(), FBitmap->Height()) : TRect {});
+    return FClip ? FClip->Extents() : (FBitmap ? Rect(0, 0, FBitmap->Width(), FBitmap->Height()) : TRect {});
 }
 
 TRect TCanvas::Bounds() const
@@ -81,10 +82,11 @@ TRect TCanvas::Bounds() const
         return {};
     TRect R = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
     if (FClip) {
-        R.Left = std::max(R.Left, FClip->Left);
-        R.Top = std::max(R.Top, FClip->Top);
-        R.Right = std::min(R.Right, FClip->Right);
-        R.Bottom = std::min(R.Bottom, FClip->Bottom);
+        const TRect C = FClip->Extents();
+        R.Left = std::max(R.Left, C.Left);
+        R.Top = std::max(R.Top, C.Top);
+        R.Right = std::min(R.Right, C.Right);
+        R.Bottom = std::min(R.Bottom, C.Bottom);
     }
     return R.IsEmpty() ? TRect {} : R;
 }
@@ -105,19 +107,36 @@ void TCanvas::Unlock()
 // (exclusive), cut to the clip.
 void TCanvas::Span(Integer Y, Integer X1, Integer X2, TColor Color)
 {
-    const TRect B = Bounds();
-    if (Y < B.Top || Y >= B.Bottom)
-        return;
-    X1 = std::max(X1, B.Left);
-    X2 = std::min(X2, B.Right);
-    if (X1 >= X2)
-        return;
     const TColor C = ColorToRGB(Color);
     const Byte Px[4] = { GetBValue(C), GetGValue(C), GetRValue(C), 0 };
-    const Integer Bpp = FBitmap->BytesPerPixel();
-    Byte* D = FBitmap->ScanLine(Y) + size_t(X1) * Bpp;
-    for (Integer X = X1; X < X2; ++X, D += Bpp)
-        std::memcpy(D, Px, size_t(Bpp));
+    const Integer Bpp = FBitmap ? FBitmap->BytesPerPixel() : 0;
+    ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+        Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+        for (Integer X = A; X < B; ++X, D += Bpp)
+            std::memcpy(D, Px, size_t(Bpp));
+    });
+}
+
+void TCanvas::PaintCoverage(const TRect& Box, const Byte* Mask, Integer Stride, TColor Color)
+{
+    const TColor C = ColorToRGB(Color);
+    const Byte Px[3] = { GetBValue(C), GetGValue(C), GetRValue(C) };
+    const Integer Bpp = FBitmap ? FBitmap->BytesPerPixel() : 0;
+    for (Integer Y = Box.Top; Y < Box.Bottom; ++Y) {
+        const Byte* M = Mask + size_t(Y - Box.Top) * size_t(Stride) - Box.Left;
+        ForEachVisible(Y, Box.Left, Box.Right, [&](Integer A, Integer B) {
+            Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+            for (Integer X = A; X < B; ++X, D += Bpp) {
+                const unsigned Cover = M[X];
+                if (!Cover)
+                    continue;
+                for (int I = 0; I < 3; ++I)
+                    D[I] = Byte((Px[I] * Cover + D[I] * (255 - Cover) + 127) / 255);
+                if (Bpp == 4)
+                    D[3] = 0;
+            }
+        });
+    }
 }
 
 void TCanvas::BrushSpan(Integer Y, Integer X1, Integer X2)
@@ -130,12 +149,11 @@ void TCanvas::BrushSpan(Integer Y, Integer X1, Integer X2)
         return;
     }
     // The pattern repeats from the bitmap's origin.
-    const TRect B = Bounds();
-    X1 = std::max(X1, B.Left);
-    X2 = std::min(X2, B.Right);
     const Integer PW = Pattern->Width(), PH = Pattern->Height();
-    for (Integer X = X1; X < X2; ++X)
-        Span(Y, X, X + 1, Pattern->Pixel(X % PW, Y % PH));
+    ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+        for (Integer X = A; X < B; ++X)
+            Span(Y, X, X + 1, Pattern->Pixel(X % PW, Y % PH));
+    });
 }
 
 void TCanvas::PaintMask(const TCoverageMask& Mask, bool WithBrush)
@@ -315,18 +333,20 @@ void TCanvas::CopyRect(const TRect& DestRect, TCanvas* Source, const TRect& Sour
             continue;
         const Byte* S = Src->ScanLine(Integer(SY));
         Byte* D = FBitmap->ScanLine(Y);
-        for (Integer X = X1; X < X2; ++X) {
-            const Int64 SX = SourceRect.Left + ((2 * (X - Int64(DestRect.Left)) + 1) * SW) / (2 * DW);
-            if (SX < 0 || SX >= Src->Width())
-                continue;
-            const Byte* P = S + size_t(SX) * SB;
-            Byte* Q = D + size_t(X) * DB;
-            Q[0] = P[0];
-            Q[1] = P[1];
-            Q[2] = P[2];
-            if (DB == 4)
-                Q[3] = SB == 4 ? P[3] : 0;
-        }
+        ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+            for (Integer X = A; X < B; ++X) {
+                const Int64 SX = SourceRect.Left + ((2 * (X - Int64(DestRect.Left)) + 1) * SW) / (2 * DW);
+                if (SX < 0 || SX >= Src->Width())
+                    continue;
+                const Byte* P = S + size_t(SX) * SB;
+                Byte* Q = D + size_t(X) * DB;
+                Q[0] = P[0];
+                Q[1] = P[1];
+                Q[2] = P[2];
+                if (DB == 4)
+                    Q[3] = SB == 4 ? P[3] : 0;
+            }
+        });
     }
 }
 
@@ -345,21 +365,31 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const TRect B = Bounds();
     if (B.IsEmpty())
         return;
-    if (!FClip || (B.Left <= 0 && B.Top <= 0 && B.Right >= FBitmap->Width() && B.Bottom >= FBitmap->Height())) {
+    const bool Whole = !FClip || (RegionKind(*FClip) == SIMPLEREGION && B.Left <= 0 && B.Top <= 0
+                                     && B.Right >= FBitmap->Width() && B.Bottom >= FBitmap->Height());
+    if (Whole) {
         Graphic->Draw(FBitmap, R);
         return;
     }
-    // Clipped: the picture draws into a copy of the clipped area, which is
-    // then copied back, so pictures that blend see what was there.
+    // Clipped: the picture draws into a copy of the clip's box, whose
+    // visible pieces are then copied back, so pictures that blend see what
+    // was there.
     TOwnedPtr<TBitmap> Part(MakeOwned<TBitmap>());
     Part->SetPixelFormat(FBitmap->PixelFormat());
     Part->SetSize(B.Width(), B.Height());
     const size_t Bytes = size_t(B.Width()) * FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
         std::memcpy(Part->ScanLine(Y - B.Top), FBitmap->ScanLine(Y) + size_t(B.Left) * FBitmap->BytesPerPixel(), Bytes);
-    Graphic->Draw(Part.get(), Rect(R.Left - B.Left, R.Top - B.Top, R.Right - B.Left, R.Bottom - B.Top));
+    Graphic->Draw(Part.get(), Rect(Integer(std::clamp<Int64>(Int64(R.Left) - B.Left, INT32_MIN, INT32_MAX)),
+                                  Integer(std::clamp<Int64>(Int64(R.Top) - B.Top, INT32_MIN, INT32_MAX)),
+                                  Integer(std::clamp<Int64>(Int64(R.Right) - B.Left, INT32_MIN, INT32_MAX)),
+                                  Integer(std::clamp<Int64>(Int64(R.Bottom) - B.Top, INT32_MIN, INT32_MAX))));
+    const Integer Bpp = FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
-        std::memcpy(FBitmap->ScanLine(Y) + size_t(B.Left) * FBitmap->BytesPerPixel(), Part->ScanLine(Y - B.Top), Bytes);
+        ForEachVisible(Y, B.Left, B.Right, [&](Integer A, Integer E) {
+            std::memcpy(FBitmap->ScanLine(Y) + size_t(A) * Bpp, Part->ScanLine(Y - B.Top) + size_t(A - B.Left) * Bpp,
+                size_t(E - A) * Bpp);
+        });
 }
 
 // --- gradients -------------------------------------------------------------
@@ -397,17 +427,18 @@ bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::spa
         };
         const Integer X1 = std::max(Left, Clip.Left), X2 = std::min(Right, Clip.Right);
         const Integer Y1 = std::max(Top, Clip.Top), Y2 = std::min(Bottom, Clip.Bottom);
-        for (Integer Y = Y1; Y < Y2; ++Y) {
-            Byte* D = Bmp->ScanLine(Y) + size_t(X1) * Bpp;
-            for (Integer X = X1; X < X2; ++X, D += Bpp) {
-                const Int64 Pos = Horizontal ? Int64(X) - Left : Int64(Y) - Top;
-                D[0] = At(Pos, V1->Blue, V2->Blue);
-                D[1] = At(Pos, V1->Green, V2->Green);
-                D[2] = At(Pos, V1->Red, V2->Red);
-                if (Bpp == 4)
-                    D[3] = At(Pos, V1->Alpha, V2->Alpha);
-            }
-        }
+        for (Integer Y = Y1; Y < Y2; ++Y)
+            Canvas->ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+                Byte* D = Bmp->ScanLine(Y) + size_t(A) * Bpp;
+                for (Integer X = A; X < B; ++X, D += Bpp) {
+                    const Int64 Pos = Horizontal ? Int64(X) - Left : Int64(Y) - Top;
+                    D[0] = At(Pos, V1->Blue, V2->Blue);
+                    D[1] = At(Pos, V1->Green, V2->Green);
+                    D[2] = At(Pos, V1->Red, V2->Red);
+                    if (Bpp == 4)
+                        D[3] = At(Pos, V1->Alpha, V2->Alpha);
+                }
+            });
     }
     return true;
 }

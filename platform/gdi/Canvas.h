@@ -17,11 +17,36 @@
 #pragma once
 #include "gdi/Bitmap.h"
 #include "gdi/Colors.h"
+#include "gdi/Font.h"
+#include "gdi/Region.h"
 #include <optional>
 #include <span>
 #include <vector>
 
 enum TBrushStyle { bsSolid, bsClear };
+
+// Horizontal and vertical alignment of text in controls.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TVerticalAlignment { taAlignTop, taAlignBottom, taVerticalCenter };
+
+// DrawText's format flags, as GDI numbers them.
+constexpr Cardinal DT_TOP = 0x0;
+constexpr Cardinal DT_LEFT = 0x0;
+constexpr Cardinal DT_CENTER = 0x1;
+constexpr Cardinal DT_RIGHT = 0x2;
+constexpr Cardinal DT_VCENTER = 0x4;
+constexpr Cardinal DT_BOTTOM = 0x8;
+constexpr Cardinal DT_WORDBREAK = 0x10;
+constexpr Cardinal DT_SINGLELINE = 0x20;
+constexpr Cardinal DT_EXPANDTABS = 0x40;
+constexpr Cardinal DT_NOCLIP = 0x100;
+constexpr Cardinal DT_EXTERNALLEADING = 0x200;
+constexpr Cardinal DT_CALCRECT = 0x400;
+constexpr Cardinal DT_NOPREFIX = 0x800;
+constexpr Cardinal DT_PATH_ELLIPSIS = 0x4000;
+constexpr Cardinal DT_END_ELLIPSIS = 0x8000;
+constexpr Cardinal DT_RTLREADING = 0x20000;
+constexpr Cardinal DT_WORD_ELLIPSIS = 0x40000;
 enum TPenStyle { psSolid, psClear };
 
 // The brush fills the insides of shapes: a solid colour, nothing (bsClear),
@@ -80,13 +105,35 @@ public:
     TBitmap* Bitmap() const { return FBitmap; }
     TBrush* Brush() const { return FBrush.get(); }
     TPen* Pen() const { return FPen.get(); }
+    TFont* Font() const { return FFont.get(); }
+    // Copies Value's attributes.
+    void SetFont(TFont* Value) { FFont->Assign(Value); }
     TPoint PenPos() const { return FPenPos; }
 
-    // Drawing is limited to the clip rectangle and the bitmap; without a
-    // clip rectangle, to the bitmap.
+    // Drawing is limited to the clip region and the bitmap; without a
+    // clip, to the bitmap. ClipRect is the box round the clip region.
     TRect ClipRect() const;
-    void SetClipRect(const TRect& R) { FClip = R; }
+    void SetClipRect(const TRect& R) { FClip = TRegion(R); }
+    void SetClipRegion(const TRegion& R) { FClip = R; }
+    // Null without a clip.
+    const TRegion* ClipRegion() const { return FClip ? &*FClip : nullptr; }
     void ResetClip() { FClip.reset(); }
+    // Calls Fn(A, B) for each piece [A, B) of row Y between X1 and X2 that
+    // may be drawn (inside the bitmap and the clip), left to right.
+    template<class F>
+    void ForEachVisible(Integer Y, Integer X1, Integer X2, F&& Fn) const
+    {
+        if (!FBitmap || Y < 0 || Y >= FBitmap->Height())
+            return;
+        X1 = X1 > 0 ? X1 : 0;
+        X2 = X2 < FBitmap->Width() ? X2 : FBitmap->Width();
+        if (X1 >= X2)
+            return;
+        if (FClip)
+            FClip->Spans(Y, X1, X2, Fn);
+        else
+            Fn(X1, X2);
+    }
 
     // Serialises drawing from several threads on one canvas.
     void Lock();
@@ -117,6 +164,21 @@ public:
     // The picture stretched into R.
     virtual void StretchDraw(const TRect& R, TGraphic* Graphic);
 
+    // Text in the font with the top-left of its cell at (X, Y); a solid
+    // brush fills the cell behind it first. The pen position moves to the
+    // text's right end.
+    virtual void TextOut(Integer X, Integer Y, const String& Text);
+    // The text's advance and the font's cell height.
+    TSize TextExtent(const String& Text) const;
+    Integer TextWidth(const String& Text) const { return TextExtent(Text).cx; }
+    Integer TextHeight(const String& Text) const { return TextExtent(Text).cy; }
+    // GDI's DrawText: lays Text out in R by the DT_ flags and draws it,
+    // clipped to R unless DT_NOCLIP; a solid brush fills each line's cell.
+    // With DT_CALCRECT it draws nothing and sets R's right and bottom to
+    // what the text needs. Answers the text's height (with DT_VCENTER or
+    // DT_BOTTOM, from R's top to the text's bottom).
+    virtual Integer DrawText(const String& Text, TRect& R, Cardinal Format);
+
 protected:
     // The clip rectangle met with the bitmap's bounds (empty without one).
     TRect Bounds() const;
@@ -128,12 +190,16 @@ private:
     void WideLines(std::span<const TPoint> Points, bool Closed);
     void FillPolygon(std::span<const TPoint> Points);
     void PaintMask(const class TCoverageMask& Mask, bool WithBrush);
+    // Blends Color over the pixels of Box by the coverage bytes of Mask
+    // (Stride bytes a row), inside the clip.
+    void PaintCoverage(const TRect& Box, const Byte* Mask, Integer Stride, TColor Color);
 
     TBitmap* FBitmap = nullptr;
     TOwnedPtr<TBrush> FBrush;
     TOwnedPtr<TPen> FPen;
+    TOwnedPtr<TFont> FFont;
     TPoint FPenPos;
-    std::optional<TRect> FClip;
+    std::optional<TRegion> FClip;
     Integer FLockCount = 0;
 };
 

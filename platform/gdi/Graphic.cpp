@@ -1,4 +1,5 @@
 #include "gdi/Graphic.h"
+#include "gdi/Bitmap.h"
 #include "rtl/SafeSave.h"
 #include "rtl/Streams.h"
 
@@ -36,4 +37,10 @@ TGraphic* NewGraphic(TGraphicClass Class)
     if (!Class || !Class->InheritsFrom(TGraphic::StaticClass()) || !Class->Factory)
         throw EInvalidGraphic(u"Not a picture class: " + (Class ? Class->Name : String(u"nil")));
     return Construct(static_cast<TGraphic*>(Class->NewInstance()));
+}
+
+void TGraphic::Draw(TCanvas* Canvas, const TRect& Rect)
+{
+    if (Canvas)
+        Canvas->StretchDraw(Rect, this);
 }

@@ -12,6 +12,7 @@
 
 class TStream;
 class TBitmap;
+class TCanvas;
 
 // 0x00BBGGRR: red in the low byte. A negative value names a system colour
 // (gdi/Colors.h); whatever draws resolves it with ColorToRGB first.
@@ -69,6 +70,9 @@ public:
     virtual bool Empty() const = 0;
     // Draws the picture stretched into Rect of Dest, clipped to Dest.
     virtual void Draw(TBitmap* Dest, const TRect& Rect) = 0;
+    // Draws the picture stretched into Rect of the canvas, through its
+    // clip (the canvas's StretchDraw).
+    void Draw(TCanvas* Canvas, const TRect& Rect);
 };
 
 // A TGraphic descendant's class.

@@ -37,6 +37,7 @@ public:
     Integer Height() const override;
     bool Empty() const override { return FData.empty(); }
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     // From a JPEG picture (its data and settings) or a bitmap (encoded with
     // CompressionQuality); null empties the picture.
     void Assign(TPersistent* Source) override;

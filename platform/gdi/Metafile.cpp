@@ -27,6 +27,29 @@ void WriteValue(TStream* S, T V)
     S->WriteBuffer(&V, sizeof V);
 }
 
+// A UTF-8 string after its byte count, checked against what is left.
+String ReadText(TStream* S)
+{
+    const Cardinal Length = ReadValue<Cardinal>(S);
+    if (Int64(Length) > S->Size() - S->Position())
+        throw EInvalidGraphic(u"Metafile cut short");
+    std::string Bytes(Length, '\0');
+    S->ReadBuffer(Bytes.data(), Length);
+    return UTF8ToString(Bytes);
+}
+
+void WriteText(TStream* S, const String& Text)
+{
+    const std::string Bytes = StringToUTF8(Text);
+    WriteValue<Cardinal>(S, Cardinal(Bytes.size()));
+    S->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
+}
+
+bool IsText(TMetafile::TKind Kind)
+{
+    return Kind == TMetafile::mkTextOut || Kind == TMetafile::mkDrawText;
+}
+
 } // namespace
 
 void TMetafile::SetSize(Integer AWidth, Integer AHeight)
@@ -58,7 +81,7 @@ void TMetafile::LoadFromStream(TStream* Stream)
         std::vector<TRecord> Records(Count);
         for (TRecord& R : Records) {
             const Byte Kind = ReadValue<Byte>(Stream);
-            if (Kind > mkPolygon)
+            if (Kind > mkDrawText)
                 throw EInvalidGraphic(u"Unknown metafile record");
             R.Kind = TKind(Kind);
             R.BrushColor = ReadValue<TColor>(Stream);
@@ -74,6 +97,18 @@ void TMetafile::LoadFromStream(TStream* Stream)
             for (TPoint& P : R.Points) {
                 P.X = ReadValue<Integer>(Stream);
                 P.Y = ReadValue<Integer>(Stream);
+            }
+            if (IsText(R.Kind)) {
+                R.Text = ReadText(Stream);
+                R.Format = ReadValue<Cardinal>(Stream);
+                R.FontName = ReadText(Stream);
+                R.FontHeight = ReadValue<Integer>(Stream);
+                R.FontStyle = ReadValue<Byte>(Stream) & 0x0F;
+                R.FontColor = ReadValue<TColor>(Stream);
+                const Byte Quality = ReadValue<Byte>(Stream);
+                R.FontQuality = Quality <= fqClearTypeNatural ? TFontQuality(Quality) : fqDefault;
+                if (R.Points.size() != (R.Kind == mkTextOut ? 1u : 2u))
+                    throw EInvalidGraphic(u"Damaged metafile text record");
             }
         }
         FWidth = W;
@@ -101,6 +136,15 @@ void TMetafile::SaveToStream(TStream* Stream)
         for (const TPoint& P : R.Points) {
             WriteValue<Integer>(Stream, P.X);
             WriteValue<Integer>(Stream, P.Y);
+        }
+        if (IsText(R.Kind)) {
+            WriteText(Stream, R.Text);
+            WriteValue<Cardinal>(Stream, R.Format);
+            WriteText(Stream, R.FontName);
+            WriteValue<Integer>(Stream, R.FontHeight);
+            WriteValue<Byte>(Stream, Byte(R.FontStyle));
+            WriteValue<TColor>(Stream, R.FontColor);
+            WriteValue<Byte>(Stream, Byte(R.FontQuality));
         }
     }
 }
@@ -144,6 +188,24 @@ void TMetafile::Draw(TBitmap* Dest, const TRect& Rect)
         case mkPolygon:
             C->Polygon(Points);
             break;
+        case mkTextOut:
+        case mkDrawText: {
+            TFont* F = C->Font();
+            F->SetName(R.FontName);
+            // The font grows with the frame's height.
+            const double Height = std::clamp(std::nearbyint(R.FontHeight * SY), -1e6, 1e6);
+            F->SetHeight(Integer(Height == 0 && R.FontHeight != 0 ? (R.FontHeight < 0 ? -1 : 1) : Height));
+            F->SetStyle(R.FontStyle);
+            F->SetColor(R.FontColor);
+            F->SetQuality(R.FontQuality);
+            if (R.Kind == mkTextOut && Points.size() == 1) {
+                C->TextOut(Points[0].X, Points[0].Y, R.Text);
+            } else if (Points.size() == 2) {
+                TRect Box = ::Rect(Points[0].X, Points[0].Y, Points[1].X, Points[1].Y);
+                C->DrawText(R.Text, Box, R.Format & ~DT_CALCRECT);
+            }
+            break;
+        }
         }
     }
 }
@@ -212,4 +274,36 @@ void TMetafileCanvas::Polyline(std::span<const TPoint> Points)
 void TMetafileCanvas::Polygon(std::span<const TPoint> Points)
 {
     Record(TMetafile::mkPolygon, Points);
+}
+
+void TMetafileCanvas::TextOut(Integer X, Integer Y, const String& Text)
+{
+    const TPoint P[1] = { { X, Y } };
+    RecordText(TMetafile::mkTextOut, P, Text, 0);
+    MoveTo(Integer(std::clamp<Int64>(Int64(X) + TextWidth(Text), INT32_MIN, INT32_MAX)), Y);
+}
+
+Integer TMetafileCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
+{
+    if (!(Format & DT_CALCRECT)) {
+        const TPoint P[2] = { { R.Left, R.Top }, { R.Right, R.Bottom } };
+        RecordText(TMetafile::mkDrawText, P, Text, Format);
+    }
+    // Without a bitmap the canvas only measures.
+    return inherited::DrawText(Text, R, Format);
+}
+
+void TMetafileCanvas::RecordText(TMetafile::TKind Kind, std::span<const TPoint> Points, const String& Text, Cardinal Format)
+{
+    if (!FMetafile)
+        return;
+    Record(Kind, Points);
+    TMetafile::TRecord& R = FMetafile->LastRecord();
+    R.Text = Text;
+    R.Format = Format;
+    R.FontName = Font()->Name();
+    R.FontHeight = Font()->Height();
+    R.FontStyle = Font()->Style();
+    R.FontColor = Font()->Color();
+    R.FontQuality = Font()->Quality();
 }

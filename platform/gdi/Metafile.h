@@ -10,7 +10,7 @@
 //     Mf->Draw(Bmp, Rect(0, 0, 400, 400));     // four times as large
 //
 // The calls are kept with the brush and pen they were made with (colours
-// and styles; a brush pattern is not kept) and stored in our own stream
+// and styles; a brush pattern is not kept), text with its font, and stored in our own stream
 // form ("XMF1"). Enhanced metafiles of the operating system are not read:
 // loading one raises EInvalidGraphic.
 #pragma once
@@ -22,8 +22,9 @@ class TMetafile : public TGraphic {
 public:
     void Create() override { }
 
-    // One recorded call. Rectangles and lines keep two points.
-    enum TKind : Byte { mkFillRect, mkRectangle, mkLine, mkPolyline, mkPolygon };
+    // One recorded call. Rectangles and lines keep two points; TextOut
+    // its point, DrawText its rectangle as two points.
+    enum TKind : Byte { mkFillRect, mkRectangle, mkLine, mkPolyline, mkPolygon, mkTextOut, mkDrawText };
     struct TRecord {
         TKind Kind = mkFillRect;
         TColor BrushColor = clWhite;
@@ -32,6 +33,14 @@ public:
         Integer PenWidth = 1;
         TPenStyle PenStyle = psSolid;
         std::vector<TPoint> Points;
+        // Text records only: the string, DrawText's flags and the font.
+        String Text;
+        Cardinal Format = 0;
+        String FontName;
+        Integer FontHeight = 0;
+        TFontStyles FontStyle = 0;
+        TColor FontColor = clBlack;
+        TFontQuality FontQuality = fqDefault;
     };
 
     void LoadFromStream(TStream* Stream) override;
@@ -43,11 +52,13 @@ public:
     bool Empty() const override { return FWidth <= 0 || FHeight <= 0; }
     // Replays the calls with the frame mapped onto Rect, clipped to Rect.
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     void Assign(TPersistent* Source) override;
     void Clear() { FRecords.clear(); }
 
     const std::vector<TRecord>& Records() const { return FRecords; }
     void Add(TRecord Record) { FRecords.push_back(std::move(Record)); }
+    TRecord& LastRecord() { return FRecords.back(); }
 
 private:
     Integer FWidth = 0;
@@ -67,11 +78,14 @@ public:
     void LineTo(Integer X, Integer Y) override;
     void Polyline(std::span<const TPoint> Points) override;
     void Polygon(std::span<const TPoint> Points) override;
+    void TextOut(Integer X, Integer Y, const String& Text) override;
+    Integer DrawText(const String& Text, TRect& R, Cardinal Format) override;
     void CopyRect(const TRect&, TCanvas*, const TRect&) override { }
     void Draw(Integer, Integer, TGraphic*) override { }
     void StretchDraw(const TRect&, TGraphic*) override { }
 
 private:
     void Record(TMetafile::TKind Kind, std::span<const TPoint> Points);
+    void RecordText(TMetafile::TKind Kind, std::span<const TPoint> Points, const String& Text, Cardinal Format);
     TMetafile* FMetafile = nullptr;
 };

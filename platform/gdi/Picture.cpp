@@ -31,6 +31,9 @@ TGraphicClass GraphicClassOfExtension(StringView Extension)
         { u".jpe", u"TJPEGImage" },
         { u".jfif", u"TJPEGImage" },
         { u".png", u"TPngImage" },
+        { u".ico", u"TIcon" },
+        { u".emf", u"TMetafile" },
+        { u".wmf", u"TMetafile" },
     };
     for (const auto& F : Formats)
         if (SameExtension(Extension, F.Extension))
@@ -53,6 +56,15 @@ void TPicture::SetGraphic(TGraphic* Value)
     }
     FreeAndNil(FGraphic);
     FGraphic = Copy;
+}
+
+void TPicture::ForceGraphicClass(TGraphicClass Class)
+{
+    if (FGraphic && Class && FGraphic->InheritsFrom(Class))
+        return;
+    TGraphic* New = NewGraphic(Class);
+    FreeAndNil(FGraphic);
+    FGraphic = New;
 }
 
 void TPicture::LoadFromFile(const String& FileName)

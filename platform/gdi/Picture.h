@@ -1,5 +1,6 @@
 // TPicture: holds one picture of any registered class and loads files by
-// their extension (.bmp, .jpg/.jpeg/.jpe/.jfif, .png).
+// their extension (.bmp, .jpg/.jpeg/.jpe/.jfif, .png, .ico,
+// .emf/.wmf).
 #pragma once
 #include "gdi/Graphic.h"
 
@@ -14,6 +15,10 @@ public:
     // Holds a copy of Value (a new picture of its class, assigned from it);
     // null empties the picture.
     void SetGraphic(TGraphic* Value);
+    // Makes the picture hold a new, empty picture of Class unless it holds
+    // one of that class (or a descendant) already; raises EInvalidGraphic
+    // for a class that is no picture class.
+    void ForceGraphicClass(TGraphicClass Class);
     Integer Width() const { return FGraphic ? FGraphic->Width() : 0; }
     Integer Height() const { return FGraphic ? FGraphic->Height() : 0; }
 

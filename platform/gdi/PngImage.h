@@ -47,6 +47,7 @@ public:
     bool Empty() const override;
     // Blends the picture over Dest by its alpha.
     void Draw(TBitmap* Dest, const TRect& Rect) override;
+    using TGraphic::Draw;
     // From a PNG picture, or a bitmap: 24-bit pixels (RGB), or 32-bit ones
     // with their alpha (RGBA; a 32-bit bitmap whose alpha bytes are all 0
     // carries no alpha and is taken as opaque RGB); null empties it.

@@ -144,7 +144,7 @@ void TCollection::Clear()
     try {
         while (Count() > 0)
             FItems.Last()->Free();
-    } catch (...) {
+    } catch (...) {     // ends the update, then passes the exception on
         EndUpdate();
         throw;
     }
@@ -180,7 +180,7 @@ void TCollection::Assign(TPersistent* Source)
         Clear();
         for (TCollectionItem* Item : Other->FItems)
             Add()->Assign(Item);
-    } catch (...) {
+    } catch (...) {     // ends the update, then passes the exception on
         EndUpdate();
         throw;
     }

@@ -1,7 +1,36 @@
-// Random GUIDs.
-#include "rtl/StrUtils.h"
+#include "rtl/Guid.h"
+#include <cstdio>
 #include <mutex>
 #include <random>
+
+String TGUID::ToString() const
+{
+    char Buf[40];
+    std::snprintf(Buf, sizeof Buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", D1, D2, D3, D4[0], D4[1],
+        D4[2], D4[3], D4[4], D4[5], D4[6], D4[7]);
+    return UTF8ToString(Buf);
+}
+
+bool TryStringToGUID(StringView Text, TGUID& Guid)
+{
+    static constexpr int Dashes[] = { 9, 14, 19, 24 };
+    if (Text.size() != 38 || Text.front() != u'{' || Text.back() != u'}')
+        return false;
+    char Ascii[39];
+    for (size_t I = 0; I < Text.size(); ++I) {
+        Char C = Text[I];
+        bool IsDash = false;
+        for (int D : Dashes)
+            IsDash |= int(I) == D;
+        bool IsHex = (C >= u'0' && C <= u'9') || (C >= u'a' && C <= u'f') || (C >= u'A' && C <= u'F');
+        if (I == 0 || I == 37 ? false : IsDash ? C != u'-' : !IsHex)
+            return false;
+        Ascii[I] = char(C);
+    }
+    Ascii[38] = 0;
+    Guid = TGUID::Parse(Ascii);
+    return true;
+}
 
 HRESULT CreateGUID(TGUID& Guid)
 {

@@ -86,7 +86,7 @@ T* Construct(T* Obj, A&&... Args)
 {
     try {
         Obj->Create(std::forward<A>(Args)...);
-    } catch (...) {
+    } catch (...) {     // frees the half-made instance, then passes the exception on
         delete Obj;
         throw;
     }

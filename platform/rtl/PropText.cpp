@@ -1,52 +1,5 @@
 #include "rtl/StrUtils.h"
 #include "rtl/TypInfo.h"
-#include <charconv>
-#include <cmath>
-
-String FloatToText(double Value)
-{
-    if (std::isnan(Value))
-        return u"NAN";
-    if (std::isinf(Value))
-        return Value < 0 ? u"-INF" : u"INF";
-    char Buf[64];
-    auto Res = std::to_chars(Buf, Buf + sizeof Buf, Value);
-    std::string Text(Buf, Res.ptr);
-    for (char& C : Text)
-        if (C == 'e')
-            C = 'E';
-    return S(Text);
-}
-
-bool TryTextToFloat(StringView Text, double& Value)
-{
-    String T = Trim(Text);
-    if (SameText(T, u"NAN")) {
-        Value = std::nan("");
-        return true;
-    }
-    if (SameText(T, u"INF") || SameText(T, u"+INF") || SameText(T, u"-INF")) {
-        Value = T[0] == u'-' ? -HUGE_VAL : HUGE_VAL;
-        return true;
-    }
-    std::string A;
-    for (Char C : T) {
-        if (C > 127)
-            return false;
-        A += char(C);
-    }
-    size_t Start = !A.empty() && A[0] == '+' ? 1 : 0;
-    // from_chars accepts "inf" and "nan" spellings; only digits, sign,
-    // point and exponent are numbers here.
-    if (A.size() == Start || A.find_first_not_of("0123456789.eE+-", Start) != std::string::npos)
-        return false;
-    double V = 0;
-    auto Res = std::from_chars(A.data() + Start, A.data() + A.size(), V);
-    if (Res.ec != std::errc() || Res.ptr != A.data() + A.size())
-        return false;
-    Value = V;
-    return true;
-}
 
 String VarToStr(const TVariant& V)
 {

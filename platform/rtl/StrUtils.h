@@ -25,6 +25,12 @@ Int64 StrToInt64(StringView Text);                  // raises EConvertError
 Int64 StrToInt64Def(StringView Text, Int64 Default);
 bool TryStrToInt64(StringView Text, Int64& Value);
 
+// Doubles as text that does not depend on the locale: the shortest text
+// with "." that reads back as the same double; "NAN", "INF" and "-INF"
+// for the values without digits. Reading takes only those forms.
+String FloatToText(double Value);
+bool TryTextToFloat(StringView Text, double& Value);
+
 // Case. The plain forms change 'a'..'z' only.
 String UpperCase(StringView Text);
 String LowerCase(StringView Text);
@@ -90,6 +96,3 @@ struct TStringComparer {
 struct TIStringComparer {
     static IPtr<IComparer<String>> Ordinal();       // case-insensitive (AnsiCompareText)
 };
-
-// A new random (version 4) GUID; answers S_OK.
-HRESULT CreateGUID(TGUID& Guid);

@@ -222,7 +222,8 @@ void THandleStream::SetSize(Int64 NewSize)
 void TFileStream::Create(const String& AFileName, Word Mode, Cardinal Rights)
 {
     FFileName = AFileName;
-    const bool Creating = (Mode & fmCreate) == fmCreate;
+    const bool CreatingNew = (Mode & 0xFF00) == fmCreateNew;
+    const bool Creating = (Mode & fmCreate) == fmCreate || CreatingNew;
     const int Share = (Mode & 0x00F0) >> 4;
     const int Access = Mode & 0x000F;
     if (Share > 4 || (!Creating && (Mode & 0xFF00) != 0) || (!Creating && Access > 2))
@@ -242,7 +243,10 @@ void TFileStream::Create(const String& AFileName, Word Mode, Cardinal Rights)
     int Flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (CanRead && CanWrite ? O_RDWR : CanWrite ? O_WRONLY : O_RDONLY);
     int Fd = -1;
     bool Created = false;
-    if (Creating) {
+    if (CreatingNew) {
+        Fd = ::open(Name.c_str(), Flags | O_CREAT | O_EXCL | O_NOFOLLOW, mode_t(Rights & 07777));
+        Created = Fd >= 0;
+    } else if (Creating) {
         // The file is never truncated before the share check has passed,
         // so a refused fmCreate leaves an existing file as it was.
         for (int Try = 0; Try < 8 && Fd < 0; ++Try) {

@@ -18,8 +18,12 @@
 enum TSeekOrigin : Word { soBeginning, soCurrent, soEnd };
 
 // File open modes: one access mode or'ed with one share mode, or fmCreate
-// (create or truncate, read-write) or'ed with a share mode.
+// (create or truncate, read-write) or fmCreateNew (a new file only,
+// read-write) or'ed with a share mode.
 constexpr Word fmCreate = 0xFF00;
+// Refused with EEXIST when anything of that name exists, a link included
+// (nothing already there is opened, followed or truncated).
+constexpr Word fmCreateNew = 0xFE00;
 constexpr Word fmOpenRead = 0x0000;
 constexpr Word fmOpenWrite = 0x0001;
 constexpr Word fmOpenReadWrite = 0x0002;

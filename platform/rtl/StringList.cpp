@@ -334,7 +334,7 @@ void TStrings::SetCommaText(const String& Value)
     FStrictDelimiter = false;
     try {
         SetDelimitedText(Value);
-    } catch (...) {
+    } catch (...) {     // puts the settings back, then passes the exception on
         FDelimiter = D;
         FQuoteChar = Q;
         FStrictDelimiter = Strict;

@@ -112,6 +112,7 @@ void TThread::Start()
 void TThread::Terminate()
 {
     FTerminated = true;
+    TerminatedSet();
 }
 
 Integer TThread::WaitFor()
@@ -143,6 +144,38 @@ void TThread::WaitForFinish()
     const bool Main = OnMainThread();
     std::unique_lock Lock(SyncLock());
     while (!FFinished) {
+        if (Main && !SyncList().empty()) {
+            Lock.unlock();
+            CheckSynchronize();
+            Lock.lock();
+            continue;
+        }
+        SyncCond().wait(Lock);
+    }
+}
+
+// ---- TThreadEnd ----
+
+bool TThreadEnd::Ended() const
+{
+    std::lock_guard Guard(SyncLock());
+    return FEnded;
+}
+
+void TThreadEnd::Signal()
+{
+    {
+        std::lock_guard Guard(SyncLock());
+        FEnded = true;
+    }
+    SyncCond().notify_all();
+}
+
+void TThreadEnd::WaitFor()
+{
+    const bool Main = OnMainThread();
+    std::unique_lock Lock(SyncLock());
+    while (!FEnded) {
         if (Main && !SyncList().empty()) {
             Lock.unlock();
             CheckSynchronize();
@@ -226,8 +259,11 @@ void TThread::Run()
         FFinished = true;
     }
     SyncCond().notify_all();
+    // Kept here: the object may be gone before the signal is given.
+    std::shared_ptr<TThreadEnd> End = FEnd;
     if (FreeThread)
         Free();
+    End->Signal();
 }
 
 void TThread::Synchronize(TThread* Thread, TThreadMethod Method)

@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -28,6 +29,22 @@ X_EXCEPTION(EThread, Exception)
 
 using TThreadMethod = std::function<void()>;
 using TThreadNotifyEvent = std::function<void(TObject* Sender)>;
+
+// The end of a thread for good: set after OnTerminate has run and, for a
+// thread that frees itself, after it is gone. Whoever must not outlast the
+// thread's work (the owner of data it reads) keeps this and waits on it,
+// which works also for a thread that frees itself.
+class TThreadEnd {
+public:
+    bool Ended() const;
+    // On the main thread it keeps running handed-over methods meanwhile.
+    void WaitFor();
+
+private:
+    friend class TThread;
+    void Signal();
+    bool FEnded = false;
+};
 
 class TThread : public TObject {
     X_CLASS(TThread, TObject)
@@ -41,6 +58,7 @@ public:
     ~TThread() override;
 
     void Start();
+    // Sets Terminated, then calls TerminatedSet on the calling thread.
     void Terminate();
     // Waits until Execute has ended and OnTerminate has run. On the main
     // thread it keeps running synchronized methods meanwhile, so a worker
@@ -54,6 +72,8 @@ public:
     Integer ReturnValue() const { return FReturnValue; }
     // What Execute raised, if anything.
     std::exception_ptr FatalException() const { return FFatalException; }
+    // The end signal of this thread; take it while the thread exists.
+    std::shared_ptr<TThreadEnd> EndSignal() const { return FEnd; }
 
     // Freed on its own thread after OnTerminate; never touch it then.
     // Both may be set from any thread until Execute has ended; the thread
@@ -77,6 +97,8 @@ public:
 
 protected:
     virtual void Execute() = 0;
+    // Runs after every Terminate on the thread that called it.
+    virtual void TerminatedSet() { }
     // Runs OnTerminate on the main thread.
     virtual void DoTerminate();
     void SetReturnValue(Integer Value) { FReturnValue = Value; }
@@ -104,6 +126,7 @@ private:
     Integer FWaiters = 0;
     bool FFreeOnTerminate = false;
     TThreadNotifyEvent FOnTerminate;
+    std::shared_ptr<TThreadEnd> FEnd = std::make_shared<TThreadEnd>();
 };
 
 // Runs the methods handed to the main thread. Call it on the main thread

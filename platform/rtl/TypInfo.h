@@ -200,9 +200,6 @@ TPropObjectKind PropObjectKind(TObject* Obj);
 // EConvertError.
 String GetPropValueText(TObject* Instance, const TPropInfo* Prop);
 void SetPropValueText(TObject* Instance, const TPropInfo* Prop, StringView Text, TObject* MethodRoot = nullptr);
-// The shortest text with "." that reads back as the same double.
-String FloatToText(double Value);
-bool TryTextToFloat(StringView Text, double& Value);
 
 // Published methods by name (without regard to case), along the ancestors.
 const TMethodInfo* MethodAddress(TClass Class, StringView Name);

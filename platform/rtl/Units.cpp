@@ -1,5 +1,6 @@
 #include "rtl/Units.h"
 #include "rtl/Types.h"
+#include "rtl/Verify.h"
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -52,18 +53,53 @@ std::vector<std::string> UnitOrder()
     return Order;
 }
 
-void InitializeUnits()
+std::vector<std::string> UnitOrder(const std::vector<std::string>& Roots)
 {
-    if (Running)
-        return;
+    // What the roots use, then the full order kept to those units: a
+    // program runs its units in the order every test program runs them.
+    std::set<std::string> Wanted;
+    std::vector<std::string> Pending;
+    for (const auto& Root : Roots) {
+        X_VERIFY(Units().count(Root), "a program names a unit that is not linked in");
+        Pending.push_back(Root);
+    }
+    while (!Pending.empty()) {
+        std::string Name = std::move(Pending.back());
+        Pending.pop_back();
+        auto It = Units().find(Name);
+        if (It == Units().end() || !Wanted.insert(Name).second)
+            continue;
+        Pending.insert(Pending.end(), It->second.Uses.begin(), It->second.Uses.end());
+    }
+    std::vector<std::string> Order = UnitOrder();
+    std::erase_if(Order, [&](const std::string& Name) { return !Wanted.count(Name); });
+    return Order;
+}
+
+namespace {
+void Initialize(const std::vector<std::string>& Order)
+{
     Running = true;
     MainThreadID = GetCurrentThreadId();
-    for (const auto& Name : UnitOrder()) {
+    for (const auto& Name : Order) {
         const TUnit& Unit = Units()[Name];
         Initialized.push_back(Name);
         if (Unit.Init)
             Unit.Init();
     }
+}
+}
+
+void InitializeUnits()
+{
+    if (!Running)
+        Initialize(UnitOrder());
+}
+
+void InitializeUnits(const std::vector<std::string>& Roots)
+{
+    if (!Running)
+        Initialize(UnitOrder(Roots));
 }
 
 void FinalizeUnits()
@@ -82,4 +118,9 @@ void FinalizeUnits()
 bool UnitsInitialized()
 {
     return Running;
+}
+
+std::vector<std::string> InitializedUnits()
+{
+    return Initialized;
 }

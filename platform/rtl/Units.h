@@ -8,6 +8,12 @@
 // InitializeUnits runs them once, every unit after the units it uses (ties
 // by name), and FinalizeUnits in the reverse order. Registration only
 // records; nothing runs during C++ static initialisation.
+//
+// Every library is linked whole, so a program holds the units of every
+// library it links. A program initialises only those it uses by naming
+// them; the units they use follow:
+//
+//     InitializeUnits(SorvaneUnits);
 #pragma once
 #include <initializer_list>
 #include <string>
@@ -22,8 +28,16 @@ struct TUnitRegistrar {
 #define X_UNIT(Ident, Name, Uses, Init, Done) \
     static TUnitRegistrar XUnit_##Ident(Name, std::initializer_list<const char*> Uses, Init, Done);
 
+// Every registered unit.
 void InitializeUnits();
+// The units named in Roots and those they use, directly or not, in the
+// order InitializeUnits() would run them. Every root must be registered.
+void InitializeUnits(const std::vector<std::string>& Roots);
 void FinalizeUnits();
 bool UnitsInitialized();
-// The order InitializeUnits runs (or ran) the units in.
+// The order InitializeUnits() runs every registered unit in.
 std::vector<std::string> UnitOrder();
+// The same order, of the units InitializeUnits(Roots) runs.
+std::vector<std::string> UnitOrder(const std::vector<std::string>& Roots);
+// The units initialised and not yet finalised, in the order they ran.
+std::vector<std::string> InitializedUnits();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 X_REGISTER_CLASS(TFakeDevice)
 
@@ -73,4 +74,91 @@ TRawResult TFakeDevice::ReadSectors(Int64 First, Int64 Count, void* Buffer)
     std::memcpy(Out, FImage.data() + Offset, static_cast<size_t>(Copied));
     std::memset(Out + Copied, 0, static_cast<size_t>(Bytes - Copied));
     return Errno ? RawReadError(Errno, true) : TRawResult {};
+}
+
+// --- registered stand-ins ---------------------------------------------------
+
+namespace {
+
+std::mutex& RegistryLock()
+{
+    static auto* Lock = new std::mutex;
+    return *Lock;
+}
+
+std::map<String, TFakeDevice*>& Registry()
+{
+    static auto* Map = new std::map<String, TFakeDevice*>;
+    return *Map;
+}
+
+TFakeDevice* Registered(StringView Name)
+{
+    std::lock_guard Guard(RegistryLock());
+    auto It = Registry().find(String(Name));
+    return It == Registry().end() ? nullptr : It->second;
+}
+
+// What a stream owns in place of a real volume: it opens, reads and closes
+// the registered device, which it does not own.
+class TFakeDeviceView : public TRawDevice {
+    X_CLASS(TFakeDeviceView, TRawDevice)
+public:
+    using inherited::Create;
+    void Create(TFakeDevice* ADevice)
+    {
+        inherited::Create();
+        FDevice = ADevice;
+    }
+    TRawResult Open(StringView Path) override
+    {
+        FPath = String(Path);
+        return FDevice->Open(Path);
+    }
+    void Close() override { FDevice->Close(); }
+    bool Active() const override { return FDevice->Active(); }
+    Int64 Size() const override { return FDevice->Size(); }
+    Cardinal SectorSize() const override { return FDevice->SectorSize(); }
+    TRawResult ReadSectors(Int64 First, Int64 Count, void* Buffer) override
+    {
+        return FDevice->ReadSectors(First, Count, Buffer);
+    }
+
+private:
+    TFakeDevice* FDevice = nullptr;
+};
+
+TRawDevice* FakeDeviceHook(StringView Path)
+{
+    String Name(Path);
+    // A device path given with a trailing "/" names the same device.
+    while (Name.size() > 1 && Name.back() == u'/')
+        Name.pop_back();
+    TFakeDevice* Device = Registered(Name);
+    return Device ? New<TFakeDeviceView>(Device) : nullptr;
+}
+
+} // namespace
+
+X_REGISTER_CLASS(TFakeDeviceView)
+
+TFakeDeviceRegistration::TFakeDeviceRegistration(const String& Name, TFakeDevice* Device) : FName(Name)
+{
+    {
+        std::lock_guard Guard(RegistryLock());
+        Registry()[FName] = Device;
+    }
+    SetRawDeviceHook(&FakeDeviceHook);
+}
+
+TFakeDeviceRegistration::~TFakeDeviceRegistration()
+{
+    std::lock_guard Guard(RegistryLock());
+    Registry().erase(FName);
+}
+
+void TFakeDeviceRegistration::Replace(TFakeDevice* Device)
+{
+    std::lock_guard Guard(RegistryLock());
+    Registry()[FName] = Device;
 }

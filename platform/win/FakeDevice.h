@@ -52,3 +52,20 @@ private:
     Cardinal FLastReadDelay = 0;
     Integer FReadCount = 0;
 };
+
+// While it lives, opening Name as a recovery source (NewRawDevice) reads
+// Device, which stays the caller's and must outlive the registration and
+// every stream opened meanwhile.
+class TFakeDeviceRegistration {
+public:
+    TFakeDeviceRegistration(const String& Name, TFakeDevice* Device);
+    ~TFakeDeviceRegistration();
+    TFakeDeviceRegistration(const TFakeDeviceRegistration&) = delete;
+    TFakeDeviceRegistration& operator=(const TFakeDeviceRegistration&) = delete;
+
+    // Another device under the same name from now on (a card swapped).
+    void Replace(TFakeDevice* Device);
+
+private:
+    String FName;
+};

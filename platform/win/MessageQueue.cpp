@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace WinDetail;
 
@@ -199,10 +200,12 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
         if (TimeSource().WallClockChanges() != Queue->TimeChangesSeen)
             continue;
         const int PresenterFd = Main ? Presenter().FileDescriptor() : -1;
+        Queue->FetchWaiting = true;
         if (PresenterFd >= 0)
             WaitWithPresenter(*Queue, Lock, PresenterFd, NextTimerDue(*Queue, Wnd, Min, Max));
         else
             TimeSource().Wait(Queue->Wake, Lock, NextTimerDue(*Queue, Wnd, Min, Max));
+        Queue->FetchWaiting = false;
     }
 }
 
@@ -231,14 +234,54 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
         return false;
     TPostedMessage Posted { MSG { Wnd, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
                             Window };
+    bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);
         if (!Queue->Alive || !Window->Alive)
             return false;
         Queue->Posted.push_back(std::move(Posted));
+        Wake = std::exchange(Queue->FetchWaiting, false);
     }
-    WinDetail::Wake(*Queue);
+    if (Wake)
+        WinDetail::Wake(*Queue);
     return true;
+}
+
+TWindowPoster::TWindowPoster(HWND Wnd) : FHandle(Wnd), FWindow(FindWindow(Wnd))
+{
+}
+
+bool TWindowPoster::Post(UINT Msg, WPARAM WParam, LPARAM LParam) const
+{
+    if (!FWindow || !FWindow->Alive)
+        return false;
+    TQueueRef Queue = FWindow->Queue.lock();
+    if (!Queue)
+        return false;
+    TPostedMessage Posted { MSG { FHandle, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
+                            FWindow };
+    bool Wake;
+    {
+        std::lock_guard Guard(Queue->Lock);
+        if (!Queue->Alive || !FWindow->Alive)
+            return false;
+        Queue->Posted.push_back(std::move(Posted));
+        Wake = std::exchange(Queue->FetchWaiting, false);
+    }
+    if (Wake)
+        WinDetail::Wake(*Queue);
+    return true;
+}
+
+Integer RemovePostedMessages(HWND Wnd, UINT Msg)
+{
+    const TQueueRef& Queue = CurrentQueue();
+    std::lock_guard Guard(Queue->Lock);
+    // The window's own record stays alive with the window: releasing the
+    // removed messages' hold on it frees nothing under the lock.
+    return Integer(Queue->Posted.erase_if([&](const TPostedMessage& P) {
+        return P.Msg.hwnd == Wnd && P.Msg.message == Msg;
+    }));
 }
 
 bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
@@ -248,13 +291,16 @@ bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
         return false;
     TPostedMessage Posted { MSG { nullptr, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
                             nullptr };
+    bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);
         if (!Queue->Alive)
             return false;
         Queue->Posted.push_back(std::move(Posted));
+        Wake = std::exchange(Queue->FetchWaiting, false);
     }
-    WinDetail::Wake(*Queue);
+    if (Wake)
+        WinDetail::Wake(*Queue);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "win/PixelBuffer.h"
 #include "win/RectRegion.h"
 #include "win/WinApi.h"
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -83,13 +84,70 @@ struct TPostedMessage {
     TWindowRef Window;                  // null for thread messages
 };
 
+// The posted messages of a thread, first in first out, in storage that is
+// kept when they are taken: a post in a steady stream allocates nothing.
+class TPostedQueue {
+public:
+    using iterator = std::vector<TPostedMessage>::iterator;
+    iterator begin() { return FItems.begin() + std::ptrdiff_t(FHead); }
+    iterator end() { return FItems.end(); }
+    bool empty() const { return FHead == FItems.size(); }
+    size_t size() const { return FItems.size() - FHead; }
+    void push_back(TPostedMessage&& Message)
+    {
+        // Taken ones at the front are dropped once they are half of it.
+        if (FHead > 0 && FHead >= FItems.size() / 2) {
+            FItems.erase(FItems.begin(), FItems.begin() + std::ptrdiff_t(FHead));
+            FHead = 0;
+        }
+        FItems.push_back(std::move(Message));
+    }
+    iterator erase(iterator It)
+    {
+        if (It == begin()) {
+            *It = TPostedMessage {};
+            ++FHead;
+            Settle();
+            return begin();
+        }
+        return FItems.erase(It);
+    }
+    template<class P>
+    size_t erase_if(P&& Pred)
+    {
+        const auto Kept = std::remove_if(begin(), end(), Pred);
+        const size_t N = size_t(end() - Kept);
+        FItems.erase(Kept, end());
+        Settle();
+        return N;
+    }
+    void clear()
+    {
+        FItems.clear();
+        FHead = 0;
+    }
+
+private:
+    std::vector<TPostedMessage> FItems;
+    size_t FHead = 0;               // the first not yet taken
+
+    void Settle()
+    {
+        if (FHead == FItems.size())
+            clear();
+    }
+};
+
 struct TThreadQueue {
     TThreadID ThreadId = 0;
     std::mutex Lock;
     std::condition_variable Wake;
     bool Alive = true;
-    std::deque<TPostedMessage> Posted;
+    TPostedQueue Posted;
     std::deque<std::shared_ptr<TSentMessage>> Sent;
+    // The owner waits in a fetch: the first post wakes it, later ones need
+    // not (a wake is a system call).
+    bool FetchWaiting = false;
     bool QuitPosted = false;
     int QuitCode = 0;
     std::vector<TTimerEntry> Timers;

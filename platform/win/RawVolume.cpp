@@ -1,6 +1,8 @@
 #include "win/RawVolume.h"
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -84,6 +86,70 @@ std::string KernelNameOf(dev_t Device)
 }
 
 
+}
+
+namespace {
+std::atomic<TRawDeviceHook> GDeviceHook { nullptr };
+
+// "major:minor" of a block device number.
+std::string DevText(dev_t Device)
+{
+    return std::to_string(major(Device)) + ":" + std::to_string(minor(Device));
+}
+
+// The device number of the whole disk that holds the partition Device, or
+// Device itself when it is no partition.
+std::string WholeDiskOf(dev_t Device)
+{
+    const std::string Sys = "/sys/dev/block/" + DevText(Device);
+    struct stat Info {};
+    if (::stat((Sys + "/partition").c_str(), &Info) != 0)
+        return DevText(Device);
+    std::ifstream Parent(Sys + "/../dev");
+    std::string Text;
+    std::getline(Parent, Text);
+    return Text.empty() ? DevText(Device) : Text;
+}
+}
+
+TRawDevice* NewRawDevice(StringView Path)
+{
+    if (TRawDeviceHook Hook = GDeviceHook.load())
+        if (TRawDevice* Device = Hook(Path))
+            return Device;
+    return New<TRawVolume>();
+}
+
+void SetRawDeviceHook(TRawDeviceHook Hook)
+{
+    GDeviceHook.store(Hook);
+}
+
+bool FolderOnDevice(const String& Folder, const String& Device)
+{
+    struct stat Node {};
+    if (::stat(StringToUTF8(Device).c_str(), &Node) != 0 || !S_ISBLK(Node.st_mode))
+        return false;
+    std::string Path = StringToUTF8(Folder);
+    struct stat Info {};
+    while (::stat(Path.c_str(), &Info) != 0) {
+        while (Path.size() > 1 && Path.back() == '/')
+            Path.pop_back();
+        const size_t Slash = Path.rfind('/');
+        if (Slash == std::string::npos)
+            Path = ".";
+        else
+            Path = Slash == 0 ? "/" : Path.substr(0, Slash);
+        if (Path == "/" || Path == ".") {
+            if (::stat(Path.c_str(), &Info) != 0)
+                return false;
+            break;
+        }
+    }
+    if (Info.st_dev == Node.st_rdev)
+        return true;
+    // The folder lies on a partition of the device given as a whole disk.
+    return WholeDiskOf(Info.st_dev) == DevText(Node.st_rdev);
 }
 
 TRawVolume::~TRawVolume()

@@ -59,6 +59,20 @@ protected:
     TRawResult CheckRequest(Int64 First, Int64 Count, const void* Buffer, Int64& Bytes) const;
 };
 
+// The device object an open of Path reads through: a stand-in registered
+// under that name (FakeDevice.h, for tests), else a new TRawVolume. The
+// caller owns it; it is not open yet.
+TRawDevice* NewRawDevice(StringView Path);
+// Set by the stand-in registry: the stand-in for Path, or null.
+using TRawDeviceHook = TRawDevice* (*)(StringView Path);
+void SetRawDeviceHook(TRawDeviceHook Hook);
+
+// Whether the folder (or, when it does not exist yet, its nearest existing
+// parent) lies on the block device Device or on one of its partitions: the
+// folder's st_dev against the device node's st_rdev, a partition by its
+// parent in /sys. False when Device is not a block device.
+bool FolderOnDevice(const String& Folder, const String& Device);
+
 class TRawVolume : public TRawDevice {
     X_CLASS(TRawVolume, TRawDevice)
     ~TRawVolume() override;

@@ -1,9 +1,9 @@
 // The registry's process-wide store: the current user's tree in memory,
 // its file form, and the file handling (reload when another process
 // changed the file, flock around read-modify-write, atomic replacement,
-// a ".bad" copy of a damaged file). Used by Registry.cpp only.
+// a ".bad" copy of a damaged file). Used by RegistryKeys.cpp only.
 #pragma once
-#include "win/Registry.h"
+#include "win/RegistryKeys.h"
 #include <functional>
 #include <map>
 #include <mutex>

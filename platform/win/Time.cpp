@@ -43,21 +43,27 @@ public:
 
     UInt64 WallClockChanges() override
     {
+        // Message loops ask at every fetch; the wall clock (and the local
+        // time, through localtime_r) is looked at only every 50 ms.
+        const UInt64 Now = TickCount();
+        if (FSeen.load() && Now - FLastLook.load() < LookEveryMs)
+            return FChanges.load();
         std::lock_guard Guard(FLock);
-        const Int64 Tick = static_cast<Int64>(TickCount());
+        FLastLook = Now;
+        const Int64 Tick = static_cast<Int64>(Now);
         const TWallTime Wall = WallTime();
         const Int64 Drift = Wall.Utc - Tick;
         const Int64 Offset = Wall.Local - Wall.Utc;
-        if (!FSeen) {
+        if (!FSeen.load()) {
             FSeen = true;
         } else if (Drift - FDrift > JumpThresholdMs || FDrift - Drift > JumpThresholdMs || Offset != FOffset) {
             ++FChanges;
         } else {
-            return FChanges;            // keep the reference so slow drift adds up
+            return FChanges.load();     // keep the reference so slow drift adds up
         }
         FDrift = Drift;
         FOffset = Offset;
-        return FChanges;
+        return FChanges.load();
     }
 
     void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
@@ -75,11 +81,13 @@ public:
     void Sleep(UInt64 Milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
 
 private:
+    static constexpr UInt64 LookEveryMs = 50;
     std::mutex FLock;
-    bool FSeen = false;
+    std::atomic<bool> FSeen { false };
+    std::atomic<UInt64> FLastLook { 0 };
     Int64 FDrift = 0;
     Int64 FOffset = 0;
-    UInt64 FChanges = 0;
+    std::atomic<UInt64> FChanges { 0 };
 };
 
 TSystemClock& SystemClock()

@@ -205,7 +205,7 @@ void RemoveWindow(const TWindowRef& Window)
     if (auto Queue = Window->Queue.lock()) {
         std::lock_guard Guard(Queue->Lock);
         DropWindowTimers(*Queue, Window->Handle);
-        std::erase_if(Queue->Posted, [&](const TPostedMessage& P) { return P.Window == Window; });
+        Queue->Posted.erase_if([&](const TPostedMessage& P) { return P.Window == Window; });
     }
 }
 
@@ -274,9 +274,21 @@ TWindowRef FindWindow(HWND Wnd)
 {
     if (!Wnd)
         return nullptr;
+    // The window this thread looked up last: handles are never reused, so
+    // while that window lives the handle still names it, without the
+    // registry's lock.
+    thread_local HWND LastHandle = nullptr;
+    thread_local std::weak_ptr<TWindowObject> LastWindow;
+    if (Wnd == LastHandle)
+        if (TWindowRef Window = LastWindow.lock(); Window && Window->Alive)
+            return Window;
     std::lock_guard Guard(Registry().Lock);
     auto It = Registry().Windows.find(HandleValue(Wnd));
-    return It == Registry().Windows.end() ? nullptr : It->second;
+    if (It == Registry().Windows.end())
+        return nullptr;
+    LastHandle = Wnd;
+    LastWindow = It->second;
+    return It->second;
 }
 
 std::vector<TWindowRef> TopLevelWindows(TThreadID ThreadId)
@@ -513,7 +525,7 @@ bool DestroyWindow(HWND Wnd)
             ShowWindow(Wnd, SW_HIDE);
         CallWindowProc(Window->Proc, Wnd, WM_DESTROY, 0, 0);
         CallWindowProc(Window->Proc, Wnd, WM_NCDESTROY, 0, 0);
-    } catch (...) {
+    } catch (...) {     // the window goes all the same, then the exception passes on
         RemoveWindow(Window);
         throw;
     }

@@ -22,7 +22,12 @@
 #include "win/Messages.h"
 #include "win/Time.h"
 #include <functional>
+#include <memory>
 #include <vector>
+
+namespace WinDetail {
+struct TWindowObject;
+}
 
 using ATOM = Word;
 using TWindowProc = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
@@ -103,6 +108,24 @@ UINT FindWindowMessage(StringView Name);
 // from any thread. False for a dead window or a thread without a queue.
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam);
+// A window held for posting to it often: a post through it needs no look-up
+// of the handle. It keeps the window's record, never the window itself:
+// posts answer false once the window is destroyed.
+class TWindowPoster {
+public:
+    TWindowPoster() = default;
+    explicit TWindowPoster(HWND Wnd);
+    HWND Handle() const { return FHandle; }
+    // As PostMessage to the window.
+    bool Post(UINT Msg, WPARAM WParam, LPARAM LParam) const;
+
+private:
+    HWND FHandle = nullptr;
+    std::shared_ptr<WinDetail::TWindowObject> FWindow;
+};
+// Removes, in one pass, every message Msg posted to the calling thread's
+// window Wnd; answers how many. A pending WM_QUIT stays pending.
+Integer RemovePostedMessages(HWND Wnd, UINT Msg);
 // On the owner thread the procedure runs at once. From another thread the
 // message is handled when the owner pumps and the caller waits (handling
 // messages sent to itself meanwhile). 0 for a dead window or when the owner

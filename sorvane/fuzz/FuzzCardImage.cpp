@@ -66,7 +66,7 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
 {
     const UTF8String Trailer = SampleInfo().SaveXml();
     Seeds.Add("trailer-only.bin", Trailer);
-    Seeds.AddFromTool("fat12.bin", "rm -f {}; /usr/sbin/mkfs.fat -C -F 12 {} 1440 && truncate -s 2048 {}");
+    Seeds.AddFromTool("fat12.bin", { "mkfs.fat", "-C", "-F", "12", "{}", "1440" }, {}, 2048);
     for (auto& [Name, Bytes] : std::vector(Seeds.Items()))
         if (Name == "fat12.bin")
             Seeds.Add("fat12-trailer.bin", Bytes + Trailer);

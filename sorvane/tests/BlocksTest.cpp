@@ -5,6 +5,7 @@
 #include "core/XCore.Streams.Containers.h"
 #include <filesystem>
 #include <fstream>
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <random>
@@ -228,9 +229,8 @@ TEST(Blocks, CopyToAppendsInListOrderAndReportsFailures)
 // A copy into a file replaces it only when whole.
 TEST(Blocks, CopyToFileReplacesTheFileOnlyWithAWholeCopy)
 {
-    char Dir[] = "/tmp/blockcopyXXXXXX";
-    ASSERT_NE(mkdtemp(Dir), nullptr);
-    const std::string Name = std::string(Dir) + "/copy.bin";
+    Testing::TTempFolder Dir;
+    const std::string Name = (Dir / "copy.bin").string();
     auto Content = [&] {
         std::ifstream In(Name, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(In)), {});
@@ -249,10 +249,9 @@ TEST(Blocks, CopyToFileReplacesTheFileOnlyWithAWholeCopy)
     EXPECT_TRUE(L->CopyToFile(Volume.get(), S(Name)));
     EXPECT_EQ(Content(), "efgab");
     std::vector<std::string> Names;
-    for (const auto& E : std::filesystem::directory_iterator(Dir))
+    for (const auto& E : std::filesystem::directory_iterator(Dir.Path()))
         Names.push_back(E.path().filename().string());
     EXPECT_EQ(Names, std::vector<std::string> { "copy.bin" });
-    std::filesystem::remove_all(Dir);
 }
 
 TEST(Blocks, EqualityComparerAndSplitItemCopies)

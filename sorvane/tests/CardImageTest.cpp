@@ -5,6 +5,7 @@
 #include "core/XCore.Errors.h"
 #include "sorvane/XCore.IO.Classes.h"
 #include "win/VolumeInfo.h"
+#include "rtl/testing/Testing.h"
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,32 +14,7 @@
 
 namespace {
 
-std::string Shell(const std::string& Command, int* Status)
-{
-    std::string Output;
-    const std::string Line = "PATH=\"$PATH:/usr/sbin:/sbin\"; " + Command + " 2>&1";
-    if (FILE* Pipe = popen(Line.c_str(), "r")) {
-        char Chunk[4096];
-        while (size_t N = fread(Chunk, 1, sizeof(Chunk), Pipe))
-            Output.append(Chunk, N);
-        *Status = pclose(Pipe);
-    }
-    return Output;
-}
-
-struct TTempDir {
-    std::string Path;
-    TTempDir()
-    {
-        char Name[] = "/tmp/cardimageXXXXXX";
-        Path = mkdtemp(Name);
-    }
-    ~TTempDir()
-    {
-        int Status;
-        Shell("rm -rf '" + Path + "'", &Status);
-    }
-};
+using Testing::RunTool;
 
 TEST(CardImage, TrailerWrittenAndReadBack)
 {
@@ -77,11 +53,9 @@ TEST(CardImage, TrailerWrittenAndReadBack)
 
 TEST(CardImage, FatImagesAreRecognisedAndCopiedWithTheirTrailer)
 {
-    int Status = -1;
-    Shell("command -v mkfs.fat", &Status);
-    if (Status != 0)
-        GTEST_SKIP() << "mkfs.fat is not installed";
-    TTempDir Dir;
+    if (!Testing::HaveTool("mkfs.fat") || !Testing::HaveTool("minfo"))
+        GTEST_SKIP() << "mkfs.fat or mtools is not installed";
+    Testing::TTempFolder Dir;
     const struct {
         const char* Fat;
         int SizeKiB;
@@ -89,11 +63,12 @@ TEST(CardImage, FatImagesAreRecognisedAndCopiedWithTheirTrailer)
         Byte Kind;
     } Cases[] = { { "16", 20480, u"FAT", xfsFAT16 }, { "32", 40960, u"FAT32", xfsFAT32 } };
     for (const auto& C : Cases) {
-        const std::string Image = Dir.Path + "/fat" + C.Fat + ".img";
-        Shell("mkfs.fat -C -F " + std::string(C.Fat) + " -n 'CARD A&B' -i 1234ABCD -s 4 '" + Image + "' "
-                + std::to_string(C.SizeKiB), &Status);
-        ASSERT_EQ(Status, 0);
-        std::string Check = Shell("minfo -i '" + Image + "' ::", &Status);
+        const std::string Image = (Dir / ("fat" + std::string(C.Fat) + ".img")).string();
+        ASSERT_EQ(RunTool({ "mkfs.fat", "-C", "-F", C.Fat, "-n", "CARD A&B", "-i", "1234ABCD", "-s", "4", Image,
+                      std::to_string(C.SizeKiB) })
+                      .ExitCode,
+            0);
+        const Testing::TToolResult Check = RunTool({ "minfo", "-i", Image, "::" });
 
         ClearXError();
         TOwnedPtr<TXDiskIO> Disk(New<TXDiskIO>(nullptr));
@@ -107,10 +82,10 @@ TEST(CardImage, FatImagesAreRecognisedAndCopiedWithTheirTrailer)
         EXPECT_EQ(Disk->Info.DiskSize, Int64(C.SizeKiB) * 1024);
         EXPECT_GT(Disk->Info.FreeClusters, 0);
         EXPECT_LE(Disk->Info.FreeClusters, Disk->Info.TotalClusters);
-        if (Status == 0)
-            EXPECT_NE(Check.find("serial number: 1234ABCD"), std::string::npos) << Check;
+        ASSERT_EQ(Check.ExitCode, 0);
+        EXPECT_NE(Check.Output.find("serial number: 1234ABCD"), std::string::npos) << Check.Output;
 
-        const std::string Card = Dir.Path + "/card" + C.Fat + ".bin";
+        const std::string Card = (Dir / ("card" + std::string(C.Fat) + ".bin")).string();
         ASSERT_TRUE(Disk->SaveToFile(S(Card)));
         TOwnedPtr<TXFileDiskIO> File(New<TXFileDiskIO>(nullptr));
         ASSERT_TRUE(File->Open(S(Card), xofRead));
@@ -121,15 +96,14 @@ TEST(CardImage, FatImagesAreRecognisedAndCopiedWithTheirTrailer)
         EXPECT_EQ(File->Info.DiskSize, File->Stream()->Size());
         EXPECT_EQ(File->FileSystem, C.Kind);
         // The volume's bytes come first, unchanged: mtools reads the copy.
-        Shell("minfo -i '" + Card + "' ::", &Status);
-        EXPECT_EQ(Status, 0);
+        EXPECT_EQ(RunTool({ "minfo", "-i", Card, "::" }).ExitCode, 0);
         EXPECT_EQ(GetXErrorCode(), 0);
     }
 }
 
 TEST(CardImage, ImagesWithoutTrailerAndKindsFromTheBootSector)
 {
-    TTempDir Dir;
+    Testing::TTempFolder Dir;
     const struct {
         const char* Name;
         size_t Size;
@@ -146,7 +120,7 @@ TEST(CardImage, ImagesWithoutTrailerAndKindsFromTheBootSector)
     for (const auto& C : Cases) {
         std::string Bytes(C.Size, '\0');
         Bytes.replace(size_t(C.TextAt), std::strlen(C.Text), C.Text);
-        const std::string Path = Dir.Path + "/" + C.Name + ".bin";
+        const std::string Path = (Dir / (std::string(C.Name) + ".bin")).string();
         std::ofstream(Path, std::ios::binary).write(Bytes.data(), std::streamsize(Bytes.size()));
         ClearXError();
         TOwnedPtr<TXFileDiskIO> File(New<TXFileDiskIO>(nullptr));
@@ -168,22 +142,24 @@ TEST(CardImage, ImagesWithoutTrailerAndKindsFromTheBootSector)
 // whole before it takes the file's place, so nothing is lost.
 TEST(CardImage, SavingOverTheSourceKeepsItsBytes)
 {
-    TTempDir Dir;
+    Testing::TTempFolder Dir;
     std::string Bytes(300000, '\0');
     for (size_t I = 0; I < Bytes.size(); ++I)
         Bytes[I] = char(I * 13 % 251);
     Bytes.replace(54, 8, "FAT16   ");
-    const std::string Path = Dir.Path + "/self.bin";
+    const std::string Path = (Dir / "self.bin").string();
     std::ofstream(Path, std::ios::binary).write(Bytes.data(), std::streamsize(Bytes.size()));
     TOwnedPtr<TXFileDiskIO> File(New<TXFileDiskIO>(nullptr));
     ASSERT_TRUE(File->Open(S(Path), xofRead));
     EXPECT_TRUE(File->SaveToFile(S(Path)));
-    EXPECT_FALSE(File->SaveToFile(S(Dir.Path + "/missing/copy.bin")));
+    EXPECT_FALSE(File->SaveToFile(Dir.File("missing/copy.bin")));
     File->Close();
     std::ifstream In(Path, std::ios::binary);
     EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(In)), {}) == Bytes);
-    int Status = -1;
-    EXPECT_EQ(Shell("ls -A '" + Dir.Path + "'", &Status), "self.bin\n");
+    std::vector<std::string> Left;
+    for (const auto& Entry : std::filesystem::directory_iterator(Dir.Path()))
+        Left.push_back(Entry.path().filename().string());
+    EXPECT_EQ(Left, std::vector<std::string> { "self.bin" });
 }
 
 TEST(CardImage, DescribeListsTheSetFlags)

@@ -4,8 +4,6 @@
 // image through the real buffered file stream.
 #include "CarvingSupport.h"
 #include "sorvane/XCore.Streams.Buffered.h"
-#include <cstdio>
-#include <jpeglib.h>
 
 using namespace CarvingTest;
 
@@ -13,39 +11,6 @@ namespace CarvingTest {
 X_REGISTER_CLASS(TCountingStream)
 }
 
-namespace {
-
-// A grey JPEG written row by row, for sizes no bitmap may have.
-std::vector<Byte> GreyJpeg(JDIMENSION W, JDIMENSION H)
-{
-    jpeg_compress_struct C;
-    jpeg_error_mgr Err;
-    C.err = jpeg_std_error(&Err);
-    jpeg_create_compress(&C);
-    unsigned char* Data = nullptr;
-    unsigned long Size = 0;
-    jpeg_mem_dest(&C, &Data, &Size);
-    C.image_width = W;
-    C.image_height = H;
-    C.input_components = 1;
-    C.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&C);
-    jpeg_set_quality(&C, 50, TRUE);
-    jpeg_start_compress(&C, TRUE);
-    std::vector<Byte> Row(W);
-    JSAMPROW Rows[1] = { Row.data() };
-    while (C.next_scanline < H) {
-        std::fill(Row.begin(), Row.end(), Byte(64 + C.next_scanline / 64 % 128));
-        jpeg_write_scanlines(&C, Rows, 1);
-    }
-    jpeg_finish_compress(&C);
-    std::vector<Byte> Out(Data, Data + Size);
-    std::free(Data);
-    jpeg_destroy_compress(&C);
-    return Out;
-}
-
-} // namespace
 
 TEST(Carving, AJpegThatCannotBeCheckedIsDroppedAndTheScanGoesOn)
 {
@@ -230,8 +195,8 @@ TEST(Carving, ScanThroughTheBufferedFileStream)
         EXPECT_EQ(Carved(Image.Bytes, F), Files[K].Bytes) << StringToUTF8(Files[K].Extension);
     }
 
-    TTempDir Dir;
-    const fs::path Card = Dir.Path / "card.img";
+    TTempFolder Dir;
+    const fs::path Card = Dir / "card.img";
     std::ofstream(Card, std::ios::binary).write(reinterpret_cast<const char*>(Image.Bytes.data()), std::streamsize(Image.Bytes.size()));
     for (const Integer BufferSize : { Window, 4096 }) {
         SCOPED_TRACE(BufferSize);

@@ -10,8 +10,11 @@
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XDR.Work.P.h"
 #include "sorvane/XDR.Work.S.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <array>
+#include <cstdio>
+#include <jpeglib.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -22,34 +25,19 @@ namespace CarvingTest {
 
 namespace fs = std::filesystem;
 
-inline std::vector<Byte> ReadFileBytes(const fs::path& P)
-{
-    std::ifstream In(P, std::ios::binary);
-    return std::vector<Byte>(std::istreambuf_iterator<char>(In), {});
-}
+using Testing::HaveTool;
+using Testing::ReadFileBytes;
+using Testing::TTempFolder;
+// Argument vectors of the tools that make one file, run in turn.
+using TSteps = std::vector<std::vector<std::string>>;
 
-inline bool HasTool(const char* Name)
+// Runs the steps in Dir; the file they made, or an empty list when one failed.
+inline std::vector<Byte> Make(const TTempFolder& Dir, const TSteps& Steps, const char* Output)
 {
-    return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-struct TTempDir {
-    fs::path Path;
-    TTempDir()
-    {
-        std::string T = (fs::temp_directory_path() / "carving-XXXXXX").string();
-        Path = mkdtemp(T.data());
-    }
-    ~TTempDir() { std::error_code E; fs::remove_all(Path, E); }
-};
-
-// Runs a tool; the file it made, or an empty list when it failed.
-inline std::vector<Byte> Make(const TTempDir& Dir, const std::string& Command, const char* Output)
-{
-    const std::string Full = "cd '" + Dir.Path.string() + "' && " + Command + " >/dev/null 2>&1";
-    if (std::system(Full.c_str()) != 0)
-        return {};
-    return ReadFileBytes(Dir.Path / Output);
+    for (const auto& Argv : Steps)
+        if (Testing::RunTool(Argv, Dir.Path()).ExitCode != 0)
+            return {};
+    return ReadFileBytes(Dir / Output);
 }
 
 // Files at sector starts inside random filler whose sector starts begin
@@ -155,6 +143,36 @@ inline std::vector<Byte> EncodeJpeg(Integer W, Integer H, Integer Seed = 0)
     TOwnedPtr<TBytesStream> Out(New<TBytesStream>());
     Jpeg->SaveToStream(Out.get());
     return std::vector<Byte>(Out->Bytes().begin(), Out->Bytes().begin() + Out->Size());
+}
+
+// A grey JPEG written row by row, for sizes no bitmap may have.
+inline std::vector<Byte> GreyJpeg(JDIMENSION W, JDIMENSION H)
+{
+    jpeg_compress_struct C;
+    jpeg_error_mgr Err;
+    C.err = jpeg_std_error(&Err);
+    jpeg_create_compress(&C);
+    unsigned char* Data = nullptr;
+    unsigned long Size = 0;
+    jpeg_mem_dest(&C, &Data, &Size);
+    C.image_width = W;
+    C.image_height = H;
+    C.input_components = 1;
+    C.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&C);
+    jpeg_set_quality(&C, 50, TRUE);
+    jpeg_start_compress(&C, TRUE);
+    std::vector<Byte> Row(W);
+    JSAMPROW Rows[1] = { Row.data() };
+    while (C.next_scanline < H) {
+        std::fill(Row.begin(), Row.end(), Byte(64 + C.next_scanline / 64 % 128));
+        jpeg_write_scanlines(&C, Rows, 1);
+    }
+    jpeg_finish_compress(&C);
+    std::vector<Byte> Out(Data, Data + Size);
+    std::free(Data);
+    jpeg_destroy_compress(&C);
+    return Out;
 }
 
 inline std::vector<Byte> Carved(const std::vector<Byte>& Image, TXDRFileItem* F)

@@ -20,31 +20,29 @@ using namespace CarvingTest;
 
 TEST(Carving, RealFilesAreFoundWhole)
 {
-    if (!HasTool("convert") || !HasTool("exiftool") || !HasTool("ffmpeg"))
+    if (!HaveTool("convert") || !HaveTool("exiftool") || !HaveTool("ffmpeg"))
         GTEST_SKIP() << "imagemagick, exiftool or ffmpeg missing";
-    TTempDir Dir;
+    TTempFolder Dir;
     const struct {
         const char* Name;
-        const char* Command;
+        TSteps Command;
         const char16_t* Ext;
     } Made[] = {
-        { "plain.jpg", "convert -size 320x200 gradient:navy-gold -quality 80 plain.jpg", u".jpg" },
-        { "big.jpg", "convert -size 640x480 plasma:fractal -seed 7 -quality 80 big.jpg && convert -size 160x120 gradient:red-blue small.jpg"
-                     " && exiftool -q -overwrite_original '-ThumbnailImage<=small.jpg' -Make=Test big.jpg", u".jpg" },
-        { "le.tif", "convert -size 120x90 gradient:green-white -define tiff:endian=lsb -compress none le.tif", u".tif" },
-        { "be.tif", "convert -size 100x80 gradient:black-orange -define tiff:endian=msb -compress none be.tif", u".tif" },
+        { "plain.jpg", { { "convert", "-size", "320x200", "gradient:navy-gold", "-quality", "80", "plain.jpg" } }, u".jpg" },
+        { "big.jpg", { { "convert", "-size", "640x480", "plasma:fractal", "-seed", "7", "-quality", "80", "big.jpg" }, { "convert", "-size", "160x120", "gradient:red-blue", "small.jpg" }, { "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=small.jpg", "-Make=Test", "big.jpg" } }, u".jpg" },
+        { "le.tif", { { "convert", "-size", "120x90", "gradient:green-white", "-define", "tiff:endian=lsb", "-compress", "none", "le.tif" } }, u".tif" },
+        { "be.tif", { { "convert", "-size", "100x80", "gradient:black-orange", "-define", "tiff:endian=msb", "-compress", "none", "be.tif" } }, u".tif" },
         // The directory comes after the strip, and last.
-        { "strip.tif", "convert -size 64x64 xc:gray -depth 8 -strip -compress none strip.tif", u".tif" },
+        { "strip.tif", { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-strip", "-compress", "none", "strip.tif" } }, u".tif" },
         // The description's text comes last.
-        { "described.tif", "convert -size 64x64 xc:gray -depth 8 -compress none -set comment 'another comment' described.tif", u".tif" },
-        { "tiled.tif", "convert -size 300x200 gradient:red-blue -define tiff:tile-geometry=64x64 -compress none tiled.tif", u".tif" },
-        { "pages.tif", "convert -size 50x40 xc:red xc:blue xc:green -compress none pages.tif", u".tif" },
+        { "described.tif", { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-compress", "none", "-set", "comment", "another comment", "described.tif" } }, u".tif" },
+        { "tiled.tif", { { "convert", "-size", "300x200", "gradient:red-blue", "-define", "tiff:tile-geometry=64x64", "-compress", "none", "tiled.tif" } }, u".tif" },
+        { "pages.tif", { { "convert", "-size", "50x40", "xc:red", "xc:blue", "xc:green", "-compress", "none", "pages.tif" } }, u".tif" },
         // A fixed picture in uncompressed strips: exiftool pads an odd-length
         // piece with a byte that nothing points at, which no carver can find.
-        { "strips.tif", "convert -seed 3 -size 300x200 plasma: -define tiff:rows-per-strip=16 -compress none strips.tif"
-                        " && exiftool -q -overwrite_original -Make=NIKON -Model=D70 strips.tif", u".nef" },
-        { "clip.avi", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.avi", u".avi" },
-        { "clip.mp4", "ffmpeg -y -f lavfi -i testsrc=size=96x64:rate=5 -t 1 -c:v mpeg4 clip.mp4", u".mp4" },
+        { "strips.tif", { { "convert", "-seed", "3", "-size", "300x200", "plasma:", "-define", "tiff:rows-per-strip=16", "-compress", "none", "strips.tif" }, { "exiftool", "-q", "-overwrite_original", "-Make=NIKON", "-Model=D70", "strips.tif" } }, u".nef" },
+        { "clip.avi", { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4", "clip.avi" } }, u".avi" },
+        { "clip.mp4", { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4", "clip.mp4" } }, u".mp4" },
     };
     std::vector<std::vector<Byte>> Originals;
     std::vector<Int64> Starts;
@@ -444,10 +442,10 @@ X_REGISTER_CLASS(TCancellingStream)
 
 TEST(Carving, JpegAcrossARangeGapAndCancelledInItsData)
 {
-    if (!HasTool("convert"))
+    if (!HaveTool("convert"))
         GTEST_SKIP() << "imagemagick missing";
-    TTempDir Dir;
-    const auto Jpeg = Make(Dir, "convert -size 200x150 plasma:fractal -seed 3 -quality 70 a.jpg", "a.jpg");
+    TTempFolder Dir;
+    const auto Jpeg = Make(Dir, { { "convert", "-size", "200x150", "plasma:fractal", "-seed", "3", "-quality", "70", "a.jpg" } }, "a.jpg");
     ASSERT_GT(Jpeg.size(), 4096u);
     // The JPEG starts at 8192 in the first range, which ends 2048 bytes into
     // it; the rest lies at 65536, where the second range starts.

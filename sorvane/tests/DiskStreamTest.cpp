@@ -2,6 +2,7 @@
 // reads and a vanishing device, each with its code; seeks, ends and the
 // block stream and read routines on top.
 #include "win/FakeDevice.h"
+#include "rtl/testing/Testing.h"
 #include "win/Time.h"
 #include "core/XCore.Errors.h"
 #include "sorvane/XCore.Streams.Blocks.h"
@@ -168,6 +169,125 @@ TEST(DiskStream, SlowReadsAreReportedOncePerFill)
     D.Stream->Read(&B, 1);
     EXPECT_EQ(Events, 1);
     ClearXError();
+}
+
+
+// Everything a reader of the stream can see of one read.
+struct TSeenRead {
+    Int64 At = 0;
+    std::vector<Byte> Bytes;
+    Integer Raised = 0;
+    Integer Code = 0;
+    Integer SubCode = 0;
+    std::vector<Cardinal> Slow;
+    std::vector<Int64> Fills;
+    friend bool operator==(const TSeenRead&, const TSeenRead&) = default;
+};
+
+std::ostream& operator<<(std::ostream& Out, const TSeenRead& R)
+{
+    Out << "{" << R.Bytes.size() << " bytes from " << int(R.Bytes.empty() ? -1 : R.Bytes[0]) << ", raised " << R.Raised
+        << ", code " << R.Code << "/" << R.SubCode << ", slow";
+    for (Cardinal S : R.Slow)
+        Out << " " << S;
+    Out << ", fills";
+    for (Int64 F : R.Fills)
+        Out << " " << F;
+    return Out << "}";
+}
+
+TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
+{
+    // The same device faults, read with and without the read-ahead: the
+    // same bytes, codes, raises, slow-read and fill events, read after
+    // read, forwards, back to a kept window and with whole-window reads.
+    // (A window taken back from the kept ones is not read again, so it
+    // reports no new slow read: the slow case reads forwards only.)
+    const struct {
+        const char* Name;
+        Byte RaiseReadErrors;
+        std::function<void(TFakeDevice&, TManualClock&)> Setup;
+        bool Back;          // also reads back (not after the device is gone)
+    } Cases[] = {
+        { "clean", 1, [](TFakeDevice&, TManualClock&) { }, true },
+        { "bad sector, raising", 1, [](TFakeDevice& F, TManualClock&) { F.FailSector(13, EIO); }, true },
+        { "bad sector, not raising", 0, [](TFakeDevice& F, TManualClock&) { F.FailSector(13, EIO); }, true },
+        { "slow sectors", 1, [](TFakeDevice& F, TManualClock& C) {
+              F.SlowSectors(9, 2, 1200);
+              F.OnDelay = [&C](Cardinal Ms) { C.Advance(Ms); };
+          }, false },
+        { "device gone", 0, [](TFakeDevice& F, TManualClock&) { F.VanishAfter(3); }, false },
+    };
+    for (const auto& C : Cases) {
+        // Read in turn, with the read-ahead as it chooses (the fake device
+        // is fast: the stream mostly reads for itself), and always ahead.
+        std::vector<TSeenRead> Seen[3];
+        for (const Integer Ahead : { 0, 1, 2 }) {
+            TManualClock Clock;
+            auto D = OpenDisk(40, [&](TFakeDevice& F) { C.Setup(F, Clock); });
+            D.Stream->RaiseReadErrors = C.RaiseReadErrors;
+            TSeenRead* Now = nullptr;
+            D.Stream->OnSlowRead = [&](TObject*, Cardinal Ms) { Now->Slow.push_back(Ms); };
+            D.Stream->OnFill = [&](TObject*, Int64 At) { Now->Fills.push_back(At); };
+            if (Ahead)
+                D.Stream->StartReadAhead({}, Ahead == 2);
+            auto Read = [&](Int64 At, Int64 Count) {
+                ClearXError();
+                Seen[Ahead].emplace_back();
+                Now = &Seen[Ahead].back();
+                Now->At = At;
+                Now->Bytes.assign(size_t(Count), 0xEE);
+                D.Stream->Seek(At, soBeginning);
+                Now->Raised = Testing::RaisedCode([&] { D.Stream->Read(Now->Bytes.data(), Count); });
+                Now->Code = GetXErrorCode();
+                Now->SubCode = GetXErrorData().SubCode;
+            };
+            for (Int64 At = 0; At < 40 * Sector; At += 700)
+                Read(At, 300);
+            if (C.Back) {
+                Read(3 * Sector, 10);
+                Read(12 * Sector, 2 * Sector);
+                Read(0, 3 * Buffer);
+            }
+            EXPECT_EQ(D.Stream->ReadingAhead(), Ahead != 0);
+            D.Stream->StopReadAhead();
+        }
+        for (const Integer Ahead : { 1, 2 }) {
+            ASSERT_EQ(Seen[Ahead].size(), Seen[0].size()) << C.Name;
+            for (size_t K = 0; K < Seen[0].size(); ++K) {
+                // Reading ahead, other windows are read before the device
+                // goes than in turn: each read gives the same bytes or 11.
+                const TSeenRead& R = Seen[Ahead][K];
+                if (!C.Back && Ahead == 2 && (R.Raised == 11 || Seen[0][K].Raised == 11)) {
+                    for (size_t I = 0; R.Raised != 11 && I < R.Bytes.size(); ++I)
+                        ASSERT_EQ(R.Bytes[I], Byte((R.At + Int64(I)) / Sector + 1)) << C.Name << ", read " << K;
+                    continue;
+                }
+                EXPECT_EQ(Seen[Ahead][K], Seen[0][K]) << C.Name << ", read " << K << ", read-ahead " << Ahead;
+            }
+        }
+    }
+    ClearXError();
+}
+
+TEST(DiskStream, AWholeWindowReadGoesStraightToTheDevice)
+{
+    ClearXError();
+    auto D = OpenDisk(16);
+    const Integer Opened = D.Device->ReadCount();
+    std::vector<Int64> Fills;
+    D.Stream->OnFill = [&](TObject*, Int64 At) { Fills.push_back(At); };
+    std::vector<Byte> All(12 * Sector + 7, 0xEE);
+    D.Stream->Seek(Sector, soBeginning);
+    EXPECT_EQ(D.Stream->Read(All.data(), Int64(All.size())), Int64(All.size()));
+    for (Int64 I = 0; I < Int64(All.size()); I += Sector)
+        EXPECT_EQ(All[size_t(I)], Byte(I / Sector + 2)) << I;
+    // The first window through the buffer, then whole windows straight
+    // into the caller's memory, then the last one through the buffer:
+    // every window still counts as a fill.
+    EXPECT_EQ(Fills, (std::vector<Int64> { 0, Buffer, 2 * Buffer, 3 * Buffer }));
+    EXPECT_EQ(D.Device->ReadCount() - Opened, 4);
+    EXPECT_EQ(GetXErrorCode(), 0);
 }
 
 TEST(DiskStream, SeeksEndsAndShortReads)

@@ -3,6 +3,8 @@
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XCore.Streams.Buffered.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <random>
 
 namespace {
 
@@ -90,6 +92,73 @@ TEST(Search, ATerminatedWorkerCancels)
     EXPECT_EQ(F.Search->FindAny({ { 0xFF, 0xD8 } }, Index, 0, 4095, 0, 512), -1);
     EXPECT_EQ(F.Search->Find({ 0xFF, 0xD8 }, 0, 4095), -1);
     F.Search->Worker = nullptr;
+}
+
+
+// What the searches must answer, worked out byte by byte over the bytes.
+Int64 NaiveFind(const std::vector<Byte>& Bytes, const TXByteArray& Pattern, Int64 From, Int64 To)
+{
+    const Int64 Last = std::min<Int64>(To, Int64(Bytes.size()) - 1);
+    for (Int64 P = std::max<Int64>(From, 0); P + Int64(Pattern.size()) - 1 <= Last; ++P)
+        if (std::equal(Pattern.begin(), Pattern.end(), Bytes.begin() + P))
+            return P;
+    return -1;
+}
+
+Int64 NaiveFindAny(const std::vector<Byte>& Bytes, const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To,
+                   Int64 Step)
+{
+    const Int64 Last = std::min<Int64>(To, Int64(Bytes.size()) - 1);
+    for (Int64 C = (std::max<Int64>(From, 0) + Step - 1) / Step * Step; C <= Last; C += Step)
+        for (size_t P = 0; P < Patterns.size(); ++P)
+            if (C + Int64(Patterns[P].size()) - 1 <= Last
+                && std::equal(Patterns[P].begin(), Patterns[P].end(), Bytes.begin() + C)) {
+                Index = Integer(P);
+                return C;
+            }
+    Index = -1;
+    return -1;
+}
+
+TEST(Search, LookingThroughWindowsAnswersAsReadingEachByte)
+{
+    // Bytes of a small alphabet, so that partial matches, matches across
+    // windows and across the blocks of a block stream are common; windows
+    // of odd sizes, and the stream seen directly and through blocks.
+    std::mt19937 Random(42);
+    std::vector<Byte> Bytes(20000);
+    for (Byte& B : Bytes)
+        B = Byte("\xFF\xD8\xD9\xE1IM*"[Random() % 7]);
+    const TXByteArrays Patterns { { 0xFF, 0xD8 }, { 0xFF, 0xD8, 0xFF, 0xE1 }, { 'I', 'I', '*' }, { 'M', 'M', '*', 0xFF } };
+    TOwnedPtr<TBytesStream> Raw(New<TBytesStream>(Bytes));
+    for (const Integer Window : { 7, 512, 1001, 4096 }) {
+        TOwnedPtr<TXCustomBufStream> Buffered(New<TXCustomBufStream>(Raw.get(), Window, 0));
+        // Blocks of the volume in a shuffled order: the logical bytes.
+        TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
+        std::vector<Byte> Logical;
+        for (const auto& [Start, Length] : std::vector<std::pair<Int64, Int64>> { { 9000, 3001 }, { 0, 4500 }, { 15000, 5000 }, { 4500, 1 } }) {
+            Blocks->Add(Start, Length);
+            Logical.insert(Logical.end(), Bytes.begin() + Start, Bytes.begin() + Start + Length);
+        }
+        TOwnedPtr<TXBlockStream> ThroughBlocks(New<TXBlockStream>(Buffered.get(), Blocks.get()));
+        for (auto [Stream, Expected] : { std::pair<TStream*, const std::vector<Byte>*> { Buffered.get(), &Bytes },
+                                         std::pair<TStream*, const std::vector<Byte>*> { ThroughBlocks.get(), &Logical } }) {
+            TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
+            Search->Stream = Stream;
+            const Int64 Size = Int64(Expected->size());
+            for (Integer K = 0; K < 300; ++K) {
+                const Int64 From = Int64(Random() % (Size + 100)) - 50;
+                const Int64 To = From + Int64(Random() % 3000);
+                const TXByteArray& P = Patterns[Random() % Patterns.size()];
+                ASSERT_EQ(Search->Find(P, From, To), NaiveFind(*Expected, P, From, To)) << Window << " " << From << ".." << To;
+                const Int64 Step = K % 2 ? 512 : 3;
+                Integer Index = 99, NaiveIndex = 99;
+                const Int64 Found = Search->FindAny(Patterns, Index, From, To, 0, Step);
+                ASSERT_EQ(Found, NaiveFindAny(*Expected, Patterns, NaiveIndex, From, To, Step)) << Window << " " << From << ".." << To;
+                ASSERT_EQ(Index, NaiveIndex);
+            }
+        }
+    }
 }
 
 struct TProgressFixture : TObject {

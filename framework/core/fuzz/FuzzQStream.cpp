@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         return 0;
     TOwnedPtr<TMemoryStream> Dest(MakeOwned<TMemoryStream>());
     for (Integer G = 0; G < C->Groups()->Count(); ++G) {
-        TXRHeaderList* Headers = C->Groups()->Items(G)->Headers;
+        TXRHeaderList* Headers = C->Groups()->Items(G)->Headers.get();
         for (Integer H = 0; H < Headers->Count(); ++H)
             for (Word R = 0; R < Headers->Items(H)->Body.Count; ++R) {
                 Dest->SetSize(0);

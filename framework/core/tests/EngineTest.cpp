@@ -61,7 +61,6 @@ public:
 struct TDelivery {
     Integer Source, Seq;
     TThreadID Thread;
-    friend bool operator==(const TDelivery&, const TDelivery&) = default;
 };
 
 class TSink : public TObject {

@@ -4,12 +4,10 @@
 #include "core/XCore.Engine.Progress.h"
 #include "core/XCore.Errors.h"
 #include "core/XCore.XMLObjects.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <unistd.h>
+#include <functional>
 
 namespace {
 
@@ -86,17 +84,10 @@ public:
     void Create() override
     {
         inherited::Create();
-        FChild = New<TPsChild>();
-        FLines = New<TStringList>();
-        FItems = New<TCollection>(TPsItem::StaticClass());
-        FEntries = New<TObjectList>();
-    }
-    ~TPsSample() override
-    {
-        FreeAndNil(FEntries);
-        FreeAndNil(FItems);
-        FreeAndNil(FLines);
-        FreeAndNil(FChild);
+        FChild = MakeOwned<TPsChild>();
+        FLines = MakeOwned<TStringList>();
+        FItems = MakeOwned<TCollection>(TPsItem::StaticClass());
+        FEntries = MakeOwned<TObjectList>();
     }
 
     Integer Width() const { return FWidth; }
@@ -123,10 +114,10 @@ public:
     void SetHuge(UInt64 V) { FHuge = V; }
     TVariant Note() const { return FNote; }
     void SetNote(const TVariant& V) { FNote = V; }
-    TPsChild* Child() const { return FChild; }
-    TStrings* Lines() const { return FLines; }
-    TCollection* Items() const { return FItems; }
-    TObjectList* Entries() const { return FEntries; }
+    TPsChild* Child() const { return FChild.get(); }
+    TStrings* Lines() const { return FLines.get(); }
+    TCollection* Items() const { return FItems.get(); }
+    TObjectList* Entries() const { return FEntries.get(); }
     TEvent<void(TObject*)> OnChange;
     void Touch(TObject*) { }
 
@@ -157,10 +148,10 @@ private:
     Int64 FBig = 0;
     UInt64 FHuge = 0;
     TVariant FNote;
-    TPsChild* FChild = nullptr;
-    TStringList* FLines = nullptr;
-    TCollection* FItems = nullptr;
-    TObjectList* FEntries = nullptr;
+    TOwnedPtr<TPsChild> FChild;
+    TOwnedPtr<TStringList> FLines;
+    TOwnedPtr<TCollection> FItems;
+    TOwnedPtr<TObjectList> FEntries;
 };
 X_REGISTER_CLASS(TPsSample)
 X_PUBLISHED(TPsSample)
@@ -211,13 +202,12 @@ public:
     void Create() override
     {
         inherited::Create();
-        FObjects = New<TXObjectCollection>(static_cast<TPersistent*>(this));
+        FObjects = MakeOwned<TXObjectCollection>(static_cast<TPersistent*>(this));
     }
-    ~TPsBox() override { FreeAndNil(FObjects); }
-    TXObjectCollection* Objects() const { return FObjects; }
+    TXObjectCollection* Objects() const { return FObjects.get(); }
 
 private:
-    TXObjectCollection* FObjects = nullptr;
+    TOwnedPtr<TXObjectCollection> FObjects;
 };
 X_REGISTER_CLASS(TPsBox)
 X_PUBLISHED(TPsBox)
@@ -330,20 +320,11 @@ RawBytes Compressed(std::string_view Bytes)
     return BytesOf(Packed.get());
 }
 
-// xmllint's verdict on a document; skipped when the tool is missing.
+// xmllint's verdict on a document, read from its standard input.
 bool XmllintAccepts(const RawBytes& Xml)
 {
-    char Name[] = "/tmp/persistence-XXXXXX";
-    int Fd = mkstemp(Name);
-    EXPECT_GE(Fd, 0);
-    EXPECT_EQ(write(Fd, Xml.data(), Xml.size()), ssize_t(Xml.size()));
-    close(Fd);
-    int Rc = std::system((std::string("xmllint --noout --nonet ") + Name + " 2>/dev/null").c_str());
-    unlink(Name);
-    return Rc == 0;
+    return Testing::RunTool({ "xmllint", "--noout", "--nonet", "-" }, {}, Xml).ExitCode == 0;
 }
-
-bool HaveXmllint() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
 
 // ---- round trips -------------------------------------------------------------
 
@@ -435,7 +416,7 @@ TEST(ObjectPersistence, BinaryPropertiesAreHexLinesOf32Bytes)
 
 TEST(ObjectPersistence, XmlWriterOutputIsAcceptedByXmllint)
 {
-    if (!HaveXmllint())
+    if (!Testing::HaveTool("xmllint"))
         GTEST_SKIP() << "xmllint is not installed";
     auto S = FullSample(true);
     // Characters XML 1.0 cannot hold are left out; CR survives.
@@ -628,7 +609,7 @@ TEST(ObjectPersistence, CollectionItemsLoadOrAreDeletedAgain)
     EXPECT_EQ(static_cast<TPsItem*>(Items->Items(0))->Value(), 4);
     auto Bad = StreamOf("<objects><o>");
     EXPECT_FALSE(LoadCollectionItem(Items.get(), Bad.get(), false));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
     EXPECT_EQ(Items->Count(), 1);
 }
 
@@ -654,7 +635,7 @@ TEST(ObjectPersistence, TextTwinsFinishTheProgressEitherWay)
             EXPECT_EQ(Progress->Position(), 10u);
             // A failed load leaves the target as it was.
             EXPECT_EQ(Target->Label(), Good ? u"colours" : u"before");
-            EXPECT_EQ(GetXErrorCode(), Good ? 0 : 44);
+            EXPECT_EQ(GetXErrorCode(), Good ? xecNone : xecReadFailed);
         }
 }
 
@@ -677,6 +658,43 @@ TEST(ObjectPersistence, CompressedStreamsAndSniffing)
 }
 
 // ---- hostile and damaged input --------------------------------------------------
+
+namespace {
+// A stream whose writes fail the way a full disk does.
+class TRefusingWrites : public TMemoryStream {
+public:
+    Int64 Write(const void*, Int64) override { throw EWriteError(u"disk full"); }
+};
+}
+
+// A save whose stream refuses what it is given answers false with the
+// save's code, or raises that code when asked to.
+TEST(ObjectPersistence, SavesIntoAStreamThatRefusesWritesFailWithTheSaveCode)
+{
+    TOwnedPtr<TPsChild> Source(New<TPsChild>());
+    Source->SetLabel(u"colours");
+    TOwnedPtr<TMemoryStream> Plain(New<TMemoryStream>());
+    Plain->WriteBuffer("object", 6);
+    struct TCase {
+        const char* Name;
+        std::function<bool(TStream* Target, bool Raise)> Save;
+    };
+    const TCase Cases[] = {
+        { "text form", [&](TStream* T, bool Raise) { return SaveObjectToStream(Source.get(), T, true, Raise); } },
+        { "XML form", [&](TStream* T, bool Raise) { return SaveObjectToStream(Source.get(), T, false, Raise); } },
+        { "copied", [&](TStream* T, bool) { return CopyCompressed(Plain.get(), T, false); } },
+        { "compressed", [&](TStream* T, bool) { return CopyCompressed(Plain.get(), T, true); } },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TOwnedPtr<TRefusingWrites> Target(New<TRefusingWrites>());
+        ClearXError();
+        EXPECT_FALSE(C.Save(Target.get(), false));
+        EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
+    }
+    TOwnedPtr<TRefusingWrites> Target(New<TRefusingWrites>());
+    EXPECT_EQ(Testing::RaisedCode([&] { SaveObjectToStream(Source.get(), Target.get(), true, true); }), xecWriteFailed);
+}
 
 TEST(ObjectPersistence, HostileOrDamagedInputFailsWithItsCode)
 {
@@ -731,10 +749,10 @@ TEST(ObjectPersistence, HostileOrDamagedInputFailsWithItsCode)
         EXPECT_EQ(Loaded, nullptr);
         if (Loaded)
             Loaded->Free();
-        EXPECT_EQ(GetXErrorCode(), 44);
+        EXPECT_EQ(GetXErrorCode(), xecReadFailed);
         In->SetPosition(0);
         EXPECT_FALSE(LoadAssignFromStream(Holder.get(), In.get(), false));
-        EXPECT_EQ(GetXErrorCode(), 44);
+        EXPECT_EQ(GetXErrorCode(), xecReadFailed);
         EXPECT_EQ(Holder->Width(), 100);
         In->SetPosition(0);
         EXPECT_THROW(LoadObjectFromStream(In.get(), true), EXError);
@@ -750,7 +768,7 @@ TEST(ObjectPersistence, OnlyTheTargetsClassIsMadeForIt)
     ASSERT_TRUE(SaveObjectToStream(Child.get(), Stream.get(), false, false));
     TOwnedPtr<TPsSample> Target(New<TPsSample>());
     EXPECT_FALSE(LoadAssignFromStream(Target.get(), Stream.get(), false));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
 
     // A descendant of the target's class is fine.
     TOwnedPtr<TPsOtherChild> Other(New<TPsOtherChild>());

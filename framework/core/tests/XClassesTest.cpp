@@ -1,4 +1,6 @@
 #include "core/XClasses.h"
+#include "core/XCore.Factory.h"
+#include "rtl/TypInfo.h"
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -373,6 +375,38 @@ TEST(XCollectionItems, AssignFromAnotherClassCopiesOnlyTheName)
     EXPECT_EQ(Y2->State(), xstAssigned);
 }
 
+// The filerable object and the collection item share their stored fields
+// through one template: each keeps its name and published properties, and
+// the fields pass only between objects of the same kind.
+TEST(XFilerable, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
+{
+    for (TClass Class : { TXFilerableObject::StaticClass(), TXYCollectionItem::StaticClass() }) {
+        EXPECT_EQ(GetClass(Class->Name), Class) << StringToUTF8(Class->Name);
+        EXPECT_NE(GetPropInfo(Class, u"Name"), nullptr) << StringToUTF8(Class->Name);
+        EXPECT_NE(GetPropInfo(Class, u"LgID"), nullptr) << StringToUTF8(Class->Name);
+    }
+    EXPECT_TRUE(TXFilerableObject::StaticClass()->InheritsFrom(TXPersistent::StaticClass()));
+    EXPECT_TRUE(TXYCollectionItem::StaticClass()->InheritsFrom(TXPersistentItem::StaticClass()));
+
+    TOwnedPtr<TXFilerableObject> Object(New<TXFilerableObject>());
+    Object->SetLgID(1031);
+    Object->SetXFilter(u"f");
+    Object->SetIdx(2);
+    TOwnedPtr<TXPersistentCollection> Ys(New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    auto* Y = static_cast<TXYCollectionItem*>(Ys->Add());
+    EXPECT_TRUE(Y->AssignFrom(Object.get()));
+    EXPECT_TRUE(Y->IsEmpty());
+    EXPECT_EQ(Y->Idx(), -1);
+    EXPECT_EQ(Y->State(), 0u);
+
+    Y->SetLgID(7);
+    Y->SetStoreData(false);
+    TOwnedPtr<TXFilerableObject> Back(New<TXFilerableObject>());
+    EXPECT_TRUE(Back->AssignFrom(Y));
+    EXPECT_EQ(Back->LgID(), 0u);
+    EXPECT_TRUE(Back->StoreData());
+}
+
 TEST(XCollections, AssignAppendAndLookup)
 {
     using XClasses::TXCollection;
@@ -400,6 +434,13 @@ TEST(XCollections, AssignAppendAndLookup)
     EXPECT_EQ(Target->Count(), 4);
 }
 
+namespace {
+class TSpecialClassItem : public TXClassItem {
+    X_CLASS(TSpecialClassItem, TXClassItem)
+};
+}
+X_REGISTER_CLASS(TSpecialClassItem)
+
 TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
 {
     TOwnedPtr<TXClassCollection> Classes(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
@@ -415,6 +456,15 @@ TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
     TOwnedPtr<TXClassCollection> Copy(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), nullptr));
     Copy->Assign(Classes.get());
     EXPECT_EQ(Copy->Items(0)->ItemClass, TKeyed::StaticClass());
+
+    // A descendant item class stays; made by name, as readers make it, the
+    // collection holds class items.
+    TOwnedPtr<TXClassCollection> Special(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TSpecialClassItem::StaticClass()));
+    EXPECT_EQ(Special->ItemClass(), TSpecialClassItem::StaticClass());
+    EXPECT_TRUE(Special->Add()->Is<TSpecialClassItem>());
+    TOwnedPtr<TObject> ByName(CreateInstanceOf(GetClass(u"TXClassCollection")));
+    ASSERT_TRUE(ByName && ByName->Is<TXClassCollection>());
+    EXPECT_EQ(static_cast<TXClassCollection*>(ByName.get())->ItemClass(), TXClassItem::StaticClass());
 }
 
 TEST(XClassesUnit, PlatformFlags)

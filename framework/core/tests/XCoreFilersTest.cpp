@@ -1,11 +1,15 @@
 #include "core/XCore.Filers.h"
+#include "rtl/TypInfo.h"
 #include "core/XCore.Strings.Containers.h"
 #include "core/XClasses.h"
+#include "core/XCore.Engine.Progress.h"
+#include "rtl/testing/Testing.h"
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -41,19 +45,16 @@ public:
     void Create() override
     {
         inherited::Create();
-        Texts = New<TXStringCollection<>>(static_cast<TPersistent*>(this));
-        Notes = New<TXTypedObjectList>();
+        Texts = MakeOwned<TXStringCollection<>>(static_cast<TPersistent*>(this));
+        Notes = MakeOwned<TXTypedObjectList>();
         Notes->ItemClass = TFilerTestNote::StaticClass();
     }
-    ~TFilerTestData() override
-    {
-        FreeAndNil(Texts);
-        FreeAndNil(Notes);
-    }
     String Title;
-    TXStringCollection<>* Texts = nullptr;
-    TXTypedObjectList* Notes = nullptr;
+    TOwnedPtr<TXStringCollection<>> Texts;
+    TOwnedPtr<TXTypedObjectList> Notes;
     bool FailWrite = false;
+    // The hooks raise instead of answering.
+    bool RaiseInHooks = false;
 };
 X_REGISTER_CLASS(TFilerTestData)
 
@@ -67,10 +68,17 @@ public:
         ItemTag = "item";
     }
     TFilerTestData* Owner() const { return static_cast<TFilerTestData*>(Filer->Data()); }
-    bool BeforeWrite(Integer Flag) override { return !Owner()->FailWrite; }
+    bool BeforeWrite(Integer Flag) override
+    {
+        if (Owner()->RaiseInHooks)
+            throw EConvertError(u"not now");
+        return !Owner()->FailWrite;
+    }
     void ObjectToText(Integer Flag, UTF8String& Text) override { Text = StringToUTF8(Owner()->Title); }
     bool ReadObjectText(const UTF8String& Text, TXProgress* Progress) override
     {
+        if (Owner()->RaiseInHooks)
+            throw EConvertError(u"not now");
         Owner()->Title = UTF8ToString(Text.substr(2, Text.size() - 4));   // the writer's CRLFs
         return true;
     }
@@ -104,8 +112,8 @@ public:
         RootTag = "notes";
         ReadMode = AMode;
         auto* D = As<TFilerTestData>(AData);
-        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Texts, D, u"Texts");
-        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Notes, nullptr, u"Notes");
+        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Texts.get(), D, u"Texts");
+        Groups()->AddNamedGroup(this, TFilerTestGroup::StaticClass(), D->Notes.get(), nullptr, u"Notes");
     }
 };
 X_REGISTER_CLASS(TFilerTestFiler)
@@ -149,7 +157,7 @@ public:
     void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override
     {
         inherited::DefineGroups(AData, AMode, AParts);
-        Groups()->AddNamedGroup(this, TFilerSwapGroup::StaticClass(), As<TFilerTestData>(AData)->Notes, nullptr,
+        Groups()->AddNamedGroup(this, TFilerSwapGroup::StaticClass(), As<TFilerTestData>(AData)->Notes.get(), nullptr,
             u"Notes");
     }
 };
@@ -157,16 +165,9 @@ X_REGISTER_CLASS(TFilerSwapFiler)
 
 class XCoreFilersTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string Pattern = (fs::temp_directory_path() / "filers-XXXXXX").string();
-        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-        Dir = Pattern;
-        ClearXError();
-    }
-    void TearDown() override { fs::remove_all(Dir); }
+    void SetUp() override { ClearXError(); }
 
-    String PathOf(const char* Name) const { return UTF8ToString((Dir / Name).string()); }
+    String PathOf(const char* Name) const { return Folder.File(Name); }
     static void Fill(TFilerTestData* D)
     {
         D->Title = u"Week 12";
@@ -184,13 +185,12 @@ protected:
     }
     static std::string ReadAll(const fs::path& P)
     {
-        std::ifstream In(P, std::ios::binary);
-        std::stringstream S;
-        S << In.rdbuf();
-        return S.str();
+        Testing::Bytes Bytes = Testing::ReadFileBytes(P);
+        return std::string(Bytes.begin(), Bytes.end());
     }
 
-    fs::path Dir;
+    Testing::TTempFolder Folder { "filers" };
+    const fs::path& Dir = Folder.Path();
 };
 
 TEST_F(XCoreFilersTest, TagFilerRoundTripsThroughFile)
@@ -206,7 +206,7 @@ TEST_F(XCoreFilersTest, TagFilerRoundTripsThroughFile)
 
     TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
     ASSERT_TRUE(FilerLoadFromFile(File, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 0);
+    EXPECT_EQ(GetXErrorCode(), xecNone);
     EXPECT_EQ(Dest->Title, u"Week 12");
     ASSERT_EQ(Dest->Texts->Count(), 2);
     EXPECT_EQ(Dest->Texts->Items(0)->DisplayName(), u"greeting");
@@ -235,7 +235,7 @@ TEST_F(XCoreFilersTest, ReadModeZeroReplacesAndOneAdds)
     }
     TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr, {}, 7));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
 }
 
 TEST_F(XCoreFilersTest, DamagedOrForeignTextsFailWith44)
@@ -257,7 +257,7 @@ TEST_F(XCoreFilersTest, DamagedOrForeignTextsFailWith44)
         TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
         bool Sound = C.Notes > 0;
         EXPECT_EQ(FilerLoadFromString(C.Text, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr), Sound) << C.Name;
-        EXPECT_EQ(GetXErrorCode(), Sound ? 0 : 44) << C.Name;
+        EXPECT_EQ(GetXErrorCode(), Sound ? xecNone : xecReadFailed) << C.Name;
         EXPECT_EQ(Dest->Notes->Count(), C.Notes) << C.Name;
     }
 }
@@ -279,7 +279,7 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
     TOwnedPtr<TFilerTestData> Data(New<TFilerTestData>());
     String Missing = PathOf("missing.txt");
     EXPECT_FALSE(FilerLoadFromFile(Missing, TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 31);
+    EXPECT_EQ(GetXErrorCode(), xecFileNotFound);
     EXPECT_EQ(GetXErrorText(), Missing);
 
     // A file another open holds exclusively cannot be opened for reading.
@@ -289,12 +289,12 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
         TOwnedPtr<TFileStream> Holder(New<TFileStream>(Locked, fmOpenReadWrite | fmShareExclusive));
         EXPECT_FALSE(FilerLoadFromFile(Locked, TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
         TXErrorData Error = GetXErrorData();
-        EXPECT_EQ(Error.Code, 4);
+        EXPECT_EQ(Error.Code, xecOpenFailed);
         EXPECT_EQ(Error.SubCode, EBUSY);
     }
 
     EXPECT_FALSE(FilerSaveToFile(PathOf("no/such/dir.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 4);
+    EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
     EXPECT_EQ(GetXErrorData().SubCode, ENOENT);
 
     EXPECT_THROW(FilerLoadFromFile(Missing, TFilerTestFiler::StaticClass(), Data.get(), true, nullptr), EXError);
@@ -310,17 +310,77 @@ TEST_F(XCoreFilersTest, FailedSaveLeavesTargetUntouched)
     }
     for (auto Save : { &FilerSaveToFile, &FilerSaveToFileViaTemp }) {
         EXPECT_FALSE(Save(PathOf("keep.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr, {}, 0));
-        EXPECT_EQ(GetXErrorCode(), 45);
+        EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
         EXPECT_EQ(ReadAll(Dir / "keep.txt"), "old content");
         EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
     }
 
     // A target folder that does not exist: 4 and nothing written.
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 45);
+    EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
     Data->FailWrite = false;
     EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 4);
+    EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
+}
+
+// A hook that raises instead of answering false: the routine answers false
+// with the load's or the save's code, finishes the progress, writes no
+// file, and with RaiseErrors raises that code once it has cleaned up.
+TEST_F(XCoreFilersTest, RaisingHooksFailWithTheRoutinesCode)
+{
+    TOwnedPtr<TFilerTestData> Source(New<TFilerTestData>());
+    Fill(Source.get());
+    TOwnedPtr<TBytesStream> Saved(New<TBytesStream>());
+    ASSERT_TRUE(FilerSaveToStream(Saved.get(), TFilerTestFiler::StaticClass(), Source.get(), false, nullptr));
+    Source->RaiseInHooks = true;
+    TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
+    Dest->RaiseInHooks = true;
+
+    struct TCase {
+        const char* Name;
+        std::function<bool(bool Raise, TXProgress* Progress)> Run;
+        TXErrorCode Code;
+    };
+    const TCase Cases[] = {
+        { "save to a stream",
+            [&](bool Raise, TXProgress* P) {
+                TOwnedPtr<TBytesStream> Out(New<TBytesStream>());
+                return FilerSaveToStream(Out.get(), TFilerTestFiler::StaticClass(), Source.get(), Raise, P);
+            },
+            xecWriteFailed },
+        { "save to a file",
+            [&](bool Raise, TXProgress* P) {
+                return FilerSaveToFile(PathOf("raised.txt"), TFilerTestFiler::StaticClass(), Source.get(), Raise, P);
+            },
+            xecWriteFailed },
+        { "load from a stream",
+            [&](bool Raise, TXProgress* P) {
+                return FilerLoadFromStream(Saved.get(), TFilerTestFiler::StaticClass(), Dest.get(), Raise, P);
+            },
+            xecReadFailed },
+        { "load from text",
+            [&](bool Raise, TXProgress* P) {
+                RawBytes Text(static_cast<const char*>(Saved->Memory()), size_t(Saved->Size()));
+                return FilerLoadFromString(Text, TFilerTestFiler::StaticClass(), Dest.get(), Raise, P);
+            },
+            xecReadFailed },
+    };
+    for (const TCase& C : Cases) {
+        for (bool Raise : { false, true }) {
+            SCOPED_TRACE(std::string(C.Name) + (Raise ? ", raising" : ""));
+            TOwnedPtr<TXProgress> Progress(New<TXProgress>(static_cast<TXProgress*>(nullptr)));
+            Progress->SetMax(3);
+            if (Raise) {
+                EXPECT_EQ(Testing::RaisedCode([&] { C.Run(true, Progress.get()); }), C.Code);
+            } else {
+                EXPECT_FALSE(C.Run(false, Progress.get()));
+                EXPECT_EQ(GetXErrorCode(), C.Code);
+            }
+            EXPECT_EQ(Progress->Position(), 3u);
+        }
+    }
+    EXPECT_FALSE(fs::exists(Dir / "raised.txt"));
+    EXPECT_TRUE(fs::is_empty(Dir));
 }
 
 TEST_F(XCoreFilersTest, StringsFilerKeepsTextOutsideAscii)
@@ -338,9 +398,9 @@ TEST_F(XCoreFilersTest, StringsFilerKeepsTextOutsideAscii)
     // Not a string list: the filer fails instead of guessing.
     TOwnedPtr<TFilerTestData> Other(New<TFilerTestData>());
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TXStringsFiler::StaticClass(), Other.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
     EXPECT_FALSE(FilerLoadFromStream(Stream.get(), TXTextFilerGroup::StaticClass(), Dest.get(), false, nullptr));
-    EXPECT_EQ(GetXErrorCode(), 44);
+    EXPECT_EQ(GetXErrorCode(), xecReadFailed);
 }
 
 TEST(XCoreDataIndexTest, NameInTheBestLanguage)
@@ -385,6 +445,48 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
     Copy->Clear();
     EXPECT_FALSE(Copy->Enabled);
     EXPECT_EQ(Copy->DataIndex()->Count(), 0);
+}
+
+// The filerable object and item share one template over two bases: each
+// keeps its own name and properties, and index and filter text pass only
+// between objects of the same base.
+TEST(XCoreFilerableTest, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
+{
+    for (TClass Class : { TXFilerablePersistent::StaticClass(), TXFilerableItem::StaticClass() })
+        EXPECT_EQ(GetClass(Class->Name), Class) << StringToUTF8(Class->Name);
+    EXPECT_TRUE(TXDataIndex::StaticClass()->InheritsFrom(TXLocalizedPersistent::StaticClass()));
+    EXPECT_TRUE(TXDataIndexItem::StaticClass()->InheritsFrom(TXLocalizedCollectionItem::StaticClass()));
+    std::vector<String> ItemProps;
+    for (const TPropInfo* P : GetPropList(TXDataIndexItem::StaticClass()))
+        ItemProps.push_back(P->Name);
+    for (const char16_t* Name : { u"Name", u"LgID", u"Idx", u"XFilter" })
+        EXPECT_NE(std::find(ItemProps.begin(), ItemProps.end(), Name), ItemProps.end()) << StringToUTF8(Name);
+    EXPECT_NE(GetPropInfo(TXDataIndex::StaticClass(), u"DataIndex"), nullptr);
+
+    TOwnedPtr<TXDataIndex> Source(New<TXDataIndex>());
+    IPtr<IXFilerable> Filerable = Supports<IXFilerable>(Source.get());
+    ASSERT_TRUE(Filerable);
+    Filerable->SetIndex(3);
+    Filerable->SetFilterText(u"de");
+    TOwnedPtr<TXDataIndex> Copy(New<TXDataIndex>());
+    Copy->Assign(Source.get());
+    EXPECT_EQ(Copy->GetIndex(), 3);
+    EXPECT_EQ(Copy->GetFilterText(), u"de");
+    Copy->Clear();
+    EXPECT_EQ(Copy->GetIndex(), -1);
+    EXPECT_EQ(Copy->GetFilterText(), u"");
+
+    TXDataIndexItem* Entry = Source->DataIndex()->AddEntry(u"Words", u"f", 9);
+    Entry->SetIndex(5);
+    ASSERT_TRUE(Supports<IXFilerable>(Entry));
+    TXDataIndexItem* Other = Copy->DataIndex()->Add();
+    Other->AssignFrom(Entry);
+    EXPECT_EQ(Other->GetIndex(), 5);
+    EXPECT_EQ(Other->GetFilterText(), u"f");
+    // An object of the other base gives the item nothing of its own.
+    Other->AssignFrom(Source.get());
+    EXPECT_EQ(Other->GetIndex(), 5);
+    EXPECT_EQ(Other->GetFilterText(), u"f");
 }
 
 // Objects made for a list and then not kept are freed, also when the list

@@ -3,8 +3,8 @@
 #include "core/XCore.Errors.h"
 #include "core/XCore.XMLObjects.h"
 #include "core/XCore.Streams.Containers.h"
+#include "rtl/testing/Testing.h"
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <zlib.h>
@@ -154,7 +154,7 @@ TEST(XCoreStreamsContainersTest, OneLoadHasOneBudgetForAllItsBlobs)
             for (Integer I = 0; I < Got->Blobs()->Count(); ++I)
                 Held += static_cast<TXStreamItem*>(Got->Blobs()->Items(I))->Data()->DataStream()->Size();
         EXPECT_LT(Held, 8 << 20);
-        EXPECT_EQ(GetXErrorCode(), 44);
+        EXPECT_EQ(GetXErrorCode(), xecReadFailed);
     }
 }
 
@@ -218,7 +218,7 @@ TEST(XCoreStreamsContainersTest, DamagedCompressedValueLeavesBlobEmptyAndFails)
         Dest->DataStream()->WriteBuffer("old", 3);
         EXPECT_THROW(Load(Dest.get(), { { "CData", Value } }), EReadError) << Value.size();
         EXPECT_TRUE(Dest->IsEmpty());
-        EXPECT_EQ(GetXErrorCode(), 44);
+        EXPECT_EQ(GetXErrorCode(), xecReadFailed);
     }
 }
 
@@ -230,7 +230,7 @@ TEST(XCoreStreamsContainersTest, FailedCompressionIsReportedNotStored)
     ClearXError();
     TRefusingStream Refusing;
     EXPECT_THROW(Define(Blob.get()).at("CData").Write(&Refusing), EWriteError);
-    EXPECT_EQ(GetXErrorCode(), 45);
+    EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
 }
 
 TEST(XCoreStreamsContainersTest, BlobTravelsInComponentText)
@@ -253,12 +253,11 @@ TEST(XCoreStreamsContainersTest, BlobTravelsInComponentText)
 
 TEST(XCoreStreamsContainersTest, LoadFromFileAndAssign)
 {
-    fs::path Dir = fs::temp_directory_path() / ("blobs-" + std::to_string(::getpid()));
-    fs::create_directories(Dir);
-    std::ofstream(Dir / "Picture.PNG", std::ios::binary) << "12345";
+    Testing::TTempFolder Dir("blobs");
+    Testing::WriteFileBytes(Dir / "Picture.PNG", { '1', '2', '3', '4', '5' });
 
     TOwnedPtr<TXCustomSizeStreamObject> Blob(New<TXCustomSizeStreamObject>());
-    ASSERT_TRUE(Blob->LoadFromFile(UTF8ToString((Dir / "Picture.PNG").string()), false));
+    ASSERT_TRUE(Blob->LoadFromFile(Dir.File("Picture.PNG"), false));
     EXPECT_EQ(Blob->DataClass(), u".png");
     EXPECT_EQ(Blob->Size(), 5);
     Blob->SetWidth(640);
@@ -273,11 +272,10 @@ TEST(XCoreStreamsContainersTest, LoadFromFileAndAssign)
     Blob->DataStream()->Clear();                // the copy has bytes of its own
     EXPECT_EQ(Content(Copy.get()), "12345");
 
-    EXPECT_FALSE(Copy->LoadFromFile(UTF8ToString((Dir / "missing.png").string()), false));
+    EXPECT_FALSE(Copy->LoadFromFile(Dir.File("missing.png"), false));
     EXPECT_TRUE(Copy->IsEmpty());
     EXPECT_EQ(Copy->DataClass(), u"");
     EXPECT_EQ(Copy->Width(), 0);
-    fs::remove_all(Dir);
 }
 
 TEST(XCoreStreamsContainersTest, BlobTravelsInXmlForm)
@@ -304,7 +302,7 @@ TEST(XCoreStreamsContainersTest, BlobTravelsInXmlForm)
             TOwnedPtr<TXStreamObject> Broken(New<TXStreamObject>());
             EXPECT_FALSE(LoadObjectFromXMLText(Broken.get(), Damaged));
             EXPECT_TRUE(Broken->IsEmpty());
-            EXPECT_EQ(GetXErrorCode(), 44);
+            EXPECT_EQ(GetXErrorCode(), xecReadFailed);
         }
     }
 }

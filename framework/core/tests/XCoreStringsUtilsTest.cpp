@@ -1,9 +1,9 @@
 #include "core/XCore.Strings.Utils.h"
 #include "rtl/Format.h"
 #include "core/XCore.Strings.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -98,23 +98,16 @@ TEST(XStringsUtils, ShuffleRoundTrip)
 
 class StringFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string Pattern = (fs::temp_directory_path() / "strings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-        Dir = Pattern;
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     String Path(const char* Name) const { return S((Dir / Name).string()); }
     static std::string ReadAll(const fs::path& Name)
     {
-        std::ifstream In(Name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(In), {});
+        const Testing::Bytes B = Testing::ReadFileBytes(Name);
+        return std::string(B.begin(), B.end());
     }
     size_t Entries() const { return size_t(std::distance(fs::directory_iterator(Dir), {})); }
 
-    fs::path Dir;
+    Testing::TTempFolder Folder { "strings" };
+    const fs::path& Dir = Folder.Path();
 };
 
 TEST_F(StringFiles, SaveWritesAnsiAndLoadReadsItBack)

@@ -1,12 +1,10 @@
 #include "rtl/StringList.h"
 #include "core/XCore.Errors.h"
 #include "core/XCore.XMLObjects.Filer.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -16,16 +14,15 @@ public:
     void Create() override
     {
         inherited::Create();
-        FLines = New<TStringList>();
+        FLines = MakeOwned<TStringList>();
     }
-    ~TXfNote() override { FreeAndNil(FLines); }
     const String& Title() const { return FTitle; }
     void SetTitle(const String& V) { FTitle = V; }
-    TStrings* Lines() const { return FLines; }
+    TStrings* Lines() const { return FLines.get(); }
 
 private:
     String FTitle;
-    TStringList* FLines = nullptr;
+    TOwnedPtr<TStringList> FLines;
 };
 X_REGISTER_CLASS(TXfNote)
 X_PUBLISHED(TXfNote)
@@ -36,22 +33,14 @@ X_PUBLISHED(TXfNote)
 
 RawBytes FileBytes(const std::filesystem::path& Path)
 {
-    std::ifstream In(Path, std::ios::binary);
-    std::stringstream S;
-    S << In.rdbuf();
-    return S.str();
+    Testing::Bytes Bytes = Testing::ReadFileBytes(Path);
+    return RawBytes(Bytes.begin(), Bytes.end());
 }
 
 class XMLFiler : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        FFolder = std::filesystem::temp_directory_path() /
-            ("xmlfiler-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(FFolder);
-    }
-    void TearDown() override { std::filesystem::remove_all(FFolder); }
-    std::filesystem::path FFolder;
+    Testing::TTempFolder Folder { "xmlfiler" };
+    const std::filesystem::path& FFolder = Folder.Path();
 };
 
 TEST_F(XMLFiler, SavesThroughATemporaryFileAndLoadsBack)
@@ -70,10 +59,8 @@ TEST_F(XMLFiler, SavesThroughATemporaryFileAndLoadsBack)
     RawBytes Saved = FileBytes(Path);
     EXPECT_EQ(Saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><objects><o>", 0), 0u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FFolder), {}), 1);
-    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
-        std::string Cmd = "xmllint --noout --nonet '" + Path.string() + "' 2>/dev/null";
-        EXPECT_EQ(std::system(Cmd.c_str()), 0);
-    }
+    if (Testing::HaveTool("xmllint"))
+        EXPECT_EQ(Testing::RunTool({ "xmllint", "--noout", "--nonet", Path.string() }).ExitCode, 0);
 
     TOwnedPtr<TXfNote> Copy(New<TXfNote>());
     Progress->SetPosition(0);
@@ -83,7 +70,7 @@ TEST_F(XMLFiler, SavesThroughATemporaryFileAndLoadsBack)
     EXPECT_EQ(Copy->Lines()->Text(), u"one\r\ntwo\r\n");
 }
 
-TEST_F(XMLFiler, DamagedOrHostileDocumentsFailWithCode44)
+TEST_F(XMLFiler, DamagedOrHostileDocumentsFailToRead)
 {
     const RawBytes Cases[] = {
         "<?xml version=\"1.0\"?><!DOCTYPE objects [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
@@ -98,7 +85,7 @@ TEST_F(XMLFiler, DamagedOrHostileDocumentsFailWithCode44)
         TOwnedPtr<TXfNote> Note(New<TXfNote>());
         Note->SetTitle(u"kept");
         EXPECT_FALSE(FilerLoadFromString(Data, TXMLFiler::StaticClass(), Note.get(), false, nullptr));
-        EXPECT_EQ(GetXErrorCode(), 44);
+        EXPECT_EQ(GetXErrorCode(), xecReadFailed);
         EXPECT_EQ(Note->Title(), u"kept");
     }
 }

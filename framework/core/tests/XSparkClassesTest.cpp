@@ -67,7 +67,7 @@ public:
     {
         inherited::Create(AOwner);
         static_cast<TXObservableComponent*>(AOwner)->SubscribeAllKeeper(
-            Keeper, [this](TObject*) { ++Detached; }, Log.Handler());
+            Keeper, [](TObject*) { ++Detached; }, Log.Handler());
     }
     ~TKeeperChild() override { Keeper = nullptr; }
     IPtr<IXObserverKeeper> Keeper;

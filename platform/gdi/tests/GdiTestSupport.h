@@ -118,4 +118,19 @@ inline TOwnedPtr<TBitmap> SolidBitmap(TPixelFormat Format, Integer W, Integer H,
     return Bmp;
 }
 
+// The box round every pixel that differs from Background (empty when none).
+inline TRect InkBox(const TBitmap* Bmp, TColor Background)
+{
+    TRect Box { INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN };
+    for (Integer Y = 0; Y < Bmp->Height(); ++Y)
+        for (Integer X = 0; X < Bmp->Width(); ++X)
+            if (Bmp->Pixel(X, Y) != Background) {
+                Box.Left = std::min(Box.Left, X);
+                Box.Top = std::min(Box.Top, Y);
+                Box.Right = std::max(Box.Right, X + 1);
+                Box.Bottom = std::max(Box.Bottom, Y + 1);
+            }
+    return Box.IsEmpty() ? TRect {} : Box;
+}
+
 } // namespace GdiTest

@@ -5,7 +5,7 @@
 //     void FuzzSeeds(TFuzzSeeds& Seeds)
 //     {
 //         Seeds.Add("plain", Bytes);                  // made by our own writer
-//         Seeds.AddFromTool("palette.png", "convert -size 4x4 xc:red PNG8:{}");
+//         Seeds.AddFromTool("palette.png", { "convert", "-size", "4x4", "xc:red", "PNG8:{}" });
 //     }
 //
 // Units are initialised before the first input. Run with X_FUZZ_SEEDS set
@@ -14,6 +14,7 @@
 #pragma once
 #include "rtl/Streams.h"
 #include "rtl/Units.h"
+#include "rtl/testing/Testing.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,25 +39,25 @@ public:
             Stream->ReadBuffer(Bytes.data(), Int64(Bytes.size()));
         Add(std::move(Name), std::move(Bytes));
     }
-    // The file a shell command writes where it says {}; nothing when the
-    // tool is missing or fails (the other seeds still start the run).
-    void AddFromTool(std::string Name, const std::string& Command)
+    // The file a tool writes where its arguments say {}, after Prefix and
+    // cut or zero-filled to Size bytes when Size is not negative; nothing
+    // when the tool is missing or fails (the other seeds still start the run).
+    void AddFromTool(std::string Name, std::vector<std::string> Argv, const RawBytes& Prefix = {}, Int64 Size = -1)
     {
-        char Folder[] = "/tmp/fuzz-seed-XXXXXX";
-        if (!::mkdtemp(Folder))
+        Testing::TTempFolder Folder("fuzz-seed");
+        const std::string File = (Folder / "seed").string();
+        for (std::string& Arg : Argv)
+            for (size_t At; (At = Arg.find("{}")) != std::string::npos;)
+                Arg.replace(At, 2, File);
+        if (Testing::RunTool(Argv).ExitCode != 0) {
+            std::fprintf(stderr, "seed %s not made by %s\n", Name.c_str(), Argv[0].c_str());
             return;
-        const std::string File = std::string(Folder) + "/seed";
-        std::string Line = Command;
-        for (size_t At; (At = Line.find("{}")) != std::string::npos;)
-            Line.replace(At, 2, "'" + File + "'");
-        if (std::system((Line + " >/dev/null 2>&1").c_str()) == 0) {
-            std::ifstream In(File, std::ios::binary);
-            Add(std::move(Name), RawBytes((std::istreambuf_iterator<char>(In)), {}));
-        } else {
-            std::fprintf(stderr, "seed %s not made: %s\n", Name.c_str(), Command.c_str());
         }
-        std::error_code Ignored;
-        std::filesystem::remove_all(Folder, Ignored);
+        const Testing::Bytes Made = Testing::ReadFileBytes(File);
+        RawBytes Bytes = Prefix + RawBytes(Made.begin(), Made.end());
+        if (Size >= 0)
+            Bytes.resize(size_t(Size), '\0');
+        Add(std::move(Name), std::move(Bytes));
     }
     const std::vector<std::pair<std::string, RawBytes>>& Items() const { return FItems; }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <poll.h>
 #include <spawn.h>
@@ -119,8 +120,10 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const fs::path& Folder
     for (const std::string& A : Argv)
         Args.push_back(const_cast<char*>(A.c_str()));
     Args.push_back(nullptr);
+    const std::string Program = FindTool(Argv[0]);
     pid_t Child = -1;
-    const int Error = ::posix_spawnp(&Child, Args[0], &Actions, nullptr, Args.data(), environ);
+    const int Error = Program.empty() ? ENOENT
+                                      : ::posix_spawn(&Child, Program.c_str(), &Actions, nullptr, Args.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
     ::close(In[0]);
     ::close(Out[1]);
@@ -148,21 +151,42 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const fs::path& Folder
     return Result;
 }
 
-bool HaveTool(const std::string& Name)
+std::string FindTool(const std::string& Name)
 {
+    if (Name.empty() || Name.find('/') != std::string::npos)
+        return Name;
     const char* Path = std::getenv("PATH");
-    std::string Paths = Path ? Path : "/usr/bin:/bin";
+    std::string Paths = std::string(Path ? Path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
     size_t Start = 0;
     while (Start <= Paths.size()) {
         size_t End = Paths.find(':', Start);
         if (End == std::string::npos)
             End = Paths.size();
         const fs::path Candidate = fs::path(Paths.substr(Start, End - Start)) / Name;
-        if (::access(Candidate.c_str(), X_OK) == 0)
-            return true;
+        if (End > Start && ::access(Candidate.c_str(), X_OK) == 0 && !fs::is_directory(Candidate))
+            return Candidate.string();
         Start = End + 1;
     }
-    return false;
+    return {};
+}
+
+bool HaveTool(const std::string& Name)
+{
+    return !FindTool(Name).empty();
+}
+
+TToolResult RunThisTestWithoutUnits()
+{
+    const ::testing::TestInfo* Test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!Test)
+        return {};
+    const std::string Filter = std::string("--gtest_filter=") + Test->test_suite_name() + "." + Test->name();
+    TToolResult Result = RunTool({ "env", std::string(NoUnitsVariable) + "=1",
+        fs::read_symlink("/proc/self/exe").string(), Filter });
+    // A filter that matches nothing passes too: the test must have run.
+    if (Result.ExitCode == 0 && Result.Output.find("[  PASSED  ] 1 test.") == std::string::npos)
+        Result.ExitCode = 1;
+    return Result;
 }
 
 TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std::string& Prelude)

@@ -62,11 +62,15 @@ struct TToolResult {
     std::string Output;         // standard output; standard error is dropped
 };
 
-// Runs Argv[0] (found on PATH) with exactly these arguments in Folder (the
-// current folder when empty), Input on its standard input.
+// Runs Argv[0] (found as FindTool finds it) with exactly these arguments in
+// Folder (the current folder when empty), Input on its standard input.
 TToolResult RunTool(const std::vector<std::string>& Argv, const std::filesystem::path& Folder = {},
     const std::string& Input = {});
-// True when Name is an executable on PATH.
+// The executable Name: on PATH, else in /usr/sbin or /sbin (where mkfs.fat
+// and losetup live, which a user's PATH may lack); empty when there is none.
+// A Name with a "/" is taken as it is.
+std::string FindTool(const std::string& Name);
+// True when FindTool finds Name.
 bool HaveTool(const std::string& Name);
 
 // A program running beside the test, its standard input and output joined
@@ -122,6 +126,15 @@ Integer ZombieChildren();
 // from X_BINARY_DIR, set by CTest; a test started by hand uses the current
 // folder's test-pictures.
 std::filesystem::path TestPicturePath(const std::string& Name);
+
+// Set in the environment of a test program whose main is to initialise no
+// unit.
+inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
+// Runs the calling test once more, alone, in a new process of this test
+// program that initialises no unit: there UnitsInitialized() is false
+// until the test initialises some. ExitCode is 0 only when the test ran
+// there and passed; Output is what the run printed.
+TToolResult RunThisTestWithoutUnits();
 
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing

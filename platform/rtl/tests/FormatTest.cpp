@@ -1,5 +1,6 @@
 #include "rtl/Format.h"
 #include "rtl/StrUtils.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include <limits>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -206,48 +206,38 @@ TEST(Format, RoundingAgreesWithExactDecimalArithmetic)
         Values.push_back(std::ldexp(double(Rng() % 1000000), -int(Rng() % 30)));
         Values.push_back(std::uniform_real_distribution<double>(-1e6, 1e6)(Rng));
     }
-    char Dir[] = "/tmp/fmtXXXXXX";
-    ASSERT_TRUE(mkdtemp(Dir));
-    std::string In = std::string(Dir) + "/in.txt", Script = std::string(Dir) + "/r.py";
+    Testing::TTempFolder Dir;
     {
-        std::ofstream F(In);
+        std::ofstream F(Dir / "in.txt");
         for (double V : Values) {
             char Hex[64];
             std::snprintf(Hex, sizeof Hex, "%a", V);
             F << Hex << "\n";
         }
-        std::ofstream P(Script);
-        P << "import sys\n"
-             "from decimal import Decimal, ROUND_HALF_UP, Context\n"
-             "for line in open(sys.argv[1]):\n"
-             "    d = Decimal(float.fromhex(line.strip()))\n"
-             "    f = d.quantize(Decimal('0.01'), rounding=ROUND_HALF_UP)\n"
-             "    if f == 0: f = abs(f)\n"
-             "    e = Context(prec=6, rounding=ROUND_HALF_UP).plus(d)\n"
-             "    if e == 0:\n"
-             "        es = '0.00000E+000'\n"
-             "    else:\n"
-             "        t = e.as_tuple(); digits = ''.join(map(str, t.digits)).ljust(6, '0')[:6]\n"
-             "        x = e.adjusted()\n"
-             "        es = ('-' if t.sign else '') + digits[0] + '.' + digits[1:] + 'E' + ('-' if x < 0 else '+') + "
-             "'%03d' % abs(x)\n"
-             "    print('%s %s' % (f, es))\n";
     }
-    FILE* Pipe = popen(("python3 " + Script + " " + In).c_str(), "r");
-    ASSERT_TRUE(Pipe);
-    std::string Output;
-    char Buf[4096];
-    while (size_t N = fread(Buf, 1, sizeof Buf, Pipe))
-        Output.append(Buf, N);
-    ASSERT_EQ(pclose(Pipe), 0);
-    std::istringstream Lines(Output);
+    const Testing::TToolResult Python = Testing::RunTool({ "python3", "-c",
+        "import sys\n"
+        "from decimal import Decimal, ROUND_HALF_UP, Context\n"
+        "for line in open(sys.argv[1]):\n"
+        "    d = Decimal(float.fromhex(line.strip()))\n"
+        "    f = d.quantize(Decimal('0.01'), rounding=ROUND_HALF_UP)\n"
+        "    if f == 0: f = abs(f)\n"
+        "    e = Context(prec=6, rounding=ROUND_HALF_UP).plus(d)\n"
+        "    if e == 0:\n"
+        "        es = '0.00000E+000'\n"
+        "    else:\n"
+        "        t = e.as_tuple(); digits = ''.join(map(str, t.digits)).ljust(6, '0')[:6]\n"
+        "        x = e.adjusted()\n"
+        "        es = ('-' if t.sign else '') + digits[0] + '.' + digits[1:] + 'E' + ('-' if x < 0 else '+') + "
+        "'%03d' % abs(x)\n"
+        "    print('%s %s' % (f, es))\n",
+        (Dir / "in.txt").string() });
+    ASSERT_EQ(Python.ExitCode, 0);
+    std::istringstream Lines(Python.Output);
     for (double V : Values) {
         std::string Fixed, Sci;
         ASSERT_TRUE(Lines >> Fixed >> Sci);
         EXPECT_EQ(StringToUTF8(Fmt(u"%.2f", { V })), Fixed) << V;
         EXPECT_EQ(StringToUTF8(Fmt(u"%.6e", { V })), Sci) << V;
     }
-    std::remove(In.c_str());
-    std::remove(Script.c_str());
-    rmdir(Dir);
 }

@@ -81,16 +81,6 @@ TEST(Interfaces, CountedObjectSurvivesReferenceTakenDuringConstruction)
     EXPECT_EQ(Destroyed, 1);
 }
 
-TEST(Interfaces, GuidTextRoundTrip)
-{
-    TGUID G;
-    ASSERT_TRUE(TryStringToGUID(u"{8C5471A3-7CC6-43D4-AC58-9D9EC771167A}", G));
-    EXPECT_EQ(G, TGUID::Parse("{8c5471a3-7cc6-43d4-ac58-9d9ec771167a}"));
-    EXPECT_EQ(G.ToString(), u"{8C5471A3-7CC6-43D4-AC58-9D9EC771167A}");
-    EXPECT_FALSE(TryStringToGUID(u"{8C5471A3-7CC6-43D4-AC58-9D9EC771167}", G));
-    EXPECT_FALSE(TryStringToGUID(u"{8C5471A3-7CC6-43D4XAC58-9D9EC771167A}", G));
-}
-
 TEST(Monitor, IsReentrantOnOneThread)
 {
     TOwnedPtr<TObject> Obj(New<TObject>());

@@ -1,9 +1,8 @@
-#include "rtl/CodePages.h"
 #include "rtl/StrUtils.h"
 #include <gtest/gtest.h>
-#include <cstdio>
+#include <cmath>
+#include <cstring>
 #include <limits>
-#include <set>
 
 TEST(StrUtils, PositionsAreOneBased)
 {
@@ -191,58 +190,18 @@ TEST(StrUtils, FileNames)
     EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/"), u"/");     // the root stays the root
 }
 
-TEST(StrUtils, CreateGUIDIsRandomVersion4)
+TEST(StrUtils, FloatTextReadsBackToTheSameDouble)
 {
-    std::set<String> Seen;
-    for (int I = 0; I < 50; ++I) {
-        TGUID G;
-        ASSERT_EQ(CreateGUID(G), S_OK);
-        EXPECT_EQ(G.D3 >> 12, 4);
-        EXPECT_EQ(G.D4[0] & 0xC0, 0x80);
-        TGUID Back;
-        ASSERT_TRUE(TryStringToGUID(G.ToString(), Back));
-        EXPECT_EQ(Back, G);
-        Seen.insert(G.ToString());
+    const double Values[] = { 0.1, 1.0 / 3, 1e300, -5e-324, 123456789.125, 0.5, 2.0, -0.0, HUGE_VAL };
+    for (double V : Values) {
+        double Back = 0;
+        ASSERT_TRUE(TryTextToFloat(FloatToText(V), Back)) << V;
+        EXPECT_EQ(std::memcmp(&Back, &V, sizeof V), 0) << StringToUTF8(FloatToText(V));
     }
-    EXPECT_EQ(Seen.size(), 50u);
-}
-
-// Windows-1252 judged by python's codec; the five bytes it leaves undefined
-// stand for the control characters of the same code.
-TEST(CodePages, Windows1252MatchesPythonsCodec)
-{
-    FILE* Pipe = popen("python3 -c \"import sys\n"
-                       "for b in range(256):\n"
-                       "    try: c = bytes([b]).decode('cp1252')\n"
-                       "    except UnicodeDecodeError: c = chr(b)\n"
-                       "    print(ord(c))\"",
-        "r");
-    ASSERT_TRUE(Pipe);
-    std::string AllBytes;
-    String Expected;
-    unsigned Code;
-    for (int B = 0; B < 256 && fscanf(Pipe, "%u", &Code) == 1; ++B) {
-        AllBytes.push_back(char(B));
-        Expected.push_back(Char(Code));
-    }
-    ASSERT_EQ(pclose(Pipe), 0);
-    ASSERT_EQ(Expected.size(), 256u);
-    EXPECT_EQ(AnsiToString(AllBytes), Expected);
-    AnsiString Back = StringToAnsi(Expected);
-    EXPECT_EQ(Back.CodePage, CP_1252);
-    EXPECT_EQ(Back.Bytes, AllBytes);
-}
-
-TEST(CodePages, UnmappableAndOtherPages)
-{
-    EXPECT_EQ(StringToAnsi(u"\u20AC\u2713\U0001F600\u0100x").Bytes, "\x80??" "?x");
-    EXPECT_EQ(StringToAnsi(u"\xD800").Bytes, "?");     // a lone surrogate
-    TCodePageString U = ToCodePage(u"\u00E9\u20AC", CP_UTF8);
-    EXPECT_EQ(U.CodePage, CP_UTF8);
-    EXPECT_EQ(U.Bytes, "\xC3\xA9\xE2\x82\xAC");
-    EXPECT_EQ(FromCodePage(U), u"\u00E9\u20AC");
-    EXPECT_EQ(FromCodePage(ToCodePage(u"\u00E9", CP_1252)), u"\u00E9");
-    EXPECT_EQ(AnsiToString(AnsiString { "\xE9", CP_1252 }), u"\u00E9");
-    EXPECT_THROW(ToCodePage(u"a", 437), EConvertError);
-    EXPECT_THROW(FromCodePage("a", 932), EConvertError);
+    EXPECT_EQ(FloatToText(0.5), u"0.5");
+    double Nan = 0;
+    EXPECT_TRUE(TryTextToFloat(FloatToText(std::nan("")), Nan) && std::isnan(Nan));
+    double Ignored = 0;
+    for (const char16_t* Text : { u"nan(1)", u"0x1p3", u"1.5.2", u"e5", u"1e" })
+        EXPECT_FALSE(TryTextToFloat(Text, Ignored)) << StringToUTF8(Text);
 }

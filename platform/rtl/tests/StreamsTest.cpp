@@ -1,4 +1,5 @@
 #include "rtl/Streams.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cerrno>
@@ -16,14 +17,6 @@ namespace fs = std::filesystem;
 
 class StreamFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string Pattern = (fs::temp_directory_path() / "streams-XXXXXX").string();
-        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-        Dir = Pattern;
-    }
-    void TearDown() override { fs::remove_all(Dir); }
-
     String Path(const char* Name) const { return S((Dir / Name).string()); }
     std::string ReadAll(const String& Name) const
     {
@@ -35,7 +28,8 @@ protected:
         std::ofstream(StringToUTF8(Name), std::ios::binary) << Data;
     }
 
-    fs::path Dir;
+    Testing::TTempFolder Folder { "streams" };
+    const fs::path& Dir = Folder.Path();
 };
 
 TOwnedPtr<TFileStream> Open(const String& Name, Word Mode)
@@ -333,103 +327,4 @@ TEST_F(StreamFiles, OpeningAFifoWithoutWriterDoesNotHang)
     auto F = Open(Path("fifo"), fmOpenRead | fmShareDenyNone);
     char C;
     EXPECT_EQ(F->Read(&C, 1), 0);
-}
-
-#include "rtl/SafeSave.h"
-#include <sys/stat.h>
-
-// A save replaces the file through a new inode; a reader holding the old
-// file keeps the old bytes, and a failed save leaves the old file alone.
-TEST(SafeSave, ReplacesWithoutTouchingTheOldFile)
-{
-    char Dir[] = "/tmp/safesaveXXXXXX";
-    ASSERT_NE(::mkdtemp(Dir), nullptr);
-    String Name = UTF8ToString(std::string(Dir) + "/data.bin");
-    SaveBytesToFileSafely(Name, "old");
-    std::string Link = std::string(Dir) + "/old-link";
-    ASSERT_EQ(::link(StringToUTF8(Name).c_str(), Link.c_str()), 0);
-    SaveBytesToFileSafely(Name, "new content");
-
-    auto ReadAll = [](const std::string& Path) {
-        std::string Out;
-        if (FILE* F = std::fopen(Path.c_str(), "rb")) {
-            char Buf[64];
-            size_t N;
-            while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0)
-                Out.append(Buf, N);
-            std::fclose(F);
-        }
-        return Out;
-    };
-    EXPECT_EQ(ReadAll(StringToUTF8(Name)), "new content");
-    EXPECT_EQ(ReadAll(Link), "old");
-
-    String Bad = UTF8ToString(std::string(Dir) + "/missing-dir/x.bin");
-    try {
-        SaveBytesToFileSafely(Bad, "x");
-        ADD_FAILURE() << "save into a missing folder succeeded";
-    } catch (const EFCreateError& E) {
-        EXPECT_EQ(E.ErrorCode, ENOENT);
-    }
-    std::system((std::string("rm -rf ") + Dir).c_str());
-}
-
-// A file written in steps replaces its target only on Commit; freed before,
-// it leaves the target and no temporary file behind.
-TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
-{
-    char Dir[] = "/tmp/safesaveXXXXXX";
-    ASSERT_NE(::mkdtemp(Dir), nullptr);
-    std::string Target = std::string(Dir) + "/data.bin";
-    String Name = UTF8ToString(Target);
-    SaveBytesToFileSafely(Name, "old");
-    ASSERT_EQ(::chmod(Target.c_str(), 0640), 0);
-    std::string Link = std::string(Dir) + "/link.bin";
-    ASSERT_EQ(::symlink(Target.c_str(), Link.c_str()), 0);
-    auto Entries = [&] {
-        std::vector<std::string> Names;
-        for (const auto& E : fs::directory_iterator(Dir))
-            Names.push_back(E.path().filename().string());
-        std::sort(Names.begin(), Names.end());
-        return Names;
-    };
-    auto Content = [](const std::string& Path) {
-        std::ifstream In(Path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(In)), {});
-    };
-    const std::vector<std::string> Before = { "data.bin", "link.bin" };
-
-    {
-        auto File = MakeOwned<TReplacementFileStream>(UTF8ToString(Link));
-        File->WriteBuffer("new ", 4);
-        File->WriteBuffer("content", 7);
-        EXPECT_EQ(Content(Target), "old");
-    }
-    EXPECT_EQ(Content(Target), "old");
-    EXPECT_EQ(Entries(), Before);
-
-    auto File = MakeOwned<TReplacementFileStream>(UTF8ToString(Link));
-    File->WriteBuffer("new content", 11);
-    File->SetPosition(4);
-    char Back[7] {};
-    File->ReadBuffer(Back, 7);
-    EXPECT_EQ(std::string(Back, 7), "content");
-    File->Commit();
-    EXPECT_TRUE(File->Committed());
-    File.reset();
-    EXPECT_EQ(Content(Target), "new content");
-    EXPECT_EQ(Entries(), Before);
-    EXPECT_TRUE(fs::is_symlink(Link));
-    struct stat St {};
-    ASSERT_EQ(::stat(Target.c_str(), &St), 0);
-    EXPECT_EQ(St.st_mode & 0777, 0640u);
-
-    // A memory stream's save goes the same way.
-    auto M = MakeOwned<TMemoryStream>();
-    M->WriteBuffer("memory", 6);
-    M->SaveToFile(Name);
-    EXPECT_EQ(Content(Target), "memory");
-    EXPECT_THROW(M->SaveToFile(UTF8ToString(std::string(Dir) + "/missing/x.bin")), EFCreateError);
-    EXPECT_EQ(Entries(), Before);
-    std::system((std::string("rm -rf ") + Dir).c_str());
 }

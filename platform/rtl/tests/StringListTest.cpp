@@ -2,10 +2,10 @@
 #include "rtl/StringList.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Streams.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -362,11 +362,10 @@ TEST(StringList, StreamsAndFiles)
     EXPECT_EQ(std::string(Ansi->Bytes().begin(), Ansi->Bytes().begin() + Ansi->Size()), "\xE9t\xE9\r\n\x80\r\n");
     EXPECT_THROW(L->SaveToStream(Ansi.get(), 437), EConvertError);
 
-    char Dir[] = "/tmp/slXXXXXX";
-    ASSERT_TRUE(mkdtemp(Dir));
-    String Name = UTF8ToString(Dir) + u"/list.txt";
+    Testing::TTempFolder Dir;
+    const String Name = Dir.File("list.txt");
     {
-        std::ofstream Old(StringToUTF8(Name));
+        std::ofstream Old(Dir / "list.txt");
         Old << "old content";
     }
     L->SaveToFile(Name);
@@ -374,8 +373,8 @@ TEST(StringList, StreamsAndFiles)
     R->LoadFromFile(Name);
     EXPECT_TRUE(R->Equals(L.get()));
     // Saving into a folder that is not there fails and touches nothing.
-    EXPECT_ANY_THROW(L->SaveToFile(UTF8ToString(Dir) + u"/missing/list.txt"));
-    EXPECT_ANY_THROW(R->LoadFromFile(UTF8ToString(Dir) + u"/none.txt"));
-    unlink(StringToUTF8(Name).c_str());
-    EXPECT_EQ(rmdir(Dir), 0);           // no temporary file left behind
+    EXPECT_ANY_THROW(L->SaveToFile(Dir.File("missing/list.txt")));
+    EXPECT_ANY_THROW(R->LoadFromFile(Dir.File("none.txt")));
+    std::filesystem::remove(Dir / "list.txt");
+    EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));     // no temporary file left behind
 }

@@ -1,6 +1,7 @@
 #include "rtl/Exceptions.h"
 #include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <fstream>
 
 using namespace Testing;
@@ -19,6 +20,20 @@ TEST(TestingHelpers, ToolsGetTheirExactArgumentsAndNoShell)
     EXPECT_EQ(RunTool({ "no-such-tool-here" }).ExitCode, 127);
     EXPECT_TRUE(HaveTool("sh"));
     EXPECT_FALSE(HaveTool("no-such-tool-here"));
+}
+
+TEST(TestingHelpers, ToolsInSbinAreFoundWithoutItOnThePath)
+{
+    const std::string Saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", "/usr/bin:/bin", 1);
+    const std::string Mkfs = FindTool("mkfs.fat");
+    const TToolResult Sh = RunTool({ "sh", "-c", "exit 4" });
+    ::setenv("PATH", Saved.c_str(), 1);
+    EXPECT_EQ(Sh.ExitCode, 4);
+    if (fs::exists("/usr/sbin/mkfs.fat"))
+        EXPECT_EQ(Mkfs, "/usr/sbin/mkfs.fat");
+    EXPECT_EQ(FindTool("/bin/sh"), "/bin/sh");
+    EXPECT_EQ(FindTool("no-such-tool-here"), "");
 }
 
 TEST(TestingHelpers, TempFolderGoesWithoutFollowingLinks)

@@ -217,3 +217,54 @@ TEST(Threads, EndSettingsHoldUntilTheBodyEndsAndAreRefusedAfter)
     EXPECT_TRUE(Refused);
     EXPECT_FALSE(Waited->FreeOnTerminate());
 }
+
+namespace {
+// Records on which thread each terminate request arrived.
+class TRequestThread : public TTestThread {
+    X_CLASS(TRequestThread, TTestThread)
+public:
+    std::vector<TThreadID> Requests;
+protected:
+    void TerminatedSet() override { Requests.push_back(GetCurrentThreadId()); }
+};
+}
+X_REGISTER_CLASS(TRequestThread)
+
+TEST(Threads, TerminateRequestsRunOnTheCallingThread)
+{
+    TOwnedPtr<TRequestThread> T(New<TRequestThread>(true));
+    std::promise<TThreadID> Worker;
+    T->Body = [&](TTestThread& Self) {
+        Worker.set_value(GetCurrentThreadId());
+        Self.Terminate();
+    };
+    T->Start();
+    const TThreadID WorkerID = Worker.get_future().get();
+    T->WaitFor();
+    T->Terminate();
+    EXPECT_EQ(T->Requests, (std::vector<TThreadID> { WorkerID, MainThreadID }));
+    EXPECT_TRUE(T->Terminated());
+}
+
+// The end signal outlives a thread that frees itself, and a wait for it on
+// the main thread runs the end handler meanwhile.
+TEST(Threads, EndSignalWaitsForAThreadThatFreesItself)
+{
+    auto Destroyed = std::make_shared<std::promise<void>>();
+    auto Gone = Destroyed->get_future();
+    std::promise<void> Release;
+    auto Released = Release.get_future().share();
+    TTestThread* T = MakeThread([Released](TTestThread&) { Released.wait(); });
+    T->Destroyed = Destroyed;
+    bool HandlerRan = false;
+    T->SetOnTerminate([&](TObject*) { HandlerRan = true; });
+    T->SetFreeOnTerminate(true);
+    std::shared_ptr<TThreadEnd> End = T->EndSignal();
+    T->Start();
+    EXPECT_FALSE(End->Ended());
+    Release.set_value();
+    End->WaitFor();
+    EXPECT_TRUE(End->Ended());
+    EXPECT_TRUE(HandlerRan);
+    EXPECT_EQ(Gone.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+}

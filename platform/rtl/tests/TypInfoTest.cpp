@@ -3,8 +3,6 @@
 #include "rtl/StringList.h"
 #include "rtl/Streams.h"
 #include "rtl/TypInfo.h"
-#include <cmath>
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -234,22 +232,6 @@ TEST(TypInfo, ValuesTravelAsTextBothWays)
         EXPECT_THROW(SetPropValueText(Probe.get(), GetPropInfo(Probe.get(), C.Name), C.Text), EConvertError)
             << StringToUTF8(C.Name) << " " << StringToUTF8(C.Text);
     EXPECT_THROW(GetPropValueText(Probe.get(), GetPropInfo(Probe.get(), u"Lines")), EConvertError);
-}
-
-TEST(TypInfo, FloatTextReadsBackToTheSameDouble)
-{
-    const double Values[] = { 0.1, 1.0 / 3, 1e300, -5e-324, 123456789.125, 0.5, 2.0, -0.0, HUGE_VAL };
-    for (double V : Values) {
-        double Back = 0;
-        ASSERT_TRUE(TryTextToFloat(FloatToText(V), Back)) << V;
-        EXPECT_EQ(std::memcmp(&Back, &V, sizeof V), 0) << StringToUTF8(FloatToText(V));
-    }
-    EXPECT_EQ(FloatToText(0.5), u"0.5");
-    double Nan = 0;
-    EXPECT_TRUE(TryTextToFloat(FloatToText(std::nan("")), Nan) && std::isnan(Nan));
-    double Ignored = 0;
-    for (const char16_t* Text : { u"nan(1)", u"0x1p3", u"1.5.2", u"e5", u"1e" })
-        EXPECT_FALSE(TryTextToFloat(Text, Ignored)) << StringToUTF8(Text);
 }
 
 TEST(TypInfo, VariantsKeepTheirValues)

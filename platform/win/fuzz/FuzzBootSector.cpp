@@ -56,11 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 // information sector, and the first FAT sectors of the smaller kinds.
 void FuzzSeeds(TFuzzSeeds& Seeds)
 {
-    const char* Made[][2] = {
-        { "fat12", "-F 12 -n SEED12 {} 1440" },
-        { "fat16", "-F 16 -n SEED16 {} 16384" },
-        { "fat32", "-F 32 -s 1 -n SEED32 {} 40960" },
+    const std::pair<const char*, std::vector<std::string>> Made[] = {
+        { "fat12", { "-F", "12", "-n", "SEED12", "{}", "1440" } },
+        { "fat16", { "-F", "16", "-n", "SEED16", "{}", "16384" } },
+        { "fat32", { "-F", "32", "-s", "1", "-n", "SEED32", "{}", "40960" } },
     };
-    for (const auto& M : Made)
-        Seeds.AddFromTool(M[0], std::string("rm -f {}; /usr/sbin/mkfs.fat -C ") + M[1] + " && truncate -s 4096 {}");
+    for (const auto& [Name, Args] : Made) {
+        std::vector<std::string> Argv { "mkfs.fat", "-C" };
+        Argv.insert(Argv.end(), Args.begin(), Args.end());
+        Seeds.AddFromTool(Name, Argv, {}, 4096);
+    }
 }

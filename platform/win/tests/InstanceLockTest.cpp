@@ -20,8 +20,7 @@ int RunHelper(const std::vector<std::string>& Args)
 {
     std::vector<std::string> Argv { INSTANCE_HELPER };
     Argv.insert(Argv.end(), Args.begin(), Args.end());
-    TChildProcess Helper(Argv);
-    return Helper.Wait();
+    return Testing::RunTool(Argv).ExitCode;
 }
 
 // A runtime folder and a name of the test's own.

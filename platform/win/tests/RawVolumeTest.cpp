@@ -3,40 +3,30 @@
 #include "win/FakeDevice.h"
 #include "win/RawVolume.h"
 #include "win/VolumeInfo.h"
+#include "rtl/testing/Testing.h"
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
 
-std::string Shell(const std::string& Command, int* Status = nullptr)
-{
-    std::string Output;
-    // mkfs.fat and fsck.fat live in sbin, which a user's PATH may lack.
-    const std::string Line = "PATH=\"$PATH:/usr/sbin:/sbin\"; " + Command + " 2>&1";
-    if (FILE* Pipe = popen(Line.c_str(), "r")) {
-        char Chunk[4096];
-        while (size_t N = fread(Chunk, 1, sizeof(Chunk), Pipe))
-            Output.append(Chunk, N);
-        const int Result = pclose(Pipe);
-        if (Status)
-            *Status = Result;
-    }
-    return Output;
-}
+using Testing::RunTool;
+using TArgs = std::vector<std::string>;
 
 bool HaveTools()
 {
-    int Status = -1;
-    Shell("command -v mkfs.fat fsck.fat mdir mcopy mlabel mmd", &Status);
-    return Status == 0;
+    for (const char* Tool : { "mkfs.fat", "fsck.fat", "mdir", "mcopy", "mlabel", "mmd" })
+        if (!Testing::HaveTool(Tool))
+            return false;
+    return true;
 }
 
 RawBytes ReadFile(const std::string& Path, std::streamoff Limit = INT64_MAX)
@@ -52,12 +42,52 @@ void WriteFile(const std::string& Path, const RawBytes& Bytes)
     std::ofstream(Path, std::ios::binary).write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
-Int64 Number(const std::string& Text, const std::string& Pattern, int Group = 1)
+// Digits that end at End in Text, as a number; -1 when there are none.
+// Begin is set to where they start.
+Int64 DigitsBefore(const std::string& Text, size_t End, size_t& Begin)
 {
-    std::smatch Match;
-    if (!std::regex_search(Text, Match, std::regex(Pattern)))
-        return -1;
-    return std::stoll(Match[Group].str(), nullptr, 0);
+    Begin = End;
+    while (Begin > 0 && std::isdigit(static_cast<unsigned char>(Text[Begin - 1])))
+        --Begin;
+    return Begin < End ? std::stoll(Text.substr(Begin, End - Begin)) : -1;
+}
+
+// "N<Suffix>": N of the first such place in Text; -1 when there is none.
+Int64 NumberBefore(const std::string& Text, const std::string& Suffix)
+{
+    size_t Begin = 0;
+    for (size_t At = Text.find(Suffix); At != std::string::npos; At = Text.find(Suffix, At + 1))
+        if (Int64 N = DigitsBefore(Text, At, Begin); N >= 0)
+            return N;
+    return -1;
+}
+
+// "A/B<Suffix>": A and B of the first such place in Text; -1 and -1 when
+// there is none.
+std::pair<Int64, Int64> FractionBefore(const std::string& Text, const std::string& Suffix)
+{
+    size_t Begin = 0;
+    for (size_t At = Text.find(Suffix); At != std::string::npos; At = Text.find(Suffix, At + 1)) {
+        const Int64 B = DigitsBefore(Text, At, Begin);
+        if (B < 0 || Begin == 0 || Text[Begin - 1] != '/')
+            continue;
+        if (const Int64 A = DigitsBefore(Text, Begin - 1, Begin); A >= 0)
+            return { A, B };
+    }
+    return { -1, -1 };
+}
+
+// The rest of the line after Marker, without trailing blanks; empty when
+// Marker is not there.
+std::string RestOfLine(const std::string& Text, const std::string& Marker)
+{
+    const size_t At = Text.find(Marker);
+    if (At == std::string::npos)
+        return {};
+    std::string Rest = Text.substr(At + Marker.size());
+    Rest.erase(std::min(Rest.find('\n'), Rest.size()));
+    Rest.erase(Rest.find_last_not_of(' ') + 1);
+    return Rest;
 }
 
 // The first 2 MB of an image: for the small volumes made here they hold the
@@ -94,73 +124,63 @@ struct TToolReport {
 
 TToolReport ToolReport(const std::string& Image)
 {
-    const std::string Fsck = Shell("fsck.fat -n -v " + Image);
-    const std::string Dir = Shell("mdir -i " + Image + " ::");
-    const std::string Label = Shell("mlabel -s -i " + Image + " ::");
+    const std::string Fsck = RunTool({ "fsck.fat", "-n", "-v", Image }).Output;
+    const std::string Dir = RunTool({ "mdir", "-i", Image, "::" }).Output;
+    const std::string Label = RunTool({ "mlabel", "-s", "-i", Image, "::" }).Output;
     TToolReport R {};
-    R.BytesPerSector = Number(Fsck, R"((\d+) bytes per logical sector)");
-    R.ClusterSize = Number(Fsck, R"((\d+) bytes per cluster)");
-    R.TotalClusters = Number(Fsck, R"((\d+)/(\d+) clusters)", 2);
-    R.FreeClusters = R.TotalClusters - Number(Fsck, R"((\d+)/(\d+) clusters)", 1);
-    std::smatch Serial;
-    if (std::regex_search(Dir, Serial, std::regex(R"(Serial Number is ([0-9A-F]{4})-([0-9A-F]{4}))")))
-        R.Serial = static_cast<Cardinal>(std::stoul(Serial[1].str() + Serial[2].str(), nullptr, 16));
-    std::smatch Match;
-    if (std::regex_search(Label, Match, std::regex(R"(Volume label is (.*[^ \n]))")))
-        R.Label = S(Match[1].str());
+    R.BytesPerSector = NumberBefore(Fsck, " bytes per logical sector");
+    R.ClusterSize = NumberBefore(Fsck, " bytes per cluster");
+    const auto [Used, Total] = FractionBefore(Fsck, " clusters");
+    R.TotalClusters = Total;
+    R.FreeClusters = Total - Used;
+    const std::string Serial = RestOfLine(Dir, "Serial Number is ");
+    if (Serial.size() == 9 && Serial[4] == '-')
+        R.Serial = static_cast<Cardinal>(std::stoul(Serial.substr(0, 4) + Serial.substr(5), nullptr, 16));
+    R.Label = S(RestOfLine(Label, "Volume label is "));
     return R;
 }
 
 class VolumeImages : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        char Pattern[] = "/tmp/rawvolumeXXXXXX";
-        if (mkdtemp(Pattern))
-            Dir = Pattern;
-    }
-    static void TearDownTestSuite()
-    {
-        if (!Dir.empty())
-            Shell("rm -rf " + Dir);
-    }
-    void SetUp() override
-    {
-        ASSERT_FALSE(Dir.empty());
-        ASSERT_TRUE(HaveTools()) << "dosfstools and mtools are needed (scripts/setup)";
-    }
+    static void SetUpTestSuite() { Folder = std::make_unique<Testing::TTempFolder>("rawvolume"); }
+    static void TearDownTestSuite() { Folder.reset(); }
+    void SetUp() override { ASSERT_TRUE(HaveTools()) << "dosfstools and mtools are needed (scripts/setup)"; }
 
     // A fresh FAT image with a few files and a folder in it.
-    static std::string MakeImage(const std::string& Name, const std::string& Options, int KiloBytes)
+    static std::string MakeImage(const std::string& Name, const TArgs& Options, int KiloBytes)
     {
+        const std::string Dir = Folder->Path().string();
         const std::string Path = Dir + "/" + Name + ".img";
         const std::string Data = Dir + "/data.bin";
         WriteFile(Data, RawBytes(70000, 'x'));
-        int Status = -1;
-        Shell("rm -f " + Path + " && mkfs.fat -C " + Options + " " + Path + " " + std::to_string(KiloBytes), &Status);
-        EXPECT_EQ(Status, 0) << Name;
-        Shell("mmd -i " + Path + " ::/DCIM && mcopy -i " + Path + " " + Data + " ::/A.JPG && mcopy -i " + Path + " " + Data + " ::/DCIM/B.JPG", &Status);
-        EXPECT_EQ(Status, 0) << Name;
+        std::filesystem::remove(Path);
+        TArgs Mkfs { "mkfs.fat", "-C" };
+        Mkfs.insert(Mkfs.end(), Options.begin(), Options.end());
+        Mkfs.insert(Mkfs.end(), { Path, std::to_string(KiloBytes) });
+        EXPECT_EQ(RunTool(Mkfs).ExitCode, 0) << Name;
+        EXPECT_EQ(RunTool({ "mmd", "-i", Path, "::/DCIM" }).ExitCode, 0) << Name;
+        EXPECT_EQ(RunTool({ "mcopy", "-i", Path, Data, "::/A.JPG" }).ExitCode, 0) << Name;
+        EXPECT_EQ(RunTool({ "mcopy", "-i", Path, Data, "::/DCIM/B.JPG" }).ExitCode, 0) << Name;
         return Path;
     }
 
-    static inline std::string Dir;
+    static inline std::unique_ptr<Testing::TTempFolder> Folder;
 };
 
 struct TImageCase {
     const char* Name;
-    const char* Options;
+    TArgs Options;
     int KiloBytes;
     const char16_t* FileSystem;
 };
 
 const TImageCase ImageCases[] = {
-    { "fat12", "-F 12 -n SMALL12 -i 0BADF00D", 2048, u"FAT" },
-    { "fat16", "-F 16 -n CARD16 -i 1234ABCD", 32768, u"FAT" },
-    { "fat16_2k_sectors", "-F 16 -S 2048 -n BIGSECT -i 00C0FFEE", 32768, u"FAT" },
-    { "fat16_no_label", "-F 16 -i 00000001", 32768, u"FAT" },
-    { "fat32", "-F 32 -n CARD32 -i 89ABCDEF", 65536, u"FAT32" },
-    { "fat32_1k_clusters", "-F 32 -s 2 -n \"MY CARD\" -i FFFFFFFF", 80000, u"FAT32" },
+    { "fat12", { "-F", "12", "-n", "SMALL12", "-i", "0BADF00D" }, 2048, u"FAT" },
+    { "fat16", { "-F", "16", "-n", "CARD16", "-i", "1234ABCD" }, 32768, u"FAT" },
+    { "fat16_2k_sectors", { "-F", "16", "-S", "2048", "-n", "BIGSECT", "-i", "00C0FFEE" }, 32768, u"FAT" },
+    { "fat16_no_label", { "-F", "16", "-i", "00000001" }, 32768, u"FAT" },
+    { "fat32", { "-F", "32", "-n", "CARD32", "-i", "89ABCDEF" }, 65536, u"FAT32" },
+    { "fat32_1k_clusters", { "-F", "32", "-s", "2", "-n", "MY CARD", "-i", "FFFFFFFF" }, 80000, u"FAT32" },
 };
 
 TEST_F(VolumeImages, FatImagesReportWhatTheToolsReport)
@@ -198,7 +218,7 @@ TEST_F(VolumeImages, FatImagesReportWhatTheToolsReport)
 
 TEST_F(VolumeImages, Fat32FreeCountComesFromTheFatWhenFsInfoHasNone)
 {
-    const std::string Path = MakeImage("fsinfo", "-F 32 -n FSINFO", 65536);
+    const std::string Path = MakeImage("fsinfo", { "-F", "32", "-n", "FSINFO" }, 65536);
     const Int64 Free = ToolReport(Path).FreeClusters;
     const RawBytes Image = Head(Path);
     const size_t FsInfo = 512 * (Byte(Image[48]) | Byte(Image[49]) << 8);
@@ -225,8 +245,8 @@ TEST_F(VolumeImages, Fat32FreeCountComesFromTheFatWhenFsInfoHasNone)
 
 TEST_F(VolumeImages, RootDirectoryLabelWinsOverTheBootSectorCopy)
 {
-    RawBytes Fat32 = Head(MakeImage("label32", "-F 32 -n ROOTNAME", 65536));
-    RawBytes Fat16 = Head(MakeImage("label16", "-F 16 -n ROOTNAME", 32768));
+    RawBytes Fat32 = Head(MakeImage("label32", { "-F", "32", "-n", "ROOTNAME" }, 65536));
+    RawBytes Fat16 = Head(MakeImage("label16", { "-F", "16", "-n", "ROOTNAME" }, 32768));
     std::memcpy(Fat32.data() + 71, "BOOTNAME   ", 11);
     std::memcpy(Fat16.data() + 43, "BOOTNAME   ", 11);
     for (RawBytes* Image : { &Fat32, &Fat16 }) {
@@ -255,8 +275,8 @@ TEST_F(VolumeImages, RootDirectoryLabelWinsOverTheBootSectorCopy)
 
 TEST_F(VolumeImages, DamagedBootSectorsGiveNoFileSystem)
 {
-    const RawBytes Fat16 = Head(MakeImage("damaged16", "-F 16", 32768));
-    const RawBytes Fat32 = Head(MakeImage("damaged32", "-F 32", 65536));
+    const RawBytes Fat16 = Head(MakeImage("damaged16", { "-F", "16" }, 32768));
+    const RawBytes Fat32 = Head(MakeImage("damaged32", { "-F", "32" }, 65536));
     for (const RawBytes* Base : { &Fat16, &Fat32 }) {
         TVolumeInfo Info;
         ASSERT_TRUE(ReadVolumeInfo(*OpenFake(*Base), Info).Ok());
@@ -401,14 +421,8 @@ TEST(RawVolume, ErrorsMapToTheProgramsCodes)
 
 class RawFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char Pattern[] = "/tmp/rawfilesXXXXXX";
-        ASSERT_NE(mkdtemp(Pattern), nullptr);
-        Dir = Pattern;
-    }
-    void TearDown() override { Shell("rm -rf " + Dir); }
-    std::string Dir;
+    Testing::TTempFolder Folder { "rawfiles" };
+    const std::string Dir = Folder.Path().string();
 };
 
 TEST_F(RawFiles, OpenRefusesWhatIsNotAVolume)
@@ -566,7 +580,7 @@ TEST(FakeDevice, SlowReadsReportTheirDelayWithoutWaiting)
 
 TEST_F(VolumeImages, DeviceFailuresWhileReadingTheVolume)
 {
-    const RawBytes Image = Head(MakeImage("failing16", "-F 16 -n FAILING", 32768));
+    const RawBytes Image = Head(MakeImage("failing16", { "-F", "16", "-n", "FAILING" }, 32768));
     TVolumeInfo Clean;
     ASSERT_TRUE(ReadVolumeInfo(*OpenFake(Image), Clean).Ok());
 
@@ -597,12 +611,12 @@ TEST_F(VolumeImages, DeviceFailuresWhileReadingTheVolume)
 
 TEST_F(VolumeImages, LoopDeviceReadsLikeItsImage)
 {
-    if (geteuid() != 0 || Shell("command -v losetup").empty())
+    if (geteuid() != 0 || !Testing::HaveTool("losetup"))
         GTEST_SKIP() << "no loop devices here";
-    const std::string Path = MakeImage("loop", "-F 32 -n LOOPED", 65536);
-    int Status = -1;
-    std::string Loop = Shell("losetup -f --show -r " + Path, &Status);
-    if (Status != 0 || Loop.rfind("/dev/loop", 0) != 0)
+    const std::string Path = MakeImage("loop", { "-F", "32", "-n", "LOOPED" }, 65536);
+    const Testing::TToolResult Losetup = RunTool({ "losetup", "-f", "--show", "-r", Path });
+    std::string Loop = Losetup.Output;
+    if (Losetup.ExitCode != 0 || Loop.rfind("/dev/loop", 0) != 0)
         GTEST_SKIP() << "cannot set up a loop device: " << Loop;
     Loop.erase(Loop.find_last_not_of("\n") + 1);
 
@@ -618,10 +632,66 @@ TEST_F(VolumeImages, LoopDeviceReadsLikeItsImage)
         EXPECT_TRUE(ReadVolumeInfo(*FromLoop, LoopInfo).Ok());
     }
     FromLoop->Close();
-    Shell("losetup -d " + Loop);
+    RunTool({ "losetup", "-d", Loop });
     ASSERT_EQ(Opened, TRawResult {});
     EXPECT_EQ(LoopInfo, FileInfo);
     EXPECT_EQ(LoopInfo.VolumeName, u"LOOPED");
 }
 
+}
+
+TEST(FakeDevice, ARegisteredDeviceOpensUnderItsNameUntilUnregistered)
+{
+    auto First = MakeOwned<TFakeDevice>(Numbered(2));
+    auto Second = MakeOwned<TFakeDevice>(Numbered(3));
+    TOwnedPtr<TRawDevice> Opened;
+    {
+        TFakeDeviceRegistration Card(u"/dev/fakecard", First.get());
+        Opened.reset(NewRawDevice(u"/dev/fakecard/"));
+        ASSERT_TRUE(Opened->Open(u"/dev/fakecard").Ok());
+        EXPECT_TRUE(First->Active());
+        RawBytes Buffer(512, '\0');
+        ASSERT_TRUE(Opened->ReadSectors(1, 1, Buffer.data()).Ok());
+        EXPECT_EQ(Buffer, First->Image().substr(512, 512));
+        Opened->Close();
+        EXPECT_FALSE(First->Active());
+
+        Card.Replace(Second.get());
+        Opened.reset(NewRawDevice(u"/dev/fakecard"));
+        ASSERT_TRUE(Opened->Open(u"/dev/fakecard").Ok());
+        EXPECT_EQ(Opened->Size(), 3 * 512);
+        Opened.reset();
+    }
+    Opened.reset(NewRawDevice(u"/dev/fakecard"));
+    EXPECT_TRUE(Opened->Is<TRawVolume>());
+}
+
+// Whether a folder lies on a device: the folder's device number against a
+// block device node made for it here (mknod needs the right to make one).
+TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
+{
+    Testing::TTempFolder Temp;
+    const std::string Dir = Temp.Path().string();
+    struct stat Folder {};
+    ASSERT_EQ(stat(Dir.c_str(), &Folder), 0);
+    const std::string Same = Dir + "/same", Other = Dir + "/other", Plain = Dir + "/plain";
+    std::ofstream(Plain) << "x";
+    if (mknod(Same.c_str(), S_IFBLK | 0600, Folder.st_dev) != 0
+        || mknod(Other.c_str(), S_IFBLK | 0600, makedev(major(Folder.st_dev), minor(Folder.st_dev) + 77)) != 0) {
+        GTEST_SKIP() << "no right to make device nodes";
+    }
+    struct {
+        std::string Folder, Device;
+        bool On;
+    } Cases[] = {
+        { Dir, Same, true },
+        { Dir + "/not/made/yet", Same, true },      // its nearest existing parent counts
+        { Dir, Other, false },
+        { Dir, Plain, false },                      // an image file is no device
+        { Dir, Dir + "/missing", false },
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Folder + " on " + C.Device);
+        EXPECT_EQ(FolderOnDevice(S(C.Folder), S(C.Device)), C.On);
+    }
 }

@@ -1,47 +1,22 @@
 #include "xml/XmlDoc.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir()
-    {
-        FPath = fs::temp_directory_path() / ("xmldoc-" + std::to_string(::getpid()) + "-" + std::to_string(Counter++));
-        fs::create_directories(FPath);
-    }
-    ~TempDir() { std::error_code E; fs::remove_all(FPath, E); }
-    fs::path operator/(const std::string& Name) const { return FPath / Name; }
-    const fs::path& Path() const { return FPath; }
-
-private:
-    static inline int Counter = 0;
-    fs::path FPath;
-};
-
 String PathText(const fs::path& P) { return UTF8ToString(P.string()); }
 
-bool HaveXmllint() { return std::system("command -v xmllint >/dev/null 2>&1") == 0; }
+bool HaveXmllint() { return Testing::HaveTool("xmllint"); }
 
-// Runs xmllint --noout on the bytes; answers its diagnostics, empty when
-// it accepts them.
+// Runs xmllint --noout on the bytes; empty when it accepts them.
 std::string XmllintErrors(const RawBytes& Bytes)
 {
-    TempDir Dir;
-    fs::path File = Dir / "doc.xml";
-    fs::path Log = Dir / "log.txt";
-    std::ofstream(File, std::ios::binary) << Bytes;
-    std::string Command = "xmllint --noout '" + File.string() + "' >'" + Log.string() + "' 2>&1";
-    int Rc = std::system(Command.c_str());
-    std::ifstream In(Log);
-    std::string Text((std::istreambuf_iterator<char>(In)), {});
-    return Rc == 0 ? std::string() : "rc " + std::to_string(Rc) + ": " + Text;
+    const Testing::TToolResult Lint = Testing::RunTool({ "xmllint", "--noout", "-" }, {}, Bytes);
+    return Lint.ExitCode == 0 ? std::string() : "xmllint refuses it, exit code " + std::to_string(Lint.ExitCode);
 }
 
 #define EXPECT_XMLLINT_ACCEPTS(Bytes)                                          \
@@ -408,7 +383,7 @@ TEST(XmlNode, InvalidNamesAndNullNodesAreRefused)
 
 TEST(XmlDocument, Files)
 {
-    TempDir Dir;
+    Testing::TTempFolder Dir;
     String File = PathText(Dir / "settings.xml");
     auto Doc = MakeOwned<TXmlDocument>();
     Doc->CreateRoot(u"objects").AddChild(u"o").SetText(u"\u00e4\r\n");

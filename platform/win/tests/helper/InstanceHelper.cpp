@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     }
     if ((Mode == "send" || Mode == "send-as") && argc == 6)
         return SendInstanceRecord(Text(argv[2]),
-                   { Text(argv[3]), WPARAM(std::strtoull(argv[4], nullptr, 10)), LPARAM(std::strtoll(argv[5], nullptr, 10)) })
+                   { Text(argv[3]), WPARAM(std::strtoull(argv[4], nullptr, 10)), LPARAM(std::strtoll(argv[5], nullptr, 10)), 0, {} })
             ? 0 : 1;
     if (Mode == "copy" && argc == 5) {
         TInstanceRecord R;
