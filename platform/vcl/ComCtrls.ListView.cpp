@@ -213,6 +213,7 @@ void TCustomListView::Create(TComponent* AOwner)
     FWidth = 250;
     FHeight = 150;
     FControlStyle.Include(csOpaque);
+    FHeaderHeight = MeasureText(FFont.get(), u"Wg").cy + 8;
 }
 
 void TCustomListView::BeforeDestruction()
@@ -271,7 +272,7 @@ void TCustomListView::SetGridLines(bool Value)
 
 Integer TCustomListView::RowHeight() const
 {
-    return std::max(16, FSmallImages ? FSmallImages->Height() : 0) + 2;
+    return std::max(MeasureText(FFont.get(), u"Wg").cy + 2, FSmallImages ? FSmallImages->Height() : 0) + 2;
 }
 
 TRect TCustomListView::ScrollStrip()

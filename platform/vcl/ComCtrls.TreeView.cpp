@@ -386,7 +386,7 @@ bool TCustomTreeView::HasCheckBoxes()
 
 Integer TCustomTreeView::RowHeight() const
 {
-    return std::max(16, FImages ? FImages->Height() : 0) + 2;
+    return std::max(MeasureText(FFont.get(), u"Wg").cy + 2, FImages ? FImages->Height() : 0) + 2;
 }
 
 TRect TCustomTreeView::ScrollStrip()
@@ -616,7 +616,7 @@ void TCustomTreeView::Paint()
         const bool Sel = Node == FSelected;
         if (Sel) {
             C->Brush()->SetColor(Focused() ? clHighlight : clBtnFace);
-            C->FillRect({ X, Y + 1, Rows.Right, Y + Row - 1 });
+            C->FillRect({ X, Y + 1, std::min(X + C->TextWidth(Node->Text()) + 4, Rows.Right), Y + Row - 1 });
         }
         DrawControlText(C, Node->Text(), { X + 2, Y, Rows.Right, Y + Row },
                         Sel && Focused() ? clHighlightText : FEnabled ? clWindowText : clGrayText);

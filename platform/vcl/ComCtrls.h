@@ -38,8 +38,6 @@ constexpr DWORD LVS_SHOWSELALWAYS = 0x0008;
 class TCustomListView;
 class TListItems;
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-
 class TListColumn : public TCollectionItem {
     X_CLASS(TListColumn, TCollectionItem)
 public:

@@ -25,6 +25,8 @@ X_MESSAGES(TControl)
     X_MESSAGE(CM_ENABLEDCHANGED, CMEnabledChanged);
     X_MESSAGE(CM_COLORCHANGED, CMColorChanged);
     X_MESSAGE(CM_PARENTCOLORCHANGED, CMParentColorChanged);
+    X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
+    X_MESSAGE(CM_PARENTFONTCHANGED, CMParentFontChanged);
     X_MESSAGE(CM_HITTEST, CMHitTest);
 }
 
@@ -150,6 +152,7 @@ void TControl::Create(TComponent* AOwner)
     inherited::Create(AOwner);
     FWindowProc = TWindowMethod::Of<&TControl::WndProc>(this);
     FColor = clBtnFace;
+    FFont = MakeOwned<TFont>();
 }
 
 void TControl::BeforeDestruction()
@@ -268,6 +271,38 @@ void TControl::SetParentColor(bool Value)
         Perform(CM_PARENTCOLORCHANGED);
 }
 
+void TControl::SetFont(TFont* Value)
+{
+    if (Value)
+        FFont->Assign(Value);
+    FParentFont = false;
+    Perform(CM_FONTCHANGED);
+}
+
+void TControl::SetParentFont(bool Value)
+{
+    if (FParentFont == Value)
+        return;
+    FParentFont = Value;
+    if (Value && FParent)
+        Perform(CM_PARENTFONTCHANGED);
+}
+
+void TControl::CMFontChanged(TMessage& Message)
+{
+    Invalidate();
+}
+
+void TControl::CMParentFontChanged(TMessage& Message)
+{
+    if (!FParentFont || !FParent)
+        return;
+    FFont->Assign(FParent->Font());
+    Perform(CM_FONTCHANGED);
+    // SetFont would have cleared it: the font still follows the parent.
+    FParentFont = true;
+}
+
 void TControl::SetCursor(TCursor Value)
 {
     FCursor = Value;
@@ -356,6 +391,10 @@ void TControl::ChangeScale(Integer M, Integer D)
 {
     if (M == D || D == 0)
         return;
+    if (!FParentFont || !FParent) {
+        FFont->SetHeight(MulDiv(FFont->Height(), M, D));
+        Perform(CM_FONTCHANGED);
+    }
     SetBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FLeft + FWidth, M, D) - MulDiv(FLeft, M, D),
               MulDiv(FTop + FHeight, M, D) - MulDiv(FTop, M, D));
 }

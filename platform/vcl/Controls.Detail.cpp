@@ -5,12 +5,25 @@
 
 void DrawControlText(TCanvas* Canvas, const String& Text, const TRect& R, TColor Color)
 {
-    // Text waits for the picture layer's fonts; the layout around it is
-    // already in place.
-    (void)Canvas;
-    (void)Text;
-    (void)R;
-    (void)Color;
+    if (!Canvas || Text.empty() || R.IsEmpty())
+        return;
+    TBrush* Brush = Canvas->Brush();
+    const TBrushStyle Style = Brush->Style();
+    const TColor Old = Canvas->Font()->Color();
+    Brush->SetStyle(bsClear);
+    Canvas->Font()->SetColor(Color);
+    TRect Box = R;
+    Canvas->DrawText(Text, Box, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    Canvas->Font()->SetColor(Old);
+    Brush->SetStyle(Style);
+}
+
+TSize MeasureText(const TFont* Font, const String& Text)
+{
+    // Measuring needs a font, no pixels: one canvas without a bitmap.
+    static TCanvas* Measure = New<TCanvas>();
+    Measure->SetFont(const_cast<TFont*>(Font));
+    return Measure->TextExtent(Text);
 }
 
 void TStripScrollBar::SetRange(Integer Total, Integer Page)

@@ -40,6 +40,7 @@ X_MESSAGES(TWinControl)
     X_MESSAGE(CM_EXIT, CMExit);
     X_MESSAGE(CM_ENABLEDCHANGED, CMEnabledChanged);
     X_MESSAGE(CM_COLORCHANGED, CMColorChanged);
+    X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
 }
 
 X_MESSAGES(TGraphicControl)
@@ -327,6 +328,12 @@ void TWinControl::CMEnabledChanged(TMessage& Message)
     Invalidate();
 }
 
+void TWinControl::CMFontChanged(TMessage& Message)
+{
+    Invalidate();
+    NotifyControls(CM_PARENTFONTCHANGED);
+}
+
 void TWinControl::CMColorChanged(TMessage& Message)
 {
     Invalidate();
@@ -354,6 +361,8 @@ void TWinControl::InsertControl(TControl* AControl)
         AControl->FColor = FColor;
         AControl->Invalidate();
     }
+    if (AControl->FParentFont)
+        AControl->Perform(CM_PARENTFONTCHANGED);
     if (AControl->Align() != alNone)
         Realign();
 }
@@ -998,6 +1007,8 @@ void TGraphicControl::WMPaint(TMessage& Message)
     if (!Dc)
         return;
     FCanvas->SetHandle(Dc);
+    FCanvas->SetFont(FFont.get());
+    FCanvas->Brush()->SetColor(FColor);
     TLifeWatch Watch(FLife);
     Paint();
     if (!Watch.Freed())
@@ -1018,6 +1029,8 @@ TCustomControl::~TCustomControl() = default;
 void TCustomControl::PaintWindow(HDC Dc)
 {
     FCanvas->SetHandle(Dc);
+    FCanvas->SetFont(FFont.get());
+    FCanvas->Brush()->SetColor(FColor);
     TLifeWatch Watch(FLife);
     Paint();
     if (!Watch.Freed())

@@ -221,6 +221,14 @@ public:
     void SetParentColor(bool Value);
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
+    // The font the control draws its text with. The picture layer's fonts
+    // tell nobody of a change: a change goes through SetFont (or is
+    // followed by Perform(CM_FONTCHANGED)).
+    TFont* Font() const { return FFont.get(); }
+    void SetFont(TFont* Value);
+    // Takes the parent's font, and its changes (true after construction).
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool Value);
     const String& Caption() const { return FText; }
     void SetCaption(const String& Value) { SetText(Value); }
     const String& Text() const { return FText; }
@@ -300,6 +308,8 @@ protected:
     void CMEnabledChanged(TMessage& Message);
     void CMColorChanged(TMessage& Message);
     void CMParentColorChanged(TMessage& Message);
+    void CMFontChanged(TMessage& Message);
+    void CMParentFontChanged(TMessage& Message);
     void CMHitTest(TMessage& Message);
 
     TLifeMark FLife;
@@ -313,6 +323,8 @@ protected:
     TColor FColor = clBtnFace;
     bool FParentColor = false;
     TCursor FCursor = crDefault;
+    TOwnedPtr<TFont> FFont;
+    bool FParentFont = true;
     String FText;
     String FHint;
     bool FShowHint = false;
@@ -465,6 +477,7 @@ protected:
     void CMExit(TMessage& Message);
     void CMEnabledChanged(TMessage& Message);
     void CMColorChanged(TMessage& Message);
+    void CMFontChanged(TMessage& Message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;

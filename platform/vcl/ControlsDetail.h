@@ -17,9 +17,11 @@ TWinControl* TopParent(TControl* Control);
 
 }
 
-// Text on controls, in Color, inside R, vertically centred; drawn with
-// the picture layer's text.
+// Text on controls, in Color, inside R, vertically centred, cut with an
+// ellipsis; in the canvas's font.
 void DrawControlText(TCanvas* Canvas, const String& Text, const TRect& R, TColor Color);
+// What Text needs in Font: its advance and the font's cell height.
+TSize MeasureText(const TFont* Font, const String& Text);
 
 // A vertical scroll bar that a control draws in a strip of its own client
 // area: arrow boxes at both ends, a thumb as long as the page is of the

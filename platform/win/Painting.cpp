@@ -388,9 +388,12 @@ bool GetWindowOrgEx(HDC Dc, POINT* Org)
 
 namespace {
 
+// The region kinds of the picture layer, which this layer cannot name.
+constexpr Integer ClipError = 0, ClipNull = 1, ClipSimple = 2, ClipComplex = 3;
+
 Integer ClipAnswer(const TRectRegion& Clip)
 {
-    return Clip.Empty() ? NULLREGION : Clip.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+    return Clip.Empty() ? ClipNull : Clip.Rects().size() == 1 ? ClipSimple : ClipComplex;
 }
 
 }
@@ -399,7 +402,7 @@ Integer IntersectClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Inte
 {
     auto Context = FindDC(Dc);
     if (!Context)
-        return ERROR;
+        return ClipError;
     Context->Clip.IntersectWith(ToWindow(*Context, { Left, Top, Right, Bottom }));
     return ClipAnswer(Context->Clip);
 }
@@ -408,7 +411,7 @@ Integer ExcludeClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Intege
 {
     auto Context = FindDC(Dc);
     if (!Context)
-        return ERROR;
+        return ClipError;
     Context->Clip.Exclude(ToWindow(*Context, { Left, Top, Right, Bottom }));
     return ClipAnswer(Context->Clip);
 }
@@ -417,7 +420,7 @@ Integer GetClipBox(HDC Dc, RECT* Rect)
 {
     auto Context = FindDC(Dc);
     if (!Context || !Rect)
-        return ERROR;
+        return ClipError;
     const RECT B = Context->Clip.Bounds();
     *Rect = RectEmpty(B) ? RECT {} : RectOffset(B, Context->Org.x - Context->Base.x, Context->Org.y - Context->Base.y);
     return ClipAnswer(Context->Clip);

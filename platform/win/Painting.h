@@ -71,12 +71,9 @@ HWND WindowFromDC(HDC Dc);
 // client (or window) pixel (X - org.x, Y - org.y).
 bool SetWindowOrgEx(HDC Dc, Integer X, Integer Y, POINT* Old);
 bool GetWindowOrgEx(HDC Dc, POINT* Org);
-// Clip answers.
-constexpr Integer ERROR = 0;
-constexpr Integer NULLREGION = 1;
-constexpr Integer SIMPLEREGION = 2;
-constexpr Integer COMPLEXREGION = 3;
-// Logical rectangles; the clip area only shrinks.
+// Logical rectangles; the clip area only shrinks. The answers are the
+// region kinds of the picture layer (gdi/Region.h): 0 ERROR (a bad
+// context), 1 NULLREGION, 2 SIMPLEREGION, 3 COMPLEXREGION.
 Integer IntersectClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Integer Bottom);
 Integer ExcludeClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Integer Bottom);
 Integer GetClipBox(HDC Dc, RECT* Rect);
