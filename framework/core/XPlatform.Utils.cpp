@@ -1,6 +1,7 @@
 #include "core/XPlatform.Utils.h"
 #include "core/XClasses.h"
 #include "core/XCore.Errors.h"
+#include "gdi/Bitmap.h"
 #include "rtl/StringList.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Units.h"
@@ -12,6 +13,7 @@
 #include "win/Monitors.h"
 #include "win/ShellExecute.h"
 #include "win/WinApi.h"
+#include "win/WindowTree.h"
 #include <algorithm>
 
 UINT XM_Progress = 0;
@@ -24,9 +26,12 @@ constexpr size_t WindowTextRoom = 299;
 // Environment expansion in a buffer of 261 characters.
 constexpr size_t ExpandRoom = 260;
 
+TBitmap* MeasuringBitmap = nullptr;
+
 void InitUtils()
 {
     XM_Progress = RegisterWindowMessage(u"XM_Progress");
+    MeasuringBitmap = New<TBitmap>();
     NONCLIENTMETRICS Metrics;
     XCaptionButtonWidth = SystemParametersInfo(SPI_GETNONCLIENTMETRICS, Metrics.cbSize, &Metrics, 0)
         ? Metrics.iCaptionWidth
@@ -73,9 +78,74 @@ String DropPlaceholders(const String& S)
     return Out;
 }
 
+void DoneUtils()
+{
+    FreeAndNil(MeasuringBitmap);
 }
 
-X_UNIT(XPlatform_Utils, "XPlatform.Utils", ({ "Forms", "WinApi" }), &InitUtils, nullptr)
+TSize Measure(const String& Text, TFont* Font)
+{
+    MeasuringBitmap->SetSize(100, 100);
+    TCanvas* C = MeasuringBitmap->Canvas();
+    if (Font)
+        C->SetFont(Font);
+    return C->TextExtent(Text);
+}
+
+}
+
+X_UNIT(XPlatform_Utils, "XPlatform.Utils", ({ "Forms", "WinApi" }), &InitUtils, &DoneUtils)
+
+// ---- text and coordinates ----
+
+Integer GetTextWidth(const String& Text, TFont* Font)
+{
+    return Measure(Text, Font).cx;
+}
+
+void GetTextExtent(const String& Text, TFont* Font, Integer& Width, Integer& Height)
+{
+    const TSize S = Measure(Text, Font);
+    Width = S.cx;
+    Height = S.cy;
+}
+
+TPoint GetClientOriginInParent(TControl* Control)
+{
+    const TPoint Origin = Control->ClientOrigin();
+    return Control->Parent() ? Control->Parent()->ScreenToClient(Origin) : Origin;
+}
+
+TPoint ClientToWindowPoint(TCustomForm* Form, TPoint Point)
+{
+    RECT Window;
+    GetWindowRect(Form->Handle(), &Window);
+    POINT Corner { Window.left, Window.top };
+    ScreenToClient(Form->Handle(), &Corner);
+    return { Point.X - Corner.x, Point.Y - Corner.y };
+}
+
+// ---- messages ----
+
+bool PumpWindowMessage(TCustomForm* Form, MSG& Msg)
+{
+    if (!PeekMessage(&Msg, Form->Handle(), 0, 0, PM_REMOVE))
+        return false;
+    if (Msg.message == WM_QUIT) {
+        Application->Terminate();
+        return true;
+    }
+    TranslateMessage(&Msg);
+    DispatchMessage(&Msg);
+    return true;
+}
+
+void ProcessWindowMessages(TCustomForm* Form)
+{
+    MSG Msg;
+    while (PumpWindowMessage(Form, Msg)) {
+    }
+}
 
 // ---- file types and protocols ----
 

@@ -13,6 +13,10 @@
 #include <vector>
 
 class TStrings;
+class TFont;
+class TControl;
+class TCustomForm;
+struct TPoint;
 
 using TXHWndArray = std::vector<HWND>;
 
@@ -53,8 +57,24 @@ bool ToggleRunAtLogon(bool& Flag, const String& ValueName, const String& Program
 bool ShellExecuteFile(const String& Verb, const String& FileName, const String& Parameters,
                       const String& Directory);
 
+// Text measured in Font on the unit's measuring bitmap (100 x 100 before
+// every measurement): the advance, and the advance with the font's cell
+// height.
+Integer GetTextWidth(const String& Text, TFont* Font);
+void GetTextExtent(const String& Text, TFont* Font, Integer& Width, Integer& Height);
+// The control's client origin in its parent's client coordinates.
+TPoint GetClientOriginInParent(TControl* Control);
+// Point of the form's client area relative to the form's window rectangle.
+TPoint ClientToWindowPoint(TCustomForm* Form, TPoint Point);
+
 void SetHourGlassCursor();
 void SetDefaultCursor();
+
+// Takes one waiting message of the form's window and dispatches it; WM_QUIT
+// ends the application instead. False when none was waiting.
+bool PumpWindowMessage(TCustomForm* Form, MSG& Msg);
+// Every message of the form's window that is waiting.
+void ProcessWindowMessages(TCustomForm* Form);
 
 // Every top-level window but the application window whose class name and
 // text equal the filters (an empty filter takes any).

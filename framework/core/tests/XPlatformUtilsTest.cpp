@@ -2,6 +2,7 @@
 #include "core/XPlatform.Utils.h"
 #include "rtl/StringList.h"
 #include "rtl/testing/Testing.h"
+#include "gdi/Bitmap.h"
 #include "vcl/Forms.h"
 #include "win/Autostart.h"
 #include "win/Presenter.h"
@@ -242,4 +243,55 @@ TEST(ShellUtilities, DisplaysAndMonitorIndexes)
     MoveWindow(Wnd, 1800, 100, 800, 600, false);
     EXPECT_EQ(GetWindowMonitorIndex(Wnd, MONITOR_DEFAULTTONEAREST), 1);
     DestroyWindow(Wnd);
+}
+
+TEST(ShellUtilities, TextIsMeasuredInTheFontAsTheCanvasMeasuresIt)
+{
+    TOwnedPtr<TFont> Font(MakeOwned<TFont>());
+    Font->SetName(u"Arial");
+    Font->SetHeight(-16);
+    const Integer Short = GetTextWidth(u"Hello", Font.get());
+    EXPECT_GT(Short, 20);
+    EXPECT_GT(GetTextWidth(u"Hello, world", Font.get()), Short);
+    Integer W = 0, H = 0;
+    GetTextExtent(u"Hello", Font.get(), W, H);
+    EXPECT_EQ(W, Short);
+    EXPECT_EQ(H, Font->Metrics().Height());
+    // The same text as a canvas measures it, however long.
+    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+    Bmp->Canvas()->SetFont(Font.get());
+    const String Long(400, u'W');
+    EXPECT_EQ(GetTextWidth(Long, Font.get()), Bmp->Canvas()->TextWidth(Long));
+    Font->SetHeight(-32);
+    EXPECT_GT(GetTextWidth(u"Hello", Font.get()), Short);
+}
+
+TEST(ShellUtilities, ClientOriginsAndWindowMessagesOfAForm)
+{
+    THeadlessPresenter Presenter;
+    auto* Form = New<TForm>(nullptr);
+    Form->SetBounds(50, 60, 300, 200);
+    auto* Child = New<TCustomControl>(Form);
+    Child->SetParent(Form);
+    Child->SetBounds(10, 20, 100, 50);
+    Form->Show();
+    EXPECT_EQ(GetClientOriginInParent(Child), (TPoint { 10, 20 }));
+    // Forms have no frame of their own here: client and window points agree.
+    EXPECT_EQ(ClientToWindowPoint(Form, { 5, 7 }), (TPoint { 5, 7 }));
+
+    Integer Seen = 0;
+    HWND Other = CreateHiddenWindow([&](HWND, UINT M, WPARAM, LPARAM) -> LRESULT {
+        Seen += M == WM_USER;
+        return 0;
+    });
+    PostMessage(Other, WM_USER, 0, 0);
+    PostMessage(Form->Handle(), WM_NULL, 0, 0);
+    ProcessWindowMessages(Form);
+    EXPECT_EQ(Seen, 0);                         // another window's message waits
+    MSG Msg;
+    EXPECT_FALSE(PumpWindowMessage(Form, Msg));
+    Application->ProcessMessages();
+    EXPECT_EQ(Seen, 1);
+    DestroyWindow(Other);
+    Form->Free();
 }
