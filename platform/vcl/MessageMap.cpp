@@ -38,10 +38,18 @@ void RegisterMessageMethod(TClass Class, UINT Msg, TMessageThunk Thunk)
 
 TMessageThunk FindMessageMethod(TClass Class, UINT Msg)
 {
-    for (TClass C = Class; C; C = C->Parent) {
+    // The answer for a class never changes once the statics are made, so
+    // each thread keeps what it looked up (every message asks).
+    thread_local std::unordered_map<TKey, TMessageThunk, TKeyHash> Resolved;
+    auto Known = Resolved.find({ Class, Msg });
+    if (Known != Resolved.end())
+        return Known->second;
+    TMessageThunk Found = nullptr;
+    for (TClass C = Class; C && !Found; C = C->Parent) {
         auto It = Methods().find({ C, Msg });
         if (It != Methods().end())
-            return It->second;
+            Found = It->second;
     }
-    return nullptr;
+    Resolved.emplace(TKey { Class, Msg }, Found);
+    return Found;
 }

@@ -107,6 +107,7 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
     }
     const bool Remove = (Flags & PM_REMOVE) != 0;
     const bool Main = OnMainThread();
+    bool TimeChecked = false;
     for (;;) {
         // Methods that workers handed to the main thread run here. A waiting
         // GetMessage then returns WM_NULL, so that a loop waiting for what
@@ -117,7 +118,11 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             Msg->time = static_cast<DWORD>(TimeSource().TickCount());
             return TFetch::Message;
         }
-        CheckTimeChange(*Queue);
+        if (!TimeChecked && --Queue->TimeCheckCountdown <= 0) {
+            Queue->TimeCheckCountdown = 32;
+            TimeChecked = true;
+            CheckTimeChange(*Queue);
+        }
         // What the screen sent becomes input records before anything is looked at.
         if (Main)
             Presenter().Dispatch();
@@ -132,6 +137,7 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             }
             if (MatchesFilter(It->Msg.hwnd, It->Msg.message, Wnd, Min, Max)) {
                 *Msg = It->Msg;
+                Queue->Fetched = It->Window;
                 if (Remove)
                     Queue->Posted.erase(It);
                 return TFetch::Message;
@@ -165,6 +171,14 @@ TFetch Fetch(MSG* Msg, HWND Wnd, UINT Min, UINT Max, UINT Flags, bool Wait)
             if (Remove)
                 Queue->QuitPosted = false;
             return TFetch::Quit;
+        }
+        // A fetch with no posted message or input to hand out looks at the
+        // clock before it paints or fires timers.
+        if (!TimeChecked) {
+            TimeChecked = true;
+            Lock.unlock();
+            CheckTimeChange(*Queue);
+            continue;
         }
         // WM_PAINT is made, never posted: it comes while a window's update
         // region is not empty. Once nothing is left to paint, the pictures
@@ -310,7 +324,7 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     if (!Window)
         return 0;
     if (Window->ThreadId == GetCurrentThreadId())
-        return CallWindowProc(Window->Proc, Wnd, Msg, WParam, LParam);
+        return CallWindow(Window, Msg, WParam, LParam);
     TQueueRef Target = Window->Queue.lock();
     if (!Target)
         return 0;
@@ -414,8 +428,9 @@ LRESULT DispatchMessage(const MSG* Msg)
         Proc(Msg->hwnd, WM_TIMER, Msg->wParam, static_cast<DWORD>(TimeSource().TickCount()));
         return 0;
     }
-    TWindowRef Window = FindWindow(Msg->hwnd);
-    if (!Window || Window->ThreadId != GetCurrentThreadId())
+    const TQueueRef& Queue = CurrentQueue();
+    TWindowRef Window = Queue->Fetched && Queue->Fetched->Handle == Msg->hwnd ? Queue->Fetched : FindWindow(Msg->hwnd);
+    if (!Window || !Window->Alive || Window->ThreadId != GetCurrentThreadId())
         return 0;
-    return CallWindowProc(Window->Proc, Msg->hwnd, Msg->message, Msg->wParam, Msg->lParam);
+    return CallWindow(Window, Msg->message, Msg->wParam, Msg->lParam);
 }

@@ -165,6 +165,12 @@ struct TThreadQueue {
     // activation, capture and the pointer's last window.
     std::map<std::uintptr_t, std::weak_ptr<TWindowObject>> NeedPaint;
     std::map<std::uintptr_t, std::weak_ptr<TWindowObject>> NeedCompose;
+    // The time change is looked for on every 32nd fetch and whenever a
+    // fetch finds nothing else to do (reading the clocks costs).
+    int TimeCheckCountdown = 0;
+    // The window of the posted message handed out last, so its dispatch
+    // need not look it up again.
+    TWindowRef Fetched;
     HWND Focus = nullptr;
     HWND Active = nullptr;
     HWND Capture = nullptr;
@@ -184,6 +190,8 @@ void WakeAllQueues();
 void WakeQueue(TThreadID ThreadId);
 // Wakes the queue's waiting thread; the queue's lock is held or not.
 void Wake(TThreadQueue& Queue);
+// Runs the window's procedure (its function, for a window made on one).
+LRESULT CallWindow(const TWindowRef& Window, UINT Msg, WPARAM WParam, LPARAM LParam);
 
 // The window behind a handle of the calling thread; null for a dead
 // handle or another thread's window.

@@ -324,6 +324,14 @@ void WakeQueue(TThreadID ThreadId)
     }
 }
 
+LRESULT CallWindow(const TWindowRef& Window, UINT Msg, WPARAM WParam, LPARAM LParam)
+{
+    // The caller's reference keeps a function alive while it runs.
+    if (Window->Function && Window->Proc.load() == &FunctionWindowProc)
+        return Window->Function(Window->Handle, Msg, WParam, LParam);
+    return CallWindowProc(Window->Proc, Window->Handle, Msg, WParam, LParam);
+}
+
 void Wake(TThreadQueue& Queue)
 {
     Queue.Wake.notify_all();

@@ -45,12 +45,18 @@ TWindowRef HitIn(const TWindowRef& Window, POINT Origin, POINT Point, LRESULT& H
     if (!PtInRect(&Area, Local))
         return nullptr;
     if (PtInRect(&Window->Client, Local)) {
-        const std::vector<TWindowRef> Children = Window->Children;
-        for (auto It = Children.rbegin(); It != Children.rend(); ++It) {
-            const TWindowRef& Child = *It;
-            // A disabled child lets the pointer through to what lies below.
-            if (!Child->Alive || !Child->Visible() || !Child->Enabled())
+        // Topmost first. The list is not copied (hit tests are hot): a
+        // procedure asked below may change it, so the place is checked at
+        // every step and the child looked at is held meanwhile.
+        const POINT InClient { Local.x - Window->Client.left, Local.y - Window->Client.top };
+        for (size_t I = Window->Children.size(); I-- > 0;) {
+            if (I >= Window->Children.size())
                 continue;
+            const TWindowObject& C = *Window->Children[I];
+            // A disabled child lets the pointer through to what lies below.
+            if (!PtInRect(&C.Rect, InClient) || !C.Alive || !C.Visible() || !C.Enabled())
+                continue;
+            const TWindowRef Child = Window->Children[I];
             const POINT ChildOrigin { Origin.x + Window->Client.left + Child->Rect.left,
                                       Origin.y + Window->Client.top + Child->Rect.top };
             if (TWindowRef Found = HitIn(Child, ChildOrigin, Point, Hit))
