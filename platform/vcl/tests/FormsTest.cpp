@@ -204,3 +204,36 @@ TEST(ApplicationObject, ExceptionsInHandlersGoToOnExceptionAndAbortIsSilent)
     Application->OnException = nullptr;
     Form->Free();
 }
+
+TEST(FormPlacement, PositionCentresAndBorderStyleChoosesTheFrameTheScreenDraws)
+{
+    THeadlessPresenter Presenter;
+    TMonitorDesc M { { 0, 0, 1000, 800 }, { 0, 0, 1000, 760 }, 96, 96, true, u"M", 0, u"Card" };
+    Presenter.SetMonitors({ M });
+    auto* Form = New<TForm>(nullptr);
+    Form->SetBounds(0, 0, 200, 100);
+    Form->SetPosition(poScreenCenter);
+    Form->SetCaption(u"Centred");
+    Form->Show();
+    EXPECT_EQ(Form->BoundsRect(), Rect(400, 330, 600, 430));
+    EXPECT_EQ(Presenter.Bounds(Form->Handle()), (RECT { 400, 330, 600, 430 }));
+    EXPECT_EQ(Presenter.Title(Form->Handle()), u"Centred");
+    EXPECT_TRUE(Presenter.IsShown(Form->Handle()));
+    EXPECT_EQ(GetWindowLongPtr(Form->Handle(), GWL_STYLE) & WS_THICKFRAME, LONG_PTR(WS_THICKFRAME));
+    // A dialog centred on its owner form.
+    auto* Dialog = New<TForm>(Form);
+    Dialog->SetBorderStyle(bsDialog);
+    Dialog->SetPosition(poOwnerFormCenter);
+    Dialog->SetBounds(0, 0, 100, 50);
+    Dialog->Show();
+    EXPECT_EQ(Dialog->BoundsRect(), Rect(450, 355, 550, 405));
+    EXPECT_EQ(GetWindowLongPtr(Dialog->Handle(), GWL_STYLE) & WS_THICKFRAME, 0);
+    EXPECT_EQ(GetWindow(Dialog->Handle(), GW_OWNER), Application->Handle());
+    // The screen moving the form reaches its bounds.
+    TInputEvent Placed = TInputEvent::WindowEvent(TInputEvent::Placed, Form->Handle());
+    Placed.Bounds = { 10, 20, 210, 120 };
+    PostInput(Placed);
+    Application->ProcessMessages();
+    EXPECT_EQ(Form->Left(), 10);
+    Form->Free();
+}
