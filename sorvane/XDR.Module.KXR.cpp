@@ -30,10 +30,11 @@ void TXKXREngine::DoAction(TXDRAction* Action)
     Gear->HandleMessage(Held.Get());
 }
 
-TXKXREngine* CreateKXREngine(IPtr<IInterface> Settings, IPtr<IInterface> Skin)
+TXKXREngine* CreateKXREngine(TXKXRIni* Settings, IPtr<IInterface> Skin)
 {
     TOwnedPtr<TXKXREngine> Engine(New<TXKXREngine>());
-    Engine->DataGear->Settings = std::move(Settings);
+    if (Settings)
+        Engine->DataGear->Settings = IPtr<IInterface>(static_cast<IXIni*>(Settings));
     Engine->ViewGear->Skin = std::move(Skin);
     Engine->Broadcast(NewNotification(New<TXAssembleAspect>()).Get());
     return Engine.release();

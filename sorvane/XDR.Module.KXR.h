@@ -4,6 +4,7 @@
 //     TOwnedPtr<TXKXREngine> Engine(CreateKXREngine(Settings, Skin));
 #pragma once
 #include "sorvane/XDR.Gears.Work.h"
+#include "sorvane/XDR.Ini.h"
 
 class TXKXRDataGear : public TXDRDataGear {
     X_CLASS(TXKXRDataGear, TXDRDataGear)
@@ -26,4 +27,4 @@ public:
 
 // A new engine with its settings and skin stored and its gears
 // assembled; the caller frees it.
-TXKXREngine* CreateKXREngine(IPtr<IInterface> Settings, IPtr<IInterface> Skin);
+TXKXREngine* CreateKXREngine(TXKXRIni* Settings, IPtr<IInterface> Skin);

@@ -15,20 +15,12 @@ namespace {
 using namespace WorkTest;
 using ImageCopyCommand = XDR::Gears::Work::I::TXDRDiskImageWorkCommand;
 
-// Only what the data gear reads of the settings: a published FileTypes.
-class TTestSettings : public TInterfacedPersistent {
-    X_CLASS(TTestSettings, TInterfacedPersistent)
-public:
-    void Create() override
-    {
-        inherited::Create();
-        FTypes.reset(New<TXDRFileTypes>());
-    }
-    TXDRFileTypes* FileTypes() const { return FTypes.get(); }
-
-private:
-    TOwnedPtr<TXDRFileTypes> FTypes;
-};
+TOwnedPtr<TXKXRIni> NewSettings()
+{
+    TOwnedPtr<TXKXRIni> Ini(New<TXKXRIni>(static_cast<TComponent*>(nullptr)));
+    Ini->SetDefaults();
+    return Ini;
+}
 
 // Keeps the commands it is handed instead of running them.
 class TCapturingGear : public TXDRWorkerGear {
@@ -62,19 +54,14 @@ struct TCounter : TObject {
 
 } // namespace
 
-X_PUBLISHED(TTestSettings)
-{
-    X_PROP_READONLY(FileTypes, FileTypes);
-}
-X_REGISTER_CLASS(TTestSettings)
 X_REGISTER_CLASS(TCapturingGear)
 
 TEST(RecoveryEngine, TheFactoryStoresSettingsAndSkinAndAssemblesTheGearsOnce)
 {
-    TOwnedPtr<TTestSettings> Settings(New<TTestSettings>());
-    TOwnedPtr<TTestSettings> Skin(New<TTestSettings>());
-    TOwnedPtr<TXKXREngine> Engine(CreateKXREngine(IPtr<IInterface>(static_cast<IInterface*>(Settings.get())),
-        IPtr<IInterface>(static_cast<IInterface*>(Skin.get()))));
+    TOwnedPtr<TXKXRIni> Settings = NewSettings();
+    TOwnedPtr<TInterfacedPersistent> Skin(New<TInterfacedPersistent>());
+    TOwnedPtr<TXKXREngine> Engine(
+        CreateKXREngine(Settings.get(), IPtr<IInterface>(static_cast<IInterface*>(Skin.get()))));
     ASSERT_TRUE(DynamicCast<TXKXRDataGear>(Engine->DataGear.get()));
     ASSERT_TRUE(DynamicCast<TXKXRViewGear>(Engine->ViewGear.get()));
     auto* Worker = DynamicCast<TXDRWorkerGear>(Engine->WorkerGear.get());
@@ -132,10 +119,8 @@ TEST(RecoveryEngine, StoreResultKeepsEachResultByItsOperationName)
 
 TEST(RecoveryEngine, GetExtensionsGivesAllInTypicalModeAndTheSettingsChoiceInAdvanced)
 {
-    TOwnedPtr<TTestSettings> Settings(New<TTestSettings>());
-    Settings->FileTypes()->SelectDefaults();
-    TOwnedPtr<TXKXREngine> Engine(
-        CreateKXREngine(IPtr<IInterface>(static_cast<IInterface*>(Settings.get())), nullptr));
+    TOwnedPtr<TXKXRIni> Settings = NewSettings();
+    TOwnedPtr<TXKXREngine> Engine(CreateKXREngine(Settings.get(), nullptr));
     TXDRDataGear* D = Engine->DataGear.get();
 
     EXPECT_EQ(D->GetExtensions(), D->Extensions());
