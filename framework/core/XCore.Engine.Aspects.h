@@ -69,7 +69,7 @@ IPtr<IXNotification> NewNotification(TAspect* Aspect, TObject* Sender = nullptr,
     TXNotification<TAspect>* N;
     try {
         N = new TXNotification<TAspect>();
-    } catch (...) {
+    } catch (...) {     // the aspect was handed over: free it, pass the failure on
         FreeAndNil(Aspect);
         throw;
     }

@@ -191,7 +191,7 @@ T* NewManagedObservable(Byte CountMode, A&&... Args)
     T* Obj = new T();
     try {
         Obj->CreateManaged(CountMode, std::forward<A>(Args)...);
-    } catch (...) {
+    } catch (...) {     // free the half-made object, pass the failure on
         delete Obj;
         throw;
     }
