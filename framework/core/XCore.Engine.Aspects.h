@@ -29,9 +29,7 @@ public:
     virtual void Create(Byte CountMode, const String& ATopic, TObject* ASender, TXCustomAspect* AAspect);
     ~AXNotification() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedObject)
 
     String GetTopic() override { return FTopic; }
     TObject* GetSender() override { return FSender; }
