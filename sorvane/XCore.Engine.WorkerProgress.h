@@ -44,9 +44,7 @@ public:
     void Init() override;
     ~TXWorkerProgress() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXObservable::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXObservable::_AddRef(); }
-    Integer _Release() override { return TXObservable::_Release(); }
+    X_FORWARD_IINTERFACE(TXObservable)
 
     Integer GetPosition() override { return FOverall; }
     void ResetProgress() override;

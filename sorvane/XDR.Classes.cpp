@@ -173,6 +173,14 @@ void TXDRFileTypes::Clear()
     SelectAll();
 }
 
+void TXDRFileTypes::Assign(TPersistent* Source)
+{
+    if (auto* Other = DynamicCast<TXDRFileTypes>(Source))
+        std::copy(std::begin(Other->FFlags), std::end(Other->FFlags), std::begin(FFlags));
+    else
+        inherited::Assign(Source);
+}
+
 void TXDRFileTypes::SelectAll()
 {
     std::fill(std::begin(FFlags), std::end(FFlags), true);

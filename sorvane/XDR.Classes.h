@@ -68,6 +68,7 @@ class TXDRFileTypes : public TXPersistent {
     X_CLASS(TXDRFileTypes, TXPersistent)
 public:
     void Clear() override;
+    void Assign(TPersistent* Source) override;
     void SelectAll();
     void SelectDefaults();
     // Sorted, without duplicates: the extensions chosen (each category only

@@ -306,12 +306,25 @@ void TXDRWorkerGear::HandleMessage(IXCommand* Command)
     StallWatch = DynamicCast<TXDRDiskDeepScanWorkCommand>(Work) != nullptr;
 }
 
+void TXDRWorkerGear::BeforeDestruction()
+{
+    if (Engine && Engine->ViewGear)
+        Engine->ViewGear->UnsubscribeMethod(TXNotificationHandler::Of<&TXDRWorkerGear::CancelReceived>(this));
+    inherited::BeforeDestruction();
+}
+
 void TXDRWorkerGear::Assemble()
 {
     inherited::Assemble();
     if (FAssembled)
         return;
     FAssembled = true;
+    Engine = DynamicCast<TXDREngine>(InterfaceToObject(GetHost()));
+    if (Engine && Engine->ViewGear)
+        Engine->ViewGear->Subscribe(TXActionCancelAspect::StaticClass(),
+            TXNotificationHandler::Of<&TXDRWorkerGear::CancelReceived>(this));
+    if (Engine && Engine->DataGear)
+        Data()->FoundFiles = Engine->DataGear->FoundFiles();
     Subscribe(TXTimeElapsedTicks::StaticClass(), TXNotificationHandler::Of<&TXDRWorkerGear::TicksReceived>(this));
     Subscribe(TXOperationTerminatedAspect::StaticClass(),
         TXNotificationHandler::Of<&TXDRWorkerGear::OperationTerminated>(this));
@@ -375,6 +388,8 @@ void TXDRWorkCommand::Execute()
     // worker starts afresh here, so a cancel given as soon as the thread
     // runs is not undone by the thread.
     Gear->ResetWorker();
+    if (Gear->Engine && Gear->Engine->DataGear)
+        Gear->Data()->Extensions()->Assign(Gear->Engine->DataGear->GetExtensions());
     PrepareData(Gear->Data());
     TXCustomDRThread* Thread = CreateThread();
     if (Thread)

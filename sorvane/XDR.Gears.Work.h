@@ -246,6 +246,8 @@ class TXDRWorkerGear : public TXThreadWorkerGear<TXDRData> {
 public:
     // Work commands run at once; anything else as any gear runs it.
     void HandleMessage(IXCommand* Command) override;
+    // Leaves the engine's view gear, which may stay.
+    void BeforeDestruction() override;
     // Subscribes the gear to its own slow-read ticks and end notices.
     void Assemble() override;
 
@@ -258,6 +260,9 @@ public:
     // cleared by the first read over 3000 ms and by the end of the work.
     // Read and cleared on the worker thread too.
     std::atomic<bool> StallWatch { false };
+    // The engine hosting the gear, once assembled; none for a gear
+    // hosted elsewhere (its data is then filled in by its owner).
+    TXDREngine* Engine = nullptr;
 
 private:
     bool FAssembled = false;

@@ -29,9 +29,7 @@ public:
     virtual void Create(Byte CountMode, const String& ATopic, TObject* ASender, TXCustomAspect* AAspect);
     ~AXNotification() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedObject)
 
     String GetTopic() override { return FTopic; }
     TObject* GetSender() override { return FSender; }
@@ -69,7 +67,7 @@ IPtr<IXNotification> NewNotification(TAspect* Aspect, TObject* Sender = nullptr,
     TXNotification<TAspect>* N;
     try {
         N = new TXNotification<TAspect>();
-    } catch (...) {
+    } catch (...) {     // the aspect was handed over: free it, pass the failure on
         FreeAndNil(Aspect);
         throw;
     }

@@ -89,9 +89,7 @@ public:
     virtual void Create(IXObservable* AObservable, const TXKeeperCallback& ACallback);
     ~TXObserverKeeper() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TInterfacedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TInterfacedObject::_AddRef(); }
-    Integer _Release() override { return TInterfacedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TInterfacedObject)
 
     // The observable goes away: the callback gets its container, and the
     // keeper's release later ends nothing.
@@ -119,9 +117,7 @@ public:
     void BeforeDestruction() override;
     ~TXObservable() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedObject)
 
     void SubscribeTopic(const String& Topic, TClass AspectClass, const TXNotificationHandler& Handler) override;
     void Subscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
@@ -191,7 +187,7 @@ T* NewManagedObservable(Byte CountMode, A&&... Args)
     T* Obj = new T();
     try {
         Obj->CreateManaged(CountMode, std::forward<A>(Args)...);
-    } catch (...) {
+    } catch (...) {     // free the half-made object, pass the failure on
         delete Obj;
         throw;
     }

@@ -296,7 +296,7 @@ void TXCustomEngine::WndProc(TMessage& Message)
         return;
     try {
         DrainEngineQueue(FQueue);
-    } catch (...) {
+    } catch (...) {     // re-post, then pass the failure on
         // What the failed delivery left queued still gets its turn.
         if (FQueue->Count() > 0)
             ::PostMessage(GetHandle(), XM_ENGINEQUEUE, 0, 0);

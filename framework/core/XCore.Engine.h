@@ -63,9 +63,7 @@ public:
     virtual void Create(TWndMethod WndProc);
     ~TXHandleManager() override;
 
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TXManagedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TXManagedObject::_AddRef(); }
-    Integer _Release() override { return TXManagedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TXManagedObject)
     HWND GetHandle() override { return FHandle; }
 
 private:

@@ -304,6 +304,7 @@ namespace XErrorsDetail {
 bool RecordCurrentException(TXErrorCode Code, bool Raise)
 {
     Integer Stored = Code;
+    String Text;
     try {
         throw;
     } catch (const EXError& E) {
@@ -311,10 +312,12 @@ bool RecordCurrentException(TXErrorCode Code, bool Raise)
         Stored = std::atoi(StringToUTF8(E.Message()).c_str());
         if (Stored == 0)
             Stored = xecUnspecified;
-    } catch (...) {     // any other failure takes the caller's code
+    } catch (const Exception& E) {      // the caller's code, the failure's message as its text
+        Text = E.Message();
+    } catch (...) {                     // any other failure takes the caller's code
     }
     if (Stored != xecNone)
-        SetXErrorOnce(Stored, 0, {}, Raise);
+        SetXErrorOnce(Stored, 0, Text, Raise);
     else if (Raise)
         RaiseXError();
     return false;

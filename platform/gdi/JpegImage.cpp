@@ -204,7 +204,7 @@ bool Flush(TEncode* E, size_t Count)
     try {
         E->Out.insert(E->Out.end(), E->Buffer.begin(), E->Buffer.begin() + ptrdiff_t(Count));
         return true;
-    } catch (...) {
+    } catch (...) {     // no exception may cross libjpeg's C frames
         return false;
     }
 }
@@ -314,7 +314,7 @@ void TJPEGImage::LoadFromStream(TStream* Stream)
     FData.swap(Data);
     try {
         ReadHeader();
-    } catch (...) {
+    } catch (...) {     // leave no half-read picture, pass the failure on
         Clear();
         throw;
     }

@@ -394,7 +394,7 @@ void TPngImage::LoadFromStream(TStream* Stream)
     St.Stream = Stream;
     try {
         St.StreamEnd = Stream->Size();
-    } catch (...) {
+    } catch (...) {     // a stream that cannot tell its size: reads alone decide
         St.StreamEnd = -1;
     }
     St.Pixels = Pixels.get();
@@ -409,7 +409,7 @@ void TPngImage::LoadFromStream(TStream* Stream)
     bool Ok;
     try {
         Ok = RunRead(&St);
-    } catch (...) {
+    } catch (...) {     // free libpng's state, then pass the failure on
         png_destroy_read_struct(&St.Png, &St.Info, nullptr);
         throw;
     }

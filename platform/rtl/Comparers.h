@@ -15,9 +15,7 @@ template<class T>
 class TComparer : public TInterfacedObject, public IComparer<T> {
 public:
     using inherited = TInterfacedObject;
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TInterfacedObject::QueryInterface(IID, Obj); }
-    Integer _AddRef() override { return TInterfacedObject::_AddRef(); }
-    Integer _Release() override { return TInterfacedObject::_Release(); }
+    X_FORWARD_IINTERFACE(TInterfacedObject)
 
     // The default order of T: operator<=> (or < and ==).
     static IPtr<IComparer<T>> Default();

@@ -239,7 +239,7 @@ void TThread::Run()
     try {
         if (!FTerminated)
             Execute();
-    } catch (...) {
+    } catch (...) {     // kept for the owner, as the thread's fatal exception
         FFatalException = std::current_exception();
     }
     bool FreeThread;
@@ -250,7 +250,7 @@ void TThread::Run()
     }
     try {
         DoTerminate();
-    } catch (...) {
+    } catch (...) {     // the first failure is the one the owner sees
         if (!FFatalException)
             FFatalException = std::current_exception();
     }
@@ -338,7 +338,7 @@ bool CheckSynchronize()
         }
         try {
             Entry->Method();
-        } catch (...) {
+        } catch (...) {     // raised again on the thread that asked for the call
             Entry->Error = std::current_exception();
         }
         {

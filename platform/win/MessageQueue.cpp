@@ -40,7 +40,7 @@ void HandleSent(TThreadQueue& Queue, std::unique_lock<std::mutex>& Lock)
         if (Sent->Window->Alive)
             Result = CallWindowProc(Sent->Window->Proc, Sent->Msg.hwnd, Sent->Msg.message, Sent->Msg.wParam,
                                     Sent->Msg.lParam);
-    } catch (...) {
+    } catch (...) {     // answer the sender, then pass the failure on
         // The sender gets 0; the failure belongs to this thread's loop.
         Complete(Sent, 0);
         Lock.lock();

@@ -6,6 +6,7 @@
 #include "core/XSpark.Lg.h"
 #include "rtl/CodePages.h"
 #include "sorvane/XDR.Gears.Work.I.h"
+#include "sorvane/XDR.Module.KXR.h"
 #include <csignal>
 #include <deque>
 #include <thread>
@@ -347,4 +348,22 @@ TEST_F(DiskImage, AGearFreedWhileTheDialogWaitsEndsTheCopy)
     Rig.Gear.reset();
     EXPECT_EQ(Chooser.Asked, std::vector<Int64> { 6 });
     EXPECT_TRUE(Rig.Ends.empty());
+}
+
+TEST_F(DiskImage, AnEngineFreedWhileTheDialogWaitsEndsTheCopy)
+{
+    const Bytes Card = MakeCard(150 * Cluster);
+    TOwnedPtr<TFakeDevice> Device(New<TFakeDevice>(Raw(Card)));
+    Device->FailSector(20, EIO);
+    TFakeDeviceRegistration Registered(Name, Device.get());
+    Chooser.Script = { { 2 } };
+    TOwnedPtr<TXKXREngine> Engine(CreateKXREngine(nullptr, nullptr));
+    Engine->ViewGear->Broadcast(NewNotification(New<TXDiskAspect>(Name, Byte(0), Int64(0))).Get());
+    Engine->DataGear->ImageFileName = Folder.File("engine.bin");
+    Engine->ViewGear->Broadcast(NewNotification(New<TXDRActionImageFile>()).Get());
+    while (!SynchronizePending())
+        std::this_thread::yield();
+    Engine.reset();
+    EXPECT_EQ(Chooser.Asked, std::vector<Int64> { 6 });
+    Rig.Pump();
 }

@@ -269,6 +269,9 @@ TEST_F(XErrors, GuardedTurnsARaiseIntoItsCodeOnce)
         EXPECT_EQ(GetXErrorCode(), R.Stored);
     }
     ClearXError();
+    XGuarded(xecReadFailed, false, []() -> bool { throw EReadError(u"stream read error"); });
+    EXPECT_EQ(GetXErrorText(), u"stream read error");
+    ClearXError();
     EXPECT_TRUE(XGuarded(xecReadFailed, false, [] {}));
     EXPECT_EQ(RaisedCode([] { XGuarded(xecWriteFailed, true, []() -> bool { throw Exception(u"x"); }); }), 45);
     EXPECT_EQ(GetXErrorCode(), 45);

@@ -67,7 +67,7 @@ Integer RaisedCode(const std::function<void()>& Fn)
         char* End = nullptr;
         const long Code = std::strtol(Text.c_str(), &End, 10);
         return !Text.empty() && *End == 0 ? Integer(Code) : -1;
-    } catch (...) {
+    } catch (...) {     // the probe's answer for a raise without a code
         return -1;
     }
     return 0;
