@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 constexpr Int64 CardSize = Int64(1) << 30;
 const std::string Folder = "/tmp/quorvale-cardimage-bench";
 const std::string CardPath = Folder + "/card.img";
-std::vector<double> Ratios;     // cp time / ours
+std::vector<double> Ratios; // cp time / ours
 
 void Fail(const char* What)
 {
@@ -71,7 +71,10 @@ double Timed(F&& Work)
 class TEndWatch : public TObject {
 public:
     Integer Code = -1;
-    void Ended(IXNotification* N) { Code = static_cast<TXOperationThreadTerminatedAspect*>(N->GetAspect())->ErrorData.Code; }
+    void Ended(IXNotification* N)
+    {
+        Code = static_cast<TXOperationThreadTerminatedAspect*>(N->GetAspect())->ErrorData.Code;
+    }
 };
 
 void BM_CardImage(benchmark::State& State)

@@ -93,7 +93,8 @@ struct TRig : TObject {
         Gear.reset(New<TXDRWorkerGear>(IPtr<IInterface>(static_cast<IXEngine*>(Engine.get())), u"Worker"));
         Gear->Data()->FoundFiles = Files.get();
         Gear->Data()->Extensions()->Add(u".jpg");
-        Gear->Subscribe(TXOperationThreadTerminatedAspect::StaticClass(), TXNotificationHandler::Of<&TRig::Ended>(this));
+        Gear->Subscribe(TXOperationThreadTerminatedAspect::StaticClass(),
+            TXNotificationHandler::Of<&TRig::Ended>(this));
     }
     ~TRig() override
     {
@@ -102,7 +103,10 @@ struct TRig : TObject {
         while (PeekMessage(&Msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessage(&Msg);
     }
-    void Ended(IXNotification* N) { ++Ends, LastCode = static_cast<TXOperationThreadTerminatedAspect*>(N->GetAspect())->ErrorData.Code; }
+    void Ended(IXNotification* N)
+    {
+        ++Ends, LastCode = static_cast<TXOperationThreadTerminatedAspect*>(N->GetAspect())->ErrorData.Code;
+    }
     void Run(TXDRWorkCommand* Command)
     {
         const int Before = Ends;
@@ -201,8 +205,8 @@ int main(int argc, char** argv)
     auto Rate = [](double S) { return S > 0 ? CardBytes / S / 1e6 : 0; };
     std::printf("card: %.0f MB, %d JPEGs, %d deleted\n", CardBytes / 1e6, Pictures, Deleted);
     std::printf("%-28s %9.1f MB/s\n", "pread loop", Rate(BestPread));
-    std::printf("%-28s %9.1f MB/s  %d files  ratio to pread %.3f\n", "deep scan + restore", Rate(BestOurs), int(OurFiles),
-        BestOurs > 0 ? BestPread / BestOurs : 0);
+    std::printf("%-28s %9.1f MB/s  %d files  ratio to pread %.3f\n", "deep scan + restore", Rate(BestOurs),
+        int(OurFiles), BestOurs > 0 ? BestPread / BestOurs : 0);
     if (BestRecover > 0)
         std::printf("%-28s %9.1f MB/s  %d files  ours / tsk_recover %.2f\n", "tsk_recover -e", Rate(BestRecover),
             int(RecoveredFiles), BestRecover / BestOurs);

@@ -21,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr Int64 ImageSize = Int64(1) << 30;
 const std::string ImagePath = "/tmp/quorvale-diskstream-bench.img";
-std::map<std::string, std::vector<double>> Ratios;     // pread time / ours, by benchmark
+std::map<std::string, std::vector<double>> Ratios; // pread time / ours, by benchmark
 
 // Filled with bytes that are not zeros, so no reader can skip holes; the
 // written pages stay in the page cache.
@@ -100,20 +100,23 @@ void BM_BufferedRead(benchmark::State& State)
     if (Ahead)
         Disk->StartReadAhead();
     std::vector<Byte> Buffer(static_cast<size_t>(Chunk));
-    const std::string Name = std::string(Cold ? "cold " : "") + "buffered stream, reads of " + std::to_string(Chunk >> 10) + " KiB"
-                             + (Ahead ? ", read-ahead" : "");
-    AgainstPread(State, Name, [&] {
-        Int64 Total = 0;
-        const double S = Timed([&] {
-            Disk->Seek(0, soBeginning);
-            while (Int64 N = Disk->Read(Buffer.data(), Chunk))
-                Total += N;
-        });
-        benchmark::DoNotOptimize(Total);
-        return S;
-    }, Cold);
+    const std::string Name = std::string(Cold ? "cold " : "") + "buffered stream, reads of " +
+        std::to_string(Chunk >> 10) + " KiB" + (Ahead ? ", read-ahead" : "");
+    AgainstPread(
+        State, Name,
+        [&] {
+            Int64 Total = 0;
+            const double S = Timed([&] {
+                Disk->Seek(0, soBeginning);
+                while (Int64 N = Disk->Read(Buffer.data(), Chunk))
+                    Total += N;
+            });
+            benchmark::DoNotOptimize(Total);
+            return S;
+        },
+        Cold);
     if (Cold)
-        PreadPass();    // back into the cache
+        PreadPass(); // back into the cache
 }
 
 void BM_FindAny512(benchmark::State& State)
@@ -124,7 +127,8 @@ void BM_FindAny512(benchmark::State& State)
         Disk->StartReadAhead();
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
     Search->Stream = Disk.get();
-    const TXByteArrays Patterns { { 0xFF, 0xD8, 0xFF }, { 'I', 'I', '*', 0 }, { 'M', 'M', 0, '*' }, { 'R', 'I', 'F', 'F' } };
+    const TXByteArrays Patterns { { 0xFF, 0xD8, 0xFF }, { 'I', 'I', '*', 0 }, { 'M', 'M', 0, '*' },
+        { 'R', 'I', 'F', 'F' } };
     AgainstPread(State, std::string("FindAny at 512-byte steps") + (Ahead ? ", read-ahead" : ""), [&] {
         Integer Index;
         Int64 At = 0;
@@ -136,10 +140,23 @@ void BM_FindAny512(benchmark::State& State)
 
 BENCHMARK(BM_BufferedRead)
     ->ArgNames({ "chunk", "ahead", "cold" })
-    ->Args({ 65536, 0, 0 })->Args({ 65536, 1, 0 })->Args({ 1 << 20, 0, 0 })
-    ->Args({ 65536, 0, 1 })->Args({ 65536, 1, 1 })
-    ->UseManualTime()->Iterations(1)->Repetitions(7)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FindAny512)->ArgName("ahead")->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Repetitions(7)->Unit(benchmark::kMillisecond);
+    ->Args({ 65536, 0, 0 })
+    ->Args({ 65536, 1, 0 })
+    ->Args({ 1 << 20, 0, 0 })
+    ->Args({ 65536, 0, 1 })
+    ->Args({ 65536, 1, 1 })
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindAny512)
+    ->ArgName("ahead")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->Unit(benchmark::kMillisecond);
 
 double Median(std::vector<double> V)
 {
@@ -153,7 +170,7 @@ int main(int argc, char** argv)
 {
     InitializeUnits();
     MakeImage();
-    PreadPass();    // into the page cache
+    PreadPass(); // into the page cache
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::printf("\nRatios to pread, one per repetition (time of pread / time of ours):\n");

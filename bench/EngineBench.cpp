@@ -149,7 +149,7 @@ int main(int argc, char** argv)
         std::vector<double> V = Ratios;
         std::sort(V.begin(), V.end());
         std::printf("engine / plain queue time per %d messages: median %.2f (from %.2f to %.2f over %zu iterations)\n",
-                    Messages, V[V.size() / 2], V.front(), V.back(), V.size());
+            Messages, V[V.size() / 2], V.front(), V.back(), V.size());
     }
     FinalizeUnits();
     return 0;

@@ -19,7 +19,7 @@ constexpr int FileCount = Folders * FilesPerFolder;
 
 Testing::TTempFolder* Work = nullptr;
 std::filesystem::path ImagePath;
-double BestOurs = 0, BestFls = 0;      // seconds of the fastest run
+double BestOurs = 0, BestFls = 0; // seconds of the fastest run
 
 void MakeImage()
 {
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
         std::printf("ListFATFiles: %.0f files/s\n", FileCount / BestOurs);
     if (BestFls > 0)
         std::printf("fls -r -p:    %.0f files/s\nratio ListFATFiles / fls: %.2f\n", FileCount / BestFls,
-                    BestFls / BestOurs);
+            BestFls / BestOurs);
     benchmark::Shutdown();
     delete Work;
     FinalizeUnits();

@@ -65,7 +65,7 @@ int RunFind()
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
     char* Argv[] = { const_cast<char*>("find"), Root.data(), const_cast<char*>("-type"), const_cast<char*>("f"),
-                     nullptr };
+        nullptr };
     pid_t Child = -1;
     const int Error = ::posix_spawnp(&Child, "find", &Actions, nullptr, Argv, environ);
     posix_spawn_file_actions_destroy(&Actions);
@@ -129,7 +129,7 @@ int main(int argc, char** argv)
     const auto Find = Seconds.find("BM_FindTypeF/real_time");
     if (Ours != Seconds.end() && Find != Seconds.end())
         std::printf("%d files: ListFiles %.1f ms, find -type f %.1f ms, ratio ListFiles / find %.2f\n", FileCount,
-                    Ours->second * 1000, Find->second * 1000, Ours->second / Find->second);
+            Ours->second * 1000, Find->second * 1000, Ours->second / Find->second);
     benchmark::Shutdown();
     std::error_code Ignored;
     std::filesystem::remove_all(Root, Ignored);

@@ -131,10 +131,10 @@ void BM_Page(benchmark::State& State)
             });
             Timed("page resample", [&] { ResampleBitmap(Photo.get(), Page.get(), 3840, 2160); });
             Timed("page BlendColorBitmap", [&] { BlendColorBitmap(Page.get(), clBlack, 64); });
-            Timed("page DrawBitmapAlpha", [&] {
-                DrawBitmapAlpha(Page.get(), Fix().Item.get(), 200, 150, Rect(0, 0, 1200, 800), 180);
-            });
-            Timed("page DrawBitmapKeyed", [&] { DrawBitmapKeyed(Page.get(), Fix().Item.get(), 2200, 900, clFuchsia, 255); });
+            Timed("page DrawBitmapAlpha",
+                [&] { DrawBitmapAlpha(Page.get(), Fix().Item.get(), 200, 150, Rect(0, 0, 1200, 800), 180); });
+            Timed("page DrawBitmapKeyed",
+                [&] { DrawBitmapKeyed(Page.get(), Fix().Item.get(), 2200, 900, clFuchsia, 255); });
             Timed("page BMP", [&] {
                 Bmp->SetPosition(0);
                 Page->SaveToStream(Bmp.get());
@@ -181,9 +181,8 @@ void BM_Blur(benchmark::State& State)
 void BM_Blend(benchmark::State& State)
 {
     for (auto _ : State)
-        Timed("blend ours", [&] {
-            DrawBitmapAlpha(Fix().Screen.get(), Fix().Layer.get(), 0, 0, Rect(0, 0, 3840, 2160), 128);
-        });
+        Timed("blend ours",
+            [&] { DrawBitmapAlpha(Fix().Screen.get(), Fix().Layer.get(), 0, 0, Rect(0, 0, 3840, 2160), 128); });
 }
 
 void BM_Memcpy(benchmark::State& State)
@@ -266,19 +265,24 @@ int main(int argc, char** argv)
             return Args;
         };
         const double CopyBig = ToolTime(With({ "vips", "copy", "big.v", "copy.v" }));
-        VipsResize = Net(ToolTime(With({ "vips", "resize", "big.v", "out.v", "0.64", "--vscale", "0.54", "--kernel", "lanczos3" })), CopyBig);
+        VipsResize =
+            Net(ToolTime(
+                    With({ "vips", "resize", "big.v", "out.v", "0.64", "--vscale", "0.54", "--kernel", "lanczos3" })),
+                CopyBig);
         const double CopyScreen = ToolTime(With({ "vips", "copy", "screen.v", "copy.v" }));
         VipsBlur = Net(ToolTime(With({ "vips", "gaussblur", "screen.v", "out.v", "10" })), CopyScreen);
     }
     if (Magick) {
-        const std::vector<std::string> In { "convert", "-limit", "thread", "1", "-size", "6000x4000", "-depth", "8", "rgba:big.raw" };
+        const std::vector<std::string> In { "convert", "-limit", "thread", "1", "-size", "6000x4000", "-depth", "8",
+            "rgba:big.raw" };
         auto Then = [&](std::vector<std::string> Head, std::vector<std::string> Tail) {
             Head.insert(Head.end(), Tail.begin(), Tail.end());
             return Head;
         };
         const double Copy = ToolTime(Then(In, { "rgba:out.raw" }));
         MagickResize = Net(ToolTime(Then(In, { "-filter", "Lanczos", "-resize", "3840x2160!", "rgba:out.raw" })), Copy);
-        const std::vector<std::string> InScreen { "convert", "-limit", "thread", "1", "-size", "3840x2160", "-depth", "8", "rgba:screen.raw" };
+        const std::vector<std::string> InScreen { "convert", "-limit", "thread", "1", "-size", "3840x2160", "-depth",
+            "8", "rgba:screen.raw" };
         const double CopyScreen = ToolTime(Then(InScreen, { "rgba:out.raw" }));
         MagickBlur = Net(ToolTime(Then(InScreen, { "-blur", "0x10", "rgba:out.raw" })), CopyScreen);
     }
@@ -292,7 +296,7 @@ int main(int argc, char** argv)
 
     std::printf("\nwallpaper page, 6000x4000 JPEG to a 3840x2160 BMP\n");
     for (const char* Stage : { "page jpeg decode", "page resample", "page BlendColorBitmap", "page DrawBitmapAlpha",
-                               "page DrawBitmapKeyed", "page BMP", "page whole" })
+             "page DrawBitmapKeyed", "page BMP", "page whole" })
         Line(Stage + 5, Best[Stage]);
     Ratio("whole / vips resize alone", Best["page whole"], VipsResize, 0.75);
     std::printf("\nthe same page, the photo placed by DrawGraphicCenter (decode and resampling)\n");

@@ -139,10 +139,12 @@ bool MakeDense(const fs::path& Path)
         Makers.emplace_back([K, Exif] {
             const std::string Name = "photo" + std::to_string(K) + ".jpg";
             Testing::RunTool({ "convert", "-seed", std::to_string(K + 1), "-size", "4000x3000", "plasma:fractal",
-                               "-quality", "92", Name }, Folder);
+                                 "-quality", "92", Name },
+                Folder);
             if (Exif && K != 0) {
                 Testing::RunTool({ "convert", Name, "-thumbnail", "160x120", "thumb" + Name }, Folder);
-                Testing::RunTool({ "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=thumb" + Name, Name }, Folder);
+                Testing::RunTool({ "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=thumb" + Name, Name },
+                    Folder);
             }
         });
     for (std::thread& T : Makers)
@@ -184,7 +186,8 @@ struct TImage {
     bool Failed = false;
 };
 
-TImage Images[] = { { "NoHits", Folder / "nohits.img" }, { "Sparse", Folder / "sparse.img" }, { "Dense", Folder / "dense.img" } };
+TImage Images[] = { { "NoHits", Folder / "nohits.img" }, { "Sparse", Folder / "sparse.img" },
+    { "Dense", Folder / "dense.img" } };
 
 TImage* MadeImage(Integer Index)
 {
@@ -228,7 +231,7 @@ double PreadPass(const fs::path& Path)
 double CachedShare(const fs::path& Path)
 {
     int Fd = ::open(Path.c_str(), O_RDONLY);
-    struct stat St {};
+    struct stat St { };
     ::fstat(Fd, &St);
     void* Map = ::mmap(nullptr, size_t(St.st_size), PROT_READ, MAP_SHARED, Fd, 0);
     ::close(Fd);
@@ -298,7 +301,7 @@ double PeerPass(const std::string& Tool, bool Quick, const fs::path& Path, Integ
             Argv.insert(Argv.begin() + 1, "-q");
     } else {
         Argv = { "photorec", "/log", "/d", (Out / "files").string(), "/cmd", Path.string(),
-                 "partition_none,fileopt,everything,disable,jpg,enable,wholespace,search" };
+            "partition_none,fileopt,everything,disable,jpg,enable,wholespace,search" };
     }
     const auto Start = Clock::now();
     const Testing::TToolResult R = Testing::RunTool(Argv, Out);
@@ -323,8 +326,8 @@ struct TFigures {
         return V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
     }
 };
-std::map<std::string, TFigures> Figures;    // "Dense scan MB/s" ...
-std::map<std::string, Integer> FoundCounts;  // "Dense scan" ...
+std::map<std::string, TFigures> Figures; // "Dense scan MB/s" ...
+std::map<std::string, Integer> FoundCounts; // "Dense scan" ...
 
 void Note(const std::string& Key, double Value)
 {
@@ -344,7 +347,8 @@ void BM_Warm(benchmark::State& State)
         const double Pread = PreadPass(I->Path);
         const double Share = CachedShare(I->Path);
         if (Share < 0.99) {
-            State.SkipWithError(("only " + std::to_string(int(Share * 100)) + "% of the image is in the page cache").c_str());
+            State.SkipWithError(
+                ("only " + std::to_string(int(Share * 100)) + "% of the image is in the page cache").c_str());
             break;
         }
         Integer Found = 0;
@@ -392,7 +396,7 @@ void BM_Cold(benchmark::State& State)
         State.counters["pread MB/s"] = MBps(Bytes, Pread);
         State.counters["ratio"] = Pread / Scan;
     }
-    PreadPass(I->Path);     // back into the cache for the warm runs
+    PreadPass(I->Path); // back into the cache for the warm runs
 }
 
 void BM_Peer(benchmark::State& State, const std::string& Tool, bool Quick)
@@ -406,7 +410,7 @@ void BM_Peer(benchmark::State& State, const std::string& Tool, bool Quick)
     const Int64 Bytes = Int64(fs::file_size(I->Path));
     const std::string Name = I->Name;
     for (auto _ : State) {
-        PreadPass(I->Path);     // warm, as for our scan
+        PreadPass(I->Path); // warm, as for our scan
         Integer Found = 0;
         const double S = PeerPass(Tool, Quick, I->Path, Found);
         if (S < 0) {
@@ -421,9 +425,18 @@ void BM_Peer(benchmark::State& State, const std::string& Tool, bool Quick)
     }
 }
 
-void BM_ForemostQuick(benchmark::State& State) { BM_Peer(State, "foremost", true); }
-void BM_Foremost(benchmark::State& State) { BM_Peer(State, "foremost", false); }
-void BM_Photorec(benchmark::State& State) { BM_Peer(State, "photorec", false); }
+void BM_ForemostQuick(benchmark::State& State)
+{
+    BM_Peer(State, "foremost", true);
+}
+void BM_Foremost(benchmark::State& State)
+{
+    BM_Peer(State, "foremost", false);
+}
+void BM_Photorec(benchmark::State& State)
+{
+    BM_Peer(State, "photorec", false);
+}
 
 void Images3(benchmark::internal::Benchmark* B)
 {
@@ -432,8 +445,19 @@ void Images3(benchmark::internal::Benchmark* B)
 
 BENCHMARK(BM_Warm)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Cold)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ForemostQuick)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Foremost)->Arg(2)->ArgName("image")->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ForemostQuick)
+    ->Apply(Images3)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Foremost)
+    ->Arg(2)
+    ->ArgName("image")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Photorec)->Apply(Images3)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 double Median(const std::string& Key)
@@ -445,14 +469,15 @@ double Median(const std::string& Key)
 void PrintTable()
 {
     std::printf("\nMedians of the repetitions (%u cores, load average now %s)\n", std::thread::hardware_concurrency(),
-                [] {
-                    std::ifstream In("/proc/loadavg");
-                    std::string L;
-                    std::getline(In, L);
-                    return L.substr(0, L.find(' '));
-                }().c_str());
+        [] {
+            std::ifstream In("/proc/loadavg");
+            std::string L;
+            std::getline(In, L);
+            return L.substr(0, L.find(' '));
+        }()
+            .c_str());
     std::printf("%-8s %10s %10s %8s %10s %8s %10s %10s %8s %10s %8s %s\n", "image", "scan MB/s", "pread", "/pread",
-                "cold scan", "/cold", "fm -q", "fm", "scan/fm", "photorec", "scan/pr", "found: scan fm-q fm pr");
+        "cold scan", "/cold", "fm -q", "fm", "scan/fm", "photorec", "scan/pr", "found: scan fm-q fm pr");
     for (const TImage& I : Images) {
         const std::string N = I.Name;
         if (Figures.find(N + " scan MB/s") == Figures.end() && Figures.find(N + " cold scan MB/s") == Figures.end())
@@ -461,11 +486,13 @@ void PrintTable()
         const double Fq = Median(N + " foremost -q MB/s");
         const double F = Median(N + " foremost MB/s");
         const double Pr = Median(N + " photorec MB/s");
-        auto Count = [&](const std::string& K) { return FoundCounts.count(N + " " + K) ? FoundCounts[N + " " + K] : -1; };
-        std::printf("%-8s %10.0f %10.0f %8.3f %10.0f %8.3f %10.0f %10.0f %8.2f %10.0f %8.2f %d %d %d %d\n", N.c_str(), Scan,
-                    Median(N + " pread MB/s"), Median(N + " scan/pread"), Median(N + " cold scan MB/s"),
-                    Median(N + " cold scan/pread"), Fq, F, F > 0 ? Scan / F : (Fq > 0 ? Scan / Fq : 0.0), Pr,
-                    Pr > 0 ? Scan / Pr : 0.0, Count("scan"), Count("foremost -q"), Count("foremost"), Count("photorec"));
+        auto Count = [&](const std::string& K) {
+            return FoundCounts.count(N + " " + K) ? FoundCounts[N + " " + K] : -1;
+        };
+        std::printf("%-8s %10.0f %10.0f %8.3f %10.0f %8.3f %10.0f %10.0f %8.2f %10.0f %8.2f %d %d %d %d\n", N.c_str(),
+            Scan, Median(N + " pread MB/s"), Median(N + " scan/pread"), Median(N + " cold scan MB/s"),
+            Median(N + " cold scan/pread"), Fq, F, F > 0 ? Scan / F : (Fq > 0 ? Scan / Fq : 0.0), Pr,
+            Pr > 0 ? Scan / Pr : 0.0, Count("scan"), Count("foremost -q"), Count("foremost"), Count("photorec"));
     }
     std::printf("(scan/fm is against foremost without -q where it ran, else against -q; found: -1 not run)\n");
 }

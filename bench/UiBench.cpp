@@ -75,7 +75,8 @@ struct TBenchForm {
             for (Integer X = 0; X < Columns; ++X) {
                 const Integer N = Y * Columns + X;
                 const TRect Top { X * CellW + 1, Y * CellH + 1, X * CellW + CellW - 1, Y * CellH + CellH / 2 - 1 };
-                const TRect Bottom { X * CellW + 1, Y * CellH + CellH / 2 + 1, X * CellW + CellW - 1, Y * CellH + CellH - 1 };
+                const TRect Bottom { X * CellW + 1, Y * CellH + CellH / 2 + 1, X * CellW + CellW - 1,
+                    Y * CellH + CellH - 1 };
                 auto* Panel = New<TBenchPanel>(Form);
                 Panel->SetBounds(Top.Left, Top.Top, Top.Width(), Top.Height());
                 Panel->SetColor(RGB(Byte(N), 120, Byte(255 - N)));
@@ -278,7 +279,7 @@ int main(int argc, char** argv)
     for (auto& [Name, V] : Ratios) {
         std::sort(V.begin(), V.end());
         std::printf("%s: median %.2f (from %.2f to %.2f over %zu iterations)\n", Name.c_str(), V[V.size() / 2],
-                    V.front(), V.back(), V.size());
+            V.front(), V.back(), V.size());
     }
     std::fflush(stdout);
     // The reference's fonts go before the picture layer resets cairo.

@@ -45,7 +45,7 @@ const std::vector<Byte>& Packed()
     return Buffer;
 }
 
-std::map<std::string, std::vector<double>> Ratios;     // ours / raw, per iteration
+std::map<std::string, std::vector<double>> Ratios; // ours / raw, per iteration
 
 template<class F>
 double Timed(F&& Work)
@@ -82,8 +82,9 @@ void BM_CRC(benchmark::State& State)
 {
     Cardinal CRC = 0;
     uLong Raw = 0;
-    Alternating(State, "CRC-32 buffer", [&] { CRC32OfBuffer(CRC, Data().data(), Int64(Data().size())); },
-                [&] { Raw = crc32_z(0, Data().data(), Data().size()); });
+    Alternating(
+        State, "CRC-32 buffer", [&] { CRC32OfBuffer(CRC, Data().data(), Int64(Data().size())); },
+        [&] { Raw = crc32_z(0, Data().data(), Data().size()); });
     benchmark::DoNotOptimize(CRC);
     benchmark::DoNotOptimize(Raw);
 }
@@ -93,8 +94,9 @@ void BM_CRCStream(benchmark::State& State)
     auto Stream = MakeOwned<TBytesStream>(Data());
     Cardinal CRC = 0;
     uLong Raw = 0;
-    Alternating(State, "CRC-32 stream", [&] { CRC32OfStream(CRC, Stream.get(), false); },
-                [&] { Raw = crc32_z(0, Data().data(), Data().size()); });
+    Alternating(
+        State, "CRC-32 stream", [&] { CRC32OfStream(CRC, Stream.get(), false); },
+        [&] { Raw = crc32_z(0, Data().data(), Data().size()); });
     benchmark::DoNotOptimize(CRC);
     benchmark::DoNotOptimize(Raw);
 }
@@ -103,16 +105,17 @@ void BM_Compress(benchmark::State& State)
 {
     auto Dest = MakeOwned<TMemoryStream>();
     Int64 WarmStart = 0, WarmWritten = 0;
-    xZDecompress::CompressBuffer(Dest.get(), WarmStart, WarmWritten, false, nullptr, xzlFastest,
-        Int64(Data().size()), Data().data());
+    xZDecompress::CompressBuffer(Dest.get(), WarmStart, WarmWritten, false, nullptr, xzlFastest, Int64(Data().size()),
+        Data().data());
     std::vector<Byte> Out(Packed().size() * 2);
     std::vector<Byte> Block(0x10000);
-    Alternating(State, "compress (level 2)",
+    Alternating(
+        State, "compress (level 2)",
         [&] {
             Dest->SetPosition(0);
             Int64 Start = 0, Written = 0;
-            xZDecompress::CompressBuffer(Dest.get(), Start, Written, false, nullptr, xzlDefault,
-                Int64(Data().size()), Data().data());
+            xZDecompress::CompressBuffer(Dest.get(), Start, Written, false, nullptr, xzlDefault, Int64(Data().size()),
+                Data().data());
         },
         [&] {
             // The same streaming shape as ours: 64 KiB output blocks copied out.
@@ -142,7 +145,8 @@ void BM_Decompress(benchmark::State& State)
     xZDecompress::DecompressStream(Source.get(), Dest.get(), true, false, nullptr, Source->Size(), 0);
     std::vector<Byte> Out(DataSize);
     std::vector<Byte> Block(0x10000);
-    Alternating(State, "decompress",
+    Alternating(
+        State, "decompress",
         [&] { xZDecompress::DecompressStream(Source.get(), Dest.get(), true, false, nullptr, Source->Size(), 0); },
         [&] {
             // The same streaming shape as ours: 64 KiB output blocks copied out.

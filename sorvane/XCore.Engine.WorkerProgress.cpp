@@ -14,7 +14,8 @@ constexpr Integer FullScale = 1000;
 Integer Rnd(double X)
 {
     X = std::nearbyint(X);
-    return Integer(std::clamp(X, double(std::numeric_limits<Integer>::min()), double(std::numeric_limits<Integer>::max())));
+    return Integer(
+        std::clamp(X, double(std::numeric_limits<Integer>::min()), double(std::numeric_limits<Integer>::max())));
 }
 
 Cardinal ToCardinal(UInt64 V)

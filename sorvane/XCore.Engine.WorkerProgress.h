@@ -19,11 +19,11 @@ public:
     String Title;
     Cardinal Position = 0;
     Cardinal Max = 1000;
-    Integer Offset = 0;             // overall value where the section starts
-    Integer Span = 0;               // its share of the overall scale
-    Integer ParentEnd = 0;          // the parent's position when it ends
+    Integer Offset = 0; // overall value where the section starts
+    Integer Span = 0; // its share of the overall scale
+    Integer ParentEnd = 0; // the parent's position when it ends
     TXProgressSection* Parent = nullptr;
-    TXProgressSection* Child = nullptr;     // owned
+    TXProgressSection* Child = nullptr; // owned
     TXWorkerProgress* Progress = nullptr;
 
     // Position := min(P, Max); the overall value follows.

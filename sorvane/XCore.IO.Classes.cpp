@@ -120,13 +120,13 @@ void TXCustomDiskIO::DetectFileSystem()
 {
     const bool HadNoError = GetXErrorCode() == 0;
     const String& Name = Info.FileSystemName;
-    FileSystem = Name == u"NTFS"    ? xfsNTFS
-               : Name == u"CDFS"    ? xfsCDFS
-               : Name == u"FAT32"   ? xfsFAT32
-               : Name == u"FAT"     ? xfsFAT
-               : Name == u"exFAT"   ? xfsExFAT
-               : Name == u"HFS"     ? xfsHFS
-                                    : xfsNone;
+    FileSystem = Name == u"NTFS" ? xfsNTFS
+        : Name == u"CDFS"        ? xfsCDFS
+        : Name == u"FAT32"       ? xfsFAT32
+        : Name == u"FAT"         ? xfsFAT
+        : Name == u"exFAT"       ? xfsExFAT
+        : Name == u"HFS"         ? xfsHFS
+                                 : xfsNone;
     if (FStream) {
         if (FileSystem < xfsFAT12) {
             std::string T = TypeTextAt(FStream, 54);

@@ -17,7 +17,14 @@
 
 // File-system kinds of TXCustomDiskIO::FileSystem.
 enum TXFileSystemKind : Byte {
-    xfsNone = 0, xfsFAT = 1, xfsFAT12 = 2, xfsFAT16 = 3, xfsFAT32 = 4, xfsExFAT = 5, xfsNTFS = 6, xfsCDFS = 7,
+    xfsNone = 0,
+    xfsFAT = 1,
+    xfsFAT12 = 2,
+    xfsFAT16 = 3,
+    xfsFAT32 = 4,
+    xfsExFAT = 5,
+    xfsNTFS = 6,
+    xfsCDFS = 7,
     xfsHFS = 9,
 };
 

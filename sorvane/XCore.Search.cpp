@@ -24,8 +24,8 @@ bool TXSearch::MatchAt(const TXByteArray& Pattern, Int64 Pos)
 {
     for (size_t I = 0; I < Pattern.size(); ++I) {
         Byte B;
-        if (Pos > std::numeric_limits<Int64>::max() - Int64(I) || !StreamReadByteAt(Stream, B, Pos + Int64(I))
-            || B != Pattern[I])
+        if (Pos > std::numeric_limits<Int64>::max() - Int64(I) || !StreamReadByteAt(Stream, B, Pos + Int64(I)) ||
+            B != Pattern[I])
             return false;
     }
     return true;
@@ -50,11 +50,12 @@ namespace {
 class TViewReader {
 public:
     explicit TViewReader(TXSearch* ASearch)
-        : Search(ASearch), Views(dynamic_cast<TXByteViewSource*>(ASearch->Stream)), Size(ASearch->Stream->Size())
-    {
-    }
+        : Search(ASearch)
+        , Views(dynamic_cast<TXByteViewSource*>(ASearch->Stream))
+        , Size(ASearch->Stream->Size())
+    { }
 
-    const Byte* Data = nullptr;     // the bytes of Start .. End - 1
+    const Byte* Data = nullptr; // the bytes of Start .. End - 1
     Int64 Start = 0;
     Int64 End = 0;
 
@@ -145,8 +146,7 @@ Int64 TXSearch::FindFrom(const TXByteArray& Pattern, Int64 From)
     return Find(Pattern, From, std::numeric_limits<Int64>::max());
 }
 
-Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To, Int64 Base,
-    Int64 Step)
+Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To, Int64 Base, Int64 Step)
 {
     Index = -1;
     if (!Stream || Step <= 0 || Patterns.empty())

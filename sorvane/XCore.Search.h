@@ -15,8 +15,8 @@
 class TXSearch : public TXComponent {
     X_CLASS(TXSearch, TXComponent)
 public:
-    TStream* Stream = nullptr;      // not owned
-    IPtr<IXWorker> Worker;          // its termination cancels
+    TStream* Stream = nullptr; // not owned
+    IPtr<IXWorker> Worker; // its termination cancels
 
     bool Cancelled();
     // False when cancelled or at or past the end; a read that fails gives 0.

@@ -23,8 +23,14 @@ Int64 ProductOrZero(Int64 Count, Cardinal Size)
     return R;
 }
 
-String Dec(UInt64 V) { return S(std::to_string(V)); }
-String Dec(Int64 V) { return S(std::to_string(V)); }
+String Dec(UInt64 V)
+{
+    return S(std::to_string(V));
+}
+String Dec(Int64 V)
+{
+    return S(std::to_string(V));
+}
 }
 
 const TXDiskInfoRecord::TFlagName TXDiskInfoRecord::FlagNames[15] = {
@@ -105,14 +111,12 @@ bool TXDiskInfoRecord::ReadGeometry(TRawDevice& Device)
 
 UTF8String TXDiskInfoRecord::SaveXml() const
 {
-    String Inner = xStr::TagElementCardinal(u"volume_serial", VolumeSerial)
-        + xStr::TagElementCardinal(u"volume_max_length", MaxComponentLength)
-        + xStr::TagElement(u"volume_name", VolumeName)
-        + xStr::TagElement(u"file_system", FileSystemName)
-        + xStr::TagElementCardinal(u"sector_size", BytesPerSector)
-        + xStr::TagElementCardinal(u"cluster_size", ClusterSize)
-        + xStr::TagElementInt64(u"total_clusters", TotalClusters)
-        + xStr::TagElementInt64(u"free_clusters", FreeClusters);
+    String Inner = xStr::TagElementCardinal(u"volume_serial", VolumeSerial) +
+        xStr::TagElementCardinal(u"volume_max_length", MaxComponentLength) +
+        xStr::TagElement(u"volume_name", VolumeName) + xStr::TagElement(u"file_system", FileSystemName) +
+        xStr::TagElementCardinal(u"sector_size", BytesPerSector) +
+        xStr::TagElementCardinal(u"cluster_size", ClusterSize) +
+        xStr::TagElementInt64(u"total_clusters", TotalClusters) + xStr::TagElementInt64(u"free_clusters", FreeClusters);
     return StringToUTF8(xStr::TagBlock(u"xml", Inner));
 }
 

@@ -11,12 +11,12 @@
 class TStrings;
 
 struct TXDiskInfoRecord {
-    String RootPath;                // the volume path the record was read from
+    String RootPath; // the volume path the record was read from
     Cardinal VolumeSerial = 0;
     Cardinal FileSystemFlags = 0;
     Cardinal MaxComponentLength = 0;
     String VolumeName;
-    String FileSystemName;          // "FAT", "FAT32", "NTFS", "exFAT" ...
+    String FileSystemName; // "FAT", "FAT32", "NTFS", "exFAT" ...
     Cardinal BytesPerSector = 0;
     Cardinal SectorsPerCluster = 0;
     Cardinal ClusterSize = 0;
@@ -24,7 +24,7 @@ struct TXDiskInfoRecord {
     Int64 TotalBytes = 0;
     Int64 FreeClusters = 0;
     Int64 FreeBytes = 0;
-    Int64 DiskSize = 0;             // bytes the program reads from the source
+    Int64 DiskSize = 0; // bytes the program reads from the source
 
     void Clear();
     // From the file system on an open device (its boot sector). False when
@@ -46,7 +46,7 @@ struct TXDiskInfoRecord {
 
     struct TFlagName {
         const char16_t* Name;
-        Cardinal Flag;          // 0: no flag sets it
+        Cardinal Flag; // 0: no flag sets it
     };
     static const TFlagName FlagNames[15];
 };

@@ -73,11 +73,8 @@ Int64 TXCustomBlockStream::Seek(Int64 Offset, TSeekOrigin Origin)
             return FCursor.Logical;
         FCursor.SetPosition(FCursor.Logical + Offset);
         break;
-    case soEnd:
-        FCursor.SetPosition(Size() - Offset);
-        break;
-    default:
-        return 0;
+    case soEnd: FCursor.SetPosition(Size() - Offset); break;
+    default: return 0;
     }
     if (!FInner)
         return FCursor.Logical;

@@ -41,7 +41,7 @@ void TXReadAhead::Run()
         // The window the taker waits for gets a buffer whatever is held.
         if (Bytes.empty())
             Bytes.resize(size_t(FWindow));
-        TSlot& Slot = FSlots[Target];       // map nodes stay put while it is read
+        TSlot& Slot = FSlots[Target]; // map nodes stay put while it is read
         Slot.Ready = false;
         Slot.Mode = FMode;
         const Byte Mode = FMode;
@@ -68,7 +68,8 @@ TXFillResult TXReadAhead::ReadTimed(Int64 Start, std::vector<Byte>& Bytes, Byte 
 {
     const auto Began = std::chrono::steady_clock::now();
     const TXFillResult Result = FStream->ReadWindow(Start, Bytes.data(), Int64(Bytes.size()), Mode);
-    const double Ns = double(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - Began).count());
+    const double Ns =
+        double(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - Began).count());
     NsPerMiB = Ns * double(1 << 20) / double(std::max<Integer>(FWindow, 1));
     return Result;
 }

@@ -43,7 +43,7 @@ private:
         TXFillResult Result;
         Byte Mode = 1;
         bool Ready = false;
-        UInt64 Used = 0;        // when last taken or kept: the oldest go first
+        UInt64 Used = 0; // when last taken or kept: the oldest go first
     };
 
     TXCustomBufStream* FStream;
@@ -52,20 +52,20 @@ private:
     const Integer FWindow;
     const Int64 FSize;
     std::mutex FLock;
-    std::condition_variable FWork;      // the thread waits for something to read
-    std::condition_variable FDone;      // Take waits for a window or for the reader
-    std::map<Int64, TSlot> FSlots;      // by window start
+    std::condition_variable FWork; // the thread waits for something to read
+    std::condition_variable FDone; // Take waits for a window or for the reader
+    std::map<Int64, TSlot> FSlots; // by window start
     std::vector<std::vector<Byte>> FFree;
-    Int64 FCursor = 0;                  // the window in use
-    Int64 FDemand = -1;                 // a window Take waits for
+    Int64 FCursor = 0; // the window in use
+    Int64 FDemand = -1; // a window Take waits for
     Byte FMode = 1;
     UInt64 FClock = 0;
     bool FStopping = false;
-    bool FGone = false;                 // the device is gone: nothing more ahead
-    bool FAhead = false;                // the thread reads ahead
+    bool FGone = false; // the device is gone: nothing more ahead
+    bool FAhead = false; // the thread reads ahead
     bool FThreadReading = false;
     bool FTakerReading = false;
-    double FNsPerMiB = 0;               // recent reading time
+    double FNsPerMiB = 0; // recent reading time
     std::thread FThread;
 
     void Run();

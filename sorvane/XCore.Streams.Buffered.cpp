@@ -81,17 +81,12 @@ Int64 TXCustomBufStream::Seek(Int64 Offset, TSeekOrigin Origin)
 {
     Int64 Target;
     switch (Origin) {
-    case soBeginning:
-        Target = Offset;
-        break;
+    case soBeginning: Target = Offset; break;
     case soCurrent:
         Target = __builtin_add_overflow(FPosition, Offset, &Target) ? (Offset > 0 ? FSize : 0) : Target;
         break;
-    case soEnd:
-        Target = __builtin_sub_overflow(FSize, Offset, &Target) ? (Offset > 0 ? 0 : FSize) : Target;
-        break;
-    default:
-        return 0;
+    case soEnd: Target = __builtin_sub_overflow(FSize, Offset, &Target) ? (Offset > 0 ? 0 : FSize) : Target; break;
+    default: return 0;
     }
     // Offsets before 0 mean nothing on a volume: they land at 0.
     FPosition = std::clamp<Int64>(Target, 0, FSize);
@@ -265,7 +260,7 @@ TXFillResult TXCustomBufStream::ReadWindow(Int64 Start, Byte* Dest, Int64 Room, 
             if (S.Ok()) {
                 R.Valid = Off + G;
                 if (G < N)
-                    break;      // end of the data
+                    break; // end of the data
                 continue;
             }
             if (S.Code == RawError::DeviceGone) {
@@ -275,7 +270,7 @@ TXFillResult TXCustomBufStream::ReadWindow(Int64 Start, Byte* Dest, Int64 Room, 
             if (R.Failure.Ok())
                 R.Failure = S;
             if (RaiseMode == 1)
-                break;          // the buffer ends before the bad sector
+                break; // the buffer ends before the bad sector
             std::memset(Dest + Off, 0, size_t(N));
             R.Skipped = S;
             R.Valid = Off + N;
@@ -316,8 +311,9 @@ void TXCustomBufStream::FillBuffer()
     FBufferValid = 0;
     FBufferClean = false;
     FBufferStart = FPosition - FPosition % FBufferSize;
-    const TXFillResult R = FReadAhead ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
-                                      : ReadWindow(FBufferStart, FBuffer.data(), Int64(FBuffer.size()), RaiseReadErrors);
+    const TXFillResult R = FReadAhead
+        ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
+        : ReadWindow(FBufferStart, FBuffer.data(), Int64(FBuffer.size()), RaiseReadErrors);
     FBufferValid = R.Valid;
     FBufferClean = R.Clean();
     // Reported before the result is looked at: a slow failing read counts too.

@@ -28,10 +28,10 @@
 
 // What reading one window met.
 struct TXFillResult {
-    TRawResult Failure;     // the failure to report: the first, or the device gone
-    TRawResult Skipped;     // the last bad sector read as zeros (RaiseReadErrors 0)
-    Integer Valid = 0;      // bytes delivered from the window's start
-    UInt64 Elapsed = 0;     // milliseconds the device took
+    TRawResult Failure; // the failure to report: the first, or the device gone
+    TRawResult Skipped; // the last bad sector read as zeros (RaiseReadErrors 0)
+    Integer Valid = 0; // bytes delivered from the window's start
+    UInt64 Elapsed = 0; // milliseconds the device took
     bool Clean() const { return Failure.Ok() && Skipped.Ok(); }
 };
 

@@ -12,18 +12,33 @@
 class TStringList;
 
 enum TXDRFileStatusValue : Byte {
-    drValidated, drThnValidated, drThnError, drEntry, drDeletedEntry, drScanValid, drScanError
+    drValidated,
+    drThnValidated,
+    drThnError,
+    drEntry,
+    drDeletedEntry,
+    drScanValid,
+    drScanError
 };
 using TXDRFileStatusSet = Byte;
 
-constexpr TXDRFileStatusSet DRStatusBit(TXDRFileStatusValue V) { return TXDRFileStatusSet(1u << V); }
-inline bool HasStatus(TXDRFileStatusSet S, TXDRFileStatusValue V) { return (S & DRStatusBit(V)) != 0; }
+constexpr TXDRFileStatusSet DRStatusBit(TXDRFileStatusValue V)
+{
+    return TXDRFileStatusSet(1u << V);
+}
+inline bool HasStatus(TXDRFileStatusSet S, TXDRFileStatusValue V)
+{
+    return (S & DRStatusBit(V)) != 0;
+}
 // Each setter removes the value's partner.
 void SetThumbnailResult(TXDRFileStatusSet& S, bool Success);
 void SetEntryStatus(TXDRFileStatusSet& S);
 void SetDeletedEntryStatus(TXDRFileStatusSet& S);
 void SetScanValidStatus(TXDRFileStatusSet& S);
-inline bool IsDeletedEntry(TXDRFileStatusSet S) { return HasStatus(S, drDeletedEntry); }
+inline bool IsDeletedEntry(TXDRFileStatusSet S)
+{
+    return HasStatus(S, drDeletedEntry);
+}
 // "[drThnValidated, drScanValid]"
 String StatusText(TXDRFileStatusSet S);
 
@@ -76,8 +91,16 @@ public:
     void GetExtensions(TStringList* List);
     void AllExtensions(TStringList* List);
 
-    template<Integer I> bool GetFlag() const { return FFlags[I]; }
-    template<Integer I> void SetFlag(bool Value) { FFlags[I] = Value; }
+    template<Integer I>
+    bool GetFlag() const
+    {
+        return FFlags[I];
+    }
+    template<Integer I>
+    void SetFlag(bool Value)
+    {
+        FFlags[I] = Value;
+    }
     // The published name of flag I: "Images", "Video", "Audio", "_jpg" ...
     static String FlagName(Integer I);
 
@@ -100,8 +123,12 @@ class TXDRAddFileAspect : public TXCustomAspect {
     X_CLASS(TXDRAddFileAspect, TXCustomAspect)
 public:
     using inherited::Create;
-    void Create(TXDRFileItem* AItem) { inherited::Create(); Item = AItem; }
-    TXDRFileItem* Item = nullptr;     // not owned
+    void Create(TXDRFileItem* AItem)
+    {
+        inherited::Create();
+        Item = AItem;
+    }
+    TXDRFileItem* Item = nullptr; // not owned
 };
 
 class TXDRRefreshSelectedFilesAspect : public TXCustomAspect {
@@ -112,7 +139,11 @@ class TXDRSelectedActionAspect : public TXCustomAspect {
     X_CLASS(TXDRSelectedActionAspect, TXCustomAspect)
 public:
     using inherited::Create;
-    void Create(Byte AAction) { inherited::Create(); Action = AAction; }
+    void Create(Byte AAction)
+    {
+        inherited::Create();
+        Action = AAction;
+    }
     bool AssignFrom(TXObject* Source) override;
     Byte Action = 0;
 };

@@ -77,8 +77,14 @@ void TXDRDataGear::Create(IPtr<IInterface> AHost, const String& AName)
 
 TXDRDataGear::~TXDRDataGear() = default;
 
-String TXDRDataGear::DiskName() const { return FDisk->Disk; }
-Int64 TXDRDataGear::DiskSize() const { return FDisk->Size; }
+String TXDRDataGear::DiskName() const
+{
+    return FDisk->Disk;
+}
+Int64 TXDRDataGear::DiskSize() const
+{
+    return FDisk->Size;
+}
 
 TStringList* TXDRDataGear::GetExtensions()
 {
@@ -106,7 +112,8 @@ void TXDRDataGear::Assemble(IXNotification*)
         Engine->WorkerGear->Subscribe(TXOperationThreadTerminatedAspect::StaticClass(),
             TXNotificationHandler::Of<&TXDRDataGear::StoreResult>(this));
     if (Engine->ViewGear)
-        Engine->ViewGear->Subscribe(TXDiskAspect::StaticClass(), TXNotificationHandler::Of<&TXDRDataGear::DiskSelected>(this));
+        Engine->ViewGear->Subscribe(TXDiskAspect::StaticClass(),
+            TXNotificationHandler::Of<&TXDRDataGear::DiskSelected>(this));
 }
 
 void TXDRDataGear::StoreResult(IXNotification* Notification)
@@ -157,8 +164,9 @@ void TXDRViewGear::Assemble(IXNotification*)
         return;
     FAssembled = true;
     const auto Handler = TXNotificationHandler::Of<&TXDRViewGear::Relay>(this);
-    for (TClass C : { TXProgressAspect::StaticClass(), TXDRAddFileAspect::StaticClass(), TXLogClearAspect::StaticClass(),
-             TXLogStringAspect::StaticClass(), TXOperationThreadTerminatedAspect::StaticClass() })
+    for (TClass C :
+        { TXProgressAspect::StaticClass(), TXDRAddFileAspect::StaticClass(), TXLogClearAspect::StaticClass(),
+            TXLogStringAspect::StaticClass(), TXOperationThreadTerminatedAspect::StaticClass() })
         Engine->WorkerGear->Subscribe(C, Handler);
 }
 

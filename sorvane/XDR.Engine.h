@@ -68,7 +68,7 @@ public:
     void Create(IPtr<IInterface> AHost, const String& AName) override;
     ~TXDRDataGear() override;
 
-    TXDREngine* Engine = nullptr;       // not owned
+    TXDREngine* Engine = nullptr; // not owned
     // The settings object; its FileTypes choose the extensions in
     // Advanced mode.
     IPtr<IInterface> Settings;
@@ -110,7 +110,7 @@ public:
     void Create(IPtr<IInterface> AHost, const String& AName) override;
     ~TXDRViewGear() override;
 
-    TXDREngine* Engine = nullptr;       // not owned
+    TXDREngine* Engine = nullptr; // not owned
     IPtr<IInterface> MainDialog;
     IPtr<IInterface> Skin;
     // Three empty entries, then every image, video and audio extension.

@@ -24,7 +24,11 @@ constexpr Int64 BlankTestBytes = 4096;
 // Ends the progress section it opened, however the phase is left.
 class TSection {
 public:
-    TSection(IXProgress* AProgress, Byte Percent) : Progress(AProgress) { Progress->BeginSection(String(), Percent); }
+    TSection(IXProgress* AProgress, Byte Percent)
+        : Progress(AProgress)
+    {
+        Progress->BeginSection(String(), Percent);
+    }
     ~TSection() { Progress->EndSection(); }
     TSection(const TSection&) = delete;
     TSection& operator=(const TSection&) = delete;
@@ -37,8 +41,12 @@ private:
 class TFATLister {
 public:
     TFATLister(TXDRFATDisk* ADisk, IXWorker* AWorker, TXBlocks* AUsedBlocks = nullptr)
-        : Disk(ADisk), Fat(ADisk->FAT()), Clusters(ADisk->FAT()->Clusters), Stream(ADisk->FAT()->Stream),
-          Worker(AWorker), UsedBlocks(AUsedBlocks)
+        : Disk(ADisk)
+        , Fat(ADisk->FAT())
+        , Clusters(ADisk->FAT()->Clusters)
+        , Stream(ADisk->FAT()->Stream)
+        , Worker(AWorker)
+        , UsedBlocks(AUsedBlocks)
     {
         if (Worker)
             Progress = Worker->GetProgress();
@@ -369,11 +377,10 @@ void TFATLister::ListDeletedFile(TXFileSystemEntry* Entry)
 
     TOwnedPtr<TXBlockStream> File(New<TXBlockStream>(Stream, Item->Blocks()));
     std::vector<Byte> Head(size_t(std::min(BlankTestBytes, Entry->Size)));
-    const bool Read = XGuarded(xecReadFailed, false, [&] {
-        return File->Read(Head.data(), Int64(Head.size())) == Int64(Head.size());
-    });
-    if (!Read || std::all_of(Head.begin(), Head.end(), [](Byte B) { return B == 0x00; })
-        || std::all_of(Head.begin(), Head.end(), [](Byte B) { return B == 0xFF; }))
+    const bool Read = XGuarded(xecReadFailed, false,
+        [&] { return File->Read(Head.data(), Int64(Head.size())) == Int64(Head.size()); });
+    if (!Read || std::all_of(Head.begin(), Head.end(), [](Byte B) { return B == 0x00; }) ||
+        std::all_of(Head.begin(), Head.end(), [](Byte B) { return B == 0xFF; }))
         return;
 
     SetDeletedEntryStatus(Item->Status);

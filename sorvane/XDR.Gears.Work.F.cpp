@@ -47,8 +47,8 @@ bool TXDRFATDisk::Open(TXCustomDiskIO* AIO)
     Clear();
     TXBootSector Boot {};
     Boot[11] = 0x00;
-    Boot[12] = 0x02;        // 512 bytes per sector
-    Boot[13] = 1;           // 1 sector per cluster
+    Boot[12] = 0x02; // 512 bytes per sector
+    Boot[13] = 1; // 1 sector per cluster
     TStream* Stream = IO ? IO->Stream() : nullptr;
     bool Answer = Stream != nullptr;
     if (Answer) {

@@ -25,9 +25,9 @@
 class TStrings;
 
 // Values of TXDRDirClusterObject::Flags.
-inline constexpr Byte xdcDotFirst = 1;      // its first entry is a "." entry
-inline constexpr Byte xdcInTree = 2;        // reached from the directory tree
-inline constexpr Byte xdcLost = 4;          // read as a lost directory
+inline constexpr Byte xdcDotFirst = 1; // its first entry is a "." entry
+inline constexpr Byte xdcInTree = 2; // reached from the directory tree
+inline constexpr Byte xdcLost = 4; // read as a lost directory
 
 // One directory cluster, or the FAT16 root directory (cluster 1), as read.
 class TXDRDirClusterObject : public TXObject {
@@ -63,7 +63,7 @@ public:
     // cluster size when it has none.
     bool Open(TXCustomDiskIO* AIO);
 
-    TXCustomDiskIO* IO = nullptr;   // not owned
+    TXCustomDiskIO* IO = nullptr; // not owned
     TXFAT* FAT() const { return FFAT.get(); }
     TXDRDirClusterList* DirClusters() const { return FDirClusters.get(); }
     bool Valid = false;
@@ -86,4 +86,3 @@ void ListLostFiles(TXDRFATDisk* FATDisk, IXWorker* Worker);
 // Free clusters that read as a directory become clAvailableFolder and are
 // read; their subfolders are not followed.
 void SearchLostDirectories(TXDRFATDisk* FATDisk, IXWorker* Worker);
-

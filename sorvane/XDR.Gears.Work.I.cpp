@@ -42,8 +42,8 @@ String WordFormat(Cardinal Id, std::initializer_list<TVarRec> Args)
 // itself nor a file system that lives on the device.
 bool TargetOnDevice(const String& Target, const String& Device)
 {
-    struct stat Node {};
-    struct stat File {};
+    struct stat Node { };
+    struct stat File { };
     const std::string D = StringToUTF8(Device);
     const std::string T = StringToUTF8(Target);
     if (::stat(D.c_str(), &Node) == 0 && ::stat(T.c_str(), &File) == 0) {
@@ -144,8 +144,8 @@ void TXDRDiskImageThread::Execute()
             if (FFirstFailed == FLastFailed)
                 LogLine = LgWord(XDRImageWords::FailedCluster) + u": " + IntToStr(FFirstFailed);
             else
-                LogLine = LgWord(XDRImageWords::FailedClusters) + u": " + IntToStr(FFirstFailed) + u"-"
-                    + IntToStr(FLastFailed);
+                LogLine = LgWord(XDRImageWords::FailedClusters) + u": " + IntToStr(FFirstFailed) + u"-" +
+                    IntToStr(FLastFailed);
             PostLog();
         }
         switch (GetXErrorCode()) {
@@ -167,8 +167,7 @@ void TXDRDiskImageThread::Execute()
             LogLine = LgWord(XDRImageWords::DeviceGone);
             PostLog();
             break;
-        default:
-            break;
+        default: break;
         }
     });
     const TXErrorData E = GetXErrorData();
@@ -310,8 +309,8 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
             FLastFailed = FIndex;
             if (Choice == 3 && Skip > 1) {
                 WriteErrorRange();
-                LogLine = LgWord(XDRImageWords::SkippedClusters) + u": " + IntToStr(FIndex) + u"-"
-                    + IntToStr(FIndex + Skip - 1);
+                LogLine = LgWord(XDRImageWords::SkippedClusters) + u": " + IntToStr(FIndex) + u"-" +
+                    IntToStr(FIndex + Skip - 1);
                 PostLog();
                 CheckXError();
             }
@@ -343,8 +342,9 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
         }
         XGuarded(xecNone, false, [&] {
             if (IPtr<IXProgress> Progress = W->GetProgress())
-                Progress->SetPercent(Byte(std::clamp<double>(
-                    std::round(double(FIndex) * double(Chunk) / double(std::max<Int64>(Stream->Size(), 1)) * 100.0), 0, 100)));
+                Progress->SetPercent(Byte(std::clamp<double>(std::round(double(FIndex) * double(Chunk) /
+                                                                 double(std::max<Int64>(Stream->Size(), 1)) * 100.0),
+                    0, 100)));
         });
     }
 }

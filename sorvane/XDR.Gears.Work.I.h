@@ -82,7 +82,7 @@ public:
 
 // The language texts of the copy's log.
 namespace XDRImageWords {
-inline constexpr Cardinal Started = 2181097166u;         // "...%s..."
+inline constexpr Cardinal Started = 2181097166u; // "...%s..."
 inline constexpr Cardinal SkippedClusters = 2181039062u;
 inline constexpr Cardinal FailedCluster = 2181040145u;
 inline constexpr Cardinal FailedClusters = 2181059441u;

@@ -11,8 +11,8 @@ bool TXDRRestoreFilesThread::AcceptSource()
     if (DeviceName.empty())
         return true;
     auto* Disk = DynamicCast<TXBufDiskStream>(Data->DiskIO()->Stream());
-    const bool Same = Disk && Data->ScannedDevice == DeviceName && Data->ScannedSize == Disk->Device()->Size()
-        && Data->ScannedSerial == Data->DiskIO()->Info.VolumeSerial;
+    const bool Same = Disk && Data->ScannedDevice == DeviceName && Data->ScannedSize == Disk->Device()->Size() &&
+        Data->ScannedSerial == Data->DiskIO()->Info.VolumeSerial;
     if (Same)
         return true;
     // Another card under the same name: its bytes are not the found files'.

@@ -27,7 +27,11 @@ size_t HashOfBlocks(TXBlocks* Blocks)
 // A progress section of the enclosing one, closed however the phase ends.
 class TSection {
 public:
-    TSection(IXProgress* AProgress, Byte Percent) : Progress(AProgress) { Progress->BeginSection(String(), Percent); }
+    TSection(IXProgress* AProgress, Byte Percent)
+        : Progress(AProgress)
+    {
+        Progress->BeginSection(String(), Percent);
+    }
     ~TSection() { Progress->EndSection(); }
     TSection(const TSection&) = delete;
     TSection& operator=(const TSection&) = delete;

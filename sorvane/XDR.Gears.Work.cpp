@@ -18,7 +18,8 @@ X_REGISTER_CLASS(TXDRDiskImageDeepScanWorkCommand)
 
 // ---- TXDRThreadErrorRecord ----
 
-TXDRThreadErrorRecord::TXDRThreadErrorRecord() : FThreadID(GetCurrentThreadId())
+TXDRThreadErrorRecord::TXDRThreadErrorRecord()
+    : FThreadID(GetCurrentThreadId())
 {
     AddXErrorThread(FThreadID);
     ClearXError();
@@ -172,7 +173,7 @@ void TXThreadWorkerGear<T>::StartThread(TXWorkerThread<T>* AThread)
     FThread = AThread;
     try {
         AThread->Start();
-    } catch (const std::system_error&) {     // no thread could be made
+    } catch (const std::system_error&) { // no thread could be made
         FThread = nullptr;
         AThread->Free();
         throw;
@@ -270,7 +271,8 @@ void TXCustomDRThread::ReportSlowRead(TObject*, Cardinal Milliseconds)
     if (IsAppTerminated())
         return;
     if (IPtr<IXWorker> W = Worker())
-        W->PostNotification(NewNotification(New<TXTimeElapsedTicks>(Integer(std::min<Cardinal>(Milliseconds, 0x7FFFFFFF)))).Get());
+        W->PostNotification(
+            NewNotification(New<TXTimeElapsedTicks>(Integer(std::min<Cardinal>(Milliseconds, 0x7FFFFFFF)))).Get());
 }
 
 void TXCustomDRThread::FinishFromRecord()
@@ -284,11 +286,8 @@ void TXCustomDRThread::FinishFromRecord()
     case xecDeviceReadEnd:
     case xecSeekFailed:
     case xecReadPastEnd:
-    case xecReadFailed:
-        W->Terminate(TXErrorData {});
-        break;
-    default:
-        W->Terminate(TXErrorData::Create(E.Code, E.SubCode, E.Text));
+    case xecReadFailed: W->Terminate(TXErrorData {}); break;
+    default: W->Terminate(TXErrorData::Create(E.Code, E.SubCode, E.Text));
     }
 }
 

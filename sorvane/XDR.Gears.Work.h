@@ -281,7 +281,7 @@ public:
     // A new suspended thread, or null (the base makes none).
     virtual TXCustomDRThread* CreateThread() { return nullptr; }
 
-    TXDRWorkerGear* Gear = nullptr;     // not owned
+    TXDRWorkerGear* Gear = nullptr; // not owned
     String Source;
 
 protected:

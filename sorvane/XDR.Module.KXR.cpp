@@ -16,10 +16,12 @@ void TXKXREngine::DoAction(TXDRAction* Action)
     const bool FromImage = D->Action == 2;
     TXDRWorkCommand* Command = nullptr;
     if (DynamicCast<TXDRActionImageFile>(Action))
-        Command = New<XDR::Gears::Work::I::TXDRDiskImageWorkCommand>(Gear, D->DiskName(), D->DiskSize(), D->ImageFileName);
+        Command =
+            New<XDR::Gears::Work::I::TXDRDiskImageWorkCommand>(Gear, D->DiskName(), D->DiskSize(), D->ImageFileName);
     else if (DynamicCast<TXDRActionDeepScan>(Action))
-        Command = FromImage ? static_cast<TXDRWorkCommand*>(New<TXDRDiskImageDeepScanWorkCommand>(Gear, D->ImageFileName))
-                            : New<TXDRDiskDeepScanWorkCommand>(Gear, D->DiskName(), D->DiskSize());
+        Command = FromImage
+            ? static_cast<TXDRWorkCommand*>(New<TXDRDiskImageDeepScanWorkCommand>(Gear, D->ImageFileName))
+            : New<TXDRDiskDeepScanWorkCommand>(Gear, D->DiskName(), D->DiskSize());
     else if (DynamicCast<TXDRActionRestoreFiles>(Action))
         Command = FromImage
             ? static_cast<TXDRWorkCommand*>(New<TXDRDiskImageRestoreFilesWorkCommand>(Gear, D->RestoreFolder))

@@ -10,9 +10,18 @@ X_REGISTER_CLASS(TXFAT)
 
 namespace {
 
-Int64 Le16(const TXBootSector& B, size_t At) { return Int64(B[At]) | Int64(B[At + 1]) << 8; }
-Int64 Le32(const TXBootSector& B, size_t At) { return Le16(B, At) | Le16(B, At + 2) << 16; }
-bool PowerOfTwo(Int64 V) { return V > 0 && (V & (V - 1)) == 0; }
+Int64 Le16(const TXBootSector& B, size_t At)
+{
+    return Int64(B[At]) | Int64(B[At + 1]) << 8;
+}
+Int64 Le32(const TXBootSector& B, size_t At)
+{
+    return Le16(B, At) | Le16(B, At + 2) << 16;
+}
+bool PowerOfTwo(Int64 V)
+{
+    return V > 0 && (V & (V - 1)) == 0;
+}
 
 std::string TypeText(const TXBootSector& Boot, size_t At)
 {
@@ -29,8 +38,14 @@ Int64 TotalSectors(const TXBootSector& Boot)
     return Small != 0 ? Small : Le32(Boot, 32);
 }
 
-Int64 NumberOfFATs(const TXBootSector& Boot) { return Boot[16]; }
-Int64 ReservedSectors(const TXBootSector& Boot) { return Le16(Boot, 14); }
+Int64 NumberOfFATs(const TXBootSector& Boot)
+{
+    return Boot[16];
+}
+Int64 ReservedSectors(const TXBootSector& Boot)
+{
+    return Le16(Boot, 14);
+}
 
 } // namespace
 
@@ -46,9 +61,18 @@ Byte FATTypeOfBoot(const TXBootSector& Boot)
     return TypeText(Boot, 82) == "FAT32" ? xftFAT32 : 0;
 }
 
-Int64 BootBytesPerSector(const TXBootSector& Boot) { return Le16(Boot, 11); }
-Int64 BootSectorsPerCluster(const TXBootSector& Boot) { return Boot[13]; }
-Int64 BootClusterSize(const TXBootSector& Boot) { return BootBytesPerSector(Boot) * BootSectorsPerCluster(Boot); }
+Int64 BootBytesPerSector(const TXBootSector& Boot)
+{
+    return Le16(Boot, 11);
+}
+Int64 BootSectorsPerCluster(const TXBootSector& Boot)
+{
+    return Boot[13];
+}
+Int64 BootClusterSize(const TXBootSector& Boot)
+{
+    return BootBytesPerSector(Boot) * BootSectorsPerCluster(Boot);
+}
 
 Int64 BootFATSize(const TXBootSector& Boot)
 {
@@ -67,8 +91,14 @@ Int64 BootRootDirOffset(const TXBootSector& Boot)
     return BootFATOffset(Boot, 0) + BootFATSize(Boot) * NumberOfFATs(Boot);
 }
 
-Int64 BootRootDirEntries(const TXBootSector& Boot) { return Le16(Boot, 17); }
-Int64 BootRootDirSize(const TXBootSector& Boot) { return BootRootDirEntries(Boot) * DirEntryBytes; }
+Int64 BootRootDirEntries(const TXBootSector& Boot)
+{
+    return Le16(Boot, 17);
+}
+Int64 BootRootDirSize(const TXBootSector& Boot)
+{
+    return BootRootDirEntries(Boot) * DirEntryBytes;
+}
 
 Int64 BootDataStart(const TXBootSector& Boot)
 {
@@ -102,8 +132,8 @@ bool BootGeometryUsable(const TXBootSector& Boot)
 {
     const Int64 Sector = BootBytesPerSector(Boot);
     const Int64 PerCluster = BootSectorsPerCluster(Boot);
-    return PowerOfTwo(Sector) && Sector >= 512 && Sector <= 4096 && PowerOfTwo(PerCluster) && PerCluster <= 128
-        && NumberOfFATs(Boot) >= 1 && BootFATSize(Boot) > 0;
+    return PowerOfTwo(Sector) && Sector >= 512 && Sector <= 4096 && PowerOfTwo(PerCluster) && PerCluster <= 128 &&
+        NumberOfFATs(Boot) >= 1 && BootFATSize(Boot) > 0;
 }
 
 Cardinal BootRootCluster(const TXBootSector& Boot, Int64 Count)

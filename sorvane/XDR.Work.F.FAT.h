@@ -63,7 +63,11 @@ public:
     bool IsDataCluster(Int64 Cluster) const { return Cluster >= 2 && Cluster < Count(); }
     TXClusterRecord& operator[](Int64 Cluster) { return FItems[size_t(Cluster)]; }
     const TXClusterRecord& operator[](Int64 Cluster) const { return FItems[size_t(Cluster)]; }
-    void Clear() { FItems.clear(); FItems.shrink_to_fit(); }
+    void Clear()
+    {
+        FItems.clear();
+        FItems.shrink_to_fit();
+    }
     void Resize(Int64 Count) { FItems.assign(size_t(Count), TXClusterRecord()); }
 
 private:

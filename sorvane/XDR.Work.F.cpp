@@ -21,8 +21,14 @@ constexpr Byte AttrDirectory = 0x10;
 constexpr Byte AttrVolumeLabel = 0x08;
 constexpr Byte AttrLongName = 0x0F;
 
-Word Le16(const Byte* P) { return Word(P[0] | P[1] << 8); }
-Cardinal Le32(const Byte* P) { return Cardinal(Le16(P)) | Cardinal(Le16(P + 2)) << 16; }
+Word Le16(const Byte* P)
+{
+    return Word(P[0] | P[1] << 8);
+}
+Cardinal Le32(const Byte* P)
+{
+    return Cardinal(Le16(P)) | Cardinal(Le16(P + 2)) << 16;
+}
 
 // Characters a short name may hold after its first byte.
 bool IsNameChar(Byte B)
@@ -45,8 +51,8 @@ TDateTime DosStampToDateTime(Word Date, Word Time)
     FILETIME File;
     SYSTEMTIME System;
     TDateTime Value = 0;
-    if (DosDateTimeToFileTime(Date, Time, File) && FileTimeToSystemTime(File, System)
-        && TrySystemTimeToDateTime(System, Value))
+    if (DosDateTimeToFileTime(Date, Time, File) && FileTimeToSystemTime(File, System) &&
+        TrySystemTimeToDateTime(System, Value))
         return Value;
     CheckXError();
     return 0;
@@ -76,8 +82,8 @@ String DateTimeText(TDateTime Value)
         return u"0";
     Word Y, Mo, D, H, Mi, S, Ms;
     DecodeDateTime(Value, Y, Mo, D, H, Mi, S, Ms);
-    return Format(u"%.4d-%.2d-%.2d %.2d:%.2d:%.2d", { Integer(Y), Integer(Mo), Integer(D), Integer(H), Integer(Mi),
-                                                      Integer(S) });
+    return Format(u"%.4d-%.2d-%.2d %.2d:%.2d:%.2d",
+        { Integer(Y), Integer(Mo), Integer(D), Integer(H), Integer(Mi), Integer(S) });
 }
 
 } // namespace
@@ -86,10 +92,22 @@ X_UNIT(XDR_Work_F, "XDR.Work.F", { "XCore.Classes" }, &InitFileSystemEntries, &D
 
 // --- entry tests ---------------------------------------------------------------
 
-bool IsEndDirEntry(const Byte* Entry) { return Entry[0] == 0; }
-bool IsErasedDirEntry(const Byte* Entry) { return Entry[0] == 0xE5; }
-bool IsDotDirEntry(const Byte* Entry) { return Entry[0] == '.'; }
-bool IsLongNameEntry(const Byte* Entry) { return Entry[11] == AttrLongName; }
+bool IsEndDirEntry(const Byte* Entry)
+{
+    return Entry[0] == 0;
+}
+bool IsErasedDirEntry(const Byte* Entry)
+{
+    return Entry[0] == 0xE5;
+}
+bool IsDotDirEntry(const Byte* Entry)
+{
+    return Entry[0] == '.';
+}
+bool IsLongNameEntry(const Byte* Entry)
+{
+    return Entry[11] == AttrLongName;
+}
 
 bool IsSubdirectoryEntry(const Byte* Entry)
 {
@@ -98,8 +116,8 @@ bool IsSubdirectoryEntry(const Byte* Entry)
 
 bool IsFileDirEntry(const Byte* Entry)
 {
-    return IsValidShortName(Entry) && !IsSubdirectoryEntry(Entry) && !IsDotDirEntry(Entry) && !IsEndDirEntry(Entry)
-        && DirEntryFileSize(Entry) != 0;
+    return IsValidShortName(Entry) && !IsSubdirectoryEntry(Entry) && !IsDotDirEntry(Entry) && !IsEndDirEntry(Entry) &&
+        DirEntryFileSize(Entry) != 0;
 }
 
 bool IsValidShortName(const Byte* Entry)
@@ -179,8 +197,8 @@ TXFileSystemEntryList* TXFileSystemEntry::Children()
 void TXFileSystemEntry::Dump(TStrings* Lines)
 {
     Lines->Add(Format(u"  %s Size: %d Cluster: %u Flags: %d Created: %s Modified: %s Accessed: %s",
-                      { Name, Size, FirstCluster, Integer(Flags), DateTimeText(Created), DateTimeText(Modified),
-                        DateTimeText(Accessed) }));
+        { Name, Size, FirstCluster, Integer(Flags), DateTimeText(Created), DateTimeText(Modified),
+            DateTimeText(Accessed) }));
 }
 
 void TXFileSystemFolderEntry::Create()

@@ -99,7 +99,7 @@ class TXFileSystem : public TXManagedObject {
 public:
     void Create() override;
 
-    TStream* Stream = nullptr;      // the volume, not owned
+    TStream* Stream = nullptr; // the volume, not owned
     TXDiskInfoRecord Info;
     TXFileSystemEntryList* Entries() const { return FEntries.get(); }
 

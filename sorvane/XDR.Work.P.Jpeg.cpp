@@ -50,7 +50,7 @@ Int64 TXDRScanFormatJPG::FindScanStart(TXSearch* Search, Int64 Hit)
         First = false;
         if (Type == 0xDA)
             return Hit + Next;
-        Offset = Next;      // at least 2 bytes on: the walk ends at the stream's end
+        Offset = Next; // at least 2 bytes on: the walk ends at the stream's end
     }
 }
 
@@ -78,7 +78,8 @@ bool TXDRScanFormatJPG::Validate(TXSearch* Search, Int64 Hit)
     }
 }
 
-bool TXDRScanFormatJPG::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
+bool TXDRScanFormatJPG::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream,
+    TXImageObject* Image)
 {
     PictureSize.Clear();
     Image->Clear();

@@ -13,7 +13,10 @@ struct TXDRReader {
     TXSearch* Search;
     Int64 Size;
 
-    explicit TXDRReader(TXSearch* S) : Search(S), Size(S && S->Stream ? S->Stream->Size() : 0) { }
+    explicit TXDRReader(TXSearch* S)
+        : Search(S)
+        , Size(S && S->Stream ? S->Stream->Size() : 0)
+    { }
     bool Cancelled() const { return Search->Cancelled(); }
     bool Inside(Int64 Pos, Int64 Count) const { return Pos >= 0 && Count >= 0 && Pos <= Size && Count <= Size - Pos; }
     bool Read(void* Buffer, Int64 Count, Int64 Pos) const

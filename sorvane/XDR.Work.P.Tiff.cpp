@@ -27,7 +27,7 @@ X_REGISTER_CLASS(TXDRScanFormatRW2)
 
 namespace {
 
-struct TTiffStop { };           // cancelled, a failed read or a limit passed: no file
+struct TTiffStop { }; // cancelled, a failed read or a limit passed: no file
 
 const Byte TiffTypeSizes[14] = { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4 };
 
@@ -44,7 +44,7 @@ constexpr Int64 MaxTiffEntries = Int64(1) << 20;
 
 struct TTiffEntry {
     Cardinal Tag = 0, Type = 0, Count = 0, Value = 0;
-    Byte Raw[4] = {};           // the value field as stored
+    Byte Raw[4] = {}; // the value field as stored
     Int64 TypeSize() const { return Type < 14 ? TiffTypeSizes[Type] : 0; }
     Int64 DataSize() const { return TypeSize() * Count; }
     bool Inline() const { return DataSize() <= 4; }
@@ -55,10 +55,10 @@ struct TTiffEntry {
 struct TTiffIfd {
     bool HaveOffsets = false, HaveCounts = false;
     TTiffEntry Offsets, Counts;
-    bool SingleFromRaw = false;         // the Panasonic raw data offset (tag 280)
+    bool SingleFromRaw = false; // the Panasonic raw data offset (tag 280)
     Cardinal RawOffset = 0;
     bool HaveTiles[2] = { false, false };
-    TTiffEntry Tiles[2];                // offsets (324), byte counts (325)
+    TTiffEntry Tiles[2]; // offsets (324), byte counts (325)
     std::vector<TTiffEntry> SubIfdLists;
 };
 
@@ -69,7 +69,12 @@ bool ContainsText(const std::string& Text, const char* Part)
 
 class TTiffWalk {
 public:
-    TTiffWalk(TXSearch* S, Int64 AHit, bool AIsRW2) : R(S), Hit(AHit), IsRW2(AIsRW2), Available(R.Size - AHit) { }
+    TTiffWalk(TXSearch* S, Int64 AHit, bool AIsRW2)
+        : R(S)
+        , Hit(AHit)
+        , IsRW2(AIsRW2)
+        , Available(R.Size - AHit)
+    { }
 
     void Run(TXDRTiffResult& Out);
     bool ReadFailed() const { return FReadFailed; }
@@ -79,12 +84,12 @@ private:
     TXDRReader R;
     Int64 Hit;
     bool IsRW2;
-    Int64 Available;            // bytes from the hit to the stream's end
+    Int64 Available; // bytes from the hit to the stream's end
     bool Little = true;
 
     Byte ID = 1;
     Int64 PreviewOffset = 0;
-    Int64 E = 0;                // the extent: the end of the furthest data met
+    Int64 E = 0; // the extent: the end of the furthest data met
     std::string Make, Model;
     bool StripsMet = false;
     Cardinal LastStripByteCount = 0;
@@ -110,8 +115,18 @@ private:
         return Little ? Cardinal(B[0]) | Cardinal(B[1]) << 8 | Cardinal(B[2]) << 16 | Cardinal(B[3]) << 24
                       : Cardinal(B[0]) << 24 | Cardinal(B[1]) << 16 | Cardinal(B[2]) << 8 | Cardinal(B[3]);
     }
-    Cardinal Read16(Int64 Offset) { Byte B[2]; Read(B, 2, Offset); return Get16(B); }
-    Cardinal Read32(Int64 Offset) { Byte B[4]; Read(B, 4, Offset); return Get32(B); }
+    Cardinal Read16(Int64 Offset)
+    {
+        Byte B[2];
+        Read(B, 2, Offset);
+        return Get16(B);
+    }
+    Cardinal Read32(Int64 Offset)
+    {
+        Byte B[4];
+        Read(B, 4, Offset);
+        return Get32(B);
+    }
 
     void Extend(Int64 Offset, Int64 Length);
     void NotePiece(Int64 Offset, Int64 Length);
@@ -300,8 +315,14 @@ void TTiffWalk::TakeEntry(const TTiffEntry& En, TTiffIfd& D)
             D.RawOffset = EntryValue(En);
         }
         break;
-    case 324: D.Tiles[0] = En; D.HaveTiles[0] = true; break;
-    case 325: D.Tiles[1] = En; D.HaveTiles[1] = true; break;
+    case 324:
+        D.Tiles[0] = En;
+        D.HaveTiles[0] = true;
+        break;
+    case 325:
+        D.Tiles[1] = En;
+        D.HaveTiles[1] = true;
+        break;
     case 330:
         if (ContainsText(Model, "DSLR-A100")) {
             A100 = En.Value;
@@ -318,7 +339,10 @@ void TTiffWalk::TakeEntry(const TTiffEntry& En, TTiffIfd& D)
         if (PreviewOffset == 0)
             PreviewOffset = JpegOffset;
         break;
-    case 514: D.Counts = En; D.HaveCounts = true; break;
+    case 514:
+        D.Counts = En;
+        D.HaveCounts = true;
+        break;
     case 34665: ExifIfd = En.Value; break;
     case 34853: GpsIfd = En.Value; break;
     case 40965: InteropIfd = En.Value; break;
@@ -339,7 +363,8 @@ void TTiffWalk::TakeEntry(const TTiffEntry& En, TTiffIfd& D)
 void TTiffWalk::ExtendData(const TTiffIfd& D, std::vector<Int64>& Pending)
 {
     if (D.HaveOffsets || D.SingleFromRaw) {
-        const std::vector<Cardinal> Offs = D.SingleFromRaw ? std::vector<Cardinal> { D.RawOffset } : Elements(D.Offsets);
+        const std::vector<Cardinal> Offs =
+            D.SingleFromRaw ? std::vector<Cardinal> { D.RawOffset } : Elements(D.Offsets);
         const std::vector<Cardinal> Cnts = D.HaveCounts ? Elements(D.Counts) : std::vector<Cardinal> {};
         if (Offs.size() == 1) {
             Int64 Count = Cnts.empty() ? 0 : Cnts.front();
@@ -475,7 +500,8 @@ Int64 TXDRScanFormatTIF::PictureEnd() const
     return inherited::PictureEnd();
 }
 
-bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image)
+bool TXDRScanFormatTIF::MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream,
+    TXImageObject* Image)
 {
     PictureSize.Clear();
     Image->Clear();

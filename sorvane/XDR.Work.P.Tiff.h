@@ -10,10 +10,10 @@
 #include "sorvane/XCore.Search.h"
 
 struct TXDRTiffResult {
-    Int64 End = -1;             // offset of the file's last byte; -1: not a file
-    Byte ID = 1;                // the format number decided
-    Int64 PreviewOffset = 0;    // from the hit; 0: no picture
-    Int64 PreviewLength = 0;    // bytes of the picture; 0: up to the file's end
+    Int64 End = -1; // offset of the file's last byte; -1: not a file
+    Byte ID = 1; // the format number decided
+    Int64 PreviewOffset = 0; // from the hit; 0: no picture
+    Int64 PreviewLength = 0; // bytes of the picture; 0: up to the file's end
 };
 
 // Never raises. A read that fails ends the walk with error 39; a cancelled

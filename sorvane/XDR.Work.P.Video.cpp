@@ -86,8 +86,8 @@ Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
             if (Type == "ftyp" && Size > 8) {
                 const Int64 Count = std::min({ Size - 8, MaxBrandText, Available - Offset - 8 });
                 std::string Brands(static_cast<size_t>(std::max<Int64>(Count, 0)), '\0');
-                if (Count > 0 && R.Read(Brands.data(), Count, Hit + Offset + 8)
-                    && Brands.find("mp4") != std::string::npos)
+                if (Count > 0 && R.Read(Brands.data(), Count, Hit + Offset + 8) &&
+                    Brands.find("mp4") != std::string::npos)
                     ID = 16;
             }
             // An atom cut by the end of the stream keeps the bytes there are.

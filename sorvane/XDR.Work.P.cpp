@@ -19,17 +19,83 @@ TXSize ThumbnailSize { 72, 72 };
 TXSize PreviewSize { 600, 600 };
 
 const char16_t* const ImageExtensions[46] = {
-    u".jpg", u".arw", u".cr2", u".dng", u".nef", u".orf", u".pef", u".raf", u".raw", u".tif", u".3fr", u".ari",
-    u".bay", u".bmp", u".cap", u".crw", u".dcr", u".dcs", u".drf", u".eip", u".erf", u".fff", u".gif", u".iiq",
-    u".jp2", u".jps", u".k25", u".kdc", u".mef", u".mos", u".mpo", u".mrw", u".nrw", u".pcd", u".png", u".pns",
-    u".psd", u".ptx", u".pxn", u".r3d", u".rw1", u".rw2", u".rwz", u".srf", u".sr2", u".x3f",
+    u".jpg",
+    u".arw",
+    u".cr2",
+    u".dng",
+    u".nef",
+    u".orf",
+    u".pef",
+    u".raf",
+    u".raw",
+    u".tif",
+    u".3fr",
+    u".ari",
+    u".bay",
+    u".bmp",
+    u".cap",
+    u".crw",
+    u".dcr",
+    u".dcs",
+    u".drf",
+    u".eip",
+    u".erf",
+    u".fff",
+    u".gif",
+    u".iiq",
+    u".jp2",
+    u".jps",
+    u".k25",
+    u".kdc",
+    u".mef",
+    u".mos",
+    u".mpo",
+    u".mrw",
+    u".nrw",
+    u".pcd",
+    u".png",
+    u".pns",
+    u".psd",
+    u".ptx",
+    u".pxn",
+    u".r3d",
+    u".rw1",
+    u".rw2",
+    u".rwz",
+    u".srf",
+    u".sr2",
+    u".x3f",
 };
 const char16_t* const VideoExtensions[17] = {
-    u".avi", u".mov", u".mp4", u".mpg", u".3g2", u".3gp", u".cam", u".flv", u".m1v", u".m2t", u".m2v", u".m4v",
-    u".mpe", u".mts", u".rm", u".qt", u".wmv",
+    u".avi",
+    u".mov",
+    u".mp4",
+    u".mpg",
+    u".3g2",
+    u".3gp",
+    u".cam",
+    u".flv",
+    u".m1v",
+    u".m2t",
+    u".m2v",
+    u".m4v",
+    u".mpe",
+    u".mts",
+    u".rm",
+    u".qt",
+    u".wmv",
 };
 const char16_t* const AudioExtensions[10] = {
-    u".mp3", u".wma", u".aif", u".amr", u".m4a", u".m4b", u".mid", u".mp2", u".ra", u".wav",
+    u".mp3",
+    u".wma",
+    u".aif",
+    u".amr",
+    u".m4a",
+    u".m4b",
+    u".mid",
+    u".mp2",
+    u".ra",
+    u".wav",
 };
 
 namespace {
@@ -167,7 +233,7 @@ void TakeHead(TXBlocks* Head, TXBlocks* Blocks, Int64 Count)
 } // namespace
 
 bool TXDRScanFormat::MakePicture(const TXSize& TargetSize, TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks,
-                                 TStream* VolumeStream)
+    TStream* VolumeStream)
 {
     PictureSize.Clear();
     Image->Clear();
@@ -234,13 +300,14 @@ bool TXDRScanFormat::MakeThumbnail(TXSize& PictureSize, TXImageObject* Image, TX
     return MakePicture(ThumbnailSize, PictureSize, Image, Blocks, VolumeStream);
 }
 
-bool TXDRScanFormat::MakeLargePreview(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream)
+bool TXDRScanFormat::MakeLargePreview(TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks,
+    TStream* VolumeStream)
 {
     return MakePicture(PreviewSize, PictureSize, Image, Blocks, VolumeStream);
 }
 
 bool TXDRScanFormat::DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TStream* Stream, Int64 Offset,
-                                   TXImageObject* Image)
+    TXImageObject* Image)
 {
     Decoded.Clear();
     if (!Stream || Offset < 0 || Offset >= Stream->Size() || TargetSize.IsEmpty())
@@ -278,8 +345,8 @@ Int64 TXDRScanFormatMRW::FindEnd(TXSearch* Search, Int64 Hit)
         return -1;
     Cardinal L, A, B;
     Byte SampleWidth = 0;
-    if (!R.ReadBE32(L, Hit + 4) || !R.ReadBE16(A, Hit + 24) || !R.ReadBE16(B, Hit + 26)
-        || !R.Read(&SampleWidth, 1, Hit + 32))
+    if (!R.ReadBE32(L, Hit + 4) || !R.ReadBE16(A, Hit + 24) || !R.ReadBE16(B, Hit + 26) ||
+        !R.Read(&SampleWidth, 1, Hit + 32))
         return -1;
     if (A == 0 || B == 0)
         return -1;

@@ -74,7 +74,8 @@ protected:
     bool DecodePreview(const TXSize& TargetSize, TXSize& Decoded, TStream* Stream, Int64 Offset, TXImageObject* Image);
 
 private:
-    bool MakePicture(const TXSize& TargetSize, TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks, TStream* VolumeStream);
+    bool MakePicture(const TXSize& TargetSize, TXSize& PictureSize, TXImageObject* Image, TXBlocks* Blocks,
+        TStream* VolumeStream);
 };
 
 class TXDRScanFormatJPG : public TXDRScanFormat {
@@ -96,8 +97,8 @@ protected:
 class TXDRScanFormatTIF : public TXDRScanFormat {
     X_CLASS(TXDRScanFormatTIF, TXDRScanFormat)
 public:
-    Int64 PreviewOffset = 0;        // from the hit; 0: none
-    Int64 PreviewLength = 0;        // bytes of the picture; 0: up to the file's end
+    Int64 PreviewOffset = 0; // from the hit; 0: none
+    Int64 PreviewLength = 0; // bytes of the picture; 0: up to the file's end
 
     bool HasPreview() override { return true; }
     bool MakePreview(const TXSize& TargetSize, TXSize& PictureSize, TStream* Stream, TXImageObject* Image) override;
@@ -110,11 +111,11 @@ protected:
     Int64 PictureOffset() const override { return PreviewOffset == 0 ? -1 : PreviewOffset; }
 };
 
-#define X_DR_TIF_FORMAT(Name, Number)                                   \
-    class Name : public TXDRScanFormatTIF {                             \
-        X_CLASS(Name, TXDRScanFormatTIF)                                \
-    public:                                                             \
-        Byte FormatID() const override { return Number; }               \
+#define X_DR_TIF_FORMAT(Name, Number)                                                                                  \
+    class Name : public TXDRScanFormatTIF {                                                                            \
+        X_CLASS(Name, TXDRScanFormatTIF)                                                                               \
+    public:                                                                                                            \
+        Byte FormatID() const override { return Number; }                                                              \
     };
 X_DR_TIF_FORMAT(TXDRScanFormatDNG, 2)
 X_DR_TIF_FORMAT(TXDRScanFormatCR2, 3)

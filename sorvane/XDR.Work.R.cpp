@@ -33,7 +33,9 @@ String OneComponent(String Text)
 // than one try each.
 class TNewFiles {
 public:
-    explicit TNewFiles(const String& AFolder) : Folder(AFolder) { }
+    explicit TNewFiles(const String& AFolder)
+        : Folder(AFolder)
+    { }
 
     // A new file, or null with errno set when it cannot be made.
     TFileStream* Create(const String& Name, String& Path)
@@ -66,15 +68,19 @@ private:
 // The new file; removed when it was not written whole.
 class TRestoredFile {
 public:
-    TRestoredFile(TFileStream* AFile, const String& APath) : File(AFile), Path(APath) { }
+    TRestoredFile(TFileStream* AFile, const String& APath)
+        : File(AFile)
+        , Path(APath)
+    { }
     ~TRestoredFile()
     {
         if (File && !Complete) {
             // Only the file this made: a name taken over meanwhile stays.
-            struct stat Ours {}, Named {};
+            struct stat Ours {
+            }, Named {};
             const std::string P = StringToUTF8(Path);
-            const bool Same = ::fstat(File->Handle(), &Ours) == 0 && ::lstat(P.c_str(), &Named) == 0
-                && Ours.st_dev == Named.st_dev && Ours.st_ino == Named.st_ino;
+            const bool Same = ::fstat(File->Handle(), &Ours) == 0 && ::lstat(P.c_str(), &Named) == 0 &&
+                Ours.st_dev == Named.st_dev && Ours.st_ino == Named.st_ino;
             File.reset();
             if (Same)
                 ::unlink(P.c_str());
@@ -120,7 +126,8 @@ bool CopyBlocks(TXBlocks* Blocks, TStream* Source, TFileStream* Target, std::vec
 // 44 in the record instead of raising (a device gone still raises).
 class TQuietReads {
 public:
-    explicit TQuietReads(TStream* Stream) : Buffered(DynamicCast<TXCustomBufStream>(Stream))
+    explicit TQuietReads(TStream* Stream)
+        : Buffered(DynamicCast<TXCustomBufStream>(Stream))
     {
         if (Buffered) {
             Old = Buffered->RaiseReadErrors;

@@ -115,7 +115,7 @@ Int64 TXDRPicturePool::ThumbnailPixels(const std::vector<Byte>& Bytes)
         if (Bytes[At] != 0xFF)
             return 0;
         const Byte Marker = Bytes[At + 1];
-        if (Marker == 0xFF) {               // fill byte
+        if (Marker == 0xFF) { // fill byte
             ++At;
             continue;
         }

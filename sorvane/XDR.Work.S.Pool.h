@@ -46,7 +46,7 @@ public:
         // Answered.
         bool Made = false;
         TXSize PictureSize;
-        TXErrorData Codes;      // what the job left in its thread's record
+        TXErrorData Codes; // what the job left in its thread's record
 
     private:
         friend class TXDRPicturePool;

@@ -30,7 +30,10 @@ size_t HashOf(TXBlocks* Blocks, const String& LowerExtension)
 // collection gains during the scan are taken in before each test.
 class TFoundIndex {
 public:
-    explicit TFoundIndex(TXDRFileCollection* AFiles) : Files(AFiles), Comparer(New<TXBlocksComparer>()) { }
+    explicit TFoundIndex(TXDRFileCollection* AFiles)
+        : Files(AFiles)
+        , Comparer(New<TXBlocksComparer>())
+    { }
 
     bool Contains(TXBlocks* Blocks, const String& Extension)
     {
@@ -50,7 +53,7 @@ public:
 private:
     void CatchUp()
     {
-        if (Files->Count() < Known) {       // cleared meanwhile
+        if (Files->Count() < Known) { // cleared meanwhile
             Index.clear();
             Known = 0;
         }
@@ -91,7 +94,9 @@ struct TFoundFile {
 class TCarving {
 public:
     TCarving(TXSearch* ASearch, TStream* AVolume, TXBlocks* ABlocks)
-        : Search(ASearch), Volume(AVolume), Blocks(ABlocks)
+        : Search(ASearch)
+        , Volume(AVolume)
+        , Blocks(ABlocks)
     {
         BuildSignatures(Patterns, Map, AllScanFormats);
     }
@@ -166,8 +171,8 @@ void ScanInTurn(TCarving& Carving, Int64 Last, TFoundIndex& Found)
                         Next = File.End + 1;
                 } else {
                     TXSize PictureSize;
-                    const bool Made = File.Format->MakeThumbnail(PictureSize, Item->Thumbnail(), Item->Blocks(),
-                                                                 Carving.Volume);
+                    const bool Made =
+                        File.Format->MakeThumbnail(PictureSize, Item->Thumbnail(), Item->Blocks(), Carving.Volume);
                     if (Carving.Settle(File, Made, PictureSize) && Signature == 0)
                         Next = File.End + 1;
                 }
@@ -205,9 +210,11 @@ struct TCandidate : TFoundFile {
 class TPooledScan {
 public:
     TPooledScan(TCarving& ACarving, TFoundIndex& AFound, Integer Threads)
-        : Carving(ACarving), Found(AFound), Pool(Threads), MaxPending(size_t(8 * Threads))
-    {
-    }
+        : Carving(ACarving)
+        , Found(AFound)
+        , Pool(Threads)
+        , MaxPending(size_t(8 * Threads))
+    { }
 
     ~TPooledScan()
     {
@@ -268,8 +275,8 @@ private:
     {
         TXDRFileItem* Item = C.Aspect->Item();
         Int64 From, To;
-        if (Found.Contains(Item->Blocks(), Item->Extension)
-            || !C.Format->ThumbnailBytes(Item->Blocks()->Size(), From, To) || To - From > PooledFileLimit)
+        if (Found.Contains(Item->Blocks(), Item->Extension) ||
+            !C.Format->ThumbnailBytes(Item->Blocks()->Size(), From, To) || To - From > PooledFileLimit)
             return;
         std::vector<Byte> Bytes(size_t(To - From));
         TOwnedPtr<TXBlockStream> File(New<TXBlockStream>(Carving.Volume, Item->Blocks()));
@@ -329,17 +336,14 @@ private:
         case TCandidate::TPicture::AtTurn:
             Made = C.Format->MakeThumbnail(PictureSize, Item->Thumbnail(), Item->Blocks(), Carving.Volume);
             break;
-        case TCandidate::TPicture::Unread:
-            Item->Thumbnail()->Clear();
-            break;
+        case TCandidate::TPicture::Unread: Item->Thumbnail()->Clear(); break;
         case TCandidate::TPicture::Pooled:
             Made = C.Job.Made;
             PictureSize = C.Job.PictureSize;
             // What the job met goes into this thread's record now, in
             // scan order; a device gone still raises.
             if (C.Job.Codes.Code != 0)
-                SetXError(C.Job.Codes.Code, C.Job.Codes.SubCode, C.Job.Codes.Text,
-                          C.Job.Codes.Code == xecDeviceGone);
+                SetXError(C.Job.Codes.Code, C.Job.Codes.SubCode, C.Job.Codes.Text, C.Job.Codes.Code == xecDeviceGone);
             break;
         }
         return Carving.Settle(C, Made, PictureSize) || C.Signature != 0;
@@ -378,7 +382,7 @@ struct TReadAheadScope {
 } // namespace
 
 void ScanBlocks(TXSearch* Search, TStream* VolumeStream, TXBlocks* Blocks, TXDRFileCollection* FoundFiles,
-                const TXScanThreads& Threads)
+    const TXScanThreads& Threads)
 {
     if (!Search || !Blocks || Blocks->Count() == 0 || Blocks->Size() <= 0)
         return;

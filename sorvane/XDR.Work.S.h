@@ -29,4 +29,4 @@ struct TXScanThreads {
 // after. Announcements, fill and slow-read events and error codes all come
 // on the calling thread, in scan order.
 void ScanBlocks(TXSearch* Search, TStream* VolumeStream, TXBlocks* Blocks, TXDRFileCollection* FoundFiles,
-                const TXScanThreads& Threads = {});
+    const TXScanThreads& Threads = {});

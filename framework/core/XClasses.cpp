@@ -13,7 +13,7 @@ void InUpdate(T* Obj, F&& Fn)
     Obj->BeginUpdate();
     try {
         Fn();
-    } catch (...) {     // ends the update, then the failure passes on
+    } catch (...) { // ends the update, then the failure passes on
         Obj->EndUpdate();
         throw;
     }
@@ -72,8 +72,8 @@ constexpr Integer PlatformMinor = 0;
 
 void InitClasses()
 {
-    IsWinXPOrLater = (PlatformIsNT && (PlatformMajor > 5 || (PlatformMajor == 5 && PlatformMinor >= 1)))
-        || PlatformMajor >= 6;
+    IsWinXPOrLater =
+        (PlatformIsNT && (PlatformMajor > 5 || (PlatformMajor == 5 && PlatformMinor >= 1))) || PlatformMajor >= 6;
     IsVistaOrLater = PlatformMajor >= 6;
     PortableMode = false;
     DemoMode = false;
@@ -116,7 +116,7 @@ void TXChangeablePersistent::Assign(TPersistent* Source)
     ChangeCount.Enter();
     try {
         inherited::Assign(Source);
-    } catch (...) {     // leaves the change, then the failure passes on
+    } catch (...) { // leaves the change, then the failure passes on
         ChangeCount.Leave();
         throw;
     }
@@ -173,16 +173,12 @@ void TXChangeableObject::EndUpdate()
 
 void TXChangeableObject::Assign(TPersistent* Source)
 {
-    InUpdate(this, [&] {
-        inherited::Assign(Source);
-    });
+    InUpdate(this, [&] { inherited::Assign(Source); });
 }
 
 void TXChangeableObject::TryAssign(TPersistent* Source)
 {
-    InUpdate(this, [&] {
-        inherited::TryAssign(Source);
-    });
+    InUpdate(this, [&] { inherited::TryAssign(Source); });
 }
 
 // ---- XClasses::TXObjectList ----
@@ -190,8 +186,14 @@ void TXChangeableObject::TryAssign(TPersistent* Source)
 namespace XClasses {
 
 namespace {
-Integer NoCompare(TObject*, TObject*) { return 0; }
-bool NeverSame(TObject*, TObject*) { return false; }
+Integer NoCompare(TObject*, TObject*)
+{
+    return 0;
+}
+bool NeverSame(TObject*, TObject*)
+{
+    return false;
+}
 }
 
 void TXObjectList::Create(bool AOwnsObjects)
@@ -452,7 +454,7 @@ void TXPersistentCollection::AppendCopies(TCollection* Source)
         TCollectionItem* Item = Add();
         try {
             Item->Assign(Source->Items(I));
-        } catch (...) {     // no blank item stays behind a failed copy; the failure passes on
+        } catch (...) { // no blank item stays behind a failed copy; the failure passes on
             Item->Free();
             throw;
         }

@@ -47,8 +47,8 @@ public:
 };
 
 // Values of the State bits that an assignment changes.
-inline constexpr Cardinal xstUnassigned = 4;     // bit 2, cleared by AssignFrom
-inline constexpr Cardinal xstAssigned = 64;      // bit 6, set by AssignFrom
+inline constexpr Cardinal xstUnassigned = 4; // bit 2, cleared by AssignFrom
+inline constexpr Cardinal xstAssigned = 64; // bit 6, set by AssignFrom
 
 // The stored fields that filerable objects and collection items share: a
 // language id, a filter, the store flag, an index and state bits. The

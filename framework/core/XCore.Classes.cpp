@@ -23,10 +23,8 @@ Integer XDetail::TXRefCounter::AddRef()
         Count.store(Value, std::memory_order_relaxed);
         return Value;
     }
-    case 2:
-        return Count.fetch_add(1, std::memory_order_acq_rel) + 1;
-    default:
-        return -1;
+    case 2: return Count.fetch_add(1, std::memory_order_acq_rel) + 1;
+    default: return -1;
     }
 }
 
@@ -38,12 +36,8 @@ Integer XDetail::TXRefCounter::Release(bool& Free)
         Value = Count.load(std::memory_order_relaxed) - 1;
         Count.store(Value, std::memory_order_relaxed);
         break;
-    case 2:
-        Value = Count.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        break;
-    default:
-        Free = false;
-        return -1;
+    case 2: Value = Count.fetch_sub(1, std::memory_order_acq_rel) - 1; break;
+    default: Free = false; return -1;
     }
     Free = Value == 0;
     return Value;
@@ -69,7 +63,7 @@ void AssignWithFlags(Self* Target, Byte& Flags, TPersistent* Source)
     try {
         if (!Target->AssignFrom(Source) && Source)
             Source->AssignTo(Target);
-    } catch (...) {     // the bits go, then the failure passes on
+    } catch (...) { // the bits go, then the failure passes on
         Flags &= Byte(~(xfAssigning | xfKeepName));
         throw;
     }
@@ -86,7 +80,7 @@ void AssignInterfaceWithFlags(Self* Target, Byte& Flags, IInterface* Source)
         if (!Target->AssignFromIntf(Source))
             if (auto* Persistent = DynamicCast<TPersistent>(InterfaceToObject(Source)))
                 Target->Assign(Persistent);
-    } catch (...) {     // the bits go, then the failure passes on
+    } catch (...) { // the bits go, then the failure passes on
         Flags &= Byte(~(xfAssigning | xfKeepName));
         throw;
     }
@@ -147,7 +141,7 @@ void TXManagedObject::CreateManaged(Byte Mode)
     FCounter.Mode = Mode;
     try {
         TXObject::Create();
-    } catch (...) {     // marks the failed construction, then the failure passes on
+    } catch (...) { // marks the failed construction, then the failure passes on
         FState = xsDestroying;
         throw;
     }
@@ -194,7 +188,7 @@ void TXPersistent::Create()
         inherited::Create();
         Init();
         SetDefaults();
-    } catch (...) {     // marks the failed construction, then the failure passes on
+    } catch (...) { // marks the failed construction, then the failure passes on
         FFlags = xfDestroying;
         throw;
     }
@@ -319,7 +313,7 @@ void TXCollectionItem::Create(TCollection* ACollection)
         Init();
         SetStoreData(true);
         SetDefaults();
-    } catch (...) {     // marks the failed construction, then the failure passes on
+    } catch (...) { // marks the failed construction, then the failure passes on
         FFlags = xfDestroying;
         throw;
     }

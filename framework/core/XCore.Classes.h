@@ -90,7 +90,7 @@ T* NewManaged(Byte Mode)
     T* Obj = new T();
     try {
         Obj->CreateManaged(Mode);
-    } catch (...) {     // the half-built object goes, then the failure passes on
+    } catch (...) { // the half-built object goes, then the failure passes on
         delete Obj;
         throw;
     }

@@ -186,42 +186,39 @@ void TXClockGear::SetOnExactMinute(TXDateTimeEvent Value)
 {
     FOnExactMinute = std::move(Value);
     Follow(TXTimeExactMinuteAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::ExactMinuteNotified>(this),
-           bool(FOnExactMinute));
+        bool(FOnExactMinute));
 }
 
 void TXClockGear::SetOnMinute(TNotifyEvent Value)
 {
     FOnMinute = std::move(Value);
     Follow(TXTimeMinuteAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::MinuteNotified>(this),
-           bool(FOnMinute));
+        bool(FOnMinute));
 }
 
 void TXClockGear::SetOnHour(TNotifyEvent Value)
 {
     FOnHour = std::move(Value);
-    Follow(TXTimeHourAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::HourNotified>(this),
-           bool(FOnHour));
+    Follow(TXTimeHourAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::HourNotified>(this), bool(FOnHour));
 }
 
 void TXClockGear::SetOnDay(TNotifyEvent Value)
 {
     FOnDay = std::move(Value);
-    Follow(TXTimeDayAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::DayNotified>(this),
-           bool(FOnDay));
+    Follow(TXTimeDayAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::DayNotified>(this), bool(FOnDay));
 }
 
 void TXClockGear::SetOnChanged(TNotifyEvent Value)
 {
     FOnChanged = std::move(Value);
     Follow(TXTimeChangedAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::ChangedNotified>(this),
-           bool(FOnChanged));
+        bool(FOnChanged));
 }
 
 void TXClockGear::SetOnTick(TXTickEvent Value)
 {
     FOnTick = std::move(Value);
-    Follow(TXTimeTickAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::TickNotified>(this),
-           bool(FOnTick));
+    Follow(TXTimeTickAspect::StaticClass(), TXNotificationHandler::Of<&TXClockGear::TickNotified>(this), bool(FOnTick));
 }
 
 void TXClockGear::ExactMinuteNotified(IXNotification* N)

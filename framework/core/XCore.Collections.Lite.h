@@ -16,8 +16,11 @@
 
 namespace XDetail {
 template<class T>
-concept LiteOrdered = std::three_way_comparable<T> || requires(const T& A, const T& B) {
-    { A < B } -> std::convertible_to<bool>;
+concept LiteOrdered = std::three_way_comparable<T> || requires(const T& A, const T& B)
+{
+    {
+        A < B
+        } -> std::convertible_to<bool>;
 };
 
 // The default order of T; a type without one gets a comparer that refuses
@@ -85,7 +88,7 @@ public:
     {
         if (FCount == std::numeric_limits<Integer>::max())
             throw EOutOfMemory(RtlText::OutOfMemory);
-        T Copy = Item;   // Item may live inside the array that grows
+        T Copy = Item; // Item may live inside the array that grows
         if (FCount + 1 > Capacity())
             Grow(FCount + 1);
         FItems[FCount] = std::move(Copy);
@@ -120,7 +123,7 @@ public:
         if (N == 0)
             return;
         std::vector<T> Old(std::make_move_iterator(FItems.begin() + Index),
-                           std::make_move_iterator(FItems.begin() + Index + N));
+            std::make_move_iterator(FItems.begin() + Index + N));
         for (Integer I = Index; I + N < FCount; ++I)
             FItems[I] = std::move(FItems[I + N]);
         for (Integer I = FCount - N; I < FCount; ++I)
@@ -134,13 +137,10 @@ public:
     }
 
     // Raises EListError with Msg formatted with Data.
-    [[noreturn]] virtual void Error(const String& Msg, Integer Data)
-    {
-        throw EListError(Format(Msg, { Data }));
-    }
+    [[noreturn]] virtual void Error(const String& Msg, Integer Data) { throw EListError(Format(Msg, { Data })); }
 
 private:
-    std::vector<T> FItems;      // its length is the capacity
+    std::vector<T> FItems; // its length is the capacity
     Integer FCount = 0;
     TItemComparer FComparer;
 
@@ -198,9 +198,15 @@ public:
     }
 
     const IPtr<IComparer<K>>& KeyComparer() const { return FKeyComparer; }
-    void SetKeyComparer(IPtr<IComparer<K>> Value) { FKeyComparer = Value ? std::move(Value) : XDetail::LiteDefaultComparer<K>(); }
+    void SetKeyComparer(IPtr<IComparer<K>> Value)
+    {
+        FKeyComparer = Value ? std::move(Value) : XDetail::LiteDefaultComparer<K>();
+    }
     const IPtr<IComparer<V>>& ValueComparer() const { return FValueComparer; }
-    void SetValueComparer(IPtr<IComparer<V>> Value) { FValueComparer = Value ? std::move(Value) : XDetail::LiteDefaultComparer<V>(); }
+    void SetValueComparer(IPtr<IComparer<V>> Value)
+    {
+        FValueComparer = Value ? std::move(Value) : XDetail::LiteDefaultComparer<V>();
+    }
 
     Integer IndexOfKey(const K& Key) const
     {

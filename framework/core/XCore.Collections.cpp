@@ -26,7 +26,7 @@ void TXClassList::AppendClasses(TObject* Source)
     auto* List = DynamicCast<TClassList>(Source);
     if (!List)
         return;
-    std::vector<TClass> Classes(List->begin(), List->end());   // Source may be this list
+    std::vector<TClass> Classes(List->begin(), List->end()); // Source may be this list
     for (TClass Class : Classes)
         Add(Class);
 }
@@ -76,7 +76,7 @@ TCollectionItem* TXCustomCollection::AddAssigned(TCollectionItem* Source)
     TCollectionItem* Item = Add();
     try {
         Item->Assign(Source);
-    } catch (...) {     // no blank item stays behind; the failure passes on
+    } catch (...) { // no blank item stays behind; the failure passes on
         Item->Free();
         throw;
     }
@@ -87,7 +87,7 @@ void TXCustomCollection::AppendFrom(TCollection* Source)
 {
     if (!Source)
         return;
-    Integer N = Source->Count();   // Source may be this collection
+    Integer N = Source->Count(); // Source may be this collection
     for (Integer I = 0; I < N; ++I)
         AddAssigned(Source->Items(I));
 }
@@ -104,7 +104,7 @@ void TXCustomCollection::Merge(TCollection* Source, TXMergeMode Mode)
 {
     if (!Source)
         return;
-    Integer N = Source->Count();   // Source may be this collection
+    Integer N = Source->Count(); // Source may be this collection
     for (Integer I = 0; I < N; ++I) {
         TCollectionItem* From = Source->Items(I);
         String Name = From->DisplayName();
@@ -129,9 +129,7 @@ void TXCustomCollection::Merge(TCollection* Source, TXMergeMode Mode)
             if (TCollectionItem* Item = FindByName(Name))
                 Item->Assign(From);
             break;
-        default:
-            AddAssigned(From);
-            break;
+        default: AddAssigned(From); break;
         }
     }
 }
@@ -163,7 +161,7 @@ void TXCustomCollection::SyncByNames(TCollection* Source)
             TCollectionItem* From = Source->Items(J);
             String Name = From->DisplayName();
             auto It = std::find_if(Detached.begin(), Detached.end(),
-                                   [&](TCollectionItem* Item) { return Item->DisplayName() == Name; });
+                [&](TCollectionItem* Item) { return Item->DisplayName() == Name; });
             TCollectionItem* Item;
             if (It != Detached.end()) {
                 Item = *It;
@@ -174,7 +172,7 @@ void TXCustomCollection::SyncByNames(TCollection* Source)
             }
             Item->Assign(From);
         }
-    } catch (...) {     // items not taken yet go back, then the failure passes on
+    } catch (...) { // items not taken yet go back, then the failure passes on
         for (TCollectionItem* Item : Detached)
             Item->SetCollection(this);
         throw;

@@ -57,7 +57,10 @@ public:
     const IPtr<IComparer<K>>& KeyComparer() const { return FKeyComparer; }
     void SetKeyComparer(IPtr<IComparer<K>> Value) { FKeyComparer = Value ? std::move(Value) : TComparer<K>::Default(); }
     const IPtr<IComparer<V>>& ValueComparer() const { return FValueComparer; }
-    void SetValueComparer(IPtr<IComparer<V>> Value) { FValueComparer = Value ? std::move(Value) : TComparer<V>::Default(); }
+    void SetValueComparer(IPtr<IComparer<V>> Value)
+    {
+        FValueComparer = Value ? std::move(Value) : TComparer<V>::Default();
+    }
 
     Integer IndexOfKey(const K& Key) const
     {
@@ -85,7 +88,11 @@ struct TXDoublePair {
     C Value {};
 
     TXDoublePair() = default;
-    TXDoublePair(A AKey1, B AKey2, C AValue) : Key1(std::move(AKey1)), Key2(std::move(AKey2)), Value(std::move(AValue)) { }
+    TXDoublePair(A AKey1, B AKey2, C AValue)
+        : Key1(std::move(AKey1))
+        , Key2(std::move(AKey2))
+        , Value(std::move(AValue))
+    { }
 
     friend bool operator==(const TXDoublePair&, const TXDoublePair&) = default;
     friend auto operator<=>(const TXDoublePair&, const TXDoublePair&) = default;
@@ -113,11 +120,20 @@ public:
     }
 
     const IPtr<IComparer<A>>& Key1Comparer() const { return FKey1Comparer; }
-    void SetKey1Comparer(IPtr<IComparer<A>> Value) { FKey1Comparer = Value ? std::move(Value) : TComparer<A>::Default(); }
+    void SetKey1Comparer(IPtr<IComparer<A>> Value)
+    {
+        FKey1Comparer = Value ? std::move(Value) : TComparer<A>::Default();
+    }
     const IPtr<IComparer<B>>& Key2Comparer() const { return FKey2Comparer; }
-    void SetKey2Comparer(IPtr<IComparer<B>> Value) { FKey2Comparer = Value ? std::move(Value) : TComparer<B>::Default(); }
+    void SetKey2Comparer(IPtr<IComparer<B>> Value)
+    {
+        FKey2Comparer = Value ? std::move(Value) : TComparer<B>::Default();
+    }
     const IPtr<IComparer<C>>& ValueComparer() const { return FValueComparer; }
-    void SetValueComparer(IPtr<IComparer<C>> Value) { FValueComparer = Value ? std::move(Value) : TComparer<C>::Default(); }
+    void SetValueComparer(IPtr<IComparer<C>> Value)
+    {
+        FValueComparer = Value ? std::move(Value) : TComparer<C>::Default();
+    }
 
 private:
     IPtr<IComparer<A>> FKey1Comparer;

@@ -90,12 +90,12 @@ TObjectForm FormOf(std::basic_string_view<C> S)
         return ofEmpty;
     // No zlib stream starts with these: its first byte is 0x?8.
     switch (S[I]) {
-    case 'o': case 'O': case 'i': case 'I':
-        return ofText;
-    case '<':
-        return ofXML;
-    default:
-        return ofOther;
+    case 'o':
+    case 'O':
+    case 'i':
+    case 'I': return ofText;
+    case '<': return ofXML;
+    default: return ofOther;
     }
 }
 
@@ -148,7 +148,10 @@ TClass ClassForData(const String& Name)
 
 // ---- the text layer ---------------------------------------------------------
 
-String ComponentToText(TComponent* Component) { return WriteComponentToText(Component); }
+String ComponentToText(TComponent* Component)
+{
+    return WriteComponentToText(Component);
+}
 
 void TextToComponent(StringView Text, TComponent* Root)
 {
@@ -434,8 +437,8 @@ bool LoadAssignFromStream(TPersistent* Target, TStream* Stream, bool Raise)
     if (!Target)
         SetXErrorOnce(xecReadFailed, 0, u"No object to load into", false);
     else
-        Ok = AssignLoaded(Target, LoadCarried(Target->ClassType(),
-            [&](TXObjectComponent* C) { return C->LoadFromStream(Stream, false); }));
+        Ok = AssignLoaded(Target,
+            LoadCarried(Target->ClassType(), [&](TXObjectComponent* C) { return C->LoadFromStream(Stream, false); }));
     if (!Ok)
         SetXErrorOnce(xecReadFailed, 0, {}, false);
     if (!Ok && Raise)
@@ -462,8 +465,8 @@ bool LoadObjectFromText(TPersistent* Target, StringView Text, TXProgress* Progre
     if (!Target)
         SetXErrorOnce(xecReadFailed, 0, u"No object to load into", false);
     else
-        Ok = AssignLoaded(Target, LoadCarried(Target->ClassType(),
-            [&](TXObjectComponent* C) { return C->LoadFromText(Text, false); }));
+        Ok = AssignLoaded(Target,
+            LoadCarried(Target->ClassType(), [&](TXObjectComponent* C) { return C->LoadFromText(Text, false); }));
     if (!Ok)
         SetXErrorOnce(xecReadFailed, 0, {}, false);
     Finish(Progress);
@@ -527,7 +530,7 @@ TPersistent* TXObjectItem::ReleaseObj()
 {
     TPersistent* Obj = FObj;
     FObj = nullptr;
-    (void)FOwnedObj.release();      // the caller's from now on
+    (void)FOwnedObj.release(); // the caller's from now on
     FObjClassName.clear();
     return Obj;
 }

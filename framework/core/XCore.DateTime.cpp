@@ -269,7 +269,7 @@ TDateTime DateOfNthWeekday(Integer N, Integer Weekday, TDateTime Date)
 }
 
 void ResolveRelativeMonthYear(const TXRelativeDateRule& Rule, Integer CurMonth, Integer CurYear, Integer& Year,
-                              Integer& Month)
+    Integer& Month)
 {
     Month = CurMonth;
     Year = CurYear;

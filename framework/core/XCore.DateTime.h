@@ -101,4 +101,4 @@ TDateTime DateOfNthWeekday(Integer N, Integer Weekday, TDateTime Date);
 // months on; -(100 + n): n months back. Other codes keep the current month
 // and year.
 void ResolveRelativeMonthYear(const TXRelativeDateRule& Rule, Integer CurMonth, Integer CurYear, Integer& Year,
-                              Integer& Month);
+    Integer& Month);

@@ -56,7 +56,10 @@ public:
         inherited::Create(CountMode, ATopic, ASender, AAspect);
     }
 #pragma GCC diagnostic pop
-    TAspect* GetTypedAspect() override { return static_cast<TAspect*>(GetAspect()); }
+    TAspect* GetTypedAspect() override
+    {
+        return static_cast<TAspect*>(GetAspect());
+    }
 };
 
 // A new notification of Aspect (taken over), counted interlocked: it may be
@@ -67,7 +70,7 @@ IPtr<IXNotification> NewNotification(TAspect* Aspect, TObject* Sender = nullptr,
     TXNotification<TAspect>* N;
     try {
         N = new TXNotification<TAspect>();
-    } catch (...) {     // the aspect was handed over: free it, pass the failure on
+    } catch (...) { // the aspect was handed over: free it, pass the failure on
         FreeAndNil(Aspect);
         throw;
     }
@@ -296,7 +299,7 @@ class TXCustomOperationTerminatedAspect : public TXOperationAspect {
     X_CLASS(TXCustomOperationTerminatedAspect, TXOperationAspect)
 public:
     String Name;
-    TXErrorData ErrorData;      // a copy
+    TXErrorData ErrorData; // a copy
 };
 
 class TXOperationTerminatedAspect : public TXCustomOperationTerminatedAspect {
@@ -395,7 +398,7 @@ class TXTimeElapsedTicks : public TXTimeAspect {
 public:
     using inherited::Create;
     virtual void Create(Integer ATicks);
-    Integer Ticks = 0;      // milliseconds
+    Integer Ticks = 0; // milliseconds
 };
 
 // ---- Worker threads, the status log and the engine's assembly ----

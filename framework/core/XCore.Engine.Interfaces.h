@@ -14,8 +14,7 @@ class TXCustomAspect;
 struct IXNotification;
 
 // Anything an engine queue can carry.
-struct IXMessage : IInterface {
-};
+struct IXMessage : IInterface { };
 
 struct IXNotification : IXMessage {
     X_GUID("{5BC47003-9CEE-4E80-91C8-D767148DAD08}")
@@ -76,11 +75,11 @@ struct IXObservable : IInterface {
     virtual void Subscribe(TClass AspectClass, const TXNotificationHandler& Handler) = 0;
     virtual void SubscribeAll(const TXNotificationHandler& Handler) = 0;
     virtual void SubscribeTopicKeeper(const String& Topic, TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                                      const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) = 0;
+        const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) = 0;
     virtual void SubscribeKeeper(TClass AspectClass, IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                                 const TXNotificationHandler& Handler) = 0;
+        const TXNotificationHandler& Handler) = 0;
     virtual void SubscribeAllKeeper(IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                                    const TXNotificationHandler& Handler) = 0;
+        const TXNotificationHandler& Handler) = 0;
     virtual void Unsubscribe(TClass AspectClass, const TXNotificationHandler& Handler) = 0;
     virtual void UnsubscribeMethod(const TXNotificationHandler& Handler) = 0;
     virtual void UnsubscribeComponent(TObject* Component) = 0;
@@ -123,7 +122,8 @@ struct IXGear : virtual IXGearable {
     virtual void SetActive(bool Value) = 0;
 };
 
-template<class T> class TList;
+template<class T>
+class TList;
 using TXGearList = TList<IPtr<IXGear>>;
 
 struct IXEngine : virtual IXGear {

@@ -33,8 +33,7 @@ Integer CompareObserverData(const TXObserverData& L, const TXObserverData& R)
 
 const IPtr<IComparer<TXObserverData>>& ObserverDataComparer()
 {
-    static const IPtr<IComparer<TXObserverData>> Comparer =
-        TComparer<TXObserverData>::Construct(&CompareObserverData);
+    static const IPtr<IComparer<TXObserverData>> Comparer = TComparer<TXObserverData>::Construct(&CompareObserverData);
     return Comparer;
 }
 
@@ -97,7 +96,7 @@ void TXObserverDataList::AddObserver(const String& Topic, TClass Class, const TX
 }
 
 IXObserverKeeper* TXObserverDataList::AddKeeperObserver(const String& Topic, TClass Class, IXObserverKeeper* NewKeeper,
-                                                        const TXNotificationHandler& Handler)
+    const TXNotificationHandler& Handler)
 {
     TMonitorLock Lock(this);
     Integer I = IndexOf(Class, Handler);
@@ -233,7 +232,7 @@ void TXObserverDataList::Deliver(IXNotification* Notification)
             }
         }
         if (Call) {
-            TXNotificationHandler Handler = E.Handler;   // a handler may grow the list
+            TXNotificationHandler Handler = E.Handler; // a handler may grow the list
             Handler(Notification);
         }
     }
@@ -342,7 +341,7 @@ void TXObservable::SubscribeAll(const TXNotificationHandler& Handler)
 }
 
 void TXObservable::SubscribeTopicKeeper(const String& Topic, TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                                        const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
+    const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
 {
     CheckSubscription(AspectClass, Handler);
     IPtr<IXObserverKeeper> NewKeeper(
@@ -352,13 +351,13 @@ void TXObservable::SubscribeTopicKeeper(const String& Topic, TClass AspectClass,
 }
 
 void TXObservable::SubscribeKeeper(TClass AspectClass, IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                                   const TXNotificationHandler& Handler)
+    const TXNotificationHandler& Handler)
 {
     SubscribeTopicKeeper(String(), AspectClass, Keeper, Callback, Handler);
 }
 
 void TXObservable::SubscribeAllKeeper(IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                                      const TXNotificationHandler& Handler)
+    const TXNotificationHandler& Handler)
 {
     SubscribeTopicKeeper(String(), TObject::StaticClass(), Keeper, Callback, Handler);
 }

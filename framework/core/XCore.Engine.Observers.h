@@ -22,7 +22,7 @@ struct TXObserverData {
     TClass AspectClass = nullptr;
     Word Reserved = 0;
     TXNotificationHandler Handler;
-    IXObserverKeeper* Keeper = nullptr;     // not counted
+    IXObserverKeeper* Keeper = nullptr; // not counted
     String Topic;
 };
 
@@ -39,8 +39,8 @@ using TXObserverDataLiteList = TXLiteList<TXObserverData>;
 class TXObserverDataList : public TXObserverDataLiteList {
     X_CLASS(TXObserverDataList, TXObserverDataLiteList)
 public:
-    using TXObserverDataLiteList::IndexOf;
     using inherited::Create;
+    using TXObserverDataLiteList::IndexOf;
     // Without a comparer: equality over all five fields.
     void Create(TItemComparer AComparer) override;
 
@@ -52,7 +52,7 @@ public:
     // The keeper the caller gets: NewKeeper for a new entry, else the
     // existing entry's keeper (null when it has none).
     IXObserverKeeper* AddKeeperObserver(const String& Topic, TClass Class, IXObserverKeeper* NewKeeper,
-                                        const TXNotificationHandler& Handler);
+        const TXNotificationHandler& Handler);
     void RemoveObserver(TClass Class, const TXNotificationHandler& Handler);
     void RemoveMethod(const TXNotificationHandler& Handler);
     void RemoveComponent(TObject* Obj);
@@ -99,7 +99,7 @@ public:
     IXObservable* Observable() const { return FObservable; }
 
 private:
-    IXObservable* FObservable = nullptr;    // not counted
+    IXObservable* FObservable = nullptr; // not counted
     TXKeeperCallback FCallback;
 };
 
@@ -123,11 +123,11 @@ public:
     void Subscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
     void SubscribeAll(const TXNotificationHandler& Handler) override;
     void SubscribeTopicKeeper(const String& Topic, TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                              const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) override;
+        const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) override;
     void SubscribeKeeper(TClass AspectClass, IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                         const TXNotificationHandler& Handler) override;
+        const TXNotificationHandler& Handler) override;
     void SubscribeAllKeeper(IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                            const TXNotificationHandler& Handler) override;
+        const TXNotificationHandler& Handler) override;
     void Unsubscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
     void UnsubscribeMethod(const TXNotificationHandler& Handler) override;
     void UnsubscribeComponent(TObject* Component) override;
@@ -176,7 +176,10 @@ class TXContainedObservableOf : public TXContainedObservable {
 public:
     using inherited::Create;
     using inherited::CreateManaged;
-    virtual void Create(IPtr<IInterface> AHost, T* AOwner) { inherited::Create(std::move(AHost), static_cast<TObject*>(AOwner)); }
+    virtual void Create(IPtr<IInterface> AHost, T* AOwner)
+    {
+        inherited::Create(std::move(AHost), static_cast<TObject*>(AOwner));
+    }
     T* Owner() const { return static_cast<T*>(inherited::Owner()); }
 };
 
@@ -187,7 +190,7 @@ T* NewManagedObservable(Byte CountMode, A&&... Args)
     T* Obj = new T();
     try {
         Obj->CreateManaged(CountMode, std::forward<A>(Args)...);
-    } catch (...) {     // free the half-made object, pass the failure on
+    } catch (...) { // free the half-made object, pass the failure on
         delete Obj;
         throw;
     }

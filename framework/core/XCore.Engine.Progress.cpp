@@ -40,8 +40,8 @@ void TXProgress::SetPosition(Cardinal P)
 {
     FPosition = std::min(P, FMax);
     if (FManager)
-        FManager->SetPosition(static_cast<Integer>(
-            std::min<UInt64>(UInt64(FOffset) + MulDivRound(FSpan, FPosition, FMax), 0x7FFFFFFF)));
+        FManager->SetPosition(
+            static_cast<Integer>(std::min<UInt64>(UInt64(FOffset) + MulDivRound(FSpan, FPosition, FMax), 0x7FFFFFFF)));
 }
 
 void TXProgress::SetMax(Cardinal M)

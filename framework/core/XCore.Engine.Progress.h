@@ -64,9 +64,9 @@ private:
     Cardinal FOffset = 0;
     Cardinal FSpan = 0;
     Cardinal FEndInParent = 0;
-    TXProgress* FParent = nullptr;             // borrowed: the parent owns this step
+    TXProgress* FParent = nullptr; // borrowed: the parent owns this step
     TOwnedPtr<TXProgress> FChild;
-    TXProgressManager* FManager = nullptr;     // borrowed
+    TXProgressManager* FManager = nullptr; // borrowed
 };
 
 // Display styles of Style.
@@ -112,8 +112,8 @@ private:
     Integer FLastNotified = 0;
     Integer FPosition = 0;
     TOwnedPtr<TXProgress> FRoot;
-    TXProgress* FCurrent = nullptr;            // borrowed: a step of the root's tree
-    IXObservable* FGear = nullptr;             // borrowed: the gear owns the manager
+    TXProgress* FCurrent = nullptr; // borrowed: a step of the root's tree
+    IXObservable* FGear = nullptr; // borrowed: the gear owns the manager
 };
 
 // Carries a manager's notifications. Create it with the application engine

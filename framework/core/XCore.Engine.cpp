@@ -228,7 +228,7 @@ void TXCustomEngine::PostMessage(TObject* Target, IXMessage* Message)
 void TXCustomEngine::PostXMessage(TObject* Target, IXMessage* Message)
 {
     if (!FQueue)
-        return;     // being destroyed
+        return; // being destroyed
     HWND Window = GetHandle();
     if (!Window)
         throw EInvalidOperation(u"The engine has no window to post to");
@@ -296,7 +296,7 @@ void TXCustomEngine::WndProc(TMessage& Message)
         return;
     try {
         DrainEngineQueue(FQueue);
-    } catch (...) {     // re-post, then pass the failure on
+    } catch (...) { // re-post, then pass the failure on
         // What the failed delivery left queued still gets its turn.
         if (FQueue->Count() > 0)
             ::PostMessage(GetHandle(), XM_ENGINEQUEUE, 0, 0);

@@ -33,7 +33,7 @@ struct TRegistry {
 
 TRegistry& Registry()
 {
-    static TRegistry* R = new TRegistry;   // never destroyed: threads may call late
+    static TRegistry* R = new TRegistry; // never destroyed: threads may call late
     return *R;
 }
 
@@ -166,7 +166,7 @@ void TXErrorData::Check()
         return;
     constexpr TXErrorCodeSet All = XErrorCodeBit(0);
     if (Code < 64) {
-        bool Known = Code >= 0;      // a negative code is neither recorded nor raised by its bit
+        bool Known = Code >= 0; // a negative code is neither recorded nor raised by its bit
         if (Known)
             SeenSet |= XErrorCodeBit(Code);
         if ((RaiseSet & All) || (Known && (RaiseSet & XErrorCodeBit(Code))))
@@ -218,9 +218,8 @@ void RaiseXError()
 
 TXErrorData GetXErrorData()
 {
-    return WithList(TXErrorData::Init(UnspecifiedError), [](TXErrorList& List) {
-        return List.GetPItem(FindXErrorIndex(List))->Value;
-    });
+    return WithList(TXErrorData::Init(UnspecifiedError),
+        [](TXErrorList& List) { return List.GetPItem(FindXErrorIndex(List))->Value; });
 }
 
 void SetXErrorCodeSets(const TXErrorData& CodeSets)
@@ -230,16 +229,13 @@ void SetXErrorCodeSets(const TXErrorData& CodeSets)
 
 Integer GetXErrorCode()
 {
-    return WithList(UnspecifiedError, [](TXErrorList& List) {
-        return List.GetPItem(FindXErrorIndex(List))->Value.Code;
-    });
+    return WithList(UnspecifiedError,
+        [](TXErrorList& List) { return List.GetPItem(FindXErrorIndex(List))->Value.Code; });
 }
 
 String GetXErrorText()
 {
-    return WithList(String(), [](TXErrorList& List) {
-        return List.GetPItem(FindXErrorIndex(List))->Value.Text;
-    });
+    return WithList(String(), [](TXErrorList& List) { return List.GetPItem(FindXErrorIndex(List))->Value.Text; });
 }
 
 void AddXErrorThread(TThreadID ThreadID)
@@ -312,9 +308,9 @@ bool RecordCurrentException(TXErrorCode Code, bool Raise)
         Stored = std::atoi(StringToUTF8(E.Message()).c_str());
         if (Stored == 0)
             Stored = xecUnspecified;
-    } catch (const Exception& E) {      // the caller's code, the failure's message as its text
+    } catch (const Exception& E) { // the caller's code, the failure's message as its text
         Text = E.Message();
-    } catch (...) {                     // any other failure takes the caller's code
+    } catch (...) { // any other failure takes the caller's code
     }
     if (Stored != xecNone)
         SetXErrorOnce(Stored, 0, Text, Raise);

@@ -27,28 +27,28 @@
 
 // The error codes of both programs, one name each.
 enum TXErrorCode : Integer {
-    xecSkipped = -1,            // not a failure: an item left out by its group's filter
+    xecSkipped = -1, // not a failure: an item left out by its group's filter
     xecNone = 0,
     xecCancelled = 1,
-    xecUnspecified = 3,         // raised without a code, or the registry is closing
-    xecOpenFailed = 4,          // sub-code: the system error; text: the file name
-    xecAccessDenied = 10,       // opening a device
-    xecDeviceGone = 11,         // the device does not exist, is not ready or has gone away
-    xecDeviceReadEnd = 12,      // a device read stopped early
-    xecSeekFailed = 13,         // positioning a device failed
-    xecCopyFinished = 14,       // the card image copy was ended by the user
-    xecDownloadWrite = 30,      // a downloaded file cannot be written
+    xecUnspecified = 3, // raised without a code, or the registry is closing
+    xecOpenFailed = 4, // sub-code: the system error; text: the file name
+    xecAccessDenied = 10, // opening a device
+    xecDeviceGone = 11, // the device does not exist, is not ready or has gone away
+    xecDeviceReadEnd = 12, // a device read stopped early
+    xecSeekFailed = 13, // positioning a device failed
+    xecCopyFinished = 14, // the card image copy was ended by the user
+    xecDownloadWrite = 30, // a downloaded file cannot be written
     xecFileNotFound = 31,
     xecFileAccessDenied = 33,
-    xecReadPastEnd = 39,        // a buffered read at or past the end of the stream
-    xecCRCFailed = 40,          // computing a CRC-32 failed
+    xecReadPastEnd = 39, // a buffered read at or past the end of the stream
+    xecCRCFailed = 40, // computing a CRC-32 failed
     xecCRCMismatch = 41,
-    xecContainerHeader = 42,    // a container's header or identity does not match
-    xecObjectHeader = 43,       // a stored object's header has non-zero type fields
-    xecReadFailed = 44,         // reading, loading or decompressing failed
-    xecWriteFailed = 45,        // writing, saving or compressing failed
-    xecContainerScan = 46,      // a container scan stopped on a read failure
-    xecContainerNoEnd = 47,     // a container was scanned without its end record
+    xecContainerHeader = 42, // a container's header or identity does not match
+    xecObjectHeader = 43, // a stored object's header has non-zero type fields
+    xecReadFailed = 44, // reading, loading or decompressing failed
+    xecWriteFailed = 45, // writing, saving or compressing failed
+    xecContainerScan = 46, // a container scan stopped on a read failure
+    xecContainerNoEnd = 47, // a container was scanned without its end record
     xecNetworkFailed = 1000,
     xecServerFailed = 1003,
 };
@@ -58,12 +58,15 @@ X_EXCEPTION(EXError, Exception)
 
 // A set of the codes 0 to 63: bit n stands for code n.
 using TXErrorCodeSet = UInt64;
-constexpr TXErrorCodeSet XErrorCodeBit(Integer Code) { return TXErrorCodeSet(1) << Code; }
+constexpr TXErrorCodeSet XErrorCodeBit(Integer Code)
+{
+    return TXErrorCodeSet(1) << Code;
+}
 
 struct TXErrorData {
-    Integer Code = 0;           // 0: no error
-    Integer SubCode = 0;        // as a rule the system error of the failed call
-    String Text;                // a detail such as a file name
+    Integer Code = 0; // 0: no error
+    Integer SubCode = 0; // as a rule the system error of the failed call
+    String Text; // a detail such as a file name
     // Bit 0: raise for every code; bit n: raise when code n is checked.
     TXErrorCodeSet RaiseSet = 0;
     // The codes that CheckXError met while stored.
@@ -147,7 +150,7 @@ bool XGuarded(TXErrorCode Code, bool Raise, F&& Body)
         } else {
             return static_cast<bool>(Body());
         }
-    } catch (...) {     // the boundary itself
+    } catch (...) { // the boundary itself
         return XErrorsDetail::RecordCurrentException(Code, Raise);
     }
 }

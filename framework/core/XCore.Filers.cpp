@@ -133,8 +133,8 @@ void TXFilerGroup::Create()
 {
     inherited::Create();
     FFilter = MakeOwned<TStringList>();
-    ReadOptions = TXFilerOptions(0b11110);     // 1, 2, 3, 4
-    WriteOptions = TXFilerOptions(0b101010);   // 1, 3, 5
+    ReadOptions = TXFilerOptions(0b11110); // 1, 2, 3, 4
+    WriteOptions = TXFilerOptions(0b101010); // 1, 3, 5
 }
 
 bool TXFilerGroup::WriteObjectText(UTF8String& Text, TXProgress* Progress, bool RaiseErrors)
@@ -247,7 +247,7 @@ UTF8String StripUtf8Bom(const RawBytes& Bytes)
 
 bool FileExistsUtf8(const String& FileName)
 {
-    struct stat St {};
+    struct stat St { };
     UTF8String Path = StringToUTF8(FileName);
     return !Path.empty() && ::stat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode);
 }
@@ -314,8 +314,8 @@ bool TXFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool Rais
     return Report(false, xecReadFailed, RaiseErrors);
 }
 
-bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt,
-    TXProgress* Progress, bool RaiseErrors)
+bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<bool()>& LoadAlt, TXProgress* Progress,
+    bool RaiseErrors)
 {
     ResetParams();
     TXLoadBudget Budget;
@@ -325,12 +325,9 @@ bool TXFiler::ReadByMode(const std::function<bool()>& Load, const std::function<
             for (TXFilerGroup* Group : *FGroups)
                 Group->Clear();
             return Load();
-        case 1:
-            return Load();
-        case 2:
-            return LoadAlt();
-        default:
-            return false;
+        case 1: return Load();
+        case 2: return LoadAlt();
+        default: return false;
         }
     });
     return Report(Ok, xecReadFailed, RaiseErrors);
@@ -511,17 +508,15 @@ bool TXTextFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool Rai
 {
     // Read as the UTF-8 the text filers write, so a save and a load give
     // back the same text.
-    bool Ok = XGuarded(xecReadFailed, false, [&] {
-        return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
-    });
+    bool Ok = XGuarded(xecReadFailed, false,
+        [&] { return Stream && LoadFromText(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
     return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
 bool TXTextFiler::LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    bool Ok = XGuarded(xecReadFailed, false, [&] {
-        return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false);
-    });
+    bool Ok = XGuarded(xecReadFailed, false,
+        [&] { return Stream && LoadFromTextAlt(StripUtf8Bom(ReadWholeStream(Stream)), Progress, false); });
     return Report(Ok, xecReadFailed, RaiseErrors);
 }
 
@@ -651,8 +646,7 @@ namespace {
 
 // The text between Open and the next Close from Pos on; false when either
 // is missing.
-bool Between(const UTF8String& Text, const UTF8String& Open, const UTF8String& Close, UTF8String& Inner,
-    size_t Pos = 0)
+bool Between(const UTF8String& Text, const UTF8String& Open, const UTF8String& Close, UTF8String& Inner, size_t Pos = 0)
 {
     size_t Start = Text.find(Open, Pos);
     if (Start == UTF8String::npos)
@@ -708,7 +702,7 @@ bool TXTagFilerGroup::ReadTagItems(const UTF8String& Section, TXProgress* Progre
         }
         size_t End = Section.find(Close, After);
         if (End == UTF8String::npos)
-            return false;                       // cut off: the item has no end
+            return false; // cut off: the item has no end
         UTF8String ItemText = Section.substr(After, End - After);
         Pos = End + Close.size();
 
@@ -894,8 +888,8 @@ bool FilerSaveToStream(TStream* Target, TClass FilerClass, TObject* Data, bool R
         [&](TXFiler* Filer) { return Target && Filer->SaveToStream(Target, Progress, false); });
 }
 
-bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
-    TXProgress* Progress, const TXFilerParts& Parts, Integer Mode)
+bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
+    const TXFilerParts& Parts, Integer Mode)
 {
     ClearXError();
     if (!FileExistsUtf8(FileName)) {
@@ -908,8 +902,8 @@ bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data,
         [&](TXFiler* Filer) { return Filer->ReadFile(FileName, Progress, false); });
 }
 
-bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
-    TXProgress* Progress, const TXFilerParts& Parts, Integer Mode)
+bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
+    const TXFilerParts& Parts, Integer Mode)
 {
     ClearXError();
     return RunFiler(FilerClass, Data, RaiseErrors, Progress, Parts, Mode, false,

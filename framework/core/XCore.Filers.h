@@ -355,12 +355,12 @@ bool FilerLoadFromStream(TStream* Source, TClass FilerClass, TObject* Data, bool
 bool FilerSaveToStream(TStream* Target, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
     const TXFilerParts& Parts = {}, Integer Mode = 0);
 // A missing file records xecFileNotFound with the file name and loads nothing.
-bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
-    TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
+bool FilerLoadFromFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
+    const TXFilerParts& Parts = {}, Integer Mode = 0);
 // Both file saves make the whole output first and give it to the target
 // with one rename of a new file beside it: a failure leaves the old file
 // as it was and no temporary file behind.
-bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
-    TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);
+bool FilerSaveToFile(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors, TXProgress* Progress,
+    const TXFilerParts& Parts = {}, Integer Mode = 0);
 bool FilerSaveToFileViaTemp(const String& FileName, TClass FilerClass, TObject* Data, bool RaiseErrors,
     TXProgress* Progress, const TXFilerParts& Parts = {}, Integer Mode = 0);

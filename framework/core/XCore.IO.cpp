@@ -197,15 +197,12 @@ TEntryKind KindOf(int DirFd, const dirent* Entry)
         Type = S_ISDIR(St.st_mode) ? DT_DIR : S_ISLNK(St.st_mode) ? DT_LNK : S_ISREG(St.st_mode) ? DT_REG : DT_UNKNOWN;
     }
     switch (Type) {
-    case DT_REG:
-        return TEntryKind::File;
-    case DT_DIR:
-        return TEntryKind::Folder;
+    case DT_REG: return TEntryKind::File;
+    case DT_DIR: return TEntryKind::Folder;
     case DT_LNK:
         return ::fstatat(DirFd, Entry->d_name, &St, 0) == 0 && S_ISREG(St.st_mode) ? TEntryKind::File
-                                                                                      : TEntryKind::Other;
-    default:
-        return TEntryKind::Other;
+                                                                                   : TEntryKind::Other;
+    default: return TEntryKind::Other;
     }
 }
 
@@ -449,8 +446,8 @@ bool MatchesFileMask(StringView Name, StringView Mask)
     if (Match(Name))
         return true;
     // "name.*" takes a name without an extension too, as "*.*" takes all.
-    return Mask.size() >= 2 && Mask.substr(Mask.size() - 2) == u".*" && Name.find(u'.') == StringView::npos
-        && Match(String(Name) + u".");
+    return Mask.size() >= 2 && Mask.substr(Mask.size() - 2) == u".*" && Name.find(u'.') == StringView::npos &&
+        Match(String(Name) + u".");
 }
 
 void AddFilesToList(const String& Folder, const String& Mask, TStrings* List, bool Recursive)
@@ -474,7 +471,7 @@ void AddFilesToList(const String& Folder, const String& Mask, TStrings* List, bo
                 }
             });
             Pending.insert(Pending.end(), std::make_move_iterator(SubFolders.rbegin()),
-                           std::make_move_iterator(SubFolders.rend()));
+                std::make_move_iterator(SubFolders.rend()));
         }
     });
 }

@@ -16,7 +16,11 @@ struct TXBlock {
     Int64 Start = 0;
     Int64 Length = 0;
 
-    void Init(Int64 AStart, Int64 ALength) { Start = AStart; Length = ALength; }
+    void Init(Int64 AStart, Int64 ALength)
+    {
+        Start = AStart;
+        Length = ALength;
+    }
     // The last byte of the range: Start + Length - 1.
     Int64 BlockEnd() const { return Int64(UInt64(Start) + UInt64(Length) - 1); }
     Int64 Last() const { return BlockEnd(); }
@@ -81,10 +85,26 @@ public:
 
     // The block's storage, for changing it in place.
     TXBlock* GetPItem(Integer Index);
-    void Sort() { inherited::Sort(); Changed(); }
-    void Exchange(Integer Index1, Integer Index2) { inherited::Exchange(Index1, Index2); Changed(); }
-    void Move(Integer CurIndex, Integer NewIndex) { inherited::Move(CurIndex, NewIndex); Changed(); }
-    void Reverse() { inherited::Reverse(); Changed(); }
+    void Sort()
+    {
+        inherited::Sort();
+        Changed();
+    }
+    void Exchange(Integer Index1, Integer Index2)
+    {
+        inherited::Exchange(Index1, Index2);
+        Changed();
+    }
+    void Move(Integer CurIndex, Integer NewIndex)
+    {
+        inherited::Move(CurIndex, NewIndex);
+        Changed();
+    }
+    void Reverse()
+    {
+        inherited::Reverse();
+        Changed();
+    }
 
 protected:
     void Notify(const TXBlock& Item, TCollectionNotification Action) override;

@@ -30,7 +30,7 @@ struct TFormats {
 struct TNames {
     std::array<const char*, 12> ShortMonths;
     std::array<const char*, 12> LongMonths;
-    std::array<const char*, 7> ShortDays;       // from Sunday
+    std::array<const char*, 7> ShortDays; // from Sunday
     std::array<const char*, 7> LongDays;
 };
 
@@ -102,8 +102,8 @@ const std::vector<TXLocaleData>& Table()
                             "h:mm AMPM", "h:mm:ss AMPM" },
                 English) },
         { 0x0809, "en_GB", "en", "GB", "English", "English", 0,
-            MakeFormats({ 0, 1, u',', u'.', 2, u'/', u':', u',', "£", "dd/MM/yyyy", "dd MMMM yyyy", "am", "pm",
-                            "hh:mm", "hh:mm:ss" },
+            MakeFormats({ 0, 1, u',', u'.', 2, u'/', u':', u',', "£", "dd/MM/yyyy", "dd MMMM yyyy", "am", "pm", "hh:mm",
+                            "hh:mm:ss" },
                 English) },
         { 0x0407, "de_DE", "de", "DE", "German", "Deutsch", 0,
             MakeFormats({ 3, 8, u'.', u',', 2, u'.', u':', u';', "€", "dd.MM.yyyy", "dddd, d. MMMM yyyy", "", "",
@@ -118,8 +118,8 @@ const std::vector<TXLocaleData>& Table()
                             "hh:mm", "hh:mm:ss" },
                 French) },
         { 0x0411, "ja_JP", "ja", "JP", "Japanese", "日本語", 6,
-            MakeFormats({ 0, 1, u',', u'.', 0, u'/', u':', u',', "¥", "yyyy/MM/dd", "yyyy'年'M'月'd'日'", "午前", "午後",
-                            "h:mm", "h:mm:ss" },
+            MakeFormats({ 0, 1, u',', u'.', 0, u'/', u':', u',', "¥", "yyyy/MM/dd", "yyyy'年'M'月'd'日'", "午前",
+                            "午後", "h:mm", "h:mm:ss" },
                 Japanese) },
     };
     return Data;

@@ -20,9 +20,9 @@ X_PUBLISHED(TXLocaleIDStringList)
     X_EVENT(OnDefaultChanged, OnDefaultChanged);
 }
 
-#define X_SETTINGS_PROP(Field)                                                              \
-    D.Prop(                                                                                 \
-        u## #Field, [](TXFormatSettingsObject* O) { return O->Settings.Field; },           \
+#define X_SETTINGS_PROP(Field)                                                                                         \
+    D.Prop(                                                                                                            \
+        u## #Field, [](TXFormatSettingsObject* O) { return O->Settings.Field; },                                       \
         [](TXFormatSettingsObject* O, decltype(TXFormatSettings::Field) V) { O->Settings.Field = V; })
 
 namespace {
@@ -92,7 +92,8 @@ String FirstChar(const String& Text)
 {
     if (Text.empty())
         return {};
-    size_t N = Text.size() >= 2 && Text[0] >= 0xD800 && Text[0] <= 0xDBFF && Text[1] >= 0xDC00 && Text[1] <= 0xDFFF ? 2 : 1;
+    size_t N =
+        Text.size() >= 2 && Text[0] >= 0xD800 && Text[0] <= 0xDBFF && Text[1] >= 0xDC00 && Text[1] <= 0xDFFF ? 2 : 1;
     return Text.substr(0, N);
 }
 

@@ -114,7 +114,7 @@ private:
 // Regional formats in the form calendar designs store. Day arrays run from
 // Monday (index 0) to Sunday (index 6); month arrays from January.
 struct TXFormatSettings {
-    Integer FirstDay = 0;                   // 1 Monday .. 7 Sunday
+    Integer FirstDay = 0; // 1 Monday .. 7 Sunday
     Byte CurrencyFormat = 0;
     Byte NegCurrFormat = 0;
     Char ThousandSeparator = 0;
@@ -217,12 +217,12 @@ namespace XDetail {
 // One locale of the built-in table.
 struct TXLocaleData {
     Word LangID;
-    const char* Posix;                      // "de_CH"
+    const char* Posix; // "de_CH"
     const char* ISO639;
     const char* ISO3166;
     const char* EnglishName;
     const char* NativeName;
-    Integer FirstDayOfWeek;                 // 0 Monday .. 6 Sunday
+    Integer FirstDayOfWeek; // 0 Monday .. 6 Sunday
     TFormatSettings Formats;
 };
 // The table's entry for Id; a bare primary language id answers its

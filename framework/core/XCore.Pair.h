@@ -9,7 +9,10 @@ struct TXPair {
     V Value {};
 
     TXPair() = default;
-    TXPair(K AKey, V AValue) : Key(std::move(AKey)), Value(std::move(AValue)) { }
+    TXPair(K AKey, V AValue)
+        : Key(std::move(AKey))
+        , Value(std::move(AValue))
+    { }
 
     // Key, then value; only where K and V have these themselves.
     friend bool operator==(const TXPair&, const TXPair&) = default;

@@ -302,7 +302,7 @@ void TXQStream::ReadRecordAt(Int64 Offset, Int64 Limit, bool Quiet)
         }
         TXRGroupObject* Known = FGroups->FindGroupById(Group->Body.Id);
         if (Known && Known->HasRecord())
-            return;     // a later record for the same id does not count
+            return; // a later record for the same id does not count
         TXRGroupObject* Target = Known ? Known : Group.get();
         if (Known) {
             Known->Body = Group->Body;
@@ -576,7 +576,7 @@ bool TXQStream::EndHeader()
         Header->IndexTable();
         // Joins the group of its id, as a reader of the file will see it.
         GroupForHeader(Header->Body.GroupId)->Headers->Add(Header);
-        FCurrentHeader.release();       // the group's list holds it now
+        FCurrentHeader.release(); // the group's list holds it now
         DiscardCurrentHeader(false);
     });
     if (!Ok) {
@@ -644,7 +644,7 @@ bool TXQStream::ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgre
             Got = Z->DecompressBuffer(Buffer, Capacity, Progress);
             Byte Extra;
             if (!Z->Finished() && Z->DecompressBuffer(&Extra, 1, nullptr) != 0)
-                ReadFailure();     // more data than the buffer holds
+                ReadFailure(); // more data than the buffer holds
         } else if (Size > 0) {
             if (Size > Capacity)
                 ReadFailure();

@@ -49,8 +49,8 @@ public:
     bool AddResourceBuffer(Integer Kind, const void* Buffer, IXProgress* Progress, Integer Size) override;
     bool AddResourceStream(Integer Kind, TStream* Source, IXProgress* Progress, Int64 Count, Int64 Start) override;
     bool EndHeader() override;
-    bool ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgress* Progress, void* Buffer,
-        Int64 Capacity, Int64* Length = nullptr) override;
+    bool ReadResourceBuffer(TXRHeaderObject* Header, Word Index, IXProgress* Progress, void* Buffer, Int64 Capacity,
+        Int64* Length = nullptr) override;
     bool ReadResourceStream(TXRHeaderObject* Header, Word Index, IXProgress* Progress, TStream* Dest) override;
     bool CompactTo(TStream* Dest, IXProgress* Progress, bool RaiseErrors) override;
 

@@ -43,9 +43,8 @@ bool CRC32OfStreamRange(Cardinal& CRC, TStream* Stream, bool Raise, Int64 Count,
 
 bool CRC32OfStream(Cardinal& CRC, TStream* Stream, bool Raise)
 {
-    bool Ok = Stream && XGuarded(xecNone, false, [&] {
-        return CRC32OfStreamRange(CRC, Stream, false, Stream->Size(), 0);
-    });
+    bool Ok =
+        Stream && XGuarded(xecNone, false, [&] { return CRC32OfStreamRange(CRC, Stream, false, Stream->Size(), 0); });
     if (!Ok)
         CRC = 0;
     ReportXResult(Ok, xecCRCFailed, 0, {}, Raise);

@@ -61,8 +61,8 @@ void TXRStreamFiler::Create()
 
 TOwnedPtr<TXRStream> TXRStreamFiler::NewContainer()
 {
-    TClass Class = StreamClass && StreamClass->InheritsFrom(TXRStream::StaticClass()) ? StreamClass
-                                                                                       : TXQStream::StaticClass();
+    TClass Class =
+        StreamClass && StreamClass->InheritsFrom(TXRStream::StaticClass()) ? StreamClass : TXQStream::StaticClass();
     TOwnedPtr<TXRStream> C(Construct(static_cast<TXRStream*>(Class->NewInstance())));
     C->OnHeader = [this](TObject* Sender, bool& Accept) {
         auto* Container = DynamicCast<TXRStream>(Sender);
@@ -198,7 +198,7 @@ void TXRStreamFilerGroup::Create()
 {
     inherited::Create();
     FDataIndex.reset(New<TXDataIndex>());
-    WriteOptions = TXFilerOptions(0b10110);     // 1, 2, 4
+    WriteOptions = TXFilerOptions(0b10110); // 1, 2, 4
 }
 
 bool TXRStreamFilerGroup::PrepareWrite(Integer Fixed, bool EnableIndex, const std::function<void()>& Register)
@@ -216,14 +216,14 @@ bool TXRStreamFilerGroup::PrepareWrite(Integer Fixed, bool EnableIndex, const st
 
 bool TXRStreamFilerGroup::BeforeWriteObject(Integer Flag)
 {
-    return inherited::BeforeWriteObject(Flag)
-        && PrepareWrite(ObjectFixedResources, WriteOptions[2], [this] { RegisterObjectData(); });
+    return inherited::BeforeWriteObject(Flag) &&
+        PrepareWrite(ObjectFixedResources, WriteOptions[2], [this] { RegisterObjectData(); });
 }
 
 bool TXRStreamFilerGroup::BeforeWriteItem(TObject* Item, Integer Flag)
 {
-    return inherited::BeforeWriteItem(Item, Flag)
-        && PrepareWrite(ItemFixedResources, WriteOptions[4], [&] { RegisterItemData(Item); });
+    return inherited::BeforeWriteItem(Item, Flag) &&
+        PrepareWrite(ItemFixedResources, WriteOptions[4], [&] { RegisterItemData(Item); });
 }
 
 void TXRStreamFilerGroup::BindEntry(const String& EntryName, TStream* Target, bool EmptyFirst)
@@ -256,11 +256,12 @@ bool TXRStreamFilerGroup::ReadIndexedData(TXRStream* Stream, TXRHeaderObject* He
 {
     FDataIndex->Clear();
     const Integer Count = Header->Body.Count;
-    if (IndexResource >= Count || IndexResource >= Integer(Header->Table.size())
-        || std::abs(Header->Table[size_t(IndexResource)].Kind) != 6)
+    if (IndexResource >= Count || IndexResource >= Integer(Header->Table.size()) ||
+        std::abs(Header->Table[size_t(IndexResource)].Kind) != 6)
         return true;
     TOwnedPtr<TMemoryStream> Bytes(MakeOwned<TMemoryStream>());
-    if (!Stream->ReadResourceStream(Header, Word(IndexResource), nullptr, Bytes.get()) || !ReadInto(FDataIndex.get(), Bytes.get()))
+    if (!Stream->ReadResourceStream(Header, Word(IndexResource), nullptr, Bytes.get()) ||
+        !ReadInto(FDataIndex.get(), Bytes.get()))
         return false;
     Loaded();
     for (Integer I = 0; I < Entries()->Count(); ++I) {
@@ -280,12 +281,14 @@ bool TXRStreamFilerGroup::ReadIndexedData(TXRStream* Stream, TXRHeaderObject* He
             TOwnedPtr<TMemoryStream> Data(MakeOwned<TMemoryStream>());
             Ok = Ok && Stream->ReadResourceStream(Header, Word(Idx), nullptr, Data.get());
             if (auto* Text = DynamicCast<TXStringItem>(Target)) {
-                Text->SetS(Ok ? AnsiToString(std::string_view(static_cast<const char*>(Data->Memory()), size_t(Data->Size())))
-                              : String());
+                Text->SetS(Ok
+                        ? AnsiToString(std::string_view(static_cast<const char*>(Data->Memory()), size_t(Data->Size())))
+                        : String());
             } else if (auto* P = DynamicCast<TPersistent>(Target); P && Ok) {
                 Data->SetPosition(0);
                 TOwnedPtr<TObject> Decoded(LoadObjectFromStream(Data.get(), false));
-                Ok = Decoded && XGuarded(xecReadFailed, false, [&] { P->Assign(static_cast<TPersistent*>(Decoded.get())); });
+                Ok = Decoded &&
+                    XGuarded(xecReadFailed, false, [&] { P->Assign(static_cast<TPersistent*>(Decoded.get())); });
             }
         }
         if (!Ok) {
@@ -386,7 +389,8 @@ bool TXRStreamFilerGroup::ReadItem(TXRStream* Stream, TXProgress* Progress, Inte
                 return false;
             Item = Made;
             const bool Fits = !Expected || Made->InheritsFrom(Expected);
-            if (auto* Components = DynamicCast<TComponentList>(Collection); Components && Fits && DynamicCast<TComponent>(Made))
+            if (auto* Components = DynamicCast<TComponentList>(Collection);
+                Components && Fits && DynamicCast<TComponent>(Made))
                 Components->Add(static_cast<TComponent*>(Made));
             else if (auto* List = DynamicCast<TObjectList>(Collection); List && Fits)
                 List->Add(Made);
@@ -496,7 +500,8 @@ bool TXRStreamFilerGroup::WriteObject(TXRStream* Stream, TXProgress* Progress)
             return false;
         if (FDataIndex->Enabled) {
             TOwnedPtr<TMemoryStream> Index(MakeOwned<TMemoryStream>());
-            if (!ObjectBytes(FDataIndex.get(), Index.get()) || !Stream->AddResource(ResDataIndex, Index.get(), false, nullptr))
+            if (!ObjectBytes(FDataIndex.get(), Index.get()) ||
+                !Stream->AddResource(ResDataIndex, Index.get(), false, nullptr))
                 return false;
         }
         return WriteObjectData(Stream, Progress) && Stream->EndNamedHeader(false);
@@ -528,7 +533,8 @@ bool TXRStreamFilerGroup::WriteItem(TXRStream* Stream, TXProgress* Progress, TOb
             return false;
         if (FDataIndex->Enabled) {
             TOwnedPtr<TMemoryStream> Index(MakeOwned<TMemoryStream>());
-            if (!ObjectBytes(FDataIndex.get(), Index.get()) || !Stream->AddResource(ResDataIndex, Index.get(), false, nullptr))
+            if (!ObjectBytes(FDataIndex.get(), Index.get()) ||
+                !Stream->AddResource(ResDataIndex, Index.get(), false, nullptr))
                 return false;
         }
         if (!WriteItemData(Item, Stream, Progress) || !Stream->EndNamedHeader(false))

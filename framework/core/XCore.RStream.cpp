@@ -106,8 +106,8 @@ String TXRShortName::ToString() const
 
 bool TXRShortName::SameAs(const TXRShortName& Other) const
 {
-    return Bytes[0] == Other.Bytes[0] && Length() == Bytes[0]
-        && std::memcmp(Bytes.data() + 1, Other.Bytes.data() + 1, Length()) == 0;
+    return Bytes[0] == Other.Bytes[0] && Length() == Bytes[0] &&
+        std::memcmp(Bytes.data() + 1, Other.Bytes.data() + 1, Length()) == 0;
 }
 
 void TXRIdentity::Encode(Byte* Out) const
@@ -146,8 +146,8 @@ void SetFilerIdentity(TXRIdentity& Identity, Integer Value1, Integer Value2, Int
 
 bool IdentityIsEmpty(const TXRIdentity& Identity)
 {
-    return Identity.Value1 == 0 && Identity.Value2 == 0 && Identity.Value3 == 0 && Identity.Value4 == 0
-        && Identity.Value5 == 0 && Identity.Name.Length() == 0;
+    return Identity.Value1 == 0 && Identity.Value2 == 0 && Identity.Value3 == 0 && Identity.Value4 == 0 &&
+        Identity.Value5 == 0 && Identity.Name.Length() == 0;
 }
 
 void TXRResRec::Encode(Byte* Out) const
@@ -486,7 +486,7 @@ void TXRStream::Reset()
 {
     // A caller's stream may be gone by now; only our own file is touched.
     DiscardCurrentHeader(FOwnedStream && FStream == FOwnedStream.get());
-    FOwnedStream.reset();       // an uncommitted replacement file goes with it
+    FOwnedStream.reset(); // an uncommitted replacement file goes with it
     FTargetLock.reset();
     FStream = nullptr;
     if (FGroups)
@@ -515,7 +515,7 @@ bool TXRStream::Close()
                     Replacement->Commit();
                     return true;
                 } catch (const EFileStreamError& E) {
-                    SubCode = E.ErrorCode;      // the system's reason goes with the code
+                    SubCode = E.ErrorCode; // the system's reason goes with the code
                     return false;
                 }
             });
@@ -559,8 +559,7 @@ bool TXRStream::CheckIdentity(Integer Value1, Integer Value2, Integer Value3, In
 bool TXRStream::CheckIdentity(Integer Value1, Integer Value2, Integer Value3, Integer Value4, Integer Value5,
     const String& Name)
 {
-    bool Ok = CheckIdentity(Value1, Value2, Value3, Value4, Value5)
-        && FHeader.Name.SameAs(TXRShortName::From(Name));
+    bool Ok = CheckIdentity(Value1, Value2, Value3, Value4, Value5) && FHeader.Name.SameAs(TXRShortName::From(Name));
     if (!Ok)
         SetXError(xecContainerHeader, 0, {}, false);
     return Ok;
@@ -638,8 +637,8 @@ bool TXRStream::DoOpen(Byte Flags, TStream* Stream, IXProgress* Progress, Int64 
     });
 }
 
-bool TXRStream::DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress,
-    Int64 BaseOffset, bool Append)
+bool TXRStream::DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset,
+    bool Append)
 {
     ClearXError();
     Reset();
@@ -648,8 +647,8 @@ bool TXRStream::DoOpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXPr
     return Ok;
 }
 
-bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors, IXProgress* Progress,
-    Int64 BaseOffset, bool Append)
+bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset,
+    bool Append)
 {
     ClearXError();
     Reset();
@@ -687,7 +686,7 @@ bool TXRStream::DoOpenFile(Byte Flags, const String& FileName, bool RaiseErrors,
         });
     }
     if (!Ok)
-        Reset();        // closed; a new container over the file is abandoned
+        Reset(); // closed; a new container over the file is abandoned
     ReportXResultOnce(Ok, xecReadFailed, 0, FileName, RaiseErrors);
     return Ok;
 }
@@ -697,14 +696,12 @@ bool TXRStream::OpenStream(Byte Flags, TStream* Stream, bool RaiseErrors, IXProg
     return DoOpenStream(Flags, Stream, RaiseErrors, Progress, BaseOffset, false);
 }
 
-bool TXRStream::OpenFile(Byte Flags, const String& FileName, bool RaiseErrors, IXProgress* Progress,
-    Int64 BaseOffset)
+bool TXRStream::OpenFile(Byte Flags, const String& FileName, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset)
 {
     return DoOpenFile(Flags, FileName, RaiseErrors, Progress, BaseOffset, false);
 }
 
-bool TXRStream::OpenStreamAppend(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress,
-    Int64 BaseOffset)
+bool TXRStream::OpenStreamAppend(Byte Flags, TStream* Stream, bool RaiseErrors, IXProgress* Progress, Int64 BaseOffset)
 {
     return DoOpenStream(Flags, Stream, RaiseErrors, Progress, BaseOffset, true);
 }
@@ -720,8 +717,8 @@ bool TXRStream::OpenFileAppend(Byte Flags, const String& FileName, bool RaiseErr
 bool TXRStream::AddNamedGroup(const String& Name, TStream* Data, bool RaiseErrors, IXProgress* Progress)
 {
     ClearXError();
-    bool Ok = FGroups->FindGroupByName(Name) != nullptr
-        || AddGroup(Integer(FGroups->NextGroupId()), Name, Progress, Data);
+    bool Ok =
+        FGroups->FindGroupByName(Name) != nullptr || AddGroup(Integer(FGroups->NextGroupId()), Name, Progress, Data);
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
@@ -754,9 +751,8 @@ bool TXRStream::EndNamedHeader(bool RaiseErrors)
 bool TXRStream::AddResource(Integer Kind, TStream* Stream, bool RaiseErrors, IXProgress* Progress)
 {
     ClearXError();
-    bool Ok = Stream && XGuarded(xecNone, false, [&] {
-        return AddResourceStream(Kind, Stream, Progress, Stream->Size(), 0);
-    });
+    bool Ok = Stream &&
+        XGuarded(xecNone, false, [&] { return AddResourceStream(Kind, Stream, Progress, Stream->Size(), 0); });
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
@@ -765,14 +761,14 @@ bool TXRStream::AddResourceText(Integer Kind, const String& Text, bool RaiseErro
 {
     ClearXError();
     AnsiString Ansi = StringToAnsi(Text);
-    bool Ok = Ansi.Bytes.size() <= 0x7FFFFFFFu
-        && AddResourceBuffer(Kind, Ansi.Bytes.data(), Progress, Integer(Ansi.Bytes.size()));
+    bool Ok = Ansi.Bytes.size() <= 0x7FFFFFFFu &&
+        AddResourceBuffer(Kind, Ansi.Bytes.data(), Progress, Integer(Ansi.Bytes.size()));
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
     return Ok;
 }
 
-bool TXRStream::AddSingleResourceHeader(const String& GroupName, Integer Kind, bool RaiseErrors,
-    IXProgress* Progress, TStream* Stream, Integer ResourceKind)
+bool TXRStream::AddSingleResourceHeader(const String& GroupName, Integer Kind, bool RaiseErrors, IXProgress* Progress,
+    TStream* Stream, Integer ResourceKind)
 {
     auto Part = [&](Byte Percent, const std::function<bool()>& Step) {
         if (Progress)
@@ -782,9 +778,9 @@ bool TXRStream::AddSingleResourceHeader(const String& GroupName, Integer Kind, b
             Progress->EndSection();
         return Ok;
     };
-    bool Ok = Part(10, [&] { return BeginNamedHeader(GroupName, Kind, false, Progress, 1); })
-        && Part(80, [&] { return AddResource(ResourceKind, Stream, false, Progress); })
-        && Part(10, [&] { return EndNamedHeader(false); });
+    bool Ok = Part(10, [&] { return BeginNamedHeader(GroupName, Kind, false, Progress, 1); }) &&
+        Part(80, [&] { return AddResource(ResourceKind, Stream, false, Progress); }) &&
+        Part(10, [&] { return EndNamedHeader(false); });
     if (!Ok)
         DiscardCurrentHeader();
     ReportXResultOnce(Ok, xecWriteFailed, 0, {}, RaiseErrors);
@@ -796,14 +792,14 @@ bool TXRStream::ReadResource(const String& GroupName, Integer HeaderIndex, bool 
 {
     ClearXError();
     TXRGroupObject* Group = FGroups->SelectGroup(GroupName);
-    bool Ok = Group && HeaderIndex >= 0 && HeaderIndex < Group->Headers->Count()
-        && ReadResourceStream(Group->Headers->Items(HeaderIndex), ResourceIndex, Progress, Dest);
+    bool Ok = Group && HeaderIndex >= 0 && HeaderIndex < Group->Headers->Count() &&
+        ReadResourceStream(Group->Headers->Items(HeaderIndex), ResourceIndex, Progress, Dest);
     ReportXResultOnce(Ok, xecReadFailed, 0, {}, RaiseErrors);
     return Ok;
 }
 
-bool TXRStream::ReadResourceText(const String& GroupName, Integer HeaderIndex, bool RaiseErrors,
-    IXProgress* Progress, String& Text, Word ResourceIndex)
+bool TXRStream::ReadResourceText(const String& GroupName, Integer HeaderIndex, bool RaiseErrors, IXProgress* Progress,
+    String& Text, Word ResourceIndex)
 {
     Text.clear();
     auto Bytes = MakeOwned<TBytesStream>();
@@ -813,8 +809,8 @@ bool TXRStream::ReadResourceText(const String& GroupName, Integer HeaderIndex, b
     return true;
 }
 
-bool TXRStream::ReadNamedResourceOfKind(const String& GroupName, Integer Kind, bool RaiseErrors,
-    IXProgress* Progress, TStream* Dest, Word ResourceIndex, Integer HeaderIndex)
+bool TXRStream::ReadNamedResourceOfKind(const String& GroupName, Integer Kind, bool RaiseErrors, IXProgress* Progress,
+    TStream* Dest, Word ResourceIndex, Integer HeaderIndex)
 {
     ClearXError();
     TXRGroupObject* Group = FGroups->SelectGroup(GroupName);

@@ -22,7 +22,7 @@
 struct IXProgress;
 
 // Sizes of the format.
-inline constexpr Int64 xrHeaderPrefixSize = 8;     // signature and CRC
+inline constexpr Int64 xrHeaderPrefixSize = 8; // signature and CRC
 inline constexpr Int64 xrIdentitySize = 75;
 inline constexpr Int64 xrFirstSlot = 107;
 inline constexpr Int64 xrSlotSize = 16;
@@ -35,8 +35,8 @@ inline constexpr Int64 xrShortNameSize = 51;
 inline constexpr Int64 xrShortNameMax = 50;
 
 // Open flags.
-inline constexpr Byte xroCreate = 1;       // write a new header
-inline constexpr Byte xroCreateEmpty = 2;  // a new header when missing or empty
+inline constexpr Byte xroCreate = 1; // write a new header
+inline constexpr Byte xroCreateEmpty = 2; // a new header when missing or empty
 inline constexpr Byte xroRead = 4;
 inline constexpr Byte xroWrite = 8;
 
@@ -333,7 +333,7 @@ protected:
     Cardinal FSigFile = 0, FSigLink = 0, FSigGroup = 0, FSigHeader = 0, FSigEnd = 0;
     Int64 FBaseOffset = 0;
     Int64 FEndOffset = 0;
-    TStream* FStream = nullptr;            // FOwnedStream or a caller's stream
+    TStream* FStream = nullptr; // FOwnedStream or a caller's stream
     TOwnedPtr<TStream> FOwnedStream;
     bool FOpen = false;
     bool FAppend = false;

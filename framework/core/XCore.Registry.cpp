@@ -7,8 +7,7 @@ Integer TXRegistry::ReadIntegerDef(StringView Name, Integer Default)
     try {
         if (ValueExists(Name))
             return ReadInteger(Name);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) { }
     return Default;
 }
 
@@ -17,7 +16,6 @@ String TXRegistry::ReadStringDef(StringView Name, const String& Default)
     try {
         if (ValueExists(Name))
             return ReadString(Name);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) { }
     return Default;
 }

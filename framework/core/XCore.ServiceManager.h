@@ -39,11 +39,20 @@ public:
     void Own(TObject* Service);
 
     template<class T>
-    void SetService(T* Service) { SetService(T::StaticClass(), Service); }
+    void SetService(T* Service)
+    {
+        SetService(T::StaticClass(), Service);
+    }
     template<class T>
-    void RemoveService() { RemoveService(T::StaticClass()); }
+    void RemoveService()
+    {
+        RemoveService(T::StaticClass());
+    }
     template<class T>
-    T* GetService() const { return static_cast<T*>(GetService(T::StaticClass())); }
+    T* GetService() const
+    {
+        return static_cast<T*>(GetService(T::StaticClass()));
+    }
 
 private:
     TOwnedPtr<TXLitePairs<TGUID, IPtr<IInterface>>> FInterfaces;

@@ -156,10 +156,11 @@ bool TXStreamObject::HasCompressedData()
 void TXStreamObject::DefineProperties(TFiler* Filer)
 {
     inherited::DefineProperties(Filer);
-    Filer->DefineBinaryProperty(u"Data", [this](TStream* S) { ReadPlainData(S); },
-        [this](TStream* S) { WritePlainData(S); }, HasPlainData());
-    Filer->DefineBinaryProperty(u"CData", [this](TStream* S) { ReadCompressedData(S); },
-        [this](TStream* S) { WriteCompressedData(S); }, HasCompressedData());
+    Filer->DefineBinaryProperty(
+        u"Data", [this](TStream* S) { ReadPlainData(S); }, [this](TStream* S) { WritePlainData(S); }, HasPlainData());
+    Filer->DefineBinaryProperty(
+        u"CData", [this](TStream* S) { ReadCompressedData(S); }, [this](TStream* S) { WriteCompressedData(S); },
+        HasCompressedData());
 }
 
 void TXStreamObject::ReadPlainData(TStream* Stream)

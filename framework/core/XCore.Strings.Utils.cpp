@@ -23,7 +23,10 @@ String FormatTimeSpan(const String& HoursWord, const String& MinutesWord, const 
     return IntToStr(M) + u" " + MinutesWord + u" " + IntToStr(S) + u" " + SecondsWord;
 }
 
-String StreamToString(TStream* Stream, Int64 Count) { return xStr::StreamToStr(Stream, Count); }
+String StreamToString(TStream* Stream, Int64 Count)
+{
+    return xStr::StreamToStr(Stream, Count);
+}
 
 String LoadStringFromFile(const String& FileName)
 {
@@ -51,7 +54,10 @@ bool TextToBool(StringView Text)
     return StrToInt64Def(Text, 0) != 0;
 }
 
-String SizeToText(Integer A, Integer B) { return IntToStr(A) + u"x" + IntToStr(B); }
+String SizeToText(Integer A, Integer B)
+{
+    return IntToStr(A) + u"x" + IntToStr(B);
+}
 
 String ShuffleText(StringView Text)
 {

@@ -18,7 +18,10 @@ namespace {
 constexpr Integer MaxPosition = std::numeric_limits<Integer>::max();
 
 // 0-based index where a search from the 1-based Start begins.
-size_t StartIndex(Integer Start) { return Start < 1 ? 0 : size_t(Start) - 1; }
+size_t StartIndex(Integer Start)
+{
+    return Start < 1 ? 0 : size_t(Start) - 1;
+}
 
 template<class C>
 Integer FindFrom(std::basic_string_view<C> Sub, std::basic_string_view<C> S, Integer Start)
@@ -30,8 +33,14 @@ Integer FindFrom(std::basic_string_view<C> Sub, std::basic_string_view<C> S, Int
     return P == std::basic_string_view<C>::npos ? 0 : Integer(P + 1);
 }
 
-Char LowerAscii(Char C) { return C >= u'A' && C <= u'Z' ? Char(C + 32) : C; }
-Char UpperAscii(Char C) { return C >= u'a' && C <= u'z' ? Char(C - 32) : C; }
+Char LowerAscii(Char C)
+{
+    return C >= u'A' && C <= u'Z' ? Char(C + 32) : C;
+}
+Char UpperAscii(Char C)
+{
+    return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
+}
 
 bool SameIgnoringCase(Char InText, Char InPattern)
 {
@@ -53,9 +62,15 @@ String Between(TFinder Find, StringView Opener, StringView Closer, StringView S,
 }
 
 // Bytes tagged with the code page of the text they came from.
-TCodePageString Tagged(RawBytes Bytes, const TCodePageString& Like) { return { std::move(Bytes), Like.CodePage }; }
+TCodePageString Tagged(RawBytes Bytes, const TCodePageString& Like)
+{
+    return { std::move(Bytes), Like.CodePage };
+}
 
-std::string_view View(const TCodePageString& S) { return S.Bytes; }
+std::string_view View(const TCodePageString& S)
+{
+    return S.Bytes;
+}
 
 void CheckBase(Integer Base)
 {
@@ -75,14 +90,17 @@ Integer DigitsValue(const Text& Digits, Integer Base)
 {
     Cardinal Value = 0, Weight = 1;
     for (size_t I = Digits.size(); I-- > 0;) {
-        Value += Cardinal(DigitValue(Char(static_cast<std::make_unsigned_t<typename Text::value_type>>(Digits[I]))))
-            * Weight;
+        Value += Cardinal(DigitValue(Char(static_cast<std::make_unsigned_t<typename Text::value_type>>(Digits[I])))) *
+            Weight;
         Weight *= Cardinal(Base);
     }
     return Integer(Value);
 }
 
-bool IsMixedBlank(char C) { return C == 8 || C == 10 || C == 13 || C == ' '; }
+bool IsMixedBlank(char C)
+{
+    return C == 8 || C == 10 || C == 13 || C == ' ';
+}
 
 // Visits every digit group of Digits; blanks (backspace, LF, CR, space) go
 // to OnBlank when given, else groups run over them as the plain decoder does.
@@ -126,7 +144,10 @@ RawBytes ReadBytes(TStream* Stream, Int64 Count)
 
 // Search and replace
 
-Integer xStr::PosFrom(StringView SubStr, StringView S, Integer Start) { return FindFrom(SubStr, S, Start); }
+Integer xStr::PosFrom(StringView SubStr, StringView S, Integer Start)
+{
+    return FindFrom(SubStr, S, Start);
+}
 
 Integer xStr::PosFromIgnoreCase(StringView SubStr, StringView S, Integer Start)
 {
@@ -259,13 +280,16 @@ String xStr::EnsureQuoted(StringView S, Char Quote)
     return AnsiQuotedStr(S, Quote);
 }
 
-String xStr::Dequoted(StringView S, Char Quote) { return AnsiDequotedStr(S, Quote); }
+String xStr::Dequoted(StringView S, Char Quote)
+{
+    return AnsiDequotedStr(S, Quote);
+}
 
 String xStr::ToSafeText(StringView S)
 {
     auto Safe = [](Char C) {
-        return C == u' ' || C == u'!' || C == u'#' || C == u'*' || C == u'-' || C == u'.' || C == u':' || C == u'_'
-            || (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');
+        return C == u' ' || C == u'!' || C == u'#' || C == u'*' || C == u'-' || C == u'.' || C == u':' || C == u'_' ||
+            (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');
     };
     String Out = Trim(S);
     for (Char& C : Out)
@@ -288,7 +312,10 @@ String xStr::FormatSafe(const String& Fmt, std::span<const TVarRec> Args)
     }
 }
 
-String xStr::RepeatChar(Char Ch, Integer Count) { return Count > 0 ? String(size_t(Count), Ch) : String(); }
+String xStr::RepeatChar(Char Ch, Integer Count)
+{
+    return Count > 0 ? String(size_t(Count), Ch) : String();
+}
 
 String xStr::PadInt(Int64 Value, Char Ch, Integer Width)
 {
@@ -298,7 +325,10 @@ String xStr::PadInt(Int64 Value, Char Ch, Integer Width)
     return Digits;
 }
 
-String xStr::ZeroPadInt(Int64 Value, Integer Width) { return PadInt(Value, u'0', Width); }
+String xStr::ZeroPadInt(Int64 Value, Integer Width)
+{
+    return PadInt(Value, u'0', Width);
+}
 
 String xStr::StreamToStr(TStream* Stream, Int64 Count)
 {
@@ -313,16 +343,25 @@ String xStr::StreamToStr(TStream* Stream, Int64 Count)
 
 // Tag texts
 
-String xStr::OpenTag(StringView Name) { return u"<" + String(Name) + u">"; }
+String xStr::OpenTag(StringView Name)
+{
+    return u"<" + String(Name) + u">";
+}
 
-String xStr::CloseTag(StringView Name) { return u"</" + String(Name) + u">"; }
+String xStr::CloseTag(StringView Name)
+{
+    return u"</" + String(Name) + u">";
+}
 
 String xStr::TagText(StringView Tag, StringView S, Integer From)
 {
     return TextBetween(OpenTag(Tag), CloseTag(Tag), S, From);
 }
 
-Integer xStr::TagInt(StringView Tag, StringView S, Integer From) { return TagIntDef(Tag, S, 0, From); }
+Integer xStr::TagInt(StringView Tag, StringView S, Integer From)
+{
+    return TagIntDef(Tag, S, 0, From);
+}
 
 Integer xStr::TagIntDef(StringView Tag, StringView S, Integer Default, Integer From)
 {
@@ -393,9 +432,15 @@ const std::vector<String>& XmlEntities()
 }
 }
 
-String xStr::XmlEscape(StringView S) { return ReplaceMany(S, XmlPlain(), XmlEntities()); }
+String xStr::XmlEscape(StringView S)
+{
+    return ReplaceMany(S, XmlPlain(), XmlEntities());
+}
 
-String xStr::XmlUnescape(StringView S) { return ReplaceMany(S, XmlEntities(), XmlPlain()); }
+String xStr::XmlUnescape(StringView S)
+{
+    return ReplaceMany(S, XmlEntities(), XmlPlain());
+}
 
 String xStr::QuotientText(Integer Divisor, double Value)
 {
@@ -488,9 +533,15 @@ TCodePageString xStr::TextBetweenToLastA(const TCodePageString& Opener, const TC
     return Tagged(S.Bytes.substr(Inner, P2 - Inner), S);
 }
 
-TCodePageString xStr::OpenTagA(const TCodePageString& Name) { return Tagged("<" + Name.Bytes + ">", Name); }
+TCodePageString xStr::OpenTagA(const TCodePageString& Name)
+{
+    return Tagged("<" + Name.Bytes + ">", Name);
+}
 
-TCodePageString xStr::CloseTagA(const TCodePageString& Name) { return Tagged("</" + Name.Bytes + ">", Name); }
+TCodePageString xStr::CloseTagA(const TCodePageString& Name)
+{
+    return Tagged("</" + Name.Bytes + ">", Name);
+}
 
 TCodePageString xStr::OpenTagNamedA(const TCodePageString& Tag, const TCodePageString& Name)
 {
@@ -544,8 +595,8 @@ TCodePageString xStr::ReplaceManyA(const TCodePageString& S, const std::vector<T
     size_t I = 0;
     while (I < Text.size()) {
         size_t Hit = 0;
-        while (Hit < Patterns.size()
-            && (Patterns[Hit].Bytes.empty() || Text.substr(I, Patterns[Hit].Bytes.size()) != Patterns[Hit].Bytes))
+        while (Hit < Patterns.size() &&
+            (Patterns[Hit].Bytes.empty() || Text.substr(I, Patterns[Hit].Bytes.size()) != Patterns[Hit].Bytes))
             ++Hit;
         if (Hit < Patterns.size()) {
             Out += Replacements[Hit].Bytes;
@@ -603,11 +654,15 @@ TCodePageString xStr::EncodeDigits(const TCodePageString& S, Integer Base)
 TCodePageString xStr::DecodeDigits(const TCodePageString& Digits, Integer Base)
 {
     RawBytes Out;
-    WalkGroups(View(Digits), Base, false, [&](Integer V) { Out += char(V & 0xFF); }, [](char) { });
+    WalkGroups(
+        View(Digits), Base, false, [&](Integer V) { Out += char(V & 0xFF); }, [](char) {});
     return Tagged(std::move(Out), Digits);
 }
 
-TCodePageString xStr::DecodeOctal(const TCodePageString& Digits) { return DecodeDigits(Digits, 8); }
+TCodePageString xStr::DecodeOctal(const TCodePageString& Digits)
+{
+    return DecodeDigits(Digits, 8);
+}
 
 TCodePageString xStr::DecodeDigitsMixed(const TCodePageString& Digits, Integer Base)
 {
@@ -622,7 +677,8 @@ TCodePageString xStr::DecodeDigitsMixed(const TCodePageString& Digits, Integer B
 void xStr::DecodeDigitsToStream(const TCodePageString& Digits, TStream* Stream, Integer Base)
 {
     RawBytes Out;
-    WalkGroups(View(Digits), Base, true, [&](Integer V) { Out += char(V & 0xFF); }, [](char) { });
+    WalkGroups(
+        View(Digits), Base, true, [&](Integer V) { Out += char(V & 0xFF); }, [](char) {});
     WriteToStreamA(Stream, { std::move(Out) });
 }
 
@@ -667,7 +723,10 @@ void TXStrFields::SplitFixed(StringView S, Integer Width)
 
 // TXRawStringStream
 
-void TXRawStringStream::Create() { Clear(); }
+void TXRawStringStream::Create()
+{
+    Clear();
+}
 
 void TXRawStringStream::Create(TCodePageString AData)
 {

@@ -64,8 +64,8 @@ String SpecialOr(Integer Id, const Char* UnderDocuments)
 
 X_UNIT(XCore_System, "XCore.System", ({ "XCore.IO" }), &InitSystem, &DoneSystem)
 
-const Char* const TXQVSystem::Macros[sfCount] = { u"<win>", u"<sys>", u"<tmp>", u"<pf>", u"<wpf>", u"<home>",
-    u"<desk>", u"<appdata>", u"<mydoc>", u"<mymusic>", u"<mypictures>", u"<com>", u"<user>" };
+const Char* const TXQVSystem::Macros[sfCount] = { u"<win>", u"<sys>", u"<tmp>", u"<pf>", u"<wpf>", u"<home>", u"<desk>",
+    u"<appdata>", u"<mydoc>", u"<mymusic>", u"<mypictures>", u"<com>", u"<user>" };
 
 void TXQVSystem::Initialize()
 {
@@ -117,7 +117,8 @@ bool TXQVSystem::ShellOpen(const String& FileName)
 bool TXQVSystem::MailTo(const String& Address)
 {
     static constexpr StringView Prefix = u"mailto:";
-    const bool Prefixed = Address.size() >= Prefix.size() && SameText(StringView(Address).substr(0, Prefix.size()), Prefix);
+    const bool Prefixed =
+        Address.size() >= Prefix.size() && SameText(StringView(Address).substr(0, Prefix.size()), Prefix);
     return ShellExecute(xsvOpen, Prefixed ? Address : String(Prefix) + Address, {}, {});
 }
 

@@ -20,8 +20,20 @@ class TXQVSystem : public TXInitializableObject {
 public:
     // The macros, in the order they are filled and replaced.
     enum TFolder : Integer {
-        sfWindows, sfSystem, sfTemp, sfProgramFiles, sfUserPrograms, sfHome, sfDesktop, sfAppData,
-        sfDocuments, sfMusic, sfPictures, sfComputerName, sfUserName, sfCount
+        sfWindows,
+        sfSystem,
+        sfTemp,
+        sfProgramFiles,
+        sfUserPrograms,
+        sfHome,
+        sfDesktop,
+        sfAppData,
+        sfDocuments,
+        sfMusic,
+        sfPictures,
+        sfComputerName,
+        sfUserName,
+        sfCount
     };
     static const Char* const Macros[sfCount];
 

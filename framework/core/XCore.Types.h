@@ -6,9 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
-enum TXUnits {
-    muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen
-};
+enum TXUnits { muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen };
 
 // Byte arrays and lists of them (the byte patterns of a search).
 using TXByteArray = std::vector<Byte>;

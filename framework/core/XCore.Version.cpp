@@ -34,7 +34,10 @@ Integer ReadPart(StringView Text)
     return Integer(Value);
 }
 
-Integer Sign(Int64 A, Int64 B) { return A < B ? -1 : A > B ? 1 : 0; }
+Integer Sign(Int64 A, Int64 B)
+{
+    return A < B ? -1 : A > B ? 1 : 0;
+}
 
 void InitVersion()
 {
@@ -42,13 +45,19 @@ void InitVersion()
     Instance->Initialize();
 }
 
-void DoneVersion() { FreeAndNil(Instance); }
+void DoneVersion()
+{
+    FreeAndNil(Instance);
+}
 
 }
 
 X_UNIT(XCore_Version, "XCore.Version", {}, &InitVersion, &DoneVersion)
 
-TXQVVersion* QVVersion() { return Instance; }
+TXQVVersion* QVVersion()
+{
+    return Instance;
+}
 
 TXVersionRec TXVersionRec::Parse(StringView Text)
 {

@@ -26,7 +26,11 @@ struct TXVersionRangeRec {
     TXVersionRec Start;
     TXVersionRec Ends;
 
-    void Clear() { Start.Clear(); Ends.Clear(); }
+    void Clear()
+    {
+        Start.Clear();
+        Ends.Clear();
+    }
     bool Contains(const TXVersionRec& V) const;
 };
 

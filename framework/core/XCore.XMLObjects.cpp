@@ -92,7 +92,7 @@ void SetStringsText(TStrings* Strings, StringView Text)
             Strings->Add(String(Text.substr(I, End - I)));
             I = End + (Text[End] == u'\r' && End + 1 < Text.size() && Text[End + 1] == u'\n' ? 2 : 1);
         }
-    } catch (...) {     // ends the update, then the failure passes on
+    } catch (...) { // ends the update, then the failure passes on
         Strings->EndUpdate();
         throw;
     }
@@ -112,7 +112,7 @@ public:
             for (const TPropInfo* P : GetPropList(Obj->ClassType()))
                 WriteProp(Obj, P, E, Depth);
             WriteContent(Obj, E, Depth);
-        } catch (...) {     // leaves the path, then the failure passes on
+        } catch (...) { // leaves the path, then the failure passes on
             FPath.pop_back();
             throw;
         }
@@ -120,7 +120,7 @@ public:
     }
 
 private:
-    std::vector<TObject*> FPath;     // objects being written, to stop at cycles
+    std::vector<TObject*> FPath; // objects being written, to stop at cycles
 
     static void AddProp(TXmlNode E, const String& Name, StringView Value)
     {
@@ -145,18 +145,14 @@ private:
         case tkFloat:
             // The shortest text that reads back as the same value.
             return FloatToText(GetFloatProp(Obj, P));
-        case tkUString:
-            return GetStrProp(Obj, P);
-        case tkSet:
-            return SetToString(T, UInt64(GetOrdProp(Obj, P)));
-        case tkVariant:
-            return VarToStr(GetVariantProp(Obj, P));
+        case tkUString: return GetStrProp(Obj, P);
+        case tkSet: return SetToString(T, UInt64(GetOrdProp(Obj, P)));
+        case tkVariant: return VarToStr(GetVariantProp(Obj, P));
         case tkInt64: {
             Int64 V = GetInt64Prop(Obj, P);
             return T->OrdType == otUQWord ? UIntToStr(UInt64(V)) : IntToStr(V);
         }
-        default:
-            return {};
+        default: return {};
         }
     }
 
@@ -192,8 +188,7 @@ private:
                 WriteObject(Value, Added, Depth + 1);
                 return;
             }
-            default:
-                return;
+            default: return;
             }
         } catch (const std::exception&) {
             // A property that cannot be written is left out, and only it.
@@ -298,15 +293,9 @@ private:
             SetFloatProp(Obj, P, V);
             return;
         }
-        case tkUString:
-            SetStrProp(Obj, P, Text);
-            return;
-        case tkSet:
-            SetOrdProp(Obj, P, Int64(StringToSet(T, Text)));
-            return;
-        case tkVariant:
-            SetVariantProp(Obj, P, TVariant(Text));
-            return;
+        case tkUString: SetStrProp(Obj, P, Text); return;
+        case tkSet: SetOrdProp(Obj, P, Int64(StringToSet(T, Text))); return;
+        case tkVariant: SetVariantProp(Obj, P, TVariant(Text)); return;
         case tkInt64: {
             Int64 V = 0;
             if (!ParseDecimal(Text, T->OrdType == otUQWord, V))
@@ -318,8 +307,7 @@ private:
             if (auto* Strings = DynamicCast<TStrings>(GetObjectProp(Obj, P)))
                 SetStringsText(Strings, Text);
             return;
-        default:
-            return;
+        default: return;
         }
     }
 
@@ -335,7 +323,7 @@ private:
                 Item->SetDisplayName(Child.GetAttribute(u"name"));
                 ReadObject(Item, Child);
             }
-        } catch (...) {     // ends the update, then the failure passes on
+        } catch (...) { // ends the update, then the failure passes on
             Collection->EndUpdate();
             throw;
         }
@@ -566,10 +554,22 @@ bool xXMLObjectFiler::WriteObject(TObject* Object, TStream* Stream)
 // ---- hooks of the text layer -------------------------------------------------
 
 namespace {
-String HookComponentToXMLText(TComponent* Component) { return ObjectToXMLText(Component, false); }
-bool HookXMLTextToComponent(StringView Text, TComponent* Component) { return LoadObjectFromXMLText(Component, Text); }
-void HookComponentToXMLStream(TComponent* Component, TStream* Stream) { SaveObjectToXMLStream(Component, Stream, false); }
-bool HookXMLStreamToComponent(TStream* Stream, TComponent* Component) { return LoadObjectFromXMLStream(Component, Stream); }
+String HookComponentToXMLText(TComponent* Component)
+{
+    return ObjectToXMLText(Component, false);
+}
+bool HookXMLTextToComponent(StringView Text, TComponent* Component)
+{
+    return LoadObjectFromXMLText(Component, Text);
+}
+void HookComponentToXMLStream(TComponent* Component, TStream* Stream)
+{
+    SaveObjectToXMLStream(Component, Stream, false);
+}
+bool HookXMLStreamToComponent(TStream* Stream, TComponent* Component)
+{
+    return LoadObjectFromXMLStream(Component, Stream);
+}
 
 void InitXMLObjects()
 {
@@ -579,7 +579,10 @@ void InitXMLObjects()
     XMLObjectHooks.XMLStreamToComponent = &HookXMLStreamToComponent;
 }
 
-void DoneXMLObjects() { XMLObjectHooks = {}; }
+void DoneXMLObjects()
+{
+    XMLObjectHooks = {};
+}
 }
 
 X_UNIT(XCore_XMLObjects, "XCore.XMLObjects", {}, &InitXMLObjects, &DoneXMLObjects)

@@ -323,8 +323,8 @@ bool RaiseOnFailure(bool Ok, bool Raise)
 }
 }
 
-bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise,
-    IXProgress* Progress, Byte Level, Int64 Count, const void* Buffer)
+bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise, IXProgress* Progress,
+    Byte Level, Int64 Count, const void* Buffer)
 {
     StartPos = 0;
     Written = 0;
@@ -346,8 +346,8 @@ bool xZDecompress::CompressBuffer(TStream* Dest, Int64& StartPos, Int64& Written
     return Ok;
 }
 
-bool xZDecompress::CompressStream(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise,
-    IXProgress* Progress, Byte Level, Int64 Count, Int64 Start, TStream* Source)
+bool xZDecompress::CompressStream(TStream* Dest, Int64& StartPos, Int64& Written, bool Raise, IXProgress* Progress,
+    Byte Level, Int64 Count, Int64 Start, TStream* Source)
 {
     StartPos = 0;
     Written = 0;
@@ -382,8 +382,8 @@ bool xZDecompress::CompressMemoryStream(TStream* Dest, TCustomMemoryStream* Sour
     return CompressStream(Dest, StartPos, Written, Raise, Progress, Level, Source->Size(), 0, Source);
 }
 
-bool xZDecompress::CompressBufferCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise,
-    IXProgress* Progress, Byte Level, Int64 Count, const void* Buffer, Int64& Written)
+bool xZDecompress::CompressBufferCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
+    Byte Level, Int64 Count, const void* Buffer, Int64& Written)
 {
     CRC32OfBuffer(CRC, Buffer, Count);
     return CompressBuffer(Dest, StartPos, Written, Raise, Progress, Level, Count, Buffer);
@@ -404,8 +404,8 @@ bool xZDecompress::CompressStreamRangeCRC(TStream* Dest, Cardinal& CRC, Int64& S
     return CompressStream(Dest, StartPos, Written, Raise, Progress, Level, Count, Start, Source);
 }
 
-bool xZDecompress::CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise,
-    IXProgress* Progress, Byte Level, TStream* Source, Int64& Written)
+bool xZDecompress::CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
+    Byte Level, TStream* Source, Int64& Written)
 {
     Int64 Count = -1;
     if (Source)
@@ -420,8 +420,8 @@ bool xZDecompress::CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartP
     return CompressStreamRangeCRC(Dest, CRC, StartPos, Raise, Progress, Level, Count, 0, Source, Written);
 }
 
-bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compressed, bool Raise,
-    IXProgress* Progress, Int64 Count, Int64 Start)
+bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compressed, bool Raise, IXProgress* Progress,
+    Int64 Count, Int64 Start)
 {
     bool Ok = XGuarded(xecNone, false, [&] {
         if (!Source || Count < 0 || (Count > 0 && !Buffer) || Start < 0)
@@ -440,8 +440,8 @@ bool xZDecompress::DecompressBuffer(TStream* Source, void* Buffer, bool Compress
     return Ok;
 }
 
-bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compressed, bool Raise,
-    IXProgress* Progress, Int64 Count, Int64 Start, Int64 Limit)
+bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compressed, bool Raise, IXProgress* Progress,
+    Int64 Count, Int64 Start, Int64 Limit)
 {
     bool Ok = XGuarded(xecNone, false, [&] {
         if (!Dest)
@@ -465,8 +465,8 @@ bool xZDecompress::DecompressStream(TStream* Source, TStream* Dest, bool Compres
     return Ok;
 }
 
-bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXProgress* Progress,
-    bool Compressed, Int64 Count, Int64 Start)
+bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXProgress* Progress, bool Compressed,
+    Int64 Count, Int64 Start)
 {
     Text.clear();
     bool Ok = XGuarded(xecNone, false, [&] {
@@ -477,8 +477,8 @@ bool xZDecompress::DecompressText(TStream* Source, String& Text, bool Raise, IXP
                 auto Bytes = MakeOwned<TBytesStream>();
                 auto Z = MakeOwned<TXZDecompressionStream>(Window.get());
                 Z->DecompressToStream(Bytes.get(), Progress, Window->Size());
-                Text = AnsiToString(std::string_view(reinterpret_cast<const char*>(Bytes->Memory()),
-                    size_t(Bytes->Size())));
+                Text = AnsiToString(
+                    std::string_view(reinterpret_cast<const char*>(Bytes->Memory()), size_t(Bytes->Size())));
             } else {
                 if (Count > xzMaxInflatedSize)
                     throw EZDecompressionError(u"Text is larger than allowed");
@@ -511,15 +511,15 @@ bool xZDecompress::DecompressStreamText(TStream* Source, String& Text, bool Rais
 bool xZDecompress::DecompressBufferCRC(TStream* Source, Cardinal Expected, void* Buffer, bool Raise,
     IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start)
 {
-    bool Ok = DecompressBuffer(Source, Buffer, Compressed, false, Progress, Count, Start)
-        && CheckCRC32OfBuffer(Expected, Buffer, Count, false);
+    bool Ok = DecompressBuffer(Source, Buffer, Compressed, false, Progress, Count, Start) &&
+        CheckCRC32OfBuffer(Expected, Buffer, Count, false);
     return RaiseOnFailure(Ok, Raise);
 }
 
 bool xZDecompress::DecompressStreamCRC(TStream* Source, Cardinal Expected, TStream* Dest, bool Raise,
     IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start, Int64 Limit)
 {
-    bool Ok = DecompressStream(Source, Dest, Compressed, false, Progress, Count, Start, Limit)
-        && CheckCRC32OfStream(Expected, Dest, false);
+    bool Ok = DecompressStream(Source, Dest, Compressed, false, Progress, Count, Start, Limit) &&
+        CheckCRC32OfStream(Expected, Dest, false);
     return RaiseOnFailure(Ok, Raise);
 }

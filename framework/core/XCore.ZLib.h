@@ -131,8 +131,8 @@ public:
         IXProgress* Progress);
     static bool CompressBufferCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
         Byte Level, Int64 Count, const void* Buffer, Int64& Written);
-    static bool CompressStreamRangeCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise,
-        IXProgress* Progress, Byte Level, Int64 Count, Int64 Start, TStream* Source, Int64& Written);
+    static bool CompressStreamRangeCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
+        Byte Level, Int64 Count, Int64 Start, TStream* Source, Int64& Written);
     static bool CompressStreamCRC(TStream* Dest, Cardinal& CRC, Int64& StartPos, bool Raise, IXProgress* Progress,
         Byte Level, TStream* Source, Int64& Written);
 
@@ -147,10 +147,9 @@ public:
     // Inflated text is in the ANSI code page, stored text in UTF-8.
     static bool DecompressText(TStream* Source, String& Text, bool Raise, IXProgress* Progress, bool Compressed,
         Int64 Count, Int64 Start);
-    static bool DecompressStreamText(TStream* Source, String& Text, bool Raise, IXProgress* Progress,
-        bool Compressed);
-    static bool DecompressBufferCRC(TStream* Source, Cardinal Expected, void* Buffer, bool Raise,
-        IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start);
-    static bool DecompressStreamCRC(TStream* Source, Cardinal Expected, TStream* Dest, bool Raise,
-        IXProgress* Progress, bool Compressed, Int64 Count, Int64 Start, Int64 Limit = xzMaxInflatedSize);
+    static bool DecompressStreamText(TStream* Source, String& Text, bool Raise, IXProgress* Progress, bool Compressed);
+    static bool DecompressBufferCRC(TStream* Source, Cardinal Expected, void* Buffer, bool Raise, IXProgress* Progress,
+        bool Compressed, Int64 Count, Int64 Start);
+    static bool DecompressStreamCRC(TStream* Source, Cardinal Expected, TStream* Dest, bool Raise, IXProgress* Progress,
+        bool Compressed, Int64 Count, Int64 Start, Int64 Limit = xzMaxInflatedSize);
 };

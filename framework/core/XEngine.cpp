@@ -12,11 +12,15 @@ namespace {
 bool IsValueKind(TTypeKind Kind)
 {
     switch (Kind) {
-    case tkInteger: case tkChar: case tkEnumeration: case tkFloat: case tkUString: case tkSet: case tkVariant:
-    case tkInt64:
-        return true;
-    default:
-        return false;
+    case tkInteger:
+    case tkChar:
+    case tkEnumeration:
+    case tkFloat:
+    case tkUString:
+    case tkSet:
+    case tkVariant:
+    case tkInt64: return true;
+    default: return false;
     }
 }
 
@@ -52,9 +56,7 @@ bool SaveValues(TObject* Object, const String& Key, TStrings* ObjectNames)
     for (Integer I = 0; I < ValueNames->Count(); ++I) {
         const String Name = ValueNames->Strings(I);
         // A value that fails to read or write is left out.
-        XGuarded(xecNone, false, [&] {
-            Reg->WriteString(Name, GetPropValueText(Object, GetPropInfo(Object, Name)));
-        });
+        XGuarded(xecNone, false, [&] { Reg->WriteString(Name, GetPropValueText(Object, GetPropInfo(Object, Name))); });
     }
     return true;
 }
@@ -134,9 +136,8 @@ bool LoadObject(TObject* Object, const String& Key, int Depth)
             std::vector<String> Values;
             Reg->GetValueNames(Values);
             for (const String& Name : Values) {
-                const String Text = Reg->GetDataType(Name) == TRegDataType::rdInteger
-                    ? IntToStr(Reg->ReadInteger(Name))
-                    : Reg->ReadString(Name);
+                const String Text = Reg->GetDataType(Name) == TRegDataType::rdInteger ? IntToStr(Reg->ReadInteger(Name))
+                                                                                      : Reg->ReadString(Name);
                 // Names that match no property are ignored.
                 SetPropertyText(Object, Name, Text);
             }

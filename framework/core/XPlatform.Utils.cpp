@@ -33,9 +33,8 @@ void InitUtils()
     XM_Progress = RegisterWindowMessage(u"XM_Progress");
     MeasuringBitmap = New<TBitmap>();
     NONCLIENTMETRICS Metrics;
-    XCaptionButtonWidth = SystemParametersInfo(SPI_GETNONCLIENTMETRICS, Metrics.cbSize, &Metrics, 0)
-        ? Metrics.iCaptionWidth
-        : 16;
+    XCaptionButtonWidth =
+        SystemParametersInfo(SPI_GETNONCLIENTMETRICS, Metrics.cbSize, &Metrics, 0) ? Metrics.iCaptionWidth : 16;
     // The program's cursors are shapes of the cursor font here.
     if (Screen) {
         Screen->SetCursors(crXHMove, CreateFontCursor(XC_fleur));
@@ -143,8 +142,7 @@ bool PumpWindowMessage(TCustomForm* Form, MSG& Msg)
 void ProcessWindowMessages(TCustomForm* Form)
 {
     MSG Msg;
-    while (PumpWindowMessage(Form, Msg)) {
-    }
+    while (PumpWindowMessage(Form, Msg)) { }
 }
 
 // ---- file types and protocols ----
@@ -206,8 +204,8 @@ bool ReadOpenCommand(HKEY Root, const String& Key, String& Program, String& Para
 
 bool GetRegisteredProgram(const String& TypeOrProtocol, String& Program, String& Parameters)
 {
-    return ReadOpenCommand(HKEY_CURRENT_USER, u"Software\\Classes\\" + TypeOrProtocol, Program, Parameters)
-        || ReadOpenCommand(HKEY_CLASSES_ROOT, TypeOrProtocol, Program, Parameters);
+    return ReadOpenCommand(HKEY_CURRENT_USER, u"Software\\Classes\\" + TypeOrProtocol, Program, Parameters) ||
+        ReadOpenCommand(HKEY_CLASSES_ROOT, TypeOrProtocol, Program, Parameters);
 }
 
 // ---- start at logon ----
@@ -220,7 +218,8 @@ bool SetRunAtLogon(bool On, const String& ValueName, const String& ProgramPath, 
         return RemoveRunAtLogon(ProgramPath);
     if (ProgramPath.empty())
         return false;
-    return XGuarded(xecNone, false, [&] { return WriteAutostartEntry(ValueName, RunCommand(ProgramPath, Parameters)); });
+    return XGuarded(xecNone, false,
+        [&] { return WriteAutostartEntry(ValueName, RunCommand(ProgramPath, Parameters)); });
 }
 
 bool RemoveRunAtLogon(const String& ProgramPath)
@@ -251,7 +250,7 @@ bool SyncRunAtLogon(bool On, const String& ValueName, const String& ProgramPath,
         if (!Readable)
             return false;
         const bool Found = std::any_of(Entries.begin(), Entries.end(),
-                                       [&](const TAutostartEntry& E) { return IsEntryOf(E, ProgramPath); });
+            [&](const TAutostartEntry& E) { return IsEntryOf(E, ProgramPath); });
         if (On && !Found)
             SetRunAtLogon(true, ValueName, ProgramPath, Parameters);
         else if (!On && Found)
@@ -268,11 +267,10 @@ bool ToggleRunAtLogon(bool& Flag, const String& ValueName, const String& Program
 
 // ---- shell and cursors ----
 
-bool ShellExecuteFile(const String& Verb, const String& FileName, const String& Parameters,
-                      const String& Directory)
+bool ShellExecuteFile(const String& Verb, const String& FileName, const String& Parameters, const String& Directory)
 {
     return ShellExecute(Application ? Application->Handle() : nullptr, Verb, FileName, Parameters, Directory,
-                        SW_SHOWNORMAL) > 32;
+               SW_SHOWNORMAL) > 32;
 }
 
 void SetHourGlassCursor()

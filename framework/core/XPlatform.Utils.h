@@ -54,8 +54,7 @@ bool SyncRunAtLogon(bool On, const String& ValueName, const String& ProgramPath,
 bool ToggleRunAtLogon(bool& Flag, const String& ValueName, const String& ProgramPath, const String& Parameters);
 
 // The shell with the application window as owner; True when started.
-bool ShellExecuteFile(const String& Verb, const String& FileName, const String& Parameters,
-                      const String& Directory);
+bool ShellExecuteFile(const String& Verb, const String& FileName, const String& Parameters, const String& Directory);
 
 // Text measured in Font on the unit's measuring bitmap (100 x 100 before
 // every measurement): the advance, and the advance with the font's cell

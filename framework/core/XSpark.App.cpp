@@ -80,8 +80,8 @@ std::vector<String> CommandLineArguments()
 
 }
 
-X_UNIT(XSpark_App, "XSpark.App", ({ "XCore.App", "XCore.IO", "XCore.ScreenMetrics", "XCore.System", "XCore.Version", "Forms" }), &InitApp,
-       &DoneApp)
+X_UNIT(XSpark_App, "XSpark.App",
+    ({ "XCore.App", "XCore.IO", "XCore.ScreenMetrics", "XCore.System", "XCore.Version", "Forms" }), &InitApp, &DoneApp)
 
 // ---- TXQVApp ----
 
@@ -175,17 +175,10 @@ void TXQVApp::AppMessage(MSG& Msg, bool& Handled)
         return;
     const Integer Param = Integer(Msg.lParam);
     switch (Msg.wParam) {
-    case 0:
-        Engine->Broadcast(NewNotification(New<TXAppCustomActivateAspect>(Param)).Get());
-        break;
-    case 1:
-        Engine->Broadcast(NewNotification(New<TXAppOpenAspect>(Param)).Get());
-        break;
-    case 2:
-        Engine->Broadcast(NewNotification(New<TXAppTerminateAspect>()).Get());
-        break;
-    default:
-        break;
+    case 0: Engine->Broadcast(NewNotification(New<TXAppCustomActivateAspect>(Param)).Get()); break;
+    case 1: Engine->Broadcast(NewNotification(New<TXAppOpenAspect>(Param)).Get()); break;
+    case 2: Engine->Broadcast(NewNotification(New<TXAppTerminateAspect>()).Get()); break;
+    default: break;
     }
 }
 
@@ -284,7 +277,7 @@ TRect ScaleRect(const TRect& Rect, double ScaleX, double ScaleY)
 {
     auto Round = [](double V) { return Integer(std::nearbyint(V)); };
     return { Round(Rect.Left * ScaleX), Round(Rect.Top * ScaleY), Round(Rect.Right * ScaleX),
-             Round(Rect.Bottom * ScaleY) };
+        Round(Rect.Bottom * ScaleY) };
 }
 
 bool IsWindows8OrLater()

@@ -36,7 +36,8 @@ TXContainedObservable* TXObservableComponent::Live()
     return FObservable;
 }
 
-void TXObservableComponent::SubscribeTopic(const String& Topic, TClass AspectClass, const TXNotificationHandler& Handler)
+void TXObservableComponent::SubscribeTopic(const String& Topic, TClass AspectClass,
+    const TXNotificationHandler& Handler)
 {
     Live()->SubscribeTopic(Topic, AspectClass, Handler);
 }
@@ -51,20 +52,20 @@ void TXObservableComponent::SubscribeAll(const TXNotificationHandler& Handler)
     Live()->SubscribeAll(Handler);
 }
 
-void TXObservableComponent::SubscribeTopicKeeper(const String& Topic, TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                                                 const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
+void TXObservableComponent::SubscribeTopicKeeper(const String& Topic, TClass AspectClass,
+    IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
 {
     Live()->SubscribeTopicKeeper(Topic, AspectClass, Keeper, Callback, Handler);
 }
 
 void TXObservableComponent::SubscribeKeeper(TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                                            const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
+    const TXKeeperCallback& Callback, const TXNotificationHandler& Handler)
 {
     Live()->SubscribeKeeper(AspectClass, Keeper, Callback, Handler);
 }
 
 void TXObservableComponent::SubscribeAllKeeper(IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                                               const TXNotificationHandler& Handler)
+    const TXNotificationHandler& Handler)
 {
     Live()->SubscribeAllKeeper(Keeper, Callback, Handler);
 }

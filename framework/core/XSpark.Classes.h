@@ -31,11 +31,11 @@ public:
     void Subscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
     void SubscribeAll(const TXNotificationHandler& Handler) override;
     void SubscribeTopicKeeper(const String& Topic, TClass AspectClass, IPtr<IXObserverKeeper>& Keeper,
-                              const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) override;
+        const TXKeeperCallback& Callback, const TXNotificationHandler& Handler) override;
     void SubscribeKeeper(TClass AspectClass, IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                         const TXNotificationHandler& Handler) override;
+        const TXNotificationHandler& Handler) override;
     void SubscribeAllKeeper(IPtr<IXObserverKeeper>& Keeper, const TXKeeperCallback& Callback,
-                            const TXNotificationHandler& Handler) override;
+        const TXNotificationHandler& Handler) override;
     void Unsubscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
     void UnsubscribeMethod(const TXNotificationHandler& Handler) override;
     void UnsubscribeComponent(TObject* Component) override;

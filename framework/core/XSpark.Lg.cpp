@@ -59,8 +59,8 @@ Cardinal ParseId(StringView Name)
     Cardinal Value = 0;
     for (char16_t C : Name) {
         Integer D = C >= u'0' && C <= u'9' ? C - u'0'
-                  : C >= u'a' && C <= u'f' ? C - u'a' + 10
-                  : C >= u'A' && C <= u'F' ? C - u'A' + 10
+            : C >= u'a' && C <= u'f'       ? C - u'a' + 10
+            : C >= u'A' && C <= u'F'       ? C - u'A' + 10
                                            : -1;
         if (D < 0)
             return 0;
@@ -87,8 +87,9 @@ String TXW::GetWord(Cardinal Id) const
         return String();
     TCodePageString Digits { RawBytes(Items(I).Value.begin(), Items(I).Value.end()), CP_1252 };
     TCodePageString Decoded = xStr::DecodeDigits(Digits, 36);
-    String Text = FromCodePage(std::string_view(reinterpret_cast<const char*>(Decoded.Bytes.data()), Decoded.Bytes.size()),
-        CP_UTF8);
+    String Text =
+        FromCodePage(std::string_view(reinterpret_cast<const char*>(Decoded.Bytes.data()), Decoded.Bytes.size()),
+            CP_UTF8);
     if ((Id & 0x80000000u) == 0)
         Text = StringReplace(Text, u"#13#10", u"\r\n", { rfReplaceAll });
     return Text;

@@ -34,7 +34,7 @@ public:
     void Convert(TPicture* Picture) override;
 
 private:
-    TXImageObject* FSource = nullptr;   // borrowed
+    TXImageObject* FSource = nullptr; // borrowed
 };
 
 class TXImageObjectToBitmapConverter : public TXCustomObjectConverter<TBitmap*> {
@@ -47,7 +47,7 @@ public:
     void Convert(TBitmap* Bitmap) override;
 
 private:
-    TXImageObject* FSource = nullptr;   // borrowed
+    TXImageObject* FSource = nullptr; // borrowed
 };
 
 class TXGraphicToImageObjectConverter : public TXCustomObjectConverter<TXImageObject*> {
@@ -59,5 +59,5 @@ public:
     void Convert(TXImageObject* ImageObject) override;
 
 private:
-    TGraphic* FSource = nullptr;        // borrowed
+    TGraphic* FSource = nullptr; // borrowed
 };

@@ -25,8 +25,14 @@ Int64 RoundDiv(Int64 N, Int64 D)
     return Q;
 }
 
-Int64 Width64(const TRect& R) { return std::max<Int64>(0, Int64(R.Right) - R.Left); }
-Int64 Height64(const TRect& R) { return std::max<Int64>(0, Int64(R.Bottom) - R.Top); }
+Int64 Width64(const TRect& R)
+{
+    return std::max<Int64>(0, Int64(R.Right) - R.Left);
+}
+Int64 Height64(const TRect& R)
+{
+    return std::max<Int64>(0, Int64(R.Bottom) - R.Top);
+}
 
 // The rectangle of W x H centred in R (offsets truncated towards zero).
 TRect Centred(const TRect& R, Int64 W, Int64 H)
@@ -40,10 +46,12 @@ TRect Visible(TCanvas* Canvas, const TRect& R)
 {
     TRect B = Canvas->ClipRect();
     if (TBitmap* Bmp = Canvas->Bitmap())
-        B = Rect(std::max(B.Left, 0), std::max(B.Top, 0), std::min(B.Right, Bmp->Width()), std::min(B.Bottom, Bmp->Height()));
+        B = Rect(std::max(B.Left, 0), std::max(B.Top, 0), std::min(B.Right, Bmp->Width()),
+            std::min(B.Bottom, Bmp->Height()));
     else
         return {};
-    const TRect V = Rect(std::max(B.Left, R.Left), std::max(B.Top, R.Top), std::min(B.Right, R.Right), std::min(B.Bottom, R.Bottom));
+    const TRect V = Rect(std::max(B.Left, R.Left), std::max(B.Top, R.Top), std::min(B.Right, R.Right),
+        std::min(B.Bottom, R.Bottom));
     return V.IsEmpty() ? TRect {} : V;
 }
 
@@ -241,9 +249,8 @@ void DrawGraphicTile(TCanvas* Canvas, const TRect& R, TGraphic* Graphic)
 {
     if (!Drawable(Graphic))
         return;
-    Tile(Canvas, R, Graphic->Width(), Graphic->Height(), [&](TCanvas* Strip, const TRect& Cell) {
-        Strip->Draw(Cell.Left, Cell.Top, Graphic);
-    });
+    Tile(Canvas, R, Graphic->Width(), Graphic->Height(),
+        [&](TCanvas* Strip, const TRect& Cell) { Strip->Draw(Cell.Left, Cell.Top, Graphic); });
 }
 
 void DrawGraphicTileSized(TCanvas* Canvas, const TRect& R, TGraphic* Graphic, Integer TileHeight, Integer TileWidth)
@@ -253,7 +260,8 @@ void DrawGraphicTileSized(TCanvas* Canvas, const TRect& R, TGraphic* Graphic, In
         Canvas->FillRect(R);
         return;
     }
-    Tile(Canvas, R, TileWidth, TileHeight, [&](TCanvas* Strip, const TRect& Cell) { Strip->StretchDraw(Cell, Graphic); });
+    Tile(Canvas, R, TileWidth, TileHeight,
+        [&](TCanvas* Strip, const TRect& Cell) { Strip->StretchDraw(Cell, Graphic); });
 }
 
 void DrawImageObjectStretch(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel)
@@ -266,7 +274,8 @@ void DrawImageObjectStretch(TCanvas* Canvas, const TRect& R, TXImageObject* Obje
         StretchDrawResampled(Canvas, R, G.get(), Kernel);
 }
 
-void DrawImageObjectDownScaledBestFit(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel)
+void DrawImageObjectDownScaledBestFit(TCanvas* Canvas, const TRect& R, TXImageObject* Object,
+    const TXFilterKernel* Kernel)
 {
     TOwnedPtr<TGraphic> G = GraphicOf(Object);
     DrawGraphicDownScaledBestFit(Canvas, R, G.get(), Kernel);
@@ -282,8 +291,8 @@ void DrawImageObjectCenter(TCanvas* Canvas, const TRect& R, TXImageObject* Objec
         StretchDrawResampled(Canvas, Centred(R, W, H), G.get(), Kernel);
 }
 
-void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel,
-    TColor BottomRightColor, TColor TopLeftColor)
+void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObject* Object,
+    const TXFilterKernel* Kernel, TColor BottomRightColor, TColor TopLeftColor)
 {
     Canvas->FillRect(R);
     TOwnedPtr<TGraphic> G = GraphicOf(Object);
@@ -291,7 +300,7 @@ void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObj
         return;
     const TXSize Stored = StoredDrawSize(Object, G.get());
     const TRect Inner = Rect(Clamp32(Int64(R.Left) + 2), Clamp32(Int64(R.Top) + 2), Clamp32(Int64(R.Right) - 2),
-                             Clamp32(Int64(R.Bottom) - 2));
+        Clamp32(Int64(R.Bottom) - 2));
     Integer W = 0, H = 0;
     CalcDownScaledBestFitSize(W, H, Stored.Width, Stored.Height, Clamp32(Width64(Inner)), Clamp32(Height64(Inner)));
     if (W <= 0 || H <= 0)
@@ -301,7 +310,8 @@ void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObj
     StretchDrawResampled(Canvas, P, G.get(), Kernel);
 }
 
-void DrawGraphicThumbnail(TBitmap* Bitmap, Integer Width, Integer Height, const TXFilterKernel* Kernel, TGraphic* Graphic)
+void DrawGraphicThumbnail(TBitmap* Bitmap, Integer Width, Integer Height, const TXFilterKernel* Kernel,
+    TGraphic* Graphic)
 {
     if (!Bitmap)
         return;
@@ -340,14 +350,15 @@ void DrawImageObjectPart(TCanvas* Canvas, const TRect& DestRect, const TRect& So
     Bmp->SetPixelFormat(pf32bit);
     // The source part cut to the picture, the target cut alike.
     const TRect Inside = Rect(std::max(SourceRect.Left, 0), std::max(SourceRect.Top, 0),
-                              std::min(SourceRect.Right, Bmp->Width()), std::min(SourceRect.Bottom, Bmp->Height()));
+        std::min(SourceRect.Right, Bmp->Width()), std::min(SourceRect.Bottom, Bmp->Height()));
     if (Inside.IsEmpty())
         return;
     const TRect Dest = Inside == SourceRect ? DestRect : MapRect(SourceRect, DestRect, Inside);
     Canvas->CopyRect(Dest, Bmp->Canvas(), Inside);
 }
 
-void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const TXFilterKernel* Kernel, TXImageObject* Object)
+void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const TXFilterKernel* Kernel,
+    TXImageObject* Object)
 {
     if (!Object || !Object->DataStream() || Object->DataStream()->Size() <= 0 || Object->DataClass().empty())
         return;
@@ -460,8 +471,10 @@ void DrawBitmapWrapped(TBitmap* Dest, TBitmap* Source, Integer X, Integer Y)
                 continue;
             // Source columns left of Dest's origin (-X of them) wrap; the
             // others stay.
-            const Int64 SX1 = Across ? 0 : std::max<Int64>(0, -Int64(X)), SX2 = Across ? std::min<Int64>(SW, -Int64(X)) : SW;
-            const Int64 SY1 = Down ? 0 : std::max<Int64>(0, -Int64(Y)), SY2 = Down ? std::min<Int64>(SH, -Int64(Y)) : SH;
+            const Int64 SX1 = Across ? 0 : std::max<Int64>(0, -Int64(X)),
+                        SX2 = Across ? std::min<Int64>(SW, -Int64(X)) : SW;
+            const Int64 SY1 = Down ? 0 : std::max<Int64>(0, -Int64(Y)),
+                        SY2 = Down ? std::min<Int64>(SH, -Int64(Y)) : SH;
             if (SX1 >= SX2 || SY1 >= SY2)
                 continue;
             const Int64 DX = X + SX1 + (Across ? DW : 0), DY = Y + SY1 + (Down ? DH : 0);
@@ -533,7 +546,8 @@ void DrawBevelFrame(TCanvas* Canvas, const TRect& R, TColor TopLeftColor, TColor
     Canvas->Polyline(BottomRight);
 }
 
-void DrawDividerLine(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2, TColor LowerColor, TColor UpperColor)
+void DrawDividerLine(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2, TColor LowerColor,
+    TColor UpperColor)
 {
     Canvas->Pen()->SetColor(UpperColor);
     Canvas->MoveTo(X1, Y1);

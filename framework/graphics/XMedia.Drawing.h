@@ -34,17 +34,20 @@ void DrawGraphicTile(TCanvas* Canvas, const TRect& R, TGraphic* Graphic);
 void DrawGraphicTileSized(TCanvas* Canvas, const TRect& R, TGraphic* Graphic, Integer TileHeight, Integer TileWidth);
 
 void DrawImageObjectStretch(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel);
-void DrawImageObjectDownScaledBestFit(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel);
+void DrawImageObjectDownScaledBestFit(TCanvas* Canvas, const TRect& R, TXImageObject* Object,
+    const TXFilterKernel* Kernel);
 void DrawImageObjectCenter(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel);
-void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObject* Object, const TXFilterKernel* Kernel,
-    TColor BottomRightColor, TColor TopLeftColor);
+void DrawImageObjectDownScaledFramed(TCanvas* Canvas, const TRect& R, TXImageObject* Object,
+    const TXFilterKernel* Kernel, TColor BottomRightColor, TColor TopLeftColor);
 
-void DrawGraphicThumbnail(TBitmap* Bitmap, Integer Width, Integer Height, const TXFilterKernel* Kernel, TGraphic* Graphic);
+void DrawGraphicThumbnail(TBitmap* Bitmap, Integer Width, Integer Height, const TXFilterKernel* Kernel,
+    TGraphic* Graphic);
 void DrawImageObjectAt(TCanvas* Canvas, Integer X, Integer Y, TXImageObject* Object);
 // Icons whole into DestRect; other pictures: SourceRect of the picture
 // (cut to it, DestRect shrinking alike) stretched into DestRect.
 void DrawImageObjectPart(TCanvas* Canvas, const TRect& DestRect, const TRect& SourceRect, TXImageObject* Object);
-void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const TXFilterKernel* Kernel, TXImageObject* Object);
+void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const TXFilterKernel* Kernel,
+    TXImageObject* Object);
 void DrawImageItemDownScaled(TCanvas* Canvas, const TRect& R, TXImageItem* Item, const TXFilterKernel* Kernel);
 void DrawImageItemStretch(TCanvas* Canvas, const TRect& R, TXImageItem* Item, const TXFilterKernel* Kernel);
 // The icon entry that fits R best, from the stream's start. Bad data draws
@@ -66,7 +69,8 @@ void DrawTextAt(TCanvas* Canvas, Integer X, Integer Y, TFontQuality Quality, con
 void DrawTextInRect(TCanvas* Canvas, const TRect& R, const String& Text, TRect& OutRect, bool CalcOnly,
     TFontQuality Quality, TXEllipsis Ellipsis, bool RightToLeft, TAlignment Alignment, Integer Layout);
 void DrawBevelFrame(TCanvas* Canvas, const TRect& R, TColor TopLeftColor, TColor BottomRightColor);
-void DrawDividerLine(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2, TColor LowerColor, TColor UpperColor);
+void DrawDividerLine(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2, TColor LowerColor,
+    TColor UpperColor);
 
 // Triangles at the ends of border strips, in one colour.
 void FillHStripCornerBottomLeft(TBitmap* Bitmap, TColor Color);

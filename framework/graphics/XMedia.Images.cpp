@@ -142,7 +142,7 @@ void TXImageItem::Init()
 {
     inherited::Init();
     if (!FData)
-        FData.reset(New<TXImageObject>());      // counting off: the item frees it
+        FData.reset(New<TXImageObject>()); // counting off: the item frees it
 }
 
 void TXThnImageItem::Init()

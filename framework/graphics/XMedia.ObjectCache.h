@@ -21,7 +21,7 @@
 struct TXCacheAlgorithm {
     Int64 HitCount = 0;
     TXDateTimeRec LastAccess;
-    Int64 BuildCost = 0;        // time source ticks the build took
+    Int64 BuildCost = 0; // time source ticks the build took
     Byte Reserved[8] = {};
 };
 static_assert(sizeof(TXCacheAlgorithm) == 32);
@@ -112,7 +112,7 @@ private:
     void SortByExpiry()
     {
         std::stable_sort(FEntries.begin(), FEntries.end(),
-                         [this](const TEntry& A, const TEntry& B) { return FComparer(A.Algorithm, B.Algorithm) < 0; });
+            [this](const TEntry& A, const TEntry& B) { return FComparer(A.Algorithm, B.Algorithm) < 0; });
     }
 
     Integer FCapacity = 0;

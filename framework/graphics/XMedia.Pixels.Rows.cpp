@@ -74,7 +74,10 @@ void WeightedPlain(const Byte* const* Rows, const double* W, Integer Taps, Byte*
 }
 
 // Every fourth byte set in a mask: the pixels' fourth bytes.
-inline __m128i FourthMask128() { return _mm_set1_epi32(Integer(0xFF000000u)); }
+inline __m128i FourthMask128()
+{
+    return _mm_set1_epi32(Integer(0xFF000000u));
+}
 
 // --- SSE2 ---------------------------------------------------------------
 
@@ -83,8 +86,12 @@ inline __m128i FourthMask128() { return _mm_set1_epi32(Integer(0xFF000000u)); }
 inline __m128i Blend16(__m128i S, __m128i D, __m128i A, __m128i NA)
 {
     const __m128i Z = _mm_setzero_si128();
-    const __m128i Lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(S, Z), A), _mm_mullo_epi16(_mm_unpacklo_epi8(D, Z), NA)), 8);
-    const __m128i Hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(S, Z), A), _mm_mullo_epi16(_mm_unpackhi_epi8(D, Z), NA)), 8);
+    const __m128i Lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(S, Z), A),
+                                          _mm_mullo_epi16(_mm_unpacklo_epi8(D, Z), NA)),
+        8);
+    const __m128i Hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(S, Z), A),
+                                          _mm_mullo_epi16(_mm_unpackhi_epi8(D, Z), NA)),
+        8);
     const __m128i Full = _mm_cmpeq_epi8(_mm_and_si128(S, D), _mm_set1_epi8(char(0xFF)));
     return _mm_or_si128(_mm_packus_epi16(Lo, Hi), Full);
 }
@@ -94,7 +101,8 @@ inline __m128i Fourth128(__m128i Result, __m128i Old, TFourth Fourth)
     if (Fourth == fbCompute)
         return Result;
     const __m128i M = FourthMask128();
-    return Fourth == fbZero ? _mm_andnot_si128(M, Result) : _mm_or_si128(_mm_andnot_si128(M, Result), _mm_and_si128(M, Old));
+    return Fourth == fbZero ? _mm_andnot_si128(M, Result)
+                            : _mm_or_si128(_mm_andnot_si128(M, Result), _mm_and_si128(M, Old));
 }
 
 void BlendSSE2(const Byte* S, Byte* D, size_t& I, size_t Bytes, unsigned A, TFourth Fourth)
@@ -126,7 +134,8 @@ void KeyedSSE2(const Byte* S, Byte* D, Integer& X, Integer Pixels, Cardinal Key,
         const __m128i Dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(D + size_t(X) * 4));
         const __m128i Skip = _mm_cmpeq_epi32(Sv, K);
         const __m128i New = A == 255 ? Sv : Fourth128(Blend16(Sv, Dv, AV, NV), Dv, fbKeep);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(D + size_t(X) * 4), _mm_or_si128(_mm_and_si128(Skip, Dv), _mm_andnot_si128(Skip, New)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(D + size_t(X) * 4),
+            _mm_or_si128(_mm_and_si128(Skip, Dv), _mm_andnot_si128(Skip, New)));
     }
 }
 
@@ -154,8 +163,12 @@ void WeightedSSE2(const Byte* const* Rows, const double* W, Integer Taps, Byte* 
 __attribute__((target("avx2"))) inline __m256i Blend32(__m256i S, __m256i D, __m256i A, __m256i NA)
 {
     const __m256i Z = _mm256_setzero_si256();
-    const __m256i Lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(S, Z), A), _mm256_mullo_epi16(_mm256_unpacklo_epi8(D, Z), NA)), 8);
-    const __m256i Hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(S, Z), A), _mm256_mullo_epi16(_mm256_unpackhi_epi8(D, Z), NA)), 8);
+    const __m256i Lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(S, Z), A),
+                                             _mm256_mullo_epi16(_mm256_unpacklo_epi8(D, Z), NA)),
+        8);
+    const __m256i Hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(S, Z), A),
+                                             _mm256_mullo_epi16(_mm256_unpackhi_epi8(D, Z), NA)),
+        8);
     const __m256i Full = _mm256_cmpeq_epi8(_mm256_and_si256(S, D), _mm256_set1_epi8(char(0xFF)));
     return _mm256_or_si256(_mm256_packus_epi16(Lo, Hi), Full);
 }
@@ -168,7 +181,8 @@ __attribute__((target("avx2"))) inline __m256i Fourth256(__m256i Result, __m256i
     return Fourth == fbZero ? _mm256_andnot_si256(M, Result) : _mm256_blendv_epi8(Result, Old, M);
 }
 
-__attribute__((target("avx2"))) void BlendAVX2(const Byte* S, Byte* D, size_t& I, size_t Bytes, unsigned A, TFourth Fourth)
+__attribute__((target("avx2"))) void BlendAVX2(const Byte* S, Byte* D, size_t& I, size_t Bytes, unsigned A,
+    TFourth Fourth)
 {
     const __m256i AV = _mm256_set1_epi16(short(A)), NV = _mm256_set1_epi16(short(255 - A));
     for (; I + 32 <= Bytes; I += 32) {
@@ -178,7 +192,8 @@ __attribute__((target("avx2"))) void BlendAVX2(const Byte* S, Byte* D, size_t& I
     }
 }
 
-__attribute__((target("avx2"))) void AddAVX2(const Byte* S, Byte* D, size_t& I, size_t Bytes, TFourth Fourth, bool Subtract)
+__attribute__((target("avx2"))) void AddAVX2(const Byte* S, Byte* D, size_t& I, size_t Bytes, TFourth Fourth,
+    bool Subtract)
 {
     for (; I + 32 <= Bytes; I += 32) {
         const __m256i Sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(S + I));
@@ -188,7 +203,8 @@ __attribute__((target("avx2"))) void AddAVX2(const Byte* S, Byte* D, size_t& I, 
     }
 }
 
-__attribute__((target("avx2"))) void KeyedAVX2(const Byte* S, Byte* D, Integer& X, Integer Pixels, Cardinal Key, unsigned A)
+__attribute__((target("avx2"))) void KeyedAVX2(const Byte* S, Byte* D, Integer& X, Integer Pixels, Cardinal Key,
+    unsigned A)
 {
     const __m256i K = _mm256_set1_epi32(Integer(Key));
     const __m256i AV = _mm256_set1_epi16(short(A)), NV = _mm256_set1_epi16(short(255 - A));
@@ -201,8 +217,8 @@ __attribute__((target("avx2"))) void KeyedAVX2(const Byte* S, Byte* D, Integer& 
     }
 }
 
-__attribute__((target("avx2"))) void WeightedAVX2(const Byte* const* Rows, const double* W, Integer Taps, Byte* Out, size_t& I,
-                                                  size_t Bytes)
+__attribute__((target("avx2"))) void WeightedAVX2(const Byte* const* Rows, const double* W, Integer Taps, Byte* Out,
+    size_t& I, size_t Bytes)
 {
     for (; I + 8 <= Bytes; I += 8) {
         __m256d A0 = _mm256_setzero_pd(), A1 = A0;
@@ -222,8 +238,12 @@ __attribute__((target("avx2"))) void WeightedAVX2(const Byte* const* Rows, const
 __attribute__((target("avx512f,avx512bw"))) inline __m512i Blend64(__m512i S, __m512i D, __m512i A, __m512i NA)
 {
     const __m512i Z = _mm512_setzero_si512();
-    const __m512i Lo = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(S, Z), A), _mm512_mullo_epi16(_mm512_unpacklo_epi8(D, Z), NA)), 8);
-    const __m512i Hi = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(S, Z), A), _mm512_mullo_epi16(_mm512_unpackhi_epi8(D, Z), NA)), 8);
+    const __m512i Lo = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(S, Z), A),
+                                             _mm512_mullo_epi16(_mm512_unpacklo_epi8(D, Z), NA)),
+        8);
+    const __m512i Hi = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(S, Z), A),
+                                             _mm512_mullo_epi16(_mm512_unpackhi_epi8(D, Z), NA)),
+        8);
     const __mmask64 Full = _mm512_cmpeq_epi8_mask(_mm512_and_si512(S, D), _mm512_set1_epi8(char(0xFF)));
     return _mm512_mask_blend_epi8(Full, _mm512_packus_epi16(Lo, Hi), _mm512_set1_epi8(char(0xFF)));
 }
@@ -237,7 +257,8 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i Fourth512(__m512i Res
     return _mm512_mask_blend_epi8(FourthBytes, Result, Fourth == fbZero ? _mm512_setzero_si512() : Old);
 }
 
-__attribute__((target("avx512f,avx512bw"))) void BlendAVX512(const Byte* S, Byte* D, size_t& I, size_t Bytes, unsigned A, TFourth Fourth)
+__attribute__((target("avx512f,avx512bw"))) void BlendAVX512(const Byte* S, Byte* D, size_t& I, size_t Bytes,
+    unsigned A, TFourth Fourth)
 {
     const __m512i AV = _mm512_set1_epi16(short(A)), NV = _mm512_set1_epi16(short(255 - A));
     for (; I + 64 <= Bytes; I += 64) {
@@ -247,7 +268,8 @@ __attribute__((target("avx512f,avx512bw"))) void BlendAVX512(const Byte* S, Byte
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void AddAVX512(const Byte* S, Byte* D, size_t& I, size_t Bytes, TFourth Fourth, bool Subtract)
+__attribute__((target("avx512f,avx512bw"))) void AddAVX512(const Byte* S, Byte* D, size_t& I, size_t Bytes,
+    TFourth Fourth, bool Subtract)
 {
     for (; I + 64 <= Bytes; I += 64) {
         const __m512i Sv = _mm512_loadu_si512(S + I);
@@ -257,7 +279,8 @@ __attribute__((target("avx512f,avx512bw"))) void AddAVX512(const Byte* S, Byte* 
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void KeyedAVX512(const Byte* S, Byte* D, Integer& X, Integer Pixels, Cardinal Key, unsigned A)
+__attribute__((target("avx512f,avx512bw"))) void KeyedAVX512(const Byte* S, Byte* D, Integer& X, Integer Pixels,
+    Cardinal Key, unsigned A)
 {
     const __m512i K = _mm512_set1_epi32(Integer(Key));
     const __m512i AV = _mm512_set1_epi16(short(A)), NV = _mm512_set1_epi16(short(255 - A));
@@ -270,8 +293,8 @@ __attribute__((target("avx512f,avx512bw"))) void KeyedAVX512(const Byte* S, Byte
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void WeightedAVX512(const Byte* const* Rows, const double* W, Integer Taps, Byte* Out,
-                                                               size_t& I, size_t Bytes)
+__attribute__((target("avx512f,avx512bw"))) void WeightedAVX512(const Byte* const* Rows, const double* W, Integer Taps,
+    Byte* Out, size_t& I, size_t Bytes)
 {
     for (; I + 16 <= Bytes; I += 16) {
         __m512d A0 = _mm512_setzero_pd(), A1 = A0;
@@ -282,12 +305,13 @@ __attribute__((target("avx512f,avx512bw"))) void WeightedAVX512(const Byte* cons
             A1 = _mm512_add_pd(A1, _mm512_mul_pd(Wt, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(V, 1))));
         }
         const __m512i R = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtpd_epi32(A0)), _mm512_cvtpd_epi32(A1), 1);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + I), _mm512_cvtusepi32_epi8(_mm512_max_epi32(R, _mm512_setzero_si512())));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + I),
+            _mm512_cvtusepi32_epi8(_mm512_max_epi32(R, _mm512_setzero_si512())));
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void WeightedSharedAVX512(const Byte* const* Rows, const double* W, Integer Taps,
-                                                                     Byte* const* Outs, Integer Count, size_t& I, size_t Bytes)
+__attribute__((target("avx512f,avx512bw"))) void WeightedSharedAVX512(const Byte* const* Rows, const double* W,
+    Integer Taps, Byte* const* Outs, Integer Count, size_t& I, size_t Bytes)
 {
     const Integer N = Count + Taps - 1;
     for (; I + 16 <= Bytes; I += 16) {
@@ -299,7 +323,8 @@ __attribute__((target("avx512f,avx512bw"))) void WeightedSharedAVX512(const Byte
             const __m512d VLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(V));
             const __m512d VHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(V, 1));
             // Output o takes row T with weight T - (Count - 1 - o).
-            const Integer First = std::max<Integer>(0, Count - 1 - T), Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
+            const Integer First = std::max<Integer>(0, Count - 1 - T),
+                          Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
             for (Integer O = First; O <= Last; ++O) {
                 const __m512d Wt = _mm512_set1_pd(W[T - (Count - 1 - O)]);
                 Lo[O] = _mm512_add_pd(Lo[O], _mm512_mul_pd(Wt, VLo));
@@ -307,14 +332,16 @@ __attribute__((target("avx512f,avx512bw"))) void WeightedSharedAVX512(const Byte
             }
         }
         for (Integer O = 0; O < Count; ++O) {
-            const __m512i R = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtpd_epi32(Lo[O])), _mm512_cvtpd_epi32(Hi[O]), 1);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O] + I), _mm512_cvtusepi32_epi8(_mm512_max_epi32(R, _mm512_setzero_si512())));
+            const __m512i R =
+                _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtpd_epi32(Lo[O])), _mm512_cvtpd_epi32(Hi[O]), 1);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O] + I),
+                _mm512_cvtusepi32_epi8(_mm512_max_epi32(R, _mm512_setzero_si512())));
         }
     }
 }
 
-__attribute__((target("avx2"))) void WeightedSharedAVX2(const Byte* const* Rows, const double* W, Integer Taps, Byte* const* Outs,
-                                                        Integer Count, size_t& I, size_t Bytes)
+__attribute__((target("avx2"))) void WeightedSharedAVX2(const Byte* const* Rows, const double* W, Integer Taps,
+    Byte* const* Outs, Integer Count, size_t& I, size_t Bytes)
 {
     const Integer N = Count + Taps - 1;
     for (; I + 8 <= Bytes; I += 8) {
@@ -325,7 +352,8 @@ __attribute__((target("avx2"))) void WeightedSharedAVX2(const Byte* const* Rows,
             const __m256i V = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Rows[T] + I)));
             const __m256d VLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(V));
             const __m256d VHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(V, 1));
-            const Integer First = std::max<Integer>(0, Count - 1 - T), Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
+            const Integer First = std::max<Integer>(0, Count - 1 - T),
+                          Last = std::min<Integer>(Count - 1, Count - 1 - T + Taps - 1);
             for (Integer O = First; O <= Last; ++O) {
                 const __m256d Wt = _mm256_set1_pd(W[T - (Count - 1 - O)]);
                 Lo[O] = _mm256_add_pd(Lo[O], _mm256_mul_pd(Wt, VLo));
@@ -344,7 +372,8 @@ __attribute__((target("avx512f,avx512bw"))) void Widen24AVX512(const Byte* S, By
     // Twelve dwords hold sixteen pixels; each 128-bit lane takes the three
     // dwords of its four pixels, then the bytes move into place.
     const __m512i Spread = _mm512_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0, 6, 7, 8, 0, 9, 10, 11, 0);
-    const __m512i Bytes = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128));
+    const __m512i Bytes =
+        _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128));
     for (; X + 16 <= Count; X += 16) {
         const __m512i V = _mm512_maskz_loadu_epi32(0x0FFF, S + size_t(X) * 3);
         _mm512_storeu_si512(D + size_t(X) * 4, _mm512_shuffle_epi8(_mm512_permutexvar_epi32(Spread, V), Bytes));
@@ -354,20 +383,21 @@ __attribute__((target("avx512f,avx512bw"))) void Widen24AVX512(const Byte* S, By
 __attribute__((target("avx2"))) void Widen24AVX2(const Byte* S, Byte* D, Integer& X, Integer Count)
 {
     const __m256i Spread = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
-    const __m256i Bytes = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128,
-                                           0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
+    const __m256i Bytes = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128, 0, 1, 2, -128,
+        3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
     const __m256i Six = _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, 0, 0);
     for (; X + 8 <= Count; X += 8) {
         const __m256i V = _mm256_maskload_epi32(reinterpret_cast<const int*>(S + size_t(X) * 3), Six);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(D + size_t(X) * 4), _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(V, Spread), Bytes));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(D + size_t(X) * 4),
+            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(V, Spread), Bytes));
     }
 }
 
 // Eight output vectors of two pixels; load m (at byte 4m of the block)
 // serves output j with the offset i = 2j + R - m, taken from m high to low
 // so that every output sums its offsets from -R up.
-__attribute__((target("avx512f,avx512bw"))) void BlurRow4AVX512(const double* P, const double* W, Integer R, Byte* Out, size_t& K,
-                                                              size_t Bytes)
+__attribute__((target("avx512f,avx512bw"))) void BlurRow4AVX512(const double* P, const double* W, Integer R, Byte* Out,
+    size_t& K, size_t Bytes)
 {
     const __m512i Z = _mm512_setzero_si512();
     for (; K + 64 <= Bytes; K += 64) {
@@ -386,12 +416,13 @@ __attribute__((target("avx512f,avx512bw"))) void BlurRow4AVX512(const double* P,
         for (int J = 0; J < 8; ++J) {
             const __m256i I = _mm512_cvtpd_epi32(Acc[J]);
             _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + K + 8 * J),
-                             _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_zextsi256_si512(I), Z)));
+                _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_zextsi256_si512(I), Z)));
         }
     }
 }
 
-__attribute__((target("avx2"))) void BlurRow4AVX2(const double* P, const double* W, Integer R, Byte* Out, size_t& K, size_t Bytes)
+__attribute__((target("avx2"))) void BlurRow4AVX2(const double* P, const double* W, Integer R, Byte* Out, size_t& K,
+    size_t Bytes)
 {
     for (; K + 32 <= Bytes; K += 32) {
         __m256d Acc[8];
@@ -466,8 +497,8 @@ void Widen24(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Count)
     }
 }
 
-void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* const* Outs,
-                       Integer Count, size_t Bytes)
+void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps,
+    Byte* const* Outs, Integer Count, size_t Bytes)
 {
     if (Level < xslAVX2) {
         for (Integer O = 0; O < Count; ++O)
@@ -538,7 +569,8 @@ void Keyed32(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Pixels, 
     KeyedPlain(Source, Dest, X, Pixels, Key, Alpha);
 }
 
-void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out, size_t Bytes)
+void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out,
+    size_t Bytes)
 {
     size_t I = 0;
     if (Level >= xslAVX512)

@@ -33,12 +33,13 @@ void BytesToDoubles(TXSimdLevel Level, const Byte* Source, double* Dest, size_t 
 void Widen24(TXSimdLevel Level, const Byte* Source, Byte* Dest, Integer Count);
 // Out[i] = round(sum over t of Weights[t] x Rows[t][i]) in double, summed
 // in t order, clamped to 0..255.
-void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out, size_t Bytes);
+void WeightedSum(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* Out,
+    size_t Bytes);
 // WeightedSum for Count (at most 8) outputs at once that share their rows:
 // Rows holds Count + Taps - 1 rows, and output o takes rows
 // Count - 1 - o .. Count - 2 - o + Taps with Weights[0..Taps-1]. Each row is
 // read once for all outputs; every output keeps its own order.
-void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps, Byte* const* Outs,
-                       Integer Count, size_t Bytes);
+void WeightedSumShared(TXSimdLevel Level, const Byte* const* Rows, const double* Weights, Integer Taps,
+    Byte* const* Outs, Integer Count, size_t Bytes);
 
 }

@@ -36,7 +36,7 @@ TColor BlendColors(TColor Color1, TColor Color2, Byte Alpha)
 {
     const TColor A = ColorToRGB(Color1), B = ColorToRGB(Color2);
     return RGB(BlendByte(GetRValue(B), GetRValue(A), Alpha), BlendByte(GetGValue(B), GetGValue(A), Alpha),
-               BlendByte(GetBValue(B), GetBValue(A), Alpha));
+        BlendByte(GetBValue(B), GetBValue(A), Alpha));
 }
 
 TXFotoPixel ColorToFotoPixel(TColor Color)
@@ -53,7 +53,7 @@ TColor FotoPixelToColor(const TXFotoPixel& Pixel)
 // --- blits -----------------------------------------------------------------
 
 bool ClipBlitRect(Integer DestW, Integer DestH, Integer SourceW, Integer SourceH, const TRect& SourceRect, Integer X,
-                  Integer Y, TXBlitClip& Clip)
+    Integer Y, TXBlitClip& Clip)
 {
     if (DestW < 1 || DestH < 1 || SourceW < 1 || SourceH < 1)
         return false;
@@ -144,7 +144,7 @@ void SaturatedBitmap(TBitmap* Dest, TBitmap* Source, Integer X, Integer Y, bool 
     Source = Distinct(Dest, Source, Copy);
     TXBlitClip C;
     if (!ClipBlitRect(Dest->Width(), Dest->Height(), Source->Width(), Source->Height(),
-                      Rect(0, 0, Source->Width(), Source->Height()), X, Y, C))
+            Rect(0, 0, Source->Width(), Source->Height()), X, Y, C))
         return;
     const Integer SB = Source->BytesPerPixel(), DB = Dest->BytesPerPixel(), N = C.X2 - C.X;
     const TFourth Fourth = DB == 4 ? fbZero : fbCompute;
@@ -190,7 +190,7 @@ void DrawBitmapKeyed(TBitmap* Dest, TBitmap* Source, Integer X, Integer Y, TColo
     Source = Distinct(Dest, Source, Copy);
     TXBlitClip C;
     if (!ClipBlitRect(Dest->Width(), Dest->Height(), Source->Width(), Source->Height(),
-                      Rect(0, 0, Source->Width(), Source->Height()), X, Y, C))
+            Rect(0, 0, Source->Width(), Source->Height()), X, Y, C))
         return;
     const Integer SB = Source->BytesPerPixel(), DB = Dest->BytesPerPixel(), N = C.X2 - C.X;
     const Cardinal Key = ColorToPixel(KeyColor);
@@ -241,7 +241,7 @@ void BlendColorRect(TBitmap* Bitmap, TColor Color, const TRect& R, Byte Alpha)
     const TXSimdLevel Level = XSimdLevel();
     for (Integer Y = Box.Top; Y < Box.Bottom; ++Y)
         XPixelRows::Blend(Level, Pattern.data(), Bitmap->ScanLine(Y) + size_t(Box.Left) * DB, Pattern.size(), Alpha,
-                          DB == 4 ? fbKeep : fbCompute);
+            DB == 4 ? fbKeep : fbCompute);
 }
 
 void BlendColorBitmap(TBitmap* Bitmap, TColor Color, Byte Alpha)
@@ -293,7 +293,8 @@ void FillRectGradient(TBitmap* Bitmap, const TRect& R, TColor Color1, Integer Di
     };
     const TRIVERTEX V[2] = { Vertex(Box.Left, Box.Top, C1), Vertex(Box.Right, Box.Bottom, C2) };
     const GRADIENT_RECT Mesh[1] = { { 0, 1 } };
-    GradientFill(Canvas.get(), V, Mesh, Direction == 1 ? GRADIENT_FILL_RECT_V : (Direction == 0 ? GRADIENT_FILL_RECT_H : ~0u));
+    GradientFill(Canvas.get(), V, Mesh,
+        Direction == 1 ? GRADIENT_FILL_RECT_V : (Direction == 0 ? GRADIENT_FILL_RECT_H : ~0u));
 }
 
 void FillBitmapGradient(TBitmap* Bitmap, TColor Color1, TColor Color2, Integer Direction)
@@ -399,7 +400,10 @@ void DrawLightnessRamp(TBitmap* Bitmap, Integer Width, Integer Height)
 
 namespace {
 
-inline Byte Channel(Cardinal V, int Shift) { return Byte(V >> Shift); }
+inline Byte Channel(Cardinal V, int Shift)
+{
+    return Byte(V >> Shift);
+}
 
 // 255 - the ink's mean grey: the share of the pixel the ink covers.
 Integer Coverage(Cardinal Ink)

@@ -30,8 +30,14 @@ inline Byte BlendByte(Byte Source, Byte Dest, Byte Alpha)
 {
     return Source == 255 && Dest == 255 ? 255 : Byte((unsigned(Alpha) * Source + (255u - Alpha) * Dest) >> 8);
 }
-inline Byte AddSaturated(Byte A, Byte B) { return A + B >= 255 ? 255 : Byte(A + B); }
-inline Byte SubtractFloored(Byte A, Byte B) { return B < A ? Byte(A - B) : 0; }
+inline Byte AddSaturated(Byte A, Byte B)
+{
+    return A + B >= 255 ? 255 : Byte(A + B);
+}
+inline Byte SubtractFloored(Byte A, Byte B)
+{
+    return B < A ? Byte(A - B) : 0;
+}
 TXFotoPixel ColorToFotoPixel(TColor Color);
 // Each channel rounded (ties to even, NaN as 0), then PackColor.
 TColor FotoPixelToColor(const TXFotoPixel& Pixel);
@@ -47,7 +53,7 @@ struct TXBlitClip {
     Integer X = 0, Y = 0, X2 = 0, Y2 = 0;
 };
 bool ClipBlitRect(Integer DestW, Integer DestH, Integer SourceW, Integer SourceH, const TRect& SourceRect, Integer X,
-                  Integer Y, TXBlitClip& Clip);
+    Integer Y, TXBlitClip& Clip);
 
 // SourceRect of Source to (X, Y) of Dest: nothing at Alpha 0, a copy at
 // 255, a blend otherwise.

@@ -145,7 +145,8 @@ __attribute__((target("avx2"))) void HorizontalAVX2(const Byte* Source, Byte* De
         const float* W1 = W0 + T.Slots;
         for (Integer K = 0; K < T.Slots; ++K) {
             const Integer P0 = Load32(Source + size_t(I0[K]) * 4), P1 = Load32(Source + size_t(I1[K]) * 4);
-            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(P0), _mm_cvtsi32_si128(P1))));
+            const __m256 V = _mm256_cvtepi32_ps(
+                _mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(P0), _mm_cvtsi32_si128(P1))));
             const __m256 W = _mm256_set_m128(_mm_set1_ps(W1[K]), _mm_set1_ps(W0[K]));
             Acc = _mm256_add_ps(Acc, _mm256_mul_ps(W, V));
         }
@@ -156,24 +157,36 @@ __attribute__((target("avx2"))) void HorizontalAVX2(const Byte* Source, Byte* De
     HorizontalPlain(Source, Dest, T, X);
 }
 
-__attribute__((target("avx2"))) void VerticalAVX2(const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest,
-                                                  size_t B, size_t Bytes)
+__attribute__((target("avx2"))) void VerticalAVX2(const Byte* const* Rows, const float* Weights, Integer Count,
+    Byte* Dest, size_t B, size_t Bytes)
 {
     for (; B + 32 <= Bytes; B += 32) {
         __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
         for (Integer K = 0; K < Count; ++K) {
             const __m256 W = _mm256_set1_ps(Weights[K]);
             const Byte* R = Rows[K] + B;
-            A0 = _mm256_add_ps(A0, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R))))));
-            A1 = _mm256_add_ps(A1, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 8))))));
-            A2 = _mm256_add_ps(A2, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 16))))));
-            A3 = _mm256_add_ps(A3, _mm256_mul_ps(W, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 24))))));
+            A0 = _mm256_add_ps(A0,
+                _mm256_mul_ps(W,
+                    _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm256_add_ps(A1,
+                _mm256_mul_ps(W,
+                    _mm256_cvtepi32_ps(
+                        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 8))))));
+            A2 = _mm256_add_ps(A2,
+                _mm256_mul_ps(W,
+                    _mm256_cvtepi32_ps(
+                        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 16))))));
+            A3 = _mm256_add_ps(A3,
+                _mm256_mul_ps(W,
+                    _mm256_cvtepi32_ps(
+                        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + 24))))));
         }
         // packs work within 128-bit halves; the permute puts the bytes back
         // in order.
         const __m256i L = _mm256_packs_epi32(_mm256_cvtps_epi32(A0), _mm256_cvtps_epi32(A1));
         const __m256i H = _mm256_packs_epi32(_mm256_cvtps_epi32(A2), _mm256_cvtps_epi32(A3));
-        const __m256i P = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        const __m256i P =
+            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dest + B), P);
     }
     VerticalSSE2(Rows, Weights, Count, Dest, B, Bytes);
@@ -193,10 +206,10 @@ __attribute__((target("avx512f,avx512bw"))) void HorizontalAVX512(const Byte* So
         const Integer S = T.Slots;
         for (Integer K = 0; K < S; ++K) {
             const __m128i Px = _mm_setr_epi32(Load32(Source + size_t(I[K]) * 4), Load32(Source + size_t(I[S + K]) * 4),
-                                              Load32(Source + size_t(I[2 * S + K]) * 4), Load32(Source + size_t(I[3 * S + K]) * 4));
+                Load32(Source + size_t(I[2 * S + K]) * 4), Load32(Source + size_t(I[3 * S + K]) * 4));
             const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(Px));
             const __m512 Wv = _mm512_permutexvar_ps(_mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3),
-                                                    _mm512_castps128_ps512(_mm_setr_ps(W[K], W[S + K], W[2 * S + K], W[3 * S + K])));
+                _mm512_castps128_ps512(_mm_setr_ps(W[K], W[S + K], W[2 * S + K], W[3 * S + K])));
             Acc = _mm512_add_ps(Acc, _mm512_mul_ps(Wv, V));
         }
         // Signed saturation to 16 bits, then unsigned to 8: 0..255 as in
@@ -208,24 +221,39 @@ __attribute__((target("avx512f,avx512bw"))) void HorizontalAVX512(const Byte* So
     HorizontalPlain(Source, Dest, T, X);
 }
 
-__attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* const* Rows, const float* Weights, Integer Count,
-                                                              Byte* Dest, size_t B, size_t Bytes)
+__attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* const* Rows, const float* Weights,
+    Integer Count, Byte* Dest, size_t B, size_t Bytes)
 {
     for (; B + 64 <= Bytes; B += 64) {
         __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
         for (Integer K = 0; K < Count; ++K) {
             const __m512 W = _mm512_set1_ps(Weights[K]);
             const Byte* R = Rows[K] + B;
-            A0 = _mm512_add_ps(A0, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R))))));
-            A1 = _mm512_add_ps(A1, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 16))))));
-            A2 = _mm512_add_ps(A2, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 32))))));
-            A3 = _mm512_add_ps(A3, _mm512_mul_ps(W, _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 48))))));
+            A0 = _mm512_add_ps(A0,
+                _mm512_mul_ps(W,
+                    _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R))))));
+            A1 = _mm512_add_ps(A1,
+                _mm512_mul_ps(W,
+                    _mm512_cvtepi32_ps(
+                        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 16))))));
+            A2 = _mm512_add_ps(A2,
+                _mm512_mul_ps(W,
+                    _mm512_cvtepi32_ps(
+                        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 32))))));
+            A3 = _mm512_add_ps(A3,
+                _mm512_mul_ps(W,
+                    _mm512_cvtepi32_ps(
+                        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + 48))))));
         }
         const __m512i Z = _mm512_setzero_si512();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 16), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 32), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 48), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B),
+            _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 16),
+            _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 32),
+            _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B + 48),
+            _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
     }
     VerticalAVX2(Rows, Weights, Count, Dest, B, Bytes);
 }
@@ -237,7 +265,8 @@ template<class P>
 bool Offsets(P* const* Rows, Integer Count, Integer Lanes, Integer* Out)
 {
     for (Integer I = 0; I < Lanes; ++I) {
-        const std::ptrdiff_t D = reinterpret_cast<const Byte*>(Rows[std::min(I, Count - 1)]) - reinterpret_cast<const Byte*>(Rows[0]);
+        const std::ptrdiff_t D =
+            reinterpret_cast<const Byte*>(Rows[std::min(I, Count - 1)]) - reinterpret_cast<const Byte*>(Rows[0]);
         if (D < INT32_MIN || D > INT32_MAX)
             return false;
         Out[I] = Integer(D);
@@ -258,8 +287,8 @@ __attribute__((target("avx2"))) inline __m256i Byte8(__m256 A)
 
 // The source pixels across the block, as floats: Scratch[(P x 4 + C) x
 // Lanes + R] is channel C of pixel P in row R.
-__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests, Integer Count,
-                                                                 Integer SW, const TTaps& T, bool Carry, float* F)
+__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests,
+    Integer Count, Integer SW, const TTaps& T, bool Carry, float* F)
 {
     alignas(64) Integer In[16], Out[16];
     Offsets(Sources, Count, 16, In);
@@ -331,7 +360,7 @@ __attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* c
         else
             Fourth = Zero;
         const __m512i V = _mm512_or_si512(_mm512_or_si512(Byte16(A0), _mm512_slli_epi32(Byte16(A1), 8)),
-                                          _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
+            _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
         _mm512_i32scatter_epi32(Dests[0] + size_t(X) * 4, OutOff, V, 1);
     }
 }
@@ -359,8 +388,8 @@ __attribute__((target("avx2"))) inline void Transpose8(__m256i* V)
     }
 }
 
-__attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SW,
-                                                     const TTaps& T, bool Carry, float* F)
+__attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count,
+    Integer SW, const TTaps& T, bool Carry, float* F)
 {
     const __m256i Low = _mm256_set1_epi32(0xFF);
     const Byte* Row[8];
@@ -418,7 +447,7 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
             else
                 Fourth = _mm256_setzero_si256();
             Done[J] = _mm256_or_si256(_mm256_or_si256(Byte8(A0), _mm256_slli_epi32(Byte8(A1), 8)),
-                                      _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
+                _mm256_or_si256(_mm256_slli_epi32(Byte8(A2), 16), _mm256_slli_epi32(Fourth, 24)));
         }
         Transpose8(Done);
         for (Integer R = 0; R < Count; ++R) {
@@ -436,8 +465,8 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
 // The accumulators of all outputs stay in registers: the output count is
 // a template argument, so every loop over the outputs unrolls.
 template<int N>
-__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs, Integer First,
-                                                                      Integer End, size_t& B, size_t Bytes)
+__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs,
+    Integer First, Integer End, size_t& B, size_t Bytes)
 {
     const __m512i Z = _mm512_setzero_si512();
     for (; B + 16 <= Bytes; B += 16) {
@@ -446,7 +475,8 @@ __attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byt
         for (int O = 0; O < N; ++O)
             Acc[O] = _mm512_setzero_ps();
         for (Integer T = First; T < End; ++T) {
-            const __m512 V = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
+            const __m512 V = _mm512_cvtepi32_ps(
+                _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
 #pragma GCC unroll 8
             for (int O = 0; O < N; ++O) {
                 const Integer K = T - Outs[O].First;
@@ -456,13 +486,14 @@ __attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byt
         }
 #pragma GCC unroll 8
         for (int O = 0; O < N; ++O)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B),
+                _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
     }
 }
 
 template<int N>
-__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs, Integer First, Integer End,
-                                                         size_t& B, size_t Bytes)
+__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs,
+    Integer First, Integer End, size_t& B, size_t Bytes)
 {
     for (; B + 8 <= Bytes; B += 8) {
         __m256 Acc[N];
@@ -470,7 +501,8 @@ __attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Unio
         for (int O = 0; O < N; ++O)
             Acc[O] = _mm256_setzero_ps();
         for (Integer T = First; T < End; ++T) {
-            const __m256 V = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
+            const __m256 V = _mm256_cvtepi32_ps(
+                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
 #pragma GCC unroll 8
             for (int O = 0; O < N; ++O) {
                 const Integer K = T - Outs[O].First;
@@ -539,8 +571,8 @@ Integer BlockRows(TXSimdLevel Level)
     return Level >= xslAVX512 ? 16 : (Level >= xslAVX2 ? 8 : 1);
 }
 
-void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SourceWidth,
-                     const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count,
+    Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
 {
     const Integer Lanes = BlockRows(Level);
     Integer Probe[16];
@@ -560,17 +592,10 @@ void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const*
 void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth)
 {
     switch (Level) {
-    case xslAVX512:
-        HorizontalAVX512(Source, Dest, Taps);
-        break;
-    case xslAVX2:
-        HorizontalAVX2(Source, Dest, Taps);
-        break;
-    case xslSSE2:
-        HorizontalSSE2(Source, Dest, Taps);
-        break;
-    default:
-        HorizontalPlain(Source, Dest, Taps, 0);
+    case xslAVX512: HorizontalAVX512(Source, Dest, Taps); break;
+    case xslAVX2: HorizontalAVX2(Source, Dest, Taps); break;
+    case xslSSE2: HorizontalSSE2(Source, Dest, Taps); break;
+    default: HorizontalPlain(Source, Dest, Taps, 0);
     }
     if (CarryFourth)
         for (Integer X = 0; X < Taps.Count; ++X) {
@@ -580,20 +605,13 @@ void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& 
 }
 
 void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
-              const Byte* CarryRow)
+    const Byte* CarryRow)
 {
     switch (Level) {
-    case xslAVX512:
-        VerticalAVX512(Rows, Weights, Count, Dest, 0, Bytes);
-        break;
-    case xslAVX2:
-        VerticalAVX2(Rows, Weights, Count, Dest, 0, Bytes);
-        break;
-    case xslSSE2:
-        VerticalSSE2(Rows, Weights, Count, Dest, 0, Bytes);
-        break;
-    default:
-        VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
+    case xslAVX512: VerticalAVX512(Rows, Weights, Count, Dest, 0, Bytes); break;
+    case xslAVX2: VerticalAVX2(Rows, Weights, Count, Dest, 0, Bytes); break;
+    case xslSSE2: VerticalSSE2(Rows, Weights, Count, Dest, 0, Bytes); break;
+    default: VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
     }
     if (CarryRow)
         for (size_t B = 3; B < Bytes; B += 4)

@@ -13,11 +13,11 @@ namespace XResampleRows {
 // A weight map laid out for the horizontal pass: Slots taps per
 // destination pixel, the unused ones padded with weight 0 on a valid index.
 struct TTaps {
-    Integer Count = 0;                  // destination pixels
+    Integer Count = 0; // destination pixels
     Integer Slots = 0;
-    std::vector<Integer> Index;         // Count x Slots, pixel-major
+    std::vector<Integer> Index; // Count x Slots, pixel-major
     std::vector<float> Weight;
-    std::vector<Integer> Last;          // the last used tap's index (-1: none)
+    std::vector<Integer> Last; // the last used tap's index (-1: none)
 
     // Columns First .. First + Columns - 1 of Map (all of them for -1).
     void From(const TXPixWeightMap& Map, Integer First = 0, Integer Columns = -1);
@@ -32,12 +32,12 @@ Integer BlockRows(TXSimdLevel Level);
 // Horizontal for Count (at most BlockRows) rows at once: across the rows,
 // one pixel of every row per vector lane, so each destination pixel's taps
 // are plain loads. Scratch is reused between calls.
-void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count, Integer SourceWidth,
-                     const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch);
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count,
+    Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch);
 // Bytes bytes of a destination row from Count rows, each weighted; the
 // fourth byte of each pixel from CarryRow when it is given.
 void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
-              const Byte* CarryRow);
+    const Byte* CarryRow);
 
 // One destination row of a shared vertical pass: its taps are the union
 // rows First .. First + Count - 1, in that order.
@@ -50,6 +50,7 @@ struct TSharedRow {
 };
 // Vertical for several destination rows (at most 8) whose taps are runs of
 // one list of rows: each row is read once for all of them.
-void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes);
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount,
+    size_t Bytes);
 
 }

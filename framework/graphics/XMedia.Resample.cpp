@@ -106,7 +106,8 @@ Integer Reflect(Int64 J, Integer Count)
 
 } // namespace
 
-void BuildWeightMap(TXPixWeightMap* Map, Integer DestCount, Integer SourceCount, bool Centred, const TXFilterKernel* Kernel)
+void BuildWeightMap(TXPixWeightMap* Map, Integer DestCount, Integer SourceCount, bool Centred,
+    const TXFilterKernel* Kernel)
 {
     Map->Clear();
     if (DestCount < 2 || SourceCount < 2 || !Kernel)
@@ -163,7 +164,8 @@ void InitResample()
     GLanczos->SetRadius(3.0f);
     GCache = std::make_unique<TXWeightMapCache>();
     // Without a kernel of the caller's, the cache builds with the shared one.
-    GCache->Create(6, [](const TXWeightMapKey& Key, TXWeightMapProvider& Provider) { BuildEntry(Key, Provider, GLanczos.get()); });
+    GCache->Create(6,
+        [](const TXWeightMapKey& Key, TXWeightMapProvider& Provider) { BuildEntry(Key, Provider, GLanczos.get()); });
 }
 
 void DoneResample()
@@ -190,15 +192,16 @@ TXWeightMapCache* XWeightMapCache()
 
 bool TXWeightMapKey::operator==(const TXWeightMapKey& Other) const
 {
-    return Size == Other.Size && KernelClass == Other.KernelClass
-           && std::bit_cast<Cardinal>(Radius) == std::bit_cast<Cardinal>(Other.Radius);
+    return Size == Other.Size && KernelClass == Other.KernelClass &&
+        std::bit_cast<Cardinal>(Radius) == std::bit_cast<Cardinal>(Other.Radius);
 }
 
 TXWeightMapProvider FetchWeightMap(Integer DestCount, Integer SourceCount, const TXFilterKernel* Kernel)
 {
     const TXWeightMapKey Key { { DestCount, SourceCount }, Kernel->ClassType(), Kernel->Radius() };
     TXWeightMapProvider Provider;
-    XWeightMapCache()->Fetch(Key, Provider, [Kernel](const TXWeightMapKey& K, TXWeightMapProvider& P) { BuildEntry(K, P, Kernel); });
+    XWeightMapCache()->Fetch(Key, Provider,
+        [Kernel](const TXWeightMapKey& K, TXWeightMapProvider& P) { BuildEntry(K, P, Kernel); });
     return Provider;
 }
 
@@ -219,7 +222,7 @@ constexpr Integer SourceRowsKept = 16;
 // Only the destination pixels inside Window are made; PutRow gets rows of
 // Window's width, numbered from Window's top.
 void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
-               bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
+    bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
 {
     const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
     const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
@@ -299,7 +302,7 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             }
             if (N > 0)
                 XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Out.data(), RowBytes,
-                                        CarryFourth ? Rows[size_t(N - 1)] : nullptr);
+                    CarryFourth ? Rows[size_t(N - 1)] : nullptr);
             else
                 std::fill_n(Out.begin(), RowBytes, Byte(0));
             PutRow(Y - Window.Top, Out.data());
@@ -315,7 +318,7 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             for (Integer K = 0; K < Count(Y); ++K)
                 W[K] = VMap.Rows(K)[Y].Weight;
             Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, Out.data() + size_t(O) * RowBytes,
-                          CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
+                CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
         }
         XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
         for (Integer O = 0; O < G.Size; ++O)
@@ -369,7 +372,7 @@ public:
 private:
     TPngImage* FPng = nullptr;
     TOwnedPtr<TBitmap> FBitmap;
-    std::vector<Byte> FRows;      // the last SourceRowsKept rows
+    std::vector<Byte> FRows; // the last SourceRowsKept rows
 };
 
 void PutPngRow(TPngImage* Dest, Integer Y, const Byte* Row)
@@ -406,7 +409,7 @@ namespace {
 TRect InsideOf(const TRect& Window, Integer Width, Integer Height)
 {
     TRect R = Rect(std::max(Window.Left, 0), std::max(Window.Top, 0), std::min(Window.Right, Width),
-                   std::min(Window.Bottom, Height));
+        std::min(Window.Bottom, Height));
     return R.IsEmpty() ? TRect {} : R;
 }
 
@@ -440,8 +443,9 @@ void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, 
     TRgbaRows Rows(Source);
     const Integer SW = Rows.Width(), SH = Rows.Height();
     if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
-        Resample4(SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
-                  [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
+        Resample4(
+            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
+            [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
         return;
     }
     // Small sizes: colour and alpha stretched to the nearest pixel together.
@@ -486,6 +490,7 @@ void ResampleBitmapWindow(const TBitmap* ConstSource, TBitmap* Dest, Integer Wid
     }
     std::vector<Byte> Scratch;
     const size_t Bytes = size_t(W.Width()) * 4;
-    Resample4(SW, SH, Width, Height, BitmapRows(Source, Scratch),
-              [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel(), W);
+    Resample4(
+        SW, SH, Width, Height, BitmapRows(Source, Scratch),
+        [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel(), W);
 }

@@ -134,7 +134,8 @@ private:
 // (empty when either is below 2). Every source index stays inside the
 // source, reflected at its edges as often as needed, and no column takes
 // more weights than it has slots.
-void BuildWeightMap(TXPixWeightMap* Map, Integer DestCount, Integer SourceCount, bool Centred, const TXFilterKernel* Kernel);
+void BuildWeightMap(TXPixWeightMap* Map, Integer DestCount, Integer SourceCount, bool Centred,
+    const TXFilterKernel* Kernel);
 
 // Dest becomes an 8-bit RGBA picture of Width x Height (empty for a size of
 // 0 or less) with Source resampled into it, colour and alpha filtered
@@ -147,7 +148,8 @@ void LanczosResamplePng(TGraphic* Source, TPngImage* Dest, Integer Width, Intege
 // the shared radius-3 kernel; each pixel's fourth byte is that of the last
 // source pixel its sums read. Sides below 4 are stretched to the nearest
 // pixel. The kernel argument is not used.
-void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TXFilterKernel* Kernel = nullptr);
+void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height,
+    const TXFilterKernel* Kernel = nullptr);
 
 // The two resamplers for a part of the target only: the result of
 // resampling to Width x Height is made only inside Window (cut to that

@@ -42,14 +42,10 @@ void SetXSimdLevel(TXSimdLevel Level)
 const char* XSimdLevelName(TXSimdLevel Level)
 {
     switch (Level) {
-    case xslPlain:
-        return "plain";
-    case xslSSE2:
-        return "SSE2";
-    case xslAVX2:
-        return "AVX2";
-    case xslAVX512:
-        return "AVX-512";
+    case xslPlain: return "plain";
+    case xslSSE2: return "SSE2";
+    case xslAVX2: return "AVX2";
+    case xslAVX512: return "AVX-512";
     }
     return "?";
 }

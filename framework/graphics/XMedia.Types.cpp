@@ -13,7 +13,8 @@ String TXSize::ToString() const
 
 bool RectIntersect(const TRect& A, const TRect& B, TRect& R)
 {
-    R = Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right), std::min(A.Bottom, B.Bottom));
+    R = Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
+        std::min(A.Bottom, B.Bottom));
     if (RectIsEmpty(R)) {
         R = {};
         return false;
@@ -164,32 +165,22 @@ float LabT(float F)
 TXFotoPixel ToRGB(Byte Model, const TXFotoPixel& P)
 {
     switch (Model) {
-    case cmHSL:
-        return HSLToRGB(P);
-    case cmCMY:
-        return CMYToRGB(P);
-    case cmXYZ:
-        return XYZToRGB(P);
-    case cmLab:
-        return XYZToRGB(LabToXYZ(P));
-    default:
-        return P;
+    case cmHSL: return HSLToRGB(P);
+    case cmCMY: return CMYToRGB(P);
+    case cmXYZ: return XYZToRGB(P);
+    case cmLab: return XYZToRGB(LabToXYZ(P));
+    default: return P;
     }
 }
 
 TXFotoPixel FromRGB(Byte Model, const TXFotoPixel& P)
 {
     switch (Model) {
-    case cmHSL:
-        return RGBToHSL(P);
-    case cmCMY:
-        return RGBToCMY(P);
-    case cmXYZ:
-        return RGBToXYZ(P);
-    case cmLab:
-        return XYZToLab(RGBToXYZ(P));
-    default:
-        return P;
+    case cmHSL: return RGBToHSL(P);
+    case cmCMY: return RGBToCMY(P);
+    case cmXYZ: return RGBToXYZ(P);
+    case cmLab: return XYZToLab(RGBToXYZ(P));
+    default: return P;
     }
 }
 
@@ -247,7 +238,7 @@ TXFotoPixel RGBToXYZ(const TXFotoPixel& Rgb)
 {
     const float R = Linear(Rgb.C3 * Inv255) * 100, G = Linear(Rgb.C2 * Inv255) * 100, B = Linear(Rgb.C1 * Inv255) * 100;
     return { 0.4124f * R + 0.3576f * G + 0.1805f * B, 0.2126f * R + 0.7152f * G + 0.0722f * B,
-             0.0193f * R + 0.1192f * G + 0.9505f * B };
+        0.0193f * R + 0.1192f * G + 0.9505f * B };
 }
 
 TXFotoPixel XYZToRGB(const TXFotoPixel& Xyz)

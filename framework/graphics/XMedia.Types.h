@@ -17,21 +17,54 @@
 enum TXEllipsis { xepNone, xepPathEllipsis, xepEndEllipsis, xepWordEllipsis };
 enum TXZoomType { zoPixels, zoCustom, zoWidth, zoHeight, zoFit };
 enum TXImagePosition {
-    ipDefault, ipCustom, ipBestFit, ipStretch, ipFitWidth, ipFitHeight, ipCenter, ipTile, ipColorOnly,
-    ipDownScaledBestFit, ipDownScaledCenter
+    ipDefault,
+    ipCustom,
+    ipBestFit,
+    ipStretch,
+    ipFitWidth,
+    ipFitHeight,
+    ipCenter,
+    ipTile,
+    ipColorOnly,
+    ipDownScaledBestFit,
+    ipDownScaledCenter
 };
 enum TXThnSize { thnSmall, thnMedium, thnLarge };
 enum TXColorChannel {
-    ccMaster, ccBlue, ccGreen, ccRed, ccAlpha, ccHue, ccSaturation, ccLight, ccCyan, ccMagenta, ccYellow, ccBlack,
-    ccX, ccY, ccZ, ccL, cca, ccb
+    ccMaster,
+    ccBlue,
+    ccGreen,
+    ccRed,
+    ccAlpha,
+    ccHue,
+    ccSaturation,
+    ccLight,
+    ccCyan,
+    ccMagenta,
+    ccYellow,
+    ccBlack,
+    ccX,
+    ccY,
+    ccZ,
+    ccL,
+    cca,
+    ccb
 };
 
 struct TXSize {
     Integer Width = 0;
     Integer Height = 0;
 
-    void Create(Integer AWidth, Integer AHeight) { Width = AWidth; Height = AHeight; }
-    void Clear() { Width = 0; Height = 0; }
+    void Create(Integer AWidth, Integer AHeight)
+    {
+        Width = AWidth;
+        Height = AHeight;
+    }
+    void Clear()
+    {
+        Width = 0;
+        Height = 0;
+    }
     bool IsEmpty() const { return Width == 0 || Height == 0; }
     String ToString() const;
     friend bool operator==(const TXSize&, const TXSize&) = default;
@@ -39,20 +72,56 @@ struct TXSize {
 
 // --- rectangles -------------------------------------------------------------
 
-inline void RectCopy(TRect& Dest, const TRect& Source) { Dest = Source; }
-inline void RectAssign(TRect& Dest, const TRect& Source) { Dest = Source; }
-inline TRect RectZero() { return {}; }
+inline void RectCopy(TRect& Dest, const TRect& Source)
+{
+    Dest = Source;
+}
+inline void RectAssign(TRect& Dest, const TRect& Source)
+{
+    Dest = Source;
+}
+inline TRect RectZero()
+{
+    return {};
+}
 // Width or height below 1.
-inline bool RectIsEmpty(const TRect& R) { return Int64(R.Right) - R.Left < 1 || Int64(R.Bottom) - R.Top < 1; }
-inline bool RectEquals(const TRect& A, const TRect& B) { return A == B; }
-inline Integer RectHeight(const TRect& R) { return R.Bottom - R.Top; }
-inline TRect RectBounds(const TRect& R) { return Rect(0, 0, R.Right - R.Left, R.Bottom - R.Top); }
-inline TRect RectOffset(const TRect& R, Integer DX, Integer DY) { return Rect(R.Left + DX, R.Top + DY, R.Right + DX, R.Bottom + DY); }
-inline TRect RectInflate(const TRect& R, Integer DX, Integer DY) { return Rect(R.Left - DX, R.Top - DY, R.Right + DX, R.Bottom + DY); }
-inline TRect RectOffsetPoint(const TRect& R, const TPoint& P) { return RectOffset(R, P.X, P.Y); }
-inline TRect RectAroundPoint(const TPoint& P, Integer DX, Integer DY) { return Rect(P.X - DX, P.Y - DY, P.X + DX + 1, P.Y + DY + 1); }
+inline bool RectIsEmpty(const TRect& R)
+{
+    return Int64(R.Right) - R.Left < 1 || Int64(R.Bottom) - R.Top < 1;
+}
+inline bool RectEquals(const TRect& A, const TRect& B)
+{
+    return A == B;
+}
+inline Integer RectHeight(const TRect& R)
+{
+    return R.Bottom - R.Top;
+}
+inline TRect RectBounds(const TRect& R)
+{
+    return Rect(0, 0, R.Right - R.Left, R.Bottom - R.Top);
+}
+inline TRect RectOffset(const TRect& R, Integer DX, Integer DY)
+{
+    return Rect(R.Left + DX, R.Top + DY, R.Right + DX, R.Bottom + DY);
+}
+inline TRect RectInflate(const TRect& R, Integer DX, Integer DY)
+{
+    return Rect(R.Left - DX, R.Top - DY, R.Right + DX, R.Bottom + DY);
+}
+inline TRect RectOffsetPoint(const TRect& R, const TPoint& P)
+{
+    return RectOffset(R, P.X, P.Y);
+}
+inline TRect RectAroundPoint(const TPoint& P, Integer DX, Integer DY)
+{
+    return Rect(P.X - DX, P.Y - DY, P.X + DX + 1, P.Y + DY + 1);
+}
 // Left and top inclusive, right and bottom exclusive.
-inline bool IsPointInRect(const TPoint& P, const TRect& R) { return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom; }
+inline bool IsPointInRect(const TPoint& P, const TRect& R)
+{
+    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
+}
 // R = the overlap of A and B; (0, 0, 0, 0) and false when it is empty.
 bool RectIntersect(const TRect& A, const TRect& B, TRect& R);
 // "left,top,right,bottom".
@@ -118,7 +187,10 @@ TXRGBColor ColorToRGBColor(TColor Color);
 TColor RGBColorToColor(const TXRGBColor& Color);
 // Each value clamped to 0..255.
 TXRGBColor SetRGBClamped(Integer R, Integer G, Integer B);
-inline bool IsGray(const TXRGBColor& C) { return C.Red == C.Green && C.Green == C.Blue; }
+inline bool IsGray(const TXRGBColor& C)
+{
+    return C.Red == C.Green && C.Green == C.Blue;
+}
 
 // The single conversion steps; the routes between models chain them.
 TXFotoPixel RGBToHSL(const TXFotoPixel& Rgb);
@@ -131,4 +203,7 @@ TXFotoPixel XYZToLab(const TXFotoPixel& Xyz);
 TXFotoPixel LabToXYZ(const TXFotoPixel& Lab);
 
 // Rounds to the nearest integer, ties to even; NaN gives 0.
-inline Integer RoundChannel(float V) { return V == V ? Integer(std::nearbyint(std::clamp(V, -2e9f, 2e9f))) : 0; }
+inline Integer RoundChannel(float V)
+{
+    return V == V ? Integer(std::nearbyint(std::clamp(V, -2e9f, 2e9f))) : 0;
+}

@@ -6,7 +6,7 @@
 #include "graphics/XMedia.Resample.h"
 
 struct TXWeightMapKey {
-    TXSize Size;                // destination count, source count
+    TXSize Size; // destination count, source count
     TClass KernelClass = nullptr;
     float Radius = 0;
     bool operator==(const TXWeightMapKey& Other) const;

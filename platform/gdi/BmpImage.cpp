@@ -14,10 +14,24 @@ constexpr Cardinal BI_BITFIELDS = 3;
 constexpr Integer FileHeaderSize = 14;
 constexpr Integer InfoHeaderSize = 40;
 
-Word GetWord(const Byte* P) { return Word(P[0] | (P[1] << 8)); }
-Cardinal GetCardinal(const Byte* P) { return Cardinal(P[0]) | (Cardinal(P[1]) << 8) | (Cardinal(P[2]) << 16) | (Cardinal(P[3]) << 24); }
-void PutWord(Byte* P, Word V) { P[0] = Byte(V); P[1] = Byte(V >> 8); }
-void PutCardinal(Byte* P, Cardinal V) { for (int I = 0; I < 4; ++I) P[I] = Byte(V >> (8 * I)); }
+Word GetWord(const Byte* P)
+{
+    return Word(P[0] | (P[1] << 8));
+}
+Cardinal GetCardinal(const Byte* P)
+{
+    return Cardinal(P[0]) | (Cardinal(P[1]) << 8) | (Cardinal(P[2]) << 16) | (Cardinal(P[3]) << 24);
+}
+void PutWord(Byte* P, Word V)
+{
+    P[0] = Byte(V);
+    P[1] = Byte(V >> 8);
+}
+void PutCardinal(Byte* P, Cardinal V)
+{
+    for (int I = 0; I < 4; ++I)
+        P[I] = Byte(V >> (8 * I));
+}
 
 [[noreturn]] void Invalid(const char16_t* Why)
 {
@@ -97,7 +111,8 @@ void TBitmap::LoadFromStream(TStream* Stream)
             ReadExact(Stream, Masks, 12);
             PaletteAt += 12;
         }
-        if (GetCardinal(Masks) != 0x00FF0000 || GetCardinal(Masks + 4) != 0x0000FF00 || GetCardinal(Masks + 8) != 0x000000FF)
+        if (GetCardinal(Masks) != 0x00FF0000 || GetCardinal(Masks + 4) != 0x0000FF00 ||
+            GetCardinal(Masks + 8) != 0x000000FF)
             Invalid(u"unsupported colour masks");
     } else if (Compression != BI_RGB) {
         Invalid(u"unsupported compression");
@@ -161,7 +176,7 @@ void TBitmap::SaveToStream(TStream* Stream)
     PutWord(Info + 14, Word(BytesPerPixel() * 8));
     PutCardinal(Info + 16, BI_RGB);
     PutCardinal(Info + 20, ImageSize);
-    PutCardinal(Info + 24, 3780);   // 96 DPI
+    PutCardinal(Info + 24, 3780); // 96 DPI
     PutCardinal(Info + 28, 3780);
     Stream->WriteBuffer(Head, sizeof Head);
     for (Integer Y = FHeight - 1; Y >= 0; --Y)

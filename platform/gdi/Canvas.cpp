@@ -198,7 +198,7 @@ void TCanvas::Rectangle(const TRect& R)
     if (W == 1) {
         FillRect(Rect(R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1));
         const TPoint Corners[5] = { { R.Left, R.Top }, { R.Right - 1, R.Top }, { R.Right - 1, R.Bottom - 1 },
-                                    { R.Left, R.Bottom - 1 }, { R.Left, R.Top } };
+            { R.Left, R.Bottom - 1 }, { R.Left, R.Top } };
         for (int I = 0; I < 4; ++I)
             ThinLine(Corners[I], Corners[I + 1]);
         // A one-pixel-wide or -high rectangle still shows its last pixel.
@@ -207,7 +207,7 @@ void TCanvas::Rectangle(const TRect& R)
     }
     FillRect(R);
     const TPoint Corners[4] = { { R.Left, R.Top }, { R.Right - 1, R.Top }, { R.Right - 1, R.Bottom - 1 },
-                                { R.Left, R.Bottom - 1 } };
+        { R.Left, R.Bottom - 1 } };
     WideLines(Corners, true);
 }
 
@@ -354,8 +354,8 @@ void TCanvas::Draw(Integer X, Integer Y, TGraphic* Graphic)
 {
     if (Graphic && !Graphic->Empty())
         StretchDraw(Rect(X, Y, Integer(std::clamp<Int64>(Int64(X) + Graphic->Width(), INT32_MIN, INT32_MAX)),
-                         Integer(std::clamp<Int64>(Int64(Y) + Graphic->Height(), INT32_MIN, INT32_MAX))),
-                    Graphic);
+                        Integer(std::clamp<Int64>(Int64(Y) + Graphic->Height(), INT32_MIN, INT32_MAX))),
+            Graphic);
 }
 
 void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
@@ -365,8 +365,9 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const TRect B = Bounds();
     if (B.IsEmpty())
         return;
-    const bool Whole = !FClip || (RegionKind(*FClip) == SIMPLEREGION && B.Left <= 0 && B.Top <= 0
-                                     && B.Right >= FBitmap->Width() && B.Bottom >= FBitmap->Height());
+    const bool Whole = !FClip ||
+        (RegionKind(*FClip) == SIMPLEREGION && B.Left <= 0 && B.Top <= 0 && B.Right >= FBitmap->Width() &&
+            B.Bottom >= FBitmap->Height());
     if (Whole) {
         Graphic->Draw(FBitmap, R);
         return;
@@ -380,10 +381,11 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const size_t Bytes = size_t(B.Width()) * FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
         std::memcpy(Part->ScanLine(Y - B.Top), FBitmap->ScanLine(Y) + size_t(B.Left) * FBitmap->BytesPerPixel(), Bytes);
-    Graphic->Draw(Part.get(), Rect(Integer(std::clamp<Int64>(Int64(R.Left) - B.Left, INT32_MIN, INT32_MAX)),
-                                  Integer(std::clamp<Int64>(Int64(R.Top) - B.Top, INT32_MIN, INT32_MAX)),
-                                  Integer(std::clamp<Int64>(Int64(R.Right) - B.Left, INT32_MIN, INT32_MAX)),
-                                  Integer(std::clamp<Int64>(Int64(R.Bottom) - B.Top, INT32_MIN, INT32_MAX))));
+    Graphic->Draw(Part.get(),
+        Rect(Integer(std::clamp<Int64>(Int64(R.Left) - B.Left, INT32_MIN, INT32_MAX)),
+            Integer(std::clamp<Int64>(Int64(R.Top) - B.Top, INT32_MIN, INT32_MAX)),
+            Integer(std::clamp<Int64>(Int64(R.Right) - B.Left, INT32_MIN, INT32_MAX)),
+            Integer(std::clamp<Int64>(Int64(R.Bottom) - B.Top, INT32_MIN, INT32_MAX))));
     const Integer Bpp = FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
         ForEachVisible(Y, B.Left, B.Right, [&](Integer A, Integer E) {
@@ -394,7 +396,8 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
 
 // --- gradients -------------------------------------------------------------
 
-bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::span<const GRADIENT_RECT> Rects, Cardinal Mode)
+bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::span<const GRADIENT_RECT> Rects,
+    Cardinal Mode)
 {
     if (Mode != GRADIENT_FILL_RECT_H && Mode != GRADIENT_FILL_RECT_V)
         return false;
@@ -422,9 +425,7 @@ bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::spa
         const Int64 Length = Horizontal ? Int64(Right) - Left : Int64(Bottom) - Top;
         if (Length <= 0)
             continue;
-        auto At = [&](Int64 Pos, Word C1, Word C2) {
-            return Byte((C1 + (Int64(C2) - C1) * Pos / Length) >> 8);
-        };
+        auto At = [&](Int64 Pos, Word C1, Word C2) { return Byte((C1 + (Int64(C2) - C1) * Pos / Length) >> 8); };
         const Integer X1 = std::max(Left, Clip.Left), X2 = std::min(Right, Clip.Right);
         const Integer Y1 = std::max(Top, Clip.Top), Y2 = std::min(Bottom, Clip.Bottom);
         for (Integer Y = Y1; Y < Y2; ++Y)

@@ -71,7 +71,7 @@ public:
 private:
     TColor FColor = clWhite;
     TBrushStyle FStyle = bsSolid;
-    TBitmap* FBitmap = nullptr;     // owned copy
+    TBitmap* FBitmap = nullptr; // owned copy
 };
 
 class TPen : public TPersistent {
@@ -218,4 +218,5 @@ constexpr Cardinal GRADIENT_FILL_RECT_V = 1;
 
 // False (nothing drawn) for an unknown mode or a vertex index past the
 // vertices.
-bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::span<const GRADIENT_RECT> Rects, Cardinal Mode);
+bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::span<const GRADIENT_RECT> Rects,
+    Cardinal Mode);

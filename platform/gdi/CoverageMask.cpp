@@ -50,10 +50,14 @@ TPath ClipPolygon(TPath P, const TWindow& W)
             return std::pair { A.first + T * (B.first - A.first), Y };
         };
     };
-    P = ClipSide(P, [&](auto Q) { return Q.first >= W.Left; }, AtX(W.Left));
-    P = ClipSide(P, [&](auto Q) { return Q.first <= W.Right; }, AtX(W.Right));
-    P = ClipSide(P, [&](auto Q) { return Q.second >= W.Top; }, AtY(W.Top));
-    P = ClipSide(P, [&](auto Q) { return Q.second <= W.Bottom; }, AtY(W.Bottom));
+    P = ClipSide(
+        P, [&](auto Q) { return Q.first >= W.Left; }, AtX(W.Left));
+    P = ClipSide(
+        P, [&](auto Q) { return Q.first <= W.Right; }, AtX(W.Right));
+    P = ClipSide(
+        P, [&](auto Q) { return Q.second >= W.Top; }, AtY(W.Top));
+    P = ClipSide(
+        P, [&](auto Q) { return Q.second <= W.Bottom; }, AtY(W.Bottom));
     return P;
 }
 

@@ -10,7 +10,9 @@ class TCoverageMask {
 public:
     // Only pixels inside Bounds are ever set, so the mask costs at most
     // Bounds' area whatever the shape's coordinates.
-    explicit TCoverageMask(const TRect& Bounds) : FBounds(Bounds) { }
+    explicit TCoverageMask(const TRect& Bounds)
+        : FBounds(Bounds)
+    { }
 
     // The polygon through Points, alternate (even-odd) filling.
     void FillPolygon(std::span<const TPoint> Points);
@@ -25,7 +27,8 @@ public:
     const Byte* Row(Integer Y) const { return &FBits[size_t(Y - FBounds.Top) * size_t(FStride)]; }
 
 private:
-    template<class F> void Render(double Left, double Top, double Right, double Bottom, F&& Draw);
+    template<class F>
+    void Render(double Left, double Top, double Right, double Bottom, F&& Draw);
     TRect FBounds;
     TRect FUsed;
     Integer FStride = 0;

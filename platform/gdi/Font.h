@@ -17,7 +17,10 @@
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 // A set of TFontStyle: bit 1 << style.
 using TFontStyles = Cardinal;
-constexpr TFontStyles StyleBit(TFontStyle S) { return TFontStyles(1) << S; }
+constexpr TFontStyles StyleBit(TFontStyle S)
+{
+    return TFontStyles(1) << S;
+}
 
 enum TFontQuality { fqDefault, fqDraft, fqProof, fqNonAntialiased, fqAntialiased, fqClearType, fqClearTypeNatural };
 

@@ -10,7 +10,8 @@ void CheckGraphicSize(Int64 Width, Int64 Height)
     if (Width < 0 || Height < 0)
         throw EInvalidGraphic(u"Invalid picture size");
     if (Width > MaxGraphicSide || Height > MaxGraphicSide || Width * Height > MaxGraphicPixels)
-        throw EInvalidGraphic(u"Picture too large (" + S(std::to_string(Width)) + u" x " + S(std::to_string(Height)) + u")");
+        throw EInvalidGraphic(
+            u"Picture too large (" + S(std::to_string(Width)) + u" x " + S(std::to_string(Height)) + u")");
 }
 
 void TGraphic::LoadFromFile(const String& FileName)

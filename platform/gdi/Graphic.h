@@ -23,16 +23,31 @@ constexpr TColor clRed = 0x0000FF;
 constexpr TColor clLime = 0x00FF00;
 constexpr TColor clBlue = 0xFF0000;
 
-constexpr Byte GetRValue(TColor C) { return Byte(C); }
-constexpr Byte GetGValue(TColor C) { return Byte(C >> 8); }
-constexpr Byte GetBValue(TColor C) { return Byte(C >> 16); }
-constexpr TColor RGB(Byte R, Byte G, Byte B) { return TColor(R | (G << 8) | (B << 16)); }
+constexpr Byte GetRValue(TColor C)
+{
+    return Byte(C);
+}
+constexpr Byte GetGValue(TColor C)
+{
+    return Byte(C >> 8);
+}
+constexpr Byte GetBValue(TColor C)
+{
+    return Byte(C >> 16);
+}
+constexpr TColor RGB(Byte R, Byte G, Byte B)
+{
+    return TColor(R | (G << 8) | (B << 16));
+}
 
 struct TPoint {
     Integer X = 0, Y = 0;
     bool operator==(const TPoint&) const = default;
 };
-inline TPoint Point(Integer X, Integer Y) { return { X, Y }; }
+inline TPoint Point(Integer X, Integer Y)
+{
+    return { X, Y };
+}
 
 // Right and bottom are exclusive.
 struct TRect {
@@ -42,7 +57,10 @@ struct TRect {
     bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
     bool operator==(const TRect&) const = default;
 };
-inline TRect Rect(Integer Left, Integer Top, Integer Right, Integer Bottom) { return { Left, Top, Right, Bottom }; }
+inline TRect Rect(Integer Left, Integer Top, Integer Right, Integer Bottom)
+{
+    return { Left, Top, Right, Bottom };
+}
 
 // Raised for picture data that cannot be decoded and for sizes beyond the cap.
 X_EXCEPTION(EInvalidGraphic, Exception)

@@ -13,9 +13,18 @@ X_REGISTER_CLASS(TIcon)
 
 namespace {
 
-Cardinal U16(const Byte* P) { return Cardinal(P[0] | (P[1] << 8)); }
-Cardinal U32(const Byte* P) { return Cardinal(P[0] | (P[1] << 8) | (P[2] << 16)) | (Cardinal(P[3]) << 24); }
-Integer I32(const Byte* P) { return Integer(U32(P)); }
+Cardinal U16(const Byte* P)
+{
+    return Cardinal(P[0] | (P[1] << 8));
+}
+Cardinal U32(const Byte* P)
+{
+    return Cardinal(P[0] | (P[1] << 8) | (P[2] << 16)) | (Cardinal(P[3]) << 24);
+}
+Integer I32(const Byte* P)
+{
+    return Integer(U32(P));
+}
 
 constexpr Byte PngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 
@@ -62,8 +71,8 @@ bool DecodeDib(std::span<const Byte> Bytes, const TIconEntry& Entry, TIconImage&
     Cardinal ClrUsed = U32(H + 32);
     // The header must describe the entry: its width, and twice its height
     // (colours and mask).
-    if (HeaderSize < 40 || HeaderSize > Bytes.size() || W != Entry.Width || DoubleH != 2 * Int64(Entry.Height)
-        || Planes != 1 || Compression != 0)
+    if (HeaderSize < 40 || HeaderSize > Bytes.size() || W != Entry.Width || DoubleH != 2 * Int64(Entry.Height) ||
+        Planes != 1 || Compression != 0)
         return false;
     if (Bpp != 1 && Bpp != 4 && Bpp != 8 && Bpp != 16 && Bpp != 24 && Bpp != 32)
         return false;
@@ -120,9 +129,7 @@ bool DecodeDib(std::span<const Byte> Bytes, const TIconEntry& Entry, TIconImage&
                 D[2] = Byte((((V >> 10) & 0x1F) * 255 + 15) / 31);
                 break;
             }
-            case 24:
-                std::memcpy(D, Row + 3 * X, 3);
-                break;
+            case 24: std::memcpy(D, Row + 3 * X, 3); break;
             default:
                 std::memcpy(D, Row + 4 * X, 4);
                 AnyAlpha |= D[3] != 0;
@@ -142,8 +149,8 @@ bool DecodeDib(std::span<const Byte> Bytes, const TIconEntry& Entry, TIconImage&
 // --- handles ----------------------------------------------------------------
 
 struct TIconData {
-    TOwnedPtr<TBitmap> Color;   // 32-bit
-    TOwnedPtr<TBitmap> Mask;    // 24-bit: black opaque, white transparent
+    TOwnedPtr<TBitmap> Color; // 32-bit
+    TOwnedPtr<TBitmap> Mask; // 24-bit: black opaque, white transparent
     bool HasAlpha = false;
 };
 
@@ -199,7 +206,9 @@ size_t SelectIconEntry(const TIconFile& File, Integer Width, Integer Height, Int
 {
     if (Width == 0 && Height == 0)
         Width = Height = SystemIconSize;
-    const Int64 Capacity = BitsPerPixel <= 8 ? (Int64(1) << std::max(BitsPerPixel, 0)) : BitsPerPixel <= 16 ? 65536 : INT32_MAX;
+    const Int64 Capacity = BitsPerPixel <= 8 ? (Int64(1) << std::max(BitsPerPixel, 0))
+        : BitsPerPixel <= 16                 ? 65536
+                                             : INT32_MAX;
     auto Colors = [](const TIconEntry& E) -> Int64 {
         if (E.ColorCount)
             return E.ColorCount;
@@ -214,8 +223,8 @@ size_t SelectIconEntry(const TIconFile& File, Integer Width, Integer Height, Int
     for (size_t I = 1; I < File.Entries.size(); ++I) {
         const TIconEntry& E = File.Entries[I];
         const TIconEntry& B = File.Entries[Best];
-        if (Colors(E) <= Capacity && Colors(E) >= Colors(B) && NoWorse(E.Width, B.Width, Width)
-            && NoWorse(E.Height, B.Height, Height))
+        if (Colors(E) <= Capacity && Colors(E) >= Colors(B) && NoWorse(E.Width, B.Width, Width) &&
+            NoWorse(E.Height, B.Height, Height))
             Best = I;
     }
     return Best;
@@ -237,8 +246,8 @@ bool ReadIconImage(const TIconFile& File, size_t Entry, TIconImage& Image)
 
 HICON CreateIconIndirect(const ICONINFO* Info)
 {
-    if (!Info || !Info->hbmColor || !Info->hbmMask || Info->hbmColor->Empty()
-        || Info->hbmColor->Width() != Info->hbmMask->Width() || Info->hbmColor->Height() != Info->hbmMask->Height())
+    if (!Info || !Info->hbmColor || !Info->hbmMask || Info->hbmColor->Empty() ||
+        Info->hbmColor->Width() != Info->hbmMask->Width() || Info->hbmColor->Height() != Info->hbmMask->Height())
         return nullptr;
     auto Data = std::make_shared<TIconData>();
     Data->Color = MakeOwned<TBitmap>();
@@ -280,8 +289,8 @@ bool GetIconSize(HICON Icon, Integer& Width, Integer& Height)
     return true;
 }
 
-bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width, Integer Height,
-    Cardinal StepIfAniCur, void* FlickerFreeBrush, Cardinal Flags)
+bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width, Integer Height, Cardinal StepIfAniCur,
+    void* FlickerFreeBrush, Cardinal Flags)
 {
     const std::shared_ptr<TIconData> Data = Find(Icon);
     if (!Data || !Canvas || (Flags & DI_NORMAL) == 0)

@@ -20,16 +20,16 @@
 X_EXCEPTION(EOutOfResources, Exception)
 
 struct TIconEntry {
-    Integer Width = 0;          // a size byte of 0 stands for 256
+    Integer Width = 0; // a size byte of 0 stands for 256
     Integer Height = 0;
-    Cardinal ColorCount = 0;    // the 16-bit value at entry offset 2
+    Cardinal ColorCount = 0; // the 16-bit value at entry offset 2
     Word BitCount = 0;
     Cardinal Size = 0;
     Cardinal Offset = 0;
 };
 
 struct TIconFile {
-    std::span<const Byte> Data;     // borrowed: the whole file
+    std::span<const Byte> Data; // borrowed: the whole file
     std::vector<TIconEntry> Entries;
 };
 
@@ -38,8 +38,8 @@ struct TIconFile {
 // 32-bit DIB whose alpha is not all 0); else the mask and XOR colours rule.
 struct TIconImage {
     Integer Width = 0, Height = 0;
-    std::vector<Byte> Pixels;       // Width x Height x 4
-    std::vector<Byte> Mask;         // Width x Height, 0 or 1
+    std::vector<Byte> Pixels; // Width x Height x 4
+    std::vector<Byte> Mask; // Width x Height, 0 or 1
     bool HasAlpha = false;
 };
 
@@ -81,8 +81,8 @@ constexpr Cardinal DI_NORMAL = 3;
 // Draws the icon stretched to Width x Height (its own size for 0) at
 // (X, Y), through the canvas clip: blended by alpha when it has alpha,
 // else the screen ANDed with the mask and XORed with the colours.
-bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width, Integer Height,
-    Cardinal StepIfAniCur, void* FlickerFreeBrush, Cardinal Flags);
+bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width, Integer Height, Cardinal StepIfAniCur,
+    void* FlickerFreeBrush, Cardinal Flags);
 
 constexpr Integer BITSPIXEL = 12;
 constexpr Integer LOGPIXELSX = 88;

@@ -35,7 +35,8 @@ void EmitMessage(j_common_ptr Info, int Level)
         ErrorExit(Info);
 }
 
-void OutputMessage(j_common_ptr) { }
+void OutputMessage(j_common_ptr)
+{ }
 
 // A progressive file can hold any number of scans, each of which is
 // decoded again; real files have a few dozen.
@@ -72,7 +73,11 @@ struct TDecode {
     bool HeaderOnly = false;
     TBitmap* Out = nullptr;
     std::vector<Byte> Row;
-    ~TDecode() { if (Created) jpeg_destroy_decompress(&Info); }
+    ~TDecode()
+    {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
 };
 
 // The header only has to name a picture within the side limit: the pixel
@@ -129,16 +134,10 @@ bool RunDecode(TDecode* D)
     D->Info.scale_num = 1;
     D->Info.scale_denom = D->Denom;
     switch (D->Info.jpeg_color_space) {
-    case JCS_GRAYSCALE:
-        D->Info.out_color_space = JCS_GRAYSCALE;
-        break;
+    case JCS_GRAYSCALE: D->Info.out_color_space = JCS_GRAYSCALE; break;
     case JCS_CMYK:
-    case JCS_YCCK:
-        D->Info.out_color_space = JCS_CMYK;
-        break;
-    default:
-        D->Info.out_color_space = JCS_EXT_BGR;
-        break;
+    case JCS_YCCK: D->Info.out_color_space = JCS_CMYK; break;
+    default: D->Info.out_color_space = JCS_EXT_BGR; break;
     }
     jpeg_calc_output_dimensions(&D->Info);
     CheckGraphicSize(D->Info.output_width, D->Info.output_height);
@@ -183,7 +182,11 @@ struct TEncode {
     int Quality = 90;
     std::vector<Byte> Out;
     std::vector<Byte> Buffer;
-    ~TEncode() { if (Created) jpeg_destroy_compress(&Info); }
+    ~TEncode()
+    {
+        if (Created)
+            jpeg_destroy_compress(&Info);
+    }
 };
 
 TEncode* EncodeOf(j_compress_ptr Info)
@@ -204,7 +207,7 @@ bool Flush(TEncode* E, size_t Count)
     try {
         E->Out.insert(E->Out.end(), E->Buffer.begin(), E->Buffer.begin() + ptrdiff_t(Count));
         return true;
-    } catch (...) {     // no exception may cross libjpeg's C frames
+    } catch (...) { // no exception may cross libjpeg's C frames
         return false;
     }
 }
@@ -314,7 +317,7 @@ void TJPEGImage::LoadFromStream(TStream* Stream)
     FData.swap(Data);
     try {
         ReadHeader();
-    } catch (...) {     // leave no half-read picture, pass the failure on
+    } catch (...) { // leave no half-read picture, pass the failure on
         Clear();
         throw;
     }

@@ -63,6 +63,6 @@ private:
     TBitmap* FBitmap = nullptr;
     TJPEGScale FScale = jsFullSize;
     Integer FQuality = 90;
-    Integer FImageWidth = 0;    // full size, from the header
+    Integer FImageWidth = 0; // full size, from the header
     Integer FImageHeight = 0;
 };

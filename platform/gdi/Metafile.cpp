@@ -65,7 +65,8 @@ void TMetafile::LoadFromStream(TStream* Stream)
     const Int64 Start = Stream->Position();
     const Int64 Got = Stream->Read(Head, sizeof Head);
     // An enhanced metafile: record type 1 first, " EMF" at offset 40.
-    if (Got >= 44 && Head[0] == 1 && Head[1] == 0 && Head[2] == 0 && Head[3] == 0 && std::memcmp(Head + 40, " EMF", 4) == 0)
+    if (Got >= 44 && Head[0] == 1 && Head[1] == 0 && Head[2] == 0 && Head[3] == 0 &&
+        std::memcmp(Head + 40, " EMF", 4) == 0)
         throw EInvalidGraphic(u"Enhanced metafiles are not supported");
     if (Got < 16 || std::memcmp(Head, Magic, 4) != 0)
         throw EInvalidGraphic(u"Not a metafile");
@@ -182,12 +183,8 @@ void TMetafile::Draw(TBitmap* Dest, const TRect& Rect)
             }
             break;
         case mkLine:
-        case mkPolyline:
-            C->Polyline(Points);
-            break;
-        case mkPolygon:
-            C->Polygon(Points);
-            break;
+        case mkPolyline: C->Polyline(Points); break;
+        case mkPolygon: C->Polygon(Points); break;
         case mkTextOut:
         case mkDrawText: {
             TFont* F = C->Font();
@@ -293,7 +290,8 @@ Integer TMetafileCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
     return inherited::DrawText(Text, R, Format);
 }
 
-void TMetafileCanvas::RecordText(TMetafile::TKind Kind, std::span<const TPoint> Points, const String& Text, Cardinal Format)
+void TMetafileCanvas::RecordText(TMetafile::TKind Kind, std::span<const TPoint> Points, const String& Text,
+    Cardinal Format)
 {
     if (!FMetafile)
         return;

@@ -63,14 +63,18 @@ void ErrorFn(png_structp Png, png_const_charp Message)
     png_longjmp(Png, 1);
 }
 
-void WarningFn(png_structp, png_const_charp) { }
+void WarningFn(png_structp, png_const_charp)
+{ }
 
 void* MallocFn(png_structp, png_alloc_size_t Size)
 {
     return Size <= MaxPngAllocation ? std::malloc(Size) : nullptr;
 }
 
-void FreeFn(png_structp, png_voidp Block) { std::free(Block); }
+void FreeFn(png_structp, png_voidp Block)
+{
+    std::free(Block);
+}
 
 Cardinal BigEndian32(const png_byte* P)
 {
@@ -96,8 +100,8 @@ void ReadFn(png_structp Png, png_bytep Data, size_t Count)
     // libpng reads a chunk's length and type in one call and may buffer the
     // data before it reads it: a length the stream cannot hold (with the
     // checksum behind it) is refused here, before anything is allocated.
-    if (Left >= 0 && Count == 8 && (png_get_io_state(Png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR
-        && Int64(BigEndian32(Data)) + 4 > Left)
+    if (Left >= 0 && Count == 8 && (png_get_io_state(Png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR &&
+        Int64(BigEndian32(Data)) + 4 > Left)
         png_error(Png, "PNG chunk longer than the data left");
 }
 
@@ -115,7 +119,8 @@ void WriteFn(png_structp Png, png_bytep Data, size_t Count)
         png_error(Png, "PNG data could not be written");
 }
 
-void FlushFn(png_structp) { }
+void FlushFn(png_structp)
+{ }
 
 // An 8-bit value of a sample of Depth bits.
 Byte ScaleSample(unsigned Value, int Depth)
@@ -137,8 +142,8 @@ void ReadTransparency(TPngRead* St, int ColourType, int Depth)
     png_bytep TransAlpha = nullptr;
     int Count = 0;
     png_color_16p TransColour = nullptr;
-    if (!png_get_valid(St->Png, St->Info, PNG_INFO_tRNS)
-        || !png_get_tRNS(St->Png, St->Info, &TransAlpha, &Count, &TransColour))
+    if (!png_get_valid(St->Png, St->Info, PNG_INFO_tRNS) ||
+        !png_get_tRNS(St->Png, St->Info, &TransAlpha, &Count, &TransColour))
         return;
     St->Mode = ptmBit;
     if (ColourType == PNG_COLOR_TYPE_PALETTE) {
@@ -163,7 +168,7 @@ void ReadTransparency(TPngRead* St, int ColourType, int Depth)
         St->TransparentColor = RGB(G, G, G);
     } else {
         St->TransparentColor = RGB(ScaleSample(TransColour->red, Depth), ScaleSample(TransColour->green, Depth),
-                                   ScaleSample(TransColour->blue, Depth));
+            ScaleSample(TransColour->blue, Depth));
     }
 }
 
@@ -218,7 +223,8 @@ bool RunRead(TPngRead* St)
         St->Buffer.resize(size_t(W) * 4);
         for (png_uint_32 Y = 0; Y < H; ++Y) {
             png_read_row(St->Png, St->Buffer.data(), nullptr);
-            SplitRow(St->Buffer.data(), St->Pixels->ScanLine(Integer(Y)), St->Alpha->data() + size_t(Y) * W, Integer(W));
+            SplitRow(St->Buffer.data(), St->Pixels->ScanLine(Integer(Y)), St->Alpha->data() + size_t(Y) * W,
+                Integer(W));
         }
     } else {
         // Interlaced passes fill the whole picture before it can be split.
@@ -240,7 +246,7 @@ bool RunWrite(TPngWrite* St)
         return false;
     png_set_write_fn(St->Png, St, WriteFn, FlushFn);
     png_set_IHDR(St->Png, St->Info, png_uint_32(St->Width), png_uint_32(St->Height), St->BitDepth, St->ColorType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (St->ColorType == PNG_COLOR_TYPE_PALETTE) {
         png_set_PLTE(St->Png, St->Info, St->Palette.data(), int(St->Palette.size()));
         if (!St->PaletteAlpha.empty())
@@ -279,9 +285,18 @@ void TPngImage::Create()
 
 TPngImage::~TPngImage() = default;
 
-Integer TPngImage::Width() const { return FPixels->Width(); }
-Integer TPngImage::Height() const { return FPixels->Height(); }
-bool TPngImage::Empty() const { return FPixels->Empty(); }
+Integer TPngImage::Width() const
+{
+    return FPixels->Width();
+}
+Integer TPngImage::Height() const
+{
+    return FPixels->Height();
+}
+bool TPngImage::Empty() const
+{
+    return FPixels->Empty();
+}
 
 void TPngImage::Reset(Integer AWidth, Integer AHeight, bool Alpha)
 {
@@ -300,16 +315,11 @@ void TPngImage::CreateBlank(Cardinal ColorType, Cardinal BitDepth, Integer AWidt
     case COLOR_GRAYSCALE:
         Valid = BitDepth == 1 || BitDepth == 2 || BitDepth == 4 || BitDepth == 8 || BitDepth == 16;
         break;
-    case COLOR_PALETTE:
-        Valid = BitDepth == 1 || BitDepth == 2 || BitDepth == 4 || BitDepth == 8;
-        break;
+    case COLOR_PALETTE: Valid = BitDepth == 1 || BitDepth == 2 || BitDepth == 4 || BitDepth == 8; break;
     case COLOR_RGB:
     case COLOR_GRAYSCALEALPHA:
-    case COLOR_RGBALPHA:
-        Valid = BitDepth == 8 || BitDepth == 16;
-        break;
-    default:
-        Valid = false;
+    case COLOR_RGBALPHA: Valid = BitDepth == 8 || BitDepth == 16; break;
+    default: Valid = false;
     }
     if (!Valid)
         throw EPNGError(u"Invalid PNG colour type or bit depth");
@@ -323,8 +333,14 @@ void TPngImage::CreateBlank(Cardinal ColorType, Cardinal BitDepth, Integer AWidt
     FTransparentColor = 0;
 }
 
-Byte* TPngImage::Scanline(Integer Y) { return FPixels->ScanLine(Y); }
-const Byte* TPngImage::Scanline(Integer Y) const { return static_cast<const TBitmap*>(FPixels.get())->ScanLine(Y); }
+Byte* TPngImage::Scanline(Integer Y)
+{
+    return FPixels->ScanLine(Y);
+}
+const Byte* TPngImage::Scanline(Integer Y) const
+{
+    return static_cast<const TBitmap*>(FPixels.get())->ScanLine(Y);
+}
 
 Byte* TPngImage::AlphaScanline(Integer Y)
 {
@@ -394,7 +410,7 @@ void TPngImage::LoadFromStream(TStream* Stream)
     St.Stream = Stream;
     try {
         St.StreamEnd = Stream->Size();
-    } catch (...) {     // a stream that cannot tell its size: reads alone decide
+    } catch (...) { // a stream that cannot tell its size: reads alone decide
         St.StreamEnd = -1;
     }
     St.Pixels = Pixels.get();
@@ -409,7 +425,7 @@ void TPngImage::LoadFromStream(TStream* Stream)
     bool Ok;
     try {
         Ok = RunRead(&St);
-    } catch (...) {     // free libpng's state, then pass the failure on
+    } catch (...) { // free libpng's state, then pass the failure on
         png_destroy_read_struct(&St.Png, &St.Info, nullptr);
         throw;
     }
@@ -434,9 +450,7 @@ void TPngImage::SaveToStream(TStream* Stream)
     St.Width = W;
     St.Height = H;
     const bool Alpha = HasAlpha();
-    auto AllAlpha = [&](auto&& Pred) {
-        return std::all_of(FAlpha.begin(), FAlpha.end(), Pred);
-    };
+    auto AllAlpha = [&](auto&& Pred) { return std::all_of(FAlpha.begin(), FAlpha.end(), Pred); };
     const bool Opaque = !Alpha || AllAlpha([](Byte A) { return A == 255; });
     bool AllGrey = true;
     for (Integer Y = 0; Y < H && AllGrey; ++Y) {
@@ -483,7 +497,8 @@ void TPngImage::SaveToStream(TStream* Stream)
         }
         if (Entries.size() <= 256) {
             // Translucent entries first keep the tRNS chunk short.
-            std::stable_sort(Entries.begin(), Entries.end(), [](Cardinal L, Cardinal R) { return (L >> 24 == 255) < (R >> 24 == 255); });
+            std::stable_sort(Entries.begin(), Entries.end(),
+                [](Cardinal L, Cardinal R) { return (L >> 24 == 255) < (R >> 24 == 255); });
             for (size_t I = 0; I < Entries.size(); ++I) {
                 const Cardinal E = Entries[I];
                 Index[E] = Byte(I);
@@ -561,7 +576,8 @@ void TPngImage::SaveToStream(TStream* Stream)
     if (!St.MakeRow) {
         // RGB (with its transparent colour when that still holds), or RGBA.
         const bool KeepKey = !Opaque && FColorType != COLOR_RGBALPHA && KeyCovers();
-        const bool WithAlpha = FColorType == COLOR_RGBALPHA || FColorType == COLOR_GRAYSCALEALPHA || (!Opaque && !KeepKey);
+        const bool WithAlpha =
+            FColorType == COLOR_RGBALPHA || FColorType == COLOR_GRAYSCALEALPHA || (!Opaque && !KeepKey);
         St.ColorType = WithAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
         St.BitDepth = Depth16;
         if (KeepKey) {
@@ -614,7 +630,8 @@ void TPngImage::Draw(TBitmap* Dest, const TRect& Rect)
     TOwnedPtr<TBitmap> Layer(MakeOwned<TBitmap>());
     Layer->SetPixelFormat(pf32bit);
     Layer->SetSize(Right - Left, Bottom - Top);
-    StretchDraw(Layer.get(), ::Rect(Rect.Left - Left, Rect.Top - Top, Rect.Right - Left, Rect.Bottom - Top), Source.get());
+    StretchDraw(Layer.get(), ::Rect(Rect.Left - Left, Rect.Top - Top, Rect.Right - Left, Rect.Bottom - Top),
+        Source.get());
     const Integer DB = Dest->BytesPerPixel();
     for (Integer Y = Top; Y < Bottom; ++Y) {
         const Byte* S = Layer->ScanLine(Y - Top);

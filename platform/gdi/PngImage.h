@@ -83,8 +83,8 @@ public:
 
 private:
     void Reset(Integer AWidth, Integer AHeight, bool Alpha);
-    TOwnedPtr<TBitmap> FPixels;     // 24-bit BGR
-    std::vector<Byte> FAlpha;       // Width x Height, or empty
+    TOwnedPtr<TBitmap> FPixels; // 24-bit BGR
+    std::vector<Byte> FAlpha; // Width x Height, or empty
     Byte FColorType = COLOR_RGB;
     Byte FBitDepth = 8;
     TPNGTransparencyMode FTransparencyMode = ptmNone;

@@ -19,7 +19,8 @@ TRegion::TRegion(const TRect& R)
     if (R.IsEmpty())
         pixman_region32_init(&FRegion);
     else
-        pixman_region32_init_rect(&FRegion, R.Left, R.Top, unsigned(Int64(R.Right) - R.Left), unsigned(Int64(R.Bottom) - R.Top));
+        pixman_region32_init_rect(&FRegion, R.Left, R.Top, unsigned(Int64(R.Right) - R.Left),
+            unsigned(Int64(R.Bottom) - R.Top));
 }
 
 TRegion::TRegion(std::span<const pixman_box32_t> Boxes)
@@ -72,7 +73,8 @@ std::span<const pixman_box32_t> TRegion::Boxes() const
 
 bool TRegion::operator==(const TRegion& Other) const
 {
-    return pixman_region32_equal(const_cast<pixman_region32_t*>(&FRegion), const_cast<pixman_region32_t*>(&Other.FRegion));
+    return pixman_region32_equal(const_cast<pixman_region32_t*>(&FRegion),
+        const_cast<pixman_region32_t*>(&Other.FRegion));
 }
 
 void TRegion::Intersect(const TRegion& Other)

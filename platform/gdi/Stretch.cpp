@@ -7,7 +7,7 @@
 namespace {
 
 struct TSpan {
-    Int64 First, Last;  // target pixels inside the target bitmap, Last exclusive
+    Int64 First, Last; // target pixels inside the target bitmap, Last exclusive
 };
 
 TSpan Clip(Int64 Lo, Int64 Hi, Integer Limit)

@@ -21,14 +21,14 @@ struct TPlacedLine {
 
 struct TDrawOptions {
     bool RightToLeft = false;
-    int TabWidth = 0;       // pixels between tab stops; 0 leaves pango's
+    int TabWidth = 0; // pixels between tab stops; 0 leaves pango's
 };
 
 // Draws the lines' glyphs into an 8-bit coverage mask over Box and hands
 // it to Paint. Box is already cut to what may be seen.
 template<class F>
-void RenderLines(const TFont* Font, const std::vector<TPlacedLine>& Lines, const TRect& Box, const TDrawOptions& Options,
-    Integer Ascent, F&& Paint)
+void RenderLines(const TFont* Font, const std::vector<TPlacedLine>& Lines, const TRect& Box,
+    const TDrawOptions& Options, Integer Ascent, F&& Paint)
 {
     if (Box.IsEmpty() || Lines.empty())
         return;
@@ -79,7 +79,8 @@ void RenderLines(const TFont* Font, const std::vector<TPlacedLine>& Lines, const
 
 TRect Intersect(const TRect& A, const TRect& B)
 {
-    TRect R = Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right), std::min(A.Bottom, B.Bottom));
+    TRect R = Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
+        std::min(A.Bottom, B.Bottom));
     return R.IsEmpty() ? TRect {} : R;
 }
 
@@ -120,8 +121,8 @@ const std::string Dots = "...";
 std::string EndEllipsis(const std::string& S, Integer Width, PangoContext* Context, const TFont* Font)
 {
     const std::vector<size_t> Starts = CharStarts(S);
-    const size_t K = LongestFitting(Starts.size() - 1, Width,
-        [&](size_t N) { return S.substr(0, Starts[N]) + Dots; }, Context, Font);
+    const size_t K = LongestFitting(
+        Starts.size() - 1, Width, [&](size_t N) { return S.substr(0, Starts[N]) + Dots; }, Context, Font);
     return S.substr(0, Starts[K]) + Dots;
 }
 
@@ -135,8 +136,8 @@ std::string WordEllipsis(const std::string& S, Integer Width, PangoContext* Cont
             Ends.push_back(I);
     if (Ends.empty() || TextWidth(Context, Font, S.substr(0, Ends[0]) + Dots) > Width)
         return EndEllipsis(S, Width, Context, Font);
-    const size_t K = LongestFitting(Ends.size() - 1, Width,
-        [&](size_t N) { return S.substr(0, Ends[N]) + Dots; }, Context, Font);
+    const size_t K = LongestFitting(
+        Ends.size() - 1, Width, [&](size_t N) { return S.substr(0, Ends[N]) + Dots; }, Context, Font);
     return S.substr(0, Ends[K]) + Dots;
 }
 
@@ -180,7 +181,7 @@ std::string StripPrefixes(const std::string& S, int& UnderlineAt, int& Underline
 
 struct TSourceLine {
     std::string Text;
-    int Start = 0;          // byte offset in the whole stripped text; -1 once ellipsized
+    int Start = 0; // byte offset in the whole stripped text; -1 once ellipsized
 };
 
 // Splits at CR LF, CR or LF.
@@ -223,8 +224,9 @@ void TCanvas::TextOut(Integer X, Integer Y, const String& Text)
         return;
     // Ink may reach past the cell (italic overhangs, accents): allow an em.
     const Int64 Margin = Int64(FFont->EmPixels()) + 1;
-    const TRect Box = Intersect(Bounds(), Rect(Clamp32(X - Margin), Clamp32(Y - Margin), Clamp32(Right + Margin),
-                                              Clamp32(Int64(Y) + Extent.cy + Margin)));
+    const TRect Box = Intersect(Bounds(),
+        Rect(Clamp32(X - Margin), Clamp32(Y - Margin), Clamp32(Right + Margin),
+            Clamp32(Int64(Y) + Extent.cy + Margin)));
     const std::vector<TPlacedLine> Lines { { StringToUTF8(Text), X, Y } };
     RenderLines(FFont.get(), Lines, Box, {}, FFont->Metrics().Ascent,
         [&](const Byte* Mask, Integer Stride) { PaintCoverage(Box, Mask, Stride, FFont->Color()); });
@@ -310,7 +312,8 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
         Top = R.Top + (Int64(R.Bottom) - R.Top - LineHeight) / 2;
     else if (Single && (Format & DT_BOTTOM))
         Top = Int64(R.Bottom) - LineHeight;
-    const Integer Result = Clamp32(Single && (Format & (DT_VCENTER | DT_BOTTOM)) ? Top - R.Top + TextHeight : TextHeight);
+    const Integer Result =
+        Clamp32(Single && (Format & (DT_VCENTER | DT_BOTTOM)) ? Top - R.Top + TextHeight : TextHeight);
 
     if (Format & DT_CALCRECT) {
         const Integer Widest = Widths.empty() ? 0 : *std::max_element(Widths.begin(), Widths.end());
@@ -333,8 +336,8 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
             X = Int64(R.Right) - Widths[I];
         P.X = Clamp32(X);
         P.Top = Clamp32(Top + Int64(I) * LineHeight);
-        if (UnderlineAt >= 0 && Lines[I].Start >= 0 && UnderlineAt >= Lines[I].Start
-            && UnderlineAt < Lines[I].Start + int(P.Text.size())) {
+        if (UnderlineAt >= 0 && Lines[I].Start >= 0 && UnderlineAt >= Lines[I].Start &&
+            UnderlineAt < Lines[I].Start + int(P.Text.size())) {
             P.UnderlineStart = UnderlineAt - Lines[I].Start;
             P.UnderlineLength = UnderlineLength;
         }
@@ -348,8 +351,9 @@ Integer TCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)
     else if (!Placed.empty()) {
         const Int64 Margin = Int64(FFont->EmPixels()) + 1;
         Integer Widest = *std::max_element(Widths.begin(), Widths.end());
-        Box = Intersect(Box, Rect(Clamp32(Int64(R.Left) - Widest - Margin), Clamp32(Top - Margin),
-                                  Clamp32(Int64(R.Right) + Widest + Margin), Clamp32(Top + TextHeight + Margin)));
+        Box = Intersect(Box,
+            Rect(Clamp32(Int64(R.Left) - Widest - Margin), Clamp32(Top - Margin),
+                Clamp32(Int64(R.Right) + Widest + Margin), Clamp32(Top + TextHeight + Margin)));
     }
     RenderLines(FFont.get(), Placed, Box, Options, M.Ascent,
         [&](const Byte* Mask, Integer Stride) { PaintCoverage(Box, Mask, Stride, FFont->Color()); });

@@ -144,7 +144,7 @@ void TCollection::Clear()
     try {
         while (Count() > 0)
             FItems.Last()->Free();
-    } catch (...) {     // ends the update, then passes the exception on
+    } catch (...) { // ends the update, then passes the exception on
         EndUpdate();
         throw;
     }
@@ -180,7 +180,7 @@ void TCollection::Assign(TPersistent* Source)
         Clear();
         for (TCollectionItem* Item : Other->FItems)
             Add()->Assign(Item);
-    } catch (...) {     // ends the update, then passes the exception on
+    } catch (...) { // ends the update, then passes the exception on
         EndUpdate();
         throw;
     }
@@ -193,12 +193,10 @@ String TCollection::GetNamePath()
 }
 
 void TCollection::Update(TCollectionItem*)
-{
-}
+{ }
 
 void TCollection::Notify(TCollectionItem*, TCollectionNotification)
-{
-}
+{ }
 
 void TCollection::Changed()
 {

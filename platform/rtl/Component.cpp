@@ -24,9 +24,8 @@ Char UpCase(Char C)
 
 bool SameText(StringView A, StringView B)
 {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](Char X, Char Y) {
-        return UpCase(X) == UpCase(Y);
-    });
+    return A.size() == B.size() &&
+        std::equal(A.begin(), A.end(), B.begin(), [](Char X, Char Y) { return UpCase(X) == UpCase(Y); });
 }
 
 String ReplaceFirst(StringView Pattern, StringView Value)
@@ -50,9 +49,8 @@ bool IsValidIdent(StringView Ident)
 {
     if (Ident.empty() || !IsIdentStart(Ident[0]))
         return false;
-    return std::all_of(Ident.begin() + 1, Ident.end(), [](Char C) {
-        return IsIdentStart(C) || (C >= u'0' && C <= u'9');
-    });
+    return std::all_of(Ident.begin() + 1, Ident.end(),
+        [](Char C) { return IsIdentStart(C) || (C >= u'0' && C <= u'9'); });
 }
 
 void TComponent::Create(TComponent* AOwner)

@@ -19,15 +19,28 @@
 enum TOperation { opInsert, opRemove };
 
 enum TComponentStateItem {
-    csLoading, csReading, csWriting, csDestroying, csDesigning, csAncestor, csUpdating,
-    csFixups, csFreeNotification, csInline, csDesignInstance
+    csLoading,
+    csReading,
+    csWriting,
+    csDestroying,
+    csDesigning,
+    csAncestor,
+    csUpdating,
+    csFixups,
+    csFreeNotification,
+    csInline,
+    csDesignInstance
 };
 
 // The set of TComponentStateItem values.
 class TComponentState {
 public:
     TComponentState() = default;
-    TComponentState(std::initializer_list<TComponentStateItem> Items) { for (auto I : Items) Include(I); }
+    TComponentState(std::initializer_list<TComponentStateItem> Items)
+    {
+        for (auto I : Items)
+            Include(I);
+    }
     bool Contains(TComponentStateItem Item) const { return FBits & Bit(Item); }
     void Include(TComponentStateItem Item) { FBits |= Bit(Item); }
     void Exclude(TComponentStateItem Item) { FBits &= ~Bit(Item); }
@@ -45,14 +58,20 @@ bool IsValidIdent(StringView Ident);
 // In the body of a TComponent descendant that implements interfaces: the
 // component's IInterface methods. Components are never counted; they live
 // until they are freed.
-#define X_NOT_COUNTED                                                                  \
-public:                                                                                \
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override                      \
-    {                                                                                  \
-        return GetInterface(IID, Obj) ? S_OK : E_NOINTERFACE;                          \
-    }                                                                                  \
-    Integer _AddRef() override { return -1; }                                          \
-    Integer _Release() override { return -1; }
+#define X_NOT_COUNTED                                                                                                  \
+public:                                                                                                                \
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override                                                      \
+    {                                                                                                                  \
+        return GetInterface(IID, Obj) ? S_OK : E_NOINTERFACE;                                                          \
+    }                                                                                                                  \
+    Integer _AddRef() override                                                                                         \
+    {                                                                                                                  \
+        return -1;                                                                                                     \
+    }                                                                                                                  \
+    Integer _Release() override                                                                                        \
+    {                                                                                                                  \
+        return -1;                                                                                                     \
+    }
 
 class TComponent : public TPersistent, public IInterface {
     X_CLASS(TComponent, TPersistent)

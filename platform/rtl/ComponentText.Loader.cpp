@@ -22,16 +22,16 @@ public:
 class TLoader {
 public:
     TLoader(const TComponentReadOptions& Options, TComponent* Root)
-        : FOptions(Options), FMethodRoot(Options.MethodRoot ? Options.MethodRoot : Root),
-          FChildBase(Options.ChildBase ? Options.ChildBase : TComponent::StaticClass())
-    {
-    }
+        : FOptions(Options)
+        , FMethodRoot(Options.MethodRoot ? Options.MethodRoot : Root)
+        , FChildBase(Options.ChildBase ? Options.ChildBase : TComponent::StaticClass())
+    { }
 
     void Read(const TTextObject& Tree, TComponent* Root)
     {
         try {
             ReadInto(Tree, Root);
-        } catch (...) {     // frees what this read made, then passes the exception on
+        } catch (...) { // frees what this read made, then passes the exception on
             Abort();
             throw;
         }
@@ -39,7 +39,7 @@ public:
         for (TComponent* C : FLoaded) {
             try {
                 C->Loaded();
-            } catch (...) {     // kept and raised again once every component is loaded
+            } catch (...) { // kept and raised again once every component is loaded
                 if (!First)
                     First = std::current_exception();
             }
@@ -188,7 +188,7 @@ private:
             Strings->Clear();
             for (const TTextValue& Item : V.List)
                 Strings->Add(Item.Text);
-        } catch (...) {     // ends the update, then passes the exception on
+        } catch (...) { // ends the update, then passes the exception on
             Strings->EndUpdate();
             throw;
         }
@@ -205,7 +205,7 @@ private:
                 for (const TTextProp& P : Item.Props)
                     ReadProp(Target, P);
             }
-        } catch (...) {     // ends the update, then passes the exception on
+        } catch (...) { // ends the update, then passes the exception on
             Collection->EndUpdate();
             throw;
         }
@@ -251,9 +251,7 @@ private:
         case tkInt64:
         case tkChar:
         case tkEnumeration:
-        case tkSet:
-            SetOrdProp(Obj, P, OrdinalOf(P, V));
-            return;
+        case tkSet: SetOrdProp(Obj, P, OrdinalOf(P, V)); return;
         case tkFloat:
             if (V.Kind == vkFloat)
                 SetFloatProp(Obj, P, V.Float);
@@ -269,9 +267,7 @@ private:
                 throw EReadError(u"Invalid property value");
             SetStrProp(Obj, P, V.Text);
             return;
-        case tkVariant:
-            SetVariantProp(Obj, P, VariantOf(V));
-            return;
+        case tkVariant: SetVariantProp(Obj, P, VariantOf(V)); return;
         case tkMethod:
             if (V.Kind != vkIdent)
                 throw EReadError(u"Invalid property value");
@@ -291,8 +287,7 @@ private:
             }
             throw EReadError(u"Invalid property value");
         }
-        default:
-            throw EReadError(u"Invalid property value");
+        default: throw EReadError(u"Invalid property value");
         }
     }
 
@@ -305,10 +300,8 @@ private:
             if (V.Int >= INT32_MIN && V.Int <= INT32_MAX)
                 return TVariant(Integer(V.Int));
             return TVariant(V.Int);
-        case vkFloat:
-            return TVariant(V.Float);
-        case vkString:
-            return TVariant(V.Text);
+        case vkFloat: return TVariant(V.Float);
+        case vkString: return TVariant(V.Text);
         case vkIdent:
             if (SameText(V.Text, u"True") || SameText(V.Text, u"False"))
                 return TVariant(SameText(V.Text, u"True"));
@@ -317,8 +310,7 @@ private:
             if (SameText(V.Text, u"Unassigned") || SameText(V.Text, u"nil"))
                 return TVariant();
             break;
-        default:
-            break;
+        default: break;
         }
         throw EReadError(u"Invalid property value");
     }

@@ -16,20 +16,37 @@ struct TToken {
     Integer Line = 1;
 };
 
-bool IsIdentStart(Char C) { return (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || C == u'_' || C >= 0x80; }
-bool IsIdentChar(Char C) { return IsIdentStart(C) || (C >= u'0' && C <= u'9'); }
-bool IsDigit(Char C) { return C >= u'0' && C <= u'9'; }
+bool IsIdentStart(Char C)
+{
+    return (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || C == u'_' || C >= 0x80;
+}
+bool IsIdentChar(Char C)
+{
+    return IsIdentStart(C) || (C >= u'0' && C <= u'9');
+}
+bool IsDigit(Char C)
+{
+    return C >= u'0' && C <= u'9';
+}
 int HexValue(Char C)
 {
-    if (C >= u'0' && C <= u'9') return C - u'0';
-    if (C >= u'a' && C <= u'f') return C - u'a' + 10;
-    if (C >= u'A' && C <= u'F') return C - u'A' + 10;
+    if (C >= u'0' && C <= u'9')
+        return C - u'0';
+    if (C >= u'a' && C <= u'f')
+        return C - u'a' + 10;
+    if (C >= u'A' && C <= u'F')
+        return C - u'A' + 10;
     return -1;
 }
 
 class TParser {
 public:
-    TParser(StringView Text, Integer MaxDepth) : FText(Text), FMaxDepth(MaxDepth) { Next(); }
+    TParser(StringView Text, Integer MaxDepth)
+        : FText(Text)
+        , FMaxDepth(MaxDepth)
+    {
+        Next();
+    }
 
     TTextObject ParseRoot()
     {
@@ -82,7 +99,8 @@ private:
             ReadString();
         } else if (C == u'$') {
             ReadHex();
-        } else if (IsDigit(C) || ((C == u'-' || C == u'+') && (IsDigit(Peek(1)) || Peek(1) == u'.' || IsIdentStart(Peek(1))))) {
+        } else if (IsDigit(C) ||
+            ((C == u'-' || C == u'+') && (IsDigit(Peek(1)) || Peek(1) == u'.' || IsIdentStart(Peek(1))))) {
             ReadNumber();
         } else {
             FTok.Kind = tkSymbol;
@@ -277,7 +295,7 @@ private:
         } else {
             Obj.ClassName = std::move(First);
         }
-        if (IsSymbol(u'[')) {     // the position of an inherited child; not needed here
+        if (IsSymbol(u'[')) { // the position of an inherited child; not needed here
             Next();
             if (FTok.Kind != tkIntTok)
                 Error(u"Integer expected");
@@ -311,8 +329,7 @@ private:
         TTextValue V;
         V.Line = FTok.Line;
         switch (FTok.Kind) {
-        case tkEnd:
-            Error(u"Unexpected end of text");
+        case tkEnd: Error(u"Unexpected end of text");
         case tkIntTok:
             V.Kind = vkInteger;
             V.Int = FTok.Int;
@@ -340,8 +357,7 @@ private:
             V.Kind = vkIdent;
             V.Text = DottedName(u"Identifier");
             return V;
-        case tkSymbol:
-            break;
+        case tkSymbol: break;
         }
         Char C = FTok.Symbol;
         if (C == u'[') {

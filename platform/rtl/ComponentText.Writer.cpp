@@ -8,7 +8,7 @@
 #include <cmath>
 
 namespace {
-constexpr Integer LineLength = 64;     // characters of a string piece, bytes of binary a line = half
+constexpr Integer LineLength = 64; // characters of a string piece, bytes of binary a line = half
 constexpr Integer MaxWriteDepth = 64;
 
 void NewLine(String& Out, Integer Level)
@@ -17,7 +17,10 @@ void NewLine(String& Out, Integer Level)
     Out.append(size_t(Level) * 2, u' ');
 }
 
-bool Printable(Char C) { return C >= u' ' && C < 127 && C != u'\''; }
+bool Printable(Char C)
+{
+    return C >= u' ' && C < 127 && C != u'\'';
+}
 
 // Quoted pieces for printable ASCII, #nnn for everything else; strings
 // longer than a line start on a line of their own and break every 64
@@ -80,18 +83,10 @@ void FormatValue(String& Out, const TTextValue& V, Integer Level)
 {
     static const char16_t Hex[] = u"0123456789ABCDEF";
     switch (V.Kind) {
-    case vkInteger:
-        Out += V.Big ? UIntToStr(UInt64(V.Int)) : IntToStr(V.Int);
-        break;
-    case vkFloat:
-        Out += FloatForText(V.Float);
-        break;
-    case vkString:
-        FormatString(Out, V.Text, Level);
-        break;
-    case vkIdent:
-        Out += V.Text;
-        break;
+    case vkInteger: Out += V.Big ? UIntToStr(UInt64(V.Int)) : IntToStr(V.Int); break;
+    case vkFloat: Out += FloatForText(V.Float); break;
+    case vkString: FormatString(Out, V.Text, Level); break;
+    case vkIdent: Out += V.Text; break;
     case vkSet:
         Out += u'[';
         for (size_t I = 0; I < V.Names.size(); ++I) {
@@ -199,7 +194,7 @@ public:
     }
 
 private:
-    std::vector<TObject*> FPath;     // objects being written, to stop at cycles
+    std::vector<TObject*> FPath; // objects being written, to stop at cycles
 
     void CollectProps(TObject* Obj, const String& Prefix, std::vector<TTextProp>& Out, Integer Depth)
     {
@@ -232,8 +227,7 @@ private:
         if (!Obj || std::find(FPath.begin(), FPath.end(), Obj) != FPath.end())
             return;
         switch (PropObjectKind(Obj)) {
-        case okStream:
-            return;
+        case okStream: return;
         case okStrings: {
             auto* Strings = static_cast<TStrings*>(Obj);
             if (Strings->Count() == 0)
@@ -255,8 +249,7 @@ private:
             Out.push_back(TTextProp { Name, std::move(Items), 0 });
             return;
         }
-        default:
-            CollectProps(Obj, Name + u".", Out, Depth + 1);
+        default: CollectProps(Obj, Name + u".", Out, Depth + 1);
         }
     }
 
@@ -272,10 +265,8 @@ private:
                 return IdentValue(Ident);
             return IntValue(V, T->OrdType == otUQWord && V < 0);
         }
-        case tkChar:
-            return StringValue(String(1, Char(GetOrdProp(Obj, P))));
-        case tkEnumeration:
-            return IdentValue(GetEnumName(T, GetOrdProp(Obj, P)));
+        case tkChar: return StringValue(String(1, Char(GetOrdProp(Obj, P))));
+        case tkEnumeration: return IdentValue(GetEnumName(T, GetOrdProp(Obj, P)));
         case tkSet: {
             TTextValue V = MakeValue(vkSet);
             UInt64 Bits = UInt64(GetOrdProp(Obj, P));
@@ -284,30 +275,28 @@ private:
                     V.Names.push_back(T->CompType->EnumNames[I]);
             return V;
         }
-        case tkFloat:
-            return FloatValue(GetFloatProp(Obj, P));
-        case tkUString:
-            return StringValue(GetStrProp(Obj, P));
-        case tkMethod:
-            return IdentValue(GetMethodProp(Obj, P).Code->Name);
+        case tkFloat: return FloatValue(GetFloatProp(Obj, P));
+        case tkUString: return StringValue(GetStrProp(Obj, P));
+        case tkMethod: return IdentValue(GetMethodProp(Obj, P).Code->Name);
         case tkVariant: {
             TVariant V = GetVariantProp(Obj, P);
-            return std::visit([](const auto& X) -> TTextValue {
-                using X_T = std::decay_t<decltype(X)>;
-                if constexpr (std::is_same_v<X_T, std::monostate> || std::is_same_v<X_T, TVarNull>)
-                    return IdentValue(u"Null");
-                else if constexpr (std::is_same_v<X_T, bool>)
-                    return IdentValue(X ? u"True" : u"False");
-                else if constexpr (std::is_same_v<X_T, double>)
-                    return FloatValue(X);
-                else if constexpr (std::is_same_v<X_T, String>)
-                    return StringValue(X);
-                else
-                    return IntValue(Int64(X));
-            }, V.Value);
+            return std::visit(
+                [](const auto& X) -> TTextValue {
+                    using X_T = std::decay_t<decltype(X)>;
+                    if constexpr (std::is_same_v<X_T, std::monostate> || std::is_same_v<X_T, TVarNull>)
+                        return IdentValue(u"Null");
+                    else if constexpr (std::is_same_v<X_T, bool>)
+                        return IdentValue(X ? u"True" : u"False");
+                    else if constexpr (std::is_same_v<X_T, double>)
+                        return FloatValue(X);
+                    else if constexpr (std::is_same_v<X_T, String>)
+                        return StringValue(X);
+                    else
+                        return IntValue(Int64(X));
+                },
+                V.Value);
         }
-        default:
-            throw EWriteError(u"Property " + P->Name + u" cannot be written");
+        default: throw EWriteError(u"Property " + P->Name + u" cannot be written");
         }
     }
 };
@@ -374,13 +363,34 @@ void TWriter::Put(TTextValue Value)
     FHasResult = true;
 }
 
-void TWriter::WriteInteger(Int64 Value) { Put(IntValue(Value)); }
-void TWriter::WriteFloat(double Value) { Put(FloatValue(Value)); }
-void TWriter::WriteString(const String& Value) { Put(StringValue(Value)); }
-void TWriter::WriteBoolean(bool Value) { Put(IdentValue(Value ? u"True" : u"False")); }
-void TWriter::WriteChar(Char Value) { Put(StringValue(String(1, Value))); }
-void TWriter::WriteIdent(const String& Value) { Put(IdentValue(Value)); }
-void TWriter::WriteListBegin() { FStack.push_back(MakeValue(vkList)); }
+void TWriter::WriteInteger(Int64 Value)
+{
+    Put(IntValue(Value));
+}
+void TWriter::WriteFloat(double Value)
+{
+    Put(FloatValue(Value));
+}
+void TWriter::WriteString(const String& Value)
+{
+    Put(StringValue(Value));
+}
+void TWriter::WriteBoolean(bool Value)
+{
+    Put(IdentValue(Value ? u"True" : u"False"));
+}
+void TWriter::WriteChar(Char Value)
+{
+    Put(StringValue(String(1, Value)));
+}
+void TWriter::WriteIdent(const String& Value)
+{
+    Put(IdentValue(Value));
+}
+void TWriter::WriteListBegin()
+{
+    FStack.push_back(MakeValue(vkList));
+}
 
 void TWriter::WriteListEnd()
 {

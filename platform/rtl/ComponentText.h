@@ -35,18 +35,18 @@ struct TTextItem {
 enum TTextValueKind { vkInteger, vkFloat, vkString, vkIdent, vkSet, vkList, vkBinary, vkCollection };
 struct TTextValue {
     TTextValueKind Kind = vkInteger;
-    Int64 Int = 0;                  // vkInteger; above Int64's range as the UInt64 bit pattern, Big set
+    Int64 Int = 0; // vkInteger; above Int64's range as the UInt64 bit pattern, Big set
     bool Big = false;
-    double Float = 0;               // vkFloat
-    String Text;                    // vkString, vkIdent (dotted names kept whole)
-    std::vector<String> Names;      // vkSet
-    std::vector<TTextValue> List;   // vkList
-    RawBytes Bytes;                 // vkBinary
-    std::vector<TTextItem> Items;   // vkCollection
+    double Float = 0; // vkFloat
+    String Text; // vkString, vkIdent (dotted names kept whole)
+    std::vector<String> Names; // vkSet
+    std::vector<TTextValue> List; // vkList
+    RawBytes Bytes; // vkBinary
+    std::vector<TTextItem> Items; // vkCollection
     Integer Line = 0;
 };
 struct TTextProp {
-    String Name;                    // may be dotted: Font.Name
+    String Name; // may be dotted: Font.Name
     TTextValue Value;
     Integer Line = 0;
 };
@@ -80,7 +80,8 @@ class TFiler : public TObject {
     X_CLASS(TFiler, TObject)
 public:
     virtual void DefineProperty(const String& Name, TReaderProc ReadData, TWriterProc WriteData, bool HasData) = 0;
-    virtual void DefineBinaryProperty(const String& Name, TStreamProc ReadData, TStreamProc WriteData, bool HasData) = 0;
+    virtual void DefineBinaryProperty(const String& Name, TStreamProc ReadData, TStreamProc WriteData,
+        bool HasData) = 0;
 };
 
 // Reads one defined property's value; the Read... calls take the value (or,
@@ -137,7 +138,7 @@ public:
 private:
     void Put(TTextValue Value);
     std::vector<TTextProp> FProps;
-    std::vector<TTextValue> FStack;     // open lists, the innermost last
+    std::vector<TTextValue> FStack; // open lists, the innermost last
     TTextValue FResult;
     bool FHasResult = false;
 };

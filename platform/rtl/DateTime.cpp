@@ -47,7 +47,7 @@ bool ToMilliseconds(TDateTime Value, Int64& Result)
     if (!InRange(Value))
         return false;
     const Int64 Whole = std::llround(Value * MSecsPerDay64);
-    const Int64 Day = Whole / MSecsPerDay64;               // toward zero: the date part
+    const Int64 Day = Whole / MSecsPerDay64; // toward zero: the date part
     const Int64 Fraction = (Whole < 0 ? -Whole : Whole) % MSecsPerDay64;
     Result = Day * MSecsPerDay64 + Fraction;
     return Result >= FirstDay * MSecsPerDay64 && Result < (LastDay + 1) * MSecsPerDay64;
@@ -127,8 +127,7 @@ bool TryEncodeTime(Word Hour, Word Min, Word Sec, Word MSec, TDateTime& Time)
     return true;
 }
 
-bool TryEncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, Word Sec, Word MSec,
-                       TDateTime& Value)
+bool TryEncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, Word Sec, Word MSec, TDateTime& Value)
 {
     TDateTime D, T;
     if (!TryEncodeDate(Year, Month, Day, D) || !TryEncodeTime(Hour, Min, Sec, MSec, T))
@@ -164,8 +163,7 @@ TDateTime EncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, W
     return Result < 0 ? Result - T : Result + T;
 }
 
-void DecodeDateTime(TDateTime Value, Word& Year, Word& Month, Word& Day, Word& Hour, Word& Min,
-                    Word& Sec, Word& MSec)
+void DecodeDateTime(TDateTime Value, Word& Year, Word& Month, Word& Day, Word& Hour, Word& Min, Word& Sec, Word& MSec)
 {
     Int64 Ms;
     if (!ToMilliseconds(Value, Ms)) {
@@ -263,17 +261,47 @@ TDateTime IncMonth(TDateTime Value, Integer NumberOfMonths)
     return CheckedResult(Days * MSecsPerDay64 + TimeMs);
 }
 
-TDateTime IncDay(TDateTime Value, Int64 N) { return AddUnits(Value, N, MSecsPerDay64); }
-TDateTime IncHour(TDateTime Value, Int64 N) { return AddUnits(Value, N, 3600000); }
-TDateTime IncMinute(TDateTime Value, Int64 N) { return AddUnits(Value, N, 60000); }
-TDateTime IncSecond(TDateTime Value, Int64 N) { return AddUnits(Value, N, 1000); }
-TDateTime IncMilliSecond(TDateTime Value, Int64 N) { return AddUnits(Value, N, 1); }
+TDateTime IncDay(TDateTime Value, Int64 N)
+{
+    return AddUnits(Value, N, MSecsPerDay64);
+}
+TDateTime IncHour(TDateTime Value, Int64 N)
+{
+    return AddUnits(Value, N, 3600000);
+}
+TDateTime IncMinute(TDateTime Value, Int64 N)
+{
+    return AddUnits(Value, N, 60000);
+}
+TDateTime IncSecond(TDateTime Value, Int64 N)
+{
+    return AddUnits(Value, N, 1000);
+}
+TDateTime IncMilliSecond(TDateTime Value, Int64 N)
+{
+    return AddUnits(Value, N, 1);
+}
 
-Int64 MilliSecondsBetween(TDateTime A, TDateTime B) { return Between(A, B, 1); }
-Int64 SecondsBetween(TDateTime A, TDateTime B) { return Between(A, B, 1000); }
-Int64 MinutesBetween(TDateTime A, TDateTime B) { return Between(A, B, 60000); }
-Int64 HoursBetween(TDateTime A, TDateTime B) { return Between(A, B, 3600000); }
-Int64 DaysBetween(TDateTime A, TDateTime B) { return Between(A, B, MSecsPerDay64); }
+Int64 MilliSecondsBetween(TDateTime A, TDateTime B)
+{
+    return Between(A, B, 1);
+}
+Int64 SecondsBetween(TDateTime A, TDateTime B)
+{
+    return Between(A, B, 1000);
+}
+Int64 MinutesBetween(TDateTime A, TDateTime B)
+{
+    return Between(A, B, 60000);
+}
+Int64 HoursBetween(TDateTime A, TDateTime B)
+{
+    return Between(A, B, 3600000);
+}
+Int64 DaysBetween(TDateTime A, TDateTime B)
+{
+    return Between(A, B, MSecsPerDay64);
+}
 
 Int64 DateTimeToMilliseconds(TDateTime Value)
 {

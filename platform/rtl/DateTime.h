@@ -19,9 +19,9 @@ constexpr Integer HoursPerDay = 24;
 constexpr Integer MinsPerDay = 24 * 60;
 constexpr Integer SecsPerDay = MinsPerDay * 60;
 constexpr Integer MSecsPerDay = SecsPerDay * 1000;
-constexpr TDateTime MinDateTime = -693593.0;                 // 0001-01-01
-constexpr TDateTime MaxDateTime = 2958465.99999999;          // 9999-12-31 23:59:59.999
-constexpr TDateTime UnixDateDelta = 25569.0;                 // 1970-01-01
+constexpr TDateTime MinDateTime = -693593.0; // 0001-01-01
+constexpr TDateTime MaxDateTime = 2958465.99999999; // 9999-12-31 23:59:59.999
+constexpr TDateTime UnixDateDelta = 25569.0; // 1970-01-01
 
 bool IsLeapYear(Word Year);
 // 0 for a month outside 1..12 or a year outside 1..9999.
@@ -29,8 +29,7 @@ Word DaysInAMonth(Word Year, Word Month);
 
 bool TryEncodeDate(Word Year, Word Month, Word Day, TDateTime& Date);
 bool TryEncodeTime(Word Hour, Word Min, Word Sec, Word MSec, TDateTime& Time);
-bool TryEncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, Word Sec, Word MSec,
-                       TDateTime& Value);
+bool TryEncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, Word Sec, Word MSec, TDateTime& Value);
 // These raise EConvertError for fields out of range.
 TDateTime EncodeDate(Word Year, Word Month, Word Day);
 TDateTime EncodeTime(Word Hour, Word Min, Word Sec, Word MSec);
@@ -41,8 +40,7 @@ TDateTime EncodeDateTime(Word Year, Word Month, Word Day, Word Hour, Word Min, W
 // all zeros, as the class library does for dates before year 1.
 void DecodeDate(TDateTime Value, Word& Year, Word& Month, Word& Day);
 void DecodeTime(TDateTime Value, Word& Hour, Word& Min, Word& Sec, Word& MSec);
-void DecodeDateTime(TDateTime Value, Word& Year, Word& Month, Word& Day, Word& Hour, Word& Min,
-                    Word& Sec, Word& MSec);
+void DecodeDateTime(TDateTime Value, Word& Year, Word& Month, Word& Day, Word& Hour, Word& Min, Word& Sec, Word& MSec);
 
 // 1 = Sunday .. 7 = Saturday.
 Word DayOfWeek(TDateTime Value);
@@ -53,7 +51,7 @@ TDateTime TimeOf(TDateTime Value);
 
 // Arithmetic raises EConvertError when a value or the result lies outside
 // MinDateTime..MaxDateTime.
-TDateTime IncMonth(TDateTime Value, Integer NumberOfMonths = 1);   // day clamped to the month's end
+TDateTime IncMonth(TDateTime Value, Integer NumberOfMonths = 1); // day clamped to the month's end
 TDateTime IncDay(TDateTime Value, Int64 NumberOfDays = 1);
 TDateTime IncHour(TDateTime Value, Int64 NumberOfHours = 1);
 TDateTime IncMinute(TDateTime Value, Int64 NumberOfMinutes = 1);

@@ -17,11 +17,11 @@ private:
     std::string FUtf8;
 };
 
-#define X_EXCEPTION(Name, Base)                                               \
-    class Name : public Base {                                                \
-    public:                                                                   \
-        using Base::Base;                                                     \
-        const char16_t* ClassName() const override { return u## #Name; }     \
+#define X_EXCEPTION(Name, Base)                                                                                        \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        using Base::Base;                                                                                              \
+        const char16_t* ClassName() const override { return u## #Name; }                                               \
     };
 
 X_EXCEPTION(EAbort, Exception)

@@ -9,7 +9,11 @@
 
 TFormatSettings FormatSettings;
 
-TVarRec::TVarRec(const char* V) : VType(vtString), VInt64(0), VString(V ? UTF8ToString(V) : String()) { }
+TVarRec::TVarRec(const char* V)
+    : VType(vtString)
+    , VInt64(0)
+    , VString(V ? UTF8ToString(V) : String())
+{ }
 
 namespace {
 
@@ -135,7 +139,7 @@ TDecimal RoundFixed(double Value, int Decimals)
         if (Longer.back() == '5') {
             Longer.pop_back();
             if (Decimals == 0)
-                Longer.pop_back();      // the '.'
+                Longer.pop_back(); // the '.'
             if (IncrementDigits(Longer))
                 Longer.insert(Longer.begin(), '1');
             Text = Longer;
@@ -165,9 +169,15 @@ void RoundDecimalPlaces(TDecimal& D, int Decimals)
     StripLeadingZeros(D);
 }
 
-String Ascii(const std::string& S) { return String(S.begin(), S.end()); }
+String Ascii(const std::string& S)
+{
+    return String(S.begin(), S.end());
+}
 
-bool IsZero(const TDecimal& D) { return D.Digits.find_first_not_of('0') == std::string::npos; }
+bool IsZero(const TDecimal& D)
+{
+    return D.Digits.find_first_not_of('0') == std::string::npos;
+}
 
 String ExponentText(int Exp, int MinDigits, bool PlusSign)
 {
@@ -284,12 +294,9 @@ String FloatText(double Value, TFloatFormat Fmt, int Precision, int Digits, cons
         return Value < 0 ? u"-INF" : u"INF";
     Precision = std::clamp(Precision, 1, MaxFloatDigits);
     switch (Fmt) {
-    case ffGeneral:
-        return GeneralText(Value, Precision, std::clamp(Digits, 0, 4), FS);
-    case ffExponent:
-        return ExponentForm(Value, Precision, std::clamp(Digits, 0, 4), FS);
-    default:
-        break;
+    case ffGeneral: return GeneralText(Value, Precision, std::clamp(Digits, 0, 4), FS);
+    case ffExponent: return ExponentForm(Value, Precision, std::clamp(Digits, 0, 4), FS);
+    default: break;
     }
     Digits = std::clamp(Digits, 0, MaxFloatDigits);
     TDecimal D;
@@ -356,8 +363,14 @@ String FloatToStrF(double Value, TFloatFormat Fmt, Integer Precision, Integer Di
     return FloatText(Value, Fmt, Precision, Digits, Settings);
 }
 
-String FloatToStr(double Value) { return FloatText(Value, ffGeneral, 15, 0, FormatSettings); }
-String FloatToStr(double Value, const TFormatSettings& Settings) { return FloatText(Value, ffGeneral, 15, 0, Settings); }
+String FloatToStr(double Value)
+{
+    return FloatText(Value, ffGeneral, 15, 0, FormatSettings);
+}
+String FloatToStr(double Value, const TFormatSettings& Settings)
+{
+    return FloatText(Value, ffGeneral, 15, 0, Settings);
+}
 
 String Format(const String& Fmt, std::initializer_list<TVarRec> Args)
 {
@@ -449,9 +462,11 @@ String Format(const String& Fmt, std::span<const TVarRec> Args, const TFormatSet
         switch (Type) {
         case u'd':
             if (A.VType == TVarRec::vtInteger)
-                Piece = IntegerDigits(A.VInteger < 0 ? 0 - UInt64(Int64(A.VInteger)) : UInt64(A.VInteger), A.VInteger < 0, Prec, false);
+                Piece = IntegerDigits(A.VInteger < 0 ? 0 - UInt64(Int64(A.VInteger)) : UInt64(A.VInteger),
+                    A.VInteger < 0, Prec, false);
             else if (A.VType == TVarRec::vtInt64)
-                Piece = IntegerDigits(A.VInt64 < 0 ? 0 - UInt64(A.VInt64) : UInt64(A.VInt64), A.VInt64 < 0, Prec, false);
+                Piece =
+                    IntegerDigits(A.VInt64 < 0 ? 0 - UInt64(A.VInt64) : UInt64(A.VInt64), A.VInt64 < 0, Prec, false);
             else if (A.VType == TVarRec::vtUInt64)
                 Piece = IntegerDigits(A.VUInt64, false, Prec, false);
             else
@@ -480,7 +495,8 @@ String Format(const String& Fmt, std::span<const TVarRec> Args, const TFormatSet
             case u'f': Piece = FloatText(A.VExtended, ffFixed, MaxFloatDigits, Prec < 0 ? 2 : P, Settings); break;
             case u'n': Piece = FloatText(A.VExtended, ffNumber, MaxFloatDigits, Prec < 0 ? 2 : P, Settings); break;
             default:
-                Piece = FloatText(A.VExtended, ffCurrency, MaxFloatDigits, Prec < 0 ? Settings.CurrencyDecimals : P, Settings);
+                Piece = FloatText(A.VExtended, ffCurrency, MaxFloatDigits, Prec < 0 ? Settings.CurrencyDecimals : P,
+                    Settings);
             }
             break;
         }
@@ -497,8 +513,7 @@ String Format(const String& Fmt, std::span<const TVarRec> Args, const TFormatSet
             else
                 Fail();
             break;
-        default:
-            Fail();
+        default: Fail();
         }
         if (Width > Int64(Piece.size())) {
             size_t Pad = size_t(Width) - Piece.size();
@@ -512,7 +527,10 @@ String Format(const String& Fmt, std::span<const TVarRec> Args, const TFormatSet
     return Out;
 }
 
-bool TryStrToFloat(StringView Text, double& Value) { return TryStrToFloat(Text, Value, FormatSettings); }
+bool TryStrToFloat(StringView Text, double& Value)
+{
+    return TryStrToFloat(Text, Value, FormatSettings);
+}
 
 bool TryStrToFloat(StringView Text, double& Value, const TFormatSettings& Settings)
 {
@@ -572,7 +590,10 @@ bool TryStrToFloat(StringView Text, double& Value, const TFormatSettings& Settin
     return true;
 }
 
-double StrToFloat(StringView Text) { return StrToFloat(Text, FormatSettings); }
+double StrToFloat(StringView Text)
+{
+    return StrToFloat(Text, FormatSettings);
+}
 
 double StrToFloat(StringView Text, const TFormatSettings& Settings)
 {

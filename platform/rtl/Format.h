@@ -31,13 +31,21 @@ struct TVarRec {
     };
     String VString;
 
-    TVarRec(bool V) : VType(vtBoolean), VBoolean(V) { }
-    TVarRec(char16_t V) : VType(vtChar), VChar(V) { }
-    TVarRec(char V) : VType(vtChar), VChar(Char(static_cast<unsigned char>(V))) { }
+    TVarRec(bool V)
+        : VType(vtBoolean)
+        , VBoolean(V)
+    { }
+    TVarRec(char16_t V)
+        : VType(vtChar)
+        , VChar(V)
+    { }
+    TVarRec(char V)
+        : VType(vtChar)
+        , VChar(Char(static_cast<unsigned char>(V)))
+    { }
     template<std::integral T>
-        requires(!std::is_same_v<T, bool> && !std::is_same_v<T, char> && !std::is_same_v<T, char16_t>
-            && !std::is_same_v<T, char8_t> && !std::is_same_v<T, char32_t> && !std::is_same_v<T, wchar_t>)
-    TVarRec(T V)
+    requires(!std::is_same_v<T, bool> && !std::is_same_v<T, char> && !std::is_same_v<T, char16_t> &&
+        !std::is_same_v<T, char8_t> && !std::is_same_v<T, char32_t> && !std::is_same_v<T, wchar_t>) TVarRec(T V)
     {
         if constexpr (std::is_signed_v<T> && sizeof(T) <= 4) {
             VType = vtInteger;
@@ -54,26 +62,49 @@ struct TVarRec {
         }
     }
     template<std::floating_point T>
-    TVarRec(T V) : VType(vtExtended), VExtended(double(V)) { }
-    TVarRec(const String& V) : VType(vtString), VInt64(0), VString(V) { }
-    TVarRec(String&& V) : VType(vtString), VInt64(0), VString(std::move(V)) { }
-    TVarRec(StringView V) : VType(vtString), VInt64(0), VString(V) { }
-    TVarRec(const char16_t* V) : VType(vtString), VInt64(0), VString(V ? V : u"") { }
+    TVarRec(T V)
+        : VType(vtExtended)
+        , VExtended(double(V))
+    { }
+    TVarRec(const String& V)
+        : VType(vtString)
+        , VInt64(0)
+        , VString(V)
+    { }
+    TVarRec(String&& V)
+        : VType(vtString)
+        , VInt64(0)
+        , VString(std::move(V))
+    { }
+    TVarRec(StringView V)
+        : VType(vtString)
+        , VInt64(0)
+        , VString(V)
+    { }
+    TVarRec(const char16_t* V)
+        : VType(vtString)
+        , VInt64(0)
+        , VString(V ? V : u"")
+    { }
     // A C string is UTF-8 text.
     TVarRec(const char* V);
-    TVarRec(std::nullptr_t) : VType(vtPointer), VPointer(nullptr) { }
+    TVarRec(std::nullptr_t)
+        : VType(vtPointer)
+        , VPointer(nullptr)
+    { }
     template<class T>
-        requires(!std::is_same_v<std::remove_cv_t<T>, char> && !std::is_same_v<std::remove_cv_t<T>, char16_t>)
-    TVarRec(T* V) : VType(vtPointer), VPointer(V) { }
-
+    requires(!std::is_same_v<std::remove_cv_t<T>, char> && !std::is_same_v<std::remove_cv_t<T>, char16_t>) TVarRec(T* V)
+        : VType(vtPointer)
+        , VPointer(V)
+    { }
 };
 
 // The settings that number, date and time texts follow. A default
 // TFormatSettings is the invariant (United States) form.
 struct TFormatSettings {
-    Byte CurrencyFormat = 0;            // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
-    Byte NegCurrFormat = 0;             // 0 "($1)" .. 15 "(1 $)", as the system's table
-    Char ThousandSeparator = u',';      // 0: none
+    Byte CurrencyFormat = 0; // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+    Byte NegCurrFormat = 0; // 0 "($1)" .. 15 "(1 $)", as the system's table
+    Char ThousandSeparator = u','; // 0: none
     Char DecimalSeparator = u'.';
     Byte CurrencyDecimals = 2;
     Char DateSeparator = u'/';
@@ -123,7 +154,7 @@ String FloatToStr(double Value, const TFormatSettings& Settings);
 
 // Optional sign, digits with one decimal separator, optional exponent;
 // blanks around are allowed.
-double StrToFloat(StringView Text);                 // raises EConvertError
+double StrToFloat(StringView Text); // raises EConvertError
 double StrToFloat(StringView Text, const TFormatSettings& Settings);
 double StrToFloatDef(StringView Text, double Default);
 bool TryStrToFloat(StringView Text, double& Value);

@@ -19,9 +19,12 @@ struct TGUID {
     static constexpr TGUID Parse(const char* Text)
     {
         auto Hex = [](char C) -> unsigned {
-            if (C >= '0' && C <= '9') return unsigned(C - '0');
-            if (C >= 'a' && C <= 'f') return unsigned(C - 'a' + 10);
-            if (C >= 'A' && C <= 'F') return unsigned(C - 'A' + 10);
+            if (C >= '0' && C <= '9')
+                return unsigned(C - '0');
+            if (C >= 'a' && C <= 'f')
+                return unsigned(C - 'a' + 10);
+            if (C >= 'A' && C <= 'F')
+                return unsigned(C - 'A' + 10);
             throw "bad GUID text";
         };
         auto Read = [&](int Pos, int Digits) -> unsigned long long {

@@ -32,19 +32,47 @@ class IPtr {
 public:
     IPtr() = default;
     IPtr(std::nullptr_t) { }
-    IPtr(I* P) : FPtr(P) { if (FPtr) FPtr->_AddRef(); }
-    IPtr(const IPtr& O) : IPtr(O.FPtr) { }
-    IPtr(IPtr&& O) noexcept : FPtr(std::exchange(O.FPtr, nullptr)) { }
+    IPtr(I* P)
+        : FPtr(P)
+    {
+        if (FPtr)
+            FPtr->_AddRef();
+    }
+    IPtr(const IPtr& O)
+        : IPtr(O.FPtr)
+    { }
+    IPtr(IPtr&& O) noexcept
+        : FPtr(std::exchange(O.FPtr, nullptr))
+    { }
     template<class J, class = std::enable_if_t<std::is_convertible_v<J*, I*>>>
-    IPtr(const IPtr<J>& O) : IPtr(static_cast<I*>(O.Get())) { }
+    IPtr(const IPtr<J>& O)
+        : IPtr(static_cast<I*>(O.Get()))
+    { }
     ~IPtr() { Reset(); }
 
-    IPtr& operator=(IPtr O) noexcept { std::swap(FPtr, O.FPtr); return *this; }
-    IPtr& operator=(std::nullptr_t) { Reset(); return *this; }
+    IPtr& operator=(IPtr O) noexcept
+    {
+        std::swap(FPtr, O.FPtr);
+        return *this;
+    }
+    IPtr& operator=(std::nullptr_t)
+    {
+        Reset();
+        return *this;
+    }
 
     // Takes over a reference already added (as GetInterface hands out).
-    static IPtr Adopt(I* P) { IPtr R; R.FPtr = P; return R; }
-    void Reset() { if (I* P = std::exchange(FPtr, nullptr)) P->_Release(); }
+    static IPtr Adopt(I* P)
+    {
+        IPtr R;
+        R.FPtr = P;
+        return R;
+    }
+    void Reset()
+    {
+        if (I* P = std::exchange(FPtr, nullptr))
+            P->_Release();
+    }
     I* Get() const { return FPtr; }
     I* operator->() const { return FPtr; }
     I& operator*() const { return *FPtr; }
@@ -78,7 +106,10 @@ IPtr<I> Supports(TObject* Instance)
     return {};
 }
 template<class I, class J>
-IPtr<I> Supports(const IPtr<J>& Intf) { return Intf.template As<I>(); }
+IPtr<I> Supports(const IPtr<J>& Intf)
+{
+    return Intf.template As<I>();
+}
 
 namespace XDetail {
 template<class Self, class First, class... Rest>
@@ -109,24 +140,29 @@ bool QueryInterfaces(Self* Obj, const TGUID& IID, void** Out)
 }
 
 // In a class body: the interfaces this class adds to its parent's.
-#define X_INTERFACES(Self, ...)                                                \
-public:                                                                        \
-    bool GetInterface(const TGUID& IID, void** Obj) override                   \
-    {                                                                          \
-        return XDetail::QueryInterfaces<Self, __VA_ARGS__>(this, IID, Obj)     \
-            || inherited::GetInterface(IID, Obj);                              \
+#define X_INTERFACES(Self, ...)                                                                                        \
+public:                                                                                                                \
+    bool GetInterface(const TGUID& IID, void** Obj) override                                                           \
+    {                                                                                                                  \
+        return XDetail::QueryInterfaces<Self, __VA_ARGS__>(this, IID, Obj) || inherited::GetInterface(IID, Obj);       \
     }
 
 // In the body of a class whose new interface bases need the IInterface
 // methods of Base: one definition that forwards all three to it.
-#define X_FORWARD_IINTERFACE(Base)                                            \
-public:                                                                       \
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override             \
-    {                                                                         \
-        return Base::QueryInterface(IID, Obj);                                \
-    }                                                                         \
-    Integer _AddRef() override { return Base::_AddRef(); }                    \
-    Integer _Release() override { return Base::_Release(); }
+#define X_FORWARD_IINTERFACE(Base)                                                                                     \
+public:                                                                                                                \
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override                                                      \
+    {                                                                                                                  \
+        return Base::QueryInterface(IID, Obj);                                                                         \
+    }                                                                                                                  \
+    Integer _AddRef() override                                                                                         \
+    {                                                                                                                  \
+        return Base::_AddRef();                                                                                        \
+    }                                                                                                                  \
+    Integer _Release() override                                                                                        \
+    {                                                                                                                  \
+        return Base::_Release();                                                                                       \
+    }
 
 // The class library's TInterfacedObject: counted, freed by its last Release.
 // An object handed out during its construction survives the release of that

@@ -31,7 +31,12 @@ private:
 
 class TLifeWatch {
 public:
-    explicit TLifeWatch(TLifeMark& Mark) : FMark(&Mark), FOuter(Mark.FTop) { Mark.FTop = this; }
+    explicit TLifeWatch(TLifeMark& Mark)
+        : FMark(&Mark)
+        , FOuter(Mark.FTop)
+    {
+        Mark.FTop = this;
+    }
     TLifeWatch(const TLifeWatch&) = delete;
     TLifeWatch& operator=(const TLifeWatch&) = delete;
     ~TLifeWatch()

@@ -57,7 +57,10 @@ public:
         else
             FItems.resize(size_t(Value));
     }
-    Integer Capacity() const { return Integer(std::min<size_t>(FItems.capacity(), std::numeric_limits<Integer>::max())); }
+    Integer Capacity() const
+    {
+        return Integer(std::min<size_t>(FItems.capacity(), std::numeric_limits<Integer>::max()));
+    }
     void SetCapacity(Integer Value)
     {
         if (Value < 0)
@@ -117,7 +120,8 @@ public:
             XDetail::RaiseArgumentOutOfRange();
         if (ACount == 0)
             return;
-        TItems Old(std::make_move_iterator(FItems.begin() + Index), std::make_move_iterator(FItems.begin() + Index + ACount));
+        TItems Old(std::make_move_iterator(FItems.begin() + Index),
+            std::make_move_iterator(FItems.begin() + Index + ACount));
         FItems.erase(FItems.begin() + Index, FItems.begin() + Index + ACount);
         for (const T& Item : Old)
             Notify(Item, cnRemoved);
@@ -184,7 +188,8 @@ public:
     bool BinarySearch(const T& Item, Integer& FoundIndex, const IPtr<IComparer<T>>& AComparer) const
     {
         IComparer<T>* C = AComparer.Get();
-        auto It = std::lower_bound(FItems.begin(), FItems.end(), Item, [C](const T& L, const T& R) { return C->Compare(L, R) < 0; });
+        auto It = std::lower_bound(FItems.begin(), FItems.end(), Item,
+            [C](const T& L, const T& R) { return C->Compare(L, R) < 0; });
         FoundIndex = Integer(It - FItems.begin());
         return It != FItems.end() && C->Compare(*It, Item) == 0;
     }

@@ -122,6 +122,15 @@ std::recursive_mutex& TObject::Monitor() const
     return *M;
 }
 
-void TObject::MonitorEnter() const { Monitor().lock(); }
-void TObject::MonitorExit() const { Monitor().unlock(); }
-bool TObject::MonitorTryEnter() const { return Monitor().try_lock(); }
+void TObject::MonitorEnter() const
+{
+    Monitor().lock();
+}
+void TObject::MonitorExit() const
+{
+    Monitor().unlock();
+}
+bool TObject::MonitorTryEnter() const
+{
+    return Monitor().try_lock();
+}

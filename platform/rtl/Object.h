@@ -28,7 +28,7 @@ using TClass = const TClassInfo*;
 struct TClassInfo {
     String Name;
     TClass Parent = nullptr;
-    TObject* (*Factory)() = nullptr;    // null for abstract classes
+    TObject* (*Factory)() = nullptr; // null for abstract classes
     // Published properties of this class alone, in declaration order;
     // filled by the reflection layer.
     std::vector<const TPropInfo*> Props;
@@ -42,8 +42,8 @@ struct TClassInfo {
 // Registry of classes by name (case-insensitive). Classes that use
 // X_REGISTER_CLASS are in it before main() runs.
 void RegisterClassInfo(TClass Class);
-TClass FindClass(StringView Name);      // raises EClassNotFound
-TClass GetClass(StringView Name);       // null when unknown
+TClass FindClass(StringView Name); // raises EClassNotFound
+TClass GetClass(StringView Name); // null when unknown
 std::vector<TClass> RegisteredClasses();
 
 class TObject {
@@ -57,7 +57,11 @@ public:
     virtual TClass ClassType() const { return StaticClass(); }
     String ClassName() const { return ClassType()->Name; }
     bool InheritsFrom(TClass Class) const { return ClassType()->InheritsFrom(Class); }
-    template<class T> bool Is() const { return InheritsFrom(T::StaticClass()); }
+    template<class T>
+    bool Is() const
+    {
+        return InheritsFrom(T::StaticClass());
+    }
 
     // The constructor body of the class library's TObject.
     virtual void Create() { }
@@ -86,7 +90,7 @@ T* Construct(T* Obj, A&&... Args)
 {
     try {
         Obj->Create(std::forward<A>(Args)...);
-    } catch (...) {     // frees the half-made instance, then passes the exception on
+    } catch (...) { // frees the half-made instance, then passes the exception on
         delete Obj;
         throw;
     }
@@ -110,18 +114,32 @@ void FreeAndNil(T*& Obj)
 }
 
 struct TObjectFree {
-    void operator()(TObject* Obj) const { if (Obj) Obj->Free(); }
+    void operator()(TObject* Obj) const
+    {
+        if (Obj)
+            Obj->Free();
+    }
 };
 // Sole ownership of a TObject outside an owner tree.
-template<class T> using TOwnedPtr = std::unique_ptr<T, TObjectFree>;
+template<class T>
+using TOwnedPtr = std::unique_ptr<T, TObjectFree>;
 template<class T, class... A>
-TOwnedPtr<T> MakeOwned(A&&... Args) { return TOwnedPtr<T>(New<T>(std::forward<A>(Args)...)); }
+TOwnedPtr<T> MakeOwned(A&&... Args)
+{
+    return TOwnedPtr<T>(New<T>(std::forward<A>(Args)...));
+}
 
 // Checked downcast: null when Obj is null or not of class T.
 template<class T>
-T* DynamicCast(TObject* Obj) { return Obj && Obj->Is<T>() ? static_cast<T*>(Obj) : nullptr; }
+T* DynamicCast(TObject* Obj)
+{
+    return Obj && Obj->Is<T>() ? static_cast<T*>(Obj) : nullptr;
+}
 template<class T>
-const T* DynamicCast(const TObject* Obj) { return Obj && Obj->Is<T>() ? static_cast<const T*>(Obj) : nullptr; }
+const T* DynamicCast(const TObject* Obj)
+{
+    return Obj && Obj->Is<T>() ? static_cast<const T*>(Obj) : nullptr;
+}
 // The class library's "as": raises EInvalidCast when Obj is not a T.
 template<class T>
 T* As(TObject* Obj)
@@ -136,10 +154,15 @@ T* As(TObject* Obj)
 // RAII holder of an object's monitor.
 class TMonitorLock {
 public:
-    explicit TMonitorLock(const TObject* Obj) : FObj(Obj) { FObj->MonitorEnter(); }
+    explicit TMonitorLock(const TObject* Obj)
+        : FObj(Obj)
+    {
+        FObj->MonitorEnter();
+    }
     ~TMonitorLock() { FObj->MonitorExit(); }
     TMonitorLock(const TMonitorLock&) = delete;
     TMonitorLock& operator=(const TMonitorLock&) = delete;
+
 private:
     const TObject* FObj;
 };
@@ -165,27 +188,33 @@ TClass MakeClassInfo(const char16_t* Name, TClass Parent)
 }
 
 // In a class body: declares the class's metadata. Leaves access public.
-#define X_CLASS(Self, Base)                                                  \
-public:                                                                      \
-    struct XPublished;  /* the published block of X_PUBLISHED */            \
-    using inherited = Base;                                                  \
-    static TClass StaticClass();                                             \
-    TClass ClassType() const override { return Self::StaticClass(); }
+#define X_CLASS(Self, Base)                                                                                            \
+public:                                                                                                                \
+    struct XPublished; /* the published block of X_PUBLISHED */                                                        \
+    using inherited = Base;                                                                                            \
+    static TClass StaticClass();                                                                                       \
+    TClass ClassType() const override                                                                                  \
+    {                                                                                                                  \
+        return Self::StaticClass();                                                                                    \
+    }
 
 // In the class's source: defines the metadata and registers the class by name.
-#define X_REGISTER_CLASS(Self)                                               \
-    TClass Self::StaticClass()                                               \
-    {                                                                        \
-        return XDetail::MakeClassInfo<Self>(u## #Self, inherited::StaticClass()); \
-    }                                                                        \
+#define X_REGISTER_CLASS(Self)                                                                                         \
+    TClass Self::StaticClass()                                                                                         \
+    {                                                                                                                  \
+        return XDetail::MakeClassInfo<Self>(u## #Self, inherited::StaticClass());                                      \
+    }                                                                                                                  \
     static XDetail::TClassRegistrar XRegistrar_##Self(Self::StaticClass());
 
 // For class templates: metadata defined inline, not registered by name.
-#define X_CLASS_TEMPLATE(Self, Base, NameText)                               \
-public:                                                                      \
-    using inherited = Base;                                                  \
-    static TClass StaticClass()                                              \
-    {                                                                        \
-        return XDetail::MakeClassInfo<Self>(NameText, Base::StaticClass());  \
-    }                                                                        \
-    TClass ClassType() const override { return Self::StaticClass(); }
+#define X_CLASS_TEMPLATE(Self, Base, NameText)                                                                         \
+public:                                                                                                                \
+    using inherited = Base;                                                                                            \
+    static TClass StaticClass()                                                                                        \
+    {                                                                                                                  \
+        return XDetail::MakeClassInfo<Self>(NameText, Base::StaticClass());                                            \
+    }                                                                                                                  \
+    TClass ClassType() const override                                                                                  \
+    {                                                                                                                  \
+        return Self::StaticClass();                                                                                    \
+    }

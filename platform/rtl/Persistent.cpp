@@ -23,8 +23,7 @@ void TPersistent::AssignError(TPersistent* Source)
 }
 
 void TPersistent::DefineProperties(TFiler*)
-{
-}
+{ }
 
 TPersistent* TPersistent::GetOwner()
 {

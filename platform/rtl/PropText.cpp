@@ -3,19 +3,21 @@
 
 String VarToStr(const TVariant& V)
 {
-    return std::visit([](const auto& X) -> String {
-        using T = std::decay_t<decltype(X)>;
-        if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, TVarNull>)
-            return {};
-        else if constexpr (std::is_same_v<T, bool>)
-            return X ? u"True" : u"False";
-        else if constexpr (std::is_same_v<T, double>)
-            return FloatToText(X);
-        else if constexpr (std::is_same_v<T, String>)
-            return X;
-        else
-            return IntToStr(X);
-    }, V.Value);
+    return std::visit(
+        [](const auto& X) -> String {
+            using T = std::decay_t<decltype(X)>;
+            if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, TVarNull>)
+                return {};
+            else if constexpr (std::is_same_v<T, bool>)
+                return X ? u"True" : u"False";
+            else if constexpr (std::is_same_v<T, double>)
+                return FloatToText(X);
+            else if constexpr (std::is_same_v<T, String>)
+                return X;
+            else
+                return IntToStr(X);
+        },
+        V.Value);
 }
 
 String GetPropValueText(TObject* Instance, const TPropInfo* Prop)
@@ -30,24 +32,17 @@ String GetPropValueText(TObject* Instance, const TPropInfo* Prop)
             return Ident;
         return T->OrdType == otUQWord ? UIntToStr(UInt64(V)) : IntToStr(V);
     }
-    case tkChar:
-        return String(1, Char(GetOrdProp(Instance, Prop)));
-    case tkEnumeration:
-        return GetEnumName(T, GetOrdProp(Instance, Prop));
-    case tkSet:
-        return SetToString(T, UInt64(GetOrdProp(Instance, Prop)));
-    case tkFloat:
-        return FloatToText(GetFloatProp(Instance, Prop));
-    case tkUString:
-        return GetStrProp(Instance, Prop);
-    case tkVariant:
-        return VarToStr(GetVariantProp(Instance, Prop));
+    case tkChar: return String(1, Char(GetOrdProp(Instance, Prop)));
+    case tkEnumeration: return GetEnumName(T, GetOrdProp(Instance, Prop));
+    case tkSet: return SetToString(T, UInt64(GetOrdProp(Instance, Prop)));
+    case tkFloat: return FloatToText(GetFloatProp(Instance, Prop));
+    case tkUString: return GetStrProp(Instance, Prop);
+    case tkVariant: return VarToStr(GetVariantProp(Instance, Prop));
     case tkMethod: {
         TMethod M = GetMethodProp(Instance, Prop);
         return M.Code ? M.Code->Name : String();
     }
-    default:
-        throw EConvertError(u"Property " + Prop->Name + u" has no text form");
+    default: throw EConvertError(u"Property " + Prop->Name + u" has no text form");
     }
 }
 
@@ -87,9 +82,7 @@ void SetPropValueText(TObject* Instance, const TPropInfo* Prop, StringView Text,
     const TTypeInfo* T = Prop->PropType;
     switch (T->Kind) {
     case tkInteger:
-    case tkInt64:
-        try {
-            SetOrdProp(Instance, Prop, TextToOrd(Prop, Text));
+    case tkInt64: try { SetOrdProp(Instance, Prop, TextToOrd(Prop, Text));
         } catch (const EPropertyError&) {
             BadValue(Prop, Text);
         }
@@ -106,9 +99,7 @@ void SetPropValueText(TObject* Instance, const TPropInfo* Prop, StringView Text,
         SetOrdProp(Instance, Prop, V);
         return;
     }
-    case tkSet:
-        SetOrdProp(Instance, Prop, Int64(StringToSet(T, Text)));
-        return;
+    case tkSet: SetOrdProp(Instance, Prop, Int64(StringToSet(T, Text))); return;
     case tkFloat: {
         double V = 0;
         if (!TryTextToFloat(Text, V))
@@ -116,12 +107,8 @@ void SetPropValueText(TObject* Instance, const TPropInfo* Prop, StringView Text,
         SetFloatProp(Instance, Prop, V);
         return;
     }
-    case tkUString:
-        SetStrProp(Instance, Prop, String(Text));
-        return;
-    case tkVariant:
-        SetVariantProp(Instance, Prop, TVariant(String(Text)));
-        return;
+    case tkUString: SetStrProp(Instance, Prop, String(Text)); return;
+    case tkVariant: SetVariantProp(Instance, Prop, TVariant(String(Text))); return;
     case tkMethod: {
         if (Text.empty()) {
             SetMethodProp(Instance, Prop, TMethod {});
@@ -139,7 +126,6 @@ void SetPropValueText(TObject* Instance, const TPropInfo* Prop, StringView Text,
         }
         return;
     }
-    default:
-        throw EConvertError(u"Property " + Prop->Name + u" has no text form");
+    default: throw EConvertError(u"Property " + Prop->Name + u" has no text form");
     }
 }

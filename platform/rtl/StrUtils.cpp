@@ -65,7 +65,8 @@ bool TryParse(StringView Text, T& Value)
     using U = std::make_unsigned_t<T>;
     UInt64 M;
     bool Negative, Hex;
-    if (!ParseInteger(Text, UInt64(std::numeric_limits<T>::max()), UInt64(std::numeric_limits<U>::max()), M, Negative, Hex))
+    if (!ParseInteger(Text, UInt64(std::numeric_limits<T>::max()), UInt64(std::numeric_limits<U>::max()), M, Negative,
+            Hex))
         return false;
     U Bits = U(M);
     if (Negative)
@@ -96,7 +97,10 @@ locale_t UnicodeLocale()
     return L;
 }
 
-bool IsSurrogate(Char C) { return C >= 0xD800 && C <= 0xDFFF; }
+bool IsSurrogate(Char C)
+{
+    return C >= 0xD800 && C <= 0xDFFF;
+}
 
 Char AnsiLowerChar(Char C)
 {
@@ -109,7 +113,10 @@ Char AnsiLowerChar(Char C)
     return R <= 0xFFFF && !IsSurrogate(Char(R)) ? Char(R) : C;
 }
 
-Char AsciiUpper(Char C) { return C >= u'a' && C <= u'z' ? Char(C - 32) : C; }
+Char AsciiUpper(Char C)
+{
+    return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
+}
 
 template<class Fold>
 Integer CompareFolded(StringView L, StringView R, Fold F)
@@ -131,7 +138,10 @@ size_t LastDelimiter(StringView Text, StringView Delimiters)
 
 }
 
-String IntToStr(Integer Value) { return IntToStr(Int64(Value)); }
+String IntToStr(Integer Value)
+{
+    return IntToStr(Int64(Value));
+}
 
 String IntToStr(Int64 Value)
 {
@@ -152,12 +162,27 @@ String UIntToStr(UInt64 Value)
     return String(P, Buf + 24);
 }
 
-String IntToHex(Integer Value, Integer Digits) { return HexText(Cardinal(Value), Digits); }
-String IntToHex(Int64 Value, Integer Digits) { return HexText(UInt64(Value), Digits); }
-String IntToHex(UInt64 Value, Integer Digits) { return HexText(Value, Digits); }
+String IntToHex(Integer Value, Integer Digits)
+{
+    return HexText(Cardinal(Value), Digits);
+}
+String IntToHex(Int64 Value, Integer Digits)
+{
+    return HexText(UInt64(Value), Digits);
+}
+String IntToHex(UInt64 Value, Integer Digits)
+{
+    return HexText(Value, Digits);
+}
 
-bool TryStrToInt(StringView Text, Integer& Value) { return TryParse(Text, Value); }
-bool TryStrToInt64(StringView Text, Int64& Value) { return TryParse(Text, Value); }
+bool TryStrToInt(StringView Text, Integer& Value)
+{
+    return TryParse(Text, Value);
+}
+bool TryStrToInt64(StringView Text, Int64& Value)
+{
+    return TryParse(Text, Value);
+}
 
 Integer StrToInt(StringView Text)
 {
@@ -281,8 +306,14 @@ Integer CompareStr(StringView Left, StringView Right)
     return CompareFolded(Left, Right, [](Char C) { return C; });
 }
 
-Integer CompareText(StringView Left, StringView Right) { return CompareFolded(Left, Right, AsciiUpper); }
-bool SameText(StringView Left, StringView Right) { return Left.size() == Right.size() && CompareText(Left, Right) == 0; }
+Integer CompareText(StringView Left, StringView Right)
+{
+    return CompareFolded(Left, Right, AsciiUpper);
+}
+bool SameText(StringView Left, StringView Right)
+{
+    return Left.size() == Right.size() && CompareText(Left, Right) == 0;
+}
 
 Integer AnsiCompareText(StringView Left, StringView Right)
 {
@@ -296,7 +327,10 @@ bool AnsiSameText(StringView Left, StringView Right)
     return Left.size() == Right.size() && AnsiCompareText(Left, Right) == 0;
 }
 
-String Trim(StringView Text) { return TrimRight(TrimLeft(Text)); }
+String Trim(StringView Text)
+{
+    return TrimRight(TrimLeft(Text));
+}
 
 String TrimLeft(StringView Text)
 {
@@ -314,7 +348,10 @@ String TrimRight(StringView Text)
     return String(Text.substr(0, N));
 }
 
-Integer Pos(StringView Sub, StringView Text) { return PosEx(Sub, Text, 1); }
+Integer Pos(StringView Sub, StringView Text)
+{
+    return PosEx(Sub, Text, 1);
+}
 
 Integer PosEx(StringView Sub, StringView Text, Integer Offset)
 {
@@ -372,7 +409,10 @@ String StringReplace(StringView Text, StringView OldPattern, StringView NewPatte
     return Out;
 }
 
-String QuotedStr(StringView Text) { return AnsiQuotedStr(Text, u'\''); }
+String QuotedStr(StringView Text)
+{
+    return AnsiQuotedStr(Text, u'\'');
+}
 
 String AnsiQuotedStr(StringView Text, Char Quote)
 {
@@ -402,7 +442,7 @@ String AnsiDequotedStr(StringView Text, Char Quote)
                     I += 2;
                     continue;
                 }
-                ++I;            // past the closing quote
+                ++I; // past the closing quote
                 break;
             }
             Inner.push_back(Text[I++]);
@@ -414,7 +454,10 @@ String AnsiDequotedStr(StringView Text, Char Quote)
     return Inner;
 }
 
-String StringOfChar(Char C, Integer Count) { return Count > 0 ? String(size_t(Count), C) : String(); }
+String StringOfChar(Char C, Integer Count)
+{
+    return Count > 0 ? String(size_t(Count), C) : String();
+}
 
 String BoolToStr(bool Value, bool UseBoolStrs)
 {

@@ -18,10 +18,10 @@ String UIntToStr(UInt64 Value);
 String IntToHex(Integer Value, Integer Digits);
 String IntToHex(Int64 Value, Integer Digits);
 String IntToHex(UInt64 Value, Integer Digits);
-Integer StrToInt(StringView Text);                  // raises EConvertError
+Integer StrToInt(StringView Text); // raises EConvertError
 Integer StrToIntDef(StringView Text, Integer Default);
 bool TryStrToInt(StringView Text, Integer& Value);
-Int64 StrToInt64(StringView Text);                  // raises EConvertError
+Int64 StrToInt64(StringView Text); // raises EConvertError
 Int64 StrToInt64Def(StringView Text, Int64 Default);
 bool TryStrToInt64(StringView Text, Int64& Value);
 
@@ -83,16 +83,16 @@ inline constexpr Char PathDelim = u'/';
 String IncludeTrailingPathDelimiter(StringView Path);
 // The root "/" stays the root.
 String ExcludeTrailingPathDelimiter(StringView Path);
-String ExtractFilePath(StringView FileName);        // with the trailing '/'
-String ExtractFileDir(StringView FileName);         // without it, except for the root
+String ExtractFilePath(StringView FileName); // with the trailing '/'
+String ExtractFileDir(StringView FileName); // without it, except for the root
 String ExtractFileName(StringView FileName);
-String ExtractFileExt(StringView FileName);         // with the '.'
+String ExtractFileExt(StringView FileName); // with the '.'
 String ChangeFileExt(StringView FileName, StringView Extension);
 
 // Comparers of texts for the generic lists.
 struct TStringComparer {
-    static IPtr<IComparer<String>> Ordinal();       // case-sensitive, by code unit
+    static IPtr<IComparer<String>> Ordinal(); // case-sensitive, by code unit
 };
 struct TIStringComparer {
-    static IPtr<IComparer<String>> Ordinal();       // case-insensitive (AnsiCompareText)
+    static IPtr<IComparer<String>> Ordinal(); // case-insensitive (AnsiCompareText)
 };

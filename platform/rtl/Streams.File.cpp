@@ -124,9 +124,14 @@ int TestRegion(int Fd, TShareRegion Region)
 // keep share modes; the open then goes ahead unguarded.
 int ApplyShareMode(int Fd, bool CanRead, bool CanWrite, bool DenyRead, bool DenyWrite, bool Readable)
 {
-    struct TStep { bool Wanted; TShareRegion Region; };
-    const TStep Holds[] = { { CanRead, srRead }, { CanWrite, srWrite }, { DenyRead, srDenyRead }, { DenyWrite, srDenyWrite } };
-    const TStep Tests[] = { { CanRead, srDenyRead }, { CanWrite, srDenyWrite }, { DenyRead, srRead }, { DenyWrite, srWrite } };
+    struct TStep {
+        bool Wanted;
+        TShareRegion Region;
+    };
+    const TStep Holds[] = { { CanRead, srRead }, { CanWrite, srWrite }, { DenyRead, srDenyRead },
+        { DenyWrite, srDenyWrite } };
+    const TStep Tests[] = { { CanRead, srDenyRead }, { CanWrite, srDenyWrite }, { DenyRead, srRead },
+        { DenyWrite, srWrite } };
     for (const TStep& S : Holds) {
         if (!S.Wanted)
             continue;
@@ -267,7 +272,7 @@ void TFileStream::Create(const String& AFileName, Word Mode, Cardinal Rights)
     if (Fd < 0)
         RaiseOpenError(Creating, AFileName, errno);
 
-    struct stat St {};
+    struct stat St { };
     int Error = 0;
     if (::fstat(Fd, &St) != 0)
         Error = errno;
@@ -283,7 +288,7 @@ void TFileStream::Create(const String& AFileName, Word Mode, Cardinal Rights)
         // A file we made that another open took in the meantime stays: it
         // is that open's now. Otherwise nothing of ours is left behind.
         if (Created && Error != EBUSY) {
-            struct stat Now {};
+            struct stat Now { };
             if (::stat(Name.c_str(), &Now) == 0 && Now.st_dev == St.st_dev && Now.st_ino == St.st_ino)
                 ::unlink(Name.c_str());
         }

@@ -14,7 +14,7 @@ X_REGISTER_CLASS(TStringStream)
 
 namespace {
 constexpr Int64 CopyBufferSize = 0x10000;
-constexpr Int64 MemoryDelta = 0x2000;   // memory streams grow in steps of 8 KiB
+constexpr Int64 MemoryDelta = 0x2000; // memory streams grow in steps of 8 KiB
 constexpr const char16_t* MemoryStreamError = u"Out of memory while expanding memory stream";
 constexpr const char16_t* SizeNotSupported = u"Stream size cannot be changed";
 }

@@ -27,7 +27,7 @@ constexpr Word fmCreateNew = 0xFE00;
 constexpr Word fmOpenRead = 0x0000;
 constexpr Word fmOpenWrite = 0x0001;
 constexpr Word fmOpenReadWrite = 0x0002;
-constexpr Word fmShareCompat = 0x0000;      // treated as fmShareExclusive
+constexpr Word fmShareCompat = 0x0000; // treated as fmShareExclusive
 constexpr Word fmShareExclusive = 0x0010;
 constexpr Word fmShareDenyWrite = 0x0020;
 constexpr Word fmShareDenyRead = 0x0030;
@@ -53,22 +53,26 @@ public:
     // the whole Source from its beginning. Answers the bytes copied.
     Int64 CopyFrom(TStream* Source, Int64 Count);
 
-    template<class T> Int64 ReadData(T& Value)
+    template<class T>
+    Int64 ReadData(T& Value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         return Read(&Value, sizeof(T));
     }
-    template<class T> Int64 WriteData(const T& Value)
+    template<class T>
+    Int64 WriteData(const T& Value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         return Write(&Value, sizeof(T));
     }
-    template<class T> void ReadBufferData(T& Value)
+    template<class T>
+    void ReadBufferData(T& Value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         ReadBuffer(&Value, sizeof(T));
     }
-    template<class T> void WriteBufferData(const T& Value)
+    template<class T>
+    void WriteBufferData(const T& Value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         WriteBuffer(&Value, sizeof(T));

@@ -15,7 +15,11 @@ namespace {
 // Holds a list's update state for a scope.
 class TUpdateScope {
 public:
-    explicit TUpdateScope(TStrings* List) : FList(List) { FList->BeginUpdate(); }
+    explicit TUpdateScope(TStrings* List)
+        : FList(List)
+    {
+        FList->BeginUpdate();
+    }
     ~TUpdateScope() { FList->EndUpdate(); }
     TUpdateScope(const TUpdateScope&) = delete;
     TUpdateScope& operator=(const TUpdateScope&) = delete;
@@ -34,7 +38,10 @@ void TStrings::Error(const char16_t* Msg, Integer Data) const
     throw EStringListError(Format(Msg, { Data }));
 }
 
-Integer TStrings::CompareStrings(const String& S1, const String& S2) const { return AnsiCompareText(S1, S2); }
+Integer TStrings::CompareStrings(const String& S1, const String& S2) const
+{
+    return AnsiCompareText(S1, S2);
+}
 
 Integer TStrings::Add(const String& S)
 {
@@ -254,9 +261,8 @@ String TStrings::DelimitedText() const
     String Out;
     for (Integer I = 0; I < N; ++I) {
         String S = Get(I);
-        bool Quote = std::any_of(S.begin(), S.end(), [&](Char C) {
-            return C == FQuoteChar || C == FDelimiter || C == 0 || (!FStrictDelimiter && C <= u' ');
-        });
+        bool Quote = std::any_of(S.begin(), S.end(),
+            [&](Char C) { return C == FQuoteChar || C == FDelimiter || C == 0 || (!FStrictDelimiter && C <= u' '); });
         if (I > 0)
             Out.push_back(FDelimiter);
         Out += Quote ? AnsiQuotedStr(S, FQuoteChar) : S;
@@ -334,7 +340,7 @@ void TStrings::SetCommaText(const String& Value)
     FStrictDelimiter = false;
     try {
         SetDelimitedText(Value);
-    } catch (...) {     // puts the settings back, then passes the exception on
+    } catch (...) { // puts the settings back, then passes the exception on
         FDelimiter = D;
         FQuoteChar = Q;
         FStrictDelimiter = Strict;
@@ -378,7 +384,8 @@ void TStrings::SaveToFile(const String& FileName, Word CodePage) const
 {
     TOwnedPtr<TMemoryStream> Data(New<TMemoryStream>());
     SaveToStream(Data.get(), CodePage);
-    SaveBytesToFileSafely(FileName, std::string_view(reinterpret_cast<const char*>(Data->Memory()), size_t(Data->Size())));
+    SaveBytesToFileSafely(FileName,
+        std::string_view(reinterpret_cast<const char*>(Data->Memory()), size_t(Data->Size())));
 }
 
 // ---- TStringList
@@ -454,7 +461,10 @@ void TStringList::PutObject(Integer Index, TObject* AObject)
     Changed();
 }
 
-Integer TStringList::Add(const String& S) { return AddObject(S, nullptr); }
+Integer TStringList::Add(const String& S)
+{
+    return AddObject(S, nullptr);
+}
 
 Integer TStringList::AddObject(const String& S, TObject* AObject)
 {
@@ -469,7 +479,10 @@ Integer TStringList::AddObject(const String& S, TObject* AObject)
     return Result;
 }
 
-void TStringList::Insert(Integer Index, const String& S) { InsertObject(Index, S, nullptr); }
+void TStringList::Insert(Integer Index, const String& S)
+{
+    InsertObject(Index, S, nullptr);
+}
 
 void TStringList::InsertObject(Integer Index, const String& S, TObject* AObject)
 {
@@ -565,9 +578,8 @@ void TStringList::CustomSort(TStringListSortCompare Compare)
     Changing();
     // The comparison sees the list as it was: the order is worked out on
     // positions and applied once at the end.
-    std::vector<Integer> Order = MergeSortPositions(Integer(FList.size()), [&](Integer A, Integer B) {
-        return Compare(this, A, B) < 0;
-    });
+    std::vector<Integer> Order =
+        MergeSortPositions(Integer(FList.size()), [&](Integer A, Integer B) { return Compare(this, A, B) < 0; });
     std::vector<TStringItem> Sorted;
     Sorted.reserve(FList.size());
     for (Integer I : Order)

@@ -90,7 +90,7 @@ void TThread::BeforeDestruction()
 TThread::~TThread()
 {
     if (FHandle.joinable())
-        FHandle.detach();               // freed by itself on terminating
+        FHandle.detach(); // freed by itself on terminating
     RemoveQueuedEvents(this);
 }
 
@@ -239,7 +239,7 @@ void TThread::Run()
     try {
         if (!FTerminated)
             Execute();
-    } catch (...) {     // kept for the owner, as the thread's fatal exception
+    } catch (...) { // kept for the owner, as the thread's fatal exception
         FFatalException = std::current_exception();
     }
     bool FreeThread;
@@ -250,7 +250,7 @@ void TThread::Run()
     }
     try {
         DoTerminate();
-    } catch (...) {     // the first failure is the one the owner sees
+    } catch (...) { // the first failure is the one the owner sees
         if (!FFatalException)
             FFatalException = std::current_exception();
     }
@@ -338,7 +338,7 @@ bool CheckSynchronize()
         }
         try {
             Entry->Method();
-        } catch (...) {     // raised again on the thread that asked for the call
+        } catch (...) { // raised again on the thread that asked for the call
             Entry->Error = std::current_exception();
         }
         {

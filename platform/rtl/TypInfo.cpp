@@ -139,7 +139,8 @@ const TTypeInfo* OrdInfo(TOrdType Type)
         OrdTypeInfo(tkInteger, u"Byte", otUByte, 0, 255),
         OrdTypeInfo(tkInteger, u"SmallInt", otSWord, -32768, 32767),
         OrdTypeInfo(tkInteger, u"Word", otUWord, 0, 65535),
-        OrdTypeInfo(tkInteger, u"Integer", otSLong, std::numeric_limits<Integer>::min(), std::numeric_limits<Integer>::max()),
+        OrdTypeInfo(tkInteger, u"Integer", otSLong, std::numeric_limits<Integer>::min(),
+            std::numeric_limits<Integer>::max()),
         OrdTypeInfo(tkInteger, u"Cardinal", otULong, 0, std::numeric_limits<Cardinal>::max()),
         OrdTypeInfo(tkInt64, u"Int64", otSQWord, std::numeric_limits<Int64>::min(), std::numeric_limits<Int64>::max()),
         // The unsigned 64-bit range does not fit Int64; values travel as bit patterns.
@@ -307,24 +308,15 @@ bool IsDefaultPropValue(TObject* Instance, const TPropInfo* Prop)
     case tkInteger:
     case tkChar:
     case tkEnumeration:
-    case tkSet:
-        return Prop->HasDefault && std::get<Int64>(V) == Prop->Default;
-    case tkInt64:
-        return std::get<Int64>(V) == (Prop->HasDefault ? Prop->Default : 0);
-    case tkFloat:
-        return std::get<double>(V) == 0.0;
-    case tkUString:
-        return std::get<String>(V).empty();
-    case tkVariant:
-        return std::get<TVariant>(V).IsEmpty();
-    case tkClass:
-        return std::get<TObject*>(V) == nullptr;
-    case tkInterface:
-        return !std::get<IPtr<IInterface>>(V);
-    case tkMethod:
-        return !std::get<TMethod>(V);
-    default:
-        return true;
+    case tkSet: return Prop->HasDefault && std::get<Int64>(V) == Prop->Default;
+    case tkInt64: return std::get<Int64>(V) == (Prop->HasDefault ? Prop->Default : 0);
+    case tkFloat: return std::get<double>(V) == 0.0;
+    case tkUString: return std::get<String>(V).empty();
+    case tkVariant: return std::get<TVariant>(V).IsEmpty();
+    case tkClass: return std::get<TObject*>(V) == nullptr;
+    case tkInterface: return !std::get<IPtr<IInterface>>(V);
+    case tkMethod: return !std::get<TMethod>(V);
+    default: return true;
     }
 }
 
@@ -382,10 +374,22 @@ void SetOrdProp(TObject* Instance, const TPropInfo* Prop, Int64 Value)
     Prop->Set(Instance, TPropValue(Value));
 }
 
-double GetFloatProp(TObject* Instance, const TPropInfo* Prop) { return GetAs<double>(Instance, Prop, u"a float"); }
-void SetFloatProp(TObject* Instance, const TPropInfo* Prop, double Value) { SetAs(Instance, Prop, tkFloat, Value, u"a float"); }
-String GetStrProp(TObject* Instance, const TPropInfo* Prop) { return GetAs<String>(Instance, Prop, u"a string"); }
-void SetStrProp(TObject* Instance, const TPropInfo* Prop, const String& Value) { SetAs(Instance, Prop, tkUString, Value, u"a string"); }
+double GetFloatProp(TObject* Instance, const TPropInfo* Prop)
+{
+    return GetAs<double>(Instance, Prop, u"a float");
+}
+void SetFloatProp(TObject* Instance, const TPropInfo* Prop, double Value)
+{
+    SetAs(Instance, Prop, tkFloat, Value, u"a float");
+}
+String GetStrProp(TObject* Instance, const TPropInfo* Prop)
+{
+    return GetAs<String>(Instance, Prop, u"a string");
+}
+void SetStrProp(TObject* Instance, const TPropInfo* Prop, const String& Value)
+{
+    SetAs(Instance, Prop, tkUString, Value, u"a string");
+}
 
 Int64 GetInt64Prop(TObject* Instance, const TPropInfo* Prop)
 {
@@ -394,10 +398,22 @@ Int64 GetInt64Prop(TObject* Instance, const TPropInfo* Prop)
     return GetAs<Int64>(Instance, Prop, u"a 64-bit integer");
 }
 
-void SetInt64Prop(TObject* Instance, const TPropInfo* Prop, Int64 Value) { SetAs(Instance, Prop, tkInt64, Value, u"a 64-bit integer"); }
-TVariant GetVariantProp(TObject* Instance, const TPropInfo* Prop) { return GetAs<TVariant>(Instance, Prop, u"a variant"); }
-void SetVariantProp(TObject* Instance, const TPropInfo* Prop, const TVariant& Value) { SetAs(Instance, Prop, tkVariant, Value, u"a variant"); }
-TObject* GetObjectProp(TObject* Instance, const TPropInfo* Prop) { return GetAs<TObject*>(Instance, Prop, u"a class"); }
+void SetInt64Prop(TObject* Instance, const TPropInfo* Prop, Int64 Value)
+{
+    SetAs(Instance, Prop, tkInt64, Value, u"a 64-bit integer");
+}
+TVariant GetVariantProp(TObject* Instance, const TPropInfo* Prop)
+{
+    return GetAs<TVariant>(Instance, Prop, u"a variant");
+}
+void SetVariantProp(TObject* Instance, const TPropInfo* Prop, const TVariant& Value)
+{
+    SetAs(Instance, Prop, tkVariant, Value, u"a variant");
+}
+TObject* GetObjectProp(TObject* Instance, const TPropInfo* Prop)
+{
+    return GetAs<TObject*>(Instance, Prop, u"a class");
+}
 
 void SetObjectProp(TObject* Instance, const TPropInfo* Prop, TObject* Value)
 {
@@ -414,8 +430,14 @@ void SetInterfaceProp(TObject* Instance, const TPropInfo* Prop, const IPtr<IInte
     SetAs(Instance, Prop, tkInterface, Value, u"an interface");
 }
 
-TMethod GetMethodProp(TObject* Instance, const TPropInfo* Prop) { return GetAs<TMethod>(Instance, Prop, u"a method"); }
-void SetMethodProp(TObject* Instance, const TPropInfo* Prop, const TMethod& Value) { SetAs(Instance, Prop, tkMethod, Value, u"a method"); }
+TMethod GetMethodProp(TObject* Instance, const TPropInfo* Prop)
+{
+    return GetAs<TMethod>(Instance, Prop, u"a method");
+}
+void SetMethodProp(TObject* Instance, const TPropInfo* Prop, const TMethod& Value)
+{
+    SetAs(Instance, Prop, tkMethod, Value, u"a method");
+}
 
 String GetEnumProp(TObject* Instance, const TPropInfo* Prop)
 {

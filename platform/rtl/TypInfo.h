@@ -33,8 +33,18 @@ class TObject;
 class TPersistent;
 
 enum TTypeKind {
-    tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkUString, tkSet,
-    tkClass, tkMethod, tkVariant, tkInterface, tkInt64
+    tkUnknown,
+    tkInteger,
+    tkChar,
+    tkEnumeration,
+    tkFloat,
+    tkUString,
+    tkSet,
+    tkClass,
+    tkMethod,
+    tkVariant,
+    tkInterface,
+    tkInt64
 };
 
 enum TOrdType { otSByte, otUByte, otSWord, otUWord, otSLong, otULong, otSQWord, otUQWord };
@@ -43,19 +53,22 @@ struct TTypeInfo {
     TTypeKind Kind = tkUnknown;
     String Name;
     TOrdType OrdType = otSLong;
-    Int64 MinValue = 0;                         // integers, chars, enumerations
+    Int64 MinValue = 0; // integers, chars, enumerations
     Int64 MaxValue = 0;
-    std::vector<String> EnumNames;              // enumerations: the name of each value from 0
-    const TTypeInfo* CompType = nullptr;        // sets: the member enumeration
-    TClass ClassType = nullptr;                 // classes
-    TGUID Guid;                                 // interfaces
-    const std::type_info* Signature = nullptr;  // methods: R(Args...)
+    std::vector<String> EnumNames; // enumerations: the name of each value from 0
+    const TTypeInfo* CompType = nullptr; // sets: the member enumeration
+    TClass ClassType = nullptr; // classes
+    TGUID Guid; // interfaces
+    const std::type_info* Signature = nullptr; // methods: R(Args...)
     // Integer types with names for some values (colours and the like).
     bool (*IntToIdent)(Int64 Value, String& Ident) = nullptr;
     bool (*IdentToInt)(StringView Ident, Int64& Value) = nullptr;
 
     bool IsDateTime() const { return Kind == tkFloat && Name == u"TDateTime"; }
-    bool IsUnsigned() const { return OrdType == otUByte || OrdType == otUWord || OrdType == otULong || OrdType == otUQWord; }
+    bool IsUnsigned() const
+    {
+        return OrdType == otUByte || OrdType == otUWord || OrdType == otULong || OrdType == otUQWord;
+    }
 };
 
 // A small variant: empty, null, Integer, Int64, double, Boolean or String.
@@ -67,8 +80,12 @@ struct TVariant {
 
     TVariant() = default;
     template<class T, class = std::enable_if_t<!std::is_same_v<std::decay_t<T>, TVariant>>>
-    TVariant(T&& V) : Value(std::forward<T>(V)) { }
-    TVariant(const char16_t* V) : Value(String(V)) { }
+    TVariant(T&& V)
+        : Value(std::forward<T>(V))
+    { }
+    TVariant(const char16_t* V)
+        : Value(String(V))
+    { }
     static TVariant Null() { return TVariant(TVarNull {}); }
     bool IsEmpty() const { return Value.index() == 0; }
     bool IsNull() const { return Value.index() == 1; }
@@ -83,7 +100,7 @@ struct TMethodInfo {
     String Name;
     TClass Owner = nullptr;
     const std::type_info* Signature = nullptr;
-    std::any Caller;                            // std::function<R(TObject* Self, Args...)>
+    std::any Caller; // std::function<R(TObject* Self, Args...)>
 };
 
 // The class library's method pointer: a published method and its object.
@@ -96,7 +113,8 @@ struct TMethod {
 
 // An event that holds a method pointer and calls it; unassigned it does
 // nothing and answers R().
-template<class Sig> class TEvent;
+template<class Sig>
+class TEvent;
 template<class R, class... A>
 class TEvent<R(A...)> {
 public:
@@ -131,19 +149,21 @@ using TPropValue = std::variant<Int64, double, String, TVariant, TObject*, IPtr<
 struct TPropInfo {
     String Name;
     const TTypeInfo* PropType = nullptr;
-    TClass Owner = nullptr;                     // the declaring class
+    TClass Owner = nullptr; // the declaring class
     std::function<TPropValue(TObject*)> Get;
-    std::function<void(TObject*, const TPropValue&)> Set;   // null: read-only
-    bool HasDefault = false;                    // ordinals, sets, 64-bit integers
+    std::function<void(TObject*, const TPropValue&)> Set; // null: read-only
+    bool HasDefault = false; // ordinals, sets, 64-bit integers
     Int64 Default = 0;
     bool StoredConst = true;
-    std::function<bool(TObject*)> StoredProc;   // when set, asked instead of StoredConst
+    std::function<bool(TObject*)> StoredProc; // when set, asked instead of StoredConst
 };
 
 // Type information of a value type.
-template<class T> const TTypeInfo* TypeInfoOf();
+template<class T>
+const TTypeInfo* TypeInfoOf();
 const TTypeInfo* DateTimeTypeInfo();
-template<class E> const TTypeInfo* SetTypeInfo();
+template<class E>
+const TTypeInfo* SetTypeInfo();
 
 // Names of an enumeration's values; "" / -1 when out of range or unknown
 // (names compare without regard to case).
@@ -168,7 +188,7 @@ bool IsDefaultPropValue(TObject* Instance, const TPropInfo* Prop);
 // Typed access; a kind that does not fit raises EPropertyError.
 X_EXCEPTION(EPropertyError, Exception)
 Int64 GetOrdProp(TObject* Instance, const TPropInfo* Prop);
-void SetOrdProp(TObject* Instance, const TPropInfo* Prop, Int64 Value);    // range-checked
+void SetOrdProp(TObject* Instance, const TPropInfo* Prop, Int64 Value); // range-checked
 double GetFloatProp(TObject* Instance, const TPropInfo* Prop);
 void SetFloatProp(TObject* Instance, const TPropInfo* Prop, double Value);
 String GetStrProp(TObject* Instance, const TPropInfo* Prop);
@@ -188,7 +208,15 @@ void SetEnumProp(TObject* Instance, const TPropInfo* Prop, StringView Name);
 
 // What an object held by a class property is, for the storing code.
 enum TPropObjectKind {
-    okNone, okObject, okPersistent, okStrings, okStream, okCollection, okObjectList, okComponentList, okComponent
+    okNone,
+    okObject,
+    okPersistent,
+    okStrings,
+    okStream,
+    okCollection,
+    okObjectList,
+    okComponentList,
+    okComponent
 };
 TPropObjectKind PropObjectKind(TObject* Obj);
 
@@ -216,10 +244,16 @@ void AddProp(TClass Class, TPropInfo* Prop);
 void AddMethod(TClass Class, TMethodInfo* Method);
 [[noreturn]] void RaiseKind(const TPropInfo* Prop, const char16_t* Wanted);
 
-template<class T> struct TIsIPtr : std::false_type { };
-template<class I> struct TIsIPtr<IPtr<I>> : std::true_type { using Intf = I; };
-template<class T> struct TIsEvent : std::false_type { };
-template<class Sig> struct TIsEvent<TEvent<Sig>> : std::true_type { };
+template<class T>
+struct TIsIPtr : std::false_type { };
+template<class I>
+struct TIsIPtr<IPtr<I>> : std::true_type {
+    using Intf = I;
+};
+template<class T>
+struct TIsEvent : std::false_type { };
+template<class Sig>
+struct TIsEvent<TEvent<Sig>> : std::true_type { };
 
 const TTypeInfo* BooleanInfo();
 const TTypeInfo* CharInfo();
@@ -292,7 +326,9 @@ V FromPropValue(const TPropValue& Value)
 template<class T>
 class TPropBuilder {
 public:
-    explicit TPropBuilder(TPropInfo* Prop) : FProp(Prop) { }
+    explicit TPropBuilder(TPropInfo* Prop)
+        : FProp(Prop)
+    { }
     template<class D>
     TPropBuilder& Default(D Value)
     {
@@ -374,9 +410,8 @@ public:
         M->Name = Name;
         M->Owner = T::StaticClass();
         M->Signature = &typeid(R(A...));
-        M->Caller = std::function<R(TObject*, A...)>([Fn](TObject* Self, A... Args) -> R {
-            return (static_cast<T*>(Self)->*Fn)(std::forward<A>(Args)...);
-        });
+        M->Caller = std::function<R(TObject*, A...)>(
+            [Fn](TObject* Self, A... Args) -> R { return (static_cast<T*>(Self)->*Fn)(std::forward<A>(Args)...); });
         AddMethod(T::StaticClass(), M);
     }
 
@@ -442,22 +477,21 @@ const TTypeInfo* SetTypeInfo()
 
 // Declares the names of an enumeration whose values run 0, 1, 2...; in a
 // header, at namespace scope, after the enumeration.
-#define X_ENUM_INFO(Type, ...)                                                        \
-    inline const TTypeInfo* XTypeInfoOf(Type*)                                        \
-    {                                                                                 \
-        using enum Type;                                                              \
-        static const TTypeInfo Info = XDetail::MakeEnumInfo(u## #Type, u"" #__VA_ARGS__, \
-            { __VA_ARGS__ });                                                         \
-        return &Info;                                                                 \
+#define X_ENUM_INFO(Type, ...)                                                                                         \
+    inline const TTypeInfo* XTypeInfoOf(Type*)                                                                         \
+    {                                                                                                                  \
+        using enum Type;                                                                                               \
+        static const TTypeInfo Info = XDetail::MakeEnumInfo(u## #Type, u"" #__VA_ARGS__, { __VA_ARGS__ });             \
+        return &Info;                                                                                                  \
     }
 
 // The published block of a class, in its source.
-#define X_PUBLISHED(Self)                                                             \
-    struct Self::XPublished {                                                         \
-        using TSelf = Self;                                                           \
-        static void Define(XDetail::TPropDefiner<Self>& D);                           \
-    };                                                                                \
-    static XDetail::TPublishedRegistrar XPublished_##Self(&Self::XPublished::Define); \
+#define X_PUBLISHED(Self)                                                                                              \
+    struct Self::XPublished {                                                                                          \
+        using TSelf = Self;                                                                                            \
+        static void Define(XDetail::TPropDefiner<Self>& D);                                                            \
+    };                                                                                                                 \
+    static XDetail::TPublishedRegistrar XPublished_##Self(&Self::XPublished::Define);                                  \
     void Self::XPublished::Define([[maybe_unused]] XDetail::TPropDefiner<Self>& D)
 
 #define X_PROP(Name, Getter, Setter) D.Prop(u## #Name, &TSelf::Getter, &TSelf::Setter)

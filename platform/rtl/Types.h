@@ -5,7 +5,7 @@
 #include <string_view>
 
 using Char = char16_t;
-using String = std::u16string;          // UTF-16; positions given 1-based by the routines that say so
+using String = std::u16string; // UTF-16; positions given 1-based by the routines that say so
 using StringView = std::u16string_view;
 using Byte = std::uint8_t;
 using Word = std::uint16_t;
@@ -15,8 +15,8 @@ using Int64 = std::int64_t;
 using UInt64 = std::uint64_t;
 using NativeInt = std::intptr_t;
 using NativeUInt = std::uintptr_t;
-using RawBytes = std::string;           // raw bytes, no code page implied
-using UTF8String = std::string;         // bytes in UTF-8
+using RawBytes = std::string; // raw bytes, no code page implied
+using UTF8String = std::string; // bytes in UTF-8
 using TThreadID = Cardinal;
 using HRESULT = std::int32_t;
 
@@ -31,7 +31,10 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 String UTF8ToString(std::string_view Utf8);
 UTF8String StringToUTF8(StringView Text);
 // Convenience for literals and C strings in ASCII/UTF-8.
-inline String S(std::string_view Utf8) { return UTF8ToString(Utf8); }
+inline String S(std::string_view Utf8)
+{
+    return UTF8ToString(Utf8);
+}
 // Thread id of the calling thread (the kernel's id, stable for the thread's life).
 TThreadID GetCurrentThreadId();
 // The program's main thread: the thread that ran unit initialisation.

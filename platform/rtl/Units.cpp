@@ -36,7 +36,8 @@ void Visit(const std::string& Name, std::set<std::string>& Seen, std::vector<std
 }
 }
 
-TUnitRegistrar::TUnitRegistrar(const char* Name, std::initializer_list<const char*> Uses, TUnitProc Init, TUnitProc Done)
+TUnitRegistrar::TUnitRegistrar(const char* Name, std::initializer_list<const char*> Uses, TUnitProc Init,
+    TUnitProc Done)
 {
     TUnit Unit { Name, {}, Init, Done };
     for (const char* U : Uses)

@@ -25,7 +25,7 @@ struct TUnitRegistrar {
     TUnitRegistrar(const char* Name, std::initializer_list<const char*> Uses, TUnitProc Init, TUnitProc Done);
 };
 
-#define X_UNIT(Ident, Name, Uses, Init, Done) \
+#define X_UNIT(Ident, Name, Uses, Init, Done)                                                                          \
     static TUnitRegistrar XUnit_##Ident(Name, std::initializer_list<const char*> Uses, Init, Done);
 
 // Every registered unit.

@@ -11,15 +11,36 @@ String UTF8ToString(std::string_view Utf8)
         unsigned char C = *P;
         char32_t Code;
         int Extra;
-        if (C < 0x80) { Out.push_back(C); ++P; continue; }
-        if ((C & 0xE0) == 0xC0) { Code = C & 0x1F; Extra = 1; }
-        else if ((C & 0xF0) == 0xE0) { Code = C & 0x0F; Extra = 2; }
-        else if ((C & 0xF8) == 0xF0) { Code = C & 0x07; Extra = 3; }
-        else { Out.push_back(0xFFFD); ++P; continue; }
-        if (End - P < Extra + 1) { Out.push_back(0xFFFD); break; }
+        if (C < 0x80) {
+            Out.push_back(C);
+            ++P;
+            continue;
+        }
+        if ((C & 0xE0) == 0xC0) {
+            Code = C & 0x1F;
+            Extra = 1;
+        } else if ((C & 0xF0) == 0xE0) {
+            Code = C & 0x0F;
+            Extra = 2;
+        } else if ((C & 0xF8) == 0xF0) {
+            Code = C & 0x07;
+            Extra = 3;
+        } else {
+            Out.push_back(0xFFFD);
+            ++P;
+            continue;
+        }
+        if (End - P < Extra + 1) {
+            Out.push_back(0xFFFD);
+            break;
+        }
         bool Ok = true;
         for (int I = 1; I <= Extra; ++I) {
-            if ((P[I] & 0xC0) != 0x80) { Ok = false; Extra = I - 1; break; }
+            if ((P[I] & 0xC0) != 0x80) {
+                Ok = false;
+                Extra = I - 1;
+                break;
+            }
             Code = (Code << 6) | (P[I] & 0x3F);
         }
         static constexpr char32_t Min[] = { 0, 0x80, 0x800, 0x10000 };

@@ -8,8 +8,8 @@
 
 [[noreturn]] void XVerifyFailed(const char* Condition, const char* Message, const char* File, int Line);
 
-#define X_VERIFY(Condition, Message)                                          \
-    do {                                                                      \
-        if (!(Condition)) [[unlikely]]                                        \
-            XVerifyFailed(#Condition, Message, __FILE__, __LINE__);           \
+#define X_VERIFY(Condition, Message)                                                                                   \
+    do {                                                                                                               \
+        if (!(Condition)) [[unlikely]]                                                                                 \
+            XVerifyFailed(#Condition, Message, __FILE__, __LINE__);                                                    \
     } while (false)

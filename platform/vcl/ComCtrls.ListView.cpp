@@ -450,7 +450,9 @@ void TCustomListView::Paint()
     for (Integer I = FScroll.Position(); I < FItems->Count() && Y < Rows.Bottom; ++I, Y += Row) {
         TListItem* Item = FItems->Item(I);
         const bool Sel = Item == FSelected;
-        const Integer Right = FRowSelect ? std::min(X, Rows.Right) : std::min(FColumns->Count() ? FColumns->Items(0)->Width() : Rows.Right, Rows.Right);
+        const Integer Right = FRowSelect
+            ? std::min(X, Rows.Right)
+            : std::min(FColumns->Count() ? FColumns->Items(0)->Width() : Rows.Right, Rows.Right);
         if (Sel) {
             C->Brush()->SetColor(Focused() ? clHighlight : clBtnFace);
             C->FillRect({ Rows.Left, Y, std::max(Right, Rows.Left), Y + Row });
@@ -463,11 +465,13 @@ void TCustomListView::Paint()
                 FSmallImages->Draw(C, Left + 2, Y + (Row - FSmallImages->Height()) / 2, Item->ImageIndex(), FEnabled);
                 TextLeft = Left + 4 + FSmallImages->Width();
             }
-            const String Text = Col == 0 ? Item->Caption()
+            const String Text = Col == 0              ? Item->Caption()
                 : Col - 1 < Item->SubItems()->Count() ? Item->SubItems()->Strings(Col - 1)
                                                       : String();
             DrawControlText(C, Text, { TextLeft, Y, Left + Width - 2, Y + Row },
-                            Sel && Focused() ? clHighlightText : FEnabled ? clWindowText : clGrayText);
+                Sel && Focused() ? clHighlightText
+                    : FEnabled   ? clWindowText
+                                 : clGrayText);
             Left += Width;
         }
         if (FGridLines) {

@@ -320,8 +320,8 @@ void TCustomTreeView::CreateParams(TCreateParams& Params)
 {
     inherited::CreateParams(Params);
     Params.ExStyle |= WS_EX_CLIENTEDGE;
-    Params.Style |= TVS_SHOWSELALWAYS | (FShowButtons ? TVS_HASBUTTONS : 0) | (FShowLines ? TVS_HASLINES : 0)
-        | (FShowRoot ? TVS_LINESATROOT : 0);
+    Params.Style |= TVS_SHOWSELALWAYS | (FShowButtons ? TVS_HASBUTTONS : 0) | (FShowLines ? TVS_HASLINES : 0) |
+        (FShowRoot ? TVS_LINESATROOT : 0);
 }
 
 void TCustomTreeView::Notification(TComponent* AComponent, TOperation Operation)
@@ -595,20 +595,22 @@ void TCustomTreeView::Paint()
         }
         if (FShowButtons && Node->HasChildren() && (Node->Level() + RootCell) >= 1) {
             const Integer CellX = (Node->Level() + RootCell - 1) * FIndent + 2;
-            Style->DrawElement(C, Style->GetElementDetails(Node->Expanded() ? teTreeViewGlyphOpened : teTreeViewGlyphClosed),
-                               { CellX, Y, CellX + FIndent, Y + Row });
+            Style->DrawElement(C,
+                Style->GetElementDetails(Node->Expanded() ? teTreeViewGlyphOpened : teTreeViewGlyphClosed),
+                { CellX, Y, CellX + FIndent, Y + Row });
         }
         Integer X = Left;
         if (Boxes) {
             Style->DrawElement(C, Style->GetElementDetails(Node->Checked() ? teCheckBoxChecked : teCheckBoxUnchecked),
-                               { X, Y, X + CheckBoxWidth, Y + Row });
+                { X, Y, X + CheckBoxWidth, Y + Row });
             X += CheckBoxWidth + 2;
         } else if (FStateImages && Node->StateIndex() >= 0) {
             FStateImages->Draw(C, X, Y + (Row - FStateImages->Height()) / 2, Node->StateIndex(), FEnabled);
             X += FStateImages->Width() + 2;
         }
         if (FImages) {
-            const Integer Image = Node == FSelected && Node->SelectedIndex() >= 0 ? Node->SelectedIndex() : Node->ImageIndex();
+            const Integer Image =
+                Node == FSelected && Node->SelectedIndex() >= 0 ? Node->SelectedIndex() : Node->ImageIndex();
             if (Image >= 0)
                 FImages->Draw(C, X, Y + (Row - FImages->Height()) / 2, Image, FEnabled);
             X += FImages->Width() + 2;
@@ -619,7 +621,9 @@ void TCustomTreeView::Paint()
             C->FillRect({ X, Y + 1, std::min(X + C->TextWidth(Node->Text()) + 4, Rows.Right), Y + Row - 1 });
         }
         DrawControlText(C, Node->Text(), { X + 2, Y, Rows.Right, Y + Row },
-                        Sel && Focused() ? clHighlightText : FEnabled ? clWindowText : clGrayText);
+            Sel && Focused() ? clHighlightText
+                : FEnabled   ? clWindowText
+                             : clGrayText);
     }
     if (FScroll.Needed())
         FScroll.Paint(C, ScrollStrip());
@@ -726,8 +730,7 @@ void TCustomTreeView::KeyDown(Word& Key, TShiftState Shift)
         if (FSelected && HasCheckBoxes())
             FSelected->SetChecked(!FSelected->Checked());
         break;
-    default:
-        return;
+    default: return;
     }
     Key = 0;
     if (!Watch.Freed() && Next)

@@ -26,14 +26,14 @@ void CopyToBitmap(const TPixelBuffer& From, const RECT& Source, TBitmap& To, LON
 {
     for (LONG Row = 0; Row < RectHeight(Source); ++Row)
         std::memcpy(To.ScanLine(Y + Row) + size_t(X) * 4, From.ScanLine(Source.top + Row) + size_t(Source.left) * 4,
-                    size_t(RectWidth(Source)) * 4);
+            size_t(RectWidth(Source)) * 4);
 }
 
 void CopyFromBitmap(const TBitmap& From, const RECT& Source, TPixelBuffer& To, LONG X, LONG Y)
 {
     for (LONG Row = 0; Row < RectHeight(Source); ++Row)
         std::memcpy(To.ScanLine(Y + Row) + size_t(X) * 4, From.ScanLine(Source.top + Row) + size_t(Source.left) * 4,
-                    size_t(RectWidth(Source)) * 4);
+            size_t(RectWidth(Source)) * 4);
 }
 
 }
@@ -117,7 +117,8 @@ void TControlCanvas::Bind(HDC Dc)
     }
     FBox = Box;
     if (FScratch->Width() < Box.right || FScratch->Height() < Box.bottom)
-        FScratch->SetSize(std::max<Integer>(FScratch->Width(), Box.right), std::max<Integer>(FScratch->Height(), Box.bottom));
+        FScratch->SetSize(std::max<Integer>(FScratch->Width(), Box.right),
+            std::max<Integer>(FScratch->Height(), Box.bottom));
     CopyToBitmap(*S.Bitmap, RectOffset(Box, S.Offset.x, S.Offset.y), *FScratch, Box.left, Box.top);
     SetClipRect({ Box.left, Box.top, Box.right, Box.bottom });
 }

@@ -384,8 +384,7 @@ void TControl::DispatchFrom(TClass Start, TMessage& Message)
 }
 
 void TControl::DefaultHandler(TMessage& Message)
-{
-}
+{ }
 
 void TControl::ChangeScale(Integer M, Integer D)
 {
@@ -396,7 +395,7 @@ void TControl::ChangeScale(Integer M, Integer D)
         Perform(CM_FONTCHANGED);
     }
     SetBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FLeft + FWidth, M, D) - MulDiv(FLeft, M, D),
-              MulDiv(FTop + FHeight, M, D) - MulDiv(FTop, M, D));
+        MulDiv(FTop + FHeight, M, D) - MulDiv(FTop, M, D));
 }
 
 void TControl::ScaleBy(Integer M, Integer D)

@@ -80,10 +80,8 @@ bool IsDialogKey(Word Key)
     case VK_LEFT:
     case VK_RIGHT:
     case VK_UP:
-    case VK_DOWN:
-        return true;
-    default:
-        return false;
+    case VK_DOWN: return true;
+    default: return false;
     }
 }
 
@@ -135,8 +133,7 @@ TControl* FindDragTarget(TPoint Pos, bool AllowDisabled)
 {
     HWND Wnd = WindowFromPoint({ Pos.X, Pos.Y });
     TWinControl* Win = nullptr;
-    for (; Wnd && !(Win = FindControl(Wnd)); Wnd = GetParent(Wnd)) {
-    }
+    for (; Wnd && !(Win = FindControl(Wnd)); Wnd = GetParent(Wnd)) { }
     if (!Win)
         return nullptr;
     if (TControl* C = Win->ControlAtPos(Win->ScreenToClient(Pos), AllowDisabled))
@@ -219,7 +216,7 @@ void TWinControl::CreateWnd()
     RegisterClass(Params.WindowClass);
     CreationControl = this;
     HWND Wnd = CreateWindowEx(Params.ExStyle, Params.WinClassName, Params.Caption, Params.Style, Params.X, Params.Y,
-                              Params.Width, Params.Height, Params.WndParent, Params.Param);
+        Params.Width, Params.Height, Params.WndParent, Params.Param);
     CreationControl = nullptr;
     if (!Wnd)
         throw EOSError(u"Error creating window of " + ClassName());
@@ -292,7 +289,7 @@ void TWinControl::CMShowingChanged(TMessage& Message)
     // it with itself); a window at the top shows while the control shows.
     const bool Show = FParent ? FVisible : Showing();
     SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | (Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | (Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
 void TWinControl::CMVisibleChanged(TMessage& Message)
@@ -415,7 +412,7 @@ void TWinControl::Broadcast(TMessage& Message)
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
     for (TControl* C : All) {
         if (!ContainsControl(C))
-            continue;               // freed or moved by an earlier handler
+            continue; // freed or moved by an earlier handler
         const TWindowMethod Method = C->FWindowProc;
         Method(Message);
         if (Message.Result != 0)
@@ -488,11 +485,8 @@ void TWinControl::DoAlign(TAlign AAlign, TRect& Rect)
             C->SetBounds(Rect.Right - C->Width(), Rect.Top, C->Width(), Rect.Height());
             Rect.Right -= C->Width();
             break;
-        case alClient:
-            C->SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
-            break;
-        default:
-            break;
+        case alClient: C->SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height()); break;
+        default: break;
         }
     }
 }
@@ -728,8 +722,8 @@ bool TWinControl::IsControlMouseMsg(TMessage& Message)
     }
     if (!Target)
         return false;
-    Message.Result = Target->Perform(Message.Msg, Message.WParam,
-                                     MAKELPARAM(Word(P.X - Target->Left()), Word(P.Y - Target->Top())));
+    Message.Result =
+        Target->Perform(Message.Msg, Message.WParam, MAKELPARAM(Word(P.X - Target->Left()), Word(P.Y - Target->Top())));
     return true;
 }
 
@@ -835,8 +829,8 @@ void TWinControl::WMNCHitTest(TMessage& Message)
 
 void TWinControl::WMSetCursor(TMessage& Message)
 {
-    if (reinterpret_cast<HWND>(Message.WParam) == FHandle && std::int16_t(LOWORD(Message.LParam)) == HTCLIENT
-        && Screen) {
+    if (reinterpret_cast<HWND>(Message.WParam) == FHandle && std::int16_t(LOWORD(Message.LParam)) == HTCLIENT &&
+        Screen) {
         TCursor Cursor = Screen->Cursor();
         if (Cursor == crDefault) {
             POINT P;

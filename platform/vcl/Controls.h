@@ -71,16 +71,49 @@ constexpr UINT CM_STYLECHANGED = CM_BASE + 89;
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 
 enum TControlStyleItem {
-    csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed, csSetCaption, csOpaque,
-    csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable, csNoStdEvents,
-    csDisplayDragImage, csReflector, csActionClient, csMenuEvents, csNeedsBorderPaint, csParentBackground,
-    csPannable, csAlignWithMargins, csGestures, csPaintBlackOpaqueOnGlass, csOverrideStylePaint
+    csAcceptsControls,
+    csCaptureMouse,
+    csDesignInteractive,
+    csClickEvents,
+    csFramed,
+    csSetCaption,
+    csOpaque,
+    csDoubleClicks,
+    csFixedWidth,
+    csFixedHeight,
+    csNoDesignVisible,
+    csReplicatable,
+    csNoStdEvents,
+    csDisplayDragImage,
+    csReflector,
+    csActionClient,
+    csMenuEvents,
+    csNeedsBorderPaint,
+    csParentBackground,
+    csPannable,
+    csAlignWithMargins,
+    csGestures,
+    csPaintBlackOpaqueOnGlass,
+    csOverrideStylePaint
 };
 using TControlStyle = TSet<TControlStyleItem>;
 
 enum TControlStateItem {
-    csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing, csCreating, csPaintCopy,
-    csCustomPaint, csDestroyingHandle, csDocking, csDesignerHide, csPanning, csRecreating, csAligning
+    csLButtonDown,
+    csClicked,
+    csPalette,
+    csReadingState,
+    csAlignmentNeeded,
+    csFocusing,
+    csCreating,
+    csPaintCopy,
+    csCustomPaint,
+    csDestroyingHandle,
+    csDocking,
+    csDesignerHide,
+    csPanning,
+    csRecreating,
+    csAligning
 };
 using TControlState = TSet<TControlStateItem>;
 
@@ -131,7 +164,7 @@ private:
     HDC FHandle = nullptr;
     bool FOwnDC = false;
     TOwnedPtr<TBitmap> FScratch;
-    RECT FBox {};                       // the logical area the scratch bitmap holds
+    RECT FBox {}; // the logical area the scratch bitmap holds
 };
 
 // Lets go of every context that control canvases took for themselves.
@@ -198,8 +231,16 @@ public:
     virtual void SetClientSize(Integer AWidth, Integer AHeight);
     // The client area's top-left corner on the screen.
     virtual TPoint ClientOrigin();
-    TPoint ClientToScreen(TPoint P) { TPoint O = ClientOrigin(); return { P.X + O.X, P.Y + O.Y }; }
-    TPoint ScreenToClient(TPoint P) { TPoint O = ClientOrigin(); return { P.X - O.X, P.Y - O.Y }; }
+    TPoint ClientToScreen(TPoint P)
+    {
+        TPoint O = ClientOrigin();
+        return { P.X + O.X, P.Y + O.Y };
+    }
+    TPoint ScreenToClient(TPoint P)
+    {
+        TPoint O = ClientOrigin();
+        return { P.X - O.X, P.Y - O.Y };
+    }
     // Client coordinates of this control into its parent's.
     TPoint ClientToParent(TPoint P, TWinControl* AParent = nullptr);
 
@@ -481,7 +522,7 @@ protected:
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
-    std::vector<TControl*> FControls;       // graphic children, in paint order
+    std::vector<TControl*> FControls; // graphic children, in paint order
     std::vector<TWinControl*> FWinControls; // windowed children, bottom first
     std::vector<TWinControl*> FTabList;
     bool FTabStop = false;

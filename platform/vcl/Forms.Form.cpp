@@ -159,8 +159,9 @@ void TCustomForm::PlaceOnScreen()
         if (Screen)
             for (Integer I = 0; I < Screen->MonitorCount(); ++I) {
                 const TRect B = Screen->Monitors(I)->BoundsRect();
-                Area = I == 0 ? B : TRect { std::min(Area.Left, B.Left), std::min(Area.Top, B.Top),
-                                            std::max(Area.Right, B.Right), std::max(Area.Bottom, B.Bottom) };
+                Area = I == 0 ? B
+                              : TRect { std::min(Area.Left, B.Left), std::min(Area.Top, B.Top),
+                                    std::max(Area.Right, B.Right), std::max(Area.Bottom, B.Bottom) };
             }
         break;
     case poMainFormCenter:
@@ -174,8 +175,7 @@ void TCustomForm::PlaceOnScreen()
             Area = M->WorkareaRect();
         break;
     }
-    default:
-        return;
+    default: return;
     }
     if (!Area.IsEmpty())
         SetBoundsRect(CenteredIn(Area, FWidth, FHeight));
@@ -191,9 +191,10 @@ void TCustomForm::CMShowingChanged(TMessage& Message)
         if (Watch.Freed())
             return;
         FFormState.Exclude(fsShowing);
-        ShowWindow(FHandle, FWindowState == wsMinimized   ? SW_SHOWMINIMIZED
-                            : FWindowState == wsMaximized ? SW_MAXIMIZE
-                                                          : SW_SHOWNORMAL);
+        ShowWindow(FHandle,
+            FWindowState == wsMinimized       ? SW_SHOWMINIMIZED
+                : FWindowState == wsMaximized ? SW_MAXIMIZE
+                                              : SW_SHOWNORMAL);
         if (!Watch.Freed())
             FFormState.Include(fsVisible);
     } else {

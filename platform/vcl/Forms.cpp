@@ -199,8 +199,7 @@ void TApplication::ModalFinished()
 void TApplication::ProcessMessages()
 {
     MSG Msg;
-    while (ProcessMessage(Msg)) {
-    }
+    while (ProcessMessage(Msg)) { }
 }
 
 void TApplication::Terminate()
@@ -227,12 +226,8 @@ void TApplication::WndProc(TMessage& Message)
     switch (Message.Msg) {
     case WM_SYSCOMMAND:
         switch (Message.WParam & 0xFFF0) {
-        case SC_MINIMIZE:
-            Minimize();
-            break;
-        case SC_RESTORE:
-            Restore();
-            break;
+        case SC_MINIMIZE: Minimize(); break;
+        case SC_RESTORE: Restore(); break;
         }
         break;
     case WM_ACTIVATEAPP:
@@ -283,10 +278,20 @@ void TScreen::Create(TComponent* AOwner)
     inherited::Create(AOwner);
     FPixelsPerInch = GetScreenDeviceCaps(LOGPIXELSY);
     const std::pair<TCursor, Integer> Standard[] = {
-        { crDefault, IDC_ARROW }, { crArrow, IDC_ARROW }, { crCross, IDC_CROSS }, { crIBeam, IDC_IBEAM },
-        { crSizeNESW, IDC_SIZENESW }, { crSizeNS, IDC_SIZENS }, { crSizeNWSE, IDC_SIZENWSE },
-        { crSizeWE, IDC_SIZEWE }, { crUpArrow, IDC_UPARROW }, { crHourGlass, IDC_WAIT }, { crNo, IDC_NO },
-        { crAppStart, IDC_APPSTARTING }, { crHelp, IDC_HELP }, { crHandPoint, IDC_HAND },
+        { crDefault, IDC_ARROW },
+        { crArrow, IDC_ARROW },
+        { crCross, IDC_CROSS },
+        { crIBeam, IDC_IBEAM },
+        { crSizeNESW, IDC_SIZENESW },
+        { crSizeNS, IDC_SIZENS },
+        { crSizeNWSE, IDC_SIZENWSE },
+        { crSizeWE, IDC_SIZEWE },
+        { crUpArrow, IDC_UPARROW },
+        { crHourGlass, IDC_WAIT },
+        { crNo, IDC_NO },
+        { crAppStart, IDC_APPSTARTING },
+        { crHelp, IDC_HELP },
+        { crHandPoint, IDC_HAND },
         { crSizeAll, IDC_SIZEALL },
     };
     for (const auto& [Number, Id] : Standard)

@@ -82,8 +82,7 @@ struct THintInfo {
 };
 using TShowHintEvent = std::function<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 using TShortCutEvent = std::function<void(TMessage& Msg, bool& Handled)>;
-using TSettingChangeEvent =
-    std::function<void(TObject* Sender, Integer Flag, const String& Section, Integer& Result)>;
+using TSettingChangeEvent = std::function<void(TObject* Sender, Integer Flag, const String& Section, Integer& Result)>;
 
 class TApplication : public TComponent {
     X_CLASS(TApplication, TComponent)
@@ -156,7 +155,7 @@ private:
     MSG FQuit;
     TCustomForm* FMainForm = nullptr;
     Integer FModalLevel = 0;
-    UInt64 FQuitsSeen = 0;              // WM_QUIT messages the loops took
+    UInt64 FQuitsSeen = 0; // WM_QUIT messages the loops took
 
     friend class TCustomForm;
     // False when no message was waiting; WM_QUIT ends the loop.
@@ -241,7 +240,13 @@ private:
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TPosition {
-    poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
     poOwnerFormCenter
 };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };

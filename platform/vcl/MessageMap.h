@@ -42,16 +42,16 @@ TMessageThunk FindMessageMethod(TClass Class, UINT Msg);
 #define X_DECLARE_MESSAGES(Self) friend struct XMessages_##Self;
 
 // In the class's source, followed by the block of X_MESSAGE lines.
-#define X_MESSAGES(Self)                                                       \
-    struct XMessages_##Self {                                                  \
-        using XSelf = Self;                                                    \
-        static void Register();                                                \
-    };                                                                         \
-    static XDetail::TMessageRegistrar XMessageRegistrar_##Self(&XMessages_##Self::Register); \
+#define X_MESSAGES(Self)                                                                                               \
+    struct XMessages_##Self {                                                                                          \
+        using XSelf = Self;                                                                                            \
+        static void Register();                                                                                        \
+    };                                                                                                                 \
+    static XDetail::TMessageRegistrar XMessageRegistrar_##Self(&XMessages_##Self::Register);                           \
     void XMessages_##Self::Register()
 
-#define X_MESSAGE(Msg, Method)                                                 \
-    XDetail::RegisterMessageMethod(XSelf::StaticClass(), (Msg),                \
+#define X_MESSAGE(Msg, Method)                                                                                         \
+    XDetail::RegisterMessageMethod(XSelf::StaticClass(), (Msg),                                                        \
         [](TObject* Obj, TMessage& M) { static_cast<XSelf*>(Obj)->Method(M); })
 
 // Inside a message method: the handler of the ancestors, or DefaultHandler.

@@ -21,10 +21,17 @@ TOwnerDrawState OwnerDrawStateFromBits(UINT Bits)
 {
     TOwnerDrawState S;
     const std::pair<UINT, TOwnerDrawStateItem> Map[] = {
-        { ODS_SELECTED, odSelected }, { ODS_GRAYED, odGrayed }, { ODS_DISABLED, odDisabled },
-        { ODS_CHECKED, odChecked }, { ODS_FOCUS, odFocused }, { ODS_DEFAULT, odDefault },
-        { ODS_HOTLIGHT, odHotLight }, { ODS_INACTIVE, odInactive }, { ODS_NOACCEL, odNoAccel },
-        { ODS_NOFOCUSRECT, odNoFocusRect }, { ODS_COMBOBOXEDIT, odComboBoxEdit },
+        { ODS_SELECTED, odSelected },
+        { ODS_GRAYED, odGrayed },
+        { ODS_DISABLED, odDisabled },
+        { ODS_CHECKED, odChecked },
+        { ODS_FOCUS, odFocused },
+        { ODS_DEFAULT, odDefault },
+        { ODS_HOTLIGHT, odHotLight },
+        { ODS_INACTIVE, odInactive },
+        { ODS_NOACCEL, odNoAccel },
+        { ODS_NOFOCUSRECT, odNoFocusRect },
+        { ODS_COMBOBOXEDIT, odComboBoxEdit },
     };
     for (const auto& [Bit, Item] : Map)
         if (Bits & Bit)
@@ -101,8 +108,8 @@ public:
         TPoint Below = Combo->ClientToScreen({ 0, Combo->Height() });
         // Above the box when the list would leave the monitor.
         MONITORINFOEX Info;
-        if (GetMonitorInfo(MonitorFromPoint({ Below.X, Below.Y }, MONITOR_DEFAULTTONEAREST), &Info)
-            && Below.Y + H > Info.rcWork.bottom)
+        if (GetMonitorInfo(MonitorFromPoint({ Below.X, Below.Y }, MONITOR_DEFAULTTONEAREST), &Info) &&
+            Below.Y + H > Info.rcWork.bottom)
             Below.Y = Combo->ClientToScreen({ 0, 0 }).Y - H;
         SetBounds(Below.X, Below.Y, Combo->Width(), H);
         Scroll.SetRange(Count, Rows());
@@ -144,7 +151,8 @@ protected:
         const Integer Height = Combo->ItemHeight();
         Integer Y = R.Top;
         for (Integer I = Scroll.Position(); I < Combo->Items()->Count() && Y < R.Bottom; ++I, Y += Height)
-            Combo->PaintItem(Dc, I, { R.Left, Y, R.Right, std::min(Y + Height, R.Bottom) }, I == Hot ? ODS_SELECTED : 0);
+            Combo->PaintItem(Dc, I, { R.Left, Y, R.Right, std::min(Y + Height, R.Bottom) },
+                I == Hot ? ODS_SELECTED : 0);
         if (Y < R.Bottom)
             FillDCRect(Dc, { R.Left, Y, R.Right, R.Bottom }, clWindow);
         if (Scroll.Needed()) {
@@ -335,7 +343,7 @@ void TCustomComboBox::DrawItem(Integer Index, const TRect& Rect, TOwnerDrawState
     FCanvas->FillRect(Rect);
     if (Index >= 0 && Index < FItems->Count())
         DrawControlText(FCanvas.get(), FItems->Strings(Index), { Rect.Left + 2, Rect.Top, Rect.Right, Rect.Bottom },
-                        State.Contains(odSelected) ? clHighlightText : clWindowText);
+            State.Contains(odSelected) ? clHighlightText : clWindowText);
 }
 
 void TCustomComboBox::CNDrawItem(TMessage& Message)

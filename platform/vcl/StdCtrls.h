@@ -34,8 +34,19 @@ struct DRAWITEMSTRUCT {
 };
 
 enum TOwnerDrawStateItem {
-    odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive, odNoAccel,
-    odNoFocusRect, odReserved1, odReserved2, odComboBoxEdit
+    odSelected,
+    odGrayed,
+    odDisabled,
+    odChecked,
+    odFocused,
+    odDefault,
+    odHotLight,
+    odInactive,
+    odNoAccel,
+    odNoFocusRect,
+    odReserved1,
+    odReserved2,
+    odComboBoxEdit
 };
 using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
 TOwnerDrawState OwnerDrawStateFromBits(UINT ItemState);
@@ -112,7 +123,7 @@ private:
 
     TOwnedPtr<TStringList> FItems;
     TOwnedPtr<TControlCanvas> FCanvas;
-    TComboListWindow* FList = nullptr;      // a child component, freed with the box
+    TComboListWindow* FList = nullptr; // a child component, freed with the box
     Integer FItemIndex = -1;
     TComboBoxStyle FStyle = csDropDown;
     Integer FItemHeight = 16;

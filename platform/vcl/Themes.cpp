@@ -52,14 +52,12 @@ TColor TSystemStyleServices::GetStyleColor(TStyleColor Color) const
     case scListBox:
     case scListView:
     case scTreeView:
-    case scGrid:
-        return clWindow;
+    case scGrid: return clWindow;
     case scComboBoxDisabled:
     case scEditDisabled:
     case scListBoxDisabled:
     case scPanelDisabled:
-    case scButtonDisabled:
-        return clBtnFace;
+    case scButtonDisabled: return clBtnFace;
     case scBorder: return clWindowFrame;
     case scWindow: return clWindow;
     default: return clBtnFace;
@@ -72,14 +70,11 @@ TColor TSystemStyleServices::GetStyleFontColor(TStyleFont Font) const
     case sfComboBoxItemDisabled:
     case sfListItemTextDisabled:
     case sfTreeItemTextDisabled:
-    case sfWindowTextDisabled:
-        return clGrayText;
+    case sfWindowTextDisabled: return clGrayText;
     case sfComboBoxItemSelected:
     case sfListItemTextSelected:
-    case sfTreeItemTextSelected:
-        return clHighlightText;
-    default:
-        return clWindowText;
+    case sfTreeItemTextSelected: return clHighlightText;
+    default: return clWindowText;
     }
 }
 
@@ -138,7 +133,8 @@ bool TSystemStyleServices::DrawElement(TCanvas* Canvas, const TThemedElementDeta
         Fill({ X + 1, Y + 1, X + 12, Y + 12 }, clWindow);
         if (Details.Element == teCheckBoxChecked) {
             // A check mark: down from the left, then up to the right.
-            static constexpr Integer Mark[][2] = { { 3, 6 }, { 4, 7 }, { 5, 8 }, { 6, 7 }, { 7, 6 }, { 8, 5 }, { 9, 4 } };
+            static constexpr Integer Mark[][2] = { { 3, 6 }, { 4, 7 }, { 5, 8 }, { 6, 7 }, { 7, 6 }, { 8, 5 },
+                { 9, 4 } };
             for (const auto& P : Mark)
                 Fill({ X + P[0], Y + P[1], X + P[0] + 1, Y + P[1] + 2 }, clWindowText);
         }
@@ -153,8 +149,7 @@ bool TSystemStyleServices::DrawElement(TCanvas* Canvas, const TThemedElementDeta
         }
         break;
     }
-    default:
-        return false;
+    default: return false;
     }
     Brush->SetColor(OldBrush);
     Brush->SetStyle(OldStyle);
@@ -177,8 +172,8 @@ void TCustomStyleEngine::RegisterStyleHook(TClass ControlClass, TClass StyleHook
 {
     const std::pair<TClass, TClass> Pair { ControlClass, StyleHookClass };
     if (std::find(FHooks.begin(), FHooks.end(), Pair) != FHooks.end())
-        throw EStyleEngineException(u"Style hook class " + StyleHookClass->Name + u" is already registered for "
-                                    + ControlClass->Name);
+        throw EStyleEngineException(
+            u"Style hook class " + StyleHookClass->Name + u" is already registered for " + ControlClass->Name);
     FHooks.push_back(Pair);
 }
 

@@ -17,26 +17,73 @@
 X_EXCEPTION(EStyleEngineException, Exception)
 
 enum TStyleColor {
-    scBorder, scButtonDisabled, scButtonFocused, scButtonHot, scButtonNormal, scButtonPressed, scCategoryButtons,
-    scCategoryButtonsGradientBase, scCategoryButtonsGradientEnd, scCategoryPanelGroup, scComboBox,
-    scComboBoxDisabled, scEdit, scEditDisabled, scGrid, scGenericBackground, scGenericGradientBase,
-    scGenericGradientEnd, scHintGradientBase, scHintGradientEnd, scListBox, scListBoxDisabled, scListView, scPanel,
-    scPanelDisabled, scSplitter, scToolBarGradientBase, scToolBarGradientEnd, scTreeView, scWindow
+    scBorder,
+    scButtonDisabled,
+    scButtonFocused,
+    scButtonHot,
+    scButtonNormal,
+    scButtonPressed,
+    scCategoryButtons,
+    scCategoryButtonsGradientBase,
+    scCategoryButtonsGradientEnd,
+    scCategoryPanelGroup,
+    scComboBox,
+    scComboBoxDisabled,
+    scEdit,
+    scEditDisabled,
+    scGrid,
+    scGenericBackground,
+    scGenericGradientBase,
+    scGenericGradientEnd,
+    scHintGradientBase,
+    scHintGradientEnd,
+    scListBox,
+    scListBoxDisabled,
+    scListView,
+    scPanel,
+    scPanelDisabled,
+    scSplitter,
+    scToolBarGradientBase,
+    scToolBarGradientEnd,
+    scTreeView,
+    scWindow
 };
 
 enum TStyleFont {
-    sfComboBoxItemDisabled, sfComboBoxItemFocused, sfComboBoxItemHot, sfComboBoxItemNormal, sfComboBoxItemSelected,
-    sfListItemTextDisabled, sfListItemTextFocused, sfListItemTextHot, sfListItemTextNormal, sfListItemTextSelected,
-    sfTreeItemTextDisabled, sfTreeItemTextFocused, sfTreeItemTextHot, sfTreeItemTextNormal, sfTreeItemTextSelected,
-    sfWindowTextDisabled, sfWindowTextNormal
+    sfComboBoxItemDisabled,
+    sfComboBoxItemFocused,
+    sfComboBoxItemHot,
+    sfComboBoxItemNormal,
+    sfComboBoxItemSelected,
+    sfListItemTextDisabled,
+    sfListItemTextFocused,
+    sfListItemTextHot,
+    sfListItemTextNormal,
+    sfListItemTextSelected,
+    sfTreeItemTextDisabled,
+    sfTreeItemTextFocused,
+    sfTreeItemTextHot,
+    sfTreeItemTextNormal,
+    sfTreeItemTextSelected,
+    sfWindowTextDisabled,
+    sfWindowTextNormal
 };
 
 enum TStyleElementItem { seFont, seClient, seBorder };
 using TStyleElements = TSet<TStyleElementItem>;
 
 // The themed parts the controls draw.
-enum TThemedElement { teNone, teMenuPopupSeparator, teTreeViewGlyphClosed, teTreeViewGlyphOpened, teHeaderItem,
-                      teHeaderSortArrowUp, teHeaderSortArrowDown, teCheckBoxChecked, teCheckBoxUnchecked };
+enum TThemedElement {
+    teNone,
+    teMenuPopupSeparator,
+    teTreeViewGlyphClosed,
+    teTreeViewGlyphOpened,
+    teHeaderItem,
+    teHeaderSortArrowUp,
+    teHeaderSortArrowDown,
+    teCheckBoxChecked,
+    teCheckBoxUnchecked
+};
 struct TThemedElementDetails {
     TThemedElement Element = teNone;
     Integer State = 0;

@@ -49,9 +49,7 @@ String UnescapeValue(StringView S)
         case u't': Out += u'\t'; break;
         case u'r': Out += u'\r'; break;
         case u'\\': Out += u'\\'; break;
-        default:
-            Out += u'\\';
-            Out += S[I];
+        default: Out += u'\\'; Out += S[I];
         }
     }
     return Out;
@@ -159,8 +157,8 @@ String AutostartFileName(StringView Name)
     String Out;
     for (size_t I = 0; I < Name.size(); ++I) {
         const Char C = Name[I];
-        const bool Plain = (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || (C >= u'0' && C <= u'9')
-            || C == u'-' || C == u'_' || (C == u'.' && I > 0);
+        const bool Plain = (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || (C >= u'0' && C <= u'9') ||
+            C == u'-' || C == u'_' || (C == u'.' && I > 0);
         Out += Plain ? C : u'_';
     }
     return Out + u".desktop";
@@ -226,8 +224,8 @@ bool WriteAutostartEntry(StringView Name, const std::vector<String>& Command)
     for (const String& Arg : Command)
         if (HasControl(Arg))
             return false;
-    const String Text = u"[Desktop Entry]\nType=Application\nName=" + EscapeValue(Name) + u"\nExec="
-        + DesktopExecValue(Command) + u"\n";
+    const String Text = u"[Desktop Entry]\nType=Application\nName=" + EscapeValue(Name) + u"\nExec=" +
+        DesktopExecValue(Command) + u"\n";
     const std::string Folder = StringToUTF8(AutostartFolder());
     std::error_code Error;
     std::filesystem::create_directories(Folder, Error);

@@ -11,9 +11,9 @@
 #include <vector>
 
 struct TAutostartEntry {
-    String FileName;                    // the entry's full path
-    std::vector<String> Command;        // its Exec line as arguments; empty when it has none
-    bool Readable = true;               // false when the file could not be read
+    String FileName; // the entry's full path
+    std::vector<String> Command; // its Exec line as arguments; empty when it has none
+    bool Readable = true; // false when the file could not be read
 };
 
 // With its trailing "/".

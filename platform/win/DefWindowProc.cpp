@@ -108,12 +108,9 @@ void MoveSize(HWND Wnd, LRESULT Hit, POINT Point)
 LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
 {
     switch (Msg) {
-    case WM_CLOSE:
-        DestroyWindow(Wnd);
-        return 0;
+    case WM_CLOSE: DestroyWindow(Wnd); return 0;
     case WM_QUERYENDSESSION:
-    case WM_NCACTIVATE:
-        return 1;
+    case WM_NCACTIVATE: return 1;
     case WM_NCCALCSIZE: {
         TWindowRef Window = FindWindow(Wnd);
         if (Window && LParam) {
@@ -122,8 +119,7 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
         }
         return 0;
     }
-    case WM_NCHITTEST:
-        return HitTest(Wnd, LParam);
+    case WM_NCHITTEST: return HitTest(Wnd, LParam);
     case WM_PAINT: {
         PAINTSTRUCT Ps;
         if (BeginPaint(Wnd, &Ps))
@@ -182,18 +178,16 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
             return 0;
         if (!(Pos->flags & SWP_NOMOVE))
             SendMessage(Wnd, WM_MOVE, 0,
-                        MAKELPARAM(Word(Window->Rect.left + Window->Client.left),
-                                   Word(Window->Rect.top + Window->Client.top)));
+                MAKELPARAM(Word(Window->Rect.left + Window->Client.left), Word(Window->Rect.top + Window->Client.top)));
         if (!(Pos->flags & SWP_NOSIZE) && Window->Alive)
             SendMessage(Wnd, WM_SIZE, Window->Iconic() ? SIZE_MINIMIZED : SIZE_RESTORED,
-                        MAKELPARAM(Word(RectWidth(Window->Client)), Word(RectHeight(Window->Client))));
+                MAKELPARAM(Word(RectWidth(Window->Client)), Word(RectHeight(Window->Client))));
         return 0;
     }
     case WM_CANCELMODE:
         if (GetCapture() == Wnd)
             ReleaseCapture();
         return 0;
-    default:
-        return 0;
+    default: return 0;
     }
 }

@@ -56,7 +56,8 @@ TRawResult TFakeDevice::ReadSectors(Int64 First, Int64 Count, void* Buffer)
     // Reported before the result, as a slow read that fails is still slow.
     FLastReadDelay = 0;
     for (const TSlowRange& Range : FSlow)
-        if (Range.Count > 0 && Range.First < First + Count && (First <= Range.First || First - Range.First < Range.Count))
+        if (Range.Count > 0 && Range.First < First + Count &&
+            (First <= Range.First || First - Range.First < Range.Count))
             FLastReadDelay = std::max(FLastReadDelay, Range.Milliseconds);
     if (FLastReadDelay > 0 && OnDelay)
         OnDelay(FLastReadDelay);
@@ -142,7 +143,8 @@ TRawDevice* FakeDeviceHook(StringView Path)
 
 X_REGISTER_CLASS(TFakeDeviceView)
 
-TFakeDeviceRegistration::TFakeDeviceRegistration(const String& Name, TFakeDevice* Device) : FName(Name)
+TFakeDeviceRegistration::TFakeDeviceRegistration(const String& Name, TFakeDevice* Device)
+    : FName(Name)
 {
     {
         std::lock_guard Guard(RegistryLock());

@@ -48,7 +48,7 @@ private:
     TRawResult FOpenResult;
     std::map<Int64, int> FBadSectors;
     std::vector<TSlowRange> FSlow;
-    Integer FReadsLeft = -1;            // -1: never vanishes
+    Integer FReadsLeft = -1; // -1: never vanishes
     Cardinal FLastReadDelay = 0;
     Integer FReadCount = 0;
 };

@@ -188,7 +188,7 @@ bool RouteButton(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
         }
         if (GetActiveWindow() != Top->Handle) {
             const LRESULT Answer = SendMessage(Target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(Top->Handle),
-                                               MAKELPARAM(Word(Hit), Word(Hit == HTCLIENT ? ClientBase : NCBase)));
+                MAKELPARAM(Word(Hit), Word(Hit == HTCLIENT ? ClientBase : NCBase)));
             if (Answer == MA_ACTIVATE || Answer == MA_ACTIVATEANDEAT) {
                 ClickActivation = true;
                 SetForegroundWindow(Top->Handle);
@@ -207,10 +207,10 @@ bool RouteButton(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
     if (Event.Down) {
         TWindowRef Window = OwnWindow(Target);
         const DWORD Now = GetTickCount();
-        const bool Double = Window && (Window->ClassStyle & CS_DBLCLKS) && LastPress.Wnd == Target
-            && LastPress.Button == Button && Now - LastPress.Time <= DoubleClickTime.load()
-            && std::abs(Event.Point.x - LastPress.Point.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2
-            && std::abs(Event.Point.y - LastPress.Point.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+        const bool Double = Window && (Window->ClassStyle & CS_DBLCLKS) && LastPress.Wnd == Target &&
+            LastPress.Button == Button && Now - LastPress.Time <= DoubleClickTime.load() &&
+            std::abs(Event.Point.x - LastPress.Point.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+            std::abs(Event.Point.y - LastPress.Point.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
         if (Double) {
             Offset = 2;
             LastPress = {};
@@ -233,7 +233,7 @@ bool RouteWheel(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
     if (!Target || Hit == HTERROR || Hit == HTNOWHERE)
         return false;
     Msg = NewMessage(Target, WM_MOUSEWHEEL, MAKEWPARAM(Word(MouseKeys()), Word(std::int16_t(Event.Delta))),
-                     PointToLParam(Event.Point), Event.Point);
+        PointToLParam(Event.Point), Event.Point);
     return true;
 }
 
@@ -290,7 +290,7 @@ void ScreenMinimized(const TWindowRef& Window, bool Minimized)
         return;
     Window->Style = Minimized ? Window->Style | LONG_PTR(WS_MINIMIZE) : Window->Style & ~LONG_PTR(WS_MINIMIZE);
     SendMessage(Window->Handle, WM_SIZE, Minimized ? SIZE_MINIMIZED : SIZE_RESTORED,
-                MAKELPARAM(Word(RectWidth(Window->Client)), Word(RectHeight(Window->Client))));
+        MAKELPARAM(Word(RectWidth(Window->Client)), Word(RectHeight(Window->Client))));
     if (Minimized && GetActiveWindow() == Window->Handle)
         SetActiveWindow(nullptr);
 }
@@ -302,8 +302,8 @@ namespace WinDetail {
 bool RouteInput(const TInputEvent& Event, MSG& Msg)
 {
     const TQueueRef& Queue = CurrentQueue();
-    if (Event.Kind == TInputEvent::MouseMove || Event.Kind == TInputEvent::MouseButton
-        || Event.Kind == TInputEvent::Wheel) {
+    if (Event.Kind == TInputEvent::MouseMove || Event.Kind == TInputEvent::MouseButton ||
+        Event.Kind == TInputEvent::Wheel) {
         CursorX = Event.Point.x;
         CursorY = Event.Point.y;
     }
@@ -317,9 +317,7 @@ bool RouteInput(const TInputEvent& Event, MSG& Msg)
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent && Window->Enabled())
             SetActiveWindow(Window->Handle);
         return false;
-    case TInputEvent::Deactivate:
-        SetActiveWindow(nullptr);
-        return false;
+    case TInputEvent::Deactivate: SetActiveWindow(nullptr); return false;
     case TInputEvent::Close:
         if (!OwnWindow(Event.Window))
             return false;
@@ -328,7 +326,7 @@ bool RouteInput(const TInputEvent& Event, MSG& Msg)
     case TInputEvent::Placed:
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
             PlaceWindow(Window, nullptr, Event.Bounds.left, Event.Bounds.top, RectWidth(Event.Bounds),
-                        RectHeight(Event.Bounds), SWP_NOZORDER | SWP_NOACTIVATE, true);
+                RectHeight(Event.Bounds), SWP_NOZORDER | SWP_NOACTIVATE, true);
         return false;
     case TInputEvent::Minimized:
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
@@ -435,7 +433,7 @@ HWND SetActiveWindow(HWND Wnd)
     if (Old) {
         SendMessage(Old, WM_NCACTIVATE, 0, 0);
         SendMessage(Old, WM_ACTIVATE, MAKEWPARAM(Word(WA_INACTIVE), Word(IsIconic(Old))),
-                    reinterpret_cast<LPARAM>(Wnd));
+            reinterpret_cast<LPARAM>(Wnd));
     }
     if (!Old != !Wnd)
         for (const TWindowRef& Top : TopLevelZOrder())
@@ -453,7 +451,7 @@ HWND SetActiveWindow(HWND Wnd)
         RootWindow->LastActivePopup = Wnd;
     SendMessage(Wnd, WM_NCACTIVATE, 1, 0);
     SendMessage(Wnd, WM_ACTIVATE, MAKEWPARAM(Word(ClickActivation ? WA_CLICKACTIVE : WA_ACTIVE), Word(IsIconic(Wnd))),
-                reinterpret_cast<LPARAM>(Old));
+        reinterpret_cast<LPARAM>(Old));
     return Old;
 }
 

@@ -30,17 +30,17 @@ enum TMouseButtonIndex { mbiLeft = 0, mbiRight = 1, mbiMiddle = 2 };
 // One raw input record.
 struct TInputEvent {
     enum TKind {
-        MouseMove,              // Point: where the pointer is (screen)
-        MouseButton,            // Point, Button, Down
-        Wheel,                  // Point, Delta (WHEEL_DELTA a notch, positive away from the user)
-        PointerLeft,            // the pointer left every window of the program
-        Key,                    // VirtualKey, Down, Character (the text it types; 0 none)
-        Activate,               // Window became the active window on the screen
-        Deactivate,             // another program's window became active
-        Close,                  // the screen asks Window to close
-        Placed,                 // the screen moved or sized Window to Bounds
-        Minimized,              // Window was minimised (Down) or restored (not Down) by the screen
-        Exposed,                // Bounds of Window (window coordinates) must be shown again
+        MouseMove, // Point: where the pointer is (screen)
+        MouseButton, // Point, Button, Down
+        Wheel, // Point, Delta (WHEEL_DELTA a notch, positive away from the user)
+        PointerLeft, // the pointer left every window of the program
+        Key, // VirtualKey, Down, Character (the text it types; 0 none)
+        Activate, // Window became the active window on the screen
+        Deactivate, // another program's window became active
+        Close, // the screen asks Window to close
+        Placed, // the screen moved or sized Window to Bounds
+        Minimized, // Window was minimised (Down) or restored (not Down) by the screen
+        Exposed, // Bounds of Window (window coordinates) must be shown again
     };
     TKind Kind = MouseMove;
     POINT Point;
@@ -56,7 +56,13 @@ struct TInputEvent {
     HWND Window = nullptr;
     RECT Bounds;
 
-    static TInputEvent Move(POINT P) { TInputEvent E; E.Kind = MouseMove; E.Point = P; return E; }
+    static TInputEvent Move(POINT P)
+    {
+        TInputEvent E;
+        E.Kind = MouseMove;
+        E.Point = P;
+        return E;
+    }
     static TInputEvent ButtonEvent(POINT P, Integer Button, bool Down)
     {
         TInputEvent E;
@@ -66,7 +72,14 @@ struct TInputEvent {
         E.Down = Down;
         return E;
     }
-    static TInputEvent WheelEvent(POINT P, Integer Delta) { TInputEvent E; E.Kind = Wheel; E.Point = P; E.Delta = Delta; return E; }
+    static TInputEvent WheelEvent(POINT P, Integer Delta)
+    {
+        TInputEvent E;
+        E.Kind = Wheel;
+        E.Point = P;
+        E.Delta = Delta;
+        return E;
+    }
     static TInputEvent KeyEvent(UINT VirtualKey, bool Down, char32_t Character = 0)
     {
         TInputEvent E;
@@ -76,7 +89,13 @@ struct TInputEvent {
         E.Character = Character;
         return E;
     }
-    static TInputEvent WindowEvent(TKind Kind, HWND Wnd) { TInputEvent E; E.Kind = Kind; E.Window = Wnd; return E; }
+    static TInputEvent WindowEvent(TKind Kind, HWND Wnd)
+    {
+        TInputEvent E;
+        E.Kind = Kind;
+        E.Window = Wnd;
+        return E;
+    }
 };
 
 // Queues Event for the calling thread's message loop.

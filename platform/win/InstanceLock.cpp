@@ -28,8 +28,12 @@ constexpr size_t LongestComponent = 64;
 struct TFd {
     int Fd = -1;
     TFd() = default;
-    explicit TFd(int F) : Fd(F) { }
-    TFd(TFd&& O) noexcept : Fd(std::exchange(O.Fd, -1)) { }
+    explicit TFd(int F)
+        : Fd(F)
+    { }
+    TFd(TFd&& O) noexcept
+        : Fd(std::exchange(O.Fd, -1))
+    { }
     TFd& operator=(TFd&& O) noexcept
     {
         std::swap(Fd, O.Fd);
@@ -151,8 +155,8 @@ bool Decode(int Fd, TInstanceRecord& R)
     char Head[sizeof Magic];
     UInt64 Kind = 0, WParam = 0, Size = 0;
     Int64 LParam = 0;
-    if (!ReadAll(Fd, Head, sizeof Head) || std::memcmp(Head, Magic, sizeof Magic) != 0 || !Get(Fd, Kind)
-        || !Get(Fd, WParam) || !Get(Fd, LParam))
+    if (!ReadAll(Fd, Head, sizeof Head) || std::memcmp(Head, Magic, sizeof Magic) != 0 || !Get(Fd, Kind) ||
+        !Get(Fd, WParam) || !Get(Fd, LParam))
         return false;
     R.WParam = WPARAM(WParam);
     R.LParam = LPARAM(LParam);
@@ -253,8 +257,8 @@ std::string InstanceFileName(StringView Name)
     std::string Out;
     for (size_t I = 0; I < Bytes.size(); ++I) {
         const unsigned char C = static_cast<unsigned char>(Bytes[I]);
-        const bool Plain = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '-'
-            || C == '_' || (C == '.' && I > 0);
+        const bool Plain = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '-' ||
+            C == '_' || (C == '.' && I > 0);
         if (Plain) {
             Out += char(C);
         } else {
@@ -280,8 +284,7 @@ std::string InstanceFileName(StringView Name)
 
 TInstanceLock::TInstanceLock(std::unique_ptr<TState> State)
     : FState(std::move(State))
-{
-}
+{ }
 
 std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(StringView Name, HWND Target)
 {
@@ -306,8 +309,8 @@ std::unique_ptr<TInstanceLock> TInstanceLock::Acquire(StringView Name, HWND Targ
         // A socket file left behind belongs to a holder that is gone: we
         // hold the lock now.
         ::unlinkat(State->Folder.Fd, File.c_str(), 0);
-        if (::bind(State->Listener.Fd, reinterpret_cast<sockaddr*>(&Address), sizeof Address) == 0
-            && ::fchmodat(State->Folder.Fd, File.c_str(), 0600, 0) == 0 && ::listen(State->Listener.Fd, 16) == 0) {
+        if (::bind(State->Listener.Fd, reinterpret_cast<sockaddr*>(&Address), sizeof Address) == 0 &&
+            ::fchmodat(State->Folder.Fd, File.c_str(), 0600, 0) == 0 && ::listen(State->Listener.Fd, 16) == 0) {
             State->SocketPath = Folder + File;
             TState* S = State.get();
             try {
@@ -324,8 +327,7 @@ TInstanceLock::~TInstanceLock()
 {
     if (FState->Thread.joinable()) {
         const UInt64 One = 1;
-        if (::write(FState->Stop.Fd, &One, sizeof One) < 0) {
-        }
+        if (::write(FState->Stop.Fd, &One, sizeof One) < 0) { }
         FState->Thread.join();
     }
     // The socket goes while the lock is still ours; the lock file stays,

@@ -21,10 +21,10 @@
 #include <vector>
 
 struct TInstanceRecord {
-    String MessageName;                 // a registered message; empty for WM_COPYDATA
+    String MessageName; // a registered message; empty for WM_COPYDATA
     WPARAM WParam = 0;
     LPARAM LParam = 0;
-    ULONG_PTR CopyDataKind = 0;         // WM_COPYDATA: dwData and the data
+    ULONG_PTR CopyDataKind = 0; // WM_COPYDATA: dwData and the data
     std::vector<Byte> CopyData;
 };
 

@@ -39,8 +39,8 @@ void HandleSent(TThreadQueue& Queue, std::unique_lock<std::mutex>& Lock)
     try {
         if (Sent->Window->Alive)
             Result = CallWindowProc(Sent->Window->Proc, Sent->Msg.hwnd, Sent->Msg.message, Sent->Msg.wParam,
-                                    Sent->Msg.lParam);
-    } catch (...) {     // answer the sender, then pass the failure on
+                Sent->Msg.lParam);
+    } catch (...) { // answer the sender, then pass the failure on
         // The sender gets 0; the failure belongs to this thread's loop.
         Complete(Sent, 0);
         Lock.lock();
@@ -90,8 +90,7 @@ void WaitWithPresenter(TThreadQueue& Queue, std::unique_lock<std::mutex>& Lock, 
     pollfd Fds[2] = { { Fd, POLLIN, 0 }, { WakeFd, POLLIN, 0 } };
     ::poll(Fds, 2, Timeout);
     std::uint64_t Count;
-    while (::read(WakeFd, &Count, sizeof Count) > 0) {
-    }
+    while (::read(WakeFd, &Count, sizeof Count) > 0) { }
     Lock.lock();
 }
 
@@ -247,7 +246,7 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     if (!Queue)
         return false;
     TPostedMessage Posted { MSG { Wnd, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
-                            Window };
+        Window };
     bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);
@@ -261,9 +260,10 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     return true;
 }
 
-TWindowPoster::TWindowPoster(HWND Wnd) : FHandle(Wnd), FWindow(FindWindow(Wnd))
-{
-}
+TWindowPoster::TWindowPoster(HWND Wnd)
+    : FHandle(Wnd)
+    , FWindow(FindWindow(Wnd))
+{ }
 
 bool TWindowPoster::Post(UINT Msg, WPARAM WParam, LPARAM LParam) const
 {
@@ -273,7 +273,7 @@ bool TWindowPoster::Post(UINT Msg, WPARAM WParam, LPARAM LParam) const
     if (!Queue)
         return false;
     TPostedMessage Posted { MSG { FHandle, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
-                            FWindow };
+        FWindow };
     bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);
@@ -293,9 +293,8 @@ Integer RemovePostedMessages(HWND Wnd, UINT Msg)
     std::lock_guard Guard(Queue->Lock);
     // The window's own record stays alive with the window: releasing the
     // removed messages' hold on it frees nothing under the lock.
-    return Integer(Queue->Posted.erase_if([&](const TPostedMessage& P) {
-        return P.Msg.hwnd == Wnd && P.Msg.message == Msg;
-    }));
+    return Integer(
+        Queue->Posted.erase_if([&](const TPostedMessage& P) { return P.Msg.hwnd == Wnd && P.Msg.message == Msg; }));
 }
 
 bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
@@ -304,7 +303,7 @@ bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
     if (!Queue)
         return false;
     TPostedMessage Posted { MSG { nullptr, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
-                            nullptr };
+        nullptr };
     bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);

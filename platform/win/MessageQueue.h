@@ -27,7 +27,7 @@ struct TWindowObject {
     HWND Parent = nullptr;
     String ClassName;
     String Text;
-    TWindowProc Function;               // set for windows made on a function
+    TWindowProc Function; // set for windows made on a function
     std::atomic<WNDPROC> Proc { nullptr };
     std::atomic<LONG_PTR> UserData { 0 };
     std::atomic<LONG_PTR> Style { 0 };
@@ -37,15 +37,15 @@ struct TWindowObject {
 
     // The rest belongs to the owner thread alone.
     bool Destroying = false;
-    HWND Owner = nullptr;               // top-level windows: the window they belong to
-    std::vector<TWindowRef> Children;   // bottom first: later ones lie over earlier ones
-    RECT Rect;                          // the parent's client coordinates (the screen's at the top)
-    RECT Client;                        // the client area in window coordinates
-    bool Placed = false;                // given a place (created with one, moved or sized)
+    HWND Owner = nullptr; // top-level windows: the window they belong to
+    std::vector<TWindowRef> Children; // bottom first: later ones lie over earlier ones
+    RECT Rect; // the parent's client coordinates (the screen's at the top)
+    RECT Client; // the client area in window coordinates
+    bool Placed = false; // given a place (created with one, moved or sized)
     UINT ClassStyle = 0;
     HCURSOR ClassCursor = nullptr;
     std::unique_ptr<TPixelBuffer> Bitmap;
-    TRectRegion Update;                 // window coordinates
+    TRectRegion Update; // window coordinates
     bool Erase = false;
     bool TrackLeave = false;
     HWND LastActivePopup = nullptr;
@@ -76,12 +76,12 @@ struct TSentMessage {
     TWindowRef Window;
     std::shared_ptr<TThreadQueue> Sender;
     LRESULT Result = 0;
-    bool Done = false;                  // guarded by the sender's lock
+    bool Done = false; // guarded by the sender's lock
 };
 
 struct TPostedMessage {
     MSG Msg;
-    TWindowRef Window;                  // null for thread messages
+    TWindowRef Window; // null for thread messages
 };
 
 // The posted messages of a thread, first in first out, in storage that is
@@ -129,7 +129,7 @@ public:
 
 private:
     std::vector<TPostedMessage> FItems;
-    size_t FHead = 0;               // the first not yet taken
+    size_t FHead = 0; // the first not yet taken
 
     void Settle()
     {
@@ -210,7 +210,7 @@ void DropFromZOrder(HWND Wnd);
 // SetWindowPos; FromScreen: the presenter reported the change, so it is not
 // told again.
 bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer Y, Integer Cx, Integer Cy, UINT Flags,
-                 bool FromScreen);
+    bool FromScreen);
 
 // Painting, for the rest of the layer.
 // Marks a rectangle of a window (window coordinates) as changed in its

@@ -39,7 +39,7 @@ struct MSG {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    DWORD time = 0;     // tick count when the message was posted
+    DWORD time = 0; // tick count when the message was posted
     POINT pt;
     // Keyboard messages of the input router: the character the key typed,
     // for TranslateMessage (0 when none).
@@ -357,11 +357,32 @@ constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
-constexpr Word LOWORD(UINT_PTR V) { return Word(V & 0xFFFF); }
-constexpr Word HIWORD(UINT_PTR V) { return Word((V >> 16) & 0xFFFF); }
-constexpr LPARAM MAKELPARAM(Word Low, Word High) { return LPARAM(DWORD(Low) | (DWORD(High) << 16)); }
-constexpr WPARAM MAKEWPARAM(Word Low, Word High) { return WPARAM(DWORD(Low) | (DWORD(High) << 16)); }
+constexpr Word LOWORD(UINT_PTR V)
+{
+    return Word(V & 0xFFFF);
+}
+constexpr Word HIWORD(UINT_PTR V)
+{
+    return Word((V >> 16) & 0xFFFF);
+}
+constexpr LPARAM MAKELPARAM(Word Low, Word High)
+{
+    return LPARAM(DWORD(Low) | (DWORD(High) << 16));
+}
+constexpr WPARAM MAKEWPARAM(Word Low, Word High)
+{
+    return WPARAM(DWORD(Low) | (DWORD(High) << 16));
+}
 // Signed coordinates packed in an lParam.
-constexpr Integer GET_X_LPARAM(LPARAM L) { return std::int16_t(L & 0xFFFF); }
-constexpr Integer GET_Y_LPARAM(LPARAM L) { return std::int16_t((L >> 16) & 0xFFFF); }
-constexpr LPARAM PointToLParam(POINT P) { return MAKELPARAM(Word(P.x), Word(P.y)); }
+constexpr Integer GET_X_LPARAM(LPARAM L)
+{
+    return std::int16_t(L & 0xFFFF);
+}
+constexpr Integer GET_Y_LPARAM(LPARAM L)
+{
+    return std::int16_t((L >> 16) & 0xFFFF);
+}
+constexpr LPARAM PointToLParam(POINT P)
+{
+    return MAKELPARAM(Word(P.x), Word(P.y));
+}

@@ -72,7 +72,7 @@ struct LOGFONT {
     Byte lfItalic = 0;
     Byte lfUnderline = 0;
     Byte lfStrikeOut = 0;
-    Byte lfCharSet = 1;                 // DEFAULT_CHARSET
+    Byte lfCharSet = 1; // DEFAULT_CHARSET
     String lfFaceName;
 };
 

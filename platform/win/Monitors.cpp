@@ -73,8 +73,7 @@ HMONITOR Fallback(const std::vector<TMonitorDesc>& Monitors, DWORD Flags, POINT 
         }
         return HandleOf(Best);
     }
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 

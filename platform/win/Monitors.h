@@ -19,7 +19,7 @@ struct MONITORINFOEX {
     RECT rcMonitor;
     RECT rcWork;
     DWORD dwFlags = 0;
-    String szDevice;                    // the adapter's device name
+    String szDevice; // the adapter's device name
 };
 
 enum MONITOR_DPI_TYPE { MDT_EFFECTIVE_DPI = 0, MDT_ANGULAR_DPI = 1, MDT_RAW_DPI = 2 };
@@ -28,8 +28,8 @@ constexpr DWORD DISPLAY_DEVICE_ATTACHED_TO_DESKTOP = 0x1;
 constexpr DWORD DISPLAY_DEVICE_PRIMARY_DEVICE = 0x4;
 
 struct DISPLAY_DEVICE {
-    String DeviceName;                  // "\\.\DISPLAY1", or "\\.\DISPLAY1\Monitor0"
-    String DeviceString;                // the adapter's or the monitor's description
+    String DeviceName; // "\\.\DISPLAY1", or "\\.\DISPLAY1\Monitor0"
+    String DeviceString; // the adapter's or the monitor's description
     DWORD StateFlags = 0;
 };
 

@@ -11,10 +11,10 @@ namespace {
 
 struct TDeviceContext {
     TWindowRef Window;
-    POINT Base;                 // logical (0, 0) before any origin: the client's or the window's corner
+    POINT Base; // logical (0, 0) before any origin: the client's or the window's corner
     POINT Org;
-    TRectRegion Clip;           // window coordinates
-    TRectRegion Touched;        // what drawing may have changed, marked when given back
+    TRectRegion Clip; // window coordinates
+    TRectRegion Touched; // what drawing may have changed, marked when given back
     bool Paint = false;
     std::vector<std::pair<POINT, TRectRegion>> Saved;
 };
@@ -347,8 +347,7 @@ HDC BeginPaint(HWND Wnd, PAINTSTRUCT* Paint)
     Region.IntersectWith(Window->Client);
     HDC Dc = MakeDC(Window, false, Region, true);
     Paint->hdc = Dc;
-    Paint->rcPaint = Region.Empty() ? RECT {}
-                                    : RectOffset(Region.Bounds(), -Window->Client.left, -Window->Client.top);
+    Paint->rcPaint = Region.Empty() ? RECT {} : RectOffset(Region.Bounds(), -Window->Client.left, -Window->Client.top);
     Paint->fErase = false;
     if (Erase && !Region.Empty())
         Paint->fErase = SendMessage(Wnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(Dc), 0) == 0;

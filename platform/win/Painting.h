@@ -30,8 +30,8 @@ using HDC = HDC__*;
 
 struct PAINTSTRUCT {
     HDC hdc = nullptr;
-    bool fErase = false;        // the background still needs erasing
-    RECT rcPaint;               // the region's bounds, client coordinates
+    bool fErase = false; // the background still needs erasing
+    RECT rcPaint; // the region's bounds, client coordinates
 };
 
 // Adds Rect (client coordinates; null: the whole client area) to the

@@ -33,5 +33,5 @@ void CopyPixels(const TPixelBuffer& From, const RECT& Source, TPixelBuffer& To, 
     const size_t Bytes = size_t(RectWidth(Cut)) * 4;
     for (Integer Row = 0; Row < RectHeight(Cut); ++Row)
         std::memcpy(To.ScanLine(Cut.top + Row) + size_t(Cut.left) * 4, From.ScanLine(S.top + Row) + size_t(S.left) * 4,
-                    Bytes);
+            Bytes);
 }

@@ -163,9 +163,7 @@ void THeadlessPresenter::ShowWindow(HWND Wnd, Integer Cmd)
         return;
     TSurface& S = It->second;
     switch (Cmd) {
-    case SW_HIDE:
-        S.Shown = false;
-        break;
+    case SW_HIDE: S.Shown = false; break;
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:

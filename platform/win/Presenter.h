@@ -28,18 +28,18 @@ struct TMonitorDesc {
     UINT DpiX = 96;
     UINT DpiY = 96;
     bool Primary = false;
-    String Name = u"Monitor";           // the monitor's description
-    Integer Adapter = 0;                // monitors with one number share an adapter
+    String Name = u"Monitor"; // the monitor's description
+    Integer Adapter = 0; // monitors with one number share an adapter
     String AdapterName = u"Display adapter";
 };
 
 // What a presenter learns of a top-level window when it first shows it.
 struct TSurfaceDesc {
-    RECT Bounds;                        // screen coordinates
+    RECT Bounds; // screen coordinates
     DWORD Style = 0;
     DWORD ExStyle = 0;
     String Title;
-    HWND Owner = nullptr;               // the top-level window it belongs to, if any
+    HWND Owner = nullptr; // the top-level window it belongs to, if any
 };
 
 class TPresenter {
@@ -151,7 +151,7 @@ private:
     std::vector<TMonitorDesc> FMonitors;
     std::map<HWND, TSurface> FSurfaces;
     HWND FForeground = nullptr;
-    Integer FCursorShape = 68;          // the arrow
+    Integer FCursorShape = 68; // the arrow
     std::vector<std::pair<UINT, UINT>> FTaken;
     std::vector<std::pair<UINT, UINT>> FGrabbed;
     std::vector<TMoveSize> FMoveSize;

@@ -20,14 +20,11 @@ TRawResult RawOpenError(int Errno)
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case ENOMEDIUM:
-        return { RawError::DeviceGone, Errno };
+    case ENOMEDIUM: return { RawError::DeviceGone, Errno };
     case EACCES:
     case EPERM:
-    case EROFS:
-        return { RawError::AccessDenied, Errno };
-    default:
-        return { RawError::Failed, Errno };
+    case EROFS: return { RawError::AccessDenied, Errno };
+    default: return { RawError::Failed, Errno };
     }
 }
 
@@ -36,12 +33,9 @@ TRawResult RawReadError(int Errno, bool StillPresent)
     switch (Errno) {
     case ENODEV:
     case ENXIO:
-    case ENOMEDIUM:
-        return { RawError::DeviceGone, Errno };
-    case EIO:
-        return { StillPresent ? RawError::ReadFailed : RawError::DeviceGone, Errno };
-    default:
-        return { RawError::ReadFailed, Errno };
+    case ENOMEDIUM: return { RawError::DeviceGone, Errno };
+    case EIO: return { StillPresent ? RawError::ReadFailed : RawError::DeviceGone, Errno };
+    default: return { RawError::ReadFailed, Errno };
     }
 }
 
@@ -102,7 +96,7 @@ std::string DevText(dev_t Device)
 std::string WholeDiskOf(dev_t Device)
 {
     const std::string Sys = "/sys/dev/block/" + DevText(Device);
-    struct stat Info {};
+    struct stat Info { };
     if (::stat((Sys + "/partition").c_str(), &Info) != 0)
         return DevText(Device);
     std::ifstream Parent(Sys + "/../dev");
@@ -127,11 +121,11 @@ void SetRawDeviceHook(TRawDeviceHook Hook)
 
 bool FolderOnDevice(const String& Folder, const String& Device)
 {
-    struct stat Node {};
+    struct stat Node { };
     if (::stat(StringToUTF8(Device).c_str(), &Node) != 0 || !S_ISBLK(Node.st_mode))
         return false;
     std::string Path = StringToUTF8(Folder);
-    struct stat Info {};
+    struct stat Info { };
     while (::stat(Path.c_str(), &Info) != 0) {
         while (Path.size() > 1 && Path.back() == '/')
             Path.pop_back();
@@ -169,7 +163,7 @@ TRawResult TRawVolume::Open(StringView Path)
     if (Handle < 0)
         return RawOpenError(errno);
 
-    struct stat Info {};
+    struct stat Info { };
     TRawResult Result;
     Int64 Size = 0;
     Cardinal SectorSize = 512;
@@ -181,7 +175,8 @@ TRawResult TRawVolume::Open(StringView Path)
         int Logical = 0;
         if (ioctl(Handle, BLKGETSIZE64, &Bytes) != 0 || ioctl(Handle, BLKSSZGET, &Logical) != 0)
             Result = RawOpenError(errno);
-        else if (Logical <= 0 || !ValidSectorSize(static_cast<std::uint64_t>(Logical)) || Bytes > static_cast<std::uint64_t>(INT64_MAX))
+        else if (Logical <= 0 || !ValidSectorSize(static_cast<std::uint64_t>(Logical)) ||
+            Bytes > static_cast<std::uint64_t>(INT64_MAX))
             Result = { RawError::Failed, EINVAL };
         else {
             Size = static_cast<Int64>(Bytes);
@@ -226,7 +221,7 @@ bool TRawVolume::StillPresent() const
 {
     if (FKernelName.empty())
         return true;
-    struct stat Info {};
+    struct stat Info { };
     return stat(("/sys/class/block/" + FKernelName).c_str(), &Info) == 0;
 }
 
@@ -251,7 +246,8 @@ TRawResult TRawVolume::ReadSectors(Int64 First, Int64 Count, void* Buffer)
         }
         if (Got == 0) {
             // The device or file ended before the size it had when opened.
-            Result = StillPresent() ? TRawResult { RawError::ReadFailed, 0 } : TRawResult { RawError::DeviceGone, ENODEV };
+            Result =
+                StillPresent() ? TRawResult { RawError::ReadFailed, 0 } : TRawResult { RawError::DeviceGone, ENODEV };
             break;
         }
         Done += Got;

@@ -11,11 +11,11 @@
 // Error codes of raw volume access, as the recovery program reports them.
 namespace RawError {
 inline constexpr Integer None = 0;
-inline constexpr Integer Failed = 4;        // the system refused otherwise; sub-code errno
+inline constexpr Integer Failed = 4; // the system refused otherwise; sub-code errno
 inline constexpr Integer AccessDenied = 10; // no right to read the device
-inline constexpr Integer DeviceGone = 11;   // missing, no medium, size 0, or removed while reading
-inline constexpr Integer PastEnd = 39;      // a read beyond the last sector
-inline constexpr Integer ReadFailed = 44;   // the device could not read the sectors; sub-code errno
+inline constexpr Integer DeviceGone = 11; // missing, no medium, size 0, or removed while reading
+inline constexpr Integer PastEnd = 39; // a read beyond the last sector
+inline constexpr Integer ReadFailed = 44; // the device could not read the sectors; sub-code errno
 }
 
 struct TRawResult {

@@ -51,7 +51,7 @@ bool InflateRect(RECT* Rect, LONG Dx, LONG Dy)
 RECT RectIntersection(const RECT& A, const RECT& B)
 {
     RECT R { std::max(A.left, B.left), std::max(A.top, B.top), std::min(A.right, B.right),
-             std::min(A.bottom, B.bottom) };
+        std::min(A.bottom, B.bottom) };
     return RectEmpty(R) ? RECT {} : R;
 }
 
@@ -82,6 +82,6 @@ bool UnionRect(RECT* Dest, const RECT* A, const RECT* B)
         *Dest = *A;
     else
         *Dest = { std::min(A->left, B->left), std::min(A->top, B->top), std::max(A->right, B->right),
-                  std::max(A->bottom, B->bottom) };
+            std::max(A->bottom, B->bottom) };
     return !RectEmpty(*Dest);
 }

@@ -17,8 +17,17 @@ bool IntersectRect(RECT* Dest, const RECT* A, const RECT* B);
 bool UnionRect(RECT* Dest, const RECT* A, const RECT* B);
 
 // Value forms of the same, for the layer's own code.
-inline bool RectEmpty(const RECT& R) { return R.right <= R.left || R.bottom <= R.top; }
+inline bool RectEmpty(const RECT& R)
+{
+    return R.right <= R.left || R.bottom <= R.top;
+}
 RECT RectIntersection(const RECT& A, const RECT& B);
 RECT RectOffset(RECT R, LONG Dx, LONG Dy);
-inline LONG RectWidth(const RECT& R) { return R.right - R.left; }
-inline LONG RectHeight(const RECT& R) { return R.bottom - R.top; }
+inline LONG RectWidth(const RECT& R)
+{
+    return R.right - R.left;
+}
+inline LONG RectHeight(const RECT& R)
+{
+    return R.bottom - R.top;
+}

@@ -95,9 +95,8 @@ bool TRegistry::OpenKey(StringView Key, bool CanCreate)
     bool Relative = IsRelative(Key);
     StringView S = WithoutLead(Key);
     HKEY Temp = nullptr;
-    Integer R = CanCreate && CanModify()
-        ? RegCreateKeyEx(BaseKey(Relative), S, FAccess, &Temp)
-        : RegOpenKeyEx(BaseKey(Relative), S, 0, FAccess, &Temp);
+    Integer R = CanCreate && CanModify() ? RegCreateKeyEx(BaseKey(Relative), S, FAccess, &Temp)
+                                         : RegOpenKeyEx(BaseKey(Relative), S, 0, FAccess, &Temp);
     if (R != ERROR_SUCCESS)
         return false;
     String Path = FCurrentKey && Relative ? FCurrentPath + u"\\" + String(S) : String(S);
@@ -117,9 +116,7 @@ bool TRegistry::CreateKey(StringView Key)
 {
     bool Relative = IsRelative(Key);
     HKEY Temp = nullptr;
-    Integer R = CanModify()
-        ? RegCreateKeyEx(BaseKey(Relative), WithoutLead(Key), FAccess, &Temp)
-        : ERROR_ACCESS_DENIED;
+    Integer R = CanModify() ? RegCreateKeyEx(BaseKey(Relative), WithoutLead(Key), FAccess, &Temp) : ERROR_ACCESS_DENIED;
     if (R != ERROR_SUCCESS)
         throw ERegistryException(Quoted(u"Failed to create key ", Key, u""));
     RegCloseKey(Temp);
@@ -195,7 +192,7 @@ void FillStrings(TStrings* Strings, const std::vector<String>& Names)
         Strings->Clear();
         for (const String& Name : Names)
             Strings->Add(Name);
-    } catch (...) {     // ends the update, then passes the exception on
+    } catch (...) { // ends the update, then passes the exception on
         Strings->EndUpdate();
         throw;
     }
@@ -220,8 +217,8 @@ void TRegistry::GetValueNames(TStrings* Strings)
 
 void TRegistry::PutData(StringView Name, DWORD Type, const void* Data, std::size_t Size)
 {
-    if (!FCurrentKey || Size > 0xFFFFFFFFu
-        || RegSetValueEx(FCurrentKey, Name, Type, static_cast<const Byte*>(Data), DWORD(Size)) != ERROR_SUCCESS)
+    if (!FCurrentKey || Size > 0xFFFFFFFFu ||
+        RegSetValueEx(FCurrentKey, Name, Type, static_cast<const Byte*>(Data), DWORD(Size)) != ERROR_SUCCESS)
         throw ERegistryException(Quoted(u"Failed to set data for '", Name, u"'"));
 }
 
@@ -250,7 +247,7 @@ String TRegistry::ReadString(StringView Name)
             continue;
         }
         if (R == ERROR_FILE_NOT_FOUND)
-            return {};      // deleted meanwhile
+            return {}; // deleted meanwhile
         if (R != ERROR_SUCCESS)
             throw ERegistryException(Quoted(u"Failed to get data for '", Name, u"'"));
         if (Type != REG_SZ && Type != REG_EXPAND_SZ)

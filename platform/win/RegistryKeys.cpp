@@ -41,7 +41,9 @@ std::vector<String> SplitPath(StringView Path)
 bool ResolveHandle(HKEY Key, TOpenKey& Out)
 {
     if (Key == HKEY_CURRENT_USER || Key == HKEY_CLASSES_ROOT || Key == HKEY_LOCAL_MACHINE) {
-        Out.Root = Key == HKEY_CURRENT_USER ? TRoot::CurrentUser : Key == HKEY_CLASSES_ROOT ? TRoot::ClassesRoot : TRoot::LocalMachine;
+        Out.Root = Key == HKEY_CURRENT_USER ? TRoot::CurrentUser
+            : Key == HKEY_CLASSES_ROOT      ? TRoot::ClassesRoot
+                                            : TRoot::LocalMachine;
         Out.Path.clear();
         Out.Access = Out.Root == TRoot::LocalMachine ? KEY_READ : KEY_ALL_ACCESS;
         return true;

@@ -90,10 +90,14 @@ bool HexValue(std::string_view Digits, unsigned& Value)
     Value = 0;
     for (char D : Digits) {
         unsigned V;
-        if (D >= '0' && D <= '9') V = D - '0';
-        else if (D >= 'a' && D <= 'f') V = D - 'a' + 10;
-        else if (D >= 'A' && D <= 'F') V = D - 'A' + 10;
-        else return false;
+        if (D >= '0' && D <= '9')
+            V = D - '0';
+        else if (D >= 'a' && D <= 'f')
+            V = D - 'a' + 10;
+        else if (D >= 'A' && D <= 'F')
+            V = D - 'A' + 10;
+        else
+            return false;
         Value = Value * 16 + V;
     }
     return true;
@@ -248,8 +252,7 @@ bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key)
             Value.Data.push_back(char(B));
         }
         break;
-    default:
-        return false;
+    default: return false;
     }
     String Folded = FoldName(Value.Name);
     Key.Values[Folded] = std::move(Value);
@@ -284,7 +287,7 @@ bool Parse(std::string_view Text, TKey& Root)
     while (!Text.empty()) {
         std::size_t Eol = Text.find('\n');
         if (Eol == std::string_view::npos)
-            return false;       // cut off: every line of a whole file ends
+            return false; // cut off: every line of a whole file ends
         std::string_view Line = Text.substr(0, Eol);
         Text.remove_prefix(Eol + 1);
         if (Ended)
@@ -411,7 +414,7 @@ public:
     ~TFileLock()
     {
         if (FFd >= 0)
-            close(FFd);     // releases the lock
+            close(FFd); // releases the lock
     }
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;
@@ -517,8 +520,8 @@ void TStore::Load(const std::string& Path)
     // Damaged: it reads as an empty tree and may be replaced only once a
     // copy of it is kept beside it.
     FTree = TKey {};
-    FWritable = S_ISREG(St.st_mode) && St.st_size <= MaxFileSize && Content.size() == std::size_t(St.st_size)
-        && WriteFile(Path + ".bad", Content, nullptr);
+    FWritable = S_ISREG(St.st_mode) && St.st_size <= MaxFileSize && Content.size() == std::size_t(St.st_size) &&
+        WriteFile(Path + ".bad", Content, nullptr);
 }
 
 bool TStore::WriteFile(const std::string& Path, const std::string& Content, TStamp* Stamp)

@@ -63,7 +63,7 @@ private:
     };
 
     std::mutex FMutex;
-    std::string FFolder;        // empty: the XDG folder, found at first use
+    std::string FFolder; // empty: the XDG folder, found at first use
     TKey FTree;
     TStamp FStamp;
     bool FLoaded = false;

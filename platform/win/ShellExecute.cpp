@@ -40,8 +40,7 @@ void ReapLater(pid_t Child)
     }
     auto Reap = [Child] {
         int Status = 0;
-        while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(Child, &Status, 0) < 0 && errno == EINTR) { }
         TReaper& R = Reaper();
         std::lock_guard Guard(R.Lock);
         --R.Running;
@@ -56,7 +55,7 @@ void ReapLater(pid_t Child)
 }
 
 HINSTANCE Spawn(const std::string& Program, bool SearchPath, const std::vector<std::string>& Args,
-                const std::string& Directory)
+    const std::string& Directory)
 {
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
@@ -103,7 +102,12 @@ bool IsExecutableFile(const std::string& Path)
     char Head[4] = {};
     const ssize_t N = ::read(Fd, Head, sizeof Head);
     ::close(Fd);
-    return (N >= 2 && Head[0] == '#' && Head[1] == '!') || (N == 4 && std::memcmp(Head, "\x7f" "ELF", 4) == 0);
+    return (N >= 2 && Head[0] == '#' && Head[1] == '!') ||
+        (N == 4 &&
+            std::memcmp(Head,
+                "\x7f"
+                "ELF",
+                4) == 0);
 }
 
 // "https:", "mailto:", "file:": a scheme of two or more characters.
@@ -113,8 +117,8 @@ bool HasUrlScheme(const std::string& Name)
     auto Alpha = [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); };
     if (Name.empty() || !Alpha(Name[0]))
         return false;
-    while (I < Name.size() && (Alpha(Name[I]) || (Name[I] >= '0' && Name[I] <= '9') || Name[I] == '+'
-                               || Name[I] == '-' || Name[I] == '.'))
+    while (I < Name.size() &&
+        (Alpha(Name[I]) || (Name[I] >= '0' && Name[I] <= '9') || Name[I] == '+' || Name[I] == '-' || Name[I] == '.'))
         ++I;
     return I >= 2 && I < Name.size() && Name[I] == ':';
 }
@@ -179,7 +183,7 @@ std::vector<String> CommandLineToArgv(StringView S)
 }
 
 HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView Parameters, StringView Directory,
-                       Integer ShowCmd)
+    Integer ShowCmd)
 {
     if (!Verb.empty() && Verb != u"open" && Verb != u"explore")
         return SE_ERR_NOASSOC;

@@ -20,9 +20,9 @@
 using HINSTANCE = std::intptr_t;
 
 // Failure answers of ShellExecute.
-constexpr HINSTANCE SE_ERR_FNF = 2;             // nothing to start, or it could not be started
+constexpr HINSTANCE SE_ERR_FNF = 2; // nothing to start, or it could not be started
 constexpr HINSTANCE SE_ERR_ACCESSDENIED = 5;
-constexpr HINSTANCE SE_ERR_NOASSOC = 31;        // a verb other than open and explore
+constexpr HINSTANCE SE_ERR_NOASSOC = 31; // a verb other than open and explore
 constexpr HINSTANCE ShellExecuteStarted = 42;
 
 // Verb: "open", "explore" or empty (open); other verbs ("print",
@@ -30,7 +30,7 @@ constexpr HINSTANCE ShellExecuteStarted = 42;
 // Owner and ShowCmd are accepted for the callers' sake; the window
 // manager places what starts.
 HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView Parameters, StringView Directory,
-                       Integer ShowCmd);
+    Integer ShowCmd);
 
 // The arguments of a command line by the Windows rules: blanks and tabs
 // separate outside double quotes; 2n backslashes before a quote give n and

@@ -40,8 +40,8 @@ std::string Home()
     std::vector<char> Buffer(16384);
     passwd Entry {};
     passwd* Found = nullptr;
-    if (::getpwuid_r(::geteuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found && Found->pw_dir
-        && Found->pw_dir[0] == '/')
+    if (::getpwuid_r(::geteuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found && Found->pw_dir &&
+        Found->pw_dir[0] == '/')
         return WithSlash(Found->pw_dir);
     return "/";
 }
@@ -154,36 +154,17 @@ bool SHGetSpecialFolderPath(Integer Csidl, String& Path, bool Create)
     Path.clear();
     std::string Folder;
     switch (Csidl) {
-    case CSIDL_DESKTOP:
-        Folder = UserFolder("XDG_DESKTOP_DIR", "Desktop");
-        break;
-    case CSIDL_PERSONAL:
-        Folder = UserFolder("XDG_DOCUMENTS_DIR", "Documents");
-        break;
-    case CSIDL_MYMUSIC:
-        Folder = UserFolder("XDG_MUSIC_DIR", "Music");
-        break;
-    case CSIDL_MYPICTURES:
-        Folder = UserFolder("XDG_PICTURES_DIR", "Pictures");
-        break;
+    case CSIDL_DESKTOP: Folder = UserFolder("XDG_DESKTOP_DIR", "Desktop"); break;
+    case CSIDL_PERSONAL: Folder = UserFolder("XDG_DOCUMENTS_DIR", "Documents"); break;
+    case CSIDL_MYMUSIC: Folder = UserFolder("XDG_MUSIC_DIR", "Music"); break;
+    case CSIDL_MYPICTURES: Folder = UserFolder("XDG_PICTURES_DIR", "Pictures"); break;
     case CSIDL_APPDATA:
-    case CSIDL_LOCAL_APPDATA:
-        Folder = StringToUTF8(GetAppDataDirectory());
-        break;
-    case CSIDL_PROFILE:
-        Folder = Home();
-        break;
-    case CSIDL_WINDOWS:
-        Folder = StringToUTF8(GetWindowsDirectory());
-        break;
-    case CSIDL_SYSTEM:
-        Folder = StringToUTF8(GetSystemDirectory());
-        break;
-    case CSIDL_PROGRAM_FILES:
-        Folder = StringToUTF8(GetProgramFilesDirectory());
-        break;
-    default:
-        return false;
+    case CSIDL_LOCAL_APPDATA: Folder = StringToUTF8(GetAppDataDirectory()); break;
+    case CSIDL_PROFILE: Folder = Home(); break;
+    case CSIDL_WINDOWS: Folder = StringToUTF8(GetWindowsDirectory()); break;
+    case CSIDL_SYSTEM: Folder = StringToUTF8(GetSystemDirectory()); break;
+    case CSIDL_PROGRAM_FILES: Folder = StringToUTF8(GetProgramFilesDirectory()); break;
+    default: return false;
     }
     if (!Ensure(Folder, Create))
         return false;

@@ -59,15 +59,14 @@ public:
         } else if (Drift - FDrift > JumpThresholdMs || FDrift - Drift > JumpThresholdMs || Offset != FOffset) {
             ++FChanges;
         } else {
-            return FChanges.load();     // keep the reference so slow drift adds up
+            return FChanges.load(); // keep the reference so slow drift adds up
         }
         FDrift = Drift;
         FOffset = Offset;
         return FChanges.load();
     }
 
-    void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
-              std::optional<UInt64> Due) override
+    void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock, std::optional<UInt64> Due) override
     {
         UInt64 Span = LongestWaitMs;
         if (Due) {
@@ -184,8 +183,7 @@ UInt64 TManualClock::WallClockChanges()
     return FChanges;
 }
 
-void TManualClock::Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
-                        std::optional<UInt64> Due)
+void TManualClock::Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock, std::optional<UInt64> Due)
 {
     // Time moves only through Advance, which wakes the waiters.
     Cond.wait(Lock);
@@ -194,7 +192,7 @@ void TManualClock::Wait(std::condition_variable& Cond, std::unique_lock<std::mut
 bool TrySystemTimeToDateTime(const SYSTEMTIME& Time, TDateTime& Value)
 {
     return TryEncodeDateTime(Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond,
-                             Time.wMilliseconds, Value);
+        Time.wMilliseconds, Value);
 }
 
 TDateTime SystemTimeToDateTime(const SYSTEMTIME& Time)
@@ -208,7 +206,7 @@ TDateTime SystemTimeToDateTime(const SYSTEMTIME& Time)
 void DateTimeToSystemTime(TDateTime Value, SYSTEMTIME& Time)
 {
     DecodeDateTime(Value, Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond,
-                   Time.wMilliseconds);
+        Time.wMilliseconds);
     Time.wDayOfWeek = Time.wYear ? static_cast<Word>(DayOfWeek(Value) - 1) : 0;
 }
 
@@ -262,7 +260,7 @@ bool FileTimeToSystemTime(const FILETIME& FileTime, SYSTEMTIME& Time)
     Time.wYear = Word(Year);
     Time.wMonth = Month;
     Time.wDay = Day;
-    Time.wDayOfWeek = Word((Days + 1) % 7);      // 1601-01-01 was a Monday
+    Time.wDayOfWeek = Word((Days + 1) % 7); // 1601-01-01 was a Monday
     Time.wHour = Word(Ms / 3600000);
     Time.wMinute = Word(Ms / 60000 % 60);
     Time.wSecond = Word(Ms / 1000 % 60);

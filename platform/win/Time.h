@@ -50,8 +50,7 @@ public:
     virtual UInt64 WallClockChanges() = 0;
     // Waits on Cond (Lock held) until notified, or until TickCount reaches
     // Due when one is given. Spurious returns are allowed.
-    virtual void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
-                      std::optional<UInt64> Due) = 0;
+    virtual void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock, std::optional<UInt64> Due) = 0;
     // Lets Milliseconds pass on this clock before it returns.
     virtual void Sleep(UInt64 Milliseconds) = 0;
 
@@ -71,8 +70,8 @@ TTimeSource* SetTimeSource(TTimeSource* Source);
 // puts back the source that was installed before.
 class TManualClock : public TTimeSource {
 public:
-    explicit TManualClock(TDateTime LocalStart = EncodeDateTime(2024, 1, 1, 12, 0, 0, 0),
-                          UInt64 StartTick = 1000000, Integer UtcOffsetMinutes = 0);
+    explicit TManualClock(TDateTime LocalStart = EncodeDateTime(2024, 1, 1, 12, 0, 0, 0), UInt64 StartTick = 1000000,
+        Integer UtcOffsetMinutes = 0);
     ~TManualClock() override;
     TManualClock(const TManualClock&) = delete;
     TManualClock& operator=(const TManualClock&) = delete;
@@ -86,8 +85,7 @@ public:
     UInt64 TickCount() override;
     TWallTime WallTime() override;
     UInt64 WallClockChanges() override;
-    void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock,
-              std::optional<UInt64> Due) override;
+    void Wait(std::condition_variable& Cond, std::unique_lock<std::mutex>& Lock, std::optional<UInt64> Due) override;
     // A pause on a manual clock is time moving on: it advances the clock,
     // so code that pauses between attempts runs at once in tests.
     void Sleep(UInt64 Milliseconds) override { Advance(Milliseconds); }
@@ -95,8 +93,8 @@ public:
 private:
     std::mutex FLock;
     UInt64 FTick;
-    Int64 FUtc;             // ms since 1970 UTC
-    Int64 FOffset;          // local minus UTC, ms
+    Int64 FUtc; // ms since 1970 UTC
+    Int64 FOffset; // local minus UTC, ms
     UInt64 FChanges = 0;
     TTimeSource* FPrevious;
 };

@@ -37,7 +37,7 @@ void DropWindowTimers(TThreadQueue& Queue, HWND Wnd)
 bool TimerAlive(TThreadQueue& Queue, HWND Wnd, UINT_PTR Id, TIMERPROC Proc)
 {
     return std::any_of(Queue.Timers.begin(), Queue.Timers.end(),
-                       [&](const TTimerEntry& T) { return T.Wnd == Wnd && T.Id == Id && T.Proc == Proc; });
+        [&](const TTimerEntry& T) { return T.Wnd == Wnd && T.Id == Id && T.Proc == Proc; });
 }
 
 }
@@ -55,9 +55,8 @@ UINT_PTR SetTimer(HWND Wnd, UINT_PTR IDEvent, UINT Elapse, TIMERPROC TimerFunc)
     {
         std::lock_guard Guard(Queue->Lock);
         auto& Timers = Queue->Timers;
-        auto Existing = std::find_if(Timers.begin(), Timers.end(), [&](const TTimerEntry& T) {
-            return T.Wnd == Wnd && T.Id == IDEvent && (Wnd || IDEvent);
-        });
+        auto Existing = std::find_if(Timers.begin(), Timers.end(),
+            [&](const TTimerEntry& T) { return T.Wnd == Wnd && T.Id == IDEvent && (Wnd || IDEvent); });
         if (Existing != Timers.end()) {
             Existing->Elapse = Elapse;
             Existing->Proc = TimerFunc;
@@ -70,7 +69,7 @@ UINT_PTR SetTimer(HWND Wnd, UINT_PTR IDEvent, UINT Elapse, TIMERPROC TimerFunc)
                 // A new thread timer gets an id no other thread timer holds.
                 auto Taken = [&](UINT_PTR Id) {
                     return std::any_of(Timers.begin(), Timers.end(),
-                                       [&](const TTimerEntry& T) { return !T.Wnd && T.Id == Id; });
+                        [&](const TTimerEntry& T) { return !T.Wnd && T.Id == Id; });
                 };
                 do {
                     Entry.Id = Queue->NextThreadTimerId++;
@@ -94,8 +93,7 @@ bool KillTimer(HWND Wnd, UINT_PTR IDEvent)
 {
     const TQueueRef& Queue = CurrentQueue();
     std::lock_guard Guard(Queue->Lock);
-    return std::erase_if(Queue->Timers,
-                         [&](const TTimerEntry& T) { return T.Wnd == Wnd && T.Id == IDEvent; }) > 0;
+    return std::erase_if(Queue->Timers, [&](const TTimerEntry& T) { return T.Wnd == Wnd && T.Id == IDEvent; }) > 0;
 }
 
 void TTimerObject::Create()

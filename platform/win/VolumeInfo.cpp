@@ -9,12 +9,24 @@ namespace {
 
 constexpr Cardinal NameLength = 255;
 constexpr Int64 FatChunkBytes = 65536;
-constexpr Int64 MaxDirectoryBytes = 65536 * 32;   // a FAT directory holds at most 65536 entries
+constexpr Int64 MaxDirectoryBytes = 65536 * 32; // a FAT directory holds at most 65536 entries
 
-Word Le16(const Byte* P) { return static_cast<Word>(P[0] | P[1] << 8); }
-Cardinal Le32(const Byte* P) { return Le16(P) | static_cast<Cardinal>(Le16(P + 2)) << 16; }
-UInt64 Le64(const Byte* P) { return Le32(P) | static_cast<UInt64>(Le32(P + 4)) << 32; }
-bool PowerOfTwo(UInt64 V) { return V != 0 && (V & (V - 1)) == 0; }
+Word Le16(const Byte* P)
+{
+    return static_cast<Word>(P[0] | P[1] << 8);
+}
+Cardinal Le32(const Byte* P)
+{
+    return Le16(P) | static_cast<Cardinal>(Le16(P + 2)) << 16;
+}
+UInt64 Le64(const Byte* P)
+{
+    return Le32(P) | static_cast<UInt64>(Le32(P + 4)) << 32;
+}
+bool PowerOfTwo(UInt64 V)
+{
+    return V != 0 && (V & (V - 1)) == 0;
+}
 
 // Reads Length bytes at byte Offset through whole sectors. With Fill, a
 // failed read (other than a lost device) is retried sector by sector and
@@ -61,12 +73,12 @@ struct TFatLayout {
     Cardinal BytesPerSector = 0;
     Cardinal SectorsPerCluster = 0;
     Int64 ClusterBytes = 0;
-    Int64 Clusters = 0;             // data clusters, numbered 2 .. Clusters + 1
-    Int64 FatStart = 0;             // byte offset of the first FAT
-    Int64 RootStart = 0;            // FAT12/16: byte offset of the root directory
+    Int64 Clusters = 0; // data clusters, numbered 2 .. Clusters + 1
+    Int64 FatStart = 0; // byte offset of the first FAT
+    Int64 RootStart = 0; // FAT12/16: byte offset of the root directory
     Int64 RootBytes = 0;
-    Cardinal RootCluster = 0;       // FAT32
-    Int64 FsInfoStart = -1;         // FAT32: byte offset of the FSInfo sector
+    Cardinal RootCluster = 0; // FAT32
+    Int64 FsInfoStart = -1; // FAT32: byte offset of the FSInfo sector
     Int64 DataStart = 0;
     const Byte* Extended = nullptr; // the extended boot record (signature, serial, label)
 };
@@ -289,7 +301,8 @@ bool ParseExFat(const Byte* Boot, Int64 DeviceSize, TVolumeInfo& Info)
         return false;
     if (Clusters == 0 || FatOffset < 24 || FatOffset + FatLength * Fats > HeapOffset)
         return false;
-    if (HeapOffset + (Clusters << ClusterShift) > VolumeSectors || (HeapOffset << SectorShift) > static_cast<UInt64>(DeviceSize))
+    if (HeapOffset + (Clusters << ClusterShift) > VolumeSectors ||
+        (HeapOffset << SectorShift) > static_cast<UInt64>(DeviceSize))
         return false;
     Info.FileSystemName = u"exFAT";
     Info.MaxComponentLength = NameLength;
@@ -318,9 +331,9 @@ bool ParseNtfs(const Byte* Boot, TVolumeInfo& Info)
         return false;
     Info.FileSystemName = u"NTFS";
     Info.MaxComponentLength = NameLength;
-    Info.FileSystemFlags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK
-        | FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION | FILE_VOLUME_QUOTAS | FILE_SUPPORTS_SPARSE_FILES
-        | FILE_SUPPORTS_REPARSE_POINTS | FILE_SUPPORTS_OBJECT_IDS | FILE_SUPPORTS_ENCRYPTION | FILE_NAMED_STREAMS;
+    Info.FileSystemFlags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK |
+        FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION | FILE_VOLUME_QUOTAS | FILE_SUPPORTS_SPARSE_FILES |
+        FILE_SUPPORTS_REPARSE_POINTS | FILE_SUPPORTS_OBJECT_IDS | FILE_SUPPORTS_ENCRYPTION | FILE_NAMED_STREAMS;
     Info.VolumeSerial = Le32(Boot + 72);
     Info.BytesPerSector = Bps;
     Info.SectorsPerCluster = static_cast<Cardinal>(Spc);

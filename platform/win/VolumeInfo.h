@@ -23,17 +23,17 @@ struct TVolumeInfo {
     // "FAT" (FAT12 and FAT16), "FAT32", "exFAT" or "NTFS"; empty when the
     // first sector holds no file system we recognise.
     String FileSystemName;
-    String VolumeName;              // label; empty when the volume has none
+    String VolumeName; // label; empty when the volume has none
     Cardinal VolumeSerial = 0;
     Cardinal MaxComponentLength = 0;
     Cardinal FileSystemFlags = 0;
     Cardinal BytesPerSector = 0;
     Cardinal SectorsPerCluster = 0;
     Cardinal ClusterSize = 0;
-    Int64 TotalClusters = 0;        // clusters of the data area
+    Int64 TotalClusters = 0; // clusters of the data area
     Int64 FreeClusters = 0;
-    Int64 TotalBytes = 0;           // TotalClusters × ClusterSize
-    Int64 FreeBytes = 0;            // FreeClusters × ClusterSize
+    Int64 TotalBytes = 0; // TotalClusters × ClusterSize
+    Int64 FreeBytes = 0; // FreeClusters × ClusterSize
 
     bool Recognised() const { return !FileSystemName.empty(); }
     bool operator==(const TVolumeInfo&) const = default;

@@ -34,7 +34,7 @@ struct TRegistry {
     std::map<String, WNDCLASS> Classes;
     std::map<String, String> ClassNames;
     std::map<String, UINT> Messages;
-    std::vector<TWindowRef> ZOrder;     // top-level windows, topmost first
+    std::vector<TWindowRef> ZOrder; // top-level windows, topmost first
     std::uintptr_t NextHandle = 0x10000;
     UINT NextMessage = MAXINTATOM;
     ATOM NextAtom = MAXINTATOM;
@@ -42,7 +42,7 @@ struct TRegistry {
 
 TRegistry& Registry()
 {
-    static auto* Instance = new TRegistry;     // outlives every thread's queue
+    static auto* Instance = new TRegistry; // outlives every thread's queue
     return *Instance;
 }
 
@@ -395,8 +395,8 @@ void BringTopLevelToFront(const TWindowRef& Window)
     for (bool Grew = true; Grew;) {
         Grew = false;
         for (auto It = Z.rbegin(); It != Z.rend(); ++It)
-            if ((*It)->Owner && std::find(Owners.begin(), Owners.end(), (*It)->Owner) != Owners.end()
-                && std::find(Moved.begin(), Moved.end(), *It) == Moved.end()) {
+            if ((*It)->Owner && std::find(Owners.begin(), Owners.end(), (*It)->Owner) != Owners.end() &&
+                std::find(Moved.begin(), Moved.end(), *It) == Moved.end()) {
                 Moved.push_back(*It);
                 Owners.push_back((*It)->Handle);
                 Grew = true;
@@ -449,7 +449,7 @@ bool UnregisterClass(StringView ClassName)
 }
 
 HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, Integer X, Integer Y,
-                    Integer Width, Integer Height, HWND Parent, void* Param)
+    Integer Width, Integer Height, HWND Parent, void* Param)
 {
     TCreateArgs Args;
     {
@@ -472,8 +472,7 @@ HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, 
     return MakeWindow(std::move(Args));
 }
 
-HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent,
-                    void* Param)
+HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent, void* Param)
 {
     HWND Wnd = CreateWindowEx(ExStyle, ClassName, WindowName, Style, 0, 0, 0, 0, Parent, Param);
     if (TWindowRef Window = OwnWindow(Wnd))
@@ -533,7 +532,7 @@ bool DestroyWindow(HWND Wnd)
             ShowWindow(Wnd, SW_HIDE);
         CallWindowProc(Window->Proc, Wnd, WM_DESTROY, 0, 0);
         CallWindowProc(Window->Proc, Wnd, WM_NCDESTROY, 0, 0);
-    } catch (...) {     // the window goes all the same, then the exception passes on
+    } catch (...) { // the window goes all the same, then the exception passes on
         RemoveWindow(Window);
         throw;
     }

@@ -36,9 +36,9 @@ using TWndMethod = std::function<void(TMessage&)>;
 struct HICON__;
 
 struct WNDCLASS {
-    UINT style = 0;                     // CS_DBLCLKS, CS_HREDRAW...
+    UINT style = 0; // CS_DBLCLKS, CS_HREDRAW...
     WNDPROC lpfnWndProc = nullptr;
-    HICON__* hCursor = nullptr;         // shown over the client area; null: the arrow
+    HICON__* hCursor = nullptr; // shown over the client area; null: the arrow
     const Char* lpszClassName = nullptr;
 };
 
@@ -56,11 +56,11 @@ bool UnregisterClass(StringView ClassName);
 // window), then is shown when Style has WS_VISIBLE. Null for an unknown
 // class or a dead parent.
 HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, Integer X, Integer Y,
-                    Integer Width, Integer Height, HWND Parent = nullptr, void* Param = nullptr);
+    Integer Width, Integer Height, HWND Parent = nullptr, void* Param = nullptr);
 // The same without a place: an empty rectangle at 0, 0 that counts as
 // never placed.
-HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style,
-                    HWND Parent = nullptr, void* Param = nullptr);
+HWND CreateWindowEx(DWORD ExStyle, StringView ClassName, StringView WindowName, DWORD Style, HWND Parent = nullptr,
+    void* Param = nullptr);
 // A hidden top-level window whose procedure is Proc. Null when Proc is empty.
 HWND CreateHiddenWindow(TWindowProc Proc, LONG_PTR UserData = 0);
 // The class library's hidden window on a window method; the method's

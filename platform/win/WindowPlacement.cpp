@@ -21,8 +21,8 @@ LPARAM ClientSize(const TWindowObject& Window)
 
 bool CanActivate(const TWindowObject& Window)
 {
-    return !Window.Parent && Window.Visible() && Window.Enabled() && !Window.Iconic()
-        && !(DWORD(Window.ExStyle.load()) & WS_EX_NOACTIVATE);
+    return !Window.Parent && Window.Visible() && Window.Enabled() && !Window.Iconic() &&
+        !(DWORD(Window.ExStyle.load()) & WS_EX_NOACTIVATE);
 }
 
 // Showing a window of no size (the hidden windows of the program) never
@@ -129,7 +129,7 @@ bool ShowWindow(HWND Wnd, Integer Cmd)
             MONITORINFOEX Info;
             if (GetMonitorInfo(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONEAREST), &Info))
                 PlaceWindow(Window, nullptr, Info.rcWork.left, Info.rcWork.top, RectWidth(Info.rcWork),
-                            RectHeight(Info.rcWork), SWP_NOZORDER | SWP_NOACTIVATE, false);
+                    RectHeight(Info.rcWork), SWP_NOZORDER | SWP_NOACTIVATE, false);
         }
         SetStyleBits(*Window, WS_MAXIMIZE, WS_MINIMIZE);
         Activate = true;
@@ -140,11 +140,8 @@ bool ShowWindow(HWND Wnd, Integer Cmd)
         Activate = true;
         break;
     case SW_SHOWNA:
-    case SW_SHOWNOACTIVATE:
-        break;
-    default:
-        Activate = true;
-        break;
+    case SW_SHOWNOACTIVATE: break;
+    default: Activate = true; break;
     }
     if (!Was)
         SendMessage(Wnd, WM_SHOWWINDOW, 1, 0);

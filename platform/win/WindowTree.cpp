@@ -58,7 +58,7 @@ TWindowRef HitIn(const TWindowRef& Window, POINT Origin, POINT Point, LRESULT& H
                 continue;
             const TWindowRef Child = Window->Children[I];
             const POINT ChildOrigin { Origin.x + Window->Client.left + Child->Rect.left,
-                                      Origin.y + Window->Client.top + Child->Rect.top };
+                Origin.y + Window->Client.top + Child->Rect.top };
             if (TWindowRef Found = HitIn(Child, ChildOrigin, Point, Hit))
                 return Found;
         }
@@ -121,7 +121,7 @@ void RecalcClient(const TWindowRef& Window)
 }
 
 bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer Y, Integer Cx, Integer Cy, UINT Flags,
-                 bool FromScreen)
+    bool FromScreen)
 {
     WINDOWPOS Pos { Window->Handle, InsertAfter, X, Y, Cx, Cy, Flags };
     if (Flags & SWP_NOMOVE) {

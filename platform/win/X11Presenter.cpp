@@ -28,7 +28,8 @@ int CountError(Display*, XErrorEvent*)
 
 struct TErrorTrap {
     Display* Dpy;
-    explicit TErrorTrap(Display* D) : Dpy(D)
+    explicit TErrorTrap(Display* D)
+        : Dpy(D)
     {
         XSync(Dpy, False);
         XErrors = 0;
@@ -47,18 +48,53 @@ struct TKeyName {
 
 // Keys whose symbol is not the character itself.
 constexpr TKeyName KeyNames[] = {
-    { VK_BACK, XK_BackSpace }, { VK_TAB, XK_Tab }, { VK_TAB, XK_ISO_Left_Tab }, { VK_RETURN, XK_Return },
-    { VK_RETURN, XK_KP_Enter }, { VK_PAUSE, XK_Pause }, { VK_CAPITAL, XK_Caps_Lock }, { VK_ESCAPE, XK_Escape },
-    { VK_SPACE, XK_space }, { VK_PRIOR, XK_Prior }, { VK_NEXT, XK_Next }, { VK_END, XK_End }, { VK_HOME, XK_Home },
-    { VK_LEFT, XK_Left }, { VK_UP, XK_Up }, { VK_RIGHT, XK_Right }, { VK_DOWN, XK_Down }, { VK_INSERT, XK_Insert },
-    { VK_DELETE, XK_Delete }, { VK_SHIFT, XK_Shift_L }, { VK_SHIFT, XK_Shift_R }, { VK_CONTROL, XK_Control_L },
-    { VK_CONTROL, XK_Control_R }, { VK_MENU, XK_Alt_L }, { VK_MENU, XK_Alt_R }, { VK_MENU, XK_Meta_L },
-    { VK_LWIN, XK_Super_L }, { VK_RWIN, XK_Super_R }, { VK_APPS, XK_Menu }, { VK_MULTIPLY, XK_KP_Multiply },
-    { VK_ADD, XK_KP_Add }, { VK_SUBTRACT, XK_KP_Subtract }, { VK_DECIMAL, XK_KP_Decimal },
-    { VK_DIVIDE, XK_KP_Divide }, { VK_NUMLOCK, XK_Num_Lock }, { VK_SCROLL, XK_Scroll_Lock },
-    { 0xBA, XK_semicolon }, { 0xBB, XK_equal }, { 0xBC, XK_comma }, { 0xBD, XK_minus }, { 0xBE, XK_period },
-    { 0xBF, XK_slash }, { 0xC0, XK_grave }, { 0xDB, XK_bracketleft }, { 0xDC, XK_backslash },
-    { 0xDD, XK_bracketright }, { 0xDE, XK_apostrophe },
+    { VK_BACK, XK_BackSpace },
+    { VK_TAB, XK_Tab },
+    { VK_TAB, XK_ISO_Left_Tab },
+    { VK_RETURN, XK_Return },
+    { VK_RETURN, XK_KP_Enter },
+    { VK_PAUSE, XK_Pause },
+    { VK_CAPITAL, XK_Caps_Lock },
+    { VK_ESCAPE, XK_Escape },
+    { VK_SPACE, XK_space },
+    { VK_PRIOR, XK_Prior },
+    { VK_NEXT, XK_Next },
+    { VK_END, XK_End },
+    { VK_HOME, XK_Home },
+    { VK_LEFT, XK_Left },
+    { VK_UP, XK_Up },
+    { VK_RIGHT, XK_Right },
+    { VK_DOWN, XK_Down },
+    { VK_INSERT, XK_Insert },
+    { VK_DELETE, XK_Delete },
+    { VK_SHIFT, XK_Shift_L },
+    { VK_SHIFT, XK_Shift_R },
+    { VK_CONTROL, XK_Control_L },
+    { VK_CONTROL, XK_Control_R },
+    { VK_MENU, XK_Alt_L },
+    { VK_MENU, XK_Alt_R },
+    { VK_MENU, XK_Meta_L },
+    { VK_LWIN, XK_Super_L },
+    { VK_RWIN, XK_Super_R },
+    { VK_APPS, XK_Menu },
+    { VK_MULTIPLY, XK_KP_Multiply },
+    { VK_ADD, XK_KP_Add },
+    { VK_SUBTRACT, XK_KP_Subtract },
+    { VK_DECIMAL, XK_KP_Decimal },
+    { VK_DIVIDE, XK_KP_Divide },
+    { VK_NUMLOCK, XK_Num_Lock },
+    { VK_SCROLL, XK_Scroll_Lock },
+    { 0xBA, XK_semicolon },
+    { 0xBB, XK_equal },
+    { 0xBC, XK_comma },
+    { 0xBD, XK_minus },
+    { 0xBE, XK_period },
+    { 0xBF, XK_slash },
+    { 0xC0, XK_grave },
+    { 0xDB, XK_bracketleft },
+    { 0xDC, XK_backslash },
+    { 0xDD, XK_bracketright },
+    { 0xDE, XK_apostrophe },
 };
 
 UINT ModifiersFromState(unsigned State)
@@ -104,7 +140,7 @@ long MoveResizeDirection(LRESULT Hit)
     case HTBOTTOM: return 5;
     case HTBOTTOMLEFT: return 6;
     case HTLEFT: return 7;
-    default: return 8;      // move
+    default: return 8; // move
     }
 }
 
@@ -151,15 +187,15 @@ struct TX11Presenter::TState {
     Visual* Vis = nullptr;
     int Depth = 0;
     GC Gc = nullptr;
-    bool DirectPixels = false;          // the visual holds our BGRA words as they are
+    bool DirectPixels = false; // the visual holds our BGRA words as they are
     std::recursive_mutex Lock;
 
     struct TSurface {
         Window Win = 0;
         RECT Bounds;
-        bool Mapped = false;            // we asked for it to show
+        bool Mapped = false; // we asked for it to show
         bool Iconic = false;
-        int PendingMaps = 0;            // maps we asked for whose MapNotify has not come
+        int PendingMaps = 0; // maps we asked for whose MapNotify has not come
     };
     std::map<HWND, TSurface> Surfaces;
     std::map<Window, HWND> Handles;
@@ -174,10 +210,9 @@ struct TX11Presenter::TState {
         RECT Bounds;
     } Moving;
 
-    Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0,
-         TypeNormal = 0, TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0,
-         NetActiveWindow = 0, NetWorkArea = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0,
-         MaxVert = 0, MaxHorz = 0;
+    Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0, TypeNormal = 0,
+         TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0, NetActiveWindow = 0,
+         NetWorkArea = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
 
     Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
 
@@ -211,7 +246,8 @@ struct TX11Presenter::TState {
         unsigned char* Data = nullptr;
         bool Found = false;
         if (XGetWindowProperty(Dpy, Root, NetSupported, 0, 4096, False, XA_ATOM, &Type, &Format, &Count, &After,
-                               &Data) == Success && Data && Format == 32) {
+                &Data) == Success &&
+            Data && Format == 32) {
             const auto* Atoms = reinterpret_cast<const Atom*>(Data);
             Found = std::find(Atoms, Atoms + Count, What) != Atoms + Count;
         }
@@ -229,13 +265,13 @@ struct TX11Presenter::TState {
             return;
         if (DirectPixels) {
             XImage* Img = XCreateImage(Dpy, Vis, unsigned(Depth), ZPixmap, 0,
-                                       reinterpret_cast<char*>(const_cast<Byte*>(Picture.ScanLine(0))),
-                                       unsigned(Picture.Width()), unsigned(Picture.Height()), 32, Picture.Width() * 4);
+                reinterpret_cast<char*>(const_cast<Byte*>(Picture.ScanLine(0))), unsigned(Picture.Width()),
+                unsigned(Picture.Height()), 32, Picture.Width() * 4);
             if (!Img)
                 return;
             Img->byte_order = LSBFirst;
             XPutImage(Dpy, Target, Gc, Img, R.left, R.top, R.left, R.top, unsigned(W), unsigned(H));
-            Img->data = nullptr;            // the pixels stay the picture's
+            Img->data = nullptr; // the pixels stay the picture's
             XDestroyImage(Img);
             return;
         }
@@ -261,8 +297,8 @@ struct TX11Presenter::TState {
             for (int X = 0; X < W; ++X) {
                 const Cardinal P = Row[X];
                 XPutPixel(Img, X, Y,
-                          Scale(Vis->red_mask, (P >> 16) & 0xFF) | Scale(Vis->green_mask, (P >> 8) & 0xFF)
-                              | Scale(Vis->blue_mask, P & 0xFF));
+                    Scale(Vis->red_mask, (P >> 16) & 0xFF) | Scale(Vis->green_mask, (P >> 8) & 0xFF) |
+                        Scale(Vis->blue_mask, P & 0xFF));
             }
         }
         XPutImage(Dpy, Target, Gc, Img, 0, 0, R.left, R.top, unsigned(W), unsigned(H));
@@ -273,7 +309,8 @@ struct TX11Presenter::TState {
     void MoveSizeStep(int RootX, int RootY);
 };
 
-TX11Presenter::TX11Presenter(const std::string& DisplayName) : F(std::make_unique<TState>())
+TX11Presenter::TX11Presenter(const std::string& DisplayName)
+    : F(std::make_unique<TState>())
 {
     // Several threads may ask the presenter (monitors, most of all).
     static const bool Threads = XInitThreads() != 0;
@@ -287,8 +324,8 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName) : F(std::make_uniqu
     F->Vis = DefaultVisual(F->Dpy, F->ScreenNo);
     F->Depth = DefaultDepth(F->Dpy, F->ScreenNo);
     F->Gc = XCreateGC(F->Dpy, F->Root, 0, nullptr);
-    F->DirectPixels = (F->Depth == 24 || F->Depth == 32) && F->Vis->red_mask == 0xFF0000
-        && F->Vis->green_mask == 0xFF00 && F->Vis->blue_mask == 0xFF;
+    F->DirectPixels = (F->Depth == 24 || F->Depth == 32) && F->Vis->red_mask == 0xFF0000 &&
+        F->Vis->green_mask == 0xFF00 && F->Vis->blue_mask == 0xFF;
     F->WmProtocols = F->Intern("WM_PROTOCOLS");
     F->WmDeleteWindow = F->Intern("WM_DELETE_WINDOW");
     F->NetWmName = F->Intern("_NET_WM_NAME");
@@ -394,12 +431,13 @@ std::vector<TMonitorDesc> TX11Presenter::Monitors()
     unsigned long Items = 0, After = 0;
     unsigned char* Data = nullptr;
     if (XGetWindowProperty(F->Dpy, F->Root, F->NetWorkArea, 0, 4, False, XA_CARDINAL, &Type, &Format, &Items, &After,
-                           &Data) == Success && Data && Format == 32 && Items >= 4) {
+            &Data) == Success &&
+        Data && Format == 32 && Items >= 4) {
         const auto* V = reinterpret_cast<const long*>(Data);
         const RECT Work { LONG(V[0]), LONG(V[1]), LONG(V[0] + V[2]), LONG(V[1] + V[3]) };
         for (TMonitorDesc& M : Result) {
             const RECT Cut { std::max(M.Bounds.left, Work.left), std::max(M.Bounds.top, Work.top),
-                             std::min(M.Bounds.right, Work.right), std::min(M.Bounds.bottom, Work.bottom) };
+                std::min(M.Bounds.right, Work.right), std::min(M.Bounds.bottom, Work.bottom) };
             if (Cut.right > Cut.left && Cut.bottom > Cut.top)
                 M.WorkArea = Cut;
         }
@@ -416,20 +454,19 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
         return;
     // Drop-down lists and the like: shown where the program says, never
     // framed or focused by the window manager.
-    const bool Unmanaged = (Desc.Style & WS_POPUP) && !(Desc.Style & WS_CAPTION)
-        && (Desc.ExStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE));
+    const bool Unmanaged =
+        (Desc.Style & WS_POPUP) && !(Desc.Style & WS_CAPTION) && (Desc.ExStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE));
     XSetWindowAttributes A {};
     A.background_pixel = WhitePixel(F->Dpy, F->ScreenNo);
     A.bit_gravity = NorthWestGravity;
     A.override_redirect = Unmanaged ? True : False;
-    A.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask
-        | KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+    A.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+        KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
     A.cursor = F->CursorFor(F->ShownCursor);
     const int W = std::max<int>(Desc.Bounds.right - Desc.Bounds.left, 1);
     const int H = std::max<int>(Desc.Bounds.bottom - Desc.Bounds.top, 1);
-    Window Win = XCreateWindow(F->Dpy, F->Root, Desc.Bounds.left, Desc.Bounds.top, unsigned(W), unsigned(H), 0, F->Depth,
-                               InputOutput, F->Vis, CWBackPixel | CWBitGravity | CWOverrideRedirect | CWEventMask | CWCursor,
-                               &A);
+    Window Win = XCreateWindow(F->Dpy, F->Root, Desc.Bounds.left, Desc.Bounds.top, unsigned(W), unsigned(H), 0,
+        F->Depth, InputOutput, F->Vis, CWBackPixel | CWBitGravity | CWOverrideRedirect | CWEventMask | CWCursor, &A);
     XSetWMProtocols(F->Dpy, Win, &F->WmDeleteWindow, 1);
     XSizeHints Hints {};
     Hints.flags = USPosition | PPosition | USSize | PSize;
@@ -449,16 +486,16 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     Class.res_class = Name;
     XSetClassHint(F->Dpy, Win, &Class);
     Atom Type = (Desc.ExStyle & WS_EX_TOOLWINDOW) ? F->TypeUtility
-        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)     ? F->TypeDialog
+        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)    ? F->TypeDialog
         : Unmanaged                               ? F->TypePopup
                                                   : F->TypeNormal;
     XChangeProperty(F->Dpy, Win, F->NetWmWindowType, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&Type), 1);
+        reinterpret_cast<unsigned char*>(&Type), 1);
     if (!(Desc.Style & WS_CAPTION)) {
         // No frame from the window manager (flags: decorations; none).
         long Motif[5] = { 2, 0, 0, 0, 0 };
         XChangeProperty(F->Dpy, Win, F->MotifHints, F->MotifHints, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(Motif), 5);
+            reinterpret_cast<unsigned char*>(Motif), 5);
     }
     if (auto* Owner = F->Find(Desc.Owner))
         XSetTransientForHint(F->Dpy, Win, Owner->Win);
@@ -525,7 +562,7 @@ void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
             E.xclient.window = S->Win;
             E.xclient.message_type = F->NetWmState;
             E.xclient.format = 32;
-            E.xclient.data.l[0] = 1;     // add
+            E.xclient.data.l[0] = 1; // add
             E.xclient.data.l[1] = long(F->MaxVert);
             E.xclient.data.l[2] = long(F->MaxHorz);
             XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
@@ -544,7 +581,7 @@ void TX11Presenter::SetBounds(HWND Wnd, const RECT& Bounds)
         return;
     S->Bounds = Bounds;
     XMoveResizeWindow(F->Dpy, S->Win, Bounds.left, Bounds.top, unsigned(std::max<LONG>(Bounds.right - Bounds.left, 1)),
-                      unsigned(std::max<LONG>(Bounds.bottom - Bounds.top, 1)));
+        unsigned(std::max<LONG>(Bounds.bottom - Bounds.top, 1)));
     XFlush(F->Dpy);
 }
 
@@ -556,7 +593,7 @@ void TX11Presenter::SetTitle(HWND Wnd, const String& Title)
         return;
     const std::string Utf8 = StringToUTF8(Title);
     XChangeProperty(F->Dpy, S->Win, F->NetWmName, F->Utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(Utf8.data()), int(Utf8.size()));
+        reinterpret_cast<const unsigned char*>(Utf8.data()), int(Utf8.size()));
     XStoreName(F->Dpy, S->Win, Utf8.c_str());
     XFlush(F->Dpy);
 }
@@ -577,7 +614,7 @@ bool TX11Presenter::SetForeground(HWND Wnd)
         E.xclient.window = S->Win;
         E.xclient.message_type = F->NetActiveWindow;
         E.xclient.format = 32;
-        E.xclient.data.l[0] = 2;         // asked by a pager-like source: the program itself
+        E.xclient.data.l[0] = 2; // asked by a pager-like source: the program itself
         XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
     }
     XFlush(F->Dpy);
@@ -600,7 +637,7 @@ void TX11Presenter::Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Pi
     if (!S)
         return;
     const RECT R { std::max<LONG>(Changed.left, 0), std::max<LONG>(Changed.top, 0),
-                   std::min<LONG>(Changed.right, Picture.Width()), std::min<LONG>(Changed.bottom, Picture.Height()) };
+        std::min<LONG>(Changed.right, Picture.Width()), std::min<LONG>(Changed.bottom, Picture.Height()) };
     F->PutPicture(S->Win, Picture, R);
     XFlush(F->Dpy);
 }
@@ -676,7 +713,7 @@ void TX11Presenter::BeginMoveSize(HWND Wnd, LRESULT HitCode, POINT Point)
     // No window manager to ask: the presenter follows the pointer itself
     // until the button is let go.
     XGrabPointer(F->Dpy, S->Win, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, 0, 0,
-                 CurrentTime);
+        CurrentTime);
     F->Moving = { Wnd, HitCode, Point, S->Bounds };
     XFlush(F->Dpy);
 }
@@ -687,16 +724,17 @@ bool TX11Presenter::SetDesktopPicture(const TPixelBuffer& Picture)
     if (!F->Dpy || Picture.Width() <= 0 || Picture.Height() <= 0)
         return false;
     TErrorTrap Trap(F->Dpy);
-    Pixmap P = XCreatePixmap(F->Dpy, F->Root, unsigned(Picture.Width()), unsigned(Picture.Height()), unsigned(F->Depth));
+    Pixmap P =
+        XCreatePixmap(F->Dpy, F->Root, unsigned(Picture.Width()), unsigned(Picture.Height()), unsigned(F->Depth));
     F->PutPicture(P, Picture, { 0, 0, Picture.Width(), Picture.Height() });
     XSetWindowBackgroundPixmap(F->Dpy, F->Root, P);
     XClearWindow(F->Dpy, F->Root);
     // Published for the programs that show the desktop through their own
     // windows (terminals, compositors).
-    XChangeProperty(F->Dpy, F->Root, F->RootPixmap, XA_PIXMAP, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&P),
-                    1);
+    XChangeProperty(F->Dpy, F->Root, F->RootPixmap, XA_PIXMAP, 32, PropModeReplace,
+        reinterpret_cast<unsigned char*>(&P), 1);
     XChangeProperty(F->Dpy, F->Root, F->SetRootPixmap, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&P), 1);
+        reinterpret_cast<unsigned char*>(&P), 1);
     if (F->Desktop)
         XFreePixmap(F->Dpy, F->Desktop);
     F->Desktop = P;
@@ -730,10 +768,22 @@ void TX11Presenter::TState::MoveSizeStep(int RootX, int RootY)
     case HTRIGHT: R.right += Dx; break;
     case HTTOP: R.top += Dy; break;
     case HTBOTTOM: R.bottom += Dy; break;
-    case HTTOPLEFT: R.left += Dx; R.top += Dy; break;
-    case HTTOPRIGHT: R.right += Dx; R.top += Dy; break;
-    case HTBOTTOMLEFT: R.left += Dx; R.bottom += Dy; break;
-    default: R.right += Dx; R.bottom += Dy; break;
+    case HTTOPLEFT:
+        R.left += Dx;
+        R.top += Dy;
+        break;
+    case HTTOPRIGHT:
+        R.right += Dx;
+        R.top += Dy;
+        break;
+    case HTBOTTOMLEFT:
+        R.left += Dx;
+        R.bottom += Dy;
+        break;
+    default:
+        R.right += Dx;
+        R.bottom += Dy;
+        break;
     }
     R.right = std::max(R.right, R.left + 1);
     R.bottom = std::max(R.bottom, R.top + 1);
@@ -760,8 +810,7 @@ void TX11Presenter::TState::Translate(XEvent& E)
         break;
     case MotionNotify: {
         // Only the last of a run of moves counts.
-        while (XCheckTypedWindowEvent(Dpy, E.xmotion.window, MotionNotify, &E)) {
-        }
+        while (XCheckTypedWindowEvent(Dpy, E.xmotion.window, MotionNotify, &E)) { }
         if (Moving.Wnd) {
             MoveSizeStep(E.xmotion.x_root, E.xmotion.y_root);
             break;
@@ -794,9 +843,7 @@ void TX11Presenter::TState::Translate(XEvent& E)
         }
         break;
     }
-    case EnterNotify:
-        PostInput(TInputEvent::Move({ E.xcrossing.x_root, E.xcrossing.y_root }));
-        break;
+    case EnterNotify: PostInput(TInputEvent::Move({ E.xcrossing.x_root, E.xcrossing.y_root })); break;
     case LeaveNotify:
         if (E.xcrossing.mode == NotifyNormal && E.xcrossing.detail != NotifyInferior)
             PostInput(TInputEvent::WindowEvent(TInputEvent::PointerLeft, nullptr));
@@ -816,7 +863,7 @@ void TX11Presenter::TState::Translate(XEvent& E)
         if (Sym >= 0x1000100 && Sym <= 0x110FFFF)
             Character = char32_t(Sym - 0x1000000);
         else if (Length == 1)
-            Character = char32_t(static_cast<unsigned char>(Text[0]));    // Latin-1
+            Character = char32_t(static_cast<unsigned char>(Text[0])); // Latin-1
         TInputEvent Ev = TInputEvent::KeyEvent(Vk, E.type == KeyPress, E.type == KeyPress ? Character : 0);
         Ev.Modifiers = Integer(ModifiersFromState(E.xkey.state));
         PostInput(Ev);
@@ -828,8 +875,8 @@ void TX11Presenter::TState::Translate(XEvent& E)
         break;
     case FocusOut:
         // Grabs (a hot key pressed) take the keyboard for a moment only.
-        if (Wnd && E.xfocus.mode == NotifyNormal && E.xfocus.detail != NotifyInferior
-            && E.xfocus.detail != NotifyPointer)
+        if (Wnd && E.xfocus.mode == NotifyNormal && E.xfocus.detail != NotifyInferior &&
+            E.xfocus.detail != NotifyPointer)
             PostInput(TInputEvent::WindowEvent(TInputEvent::Deactivate, Wnd));
         break;
     case ClientMessage:
@@ -870,8 +917,7 @@ void TX11Presenter::TState::Translate(XEvent& E)
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -18,7 +18,10 @@ namespace {
 // only content, so "<p> </p>" keeps its blank while indentation is dropped.
 constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
 
-pugi::xml_node Wrap(pugi::xml_node_struct* Node) { return pugi::xml_node(Node); }
+pugi::xml_node Wrap(pugi::xml_node_struct* Node)
+{
+    return pugi::xml_node(Node);
+}
 
 String Substitute(const char16_t* Pattern, std::initializer_list<String> Args)
 {
@@ -34,7 +37,10 @@ String Substitute(const char16_t* Pattern, std::initializer_list<String> Args)
     return Out;
 }
 
-String ErrnoText(int Code) { return UTF8ToString(std::strerror(Code)); }
+String ErrnoText(int Code)
+{
+    return UTF8ToString(std::strerror(Code));
+}
 
 // Drops what XML 1.0 cannot hold at all: control characters other than
 // tab, LF and CR, lone surrogates, U+FFFE and U+FFFF.
@@ -49,14 +55,18 @@ String CleanText(StringView Text)
             Out.push_back(Text[++I]);
             continue;
         }
-        bool Bad = (C < 0x20 && C != 0x09 && C != 0x0A && C != 0x0D) || (C >= 0xD800 && C <= 0xDFFF) || C == 0xFFFE || C == 0xFFFF;
+        bool Bad = (C < 0x20 && C != 0x09 && C != 0x0A && C != 0x0D) || (C >= 0xD800 && C <= 0xDFFF) || C == 0xFFFE ||
+            C == 0xFFFF;
         if (!Bad)
             Out.push_back(C);
     }
     return Out;
 }
 
-UTF8String ToXmlUtf8(StringView Text) { return StringToUTF8(CleanText(Text)); }
+UTF8String ToXmlUtf8(StringView Text)
+{
+    return StringToUTF8(CleanText(Text));
+}
 
 UTF8String CheckedName(StringView Name)
 {
@@ -67,17 +77,17 @@ UTF8String CheckedName(StringView Name)
 
 bool IsNameStart(char32_t C)
 {
-    return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_' || C == ':'
-        || (C >= 0xC0 && C <= 0xD6) || (C >= 0xD8 && C <= 0xF6) || (C >= 0xF8 && C <= 0x2FF)
-        || (C >= 0x370 && C <= 0x37D) || (C >= 0x37F && C <= 0x1FFF) || (C >= 0x200C && C <= 0x200D)
-        || (C >= 0x2070 && C <= 0x218F) || (C >= 0x2C00 && C <= 0x2FEF) || (C >= 0x3001 && C <= 0xD7FF)
-        || (C >= 0xF900 && C <= 0xFDCF) || (C >= 0xFDF0 && C <= 0xFFFD) || (C >= 0x10000 && C <= 0xEFFFF);
+    return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_' || C == ':' || (C >= 0xC0 && C <= 0xD6) ||
+        (C >= 0xD8 && C <= 0xF6) || (C >= 0xF8 && C <= 0x2FF) || (C >= 0x370 && C <= 0x37D) ||
+        (C >= 0x37F && C <= 0x1FFF) || (C >= 0x200C && C <= 0x200D) || (C >= 0x2070 && C <= 0x218F) ||
+        (C >= 0x2C00 && C <= 0x2FEF) || (C >= 0x3001 && C <= 0xD7FF) || (C >= 0xF900 && C <= 0xFDCF) ||
+        (C >= 0xFDF0 && C <= 0xFFFD) || (C >= 0x10000 && C <= 0xEFFFF);
 }
 
 bool IsNameChar(char32_t C)
 {
-    return IsNameStart(C) || C == '-' || C == '.' || (C >= '0' && C <= '9') || C == 0xB7
-        || (C >= 0x300 && C <= 0x36F) || (C >= 0x203F && C <= 0x2040);
+    return IsNameStart(C) || C == '-' || C == '.' || (C >= '0' && C <= '9') || C == 0xB7 ||
+        (C >= 0x300 && C <= 0x36F) || (C >= 0x203F && C <= 0x2040);
 }
 
 // --- writer ---------------------------------------------------------------
@@ -119,7 +129,10 @@ void AppendCData(std::string& Out, const char* Raw)
     Out += "]]>";
 }
 
-void AppendName(std::string& Out, const char* Raw) { Out += StringToUTF8(UTF8ToString(Raw)); }
+void AppendName(std::string& Out, const char* Raw)
+{
+    Out += StringToUTF8(UTF8ToString(Raw));
+}
 
 bool HoldsText(pugi::xml_node Node)
 {
@@ -133,7 +146,7 @@ bool HoldsText(pugi::xml_node Node)
 void WriteTree(std::string& Out, pugi::xml_node Root, bool Indented)
 {
     Integer Depth = 0;
-    Integer InlineFrom = -1;    // the element whose content stays on one line
+    Integer InlineFrom = -1; // the element whose content stays on one line
     auto Pretty = [&] { return Indented && InlineFrom < 0; };
     auto Close = [&](pugi::xml_node Node) {
         bool Own = InlineFrom == Depth;
@@ -181,14 +194,9 @@ void WriteTree(std::string& Out, pugi::xml_node Root, bool Indented)
                 Descend = true;
             }
             break;
-        case pugi::node_pcdata:
-            AppendEscaped(Out, Node.value(), false);
-            break;
-        case pugi::node_cdata:
-            AppendCData(Out, Node.value());
-            break;
-        default:
-            break;
+        case pugi::node_pcdata: AppendEscaped(Out, Node.value(), false); break;
+        case pugi::node_cdata: AppendCData(Out, Node.value()); break;
+        default: break;
         }
         if (Descend) {
             Node = Node.first_child();
@@ -272,7 +280,10 @@ void TXmlNode::CheckElement() const
         throw EInvalidOperation(u"The XML node is not an element");
 }
 
-String TXmlNode::NodeName() const { return UTF8ToString(Wrap(FNode).name()); }
+String TXmlNode::NodeName() const
+{
+    return UTF8ToString(Wrap(FNode).name());
+}
 
 bool TXmlNode::HasAttribute(StringView Name) const
 {
@@ -321,8 +332,14 @@ TXmlNode TXmlNode::Child(Integer Index) const
     throw EListError(Message);
 }
 
-TXmlNode TXmlNode::FirstChild() const { return TXmlNode(Wrap(FNode).first_child().internal_object()); }
-TXmlNode TXmlNode::NextSibling() const { return TXmlNode(Wrap(FNode).next_sibling().internal_object()); }
+TXmlNode TXmlNode::FirstChild() const
+{
+    return TXmlNode(Wrap(FNode).first_child().internal_object());
+}
+TXmlNode TXmlNode::NextSibling() const
+{
+    return TXmlNode(Wrap(FNode).next_sibling().internal_object());
+}
 
 TXmlNode TXmlNode::Parent() const
 {
@@ -374,23 +391,22 @@ void TXmlNode::SetText(StringView Text)
     pugi::xml_node Node = Wrap(FNode);
     switch (NodeType()) {
     case TXmlNodeType::Text:
-    case TXmlNodeType::CData:
-        Node.set_value(ToXmlUtf8(Text).c_str());
-        return;
+    case TXmlNodeType::CData: Node.set_value(ToXmlUtf8(Text).c_str()); return;
     case TXmlNodeType::Element:
         while (pugi::xml_node C = Node.first_child())
             Node.remove_child(C);
         if (UTF8String Value = ToXmlUtf8(Text); !Value.empty())
             Node.append_child(pugi::node_pcdata).set_value(Value.c_str());
         return;
-    default:
-        throw EInvalidOperation(u"The XML node holds no text");
+    default: throw EInvalidOperation(u"The XML node holds no text");
     }
 }
 
 // --- TXmlDocument ---------------------------------------------------------------
 
-TXmlDocument::TXmlDocument() : FDoc(std::make_unique<pugi::xml_document>()) { }
+TXmlDocument::TXmlDocument()
+    : FDoc(std::make_unique<pugi::xml_document>())
+{ }
 
 TXmlDocument::~TXmlDocument() = default;
 
@@ -399,7 +415,7 @@ void TXmlDocument::Parse(std::string_view Bytes, bool FromText)
     auto Doc = std::make_unique<pugi::xml_document>();
     auto Fail = [&](String What, std::ptrdiff_t Offset) {
         Int64 Where = Offset;
-        if (FromText && Offset >= 0)    // bytes of the UTF-8 copy back to characters
+        if (FromText && Offset >= 0) // bytes of the UTF-8 copy back to characters
             Where = Int64(UTF8ToString(Bytes.substr(0, std::min(size_t(Offset), Bytes.size()))).size());
         throw EXmlError(u"XML error at offset " + UTF8ToString(std::to_string(Where)) + u": " + What, Where);
     };
@@ -422,7 +438,8 @@ void TXmlDocument::Parse(std::string_view Bytes, bool FromText)
     for (;;) {
         if (Node.type() == pugi::node_element) {
             if (Depth > XmlMaxDepth)
-                Fail(u"elements nested deeper than " + UTF8ToString(std::to_string(XmlMaxDepth)) + u" levels", Node.offset_debug());
+                Fail(u"elements nested deeper than " + UTF8ToString(std::to_string(XmlMaxDepth)) + u" levels",
+                    Node.offset_debug());
             const char* Name = nullptr;
             if (HasRepeatedAttribute(Node, &Name))
                 Fail(u"attribute \"" + UTF8ToString(Name) + u"\" repeated", Node.offset_debug());
@@ -443,9 +460,15 @@ void TXmlDocument::Parse(std::string_view Bytes, bool FromText)
     FDoc = std::move(Doc);
 }
 
-void TXmlDocument::LoadFromBytes(std::string_view Bytes) { Parse(Bytes, false); }
+void TXmlDocument::LoadFromBytes(std::string_view Bytes)
+{
+    Parse(Bytes, false);
+}
 
-void TXmlDocument::LoadFromText(StringView Text) { Parse(StringToUTF8(Text), true); }
+void TXmlDocument::LoadFromText(StringView Text)
+{
+    Parse(StringToUTF8(Text), true);
+}
 
 void TXmlDocument::LoadFromFile(const String& FileName)
 {
@@ -455,7 +478,7 @@ void TXmlDocument::LoadFromFile(const String& FileName)
     if (Fd < 0)
         Fail(errno);
     RawBytes Data;
-    struct stat Info {};
+    struct stat Info { };
     int Code = 0;
     if (::fstat(Fd, &Info) != 0)
         Code = errno;
@@ -499,7 +522,10 @@ void TXmlDocument::SaveToFile(const String& FileName) const
     SaveBytesToFileSafely(FileName, SaveToBytes());
 }
 
-void TXmlDocument::Clear() { FDoc->reset(); }
+void TXmlDocument::Clear()
+{
+    FDoc->reset();
+}
 
 TXmlNode TXmlDocument::CreateRoot(StringView Name)
 {
@@ -508,4 +534,7 @@ TXmlNode TXmlDocument::CreateRoot(StringView Name)
     return TXmlNode(FDoc->append_child(Key.c_str()).internal_object());
 }
 
-TXmlNode TXmlDocument::DocumentElement() const { return TXmlNode(FDoc->document_element().internal_object()); }
+TXmlNode TXmlDocument::DocumentElement() const
+{
+    return TXmlNode(FDoc->document_element().internal_object());
+}

@@ -30,7 +30,10 @@ class EXmlError : public Exception {
 public:
     // Offset: where in the input the fault lies (bytes for byte input,
     // characters for text input); -1 when the fault has no place.
-    explicit EXmlError(String Message, Int64 Offset = -1) : Exception(std::move(Message)), FOffset(Offset) { }
+    explicit EXmlError(String Message, Int64 Offset = -1)
+        : Exception(std::move(Message))
+        , FOffset(Offset)
+    { }
     const char16_t* ClassName() const override { return u"EXmlError"; }
     Int64 Offset() const { return FOffset; }
 
@@ -45,32 +48,34 @@ enum class TXmlNodeType { None, Element, Text, CData };
 class TXmlNode {
 public:
     TXmlNode() = default;
-    explicit TXmlNode(pugi::xml_node_struct* Node) : FNode(Node) { }
+    explicit TXmlNode(pugi::xml_node_struct* Node)
+        : FNode(Node)
+    { }
 
     bool IsNull() const { return FNode == nullptr; }
     explicit operator bool() const { return FNode != nullptr; }
     friend bool operator==(TXmlNode A, TXmlNode B) { return A.FNode == B.FNode; }
 
     TXmlNodeType NodeType() const;
-    String NodeName() const;                  // empty for text and CDATA nodes
+    String NodeName() const; // empty for text and CDATA nodes
 
     bool HasAttribute(StringView Name) const;
-    String GetAttribute(StringView Name) const;   // empty when absent
+    String GetAttribute(StringView Name) const; // empty when absent
     void SetAttribute(StringView Name, StringView Value);
     bool RemoveAttribute(StringView Name);
 
     // Child nodes of every type, in document order.
     Integer ChildCount() const;
-    TXmlNode Child(Integer Index) const;     // raises EListError out of range
+    TXmlNode Child(Integer Index) const; // raises EListError out of range
     TXmlNode FirstChild() const;
     TXmlNode NextSibling() const;
-    TXmlNode Parent() const;                 // null above the root element
+    TXmlNode Parent() const; // null above the root element
     // The first child element of that name; null when there is none.
     TXmlNode FindChild(StringView Name) const;
 
-    TXmlNode AddChild(StringView Name);       // appends an element
-    TXmlNode AddCData(StringView Text);       // appends a CDATA section
-    bool RemoveChild(TXmlNode Child);         // false when Child is not a child
+    TXmlNode AddChild(StringView Name); // appends an element
+    TXmlNode AddCData(StringView Text); // appends a CDATA section
+    bool RemoveChild(TXmlNode Child); // false when Child is not a child
 
     // An element's text is that of its text and CDATA children, joined;
     // setting it replaces all the element's children by one text node.
@@ -93,7 +98,7 @@ public:
     // Each load replaces the whole document; on failure (EXmlError,
     // EFOpenError) the document keeps what it had.
     void LoadFromFile(const String& FileName);
-    void LoadFromBytes(std::string_view Bytes);  // UTF-8 with or without BOM, UTF-16/32 with BOM
+    void LoadFromBytes(std::string_view Bytes); // UTF-8 with or without BOM, UTF-16/32 with BOM
     void LoadFromText(StringView Text);
 
     // Raises EXmlError when there is no root element.

@@ -51,8 +51,8 @@ TXDiskInfoRecord SampleInfo()
 // boot sector tells the file system.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {
-    std::ofstream(ImageFile(), std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(Data),
-        std::streamsize(Size));
+    std::ofstream(ImageFile(), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(Data), std::streamsize(Size));
     TOwnedPtr<TXFileDiskIO> Card(New<TXFileDiskIO>(nullptr));
     if (Card->Open(UTF8ToString(ImageFile()), xofRead)) {
         TOwnedPtr<TStringList> Lines(MakeOwned<TStringList>());

@@ -17,7 +17,7 @@ inline void FuzzCarver(TClass Class, const std::uint8_t* Data, std::size_t Size)
     TOwnedPtr<TXDRScanFormat> Format(NewScanFormat(Class));
     const Int64 End = Format->FindEnd(Search.get(), 0);
     if (End >= Int64(Size))
-        __builtin_trap();           // a carver never claims bytes that are not there
+        __builtin_trap(); // a carver never claims bytes that are not there
     Format->ExtensionText();
     if (End >= 0 && Format->HasPreview()) {
         // The picture as the scan makes it: through the carved file's blocks.

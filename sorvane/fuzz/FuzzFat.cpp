@@ -45,7 +45,9 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
     Zeros(448);
     Text("U\xaa\xf8\xff\xff\xff\x03\x00\xff\xff\xff\xff", 12);
     Zeros(502);
-    Text("A       JPG \x00\x00\x00`!X!X\x00\x00\x00`!X\x02\x00X\x02\x00\x00" "D          \x10\x00\x00\x00`!X!X\x00\x00\x00`!X\x04", 59);
+    Text("A       JPG \x00\x00\x00`!X!X\x00\x00\x00`!X\x02\x00X\x02\x00\x00"
+         "D          \x10\x00\x00\x00`!X!X\x00\x00\x00`!X\x04",
+        59);
     Zeros(453);
     Text("\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01", 12);
     Zeros(580);
@@ -55,7 +57,9 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
     Zeros(5);
     Text("..         \x10\x00\x00\x00`!X!X\x00\x00\x00`!X", 26);
     Zeros(6);
-    Text("\xe5       TXT \x00\x00\x00`!X!X\x00\x00\x00`!X\x05\x00" "d", 29);
+    Text("\xe5       TXT \x00\x00\x00`!X!X\x00\x00\x00`!X\x05\x00"
+         "d",
+        29);
     Zeros(419);
     Text("deletedabc", 10);
     Zeros(502);

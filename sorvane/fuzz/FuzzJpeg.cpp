@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
 void FuzzSeeds(TFuzzSeeds& Seeds)
 {
-    Seeds.Add("minimal.jpg", RawBytes("\xff\xd8\xff\xe0\x00\x06JFIF\xff\xdb\x00\x04\x00\x00\xff\xda\x00\x04\x00\x00\x01\x02\xff\xd9", 26));
+    Seeds.Add("minimal.jpg",
+        RawBytes("\xff\xd8\xff\xe0\x00\x06JFIF\xff\xdb\x00\x04\x00\x00\xff\xda\x00\x04\x00\x00\x01\x02\xff\xd9", 26));
     // A whole picture from our encoder, so previews are made too.
     TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
     Bmp->SetSize(24, 16);

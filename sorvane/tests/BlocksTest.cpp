@@ -101,7 +101,7 @@ TEST(Blocks, PackComplementAndClip)
         { { { 0, 10 }, { 50, 10 } }, 100, { { 10, 40 }, { 60, 40 } } },
         { { { 20, 10 } }, 15, { { 0, 15 } } },
         { { { 0, 10 }, { 50, 10 } }, 55, { { 10, 40 } } },
-        { { { 0, 10 }, { 50, 10 } }, 30, { { 10, 20 } } },   // a gap is cut at the limit too
+        { { { 0, 10 }, { 50, 10 } }, 30, { { 10, 20 } } }, // a gap is cut at the limit too
         { { { 0, 10 }, { 50, 10 }, { 70, 5 } }, 65, { { 10, 40 }, { 60, 5 } } },
     };
     for (const auto& C : Complements) {
@@ -139,8 +139,13 @@ TEST(Blocks, PhysicalOfGivesTheDefinedResults)
         Int64 Logical, Physical;
         Integer Index;
     } Cases[] = {
-        { 0, 100, 0 }, { 9, 109, 0 }, { 10, 300, 2 }, { 19, 309, 2 },
-        { 20, 310, 2 }, { 25, 310, 2 }, { -1, -1, 0 },
+        { 0, 100, 0 },
+        { 9, 109, 0 },
+        { 10, 300, 2 },
+        { 19, 309, 2 },
+        { 20, 310, 2 },
+        { 25, 310, 2 },
+        { -1, -1, 0 },
     };
     for (const auto& C : Cases) {
         Integer Index = -5;
@@ -202,7 +207,7 @@ TEST(Blocks, CursorWalksByteByByteAndSkipsEmptyBlocks)
     EXPECT_FALSE(C.Next());
     C.SetPosition(1);
     EXPECT_EQ(C.Physical, 101);
-    C.SetPosition(2);       // one on: a step
+    C.SetPosition(2); // one on: a step
     EXPECT_EQ(C.Physical, 300);
     C.SetPosition(0);
     EXPECT_EQ(C.Physical, 100);
@@ -272,7 +277,7 @@ TEST(Blocks, EqualityComparerAndSplitItemCopies)
     auto* First = static_cast<TXSplitItem*>(Items->Add());
     auto* Second = static_cast<TXSplitItem*>(Items->Add());
     First->Blocks()->Add(0, 10);
-    First->Blocks()->TXList<TXBlock>::Add(TXBlock { 10, 5 });   // touching, kept apart
+    First->Blocks()->TXList<TXBlock>::Add(TXBlock { 10, 5 }); // touching, kept apart
     EXPECT_TRUE(Second->IsEmpty());
     Second->Assign(First);
     EXPECT_EQ(Of(Second->Blocks()), (TPairs { { 0, 10 }, { 10, 5 } }));

@@ -65,7 +65,7 @@ TEST(CardImage, FatImagesAreRecognisedAndCopiedWithTheirTrailer)
     for (const auto& C : Cases) {
         const std::string Image = (Dir / ("fat" + std::string(C.Fat) + ".img")).string();
         ASSERT_EQ(RunTool({ "mkfs.fat", "-C", "-F", C.Fat, "-n", "CARD A&B", "-i", "1234ABCD", "-s", "4", Image,
-                      std::to_string(C.SizeKiB) })
+                              std::to_string(C.SizeKiB) })
                       .ExitCode,
             0);
         const Testing::TToolResult Check = RunTool({ "minfo", "-i", Image, "::" });

@@ -97,11 +97,10 @@ TEST(Carving, ARawFileIsReadOnlyUpToItsPictureEnd)
     const Cardinal PictureAt = 512;
     const Cardinal RawAt = Cardinal((PictureAt + Picture.size() + 511) / 512 * 512);
     const Cardinal RawSize = 4 << 20;
-    auto Bytes = TiffOf(8, RawAt + RawSize, {
-        { 8, Ifd({ { 271, 2, 6, 200 }, { 273, 4, 1, PictureAt }, { 279, 4, 1, Cardinal(Picture.size()) } }, 300) },
-        { 200, Chars("Canon") },
-        { 300, Ifd({ { 273, 4, 1, RawAt }, { 279, 4, 1, RawSize } }) },
-        { PictureAt, Picture } });
+    auto Bytes = TiffOf(8, RawAt + RawSize,
+        { { 8, Ifd({ { 271, 2, 6, 200 }, { 273, 4, 1, PictureAt }, { 279, 4, 1, Cardinal(Picture.size()) } }, 300) },
+            { 200, Chars("Canon") }, { 300, Ifd({ { 273, 4, 1, RawAt }, { 279, 4, 1, RawSize } }) },
+            { PictureAt, Picture } });
     TOwnedPtr<TCountingStream> Volume(New<TCountingStream>(Bytes));
     TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
     Search->Stream = Volume.get();
@@ -197,10 +196,12 @@ TEST(Carving, ScanThroughTheBufferedFileStream)
 
     TTempFolder Dir;
     const fs::path Card = Dir / "card.img";
-    std::ofstream(Card, std::ios::binary).write(reinterpret_cast<const char*>(Image.Bytes.data()), std::streamsize(Image.Bytes.size()));
+    std::ofstream(Card, std::ios::binary)
+        .write(reinterpret_cast<const char*>(Image.Bytes.data()), std::streamsize(Image.Bytes.size()));
     for (const Integer BufferSize : { Window, 4096 }) {
         SCOPED_TRACE(BufferSize);
-        TOwnedPtr<TXBufFileStream> Volume(New<TXBufFileStream>(S(Card.string()), Word(fmOpenRead | fmShareDenyNone), 0, BufferSize));
+        TOwnedPtr<TXBufFileStream> Volume(
+            New<TXBufFileStream>(S(Card.string()), Word(fmOpenRead | fmShareDenyNone), 0, BufferSize));
         TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
         Blocks->Add(0, Volume->Size());
         TScanResult FromFile;

@@ -201,10 +201,19 @@ inline Int64 Carve(TClass Class, const std::vector<Byte>& Bytes, String* Ext = n
 struct TBytes {
     std::vector<Byte> B;
     bool Little = true;
-    TBytes& U8(Byte V) { B.push_back(V); return *this; }
+    TBytes& U8(Byte V)
+    {
+        B.push_back(V);
+        return *this;
+    }
     TBytes& U16(Cardinal V) { return Little ? U8(Byte(V)).U8(Byte(V >> 8)) : U8(Byte(V >> 8)).U8(Byte(V)); }
     TBytes& U32(Cardinal V) { return Little ? U16(V & 0xFFFF).U16(V >> 16) : U16(V >> 16).U16(V & 0xFFFF); }
-    TBytes& Text(const char* S) { while (*S) U8(Byte(*S++)); return *this; }
+    TBytes& Text(const char* S)
+    {
+        while (*S)
+            U8(Byte(*S++));
+        return *this;
+    }
     TBytes& Entry(Cardinal Tag, Cardinal Type, Cardinal Count, Cardinal Value)
     {
         U16(Tag).U16(Type).U32(Count);
@@ -212,12 +221,17 @@ struct TBytes {
             return U16(Value).U16(0);
         return U32(Value);
     }
-    TBytes& Pad(size_t Size) { B.resize(std::max(B.size(), Size)); return *this; }
+    TBytes& Pad(size_t Size)
+    {
+        B.resize(std::max(B.size(), Size));
+        return *this;
+    }
 };
 
 // A little-endian TIFF header with one IFD at 8 holding Entries, then the
 // next-IFD offset Next, then padding to Size.
-inline std::vector<Byte> Tiff(std::initializer_list<std::array<Cardinal, 4>> Entries, Cardinal Next, size_t Size, const char* Make = nullptr)
+inline std::vector<Byte> Tiff(std::initializer_list<std::array<Cardinal, 4>> Entries, Cardinal Next, size_t Size,
+    const char* Make = nullptr)
 {
     TBytes T;
     T.Text("II").U16(42).U32(8).U16(Cardinal(Entries.size()));

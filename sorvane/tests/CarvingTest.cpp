@@ -28,21 +28,52 @@ TEST(Carving, RealFilesAreFoundWhole)
         TSteps Command;
         const char16_t* Ext;
     } Made[] = {
-        { "plain.jpg", { { "convert", "-size", "320x200", "gradient:navy-gold", "-quality", "80", "plain.jpg" } }, u".jpg" },
-        { "big.jpg", { { "convert", "-size", "640x480", "plasma:fractal", "-seed", "7", "-quality", "80", "big.jpg" }, { "convert", "-size", "160x120", "gradient:red-blue", "small.jpg" }, { "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=small.jpg", "-Make=Test", "big.jpg" } }, u".jpg" },
-        { "le.tif", { { "convert", "-size", "120x90", "gradient:green-white", "-define", "tiff:endian=lsb", "-compress", "none", "le.tif" } }, u".tif" },
-        { "be.tif", { { "convert", "-size", "100x80", "gradient:black-orange", "-define", "tiff:endian=msb", "-compress", "none", "be.tif" } }, u".tif" },
+        { "plain.jpg", { { "convert", "-size", "320x200", "gradient:navy-gold", "-quality", "80", "plain.jpg" } },
+            u".jpg" },
+        { "big.jpg",
+            { { "convert", "-size", "640x480", "plasma:fractal", "-seed", "7", "-quality", "80", "big.jpg" },
+                { "convert", "-size", "160x120", "gradient:red-blue", "small.jpg" },
+                { "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=small.jpg", "-Make=Test", "big.jpg" } },
+            u".jpg" },
+        { "le.tif",
+            { { "convert", "-size", "120x90", "gradient:green-white", "-define", "tiff:endian=lsb", "-compress", "none",
+                "le.tif" } },
+            u".tif" },
+        { "be.tif",
+            { { "convert", "-size", "100x80", "gradient:black-orange", "-define", "tiff:endian=msb", "-compress",
+                "none", "be.tif" } },
+            u".tif" },
         // The directory comes after the strip, and last.
-        { "strip.tif", { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-strip", "-compress", "none", "strip.tif" } }, u".tif" },
+        { "strip.tif",
+            { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-strip", "-compress", "none", "strip.tif" } },
+            u".tif" },
         // The description's text comes last.
-        { "described.tif", { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-compress", "none", "-set", "comment", "another comment", "described.tif" } }, u".tif" },
-        { "tiled.tif", { { "convert", "-size", "300x200", "gradient:red-blue", "-define", "tiff:tile-geometry=64x64", "-compress", "none", "tiled.tif" } }, u".tif" },
-        { "pages.tif", { { "convert", "-size", "50x40", "xc:red", "xc:blue", "xc:green", "-compress", "none", "pages.tif" } }, u".tif" },
+        { "described.tif",
+            { { "convert", "-size", "64x64", "xc:gray", "-depth", "8", "-compress", "none", "-set", "comment",
+                "another comment", "described.tif" } },
+            u".tif" },
+        { "tiled.tif",
+            { { "convert", "-size", "300x200", "gradient:red-blue", "-define", "tiff:tile-geometry=64x64", "-compress",
+                "none", "tiled.tif" } },
+            u".tif" },
+        { "pages.tif",
+            { { "convert", "-size", "50x40", "xc:red", "xc:blue", "xc:green", "-compress", "none", "pages.tif" } },
+            u".tif" },
         // A fixed picture in uncompressed strips: exiftool pads an odd-length
         // piece with a byte that nothing points at, which no carver can find.
-        { "strips.tif", { { "convert", "-seed", "3", "-size", "300x200", "plasma:", "-define", "tiff:rows-per-strip=16", "-compress", "none", "strips.tif" }, { "exiftool", "-q", "-overwrite_original", "-Make=NIKON", "-Model=D70", "strips.tif" } }, u".nef" },
-        { "clip.avi", { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4", "clip.avi" } }, u".avi" },
-        { "clip.mp4", { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4", "clip.mp4" } }, u".mp4" },
+        { "strips.tif",
+            { { "convert", "-seed", "3", "-size", "300x200", "plasma:", "-define", "tiff:rows-per-strip=16",
+                  "-compress", "none", "strips.tif" },
+                { "exiftool", "-q", "-overwrite_original", "-Make=NIKON", "-Model=D70", "strips.tif" } },
+            u".nef" },
+        { "clip.avi",
+            { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4",
+                "clip.avi" } },
+            u".avi" },
+        { "clip.mp4",
+            { { "ffmpeg", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-t", "1", "-c:v", "mpeg4",
+                "clip.mp4" } },
+            u".mp4" },
     };
     std::vector<std::vector<Byte>> Originals;
     std::vector<Int64> Starts;
@@ -71,12 +102,15 @@ TEST(Carving, RealFilesAreFoundWhole)
         EXPECT_EQ(Carved(Image.Bytes, F), Originals[K]);
         EXPECT_TRUE(HasStatus(F->Status, drScanValid));
         // TIFFs without a picture are announced with a failed one.
-        if (Made[K].Ext != std::u16string_view(u".jpg") && Made[K].Ext != std::u16string_view(u".avi")
-            && Made[K].Ext != std::u16string_view(u".mp4"))
+        if (Made[K].Ext != std::u16string_view(u".jpg") && Made[K].Ext != std::u16string_view(u".avi") &&
+            Made[K].Ext != std::u16string_view(u".mp4"))
             EXPECT_TRUE(HasStatus(F->Status, drThnError));
     }
     // JPEGs: the picture's own size and a thumbnail inside 72 x 72.
-    const struct { Int64 At; TXSize Size; } Jpegs[] = { { AtPlain, { 320, 200 } }, { AtThumb, { 640, 480 } } };
+    const struct {
+        Int64 At;
+        TXSize Size;
+    } Jpegs[] = { { AtPlain, { 320, 200 } }, { AtThumb, { 640, 480 } } };
     for (const auto& J : Jpegs) {
         TXDRFileItem* F = R.At(J.At, u".jpg");
         ASSERT_NE(F, nullptr);
@@ -110,31 +144,58 @@ TEST(Carving, TiffRules)
         const char16_t* Ext;
     } Cases[] = {
         { "one strip", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 100 } }, 0, 1000), 699, u".tif" },
-        { "canon make", Tiff({ { 271, 2, 6, 400 }, { 273, 4, 1, 600 }, { 279, 4, 1, 100 } }, 0, 1000, "Canon"), 699, u".cr2" },
-        { "dng whatever the make", Tiff({ { 271, 2, 6, 400 }, { 273, 4, 1, 600 }, { 279, 4, 1, 100 }, { 50706, 1, 4, 0x01040000 } }, 0, 1000, "Canon"), 699, u".dng" },
-        { "a100 fixed length cut at the stream's end", Tiff({ { 272, 2, 10, 400 }, { 330, 4, 1, 900 }, { 273, 4, 1, 600 }, { 279, 4, 1, 10 } }, 0, 1000, "DSLR-A100"), 999, u".arw" },
-        { "strip past the end is not trusted", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 0x7FFFFFF0 }, { 282, 5, 1, 300 } }, 0, 1000), 307, u".tif" },
-        { "offset and count lists of different lengths", Tiff({ { 273, 4, 3, 300 }, { 279, 4, 2, 320 } }, 0, 1000), 801, u".tif" },
+        { "canon make", Tiff({ { 271, 2, 6, 400 }, { 273, 4, 1, 600 }, { 279, 4, 1, 100 } }, 0, 1000, "Canon"), 699,
+            u".cr2" },
+        { "dng whatever the make",
+            Tiff({ { 271, 2, 6, 400 }, { 273, 4, 1, 600 }, { 279, 4, 1, 100 }, { 50706, 1, 4, 0x01040000 } }, 0, 1000,
+                "Canon"),
+            699, u".dng" },
+        { "a100 fixed length cut at the stream's end",
+            Tiff({ { 272, 2, 10, 400 }, { 330, 4, 1, 900 }, { 273, 4, 1, 600 }, { 279, 4, 1, 10 } }, 0, 1000,
+                "DSLR-A100"),
+            999, u".arw" },
+        { "strip past the end is not trusted",
+            Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 0x7FFFFFF0 }, { 282, 5, 1, 300 } }, 0, 1000), 307, u".tif" },
+        { "offset and count lists of different lengths", Tiff({ { 273, 4, 3, 300 }, { 279, 4, 2, 320 } }, 0, 1000), 801,
+            u".tif" },
         { "looping chain", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 50 } }, 8, 1000), 649, u".tif" },
-        { "sub-IFD pointing to itself", Tiff({ { 330, 4, 1, 8 }, { 273, 4, 1, 600 }, { 279, 4, 1, 50 } }, 0, 1000), 649, u".tif" },
-        { "IFD entry count past the end", Tiff({ }, 0, 16), -1, u".tif" },
+        { "sub-IFD pointing to itself", Tiff({ { 330, 4, 1, 8 }, { 273, 4, 1, 600 }, { 279, 4, 1, 50 } }, 0, 1000), 649,
+            u".tif" },
+        { "IFD entry count past the end", Tiff({}, 0, 16), -1, u".tif" },
         { "huge list count", Tiff({ { 273, 4, 0xFFFFFFFF, 100 }, { 279, 4, 1, 50 } }, 0, 1000), -1, u".tif" },
         { "next IFD past the end", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 50 } }, 0x7FFFFFFF, 1000), -1, u".tif" },
         { "truncated header", { 'I', 'I', 42, 0, 8 }, -1, u".tif" },
         // Whatever the file's pieces are, it ends with the last of them.
-        { "directory after its strip", TiffOf(208, 1000, { { 208, Ifd({ { 273, 4, 1, 8 }, { 279, 4, 1, 200 } }) } }), 208 + 2 + 24 + 4 - 1, u".tif" },
-        { "offset and count arrays last", TiffOf(8, 1000, { { 8, Ifd({ { 273, 4, 2, 900 }, { 279, 4, 2, 908 } }) },
-                                                             { 900, Longs({ 100, 200 }) }, { 908, Longs({ 50, 50 }) } }), 915, u".tif" },
-        { "sub-IFD array last", TiffOf(8, 1000, { { 8, Ifd({ { 273, 4, 1, 100 }, { 279, 4, 1, 10 }, { 330, 4, 2, 990 } }) },
-                                                   { 500, Ifd({ { 273, 4, 1, 300 }, { 279, 4, 1, 10 } }) }, { 600, Ifd({}) },
-                                                   { 990, Longs({ 500, 600 }) } }), 997, u".tif" },
-        { "nef whose Exif IFD comes last", TiffOf(8, 1000, { { 8, Ifd({ { 271, 2, 6, 400 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 }, { 34665, 4, 1, 980 } }) },
-                                                              { 400, Chars("NIKON") }, { 980, Ifd({ { 36864, 7, 4, 0x30333230 } }) } }), 997, u".nef" },
-        { "a text ends with its closing zero", TiffOf(8, 1010, { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
-                                                                  { 984, Chars("another comment") } }), 999, u".tif" },
-        { "a text ending at the stream's end", TiffOf(8, 1000, { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
-                                                                  { 984, Chars("another comment") } }), 999, u".tif" },
-        { "last strip ending at the stream's end", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 400 } }, 0, 1000), 999, u".tif" },
+        { "directory after its strip", TiffOf(208, 1000, { { 208, Ifd({ { 273, 4, 1, 8 }, { 279, 4, 1, 200 } }) } }),
+            208 + 2 + 24 + 4 - 1, u".tif" },
+        { "offset and count arrays last",
+            TiffOf(8, 1000,
+                { { 8, Ifd({ { 273, 4, 2, 900 }, { 279, 4, 2, 908 } }) }, { 900, Longs({ 100, 200 }) },
+                    { 908, Longs({ 50, 50 }) } }),
+            915, u".tif" },
+        { "sub-IFD array last",
+            TiffOf(8, 1000,
+                { { 8, Ifd({ { 273, 4, 1, 100 }, { 279, 4, 1, 10 }, { 330, 4, 2, 990 } }) },
+                    { 500, Ifd({ { 273, 4, 1, 300 }, { 279, 4, 1, 10 } }) }, { 600, Ifd({}) },
+                    { 990, Longs({ 500, 600 }) } }),
+            997, u".tif" },
+        { "nef whose Exif IFD comes last",
+            TiffOf(8, 1000,
+                { { 8, Ifd({ { 271, 2, 6, 400 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 }, { 34665, 4, 1, 980 } }) },
+                    { 400, Chars("NIKON") }, { 980, Ifd({ { 36864, 7, 4, 0x30333230 } }) } }),
+            997, u".nef" },
+        { "a text ends with its closing zero",
+            TiffOf(8, 1010,
+                { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
+                    { 984, Chars("another comment") } }),
+            999, u".tif" },
+        { "a text ending at the stream's end",
+            TiffOf(8, 1000,
+                { { 8, Ifd({ { 270, 2, 16, 984 }, { 273, 4, 1, 100 }, { 279, 4, 1, 50 } }) },
+                    { 984, Chars("another comment") } }),
+            999, u".tif" },
+        { "last strip ending at the stream's end", Tiff({ { 273, 4, 1, 600 }, { 279, 4, 1, 400 } }, 0, 1000), 999,
+            u".tif" },
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -181,7 +242,7 @@ TEST(Carving, TiffWalkReadsEachListOnceWithinOneBudget)
         bool Carved;
     } Cases[] = {
         { "offset lists", Claiming(273), true },
-        { "sub-IFD lists", Claiming(330), false },     // more elements than one file may have
+        { "sub-IFD lists", Claiming(330), false }, // more elements than one file may have
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -215,11 +276,15 @@ TEST(Carving, DeeplyNestedSubIfdsNeedNoStack)
     pthread_attr_init(&Attr);
     pthread_attr_setstacksize(&Attr, 256 * 1024);
     pthread_t Thread;
-    ASSERT_EQ(pthread_create(&Thread, &Attr, [](void* P) -> void* {
-        auto* R = static_cast<TRun*>(P);
-        R->End = Carve(TXDRScanFormatTIF::StaticClass(), *R->Bytes);
-        return nullptr;
-    }, &Run), 0);
+    ASSERT_EQ(pthread_create(
+                  &Thread, &Attr,
+                  [](void* P) -> void* {
+                      auto* R = static_cast<TRun*>(P);
+                      R->End = Carve(TXDRScanFormatTIF::StaticClass(), *R->Bytes);
+                      return nullptr;
+                  },
+                  &Run),
+        0);
     pthread_join(Thread, nullptr);
     pthread_attr_destroy(&Attr);
     EXPECT_EQ(Run.End, Int64(T.B.size()) - 1);
@@ -300,14 +365,18 @@ TEST(Carving, ContainerSizes)
         { "32-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, true), 32 + 8 + 40 - 1, u".mov" },
         { "32-byte ftyp, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, false), 32 + 40 - 1, u".mov" },
         { "20-byte ftyp has no signature", TXDRScanFormatMOV::StaticClass(), Movie(20, true), -1, nullptr },
-        { "64-bit size 7 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
-        { "64-bit size 1 ends the file", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size 7 ends the file", TXDRScanFormatMOV::StaticClass(),
+            Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
+        { "64-bit size 1 ends the file", TXDRScanFormatMOV::StaticClass(),
+            Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
         { "64-bit size cut by the end", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0 }), 39, u".mov" },
-        { "64-bit size 24 is walked", TXDRScanFormatMOV::StaticClass(), Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 24, 1, 2, 3, 4, 5, 6, 7, 8, 'j', 'u', 'n', 'k' }), 40 + 24 - 1, u".mov" },
+        { "64-bit size 24 is walked", TXDRScanFormatMOV::StaticClass(),
+            Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 24, 1, 2, 3, 4, 5, 6, 7, 8, 'j', 'u', 'n', 'k' }), 40 + 24 - 1, u".mov" },
         // 8-byte header block + 100 bytes of header data + (10 x 20 / 2) x 3.
         { "mrw of 12-bit samples", TXDRScanFormatMRW::StaticClass(), Mrw.B, 8 + 100 + 300 - 1, u".mrw" },
         { "mrw cut by the end", TXDRScanFormatMRW::StaticClass(), MrwCut.B, 149, u".mrw" },
-        { "mrw header truncated", TXDRScanFormatMRW::StaticClass(), std::vector<Byte>(Mrw.B.begin(), Mrw.B.begin() + 20), -1, nullptr },
+        { "mrw header truncated", TXDRScanFormatMRW::StaticClass(),
+            std::vector<Byte>(Mrw.B.begin(), Mrw.B.begin() + 20), -1, nullptr },
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -445,7 +514,8 @@ TEST(Carving, JpegAcrossARangeGapAndCancelledInItsData)
     if (!HaveTool("convert"))
         GTEST_SKIP() << "imagemagick missing";
     TTempFolder Dir;
-    const auto Jpeg = Make(Dir, { { "convert", "-size", "200x150", "plasma:fractal", "-seed", "3", "-quality", "70", "a.jpg" } }, "a.jpg");
+    const auto Jpeg = Make(Dir,
+        { { "convert", "-size", "200x150", "plasma:fractal", "-seed", "3", "-quality", "70", "a.jpg" } }, "a.jpg");
     ASSERT_GT(Jpeg.size(), 4096u);
     // The JPEG starts at 8192 in the first range, which ends 2048 bytes into
     // it; the rest lies at 65536, where the second range starts.

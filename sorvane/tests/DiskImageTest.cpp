@@ -29,7 +29,8 @@ public:
         std::string Table;
         auto Add = [&](Cardinal Id, const char* Text) {
             TCodePageString Digits = xStr::EncodeDigits(ToCodePage(S(Text), CP_UTF8), 36);
-            Table += StringToUTF8(IntToHex(UInt64(Id), 8)) + "=" + std::string(Digits.Bytes.begin(), Digits.Bytes.end()) + "\r\n";
+            Table += StringToUTF8(IntToHex(UInt64(Id), 8)) + "=" +
+                std::string(Digits.Bytes.begin(), Digits.Bytes.end()) + "\r\n";
         };
         Add(W::Started, "copy to %s");
         Add(W::SkippedClusters, "skipped");
@@ -79,8 +80,8 @@ public:
 bool TrailerAt(const Bytes& Image, Int64 Offset)
 {
     const std::string Text(Image.begin(), Image.end());
-    return Int64(Text.find("<xml>", size_t(Offset))) == Offset && Text.find("<xml>", size_t(Offset) + 1) == std::string::npos
-        && Text.substr(Text.size() - 6) == "</xml>";
+    return Int64(Text.find("<xml>", size_t(Offset))) == Offset &&
+        Text.find("<xml>", size_t(Offset) + 1) == std::string::npos && Text.substr(Text.size() - 6) == "</xml>";
 }
 
 RawBytes Raw(const Bytes& B)
@@ -120,7 +121,8 @@ protected:
         TFatImage Image(Folder / "card.img", 12, 512, SectorsPerCluster);
         Bytes Card = ReadFileBytes(Image.Path());
         const Bytes Noise = RandomBytes(Card.size(), 7);
-        std::copy(Noise.begin() + Image.Geometry().DataStart(), Noise.end(), Card.begin() + Image.Geometry().DataStart());
+        std::copy(Noise.begin() + Image.Geometry().DataStart(), Noise.end(),
+            Card.begin() + Image.Geometry().DataStart());
         Card.resize(size_t(Size));
         return Card;
     }
@@ -138,7 +140,8 @@ TEST_F(DiskImage, FatCardsAreCopiedWithTheirTrailer)
     for (int Bits : { 16, 32 }) {
         SCOPED_TRACE(Bits);
         Log.clear();
-        TFatImage Image = Bits == 16 ? TFatImage(Folder / "fat.img", 16, 4096, 1) : TFatImage(Folder / "fat.img", 32, 34000, 1);
+        TFatImage Image =
+            Bits == 16 ? TFatImage(Folder / "fat.img", 16, 4096, 1) : TFatImage(Folder / "fat.img", 32, 34000, 1);
         Image.MakeFolder("DCIM");
         Image.PutFile("DCIM/A.JPG", MakeJpeg(Folder, Bits));
         Image.PutFile("B.BIN", RandomBytes(300000, Bits));
@@ -179,14 +182,15 @@ TEST_F(DiskImage, ReadErrorsFollowTheChoices)
         const char* What;
         std::vector<Int64> BadSectors;
         std::vector<TChoice> Script;
-        std::vector<Int64> Asked;           // cluster numbers, from 1
-        std::vector<String> Lines;          // after the first
+        std::vector<Int64> Asked; // cluster numbers, from 1
+        std::vector<String> Lines; // after the first
         Integer Code;
-        Int64 Written;                      // bytes before the trailer
-        std::vector<std::pair<Int64, Int64>> Zeros;     // cluster ranges left as zeros (unread)
+        Int64 Written; // bytes before the trailer
+        std::vector<std::pair<Int64, Int64>> Zeros; // cluster ranges left as zeros (unread)
     };
     const std::vector<TRow> Rows {
-        { "ignore all: asked once", { Bad(5), Bad(9, 3) }, { { 1 } }, { 6 }, { F + u"5", F + u"9" }, xecReadFailed, Size, {} },
+        { "ignore all: asked once", { Bad(5), Bad(9, 3) }, { { 1 } }, { 6 }, { F + u"5", F + u"9" }, xecReadFailed,
+            Size, {} },
         { "skip this", { Bad(5) }, { { 2 } }, { 6 }, { F + u"5" }, xecReadFailed, Size, {} },
         { "skip 1", { Bad(5) }, { { 3, 1 } }, { 6 }, { F + u"5" }, xecReadFailed, Size, {} },
         { "skip 10", { Bad(5) }, { { 3, 10 } }, { 6 }, { F + u"5", Sk + u"5-14" }, xecReadFailed, Size, { { 6, 14 } } },
@@ -271,8 +275,9 @@ TEST_F(DiskImage, CancelAndALostDeviceEndWithTheLastCluster)
     Chooser.OnAsk = [&] { Rig.Cancel(); };
     TEnd End = Copy(Target);
     EXPECT_EQ(End.Error.Code, xecCancelled);
-    EXPECT_EQ(Log, (std::vector<String> { u"copy to " + Target, Line(W::FailedCluster, u": 5"), Line(W::LastCluster, u": 5"),
-                       Line(W::Cancelled) }));
+    EXPECT_EQ(Log,
+        (std::vector<String> { u"copy to " + Target, Line(W::FailedCluster, u": 5"), Line(W::LastCluster, u": 5"),
+            Line(W::Cancelled) }));
     TOwnedPtr<TXFileDiskIO> Back(New<TXFileDiskIO>(nullptr));
     ASSERT_TRUE(Back->Open(Target, xofRead));
     EXPECT_EQ(Back->Info.ClusterSize, Cardinal(Cluster)) << "the trailer is there";
@@ -287,8 +292,9 @@ TEST_F(DiskImage, CancelAndALostDeviceEndWithTheLastCluster)
     Chooser.OnAsk = [&] { Device->VanishAfter(0); };
     End = Copy(Target);
     EXPECT_EQ(End.Error.Code, xecDeviceGone);
-    EXPECT_EQ(Log, (std::vector<String> { u"copy to " + Target, Line(W::FailedCluster, u": 5"),
-                       Line(W::LastCluster, u": 5"), Line(W::Error), String() }));
+    EXPECT_EQ(Log,
+        (std::vector<String> { u"copy to " + Target, Line(W::FailedCluster, u": 5"), Line(W::LastCluster, u": 5"),
+            Line(W::Error), String() }));
     ASSERT_TRUE(Back->Open(Target, xofRead));
     EXPECT_TRUE(TrailerAt(ReadFileBytes(Folder / "cut.bin"), 6 * Cluster));
 }
@@ -301,14 +307,14 @@ TEST_F(DiskImage, AFullDiskEndsWith45AndKeepsTheOldFile)
     TFakeDeviceRegistration Registered(Name, Device.get());
     WriteFileBytes(Folder / "full.bin", { 1, 2, 3 });
     auto FullDisk = [&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit Limit { 100 * 1024, 100 * 1024 };
-            setrlimit(RLIMIT_FSIZE, &Limit);
-            const TEnd End = Copy(Folder.File("full.bin"));
-            const bool Ok = End.Error.Code == xecWriteFailed && End.Error.SubCode == EFBIG
-                && std::find(Log.begin(), Log.end(), Line(W::Done)) == Log.end()
-                && ReadFileBytes(Folder / "full.bin") == Bytes { 1, 2, 3 };
-            std::exit(Ok ? 0 : 1);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit Limit { 100 * 1024, 100 * 1024 };
+        setrlimit(RLIMIT_FSIZE, &Limit);
+        const TEnd End = Copy(Folder.File("full.bin"));
+        const bool Ok = End.Error.Code == xecWriteFailed && End.Error.SubCode == EFBIG &&
+            std::find(Log.begin(), Log.end(), Line(W::Done)) == Log.end() &&
+            ReadFileBytes(Folder / "full.bin") == Bytes { 1, 2, 3 };
+        std::exit(Ok ? 0 : 1);
     };
     EXPECT_EXIT(FullDisk(), ::testing::ExitedWithCode(0), "");
 }
@@ -317,7 +323,7 @@ TEST_F(DiskImage, ATargetOnTheCardIsRefused)
 {
     // A device node for the temporary folder's own device stands for the
     // card, as in the restore's test.
-    struct stat Here {};
+    struct stat Here { };
     ASSERT_EQ(stat(Folder.Path().c_str(), &Here), 0);
     const fs::path Node = Folder / "node";
     if (mknod(Node.c_str(), S_IFBLK | 0600, Here.st_dev) != 0)

@@ -55,7 +55,7 @@ TEST(DiskStream, ReadErrorCases)
         Byte RaiseReadErrors;
         Int64 BadSector;
         Int64 ReadAt;
-        Integer RaisedCode;     // 0: the read answers
+        Integer RaisedCode; // 0: the read answers
         Integer RecordedCode;
         Byte FirstByte;
     } Cases[] = {
@@ -107,7 +107,7 @@ TEST(DiskStream, AVanishedDeviceRaisesElevenWhateverTheSetting)
         D.Device->VanishAfter(1);
         D.Stream->RaiseReadErrors = Raise;
         Byte B;
-        EXPECT_EQ(D.Stream->Read(&B, 1), 1);        // the first window
+        EXPECT_EQ(D.Stream->Read(&B, 1), 1); // the first window
         D.Stream->Seek(8 * Sector, soBeginning);
         EXPECT_EQ(CodeOfRaise([&] { D.Stream->Read(&B, 1); }), 11);
         EXPECT_EQ(GetXErrorData().SubCode, ENODEV);
@@ -164,7 +164,10 @@ TEST(DiskStream, SlowReadsAreReportedOncePerFill)
     });
     D.Stream->RaiseReadErrors = 0;
     Integer Events = 0;
-    D.Stream->OnSlowRead = [&](TObject*, Cardinal Ms) { ++Events; EXPECT_GT(Ms, 1000u); };
+    D.Stream->OnSlowRead = [&](TObject*, Cardinal Ms) {
+        ++Events;
+        EXPECT_GT(Ms, 1000u);
+    };
     Byte B;
     D.Stream->Read(&B, 1);
     EXPECT_EQ(Events, 1);
@@ -207,15 +210,17 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
         const char* Name;
         Byte RaiseReadErrors;
         std::function<void(TFakeDevice&, TManualClock&)> Setup;
-        bool Back;          // also reads back (not after the device is gone)
+        bool Back; // also reads back (not after the device is gone)
     } Cases[] = {
-        { "clean", 1, [](TFakeDevice&, TManualClock&) { }, true },
+        { "clean", 1, [](TFakeDevice&, TManualClock&) {}, true },
         { "bad sector, raising", 1, [](TFakeDevice& F, TManualClock&) { F.FailSector(13, EIO); }, true },
         { "bad sector, not raising", 0, [](TFakeDevice& F, TManualClock&) { F.FailSector(13, EIO); }, true },
-        { "slow sectors", 1, [](TFakeDevice& F, TManualClock& C) {
-              F.SlowSectors(9, 2, 1200);
-              F.OnDelay = [&C](Cardinal Ms) { C.Advance(Ms); };
-          }, false },
+        { "slow sectors", 1,
+            [](TFakeDevice& F, TManualClock& C) {
+                F.SlowSectors(9, 2, 1200);
+                F.OnDelay = [&C](Cardinal Ms) { C.Advance(Ms); };
+            },
+            false },
         { "device gone", 0, [](TFakeDevice& F, TManualClock&) { F.VanishAfter(3); }, false },
     };
     for (const auto& C : Cases) {
@@ -306,7 +311,7 @@ TEST(DiskStream, SeeksEndsAndShortReads)
     std::fill(std::begin(Buf), std::end(Buf), 0xEE);
     EXPECT_EQ(S->Read(Buf, 8), 0);
     EXPECT_EQ(GetXErrorCode(), 39);
-    EXPECT_EQ(Buf[7], 0);       // nothing left uninitialised
+    EXPECT_EQ(Buf[7], 0); // nothing left uninitialised
 
     ClearXError();
     S->Seek(3 * Sector - 3, soBeginning);
@@ -315,7 +320,7 @@ TEST(DiskStream, SeeksEndsAndShortReads)
     EXPECT_EQ(Buf[2], 3);
     EXPECT_EQ(Buf[3], 0);
 
-    S->SetSize(Sector + 1);     // a size the user chose
+    S->SetSize(Sector + 1); // a size the user chose
     S->Seek(Sector, soBeginning);
     EXPECT_EQ(S->Read(Buf, 8), 1);
     EXPECT_EQ(S->Write(Buf, 1), 0);
@@ -356,7 +361,7 @@ TEST(DiskStream, BlockStreamAndReadRoutines)
     EXPECT_FALSE(StreamReadByteAt(Volume.get(), B, -1));
     EXPECT_FALSE(StreamSeekInside(Volume.get(), 1024));
     Volume->Seek(1020, soBeginning);
-    EXPECT_FALSE(StreamReadNext(Volume.get(), Out, 4));      // would end at the end
+    EXPECT_FALSE(StreamReadNext(Volume.get(), Out, 4)); // would end at the end
     EXPECT_TRUE(StreamReadNext(Volume.get(), Out, 3));
 
     // The file stream's bad reads: a read that raises gives zeros and true.

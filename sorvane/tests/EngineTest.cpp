@@ -30,7 +30,10 @@ public:
     void HandleMessage(IXCommand* Command) override { Seen.emplace_back(Command); }
 };
 
-IPtr<IInterface> EngineHost(TXDREngine* Engine) { return IPtr<IInterface>(static_cast<IXEngine*>(Engine)); }
+IPtr<IInterface> EngineHost(TXDREngine* Engine)
+{
+    return IPtr<IInterface>(static_cast<IXEngine*>(Engine));
+}
 
 void Pump()
 {
@@ -83,8 +86,9 @@ TEST(RecoveryEngine, TheFactoryStoresSettingsAndSkinAndAssemblesTheGearsOnce)
              New<TXLogStringAspect>(u"line"), New<TXProgressAspect>(), New<TXDRAddFileAspect>(nullptr),
              New<TXOperationThreadTerminatedAspect>(u"ImageFile", TXErrorData::Init(xecCancelled)) })
         Worker->Broadcast(NewNotification(A).Get());
-    EXPECT_EQ(Ui.Names, (std::vector<String> { u"TXLogClearAspect", u"TXLogStringAspect", u"TXProgressAspect",
-                            u"TXDRAddFileAspect", u"ImageFile" }));
+    EXPECT_EQ(Ui.Names,
+        (std::vector<String> { u"TXLogClearAspect", u"TXLogStringAspect", u"TXProgressAspect", u"TXDRAddFileAspect",
+            u"ImageFile" }));
     EXPECT_EQ(Engine->DataGear->ImageResult.Code, xecCancelled);
 
     // The chosen drive comes in through the view gear.
@@ -99,10 +103,14 @@ TEST(RecoveryEngine, StoreResultKeepsEachResultByItsOperationName)
 {
     struct TRow {
         const char16_t* Name;
-        int Image, Scan, Restore;   // 1: this result was replaced
+        int Image, Scan, Restore; // 1: this result was replaced
     } Rows[] = {
-        { u"Scan", 0, 1, 0 }, { u"DeepScan", 0, 1, 0 }, { u"ImageFile", 1, 0, 0 }, { u"Restore", 0, 0, 1 },
-        { u"Copy", 0, 0, 0 }, { u"deepscan", 0, 0, 0 },
+        { u"Scan", 0, 1, 0 },
+        { u"DeepScan", 0, 1, 0 },
+        { u"ImageFile", 1, 0, 0 },
+        { u"Restore", 0, 0, 1 },
+        { u"Copy", 0, 0, 0 },
+        { u"deepscan", 0, 0, 0 },
     };
     TOwnedPtr<TXKXREngine> Engine(CreateKXREngine(nullptr, nullptr));
     TXDRDataGear* D = Engine->DataGear.get();
@@ -131,9 +139,10 @@ TEST(RecoveryEngine, GetExtensionsGivesAllInTypicalModeAndTheSettingsChoiceInAdv
     std::vector<String> Got;
     for (Integer I = 0; I < D->GetExtensions()->Count(); ++I)
         Got.push_back(D->Extensions()->Strings(I));
-    EXPECT_EQ(Got, (std::vector<String> { u".arw", u".avi", u".cr2", u".dng", u".jpg", u".mov", u".mp3", u".mp4",
-                       u".mpg", u".nef", u".orf", u".pef", u".raf", u".raw", u".tif", u".wma" }));
-    Settings->FileTypes()->SetFlag<1>(false);     // no video
+    EXPECT_EQ(Got,
+        (std::vector<String> { u".arw", u".avi", u".cr2", u".dng", u".jpg", u".mov", u".mp3", u".mp4", u".mpg", u".nef",
+            u".orf", u".pef", u".raf", u".raw", u".tif", u".wma" }));
+    Settings->FileTypes()->SetFlag<1>(false); // no video
     EXPECT_EQ(D->GetExtensions()->IndexOf(u".avi"), -1);
     EXPECT_EQ(D->Extensions()->Count(), 12);
 

@@ -91,7 +91,10 @@ TEST(FatEntries, NameClusterAndDates)
     EXPECT_EQ(DirEntryFileSize(E.data()), 1234u);
 
     // Written 2024-03-05 14:07:32, created 2023-12-31 23:59:58, accessed 2024-03-06.
-    auto Put16 = [&E](size_t At, Word V) { E[At] = Byte(V); E[At + 1] = Byte(V >> 8); };
+    auto Put16 = [&E](size_t At, Word V) {
+        E[At] = Byte(V);
+        E[At + 1] = Byte(V >> 8);
+    };
     Put16(22, Word(14 << 11 | 7 << 5 | 16));
     Put16(24, Word(44 << 9 | 3 << 5 | 5));
     Put16(14, Word(23 << 11 | 59 << 5 | 29));

@@ -24,7 +24,7 @@ Bytes RandomBytes(size_t Count, unsigned Seed)
     std::mt19937 Random(Seed);
     Bytes Data(Count);
     for (Byte& B : Data)
-        B = Byte(Random() | 1);     // never a blank run
+        B = Byte(Random() | 1); // never a blank run
     return Data;
 }
 
@@ -40,8 +40,8 @@ TDateTime LocalStamp(std::time_t Time)
 {
     std::tm T {};
     ::localtime_r(&Time, &T);
-    return EncodeDateTime(Word(T.tm_year + 1900), Word(T.tm_mon + 1), Word(T.tm_mday), Word(T.tm_hour),
-                          Word(T.tm_min), Word(T.tm_sec), 0);
+    return EncodeDateTime(Word(T.tm_year + 1900), Word(T.tm_mon + 1), Word(T.tm_mday), Word(T.tm_hour), Word(T.tm_min),
+        Word(T.tm_sec), 0);
 }
 
 using TRuns = std::vector<std::pair<Int64, Int64>>;
@@ -83,7 +83,9 @@ struct TListed : TObject {
     std::function<void()> OnFile;
     bool Opened = false;
 
-    explicit TListed(const TFatImage& Image, bool Lost = true) : TListed(Image.Path(), Lost) { }
+    explicit TListed(const TFatImage& Image, bool Lost = true)
+        : TListed(Image.Path(), Lost)
+    { }
     TListed(const std::filesystem::path& Path, bool Lost = true)
     {
         if (!IO->Open(UTF8ToString(Path.string()), xofRead))
@@ -142,9 +144,8 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Fat, FatListing, ::testing::Values(16, 32), [](const auto& Info) {
-    return "FAT" + std::to_string(Info.param);
-});
+INSTANTIATE_TEST_SUITE_P(Fat, FatListing, ::testing::Values(16, 32),
+    [](const auto& Info) { return "FAT" + std::to_string(Info.param); });
 
 TEST_P(FatListing, ExistingDeletedAndRemovedFiles)
 {
@@ -306,7 +307,8 @@ TEST_P(FatListing, LostFolderIsFoundWithItsFiles)
     L.Used->Pack();
     for (auto [Start, Length] : RunsOf(L.Used.get()))
         for (Int64 C : OneChain)
-            EXPECT_FALSE(Image.Geometry().ClusterOffset(C) >= Start && Image.Geometry().ClusterOffset(C) < Start + Length);
+            EXPECT_FALSE(
+                Image.Geometry().ClusterOffset(C) >= Start && Image.Geometry().ClusterOffset(C) < Start + Length);
 }
 
 // Damaged volumes: each ends in bounded time, reports no byte outside the
@@ -348,51 +350,51 @@ TEST_P(FatListing, DamagedVolumes)
         Int64 CutTo = 0;
     };
     const std::vector<TCase> Cases = {
-        { "intact", [](TFatImage&) { }, { "F1.BIN", "F2.BIN", "IN.BIN", "R.BIN" }, {} },
+        { "intact", [](TFatImage&) {}, { "F1.BIN", "F2.BIN", "IN.BIN", "R.BIN" }, {} },
         { "chain loop", [&](TFatImage& I) { I.SetFATEntry(F1[1], UInt64(F1[0])); }, { "F2.BIN" }, { "F1.BIN" } },
         { "chain to a free cluster", [&](TFatImage& I) { I.SetFATEntry(F1[0], 0); }, { "F2.BIN" }, { "F1.BIN" } },
         { "chain to 1", [&](TFatImage& I) { I.SetFATEntry(F1[0], 1); }, { "F2.BIN" }, { "F1.BIN" } },
         { "chain to a reserved value", [&](TFatImage& I) { I.SetFATEntry(F1[0], Is32 ? 0x0FFFFFF0 : 0xFFF0); },
-          { "F2.BIN" }, { "F1.BIN" } },
+            { "F2.BIN" }, { "F1.BIN" } },
         { "chain past the end", [&](TFatImage& I) { I.SetFATEntry(F1[0], UInt64(PastEnd)); }, { "F2.BIN" },
-          { "F1.BIN" } },
+            { "F1.BIN" } },
         { "cross-linked files", [&](TFatImage& I) { I.SetFATEntry(F2[0], UInt64(F1[1])); }, { "F1.BIN", "F2.BIN" },
-          {} },
+            {} },
         { "directory chain loop", [&](TFatImage& I) { I.SetFATEntry(D[0], UInt64(D[0])); },
-          { "F1.BIN", "F2.BIN", "IN.BIN" }, {} },
+            { "F1.BIN", "F2.BIN", "IN.BIN" }, {} },
         { "subfolder points at the root", [&](TFatImage& I) { SetFirstCluster(I, SEntry, UInt64(Root)); },
-          { "F1.BIN", "R.BIN" }, { "IN.BIN" } },
+            { "F1.BIN", "R.BIN" }, { "IN.BIN" } },
         { "subfolder points at its parent", [&](TFatImage& I) { SetFirstCluster(I, SEntry, UInt64(D[0])); },
-          { "F1.BIN", "R.BIN" }, { "IN.BIN" } },
+            { "F1.BIN", "R.BIN" }, { "IN.BIN" } },
         { "subfolder points at itself",
-          [&](TFatImage& I) {
-              // The subfolder's entry moved into its own cluster.
-              I.WriteBytes(G.ClusterOffset(S[0]) + 96, I.ReadBytes(SEntry, 32));
-          },
-          { "F1.BIN", "IN.BIN" }, {} },
+            [&](TFatImage& I) {
+                // The subfolder's entry moved into its own cluster.
+                I.WriteBytes(G.ClusterOffset(S[0]) + 96, I.ReadBytes(SEntry, 32));
+            },
+            { "F1.BIN", "IN.BIN" }, {} },
         { "first cluster 1", [&](TFatImage& I) { SetFirstCluster(I, F1Entry, 1); }, { "F2.BIN" }, { "F1.BIN" } },
         { "first cluster past the end", [&](TFatImage& I) { SetFirstCluster(I, F1Entry, UInt64(PastEnd)); },
-          { "F2.BIN" }, { "F1.BIN" } },
+            { "F2.BIN" }, { "F1.BIN" } },
         { "deleted file at cluster 1",
-          [&](TFatImage& I) {
-              I.WriteBytes(REntry, { 0xE5 });
-              SetFirstCluster(I, REntry, 1);
-          },
-          { "F1.BIN" }, { "!.BIN" } },
+            [&](TFatImage& I) {
+                I.WriteBytes(REntry, { 0xE5 });
+                SetFirstCluster(I, REntry, 1);
+            },
+            { "F1.BIN" }, { "!.BIN" } },
         { "size past the volume", [&](TFatImage& I) { I.WriteBytes(F1Entry + 28, Le32(0xFFFFFFF0)); }, { "F2.BIN" },
-          { "F1.BIN" } },
+            { "F1.BIN" } },
         { "deleted, size past the free space",
-          [&](TFatImage& I) {
-              I.WriteBytes(REntry, { 0xE5 });
-              I.WriteBytes(REntry + 28, Le32(0xFFFFFFF0));
-              for (Int64 C : Base.Chain("R.BIN"))
-                  I.SetFATEntry(C, 0);
-          },
-          { "F1.BIN" }, { "!.BIN" } },
-        { "truncated image", [](TFatImage&) { }, {}, {}, G.ClusterOffset(F2[1]) },
+            [&](TFatImage& I) {
+                I.WriteBytes(REntry, { 0xE5 });
+                I.WriteBytes(REntry + 28, Le32(0xFFFFFFF0));
+                for (Int64 C : Base.Chain("R.BIN"))
+                    I.SetFATEntry(C, 0);
+            },
+            { "F1.BIN" }, { "!.BIN" } },
+        { "truncated image", [](TFatImage&) {}, {}, {}, G.ClusterOffset(F2[1]) },
         { "free cluster of blanks",
-          [&](TFatImage& I) { I.WriteBytes(G.ClusterOffset(FreeCluster), Bytes(size_t(Cluster), ' ')); },
-          { "F1.BIN", "F2.BIN", "IN.BIN", "R.BIN" }, { "." } },
+            [&](TFatImage& I) { I.WriteBytes(G.ClusterOffset(FreeCluster), Bytes(size_t(Cluster), ' ')); },
+            { "F1.BIN", "F2.BIN", "IN.BIN", "R.BIN" }, { "." } },
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.What);
@@ -481,7 +483,9 @@ TEST(FatDisk, OpensOnlyFat16AndFat32AndTracesWhenAsked)
     TStringList* Lines = CodeTrek()->Lines();
     EXPECT_EQ(Lines->Strings(0), u"FileSystem Valid: True");
     EXPECT_GE(Lines->IndexOf(u"Boot Info:"), 0);
-    EXPECT_GE(Lines->IndexOf(u"Cluster State: 0 = Available, 1 = Start, 2 = Bad, 3 = Next, 4 = Last, 5 = AvailableFolder"), 0);
+    EXPECT_GE(Lines->IndexOf(
+                  u"Cluster State: 0 = Available, 1 = Start, 2 = Bad, 3 = Next, 4 = Last, 5 = AvailableFolder"),
+        0);
     const Integer Fat = Lines->IndexOf(u"<FAT>");
     ASSERT_GE(Fat, 0);
     EXPECT_EQ(Lines->Strings(Fat + 1).substr(0, 36), u"0 - 00000000-1 00000000-1 00000000-4");

@@ -12,8 +12,16 @@ namespace {
 
 using namespace Testing;
 
-void Put16(Bytes& B, size_t At, UInt64 V) { B[At] = Byte(V); B[At + 1] = Byte(V >> 8); }
-void Put32(Bytes& B, size_t At, UInt64 V) { Put16(B, At, V); Put16(B, At + 2, V >> 16); }
+void Put16(Bytes& B, size_t At, UInt64 V)
+{
+    B[At] = Byte(V);
+    B[At + 1] = Byte(V >> 8);
+}
+void Put32(Bytes& B, size_t At, UInt64 V)
+{
+    Put16(B, At, V);
+    Put16(B, At + 2, V >> 16);
+}
 
 TXBootSector BootOf(const Bytes& Image)
 {
@@ -85,41 +93,51 @@ TEST_F(FatReader, BootSectorsAgainstMinfoAndDamage)
     struct TCase {
         const char* What;
         Bytes Image;
-        const TFatImage* Made;      // geometry from minfo; null: not checked
+        const TFatImage* Made; // geometry from minfo; null: not checked
         Byte Type;
         bool Opens;
-        Int64 TableCount;           // -1: not checked beyond the bound
+        Int64 TableCount; // -1: not checked beyond the bound
     };
     const TCase Cases[] = {
         { "FAT16 from mkfs.fat", Image16, Fat16, xftFAT16, true, Clusters16 },
         { "FAT32 from mkfs.fat", Image32, Fat32, xftFAT32, true, Clusters32 },
         { "bytes per sector 0", Changed(Image16, [](Bytes& B) { Put16(B, 11, 0); }), nullptr, xftFAT16, false, 0 },
         { "bytes per sector 3", Changed(Image16, [](Bytes& B) { Put16(B, 11, 3); }), nullptr, xftFAT16, false, 0 },
-        { "bytes per sector 8192", Changed(Image16, [](Bytes& B) { Put16(B, 11, 8192); }), nullptr, xftFAT16, false, 0 },
+        { "bytes per sector 8192", Changed(Image16, [](Bytes& B) { Put16(B, 11, 8192); }), nullptr, xftFAT16, false,
+            0 },
         { "cluster size 0", Changed(Image16, [](Bytes& B) { B[13] = 0; }), nullptr, xftFAT16, false, 0 },
         { "cluster size 3", Changed(Image16, [](Bytes& B) { B[13] = 3; }), nullptr, xftFAT16, false, 0 },
         { "no FAT", Changed(Image16, [](Bytes& B) { B[16] = 0; }), nullptr, xftFAT16, false, 0 },
         { "FAT size 0", Changed(Image16, [](Bytes& B) { Put16(B, 22, 0); }), nullptr, xftFAT16, false, 0 },
         { "FAT32 FAT size 0", Changed(Image32, [](Bytes& B) { Put32(B, 36, 0); }), nullptr, xftFAT32, false, 0 },
-        { "total sectors FFFFFFFF", Changed(Image16, [](Bytes& B) { Put16(B, 19, 0); Put32(B, 32, 0xFFFFFFFF); }),
-          nullptr, xftFAT16, true, Clusters16 },
+        { "total sectors FFFFFFFF",
+            Changed(Image16,
+                [](Bytes& B) {
+                    Put16(B, 19, 0);
+                    Put32(B, 32, 0xFFFFFFFF);
+                }),
+            nullptr, xftFAT16, true, Clusters16 },
         { "FAT32 total and FAT size FFFFFFFF",
-          Changed(Image32, [](Bytes& B) { Put32(B, 32, 0xFFFFFFFF); Put32(B, 36, 0xFFFFFFFF); }), nullptr, xftFAT32,
-          false, 0 },
+            Changed(Image32,
+                [](Bytes& B) {
+                    Put32(B, 32, 0xFFFFFFFF);
+                    Put32(B, 36, 0xFFFFFFFF);
+                }),
+            nullptr, xftFAT32, false, 0 },
         { "FAT32 total sectors FFFFFFFF", Changed(Image32, [](Bytes& B) { Put32(B, 32, 0xFFFFFFFF); }), nullptr,
-          xftFAT32, true, Clusters32 },
+            xftFAT32, true, Clusters32 },
         { "FAT past the end", Changed(Image16, [](Bytes& B) { Put16(B, 14, 0xFFFF); }), nullptr, xftFAT16, false, 0 },
         { "image cut inside the FAT", Bytes(Image16.begin(), Image16.begin() + 512 + 1000), nullptr, xftFAT16, true,
-          2 },
+            2 },
         { "image cut inside the data area",
-          Bytes(Image16.begin(), Image16.begin() + Fat16->Geometry().ClusterOffset(12) + 100), nullptr, xftFAT16, true,
-          12 },
+            Bytes(Image16.begin(), Image16.begin() + Fat16->Geometry().ClusterOffset(12) + 100), nullptr, xftFAT16,
+            true, 12 },
         { "image cut after the boot sector", Bytes(Image16.begin(), Image16.begin() + 512), nullptr, xftFAT16, false,
-          0 },
+            0 },
         { "FAT12 text", Changed(Image16, [](Bytes& B) { std::memcpy(B.data() + 54, "FAT12   ", 8); }), nullptr,
-          xftFAT12, false, 0 },
+            xftFAT12, false, 0 },
         { "no type text", Changed(Image16, [](Bytes& B) { std::memset(B.data() + 54, ' ', 8); }), nullptr, 0, false,
-          0 },
+            0 },
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.What);
@@ -166,13 +184,14 @@ TEST_F(FatReader, FatValuesBecomeRecords)
 {
     Bytes Image16 = ReadFileBytes(Fat16->Path());
     const Int64 F16 = Fat16->Geometry().FATOffset();
-    const std::pair<Int64, UInt64> Values16[] = { { 3, 0xFFF7 }, { 4, 0xFFF8 }, { 5, 0xFFFF }, { 6, 7 }, { 7, 0xFFF0 } };
+    const std::pair<Int64, UInt64> Values16[] = { { 3, 0xFFF7 }, { 4, 0xFFF8 }, { 5, 0xFFFF }, { 6, 7 },
+        { 7, 0xFFF0 } };
     for (auto [Cluster, Value] : Values16)
         Put16(Image16, size_t(F16 + Cluster * 2), Value);
     Bytes Image32 = ReadFileBytes(Fat32->Path());
     const Int64 F32 = Fat32->Geometry().FATOffset();
     const std::pair<Int64, UInt64> Values32[] = { { 3, 0x0FFFFFF7 }, { 4, 0x0FFFFFF8 }, { 5, 0xFFFFFFFF },
-                                                  { 6, 0xF0000007 }, { 7, 0x0FFFFFF0 } };
+        { 6, 0xF0000007 }, { 7, 0x0FFFFFF0 } };
     for (auto [Cluster, Value] : Values32)
         Put32(Image32, size_t(F32 + Cluster * 4), Value);
 
@@ -183,14 +202,14 @@ TEST_F(FatReader, FatValuesBecomeRecords)
         const TXClusterArray& C = Fat->Clusters;
         EXPECT_EQ(C[0].State, clStart);
         EXPECT_EQ(C[1].State, clStart);
-        EXPECT_EQ(C[2].State, Fat->IsFAT32() ? clLast : clAvailable);     // the FAT32 root
+        EXPECT_EQ(C[2].State, Fat->IsFAT32() ? clLast : clAvailable); // the FAT32 root
         EXPECT_EQ(C[3].State, clBad);
         EXPECT_EQ(C[4].State, clLast);
         EXPECT_EQ(C[5].State, clLast);
         EXPECT_EQ(C[6].State, clNext);
-        EXPECT_EQ(C[6].Next, 7u);                                         // upper four bits cleared
+        EXPECT_EQ(C[6].Next, 7u); // upper four bits cleared
         EXPECT_EQ(C[7].State, clNext);
-        EXPECT_FALSE(Fat->IsChainValue(C[7].Next));                       // a reserved value
+        EXPECT_FALSE(Fat->IsChainValue(C[7].Next)); // a reserved value
         EXPECT_TRUE(Fat->IsChainValue(7));
         EXPECT_FALSE(Fat->IsChainValue(1));
         EXPECT_FALSE(Fat->IsChainValue(Cardinal(C.Count())));

@@ -66,7 +66,8 @@ TEST(FoundFiles, ItemsAndCollection)
     EXPECT_EQ(C->ImageSize, B->ImageSize);
     ASSERT_EQ(C->Thumbnail()->DataStream()->Size(), B->Thumbnail()->DataStream()->Size());
     EXPECT_EQ(std::memcmp(C->Thumbnail()->DataStream()->Memory(), B->Thumbnail()->DataStream()->Memory(),
-                          size_t(B->Thumbnail()->DataStream()->Size())), 0);
+                  size_t(B->Thumbnail()->DataStream()->Size())),
+        0);
     EXPECT_EQ(C->Thumbnail()->ImageSize(), (TXSize { 4, 3 }));
     EXPECT_EQ(C->Thumbnail()->DataClass(), u"TBitmap");
     EXPECT_TRUE(C->Blocks()->Equals(B->Blocks()));
@@ -81,10 +82,10 @@ TEST(FoundFiles, FileTypes)
     EXPECT_EQ(List->Count(), 73);
     Types->SelectDefaults();
     Types->GetExtensions(List.get());
-    EXPECT_EQ(Texts(List.get()), (std::vector<String> { u".arw", u".avi", u".cr2", u".dng", u".jpg", u".mov", u".mp3",
-                                                        u".mp4", u".mpg", u".nef", u".orf", u".pef", u".raf", u".raw",
-                                                        u".tif", u".wma" }));
-    Types->SetFlag<1>(false);       // Video
+    EXPECT_EQ(Texts(List.get()),
+        (std::vector<String> { u".arw", u".avi", u".cr2", u".dng", u".jpg", u".mov", u".mp3", u".mp4", u".mpg", u".nef",
+            u".orf", u".pef", u".raf", u".raw", u".tif", u".wma" }));
+    Types->SetFlag<1>(false); // Video
     Types->GetExtensions(List.get());
     for (const String& E : Texts(List.get()))
         EXPECT_NE(ExtensionCategory(E), 2) << StringToUTF8(E);
@@ -108,7 +109,8 @@ TEST(FoundFiles, PicturesAreCheckedWhateverTheFileSize)
         TOwnedPtr<TXDRScanFormat> Format(NewScanFormat(C.Class));
         TOwnedPtr<TXImageObject> Image(New<TXImageObject>());
         TXSize Size { 5, 5 };
-        EXPECT_EQ(Format->MakeThumbnail(Size, Image.get(), Blocks.get(), Volume.get()), C.Made) << StringToUTF8(C.Class->ClassName());
+        EXPECT_EQ(Format->MakeThumbnail(Size, Image.get(), Blocks.get(), Volume.get()), C.Made)
+            << StringToUTF8(C.Class->ClassName());
         EXPECT_TRUE(Image->IsEmpty());
         EXPECT_TRUE(Size.IsEmpty());
     }

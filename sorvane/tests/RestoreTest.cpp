@@ -74,21 +74,17 @@ TEST_F(Restore, NamesStayInTheFolderAndNothingThereIsTouched)
         String Name, Ext;
         Int64 Start, Length;
         bool Selected;
-        std::string Expected;       // the file it lands in; empty: none
+        std::string Expected; // the file it lands in; empty: none
     } Cases[] = {
-        { u"A.JPG", u".JPG", 0, 1000, true, "A.JPG" },
-        { u"A.JPG", u".JPG", 1000, 2000, true, "A1.JPG" },
+        { u"A.JPG", u".JPG", 0, 1000, true, "A.JPG" }, { u"A.JPG", u".JPG", 1000, 2000, true, "A1.JPG" },
         { u"A.JPG", u".JPG", 3000, 10, true, "A2.JPG" },
-        { u"B.JPG", u".JPG", 3010, 20, true, "B1.JPG" },         // an older file keeps its name
-        { u"C.JPG", u".JPG", 3030, 30, true, "C1.JPG" },         // read-only
-        { u"D.JPG", u".JPG", 3060, 40, true, "D1.JPG" },         // a link to a file outside
-        { u"../E.JPG", u".JPG", 3100, 50, true, ".._E.JPG" },
-        { u"sub/F.JPG", u".JPG", 3150, 60, true, "sub_F.JPG" },
-        { String(u"G\0.JPG", 6), u".JPG", 3210, 70, true, "G_.JPG" },
-        { u"", u".jpg", 3280, 80, true, "000010.jpg" },
-        { u".", u"/.jpg", 3360, 90, true, "000011_.jpg" },
-        { u"..", u".mp4", 3450, 100, true, "000012.mp4" },
-        { u"H.JPG", u".JPG", 3550, 110, false, "" },             // not checked
+        { u"B.JPG", u".JPG", 3010, 20, true, "B1.JPG" }, // an older file keeps its name
+        { u"C.JPG", u".JPG", 3030, 30, true, "C1.JPG" }, // read-only
+        { u"D.JPG", u".JPG", 3060, 40, true, "D1.JPG" }, // a link to a file outside
+        { u"../E.JPG", u".JPG", 3100, 50, true, ".._E.JPG" }, { u"sub/F.JPG", u".JPG", 3150, 60, true, "sub_F.JPG" },
+        { String(u"G\0.JPG", 6), u".JPG", 3210, 70, true, "G_.JPG" }, { u"", u".jpg", 3280, 80, true, "000010.jpg" },
+        { u".", u"/.jpg", 3360, 90, true, "000011_.jpg" }, { u"..", u".mp4", 3450, 100, true, "000012.mp4" },
+        { u"H.JPG", u".JPG", 3550, 110, false, "" }, // not checked
     };
     for (const auto& C : Cases)
         Add(C.Name, C.Ext, C.Start, C.Length, C.Selected);
@@ -133,8 +129,8 @@ TEST_F(Restore, AFailedWriteIsFortyFiveAndLeavesNoPartialFile)
     ASSERT_TRUE(WIFEXITED(Status));
     EXPECT_EQ(WEXITSTATUS(Status), xecWriteFailed);
     // The first failure is kept; later files are still written.
-    EXPECT_EQ(Listing(Target), (std::map<std::string, Bytes> { { "SMALL.JPG", Slice(0, 4000) },
-                                   { "AFTER.JPG", Slice(100, 5000) } }));
+    EXPECT_EQ(Listing(Target),
+        (std::map<std::string, Bytes> { { "SMALL.JPG", Slice(0, 4000) }, { "AFTER.JPG", Slice(100, 5000) } }));
 }
 
 TEST_F(Restore, UnreadableSectorsAreWrittenAsZerosAtFullLength)
@@ -230,7 +226,7 @@ TEST_F(RestoreDevice, ATargetOnTheSourceDeviceIsRefused)
 {
     // A device node for the temporary folder's own device stands for the
     // card: the fake card is read under that node's name.
-    struct stat Here {};
+    struct stat Here { };
     ASSERT_EQ(stat(Folder.Path().c_str(), &Here), 0);
     const fs::path Node = Folder / "node";
     if (mknod(Node.c_str(), S_IFBLK | 0600, Here.st_dev) != 0)

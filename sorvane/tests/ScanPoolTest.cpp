@@ -61,7 +61,7 @@ struct TRecorder : TObject {
 
 struct TScanRun {
     std::vector<TAnnounced> Seen;
-    Integer Code = 0;           // the error record after the scan
+    Integer Code = 0; // the error record after the scan
 };
 
 TScanRun ScanFile(const String& Card, Integer BufferSize, const TXScanThreads& Threads, TXDRFileCollection* Files)
@@ -93,7 +93,7 @@ std::vector<Byte> ExifJpeg(Integer W, Integer H, Integer Seed)
     const auto Thumb = EncodeJpeg(W / 8, H / 8, Seed + 1);
     TBytes Tiff;
     Tiff.Text("II").U16(42).U32(8);
-    Tiff.U16(0).U32(14);                                        // IFD0: no entries, IFD1 at 14
+    Tiff.U16(0).U32(14); // IFD0: no entries, IFD1 at 14
     const Cardinal ThumbAt = 14 + 2 + 2 * 12 + 4;
     Tiff.U16(2).Entry(513, 4, 1, ThumbAt).Entry(514, 4, 1, Cardinal(Thumb.size())).U32(0);
     Tiff.B.insert(Tiff.B.end(), Thumb.begin(), Thumb.end());
@@ -126,9 +126,13 @@ std::vector<Byte> ToolJpeg(const Testing::TTempFolder& Dir, const std::string& N
     if (!Testing::HaveTool("convert") || !Testing::HaveTool("exiftool"))
         return {};
     const std::string Size = std::to_string(W) + "x" + std::to_string(H);
-    if (Testing::RunTool({ "convert", "-seed", "7", "-size", Size, "plasma:fractal", "-quality", "92", Name }, Dir.Path()).ExitCode != 0
-        || Testing::RunTool({ "convert", Name, "-thumbnail", "160x120", "thumb-" + Name }, Dir.Path()).ExitCode != 0
-        || Testing::RunTool({ "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=thumb-" + Name, Name }, Dir.Path()).ExitCode != 0)
+    if (Testing::RunTool({ "convert", "-seed", "7", "-size", Size, "plasma:fractal", "-quality", "92", Name },
+            Dir.Path())
+                .ExitCode != 0 ||
+        Testing::RunTool({ "convert", Name, "-thumbnail", "160x120", "thumb-" + Name }, Dir.Path()).ExitCode != 0 ||
+        Testing::RunTool({ "exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=thumb-" + Name, Name },
+            Dir.Path())
+                .ExitCode != 0)
         return {};
     return Testing::ReadFileBytes(Dir / Name);
 }
@@ -146,7 +150,7 @@ Int64 PutStraddling(TImage& Image, const std::vector<Byte>& File, Int64 Length, 
 
 struct TMixedImage {
     TImage Image;
-    Integer Good = 0;       // files that must be announced whatever happens
+    Integer Good = 0; // files that must be announced whatever happens
 };
 
 TMixedImage MixedImage(const Testing::TTempFolder& Dir)
@@ -160,10 +164,9 @@ TMixedImage MixedImage(const Testing::TTempFolder& Dir)
     Mp4.U32(24).Text("ftypisom").U32(0x200).Text("mp41isom").U32(5000).Text("mdat").Pad(24 + 5000);
     const auto Preview = EncodeJpeg(320, 240, 3);
     const Cardinal PreviewAt = 512;
-    const auto TiffWithPicture = TiffOf(8, PreviewAt + Preview.size() + 100, {
-        { 8, Ifd({ { 271, 2, 6, 200 }, { 273, 4, 1, PreviewAt }, { 279, 4, 1, Cardinal(Preview.size()) } }) },
-        { 200, Chars("Canon") },
-        { PreviewAt, Preview } });
+    const auto TiffWithPicture = TiffOf(8, PreviewAt + Preview.size() + 100,
+        { { 8, Ifd({ { 271, 2, 6, 200 }, { 273, 4, 1, PreviewAt }, { 279, 4, 1, Cardinal(Preview.size()) } }) },
+            { 200, Chars("Canon") }, { PreviewAt, Preview } });
     const auto TiffWithout = TiffOf(8, 3000, { { 8, Ifd({ { 273, 4, 1, 100 }, { 279, 4, 1, 2900 } }) } });
     auto Cut = EncodeJpeg(400, 300, 4);
     Cut.resize(Cut.size() * 3 / 5);
@@ -185,11 +188,11 @@ TMixedImage MixedImage(const Testing::TTempFolder& Dir)
     I.Filler(40);
     PutStraddling(I, Mp4.B, 8, 1001);
     I.Put(TiffWithout);
-    I.Filler(600);                      // a window boundary of 256 KiB on the way
-    I.Put(EncodeJpeg(1700, 1300, 6));   // thumbnails from an eighth
-    I.Put(GreyJpeg(12000, 1500));       // decoded whole and large: one at a time
+    I.Filler(600); // a window boundary of 256 KiB on the way
+    I.Put(EncodeJpeg(1700, 1300, 6)); // thumbnails from an eighth
+    I.Put(GreyJpeg(12000, 1500)); // decoded whole and large: one at a time
     I.Put(HeadlessJpeg());
-    for (Integer K = 0; K < 6; ++K) {   // all behind a check that fails
+    for (Integer K = 0; K < 6; ++K) { // all behind a check that fails
         I.Put(K % 2 ? ExifJpeg(200 + 8 * K, 160, 10 + K) : EncodeJpeg(180, 120 + 8 * K, 10 + K));
         I.Filler(1);
     }
@@ -204,7 +207,7 @@ TMixedImage MixedImage(const Testing::TTempFolder& Dir)
     }
     I.Put(HeadlessJpeg());
     I.Filler(5);
-    I.Put(EncodeJpeg(120, 90, 20));     // its end closes the last damaged one
+    I.Put(EncodeJpeg(120, 90, 20)); // its end closes the last damaged one
     I.Filler(700);
     return M;
 }
@@ -233,9 +236,11 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         EXPECT_GE(Thumbs, M.Good - 3);
         EXPECT_GE(Failed, 1);
 
-        for (const TXScanThreads Pooled : { TXScanThreads { 1, TXScanReadAhead::Always }, TXScanThreads { 2, TXScanReadAhead::Off },
-                                            TXScanThreads { 7, TXScanReadAhead::Always }, TXScanThreads {} }) {
-            SCOPED_TRACE(testing::Message() << Pooled.Pictures << " picture threads, read-ahead " << int(Pooled.ReadAhead));
+        for (const TXScanThreads Pooled :
+            { TXScanThreads { 1, TXScanReadAhead::Always }, TXScanThreads { 2, TXScanReadAhead::Off },
+                TXScanThreads { 7, TXScanReadAhead::Always }, TXScanThreads {} }) {
+            SCOPED_TRACE(
+                testing::Message() << Pooled.Pictures << " picture threads, read-ahead " << int(Pooled.ReadAhead));
             TOwnedPtr<TXDRFileCollection> Files(New<TXDRFileCollection>(static_cast<TPersistent*>(nullptr)));
             const TScanRun Run = ScanFile(Card, Window, Pooled, Files.get());
             EXPECT_EQ(Run.Seen, Reference.Seen);
@@ -257,15 +262,17 @@ TEST(ScanPool, PooledScanAnnouncesExactlyWhatTheScanInTurnAnnounces)
         const TScanRun PartialRef = ScanFile(Card, Window, InTurn, KnownInTurn.get());
         EXPECT_EQ(PartialRef.Seen.size(), Reference.Seen.size() / 2);
         auto KnownPooled = Known();
-        EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, TXScanReadAhead::Always }, KnownPooled.get()).Seen, PartialRef.Seen);
+        EXPECT_EQ(ScanFile(Card, Window, TXScanThreads { 3, TXScanReadAhead::Always }, KnownPooled.get()).Seen,
+            PartialRef.Seen);
     }
 }
 
 TEST(ScanPool, PicturesThatDecodeLargeAreKnownFromTheirFrameHeader)
 {
-    TBytes Frame;       // segments as a camera writes them, with fill bytes
+    TBytes Frame; // segments as a camera writes them, with fill bytes
     Frame.Little = false;
-    Frame.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xE1).U16(6).U32(0).U8(0xFF).U8(0xFF).U8(0xC0).U16(11).U8(8).U16(3000).U16(4000);
+    Frame.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xE1).U16(6).U32(0).U8(0xFF).U8(0xFF).U8(0xC0).U16(11).U8(8).U16(3000).U16(
+        4000);
     TBytes Progressive;
     Progressive.Little = false;
     Progressive.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xC2).U16(11).U8(8).U16(1500).U16(12000);
@@ -327,7 +334,8 @@ TEST(ScanPool, BadSectorsGiveTheSameFilesAndCodes)
         const TScanRun Reference = Scan(TXScanThreads { 0, TXScanReadAhead::Off });
         EXPECT_GE(Reference.Seen.size(), 2u);
         EXPECT_EQ(Reference.Code, 44);
-        for (const TXScanThreads Pooled : { TXScanThreads { 2, TXScanReadAhead::Always }, TXScanThreads { 3, TXScanReadAhead::WhenSlow } }) {
+        for (const TXScanThreads Pooled :
+            { TXScanThreads { 2, TXScanReadAhead::Always }, TXScanThreads { 3, TXScanReadAhead::WhenSlow } }) {
             const TScanRun Run = Scan(Pooled);
             EXPECT_EQ(Run.Seen, Reference.Seen);
             EXPECT_EQ(Run.Code, Reference.Code);
@@ -344,7 +352,8 @@ TEST(ScanPool, ATerminatedWorkerEndsThePooledScanAtOnce)
         Image.Put(EncodeJpeg(200, 150, K));
     }
     Testing::WriteFileBytes(Dir / "card.img", Image.Bytes);
-    TOwnedPtr<TXBufFileStream> Volume(New<TXBufFileStream>(Dir.File("card.img"), Word(fmOpenRead | fmShareDenyNone), 0, 4096));
+    TOwnedPtr<TXBufFileStream> Volume(
+        New<TXBufFileStream>(Dir.File("card.img"), Word(fmOpenRead | fmShareDenyNone), 0, 4096));
     TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
     Blocks->Add(0, Volume->Size());
     TOwnedPtr<TXWorker> Worker(New<TXWorker>(IPtr<IInterface>()));

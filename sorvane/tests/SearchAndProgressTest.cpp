@@ -34,10 +34,10 @@ TEST(Search, FindOnePattern)
     } Cases[] = {
         { { 0xFF, 0xD9 }, 0, 4095, 11 },
         { { 0xFF, 0xD9 }, 12, 4095, -1 },
-        { { 0xFF, 0xD9 }, 0, 11, -1 },          // the match must end by To
+        { { 0xFF, 0xD9 }, 0, 11, -1 }, // the match must end by To
         { { 0xFF, 0xD9 }, 0, 12, 11 },
         { { '<', 'x', 'm', 'l', '>' }, -500, 99999, 3000 },
-        { { 0xFF }, 5000, 9000, -1 },           // From beyond the end
+        { { 0xFF }, 5000, 9000, -1 }, // From beyond the end
         { {}, 0, 100, -1 },
     };
     for (const auto& C : Cases)
@@ -106,13 +106,13 @@ Int64 NaiveFind(const std::vector<Byte>& Bytes, const TXByteArray& Pattern, Int6
 }
 
 Int64 NaiveFindAny(const std::vector<Byte>& Bytes, const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To,
-                   Int64 Step)
+    Int64 Step)
 {
     const Int64 Last = std::min<Int64>(To, Int64(Bytes.size()) - 1);
     for (Int64 C = (std::max<Int64>(From, 0) + Step - 1) / Step * Step; C <= Last; C += Step)
         for (size_t P = 0; P < Patterns.size(); ++P)
-            if (C + Int64(Patterns[P].size()) - 1 <= Last
-                && std::equal(Patterns[P].begin(), Patterns[P].end(), Bytes.begin() + C)) {
+            if (C + Int64(Patterns[P].size()) - 1 <= Last &&
+                std::equal(Patterns[P].begin(), Patterns[P].end(), Bytes.begin() + C)) {
                 Index = Integer(P);
                 return C;
             }
@@ -129,20 +129,22 @@ TEST(Search, LookingThroughWindowsAnswersAsReadingEachByte)
     std::vector<Byte> Bytes(20000);
     for (Byte& B : Bytes)
         B = Byte("\xFF\xD8\xD9\xE1IM*"[Random() % 7]);
-    const TXByteArrays Patterns { { 0xFF, 0xD8 }, { 0xFF, 0xD8, 0xFF, 0xE1 }, { 'I', 'I', '*' }, { 'M', 'M', '*', 0xFF } };
+    const TXByteArrays Patterns { { 0xFF, 0xD8 }, { 0xFF, 0xD8, 0xFF, 0xE1 }, { 'I', 'I', '*' },
+        { 'M', 'M', '*', 0xFF } };
     TOwnedPtr<TBytesStream> Raw(New<TBytesStream>(Bytes));
     for (const Integer Window : { 7, 512, 1001, 4096 }) {
         TOwnedPtr<TXCustomBufStream> Buffered(New<TXCustomBufStream>(Raw.get(), Window, 0));
         // Blocks of the volume in a shuffled order: the logical bytes.
         TOwnedPtr<TXBlocks> Blocks(New<TXBlocks>());
         std::vector<Byte> Logical;
-        for (const auto& [Start, Length] : std::vector<std::pair<Int64, Int64>> { { 9000, 3001 }, { 0, 4500 }, { 15000, 5000 }, { 4500, 1 } }) {
+        for (const auto& [Start, Length] :
+            std::vector<std::pair<Int64, Int64>> { { 9000, 3001 }, { 0, 4500 }, { 15000, 5000 }, { 4500, 1 } }) {
             Blocks->Add(Start, Length);
             Logical.insert(Logical.end(), Bytes.begin() + Start, Bytes.begin() + Start + Length);
         }
         TOwnedPtr<TXBlockStream> ThroughBlocks(New<TXBlockStream>(Buffered.get(), Blocks.get()));
         for (auto [Stream, Expected] : { std::pair<TStream*, const std::vector<Byte>*> { Buffered.get(), &Bytes },
-                                         std::pair<TStream*, const std::vector<Byte>*> { ThroughBlocks.get(), &Logical } }) {
+                 std::pair<TStream*, const std::vector<Byte>*> { ThroughBlocks.get(), &Logical } }) {
             TOwnedPtr<TXSearch> Search(New<TXSearch>(nullptr));
             Search->Stream = Stream;
             const Int64 Size = Int64(Expected->size());
@@ -150,11 +152,13 @@ TEST(Search, LookingThroughWindowsAnswersAsReadingEachByte)
                 const Int64 From = Int64(Random() % (Size + 100)) - 50;
                 const Int64 To = From + Int64(Random() % 3000);
                 const TXByteArray& P = Patterns[Random() % Patterns.size()];
-                ASSERT_EQ(Search->Find(P, From, To), NaiveFind(*Expected, P, From, To)) << Window << " " << From << ".." << To;
+                ASSERT_EQ(Search->Find(P, From, To), NaiveFind(*Expected, P, From, To))
+                    << Window << " " << From << ".." << To;
                 const Int64 Step = K % 2 ? 512 : 3;
                 Integer Index = 99, NaiveIndex = 99;
                 const Int64 Found = Search->FindAny(Patterns, Index, From, To, 0, Step);
-                ASSERT_EQ(Found, NaiveFindAny(*Expected, Patterns, NaiveIndex, From, To, Step)) << Window << " " << From << ".." << To;
+                ASSERT_EQ(Found, NaiveFindAny(*Expected, Patterns, NaiveIndex, From, To, Step))
+                    << Window << " " << From << ".." << To;
                 ASSERT_EQ(Index, NaiveIndex);
             }
         }
@@ -184,7 +188,7 @@ TEST(WorkerProgress, SectionsShareTheScale)
     F.P->BeginSection(u"FAT", 35);
     F.P->SetPercent(50);
     EXPECT_EQ(F.P->GetPosition(), 175);
-    F.P->SetPercent(20);                    // the bar does not move back
+    F.P->SetPercent(20); // the bar does not move back
     EXPECT_EQ(F.P->GetPosition(), 175);
     F.P->EndSection();
     EXPECT_EQ(F.P->GetPosition(), 350);
@@ -212,7 +216,7 @@ TEST(WorkerProgress, SectionsShareTheScale)
 TEST(WorkerProgress, StepsNeverPassTheirParentOrTheScale)
 {
     TProgressFixture F;
-    F.P->BeginSectionPart(50);              // 0..500
+    F.P->BeginSectionPart(50); // 0..500
     F.P->SetMax(4);
     for (int Unit = 0; Unit < 4; ++Unit) {
         F.P->BeginUnitSectionPart();
@@ -222,7 +226,7 @@ TEST(WorkerProgress, StepsNeverPassTheirParentOrTheScale)
     }
     EXPECT_EQ(F.P->GetPosition(), 500);
     F.P->EndSection();
-    F.P->BeginSectionPart(200);             // more than what is left
+    F.P->BeginSectionPart(200); // more than what is left
     F.P->SetPercent(100);
     EXPECT_EQ(F.P->GetPosition(), 1000);
     F.P->AddMax(0xFFFFFFFFu);
@@ -237,7 +241,7 @@ TEST(WorkerProgress, EachStepCoversItsOwnUnit)
     const struct {
         Byte Percent;
         Cardinal Units;
-        std::vector<Integer> HalfAndWhole;      // overall value at 50 % and 100 % of each step
+        std::vector<Integer> HalfAndWhole; // overall value at 50 % and 100 % of each step
     } Cases[] = {
         { 50, 4, { 62, 125, 187, 250, 312, 375, 437, 500 } },
         { 100, 3, { 166, 333, 500, 667, 833, 1000 } },

@@ -21,7 +21,10 @@ protected:
     void SetUp() override { SetRegistryFolder({}); }
     void TearDown() override { SetRegistryFolder({}); }
 
-    static TOwnedPtr<TXKXRIni> NewIni() { return TOwnedPtr<TXKXRIni>(New<TXKXRIni>(static_cast<TComponent*>(nullptr))); }
+    static TOwnedPtr<TXKXRIni> NewIni()
+    {
+        return TOwnedPtr<TXKXRIni>(New<TXKXRIni>(static_cast<TComponent*>(nullptr)));
+    }
     static std::vector<bool> Flags(TXKXRIni* Ini)
     {
         std::vector<bool> Out;

@@ -25,7 +25,8 @@ struct TCard {
 
 TCard MakeCard(const TTempFolder& Folder, int Bits)
 {
-    TFatImage Image = Bits == 16 ? TFatImage(Folder / "card.img", 16, 4096, 1) : TFatImage(Folder / "card.img", 32, 34000, 1);
+    TFatImage Image =
+        Bits == 16 ? TFatImage(Folder / "card.img", 16, 4096, 1) : TFatImage(Folder / "card.img", 32, 34000, 1);
     const auto& G = Image.Geometry();
     const Int64 Cluster = G.ClusterSize();
     TCard Card;
@@ -71,11 +72,15 @@ TCard MakeCard(const TTempFolder& Folder, int Bits)
     Image.WriteBytes(G.ClusterOffset(Spot), Card.FreePicture);
 
     Card.Expected = {
-        { u"IMG_0001.JPG", First }, { u"MVI_0002.MP4", Clip }, { u"FRAG.JPG", Fragmented },
-        { u"!MG_0003.JPG", Deleted }, { u"PIC.JPG", Lost },
+        { u"IMG_0001.JPG", First },
+        { u"MVI_0002.MP4", Clip },
+        { u"FRAG.JPG", Fragmented },
+        { u"!MG_0003.JPG", Deleted },
+        { u"PIC.JPG", Lost },
         // Free space is scanned before the used area: the free picture is
         // numbered first although the inner one lies lower on the card.
-        { u"000001.jpg", Card.FreePicture }, { u"000002.jpg", Card.InnerPicture },
+        { u"000001.jpg", Card.FreePicture },
+        { u"000002.jpg", Card.InnerPicture },
     };
     return Card;
 }
@@ -119,9 +124,8 @@ protected:
     TTempFolder Folder { "deep-scan" };
 };
 
-INSTANTIATE_TEST_SUITE_P(Fat, DeepScan, ::testing::Values(16, 32), [](const auto& Info) {
-    return "FAT" + std::to_string(Info.param);
-});
+INSTANTIATE_TEST_SUITE_P(Fat, DeepScan, ::testing::Values(16, 32),
+    [](const auto& Info) { return "FAT" + std::to_string(Info.param); });
 
 } // namespace
 
@@ -145,7 +149,8 @@ TEST_P(DeepScan, FindsNamesAndCarvesThenRestoresEveryFileByteForByte)
 
     // From the source the scan left open.
     const auto Target = Folder / "restored";
-    const TEnd Restore = Rig.Run(New<TXDRDiskImageRestoreFilesWorkCommand>(Rig.Gear.get(), UTF8ToString(Target.string())));
+    const TEnd Restore =
+        Rig.Run(New<TXDRDiskImageRestoreFilesWorkCommand>(Rig.Gear.get(), UTF8ToString(Target.string())));
     EXPECT_EQ(Restore.Name, u"Restore");
     EXPECT_EQ(Restore.Error.Code, 0);
     ExpectRestored(Target, Card.Expected);
@@ -162,10 +167,10 @@ TEST(DeepScanDevice, ACardReadAsADeviceGivesTheSameFilesAndRestoresFromTheDevice
     const TEnd End = Rig.Run(New<TXDRDiskDeepScanWorkCommand>(Rig.Gear.get(), u"/dev/fakecard", 0));
     EXPECT_EQ(End.Error.Code, 0);
     EXPECT_EQ(NamesOf(Rig.Names()), KeysOf(Card.Expected));
-    Rig.Gear->Data()->Clear();      // the wizard went back: the device is opened again
+    Rig.Gear->Data()->Clear(); // the wizard went back: the device is opened again
     const auto Target = Folder / "restored";
-    const TEnd Restore = Rig.Run(New<TXDRDiskRestoreFilesWorkCommand>(
-        Rig.Gear.get(), u"/dev/fakecard", 0, UTF8ToString(Target.string()) + u"/"));
+    const TEnd Restore = Rig.Run(New<TXDRDiskRestoreFilesWorkCommand>(Rig.Gear.get(), u"/dev/fakecard", 0,
+        UTF8ToString(Target.string()) + u"/"));
     EXPECT_EQ(Restore.Error.Code, 0);
     ExpectRestored(Target, Card.Expected);
 }
@@ -184,7 +189,7 @@ TEST(DeepScanRaw, AVolumeWithoutFileSystemIsCarvedWholeInOnePass)
     Bytes Raw = Filler(64 * 512, 30);
     std::map<String, Bytes> Expected;
     const std::pair<const char16_t*, const Bytes*> Parts[] = { { u"000001.jpg", &A }, { u"000002.mp4", &Clip },
-                                                               { u"000003.jpg", &B } };
+        { u"000003.jpg", &B } };
     for (const auto& [Name, Data] : Parts) {
         Raw.insert(Raw.end(), Data->begin(), Data->end());
         Raw.resize((Raw.size() + 511) / 512 * 512, 0x01);
@@ -198,7 +203,9 @@ TEST(DeepScanRaw, AVolumeWithoutFileSystemIsCarvedWholeInOnePass)
     EXPECT_EQ(End.Error.Code, 0);
     EXPECT_EQ(Rig.Names(), (std::vector<String> { u"000001.jpg", u"000002.mp4", u"000003.jpg" }));
     const auto Target = Folder / "out";
-    EXPECT_EQ(Rig.Run(New<TXDRDiskImageRestoreFilesWorkCommand>(Rig.Gear.get(), UTF8ToString(Target.string()))).Error.Code, 0);
+    EXPECT_EQ(Rig.Run(New<TXDRDiskImageRestoreFilesWorkCommand>(Rig.Gear.get(), UTF8ToString(Target.string())))
+                  .Error.Code,
+        0);
     ExpectRestored(Target, Expected);
 }
 
@@ -268,11 +275,10 @@ TEST_F(HeldCard, CancelInEveryPhaseEndsOnceWithCodeOneAndANewScanRunsAfter)
     // after the announcement of a file of each phase.
     std::atomic<bool> UsedPhase { false };
     const std::function<bool(TXDRFileItem*, int)> Phases[] = {
-        nullptr,
-        [](TXDRFileItem* I, int) { return I->Name == u"IMG_0001.JPG"; },       // the FAT listing
-        [](TXDRFileItem* I, int) { return I->Name == u"PIC.JPG"; },            // the lost folders
-        [](TXDRFileItem*, int Scan) { return Scan == 1; },                     // the free space
-        nullptr,                                                               // the used area, below
+        nullptr, [](TXDRFileItem* I, int) { return I->Name == u"IMG_0001.JPG"; }, // the FAT listing
+        [](TXDRFileItem* I, int) { return I->Name == u"PIC.JPG"; }, // the lost folders
+        [](TXDRFileItem*, int Scan) { return Scan == 1; }, // the free space
+        nullptr, // the used area, below
     };
     // The scan of the used area starts from the card's first sector again,
     // after the free space has been scanned.
@@ -383,7 +389,7 @@ TEST_F(HeldCard, AGearFreedWhileItsThreadRunsWaitsForIt)
     ASSERT_TRUE(PumpUntilHeld(0));
     Gate->Release();
     Unhook();
-    Rig->Gear.reset();          // the thread is still working
+    Rig->Gear.reset(); // the thread is still working
     EXPECT_TRUE(Rig->Ends.empty());
     Rig.reset();
 }

@@ -33,8 +33,7 @@ inline Bytes MakeJpeg(const TTempFolder& Folder, int Seed, const std::string& Si
     const std::string Name = "pic" + std::to_string(Seed) + ".jpg";
     const std::string Colours = Seed % 2 ? "gradient:red-blue" : "gradient:green-yellow";
     if (RunTool({ "convert", "-size", Size, Colours, "-swirl", std::to_string(30 + Seed * 17), Name }, Folder.Path())
-            .ExitCode
-        != 0)
+            .ExitCode != 0)
         throw std::runtime_error("convert (imagemagick) failed");
     return ReadFileBytes(Folder / Name);
 }
@@ -42,11 +41,10 @@ inline Bytes MakeJpeg(const TTempFolder& Folder, int Seed, const std::string& Si
 // A one-second MP4 by ffmpeg.
 inline Bytes MakeMp4(const TTempFolder& Folder)
 {
-    if (RunTool({ "ffmpeg", "-v", "quiet", "-y", "-f", "lavfi", "-i", "testsrc=duration=1:size=64x48:rate=5", "-pix_fmt",
-                  "yuv420p", "-c:v", "mpeg4", "-f", "mp4", "clip.mp4" },
+    if (RunTool({ "ffmpeg", "-v", "quiet", "-y", "-f", "lavfi", "-i", "testsrc=duration=1:size=64x48:rate=5",
+                    "-pix_fmt", "yuv420p", "-c:v", "mpeg4", "-f", "mp4", "clip.mp4" },
             Folder.Path())
-            .ExitCode
-        != 0)
+            .ExitCode != 0)
         throw std::runtime_error("ffmpeg failed");
     return ReadFileBytes(Folder / "clip.mp4");
 }
@@ -132,7 +130,8 @@ public:
         Gear->Data()->FoundFiles = Files.get();
         for (const char16_t* E : Extensions)
             Gear->Data()->Extensions()->Add(E);
-        Gear->Subscribe(TXOperationThreadTerminatedAspect::StaticClass(), TXNotificationHandler::Of<&TWorkRig::Ended>(this));
+        Gear->Subscribe(TXOperationThreadTerminatedAspect::StaticClass(),
+            TXNotificationHandler::Of<&TWorkRig::Ended>(this));
         Gear->Subscribe(TXDRAddFileAspect::StaticClass(), TXNotificationHandler::Of<&TWorkRig::FileAdded>(this));
         Gear->Subscribe(TXTimeElapsedTicks::StaticClass(), TXNotificationHandler::Of<&TWorkRig::TicksSeen>(this));
     }

@@ -83,7 +83,8 @@ public:
     void DefineProperties(TFiler* Filer) override
     {
         inherited::DefineProperties(Filer);
-        Filer->DefineBinaryProperty(u"Data",
+        Filer->DefineBinaryProperty(
+            u"Data",
             [this](TStream* S) {
                 Data.resize(size_t(S->Size()));
                 S->ReadBuffer(Data.data(), S->Size());
@@ -155,8 +156,7 @@ void Expected(F&& Read)
 {
     try {
         Read();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) { }
 }
 
 } // namespace

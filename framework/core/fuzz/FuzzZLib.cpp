@@ -13,9 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const Int64 Count = Int64(Size) - 1;
     TOwnedPtr<TMemoryStream> Dest(MakeOwned<TMemoryStream>());
     switch (Op % 5) {
-    case 0:
-        xZDecompress::DecompressStream(Source.get(), Dest.get(), true, false, nullptr, Count, 1);
-        break;
+    case 0: xZDecompress::DecompressStream(Source.get(), Dest.get(), true, false, nullptr, Count, 1); break;
     case 1: {
         // A declared size from the op byte: exactly that many bytes must come out.
         std::vector<Byte> Buffer(size_t(Op) * 64);
@@ -39,8 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         try {
             while (Z->DecompressBuffer(Piece, 1 + Op % 97, nullptr) > 0 && !Z->Finished())
                 ;
-        } catch (const EZDecompressionError&) {
-        }
+        } catch (const EZDecompressionError&) { }
         break;
     }
     }
@@ -53,7 +50,7 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
     for (Byte Level : { xzlFastest, xzlDefault, xzlBest })
         for (Byte Op = 0; Op < 5; ++Op) {
             TOwnedPtr<TMemoryStream> Out(MakeOwned<TMemoryStream>());
-            const Byte First = Byte(Op + 5);     // op 1 then asks for 384 bytes
+            const Byte First = Byte(Op + 5); // op 1 then asks for 384 bytes
             Out->WriteBuffer(&First, 1);
             Int64 Start = 0, Written = 0;
             xZDecompress::CompressBuffer(Out.get(), Start, Written, false, nullptr, Level, Int64(Text.size()),

@@ -92,8 +92,8 @@ TEST_F(CoreApp, HooksSeeEveryMessageOnceThenQuitAndTimeChangeBecomeNotifications
 
     EXPECT_EQ(Hook.Seen, (std::vector<UINT> { WM_PROBE, WM_TIMECHANGE, WM_QUIT }));
     EXPECT_TRUE(App->Terminated());
-    EXPECT_EQ(Log.Got, (std::vector<TClass> { TXSystemTimeChangedAspect::StaticClass(),
-                           TXAppTerminatedAspect::StaticClass() }));
+    EXPECT_EQ(Log.Got,
+        (std::vector<TClass> { TXSystemTimeChangedAspect::StaticClass(), TXAppTerminatedAspect::StaticClass() }));
 
     EXPECT_EQ(Engine->RemoveWndProcHook(Hook.Method()), 0);
     EXPECT_EQ(Engine->RemoveWndProcHook(Hook.Method()), -1);
@@ -122,9 +122,9 @@ TEST_F(CoreApp, HooksRemovedDuringTheChainPassNoOtherHookOver)
 {
     struct TCase {
         const char* Name;
-        int Actor;                // the hook that acts on the first message
+        int Actor; // the hook that acts on the first message
         std::vector<int> Removes; // hooks it removes
-        bool Nested;              // it removes them inside a second message it sends
+        bool Nested; // it removes them inside a second message it sends
         std::vector<size_t> Seen; // probes each hook saw
         Integer Left;
     };
@@ -196,8 +196,7 @@ TEST(CoreAppLoop, TheMessageLoopHandsWMQuitToTheApplicationEngineBeforeItEnds)
             GetAppEngine()->AddWndProcHook(Hook.Method());
             PostQuitMessage(3);
             const int Code = RunAppMessageLoop();
-            const bool Ok = Code == 3 && QVCoreApp()->Terminated() && !Hook.Seen.empty()
-                && Hook.Seen.back() == WM_QUIT;
+            const bool Ok = Code == 3 && QVCoreApp()->Terminated() && !Hook.Seen.empty() && Hook.Seen.back() == WM_QUIT;
             std::_Exit(Ok ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

@@ -93,17 +93,17 @@ TEST_F(Clock, OrderOfNotificationsForEachKindOfChange)
     };
     const TCase Cases[] = {
         { "one minute", At(2024, 3, 10, 9, 15, 20), At(2024, 3, 10, 9, 16, 1),
-          { "changed", "exact 556", "minute", "tick" } },
+            { "changed", "exact 556", "minute", "tick" } },
         { "busy for two minutes", At(2024, 3, 10, 9, 15, 20), At(2024, 3, 10, 9, 17, 1),
-          { "changed", "exact 556", "exact 557", "minute", "tick" } },
+            { "changed", "exact 556", "exact 557", "minute", "tick" } },
         { "full hour", At(2024, 3, 10, 13, 59, 40), At(2024, 3, 10, 14, 0, 1),
-          { "changed", "exact 840", "hour", "minute", "tick" } },
+            { "changed", "exact 840", "hour", "minute", "tick" } },
         { "midnight", At(2024, 3, 10, 23, 58, 30), At(2024, 3, 11, 0, 1, 2),
-          { "changed", "exact 1439", "day", "exact 0", "exact 1", "minute", "tick" } },
+            { "changed", "exact 1439", "day", "exact 0", "exact 1", "minute", "tick" } },
         { "midnight on the hour", At(2024, 3, 10, 23, 59, 30), At(2024, 3, 11, 0, 0, 2),
-          { "changed", "day", "exact 0", "hour", "minute", "tick" } },
+            { "changed", "day", "exact 0", "hour", "minute", "tick" } },
         { "set back ten minutes", At(2024, 3, 10, 9, 15, 20), At(2024, 3, 10, 9, 5, 0),
-          { "changed", "minute", "tick" } },
+            { "changed", "minute", "tick" } },
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -185,7 +185,8 @@ protected:
         Gear->SetOnMinute([this](TObject*) { Got.push_back("minute"); });
         Gear->SetOnHour([this](TObject*) { Got.push_back("hour"); });
         Gear->SetOnChanged([this](TObject*) { Got.push_back("changed"); });
-        Gear->SetOnExactMinute([this](TObject*, TDateTime, Word Min) { Got.push_back("exact " + std::to_string(Min)); });
+        Gear->SetOnExactMinute(
+            [this](TObject*, TDateTime, Word Min) { Got.push_back("exact " + std::to_string(Min)); });
         Gear->SetOnTick([this](TObject*, bool) { Got.push_back("tick"); });
     }
     void TearDown() override { Gear.reset(); }
@@ -220,7 +221,7 @@ TEST_F(ClockGears, ClearedEventsAndFreedGearsLeaveTheClock)
     Gear->FireAll();
     Got.clear();
     Gear->SetOnTick(nullptr);
-    Gear->SetOnMinute([this](TObject*) { Got.push_back("minute"); });    // assigned twice, runs once
+    Gear->SetOnMinute([this](TObject*) { Got.push_back("minute"); }); // assigned twice, runs once
     NextMinute();
     EXPECT_EQ(Got, (W { "changed", "exact 481", "minute" }));
 

@@ -113,8 +113,17 @@ TEST(Notifications, StackRecordCountsNothingAndAnswersNoQuery)
 
 TEST(Aspects, DialogActionOf)
 {
-    struct { Integer Action, Expected; } Cases[] = {
-        { 0, 0 }, { -1, 0 }, { -10, 0 }, { 1, 1 }, { 5, 5 }, { 10, 10 }, { 11, 0 }, { 1000, 0 },
+    struct {
+        Integer Action, Expected;
+    } Cases[] = {
+        { 0, 0 },
+        { -1, 0 },
+        { -10, 0 },
+        { 1, 1 },
+        { 5, 5 },
+        { 10, 10 },
+        { 11, 0 },
+        { 1000, 0 },
     };
     for (auto C : Cases)
         EXPECT_EQ(DialogActionOf(C.Action), C.Expected) << C.Action;

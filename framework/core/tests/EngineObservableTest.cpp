@@ -9,7 +9,10 @@ namespace {
 // A subscriber that logs what reaches it and may act inside the callback.
 class TRecorder : public TObject {
 public:
-    explicit TRecorder(std::vector<String>* ALog, String ATag) : Log(ALog), Tag(std::move(ATag)) { }
+    explicit TRecorder(std::vector<String>* ALog, String ATag)
+        : Log(ALog)
+        , Tag(std::move(ATag))
+    { }
     std::vector<String>* Log;
     String Tag;
     std::function<void(IXNotification*)> Action;
@@ -127,7 +130,7 @@ TEST_F(Observables, UnsubscribingDuringABroadcastIsDeferred)
         EXPECT_EQ(Obs->Observers()->Count(), 3);
         EXPECT_TRUE(Obs->Observers()->IsNotifying());
         Obs->Broadcast(N);
-        EXPECT_EQ(Obs->Observers()->Count(), 3);  // only the outermost compacts
+        EXPECT_EQ(Obs->Observers()->Count(), 3); // only the outermost compacts
     };
     Send(New<TXChangedAspect>());
     EXPECT_EQ(Log, (std::vector<String> { u"a", u"b", u"b" }));
@@ -223,7 +226,7 @@ TEST_F(Observables, AnObservableFreedByAHandlerOfItsOwnBroadcastStopsThere)
 {
     struct TCase {
         const char* Name;
-        bool Nested;      // a first handler broadcasts again; the free comes inside
+        bool Nested; // a first handler broadcasts again; the free comes inside
         std::vector<String> Expected;
     };
     const TCase Cases[] = {
@@ -248,7 +251,7 @@ TEST_F(Observables, AnObservableFreedByAHandlerOfItsOwnBroadcastStopsThere)
         Send(New<TXChangedAspect>());
         EXPECT_EQ(Log, C.Expected);
         EXPECT_FALSE(Obs);
-        Keeper.Reset();     // must not reach the freed observable
+        Keeper.Reset(); // must not reach the freed observable
     }
 }
 
@@ -278,13 +281,14 @@ TEST(ObservableKeepers, AKeeperWhoseSubscriptionEndedOtherwiseForgetsTheObservab
     auto* Obs = New<TXObservable>();
     bool Called = false;
     IPtr<IXObserverKeeper> Keeper;
-    Obs->SubscribeKeeper(TXChangedAspect::StaticClass(), Keeper, [&](TObject*) { Called = true; }, A.Handler());
+    Obs->SubscribeKeeper(
+        TXChangedAspect::StaticClass(), Keeper, [&](TObject*) { Called = true; }, A.Handler());
     Obs->UnsubscribeMethod(A.Handler());
     auto* K = DynamicCast<TXObserverKeeper>(InterfaceToObject(Keeper.Get()));
     ASSERT_TRUE(K);
     EXPECT_EQ(K->Observable(), nullptr);
     Obs->Free();
-    Keeper.Reset();     // must not reach the freed observable
+    Keeper.Reset(); // must not reach the freed observable
     EXPECT_FALSE(Called);
 }
 

@@ -122,8 +122,8 @@ protected:
     bool QueueMessageWaiting()
     {
         MSG Msg;
-        return PeekMessage(&Msg, Engine->GetHandle(), XM_ENGINEQUEUE, XM_ENGINEQUEUE, PM_NOREMOVE)
-            && Msg.message == XM_ENGINEQUEUE;
+        return PeekMessage(&Msg, Engine->GetHandle(), XM_ENGINEQUEUE, XM_ENGINEQUEUE, PM_NOREMOVE) &&
+            Msg.message == XM_ENGINEQUEUE;
     }
 
     TManualClock Clock;
@@ -224,8 +224,8 @@ TEST_F(Engines, AnObservableFreedByItsOwnDeliveryStopsThere)
 {
     struct TCase {
         const char* Name;
-        bool Posted;      // else sent; posted with a second message behind the first
-        bool Counted;     // freed by releasing its last reference, else by Free
+        bool Posted; // else sent; posted with a second message behind the first
+        bool Counted; // freed by releasing its last reference, else by Free
     };
     const TCase Cases[] = {
         { "sent", false, false },
@@ -274,7 +274,7 @@ TEST_F(Engines, AStackNotificationRecordIsRefusedByTheQueue)
                 EXPECT_THROW(Obs->SendNotification(N), EInvalidOperation);
         }
         EXPECT_EQ(Engine->Queue()->Count(), 0);
-        Pump();     // nothing left that points into the ended frame
+        Pump(); // nothing left that points into the ended frame
         EXPECT_TRUE(Sink.Got.empty());
     }
     Obs->PostNotification(Seq(0, 2).Get());
@@ -301,7 +301,7 @@ TEST_F(Engines, AnObservableLeavesTheQueueWhenItIsDestroyed)
 {
     Obs->PostNotification(Seq(0, 0).Get());
     Obs.reset();
-    Pump();     // would deliver to the freed observable
+    Pump(); // would deliver to the freed observable
     EXPECT_TRUE(Sink.Got.empty());
     EXPECT_EQ(Engine->Queue()->Count(), 0);
 }
@@ -352,7 +352,7 @@ TEST_F(Engines, DestroyingTheEngineReleasesQueuedMessagesUndelivered)
         Engine->PostNotification(Seq(0, I).Get());
     Engine.reset();
     EXPECT_EQ(TSeqAspect::Freed, 3);
-    Pump();     // the window is gone with its queue message
+    Pump(); // the window is gone with its queue message
     EXPECT_TRUE(Own.Got.empty());
 }
 

@@ -126,7 +126,8 @@ public:
     void DefineProperties(TFiler* Filer) override
     {
         inherited::DefineProperties(Filer);
-        Filer->DefineBinaryProperty(u"Data",
+        Filer->DefineBinaryProperty(
+            u"Data",
             [this](TStream* S) {
                 DataRead = true;
                 Data.resize(size_t(S->Size()));
@@ -310,7 +311,10 @@ TOwnedPtr<TMemoryStream> StreamOf(std::string_view Bytes)
     return S;
 }
 
-RawBytes BytesOf(TMemoryStream* S) { return RawBytes(static_cast<const char*>(S->Memory()), size_t(S->Size())); }
+RawBytes BytesOf(TMemoryStream* S)
+{
+    return RawBytes(static_cast<const char*>(S->Memory()), size_t(S->Size()));
+}
 
 RawBytes Compressed(std::string_view Bytes)
 {
@@ -375,9 +379,10 @@ TEST(ObjectPersistence, XmlLayoutIsTheOneReadersSearch)
     EXPECT_NE(Xml.find(u"<p name=\"Mask\">-16</p>"), String::npos);
     EXPECT_NE(Xml.find(u"<p name=\"Shades\">[psLight,psDark]</p>"), String::npos);
     EXPECT_NE(Xml.find(u"<p name=\"Lines\">first&#13;\n&#13;\nthird&#13;\n</p>"), String::npos);
-    EXPECT_NE(Xml.find(u"<i name=\"a\"><p name=\"Value\">1</p></i><i name=\"\"><p name=\"Value\">2</p></i>"), String::npos);
+    EXPECT_NE(Xml.find(u"<i name=\"a\"><p name=\"Value\">1</p></i><i name=\"\"><p name=\"Value\">2</p></i>"),
+        String::npos);
     EXPECT_EQ(Xml.find(u"OnChange"), String::npos);
-    EXPECT_EQ(Xml.find(u"<o name=\""), Xml.find(u"<o name=\"Child\">"));    // not a component: no name on the root
+    EXPECT_EQ(Xml.find(u"<o name=\""), Xml.find(u"<o name=\"Child\">")); // not a component: no name on the root
 }
 
 TEST(ObjectPersistence, BinaryPropertiesAreHexLinesOf32Bytes)
@@ -405,10 +410,11 @@ TEST(ObjectPersistence, BinaryPropertiesAreHexLinesOf32Bytes)
     struct TBad {
         const char16_t* Text;
     };
-    for (const TBad& B : { TBad { u"0G" }, TBad { u"ABC" }, TBad { u"AB\tCD" }, TBad { u"A B" }, TBad { u"\u00c4\u00c4" } }) {
+    for (const TBad& B :
+        { TBad { u"0G" }, TBad { u"ABC" }, TBad { u"AB\tCD" }, TBad { u"A B" }, TBad { u"\u00c4\u00c4" } }) {
         SCOPED_TRACE(StringToUTF8(B.Text));
         if (String(B.Text) == u"A B")
-            EXPECT_EQ(HexLinesToBytes(B.Text), RawBytes("\xAB"));     // blanks between digits are passed over
+            EXPECT_EQ(HexLinesToBytes(B.Text), RawBytes("\xAB")); // blanks between digits are passed over
         else
             EXPECT_THROW(HexLinesToBytes(B.Text), EReadError);
     }
@@ -455,24 +461,23 @@ TEST(ObjectPersistence, ReadsHandWrittenTextForm)
 {
     // LF line ends, a byte-order mark, odd spacing and case, $hex, #codes
     // and joins, an unknown property and a bad value that are skipped.
-    const RawBytes Text =
-        "\xEF\xBB\xBF\n"
-        "  object TXObjectComponent\n"
-        "    ObjClassName='TPsSample'\n"
-        "    obj.width = $10\n"
-        "    Obj.Mask = 4294967295\n"
-        "    Obj.Shade = psMiddle\n"
-        "    Obj.Shades = [psMiddle, psDark]\n"
-        "    Obj.Ratio = 5E-1\n"
-        "    Obj.Title = 'caf'#233' ' +\n      'au lait'#13#10'x'\n"
-        "    Obj.NoSuchThing = 5\n"
-        "    Obj.Small = 'not a number'\n"
-        "    Obj.Child.Label = 'kid'\n"
-        "    Obj.Lines.Strings = (\n      'one'\n      'two')\n"
-        "    Obj.Items = <\n      item\n        Value = 9\n      end>\n"
-        "    Obj.Data = {0102\n      0304}\n"
-        "    Obj.OnChange = Touch\n"
-        "  end\n";
+    const RawBytes Text = "\xEF\xBB\xBF\n"
+                          "  object TXObjectComponent\n"
+                          "    ObjClassName='TPsSample'\n"
+                          "    obj.width = $10\n"
+                          "    Obj.Mask = 4294967295\n"
+                          "    Obj.Shade = psMiddle\n"
+                          "    Obj.Shades = [psMiddle, psDark]\n"
+                          "    Obj.Ratio = 5E-1\n"
+                          "    Obj.Title = 'caf'#233' ' +\n      'au lait'#13#10'x'\n"
+                          "    Obj.NoSuchThing = 5\n"
+                          "    Obj.Small = 'not a number'\n"
+                          "    Obj.Child.Label = 'kid'\n"
+                          "    Obj.Lines.Strings = (\n      'one'\n      'two')\n"
+                          "    Obj.Items = <\n      item\n        Value = 9\n      end>\n"
+                          "    Obj.Data = {0102\n      0304}\n"
+                          "    Obj.OnChange = Touch\n"
+                          "  end\n";
     auto In = StreamOf(Text);
     TOwnedPtr<TObject> Loaded(LoadObjectFromStream(In.get(), false));
     ASSERT_TRUE(Loaded) << StringToUTF8(GetXErrorText());
@@ -495,34 +500,33 @@ TEST(ObjectPersistence, ReadsHandWrittenTextForm)
 
 TEST(ObjectPersistence, ReadsHandWrittenXml)
 {
-    const RawBytes Xml =
-        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<objects>\n"
-        "  <!-- kept by hand -->\n"
-        "  <o name=\"\">\n"
-        "    <p name=\"ObjClassName\">TPsSample</p>\n"
-        "    <o name=\"Obj\">\n"
-        "      <p name=\"Ratio\">0.5</p>\n"
-        "      <p name=\"ratio\">7</p>\n"
-        "      <p name=\"Width\">wide</p>\n"
-        "      <p name=\"Mask\">-1</p>\n"
-        "      <p name=\"Shade\">psNowhere</p>\n"
-        "      <p name=\"Enabled\">false</p>\n"
-        "      <p name=\"OnChange\">Touch</p>\n"
-        "      <p>no name</p>\n"
-        "      <i name=\"Width\">an item here is not a property</i>\n"
-        "      <o name=\"Child\"><p name=\"Label\">&lt;kid&gt;</p></o>\n"
-        "      <p name=\"DATA\">0a0b\n 0c</p>\n"
-        "    </o>\n"
-        "  </o>\n"
-        "  <o name=\"ignored\"/>\n"
-        "</objects>\n";
+    const RawBytes Xml = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                         "<objects>\n"
+                         "  <!-- kept by hand -->\n"
+                         "  <o name=\"\">\n"
+                         "    <p name=\"ObjClassName\">TPsSample</p>\n"
+                         "    <o name=\"Obj\">\n"
+                         "      <p name=\"Ratio\">0.5</p>\n"
+                         "      <p name=\"ratio\">7</p>\n"
+                         "      <p name=\"Width\">wide</p>\n"
+                         "      <p name=\"Mask\">-1</p>\n"
+                         "      <p name=\"Shade\">psNowhere</p>\n"
+                         "      <p name=\"Enabled\">false</p>\n"
+                         "      <p name=\"OnChange\">Touch</p>\n"
+                         "      <p>no name</p>\n"
+                         "      <i name=\"Width\">an item here is not a property</i>\n"
+                         "      <o name=\"Child\"><p name=\"Label\">&lt;kid&gt;</p></o>\n"
+                         "      <p name=\"DATA\">0a0b\n 0c</p>\n"
+                         "    </o>\n"
+                         "  </o>\n"
+                         "  <o name=\"ignored\"/>\n"
+                         "</objects>\n";
     auto In = StreamOf(Xml);
     TOwnedPtr<TObject> Loaded(LoadObjectFromStream(In.get(), false));
     ASSERT_TRUE(Loaded) << StringToUTF8(GetXErrorText());
     auto* S = As<TPsSample>(Loaded.get());
-    EXPECT_EQ(S->Ratio(), 0.5);        // names are exact: "ratio" is not Ratio
-    EXPECT_EQ(S->Width(), 0);          // invalid integers read as 0
+    EXPECT_EQ(S->Ratio(), 0.5); // names are exact: "ratio" is not Ratio
+    EXPECT_EQ(S->Width(), 0); // invalid integers read as 0
     EXPECT_EQ(S->Mask(), 0xFFFFFFFFu);
     EXPECT_EQ(S->Shade(), psLight);
     EXPECT_FALSE(S->Enabled());
@@ -539,7 +543,7 @@ TEST(ObjectPersistence, CollectionsAreClearedAndStringListsReplaced)
     EXPECT_EQ(S->Items()->Count(), 0);
     EXPECT_EQ(S->Lines()->Count(), 2);
     EXPECT_EQ(S->Lines()->Strings(1), u"this");
-    EXPECT_FALSE(S->DataRead);    // a missing binary element leaves the property unread
+    EXPECT_FALSE(S->DataRead); // a missing binary element leaves the property unread
 }
 
 TEST(ObjectPersistence, ObjectCollectionHoldsMixedClasses)
@@ -714,26 +718,31 @@ TEST(ObjectPersistence, HostileOrDamagedInputFailsWithItsCode)
         { "empty", "" },
         { "doctype with entities",
             "<?xml version=\"1.0\"?><!DOCTYPE objects [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
-            "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\"><p name=\"Title\">&b;</p></o></o></objects>" },
+            "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\"><p "
+            "name=\"Title\">&b;</p></o></o></objects>" },
         { "unknown class", "object TXObjectComponent\r\n  ObjClassName = 'TNoSuchClass'\r\nend\r\n" },
         { "no class", "object TXObjectComponent\r\nend\r\n" },
         { "class not persistent", "object TXObjectComponent\r\n  ObjClassName = 'TMemoryStream'\r\nend\r\n" },
-        { "class not persistent, xml",
-            "<objects><o><p name=\"ObjClassName\">TXmlDocument</p></o></objects>" },
+        { "class not persistent, xml", "<objects><o><p name=\"ObjClassName\">TXmlDocument</p></o></objects>" },
         { "list entry of a foreign class",
             "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\"><o name=\"Entries\">"
             "<i type=\"TMemoryStream\"/></o></o></o></objects>" },
         { "nested component of a foreign class",
-            "object TXObjectComponent\r\n  ObjClassName = 'TPsSample'\r\n  object X: TMemoryStream\r\n  end\r\nend\r\n" },
+            "object TXObjectComponent\r\n  ObjClassName = 'TPsSample'\r\n  object X: TMemoryStream\r\n  "
+            "end\r\nend\r\n" },
         { "cut-off xml", Good.substr(0, Good.size() / 2) },
         { "cut-off text", GoodText.substr(0, GoodText.size() / 2) },
-        { "bad hex", "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
-                     "<p name=\"Data\">0G</p></o></o></objects>" },
-        { "odd hex", "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
-                     "<p name=\"Data\">ABC</p></o></o></objects>" },
-        { "bad hex nested in a list entry", "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
-                     "<o name=\"Entries\"><i type=\"TPsSample\"><p name=\"Data\">zz</p></i></o></o></o></objects>" },
-        { "text form bad binary", "object TXObjectComponent\r\n  ObjClassName = 'TPsSample'\r\n  Obj.Data = {0G}\r\nend\r\n" },
+        { "bad hex",
+            "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
+            "<p name=\"Data\">0G</p></o></o></objects>" },
+        { "odd hex",
+            "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
+            "<p name=\"Data\">ABC</p></o></o></objects>" },
+        { "bad hex nested in a list entry",
+            "<objects><o><p name=\"ObjClassName\">TPsSample</p><o name=\"Obj\">"
+            "<o name=\"Entries\"><i type=\"TPsSample\"><p name=\"Data\">zz</p></i></o></o></o></objects>" },
+        { "text form bad binary",
+            "object TXObjectComponent\r\n  ObjClassName = 'TPsSample'\r\n  Obj.Data = {0G}\r\nend\r\n" },
         { "neither form", "hello world" },
         { "byte-order mark and anything else", "\xEF\xBB\xBFhello" },
         { "damaged zlib", "\x78\x9C\x01\x02\x03\x04garbage" },
@@ -796,7 +805,8 @@ TEST(ObjectPersistence, ObjectItemsRefuseClassesThatAreNotPersistent)
 TEST(ObjectPersistence, ObjectItemsOwnTheObjectsTheyMake)
 {
     TOwnedPtr<TPsBox> Box(New<TPsBox>());
-    const String Twice = u"<objects><o><o name=\"Objects\">"
+    const String Twice =
+        u"<objects><o><o name=\"Objects\">"
         u"<i name=\"a\"><p name=\"ObjClassName\">TPsCounted</p><p name=\"ObjClassName\">TPsCountedToo</p></i>"
         u"<i name=\"b\"><p name=\"ObjClassName\">TPsCounted</p></i>"
         u"</o></o></objects>";
@@ -831,7 +841,7 @@ TEST(ObjectPersistence, ObjectItemsOwnTheObjectsTheyMake)
     Item->SetObj(Given.get());
     Item->SetObjClassName(u"TPsCountedToo");
     EXPECT_EQ(TPsCounted::Live, 2);
-    Item->SetObj(Given.get());      // drops the one it made
+    Item->SetObj(Given.get()); // drops the one it made
     EXPECT_EQ(TPsCounted::Live, 1);
     Box.reset();
     EXPECT_EQ(TPsCounted::Live, 1);
@@ -849,16 +859,19 @@ TEST(ObjectPersistence, CollectionsMadeByNameGetAnItemClass)
     };
     const TCase Cases[] = {
         { "object collection, xml",
-            "<objects><o name=\"\"><p name=\"ObjClassName\">TXObjectCollection</p><o name=\"Obj\"><i/></o></o></objects>",
+            "<objects><o name=\"\"><p name=\"ObjClassName\">TXObjectCollection</p><o "
+            "name=\"Obj\"><i/></o></o></objects>",
             TXObjectCollection::StaticClass(), TXObjectItem::StaticClass() },
         { "object collection, text form",
-            "object TXObjectComponent\r\n  ObjClassName = 'TXObjectCollection'\r\n  Obj = <\r\n    item\r\n    end>\r\nend\r\n",
+            "object TXObjectComponent\r\n  ObjClassName = 'TXObjectCollection'\r\n  Obj = <\r\n    item\r\n    "
+            "end>\r\nend\r\n",
             TXObjectCollection::StaticClass(), TXObjectItem::StaticClass() },
         { "plain collection, xml",
             "<objects><o name=\"\"><p name=\"ObjClassName\">TCollection</p><o name=\"Obj\"><i/><i/></o></o></objects>",
             TCollection::StaticClass(), TCollectionItem::StaticClass() },
         { "owned collection, text form",
-            "object TXObjectComponent\r\n  ObjClassName = 'TOwnedCollection'\r\n  Obj = <\r\n    item\r\n    end>\r\nend\r\n",
+            "object TXObjectComponent\r\n  ObjClassName = 'TOwnedCollection'\r\n  Obj = <\r\n    item\r\n    "
+            "end>\r\nend\r\n",
             TOwnedCollection::StaticClass(), TCollectionItem::StaticClass() },
     };
     for (const TCase& C : Cases) {

@@ -58,11 +58,11 @@ TEST_F(Progress, PartsCoverTheirPercentFromTheCurrentPosition)
         Byte First, Second;
         Integer AfterFirst;
         Cardinal SecondOffset, SecondSpan;
-        Byte Between = 0;       // a part finished between the two, when not 0
+        Byte Between = 0; // a part finished between the two, when not 0
     };
     const TCase Cases[] = {
         { 50, 50, 500, 500, 500 },
-        { 178, 50, 500, 500, 500 },     // only the low seven bits count
+        { 178, 50, 500, 500, 500 }, // only the low seven bits count
         { 35, 15, 350, 350, 150 },
         { 0, 100, 0, 0, 1000 },
         // A part that starts where the one before it ended, not at 0.
@@ -119,7 +119,7 @@ TEST_F(Progress, NestedWeightedStepsOnlyMoveForward)
 TEST_F(Progress, TheOverallPositionStaysOnTheScale)
 {
     TXProgress* Root = Manager->Start(u"wide");
-    TXProgress* Wide = Root->BeginPart(127);        // covers 1270 thousandths
+    TXProgress* Wide = Root->BeginPart(127); // covers 1270 thousandths
     Wide->SetPercent(90);
     Wide->Finish();
     for (Integer P : Display.Positions) {

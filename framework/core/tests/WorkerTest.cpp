@@ -103,8 +103,9 @@ TEST_F(Workers, TerminateRunsDoTerminatedThenBroadcastsOperationAndTaskEndOnce)
     Worker->Terminate(TXErrorData::Create(44, 5, u"file"));
     Worker->Terminate(TXErrorData::Create(45, 0, u"other"));
 
-    EXPECT_EQ(Log.Classes(), (std::vector<TClass> { nullptr, TXOperationTerminatedAspect::StaticClass(),
-                                  TXTaskTerminatedAspect::StaticClass() }));
+    EXPECT_EQ(Log.Classes(),
+        (std::vector<TClass> { nullptr, TXOperationTerminatedAspect::StaticClass(),
+            TXTaskTerminatedAspect::StaticClass() }));
     EXPECT_EQ(Log.Got[1].Sender, Worker.get());
     EXPECT_EQ(Log.Got[2].Sender, Worker.get());
     ASSERT_EQ(Log.Names, std::vector<String> { u"scan" });
@@ -126,8 +127,9 @@ TEST_F(Workers, CancelEndsWithCodeOneAndOnlyTheTaskNotificationEvenTwice)
     Worker->Cancel();
     Worker->Cancel();
 
-    EXPECT_EQ(Log.Classes(), (std::vector<TClass> { nullptr, TXTaskTerminatedAspect::StaticClass(), nullptr,
-                                  TXTaskTerminatedAspect::StaticClass() }));
+    EXPECT_EQ(Log.Classes(),
+        (std::vector<TClass> { nullptr, TXTaskTerminatedAspect::StaticClass(), nullptr,
+            TXTaskTerminatedAspect::StaticClass() }));
     EXPECT_TRUE(Worker->GetCancelled());
     TXErrorData Data;
     Worker->GetErrorData(Data);

@@ -55,8 +55,10 @@ TKeyed* Keyed(Integer Key, const String& Name)
 TOwnedPtr<TXObjectList> SortedList(TDuplicates Duplicates, bool Sorted = true)
 {
     TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
-    List->SetCompare([](TObject* A, TObject* B) { return static_cast<TKeyed*>(A)->Key - static_cast<TKeyed*>(B)->Key; });
-    List->SetSameItem([](TObject* A, TObject* B) { return static_cast<TKeyed*>(A)->Name() == static_cast<TKeyed*>(B)->Name(); });
+    List->SetCompare(
+        [](TObject* A, TObject* B) { return static_cast<TKeyed*>(A)->Key - static_cast<TKeyed*>(B)->Key; });
+    List->SetSameItem(
+        [](TObject* A, TObject* B) { return static_cast<TKeyed*>(A)->Name() == static_cast<TKeyed*>(B)->Name(); });
     List->SetDuplicates(Duplicates);
     List->SetSorted(Sorted);
     return List;
@@ -83,15 +85,18 @@ TEST(XObjectList, SortedAddFollowsTheDuplicatesPolicy)
         std::vector<std::pair<Integer, const char16_t*>> Existing;
         Integer Key;
         const char16_t* Name;
-        Integer Index;          // -1: raises
+        Integer Index; // -1: raises
         const char16_t* After;
     };
     const TCase Cases[] = {
         { "new key goes in order", dupIgnore, { { 1, u"a" }, { 3, u"c" } }, 2, u"b", 1, u"abc" },
-        { "ignore answers the existing index", dupIgnore, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"b", 1, u"abc" },
+        { "ignore answers the existing index", dupIgnore, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"b", 1,
+            u"abc" },
         { "error refuses and adds nothing", dupError, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"b", -1, u"abc" },
-        { "accept inserts at the found index", dupAccept, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"b", 1, u"abbc" },
-        { "equal key, other item: not a duplicate", dupError, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"x", 2, u"abxc" },
+        { "accept inserts at the found index", dupAccept, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"b", 1,
+            u"abbc" },
+        { "equal key, other item: not a duplicate", dupError, { { 1, u"a" }, { 2, u"b" }, { 3, u"c" } }, 2, u"x", 2,
+            u"abxc" },
         // The duplicate stands beside the probed item among equal keys.
         { "duplicate among equal keys", dupIgnore, { { 2, u"p" }, { 2, u"q" }, { 2, u"r" }, { 2, u"s" } }, 2, u"s", 3,
             u"pqrs" },
@@ -157,12 +162,17 @@ TEST(XObjectList, SortingWithACompareThatRaisesLosesNothing)
 
 TEST(XObjectList, InsertOrMoveClampsTheIndex)
 {
-    struct TCase { Integer Index; bool Held; Integer Answer; const char16_t* After; };
+    struct TCase {
+        Integer Index;
+        bool Held;
+        Integer Answer;
+        const char16_t* After;
+    };
     const TCase Cases[] = {
         { 10, false, 3, u"abcx" },
         { -5, false, 0, u"xabc" },
         { 1, false, 1, u"axbc" },
-        { 10, true, 3, u"abcx" },     // x starts at 0 of "xabc"
+        { 10, true, 3, u"abcx" }, // x starts at 0 of "xabc"
         { -1, true, 0, u"xabc" },
         { 2, true, 2, u"abxc" },
     };
@@ -351,8 +361,10 @@ X_REGISTER_CLASS(TOtherItem)
 
 TEST(XCollectionItems, AssignFromAnotherClassCopiesOnlyTheName)
 {
-    TOwnedPtr<TXPersistentCollection> Ys(New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
-    TOwnedPtr<TXPersistentCollection> Others(New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
+    TOwnedPtr<TXPersistentCollection> Ys(
+        New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    TOwnedPtr<TXPersistentCollection> Others(
+        New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
     auto* Y = static_cast<TXYCollectionItem*>(Ys->Add());
     Y->SetLgID(7);
     Y->SetIdx(3);
@@ -392,7 +404,8 @@ TEST(XFilerable, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
     Object->SetLgID(1031);
     Object->SetXFilter(u"f");
     Object->SetIdx(2);
-    TOwnedPtr<TXPersistentCollection> Ys(New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    TOwnedPtr<TXPersistentCollection> Ys(
+        New<TXPersistentCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
     auto* Y = static_cast<TXYCollectionItem*>(Ys->Add());
     EXPECT_TRUE(Y->AssignFrom(Object.get()));
     EXPECT_TRUE(Y->IsEmpty());
@@ -410,13 +423,15 @@ TEST(XFilerable, ObjectsAndItemsKeepTheirClassesAndCopyTheirOwnKind)
 TEST(XCollections, AssignAppendAndLookup)
 {
     using XClasses::TXCollection;
-    TOwnedPtr<TXCollection> Source(New<TXCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    TOwnedPtr<TXCollection> Source(
+        New<TXCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
     for (const char16_t* N : { u"Äpfel", u"birnen" })
         Source->Add()->SetDisplayName(N);
     Source->LgObject()->SetName(u"Obst");
     EXPECT_FALSE(Source->IsEmpty());
 
-    TOwnedPtr<TXCollection> Target(New<TXCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
+    TOwnedPtr<TXCollection> Target(
+        New<TXCollection>(static_cast<TPersistent*>(nullptr), TXYCollectionItem::StaticClass()));
     EXPECT_TRUE(Target->IsEmpty());
     Target->Add()->SetDisplayName(u"old");
     Target->Assign(Source.get());
@@ -443,7 +458,8 @@ X_REGISTER_CLASS(TSpecialClassItem)
 
 TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
 {
-    TOwnedPtr<TXClassCollection> Classes(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
+    TOwnedPtr<TXClassCollection> Classes(
+        New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TOtherItem::StaticClass()));
     EXPECT_EQ(Classes->ItemClass(), TXClassItem::StaticClass());
     TXClassItem* Item = Classes->FindOrAdd(TKeyed::StaticClass());
     ASSERT_NE(Item, nullptr);
@@ -459,7 +475,8 @@ TEST(XCollections, ClassCollectionFindsOrAddsByClassName)
 
     // A descendant item class stays; made by name, as readers make it, the
     // collection holds class items.
-    TOwnedPtr<TXClassCollection> Special(New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TSpecialClassItem::StaticClass()));
+    TOwnedPtr<TXClassCollection> Special(
+        New<TXClassCollection>(static_cast<TPersistent*>(nullptr), TSpecialClassItem::StaticClass()));
     EXPECT_EQ(Special->ItemClass(), TSpecialClassItem::StaticClass());
     EXPECT_TRUE(Special->Add()->Is<TSpecialClassItem>());
     TOwnedPtr<TObject> ByName(CreateInstanceOf(GetClass(u"TXClassCollection")));

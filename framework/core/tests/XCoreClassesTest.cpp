@@ -380,5 +380,5 @@ TEST(XManagedPersistent, CreateManagedCountsInTheGivenMode)
     {
         IPtr<IXSerializable> Ref(P);
         EXPECT_EQ(P->RefCount(), 1);
-    }   // the last release frees it
+    } // the last release frees it
 }

@@ -5,7 +5,10 @@
 namespace {
 
 template<class L>
-TOwnedPtr<L> Make() { return MakeOwned<L>(); }
+TOwnedPtr<L> Make()
+{
+    return MakeOwned<L>();
+}
 
 using TInts = TXLiteList<Integer>;
 
@@ -47,7 +50,7 @@ TEST(XLiteList, GrowsFromExactNeedThenByDoubling)
     }
     EXPECT_EQ(Capacities, (std::vector<Integer> { 1, 2, 4, 4, 8, 8, 8, 8, 16 }));
 
-    List->SetCount(20);                 // above the capacity: exactly that size
+    List->SetCount(20); // above the capacity: exactly that size
     EXPECT_EQ(List->Capacity(), 20);
     EXPECT_EQ(List->Items(19), 0);
     List->Clear();
@@ -58,7 +61,9 @@ TEST(XLiteList, GrowsFromExactNeedThenByDoubling)
 TEST(XLiteList, CapacityWithBit30CannotDouble)
 {
     // An element of no size keeps the test cheap in memory.
-    struct TEmpty { auto operator<=>(const TEmpty&) const = default; };
+    struct TEmpty {
+        auto operator<=>(const TEmpty&) const = default;
+    };
     auto List = Make<TXLiteList<TEmpty>>();
     List->SetCapacity(0x40000000);
     List->SetCount(0x40000000);
@@ -71,13 +76,16 @@ TEST(XLiteList, LoweringCapacityDropsItemsAbove)
     auto List = IntsOf({ 1, 2, 3, 4 });
     List->SetCapacity(2);
     EXPECT_EQ(Contents(*List), (std::vector<Integer> { 1, 2 }));
-    List->SetCount(4);                  // the dropped slots come back empty
+    List->SetCount(4); // the dropped slots come back empty
     EXPECT_EQ(Contents(*List), (std::vector<Integer> { 1, 2, 0, 0 }));
 }
 
 TEST(XLiteList, DeleteAndDeleteRange)
 {
-    struct TCase { Integer Index, N; std::vector<Integer> Expected; };
+    struct TCase {
+        Integer Index, N;
+        std::vector<Integer> Expected;
+    };
     const TCase Cases[] = {
         { 0, 1, { 2, 3, 4 } },
         { 1, 2, { 1, 4 } },
@@ -103,14 +111,14 @@ TEST(XLiteList, DeleteAndDeleteRange)
 TEST(XLiteList, IndexAndCountErrors)
 {
     auto List = IntsOf({ 1, 2 });
-    List->DeleteRange(2, 0);            // empty range at the end does nothing
+    List->DeleteRange(2, 0); // empty range at the end does nothing
     EXPECT_EQ(List->Count(), 2);
     ExpectOutOfRange([&] { List->Delete(2); });
     ExpectOutOfRange([&] { List->Delete(-1); });
     ExpectOutOfRange([&] { List->DeleteRange(-1, 1); });
     ExpectOutOfRange([&] { List->DeleteRange(1, -1); });
     ExpectOutOfRange([&] { List->DeleteRange(1, 2); });
-    ExpectOutOfRange([&] { List->DeleteRange(1, 0x7FFFFFFF); });   // Index + N overflows
+    ExpectOutOfRange([&] { List->DeleteRange(1, 0x7FFFFFFF); }); // Index + N overflows
     ExpectOutOfRange([&] { List->SetCount(-1); });
     ExpectOutOfRange([&] { (void)List->Items(2); });
     EXPECT_EQ(Contents(*List), (std::vector<Integer> { 1, 2 }));
@@ -137,7 +145,7 @@ TEST(XLiteList, AddingAnItemOfTheListItselfWhileGrowing)
 {
     auto List = Make<TXLiteList<String>>();
     List->Add(u"first item long enough to live on the heap");
-    List->Add(*List->GetPItem(0));      // the array moves while adding
+    List->Add(*List->GetPItem(0)); // the array moves while adding
     EXPECT_EQ(List->Items(1), List->Items(0));
 }
 
@@ -150,7 +158,8 @@ TEST(XLiteList, LookupsUseTheComparer)
     EXPECT_EQ(List->AddUnique(9), 3);
 
     // A comparer that sees only the last digit.
-    auto ByLastDigit = TComparer<Integer>::Construct([](const Integer& L, const Integer& R) { return (L % 10) - (R % 10); });
+    auto ByLastDigit =
+        TComparer<Integer>::Construct([](const Integer& L, const Integer& R) { return (L % 10) - (R % 10); });
     auto Digits = MakeOwned<TInts>(ByLastDigit);
     Digits->Add(13);
     EXPECT_EQ(Digits->IndexOf(23), 0);
@@ -173,7 +182,7 @@ TEST(XLitePairs, KeyLookupsAndValues)
     auto Pairs = Make<TXLitePairs<Cardinal, String>>();
     Pairs->Add(1, u"one");
     Pairs->Add(2, u"two");
-    Pairs->Add(1, u"again");            // Add does not look
+    Pairs->Add(1, u"again"); // Add does not look
     EXPECT_EQ(Pairs->Count(), 3);
     EXPECT_EQ(Pairs->IndexOfKey(1), 0);
     EXPECT_EQ(Pairs->IndexOfKey(3), -1);
@@ -203,16 +212,17 @@ TEST(XLitePairs, PairsCompareByKeyThenValue)
 
     // A case-blind key comparer changes key lookups.
     auto Texts = Make<TXLitePairs<String, Integer>>();
-    Texts->SetKeyComparer(TComparer<String>::Construct([](const String& L, const String& R) {
-        return Integer(L.size()) - Integer(R.size());
-    }));
+    Texts->SetKeyComparer(TComparer<String>::Construct(
+        [](const String& L, const String& R) { return Integer(L.size()) - Integer(R.size()); }));
     Texts->Add(u"abc", 1);
     EXPECT_EQ(Texts->IndexOfKey(u"xyz"), 0);
 }
 
 TEST(XLitePairs, ValuesWithoutAnOrderStillWork)
 {
-    struct TRecord { Integer A = 0; };
+    struct TRecord {
+        Integer A = 0;
+    };
     auto Pairs = Make<TXLitePairs<Cardinal, TRecord>>();
     Pairs->Add(5, TRecord { 9 });
     EXPECT_EQ(Pairs->GetValue(5).A, 9);

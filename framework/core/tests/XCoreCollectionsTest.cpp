@@ -44,7 +44,10 @@ X_REGISTER_CLASS(TNamedTestItem)
 
 TEST(XCollection, MergeModes)
 {
-    struct TCase { TXMergeMode Mode; std::vector<TEntry> Expected; };
+    struct TCase {
+        TXMergeMode Mode;
+        std::vector<TEntry> Expected;
+    };
     const TCase Cases[] = {
         { mmAddMissing, { { u"ALPHA", 1 }, { u"beta", 2 }, { u"gamma", 30 } } },
         { mmAppend, { { u"ALPHA", 1 }, { u"beta", 2 }, { u"Alpha", 10 }, { u"gamma", 30 } } },
@@ -136,13 +139,17 @@ TEST(XCollection, LookupByName)
 
 TEST(XCollection, ItemClassMustDescendFromTheTypedClass)
 {
-    TOwnedPtr<TTestCollection> C(New<TTestCollection>(static_cast<TPersistent*>(nullptr), TXCollectionItem::StaticClass()));
+    TOwnedPtr<TTestCollection> C(
+        New<TTestCollection>(static_cast<TPersistent*>(nullptr), TXCollectionItem::StaticClass()));
     EXPECT_EQ(C->ItemClass(), TNamedTestItem::StaticClass());
 }
 
 TEST(XList, DeleteFromTo)
 {
-    struct TCase { Integer From, To; std::vector<Integer> Expected; };
+    struct TCase {
+        Integer From, To;
+        std::vector<Integer> Expected;
+    };
     const TCase Cases[] = {
         { 1, 2, { 0, 3, 4 } },
         { 0, 4, {} },

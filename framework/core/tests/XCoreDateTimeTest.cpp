@@ -33,7 +33,7 @@ TEST(DateTexts, ReadersAnswerTheDateOrZero)
         { u"", &TextToDate, 0 },
         { u"1.1", &TextToDate, 0 },
         { u"a.b.c", &TextToDate, 0 },
-        { u"1.1.65537", &TextToDate, 0 },           // must not wrap into year 1
+        { u"1.1.65537", &TextToDate, 0 }, // must not wrap into year 1
         { u"1.65537.2018", &TextToDate, 0 },
         { u"2018-05-12", &ISODateToDate, D(2018, 5, 12) },
         { u"20180512", &ISODateToDate, D(2018, 5, 12) },
@@ -45,7 +45,7 @@ TEST(DateTexts, ReadersAnswerTheDateOrZero)
         { u"20180512T102030", &ISOToDateTime, D(2018, 5, 12) + EncodeTime(10, 20, 30, 0) },
         { u"2018-05-12", &ISOToDateTime, D(2018, 5, 12) },
         { u"2018-05-12T25:00:00", &ISOToDateTime, D(2018, 5, 12) },
-        { u"garbageT10:00:00", &ISOToDateTime, 0 },  // a time alone is no date
+        { u"garbageT10:00:00", &ISOToDateTime, 0 }, // a time alone is no date
         { u"", &ISOToDateTime, 0 },
         { u"10:20:30", &ISOTimeToTime, EncodeTime(10, 20, 30, 0) },
         { u"1020", &ISOTimeToTime, EncodeTime(10, 20, 0, 0) },
@@ -115,7 +115,7 @@ TEST(RecurringDays, DayOfTheMonthCountedFromEitherEnd)
     const TCase Cases[] = {
         { -1, D(2019, 2, 13), D(2019, 2, 28) },
         { -1, D(2020, 2, 13), D(2020, 2, 29) },
-        { -27, D(2019, 2, 1), D(2019, 2, 2) },      // -(L - 1) is the second day
+        { -27, D(2019, 2, 1), D(2019, 2, 2) }, // -(L - 1) is the second day
         { -28, D(2019, 2, 1), 0 },
         { 0, D(2019, 2, 1), 0 },
         { 28, D(2019, 2, 1), D(2019, 2, 28) },
@@ -133,13 +133,13 @@ TEST(RecurringDays, NthWeekdayOfTheMonth)
         TDateTime Month, Expected;
     };
     const TCase Cases[] = {
-        { 1, 1, D(2018, 5, 20), D(2018, 5, 7) },    // 1 May 2018 was a Tuesday
+        { 1, 1, D(2018, 5, 20), D(2018, 5, 7) }, // 1 May 2018 was a Tuesday
         { 1, 2, D(2018, 5, 20), D(2018, 5, 1) },
         { 2, 7, D(2018, 5, 20), D(2018, 5, 13) },
         { -1, 1, D(2018, 5, 20), D(2018, 5, 28) },
-        { -1, 4, D(2018, 5, 20), D(2018, 5, 31) },  // the last day is a Thursday
+        { -1, 4, D(2018, 5, 20), D(2018, 5, 31) }, // the last day is a Thursday
         { -2, 5, D(2018, 5, 20), D(2018, 5, 18) },
-        { 5, 1, D(2018, 5, 20), 0 },                // May 2018 has four Mondays
+        { 5, 1, D(2018, 5, 20), 0 }, // May 2018 has four Mondays
         { 5, 4, D(2018, 5, 20), D(2018, 5, 31) },
         { -5, 1, D(2018, 5, 20), 0 },
         { 4, 7, D(2021, 2, 10), D(2021, 2, 28) },
@@ -180,7 +180,7 @@ TEST(RecurringDays, RelativeMonthAndYearCodes)
         { -103, 0, 5, 2019, 2, 2019 },
         { -112, 0, 5, 2019, 5, 2018 },
         { -125, 0, 1, 2019, 12, 2016 },
-        { 50, 7, 3, 2018, 3, 2018 },                // unused codes keep the date
+        { 50, 7, 3, 2018, 3, 2018 }, // unused codes keep the date
         { -50, 7, 3, 2018, 3, 2018 },
     };
     for (const TCase& C : Cases) {

@@ -3,7 +3,10 @@
 
 namespace {
 
-std::string U8(const String& S) { return StringToUTF8(S); }
+std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
 
 TEST(XErrorData, TextCodeSetsAndCopies)
 {
@@ -17,7 +20,7 @@ TEST(XErrorData, TextCodeSetsAndCopies)
     Sets.RaiseSet = XErrorCodeBit(xecDeviceGone);
     SetXErrorCodeSets(Sets);
     SetXError(xecDeviceReadEnd, 0, u"kept", false);
-    CheckXError();      // not in the raise set
+    CheckXError(); // not in the raise set
     SetXError(xecDeviceGone, 2, {}, false);
     EXPECT_THROW(CheckXError(), EXError);
     TXErrorData Copy = GetXErrorData();

@@ -11,7 +11,7 @@
 
 namespace {
 
-using Testing::RaisedCode;     // 0 when nothing was raised
+using Testing::RaisedCode; // 0 when nothing was raised
 
 [[noreturn]] bool RaiseCode41()
 {
@@ -44,22 +44,21 @@ protected:
 
 TEST(XErrorData, RaisePolicy)
 {
-    struct TCase { Integer Code; TXErrorCodeSet RaiseSet; Integer Raised; TXErrorCodeSet Seen; };
+    struct TCase {
+        Integer Code;
+        TXErrorCodeSet RaiseSet;
+        Integer Raised;
+        TXErrorCodeSet Seen;
+    };
     const TCase Cases[] = {
-        { 5, 0, 0, XErrorCodeBit(5) },
-        { 5, XErrorCodeBit(5), 5, XErrorCodeBit(5) },
-        { 5, XErrorCodeBit(6), 0, XErrorCodeBit(5) },
-        { 5, XErrorCodeBit(0), 5, XErrorCodeBit(5) },
-        { 63, XErrorCodeBit(63), 63, XErrorCodeBit(63) },
-        { 1, XErrorCodeBit(1), 1, XErrorCodeBit(1) },
-        { -1, XErrorCodeBit(63), 0, 0 },              // negative: not recorded, no bit of its own
-        { -1, XErrorCodeBit(0), -1, 0 },
-        { 64, 0, 0, XErrorCodeBit(3) },               // 64 and more count as 3
-        { 70, XErrorCodeBit(3), 70, XErrorCodeBit(3) },
-        { 70, XErrorCodeBit(0), 70, XErrorCodeBit(3) },
-        { 70, XErrorCodeBit(6), 0, XErrorCodeBit(3) },
-        { 0x7FFFFFFF, XErrorCodeBit(3), 0x7FFFFFFF, XErrorCodeBit(3) },
-        { 0, ~TXErrorCodeSet(0), 0, 0 },              // no code: nothing to check
+        { 5, 0, 0, XErrorCodeBit(5) }, { 5, XErrorCodeBit(5), 5, XErrorCodeBit(5) },
+        { 5, XErrorCodeBit(6), 0, XErrorCodeBit(5) }, { 5, XErrorCodeBit(0), 5, XErrorCodeBit(5) },
+        { 63, XErrorCodeBit(63), 63, XErrorCodeBit(63) }, { 1, XErrorCodeBit(1), 1, XErrorCodeBit(1) },
+        { -1, XErrorCodeBit(63), 0, 0 }, // negative: not recorded, no bit of its own
+        { -1, XErrorCodeBit(0), -1, 0 }, { 64, 0, 0, XErrorCodeBit(3) }, // 64 and more count as 3
+        { 70, XErrorCodeBit(3), 70, XErrorCodeBit(3) }, { 70, XErrorCodeBit(0), 70, XErrorCodeBit(3) },
+        { 70, XErrorCodeBit(6), 0, XErrorCodeBit(3) }, { 0x7FFFFFFF, XErrorCodeBit(3), 0x7FFFFFFF, XErrorCodeBit(3) },
+        { 0, ~TXErrorCodeSet(0), 0, 0 }, // no code: nothing to check
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(testing::Message() << "code " << C.Code);
@@ -76,7 +75,7 @@ TEST(XErrorData, RecordOperations)
     TXErrorData E = TXErrorData::Create(41, 2, u"a.bin");
     E.RaiseSet = XErrorCodeBit(9);
     E.SeenSet = XErrorCodeBit(9);
-    E.Clear();                          // keeps the sets
+    E.Clear(); // keeps the sets
     EXPECT_EQ(E.Code, 0);
     EXPECT_EQ(E.SubCode, 0);
     EXPECT_EQ(E.Text, u"");
@@ -85,7 +84,7 @@ TEST(XErrorData, RecordOperations)
 
     E.ReportOnce(false, 44, 1, u"x", false);
     E.ReportOnce(false, 45, 2, u"y", false);
-    E.ReportOnce(true, 0, 0, {}, false);    // success changes nothing
+    E.ReportOnce(true, 0, 0, {}, false); // success changes nothing
     EXPECT_EQ(E.Code, 44);
     EXPECT_EQ(E.Text, u"x");
     EXPECT_EQ(RaisedCode([&] { E.SetErrorOnce(45, 0, true, {}); }), 44);
@@ -116,7 +115,7 @@ TEST_F(XErrors, SetReportAndRaiseOnTheCallingThread)
     }
     EXPECT_EQ(GetXErrorCode(), 42);
     EXPECT_EQ(RaisedCode([] { ReportXResultOnce(false, 45, 0, {}, true); }), 42);
-    EXPECT_EQ(RaisedCode([] { CheckXError(); }), 0);   // empty raise set
+    EXPECT_EQ(RaisedCode([] { CheckXError(); }), 0); // empty raise set
     ClearXError();
     EXPECT_EQ(RaisedCode([] { RaiseXError(); }), 3);
     EXPECT_EQ(GetXErrorCode(), 3);
@@ -142,7 +141,7 @@ TEST_F(XErrors, WorkerThreadsKeepTheirOwnRecords)
     for (auto& W : Workers)
         W.join();
     EXPECT_EQ(Failures.load(), 0);
-    EXPECT_EQ(GetXErrorCode(), 0);      // the main record was not touched
+    EXPECT_EQ(GetXErrorCode(), 0); // the main record was not touched
 }
 
 TEST_F(XErrors, ThreadWithoutARecordUsesTheMainRecord)
@@ -154,7 +153,7 @@ TEST_F(XErrors, ThreadWithoutARecordUsesTheMainRecord)
     // Once its record is removed, a worker falls back to the main record too.
     OnThread([] {
         AddXErrorThread(GetCurrentThreadId());
-        AddXErrorThread(GetCurrentThreadId());   // no second record
+        AddXErrorThread(GetCurrentThreadId()); // no second record
         SetXError(44, 0, {}, false);
         RemoveXErrorThread(GetCurrentThreadId());
         EXPECT_EQ(GetXErrorCode(), 31);
@@ -204,12 +203,12 @@ TEST_F(XErrors, ClosedRegistryRecordsNothing)
     EXPECT_EQ(RaisedCode([] { RaiseXError(); }), 0);
     AddXErrorThread(12345);
     RedirectMainXErrors(12345);
-    DoneXErrors();                      // closing twice is harmless
+    DoneXErrors(); // closing twice is harmless
 
     InitXErrors();
-    EXPECT_EQ(GetXErrorCode(), 0);      // a fresh registry
+    EXPECT_EQ(GetXErrorCode(), 0); // a fresh registry
     SetXError(41, 0, {}, false);
-    EXPECT_EQ(GetXErrorCode(), 41);     // and no redirect survived
+    EXPECT_EQ(GetXErrorCode(), 41); // and no redirect survived
 }
 
 TEST_F(XErrors, ClosingWhileThreadsAreInsideCalls)
@@ -227,8 +226,7 @@ TEST_F(XErrors, ClosingWhileThreadsAreInsideCalls)
                 (void)GetXErrorText();
                 try {
                     RaiseXError();
-                } catch (const EXError&) {
-                }
+                } catch (const EXError&) { }
             }
         });
     while (Started < 4)
@@ -247,7 +245,7 @@ TEST_F(XErrors, GuardedTurnsARaiseIntoItsCodeOnce)
     struct Row {
         const char* Name;
         TXErrorCode Code;
-        Integer Earlier;            // stored before the call, 0 for none
+        Integer Earlier; // stored before the call, 0 for none
         std::function<bool()> Body;
         bool Answer;
         Integer Stored;

@@ -79,7 +79,7 @@ public:
     {
         if (Owner()->RaiseInHooks)
             throw EConvertError(u"not now");
-        Owner()->Title = UTF8ToString(Text.substr(2, Text.size() - 4));   // the writer's CRLFs
+        Owner()->Title = UTF8ToString(Text.substr(2, Text.size() - 4)); // the writer's CRLFs
         return true;
     }
     void ItemToText(TObject* Item, Integer Flag, UTF8String& Text) override
@@ -147,7 +147,10 @@ public:
         Note->Rejected = Text.find("<reject/>") != UTF8String::npos;
         return Note;
     }
-    bool AfterReadItem(TObject* Item, Integer Flag) override { return !static_cast<TFilerCountedNote*>(Item)->Rejected; }
+    bool AfterReadItem(TObject* Item, Integer Flag) override
+    {
+        return !static_cast<TFilerCountedNote*>(Item)->Rejected;
+    }
 };
 X_REGISTER_CLASS(TFilerSwapGroup)
 
@@ -201,7 +204,8 @@ TEST_F(XCoreFilersTest, TagFilerRoundTripsThroughFile)
     ASSERT_TRUE(FilerSaveToFileViaTemp(File, TFilerTestFiler::StaticClass(), Source.get(), false, nullptr));
 
     std::string Text = ReadAll(Dir / "notes.txt");
-    EXPECT_EQ(Text.rfind("<notes>\r\n<Texts>\r\n<head>\r\nWeek 12\r\n</head>\r\n<item name=\"greeting\">\r\n", 0), 0u) << Text;
+    EXPECT_EQ(Text.rfind("<notes>\r\n<Texts>\r\n<head>\r\nWeek 12\r\n</head>\r\n<item name=\"greeting\">\r\n", 0), 0u)
+        << Text;
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 
     TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
@@ -229,7 +233,8 @@ TEST_F(XCoreFilersTest, ReadModeZeroReplacesAndOneAdds)
     for (Integer Mode : { 0, 1 }) {
         TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
         Fill(Dest.get());
-        ASSERT_TRUE(FilerLoadFromStream(Stream.get(), TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr, {}, Mode));
+        ASSERT_TRUE(
+            FilerLoadFromStream(Stream.get(), TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr, {}, Mode));
         EXPECT_EQ(Dest->Texts->Count(), Mode == 0 ? 2 : 4) << Mode;
         EXPECT_EQ(Dest->Notes->Count(), Mode == 0 ? 2 : 4) << Mode;
     }
@@ -256,7 +261,8 @@ TEST_F(XCoreFilersTest, DamagedOrForeignTextsFailWith44)
     for (const TCase& C : Cases) {
         TOwnedPtr<TFilerTestData> Dest(New<TFilerTestData>());
         bool Sound = C.Notes > 0;
-        EXPECT_EQ(FilerLoadFromString(C.Text, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr), Sound) << C.Name;
+        EXPECT_EQ(FilerLoadFromString(C.Text, TFilerTestFiler::StaticClass(), Dest.get(), false, nullptr), Sound)
+            << C.Name;
         EXPECT_EQ(GetXErrorCode(), Sound ? xecNone : xecReadFailed) << C.Name;
         EXPECT_EQ(Dest->Notes->Count(), C.Notes) << C.Name;
     }
@@ -293,7 +299,8 @@ TEST_F(XCoreFilersTest, FileErrorsCarryTheirCodes)
         EXPECT_EQ(Error.SubCode, EBUSY);
     }
 
-    EXPECT_FALSE(FilerSaveToFile(PathOf("no/such/dir.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
+    EXPECT_FALSE(
+        FilerSaveToFile(PathOf("no/such/dir.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
     EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
     EXPECT_EQ(GetXErrorData().SubCode, ENOENT);
 
@@ -316,10 +323,12 @@ TEST_F(XCoreFilersTest, FailedSaveLeavesTargetUntouched)
     }
 
     // A target folder that does not exist: 4 and nothing written.
-    EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
+    EXPECT_FALSE(
+        FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
     EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
     Data->FailWrite = false;
-    EXPECT_FALSE(FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
+    EXPECT_FALSE(
+        FilerSaveToFileViaTemp(PathOf("gone/x.txt"), TFilerTestFiler::StaticClass(), Data.get(), false, nullptr));
     EXPECT_EQ(GetXErrorCode(), xecOpenFailed);
 }
 
@@ -408,11 +417,11 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
     TOwnedPtr<TXDataIndex> Index(New<TXDataIndex>());
     TXDataIndexCollection* Entries = Index->DataIndex();
     Entries->BaseNumber = 2;
-    Index->SetLgID(1036);                       // French
-    Entries->AddEntry(u"Words", {}, 9);         // Idx 2
-    Entries->AddEntry(u"Words", {}, 7);         // Idx 3: German, primary only
-    Entries->AddEntry(u"Words", {}, 1036);      // Idx 4
-    Entries->AddEntry(u"Help", {}, 0);          // Idx 5
+    Index->SetLgID(1036); // French
+    Entries->AddEntry(u"Words", {}, 9); // Idx 2
+    Entries->AddEntry(u"Words", {}, 7); // Idx 3: German, primary only
+    Entries->AddEntry(u"Words", {}, 1036); // Idx 4
+    Entries->AddEntry(u"Help", {}, 0); // Idx 5
     EXPECT_EQ(Entries->LgID(), 1036u);
 
     struct TCase {
@@ -422,9 +431,9 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
         Integer Idx;
     } Cases[] = {
         { u"Words", 1036, true, 4 },
-        { u"Words", 2055, true, 3 },            // Swiss German through German
-        { u"Words", 1041, true, 4 },            // Japanese: the collection's language
-        { u"Help", 1031, true, 5 },             // neutral
+        { u"Words", 2055, true, 3 }, // Swiss German through German
+        { u"Words", 1041, true, 4 }, // Japanese: the collection's language
+        { u"Help", 1031, true, 5 }, // neutral
         { u"Nothing", 9, true, 0 },
     };
     for (const TCase& C : Cases)
@@ -433,7 +442,7 @@ TEST(XCoreDataIndexTest, NameInTheBestLanguage)
     EXPECT_EQ(Entries->IdxOfName(u"help"), 0);
 
     Index->SetLgID(0);
-    Entries->Delete(2);                         // no French, no neutral "Words"
+    Entries->Delete(2); // no French, no neutral "Words"
     EXPECT_EQ(Entries->IdxOfNameLg(u"Words", 1041, false), 0);
     EXPECT_EQ(Entries->IdxOfNameLg(u"Words", 1041, true), 2);
 

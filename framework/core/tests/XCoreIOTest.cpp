@@ -104,7 +104,7 @@ TEST_F(PathMacros, UniqueNamesNumberBeforeTheExtension)
     Testing::WriteFileBytes(Temp / "New", {});
     EXPECT_EQ(CreateUniqueFolder(Temp.File(""), u"New"), Temp.File("New1"));
     EXPECT_TRUE(fs::is_directory(Temp / "New1"));
-    EXPECT_EQ(CreateUniqueFolder(Temp.File("x"), u"Sub"), u"");   // below a file
+    EXPECT_EQ(CreateUniqueFolder(Temp.File("x"), u"Sub"), u""); // below a file
 }
 
 TEST_F(PathMacros, DeletesAnswerAtOnceForMissingNamesAndRetryOnFailure)
@@ -196,7 +196,8 @@ TEST_F(PathMacros, ListingsTakeFilesByMaskAndSkipLinkedFolders)
     // The caller's own folder may be a link.
     fs::create_directory_symlink(Temp / "top/sub", Temp / "via-link");
     ListFiles(Temp.File("via-link"), u"*.jpg", List.get(), false);
-    EXPECT_EQ(Sorted(List.get()), (std::vector<String> { Temp.File("via-link/b.jpg"), Temp.File("via-link/linked.jpg") }));
+    EXPECT_EQ(Sorted(List.get()),
+        (std::vector<String> { Temp.File("via-link/b.jpg"), Temp.File("via-link/linked.jpg") }));
 
     ListSubFolders(Temp.File("top/sub/deeper"), List.get());
     EXPECT_EQ(List->Count(), 0);

@@ -80,7 +80,10 @@ TEST(XInterfaces, MakeUniqueComponentName)
     New<TComponent>(Owner.get())->SetName(u"frame1");
     auto* Fresh = New<TComponent>(Owner.get());
 
-    struct Case { const char16_t* Base; const char16_t* Expected; };
+    struct Case {
+        const char16_t* Base;
+        const char16_t* Expected;
+    };
     for (Case C : { Case { u"Frame", u"Frame2" }, Case { u"Form", u"Form" }, Case { u"FRAME", u"FRAME2" } }) {
         String Name;
         MakeUniqueComponentName(Fresh, C.Base, Name);
@@ -111,7 +114,10 @@ TEST(XInterfaces, MakeUniqueComponentNameGivesUpOnAValidatorThatRefusesAll)
 
 namespace {
 
-std::string U8(const String& S) { return StringToUTF8(S); }
+std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
 
 class TPropProbe : public TXManagedPersistent {
     X_CLASS(TPropProbe, TXManagedPersistent)

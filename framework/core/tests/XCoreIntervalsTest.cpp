@@ -4,13 +4,16 @@
 
 TEST(XBlockComparer, OrdersByStartThenLength)
 {
-    struct TCase { TXBlock L, R; Integer Expected; };
+    struct TCase {
+        TXBlock L, R;
+        Integer Expected;
+    };
     const TCase Cases[] = {
         { { 5, 9 }, { 5, 7 }, 1 },
         { { 4, 100 }, { 5, 0 }, -1 },
         { { 5, 7 }, { 5, 7 }, 0 },
         { { -1, 0 }, { 0, 0 }, -1 },
-        { { INT64_MIN, 0 }, { INT64_MAX, 0 }, -1 },   // no overflow in the difference
+        { { INT64_MIN, 0 }, { INT64_MAX, 0 }, -1 }, // no overflow in the difference
         { { 0, INT64_MAX }, { 0, INT64_MIN }, 1 },
     };
     auto Comparer = BlockComparer();

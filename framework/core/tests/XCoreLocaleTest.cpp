@@ -42,7 +42,7 @@ class TListener : public TObject {
     X_CLASS(TListener, TObject)
 public:
     TXLocaleIDStringList* List = nullptr;
-    std::vector<std::pair<Cardinal, Integer>> Seen;     // default and line count when told
+    std::vector<std::pair<Cardinal, Integer>> Seen; // default and line count when told
     void Changed(TObject*) { Seen.emplace_back(List->DefaultLgID(), List->Count()); }
 };
 
@@ -55,11 +55,14 @@ X_PUBLISHED(TListener)
 
 TEST(XLocaleNames, LocaleNamesGiveLanguageIds)
 {
-    struct TCase { const char16_t* Name; Word Id; };
+    struct TCase {
+        const char16_t* Name;
+        Word Id;
+    };
     const TCase Cases[] = {
         { u"de_DE.UTF-8", 0x0407 },
         { u"de_CH.utf8", 0x0807 },
-        { u"de_AT.UTF-8", 0x0407 },     // territory not in the table: the language's default
+        { u"de_AT.UTF-8", 0x0407 }, // territory not in the table: the language's default
         { u"de", 0x0407 },
         { u"DE_de", 0x0407 },
         { u"fr_FR@euro", 0x040C },
@@ -121,15 +124,32 @@ TEST(XLocale, SplittingLanguageIds)
 
 TEST(XLocale, LocaleTexts)
 {
-    struct TCase { Cardinal Id; Integer Kind; const char16_t* Text; };
+    struct TCase {
+        Cardinal Id;
+        Integer Kind;
+        const char16_t* Text;
+    };
     const TCase Cases[] = {
-        { 0, 1, u"00" }, { 0, 2, u"00-00" }, { 0, 3, u"Neutral" }, { 0, 4, u"Neutral" }, { 0, 0, u"0000" },
-        { 0x0409, 7, u"0409" }, { 0x040C, 5, u"040C" },
-        { 0x0409, 1, u"en" }, { 0x0407, 2, u"de-DE" }, { 0x0807, 2, u"de-CH" }, { 0x0809, 2, u"en-GB" },
-        { 0x0807, 3, u"German" }, { 0x040C, 4, u"français" }, { 0x0411, 4, u"日本語" },
-        { 9, 2, u"en-US" }, { 7, 4, u"Deutsch" },
+        { 0, 1, u"00" },
+        { 0, 2, u"00-00" },
+        { 0, 3, u"Neutral" },
+        { 0, 4, u"Neutral" },
+        { 0, 0, u"0000" },
+        { 0x0409, 7, u"0409" },
+        { 0x040C, 5, u"040C" },
+        { 0x0409, 1, u"en" },
+        { 0x0407, 2, u"de-DE" },
+        { 0x0807, 2, u"de-CH" },
+        { 0x0809, 2, u"en-GB" },
+        { 0x0807, 3, u"German" },
+        { 0x040C, 4, u"français" },
+        { 0x0411, 4, u"日本語" },
+        { 9, 2, u"en-US" },
+        { 7, 4, u"Deutsch" },
         // A language the table does not hold has no names.
-        { 0x0419, 3, u"" }, { 0x0419, 2, u"-" }, { 0x0419, 9, u"0419" },
+        { 0x0419, 3, u"" },
+        { 0x0419, 2, u"-" },
+        { 0x0419, 9, u"0419" },
     };
     TOwnedPtr<TXQVLocale> Locale(MakeOwned<TXQVLocale>());
     for (const TCase& C : Cases) {
@@ -161,7 +181,7 @@ TEST(XLocaleFormats, DayArraysStartOnMondayAndConvertBack)
     EXPECT_EQ(Record.UltraShortDayNames[6], u"S");
     EXPECT_EQ(Record.LongMonthNames[0], u"January");
 
-    Platform.ShortDayNames[1] = u"\U0001F600x";    // a surrogate pair stays whole
+    Platform.ShortDayNames[1] = u"\U0001F600x"; // a surrogate pair stays whole
     Platform.ShortDayNames[2].clear();
     TXQVLocale::FormatSettingsFromRTL(Platform, Record);
     EXPECT_EQ(Record.UltraShortDayNames[0], u"\U0001F600");
@@ -179,7 +199,13 @@ TEST(XLocaleFormats, DayArraysStartOnMondayAndConvertBack)
 
 TEST_F(TLocaleEnv, FirstDayFollowsTheUserWhateverLocaleIsAsked)
 {
-    struct TCase { const char* Lang; Cardinal Id; Integer FirstDay; Char Decimal; const char16_t* Monday; };
+    struct TCase {
+        const char* Lang;
+        Cardinal Id;
+        Integer FirstDay;
+        Char Decimal;
+        const char16_t* Monday;
+    };
     const TCase Cases[] = {
         { "de_DE.UTF-8", 0x0409, 1, u'.', u"Monday" },
         { "en_US.UTF-8", 0x0407, 7, u',', u"Montag" },

@@ -176,7 +176,7 @@ TEST_F(Container, GoldenFileLayoutAndReadBack)
     CRC32OfBuffer(RawCRC, Raw.data(), Int64(Raw.size()));
     EXPECT_EQ(Get32(B, TableAt + 16), RawCRC);
     EXPECT_EQ(Text(B, B.size() - 16 - Raw.size(), Raw.size()), Raw);
-    EXPECT_EQ(B[ResourcesAt], 0x78);   // the letter as a zlib stream
+    EXPECT_EQ(B[ResourcesAt], 0x78); // the letter as a zlib stream
 
     auto C = MakeOwned<TXQStream>();
     C->OnHeader = [&](TObject*, bool& Accept) { Accept = C->CheckIdentity(3000, 0, 0, 0, 0, u"Data"); };
@@ -213,7 +213,12 @@ TEST_F(Container, ReadResourceBufferKeepsToTheCallersBuffer)
     TXRHeaderObject* H = C->Groups()->Items(0)->Headers->Items(0);
     char Buf[200] {};
     Int64 Length = -1;
-    struct TCase { Word Index; Int64 Capacity; bool Ok; Int64 Length; };
+    struct TCase {
+        Word Index;
+        Int64 Capacity;
+        bool Ok;
+        Int64 Length;
+    };
     const TCase Cases[] = {
         { 1, 5, true, 5 },
         { 1, 4, false, 0 },
@@ -259,8 +264,8 @@ TEST_F(Container, WritingRules)
     TXRGroupObject* W = C->Groups()->FindGroupByName(u"WithData");
     ASSERT_NE(W, nullptr);
     EXPECT_EQ(W->Body.Id, 6u);
-    EXPECT_TRUE(W->Valid);              // the data matched its CRC
-    EXPECT_EQ(W->Data->Size(), 0);      // and was not kept
+    EXPECT_TRUE(W->Valid); // the data matched its CRC
+    EXPECT_EQ(W->Data->Size(), 0); // and was not kept
     EXPECT_EQ(C->Groups()->NextGroupId(), 7u);
 
     // Writing needs the write flag.
@@ -298,28 +303,47 @@ TEST_F(Container, DamagedInputs)
         std::function<void(TBytes&)> Damage;
         bool Opens;
         Integer Code;
-        bool Readable;      // the letter can still be read
+        bool Readable; // the letter can still be read
     };
     const TCase Cases[] = {
         { "intact", [](TBytes&) {}, true, xecNone, true },
         { "file header CRC", [](TBytes& B) { B[40] ^= 1; }, false, xecContainerHeader, false },
-        { "version", [](TBytes& B) { B[8] = 2; Reseal(B, 0, 75); }, false, xecContainerHeader, false },
+        { "version",
+            [](TBytes& B) {
+                B[8] = 2;
+                Reseal(B, 0, 75);
+            },
+            false, xecContainerHeader, false },
         { "not a container", [](TBytes& B) { B[2] = 'Y'; }, false, xecContainerHeader, false },
         { "too short", [](TBytes& B) { B.resize(60); }, false, xecContainerHeader, false },
         { "bad slot", [](TBytes& B) { B[107] = 'Q'; }, false, xecCRCMismatch, false },
         { "link CRC", [](TBytes& B) { B[111] ^= 1; }, false, xecCRCMismatch, false },
         { "link past the end",
-            [](TBytes& B) { Put64(B, HeaderLinkAt + 8, Int64(1) << 40); Reseal(B, HeaderLinkAt, 8); },
+            [](TBytes& B) {
+                Put64(B, HeaderLinkAt + 8, Int64(1) << 40);
+                Reseal(B, HeaderLinkAt, 8);
+            },
             false, xecContainerScan, false },
-        { "link to itself", [](TBytes& B) { Put64(B, HeaderLinkAt + 8, HeaderLinkAt); Reseal(B, HeaderLinkAt, 8); },
+        { "link to itself",
+            [](TBytes& B) {
+                Put64(B, HeaderLinkAt + 8, HeaderLinkAt);
+                Reseal(B, HeaderLinkAt, 8);
+            },
             true, xecContainerNoEnd, false },
-        { "link backwards", [](TBytes& B) { Put64(B, HeaderLinkAt + 8, 107); Reseal(B, HeaderLinkAt, 8); },
+        { "link backwards",
+            [](TBytes& B) {
+                Put64(B, HeaderLinkAt + 8, 107);
+                Reseal(B, HeaderLinkAt, 8);
+            },
             true, xecContainerNoEnd, false },
         { "cut in a record", [](TBytes& B) { B.resize(HeaderAt + 20); }, false, xecContainerScan, false },
         { "group body CRC", [](TBytes& B) { B[GroupAt + 20] ^= 1; }, true, xecCRCMismatch, false },
         { "oversized group data",
-            [](TBytes& B) { Put64(B, GroupAt + 85, Int64(1) << 40); Reseal(B, GroupAt, 85); }, true, xecReadFailed,
-            true },
+            [](TBytes& B) {
+                Put64(B, GroupAt + 85, Int64(1) << 40);
+                Reseal(B, GroupAt, 85);
+            },
+            true, xecReadFailed, true },
         { "oversized resource",
             [](TBytes& B) {
                 Put64(B, TableAt + 16 + 8, Int64(1) << 50);
@@ -328,7 +352,8 @@ TEST_F(Container, DamagedInputs)
                 CRC32OfBuffer(CRC, B.data() + TableAt, 48);
                 Put32(B, HeaderAt + 8, CRC);
                 Reseal(B, HeaderAt, 28);
-            }, true, xecReadFailed, false },
+            },
+            true, xecReadFailed, false },
         { "negative resource",
             [](TBytes& B) {
                 Put64(B, TableAt + 8, -5);
@@ -336,9 +361,14 @@ TEST_F(Container, DamagedInputs)
                 CRC32OfBuffer(CRC, B.data() + TableAt, 48);
                 Put32(B, HeaderAt + 8, CRC);
                 Reseal(B, HeaderAt, 28);
-            }, true, xecReadFailed, false },
+            },
+            true, xecReadFailed, false },
         { "huge resource count",
-            [](TBytes& B) { B[HeaderAt + 26] = 0xFF; B[HeaderAt + 27] = 0xFF; Reseal(B, HeaderAt, 28); },
+            [](TBytes& B) {
+                B[HeaderAt + 26] = 0xFF;
+                B[HeaderAt + 27] = 0xFF;
+                Reseal(B, HeaderAt, 28);
+            },
             true, xecReadFailed, false },
         { "table CRC", [](TBytes& B) { B[TableAt + 4] ^= 1; }, true, xecCRCMismatch, false },
         { "resource bytes", [&](TBytes& B) { B[ResourcesAt + LetterSize / 2] ^= 0x40; }, true, xecNone, false },
@@ -367,7 +397,10 @@ TEST_F(Container, DamagedInputs)
 TEST_F(Container, WrongIdentityIsRefused)
 {
     auto S = MakeOwned<TBytesStream>(GoldenBytes());
-    struct TCase { Integer V1, V2; const char16_t* Name; };
+    struct TCase {
+        Integer V1, V2;
+        const char16_t* Name;
+    };
     const TCase Cases[] = { { 100, 0, u"Data" }, { 3000, 6001, u"Data" }, { 3000, 0, u"Language" } };
     for (const TCase& T : Cases) {
         auto C = MakeOwned<TXQStream>();
@@ -470,7 +503,7 @@ TBytes GroupBombs(int Count, size_t Size)
     C->Close();
     TBytes One = Testing::StreamBytes(S.get());
     const TBytes Header(One.begin(), One.begin() + 107);
-    const TBytes Record(One.begin() + 107 + 16, One.end() - 16);     // group record and data
+    const TBytes Record(One.begin() + 107 + 16, One.end() - 16); // group record and data
     TBytes B = Header;
     for (int I = 0; I < Count; ++I) {
         size_t At = B.size();
@@ -494,17 +527,23 @@ TEST_F(Container, AppendGoesWhereReadersArrive)
     struct TCase {
         const char* Name;
         std::function<void(TBytes&)> Damage;
-        Int64 End;          // where the next link goes
-        bool Letter;        // the golden header stays readable
+        Int64 End; // where the next link goes
+        bool Letter; // the golden header stays readable
     };
     const TCase Cases[] = {
         { "intact", [](TBytes&) {}, Int64(Golden.size()) - 16, true },
-        { "bytes behind the end record", [](TBytes& B) { B.insert(B.end(), { 'j', 'u', 'n', 'k' }); },
+        { "bytes behind the end record",
+            [](TBytes& B) {
+                B.insert(B.end(), { 'j', 'u', 'n', 'k' });
+            },
             Int64(Golden.size()) - 16, true },
         { "end record cut off", [](TBytes& B) { B.resize(B.size() - 16); }, Int64(Golden.size()) - 16, true },
         { "cut in a record", [](TBytes& B) { B.resize(HeaderAt + 20); }, Int64(HeaderLinkAt), false },
         { "link past the end",
-            [](TBytes& B) { Put64(B, HeaderLinkAt + 8, Int64(1) << 40); Reseal(B, HeaderLinkAt, 8); },
+            [](TBytes& B) {
+                Put64(B, HeaderLinkAt + 8, Int64(1) << 40);
+                Reseal(B, HeaderLinkAt, 8);
+            },
             Int64(HeaderLinkAt), false },
         { "bad slot", [](TBytes& B) { B[HeaderLinkAt] = 'Q'; }, Int64(HeaderLinkAt), false },
     };
@@ -650,24 +689,26 @@ TEST_F(Container, FailedWritesAreUndone)
     const TBytes Ten = Noise(10, 9);
     struct TCase {
         const char* Name;
-        Int64 Room;         // bytes the stream may grow by
+        Int64 Room; // bytes the stream may grow by
         std::function<bool(TXQStream*)> Write;
     };
     const TCase Cases[] = {
-        { "group data", 100, [&](TXQStream* C) {
-            auto Data = MakeOwned<TBytesStream>(Big);
-            return C->AddNamedGroup(u"Big", Data.get(), false, nullptr);
-        } },
+        { "group data", 100,
+            [&](TXQStream* C) {
+                auto Data = MakeOwned<TBytesStream>(Big);
+                return C->AddNamedGroup(u"Big", Data.get(), false, nullptr);
+            } },
         { "header record", 20, [&](TXQStream* C) { return C->BeginNamedHeader(u"Data", 3, false, nullptr, 1); } },
-        { "resource", 100, [&](TXQStream* C) {
-            auto Data = MakeOwned<TBytesStream>(Big);
-            return C->AddSingleResourceHeader(u"Data", 3, false, nullptr, Data.get(), -2);
-        } },
-        { "end record of a header", 52 + 10, [&](TXQStream* C) {
-            return C->BeginNamedHeader(u"Data", 3, false, nullptr, 1)
-                && C->AddResourceBuffer(1, Ten.data(), nullptr, Integer(Ten.size()))
-                && C->EndNamedHeader(false);
-        } },
+        { "resource", 100,
+            [&](TXQStream* C) {
+                auto Data = MakeOwned<TBytesStream>(Big);
+                return C->AddSingleResourceHeader(u"Data", 3, false, nullptr, Data.get(), -2);
+            } },
+        { "end record of a header", 52 + 10,
+            [&](TXQStream* C) {
+                return C->BeginNamedHeader(u"Data", 3, false, nullptr, 1) &&
+                    C->AddResourceBuffer(1, Ten.data(), nullptr, Integer(Ten.size())) && C->EndNamedHeader(false);
+            } },
     };
     for (const TCase& T : Cases) {
         auto S = MakeOwned<TCappedStream>();
@@ -680,7 +721,7 @@ TEST_F(Container, FailedWritesAreUndone)
         EXPECT_EQ(GetXErrorCode(), xecWriteFailed) << T.Name;
         EXPECT_EQ(Testing::StreamBytes(S.get()), Golden) << T.Name;
         EXPECT_EQ(C->EndOffset(), Int64(Golden.size()) - 16) << T.Name;
-        EXPECT_FALSE(C->AddResourceBuffer(1, Ten.data(), nullptr, 1)) << T.Name;    // no header left open
+        EXPECT_FALSE(C->AddResourceBuffer(1, Ten.data(), nullptr, 1)) << T.Name; // no header left open
 
         // The container goes on from where it was.
         S->Cap = Int64(1) << 20;

@@ -44,10 +44,13 @@ TEST(QiCRC, StreamFailures)
     auto Failing = MakeOwned<TFailingStream>();
     Failing->SetSize(50);
     auto Short = MakeOwned<TBytesStream>(std::vector<Byte>(20));
-    struct TCase { TStream* Stream; Int64 Count, Start; };
+    struct TCase {
+        TStream* Stream;
+        Int64 Count, Start;
+    };
     const TCase Cases[] = {
         { Failing.get(), 10, 0 },
-        { Short.get(), 10, 15 },    // the range runs past the end
+        { Short.get(), 10, 15 }, // the range runs past the end
         { Short.get(), -1, 0 },
         { nullptr, 1, 0 },
     };
@@ -73,7 +76,7 @@ TEST(QiCRC, Checks)
     EXPECT_FALSE(CheckCRC32OfBuffer(0x12345678u, "123456789", 9, false));
     EXPECT_EQ(GetXErrorCode(), xecCRCMismatch);
     EXPECT_EQ(Testing::RaisedCode([] { CheckCRC32OfBuffer(1, "x", 1, true); }), xecCRCMismatch);
-    auto S = MakeOwned<TBytesStream>(std::vector<Byte>{ '1', '2', '3', '4', '5', '6', '7', '8', '9' });
+    auto S = MakeOwned<TBytesStream>(std::vector<Byte> { '1', '2', '3', '4', '5', '6', '7', '8', '9' });
     ClearXError();
     EXPECT_FALSE(CheckCRC32OfStream(1, S.get(), false));
     EXPECT_EQ(GetXErrorCode(), xecCRCMismatch);

@@ -40,7 +40,8 @@ public:
         inherited::DefineGroups(AData, AMode, AParts);
         Identity = NextIdentity;
         auto* D = reinterpret_cast<TNotesData*>(static_cast<void*>(AData));
-        TXFilerGroup* Notes = Groups()->AddNamedGroup(this, TXRStreamFilerGroup::StaticClass(), D->Notes.get(), nullptr, u"Notes");
+        TXFilerGroup* Notes =
+            Groups()->AddNamedGroup(this, TXRStreamFilerGroup::StaticClass(), D->Notes.get(), nullptr, u"Notes");
         for (const String& F : Filter)
             Notes->Filter()->Add(F);
         TXFilerGroup* Blob = Groups()->AddGroup(this, TXRStreamObjectFilerGroup::StaticClass(), nullptr, D->Blob.get());
@@ -155,7 +156,8 @@ TEST(RStreamFilers, IdentityDecidesWhatOpens)
         Integer V1;
         const char16_t* Name;
         bool Opens;
-    } Cases[] = { { 0, u"", true }, { 7, u"Notes", true }, { 7, u"Other", false }, { 8, u"Notes", false }, { 7, u"", true } };
+    } Cases[] = { { 0, u"", true }, { 7, u"Notes", true }, { 7, u"Other", false }, { 8, u"Notes", false },
+        { 7, u"", true } };
     for (const auto& C : Cases) {
         TNotesFiler::NextIdentity = {};
         if (C.V1)

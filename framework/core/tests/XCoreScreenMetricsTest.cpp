@@ -9,7 +9,7 @@ TEST(ScreenMetrics, ScaledToTheScreen)
     EXPECT_EQ(ScreenDPIY, 144);
     EXPECT_TRUE(IsScreenScaled);
     EXPECT_EQ(ScaledSizes[16], 24);
-    EXPECT_EQ(ScaledSizes[1], 2);      // 1.5 rounds away from zero
+    EXPECT_EQ(ScaledSizes[1], 2); // 1.5 rounds away from zero
     EXPECT_EQ(Scaled100, 150);
     EXPECT_EQ(SystemMetrics.CXIcon, GetSystemMetrics(SM_CXICON));
     EXPECT_EQ(SystemMetrics.CYSizeFrame, SystemMetrics.CYFrame);

@@ -98,7 +98,8 @@ public:
     void DefineProperties(TFiler* Filer) override
     {
         inherited::DefineProperties(Filer);
-        Filer->DefineBinaryProperty(u"Probe", [this](TStream*) { SeenRemaining = TXLoadBudget::Remaining(); },
+        Filer->DefineBinaryProperty(
+            u"Probe", [this](TStream*) { SeenRemaining = TXLoadBudget::Remaining(); },
             [](TStream* S) { S->WriteBuffer("p", 1); }, true);
     }
     Int64 SeenRemaining = -1;
@@ -175,7 +176,9 @@ TEST(XCoreStreamsContainersTest, BlobRoundTripsPlainAndCompressed)
             const RawBytes& Packed = Values["CData"];
             std::vector<Bytef> Out(Bytes.size());
             uLongf OutLen = uLongf(Out.size());
-            ASSERT_EQ(uncompress(Out.data(), &OutLen, reinterpret_cast<const Bytef*>(Packed.data()), uLong(Packed.size())), Z_OK);
+            ASSERT_EQ(uncompress(Out.data(), &OutLen, reinterpret_cast<const Bytef*>(Packed.data()),
+                          uLong(Packed.size())),
+                Z_OK);
             EXPECT_EQ(RawBytes(Out.begin(), Out.begin() + OutLen), Bytes);
             EXPECT_LT(Packed.size(), Bytes.size());
         }
@@ -211,7 +214,8 @@ TEST(XCoreStreamsContainersTest, DamagedCompressedValueLeavesBlobEmptyAndFails)
 
     RawBytes Flipped = Packed;
     Flipped[Flipped.size() / 2] ^= 0x55;
-    const RawBytes Cases[] = { Packed.substr(0, Packed.size() / 2), Flipped, "not zlib at all", Packed.substr(0, Packed.size() - 1) };
+    const RawBytes Cases[] = { Packed.substr(0, Packed.size() / 2), Flipped, "not zlib at all",
+        Packed.substr(0, Packed.size() - 1) };
     for (const RawBytes& Value : Cases) {
         ClearXError();
         TOwnedPtr<TXStreamObject> Dest(New<TXStreamObject>());
@@ -269,7 +273,7 @@ TEST(XCoreStreamsContainersTest, LoadFromFileAndAssign)
     EXPECT_EQ(Copy->Width(), 640);
     EXPECT_EQ(Copy->Size(), 5);
     EXPECT_EQ(Copy->LgID(), 0u);
-    Blob->DataStream()->Clear();                // the copy has bytes of its own
+    Blob->DataStream()->Clear(); // the copy has bytes of its own
     EXPECT_EQ(Content(Copy.get()), "12345");
 
     EXPECT_FALSE(Copy->LoadFromFile(Dir.File("missing.png"), false));

@@ -95,11 +95,13 @@ TEST(XStringCollection, ItemsCopyTextAndLanguageButNotColour)
 TEST(XStringCollection, ItemClassAndStoredText)
 {
     // An item class outside the collection's is replaced by its own.
-    TOwnedPtr<TXStringCollection<>> Plain(New<TXStringCollection<>>(static_cast<TPersistent*>(nullptr), TXLocalizedCollectionItem::StaticClass()));
+    TOwnedPtr<TXStringCollection<>> Plain(
+        New<TXStringCollection<>>(static_cast<TPersistent*>(nullptr), TXLocalizedCollectionItem::StaticClass()));
     EXPECT_EQ(Plain->ItemClass(), TXStringItem::StaticClass());
     ASSERT_NE(Plain->LgObject(), nullptr);
 
-    TOwnedPtr<TXColorStringCollection<>> Storable(New<TXColorStringCollection<>>(static_cast<TPersistent*>(nullptr), TXStorableColorStringItem::StaticClass()));
+    TOwnedPtr<TXColorStringCollection<>> Storable(
+        New<TXColorStringCollection<>>(static_cast<TPersistent*>(nullptr), TXStorableColorStringItem::StaticClass()));
     TXColorStringItem* Item = Storable->Add();
     ASSERT_EQ(Item->ClassType(), TXStorableColorStringItem::StaticClass());
     const TPropInfo* Text = GetPropInfo(Item, u"s");

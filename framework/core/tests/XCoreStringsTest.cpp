@@ -6,8 +6,14 @@
 
 namespace {
 
-TCodePageString A(std::string Bytes) { return { std::move(Bytes), CP_1252 }; }
-std::string U8(const String& S) { return StringToUTF8(S); }
+TCodePageString A(std::string Bytes)
+{
+    return { std::move(Bytes), CP_1252 };
+}
+std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
 
 TEST(XStrSearch, PosFromIsOneBasedAndFindsAfterPartialMatches)
 {
@@ -304,7 +310,7 @@ TEST(XStrDigits, DecodeDigitsGroups)
     } Cases[] = {
         { "4142", 16, "AB" },
         { "41", 8, "\x21" },
-        { "414", 16, "A" },     // a group starting at the last character is not read
+        { "414", 16, "A" }, // a group starting at the last character is not read
         { "4", 16, "" },
         { "", 16, "" },
         { "004101", 8, "\x21\x01" },

@@ -10,7 +10,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string U8(const String& S) { return StringToUTF8(S); }
+std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
 
 TEST(XStringsUtils, FormatSizeKBMBLetsTheLimitChooseTheUnit)
 {

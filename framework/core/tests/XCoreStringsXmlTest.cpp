@@ -3,7 +3,10 @@
 
 namespace {
 
-std::string U8(const String& S) { return StringToUTF8(S); }
+std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
 
 TEST(XStrXml, EscapeAndUnescapeInOneWalk)
 {
@@ -12,7 +15,7 @@ TEST(XStrXml, EscapeAndUnescapeInOneWalk)
     } Cases[] = {
         { u"<a>&'\"", u"&lt;a&gt;&amp;&apos;&quot;" },
         { u"A&B", u"A&amp;B" },
-        { u"&lt;", u"&amp;lt;" },   // escaped once, never twice
+        { u"&lt;", u"&amp;lt;" }, // escaped once, never twice
         { u"", u"" },
     };
     for (const auto& C : Cases) {

@@ -54,7 +54,7 @@ TEST_F(SystemObject, FoldersAreFoundOnceAndExpandAsMacros)
     EXPECT_EQ(Sys->ExpandMacros(u"<MyPictures>"), u"<MyPictures>");
     // The process's own object expands through the macro registry.
     EXPECT_EQ(ExpandPathMacros(u"<home>Recovered\\<user>"),
-              QVSystem()->Folder(TXQVSystem::sfHome) + u"Recovered/" + QVSystem()->Folder(TXQVSystem::sfUserName));
+        QVSystem()->Folder(TXQVSystem::sfHome) + u"Recovered/" + QVSystem()->Folder(TXQVSystem::sfUserName));
 
     // Freed, it has left the registry (a sanitizer build would see a call
     // into the freed object).

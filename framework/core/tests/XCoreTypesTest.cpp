@@ -16,10 +16,20 @@ TEST(XByteArrays, CopiesAreIndependent)
 
 TEST(XTypes, BitRoutines)
 {
-    struct Case { Cardinal Value; Integer Bit; bool State; Cardinal Expected; };
+    struct Case {
+        Cardinal Value;
+        Integer Bit;
+        bool State;
+        Cardinal Expected;
+    };
     const Case Cases[] = {
-        { 0, 0, true, 1 }, { 0, 31, true, 0x80000000u }, { 0xFFFFFFFFu, 31, false, 0x7FFFFFFFu },
-        { 5, 2, false, 1 }, { 5, 32, true, 5 }, { 5, 200, false, 5 }, { 5, -1, true, 5 },
+        { 0, 0, true, 1 },
+        { 0, 31, true, 0x80000000u },
+        { 0xFFFFFFFFu, 31, false, 0x7FFFFFFFu },
+        { 5, 2, false, 1 },
+        { 5, 32, true, 5 },
+        { 5, 200, false, 5 },
+        { 5, -1, true, 5 },
     };
     for (const Case& C : Cases)
         EXPECT_EQ(SetBit(C.Value, C.Bit, C.State), C.Expected) << C.Value << " bit " << C.Bit;
@@ -36,10 +46,20 @@ TEST(XTypes, BitRoutines)
 
 TEST(XTypes, HiMetricToPixelsRoundsHalfToEven)
 {
-    struct Case { Word DPI; Integer Value; Integer Expected; };
+    struct Case {
+        Word DPI;
+        Integer Value;
+        Integer Expected;
+    };
     const Case Cases[] = {
-        { 96, 2540, 96 }, { 0, 1234, 1234 }, { 1, 1270, 0 }, { 1, 3810, 2 }, { 1, -1270, 0 },
-        { 1, -3810, -2 }, { 96, 1000, 38 }, { 65535, 2147483647, 2147483647 },
+        { 96, 2540, 96 },
+        { 0, 1234, 1234 },
+        { 1, 1270, 0 },
+        { 1, 3810, 2 },
+        { 1, -1270, 0 },
+        { 1, -3810, -2 },
+        { 96, 1000, 38 },
+        { 65535, 2147483647, 2147483647 },
         { 65535, -2147483647 - 1, -2147483647 - 1 },
     };
     for (const Case& C : Cases)
@@ -67,7 +87,10 @@ TEST(XTypes, UpdateCountIsIdleOnlyAfterTheOutermostEnd)
 
 namespace {
 int PlainCalls = 0;
-void PlainProc() { ++PlainCalls; }
+void PlainProc()
+{
+    ++PlainCalls;
+}
 struct TCounter {
     int Calls = 0;
     void Tick() { ++Calls; }

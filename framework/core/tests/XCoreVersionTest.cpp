@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 namespace {
-TXVersionRec V(Integer Major, Integer Minor, Integer Release, Integer Build) { return { Major, Minor, Release, Build }; }
+TXVersionRec V(Integer Major, Integer Minor, Integer Release, Integer Build)
+{
+    return { Major, Minor, Release, Build };
+}
 }
 
 TEST(Version, Parse)

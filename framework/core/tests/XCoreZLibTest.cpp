@@ -38,8 +38,8 @@ protected:
     bool Python(const std::string& Expr, const std::vector<fs::path>& Files)
     {
         std::vector<std::string> Argv { "python3", "-c",
-            "import zlib,sys\nfor f in sys.argv[1:]:\n d=open(f,'rb').read(); open(f+'.out','wb').write(" + Expr
-                + ")" };
+            "import zlib,sys\nfor f in sys.argv[1:]:\n d=open(f,'rb').read(); open(f+'.out','wb').write(" + Expr +
+                ")" };
         for (const fs::path& F : Files)
             Argv.push_back(F.string());
         return Testing::RunTool(Argv).ExitCode == 0;
@@ -49,7 +49,12 @@ protected:
 
 TEST_F(ZLibFiles, OurStreamsInflateInPython)
 {
-    struct TCase { Byte Level; size_t Size; fs::path File; std::vector<Byte> Data; };
+    struct TCase {
+        Byte Level;
+        size_t Size;
+        fs::path File;
+        std::vector<Byte> Data;
+    };
     std::vector<TCase> Cases;
     for (Byte Level : { xzlFastest, xzlDefault, xzlBest })
         for (size_t Size : { size_t(0), size_t(1), size_t(200000) })
@@ -91,7 +96,8 @@ TEST_F(ZLibFiles, PythonDataInflatesHere)
         Cardinal CRC = 0;
         CRC32OfBuffer(CRC, Data.data(), Int64(Data.size()));
         ASSERT_TRUE(xZDecompress::DecompressStreamCRC(Source.get(), CRC, Dest.get(), false, nullptr, true,
-            Int64(Packed.size()), 10)) << Expr;
+            Int64(Packed.size()), 10))
+            << Expr;
         EXPECT_EQ(Testing::StreamBytes(Dest.get()), Data) << Expr;
     }
 }
@@ -122,8 +128,8 @@ TEST(ZLib, BufferRecordRoundTripsWithItsCRC)
     auto Dest = MakeOwned<TMemoryStream>();
     Cardinal CRC = 0;
     Int64 Start = 0, Written = 0;
-    ASSERT_TRUE(xZDecompress::CompressBufferCRC(Dest.get(), CRC, Start, false, nullptr, xzlBest, 5000, Data.data(),
-        Written));
+    ASSERT_TRUE(
+        xZDecompress::CompressBufferCRC(Dest.get(), CRC, Start, false, nullptr, xzlBest, 5000, Data.data(), Written));
     std::vector<Byte> Back(5000);
     EXPECT_TRUE(xZDecompress::DecompressBufferCRC(Dest.get(), CRC, Back.data(), false, nullptr, true, 5000, 0));
     EXPECT_EQ(Back, Data);
@@ -156,11 +162,11 @@ TEST(ZLib, StreamRangeAndText)
 
     // Past the end of the source: a write failure, not a short record.
     ClearXError();
-    EXPECT_FALSE(xZDecompress::CompressStream(Dest.get(), Start, Written, false, nullptr, xzlDefault, 100, 2,
-        Source.get()));
+    EXPECT_FALSE(
+        xZDecompress::CompressStream(Dest.get(), Start, Written, false, nullptr, xzlDefault, 100, 2, Source.get()));
     EXPECT_EQ(GetXErrorCode(), xecWriteFailed);
-    ASSERT_TRUE(xZDecompress::CompressStream(Dest.get(), Start, Written, false, nullptr, xzlDefault, 0, 0,
-        Source.get()));
+    ASSERT_TRUE(
+        xZDecompress::CompressStream(Dest.get(), Start, Written, false, nullptr, xzlDefault, 0, 0, Source.get()));
     EXPECT_EQ(Written, 0);
 }
 
@@ -170,8 +176,8 @@ TEST(ZLib, DecompressStreamLeavesNoOldTail)
     auto Packed = MakeOwned<TMemoryStream>();
     Cardinal CRC = 0;
     Int64 Start = 0, Written = 0;
-    ASSERT_TRUE(xZDecompress::CompressBufferCRC(Packed.get(), CRC, Start, false, nullptr, xzlDefault, 100,
-        Data.data(), Written));
+    ASSERT_TRUE(xZDecompress::CompressBufferCRC(Packed.get(), CRC, Start, false, nullptr, xzlDefault, 100, Data.data(),
+        Written));
     auto Dest = MakeOwned<TBytesStream>(std::vector<Byte>(5000, 0xEE));
     ASSERT_TRUE(xZDecompress::DecompressStreamCRC(Packed.get(), CRC, Dest.get(), false, nullptr, true, Written, 0));
     EXPECT_EQ(Testing::StreamBytes(Dest.get()), Data);
@@ -191,7 +197,12 @@ TEST(ZLib, DamagedAndOversizedData)
         Int64(Data.size()), Data.data(), Written));
     auto Good = Testing::StreamBytes(Packed.get());
 
-    struct TCase { const char* Name; std::vector<Byte> Body; Int64 Limit; Integer Code; };
+    struct TCase {
+        const char* Name;
+        std::vector<Byte> Body;
+        Int64 Limit;
+        Integer Code;
+    };
     auto Flipped = Good;
     Flipped[Good.size() / 2] ^= 0x55;
     auto Cut = std::vector<Byte>(Good.begin(), Good.begin() + Int64(Good.size() / 2));
@@ -211,7 +222,8 @@ TEST(ZLib, DamagedAndOversizedData)
         auto Dest = MakeOwned<TMemoryStream>();
         ClearXError();
         EXPECT_FALSE(xZDecompress::DecompressStreamCRC(Source.get(), CRC, Dest.get(), false, nullptr, true,
-            Int64(C.Body.size()), 0, C.Limit)) << C.Name;
+            Int64(C.Body.size()), 0, C.Limit))
+            << C.Name;
         EXPECT_EQ(GetXErrorCode(), C.Code) << C.Name;
     }
     // A whole body with the wrong CRC.
@@ -222,9 +234,10 @@ TEST(ZLib, DamagedAndOversizedData)
         Int64(Good.size()), 0));
     EXPECT_EQ(GetXErrorCode(), xecCRCMismatch);
     EXPECT_EQ(Testing::RaisedCode([&] {
-        xZDecompress::DecompressStreamCRC(Source.get(), CRC + 1, Dest.get(), true, nullptr, true,
-            Int64(Good.size()), 0);
-    }), xecCRCMismatch);
+        xZDecompress::DecompressStreamCRC(Source.get(), CRC + 1, Dest.get(), true, nullptr, true, Int64(Good.size()),
+            0);
+    }),
+        xecCRCMismatch);
 }
 
 // Every inflate inside a load draws on the load's one budget; a scope that
@@ -248,19 +261,19 @@ TEST(ZLib, OneBudgetForAllTheInflatesOfALoad)
         EXPECT_TRUE(Inflate());
         EXPECT_EQ(TXLoadBudget::Remaining(), 100000 - 60000);
         {
-            TXLoadBudget Inner;         // shares the load's budget
+            TXLoadBudget Inner; // shares the load's budget
             ClearXError();
             EXPECT_FALSE(Inflate());
             EXPECT_EQ(GetXErrorCode(), xecReadFailed);
         }
-        EXPECT_EQ(TXLoadBudget::Remaining(), 100000 - 60000);     // the refused one counted nothing
+        EXPECT_EQ(TXLoadBudget::Remaining(), 100000 - 60000); // the refused one counted nothing
         EXPECT_THROW(TXLoadBudget::Charge(40001), EZDecompressionError);
         EXPECT_NO_THROW(TXLoadBudget::Charge(40000));
     }
     {
-        TXLoadBudget Load;              // on its own, a load may take 256 MiB
+        TXLoadBudget Load; // on its own, a load may take 256 MiB
         EXPECT_EQ(TXLoadBudget::Remaining(), xzMaxInflatedSize);
-        TXLoadBudget Declared(70000);   // a declared size bounds its own span
+        TXLoadBudget Declared(70000); // a declared size bounds its own span
         EXPECT_TRUE(Inflate());
         EXPECT_FALSE(Inflate());
     }

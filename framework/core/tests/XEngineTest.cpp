@@ -134,7 +134,10 @@ protected:
 
 } // namespace
 
-X_PUBLISHED(TTestFont) { X_PROP(Size, Size, SetSize); }
+X_PUBLISHED(TTestFont)
+{
+    X_PROP(Size, Size, SetSize);
+}
 X_PUBLISHED(TTestItem)
 {
     X_PROP(Caption, Caption, SetCaption);
@@ -150,7 +153,10 @@ X_PUBLISHED(TTestObject)
     X_PROP_READONLY(Items, Items);
     X_PROP_READONLY(Missing, Missing);
 }
-X_PUBLISHED(TTestIni) { X_PROP(Width, Width, SetWidth); }
+X_PUBLISHED(TTestIni)
+{
+    X_PROP(Width, Width, SetWidth);
+}
 X_REGISTER_CLASS(TTestFont)
 X_REGISTER_CLASS(TTestItem)
 X_REGISTER_CLASS(TTestObject)

@@ -47,7 +47,9 @@ TEST_F(XMLFiler, SavesThroughATemporaryFileAndLoadsBack)
 {
     auto Path = FFolder / "note.xml";
     String Name = UTF8ToString(Path.string());
-    { std::ofstream(Path) << "old content"; }
+    {
+        std::ofstream(Path) << "old content";
+    }
     TOwnedPtr<TXfNote> Note(New<TXfNote>());
     Note->SetTitle(u"caf\u00e9 & <tea>\rend");
     Note->Lines()->Add(u"one");

@@ -70,7 +70,7 @@ TEST(OpenCommands, SplitIntoProgramAndParameters)
     } Cases[] = {
         { u"\"C:\\Program Files\\App\\app.exe\" \"%1\"", u"C:\\Program Files\\App\\app.exe", u"" },
         { u"C:\\Windows\\system32\\rundll32.exe \"C:\\Windows\\lib.dll\",ImageView_Fullscreen %1",
-          u"C:\\Windows\\system32\\rundll32.exe", u"C:\\Windows\\lib.dll,ImageView_Fullscreen" },
+            u"C:\\Windows\\system32\\rundll32.exe", u"C:\\Windows\\lib.dll,ImageView_Fullscreen" },
         { u"c:\\x\\viewer.exe %1 /view", u"c:\\x\\viewer.exe", u"/view" },
         { u"c:\\a.com\\run.BAT", u"c:\\a.com\\run.BAT", u"" },
         { u"firefox %u", u"firefox", u"" },
@@ -113,11 +113,12 @@ TEST_F(RunAtLogon, EntriesAreValidAndTheirCommandParsesBack)
     const String Parameters = u"--x \"two words\" 100% $(touch\\ x) `id` back\\slash \"q\\\"uote\"";
     ASSERT_TRUE(SetRunAtLogon(true, u"Lumeno Wallpaper", Program, Parameters));
     ASSERT_EQ(Files(), std::vector<std::string> { "Lumeno_Wallpaper.desktop" });
-    const std::vector<String> Expected = { Program, u"/a", u"--x", u"two words", u"100%", u"$(touch\\", u"x)",
-        u"`id`", u"back\\slash", u"q\"uote" };
+    const std::vector<String> Expected = { Program, u"/a", u"--x", u"two words", u"100%", u"$(touch\\", u"x)", u"`id`",
+        u"back\\slash", u"q\"uote" };
     EXPECT_EQ(CommandOf("Lumeno_Wallpaper.desktop"), Expected);
     if (Testing::HaveTool("desktop-file-validate")) {
-        const auto Result = Testing::RunTool({ "desktop-file-validate", (Autostart / "Lumeno_Wallpaper.desktop").string() });
+        const auto Result =
+            Testing::RunTool({ "desktop-file-validate", (Autostart / "Lumeno_Wallpaper.desktop").string() });
         EXPECT_EQ(Result.ExitCode, 0) << Result.Output << ReadText(Autostart / "Lumeno_Wallpaper.desktop");
     }
 
@@ -133,9 +134,9 @@ TEST_F(RunAtLogon, RemovingTakesOnlyTheProgramsOwnEntries)
     fs::create_directories(Autostart);
     WriteText(Autostart / "other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other /a\n");
     WriteText(Autostart / "prefix.desktop",
-              "[Desktop Entry]\nType=Application\nName=P\nExec=\"/opt/lumeno dir/lumeno2\" /a\n");
+        "[Desktop Entry]\nType=Application\nName=P\nExec=\"/opt/lumeno dir/lumeno2\" /a\n");
     WriteText(Autostart / "upper.desktop",
-              "[Desktop Entry]\nType=Application\nName=U\nExec=\"/OPT/LUMENO DIR/LUMENO\" /a\n");
+        "[Desktop Entry]\nType=Application\nName=U\nExec=\"/OPT/LUMENO DIR/LUMENO\" /a\n");
     WriteText(Autostart / "noexec.desktop", "[Desktop Entry]\nType=Application\nName=N\n");
     ASSERT_TRUE(SetRunAtLogon(true, u"Lumeno Wallpaper", Program, u""));
     ASSERT_TRUE(SetRunAtLogon(true, u"Second Name", Program, u"/b"));
@@ -143,8 +144,8 @@ TEST_F(RunAtLogon, RemovingTakesOnlyTheProgramsOwnEntries)
     EXPECT_TRUE(RemoveRunAtLogon(u""));
     EXPECT_EQ(Files().size(), 6u);
     EXPECT_TRUE(RemoveRunAtLogon(Program));
-    EXPECT_EQ(Files(), (std::vector<std::string> { "noexec.desktop", "other.desktop", "prefix.desktop",
-        "upper.desktop" }));
+    EXPECT_EQ(Files(),
+        (std::vector<std::string> { "noexec.desktop", "other.desktop", "prefix.desktop", "upper.desktop" }));
 
     // An entry that cannot be read makes the answer False; the others are
     // still looked at.
@@ -287,7 +288,7 @@ TEST(ShellUtilities, ClientOriginsAndWindowMessagesOfAForm)
     PostMessage(Other, WM_USER, 0, 0);
     PostMessage(Form->Handle(), WM_NULL, 0, 0);
     ProcessWindowMessages(Form);
-    EXPECT_EQ(Seen, 0);                         // another window's message waits
+    EXPECT_EQ(Seen, 0); // another window's message waits
     MSG Msg;
     EXPECT_FALSE(PumpWindowMessage(Form, Msg));
     Application->ProcessMessages();

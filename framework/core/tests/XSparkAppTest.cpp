@@ -78,8 +78,14 @@ TEST(ApplicationObject, SwitchesByPrefixOrWhole)
         String Switch;
         Integer Index;
     } Cases[] = {
-        { u"/data:", 1 }, { u"/demo", 3 }, { u"/DEMO", 3 }, { u"/a", 4 }, { u"/b", -1 }, { u"/usr/bin/prog", 0 },
-        { u"/dem", -1 }, { u"/demox:", -1 },
+        { u"/data:", 1 },
+        { u"/demo", 3 },
+        { u"/DEMO", 3 },
+        { u"/a", 4 },
+        { u"/b", -1 },
+        { u"/usr/bin/prog", 0 },
+        { u"/dem", -1 },
+        { u"/demox:", -1 },
     };
     for (const auto& C : Cases)
         EXPECT_EQ(Params->IndexOf(C.Switch), C.Index) << StringToUTF8(C.Switch);
@@ -166,6 +172,6 @@ TEST(ScreenScaling, PerMonitorDpiAndRectangles)
 
     EXPECT_EQ(ScaleRect(Rect(1, 1, 3, 3), 1.5, 2), Rect(2, 2, 4, 6));
     EXPECT_EQ(ScaleRect(Rect(-1, 0, 5, 7), 0.5, 0.5), Rect(0, 0, 2, 4));
-    EXPECT_EQ(ScaleToDPI(100), 100);    // the test programs' screen is 96 DPI
+    EXPECT_EQ(ScaleToDPI(100), 100); // the test programs' screen is 96 DPI
     EXPECT_TRUE(IsWindows81OrLater());
 }

@@ -147,8 +147,9 @@ TEST_F(ObservableComponent, FreeingWithLiveSubscriptionsDropsPostsAndDetachesKee
     std::vector<TObject*> Containers;
     IPtr<IXObserverKeeper> Keeper;
     TActionLog KeptLog;
-    Comp->SubscribeKeeper(TXActionAspect::StaticClass(), Keeper,
-                          [&](TObject* Container) { Containers.push_back(Container); }, KeptLog.Handler());
+    Comp->SubscribeKeeper(
+        TXActionAspect::StaticClass(), Keeper, [&](TObject* Container) { Containers.push_back(Container); },
+        KeptLog.Handler());
     TKeeperChild::Detached = 0;
     auto* Child = New<TKeeperChild>(Comp);
 
@@ -161,7 +162,7 @@ TEST_F(ObservableComponent, FreeingWithLiveSubscriptionsDropsPostsAndDetachesKee
     // The owned child ended its own subscription before the observable went.
     EXPECT_EQ(TKeeperChild::Detached, 0);
     EXPECT_EQ(Containers, std::vector<TObject*> { Gone });
-    Keeper = nullptr;   // ends nothing now
+    Keeper = nullptr; // ends nothing now
     Pump();
     EXPECT_EQ(Log.Got, std::vector<Integer> { 6 });
     EXPECT_EQ(KeptLog.Got, std::vector<Integer> { 6 });

@@ -134,9 +134,9 @@ TEST(Converters, StoredSizesGiveWayToTheDecodedOne)
     const struct {
         Integer W, H, WantW, WantH;
     } Cases[] = {
-        { 0, 16, 24, 16 }, { 24, -3, 24, 16 }, { -1, -1, 24, 16 },
-        { 100000, 100000, 24, 16 }, { 60000, 60000, 24, 16 },     // beyond the cap
-        { 48, 32, 48, 32 },                                         // stored wins: drawn at that size
+        { 0, 16, 24, 16 }, { 24, -3, 24, 16 }, { -1, -1, 24, 16 }, { 100000, 100000, 24, 16 },
+        { 60000, 60000, 24, 16 }, // beyond the cap
+        { 48, 32, 48, 32 }, // stored wins: drawn at that size
     };
     for (const auto& C : Cases) {
         TOwnedPtr<TXImageObject> Stored(New<TXImageObject>());
@@ -224,7 +224,8 @@ TEST(StoredPictures, ItemsAndBoxesCopy)
     EXPECT_EQ(T2->Caption()->Count(), 1);
 
     // Boxes: a copy replaces the target's pictures; the source stays.
-    TOwnedPtr<TXImagesBox> Src(New<TXImagesBox>(static_cast<TComponent*>(nullptr))), Dst(New<TXImagesBox>(static_cast<TComponent*>(nullptr)));
+    TOwnedPtr<TXImagesBox> Src(New<TXImagesBox>(static_cast<TComponent*>(nullptr))),
+        Dst(New<TXImagesBox>(static_cast<TComponent*>(nullptr)));
     for (const char16_t* N : { u"one", u"two" })
         Src->Images()->Add()->SetName(N);
     Dst->Images()->Add()->SetName(u"old");

@@ -61,7 +61,7 @@ TEST(Placement, ModesAsATable)
         const char* Name;
         TPlace Place;
         Integer SW, SH;
-        TRect Want;     // canvas coordinates of the picture
+        TRect Want; // canvas coordinates of the picture
     } Cases[] = {
         { "best fit", DrawGraphicBestFit, 100, 50, Rect(200, 250, 400, 350) },
         { "down-scaled best fit", DrawGraphicDownScaledBestFit, 100, 50, Rect(250, 275, 350, 325) },
@@ -73,16 +73,20 @@ TEST(Placement, ModesAsATable)
         { "fit width, portrait", DrawGraphicFitWidth, 50, 100, Rect(200, 100, 400, 500) },
         { "fit height", DrawGraphicFitHeight, 100, 50, Rect(100, 200, 500, 400) },
         { "fit height, odd", DrawGraphicFitHeight, 3, 2, Rect(150, 200, 450, 400) },
-        { "tile", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTile(C, R, G); }, 70, 30,
-          Rect(200, 200, 400, 400) },
-        { "tile sized", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTileSized(C, R, G, 33, 45); },
-          70, 30, Rect(200, 200, 400, 400) },
+        { "tile", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTile(C, R, G); }, 70,
+            30, Rect(200, 200, 400, 400) },
+        { "tile sized",
+            [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) {
+                DrawGraphicTileSized(C, R, G, 33, 45);
+            },
+            70, 30, Rect(200, 200, 400, 400) },
     };
     const TRect R = Rect(200, 200, 400, 400);
     auto Clip = std::make_unique<TRegion>(Rect(0, 0, 300, 600));
     Clip->Unite(TRegion(Rect(350, 330, 600, 360)));
     for (const auto& C : Cases)
-        for (const TXFilterKernel* Kernel : { static_cast<const TXFilterKernel*>(nullptr), static_cast<const TXFilterKernel*>(XLanczosKernel()) }) {
+        for (const TXFilterKernel* Kernel :
+            { static_cast<const TXFilterKernel*>(nullptr), static_cast<const TXFilterKernel*>(XLanczosKernel()) }) {
             SCOPED_TRACE(std::string(C.Name) + (Kernel ? ", resampled" : ", plain"));
             TOwnedPtr<TBitmap> Pic(Photo(C.SW, C.SH));
             TOwnedPtr<TBitmap> Whole(Canvas600());
@@ -113,7 +117,7 @@ TEST(Placement, EmptyRectanglesAndSizesDrawOnlyTheFill)
 {
     TOwnedPtr<TBitmap> Pic(Photo(100, 50));
     for (TPlace Place : { TPlace(DrawGraphicCenter), TPlace(DrawGraphicDownScaledCenter), TPlace(DrawGraphicBestFit),
-                          TPlace(DrawGraphicDownScaledBestFit) }) {
+             TPlace(DrawGraphicDownScaledBestFit) }) {
         for (const TRect& R : { Rect(10, 10, 10, 90), Rect(10, 10, 90, 10), Rect(50, 50, 10, 10) }) {
             TOwnedPtr<TBitmap> Bmp(Canvas600());
             Place(Bmp->Canvas(), R, Pic.get(), XLanczosKernel());
@@ -131,7 +135,8 @@ TEST(Placement, EmptyRectanglesAndSizesDrawOnlyTheFill)
     EXPECT_EQ(PictureBox(Bmp.get()), TRect {});
     // A huge covering rectangle costs only what is shown.
     TOwnedPtr<TBitmap> Small(SolidBitmap(pf24bit, 64, 64, clWhite));
-    DrawGraphicCenter(Small->Canvas(), Rect(INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2), Pic.get(), XLanczosKernel());
+    DrawGraphicCenter(Small->Canvas(), Rect(INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2), Pic.get(),
+        XLanczosKernel());
     EXPECT_NE(Small->Pixel(32, 32), clWhite);
 }
 
@@ -167,8 +172,8 @@ TEST(Placement, PngOpacityPerColourType)
     const struct {
         Byte Type;
         bool Alpha;
-    } Types[] = { { COLOR_GRAYSCALE, false }, { COLOR_RGB, false }, { COLOR_PALETTE, false }, { COLOR_GRAYSCALEALPHA, true },
-                  { COLOR_RGBALPHA, true } };
+    } Types[] = { { COLOR_GRAYSCALE, false }, { COLOR_RGB, false }, { COLOR_PALETTE, false },
+        { COLOR_GRAYSCALEALPHA, true }, { COLOR_RGBALPHA, true } };
     for (const auto& T : Types)
         for (Byte Opacity : { Byte(255), Byte(127), Byte(0), Byte(200) }) {
             TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
@@ -187,7 +192,8 @@ TEST(Placement, PngOpacityPerColourType)
                 int Want = int(std::nearbyint(Exact));
                 if (!T.Alpha && (T.Type == COLOR_GRAYSCALE || T.Type == COLOR_PALETTE))
                     Want = Opacity;
-                EXPECT_EQ(Png->AlphaScanline(0)[X], Want) << "type " << int(T.Type) << " opacity " << int(Opacity) << " x " << X;
+                EXPECT_EQ(Png->AlphaScanline(0)[X], Want)
+                    << "type " << int(T.Type) << " opacity " << int(Opacity) << " x " << X;
                 EXPECT_EQ(Png->Pixels(X, 0), RGB(Byte(60 * X), Byte(60 * X), Byte(60 * X)));
             }
         }
@@ -287,12 +293,14 @@ TEST(Placement, TilesWrapsTextAndParts)
     // CalcOnly measures and draws nothing.
     TOwnedPtr<TBitmap> Text(SolidBitmap(pf24bit, 200, 100, clWhite));
     TRect Out;
-    DrawTextInRect(Text->Canvas(), Rect(0, 0, 200, 100), u"Measured", Out, true, fqDefault, xepNone, false, taLeftJustify, 0);
+    DrawTextInRect(Text->Canvas(), Rect(0, 0, 200, 100), u"Measured", Out, true, fqDefault, xepNone, false,
+        taLeftJustify, 0);
     EXPECT_EQ(InkBox(Text.get(), clWhite), TRect {});
     EXPECT_EQ(Out.Left, 0);
     EXPECT_EQ(Out.Right, Text->Canvas()->TextWidth(u"Measured"));
     EXPECT_GT(Out.Bottom, 0);
-    DrawTextInRect(Text->Canvas(), Rect(0, 0, 200, 100), u"Right", Out, false, fqNonAntialiased, xepNone, true, taLeftJustify, 1);
+    DrawTextInRect(Text->Canvas(), Rect(0, 0, 200, 100), u"Right", Out, false, fqNonAntialiased, xepNone, true,
+        taLeftJustify, 1);
     const TRect Ink = InkBox(Text.get(), clWhite);
     EXPECT_GT(Ink.Left, 100) << "right to left: left means right";
     EXPECT_GT(Ink.Top, 50) << "layout 1: the bottom";
@@ -351,18 +359,25 @@ TEST(Placement, PicturesForAPerson)
         const char* Name;
         TPlace Place;
     } Modes[] = {
-        { "best fit", DrawGraphicBestFit }, { "down-scaled best fit", DrawGraphicDownScaledBestFit },
-        { "fit width", DrawGraphicFitWidth }, { "fit height", DrawGraphicFitHeight }, { "centre", DrawGraphicCenter },
+        { "best fit", DrawGraphicBestFit },
+        { "down-scaled best fit", DrawGraphicDownScaledBestFit },
+        { "fit width", DrawGraphicFitWidth },
+        { "fit height", DrawGraphicFitHeight },
+        { "centre", DrawGraphicCenter },
         { "down-scaled centre", DrawGraphicDownScaledCenter },
         { "tile", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTile(C, R, G); } },
-        { "tile sized", [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) { DrawGraphicTileSized(C, R, G, 30, 45); } },
+        { "tile sized",
+            [](TCanvas* C, const TRect& R, TGraphic* G, const TXFilterKernel*) {
+                DrawGraphicTileSized(C, R, G, 30, 45);
+            } },
     };
     for (auto [Label, W, H] : { std::tuple { "landscape", 240, 140 }, { "portrait", 120, 200 } }) {
         TOwnedPtr<TBitmap> Pic(Photo(W, H));
         TOwnedPtr<TBitmap> Sheet(SolidBitmap(pf24bit, 4 * 190 + 10, 2 * 170 + 10, clWhite));
         TCanvas* C = Sheet->Canvas();
         for (int I = 0; I < 8; ++I) {
-            const TRect R = Rect(10 + (I % 4) * 190, 10 + (I / 4) * 170, 10 + (I % 4) * 190 + 180, 10 + (I / 4) * 170 + 130);
+            const TRect R =
+                Rect(10 + (I % 4) * 190, 10 + (I / 4) * 170, 10 + (I % 4) * 190 + 180, 10 + (I / 4) * 170 + 130);
             // Each cell clipped to itself, as a control would be.
             C->SetClipRect(R);
             C->Brush()->SetColor(RGB(40, 40, 60));

@@ -15,7 +15,10 @@ class TTestThnGroup : public TXRThnImageFilerGroup {
     X_CLASS(TTestThnGroup, TXRThnImageFilerGroup)
 public:
     static inline TKind Kind = TKind::Thn;
-    bool BeforeStoreItemData(TStream* Stream, Integer Flag) override { return Kind != TKind::FailSecond || ++FItems != 2; }
+    bool BeforeStoreItemData(TStream* Stream, Integer Flag) override
+    {
+        return Kind != TKind::FailSecond || ++FItems != 2;
+    }
     void RegisterItemData(TObject* Item) override
     {
         inherited::RegisterItemData(Item);
@@ -77,7 +80,10 @@ TOwnedPtr<TXThnImageCollection> Thumbnails(Integer Count, Integer First = 0)
     return C;
 }
 
-Bytes StreamOfBytes(TStream* S) { return Testing::StreamBytes(S); }
+Bytes StreamOfBytes(TStream* S)
+{
+    return Testing::StreamBytes(S);
+}
 
 // Every picture that loaded decodes whole and equals what was written.
 void ExpectSamePictures(TCollection* Got, TXThnImageCollection* Want, bool Thumbs)

@@ -62,7 +62,8 @@ Byte RefBlend(int S, int D, int A)
 
 // The blits as the formulas say, one pixel at a time with the blit rule.
 enum TBlit { bAlpha, bKeyed, bAdd, bSubtract };
-void ReferenceBlit(TBitmap* Dest, const TBitmap* Source, Integer X, Integer Y, TRect SR, TBlit Kind, TColor Key, int Alpha)
+void ReferenceBlit(TBitmap* Dest, const TBitmap* Source, Integer X, Integer Y, TRect SR, TBlit Kind, TColor Key,
+    int Alpha)
 {
     if (Kind == bAlpha || Kind == bKeyed) {
         if (Alpha == 0)
@@ -70,10 +71,22 @@ void ReferenceBlit(TBitmap* Dest, const TBitmap* Source, Integer X, Integer Y, T
     }
     if (Kind != bAlpha)
         SR = Rect(0, 0, Source->Width(), Source->Height());
-    if (SR.Left < 0) { X -= SR.Left; SR.Left = 0; }
-    if (SR.Top < 0) { Y -= SR.Top; SR.Top = 0; }
-    if (X < 0) { SR.Left -= X; X = 0; }
-    if (Y < 0) { SR.Top -= Y; Y = 0; }
+    if (SR.Left < 0) {
+        X -= SR.Left;
+        SR.Left = 0;
+    }
+    if (SR.Top < 0) {
+        Y -= SR.Top;
+        SR.Top = 0;
+    }
+    if (X < 0) {
+        SR.Left -= X;
+        X = 0;
+    }
+    if (Y < 0) {
+        SR.Top -= Y;
+        Y = 0;
+    }
     SR.Right = std::min(SR.Right, Source->Width());
     SR.Bottom = std::min(SR.Bottom, Source->Height());
     if (SR.IsEmpty() || SR.Left >= Source->Width() || SR.Top >= Source->Height())
@@ -89,7 +102,8 @@ void ReferenceBlit(TBitmap* Dest, const TBitmap* Source, Integer X, Integer Y, T
             switch (Kind) {
             case bAlpha:
             case bKeyed:
-                if (Kind == bKeyed && (Cardinal(S[0]) | Cardinal(S[1]) << 8 | Cardinal(S[2]) << 16 | Cardinal(Fourth) << 24) == KeyPixel)
+                if (Kind == bKeyed &&
+                    (Cardinal(S[0]) | Cardinal(S[1]) << 8 | Cardinal(S[2]) << 16 | Cardinal(Fourth) << 24) == KeyPixel)
                     break;
                 for (int C = 0; C < 3; ++C)
                     D[C] = Alpha == 255 ? S[C] : RefBlend(S[C], D[C], Alpha);
@@ -153,22 +167,15 @@ TEST(XMediaPixels, BlitsEqualThePlainLoopsOnEveryPathAndPixelSize)
                             auto Got = Copy(Dst.get());
                             auto SrcBefore = Copy(Src.get());
                             switch (Kind) {
-                            case bAlpha:
-                                DrawBitmapAlpha(Got.get(), Src.get(), X, Y, SR, Byte(Alpha));
-                                break;
-                            case bKeyed:
-                                DrawBitmapKeyed(Got.get(), Src.get(), X, Y, clFuchsia, Byte(Alpha));
-                                break;
-                            case bAdd:
-                                AddBitmapSaturated(Got.get(), Src.get(), X, Y);
-                                break;
-                            case bSubtract:
-                                SubtractBitmapSaturated(Got.get(), Src.get(), X, Y);
-                                break;
+                            case bAlpha: DrawBitmapAlpha(Got.get(), Src.get(), X, Y, SR, Byte(Alpha)); break;
+                            case bKeyed: DrawBitmapKeyed(Got.get(), Src.get(), X, Y, clFuchsia, Byte(Alpha)); break;
+                            case bAdd: AddBitmapSaturated(Got.get(), Src.get(), X, Y); break;
+                            case bSubtract: SubtractBitmapSaturated(Got.get(), Src.get(), X, Y); break;
                             }
                             ASSERT_TRUE(Same(Got.get(), Expected.get()))
                                 << XSimdLevelName(Level) << " kind " << Kind << " width " << W << " alpha " << Alpha
-                                << (DF == pf32bit ? " onto 32" : " onto 24") << (SF == pf32bit ? " from 32" : " from 24");
+                                << (DF == pf32bit ? " onto 32" : " onto 24")
+                                << (SF == pf32bit ? " from 32" : " from 24");
                             ASSERT_TRUE(Same(Src.get(), SrcBefore.get()));
                         }
                     }
@@ -326,10 +333,10 @@ TEST(XMediaPixels, MetafileInColour)
     DrawMetafileInColor(Layer.get(), Rect(0, 0, 100, 100), clBlue, Mf.get());
     DrawMetafileInColor(Layer.get(), Rect(100, 0, 200, 100), clBlue, Mf.get());
     EXPECT_EQ(PixelAt(Layer.get(), 5, 5).B, 255);
-    EXPECT_EQ(PixelAt(Layer.get(), 5, 5).A, 127);            // grey ink over magenta
-    EXPECT_EQ(Layer->Pixel(50, 20), clBlue);                 // black ink
-    EXPECT_EQ(Layer->Pixel(50, 99), clFuchsia);              // no ink
-    EXPECT_EQ(Layer->Pixel(105, 5), RGB(127, 127, 255));     // grey ink over white
+    EXPECT_EQ(PixelAt(Layer.get(), 5, 5).A, 127); // grey ink over magenta
+    EXPECT_EQ(Layer->Pixel(50, 20), clBlue); // black ink
+    EXPECT_EQ(Layer->Pixel(50, 99), clFuchsia); // no ink
+    EXPECT_EQ(Layer->Pixel(105, 5), RGB(127, 127, 255)); // grey ink over white
     EXPECT_EQ(PixelAt(Layer.get(), 105, 5).A, 255);
     // The fourth byte is this layer's coverage, not a PNG's alpha: saved
     // without it.
@@ -442,7 +449,8 @@ TEST(XMediaBlur, EveryPathEqualsThePlainLoops)
                     GaussianBlur(Bmp.get(), Sigma);
                     ReferenceBlur(Expected.get(), Sigma);
                     ASSERT_TRUE(Same(Bmp.get(), Expected.get()))
-                        << XSimdLevelName(Level) << " sigma " << Sigma << " width " << W << (F == pf32bit ? " 32-bit" : " 24-bit");
+                        << XSimdLevelName(Level) << " sigma " << Sigma << " width " << W
+                        << (F == pf32bit ? " 32-bit" : " 24-bit");
                 }
     }
 }
@@ -460,7 +468,8 @@ TEST(XMediaBlur, EdgeCases)
     // Sigma 0, below 0 or not finite changes nothing.
     auto Noisy = Noise(pf24bit, 20, 20, 5);
     auto Kept = Copy(Noisy.get());
-    for (double Sigma : { 0.0, -2.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity() }) {
+    for (double Sigma :
+        { 0.0, -2.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity() }) {
         GaussianBlur(Noisy.get(), Sigma);
         EXPECT_TRUE(Same(Noisy.get(), Kept.get())) << Sigma;
     }

@@ -49,7 +49,7 @@ TOwnedPtr<TPngImage> NoisePng(Integer W, Integer H, unsigned Seed)
 // sums in slot order skipping zero weights, rounded (ties to even) and
 // clamped; Carry takes the fourth byte from the last pixel read.
 std::vector<Byte> Reference(const std::vector<Byte>& Src, Integer SW, Integer SH, Integer DW, Integer DH,
-                            const TXFilterKernel* K, bool Carry)
+    const TXFilterKernel* K, bool Carry)
 {
     TOwnedPtr<TXPixWeightMap> HM(MakeOwned<TXPixWeightMap>()), VM(MakeOwned<TXPixWeightMap>());
     BuildWeightMap(HM.get(), DW, SW, false, K);
@@ -168,7 +168,7 @@ TEST(XMediaResample, WeightMapsMirrorAndStayInsideTheSource)
                 ASSERT_LT(Map->Rows(K2)[I].Index, S);
                 Sum += Map->Rows(K2)[I].Weight;
             }
-            EXPECT_NEAR(Sum, 1.0, 1e-3) << D << " from " << S << " column " << I;   // single-precision sums
+            EXPECT_NEAR(Sum, 1.0, 1e-3) << D << " from " << S << " column " << I; // single-precision sums
         }
     }
 }
@@ -232,7 +232,7 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
     };
     std::vector<Size> Sizes;
     for (Integer W = 4; W <= 67; ++W) {
-        Sizes.push_back({ W, 6, 37, 5 });      // up and down to 37
+        Sizes.push_back({ W, 6, 37, 5 }); // up and down to 37
         Sizes.push_back({ 37, 9, W, 4 + W % 5 });
     }
     // Tall enough for whole blocks of rows and a ring that wraps.
@@ -243,12 +243,14 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
     for (TXSimdLevel Level : XSimdLevels()) {
         SetXSimdLevel(Level);
         for (const Size& S : Sizes)
-            for (const TXFilterKernel* K : { static_cast<const TXFilterKernel*>(K2.get()), static_cast<const TXFilterKernel*>(K3.get()) }) {
+            for (const TXFilterKernel* K :
+                { static_cast<const TXFilterKernel*>(K2.get()), static_cast<const TXFilterKernel*>(K3.get()) }) {
                 auto Src = NoisePng(S.SW, S.SH, unsigned(S.SW * 31 + S.DW));
                 auto Dst = MakeOwned<TPngImage>();
                 LanczosResamplePng(Src.get(), Dst.get(), S.DW, S.DH, K);
                 ASSERT_TRUE(RgbaBytes(Dst.get()) == Reference(RgbaBytes(Src.get()), S.SW, S.SH, S.DW, S.DH, K, false))
-                    << XSimdLevelName(Level) << " " << S.SW << "x" << S.SH << " -> " << S.DW << "x" << S.DH << " radius " << K->Radius();
+                    << XSimdLevelName(Level) << " " << S.SW << "x" << S.SH << " -> " << S.DW << "x" << S.DH
+                    << " radius " << K->Radius();
             }
         for (const Size& S : Sizes)
             for (TPixelFormat F : { pf24bit, pf32bit }) {
@@ -257,8 +259,8 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
                 ResampleBitmap(Src.get(), Dst.get(), S.DW, S.DH);
                 ASSERT_EQ(Dst->PixelFormat(), pf32bit);
                 ASSERT_TRUE(Bgra(Dst.get()) == Reference(Bgra(Src.get()), S.SW, S.SH, S.DW, S.DH, K3.get(), true))
-                    << XSimdLevelName(Level) << (F == pf24bit ? " 24-bit " : " 32-bit ") << S.SW << "x" << S.SH << " -> "
-                    << S.DW << "x" << S.DH;
+                    << XSimdLevelName(Level) << (F == pf24bit ? " 24-bit " : " 32-bit ") << S.SW << "x" << S.SH
+                    << " -> " << S.DW << "x" << S.DH;
             }
     }
 }
@@ -314,10 +316,13 @@ TEST(XMediaResample, EveryPngColourTypeResamplesAsItsRgbaForm)
         GTEST_SKIP() << "ImageMagick is not installed";
     Testing::TTempFolder Dir;
     const std::vector<std::vector<std::string>> Makes = {
-        { "-size", "40x30", "plasma:", "-fill", "rgb(10,20,30)", "-draw", "rectangle 3,3 9,9", "-transparent", "rgb(10,20,30)", "PNG8:x.png" },
+        { "-size", "40x30", "plasma:", "-fill", "rgb(10,20,30)", "-draw", "rectangle 3,3 9,9", "-transparent",
+            "rgb(10,20,30)", "PNG8:x.png" },
         { "-size", "40x30", "gradient:", "-type", "Grayscale", "-depth", "8", "PNG:x.png" },
-        { "-size", "40x30", "gradient:", "-type", "GrayscaleAlpha", "-channel", "A", "-fx", "i/w", "-depth", "8", "PNG:x.png" },
-        { "-size", "40x30", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "rectangle 3,3 9,9", "-transparent", "rgb(10,20,30)", "PNG24:x.png" },
+        { "-size", "40x30", "gradient:", "-type", "GrayscaleAlpha", "-channel", "A", "-fx", "i/w", "-depth", "8",
+            "PNG:x.png" },
+        { "-size", "40x30", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "rectangle 3,3 9,9", "-transparent",
+            "rgb(10,20,30)", "PNG24:x.png" },
         { "-size", "40x30", "gradient:red-blue", "-alpha", "set", "-channel", "A", "-fx", "j/h", "PNG32:x.png" },
         { "-size", "40x30", "gradient:red-blue", "-depth", "16", "PNG48:x.png" },
     };
@@ -328,7 +333,9 @@ TEST(XMediaResample, EveryPngColourTypeResamplesAsItsRgbaForm)
         ASSERT_EQ(Testing::RunTool(Argv, Dir.Path()).ExitCode, 0) << Args.back();
         // The RGBA form keeps 16-bit samples 16-bit, so both load alike.
         const bool Deep = Args.back() == "PNG48:x.png";
-        ASSERT_EQ(Testing::RunTool({ "convert", "x.png", Deep ? "PNG64:rgba.png" : "PNG32:rgba.png" }, Dir.Path()).ExitCode, 0);
+        ASSERT_EQ(Testing::RunTool({ "convert", "x.png", Deep ? "PNG64:rgba.png" : "PNG32:rgba.png" }, Dir.Path())
+                      .ExitCode,
+            0);
         auto Png = MakeOwned<TPngImage>();
         Png->LoadFromFile(Dir.File("x.png"));
         auto Rgba = MakeOwned<TPngImage>();
@@ -346,7 +353,11 @@ TEST(XMediaResample, CloseToVipsLanczos)
     if (!Testing::HaveTool("vips") || !Testing::HaveTool("convert"))
         GTEST_SKIP() << "vips or ImageMagick is not installed";
     Testing::TTempFolder Dir;
-    ASSERT_EQ(Testing::RunTool({ "convert", "-seed", "7", "-size", "480x320", "plasma:", "-blur", "0x1", "PNG24:in.png" }, Dir.Path()).ExitCode, 0);
+    ASSERT_EQ(Testing::RunTool({ "convert", "-seed", "7", "-size", "480x320", "plasma:", "-blur", "0x1",
+                                   "PNG24:in.png" },
+                  Dir.Path())
+                  .ExitCode,
+        0);
     auto In = MakeOwned<TPngImage>();
     In->LoadFromFile(Dir.File("in.png"));
     auto Bmp = MakeOwned<TBitmap>();
@@ -359,7 +370,11 @@ TEST(XMediaResample, CloseToVipsLanczos)
         Integer W, H;
     } Cases[] = { { "0.625", 300, 200 }, { "1.5", 720, 480 } };
     for (const auto& C : Cases) {
-        ASSERT_EQ(Testing::RunTool({ "vips", "resize", "in.png", "out.png", C.Scale, "--kernel", "lanczos3", "--gap", "0" }, Dir.Path()).ExitCode, 0);
+        ASSERT_EQ(Testing::RunTool({ "vips", "resize", "in.png", "out.png", C.Scale, "--kernel", "lanczos3", "--gap",
+                                       "0" },
+                      Dir.Path())
+                      .ExitCode,
+            0);
         auto Vips = MakeOwned<TPngImage>();
         Vips->LoadFromFile(Dir.File("out.png"));
         ASSERT_EQ(Vips->Width(), C.W);

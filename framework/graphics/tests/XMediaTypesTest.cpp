@@ -86,7 +86,7 @@ TEST(XMediaTypes, ModelEdgeCases)
     TXModelColor WhiteLab = TXModelColor::FromColorAs(clWhite, cmLab);
     EXPECT_NEAR(WhiteLab.FotoPixel.C1, 100.0, 0.01);
     EXPECT_NEAR(WhiteLab.FotoPixel.C2, 0.0, 0.01);
-    EXPECT_NEAR(WhiteLab.FotoPixel.C3, 0.0, 0.02);   // the matrix gives Z 108.9
+    EXPECT_NEAR(WhiteLab.FotoPixel.C3, 0.0, 0.02); // the matrix gives Z 108.9
     TXModelColor Cyan = TXModelColor::FromColorAs(RGB(0, 255, 255), cmCMY);
     EXPECT_EQ(Cyan.FotoPixel, (TXFotoPixel { 1, 0, 0 }));
 }
@@ -104,7 +104,8 @@ TEST(XMediaTypes, EveryModelRoundTripsTheColourCube)
                     for (Byte To : Models) {
                         TXModelColor C = TXModelColor::FromColorAs(Color, From);
                         C.ConvertTo(To);
-                        ASSERT_EQ(C.ToColor(), Color) << R << "," << G << "," << B << " via " << int(From) << "->" << int(To);
+                        ASSERT_EQ(C.ToColor(), Color)
+                            << R << "," << G << "," << B << " via " << int(From) << "->" << int(To);
                     }
             }
 }

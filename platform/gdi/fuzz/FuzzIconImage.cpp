@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             TIconImage Image;
             try {
                 ReadIconImage(File, I, Image);
-            } catch (const EInvalidGraphic&) {
-            }
+            } catch (const EInvalidGraphic&) { }
         }
     TOwnedPtr<TBitmap> Dest(MakeOwned<TBitmap>());
     Dest->SetSize(40, 40);
@@ -27,8 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
 void FuzzSeeds(TFuzzSeeds& Seeds)
 {
-    Seeds.AddFromTool("four.ico", { "convert", "-size", "64x64", "xc:none", "-fill", "rgba(255,0,0,0.6)", "-draw",
-                                      "circle 32,32 32,4", "-define", "icon:auto-resize=16,32,48", "ICO:{}" });
-    Seeds.AddFromTool("png.ico", { "convert", "-size", "256x256", "gradient:red-blue", "-define", "icon:auto-resize=256", "ICO:{}" });
-    Seeds.AddFromTool("palette.ico", { "convert", "-size", "16x16", "gradient:red-blue", "-colors", "16", "-type", "Palette", "ICO:{}" });
+    Seeds.AddFromTool("four.ico",
+        { "convert", "-size", "64x64", "xc:none", "-fill", "rgba(255,0,0,0.6)", "-draw", "circle 32,32 32,4", "-define",
+            "icon:auto-resize=16,32,48", "ICO:{}" });
+    Seeds.AddFromTool("png.ico",
+        { "convert", "-size", "256x256", "gradient:red-blue", "-define", "icon:auto-resize=256", "ICO:{}" });
+    Seeds.AddFromTool("palette.ico",
+        { "convert", "-size", "16x16", "gradient:red-blue", "-colors", "16", "-type", "Palette", "ICO:{}" });
 }

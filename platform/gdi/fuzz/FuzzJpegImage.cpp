@@ -23,7 +23,10 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
         Jpeg->SaveToStream(Out.get());
         Seeds.Add("quality" + std::to_string(Quality) + ".jpg", Out.get());
     }
-    Seeds.AddFromTool("grey.jpg", { "convert", "-size", "17x9", "gradient:white-black", "-type", "Grayscale", "JPG:{}" }, RawBytes(1, '\1'));
-    Seeds.AddFromTool("progressive.jpg", { "convert", "-size", "17x9", "gradient:red-blue", "-interlace", "JPEG", "JPG:{}" }, RawBytes(1, '\2'));
-    Seeds.AddFromTool("cmyk.jpg", { "convert", "-size", "8x8", "xc:red", "-colorspace", "CMYK", "JPG:{}" }, RawBytes(1, '\3'));
+    Seeds.AddFromTool("grey.jpg",
+        { "convert", "-size", "17x9", "gradient:white-black", "-type", "Grayscale", "JPG:{}" }, RawBytes(1, '\1'));
+    Seeds.AddFromTool("progressive.jpg",
+        { "convert", "-size", "17x9", "gradient:red-blue", "-interlace", "JPEG", "JPG:{}" }, RawBytes(1, '\2'));
+    Seeds.AddFromTool("cmyk.jpg", { "convert", "-size", "8x8", "xc:red", "-colorspace", "CMYK", "JPG:{}" },
+        RawBytes(1, '\3'));
 }

@@ -41,8 +41,12 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
         Seeds.Add(Format == pf24bit ? "rgb.png" : "rgba.png", Out.get());
     }
     // The kinds our writer does not make.
-    Seeds.AddFromTool("palette.png", { "convert", "-size", "6x3", "gradient:red-blue", "-alpha", "set", "-fill", "none", "-draw", "matte 1,1 point", "PNG8:{}" });
-    Seeds.AddFromTool("grey.png", { "convert", "-size", "6x3", "gradient:white-black", "-type", "Grayscale", "PNG:{}" });
+    Seeds.AddFromTool("palette.png",
+        { "convert", "-size", "6x3", "gradient:red-blue", "-alpha", "set", "-fill", "none", "-draw", "matte 1,1 point",
+            "PNG8:{}" });
+    Seeds.AddFromTool("grey.png",
+        { "convert", "-size", "6x3", "gradient:white-black", "-type", "Grayscale", "PNG:{}" });
     Seeds.AddFromTool("16bit.png", { "convert", "-size", "6x3", "gradient:red-blue", "-depth", "16", "PNG48:{}" });
-    Seeds.AddFromTool("interlaced.png", { "convert", "-size", "6x3", "gradient:red-blue", "-interlace", "PNG", "PNG24:{}" });
+    Seeds.AddFromTool("interlaced.png",
+        { "convert", "-size", "6x3", "gradient:red-blue", "-interlace", "PNG", "PNG24:{}" });
 }

@@ -32,6 +32,5 @@ inline void FuzzPicture(TGraphic* Picture, TStream* Stream)
         Dest->SetSize(9, 5);
         Picture->Draw(Dest.get(), Rect(-2, 1, 8, 6));
     } catch (const EInvalidGraphic&) {
-    } catch (const EStreamError&) {
-    }
+    } catch (const EStreamError&) { }
 }

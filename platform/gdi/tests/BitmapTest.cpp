@@ -152,13 +152,20 @@ TEST(Bitmap, ImageMagickReadsOurBmpAndWeReadItsBmps)
     } Cases[] = {
         { "24-bit", "-size 7x3 xc:'rgb(200,40,90)' -type TrueColor BMP3:", pf24bit },
         { "1-bit palette", "-size 7x3 xc:'rgb(200,40,90)' -type Palette BMP3:", pf24bit },
-        { "8-bit palette", "-size 7x3 xc:'rgb(200,40,90)' -fill 'rgb(1,2,3)' -draw 'point 0,0' -fill 'rgb(4,5,6)' -draw 'point 1,0' "
-                           "-fill 'rgb(7,8,9)' -draw 'point 2,0' -fill 'rgb(9,9,9)' -draw 'point 3,0' -fill 'rgb(99,9,9)' -draw 'point 4,0' "
-                           "-fill 'rgb(9,99,9)' -draw 'point 5,0' -fill 'rgb(9,9,99)' -draw 'point 6,0' -fill 'rgb(99,99,9)' -draw 'point 0,1' "
-                           "-fill 'rgb(9,99,99)' -draw 'point 1,1' -fill 'rgb(99,9,99)' -draw 'point 2,1' -fill 'rgb(77,7,7)' -draw 'point 3,1' "
-                           "-fill 'rgb(7,77,7)' -draw 'point 4,1' -fill 'rgb(7,7,77)' -draw 'point 5,1' -fill 'rgb(7,77,77)' -draw 'point 6,1' "
-                           "-fill 'rgb(77,77,7)' -draw 'point 0,2' -fill 'rgb(77,7,77)' -draw 'point 1,2' -fill 'rgb(50,50,50)' -draw 'point 2,2' "
-                           "-type Palette -compress None BMP3:", pf24bit },
+        { "8-bit palette",
+            "-size 7x3 xc:'rgb(200,40,90)' -fill 'rgb(1,2,3)' -draw 'point 0,0' -fill 'rgb(4,5,6)' -draw 'point 1,0' "
+            "-fill 'rgb(7,8,9)' -draw 'point 2,0' -fill 'rgb(9,9,9)' -draw 'point 3,0' -fill 'rgb(99,9,9)' -draw "
+            "'point 4,0' "
+            "-fill 'rgb(9,99,9)' -draw 'point 5,0' -fill 'rgb(9,9,99)' -draw 'point 6,0' -fill 'rgb(99,99,9)' -draw "
+            "'point 0,1' "
+            "-fill 'rgb(9,99,99)' -draw 'point 1,1' -fill 'rgb(99,9,99)' -draw 'point 2,1' -fill 'rgb(77,7,7)' -draw "
+            "'point 3,1' "
+            "-fill 'rgb(7,77,7)' -draw 'point 4,1' -fill 'rgb(7,7,77)' -draw 'point 5,1' -fill 'rgb(7,77,77)' -draw "
+            "'point 6,1' "
+            "-fill 'rgb(77,77,7)' -draw 'point 0,2' -fill 'rgb(77,7,77)' -draw 'point 1,2' -fill 'rgb(50,50,50)' -draw "
+            "'point 2,2' "
+            "-type Palette -compress None BMP3:",
+            pf24bit },
         { "32-bit with alpha", "-size 7x3 xc:'rgba(200,40,90,0.5)' -type TrueColorAlpha BMP:", pf32bit },
     };
     for (const Case& C : Cases) {
@@ -171,8 +178,10 @@ TEST(Bitmap, ImageMagickReadsOurBmpAndWeReadItsBmps)
         EXPECT_EQ(Back->PixelFormat(), C.Format) << C.Name;
         EXPECT_TRUE(Near(PixelAt(Back.get(), 6, 2), 200, 40, 90, 0)) << C.Name;
         TPixel P = PixelAt(Back.get(), 0, 0);
-        EXPECT_EQ(Convert("'" + File + "' -format '%[fx:int(255*p{0,0}.r+0.5)],%[fx:int(255*p{0,0}.g+0.5)],%[fx:int(255*p{0,0}.b+0.5)]' info:"),
-                  std::to_string(P.R) + "," + std::to_string(P.G) + "," + std::to_string(P.B))
+        EXPECT_EQ(Convert("'" + File +
+                      "' -format '%[fx:int(255*p{0,0}.r+0.5)],%[fx:int(255*p{0,0}.g+0.5)],%[fx:int(255*p{0,0}.b+0.5)]' "
+                      "info:"),
+            std::to_string(P.R) + "," + std::to_string(P.G) + "," + std::to_string(P.B))
             << C.Name;
     }
 }
@@ -189,7 +198,11 @@ TEST(Bitmap, DamagedBmpRaisesAndLeavesTheBitmap)
         { "header size", [](RawBytes& B) { PutU32(B, 14, 200); } },
         { "zero width", [](RawBytes& B) { PutU32(B, 18, 0); } },
         { "smallest height", [](RawBytes& B) { PutU32(B, 22, 0x80000000u); } },
-        { "huge size", [](RawBytes& B) { PutU32(B, 18, 60000); PutU32(B, 22, 60000); } },
+        { "huge size",
+            [](RawBytes& B) {
+                PutU32(B, 18, 60000);
+                PutU32(B, 22, 60000);
+            } },
         { "planes", [](RawBytes& B) { PutU16(B, 26, 2); } },
         { "16 bits", [](RawBytes& B) { PutU16(B, 28, 16); } },
         { "run-length compression", [](RawBytes& B) { PutU32(B, 30, 1); } },
@@ -197,8 +210,16 @@ TEST(Bitmap, DamagedBmpRaisesAndLeavesTheBitmap)
         { "pixel offset inside the header", [](RawBytes& B) { PutU32(B, 10, 20); } },
         { "truncated pixels", [](RawBytes& B) { B.resize(B.size() - 1); } },
         { "truncated header", [](RawBytes& B) { B.resize(30); } },
-        { "palette too large", [](RawBytes& B) { PutU16(B, 28, 8); PutU32(B, 46, 300); } },
-        { "palette past the end", [](RawBytes& B) { PutU16(B, 28, 8); PutU32(B, 46, 256); } },
+        { "palette too large",
+            [](RawBytes& B) {
+                PutU16(B, 28, 8);
+                PutU32(B, 46, 300);
+            } },
+        { "palette past the end",
+            [](RawBytes& B) {
+                PutU16(B, 28, 8);
+                PutU32(B, 46, 256);
+            } },
     };
     for (const Case& C : Cases) {
         RawBytes Bytes = Good;
@@ -223,7 +244,7 @@ TEST(Bitmap, EightBitPixelsOutsideThePaletteAreBlack)
     PutU16(B, 26, 1);
     PutU16(B, 28, 8);
     PutU32(B, 46, 2);
-    B[54 + 4] = char(10);   // entry 1: blue 10, green 20, red 30
+    B[54 + 4] = char(10); // entry 1: blue 10, green 20, red 30
     B[54 + 5] = char(20);
     B[54 + 6] = char(30);
     B[62] = 1;

@@ -108,7 +108,7 @@ TEST(Canvas, WidePensHaveRoundCaps)
     EXPECT_EQ(Bmp->Pixel(20, 3), clWhite);
     EXPECT_EQ(Bmp->Pixel(6, 10), clBlack);
     EXPECT_EQ(Bmp->Pixel(34, 10), clBlack);
-    EXPECT_EQ(Bmp->Pixel(6, 6), clWhite);    // the cap is round, not square
+    EXPECT_EQ(Bmp->Pixel(6, 6), clWhite); // the cap is round, not square
     EXPECT_EQ(Bmp->Pixel(2, 10), clWhite);
 }
 
@@ -254,7 +254,8 @@ TEST(Metafile, ForeignAndDamagedStreamsRaise)
     HugeCount.replace(12, 4, "\xff\xff\xff\x7f");
     RawBytes HugePoints = Bytes;
     HugePoints.replace(16 + 15, 4, "\xff\xff\xff\x7f");
-    for (const RawBytes& Bad : { Emf, RawBytes("XMF1"), Bytes.substr(0, Bytes.size() - 3), HugeCount, HugePoints, RawBytes(100, 'x') }) {
+    for (const RawBytes& Bad :
+        { Emf, RawBytes("XMF1"), Bytes.substr(0, Bytes.size() - 3), HugeCount, HugePoints, RawBytes(100, 'x') }) {
         auto Mf = MakeOwned<TMetafile>();
         EXPECT_THROW(Mf->LoadFromStream(StreamOf(Bad).get()), EInvalidGraphic);
     }

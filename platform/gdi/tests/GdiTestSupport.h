@@ -23,7 +23,11 @@ public:
         FPath = fs::temp_directory_path() / ("gdi-" + std::to_string(::getpid()) + "-" + std::to_string(Counter++));
         fs::create_directories(FPath);
     }
-    ~TempDir() { std::error_code E; fs::remove_all(FPath, E); }
+    ~TempDir()
+    {
+        std::error_code E;
+        fs::remove_all(FPath, E);
+    }
     std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
 
 private:
@@ -33,12 +37,15 @@ private:
 
 inline const char* ConvertTool = "/usr/bin/convert";
 
-inline bool HaveConvert() { return ::access(ConvertTool, X_OK) == 0; }
+inline bool HaveConvert()
+{
+    return ::access(ConvertTool, X_OK) == 0;
+}
 
-#define REQUIRE_CONVERT()                                                      \
-    do {                                                                       \
-        if (!GdiTest::HaveConvert())                                           \
-            GTEST_SKIP() << "ImageMagick is not installed";                    \
+#define REQUIRE_CONVERT()                                                                                              \
+    do {                                                                                                               \
+        if (!GdiTest::HaveConvert())                                                                                   \
+            GTEST_SKIP() << "ImageMagick is not installed";                                                            \
     } while (0)
 
 // Runs convert with the arguments (already quoted where needed); answers
@@ -79,7 +86,10 @@ inline RawBytes BytesOf(TMemoryStream* S)
     return RawBytes(static_cast<const char*>(S->Memory()), size_t(S->Size()));
 }
 
-inline String Path(const std::string& File) { return UTF8ToString(File); }
+inline String Path(const std::string& File)
+{
+    return UTF8ToString(File);
+}
 
 // Blue, green, red and (for 32-bit bitmaps) the fourth byte of a pixel.
 struct TPixel {

@@ -119,8 +119,7 @@ TEST(GraphicRegistry, MutatedFilesLoadOrRaiseAPictureError)
                 auto Target = MakeOwned<TBitmap>();
                 Target->SetSize(8, 8);
                 G->Draw(Target.get(), Rect(0, 0, 8, 8));
-            } catch (const EInvalidGraphic&) {
-            }
+            } catch (const EInvalidGraphic&) { }
         }
     }
 }

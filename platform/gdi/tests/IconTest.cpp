@@ -8,7 +8,11 @@ using Testing::Bytes;
 
 namespace {
 
-void Put16(Bytes& B, size_t At, unsigned V) { B[At] = Byte(V); B[At + 1] = Byte(V >> 8); }
+void Put16(Bytes& B, size_t At, unsigned V)
+{
+    B[At] = Byte(V);
+    B[At + 1] = Byte(V >> 8);
+}
 void Put32(Bytes& B, size_t At, Cardinal V)
 {
     for (int I = 0; I < 4; ++I)
@@ -23,10 +27,22 @@ struct TDibIcon {
     Bytes File;
 };
 
-Byte PatternIndex(Integer X, Integer Y, Word Bpp) { return Byte((X * 3 + Y * 5) & ((1 << std::min<int>(Bpp, 8)) - 1)); }
-bool Masked(Integer X, Integer Y) { return (X + 2 * Y) % 7 == 0; }
-std::array<Byte, 3> PaletteColour(unsigned I) { return { Byte(I * 37), Byte(255 - I * 11), Byte(I * 73) }; }
-std::array<Byte, 4> DirectColour(Integer X, Integer Y) { return { Byte(X * 30), Byte(Y * 40), Byte(200 - X * 10), Byte(X * 28 + 3) }; }
+Byte PatternIndex(Integer X, Integer Y, Word Bpp)
+{
+    return Byte((X * 3 + Y * 5) & ((1 << std::min<int>(Bpp, 8)) - 1));
+}
+bool Masked(Integer X, Integer Y)
+{
+    return (X + 2 * Y) % 7 == 0;
+}
+std::array<Byte, 3> PaletteColour(unsigned I)
+{
+    return { Byte(I * 37), Byte(255 - I * 11), Byte(I * 73) };
+}
+std::array<Byte, 4> DirectColour(Integer X, Integer Y)
+{
+    return { Byte(X * 30), Byte(Y * 40), Byte(200 - X * 10), Byte(X * 28 + 3) };
+}
 
 Bytes DibIcon(Integer W, Integer H, Word Bpp, Integer EntryH = -1, Integer HeaderH = -1)
 {
@@ -83,17 +99,19 @@ struct TMagickIcon {
     Bytes File;
     explicit TMagickIcon()
     {
-        const auto R = Testing::RunTool({ "convert", "-size", "256x256", "xc:none", "-fill", "rgba(255,0,0,0.8)", "-draw",
-                                          "circle 128,128 128,10", "-fill", "rgba(0,128,255,0.5)", "-draw",
-                                          "rectangle 20,20 120,200", "-define", "icon:auto-resize=16,32,48,256", "x.ico" },
-            Folder.Path());
+        const auto R =
+            Testing::RunTool({ "convert", "-size", "256x256", "xc:none", "-fill", "rgba(255,0,0,0.8)", "-draw",
+                                 "circle 128,128 128,10", "-fill", "rgba(0,128,255,0.5)", "-draw",
+                                 "rectangle 20,20 120,200", "-define", "icon:auto-resize=16,32,48,256", "x.ico" },
+                Folder.Path());
         if (R.ExitCode == 0)
             File = Testing::ReadFileBytes(Folder / "x.ico");
     }
     // Entry n as 8-bit RGBA from ImageMagick.
     Bytes Rgba(int N) const
     {
-        const auto R = Testing::RunTool({ "convert", "x.ico[" + std::to_string(N) + "]", "-depth", "8", "rgba:-" }, Folder.Path());
+        const auto R =
+            Testing::RunTool({ "convert", "x.ico[" + std::to_string(N) + "]", "-depth", "8", "rgba:-" }, Folder.Path());
         return Bytes(R.Output.begin(), R.Output.end());
     }
 };
@@ -118,8 +136,16 @@ TEST(Icon, EntryChosenPerRectangleSize)
     const struct {
         Integer W, H, Chosen;
     } Cases[] = {
-        { 16, 16, 16 }, { 32, 32, 32 }, { 48, 48, 48 }, { 256, 256, 256 }, { 0, 0, 32 },
-        { 8, 8, 16 }, { 40, 40, 32 }, { 100, 100, 48 }, { 300, 300, 256 }, { 48, 16, 16 },
+        { 16, 16, 16 },
+        { 32, 32, 32 },
+        { 48, 48, 48 },
+        { 256, 256, 256 },
+        { 0, 0, 32 },
+        { 8, 8, 16 },
+        { 40, 40, 32 },
+        { 100, 100, 48 },
+        { 300, 300, 256 },
+        { 48, 16, 16 },
     };
     for (const auto& C : Cases)
         EXPECT_EQ(File.Entries[SelectIconEntry(File, C.W, C.H, 32)].Width, C.Chosen) << C.W << "x" << C.H;
@@ -221,7 +247,12 @@ TEST(Icon, DamagedIconsDrawNothing)
         { "empty image", Damaged([](Bytes& B) { Put32(B, 6 + 8, 0); }) },
         { "DIB height not twice the entry's", DibIcon(16, 16, 32, 16, 16) },
         { "DIB width not the entry's", Damaged([](Bytes& B) { Put32(B, 22 + 4, 17); }) },
-        { "huge DIB", Damaged([](Bytes& B) { B[6] = 0; B[7] = 0; Put32(B, 22 + 4, 65535); Put32(B, 22 + 8, 131070); }) },
+        { "huge DIB", Damaged([](Bytes& B) {
+             B[6] = 0;
+             B[7] = 0;
+             Put32(B, 22 + 4, 65535);
+             Put32(B, 22 + 8, 131070);
+         }) },
         { "colours cut short", Bytes(Good.begin(), Good.begin() + 22 + 40 + 100) },
         { "bad depth", Damaged([](Bytes& B) { Put16(B, 22 + 14, 7); }) },
         { "compressed", Damaged([](Bytes& B) { Put32(B, 22 + 16, 1); }) },
@@ -237,7 +268,7 @@ TEST(Icon, DamagedIconsDrawNothing)
     TMagickIcon Ico;
     if (!Ico.File.empty()) {
         Bytes B = Ico.File;
-        B[6 + 3 * 16] = 128;    // the 256 entry now claims 128 x 256
+        B[6 + 3 * 16] = 128; // the 256 entry now claims 128 x 256
         TIconFile Dir;
         ASSERT_TRUE(ReadIconFile(B, Dir));
         TIconImage Image;
@@ -302,7 +333,8 @@ TEST(Icon, SheetForAPerson)
             Bmp->FillRect(Rect(X, Y, X + 10, Y + 10), RGB(200, 200, 200));
     const struct {
         Integer S, X, Y;
-    } Places[] = { { 16, 10, 10 }, { 24, 40, 10 }, { 32, 80, 10 }, { 48, 130, 10 }, { 64, 190, 10 }, { 128, 10, 100 }, { 256, 290, 20 } };
+    } Places[] = { { 16, 10, 10 }, { 24, 40, 10 }, { 32, 80, 10 }, { 48, 130, 10 }, { 64, 190, 10 }, { 128, 10, 100 },
+        { 256, 290, 20 } };
     for (const auto& P : Places)
         DrawIconData(Bmp->Canvas(), Rect(P.X, P.Y, P.X + P.S, P.Y + P.S), Ico.File);
     SavePicture(Bmp.get(), "icons-at-sizes.png");

@@ -143,10 +143,13 @@ TEST(JpegImage, DamagedDataRaisesAndLeavesNoPicture)
     };
     for (const Case& C : Cases) {
         auto Jpeg = MakeOwned<TJPEGImage>();
-        EXPECT_THROW({
-            Jpeg->LoadFromStream(StreamOf(C.Bytes).get());
-            Jpeg->DIBNeeded();
-        }, EInvalidGraphic) << C.Name;
+        EXPECT_THROW(
+            {
+                Jpeg->LoadFromStream(StreamOf(C.Bytes).get());
+                Jpeg->DIBNeeded();
+            },
+            EInvalidGraphic)
+            << C.Name;
     }
     auto Jpeg = LoadJpeg(Good);
     EXPECT_THROW(Jpeg->LoadFromStream(StreamOf(Good.substr(0, 100)).get()), EJPEG);
@@ -168,7 +171,8 @@ TEST(JpegImage, EncodesABitmapThatImageMagickReads)
     TempDir Dir;
     Jpeg->SaveToFile(Path(Dir / "out.jpg"));
     EXPECT_EQ(Convert("'" + Dir / "out.jpg" + "' -format '%m %w %h' info:"), "JPEG 48 20");
-    std::string Pixel = Convert("'" + Dir / "out.jpg" + "' -format '%[fx:int(255*p{9,9}.r+0.5)] %[fx:int(255*p{9,9}.g+0.5)] %[fx:int(255*p{9,9}.b+0.5)]' info:");
+    std::string Pixel = Convert("'" + Dir / "out.jpg" +
+        "' -format '%[fx:int(255*p{9,9}.r+0.5)] %[fx:int(255*p{9,9}.g+0.5)] %[fx:int(255*p{9,9}.b+0.5)]' info:");
     int R = 0, G = 0, B = 0;
     ASSERT_EQ(std::sscanf(Pixel.c_str(), "%d %d %d", &R, &G, &B), 3) << Pixel;
     EXPECT_TRUE(Near({ B, G, R, -1 }, 30, 160, 220, 6));

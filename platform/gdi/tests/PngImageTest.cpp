@@ -101,7 +101,9 @@ TEST(PngImage, ImageMagickPicturesOfEveryKindDecode)
         { "RGB", "-size 9x5 xc:'rgb(200,40,90)' PNG24:", false, 200, 40, 90, -1 },
         { "RGBA", "-size 9x5 xc:'rgba(200,40,90,0.6)' PNG32:", true, 200, 40, 90, 153 },
         { "palette", "-size 9x5 xc:'rgb(200,40,90)' -type Palette PNG8:", false, 200, 40, 90, -1 },
-        { "palette with transparency", "-size 9x5 xc:'rgb(200,40,90)' -alpha set -fill none -draw 'matte 8,4 point' PNG8:", true, 200, 40, 90, 255 },
+        { "palette with transparency",
+            "-size 9x5 xc:'rgb(200,40,90)' -alpha set -fill none -draw 'matte 8,4 point' PNG8:", true, 200, 40, 90,
+            255 },
         { "grey", "-size 9x5 xc:'rgb(77,77,77)' -type Grayscale", false, 77, 77, 77, -1 },
         { "grey with alpha", "-size 9x5 xc:'rgba(77,77,77,0.2)' -type GrayscaleAlpha", true, 77, 77, 77, 51 },
         { "16-bit", "-size 9x5 xc:'rgb(200,40,90)' -depth 16 PNG48:", false, 200, 40, 90, -1 },
@@ -134,14 +136,17 @@ TEST(PngImage, SavedPicturesAreReadByImageMagickWithTheirAlpha)
     Png->Assign(Bmp.get());
     EXPECT_TRUE(Png->HasAlpha());
     Png->SaveToFile(Path(Dir / "alpha.png"));
-    EXPECT_EQ(Convert("'" + Dir / "alpha.png" + "' -format '%w %h %[channels] %[fx:int(255*p{2,1}.a+0.5)] %[fx:int(255*p{0,0}.a+0.5)] %[fx:int(255*p{2,1}.b+0.5)]' info:"),
-              "6 4 srgba 128 0 250");
+    EXPECT_EQ(Convert("'" + Dir / "alpha.png" +
+                  "' -format '%w %h %[channels] %[fx:int(255*p{2,1}.a+0.5)] %[fx:int(255*p{0,0}.a+0.5)] "
+                  "%[fx:int(255*p{2,1}.b+0.5)]' info:"),
+        "6 4 srgba 128 0 250");
     // A 32-bit bitmap whose fourth bytes are all 0 carries no alpha.
     Bmp->ScanLine(1)[2 * 4 + 3] = 0;
     Png->Assign(Bmp.get());
     EXPECT_FALSE(Png->HasAlpha());
     Png->SaveToFile(Path(Dir / "opaque.png"));
-    EXPECT_EQ(Convert("'" + Dir / "opaque.png" + "' -format '%[channels] %[fx:int(255*p{2,1}.g+0.5)]' info:"), "srgb 120");
+    EXPECT_EQ(Convert("'" + Dir / "opaque.png" + "' -format '%[channels] %[fx:int(255*p{2,1}.g+0.5)]' info:"),
+        "srgb 120");
 }
 
 TEST(PngImage, RoundTripAndConsecutivePicturesInOneStream)
@@ -237,7 +242,8 @@ TEST(PngImage, MetadataChunksAreSkippedWhateverTheirSize)
         RawBytes Bytes;
     } Cases[] = {
         // Longer than anything libpng may allocate at once, and present.
-        { "9 MiB text", WithChunkAfterHeader(Good, Chunk("tEXt", "Comment" + RawBytes(1, '\0') + RawBytes(9 << 20, 'x'))) },
+        { "9 MiB text",
+            WithChunkAfterHeader(Good, Chunk("tEXt", "Comment" + RawBytes(1, '\0') + RawBytes(9 << 20, 'x'))) },
         { "damaged profile", WithChunkAfterHeader(Good, Chunk("iCCP", "icc" + RawBytes(2, '\0') + "not zlib")) },
     };
     for (const Case& C : Cases) {
@@ -290,15 +296,23 @@ TEST(PngImage, ColourTypesLoadAsMadeAndSaveInTheirOwnType)
         Byte ColorType, BitDepth;
         TPNGTransparencyMode Mode;
     } Cases[] = {
-        { "palette+tRNS", { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent", "rgb(10,20,30)", "PNG8:x.png" },
-          COLOR_PALETTE, 8, ptmBit },
-        { "grey", { "-size", "7x5", "gradient:", "-type", "Grayscale", "-depth", "8", "PNG:x.png" }, COLOR_GRAYSCALE, 8, ptmNone },
-        { "grey+alpha", { "-size", "7x5", "gradient:", "-type", "GrayscaleAlpha", "-channel", "A", "-fx", "i/w", "-depth", "8", "PNG:x.png" },
-          COLOR_GRAYSCALEALPHA, 8, ptmPartial },
-        { "RGB+tRNS", { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent", "rgb(10,20,30)", "PNG24:x.png" },
-          COLOR_RGB, 8, ptmBit },
-        { "RGBA", { "-size", "7x5", "gradient:red-blue", "-alpha", "set", "-channel", "A", "-fx", "i/w", "PNG32:x.png" },
-          COLOR_RGBALPHA, 8, ptmPartial },
+        { "palette+tRNS",
+            { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent",
+                "rgb(10,20,30)", "PNG8:x.png" },
+            COLOR_PALETTE, 8, ptmBit },
+        { "grey", { "-size", "7x5", "gradient:", "-type", "Grayscale", "-depth", "8", "PNG:x.png" }, COLOR_GRAYSCALE, 8,
+            ptmNone },
+        { "grey+alpha",
+            { "-size", "7x5", "gradient:", "-type", "GrayscaleAlpha", "-channel", "A", "-fx", "i/w", "-depth", "8",
+                "PNG:x.png" },
+            COLOR_GRAYSCALEALPHA, 8, ptmPartial },
+        { "RGB+tRNS",
+            { "-size", "7x5", "gradient:red-blue", "-fill", "rgb(10,20,30)", "-draw", "point 1,1", "-transparent",
+                "rgb(10,20,30)", "PNG24:x.png" },
+            COLOR_RGB, 8, ptmBit },
+        { "RGBA",
+            { "-size", "7x5", "gradient:red-blue", "-alpha", "set", "-channel", "A", "-fx", "i/w", "PNG32:x.png" },
+            COLOR_RGBALPHA, 8, ptmPartial },
         { "16-bit", { "-size", "7x5", "gradient:red-blue", "-depth", "16", "PNG48:x.png" }, COLOR_RGB, 16, ptmNone },
     };
     for (const Case& C : Cases) {

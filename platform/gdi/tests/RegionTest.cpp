@@ -10,7 +10,9 @@ namespace {
 // Keeps a handle and deletes it at the end of the scope.
 struct TRgn {
     HRGN H;
-    explicit TRgn(HRGN Handle) : H(Handle) { }
+    explicit TRgn(HRGN Handle)
+        : H(Handle)
+    { }
     ~TRgn() { DeleteObject(H); }
     operator HRGN() const { return H; }
 };
@@ -23,7 +25,7 @@ TEST(Region, CombineModes)
     const struct {
         Integer Mode;
         Integer Kind;
-        bool In[4];     // (2,2) only A, (7,7) both, (12,12) only B, (20,20) neither
+        bool In[4]; // (2,2) only A, (7,7) both, (12,12) only B, (20,20) neither
     } Cases[] = {
         { RGN_AND, SIMPLEREGION, { false, true, false, false } },
         { RGN_OR, COMPLEXREGION, { true, true, true, false } },
@@ -118,21 +120,59 @@ TEST(Region, EveryCanvasCallHonoursTheClip)
 
     const std::vector<std::pair<const char*, std::function<void(TCanvas*)>>> Calls = {
         { "FillRect", [](TCanvas* C) { C->FillRect(Rect(-10, -10, 500, 500)); } },
-        { "Rectangle", [](TCanvas* C) { C->Pen()->SetWidth(7); C->Rectangle(Rect(5, 5, 195, 145)); } },
-        { "thin lines", [](TCanvas* C) { for (Integer Y = 0; Y < 150; Y += 3) { C->MoveTo(0, Y); C->LineTo(200, 150 - Y); } } },
-        { "wide polyline", [](TCanvas* C) { C->Pen()->SetWidth(15); const TPoint P[3] = { { 0, 0 }, { 200, 75 }, { 0, 150 } }; C->Polyline(P); } },
-        { "polygon", [](TCanvas* C) { const TPoint P[3] = { { -50, 0 }, { 250, 20 }, { 100, 200 } }; C->Polygon(P); } },
-        { "pattern brush", [&](TCanvas* C) { C->Brush()->SetBitmap(Pattern.get()); C->FillRect(Rect(0, 0, 200, 150)); } },
+        { "Rectangle",
+            [](TCanvas* C) {
+                C->Pen()->SetWidth(7);
+                C->Rectangle(Rect(5, 5, 195, 145));
+            } },
+        { "thin lines",
+            [](TCanvas* C) {
+                for (Integer Y = 0; Y < 150; Y += 3) {
+                    C->MoveTo(0, Y);
+                    C->LineTo(200, 150 - Y);
+                }
+            } },
+        { "wide polyline",
+            [](TCanvas* C) {
+                C->Pen()->SetWidth(15);
+                const TPoint P[3] = { { 0, 0 }, { 200, 75 }, { 0, 150 } };
+                C->Polyline(P);
+            } },
+        { "polygon",
+            [](TCanvas* C) {
+                const TPoint P[3] = { { -50, 0 }, { 250, 20 }, { 100, 200 } };
+                C->Polygon(P);
+            } },
+        { "pattern brush",
+            [&](TCanvas* C) {
+                C->Brush()->SetBitmap(Pattern.get());
+                C->FillRect(Rect(0, 0, 200, 150));
+            } },
         { "CopyRect", [&](TCanvas* C) { C->CopyRect(Rect(0, 0, 200, 150), Source->Canvas(), Rect(0, 0, 40, 40)); } },
         { "StretchDraw", [&](TCanvas* C) { C->StretchDraw(Rect(-20, -20, 220, 170), Source.get()); } },
-        { "Draw png", [&](TCanvas* C) { for (Integer X = 0; X < 200; X += 40) C->Draw(X, 30, Png.get()); } },
-        { "TextOut", [](TCanvas* C) { C->Font()->SetHeight(-60); C->Brush()->SetColor(clBlue); C->TextOut(0, 20, u"WWWWWWW"); } },
-        { "DrawText", [](TCanvas* C) { C->Font()->SetHeight(-40); TRect R = Rect(0, 0, 200, 150); C->DrawText(u"Clipped text that is long enough to wrap in lines", R, DT_WORDBREAK); } },
-        { "GradientFill", [](TCanvas* C) {
-              const TRIVERTEX V[2] = { { 0, 0, 0xFF00, 0, 0, 0 }, { 200, 150, 0, 0, 0xFF00, 0 } };
-              const GRADIENT_RECT G[1] = { { 0, 1 } };
-              GradientFill(C, V, G, GRADIENT_FILL_RECT_V);
-          } },
+        { "Draw png",
+            [&](TCanvas* C) {
+                for (Integer X = 0; X < 200; X += 40)
+                    C->Draw(X, 30, Png.get());
+            } },
+        { "TextOut",
+            [](TCanvas* C) {
+                C->Font()->SetHeight(-60);
+                C->Brush()->SetColor(clBlue);
+                C->TextOut(0, 20, u"WWWWWWW");
+            } },
+        { "DrawText",
+            [](TCanvas* C) {
+                C->Font()->SetHeight(-40);
+                TRect R = Rect(0, 0, 200, 150);
+                C->DrawText(u"Clipped text that is long enough to wrap in lines", R, DT_WORDBREAK);
+            } },
+        { "GradientFill",
+            [](TCanvas* C) {
+                const TRIVERTEX V[2] = { { 0, 0, 0xFF00, 0, 0, 0 }, { 200, 150, 0, 0, 0xFF00, 0 } };
+                const GRADIENT_RECT G[1] = { { 0, 1 } };
+                GradientFill(C, V, G, GRADIENT_FILL_RECT_V);
+            } },
     };
     TRgn Clip(CreateRectRgn(20, 20, 80, 60));
     TRgn Round(CreateRoundRectRgn(100, 40, 181, 131, 40, 40));

@@ -34,12 +34,12 @@ TRect InkOfTextOut(const String& Text, const String& Name = u"Arial", Integer He
 
 ::testing::AssertionResult SameBox(const TRect& Got, const TRect& Want, Integer Tolerance = 1)
 {
-    if (std::abs(Got.Left - Want.Left) <= Tolerance && std::abs(Got.Top - Want.Top) <= Tolerance
-        && std::abs(Got.Right - Want.Right) <= Tolerance && std::abs(Got.Bottom - Want.Bottom) <= Tolerance)
+    if (std::abs(Got.Left - Want.Left) <= Tolerance && std::abs(Got.Top - Want.Top) <= Tolerance &&
+        std::abs(Got.Right - Want.Right) <= Tolerance && std::abs(Got.Bottom - Want.Bottom) <= Tolerance)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "ink (" << Got.Left << "," << Got.Top << ")-(" << Got.Right << ","
-                                         << Got.Bottom << ") is not within " << Tolerance << " of (" << Want.Left
-                                         << "," << Want.Top << ")-(" << Want.Right << "," << Want.Bottom << ")";
+                                         << Got.Bottom << ") is not within " << Tolerance << " of (" << Want.Left << ","
+                                         << Want.Top << ")-(" << Want.Right << "," << Want.Bottom << ")";
 }
 
 TRect Shifted(const TRect& R, Integer DX, Integer DY)
@@ -49,8 +49,8 @@ TRect Shifted(const TRect& R, Integer DX, Integer DY)
 
 bool Inside(const TRect& Inner, const TRect& Outer)
 {
-    return !Inner.IsEmpty() && Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right
-        && Inner.Bottom <= Outer.Bottom;
+    return !Inner.IsEmpty() && Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right &&
+        Inner.Bottom <= Outer.Bottom;
 }
 
 // The line cells (rows of LineHeight from the top) that hold ink.
@@ -138,14 +138,15 @@ TEST(Text, AlignmentsAndLayoutsPlaceTheInk)
     const TRect R = Rect(20, 10, 380, 110);
     const struct {
         Cardinal Format;
-        Integer X, Y;      // where the cell's top-left should land
+        Integer X, Y; // where the cell's top-left should land
     } Cases[] = {
         { DT_SINGLELINE | DT_LEFT | DT_TOP, R.Left, R.Top },
         { DT_SINGLELINE | DT_CENTER | DT_TOP, R.Left + (R.Width() - Extent.cx) / 2, R.Top },
         { DT_SINGLELINE | DT_RIGHT | DT_TOP, R.Right - Extent.cx, R.Top },
         { DT_SINGLELINE | DT_LEFT | DT_VCENTER, R.Left, R.Top + (R.Height() - Extent.cy) / 2 },
         { DT_SINGLELINE | DT_RIGHT | DT_BOTTOM, R.Right - Extent.cx, R.Bottom - Extent.cy },
-        { DT_SINGLELINE | DT_CENTER | DT_VCENTER, R.Left + (R.Width() - Extent.cx) / 2, R.Top + (R.Height() - Extent.cy) / 2 },
+        { DT_SINGLELINE | DT_CENTER | DT_VCENTER, R.Left + (R.Width() - Extent.cx) / 2,
+            R.Top + (R.Height() - Extent.cy) / 2 },
     };
     for (const auto& C : Cases) {
         TOwnedPtr<TBitmap> Bmp(WhiteBitmap(400, 120));
@@ -340,7 +341,9 @@ TEST(Text, SheetForAPerson)
         Cardinal Format;
         const char16_t* Label;
     } Aligns[] = {
-        { DT_LEFT | DT_TOP, u"left, top" }, { DT_CENTER | DT_VCENTER, u"centre, middle" }, { DT_RIGHT | DT_BOTTOM, u"right, bottom" },
+        { DT_LEFT | DT_TOP, u"left, top" },
+        { DT_CENTER | DT_VCENTER, u"centre, middle" },
+        { DT_RIGHT | DT_BOTTOM, u"right, bottom" },
     };
     C->Font()->SetName(u"Arial");
     C->Font()->SetHeight(-16);
@@ -380,7 +383,8 @@ TEST(Text, SheetForAPerson)
         { fqAntialiased, clBlack, u"Antialiased black", 0 },
         { fqNonAntialiased, clRed, u"Non-antialiased red", 0 },
         { fqNonAntialiased, clBlue, u"Non-antialiased blue, bold", StyleBit(fsBold) },
-        { fqAntialiased, TColor(RGB(0, 120, 0)), u"Italic underlined strike-out", StyleBit(fsItalic) | StyleBit(fsUnderline) | StyleBit(fsStrikeOut) },
+        { fqAntialiased, TColor(RGB(0, 120, 0)), u"Italic underlined strike-out",
+            StyleBit(fsItalic) | StyleBit(fsUnderline) | StyleBit(fsStrikeOut) },
     };
     Y = std::max(Y, 260);
     for (const auto& Q : Qualities) {

@@ -46,7 +46,9 @@ Int64 TFatImage::TGeometry::DataStart() const
     return RootOffset() + (RootBytes + BytesPerSector - 1) / BytesPerSector * BytesPerSector;
 }
 
-TFatImage::TFatImage(const fs::path& Path, int Bits, int SizeKiB, int SectorsPerCluster) : FPath(Path), FBits(Bits)
+TFatImage::TFatImage(const fs::path& Path, int Bits, int SizeKiB, int SectorsPerCluster)
+    : FPath(Path)
+    , FBits(Bits)
 {
     std::vector<std::string> Argv { MkfsFat(), "-C", "-F", std::to_string(Bits) };
     if (SectorsPerCluster > 0)
@@ -57,7 +59,8 @@ TFatImage::TFatImage(const fs::path& Path, int Bits, int SizeKiB, int SectorsPer
     ReadGeometry();
 }
 
-TFatImage::TFatImage(const fs::path& Path) : FPath(Path)
+TFatImage::TFatImage(const fs::path& Path)
+    : FPath(Path)
 {
     ReadGeometry();
     FBits = FGeometry.RootEntries == 0 ? 32 : 16;

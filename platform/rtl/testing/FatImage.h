@@ -27,8 +27,8 @@ public:
         Int64 RootEntries = 0;
         Int64 TotalSectors = 0;
         Int64 FATSectors = 0;
-        Int64 RootCluster = 0;      // FAT32
-        Int64 InfoSector = 0;       // FAT32: the sector of the free-space hints
+        Int64 RootCluster = 0; // FAT32
+        Int64 InfoSector = 0; // FAT32: the sector of the free-space hints
 
         Int64 ClusterSize() const { return BytesPerSector * SectorsPerCluster; }
         Int64 FATOffset(Int64 N = 0) const { return (ReservedSectors + N * FATSectors) * BytesPerSector; }
@@ -52,18 +52,18 @@ public:
     const TGeometry& Geometry() const { return FGeometry; }
 
     // Paths are DOS paths inside the image, "/"-separated, without "::".
-    void MakeFolder(const std::string& DosPath);                       // mmd
+    void MakeFolder(const std::string& DosPath); // mmd
     // Writes Data to a file beside the image with modification time MTime
     // and copies it in with "mcopy -m".
     void PutFile(const std::string& DosPath, const Bytes& Data, std::time_t MTime = 1700000000);
     // Copies the local files and folders in, folders with all they hold
     // ("mcopy -s -m"), into the root.
     void CopyTree(const std::vector<std::filesystem::path>& Local);
-    void Delete(const std::string& DosPath);                           // mdel
+    void Delete(const std::string& DosPath); // mdel
     // FAT32: clears the next-free hint, so the next copy takes the lowest
     // free clusters (as mtools does on FAT16) and fills holes.
     void ForgetNextFree();
-    void DeleteTree(const std::string& DosPath);                       // mdeltree
+    void DeleteTree(const std::string& DosPath); // mdeltree
     // The clusters of a file or folder in chain order, from mshowfat.
     std::vector<Int64> Chain(const std::string& DosPath);
     // The byte offset of the 32-byte entry of DosPath inside its parent

@@ -67,7 +67,7 @@ Integer RaisedCode(const std::function<void()>& Fn)
         char* End = nullptr;
         const long Code = std::strtol(Text.c_str(), &End, 10);
         return !Text.empty() && *End == 0 ? Integer(Code) : -1;
-    } catch (...) {     // the probe's answer for a raise without a code
+    } catch (...) { // the probe's answer for a raise without a code
         return -1;
     }
     return 0;
@@ -122,8 +122,8 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const fs::path& Folder
     Args.push_back(nullptr);
     const std::string Program = FindTool(Argv[0]);
     pid_t Child = -1;
-    const int Error = Program.empty() ? ENOENT
-                                      : ::posix_spawn(&Child, Program.c_str(), &Actions, nullptr, Args.data(), environ);
+    const int Error =
+        Program.empty() ? ENOENT : ::posix_spawn(&Child, Program.c_str(), &Actions, nullptr, Args.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
     ::close(In[0]);
     ::close(Out[1]);
@@ -134,8 +134,7 @@ TToolResult RunTool(const std::vector<std::string>& Argv, const fs::path& Folder
         return Result;
     }
     // Small inputs only: written before the output is read.
-    if (!Input.empty() && ::write(In[1], Input.data(), Input.size()) < 0) {
-    }
+    if (!Input.empty() && ::write(In[1], Input.data(), Input.size()) < 0) { }
     ::close(In[1]);
     char Block[65536];
     for (;;) {
@@ -181,8 +180,8 @@ TToolResult RunThisTestWithoutUnits()
     if (!Test)
         return {};
     const std::string Filter = std::string("--gtest_filter=") + Test->test_suite_name() + "." + Test->name();
-    TToolResult Result = RunTool({ "env", std::string(NoUnitsVariable) + "=1",
-        fs::read_symlink("/proc/self/exe").string(), Filter });
+    TToolResult Result =
+        RunTool({ "env", std::string(NoUnitsVariable) + "=1", fs::read_symlink("/proc/self/exe").string(), Filter });
     // A filter that matches nothing passes too: the test must have run.
     if (Result.ExitCode == 0 && Result.Output.find("[  PASSED  ] 1 test.") == std::string::npos)
         Result.ExitCode = 1;
@@ -197,8 +196,9 @@ TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std:
     // together in a file of its own and appended with one write, so runs
     // that end at the same time do not interleave.
     const std::string Own = "'" + Record.string() + "'.$$";
-    const std::string Text = "#!/bin/sh\n" + Prelude + "{ for a in \"$@\"; do printf '%s\\0' \"$a\"; done; printf '\\n'; } > "
-        + Own + "\ncat " + Own + " >> '" + Record.string() + "'\nrm -f " + Own + "\n";
+    const std::string Text = "#!/bin/sh\n" + Prelude +
+        "{ for a in \"$@\"; do printf '%s\\0' \"$a\"; done; printf '\\n'; } > " + Own + "\ncat " + Own + " >> '" +
+        Record.string() + "'\nrm -f " + Own + "\n";
     WriteFileBytes(Program, Bytes(Text.begin(), Text.end()));
     fs::permissions(Program, fs::perms::owner_all);
 }
@@ -321,8 +321,7 @@ int TChildProcess::Wait()
         return -1;
     if (!FReaped) {
         int Status = 0;
-        while (::waitpid(FPid, &Status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(FPid, &Status, 0) < 0 && errno == EINTR) { }
         FReaped = true;
         FExit = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
     }

@@ -58,8 +58,8 @@ void WriteFileBytes(const std::filesystem::path& Path, const Bytes& Data);
 Bytes StreamBytes(TStream* Stream);
 
 struct TToolResult {
-    int ExitCode = -1;          // 127: the tool is not there; -1: killed by a signal
-    std::string Output;         // standard output; standard error is dropped
+    int ExitCode = -1; // 127: the tool is not there; -1: killed by a signal
+    std::string Output; // standard output; standard error is dropped
 };
 
 // Runs Argv[0] (found as FindTool finds it) with exactly these arguments in

@@ -31,8 +31,10 @@ TEST(CodePages, Windows1252MatchesPythonsCodec)
 
 TEST(CodePages, UnmappableAndOtherPages)
 {
-    EXPECT_EQ(StringToAnsi(u"\u20AC\u2713\U0001F600\u0100x").Bytes, "\x80??" "?x");
-    EXPECT_EQ(StringToAnsi(u"\xD800").Bytes, "?");     // a lone surrogate
+    EXPECT_EQ(StringToAnsi(u"\u20AC\u2713\U0001F600\u0100x").Bytes,
+        "\x80??"
+        "?x");
+    EXPECT_EQ(StringToAnsi(u"\xD800").Bytes, "?"); // a lone surrogate
     TCodePageString U = ToCodePage(u"\u00E9\u20AC", CP_UTF8);
     EXPECT_EQ(U.CodePage, CP_UTF8);
     EXPECT_EQ(U.Bytes, "\xC3\xA9\xE2\x82\xAC");

@@ -75,7 +75,10 @@ TEST(Component, NamesAreIdentifiersUniqueWithinTheOwner)
     TComponent* Frame = NewProbe(Owner.get(), "Frame");
     TComponent* Other = NewProbe(Owner.get(), "");
 
-    struct Case { const char* Name; const char16_t* Error; };
+    struct Case {
+        const char* Name;
+        const char16_t* Error;
+    };
     const Case Cases[] = {
         { "Frame1", nullptr },
         { "_x9", nullptr },
@@ -124,8 +127,16 @@ TEST(Component, OwnerFreesItsComponentsLastFirstAndTellsTheRest)
 
     Owner->Free();
     const std::vector<String> Expected {
-        u"free Owner", u"free C", u"B -C", u"A -C", u"Owner -C",
-        u"free B", u"A -B", u"Owner -B", u"free A", u"Owner -A",
+        u"free Owner",
+        u"free C",
+        u"B -C",
+        u"A -C",
+        u"Owner -C",
+        u"free B",
+        u"A -B",
+        u"Owner -B",
+        u"free A",
+        u"Owner -A",
     };
     EXPECT_EQ(Scope.Lines, Expected);
 }
@@ -147,7 +158,12 @@ TEST(Component, InsertRemoveAndFreeNotificationsReachWhoAsked)
 
     Button->Free();
     const std::vector<String> Expected {
-        u"Form +Button", u"Form -Button", u"Panel +Button", u"free Button", u"Watcher -Button", u"Panel -Button",
+        u"Form +Button",
+        u"Form -Button",
+        u"Panel +Button",
+        u"free Button",
+        u"Watcher -Button",
+        u"Panel -Button",
     };
     EXPECT_EQ(Scope.Lines, Expected);
     EXPECT_FALSE(Watcher->ComponentState().Contains(csFreeNotification));

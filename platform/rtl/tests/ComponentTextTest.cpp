@@ -105,13 +105,15 @@ public:
     void DefineProperties(TFiler* Filer) override
     {
         inherited::DefineProperties(Filer);
-        Filer->DefineBinaryProperty(u"Blob",
+        Filer->DefineBinaryProperty(
+            u"Blob",
             [this](TStream* S) {
                 Blob.resize(size_t(S->Size()));
                 S->ReadBuffer(Blob.data(), S->Size());
             },
             [this](TStream* S) { S->WriteBuffer(Blob.data(), Int64(Blob.size())); }, !Blob.empty());
-        Filer->DefineProperty(u"Marks",
+        Filer->DefineProperty(
+            u"Marks",
             [this](TReader* R) {
                 Marks.clear();
                 R->ReadListBegin();
@@ -206,7 +208,7 @@ TEST(ComponentText, WritesTheClassLibraryLayout)
     auto Root = NewSheet();
     Root->SetCaption(u"it's\r\nok\u00e9");
     Root->SetMoods((1 << mdGlad) | (1 << mdCross));
-    Root->SetSecret(5);     // not stored
+    Root->SetSecret(5); // not stored
     Root->Font()->SetName(u"Sans");
     Root->Lines()->Add(u"a");
     Root->Lines()->Add(u"b");
@@ -215,28 +217,27 @@ TEST(ComponentText, WritesTheClassLibraryLayout)
     auto* Kid = New<TSheet>(Root.get());
     Kid->SetName(u"Kid");
     Kid->SetWidth(5);
-    const String Expected =
-        u"object Root: TSheet\r\n"
-        u"  Count = 0\r\n"
-        u"  Moods = [mdGlad, mdCross]\r\n"
-        u"  Caption = 'it'#39's'#13#10'ok'#233\r\n"
-        u"  Font.Name = 'Sans'\r\n"
-        u"  Lines.Strings = (\r\n"
-        u"    'a'\r\n"
-        u"    'b')\r\n"
-        u"  Items = <\r\n"
-        u"    item\r\n"
-        u"      Caption = 'x'\r\n"
-        u"    end>\r\n"
-        u"  Blob = {\r\n"
-        u"    ABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABAB\r\n"
-        u"    01}\r\n"
-        u"  object Kid: TSheet\r\n"
-        u"    Count = 0\r\n"
-        u"    Width = 5\r\n"
-        u"    Items = <>\r\n"
-        u"  end\r\n"
-        u"end\r\n";
+    const String Expected = u"object Root: TSheet\r\n"
+                            u"  Count = 0\r\n"
+                            u"  Moods = [mdGlad, mdCross]\r\n"
+                            u"  Caption = 'it'#39's'#13#10'ok'#233\r\n"
+                            u"  Font.Name = 'Sans'\r\n"
+                            u"  Lines.Strings = (\r\n"
+                            u"    'a'\r\n"
+                            u"    'b')\r\n"
+                            u"  Items = <\r\n"
+                            u"    item\r\n"
+                            u"      Caption = 'x'\r\n"
+                            u"    end>\r\n"
+                            u"  Blob = {\r\n"
+                            u"    ABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABAB\r\n"
+                            u"    01}\r\n"
+                            u"  object Kid: TSheet\r\n"
+                            u"    Count = 0\r\n"
+                            u"    Width = 5\r\n"
+                            u"    Items = <>\r\n"
+                            u"  end\r\n"
+                            u"end\r\n";
     EXPECT_EQ(WriteComponentToText(Root.get()), Expected);
 }
 
@@ -346,7 +347,7 @@ TEST(ComponentText, EveryKindRoundTrips)
 TEST(ComponentText, ReadsHandWrittenTextsTolerantly)
 {
     struct TCase {
-        const char* Body;       // inside "object X: TSheet ... end"
+        const char* Body; // inside "object X: TSheet ... end"
         std::function<bool(TSheet*)> Check;
     };
     const TCase Cases[] = {
@@ -365,18 +366,24 @@ TEST(ComponentText, ReadsHandWrittenTextsTolerantly)
         { "Moods = [mdCalm,mdCross]", [](TSheet* S) { return S->Moods() == 5; } },
         { "Moods = []", [](TSheet* S) { return S->Moods() == 0; } },
         { "Letter = #9", [](TSheet* S) { return S->Letter() == u'\t'; } },
-        { "Font.Name = 'x'\r\nFont.Height = 3", [](TSheet* S) { return S->Font()->Name() == u"x" && S->Font()->Height() == 3; } },
+        { "Font.Name = 'x'\r\nFont.Height = 3",
+            [](TSheet* S) { return S->Font()->Name() == u"x" && S->Font()->Height() == 3; } },
         { "Lines.Strings = ('a' 'b')", [](TSheet* S) { return S->Lines()->Text() == u"a\r\nb\r\n"; } },
         { "Lines = (\n'a'\n)", [](TSheet* S) { return S->Lines()->Text() == u"a\r\n"; } },
         { "Items = <>", [](TSheet* S) { return S->Items()->Count() == 0; } },
         { "Items = <item Caption = 'p' Size = 2 end item end>",
-          [](TSheet* S) { return S->Items()->Count() == 2 && static_cast<TSheetItem*>(S->Items()->Items(0))->Size() == 2; } },
+            [](TSheet* S) {
+                return S->Items()->Count() == 2 && static_cast<TSheetItem*>(S->Items()->Items(0))->Size() == 2;
+            } },
         { "Blob = {00 ff\r\n 1A}", [](TSheet* S) { return S->Blob == RawBytes("\0\xFF\x1A", 3); } },
         { "Blob = {}", [](TSheet* S) { return S->Blob.empty(); } },
-        { "Marks = (1, 2)", [](TSheet* S) { return S->Marks == std::vector<Integer> { 1, 2 }; } },
+        { "Marks = (1, 2)",
+            [](TSheet* S) {
+                return S->Marks == std::vector<Integer> { 1, 2 };
+            } },
         { "Data = 5000000000", [](TSheet* S) { return S->Data() == TVariant(Int64(5000000000)); } },
         { "Data = True", [](TSheet* S) { return S->Data() == TVariant(true); } },
-        { "OnPing = Ping", [](TSheet* S) { return !S->OnPing; } },        // events stay unbound by default
+        { "OnPing = Ping", [](TSheet* S) { return !S->OnPing; } }, // events stay unbound by default
         { "inherited Kid: TSheet\nend", [](TSheet* S) { return S->FindComponent(u"Kid") != nullptr; } },
         { "inline TSheet\n Width = 1\nend", [](TSheet* S) { return S->ComponentCount() == 1; } },
     };
@@ -406,8 +413,8 @@ TEST(ComponentText, DamagedOrHostileTextsFailCleanly)
 {
     struct TCase {
         String Text;
-        bool Parser;            // EParserError, else EReadError
-        const char* Message;    // part of the message
+        bool Parser; // EParserError, else EReadError
+        const char* Message; // part of the message
     };
     String Deep;
     for (int I = 0; I < 40; ++I)
@@ -507,7 +514,8 @@ TEST(ComponentText, AFailingLoadedStillEndsTheLoadingState)
     auto Root = NewSheet();
     TComponentReadOptions Options;
     Options.ChildBase = TSheet::StaticClass();
-    EXPECT_THROW(ReadComponentFromText(u"object X: TSheet\n object B: TBroken\n end\n object C: TSheet\n end\nend", Root.get(), Options),
+    EXPECT_THROW(ReadComponentFromText(u"object X: TSheet\n object B: TBroken\n end\n object C: TSheet\n end\nend",
+                     Root.get(), Options),
         EInvalidOperation);
     ASSERT_EQ(Root->ComponentCount(), 2);
     for (TComponent* C : { static_cast<TComponent*>(Root.get()), Root->Components(0), Root->Components(1) })

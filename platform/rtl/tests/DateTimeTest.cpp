@@ -59,22 +59,27 @@ TEST(DateTime, MillisecondsSurviveARoundTrip)
 
 TEST(DateTime, InvalidFieldsAreRefused)
 {
-    struct { Word Y, M, D; } BadDates[] = { { 2023, 2, 29 }, { 2024, 13, 1 }, { 2024, 0, 1 }, { 0, 1, 1 },
-                                            { 10000, 1, 1 }, { 2024, 4, 31 }, { 2024, 1, 0 }, { 1900, 2, 29 } };
+    struct {
+        Word Y, M, D;
+    } BadDates[] = { { 2023, 2, 29 }, { 2024, 13, 1 }, { 2024, 0, 1 }, { 0, 1, 1 }, { 10000, 1, 1 }, { 2024, 4, 31 },
+        { 2024, 1, 0 }, { 1900, 2, 29 } };
     for (auto B : BadDates) {
         TDateTime V = -99;
         EXPECT_FALSE(TryEncodeDate(B.Y, B.M, B.D, V));
         EXPECT_EQ(V, -99);
         EXPECT_THROW(EncodeDate(B.Y, B.M, B.D), EConvertError);
     }
-    struct { Word H, N, S, Ms; } BadTimes[] = { { 24, 0, 0, 0 }, { 0, 60, 0, 0 }, { 0, 0, 60, 0 }, { 0, 0, 0, 1000 } };
+    struct {
+        Word H, N, S, Ms;
+    } BadTimes[] = { { 24, 0, 0, 0 }, { 0, 60, 0, 0 }, { 0, 0, 60, 0 }, { 0, 0, 0, 1000 } };
     for (auto B : BadTimes)
         EXPECT_THROW(EncodeTime(B.H, B.N, B.S, B.Ms), EConvertError);
 }
 
 TEST(DateTime, OutOfRangeValuesDecodeToZerosAndArithmeticRaises)
 {
-    for (TDateTime Bad : { std::numeric_limits<double>::quiet_NaN(), 1e300, -1e9, std::numeric_limits<double>::infinity() }) {
+    for (TDateTime Bad :
+        { std::numeric_limits<double>::quiet_NaN(), 1e300, -1e9, std::numeric_limits<double>::infinity() }) {
         Word Y = 1, M = 1, D = 1;
         DecodeDate(Bad, Y, M, D);
         EXPECT_EQ(Y + M + D, 0);
@@ -88,7 +93,10 @@ TEST(DateTime, OutOfRangeValuesDecodeToZerosAndArithmeticRaises)
 
 TEST(DateTime, CalendarRules)
 {
-    struct { Word Year; bool Leap; } Leaps[] = { { 1900, false }, { 2000, true }, { 2023, false }, { 2024, true } };
+    struct {
+        Word Year;
+        bool Leap;
+    } Leaps[] = { { 1900, false }, { 2000, true }, { 2023, false }, { 2024, true } };
     for (auto L : Leaps)
         EXPECT_EQ(IsLeapYear(L.Year), L.Leap) << L.Year;
     EXPECT_EQ(DaysInAMonth(2024, 2), 29);
@@ -97,9 +105,15 @@ TEST(DateTime, CalendarRules)
     EXPECT_EQ(DaysInAMonth(2023, 13), 0);
 
     // 2024-03-10 was a Sunday; 1899-12-29 a Friday.
-    struct { TDateTime Value; Word Dow, Iso; } Days[] = {
-        { EncodeDate(2024, 3, 10), 1, 7 }, { EncodeDate(2024, 3, 11), 2, 1 },
-        { EncodeDate(1899, 12, 30), 7, 6 }, { -1.75, 6, 5 }, { EncodeDateTime(2024, 3, 9, 23, 0, 0, 0), 7, 6 },
+    struct {
+        TDateTime Value;
+        Word Dow, Iso;
+    } Days[] = {
+        { EncodeDate(2024, 3, 10), 1, 7 },
+        { EncodeDate(2024, 3, 11), 2, 1 },
+        { EncodeDate(1899, 12, 30), 7, 6 },
+        { -1.75, 6, 5 },
+        { EncodeDateTime(2024, 3, 9, 23, 0, 0, 0), 7, 6 },
     };
     for (auto C : Days) {
         EXPECT_EQ(DayOfWeek(C.Value), C.Dow) << C.Value;
@@ -109,10 +123,17 @@ TEST(DateTime, CalendarRules)
 
 TEST(DateTime, ArithmeticAcrossZeroAndMonthEnds)
 {
-    struct { TDateTime From; Integer Months; Word Y, M, D; } Months[] = {
-        { EncodeDate(2024, 1, 31), 1, 2024, 2, 29 },  { EncodeDate(2023, 1, 31), 1, 2023, 2, 28 },
-        { EncodeDate(2024, 3, 31), -1, 2024, 2, 29 }, { EncodeDate(2024, 12, 15), 1, 2025, 1, 15 },
-        { EncodeDate(2024, 1, 15), -13, 2022, 12, 15 }, { EncodeDate(2024, 2, 29), 12, 2025, 2, 28 },
+    struct {
+        TDateTime From;
+        Integer Months;
+        Word Y, M, D;
+    } Months[] = {
+        { EncodeDate(2024, 1, 31), 1, 2024, 2, 29 },
+        { EncodeDate(2023, 1, 31), 1, 2023, 2, 28 },
+        { EncodeDate(2024, 3, 31), -1, 2024, 2, 29 },
+        { EncodeDate(2024, 12, 15), 1, 2025, 1, 15 },
+        { EncodeDate(2024, 1, 15), -13, 2022, 12, 15 },
+        { EncodeDate(2024, 2, 29), 12, 2025, 2, 28 },
     };
     for (auto C : Months) {
         Word Y, M, D;

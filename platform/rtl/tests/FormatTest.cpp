@@ -31,7 +31,7 @@ TEST(Format, Conversions)
         { u"plain", {}, u"plain" },
         { u"%d|%D", { 42, -7 }, u"42|-7" },
         { u"[%5d][%-5d]", { 42, 42 }, u"[   42][42   ]" },
-        { u"[%05d]", { 3 }, u"[    3]" },                // no zero flag: 05 is a width
+        { u"[%05d]", { 3 }, u"[    3]" }, // no zero flag: 05 is a width
         { u"%.5d", { -3 }, u"-00003" },
         { u"%3.1d", { 12345 }, u"12345" },
         { u"%d", { std::numeric_limits<Int64>::min() }, u"-9223372036854775808" },
@@ -43,22 +43,22 @@ TEST(Format, Conversions)
         { u"%s and %s", { u"a", String(u"b") }, u"a and b" },
         { u"%s", { "caf\xC3\xA9" }, u"caf\u00E9" },
         { u"[%.2s][%6s][%-3s]", { u"abcdef", u"ab", u"ab" }, u"[ab][    ab][ab ]" },
-        { u"[%.0s][%.0s][%.3s]", { u"abc", u'x', u"abc" }, u"[][][abc]" },   // precision 0 keeps nothing
+        { u"[%.0s][%.0s][%.3s]", { u"abc", u'x', u"abc" }, u"[][][abc]" }, // precision 0 keeps nothing
         { u"%s%s", { u'x', 'y' }, u"xy" },
         { u"%1:s %0:s", { u"a", u"b" }, u"b a" },
-        { u"%1:s %s", { u"a", u"b", u"c" }, u"b c" },   // numbering goes on after an index
+        { u"%1:s %s", { u"a", u"b", u"c" }, u"b c" }, // numbering goes on after an index
         { u"%0:s-%0:s", { u"r" }, u"r-r" },
         { u"[%*d][%-*d]", { 4, 7, 3, 7 }, u"[   7][7  ]" },
         { u"%.*f", { 1, 2.25 }, u"2.3" },
         { u"100%% %s", { u"done" }, u"100% done" },
-        { u"%d", { 1, 2, 3 }, u"1" },                    // extra arguments are ignored
+        { u"%d", { 1, 2, 3 }, u"1" }, // extra arguments are ignored
         { u"%p", { reinterpret_cast<void*>(0x1234) }, u"0000000000001234" },
         { u"%p", { nullptr }, u"0000000000000000" },
         { u"%s", { static_cast<const char16_t*>(nullptr) }, u"" },
         { u"%f", { 1234.5 }, u"1234.50" },
         { u"%0.2f", { 1.5 }, u"1.50" },
-        { u"%.0f|%.0f|%.0f", { 0.5, 2.5, -2.5 }, u"1|3|-3" },   // halves away from zero
-        { u"%.2f|%.2f", { 1.125, 1.005 }, u"1.13|1.00" },      // 1.005 is just below in binary
+        { u"%.0f|%.0f|%.0f", { 0.5, 2.5, -2.5 }, u"1|3|-3" }, // halves away from zero
+        { u"%.2f|%.2f", { 1.125, 1.005 }, u"1.13|1.00" }, // 1.005 is just below in binary
         { u"%.2f", { -0.001 }, u"0.00" },
         { u"%.1f", { 9.96 }, u"10.0" },
         { u"%8.3f|", { -3.14159 }, u"  -3.142|" },
@@ -88,7 +88,7 @@ TEST(Format, BadArgumentsRaiseTheConversionError)
         { u"%d", { u"1" }, nullptr },
         { u"%d", { true }, nullptr },
         { u"%d", { u'1' }, nullptr },
-        { u"%f", { 1 }, nullptr },          // an integer is not a float
+        { u"%f", { 1 }, nullptr }, // an integer is not a float
         { u"%s", { 1 }, nullptr },
         { u"%s", { true }, nullptr },
         { u"%p", { 1 }, nullptr },
@@ -100,7 +100,7 @@ TEST(Format, BadArgumentsRaiseTheConversionError)
         { u"%.", { 1 }, nullptr },
         { u"%z", { 1 }, nullptr },
         { u"%-", { 1 }, nullptr },
-        { u"%99999999999d", { 1 }, nullptr },   // refused, never allocated
+        { u"%99999999999d", { 1 }, nullptr }, // refused, never allocated
         { u"%.9999999d", { 1 }, nullptr },
     };
     for (const auto& C : Cases) {
@@ -139,7 +139,7 @@ TEST(Format, LocaleSeparators)
     EXPECT_EQ(FS.DecimalSeparator, u'#');
     ASSERT_TRUE(ReadLocaleSeparators("C", FS));
     EXPECT_EQ(FS.DecimalSeparator, u'.');
-    EXPECT_EQ(FS.ThousandSeparator, u',');          // "C" groups with nothing
+    EXPECT_EQ(FS.ThousandSeparator, u','); // "C" groups with nothing
 }
 
 TEST(Format, FloatToStrIsShortestWith15Digits)
@@ -170,8 +170,14 @@ TEST(Format, FloatToStrIsShortestWith15Digits)
 TEST(Format, StrToFloat)
 {
     const std::pair<const char16_t*, double> Good[] = {
-        { u"1.5", 1.5 }, { u" -2.5e3 ", -2500 }, { u"+.5", 0.5 }, { u"5.", 5 }, { u"1E-2", 0.01 },
-        { u"007", 7 }, { u"1e-999", 0 }, { u"0.1", 0.1 },
+        { u"1.5", 1.5 },
+        { u" -2.5e3 ", -2500 },
+        { u"+.5", 0.5 },
+        { u"5.", 5 },
+        { u"1E-2", 0.01 },
+        { u"007", 7 },
+        { u"1e-999", 0 },
+        { u"0.1", 0.1 },
     };
     TFormatSettings FS;
     for (auto [Text, V] : Good)

@@ -75,8 +75,14 @@ TEST(List, EditsKeepOrderAndNotifyEveryItem)
     L->SetItems(0, 7);
     EXPECT_EQ(Values(*L), (std::vector<int> { 7 }));
     const std::vector<std::pair<int, TCollectionNotification>> Expected {
-        { 6, cnAdded }, { 1, cnRemoved }, { 3, cnRemoved }, { 4, cnRemoved }, { 5, cnRemoved },
-        { 2, cnExtracted }, { 6, cnRemoved }, { 7, cnAdded },
+        { 6, cnAdded },
+        { 1, cnRemoved },
+        { 3, cnRemoved },
+        { 4, cnRemoved },
+        { 5, cnRemoved },
+        { 2, cnExtracted },
+        { 6, cnRemoved },
+        { 7, cnAdded },
     };
     EXPECT_EQ(Seen, Expected);
 
@@ -117,8 +123,13 @@ TEST(List, SortAndBinarySearchUseTheComparer)
     L->Sort();
     EXPECT_EQ(Values(*L), (std::vector<int> { 9, 5, 5, 3, 1 }));
 
-    struct Case { int Item; bool Found; Integer Index; };
-    for (Case C : { Case { 5, true, 1 }, Case { 9, true, 0 }, Case { 4, false, 3 }, Case { 0, false, 5 }, Case { 10, false, 0 } }) {
+    struct Case {
+        int Item;
+        bool Found;
+        Integer Index;
+    };
+    for (Case C : { Case { 5, true, 1 }, Case { 9, true, 0 }, Case { 4, false, 3 }, Case { 0, false, 5 },
+             Case { 10, false, 0 } }) {
         Integer Index = -1;
         EXPECT_EQ(L->BinarySearch(C.Item, Index), C.Found) << C.Item;
         EXPECT_EQ(Index, C.Index) << C.Item;

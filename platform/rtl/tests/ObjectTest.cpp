@@ -57,7 +57,10 @@ class TProbe : public TInterfacedObject, public IProbe {
     X_CLASS(TProbe, TInterfacedObject)
     X_INTERFACES(TProbe, IProbe)
 public:
-    HRESULT QueryInterface(const TGUID& IID, void** Obj) override { return TInterfacedObject::QueryInterface(IID, Obj); }
+    HRESULT QueryInterface(const TGUID& IID, void** Obj) override
+    {
+        return TInterfacedObject::QueryInterface(IID, Obj);
+    }
     Integer _AddRef() override { return TInterfacedObject::_AddRef(); }
     Integer _Release() override { return TInterfacedObject::_Release(); }
     void Create() override { IPtr<IProbe> Self(this); } // handed out while constructing
@@ -95,7 +98,7 @@ TEST(Utf, RoundTripAndInvalidInput)
     String Text = u"Grüße \U0001F600";
     EXPECT_EQ(UTF8ToString(StringToUTF8(Text)), Text);
     EXPECT_EQ(UTF8ToString("a\xC3"), u"a\uFFFD");
-    EXPECT_EQ(UTF8ToString("\xC0\xAF"), u"\uFFFD");   // overlong
+    EXPECT_EQ(UTF8ToString("\xC0\xAF"), u"\uFFFD"); // overlong
     EXPECT_EQ(UTF8ToString("\xE2\x28\xA1"), u"\uFFFD(\uFFFD");
 }
 

@@ -44,7 +44,11 @@ TEST(Persistent, AssignAsksTheSourceAndReportsWhatNeitherSideKnows)
     Point->Assign(Exporter.get());
     EXPECT_EQ(Point->X, 42);
 
-    struct Case { TPersistent* Dest; TPersistent* Source; const char16_t* Message; };
+    struct Case {
+        TPersistent* Dest;
+        TPersistent* Source;
+        const char16_t* Message;
+    };
     const Case Cases[] = {
         { Point.get(), nullptr, u"Cannot assign a nil to a TPoint2" },
         { Point.get(), Plain.get(), u"Cannot assign a TPersistent to a TPoint2" },

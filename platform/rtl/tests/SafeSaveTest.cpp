@@ -79,7 +79,7 @@ TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
     EXPECT_EQ(Content(Target), "new content");
     EXPECT_EQ(Entries(), Before);
     EXPECT_TRUE(std::filesystem::is_symlink(Link));
-    struct stat St {};
+    struct stat St { };
     ASSERT_EQ(::stat(Target.c_str(), &St), 0);
     EXPECT_EQ(St.st_mode & 0777, 0640u);
 

@@ -17,7 +17,7 @@ TEST(StrUtils, PositionsAreOneBased)
         { u"b", u"abcb", 3, 4 },
         { u"b", u"abcb", 4, 4 },
         { u"b", u"abcb", 5, 0 },
-        { u"aab", u"aaab", 1, 2 },          // search goes on after a partial match
+        { u"aab", u"aaab", 1, 2 }, // search goes on after a partial match
         { u"x", u"abc", 1, 0 },
         { u"", u"abc", 1, 0 },
         { u"a", u"", 1, 0 },
@@ -40,8 +40,15 @@ TEST(StrUtils, CopyClampsLikeTheClassLibrary)
         const char16_t* Expected;
     };
     const TCase Cases[] = {
-        { 1, 3, u"abc" }, { 2, 2, u"bc" }, { 0, 2, u"ab" }, { -10, 2, u"ab" }, { 4, 10, u"def" },
-        { 6, 1, u"f" }, { 7, 1, u"" }, { 3, 0, u"" }, { 3, -1, u"" },
+        { 1, 3, u"abc" },
+        { 2, 2, u"bc" },
+        { 0, 2, u"ab" },
+        { -10, 2, u"ab" },
+        { 4, 10, u"def" },
+        { 6, 1, u"f" },
+        { 7, 1, u"" },
+        { 3, 0, u"" },
+        { 3, -1, u"" },
         { 2, std::numeric_limits<Integer>::max(), u"bcdef" },
         { std::numeric_limits<Integer>::max(), 5, u"" },
         { std::numeric_limits<Integer>::min(), 1, u"a" },
@@ -53,9 +60,19 @@ TEST(StrUtils, CopyClampsLikeTheClassLibrary)
 TEST(StrUtils, IntegerText)
 {
     const std::pair<const char16_t*, Integer> Good[] = {
-        { u"0", 0 }, { u"-12", -12 }, { u"+7", 7 }, { u"  42", 42 }, { u"$1F", 31 }, { u"0x1f", 31 }, { u"X10", 16 },
-        { u"-$10", -16 }, { u"2147483647", 2147483647 }, { u"-2147483648", std::numeric_limits<Integer>::min() },
-        { u"$FFFFFFFF", -1 }, { u"$80000000", std::numeric_limits<Integer>::min() }, { u"007", 7 },
+        { u"0", 0 },
+        { u"-12", -12 },
+        { u"+7", 7 },
+        { u"  42", 42 },
+        { u"$1F", 31 },
+        { u"0x1f", 31 },
+        { u"X10", 16 },
+        { u"-$10", -16 },
+        { u"2147483647", 2147483647 },
+        { u"-2147483648", std::numeric_limits<Integer>::min() },
+        { u"$FFFFFFFF", -1 },
+        { u"$80000000", std::numeric_limits<Integer>::min() },
+        { u"007", 7 },
     };
     for (auto [Text, V] : Good)
         EXPECT_EQ(StrToInt(Text), V) << StringToUTF8(Text);
@@ -98,15 +115,15 @@ TEST(StrUtils, CaseAndComparison)
 
     struct TCase {
         const char16_t *L, *R;
-        int Str, Text, AnsiText;   // signs
+        int Str, Text, AnsiText; // signs
     };
     const TCase Cases[] = {
         { u"abc", u"abc", 0, 0, 0 },
         { u"abc", u"ABC", 1, 0, 0 },
         { u"ab", u"abc", -1, -1, -1 },
-        { u"_", u"a", -1, 1, -1 },                  // ASCII folding makes it an upper-case "A"
+        { u"_", u"a", -1, 1, -1 }, // ASCII folding makes it an upper-case "A"
         { u"\u00E9t\u00E9", u"\u00C9T\u00C9", 1, 1, 0 },
-        { u"\u03C3", u"\u03C2", 1, 1, 0 },           // sigma and final sigma
+        { u"\u03C3", u"\u03C2", 1, 1, 0 }, // sigma and final sigma
         { u"b", u"A", 1, 1, 1 },
     };
     auto Sign = [](Integer V) { return V < 0 ? -1 : V > 0 ? 1 : 0; };
@@ -139,7 +156,7 @@ TEST(StrUtils, TrimReplaceQuote)
         { u"aXbXc", u"X", u"--", {}, u"a--bXc" },
         { u"aXbXc", u"X", u"--", { rfReplaceAll }, u"a--b--c" },
         { u"axbXc", u"X", u"", { rfReplaceAll, rfIgnoreCase }, u"abc" },
-        { u"aaa", u"aa", u"a", { rfReplaceAll }, u"aa" },         // no rescan of the new text
+        { u"aaa", u"aa", u"a", { rfReplaceAll }, u"aa" }, // no rescan of the new text
         { u"abc", u"", u"z", { rfReplaceAll }, u"abc" },
         { u"\u00E9t\u00E9", u"\u00C9", u"e", { rfReplaceAll, rfIgnoreCase }, u"ete" },
         { u"abc", u"abc", u"", {}, u"" },
@@ -150,8 +167,14 @@ TEST(StrUtils, TrimReplaceQuote)
     EXPECT_EQ(QuotedStr(u"it's"), u"'it''s'");
     EXPECT_EQ(AnsiQuotedStr(u"a\"b", u'"'), u"\"a\"\"b\"");
     const std::pair<const char16_t*, const char16_t*> Dequote[] = {
-        { u"'abc'", u"abc" }, { u"'a''b'", u"a'b" }, { u"abc", u"abc" }, { u"'abc", u"'abc" },
-        { u"'abc'def", u"abc" }, { u"''", u"" }, { u"", u"" }, { u"'", u"" },
+        { u"'abc'", u"abc" },
+        { u"'a''b'", u"a'b" },
+        { u"abc", u"abc" },
+        { u"'abc", u"'abc" },
+        { u"'abc'def", u"abc" },
+        { u"''", u"" },
+        { u"", u"" },
+        { u"'", u"" },
     };
     for (auto [In, Out] : Dequote)
         EXPECT_EQ(AnsiDequotedStr(In, u'\''), Out) << StringToUTF8(In);
@@ -187,7 +210,7 @@ TEST(StrUtils, FileNames)
     EXPECT_EQ(IncludeTrailingPathDelimiter(u""), u"/");
     EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/a/"), u"/a");
     EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/a"), u"/a");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/"), u"/");     // the root stays the root
+    EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/"), u"/"); // the root stays the root
 }
 
 TEST(StrUtils, FloatTextReadsBackToTheSameDouble)

@@ -66,14 +66,17 @@ TEST_F(StreamFiles, PositionsBeyondFourGiBOnASparseFile)
     EXPECT_EQ(ReadText(F.get(), 10).size(), 2u);
     EXPECT_EQ(F->Read(nullptr, 10), 0);
 
-    struct stat St {};
+    struct stat St { };
     ASSERT_EQ(stat((Dir / "sparse.bin").c_str(), &St), 0);
     EXPECT_EQ(St.st_size, FiveGiB);
 }
 
 TEST_F(StreamFiles, FileRoundTripWithTypedDataAndUnicodeName)
 {
-    struct TRecord { Integer A; Word B; };
+    struct TRecord {
+        Integer A;
+        Word B;
+    };
     String Name = Path("Grüße.bin");
     {
         auto F = Open(Name, fmCreate);
@@ -107,7 +110,7 @@ TEST_F(StreamFiles, ShortTransfersRaise)
         EXPECT_EQ(E.Message(), u"Stream read error");
     }
     try {
-        F->WriteBuffer("x", 1);     // opened for reading only
+        F->WriteBuffer("x", 1); // opened for reading only
         FAIL() << "refused write not raised";
     } catch (const EWriteError& E) {
         EXPECT_EQ(E.Message(), u"Stream write error");
@@ -123,10 +126,15 @@ TEST_F(StreamFiles, ShortTransfersRaise)
 
 TEST(Streams, CopyFrom)
 {
-    struct TCase { Int64 SourcePos; Int64 Count; Int64 Copied; Int64 FirstByte; };
-    const Int64 SourceSize = 200000;    // more than one copy block
+    struct TCase {
+        Int64 SourcePos;
+        Int64 Count;
+        Int64 Copied;
+        Int64 FirstByte;
+    };
+    const Int64 SourceSize = 200000; // more than one copy block
     const TCase Cases[] = {
-        { 1000, 0, SourceSize, 0 },     // 0: the whole source from its beginning
+        { 1000, 0, SourceSize, 0 }, // 0: the whole source from its beginning
         { 1000, -1, SourceSize, 0 },
         { 1000, 150000, 150000, 1000 }, // from the source's position
         { 0, 5, 5, 0 },
@@ -161,13 +169,13 @@ TEST(Streams, MemoryStreamGrowsAndTruncates)
     EXPECT_EQ(std::string(static_cast<char*>(M->Memory()), Expected.size()), Expected);
 
     M->SetSize(6);
-    EXPECT_EQ(M->Position(), 6);            // clamped to the new end
+    EXPECT_EQ(M->Position(), 6); // clamped to the new end
     EXPECT_EQ(M->Read(nullptr, 1), 0);
-    M->SetSize(10);                         // regrown bytes are zeros, not the old text
+    M->SetSize(10); // regrown bytes are zeros, not the old text
     M->SetPosition(0);
     EXPECT_EQ(ReadText(M.get(), 20), std::string("0,1,2,\0\0\0\0", 10));
 
-    M->Seek(4, soEnd);                      // a write past the end leaves zeros in the gap
+    M->Seek(4, soEnd); // a write past the end leaves zeros in the gap
     M->WriteBuffer("Z", 1);
     EXPECT_EQ(M->Size(), 15);
     M->SetPosition(9);
@@ -185,7 +193,7 @@ TEST(Streams, MemoryStreamGrowsAndTruncates)
 TEST(Streams, BytesAndStringStreams)
 {
     TOwnedPtr<TStringStream> S(New<TStringStream>(String(u"Grüße")));
-    EXPECT_EQ(S->Size(), 7);                // UTF-8 bytes
+    EXPECT_EQ(S->Size(), 7); // UTF-8 bytes
     S->Seek(0, soEnd);
     S->WriteBuffer("!", 1);
     EXPECT_EQ(S->DataString(), u"Grüße!");
@@ -218,12 +226,17 @@ TEST_F(StreamFiles, MemoryStreamFiles)
 TEST_F(StreamFiles, RefusedOpensRaiseWithTheSystemError)
 {
     fs::create_directory(Dir / "sub");
-    struct TCase { const char* Name; Word Mode; int Error; bool Create; };
+    struct TCase {
+        const char* Name;
+        Word Mode;
+        int Error;
+        bool Create;
+    };
     const TCase Cases[] = {
         { "missing.bin", fmOpenRead, ENOENT, false },
         { "sub", fmOpenRead | fmShareDenyNone, EISDIR, false },
         { "no/such/dir.bin", fmCreate, ENOENT, true },
-        { "file.bin", 0x0003, EINVAL, false },          // no such access mode
+        { "file.bin", 0x0003, EINVAL, false }, // no such access mode
         { "file.bin", fmOpenRead | 0x0050, EINVAL, false },
     };
     WriteAll(Path("file.bin"), "x");
@@ -250,14 +263,18 @@ TEST_F(StreamFiles, RefusedOpensRaiseWithTheSystemError)
 
 TEST_F(StreamFiles, ShareModesBetweenOpens)
 {
-    struct TCase { Word First; Word Second; bool Allowed; };
+    struct TCase {
+        Word First;
+        Word Second;
+        bool Allowed;
+    };
     const TCase Cases[] = {
         { fmOpenRead | fmShareDenyNone, fmOpenRead | fmShareDenyNone, true },
         { fmOpenRead | fmShareDenyWrite, fmOpenRead | fmShareDenyWrite, true },
         { fmOpenRead | fmShareDenyWrite, fmOpenReadWrite | fmShareDenyNone, false },
         { fmOpenReadWrite | fmShareDenyNone, fmOpenRead | fmShareDenyWrite, false },
         { fmOpenReadWrite | fmShareDenyNone, fmOpenReadWrite | fmShareDenyNone, true },
-        { fmOpenReadWrite | fmShareDenyWrite, fmOpenReadWrite | fmShareDenyWrite, false },  // a second writer
+        { fmOpenReadWrite | fmShareDenyWrite, fmOpenReadWrite | fmShareDenyWrite, false }, // a second writer
         { fmOpenReadWrite | fmShareDenyWrite, fmOpenRead | fmShareDenyNone, true },
         { fmOpenWrite | fmShareDenyWrite, fmOpenWrite | fmShareDenyNone, false },
         { fmOpenWrite | fmShareDenyNone, fmOpenWrite | fmShareDenyNone, true },
@@ -291,9 +308,9 @@ TEST_F(StreamFiles, ShareModesBetweenOpens)
             EXPECT_EQ(E.ErrorCode, EBUSY);
             EXPECT_EQ(dynamic_cast<const EFCreateError*>(&E) != nullptr, C.Second == (fmCreate | (C.Second & 0xF0)));
         }
-        EXPECT_EQ(ReadAll(Name), Before);   // a refused fmCreate truncated nothing
+        EXPECT_EQ(ReadAll(Name), Before); // a refused fmCreate truncated nothing
         First.reset();
-        EXPECT_NO_THROW(Open(Name, C.Second));  // closing the first lifts its locks
+        EXPECT_NO_THROW(Open(Name, C.Second)); // closing the first lifts its locks
     }
 }
 

@@ -30,7 +30,9 @@ std::vector<String> Lines(const TStrings* L)
 // Counts its own destruction, to see who frees owned objects.
 class TTracked : public TObject {
 public:
-    explicit TTracked(int* Freed = nullptr) : FFreed(Freed) { }
+    explicit TTracked(int* Freed = nullptr)
+        : FFreed(Freed)
+    { }
     ~TTracked() override
     {
         if (FFreed)
@@ -116,7 +118,7 @@ TEST(StringList, ErrorsLeaveTheListAlone)
     EXPECT_EQ(ErrorOf([&] { L->Insert(3, u"x"); }), u"List index out of bounds (3)");
     EXPECT_EQ(ErrorOf([&] { L->Exchange(0, 2); }), u"List index out of bounds (2)");
     EXPECT_EQ(ErrorOf([&] { L->SetObjects(2, nullptr); }), u"List index out of bounds (2)");
-    L->Insert(2, u"c");                 // at the end is allowed
+    L->Insert(2, u"c"); // at the end is allowed
     L->SetSorted(true);
     EXPECT_EQ(ErrorOf([&] { L->Insert(0, u"x"); }), u"Operation not allowed on sorted list");
     EXPECT_EQ(ErrorOf([&] { L->SetStrings(0, u"x"); }), u"Operation not allowed on sorted list");
@@ -128,7 +130,7 @@ TEST(StringList, NameValueLines)
     TList L = ListOf({ u"Width=640", u"plain", u"Empty=", u"Path=a=b" });
     EXPECT_EQ(L->Names(0), u"Width");
     EXPECT_EQ(L->Names(1), u"");
-    EXPECT_EQ(L->ValueFromIndex(1), u"");   // not "lain"
+    EXPECT_EQ(L->ValueFromIndex(1), u""); // not "lain"
     EXPECT_EQ(L->ValueFromIndex(3), u"a=b");
     EXPECT_EQ(L->Values(u"width"), u"640");
     EXPECT_EQ(L->Values(u"Path"), u"a=b");
@@ -210,14 +212,14 @@ TEST(StringList, DelimitedText)
         std::vector<String> Lines;
     };
     const TParse Parses[] = {
-        { u"a b,c", false, { u"a", u"b", u"c" } },      // blanks separate too
+        { u"a b,c", false, { u"a", u"b", u"c" } }, // blanks separate too
         { u"  a , b  ", false, { u"a", u"b" } },
         { u"a,", false, { u"a", u"" } },
         { u",a", false, { u"", u"a" } },
         { u"\"a\"b,c", false, { u"a", u"b", u"c" } },
         { u"\"unclosed, c", false, { u"unclosed, c" } },
         { u"a b, c", true, { u"a b", u" c" } },
-        { String(u"a\0b,c", 5), false, { u"a" } },             // a NUL ends the text
+        { String(u"a\0b,c", 5), false, { u"a" } }, // a NUL ends the text
         { u"\u0001\u0002", false, {} },
     };
     for (const auto& P : Parses) {
@@ -233,7 +235,7 @@ TEST(StringList, DelimitedText)
     L->SetStrictDelimiter(true);
     EXPECT_EQ(L->DelimitedText(), u"a b;c");
     EXPECT_EQ(L->CommaText(), u"\"a b\",c");
-    EXPECT_EQ(L->Delimiter(), u';');        // CommaText leaves the settings as they were
+    EXPECT_EQ(L->Delimiter(), u';'); // CommaText leaves the settings as they were
     L->SetDelimitedText(u"'x;y';z");
     EXPECT_EQ(Lines(L.get()), (std::vector<String> { u"x;y", u"z" }));
 }
@@ -258,7 +260,7 @@ TEST(StringList, ChangeEventsWaitForTheLastEndUpdate)
     EXPECT_TRUE(Log == (std::vector<std::string> { "changing" }));
     L->EndUpdate();
     EXPECT_EQ(Log, (std::vector<std::string> { "changing", "change" }));
-    L->EndUpdate();                     // unbalanced: ignored
+    L->EndUpdate(); // unbalanced: ignored
     EXPECT_EQ(L->UpdateCount(), 0);
 }
 
@@ -291,10 +293,9 @@ TEST(StringList, SortAssignAndEquals)
 {
     TList L = ListOf({ u"b", u"C", u"a", u"B" });
     L->Sort();
-    EXPECT_EQ(Lines(L.get()), (std::vector<String> { u"a", u"b", u"B", u"C" }));    // stable for equal texts
-    L->CustomSort([](TStringList* List, Integer A, Integer B) {
-        return CompareStr(List->Strings(B), List->Strings(A));
-    });
+    EXPECT_EQ(Lines(L.get()), (std::vector<String> { u"a", u"b", u"B", u"C" })); // stable for equal texts
+    L->CustomSort(
+        [](TStringList* List, Integer A, Integer B) { return CompareStr(List->Strings(B), List->Strings(A)); });
     EXPECT_EQ(Lines(L.get()), (std::vector<String> { u"b", u"a", u"C", u"B" }));
 
     TList Copy(New<TStringList>());
@@ -307,7 +308,7 @@ TEST(StringList, SortAssignAndEquals)
     EXPECT_EQ(Copy->Objects(0), L.get());
     EXPECT_EQ(Copy->Delimiter(), u'|');
     Copy->SetStrings(0, u"B");
-    EXPECT_FALSE(Copy->Equals(L.get()));  // case counts
+    EXPECT_FALSE(Copy->Equals(L.get())); // case counts
     Copy->AddStrings(Copy.get());
     EXPECT_EQ(Copy->Count(), 8);
     EXPECT_THROW(Copy->Assign(nullptr), EConvertError);
@@ -325,7 +326,8 @@ TEST(StringList, SortAssignAndEquals)
     for (int I = 0; I < 100; ++I)
         R->Add(IntToStr(I));
     unsigned Seed = 7;
-    R->CustomSort([&](TStringList*, Integer, Integer) { return Integer((Seed = Seed * 1103515245 + 12345) >> 16) % 3 - 1; });
+    R->CustomSort(
+        [&](TStringList*, Integer, Integer) { return Integer((Seed = Seed * 1103515245 + 12345) >> 16) % 3 - 1; });
     R->SetSorted(true);
     for (int I = 0; I < 100; ++I)
         EXPECT_GE(R->IndexOf(IntToStr(I)), 0);
@@ -345,7 +347,9 @@ TEST(StringList, StreamsAndFiles)
         std::vector<String> Lines;
     };
     const TCase Cases[] = {
-        { "\xEF\xBB\xBF" "a\nb", CP_UTF8, { u"a", u"b" } },
+        { "\xEF\xBB\xBF"
+          "a\nb",
+            CP_UTF8, { u"a", u"b" } },
         { "a\r\n\xC3\xA9", CP_UTF8, { u"a", u"\u00E9" } },
         { "\xE9\x80", CP_1252, { u"\u00E9\u20AC" } },
         { "\xEF\xBB\xBF", CP_UTF8, {} },
@@ -376,5 +380,5 @@ TEST(StringList, StreamsAndFiles)
     EXPECT_ANY_THROW(L->SaveToFile(Dir.File("missing/list.txt")));
     EXPECT_ANY_THROW(R->LoadFromFile(Dir.File("none.txt")));
     std::filesystem::remove(Dir / "list.txt");
-    EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));     // no temporary file left behind
+    EXPECT_TRUE(std::filesystem::is_empty(Dir.Path())); // no temporary file left behind
 }

@@ -17,6 +17,7 @@ public:
             Destroyed->set_value();
     }
     using TThread::SetReturnValue;
+
 protected:
     void Execute() override
     {
@@ -145,7 +146,7 @@ TEST(Threads, FreeingAnUnfinishedThreadTerminatesAndWaits)
     });
     T->Start();
     Entered.get_future().wait();
-    T->Free();                  // returns only once Execute has seen Terminated
+    T->Free(); // returns only once Execute has seen Terminated
     SUCCEED();
 }
 
@@ -205,7 +206,7 @@ TEST(Threads, EndSettingsHoldUntilTheBodyEndsAndAreRefusedAfter)
     // Freeing itself under a waiter: refused.
     bool Refused = false;
     TOwnedPtr<TTestThread> Waited(MakeThread([&](TTestThread& Self) {
-        Self.Synchronize([] { });   // the main thread is inside WaitFor now
+        Self.Synchronize([] {}); // the main thread is inside WaitFor now
         try {
             Self.SetFreeOnTerminate(true);
         } catch (const EThread&) {
@@ -224,6 +225,7 @@ class TRequestThread : public TTestThread {
     X_CLASS(TRequestThread, TTestThread)
 public:
     std::vector<TThreadID> Requests;
+
 protected:
     void TerminatedSet() override { Requests.push_back(GetCurrentThreadId()); }
 };

@@ -16,7 +16,11 @@ class TProbe : public TPersistent {
 public:
     Integer SetCalls = 0;
     Integer Width() const { return FWidth; }
-    void SetWidth(Integer V) { FWidth = V; ++SetCalls; }
+    void SetWidth(Integer V)
+    {
+        FWidth = V;
+        ++SetCalls;
+    }
     int8_t Small() const { return FSmall; }
     void SetSmall(int8_t V) { FSmall = V; }
     Byte Level() const { return FLevel; }
@@ -140,10 +144,17 @@ TEST(TypInfo, KindsFollowTheAccessorTypes)
         TOrdType Ord;
     };
     const TCase Cases[] = {
-        { u"Width", tkInteger, otSLong }, { u"Small", tkInteger, otSByte }, { u"Level", tkInteger, otUByte },
-        { u"Wide", tkInteger, otUWord }, { u"Big", tkInteger, otULong }, { u"Letter", tkChar, otUWord },
-        { u"Tint", tkEnumeration, otUByte }, { u"Visible", tkEnumeration, otUByte }, { u"Tints", tkSet, otUQWord },
-        { u"Huge", tkInt64, otSQWord }, { u"Unsigned", tkInt64, otUQWord },
+        { u"Width", tkInteger, otSLong },
+        { u"Small", tkInteger, otSByte },
+        { u"Level", tkInteger, otUByte },
+        { u"Wide", tkInteger, otUWord },
+        { u"Big", tkInteger, otULong },
+        { u"Letter", tkChar, otUWord },
+        { u"Tint", tkEnumeration, otUByte },
+        { u"Visible", tkEnumeration, otUByte },
+        { u"Tints", tkSet, otUQWord },
+        { u"Huge", tkInt64, otSQWord },
+        { u"Unsigned", tkInt64, otUQWord },
     };
     for (const TCase& C : Cases) {
         const TPropInfo* P = GetPropInfo(TProbe::StaticClass(), C.Name);
@@ -180,7 +191,7 @@ TEST(TypInfo, SettersRunAndOrdinalsAreRangeChecked)
         Int64 Value;
     };
     const TCase OutOfRange[] = { { u"Level", 256 }, { u"Level", -1 }, { u"Small", 128 }, { u"Tint", 3 },
-                                 { u"Visible", 2 }, { u"Tints", 8 }, { u"Big", Int64(1) << 32 } };
+        { u"Visible", 2 }, { u"Tints", 8 }, { u"Big", Int64(1) << 32 } };
     for (const TCase& C : OutOfRange)
         EXPECT_THROW(SetOrdProp(Probe.get(), GetPropInfo(Probe.get(), C.Name), C.Value), EPropertyError)
             << StringToUTF8(C.Name) << " " << C.Value;
@@ -195,7 +206,7 @@ TEST(TypInfo, ValuesTravelAsTextBothWays)
     struct TCase {
         const char16_t* Name;
         const char16_t* Text;
-        const char16_t* Back;       // null: as given
+        const char16_t* Back; // null: as given
     };
     const TCase Cases[] = {
         { u"Width", u"-42", nullptr },
@@ -223,10 +234,17 @@ TEST(TypInfo, ValuesTravelAsTextBothWays)
         EXPECT_EQ(GetPropValueText(Probe.get(), P), C.Back ? C.Back : C.Text) << StringToUTF8(C.Text);
     }
     const TCase Bad[] = {
-        { u"Width", u"12x", nullptr }, { u"Width", u"2147483648", nullptr }, { u"Level", u"300", nullptr },
-        { u"Letter", u"ab", nullptr }, { u"Tint", u"tiPink", nullptr }, { u"Tints", u"[tiRed,tiPink]", nullptr },
-        { u"Tints", u"[tiRed", nullptr }, { u"Ratio", u"1,5", nullptr }, { u"Ratio", u"", nullptr },
-        { u"Unsigned", u"-1", nullptr }, { u"Unsigned", u"18446744073709551616", nullptr },
+        { u"Width", u"12x", nullptr },
+        { u"Width", u"2147483648", nullptr },
+        { u"Level", u"300", nullptr },
+        { u"Letter", u"ab", nullptr },
+        { u"Tint", u"tiPink", nullptr },
+        { u"Tints", u"[tiRed,tiPink]", nullptr },
+        { u"Tints", u"[tiRed", nullptr },
+        { u"Ratio", u"1,5", nullptr },
+        { u"Ratio", u"", nullptr },
+        { u"Unsigned", u"-1", nullptr },
+        { u"Unsigned", u"18446744073709551616", nullptr },
     };
     for (const TCase& C : Bad)
         EXPECT_THROW(SetPropValueText(Probe.get(), GetPropInfo(Probe.get(), C.Name), C.Text), EConvertError)
@@ -239,7 +257,7 @@ TEST(TypInfo, VariantsKeepTheirValues)
     TOwnedPtr<TProbe> Probe(New<TProbe>());
     const TPropInfo* Data = GetPropInfo(Probe.get(), u"Data");
     const TVariant Values[] = { TVariant(), TVariant::Null(), TVariant(Integer(5)), TVariant(Int64(1) << 40),
-                                TVariant(2.5), TVariant(true), TVariant(u"x") };
+        TVariant(2.5), TVariant(true), TVariant(u"x") };
     for (const TVariant& V : Values) {
         SetVariantProp(Probe.get(), Data, V);
         EXPECT_EQ(GetVariantProp(Probe.get(), Data), V);
@@ -255,7 +273,7 @@ TEST(TypInfo, StoredAndDefaultDecideWhatNeedsStoring)
     auto Prop = [&](const char16_t* Name) { return GetPropInfo(Probe.get(), Name); };
     EXPECT_TRUE(IsDefaultPropValue(Probe.get(), Prop(u"Width")));
     EXPECT_TRUE(IsDefaultPropValue(Probe.get(), Prop(u"Visible")));
-    EXPECT_FALSE(IsDefaultPropValue(Probe.get(), Prop(u"Level")));       // no default declared
+    EXPECT_FALSE(IsDefaultPropValue(Probe.get(), Prop(u"Level"))); // no default declared
     EXPECT_TRUE(IsDefaultPropValue(Probe.get(), Prop(u"Ratio")));
     EXPECT_TRUE(IsDefaultPropValue(Probe.get(), Prop(u"Caption")));
     EXPECT_TRUE(IsDefaultPropValue(Probe.get(), Prop(u"Data")));
@@ -296,7 +314,7 @@ TEST(TypInfo, EventsBindToPublishedMethodsByName)
     EXPECT_THROW(SetPropValueText(Probe.get(), OnPing, u"Ping"), EConvertError);
     SetPropValueText(Probe.get(), OnPing, u"");
     EXPECT_FALSE(Probe->OnPing);
-    Probe->OnPing(nullptr);     // unassigned: nothing happens
+    Probe->OnPing(nullptr); // unassigned: nothing happens
 }
 
 TEST(TypInfo, ObjectKindsForStoring)

@@ -14,9 +14,15 @@ TNames& Log()
     return Entries;
 }
 
-#define TEST_UNIT(Ident, Uses)                                                          \
-    void Init##Ident() { Log().push_back("+" #Ident); }                                \
-    void Done##Ident() { Log().push_back("-" #Ident); }                                \
+#define TEST_UNIT(Ident, Uses)                                                                                         \
+    void Init##Ident()                                                                                                 \
+    {                                                                                                                  \
+        Log().push_back("+" #Ident);                                                                                   \
+    }                                                                                                                  \
+    void Done##Ident()                                                                                                 \
+    {                                                                                                                  \
+        Log().push_back("-" #Ident);                                                                                   \
+    }                                                                                                                  \
     X_UNIT(Test_Units_##Ident, "Test.Units." #Ident, Uses, &Init##Ident, &Done##Ident)
 
 TEST_UNIT(After, ({ "Test.Units.Zed" }))
@@ -88,8 +94,8 @@ TEST(Units, AProgramInitialisesOnlyItsUnitsAndFinalisesThemInReverse)
     InitializeUnits({ "Test.Units.Top" });
     EXPECT_TRUE(UnitsInitialized());
     EXPECT_EQ(Logged('+'), (TNames { "Base", "Mid", "Top" }));
-    EXPECT_EQ(Short(InitializedUnits()), (TNames { "Base", "Mid", "Top" }));     // and no other unit
-    InitializeUnits();                                                            // once per run
+    EXPECT_EQ(Short(InitializedUnits()), (TNames { "Base", "Mid", "Top" })); // and no other unit
+    InitializeUnits(); // once per run
     InitializeUnits({ "Test.Units.Alone" });
     EXPECT_EQ(Logged('+').size(), 3u);
     FinalizeUnits();

@@ -62,7 +62,10 @@ protected:
     }
     // A point of row Row (of those shown) in the form's client coordinates;
     // the list's client area starts 2 pixels in (its edge).
-    TPoint RowPoint(Integer Row, Integer X = 150) { return { 10 + 2 + X, 10 + 2 + List->HeaderHeight() + Row * List->RowHeight() + 5 }; }
+    TPoint RowPoint(Integer Row, Integer X = 150)
+    {
+        return { 10 + 2 + X, 10 + 2 + List->HeaderHeight() + Row * List->RowHeight() + 5 };
+    }
 
     TListView* List = nullptr;
     TImageList* Images = nullptr;
@@ -87,7 +90,7 @@ TEST_F(ListViews, HeaderClicksNameTheColumnAndRowClicksSelect)
     EXPECT_EQ(Selections, 1);
     // The selected row is highlighted, its image drawn at the row's start.
     EXPECT_EQ(PixelAt(RowPoint(3, 200)), ColorToRGB(clHighlight));
-    EXPECT_EQ(PixelAt({ 10 + 2 + 2 + 8, RowPoint(4).Y }), clBlue);     // item 4: image 1
+    EXPECT_EQ(PixelAt({ 10 + 2 + 2 + 8, RowPoint(4).Y }), clBlue); // item 4: image 1
     // Column images show in the header.
     List->Columns()->Items(1)->SetImageIndex(2);
     Pump();
@@ -98,10 +101,12 @@ TEST_F(ListViews, HeaderClicksNameTheColumnAndRowClicksSelect)
 TEST_F(ListViews, CustomSortOrdersStablyByTheProcedureOrOnCompare)
 {
     // Ascending by key through a procedure.
-    List->CustomSort([](LPARAM A, LPARAM B, LPARAM Sign) -> Integer {
-        const Integer KA = KeyOf(reinterpret_cast<TListItem*>(A)), KB = KeyOf(reinterpret_cast<TListItem*>(B));
-        return Integer(Sign) * (KA < KB ? -1 : KA > KB ? 1 : 0);
-    }, 1);
+    List->CustomSort(
+        [](LPARAM A, LPARAM B, LPARAM Sign) -> Integer {
+            const Integer KA = KeyOf(reinterpret_cast<TListItem*>(A)), KB = KeyOf(reinterpret_cast<TListItem*>(B));
+            return Integer(Sign) * (KA < KB ? -1 : KA > KB ? 1 : 0);
+        },
+        1);
     std::vector<Integer> Sorted = Keys();
     EXPECT_TRUE(std::is_sorted(Sorted.begin(), Sorted.end()));
     // Without a procedure OnCompare decides, with the sort's data.
@@ -165,7 +170,10 @@ protected:
         Form->Show();
         Pump();
     }
-    TPoint RowPoint(Integer Row, Integer X) { return { 10 + 2 + X, 10 + 2 + Row * Tree->RowHeight() + Tree->RowHeight() / 2 }; }
+    TPoint RowPoint(Integer Row, Integer X)
+    {
+        return { 10 + 2 + X, 10 + 2 + Row * Tree->RowHeight() + Tree->RowHeight() / 2 };
+    }
     TTreeNode* Node(Integer Absolute) { return Tree->Items()->Item(Absolute); }
 
     TTreeView* Tree = nullptr;
@@ -209,7 +217,9 @@ TEST_F(TreeViews, CanChangeMayRefuseAndChangeFollowsTheCheck)
         Log.push_back("can " + std::to_string(N ? N->AbsoluteIndex() : -1));
         Allow = N != Node(8);
     };
-    Tree->OnChange = [&](TObject*, TTreeNode* N) { Log.push_back("change " + std::to_string(N ? N->AbsoluteIndex() : -1)); };
+    Tree->OnChange = [&](TObject*, TTreeNode* N) {
+        Log.push_back("change " + std::to_string(N ? N->AbsoluteIndex() : -1));
+    };
     Tree->SetSelected(Node(4));
     Tree->SetSelected(Node(8));
     EXPECT_EQ(Tree->Selected(), Node(4));
@@ -243,7 +253,7 @@ TEST_F(TreeViews, CheckBoxesShowWithTheWindowStyleAndToggleOnClick)
     EXPECT_EQ(PixelAt(RowPoint(3, BoxLeft + 1)), ColorToRGB(clBtnShadow));
     Click(RowPoint(3, BoxLeft + 4));
     EXPECT_TRUE(Node(3)->Checked());
-    EXPECT_EQ(Tree->Selected(), nullptr);       // a box click selects nothing
+    EXPECT_EQ(Tree->Selected(), nullptr); // a box click selects nothing
     Tree->SetSelected(Node(1));
     Tree->SetFocus();
     Key(VK_SPACE);

@@ -37,14 +37,16 @@ TEST_F(Controls, ClicksAndDoubleClicksReachGraphicAndWindowedControls)
     Shape->OnDblClick = Logger("shape double");
     A->OnClick = Logger("A click");
     Shape->OnMouseDown = [this](TObject*, TMouseButton B, TShiftState S, Integer X, Integer Y) {
-        Log.push_back("shape down " + std::to_string(X) + "," + std::to_string(Y) + (S.Contains(ssDouble) ? " double" : ""));
+        Log.push_back(
+            "shape down " + std::to_string(X) + "," + std::to_string(Y) + (S.Contains(ssDouble) ? " double" : ""));
     };
     Click({ 10 + 20 + 5, 10 + 20 + 6 });
-    Click({ 10 + 20 + 5, 10 + 20 + 6 });       // within the double-click time
+    Click({ 10 + 20 + 5, 10 + 20 + 6 }); // within the double-click time
     Clock.Advance(1000);
-    Click({ 15, 150 });                        // A itself
-    EXPECT_EQ(Log, (std::vector<std::string> { "shape down 5,6", "shape click", "shape double", "shape down 5,6 double",
-                                               "A click" }));
+    Click({ 15, 150 }); // A itself
+    EXPECT_EQ(Log,
+        (std::vector<std::string> { "shape down 5,6", "shape click", "shape double", "shape down 5,6 double",
+            "A click" }));
 }
 
 TEST_F(Controls, ADragKeepsTheCaptureOutsideTheForm)
@@ -58,8 +60,8 @@ TEST_F(Controls, ADragKeepsTheCaptureOutsideTheForm)
     Shape->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, Integer X, Integer Y) { Up = { X, Y }; };
     Press({ 40, 40 }, true);
     EXPECT_TRUE(Shape->MouseCapture());
-    Move({ 300, 250 });                        // over panel B
-    Move({ -50, 500 });                        // outside the form
+    Move({ 300, 250 }); // over panel B
+    Move({ -50, 500 }); // outside the form
     Press({ -50, 500 }, false);
     EXPECT_FALSE(Shape->MouseCapture());
     ASSERT_EQ(Moves.size(), 2u);
@@ -88,7 +90,8 @@ TEST_F(Controls, TheWheelGoesToTheControlUnderThePointerThenItsParents)
 
 TEST_F(Controls, ThePointerEntersAndLeavesControlsInOrder)
 {
-    for (auto [C, Name] : { std::pair<TControl*, std::string> { Form, "form" }, { A, "A" }, { Shape, "shape" }, { B, "B" } }) {
+    for (auto [C, Name] :
+        { std::pair<TControl*, std::string> { Form, "form" }, { A, "A" }, { Shape, "shape" }, { B, "B" } }) {
         C->OnMouseEnter = Logger("enter " + Name);
         C->OnMouseLeave = Logger("leave " + Name);
     }
@@ -99,8 +102,9 @@ TEST_F(Controls, ThePointerEntersAndLeavesControlsInOrder)
     Move({ 300, 50 });
     PostInput(TInputEvent::WindowEvent(TInputEvent::PointerLeft, nullptr));
     Pump();
-    EXPECT_EQ(Log, (std::vector<std::string> { "enter form", "leave form", "enter A", "leave A", "enter shape",
-                                               "leave shape", "enter A", "leave A", "enter B", "leave B" }));
+    EXPECT_EQ(Log,
+        (std::vector<std::string> { "enter form", "leave form", "enter A", "leave A", "enter shape", "leave shape",
+            "enter A", "leave A", "enter B", "leave B" }));
 }
 
 TEST_F(Controls, FocusMovesByClickAndTabWithEnterAndExit)
@@ -139,7 +143,7 @@ TEST_F(Controls, KeysReachTheFocusAfterTheFormsPreview)
     Form->SetKeyPreview(true);
     Form->OnKeyPress = [&](TObject*, Char& K) {
         if (K == u'x')
-            K = 0;                              // the form eats it
+            K = 0; // the form eats it
         if (K == u'a')
             K = u'b';
     };
@@ -166,7 +170,7 @@ TEST_F(Controls, PaintingIsLimitedToTheUpdateRegion)
     // The colour changes, the picture only where it was invalidated.
     A->SetColor(0x102030);
     A->Paints = 0;
-    Pump();                                     // the colour change invalidated all
+    Pump(); // the colour change invalidated all
     A->SetColor(0x405060);
     A->Paints = 0;
     ValidateRect(A->Handle(), nullptr);
@@ -238,7 +242,7 @@ TEST_F(Controls, MessageMethodsReachTheInheritedHandler)
     EXPECT_EQ(Entered, 1);
     EXPECT_NE(FindMessageMethod(TCustomForm::StaticClass(), WM_PAINT), nullptr);
     EXPECT_EQ(FindMessageMethod(TCustomForm::StaticClass(), WM_PAINT),
-              FindMessageMethod(TWinControl::StaticClass(), WM_PAINT));
+        FindMessageMethod(TWinControl::StaticClass(), WM_PAINT));
     EXPECT_EQ(FindMessageMethod(TControl::StaticClass(), WM_PAINT), nullptr);
     // Unknown messages reach DefaultHandler (DefWindowProc for windows).
     EXPECT_EQ(B->Perform(WM_NCHITTEST, 0, MAKELPARAM(100 + 220 + 5, 100 + 10 + 5)), HTCLIENT);

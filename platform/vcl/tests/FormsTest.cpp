@@ -154,7 +154,7 @@ TEST_F(ModalForms, CloseQueryCanKeepAModalFormOpen)
     Dialog->OnClose = [&](TObject*, TCloseAction& Action) { Seen = Action; };
     Button->OnClick = [this](TObject*) { Dialog->SetModalResult(mrYes); };
     ClickScreen({ 170, 170 });
-    ClickScreen({ 180, 180 });                  // too far off to be a double click
+    ClickScreen({ 180, 180 }); // too far off to be a double click
     EXPECT_EQ(Dialog->ShowModal(), mrYes);
     EXPECT_EQ(Asked, 2);
     EXPECT_EQ(Seen, caHide);
@@ -165,7 +165,7 @@ TEST_F(ModalForms, QuitEndsTheModalLoopAndStillEndsTheLoopOutside)
     PostQuitMessage(5);
     EXPECT_EQ(Dialog->ShowModal(), mrCancel);
     EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
-    Application->Run();                         // sees the quit again and ends
+    Application->Run(); // sees the quit again and ends
     EXPECT_EQ(Application->QuitMessage().wParam, 5u);
 }
 

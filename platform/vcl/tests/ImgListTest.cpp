@@ -37,8 +37,8 @@ TEST(ImageLists, PicturesBlendByTheirOpacityInsideTheClip)
     List->Draw(C, 5, 0, 1);
     List->Draw(C, 10, 0, 2);
     C->SetClipRect(Rect(15, 0, 17, 4));
-    List->Draw(C, 15, 0, 0);                    // only two columns show
-    List->Draw(C, 0, 0, 7);                     // out of range: nothing
+    List->Draw(C, 15, 0, 0); // only two columns show
+    List->Draw(C, 0, 0, 7); // out of range: nothing
     EXPECT_EQ(Target->Pixel(1, 1), clRed);
     // (255 * 128 + 255 * 127) / 255 for blue, 255 * 127 / 255 = 127 for the others.
     EXPECT_EQ(Target->Pixel(6, 1), RGB(127, 127, 255));
@@ -51,9 +51,11 @@ TEST(ImageLists, PicturesBlendByTheirOpacityInsideTheClip)
     auto Grey = Solid(pf24bit, 4, 4, clWhite);
     List->Draw(Grey->Canvas(), 0, 0, 0, false);
     const Byte Level = Byte((255 * 77) >> 8);
-    EXPECT_EQ(Grey->Pixel(0, 0), RGB(Byte((Level * 127 + 255 * 128 + 127) / 255), Byte((Level * 127 + 255 * 128 + 127) / 255), Byte((Level * 127 + 255 * 128 + 127) / 255)));
+    EXPECT_EQ(Grey->Pixel(0, 0),
+        RGB(Byte((Level * 127 + 255 * 128 + 127) / 255), Byte((Level * 127 + 255 * 128 + 127) / 255),
+            Byte((Level * 127 + 255 * 128 + 127) / 255)));
 
     EXPECT_THROW(List->Replace(5, nullptr, nullptr), EInvalidOperation);
-    List->SetSize(8, 8);                        // a new size empties the list
+    List->SetSize(8, 8); // a new size empties the list
     EXPECT_EQ(List->Count(), 0);
 }

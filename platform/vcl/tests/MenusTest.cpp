@@ -16,9 +16,9 @@ TEST(MenuItems, RadioGroupsCheckOneAndSubItemsGoWithTheirParent)
     Items[2]->SetChecked(true);
     Items[3]->SetChecked(true);
     Items[1]->SetChecked(true);
-    EXPECT_FALSE(Items[0]->Checked());           // same group
-    EXPECT_TRUE(Items[2]->Checked());            // another group
-    EXPECT_TRUE(Items[3]->Checked());            // no radio item
+    EXPECT_FALSE(Items[0]->Checked()); // same group
+    EXPECT_TRUE(Items[2]->Checked()); // another group
+    EXPECT_TRUE(Items[3]->Checked()); // no radio item
     EXPECT_EQ(Items[2]->MenuIndex(), 2);
 
     EXPECT_THROW(Root->Add(Items[1]), EMenuError);

@@ -64,7 +64,7 @@ TEST_F(ComboBoxes, TheBoxIsAsHighAsAnItemAndDrawsItsSelectionThroughCNDrawItem)
     ASSERT_FALSE(Drawn.empty());
     EXPECT_EQ(Drawn.back().first, 3);
     EXPECT_TRUE(Drawn.back().second.Contains(odComboBoxEdit));
-    EXPECT_FALSE(Drawn.back().second.Contains(odSelected));      // not focused
+    EXPECT_FALSE(Drawn.back().second.Contains(odSelected)); // not focused
     EXPECT_EQ(PixelAt({ 20 + 10, 20 + 10 }), ItemColor(3));
     // Out of range selects nothing; the edit part paints no item.
     Box->SetItemIndex(40);
@@ -79,17 +79,17 @@ TEST_F(ComboBoxes, TheBoxIsAsHighAsAnItemAndDrawsItsSelectionThroughCNDrawItem)
 TEST_F(ComboBoxes, TheListDropsDownBelowTheBoxAndAChoiceClosesIt)
 {
     Box->SetItemIndex(1);
-    Click({ 20 + 140, 20 + 10 });               // the arrow
+    Click({ 20 + 140, 20 + 10 }); // the arrow
     ASSERT_TRUE(Box->DroppedDown());
     HWND List = Box->ListHandle();
     ASSERT_NE(List, nullptr);
     EXPECT_TRUE(IsWindowVisible(List));
-    EXPECT_NE(GetActiveWindow(), List);         // the form keeps the keyboard
+    EXPECT_NE(GetActiveWindow(), List); // the form keeps the keyboard
     RECT R;
     GetWindowRect(List, &R);
     EXPECT_EQ(R.left, 100 + 20);
     EXPECT_EQ(R.top, 100 + 20 + 24);
-    EXPECT_EQ(R.bottom - R.top, 8 * 18 + 2);    // DropDownCount rows and the border
+    EXPECT_EQ(R.bottom - R.top, 8 * 18 + 2); // DropDownCount rows and the border
 
     // The list shows the items, the box's own one highlighted; a picture
     // of the form with its list for a person to look at.
@@ -106,7 +106,7 @@ TEST_F(ComboBoxes, TheListDropsDownBelowTheBoxAndAChoiceClosesIt)
         TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
         Png->Assign(Whole.get());
         Png->SaveToFile(S(Testing::TestPicturePath("vcl-combo-dropped.png").string()));
-        EXPECT_EQ(Whole->Pixel(20 + 10, 44 + 1 + 1 * 18 + 9), TColor(0x202020));   // item 1, selected
+        EXPECT_EQ(Whole->Pixel(20 + 10, 44 + 1 + 1 * 18 + 9), TColor(0x202020)); // item 1, selected
     }
 
     ClickScreen(ListPoint(4));
@@ -138,7 +138,7 @@ TEST_F(ComboBoxes, KeysStepTheSelectionAndWorkTheList)
     ASSERT_TRUE(Box->DroppedDown());
     Key(VK_DOWN);
     Key(VK_DOWN);
-    EXPECT_EQ(Box->ItemIndex(), 1);             // nothing chosen while moving in the list
+    EXPECT_EQ(Box->ItemIndex(), 1); // nothing chosen while moving in the list
     Key(VK_RETURN);
     EXPECT_FALSE(Box->DroppedDown());
     EXPECT_EQ(Box->ItemIndex(), 3);

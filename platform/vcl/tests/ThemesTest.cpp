@@ -28,12 +28,12 @@ TEST(Styles, OnlyTheSystemStyleAndItsHooksByControlClass)
     EXPECT_NE(Engine->ClassType(), TCustomStyleEngine::StaticClass());
     // A descendant without hooks of its own gets its ancestor's.
     EXPECT_EQ(Engine->StyleHooks(TMyListView::StaticClass()),
-              (std::vector<TClass> { TListViewStyleHook::StaticClass() }));
+        (std::vector<TClass> { TListViewStyleHook::StaticClass() }));
     // Replacing the list view's hook, as the program's list unit does.
     Engine->UnRegisterStyleHook(TCustomListView::StaticClass(), TListViewStyleHook::StaticClass());
     Engine->RegisterStyleHook(TCustomListView::StaticClass(), TMyListHook::StaticClass());
     EXPECT_THROW(Engine->RegisterStyleHook(TCustomListView::StaticClass(), TMyListHook::StaticClass()),
-                 EStyleEngineException);
+        EStyleEngineException);
     EXPECT_EQ(Engine->StyleHooks(TMyListView::StaticClass()), (std::vector<TClass> { TMyListHook::StaticClass() }));
     Engine->UnRegisterStyleHook(TCustomListView::StaticClass(), TMyListHook::StaticClass());
     Engine->RegisterStyleHook(TCustomListView::StaticClass(), TListViewStyleHook::StaticClass());

@@ -41,8 +41,9 @@ TXwdPicture ParseXwd(const std::string& Data)
     for (Cardinal Y = 0; Y < Height; ++Y)
         for (Cardinal X = 0; X < Width; ++X) {
             const auto* B = reinterpret_cast<const unsigned char*>(Data.data()) + Start + Y * BytesPerLine + X * 4;
-            Result.Pixels.push_back(ByteOrder == 0 ? (Cardinal(B[3]) << 24) | (Cardinal(B[2]) << 16) | (Cardinal(B[1]) << 8) | B[0]
-                                                   : (Cardinal(B[0]) << 24) | (Cardinal(B[1]) << 16) | (Cardinal(B[2]) << 8) | B[3]);
+            Result.Pixels.push_back(ByteOrder == 0
+                    ? (Cardinal(B[3]) << 24) | (Cardinal(B[2]) << 16) | (Cardinal(B[1]) << 8) | B[0]
+                    : (Cardinal(B[0]) << 24) | (Cardinal(B[1]) << 16) | (Cardinal(B[2]) << 8) | B[3]);
         }
     return Result;
 }
@@ -182,7 +183,7 @@ TEST_F(X11Screen, AShownFormIsMappedAndShowsItsOwnPicture)
         for (Integer X = 0; X < Own.Width(); ++X)
             Differences += Shown.At(X, Y) != (Own.Pixel(X, Y) & 0xFFFFFF);
     EXPECT_EQ(Differences, 0);
-    EXPECT_EQ(Shown.At(20, 40), 0xC06030u);    // panel A (TColor 0x3060C0 is blue C0, green 60, red 30)
+    EXPECT_EQ(Shown.At(20, 40), 0xC06030u); // panel A (TColor 0x3060C0 is blue C0, green 60, red 30)
 
     // A change shows up too.
     B->SetColor(0x0000FF);
@@ -263,7 +264,7 @@ TEST_F(X11Screen, WithoutAWindowManagerTheCaptionMovesTheWindowUnderAGrab)
     MakeForm(Captioned);
     Run({ "xdotool", "mousemove", "--sync", "120", "50", "mousedown", "1" });
     ASSERT_TRUE(PumpUntil([&] { return Captioned->CaptionPressed; }));
-    Settle();                                   // the pointer grab is in place
+    Settle(); // the pointer grab is in place
     Run({ "xdotool", "mousemove", "--sync", "170", "80" });
     Run({ "xdotool", "mouseup", "1" });
     EXPECT_TRUE(PumpUntil([&] { return Form->Left() == 100 && Form->Top() == 70; }));

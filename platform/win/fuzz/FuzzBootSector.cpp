@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     TVolumeInfo Info;
     ReadVolumeInfo(*Device, Info);
     if (Info.TotalBytes < 0 || Info.FreeClusters > Info.TotalClusters)
-        __builtin_trap();           // counts come from the device's own sectors
+        __builtin_trap(); // counts come from the device's own sectors
     return 0;
 }
 

@@ -43,8 +43,8 @@ TEST_F(Input, AClickHitTestsTheTopmostWindowActivatesAndArrivesInClientCoordinat
     // The button's client (0, 0) is at 100 + 10 + 1 (border) + 20.
     Click({ 131 + 5, 131 + 6 });
     EXPECT_EQ(Button.Messages({ WM_NCHITTEST, WM_MOUSEACTIVATE, WM_SETCURSOR, WM_LBUTTONDOWN, WM_LBUTTONUP }),
-              (std::vector<UINT> { WM_NCHITTEST, WM_MOUSEACTIVATE, WM_SETCURSOR, WM_LBUTTONDOWN, WM_NCHITTEST,
-                                   WM_LBUTTONUP }));
+        (std::vector<UINT> { WM_NCHITTEST, WM_MOUSEACTIVATE, WM_SETCURSOR, WM_LBUTTONDOWN, WM_NCHITTEST,
+            WM_LBUTTONUP }));
     const MSG* Down = Button.Last(WM_LBUTTONDOWN);
     ASSERT_TRUE(Down);
     EXPECT_EQ(PointOf(Down->lParam).x, 5);
@@ -95,9 +95,9 @@ TEST_F(Input, DoubleClicksNeedTheClassStyleTheTimeAndThePlace)
     Click({ 11, 11 });
     Clock.Advance(GetDoubleClickTime() + 1);
     Click({ 11, 11 });
-    Click({ 30, 30 });                          // too far from the one before
+    Click({ 30, 30 }); // too far from the one before
     EXPECT_EQ(P.Messages({ WM_LBUTTONDOWN, WM_LBUTTONDBLCLK }),
-              (std::vector<UINT> { WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_LBUTTONDOWN }));
+        (std::vector<UINT> { WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_LBUTTONDOWN }));
 
     // A window of a class without CS_DBLCLKS only ever sees presses.
     std::vector<UINT> Seen;
@@ -131,7 +131,7 @@ TEST_F(Input, CaptureTakesThePointerAnywhereUntilReleased)
         return std::nullopt;
     };
     PostInput(TInputEvent::ButtonEvent({ 120, 120 }, mbiLeft, true));
-    PostInput(TInputEvent::Move({ 90, 400 }));        // outside every window
+    PostInput(TInputEvent::Move({ 90, 400 })); // outside every window
     PostInput(TInputEvent::ButtonEvent({ 90, 400 }, mbiLeft, false));
     PostInput(TInputEvent::Move({ 250, 250 }));
     Pump();
@@ -145,7 +145,7 @@ TEST_F(Input, CaptureTakesThePointerAnywhereUntilReleased)
     // After the release the pointer is the form's again.
     ASSERT_TRUE(Form.Last(WM_MOUSEMOVE));
     EXPECT_EQ(PointOf(Form.Last(WM_MOUSEMOVE)->lParam).x, 150);
-    EXPECT_EQ(Child.Messages({ WM_SETCURSOR }).size(), 1u);   // none while captured
+    EXPECT_EQ(Child.Messages({ WM_SETCURSOR }).size(), 1u); // none while captured
     (void)C;
 }
 
@@ -173,8 +173,9 @@ TEST_F(Input, LeavingATrackedWindowComesBeforeTheMoveIntoTheNext)
     PostInput(TInputEvent::Move({ 61, 61 }));
     PostInput(TInputEvent::WindowEvent(TInputEvent::PointerLeft, nullptr));
     Pump();
-    EXPECT_EQ(Order, (std::vector<std::pair<HWND, UINT>> { { F, WM_MOUSEMOVE }, { F, WM_MOUSELEAVE }, { C, WM_MOUSEMOVE },
-                                                             { C, WM_MOUSEMOVE }, { C, WM_MOUSELEAVE } }));
+    EXPECT_EQ(Order,
+        (std::vector<std::pair<HWND, UINT>> { { F, WM_MOUSEMOVE }, { F, WM_MOUSELEAVE }, { C, WM_MOUSEMOVE },
+            { C, WM_MOUSEMOVE }, { C, WM_MOUSELEAVE } }));
 }
 
 TEST_F(Input, KeysGoToTheFocusAndTranslateIntoCharacters)
@@ -183,16 +184,16 @@ TEST_F(Input, KeysGoToTheFocusAndTranslateIntoCharacters)
     HWND F = Make(Form, WS_VISIBLE, { 0, 0, 200, 200 });
     HWND E = Make(Edit, WS_VISIBLE | WS_CHILD, { 10, 10, 100, 30 }, F);
     Pump();
-    EXPECT_EQ(GetFocus(), F);                   // the activated window took it
+    EXPECT_EQ(GetFocus(), F); // the activated window took it
     Form.Log.clear();
     EXPECT_EQ(SetFocus(E), F);
     EXPECT_EQ(Form.Messages({ WM_KILLFOCUS }).size(), 1u);
     EXPECT_EQ(reinterpret_cast<HWND>(Edit.Last(WM_SETFOCUS)->wParam), F);
 
     Key('A', U'a');
-    Key(0xC0, U'\U0001F600');                  // a key typing a character beyond the BMP
+    Key(0xC0, U'\U0001F600'); // a key typing a character beyond the BMP
     EXPECT_EQ(Edit.Messages({ WM_KEYDOWN, WM_CHAR, WM_KEYUP }),
-              (std::vector<UINT> { WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_KEYDOWN, WM_CHAR, WM_CHAR, WM_KEYUP }));
+        (std::vector<UINT> { WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_KEYDOWN, WM_CHAR, WM_CHAR, WM_KEYUP }));
     std::vector<WPARAM> Chars;
     for (const MSG& M : Edit.Log)
         if (M.message == WM_CHAR)
@@ -226,9 +227,9 @@ TEST_F(Input, HotKeysAreMatchedBeforeTheFocusAndHeldExclusively)
     HWND F = Make(Form, WS_VISIBLE, { 0, 0, 100, 100 });
     HWND O = Make(Other, 0, { 0, 0, 10, 10 });
     ASSERT_TRUE(RegisterHotKey(O, 7, MOD_CONTROL | MOD_NOREPEAT, VK_F12));
-    EXPECT_FALSE(RegisterHotKey(F, 8, MOD_CONTROL, VK_F12));   // taken by this program
+    EXPECT_FALSE(RegisterHotKey(F, 8, MOD_CONTROL, VK_F12)); // taken by this program
     Screen.SetTakenHotKeys({ { MOD_ALT, 'Q' } });
-    EXPECT_FALSE(RegisterHotKey(F, 9, MOD_ALT, 'Q'));          // taken by another one
+    EXPECT_FALSE(RegisterHotKey(F, 9, MOD_ALT, 'Q')); // taken by another one
     EXPECT_EQ(Screen.GrabbedHotKeys(), (std::vector<std::pair<UINT, UINT>> { { MOD_CONTROL, VK_F12 } }));
     Pump();
     Form.Log.clear();
@@ -245,7 +246,7 @@ TEST_F(Input, HotKeysAreMatchedBeforeTheFocusAndHeldExclusively)
     ASSERT_EQ(Other.Messages({ WM_HOTKEY }).size(), 2u);
     EXPECT_EQ(Other.Last(WM_HOTKEY)->wParam, 7u);
     EXPECT_EQ(Other.Last(WM_HOTKEY)->lParam, MAKELPARAM(MOD_CONTROL, VK_F12));
-    EXPECT_TRUE(Form.Messages({ WM_KEYDOWN }) == (std::vector<UINT> { WM_KEYDOWN }));   // only Ctrl itself
+    EXPECT_TRUE(Form.Messages({ WM_KEYDOWN }) == (std::vector<UINT> { WM_KEYDOWN })); // only Ctrl itself
 
     DestroyWindow(O);
     EXPECT_TRUE(Screen.GrabbedHotKeys().empty());
@@ -286,7 +287,7 @@ TEST_F(Input, WheelsGoUnderThePointerAndUpToTheParents)
     Pump();
     ASSERT_TRUE(Child.Last(WM_MOUSEWHEEL));
     EXPECT_EQ(std::int16_t(HIWORD(Child.Last(WM_MOUSEWHEEL)->wParam)), -WHEEL_DELTA);
-    EXPECT_EQ(PointOf(Child.Last(WM_MOUSEWHEEL)->lParam).y, 70);   // screen coordinates
+    EXPECT_EQ(PointOf(Child.Last(WM_MOUSEWHEEL)->lParam).y, 70); // screen coordinates
     ASSERT_TRUE(Form.Last(WM_MOUSEWHEEL));
 }
 
@@ -318,8 +319,8 @@ TEST_F(Input, CaptionAndSizeCodesAskThePresenterToMoveOrSize)
     GetWindowRect(F, &R);
     EXPECT_EQ(R, Placed.Bounds);
     EXPECT_TRUE(Form.Last(WM_SIZE));
-    EXPECT_EQ(Screen.Bounds(F), (RECT { 100, 100, 300, 300 }));   // not told back
+    EXPECT_EQ(Screen.Bounds(F), (RECT { 100, 100, 300, 300 })); // not told back
     PostInput(TInputEvent::WindowEvent(TInputEvent::Close, F));
     Pump();
-    EXPECT_FALSE(IsWindow(F));                  // DefWindowProc closed it
+    EXPECT_FALSE(IsWindow(F)); // DefWindowProc closed it
 }

@@ -28,8 +28,8 @@ class SingleInstance : public testing::Test {
 protected:
     TTempFolder Runtime;
     TScopedEnv RuntimeVar { "XDG_RUNTIME_DIR", Runtime.Path().string() };
-    const std::string Name = "Probe Program: "
-        + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string Name =
+        "Probe Program: " + std::string(testing::UnitTest::GetInstance()->current_test_info()->name());
     String WName = UTF8ToString(Name);
 };
 
@@ -92,7 +92,8 @@ TEST_F(SingleInstance, AChildOfTheHolderDoesNotKeepTheLock)
     ASSERT_EQ(::mkfifo(PidFifo.c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(WaitFifo.c_str(), 0600), 0);
     const fs::path Child = Work / "child";
-    const std::string Script = "#!/bin/sh\necho $$ > '" + PidFifo.string() + "'\nread x < '" + WaitFifo.string() + "'\n";
+    const std::string Script =
+        "#!/bin/sh\necho $$ > '" + PidFifo.string() + "'\nread x < '" + WaitFifo.string() + "'\n";
     Testing::WriteFileBytes(Child, Testing::Bytes(Script.begin(), Script.end()));
     fs::permissions(Child, fs::perms::owner_all);
 
@@ -119,8 +120,8 @@ TEST_F(SingleInstance, RecordsReachTheHoldersThreadUnderItsOwnNumbers)
     HWND Target = CreateHiddenWindow([&](HWND W, UINT M, WPARAM WP, LPARAM LP) -> LRESULT {
         if (M == WM_COPYDATA) {
             auto* Data = reinterpret_cast<const COPYDATASTRUCT*>(LP);
-            Copies.push_back(std::to_string(Data->dwData) + ":"
-                + std::string(static_cast<const char*>(Data->lpData), Data->cbData));
+            Copies.push_back(
+                std::to_string(Data->dwData) + ":" + std::string(static_cast<const char*>(Data->lpData), Data->cbData));
             return 1;
         }
         return DefWindowProc(W, M, WP, LP);

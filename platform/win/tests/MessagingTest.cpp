@@ -102,7 +102,7 @@ TEST_F(Messaging, SendRunsAtOnceOnTheOwnerAndWaitsAcrossThreads)
         });
         Answer = SendMessage(Echo, WM_USER, 0, reinterpret_cast<LPARAM>(Back));
         DestroyWindow(Back);
-        PostMessage(Echo, WM_NULL, 0, 0);       // lets the main loop return
+        PostMessage(Echo, WM_NULL, 0, 0); // lets the main loop return
     });
     MSG Msg;
     ASSERT_EQ(GetMessage(&Msg, nullptr, 0, 0), 1);
@@ -127,7 +127,7 @@ TEST_F(Messaging, PeekFiltersByWindowAndRange)
         HWND Filter;
         UINT Min, Max;
         HWND WantWnd;
-        UINT WantMsg;   // 0: nothing matches
+        UINT WantMsg; // 0: nothing matches
     } Cases[] = {
         { nullptr, 0, 0, A, WM_USER + 1 },
         { B, 0, 0, B, WM_USER + 2 },
@@ -238,7 +238,10 @@ TEST_F(Messaging, TimersFireInDueOrderAfterPostedMessages)
 
 namespace {
 int ThreadTimerCalls = 0;
-void CountThreadTimer(HWND, UINT, UINT_PTR, DWORD) { ++ThreadTimerCalls; }
+void CountThreadTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    ++ThreadTimerCalls;
+}
 }
 
 TEST_F(Messaging, ThreadTimersCallTheirProcedureOnlyWhileAlive)
@@ -300,7 +303,8 @@ TEST_F(Messaging, AdvancingTheClockWakesALoopWaitingOnAnotherThread)
     std::promise<void> Armed;
     std::promise<UINT> Got;
     std::thread Loop([&] {
-        HWND W = CreateHiddenWindow([](HWND Wnd, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProc(Wnd, M, WP, LP); });
+        HWND W =
+            CreateHiddenWindow([](HWND Wnd, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProc(Wnd, M, WP, LP); });
         SetTimer(W, 1, 1000, nullptr);
         Armed.set_value();
         MSG Msg;
@@ -334,7 +338,7 @@ TEST_F(Messaging, WallClockJumpsSendTimeChangeToTopLevelWindows)
     RegisterClass(Class);
     ASSERT_NE(CreateWindowEx(0, u"messagingCHILD", u"", WS_CHILD, Top), nullptr);
 
-    Clock.Advance(60000);                       // time passing is no jump
+    Clock.Advance(60000); // time passing is no jump
     Pump();
     EXPECT_EQ(TopLevel, 0);
     Clock.SetLocalTime(EncodeDateTime(2024, 6, 1, 8, 30, 0, 0));
@@ -344,7 +348,7 @@ TEST_F(Messaging, WallClockJumpsSendTimeChangeToTopLevelWindows)
     SYSTEMTIME Local, Utc;
     GetLocalTime(&Local);
     EXPECT_EQ(Local.wHour * 100 + Local.wMinute, 830);
-    EXPECT_EQ(Local.wDayOfWeek, 6);             // a Saturday
+    EXPECT_EQ(Local.wDayOfWeek, 6); // a Saturday
     EXPECT_DOUBLE_EQ(Date(), EncodeDate(2024, 6, 1));
 
     Clock.SetUtcOffset(120);
@@ -362,6 +366,7 @@ TEST_F(Messaging, SynchronizeAndQueueRunWhileTheMainThreadPumps)
     public:
         HWND Notify = nullptr;
         TThreadID SyncOn = 0, QueueOn = 0;
+
     protected:
         void Execute() override
         {
@@ -398,8 +403,8 @@ TEST_F(Messaging, WindowProceduresCanBeHookedAndWindowsDestroyed)
         return CallWindowProc(Original, Wnd, M, WP + 100, LP);
     };
     EXPECT_EQ(SetWindowLongPtr(W, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Hook)),
-              reinterpret_cast<LONG_PTR>(Original));
-    EXPECT_EQ(SetWindowLongPtr(W, GWLP_WNDPROC, 0), 0);     // refused
+        reinterpret_cast<LONG_PTR>(Original));
+    EXPECT_EQ(SetWindowLongPtr(W, GWLP_WNDPROC, 0), 0); // refused
     SetWindowLongPtr(W, GWLP_USERDATA, 99);
     EXPECT_EQ(GetWindowLongPtr(W, GWLP_USERDATA), 99);
     PostMessage(W, WM_USER, 1, 0);
@@ -418,7 +423,8 @@ TEST_F(Messaging, WindowProceduresCanBeHookedAndWindowsDestroyed)
     EXPECT_FALSE(PostMessage(W, WM_USER, 3, 0));
     Pump();
     EXPECT_EQ(Log.size(), 1u);
-    HWND Closing = CreateHiddenWindow([](HWND Wnd, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProc(Wnd, M, WP, LP); });
+    HWND Closing =
+        CreateHiddenWindow([](HWND Wnd, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProc(Wnd, M, WP, LP); });
     SendMessage(Closing, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(Closing));
 }

@@ -23,7 +23,8 @@ TEST_F(Painting, PaintComesAfterPostedMessagesWithTheEraseFirstAndEmptiesTheRegi
     InvalidateRect(W, &Part, true);
     PostMessage(W, WM_USER, 0, 0);
     Pump();
-    EXPECT_EQ(P.Messages({ WM_USER, WM_ERASEBKGND, WM_PAINT }), (std::vector<UINT> { WM_USER, WM_PAINT, WM_ERASEBKGND }));
+    EXPECT_EQ(P.Messages({ WM_USER, WM_ERASEBKGND, WM_PAINT }),
+        (std::vector<UINT> { WM_USER, WM_PAINT, WM_ERASEBKGND }));
     ASSERT_EQ(P.Painted.size(), 1u);
     EXPECT_EQ(P.Painted[0], Part);
     RECT Update;
@@ -70,13 +71,13 @@ TEST_F(Painting, ContextsMapLogicalCoordinatesAndOnlyShrinkTheirClip)
     HDC Dc = GetDC(W);
     TDCSurface S;
     ASSERT_TRUE(GetDCSurface(Dc, S));
-    EXPECT_EQ(S.Offset.x, 1);                   // the border lies outside the client area
+    EXPECT_EQ(S.Offset.x, 1); // the border lies outside the client area
     ASSERT_EQ(S.Clip.size(), 1u);
     EXPECT_EQ(S.Clip[0], (RECT { 1, 1, 49, 49 }));
 
     SetWindowOrgEx(Dc, 10, 5, nullptr);
     const Integer Saved = SaveDC(Dc);
-    EXPECT_EQ(IntersectClipRect(Dc, 10, 5, 20, 15), 2);     // one rectangle
+    EXPECT_EQ(IntersectClipRect(Dc, 10, 5, 20, 15), 2); // one rectangle
     ASSERT_TRUE(GetDCSurface(Dc, S));
     EXPECT_EQ(S.Offset.x, 1 - 10);
     EXPECT_EQ(S.Clip[0], (RECT { 1, 1, 11, 11 }));
@@ -113,7 +114,7 @@ TEST_F(Painting, PicturesComposeChildrenInZOrderCutToTheirParents)
     EXPECT_EQ(PictureAt(T, 5, 5), 0xFFFFFFu);
     EXPECT_EQ(PictureAt(T, 20, 20), Blue);
     EXPECT_EQ(PictureAt(T, 95, 45), Green);
-    EXPECT_EQ(PictureAt(T, 112, 45), 0xFFFFFFu);   // Inner beyond Back's edge
+    EXPECT_EQ(PictureAt(T, 112, 45), 0xFFFFFFu); // Inner beyond Back's edge
     EXPECT_EQ(PictureAt(T, 130, 45), Red);
 
     // The shown picture went to the presenter; moving a child composes

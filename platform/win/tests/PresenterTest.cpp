@@ -34,13 +34,10 @@ TEST_F(Monitors, PointsRectanglesAndWindowsFindTheirMonitor)
         DWORD Flags;
         Integer Expected;
     } Points[] = {
-        { { 10, 10 }, MONITOR_DEFAULTTONULL, 0 },
-        { { 1920, 0 }, MONITOR_DEFAULTTONULL, 1 },
-        { { 2000, 2000 }, MONITOR_DEFAULTTONULL, 2 },
-        { { 100, 2000 }, MONITOR_DEFAULTTONULL, -1 },
-        { { 100, 2000 }, MONITOR_DEFAULTTOPRIMARY, 0 },
-        { { 1800, 2400 }, MONITOR_DEFAULTTONEAREST, 2 },
-        { { -50, 500 }, MONITOR_DEFAULTTONEAREST | 0x80, 0 },   // only the low 7 bits count
+        { { 10, 10 }, MONITOR_DEFAULTTONULL, 0 }, { { 1920, 0 }, MONITOR_DEFAULTTONULL, 1 },
+        { { 2000, 2000 }, MONITOR_DEFAULTTONULL, 2 }, { { 100, 2000 }, MONITOR_DEFAULTTONULL, -1 },
+        { { 100, 2000 }, MONITOR_DEFAULTTOPRIMARY, 0 }, { { 1800, 2400 }, MONITOR_DEFAULTTONEAREST, 2 },
+        { { -50, 500 }, MONITOR_DEFAULTTONEAREST | 0x80, 0 }, // only the low 7 bits count
     };
     for (const auto& P : Points)
         EXPECT_EQ(Index(MonitorFromPoint(P.Point, P.Flags)), P.Expected) << P.Point.x << "," << P.Point.y;
@@ -49,7 +46,7 @@ TEST_F(Monitors, PointsRectanglesAndWindowsFindTheirMonitor)
     EXPECT_EQ(Index(MonitorFromRect({ 1800, 100, 2400, 300 }, MONITOR_DEFAULTTONULL)), 1);
 
     HWND Wnd = CreateHiddenWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
-    EXPECT_EQ(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONULL), nullptr);     // never placed
+    EXPECT_EQ(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONULL), nullptr); // never placed
     EXPECT_EQ(Index(MonitorFromWindow(Wnd, MONITOR_DEFAULTTOPRIMARY)), 0);
     ASSERT_TRUE(MoveWindow(Wnd, 2000, 1500, 300, 200, false));
     EXPECT_EQ(Index(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONULL)), 2);

@@ -264,7 +264,7 @@ TEST_F(VolumeImages, RootDirectoryLabelWinsOverTheBootSectorCopy)
         return V;
     };
     const Int64 FatStart = Le(14, 2) * 512;
-    const Int64 RootStart = (Le(14, 2) + Le(16, 1) * Le(36, 4)) * 512;   // root cluster 2 starts the data area
+    const Int64 RootStart = (Le(14, 2) + Le(16, 1) * Le(36, 4)) * 512; // root cluster 2 starts the data area
     ASSERT_EQ(Le(44, 4), 2);
     std::memset(Fat32.data() + RootStart, 0xE5, 512 * Le(13, 1));
     Put32(Fat32, static_cast<size_t>(FatStart + 2 * 4), 2);
@@ -342,16 +342,16 @@ RawBytes ExFatBoot(bool Damaged)
     RawBytes Image(1 << 20, '\0');
     Put(Image, 0, { 0xEB, 0x76, 0x90 });
     std::memcpy(Image.data() + 3, "EXFAT   ", 8);
-    Put32(Image, 72, 2048);         // volume sectors
-    Put32(Image, 80, 128);          // FAT offset
-    Put32(Image, 84, 8);            // FAT length
-    Put32(Image, 88, 256);          // cluster heap offset
-    Put32(Image, 92, 220);          // clusters
+    Put32(Image, 72, 2048); // volume sectors
+    Put32(Image, 80, 128); // FAT offset
+    Put32(Image, 84, 8); // FAT length
+    Put32(Image, 88, 256); // cluster heap offset
+    Put32(Image, 92, 220); // clusters
     Put32(Image, 100, 0xCAFEBABE);
-    Put(Image, 108, { 9, 3, 1 });   // 512-byte sectors, 8 per cluster, one FAT
+    Put(Image, 108, { 9, 3, 1 }); // 512-byte sectors, 8 per cluster, one FAT
     Put(Image, 510, { 0x55, 0xAA });
     if (Damaged)
-        Image[40] = 1;              // inside the area that must be zero
+        Image[40] = 1; // inside the area that must be zero
     return Image;
 }
 
@@ -361,8 +361,8 @@ RawBytes NtfsBoot(int SectorsPerCluster)
     Put(Image, 0, { 0xEB, 0x52, 0x90 });
     std::memcpy(Image.data() + 3, "NTFS    ", 8);
     Put(Image, 11, { 0x00, 0x02, SectorsPerCluster });
-    Put32(Image, 40, 2047);         // total sectors
-    Put32(Image, 48, 4);            // MFT cluster
+    Put32(Image, 40, 2047); // total sectors
+    Put32(Image, 48, 4); // MFT cluster
     Put32(Image, 72, 0x01234567);
     Put(Image, 510, { 0x55, 0xAA });
     return Image;
@@ -381,7 +381,7 @@ TEST(VolumeInfo, OtherFileSystemsAreNamed)
         { "exFAT", ExFatBoot(false), u"exFAT", 0xCAFEBABE, 4096, 220 },
         { "exFAT with stray bytes", ExFatBoot(true), u"", 0, 0, 0 },
         { "NTFS", NtfsBoot(8), u"NTFS", 0x01234567, 4096, 255 },
-        { "NTFS 4096-sector clusters", NtfsBoot(0xF4), u"", 0, 0, 0 },   // not one whole cluster
+        { "NTFS 4096-sector clusters", NtfsBoot(0xF4), u"", 0, 0, 0 }, // not one whole cluster
         { "NTFS sectors per cluster 3", NtfsBoot(3), u"", 0, 0, 0 },
     };
     for (const auto& Case : Cases) {
@@ -465,7 +465,7 @@ TEST_F(RawFiles, ReadsWholeSectorsAndChecksEveryRequest)
     RawBytes Buffer(1024, '\xCC');
     ASSERT_EQ(Volume->ReadSectors(0, 2, Buffer.data()), TRawResult {});
     EXPECT_EQ(Buffer.substr(0, 1000), Content);
-    EXPECT_EQ(Buffer.substr(1000), RawBytes(24, '\0'));   // the partial last sector's tail
+    EXPECT_EQ(Buffer.substr(1000), RawBytes(24, '\0')); // the partial last sector's tail
 
     struct {
         const char* Name;
@@ -487,7 +487,7 @@ TEST_F(RawFiles, ReadsWholeSectorsAndChecksEveryRequest)
     }
     EXPECT_EQ(Volume->ReadSectors(0, 1, nullptr), (TRawResult { 4, EINVAL }));
 
-    ASSERT_EQ(Volume->Open(S(Dir + "/other.bin")), TRawResult {});   // reopening replaces
+    ASSERT_EQ(Volume->Open(S(Dir + "/other.bin")), TRawResult {}); // reopening replaces
     EXPECT_EQ(Volume->Size(), 4096);
     Volume->Close();
     EXPECT_EQ(Volume->ReadSectors(0, 1, Buffer.data()), (TRawResult { 4, EBADF }));
@@ -512,7 +512,7 @@ TEST(FakeDevice, BadSectorsFailWithTheirCode)
         Int64 GoodSectors;
     } Cases[] = {
         { 0, 3, {}, 3 },
-        { 0, 8, { 44, EIO }, 3 },   // the sectors before the bad one arrive
+        { 0, 8, { 44, EIO }, 3 }, // the sectors before the bad one arrive
         { 3, 1, { 44, EIO }, 0 },
         { 4, 2, {}, 2 },
         { 5, 2, { 11, ENXIO }, 1 },
@@ -555,7 +555,7 @@ TEST(FakeDevice, SlowReadsReportTheirDelayWithoutWaiting)
     auto Device = OpenFake(Numbered(8));
     Device->SlowSectors(2, 2, 1500);
     Device->FailSector(3, EIO);
-    Int64 Clock = 0;     // the test's clock, advanced by the device instead of sleeping
+    Int64 Clock = 0; // the test's clock, advanced by the device instead of sleeping
     Device->OnDelay = [&](Cardinal Milliseconds) { Clock += Milliseconds; };
     RawBytes Buffer(8 * 512, '\0');
     struct {
@@ -565,7 +565,7 @@ TEST(FakeDevice, SlowReadsReportTheirDelayWithoutWaiting)
     } Cases[] = {
         { 0, 2, 0, {} },
         { 0, 3, 1500, {} },
-        { 3, 1, 1500, { 44, EIO } },   // slow and failing: both are reported
+        { 3, 1, 1500, { 44, EIO } }, // slow and failing: both are reported
         { 4, 4, 0, {} },
     };
     Int64 Expected = 0;
@@ -604,7 +604,7 @@ TEST_F(VolumeImages, DeviceFailuresWhileReadingTheVolume)
     EXPECT_EQ(Info, TVolumeInfo {});
 
     auto Leaving = OpenFake(Image);
-    Leaving->VanishAfter(1);    // the boot sector is read, then the card is pulled
+    Leaving->VanishAfter(1); // the boot sector is read, then the card is pulled
     EXPECT_EQ(ReadVolumeInfo(*Leaving, Info), (TRawResult { 11, ENODEV }));
     EXPECT_EQ(Info, TVolumeInfo {});
 }
@@ -672,12 +672,12 @@ TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
 {
     Testing::TTempFolder Temp;
     const std::string Dir = Temp.Path().string();
-    struct stat Folder {};
+    struct stat Folder { };
     ASSERT_EQ(stat(Dir.c_str(), &Folder), 0);
     const std::string Same = Dir + "/same", Other = Dir + "/other", Plain = Dir + "/plain";
     std::ofstream(Plain) << "x";
-    if (mknod(Same.c_str(), S_IFBLK | 0600, Folder.st_dev) != 0
-        || mknod(Other.c_str(), S_IFBLK | 0600, makedev(major(Folder.st_dev), minor(Folder.st_dev) + 77)) != 0) {
+    if (mknod(Same.c_str(), S_IFBLK | 0600, Folder.st_dev) != 0 ||
+        mknod(Other.c_str(), S_IFBLK | 0600, makedev(major(Folder.st_dev), minor(Folder.st_dev) + 77)) != 0) {
         GTEST_SKIP() << "no right to make device nodes";
     }
     struct {
@@ -685,9 +685,9 @@ TEST(RawVolume, FolderOnDeviceComparesTheFoldersDeviceWithTheNode)
         bool On;
     } Cases[] = {
         { Dir, Same, true },
-        { Dir + "/not/made/yet", Same, true },      // its nearest existing parent counts
+        { Dir + "/not/made/yet", Same, true }, // its nearest existing parent counts
         { Dir, Other, false },
-        { Dir, Plain, false },                      // an image file is no device
+        { Dir, Plain, false }, // an image file is no device
         { Dir, Dir + "/missing", false },
     };
     for (const auto& C : Cases) {

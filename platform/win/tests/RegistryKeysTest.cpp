@@ -46,7 +46,7 @@ TEST_F(RegistryKeys, RawCalls)
     EXPECT_EQ(RegValueNames(Key, Names), ERROR_SUCCESS);
     EXPECT_EQ(Names, std::vector<String> { u"Blob" });
     EXPECT_EQ(RegKeyNames(HKEY_CURRENT_USER, Names), ERROR_SUCCESS);
-    EXPECT_EQ(Names, (std::vector<String> { u"Blob", u"Software" }));     // appended
+    EXPECT_EQ(Names, (std::vector<String> { u"Blob", u"Software" })); // appended
 
     HKEY ReadOnly = nullptr;
     ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"software\\raw", 0, KEY_READ, &ReadOnly), ERROR_SUCCESS);

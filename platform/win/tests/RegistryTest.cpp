@@ -58,8 +58,13 @@ protected:
 TEST_F(RegistryTest, ValuesSurviveTheFile)
 {
     const String Texts[] = {
-        u"", u"plain", u"C:\\Program Files\\x.exe \"%1\"", u"tab\there\nline\r\x01\x7f",
-        u"Grüße ☺ \U0001F600", String(u"lone \xD800 high"), String(u"lone \xDC00 low"),
+        u"",
+        u"plain",
+        u"C:\\Program Files\\x.exe \"%1\"",
+        u"tab\there\nline\r\x01\x7f",
+        u"Grüße ☺ \U0001F600",
+        String(u"lone \xD800 high"),
+        String(u"lone \xDC00 low"),
     };
     const Integer Numbers[] = { 0, 1, -1, INT_MAX, INT_MIN, 42 };
     std::string Bytes;
@@ -150,7 +155,7 @@ TEST_F(RegistryTest, OpenKeyFollowsTheCurrentKeyUnlessTheNameStartsWithABackslas
     ASSERT_TRUE(Reg->OpenKey(u"\\Control Panel\\Desktop", true));
     EXPECT_EQ(Reg->CurrentPath(), u"Control Panel\\Desktop");
     EXPECT_TRUE(Reg->KeyExists(u"\\Software\\Quorvale"));
-    EXPECT_FALSE(Reg->KeyExists(u"Software"));          // relative to Control Panel\Desktop
+    EXPECT_FALSE(Reg->KeyExists(u"Software")); // relative to Control Panel\Desktop
     Reg->CloseKey();
     EXPECT_TRUE(Reg->KeyExists(u"Software"));
     EXPECT_TRUE(Reg->CurrentPath().empty());
@@ -168,7 +173,7 @@ TEST_F(RegistryTest, ReadsOfMissingOrMistypedValues)
         const char* What;
         std::function<void()> Read;
         bool Raises;
-        const char16_t* Message;    // null: any message
+        const char16_t* Message; // null: any message
     } Cases[] = {
         { "missing text is empty", [&] { EXPECT_EQ(Reg->ReadString(u"None"), u""); }, false, nullptr },
         { "empty text", [&] { EXPECT_EQ(Reg->ReadString(u"Empty"), u""); }, false, nullptr },
@@ -263,7 +268,7 @@ TEST_F(RegistryTest, ObjectsInOneProcessShareOneStore)
     EXPECT_EQ(B->ReadInteger(u"lgid"), 1033);
     A->DeleteKey(u"\\Software\\Shared");
     EXPECT_FALSE(B->ValueExists(u"LgID"));
-    EXPECT_THROW(B->WriteInteger(u"LgID", 1), ERegistryException);   // its key is gone
+    EXPECT_THROW(B->WriteInteger(u"LgID", 1), ERegistryException); // its key is gone
 }
 
 TEST_F(RegistryTest, ConcurrentProcessesLoseNoChange)
@@ -281,7 +286,7 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNoChange)
                 Failures += !Reg->OpenKey(u"Software\\Proc", true);
                 for (int I = 0; I < Each; ++I)
                     Reg->WriteInteger(UTF8ToString("W" + std::to_string(W) + "_" + std::to_string(I)), I);
-            } catch (...) {     // a forked child ends here, whatever went wrong
+            } catch (...) { // a forked child ends here, whatever went wrong
                 Failures = 1;
             }
             _exit(Failures);
@@ -304,7 +309,8 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNoChange)
 
 TEST_F(RegistryTest, ADamagedFileReadsEmptyAndIsKeptAsBad)
 {
-    const std::string Good = "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nK\tHKEY_CURRENT_USER\tSoftware\nV\t1\tA\t\"x\nEnd\n";
+    const std::string Good =
+        "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nK\tHKEY_CURRENT_USER\tSoftware\nV\t1\tA\t\"x\nEnd\n";
     const std::pair<const char*, std::string> Cases[] = {
         { "binary junk", std::string("\x00\xff\x10garbage", 10) },
         { "no header", "K\tHKEY_CURRENT_USER\nEnd\n" },
@@ -316,12 +322,13 @@ TEST_F(RegistryTest, ADamagedFileReadsEmptyAndIsKeptAsBad)
         { "number too big", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t4\tN\t=4294967296\nEnd\n" },
         { "bad escape", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t1\tA\t\"\\q\nEnd\n" },
         { "lines after End", Good + "K\tHKEY_CURRENT_USER\n" },
-        { "nested too deep", [] {
-              std::string Line = "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER";
-              for (std::size_t I = 0; I <= XRegistryStore::MaxDepth; ++I)
-                  Line += "\tk";
-              return Line + "\nEnd\n";
-          }() },
+        { "nested too deep",
+            [] {
+                std::string Line = "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER";
+                for (std::size_t I = 0; I <= XRegistryStore::MaxDepth; ++I)
+                    Line += "\tk";
+                return Line + "\nEnd\n";
+            }() },
     };
     WriteAll(File(), Good);
     Reload();
@@ -334,7 +341,7 @@ TEST_F(RegistryTest, ADamagedFileReadsEmptyAndIsKeptAsBad)
         auto Reg = MakeOwned<TRegistry>();
         EXPECT_FALSE(Reg->KeyExists(u"Software"));
         EXPECT_EQ(ReadAll(Folder / (std::string(XRegistryStore::FileName) + ".bad")), Content);
-        EXPECT_EQ(ReadAll(File()), Content);      // reading never rewrites
+        EXPECT_EQ(ReadAll(File()), Content); // reading never rewrites
         ASSERT_TRUE(Reg->OpenKey(u"Software", true));
         Reg->WriteString(u"A", u"fresh");
         Reload();

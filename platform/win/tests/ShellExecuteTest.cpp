@@ -47,8 +47,8 @@ TEST(CommandLines, SplitByTheWindowsRules)
 TEST_F(StartingPrograms, DocumentNamesReachXdgOpenAsOneArgument)
 {
     const std::string Cwd = fs::current_path().string();
-    const std::vector<std::string> Names = { "with blank.jpg", "quote\"d 'x'.png", "semi;colon", "$(touch x)",
-        "-n", "--help" };
+    const std::vector<std::string> Names = { "with blank.jpg", "quote\"d 'x'.png", "semi;colon", "$(touch x)", "-n",
+        "--help" };
     for (const std::string& Name : Names)
         EXPECT_GT(ShellExecute(nullptr, u"open", UTF8ToString(Name), u"ignored", Work.File(""), SW_SHOWNORMAL), 32);
     // Absolute names and links stay as they are; a picture marked
@@ -84,16 +84,20 @@ TEST_F(StartingPrograms, AProgramGetsItsExactVectorAndNoneOfOurDescriptors)
     ASSERT_GE(::dup2(Fd, 50), 0);
     ::close(Fd);
     const fs::path Program = Work / "my program";
-    Testing::TRecorder Recorder(Program, Record, "if [ -e /proc/$$/fd/50 ]; then printf 'leaked\\0' >> '" + Record.string() + "'; fi\n"
-        "pwd > '" + (Work / "cwd").string() + "'\n");
+    Testing::TRecorder Recorder(Program, Record,
+        "if [ -e /proc/$$/fd/50 ]; then printf 'leaked\\0' >> '" + Record.string() +
+            "'; fi\n"
+            "pwd > '" +
+            (Work / "cwd").string() + "'\n");
     TTempFolder Elsewhere;
 
     EXPECT_GT(ShellExecute(nullptr, u"open", UTF8ToString("\"" + Program.string() + "\""),
-                  u"/a \"two words\" back\\slash \"say \\\"hi\\\"\" $(touch x) ;", Elsewhere.File(""), 1), 32);
+                  u"/a \"two words\" back\\slash \"say \\\"hi\\\"\" $(touch x) ;", Elsewhere.File(""), 1),
+        32);
     WaitForStartedPrograms();
     ::close(50);
-    EXPECT_EQ(Recorder.Runs(), (std::vector<TArgs> { { "/a", "two words", "back\\slash", "say \"hi\"",
-        "$(touch", "x)", ";" } }));
+    EXPECT_EQ(Recorder.Runs(),
+        (std::vector<TArgs> { { "/a", "two words", "back\\slash", "say \"hi\"", "$(touch", "x)", ";" } }));
     EXPECT_FALSE(fs::exists(Elsewhere / "x"));
     const auto Cwd = Testing::ReadFileBytes(Work / "cwd");
     EXPECT_EQ(std::string(Cwd.begin(), Cwd.end()), Elsewhere.Path().string() + "\n");

@@ -60,9 +60,11 @@ TEST_F(SystemFolders, UserDirsGiveAbsoluteAndHomeValuesOnly)
     TTempFolder Elsewhere;
     WriteUserDirs("# written by xdg-user-dirs-update\n"
                   "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
-                  "XDG_DOCUMENTS_DIR=\"" + Elsewhere.Path().string() + "/Docs\"\n"
-                  "XDG_MUSIC_DIR=\"$OTHER/Music\"\n"
-                  "XDG_PICTURES_DIR=\"relative/Pics\"\n");
+                  "XDG_DOCUMENTS_DIR=\"" +
+        Elsewhere.Path().string() +
+        "/Docs\"\n"
+        "XDG_MUSIC_DIR=\"$OTHER/Music\"\n"
+        "XDG_PICTURES_DIR=\"relative/Pics\"\n");
     EXPECT_EQ(Folder(CSIDL_DESKTOP), InHome("Schreibtisch/"));
     EXPECT_EQ(Folder(CSIDL_PERSONAL), UTF8ToString(Elsewhere.Path().string() + "/Docs/"));
     EXPECT_TRUE(fs::is_directory(Elsewhere / "Docs"));

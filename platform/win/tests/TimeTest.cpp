@@ -5,14 +5,23 @@
 
 namespace {
 
-constexpr Word DosDate(int Year, int Month, int Day) { return Word((Year - 1980) << 9 | Month << 5 | Day); }
-constexpr Word DosTime(int Hour, int Minute, int Second) { return Word(Hour << 11 | Minute << 5 | Second / 2); }
+constexpr Word DosDate(int Year, int Month, int Day)
+{
+    return Word((Year - 1980) << 9 | Month << 5 | Day);
+}
+constexpr Word DosTime(int Hour, int Minute, int Second)
+{
+    return Word(Hour << 11 | Minute << 5 | Second / 2);
+}
 
 TEST(DosTime, GoodStampsConvertThroughFileTime)
 {
-    struct TCase { Word Date, Time; SYSTEMTIME Expected; };
+    struct TCase {
+        Word Date, Time;
+        SYSTEMTIME Expected;
+    };
     const TCase Cases[] = {
-        { DosDate(1980, 1, 1), DosTime(0, 0, 0), { 1980, 1, 2, 1, 0, 0, 0, 0 } },     // a Tuesday
+        { DosDate(1980, 1, 1), DosTime(0, 0, 0), { 1980, 1, 2, 1, 0, 0, 0, 0 } }, // a Tuesday
         { DosDate(2024, 2, 29), DosTime(23, 59, 58), { 2024, 2, 4, 29, 23, 59, 58, 0 } },
         { DosDate(2107, 12, 31), DosTime(12, 30, 10), { 2107, 12, 6, 31, 12, 30, 10, 0 } },
     };
@@ -38,12 +47,11 @@ TEST(DosTime, GoodStampsConvertThroughFileTime)
 TEST(DosTime, FieldsOutOfRangeAreRefused)
 {
     const std::pair<Word, Word> Bad[] = {
-        { 0, 0 },                                   // month 0, day 0: an entry never stamped
-        { DosDate(2023, 2, 29), 0 },                // no leap day
-        { DosDate(2024, 13, 1), 0 },
-        { DosDate(2024, 1, 1), DosTime(24, 0, 0) },
-        { DosDate(2024, 1, 1), Word(60 << 5) },     // minute 60
-        { DosDate(2024, 1, 1), Word(30) },          // second 60
+        { 0, 0 }, // month 0, day 0: an entry never stamped
+        { DosDate(2023, 2, 29), 0 }, // no leap day
+        { DosDate(2024, 13, 1), 0 }, { DosDate(2024, 1, 1), DosTime(24, 0, 0) },
+        { DosDate(2024, 1, 1), Word(60 << 5) }, // minute 60
+        { DosDate(2024, 1, 1), Word(30) }, // second 60
     };
     for (auto [Date, Time] : Bad) {
         FILETIME File { 7, 7 };

@@ -17,10 +17,10 @@ namespace WindowTests {
 
 struct TProbe {
     std::vector<MSG> Log;
-    Cardinal Color = 0x00FFFFFF;        // painted on WM_PAINT
+    Cardinal Color = 0x00FFFFFF; // painted on WM_PAINT
     // Answers a message first; nullopt lets the probe go on.
     std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> Handler;
-    std::vector<RECT> Painted;          // rcPaint of each WM_PAINT
+    std::vector<RECT> Painted; // rcPaint of each WM_PAINT
 
     std::vector<UINT> Messages(std::initializer_list<UINT> Only = {}) const
     {
@@ -111,7 +111,7 @@ protected:
     HWND Make(TProbe& Probe, DWORD Style, RECT R, HWND Parent = nullptr, DWORD ExStyle = 0)
     {
         HWND Wnd = CreateWindowEx(ExStyle, u"WinTestProbe", u"probe", Style & ~WS_VISIBLE, R.left, R.top,
-                                  R.right - R.left, R.bottom - R.top, Parent);
+            R.right - R.left, R.bottom - R.top, Parent);
         SetWindowLongPtr(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&Probe));
         if (Style & WS_VISIBLE)
             ShowWindow(Wnd, SW_SHOWNORMAL);

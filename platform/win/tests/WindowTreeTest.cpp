@@ -16,8 +16,12 @@ TEST_F(WindowTree, BordersMakeTheClientAreaAndPointsMapThroughEveryParent)
         DWORD Style, Ex;
         LONG Inset;
     } Borders[] = {
-        { 0, 0, 0 }, { WS_BORDER, 0, 1 }, { 0, WS_EX_CLIENTEDGE, 2 }, { WS_BORDER, WS_EX_CLIENTEDGE, 3 },
-        { 0, WS_EX_STATICEDGE, 1 }, { WS_THICKFRAME, 0, 4 },
+        { 0, 0, 0 },
+        { WS_BORDER, 0, 1 },
+        { 0, WS_EX_CLIENTEDGE, 2 },
+        { WS_BORDER, WS_EX_CLIENTEDGE, 3 },
+        { 0, WS_EX_STATICEDGE, 1 },
+        { WS_THICKFRAME, 0, 4 },
     };
     for (const auto& B : Borders) {
         HWND C = Make(P, WS_VISIBLE | WS_CHILD | B.Style, { 10, 20, 60, 50 }, Top, B.Ex);
@@ -26,7 +30,7 @@ TEST_F(WindowTree, BordersMakeTheClientAreaAndPointsMapThroughEveryParent)
         EXPECT_EQ(Client, (RECT { 0, 0, 50 - 2 * B.Inset, 30 - 2 * B.Inset })) << B.Style << " " << B.Ex;
         POINT Pt { 0, 0 };
         ClientToScreen(C, &Pt);
-        EXPECT_EQ(Pt.x, 100 + 10 + B.Inset);   // the top-level window has no frame of its own
+        EXPECT_EQ(Pt.x, 100 + 10 + B.Inset); // the top-level window has no frame of its own
         EXPECT_EQ(Pt.y, 50 + 20 + B.Inset);
         DestroyWindow(C);
     }
@@ -61,7 +65,7 @@ TEST_F(WindowTree, SetWindowPosAsksFirstAndReportsMovesAndSizes)
     C.Log.clear();
     SetWindowPos(W, nullptr, 7, 8, 10, 30, SWP_NOZORDER);
     EXPECT_EQ(C.Messages({ WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE }),
-              (std::vector<UINT> { WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE }));
+        (std::vector<UINT> { WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE }));
     EXPECT_EQ(C.Last(WM_SIZE)->lParam, MAKELPARAM(40, 30));
     EXPECT_EQ(C.Last(WM_MOVE)->lParam, MAKELPARAM(7, 8));
 
@@ -84,11 +88,11 @@ TEST_F(WindowTree, SiblingsKeepAZOrderThatSetWindowPosChanges)
             R.push_back(W);
         return R;
     };
-    EXPECT_EQ(Order(), (std::vector<HWND> { C, B, A }));       // the newest on top
+    EXPECT_EQ(Order(), (std::vector<HWND> { C, B, A })); // the newest on top
     EXPECT_EQ(WindowFromPoint({ 5, 5 }), C);
     SetWindowPos(C, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(Order(), (std::vector<HWND> { B, A, C }));
-    SetWindowPos(C, B, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);   // just below B
+    SetWindowPos(C, B, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); // just below B
     EXPECT_EQ(Order(), (std::vector<HWND> { B, C, A }));
     EXPECT_EQ(GetWindow(C, GW_HWNDPREV), B);
     EXPECT_EQ(GetAncestor(C, GA_ROOT), Top);
@@ -98,5 +102,5 @@ TEST_F(WindowTree, SiblingsKeepAZOrderThatSetWindowPosChanges)
     HWND Other = Make(P, WS_VISIBLE | WS_CHILD, { 100, 100, 200, 200 }, Top);
     EXPECT_EQ(SetParent(A, Other), Top);
     EXPECT_EQ(WindowFromPoint({ 105, 105 }), A);
-    EXPECT_EQ(SetParent(Other, A), nullptr);                    // no cycles
+    EXPECT_EQ(SetParent(Other, A), nullptr); // no cycles
 }

@@ -8,9 +8,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-String PathText(const fs::path& P) { return UTF8ToString(P.string()); }
+String PathText(const fs::path& P)
+{
+    return UTF8ToString(P.string());
+}
 
-bool HaveXmllint() { return Testing::HaveTool("xmllint"); }
+bool HaveXmllint()
+{
+    return Testing::HaveTool("xmllint");
+}
 
 // Runs xmllint --noout on the bytes; empty when it accepts them.
 std::string XmllintErrors(const RawBytes& Bytes)
@@ -19,11 +25,11 @@ std::string XmllintErrors(const RawBytes& Bytes)
     return Lint.ExitCode == 0 ? std::string() : "xmllint refuses it, exit code " + std::to_string(Lint.ExitCode);
 }
 
-#define EXPECT_XMLLINT_ACCEPTS(Bytes)                                          \
-    do {                                                                       \
-        if (HaveXmllint()) {                                                   \
-            EXPECT_EQ(XmllintErrors(Bytes), "") << (Bytes);                    \
-        }                                                                      \
+#define EXPECT_XMLLINT_ACCEPTS(Bytes)                                                                                  \
+    do {                                                                                                               \
+        if (HaveXmllint()) {                                                                                           \
+            EXPECT_EQ(XmllintErrors(Bytes), "") << (Bytes);                                                            \
+        }                                                                                                              \
     } while (0)
 
 TOwnedPtr<TXmlDocument> Load(std::string_view Bytes)
@@ -191,12 +197,14 @@ TEST(XmlDocument, BillionLaughsIsRefusedWithoutExpansion)
 {
     std::string Input = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n<!ENTITY lol \"lol\">\n";
     for (int I = 1; I <= 9; ++I)
-        Input += "<!ENTITY lol" + std::to_string(I) + " \"" + [&] {
-            std::string Ten;
-            for (int J = 0; J < 10; ++J)
-                Ten += "&lol" + (I == 1 ? std::string() : std::to_string(I - 1)) + ";";
-            return Ten;
-        }() + "\">\n";
+        Input += "<!ENTITY lol" + std::to_string(I) + " \"" +
+            [&] {
+                std::string Ten;
+                for (int J = 0; J < 10; ++J)
+                    Ten += "&lol" + (I == 1 ? std::string() : std::to_string(I - 1)) + ";";
+                return Ten;
+            }() +
+            "\">\n";
     Input += "]>\n<lolz>&lol9;</lolz>";
     auto Doc = MakeOwned<TXmlDocument>();
     try {
@@ -390,7 +398,7 @@ TEST(XmlDocument, Files)
     Doc->SetIndented(true);
     Doc->SaveToFile(File);
     Doc->DocumentElement().FirstChild().SetText(u"second");
-    Doc->SaveToFile(File);  // replaces the first
+    Doc->SaveToFile(File); // replaces the first
 
     auto Back = MakeOwned<TXmlDocument>();
     Back->LoadFromFile(File);

@@ -35,8 +35,7 @@ int Hold(const char* Name, const char* Program)
     std::printf("ready\n");
     std::fflush(stdout);
     char Buffer[64];
-    while (::read(0, Buffer, sizeof Buffer) > 0) {
-    }
+    while (::read(0, Buffer, sizeof Buffer) > 0) { }
     return 0;
 }
 
@@ -44,14 +43,14 @@ int Hold(const char* Name, const char* Program)
 void SendRaw(const char* Name, const std::string& Bytes)
 {
     const char* Runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string Path = std::string(Runtime ? Runtime : "") + "/quorvale/" + InstanceFileName(Text(Name)) + ".sock";
+    const std::string Path =
+        std::string(Runtime ? Runtime : "") + "/quorvale/" + InstanceFileName(Text(Name)) + ".sock";
     const int Fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un Address {};
     Address.sun_family = AF_UNIX;
     std::strncpy(Address.sun_path, Path.c_str(), sizeof Address.sun_path - 1);
-    if (::connect(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof Address) == 0 && !Bytes.empty()
-        && ::write(Fd, Bytes.data(), Bytes.size()) < 0) {
-    }
+    if (::connect(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof Address) == 0 && !Bytes.empty() &&
+        ::write(Fd, Bytes.data(), Bytes.size()) < 0) { }
     ::close(Fd);
 }
 
@@ -63,12 +62,12 @@ std::string Field(UInt64 V)
 int Garbage(const char* Name)
 {
     const std::string Head = std::string("QVI1") + Field(1) + Field(0) + Field(0);
-    SendRaw(Name, "");                                           // nothing at all
-    SendRaw(Name, "hello, instance");                            // no magic
-    SendRaw(Name, Head + Field(1u << 30) + "QVMActivateApplication");   // a name far too long
-    SendRaw(Name, Head + Field(40) + "QVMActivate");             // cut short
-    SendRaw(Name, std::string("QVI1") + Field(9) + Field(0) + Field(0) + Field(4) + "abcd");  // unknown kind
-    SendRaw(Name, std::string("QVI1") + Field(2) + Field(0) + Field(0) + Field(0) + Field(1u << 20));  // too much data
+    SendRaw(Name, ""); // nothing at all
+    SendRaw(Name, "hello, instance"); // no magic
+    SendRaw(Name, Head + Field(1u << 30) + "QVMActivateApplication"); // a name far too long
+    SendRaw(Name, Head + Field(40) + "QVMActivate"); // cut short
+    SendRaw(Name, std::string("QVI1") + Field(9) + Field(0) + Field(0) + Field(4) + "abcd"); // unknown kind
+    SendRaw(Name, std::string("QVI1") + Field(2) + Field(0) + Field(0) + Field(0) + Field(1u << 20)); // too much data
     return 0;
 }
 
@@ -91,8 +90,10 @@ int main(int argc, char** argv)
     }
     if ((Mode == "send" || Mode == "send-as") && argc == 6)
         return SendInstanceRecord(Text(argv[2]),
-                   { Text(argv[3]), WPARAM(std::strtoull(argv[4], nullptr, 10)), LPARAM(std::strtoll(argv[5], nullptr, 10)), 0, {} })
-            ? 0 : 1;
+                   { Text(argv[3]), WPARAM(std::strtoull(argv[4], nullptr, 10)),
+                       LPARAM(std::strtoll(argv[5], nullptr, 10)), 0, {} })
+            ? 0
+            : 1;
     if (Mode == "copy" && argc == 5) {
         TInstanceRecord R;
         R.CopyDataKind = ULONG_PTR(std::strtoull(argv[3], nullptr, 10));
