@@ -366,8 +366,9 @@ TEST_F(HeldCard, SlowReadsOfThreeSecondsAreToleratedAndLongerOnesEndTheWatchOnce
         };
         Rig->Ticks.clear();
         const size_t Before = Rig->Ends.size();
+        // The watch is switched on when the command runs, on a later pump:
+        // only what the tick leaves behind is checked.
         Rig->Post(ScanCommand());
-        EXPECT_TRUE(Rig->Gear->StallWatch);
         ASSERT_TRUE(PumpUntilHeld(Before));
         Rig->Pump();
         EXPECT_EQ(Rig->Ticks, std::vector<Integer> { Integer(Ms) });
