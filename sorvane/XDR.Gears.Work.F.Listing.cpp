@@ -21,21 +21,6 @@ constexpr Integer EntriesPerSector = Integer(SectorBytes / DirEntryBytes);
 // The first bytes of a deleted file that must not be all blank.
 constexpr Int64 BlankTestBytes = 4096;
 
-// Ends the progress section it opened, however the phase is left.
-class TSection {
-public:
-    TSection(IXProgress* AProgress, Byte Percent)
-        : Progress(AProgress)
-    {
-        Progress->BeginSection(String(), Percent);
-    }
-    ~TSection() { Progress->EndSection(); }
-    TSection(const TSection&) = delete;
-    TSection& operator=(const TSection&) = delete;
-
-private:
-    IXProgress* Progress;
-};
 
 // The state of one listing phase over an opened disk.
 class TFATLister {
@@ -464,7 +449,7 @@ void ListFATFiles(TXDRFATDisk* FATDisk, TXBlocks* UsedBlocks, IXWorker* Worker)
         return;
     TFATLister Lister(FATDisk, Worker, UsedBlocks);
     {
-        TSection Walk(Lister.Progressor(), 10);
+        TXProgressScope Walk(Lister.Progressor(), 10);
         Lister.WalkTree();
         FATDisk->DirClusters()->SortCompare = &CompareClusters;
         FATDisk->DirClusters()->SortItems();
@@ -472,7 +457,7 @@ void ListFATFiles(TXDRFATDisk* FATDisk, TXBlocks* UsedBlocks, IXWorker* Worker)
     }
     if (Lister.Stopped())
         return;
-    TSection Files(Lister.Progressor(), 90);
+    TXProgressScope Files(Lister.Progressor(), 90);
     Lister.Progressor()->SetMax(2 * CountEntries(FATDisk->DirClusters()) + 1);
     TXDRDirClusterList* List = FATDisk->DirClusters();
     for (Integer I = 0; I < List->Count(); ++I)
@@ -504,13 +489,13 @@ void ListLostFiles(TXDRFATDisk* FATDisk, IXWorker* Worker)
         return;
     TFATLister Lister(FATDisk, Worker);
     {
-        TSection Search(Lister.Progressor(), 50);
+        TXProgressScope Search(Lister.Progressor(), 50);
         Lister.SearchLostDirectories();
         Lister.TraceDirClusters(true);
     }
     if (Lister.Stopped())
         return;
-    TSection Files(Lister.Progressor(), 50);
+    TXProgressScope Files(Lister.Progressor(), 50);
     Lister.Progressor()->SetMax(CountEntries(FATDisk->DirClusters()) + 1);
     Lister.BuildFreeIndex();
     ForEachFile(Lister, FATDisk, [&](TXFileSystemEntry* Entry) {

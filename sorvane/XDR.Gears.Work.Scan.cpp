@@ -24,21 +24,6 @@ size_t HashOfBlocks(TXBlocks* Blocks)
     return H;
 }
 
-// A progress section of the enclosing one, closed however the phase ends.
-class TSection {
-public:
-    TSection(IXProgress* AProgress, Byte Percent)
-        : Progress(AProgress)
-    {
-        Progress->BeginSection(String(), Percent);
-    }
-    ~TSection() { Progress->EndSection(); }
-    TSection(const TSection&) = delete;
-    TSection& operator=(const TSection&) = delete;
-
-private:
-    IXProgress* Progress;
-};
 
 } // namespace
 
@@ -180,18 +165,18 @@ void TXDRDeepScanThread::DoScan()
     if (Stopped())
         return;
     {
-        TSection Listing(Progress.Get(), 35);
+        TXProgressScope Listing(Progress.Get(), 35);
         ListFATFiles(Data->FATDisk(), Data->UsedBlocks(), W.Get());
     }
     if (Stopped())
         return;
     {
-        TSection Lost(Progress.Get(), 15);
+        TXProgressScope Lost(Progress.Get(), 15);
         ListLostFiles(Data->FATDisk(), W.Get());
     }
     if (Stopped())
         return;
-    TSection Carving(Progress.Get(), 50);
+    TXProgressScope Carving(Progress.Get(), 50);
     if (Data->UsedBlocks()->Count() == 0) {
         ScanRange(Size);
         return;
@@ -205,12 +190,12 @@ void TXDRDeepScanThread::DoScan()
     if (Stopped())
         return;
     {
-        TSection Free(Progress.Get(), 50);
+        TXProgressScope Free(Progress.Get(), 50);
         ScanRange(Size);
     }
     if (Stopped())
         return;
-    TSection Used(Progress.Get(), 50);
+    TXProgressScope Used(Progress.Get(), 50);
     Data->UsedBlocks()->Clear();
     ScanRange(UsedEnd);
 }

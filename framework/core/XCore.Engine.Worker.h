@@ -44,6 +44,22 @@ struct IXProgress : virtual IXObservable {
     virtual void EndSection() = 0;
 };
 
+// A section of Progress opened for a scope and ended however it is left.
+class TXProgressScope {
+public:
+    TXProgressScope(IXProgress* AProgress, Byte Percent)
+        : Progress(AProgress)
+    {
+        Progress->BeginSection(String(), Percent);
+    }
+    ~TXProgressScope() { Progress->EndSection(); }
+    TXProgressScope(const TXProgressScope&) = delete;
+    TXProgressScope& operator=(const TXProgressScope&) = delete;
+
+private:
+    IXProgress* Progress;
+};
+
 // The default progress: position 0, every other operation does nothing.
 class TXEmptyProgress : public TXObservable, public virtual IXProgress {
     X_CLASS(TXEmptyProgress, TXObservable)

@@ -1,4 +1,5 @@
 #include "rtl/Component.h"
+#include "rtl/StrUtils.h"
 #include "rtl/TypInfo.h"
 #include <algorithm>
 
@@ -12,20 +13,10 @@ X_PUBLISHED(TComponent)
 }
 
 namespace {
-bool IsIdentStart(Char C)
+// Component names are ASCII identifiers.
+bool IsNameStart(Char C)
 {
     return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z') || C == u'_';
-}
-
-Char UpCase(Char C)
-{
-    return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
-}
-
-bool SameText(StringView A, StringView B)
-{
-    return A.size() == B.size() &&
-        std::equal(A.begin(), A.end(), B.begin(), [](Char X, Char Y) { return UpCase(X) == UpCase(Y); });
 }
 
 String ReplaceFirst(StringView Pattern, StringView Value)
@@ -47,10 +38,10 @@ void Erase(std::vector<TComponent*>& List, TComponent* Item)
 
 bool IsValidIdent(StringView Ident)
 {
-    if (Ident.empty() || !IsIdentStart(Ident[0]))
+    if (Ident.empty() || !IsNameStart(Ident[0]))
         return false;
     return std::all_of(Ident.begin() + 1, Ident.end(),
-        [](Char C) { return IsIdentStart(C) || (C >= u'0' && C <= u'9'); });
+        [](Char C) { return IsNameStart(C) || (C >= u'0' && C <= u'9'); });
 }
 
 void TComponent::Create(TComponent* AOwner)

@@ -35,11 +35,6 @@ namespace {
 TControl* CaptureControl = nullptr;
 TControl* PointerControl = nullptr;
 
-TPoint MessagePoint(const TMessage& M)
-{
-    return { GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam) };
-}
-
 }
 
 namespace ControlsDetail {
@@ -468,13 +463,13 @@ void TControl::Resize()
 
 void TControl::DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Extra)
 {
-    const TPoint P = MessagePoint(Message);
+    const TPoint P = ControlsDetail::MessagePoint(Message);
     MouseDown(Button, KeysToShiftState(Message.WParam) + Extra, P.X, P.Y);
 }
 
 void TControl::DoMouseUp(TMessage& Message, TMouseButton Button)
 {
-    const TPoint P = MessagePoint(Message);
+    const TPoint P = ControlsDetail::MessagePoint(Message);
     MouseUp(Button, KeysToShiftState(Message.WParam), P.X, P.Y);
 }
 
@@ -506,7 +501,7 @@ void TControl::WMLButtonUp(TMessage& Message)
     TLifeWatch Watch(FLife);
     if (FControlState.Contains(csClicked)) {
         FControlState.Exclude(csClicked);
-        const TPoint P = MessagePoint(Message);
+        const TPoint P = ControlsDetail::MessagePoint(Message);
         const TRect R = ClientRect();
         if (P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom)
             Click();
@@ -538,7 +533,7 @@ void TControl::WMMButtonUp(TMessage& Message)
 
 void TControl::WMMouseMove(TMessage& Message)
 {
-    const TPoint P = MessagePoint(Message);
+    const TPoint P = ControlsDetail::MessagePoint(Message);
     MouseMove(KeysToShiftState(Message.WParam), P.X, P.Y);
 }
 

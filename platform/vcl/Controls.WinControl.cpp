@@ -61,11 +61,6 @@ std::unordered_map<HWND, TWinControl*>& Windows()
 // CreateWindowEx has answered the handle.
 TWinControl* CreationControl = nullptr;
 
-TPoint MessagePoint(const TMessage& M)
-{
-    return { GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam) };
-}
-
 bool InRect(const TRect& R, TPoint P)
 {
     return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
@@ -709,7 +704,7 @@ bool TWinControl::IsControlMouseMsg(TMessage& Message)
 {
     TControl* Capture = GetCaptureControl();
     TControl* Target = nullptr;
-    const TPoint P = MessagePoint(Message);
+    const TPoint P = ControlsDetail::MessagePoint(Message);
     if (Capture && Capture->Parent() == this && !DynamicCast<TWinControl>(Capture))
         Target = Capture;
     else if (!Capture)

@@ -14,6 +14,11 @@ void SetMouseControl(TControl* Control);
 void ControlGone(TControl* Control);
 // The top-level windowed control a control lives in.
 TWinControl* TopParent(TControl* Control);
+// The client point a mouse message carries.
+inline TPoint MessagePoint(const TMessage& M)
+{
+    return { GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam) };
+}
 
 }
 

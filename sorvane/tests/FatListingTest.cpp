@@ -19,15 +19,6 @@ namespace {
 
 using namespace Testing;
 
-Bytes RandomBytes(size_t Count, unsigned Seed)
-{
-    std::mt19937 Random(Seed);
-    Bytes Data(Count);
-    for (Byte& B : Data)
-        B = Byte(Random() | 1); // never a blank run
-    return Data;
-}
-
 Bytes SmallJpeg(const TTempFolder& Folder)
 {
     if (RunTool({ "convert", "-size", "64x48", "gradient:red-blue", "small.jpg" }, Folder.Path()).ExitCode != 0)

@@ -18,15 +18,6 @@ namespace WorkTest {
 
 using namespace Testing;
 
-inline Bytes RandomBytes(size_t Count, unsigned Seed)
-{
-    std::mt19937 Random(Seed);
-    Bytes Data(Count);
-    for (Byte& B : Data)
-        B = Byte(Random() | 1);
-    return Data;
-}
-
 // A JPEG by ImageMagick; Seed varies the picture.
 inline Bytes MakeJpeg(const TTempFolder& Folder, int Seed, const std::string& Size = "160x120")
 {

@@ -27,9 +27,9 @@ public:
     Integer Seq = 0;
 };
 
-class TProbeCommand : public TXManagedObject, public IXCommand {
-    X_CLASS(TProbeCommand, TXManagedObject)
-    X_INTERFACES(TProbeCommand, IXCommand)
+class TRunCountCommand : public TXManagedObject, public IXCommand {
+    X_CLASS(TRunCountCommand, TXManagedObject)
+    X_INTERFACES(TRunCountCommand, IXCommand)
 public:
     using inherited::Create;
     virtual void Create(bool ACan, int* ARuns)
@@ -135,7 +135,7 @@ protected:
 }
 
 X_REGISTER_CLASS(TSeqAspect)
-X_REGISTER_CLASS(TProbeCommand)
+X_REGISTER_CLASS(TRunCountCommand)
 X_REGISTER_CLASS(TStartGear)
 
 TEST_F(Engines, PostsFromWorkersAreDeliveredInOrderOnTheMainThread)
@@ -310,12 +310,12 @@ TEST_F(Engines, CommandsRunInGearsAndOtherTargetsDropMessages)
 {
     TOwnedPtr<TXGear> Gear(New<TXGear>(Host(), u"worker"));
     int Runs = 0;
-    Gear->PostGearMessage(NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
-    Gear->PostGearMessage(NewIntf<IXCommand, TProbeCommand>(false, &Runs).Get());
+    Gear->PostGearMessage(NewIntf<IXCommand, TRunCountCommand>(true, &Runs).Get());
+    Gear->PostGearMessage(NewIntf<IXCommand, TRunCountCommand>(false, &Runs).Get());
     EXPECT_EQ(Runs, 0);
     Pump();
     EXPECT_EQ(Runs, 1);
-    Gear->SendGearMessage(NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
+    Gear->SendGearMessage(NewIntf<IXCommand, TRunCountCommand>(true, &Runs).Get());
     EXPECT_EQ(Runs, 2);
 
     // A notification to a plain object, and a command to an observable
@@ -323,7 +323,7 @@ TEST_F(Engines, CommandsRunInGearsAndOtherTargetsDropMessages)
     TObject Plain;
     TSeqAspect::Freed = 0;
     Engine->PostMessage(&Plain, Seq(0, 0).Get());
-    Engine->PostMessage(Obs.get(), NewIntf<IXCommand, TProbeCommand>(true, &Runs).Get());
+    Engine->PostMessage(Obs.get(), NewIntf<IXCommand, TRunCountCommand>(true, &Runs).Get());
     Pump();
     EXPECT_EQ(Runs, 2);
     EXPECT_EQ(TSeqAspect::Freed, 1);

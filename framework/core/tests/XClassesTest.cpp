@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-using XClasses::TXObjectList;
 
 namespace {
 
@@ -52,9 +51,9 @@ TKeyed* Keyed(Integer Key, const String& Name)
     return K;
 }
 
-TOwnedPtr<TXObjectList> SortedList(TDuplicates Duplicates, bool Sorted = true)
+TOwnedPtr<XClasses::TXObjectList> SortedList(TDuplicates Duplicates, bool Sorted = true)
 {
-    TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> List(New<XClasses::TXObjectList>(true));
     List->SetCompare(
         [](TObject* A, TObject* B) { return static_cast<TKeyed*>(A)->Key - static_cast<TKeyed*>(B)->Key; });
     List->SetSameItem(
@@ -64,7 +63,7 @@ TOwnedPtr<TXObjectList> SortedList(TDuplicates Duplicates, bool Sorted = true)
     return List;
 }
 
-String Names(const TXObjectList& List)
+String Names(const XClasses::TXObjectList& List)
 {
     String Result;
     for (TObject* Obj : List)
@@ -145,7 +144,7 @@ TEST(XObjectList, SwitchingSortedOnSortsStablyAndUnsortedAppends)
 
 TEST(XObjectList, SortingWithACompareThatRaisesLosesNothing)
 {
-    TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> List(New<XClasses::TXObjectList>(true));
     for (Integer I = 0; I < 40; ++I)
         List->Add(Keyed(40 - I, String(1, Char(u'A' + I % 26))));
     Integer Calls = 0;
@@ -178,7 +177,7 @@ TEST(XObjectList, InsertOrMoveClampsTheIndex)
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(testing::Message() << C.Index << (C.Held ? " held" : " new"));
-        TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
+        TOwnedPtr<XClasses::TXObjectList> List(New<XClasses::TXObjectList>(true));
         auto* X = Keyed(0, u"x");
         if (C.Held)
             List->Add(X);
@@ -191,7 +190,7 @@ TEST(XObjectList, InsertOrMoveClampsTheIndex)
 
 TEST(XObjectList, NamesFindWithoutCaseAndDeleteExactlyFromTheEnd)
 {
-    TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> List(New<XClasses::TXObjectList>(true));
     List->Add(New<TObject>());
     List->Add(Keyed(0, u"Ärger"));
     List->Add(Keyed(0, u"beta"));
@@ -208,14 +207,14 @@ TEST(XObjectList, NamesFindWithoutCaseAndDeleteExactlyFromTheEnd)
 
 TEST(XObjectList, CopiesArePersistentObjectsOfTheSameClass)
 {
-    TOwnedPtr<TXObjectList> Source(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> Source(New<XClasses::TXObjectList>(true));
     Source->Add(Keyed(7, u"a"));
     Source->Add(New<TObject>());
     Source->Add(New<TXLgObject>());
     Source->LgObject()->SetName(u"Kalender");
     Source->LgObject()->SetLgID(1031);
 
-    TOwnedPtr<TXObjectList> Target(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> Target(New<XClasses::TXObjectList>(true));
     Target->Add(Keyed(1, u"old"));
     Target->CopyFrom(Source.get());
     ASSERT_EQ(Target->Count(), 2);
@@ -237,7 +236,7 @@ TEST(XObjectList, CopiesArePersistentObjectsOfTheSameClass)
 
 TEST(XObjectList, SortedCopiesAreFiledUnderTheirOwnKeys)
 {
-    TOwnedPtr<TXObjectList> Source(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> Source(New<XClasses::TXObjectList>(true));
     Source->Add(Keyed(3, u"c"));
     Source->Add(Keyed(1, u"a"));
     Source->Add(Keyed(3, u"c"));
@@ -249,7 +248,7 @@ TEST(XObjectList, SortedCopiesAreFiledUnderTheirOwnKeys)
 
 TEST(XObjectList, IsEmptyAsksEveryObject)
 {
-    TOwnedPtr<TXObjectList> List(New<TXObjectList>(true));
+    TOwnedPtr<XClasses::TXObjectList> List(New<XClasses::TXObjectList>(true));
     EXPECT_TRUE(List->IsEmpty());
     auto* Blank = New<TXFilerableObject>();
     List->Add(Blank);

@@ -1,7 +1,10 @@
 #include "rtl/TypInfo.h"
 #include "core/XCore.Classes.h"
 #include "core/XCore.Interfaces.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
+
+using Testing::U8;
 
 // ---- interfaces ----
 
@@ -114,10 +117,6 @@ TEST(XInterfaces, MakeUniqueComponentNameGivesUpOnAValidatorThatRefusesAll)
 
 namespace {
 
-std::string U8(const String& S)
-{
-    return StringToUTF8(S);
-}
 
 class TPropProbe : public TXManagedPersistent {
     X_CLASS(TPropProbe, TXManagedPersistent)

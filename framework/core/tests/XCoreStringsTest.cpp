@@ -1,18 +1,17 @@
 #include "core/XCore.Strings.h"
 #include "rtl/StringList.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+using Testing::U8;
 
 namespace {
 
 TCodePageString A(std::string Bytes)
 {
     return { std::move(Bytes), CP_1252 };
-}
-std::string U8(const String& S)
-{
-    return StringToUTF8(S);
 }
 
 TEST(XStrSearch, PosFromIsOneBasedAndFindsAfterPartialMatches)

@@ -6,14 +6,12 @@
 #include <filesystem>
 #include <string>
 
+using Testing::U8;
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string U8(const String& S)
-{
-    return StringToUTF8(S);
-}
 
 TEST(XStringsUtils, FormatSizeKBMBLetsTheLimitChooseTheUnit)
 {

@@ -1,12 +1,11 @@
 #include "core/XCore.Strings.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
+
+using Testing::U8;
 
 namespace {
 
-std::string U8(const String& S)
-{
-    return StringToUTF8(S);
-}
 
 TEST(XStrXml, EscapeAndUnescapeInOneWalk)
 {

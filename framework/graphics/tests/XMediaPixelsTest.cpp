@@ -2,6 +2,7 @@
 #include "graphics/XMedia.Pixels.h"
 #include "graphics/XMedia.Pixels.Rows.h"
 #include "graphics/XMedia.Simd.h"
+#include "SimdLevelGuard.h"
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,10 +11,6 @@
 using namespace GdiTest;
 
 namespace {
-
-struct TLevelGuard {
-    ~TLevelGuard() { SetXSimdLevel(XSimdLevels().back()); }
-};
 
 TOwnedPtr<TBitmap> Noise(TPixelFormat Format, Integer W, Integer H, unsigned Seed, int KeyEvery = 0)
 {

@@ -1,6 +1,7 @@
 #include "gdi/tests/GdiTestSupport.h"
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XMedia.Simd.h"
+#include "SimdLevelGuard.h"
 #include "graphics/XMedia.WeightCache.h"
 #include "win/Time.h"
 #include <cmath>
@@ -11,11 +12,6 @@ using namespace GdiTest;
 
 namespace {
 
-// Restores the best vector level when a test leaves.
-struct TLevelGuard {
-    ~TLevelGuard() { SetXSimdLevel(XSimdLevels().back()); }
-};
-
 TOwnedPtr<TXLanczosKernel> Kernel(float Radius)
 {
     auto K = MakeOwned<TXLanczosKernel>();
@@ -24,7 +20,7 @@ TOwnedPtr<TXLanczosKernel> Kernel(float Radius)
 }
 
 // A picture of noise with smooth parts, so every tap matters.
-TOwnedPtr<TBitmap> Noise(TPixelFormat Format, Integer W, Integer H, unsigned Seed)
+TOwnedPtr<TBitmap> SmoothNoise(TPixelFormat Format, Integer W, Integer H, unsigned Seed)
 {
     std::mt19937 Rng(Seed);
     auto Bmp = MakeOwned<TBitmap>();
@@ -41,7 +37,7 @@ TOwnedPtr<TBitmap> Noise(TPixelFormat Format, Integer W, Integer H, unsigned See
 TOwnedPtr<TPngImage> NoisePng(Integer W, Integer H, unsigned Seed)
 {
     auto Png = MakeOwned<TPngImage>();
-    Png->Assign(Noise(pf32bit, W, H, Seed).get());
+    Png->Assign(SmoothNoise(pf32bit, W, H, Seed).get());
     return Png;
 }
 
@@ -254,7 +250,7 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
             }
         for (const Size& S : Sizes)
             for (TPixelFormat F : { pf24bit, pf32bit }) {
-                auto Src = Noise(F, S.SW, S.SH, unsigned(S.DW * 7 + S.SW));
+                auto Src = SmoothNoise(F, S.SW, S.SH, unsigned(S.DW * 7 + S.SW));
                 auto Dst = MakeOwned<TBitmap>();
                 ResampleBitmap(Src.get(), Dst.get(), S.DW, S.DH);
                 ASSERT_EQ(Dst->PixelFormat(), pf32bit);

@@ -1,6 +1,7 @@
 #include "rtl/testing/Testing.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Streams.h"
+#include <random>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -71,6 +72,15 @@ Integer RaisedCode(const std::function<void()>& Fn)
         return -1;
     }
     return 0;
+}
+
+Bytes RandomBytes(size_t Count, unsigned Seed)
+{
+    std::mt19937 Random(Seed);
+    Bytes Data(Count);
+    for (Byte& B : Data)
+        B = Byte(Random() | 1);
+    return Data;
 }
 
 Bytes ReadFileBytes(const fs::path& Path)
@@ -180,8 +190,8 @@ TToolResult RunThisTestWithoutUnits()
     if (!Test)
         return {};
     const std::string Filter = std::string("--gtest_filter=") + Test->test_suite_name() + "." + Test->name();
-    TToolResult Result =
-        RunTool({ "env", std::string(NoUnitsVariable) + "=1", fs::read_symlink("/proc/self/exe").string(), Filter });
+    TToolResult Result = RunTool({ "env", "-u", "GTEST_TOTAL_SHARDS", "-u", "GTEST_SHARD_INDEX",
+        std::string(NoUnitsVariable) + "=1", fs::read_symlink("/proc/self/exe").string(), Filter });
     // A filter that matches nothing passes too: the test must have run.
     if (Result.ExitCode == 0 && Result.Output.find("[  PASSED  ] 1 test.") == std::string::npos)
         Result.ExitCode = 1;

@@ -56,6 +56,13 @@ Bytes ReadFileBytes(const std::filesystem::path& Path);
 void WriteFileBytes(const std::filesystem::path& Path, const Bytes& Data);
 // The whole stream from its start; the position is left at its end.
 Bytes StreamBytes(TStream* Stream);
+// A text as UTF-8, for readable test failures.
+inline std::string U8(const String& S)
+{
+    return StringToUTF8(S);
+}
+// Count bytes of a fixed seed's noise, never 0 (so never a blank run).
+Bytes RandomBytes(size_t Count, unsigned Seed);
 
 struct TToolResult {
     int ExitCode = -1; // 127: the tool is not there; -1: killed by a signal
@@ -129,6 +136,21 @@ std::filesystem::path TestPicturePath(const std::string& Name);
 
 // Set in the environment of a test program whose main is to initialise no
 // unit.
+// True in a build with the address sanitizer. The few tests that move
+// hundreds of megabytes run in the optimised pass only: under the sanitizer
+// they cost minutes and check nothing the small cases do not.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool SanitizedBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool SanitizedBuild = true;
+#else
+inline constexpr bool SanitizedBuild = false;
+#endif
+#else
+inline constexpr bool SanitizedBuild = false;
+#endif
+
 inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
 // Runs the calling test once more, alone, in a new process of this test
 // program that initialises no unit: there UnitsInitialized() is false

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-Testing::Bytes Bytes(const std::string& Text)
+Testing::Bytes BytesOf(const std::string& Text)
 {
     return Testing::Bytes(Text.begin(), Text.end());
 }
@@ -23,8 +23,8 @@ TEST(SafeSave, ReplacesWithoutTouchingTheOldFile)
     SaveBytesToFileSafely(Name, "old");
     ASSERT_EQ(::link(StringToUTF8(Name).c_str(), (Dir / "old-link").c_str()), 0);
     SaveBytesToFileSafely(Name, "new content");
-    EXPECT_EQ(Testing::ReadFileBytes(Dir / "data.bin"), Bytes("new content"));
-    EXPECT_EQ(Testing::ReadFileBytes(Dir / "old-link"), Bytes("old"));
+    EXPECT_EQ(Testing::ReadFileBytes(Dir / "data.bin"), BytesOf("new content"));
+    EXPECT_EQ(Testing::ReadFileBytes(Dir / "old-link"), BytesOf("old"));
 
     try {
         SaveBytesToFileSafely(Dir.File("missing-dir/x.bin"), "x");
