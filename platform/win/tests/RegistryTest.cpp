@@ -375,3 +375,45 @@ TEST_F(RegistryTest, AnInterruptedWriteNeverLosesTheOldFile)
     EXPECT_EQ(ReadAll(File()), Now);
     fs::remove(Temp);
 }
+
+TEST_F(RegistryTest, ABatchReachesTheFileOnceAtItsOutermostEnd)
+{
+    const String Key = u"Software\\Quorvale\\Batch";
+    Open(Key)->WriteString(u"Kept", u"yes");
+    const std::string Before = ReadAll(File());
+    {
+        TRegistryBatch Outer;
+        auto Reg = Open(Key);
+        Reg->WriteInteger(u"A", 1);
+        {
+            TRegistryBatch Inner;
+            Reg->WriteString(u"B", u"two");
+            EXPECT_TRUE(Inner.End());
+        }
+        // This process sees the changes; the file does not have them yet.
+        EXPECT_EQ(Reg->ReadInteger(u"A"), 1);
+        EXPECT_EQ(ReadAll(File()), Before);
+        EXPECT_TRUE(Outer.End());
+        EXPECT_TRUE(Outer.End());
+    }
+    EXPECT_NE(ReadAll(File()), Before);
+    Reload();
+    auto Reg = Open(Key, false);
+    EXPECT_EQ(Reg->ReadInteger(u"A"), 1);
+    EXPECT_EQ(Reg->ReadString(u"B"), u"two");
+
+    // A batch whose write fails drops its changes and leaves the file.
+    const std::string Now = ReadAll(File());
+    const fs::path Temp = File().string() + ".tmp";
+    fs::create_directory(Temp);
+    {
+        TRegistryBatch Batch;
+        Reg->WriteString(u"B", u"lost");
+        Reg->DeleteValue(u"Kept");
+        EXPECT_FALSE(Batch.End());
+    }
+    EXPECT_EQ(Reg->ReadString(u"B"), u"two");
+    EXPECT_EQ(Reg->ReadString(u"Kept"), u"yes");
+    EXPECT_EQ(ReadAll(File()), Now);
+    fs::remove(Temp);
+}
