@@ -58,16 +58,16 @@ private:
 }
 
 #define BENCH_PROP(N) X_PROP(P##N, Get<N>, Set<N>)
-#define BENCH_PROPS10(T)                                                                                              \
-    BENCH_PROP(T##0);                                                                                                 \
-    BENCH_PROP(T##1);                                                                                                 \
-    BENCH_PROP(T##2);                                                                                                 \
-    BENCH_PROP(T##3);                                                                                                 \
-    BENCH_PROP(T##4);                                                                                                 \
-    BENCH_PROP(T##5);                                                                                                 \
-    BENCH_PROP(T##6);                                                                                                 \
-    BENCH_PROP(T##7);                                                                                                 \
-    BENCH_PROP(T##8);                                                                                                 \
+#define BENCH_PROPS10(T)                                                                                               \
+    BENCH_PROP(T##0);                                                                                                  \
+    BENCH_PROP(T##1);                                                                                                  \
+    BENCH_PROP(T##2);                                                                                                  \
+    BENCH_PROP(T##3);                                                                                                  \
+    BENCH_PROP(T##4);                                                                                                  \
+    BENCH_PROP(T##5);                                                                                                  \
+    BENCH_PROP(T##6);                                                                                                  \
+    BENCH_PROP(T##7);                                                                                                  \
+    BENCH_PROP(T##8);                                                                                                  \
     BENCH_PROP(T##9)
 
 X_PUBLISHED(TBenchIni)

@@ -86,9 +86,9 @@ Integer RegValueNames(HKEY Key, std::vector<String>& Names);
 // the file together, in one write when the outermost batch ends, instead
 // of one write each. The file's lock is held meanwhile, so other processes
 // wait for the end. RegEndBatch answers ERROR_SUCCESS, or
-// ERROR_WRITE_FAULT when the changes could not be written: they are then
-// dropped and the file is read again. Changes inside a batch that cannot
-// take the lock fail with ERROR_WRITE_FAULT at once.
+// ERROR_WRITE_FAULT when the changes could not be written (they are then
+// dropped and the file is read again) or when the batch could not take
+// the lock (its changes then failed with ERROR_WRITE_FAULT at once).
 void RegBeginBatch();
 Integer RegEndBatch();
 

@@ -569,7 +569,10 @@ Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& 
             TKey Copy = FTree;
             bool Changed = false;
             Integer Result = Change(Copy, Changed);
-            return Result == ERROR_SUCCESS && Changed ? ERROR_WRITE_FAULT : Result;
+            if (Result != ERROR_SUCCESS || !Changed)
+                return Result;
+            FBatchRefused = true;
+            return ERROR_WRITE_FAULT;
         }
         bool Changed = false;
         Integer Result = Change(FTree, Changed);
@@ -604,6 +607,7 @@ void TStore::BeginBatch()
     if (FBatchDepth++ > 0)
         return;
     FBatchDirty = false;
+    FBatchRefused = false;
     std::string Dir = Folder();
     FBatchLock = MakeFolders(Dir) ? LockFile(Dir + "/registry.lock") : -1;
     RefreshNow();
@@ -613,7 +617,7 @@ Integer TStore::EndBatch()
 {
     if (FBatchDepth == 0 || --FBatchDepth > 0)
         return ERROR_SUCCESS;
-    Integer Result = ERROR_SUCCESS;
+    Integer Result = FBatchRefused ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
     if (FBatchDirty) {
         TStamp Stamp;
         if (WriteFile(FilePath(), Serialize(FTree), &Stamp)) {

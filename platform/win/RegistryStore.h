@@ -79,6 +79,7 @@ private:
     Integer FBatchDepth = 0;
     int FBatchLock = -1; // the lock file's descriptor while a batch holds it
     bool FBatchDirty = false;
+    bool FBatchRefused = false; // a change of the batch failed at once
 
     std::string FilePath();
     // Reads the file again when it changed; not while a batch runs.

@@ -18,11 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
 void FuzzSeeds(TFuzzSeeds& Seeds)
 {
-    const auto Coded = [](const std::string& Utf8) {
-        return xStr::EncodeDigits({ Utf8, CP_UTF8 }, 36).Bytes;
-    };
-    const std::string Table = "1=" + Coded("1031") + "\r\n1A=" + Coded("Kalender") + "\n8000001B=" +
-        Coded("a#13#10b") + "\n1C=" + Coded("Grüße#13#10") + "\n";
+    const auto Coded = [](const std::string& Utf8) { return xStr::EncodeDigits({ Utf8, CP_UTF8 }, 36).Bytes; };
+    const std::string Table = "1=" + Coded("1031") + "\r\n1A=" + Coded("Kalender") + "\n8000001B=" + Coded("a#13#10b") +
+        "\n1C=" + Coded("Grüße#13#10") + "\n";
     Seeds.Add("ansi", Table);
     Seeds.Add("utf8-mark", "\xEF\xBB\xBF" + Table);
     std::string Utf16 = "\xFF\xFE";

@@ -416,4 +416,17 @@ TEST_F(RegistryTest, ABatchReachesTheFileOnceAtItsOutermostEnd)
     EXPECT_EQ(Reg->ReadString(u"Kept"), u"yes");
     EXPECT_EQ(ReadAll(File()), Now);
     fs::remove(Temp);
+
+    // A batch that cannot take the file's lock refuses every change and
+    // says so at its end.
+    WriteAll(Folder / "plain-file", "not a folder");
+    SetRegistryFolder(UTF8ToString((Folder / "plain-file" / "registry").string()));
+    {
+        TRegistryBatch Batch;
+        auto Refused = MakeOwned<TRegistry>();
+        EXPECT_FALSE(Refused->OpenKey(Key, true));
+        EXPECT_FALSE(Batch.End());
+    }
+    TRegistryBatch Empty;
+    EXPECT_TRUE(Empty.End());
 }
