@@ -162,7 +162,11 @@ public:
     }
     bool Contains(const T& Value) const { return IndexOf(Value) >= 0; }
 
-    void Exchange(Integer Index1, Integer Index2) { std::swap(FItems[Check(Index1)], FItems[Check(Index2)]); }
+    void Exchange(Integer Index1, Integer Index2)
+    {
+        std::swap(FItems[Check(Index1)], FItems[Check(Index2)]);
+        Reordered();
+    }
     void Move(Integer CurIndex, Integer NewIndex)
     {
         Check(CurIndex);
@@ -171,8 +175,13 @@ public:
             std::rotate(FItems.begin() + CurIndex, FItems.begin() + CurIndex + 1, FItems.begin() + NewIndex + 1);
         else if (CurIndex > NewIndex)
             std::rotate(FItems.begin() + NewIndex, FItems.begin() + CurIndex, FItems.begin() + CurIndex + 1);
+        Reordered();
     }
-    void Reverse() { std::reverse(FItems.begin(), FItems.end()); }
+    void Reverse()
+    {
+        std::reverse(FItems.begin(), FItems.end());
+        Reordered();
+    }
 
     // Stable, so equal items keep their order and a comparer that is not a
     // strict order cannot make the sort run past the items.
@@ -181,6 +190,7 @@ public:
     {
         IComparer<T>* C = AComparer.Get();
         std::stable_sort(FItems.begin(), FItems.end(), [C](const T& L, const T& R) { return C->Compare(L, R) < 0; });
+        Reordered();
     }
     // On a list sorted by the comparer: true when Item is there, FoundIndex
     // the first equal item; else false, FoundIndex where Item would go.
@@ -205,6 +215,9 @@ protected:
         if (OnNotify)
             OnNotify(this, Item, Action);
     }
+    // The items changed places (Exchange, Move, Reverse, Sort); none came
+    // or went. For descendants that keep an index of positions.
+    virtual void Reordered() { }
     size_t Check(Integer Index) const
     {
         if (Index < 0 || Index >= Count())

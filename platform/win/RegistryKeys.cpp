@@ -365,3 +365,17 @@ Integer RegValueNames(HKEY Key, std::vector<String>& Names)
     std::lock_guard Lock(TStore::Instance().Mutex());
     return ListNames(Key, false, Names);
 }
+
+void RegBeginBatch()
+{
+    auto& Store = TStore::Instance();
+    std::lock_guard Lock(Store.Mutex());
+    Store.BeginBatch();
+}
+
+Integer RegEndBatch()
+{
+    auto& Store = TStore::Instance();
+    std::lock_guard Lock(Store.Mutex());
+    return Store.EndBatch();
+}

@@ -81,3 +81,35 @@ Integer RegEnumValue(HKEY Key, DWORD Index, String& Name, DWORD* Type = nullptr)
 // Every sub-key or value name of the key at once, sorted, appended to Names.
 Integer RegKeyNames(HKEY Key, std::vector<String>& Names);
 Integer RegValueNames(HKEY Key, std::vector<String>& Names);
+
+// Changes made while a batch is open (by any thread of the process) reach
+// the file together, in one write when the outermost batch ends, instead
+// of one write each. The file's lock is held meanwhile, so other processes
+// wait for the end. RegEndBatch answers ERROR_SUCCESS, or
+// ERROR_WRITE_FAULT when the changes could not be written (they are then
+// dropped and the file is read again) or when the batch could not take
+// the lock (its changes then failed with ERROR_WRITE_FAULT at once).
+void RegBeginBatch();
+Integer RegEndBatch();
+
+// A batch for the span of a scope: begun when made, ended by End or when
+// it goes.
+class TRegistryBatch {
+public:
+    TRegistryBatch() { RegBeginBatch(); }
+    ~TRegistryBatch() { End(); }
+    TRegistryBatch(const TRegistryBatch&) = delete;
+    TRegistryBatch& operator=(const TRegistryBatch&) = delete;
+    // True when the outermost batch wrote its changes (or none were due);
+    // a second call answers True and does nothing.
+    bool End()
+    {
+        if (!FOpen)
+            return true;
+        FOpen = false;
+        return RegEndBatch() == ERROR_SUCCESS;
+    }
+
+private:
+    bool FOpen = true;
+};

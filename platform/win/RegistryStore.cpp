@@ -395,22 +395,28 @@ void SyncFolder(const std::string& Path)
     }
 }
 
+// An exclusive flock of the lock file; -1 when it cannot be had.
+int LockFile(const std::string& Path)
+{
+    int Fd = open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (Fd < 0)
+        return -1;
+    int R;
+    do
+        R = flock(Fd, LOCK_EX);
+    while (R != 0 && errno == EINTR);
+    if (R != 0) {
+        close(Fd);
+        return -1;
+    }
+    return Fd;
+}
+
 class TFileLock {
 public:
     explicit TFileLock(const std::string& Path)
-    {
-        FFd = open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (FFd < 0)
-            return;
-        int R;
-        do
-            R = flock(FFd, LOCK_EX);
-        while (R != 0 && errno == EINTR);
-        if (R != 0) {
-            close(FFd);
-            FFd = -1;
-        }
-    }
+        : FFd(LockFile(Path))
+    { }
     ~TFileLock()
     {
         if (FFd >= 0)
@@ -460,6 +466,14 @@ const TKey& TStore::Tree()
 }
 
 void TStore::Refresh()
+{
+    // A batch holds the lock: nobody else changes the file, and reading it
+    // again would drop the batch's changes.
+    if (FBatchDepth == 0)
+        RefreshNow();
+}
+
+void TStore::RefreshNow()
 {
     std::string Path = FilePath();
     struct stat St;
@@ -549,6 +563,22 @@ bool TStore::WriteFile(const std::string& Path, const std::string& Content, TSta
 
 Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& Change)
 {
+    if (FBatchDepth > 0) {
+        if (FBatchLock < 0 || !FWritable) {
+            // Nothing may change; whether this would is learnt on a copy.
+            TKey Copy = FTree;
+            bool Changed = false;
+            Integer Result = Change(Copy, Changed);
+            if (Result != ERROR_SUCCESS || !Changed)
+                return Result;
+            FBatchRefused = true;
+            return ERROR_WRITE_FAULT;
+        }
+        bool Changed = false;
+        Integer Result = Change(FTree, Changed);
+        FBatchDirty = FBatchDirty || Changed;
+        return Result;
+    }
     std::string Dir = Folder();
     if (!MakeFolders(Dir))
         return ERROR_WRITE_FAULT;
@@ -570,6 +600,40 @@ Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& 
     FStamp = Stamp;
     FLoaded = true;
     return ERROR_SUCCESS;
+}
+
+void TStore::BeginBatch()
+{
+    if (FBatchDepth++ > 0)
+        return;
+    FBatchDirty = false;
+    FBatchRefused = false;
+    std::string Dir = Folder();
+    FBatchLock = MakeFolders(Dir) ? LockFile(Dir + "/registry.lock") : -1;
+    RefreshNow();
+}
+
+Integer TStore::EndBatch()
+{
+    if (FBatchDepth == 0 || --FBatchDepth > 0)
+        return ERROR_SUCCESS;
+    Integer Result = FBatchRefused ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+    if (FBatchDirty) {
+        TStamp Stamp;
+        if (WriteFile(FilePath(), Serialize(FTree), &Stamp)) {
+            FStamp = Stamp;
+        } else {
+            Result = ERROR_WRITE_FAULT;
+            FLoaded = false;
+        }
+    }
+    FBatchDirty = false;
+    if (FBatchLock >= 0)
+        close(FBatchLock); // releases the lock
+    FBatchLock = -1;
+    if (!FLoaded)
+        Refresh();
+    return Result;
 }
 
 }

@@ -51,6 +51,12 @@ public:
     // it answers ERROR_SUCCESS and set Changed, writes the copy; the tree in
     // memory changes only once the file is written.
     Integer Modify(const std::function<Integer(TKey& Root, bool& Changed)>& Change);
+    // A batch holds the file lock from its outermost begin to its end;
+    // changes meanwhile go to the tree in memory and reach the file in one
+    // write at the end (ERROR_WRITE_FAULT when they cannot: the tree is
+    // then read from the file again, without them).
+    void BeginBatch();
+    Integer EndBatch();
     void SetFolder(const std::string& Folder);
     std::string Folder();
 
@@ -70,9 +76,15 @@ private:
     // False while the file on disk could not be read, or was damaged and
     // its ".bad" copy could not be made: it must not be replaced then.
     bool FWritable = true;
+    Integer FBatchDepth = 0;
+    int FBatchLock = -1; // the lock file's descriptor while a batch holds it
+    bool FBatchDirty = false;
+    bool FBatchRefused = false; // a change of the batch failed at once
 
     std::string FilePath();
+    // Reads the file again when it changed; not while a batch runs.
     void Refresh();
+    void RefreshNow();
     void Load(const std::string& Path);
     bool WriteFile(const std::string& Path, const std::string& Content, TStamp* Stamp);
 };

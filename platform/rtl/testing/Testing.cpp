@@ -184,18 +184,26 @@ bool HaveTool(const std::string& Name)
     return !FindTool(Name).empty();
 }
 
-TToolResult RunThisTestWithoutUnits()
+TToolResult RunThisTestWith(const std::vector<std::string>& Env)
 {
     const ::testing::TestInfo* Test = ::testing::UnitTest::GetInstance()->current_test_info();
     if (!Test)
         return {};
-    const std::string Filter = std::string("--gtest_filter=") + Test->test_suite_name() + "." + Test->name();
-    TToolResult Result = RunTool({ "env", "-u", "GTEST_TOTAL_SHARDS", "-u", "GTEST_SHARD_INDEX",
-        std::string(NoUnitsVariable) + "=1", fs::read_symlink("/proc/self/exe").string(), Filter });
+    // The child runs this test alone, whatever shard the parent was.
+    std::vector<std::string> Argv { "env", "-u", "GTEST_TOTAL_SHARDS", "-u", "GTEST_SHARD_INDEX" };
+    Argv.insert(Argv.end(), Env.begin(), Env.end());
+    Argv.push_back(fs::read_symlink("/proc/self/exe").string());
+    Argv.push_back(std::string("--gtest_filter=") + Test->test_suite_name() + "." + Test->name());
+    TToolResult Result = RunTool(Argv);
     // A filter that matches nothing passes too: the test must have run.
     if (Result.ExitCode == 0 && Result.Output.find("[  PASSED  ] 1 test.") == std::string::npos)
         Result.ExitCode = 1;
     return Result;
+}
+
+TToolResult RunThisTestWithoutUnits()
+{
+    return RunThisTestWith({ std::string(NoUnitsVariable) + "=1" });
 }
 
 TRecorder::TRecorder(const fs::path& Program, const fs::path& Record, const std::string& Prelude)

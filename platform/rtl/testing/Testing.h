@@ -134,6 +134,12 @@ Integer ZombieChildren();
 // folder's test-pictures.
 std::filesystem::path TestPicturePath(const std::string& Name);
 
+// Runs the calling test once more, alone, in a new process of this test
+// program, with the variables Env ("NAME=value") added to its
+// environment; the test tells by them that it runs there. ExitCode is 0
+// only when the test ran there and passed; Output is what the run printed.
+TToolResult RunThisTestWith(const std::vector<std::string>& Env);
+
 // Set in the environment of a test program whose main is to initialise no
 // unit.
 // True in a build with the address sanitizer. The few tests that move

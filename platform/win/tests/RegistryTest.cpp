@@ -375,3 +375,58 @@ TEST_F(RegistryTest, AnInterruptedWriteNeverLosesTheOldFile)
     EXPECT_EQ(ReadAll(File()), Now);
     fs::remove(Temp);
 }
+
+TEST_F(RegistryTest, ABatchReachesTheFileOnceAtItsOutermostEnd)
+{
+    const String Key = u"Software\\Quorvale\\Batch";
+    Open(Key)->WriteString(u"Kept", u"yes");
+    const std::string Before = ReadAll(File());
+    {
+        TRegistryBatch Outer;
+        auto Reg = Open(Key);
+        Reg->WriteInteger(u"A", 1);
+        {
+            TRegistryBatch Inner;
+            Reg->WriteString(u"B", u"two");
+            EXPECT_TRUE(Inner.End());
+        }
+        // This process sees the changes; the file does not have them yet.
+        EXPECT_EQ(Reg->ReadInteger(u"A"), 1);
+        EXPECT_EQ(ReadAll(File()), Before);
+        EXPECT_TRUE(Outer.End());
+        EXPECT_TRUE(Outer.End());
+    }
+    EXPECT_NE(ReadAll(File()), Before);
+    Reload();
+    auto Reg = Open(Key, false);
+    EXPECT_EQ(Reg->ReadInteger(u"A"), 1);
+    EXPECT_EQ(Reg->ReadString(u"B"), u"two");
+
+    // A batch whose write fails drops its changes and leaves the file.
+    const std::string Now = ReadAll(File());
+    const fs::path Temp = File().string() + ".tmp";
+    fs::create_directory(Temp);
+    {
+        TRegistryBatch Batch;
+        Reg->WriteString(u"B", u"lost");
+        Reg->DeleteValue(u"Kept");
+        EXPECT_FALSE(Batch.End());
+    }
+    EXPECT_EQ(Reg->ReadString(u"B"), u"two");
+    EXPECT_EQ(Reg->ReadString(u"Kept"), u"yes");
+    EXPECT_EQ(ReadAll(File()), Now);
+    fs::remove(Temp);
+
+    // A batch that cannot take the file's lock refuses every change and
+    // says so at its end.
+    WriteAll(Folder / "plain-file", "not a folder");
+    SetRegistryFolder(UTF8ToString((Folder / "plain-file" / "registry").string()));
+    {
+        TRegistryBatch Batch;
+        auto Refused = MakeOwned<TRegistry>();
+        EXPECT_FALSE(Refused->OpenKey(Key, true));
+        EXPECT_FALSE(Batch.End());
+    }
+    TRegistryBatch Empty;
+    EXPECT_TRUE(Empty.End());
+}
