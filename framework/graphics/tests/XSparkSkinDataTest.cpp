@@ -61,8 +61,7 @@ TEST(PaintStates, EnabledHotAndCheckedStates)
         { true, false, cstFocusOn, cstOff },
     };
     for (const TCase& C : Cases)
-        EXPECT_EQ(GetCheckedPaintState(C.Enabled, C.Hot, C.Check), C.State)
-            << C.Enabled << C.Hot << Integer(C.Check);
+        EXPECT_EQ(GetCheckedPaintState(C.Enabled, C.Hot, C.Check), C.State) << C.Enabled << C.Hot << Integer(C.Check);
 }
 
 TEST(PaintStates, PrefixesFollowTheStateOrder)
