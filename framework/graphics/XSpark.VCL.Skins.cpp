@@ -30,7 +30,8 @@ void DoneSkins()
 
 }
 
-X_UNIT(XSpark_VCL_Skins, "XSpark.VCL.Skins", ({ "XSpark.Skin", "XSpark.Classes", "Themes" }), &InitSkins, &DoneSkins)
+X_UNIT(XSpark_VCL_Skins, "XSpark.VCL.Skins", ({ "XSpark.Skin.Data.Win", "XSpark.Classes", "Themes" }), &InitSkins,
+    &DoneSkins)
 
 namespace XSpark::VCL::Skins {
 
