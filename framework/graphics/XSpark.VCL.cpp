@@ -129,12 +129,12 @@ void TXGraphicControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, In
     const bool Sized = Width() != Old.Width() || Height() != Old.Height();
     TLifeWatch Watch(FLife);
     if (Moved) {
-        ControlSkin()->Broadcast(CreateMovedNotification(this, New<TXMovedAspect>()).Get());
+        Broadcast(CreateMovedNotification(this, New<TXMovedAspect>()).Get());
         if (Watch.Freed() || !Fire(OnMoved))
             return;
     }
     if (Sized) {
-        ControlSkin()->Broadcast(CreateSizeChangedNotification(this, New<TXSizeChangedAspect>()).Get());
+        Broadcast(CreateSizeChangedNotification(this, New<TXSizeChangedAspect>()).Get());
         if (!Watch.Freed())
             Fire(OnSized);
     }
@@ -160,7 +160,7 @@ void TXCustomControl::DoExit()
     TLifeWatch Watch(FLife);
     inherited::DoExit();
     if (!Watch.Freed())
-        ControlSkin()->Broadcast(CreateFocusChangedNotification(this, New<TXFocusChangedAspect>()).Get());
+        Broadcast(CreateFocusChangedNotification(this, New<TXFocusChangedAspect>()).Get());
 }
 
 void TXCustomControl::WMNCHitTest(TMessage& Message)
