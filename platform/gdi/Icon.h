@@ -14,6 +14,7 @@
 // header matching its entry, sizes within the picture cap.
 #pragma once
 #include "gdi/Bitmap.h"
+#include "win/Metrics.h"
 #include <span>
 #include <vector>
 
@@ -84,9 +85,8 @@ constexpr Cardinal DI_NORMAL = 3;
 bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width, Integer Height, Cardinal StepIfAniCur,
     void* FlickerFreeBrush, Cardinal Flags);
 
+// LOGPIXELSX and LOGPIXELSY come with the screen's metrics.
 constexpr Integer BITSPIXEL = 12;
-constexpr Integer LOGPIXELSX = 88;
-constexpr Integer LOGPIXELSY = 90;
 // Bitmaps here are 32-bit capable at 96 dpi.
 Integer GetDeviceCaps(TCanvas* Canvas, Integer Index);
 
