@@ -9,6 +9,7 @@
 #include "rtl/testing/Testing.h"
 #include "win/WinApi.h"
 #include "sorvane/XDR.Module.KXR.h"
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <chrono>
@@ -19,6 +20,9 @@
 #include <vector>
 
 namespace {
+
+using XBench::Median;
+using XBench::Timed;
 
 using Clock = std::chrono::steady_clock;
 constexpr Int64 CardSize = Int64(1) << 30;
@@ -57,14 +61,6 @@ void ReadWhole(const std::string& Path)
     std::vector<char> Buffer(1 << 20);
     while (Fd >= 0 && ::read(Fd, Buffer.data(), Buffer.size()) > 0) { }
     ::close(Fd);
-}
-
-template<class F>
-double Timed(F&& Work)
-{
-    const auto Start = Clock::now();
-    Work();
-    return std::chrono::duration<double>(Clock::now() - Start).count();
 }
 
 // Waits on the engine's thread for the copy's end, as the program's loop does.
@@ -108,12 +104,6 @@ void BM_CardImage(benchmark::State& State)
 }
 
 BENCHMARK(BM_CardImage)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-
-double Median(std::vector<double> V)
-{
-    std::sort(V.begin(), V.end());
-    return V.empty() ? 0 : V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
-}
 
 }
 

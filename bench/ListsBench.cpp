@@ -13,6 +13,7 @@
 #include "win/Painting.h"
 #include "win/Presenter.h"
 #include <algorithm>
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <chrono>
@@ -23,7 +24,7 @@
 
 namespace {
 
-std::map<std::string, std::vector<double>> Ratios;
+XBench::TRatios Ratios;
 
 double Seconds(std::chrono::steady_clock::time_point Start)
 {
@@ -83,8 +84,8 @@ void BM_ListViewSort(benchmark::State& State)
         const double DataOrder = Seconds(Start);
         benchmark::DoNotOptimize(Bare.data());
         State.SetIterationTime(Column);
-        Ratios["list view sort by a column / std::stable_sort"].push_back(Column / Plain);
-        Ratios["list view back to the data order / std::stable_sort"].push_back(DataOrder / Plain);
+        Ratios.Add("list view sort by a column / std::stable_sort", Column / Plain);
+        Ratios.Add("list view back to the data order / std::stable_sort", DataOrder / Plain);
         State.counters["column/stable_sort"] = Column / Plain;
         State.counters["data order/stable_sort"] = DataOrder / Plain;
     }
@@ -239,7 +240,7 @@ void BM_ListsFormRepaint(benchmark::State& State)
         const double Ours = RepaintOurs();
         const double Cairo = RepaintCairo(Surface);
         State.SetIterationTime(Ours);
-        Ratios["lists form repaint / cairo"].push_back(Ours / Cairo);
+        Ratios.Add("lists form repaint / cairo", Ours / Cairo);
         State.counters["ours/cairo"] = Ours / Cairo;
     }
     cairo_surface_destroy(Surface);
@@ -262,12 +263,7 @@ int main(int argc, char** argv)
         Lists = nullptr;
     }
     benchmark::Shutdown();
-    for (auto& [Name, V] : Ratios) {
-        std::sort(V.begin(), V.end());
-        std::printf("%s: median %.2f (from %.2f to %.2f over %zu iterations)\n", Name.c_str(), V[V.size() / 2],
-            V.front(), V.back(), V.size());
-    }
-    std::fflush(stdout);
+    Ratios.Print();
     // The reference's fonts go before the picture layer resets cairo.
     pango_cairo_font_map_set_default(nullptr);
     FinalizeUnits();

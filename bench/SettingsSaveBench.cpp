@@ -10,6 +10,7 @@
 #include "rtl/Units.h"
 #include "rtl/testing/Testing.h"
 #include "core/XIni.h"
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,9 @@
 #include <vector>
 
 namespace {
+
+using XBench::Median;
+using XBench::Timed;
 
 // Properties P0 .. P199: integers below 100, texts from there on.
 class TBenchIni : public TXRIni {
@@ -100,20 +104,6 @@ namespace {
 std::vector<double> Ratios;
 // The component to memory (XML and zlib), without the file, in microseconds.
 std::vector<double> Serialising;
-
-template<class F>
-double Timed(F&& Work)
-{
-    auto Start = std::chrono::steady_clock::now();
-    Work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
-double Median(std::vector<double> V)
-{
-    std::sort(V.begin(), V.end());
-    return V.empty() ? 0 : V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
-}
 
 void BM_SaveSettings(benchmark::State& State)
 {

@@ -13,6 +13,7 @@
 #include "win/Presenter.h"
 #include "win/WindowTree.h"
 #include <algorithm>
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <chrono>
@@ -26,7 +27,7 @@
 
 namespace {
 
-std::map<std::string, std::vector<double>> Ratios;
+XBench::TRatios Ratios;
 
 double Seconds(std::chrono::steady_clock::time_point Start)
 {
@@ -143,7 +144,7 @@ void BM_FormRepaint(benchmark::State& State)
         const double Ours = RepaintOurs();
         const double Cairo = RepaintCairo(Surface);
         State.SetIterationTime(Ours);
-        Ratios["form repaint / cairo"].push_back(Ours / Cairo);
+        Ratios.Add("form repaint / cairo", Ours / Cairo);
         State.counters["ours/cairo"] = Ours / Cairo;
     }
     cairo_surface_destroy(Surface);
@@ -208,7 +209,7 @@ void BM_PostGetDispatch(benchmark::State& State)
         const double Ours = PostOurs(Wnd, Sum);
         const double Plain = PostPlain(Sum);
         State.SetIterationTime(Ours);
-        Ratios["post/get/dispatch / mutex and deque"].push_back(Ours / Plain);
+        Ratios.Add("post/get/dispatch / mutex and deque", Ours / Plain);
         State.counters["ours/plain"] = Ours / Plain;
     }
     DestroyWindow(Wnd);
@@ -251,7 +252,7 @@ void BM_HitTests(benchmark::State& State)
         benchmark::DoNotOptimize(Found);
         benchmark::DoNotOptimize(Scanned);
         State.SetIterationTime(Ours);
-        Ratios["hit test / linear scan"].push_back(Ours / Scan);
+        Ratios.Add("hit test / linear scan", Ours / Scan);
         State.counters["tests/s"] = HitTests / Ours;
         State.counters["ours/scan"] = Ours / Scan;
     }
@@ -276,12 +277,7 @@ int main(int argc, char** argv)
         Bench = nullptr;
     }
     benchmark::Shutdown();
-    for (auto& [Name, V] : Ratios) {
-        std::sort(V.begin(), V.end());
-        std::printf("%s: median %.2f (from %.2f to %.2f over %zu iterations)\n", Name.c_str(), V[V.size() / 2],
-            V.front(), V.back(), V.size());
-    }
-    std::fflush(stdout);
+    Ratios.Print();
     // The reference's fonts go before the picture layer resets cairo.
     pango_cairo_font_map_set_default(nullptr);
     FinalizeUnits();

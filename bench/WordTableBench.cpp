@@ -6,6 +6,7 @@
 #include "rtl/Units.h"
 #include "core/XCore.Strings.h"
 #include "core/XSpark.Lg.h"
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <chrono>
@@ -17,23 +18,12 @@
 
 namespace {
 
+using XBench::Median;
+using XBench::Timed;
+
 constexpr size_t WordCount = 10000;
 
 std::vector<double> Ratios;
-
-template<class F>
-double Timed(F&& Work)
-{
-    auto Start = std::chrono::steady_clock::now();
-    Work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
-double Median(std::vector<double> V)
-{
-    std::sort(V.begin(), V.end());
-    return V.empty() ? 0 : V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
-}
 
 void BM_GetWord(benchmark::State& State)
 {
