@@ -45,6 +45,21 @@ inline Byte ToByte(float V)
     return Byte(std::clamp(std::nearbyint(V), 0.0f, 255.0f));
 }
 
+// The fourth byte of each 4-byte pixel of Dest taken from From.
+void CarryFourthBytes(Byte* Dest, const Byte* From, size_t Bytes)
+{
+    size_t B = 0;
+    const __m128i Fourth = _mm_set1_epi32(int(0xFF000000u));
+    for (; B + 16 <= Bytes; B += 16) {
+        const __m128i D = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Dest + B));
+        const __m128i F = _mm_loadu_si128(reinterpret_cast<const __m128i*>(From + B));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B),
+            _mm_or_si128(_mm_andnot_si128(Fourth, D), _mm_and_si128(Fourth, F)));
+    }
+    for (B += 3; B < Bytes; B += 4)
+        Dest[B] = From[B];
+}
+
 // --- plain --------------------------------------------------------------
 
 void HorizontalPlain(const Byte* Source, Byte* Dest, const TTaps& T, Integer From)
@@ -462,94 +477,119 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
     }
 }
 
-// The accumulators of all outputs stay in registers: the output count is
-// a template argument, so every loop over the outputs unrolls.
-template<int N>
-__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs,
-    Integer First, Integer End, size_t& B, size_t Bytes)
+// The shared vertical pass works on pieces of columns: a piece of every
+// union row is turned into floats once, in a buffer small enough for the
+// first-level cache, and each output row then sums its own taps from there
+// in a straight loop, four vectors at a time.
+constexpr size_t SharedCacheBytes = 24 * 1024;
+
+// Blocks of BlockBytes bytes per piece: as many as fit the cache for Rows
+// rows, at least 1 and at most 8.
+size_t PieceBlocks(Integer Rows, size_t BlockBytes)
 {
+    return std::clamp<size_t>(SharedCacheBytes / (size_t(Rows) * BlockBytes * sizeof(float)), 1, 8);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512(const Byte* const* Union, const TSharedRow* Outs,
+    Integer OutCount, Integer First, Integer End, size_t& B, size_t Bytes, std::vector<float>& Scratch)
+{
+    const Integer Rows = End - First;
+    const size_t Blocks = PieceBlocks(Rows, 64), Stride = Blocks * 64;
+    Scratch.resize(size_t(Rows) * Stride);
     const __m512i Z = _mm512_setzero_si512();
-    for (; B + 16 <= Bytes; B += 16) {
-        __m512 Acc[N];
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            Acc[O] = _mm512_setzero_ps();
-        for (Integer T = First; T < End; ++T) {
-            const __m512 V = _mm512_cvtepi32_ps(
-                _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
-#pragma GCC unroll 8
-            for (int O = 0; O < N; ++O) {
-                const Integer K = T - Outs[O].First;
-                if (K >= 0 && K < Outs[O].Count)
-                    Acc[O] = _mm512_add_ps(Acc[O], _mm512_mul_ps(_mm512_set1_ps(Outs[O].Weights[K]), V));
+    while (B + 64 <= Bytes) {
+        const size_t N = std::min(Blocks, (Bytes - B) / 64);
+        for (Integer T = 0; T < Rows; ++T) {
+            const Byte* R = Union[First + T] + B;
+            float* F = Scratch.data() + size_t(T) * Stride;
+            for (size_t J = 0; J < N * 4; ++J)
+                _mm512_storeu_ps(F + J * 16,
+                    _mm512_cvtepi32_ps(
+                        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + J * 16)))));
+        }
+        for (Integer O = 0; O < OutCount; ++O) {
+            const TSharedRow& Out = Outs[O];
+            for (size_t Q = 0; Q < N; ++Q) {
+                __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+                const float* F = Scratch.data() + size_t(Out.First - First) * Stride + Q * 64;
+                for (Integer K = 0; K < Out.Count; ++K, F += Stride) {
+                    const __m512 W = _mm512_set1_ps(Out.Weights[K]);
+                    A0 = _mm512_add_ps(A0, _mm512_mul_ps(W, _mm512_loadu_ps(F)));
+                    A1 = _mm512_add_ps(A1, _mm512_mul_ps(W, _mm512_loadu_ps(F + 16)));
+                    A2 = _mm512_add_ps(A2, _mm512_mul_ps(W, _mm512_loadu_ps(F + 32)));
+                    A3 = _mm512_add_ps(A3, _mm512_mul_ps(W, _mm512_loadu_ps(F + 48)));
+                }
+                Byte* D = Out.Dest + B + Q * 64;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 16),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 32),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 48),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
             }
         }
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B),
-                _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
+        B += N * 64;
     }
 }
 
-template<int N>
-__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs,
-    Integer First, Integer End, size_t& B, size_t Bytes)
+__attribute__((target("avx2"))) void VerticalSharedAVX2(const Byte* const* Union, const TSharedRow* Outs,
+    Integer OutCount, Integer First, Integer End, size_t& B, size_t Bytes, std::vector<float>& Scratch)
 {
-    for (; B + 8 <= Bytes; B += 8) {
-        __m256 Acc[N];
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            Acc[O] = _mm256_setzero_ps();
-        for (Integer T = First; T < End; ++T) {
-            const __m256 V = _mm256_cvtepi32_ps(
-                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
-#pragma GCC unroll 8
-            for (int O = 0; O < N; ++O) {
-                const Integer K = T - Outs[O].First;
-                if (K >= 0 && K < Outs[O].Count)
-                    Acc[O] = _mm256_add_ps(Acc[O], _mm256_mul_ps(_mm256_set1_ps(Outs[O].Weights[K]), V));
+    const Integer Rows = End - First;
+    const size_t Blocks = PieceBlocks(Rows, 32), Stride = Blocks * 32;
+    Scratch.resize(size_t(Rows) * Stride);
+    while (B + 32 <= Bytes) {
+        const size_t N = std::min(Blocks, (Bytes - B) / 32);
+        for (Integer T = 0; T < Rows; ++T) {
+            const Byte* R = Union[First + T] + B;
+            float* F = Scratch.data() + size_t(T) * Stride;
+            for (size_t J = 0; J < N * 4; ++J)
+                _mm256_storeu_ps(F + J * 8,
+                    _mm256_cvtepi32_ps(
+                        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + J * 8)))));
+        }
+        for (Integer O = 0; O < OutCount; ++O) {
+            const TSharedRow& Out = Outs[O];
+            for (size_t Q = 0; Q < N; ++Q) {
+                __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+                const float* F = Scratch.data() + size_t(Out.First - First) * Stride + Q * 32;
+                for (Integer K = 0; K < Out.Count; ++K, F += Stride) {
+                    const __m256 W = _mm256_set1_ps(Out.Weights[K]);
+                    A0 = _mm256_add_ps(A0, _mm256_mul_ps(W, _mm256_loadu_ps(F)));
+                    A1 = _mm256_add_ps(A1, _mm256_mul_ps(W, _mm256_loadu_ps(F + 8)));
+                    A2 = _mm256_add_ps(A2, _mm256_mul_ps(W, _mm256_loadu_ps(F + 16)));
+                    A3 = _mm256_add_ps(A3, _mm256_mul_ps(W, _mm256_loadu_ps(F + 24)));
+                }
+                // packs work within 128-bit halves; the permute puts the
+                // bytes back in order.
+                const __m256i L = _mm256_packs_epi32(_mm256_cvtps_epi32(A0), _mm256_cvtps_epi32(A1));
+                const __m256i H = _mm256_packs_epi32(_mm256_cvtps_epi32(A2), _mm256_cvtps_epi32(A3));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out.Dest + B + Q * 32),
+                    _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
             }
         }
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O) {
-            const __m256i I = _mm256_cvtps_epi32(Acc[O]);
-            const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm_packus_epi16(S, S));
-        }
+        B += N * 32;
     }
-}
-
-using TSharedKernel = void (*)(const Byte* const*, const TSharedRow*, Integer, Integer, size_t&, size_t);
-
-template<int... N>
-constexpr std::array<TSharedKernel, sizeof...(N)> AVX512Kernels(std::integer_sequence<int, N...>)
-{
-    return { &VerticalSharedAVX512N<N + 1>... };
-}
-
-template<int... N>
-constexpr std::array<TSharedKernel, sizeof...(N)> AVX2Kernels(std::integer_sequence<int, N...>)
-{
-    return { &VerticalSharedAVX2N<N + 1>... };
 }
 
 } // namespace
 
-void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes)
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes,
+    std::vector<float>& Scratch)
 {
-    static constexpr auto Wide = AVX512Kernels(std::make_integer_sequence<int, 8>());
-    static constexpr auto Narrow = AVX2Kernels(std::make_integer_sequence<int, 8>());
     Integer First = Outs[0].First, End = 0;
     for (Integer O = 0; O < OutCount; ++O) {
         First = std::min(First, Outs[O].First);
         End = std::max(End, Outs[O].First + Outs[O].Count);
     }
     size_t B = 0;
-    if (OutCount >= 1 && OutCount <= 8) {
+    if (End > First) {
         if (Level >= xslAVX512)
-            Wide[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+            VerticalSharedAVX512(Union, Outs, OutCount, First, End, B, Bytes, Scratch);
         else if (Level >= xslAVX2)
-            Narrow[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+            VerticalSharedAVX2(Union, Outs, OutCount, First, End, B, Bytes, Scratch);
     }
     // The rest (and the lower levels) one row at a time.
     for (Integer O = 0; O < OutCount; ++O) {
@@ -561,8 +601,7 @@ void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRo
                 VerticalPlain(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
         }
         if (R.CarryRow)
-            for (size_t I = 3; I < Bytes; I += 4)
-                R.Dest[I] = R.CarryRow[I];
+            CarryFourthBytes(R.Dest, R.CarryRow, Bytes);
     }
 }
 
@@ -614,8 +653,7 @@ void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, 
     default: VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
     }
     if (CarryRow)
-        for (size_t B = 3; B < Bytes; B += 4)
-            Dest[B] = CarryRow[B];
+        CarryFourthBytes(Dest, CarryRow, Bytes);
 }
 
 }

@@ -48,9 +48,10 @@ struct TSharedRow {
     Byte* Dest = nullptr;
     const Byte* CarryRow = nullptr;
 };
-// Vertical for several destination rows (at most 8) whose taps are runs of
-// one list of rows: each row is read once for all of them.
-void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount,
-    size_t Bytes);
+// Vertical for several destination rows whose taps are runs of one list of
+// rows: each row is read and turned into floats once for all of them.
+// Scratch is reused between calls.
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes,
+    std::vector<float>& Scratch);
 
 }

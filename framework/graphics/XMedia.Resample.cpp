@@ -212,6 +212,10 @@ namespace {
 // A source row of 4-byte pixels; the pointer stays valid for the next
 // SourceRowsKept calls, so a block of rows can be read at once.
 using TSourceRow = std::function<const Byte*(Integer Y)>;
+// Where a destination row is made (Window's width of 4-byte pixels), and
+// what is done with it once it is complete; without a place, rows are made
+// in a buffer of the resampler's and only handed on.
+using TDestRow = std::function<Byte*(Integer Y)>;
 using TPutRow = std::function<void(Integer Y, const Byte* Row)>;
 constexpr Integer SourceRowsKept = 16;
 
@@ -219,10 +223,10 @@ constexpr Integer SourceRowsKept = 16;
 // just large enough for one destination row's taps (and one block of
 // rows of the horizontal pass), each computed once while the taps move
 // down the source.
-// Only the destination pixels inside Window are made; PutRow gets rows of
-// Window's width, numbered from Window's top.
-void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
-    bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
+// Only the destination pixels inside Window are made; rows are numbered
+// from Window's top.
+void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TDestRow& DestRow,
+    const TPutRow& PutRow, bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
 {
     const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
     const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
@@ -274,8 +278,15 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     std::vector<Integer> Held(size_t(Ring), -1);
     std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
     std::vector<float> Weights(Rows.size() * size_t(MaxGroup));
-    std::vector<Byte> Out(RowBytes * size_t(MaxGroup));
-    std::vector<float> Scratch;
+    std::vector<Byte> Out(DestRow ? 0 : RowBytes * size_t(MaxGroup));
+    auto OutRow = [&](Integer Y, Integer O) {
+        return DestRow ? DestRow(Y - Window.Top) : Out.data() + size_t(O) * RowBytes;
+    };
+    auto Put = [&](Integer Y, const Byte* Row) {
+        if (PutRow)
+            PutRow(Y - Window.Top, Row);
+    };
+    std::vector<float> Scratch, Pieces;
     std::vector<const Byte*> Sources(static_cast<size_t>(Block));
     std::vector<Byte*> Dests(static_cast<size_t>(Block));
     std::vector<const Byte*> Union(static_cast<size_t>(Span));
@@ -300,12 +311,13 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
                 Rows[size_t(K)] = SlotRow(Index(Y, K));
                 Weights[size_t(K)] = VMap.Rows(K)[Y].Weight;
             }
+            Byte* const Dest = OutRow(Y, 0);
             if (N > 0)
-                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Out.data(), RowBytes,
+                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Dest, RowBytes,
                     CarryFourth ? Rows[size_t(N - 1)] : nullptr);
             else
-                std::fill_n(Out.begin(), RowBytes, Byte(0));
-            PutRow(Y - Window.Top, Out.data());
+                std::fill_n(Dest, RowBytes, Byte(0));
+            Put(Y, Dest);
             continue;
         }
         for (Integer I = G.Lo; I <= G.Hi; ++I) {
@@ -317,12 +329,12 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             float* W = &Weights[size_t(O) * Rows.size()];
             for (Integer K = 0; K < Count(Y); ++K)
                 W[K] = VMap.Rows(K)[Y].Weight;
-            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, Out.data() + size_t(O) * RowBytes,
+            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, OutRow(Y, O),
                 CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
         }
-        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
+        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes, Pieces);
         for (Integer O = 0; O < G.Size; ++O)
-            PutRow(G.First + O - Window.Top, Shared[O].Dest);
+            Put(G.First + O, Shared[O].Dest);
     }
 }
 
@@ -405,6 +417,18 @@ TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
 
 namespace {
 
+// Empties a bitmap whose rows are being made in place when the work stops
+// part-way, so no undefined pixels are left behind.
+struct TEmptiedUnlessDone {
+    TBitmap* Bitmap;
+    bool Done = false;
+    ~TEmptiedUnlessDone()
+    {
+        if (!Done)
+            Bitmap->Assign(nullptr);
+    }
+};
+
 // Window cut to the Width x Height picture; empty when nothing is left.
 TRect InsideOf(const TRect& Window, Integer Width, Integer Height)
 {
@@ -444,7 +468,7 @@ void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, 
     const Integer SW = Rows.Width(), SH = Rows.Height();
     if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
         Resample4(
-            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
+            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); }, nullptr,
             [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
         return;
     }
@@ -477,20 +501,24 @@ void ResampleBitmapWindow(const TBitmap* ConstSource, TBitmap* Dest, Integer Wid
         Copy->Assign(Source);
         Source = Copy.get();
     }
-    Dest->Assign(nullptr);
-    Dest->SetPixelFormat(pf32bit);
     const TRect W = InsideOf(Window, Width, Height);
-    if (Width <= 0 || Height <= 0 || W.IsEmpty())
-        return;
-    Dest->SetSize(W.Width(), W.Height());
     const Integer SW = Source->Width(), SH = Source->Height();
-    if (SW < 4 || SH < 4 || Width < 4 || Height < 4) {
+    if (Width <= 0 || Height <= 0 || W.IsEmpty() || SW < 4 || SH < 4 || Width < 4 || Height < 4) {
+        Dest->Assign(nullptr);
+        Dest->SetPixelFormat(pf32bit);
+        if (W.IsEmpty() || Width <= 0 || Height <= 0)
+            return;
+        Dest->SetSize(W.Width(), W.Height());
         StretchDraw(Dest, Rect(-W.Left, -W.Top, Width - W.Left, Height - W.Top), Source);
         return;
     }
+    // Every row is made in place; a failure part-way leaves no half-made
+    // picture behind.
+    Dest->SetSizeForOverwrite(pf32bit, W.Width(), W.Height());
+    TEmptiedUnlessDone Guard { Dest };
     std::vector<Byte> Scratch;
-    const size_t Bytes = size_t(W.Width()) * 4;
     Resample4(
-        SW, SH, Width, Height, BitmapRows(Source, Scratch),
-        [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel(), W);
+        SW, SH, Width, Height, BitmapRows(Source, Scratch), [Dest](Integer Y) { return Dest->ScanLine(Y); }, nullptr,
+        true, XLanczosKernel(), W);
+    Guard.Done = true;
 }

@@ -145,8 +145,8 @@ bool RunDecode(TDecode* D)
     const int Components = D->Info.out_color_space == JCS_GRAYSCALE ? 1 : D->Info.out_color_space == JCS_CMYK ? 4 : 3;
     if (D->Info.output_components != Components)
         throw EJPEG(u"Unexpected JPEG colour layout");
-    D->Out->SetPixelFormat(pf24bit);
-    D->Out->SetSize(Integer(D->Info.output_width), Integer(D->Info.output_height));
+    // Every row is written below; a decode that fails drops the bitmap.
+    D->Out->SetSizeForOverwrite(pf24bit, Integer(D->Info.output_width), Integer(D->Info.output_height));
     if (Components != 3)
         D->Row.resize(size_t(D->Info.output_width) * Components);
     while (D->Info.output_scanline < D->Info.output_height) {

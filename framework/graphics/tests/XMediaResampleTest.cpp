@@ -240,6 +240,10 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
         Sizes.push_back({ W, 70, 29, 23 });
         Sizes.push_back({ 29, 19, W, 90 });
     }
+    // Rows wider than one piece of the shared vertical pass, and a strong
+    // reduction whose taps span hundreds of rows.
+    Sizes.push_back({ 200, 30, 180, 11 });
+    Sizes.push_back({ 67, 600, 41, 90 });
     for (TXSimdLevel Level : XSimdLevels()) {
         SetXSimdLevel(Level);
         for (const Size& S : Sizes)
