@@ -209,8 +209,9 @@ TXWeightMapProvider FetchWeightMap(Integer DestCount, Integer SourceCount, const
 
 namespace {
 
-// A source row of 4-byte pixels; the pointer stays valid for the next
-// SourceRowsKept calls, so a block of rows can be read at once.
+// A source row of 4-byte pixels (or 3-byte ones, read with a fourth byte
+// of 0); the pointer stays valid for the next SourceRowsKept calls, so a
+// block of rows can be read at once.
 using TSourceRow = std::function<const Byte*(Integer Y)>;
 // Where a destination row is made (Window's width of 4-byte pixels), and
 // what is done with it once it is complete; without a place, rows are made
@@ -225,8 +226,8 @@ constexpr Integer SourceRowsKept = 16;
 // down the source.
 // Only the destination pixels inside Window are made; rows are numbered
 // from Window's top.
-void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TDestRow& DestRow,
-    const TPutRow& PutRow, bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
+void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, Integer SourceBytes,
+    const TDestRow& DestRow, const TPutRow& PutRow, bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
 {
     const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
     const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
@@ -301,7 +302,8 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             Dests[size_t(R)] = SlotRow(I + R);
             Held[size_t((I + R) % Ring)] = I + R;
         }
-        XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
+        XResampleRows::HorizontalBlock(Level, Sources.data(), SourceBytes, Dests.data(), N, SW, Taps, CarryFourth,
+            Scratch);
     };
     for (const TGroup& G : Groups) {
         if (G.Size == 1) {
@@ -399,18 +401,10 @@ void PutPngRow(TPngImage* Dest, Integer Y, const Byte* Row)
     }
 }
 
-// 32-bit rows of a bitmap: its own, or 24-bit ones widened with a fourth
-// byte of 0.
-TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
+// The rows of a bitmap as they are.
+TSourceRow BitmapRows(const TBitmap* Source)
 {
-    if (Source->PixelFormat() == pf32bit)
-        return [Source](Integer Y) { return static_cast<const Byte*>(Source->ScanLine(Y)); };
-    Scratch.resize(size_t(Source->Width()) * 4 * SourceRowsKept);
-    return [Source, &Scratch](Integer Y) {
-        Byte* const Start = Scratch.data() + size_t(Y % SourceRowsKept) * size_t(Source->Width()) * 4;
-        XPixelRows::Widen24(XSimdLevel(), Source->ScanLine(Y), Start, Source->Width());
-        return static_cast<const Byte*>(Start);
-    };
+    return [Source](Integer Y) { return Source->ScanLine(Y); };
 }
 
 } // namespace
@@ -468,7 +462,7 @@ void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, 
     const Integer SW = Rows.Width(), SH = Rows.Height();
     if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
         Resample4(
-            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); }, nullptr,
+            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); }, 4, nullptr,
             [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
         return;
     }
@@ -516,9 +510,8 @@ void ResampleBitmapWindow(const TBitmap* ConstSource, TBitmap* Dest, Integer Wid
     // picture behind.
     Dest->SetSizeForOverwrite(pf32bit, W.Width(), W.Height());
     TEmptiedUnlessDone Guard { Dest };
-    std::vector<Byte> Scratch;
     Resample4(
-        SW, SH, Width, Height, BitmapRows(Source, Scratch), [Dest](Integer Y) { return Dest->ScanLine(Y); }, nullptr,
-        true, XLanczosKernel(), W);
+        SW, SH, Width, Height, BitmapRows(Source), Source->BytesPerPixel(),
+        [Dest](Integer Y) { return Dest->ScanLine(Y); }, nullptr, true, XLanczosKernel(), W);
     Guard.Done = true;
 }
