@@ -461,6 +461,7 @@ public:
     }
     const Byte* Row(Integer Y)
     {
+        X_VERIFY(!FRing.empty(), "the JPEG rows are read before their band is known");
         // A row that has left the ring (the band says it will not) is
         // decoded again from the start.
         if (Y < FDecoder->NextRow() - FKeep)
