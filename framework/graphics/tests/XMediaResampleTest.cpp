@@ -472,6 +472,23 @@ TEST(XMediaResample, JpegRowsResampleAsTheirDecodedPicture)
                 << C.Window.Top;
         }
     }
+    // For a person: the middle of a smooth photo-like picture, reduced while
+    // its rows are decoded (rows out of order or shifted would show).
+    auto Smooth = MakeOwned<TBitmap>();
+    Smooth->SetSize(640, 480);
+    for (Integer Y = 0; Y < 480; ++Y) {
+        Byte* P = Smooth->ScanLine(Y);
+        for (Integer X = 0; X < 640; ++X, P += 3) {
+            P[0] = Byte(128 + 120 * std::sin(X * 0.03 + Y * 0.01));
+            P[1] = Byte(Y * 255 / 479);
+            P[2] = Byte(128 + 120 * std::cos(std::hypot(X - 320, Y - 240) * 0.05));
+        }
+    }
+    auto Jpeg = MakeOwned<TJPEGImage>();
+    Jpeg->Assign(Smooth.get());
+    auto Shown = MakeOwned<TBitmap>();
+    ResampleJPEGWindow(Jpeg.get(), Shown.get(), 320, 240, Rect(20, 30, 300, 210));
+    SavePicture(Shown.get(), "resample-jpeg-rows.png");
 }
 
 // Data that ends early raises while resampling as it does when the
