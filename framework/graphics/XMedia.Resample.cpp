@@ -3,7 +3,6 @@
 #include "gdi/JpegImage.h"
 #include "gdi/PngImage.h"
 #include "graphics/XMedia.ObjectCache.h"
-#include "graphics/XMedia.Pixels.Rows.h"
 #include "graphics/XMedia.Resample.Rows.h"
 #include "graphics/XMedia.WeightCache.h"
 #include "rtl/Units.h"
