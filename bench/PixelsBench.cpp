@@ -6,8 +6,8 @@
 // - the wallpaper page: JPEG decode, resampling, a colour blend, an alpha
 //   blit, a keyed blit and the BMP, each stage timed, the whole against
 //   vips' resize alone; the same page once more with the photo placed by
-//   DrawGraphicCenter (covering the screen, decoded and resampled inside
-//   it) instead of the decode and resampling;
+//   DrawGraphicCenter (covering the screen, its rows decoded as they are
+//   resampled) instead of the decode and resampling;
 // - GaussianBlur sigma 10 of a 4K picture against `vips gaussblur` and
 //   `convert -blur 0x10`;
 // - a 4K BGRA blend against memcpy of the same bytes.

@@ -123,10 +123,15 @@ void StretchDrawResampled(TCanvas* Canvas, const TRect& R, TGraphic* Graphic, co
         Canvas->Draw(V.Left, V.Top, Part.get());
         return;
     }
-    TOwnedPtr<TBitmap> Made;
-    const TBitmap* Source = PixelsOf(Graphic, Made);
     TOwnedPtr<TBitmap> Part(MakeOwned<TBitmap>());
-    ResampleBitmapWindow(Source, Part.get(), Integer(W), Integer(H), Window);
+    // A JPEG picture not yet decoded is read row by row as it is resampled.
+    auto* Jpeg = DynamicCast<TJPEGImage>(Graphic);
+    if (Jpeg && !Jpeg->Decoded()) {
+        ResampleJPEGWindow(Jpeg, Part.get(), Integer(W), Integer(H), Window);
+    } else {
+        TOwnedPtr<TBitmap> Made;
+        ResampleBitmapWindow(PixelsOf(Graphic, Made), Part.get(), Integer(W), Integer(H), Window);
+    }
     Canvas->Draw(V.Left, V.Top, Part.get());
 }
 

@@ -1,5 +1,6 @@
 #include "graphics/XMedia.Resample.Rows.h"
 #include "graphics/XMedia.Resample.h"
+#include "graphics/XMedia.Pixels.Rows.h"
 // GCC 12's AVX-512 headers draw false warnings about their own undefined
 // vectors.
 #if !defined(__clang__)
@@ -43,6 +44,21 @@ namespace {
 inline Byte ToByte(float V)
 {
     return Byte(std::clamp(std::nearbyint(V), 0.0f, 255.0f));
+}
+
+// The fourth byte of each 4-byte pixel of Dest taken from From.
+void CarryFourthBytes(Byte* Dest, const Byte* From, size_t Bytes)
+{
+    size_t B = 0;
+    const __m128i Fourth = _mm_set1_epi32(int(0xFF000000u));
+    for (; B + 16 <= Bytes; B += 16) {
+        const __m128i D = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Dest + B));
+        const __m128i F = _mm_loadu_si128(reinterpret_cast<const __m128i*>(From + B));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Dest + B),
+            _mm_or_si128(_mm_andnot_si128(Fourth, D), _mm_and_si128(Fourth, F)));
+    }
+    for (B += 3; B < Bytes; B += 4)
+        Dest[B] = From[B];
 }
 
 // --- plain --------------------------------------------------------------
@@ -260,20 +276,6 @@ __attribute__((target("avx512f,avx512bw"))) void VerticalAVX512(const Byte* cons
 
 // --- blocks of rows -------------------------------------------------------
 
-// Byte offsets of the rows from the first one, when they all fit 32 bits.
-template<class P>
-bool Offsets(P* const* Rows, Integer Count, Integer Lanes, Integer* Out)
-{
-    for (Integer I = 0; I < Lanes; ++I) {
-        const std::ptrdiff_t D =
-            reinterpret_cast<const Byte*>(Rows[std::min(I, Count - 1)]) - reinterpret_cast<const Byte*>(Rows[0]);
-        if (D < INT32_MIN || D > INT32_MAX)
-            return false;
-        Out[I] = Integer(D);
-    }
-    return true;
-}
-
 // Rounded (halves to even) and clamped to 0..255, as 32-bit lanes.
 __attribute__((target("avx512f,avx512bw"))) inline __m512i Byte16(__m512 A)
 {
@@ -285,83 +287,121 @@ __attribute__((target("avx2"))) inline __m256i Byte8(__m256 A)
     return _mm256_min_epi32(_mm256_max_epi32(_mm256_cvtps_epi32(A), _mm256_setzero_si256()), _mm256_set1_epi32(0xFF));
 }
 
-// The source pixels across the block, as floats: Scratch[(P x 4 + C) x
-// Lanes + R] is channel C of pixel P in row R.
-__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests,
-    Integer Count, Integer SW, const TTaps& T, bool Carry, float* F)
+// Sixteen rows of sixteen 32-bit values turned: V[p] afterwards holds value
+// p of every row.
+__attribute__((target("avx512f,avx512bw"))) inline void Transpose16(__m512i* V)
 {
-    alignas(64) Integer In[16], Out[16];
-    Offsets(Sources, Count, 16, In);
-    Offsets(Dests, Count, 16, Out);
-    (void)In;
+    __m512i T[16];
+    for (int I = 0; I < 8; ++I) {
+        T[2 * I] = _mm512_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
+        T[2 * I + 1] = _mm512_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
+    }
+    for (int I = 0; I < 4; ++I) {
+        V[4 * I] = _mm512_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
+        V[4 * I + 1] = _mm512_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
+        V[4 * I + 2] = _mm512_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
+        V[4 * I + 3] = _mm512_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
+    }
+    // V[4i + k], 128-bit lane L: rows 4i..4i+3 of value 4L + k.
+    for (int K = 0; K < 4; ++K) {
+        const __m512i X0 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(2, 0, 2, 0));
+        const __m512i X1 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(3, 1, 3, 1));
+        const __m512i Y0 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(2, 0, 2, 0));
+        const __m512i Y1 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(3, 1, 3, 1));
+        T[K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(2, 0, 2, 0));
+        T[4 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(2, 0, 2, 0));
+        T[8 + K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(3, 1, 3, 1));
+        T[12 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    for (int I = 0; I < 16; ++I)
+        V[I] = T[I];
+}
+
+// N (at most 16) pixels of a row from pixel P0 on as 4-byte pixels; a
+// 3-byte pixel gets a fourth byte of 0, and lanes from N on are 0. Nothing
+// past the N pixels is read.
+template<int SB>
+__attribute__((target("avx512f,avx512bw"))) inline __m512i LoadPixels16(const Byte* Row, Integer P0, Integer N)
+{
+    if constexpr (SB == 4) {
+        return _mm512_maskz_loadu_epi32(__mmask16((1u << N) - 1), Row + size_t(P0) * 4);
+    } else {
+        // Each 128-bit lane takes the three dwords of its four pixels, then
+        // the bytes move into place.
+        const __m512i Spread = _mm512_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0, 6, 7, 8, 0, 9, 10, 11, 0);
+        const __m512i Bytes =
+            _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128));
+        const __m512i V = _mm512_maskz_loadu_epi8((__mmask64(1) << (3 * N)) - 1, Row + size_t(P0) * 3);
+        return _mm512_shuffle_epi8(_mm512_permutexvar_epi32(Spread, V), Bytes);
+    }
+}
+
+// The horizontal pass over 16 rows at once, one row per vector lane: the
+// source pixels are turned into floats first (F[P x 64 + C x 16 + R] is
+// channel C of pixel P in row R), then sixteen destination pixels at a
+// time are summed and turned back into rows. With Carry the fourth channel
+// is not summed but taken from the last pixel read.
+template<int SB, bool Carry>
+__attribute__((target("avx512f,avx512bw"))) void HorizontalBlock16(const Byte* const* Sources, Byte* const* Dests,
+    Integer Count, Integer SW, const TTaps& T, float* F)
+{
     const __m512i Low = _mm512_set1_epi32(0xFF);
-    // Sixteen pixels of sixteen rows at a time, turned in registers so each
-    // vector holds one pixel down the rows.
+    // Lanes past Count read the last row again and are not stored.
     const Byte* Row[16];
     for (Integer R = 0; R < 16; ++R)
         Row[R] = Sources[std::min(R, Count - 1)];
     for (Integer P0 = 0; P0 < SW; P0 += 16) {
         const Integer N = std::min<Integer>(16, SW - P0);
-        const __mmask16 M = __mmask16((1u << N) - 1);
-        __m512i V[16], T[16];
+        __m512i V[16];
         for (int R = 0; R < 16; ++R)
-            V[R] = _mm512_maskz_loadu_epi32(M, Row[R] + size_t(P0) * 4);
-        for (int I = 0; I < 8; ++I) {
-            T[2 * I] = _mm512_unpacklo_epi32(V[2 * I], V[2 * I + 1]);
-            T[2 * I + 1] = _mm512_unpackhi_epi32(V[2 * I], V[2 * I + 1]);
-        }
-        for (int I = 0; I < 4; ++I) {
-            V[4 * I] = _mm512_unpacklo_epi64(T[4 * I], T[4 * I + 2]);
-            V[4 * I + 1] = _mm512_unpackhi_epi64(T[4 * I], T[4 * I + 2]);
-            V[4 * I + 2] = _mm512_unpacklo_epi64(T[4 * I + 1], T[4 * I + 3]);
-            V[4 * I + 3] = _mm512_unpackhi_epi64(T[4 * I + 1], T[4 * I + 3]);
-        }
-        // V[4i + k], 128-bit lane L: rows 4i..4i+3 of pixel 4L + k.
-        for (int K = 0; K < 4; ++K) {
-            const __m512i X0 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(2, 0, 2, 0));
-            const __m512i X1 = _mm512_shuffle_i32x4(V[K], V[4 + K], _MM_SHUFFLE(3, 1, 3, 1));
-            const __m512i Y0 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(2, 0, 2, 0));
-            const __m512i Y1 = _mm512_shuffle_i32x4(V[8 + K], V[12 + K], _MM_SHUFFLE(3, 1, 3, 1));
-            T[K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(2, 0, 2, 0));
-            T[4 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(2, 0, 2, 0));
-            T[8 + K] = _mm512_shuffle_i32x4(X0, Y0, _MM_SHUFFLE(3, 1, 3, 1));
-            T[12 + K] = _mm512_shuffle_i32x4(X1, Y1, _MM_SHUFFLE(3, 1, 3, 1));
-        }
+            V[R] = LoadPixels16<SB>(Row[R], P0, N);
+        Transpose16(V);
         for (Integer P = 0; P < N; ++P) {
-            const __m512i Px = T[P];
+            const __m512i Px = V[P];
             float* Q = F + size_t(P0 + P) * 64;
             _mm512_storeu_ps(Q, _mm512_cvtepi32_ps(_mm512_and_si512(Px, Low)));
             _mm512_storeu_ps(Q + 16, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 8), Low)));
             _mm512_storeu_ps(Q + 32, _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(Px, 16), Low)));
-            _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
+            if constexpr (!Carry || SB == 4)
+                _mm512_storeu_ps(Q + 48, _mm512_cvtepi32_ps(_mm512_srli_epi32(Px, 24)));
         }
     }
-    // Only the block's own rows are written; lanes past Count go to the
-    // last row again with the same values.
-    const __m512i OutOff = _mm512_load_si512(Out);
-    const __m512i Zero = _mm512_setzero_si512();
-    for (Integer X = 0; X < T.Count; ++X) {
-        __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
-        const Integer* I = &T.Index[size_t(X) * T.Slots];
-        const float* W = &T.Weight[size_t(X) * T.Slots];
-        for (Integer K = 0; K < T.Slots; ++K) {
-            const __m512 Wv = _mm512_set1_ps(W[K]);
-            const float* Q = F + size_t(I[K]) * 64;
-            A0 = _mm512_add_ps(A0, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q)));
-            A1 = _mm512_add_ps(A1, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 16)));
-            A2 = _mm512_add_ps(A2, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 32)));
-            A3 = _mm512_add_ps(A3, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 48)));
+    __m512i Done[16];
+    for (Integer X0 = 0; X0 < T.Count; X0 += 16) {
+        const Integer N = std::min<Integer>(16, T.Count - X0);
+        for (Integer J = 0; J < 16; ++J) {
+            if (J >= N) {
+                Done[J] = _mm512_setzero_si512();
+                continue;
+            }
+            const Integer X = X0 + J;
+            __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+            const Integer* I = &T.Index[size_t(X) * T.Slots];
+            const float* W = &T.Weight[size_t(X) * T.Slots];
+            for (Integer K = 0; K < T.Slots; ++K) {
+                const __m512 Wv = _mm512_set1_ps(W[K]);
+                const float* Q = F + size_t(I[K]) * 64;
+                A0 = _mm512_add_ps(A0, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q)));
+                A1 = _mm512_add_ps(A1, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 16)));
+                A2 = _mm512_add_ps(A2, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 32)));
+                if constexpr (!Carry)
+                    A3 = _mm512_add_ps(A3, _mm512_mul_ps(Wv, _mm512_loadu_ps(Q + 48)));
+            }
+            __m512i Fourth;
+            // 3-byte pixels carry a fourth byte of 0.
+            if constexpr (!Carry)
+                Fourth = Byte16(A3);
+            else if (SB == 4 && T.Last[size_t(X)] >= 0)
+                Fourth = _mm512_cvtps_epi32(_mm512_loadu_ps(F + size_t(T.Last[size_t(X)]) * 64 + 48));
+            else
+                Fourth = _mm512_setzero_si512();
+            Done[J] = _mm512_or_si512(_mm512_or_si512(Byte16(A0), _mm512_slli_epi32(Byte16(A1), 8)),
+                _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
         }
-        __m512i Fourth;
-        if (!Carry)
-            Fourth = Byte16(A3);
-        else if (T.Last[size_t(X)] >= 0)
-            Fourth = _mm512_cvtps_epi32(_mm512_loadu_ps(F + size_t(T.Last[size_t(X)]) * 64 + 48));
-        else
-            Fourth = Zero;
-        const __m512i V = _mm512_or_si512(_mm512_or_si512(Byte16(A0), _mm512_slli_epi32(Byte16(A1), 8)),
-            _mm512_or_si512(_mm512_slli_epi32(Byte16(A2), 16), _mm512_slli_epi32(Fourth, 24)));
-        _mm512_i32scatter_epi32(Dests[0] + size_t(X) * 4, OutOff, V, 1);
+        Transpose16(Done);
+        const __mmask16 M = __mmask16((1u << N) - 1);
+        for (Integer R = 0; R < Count; ++R)
+            _mm512_mask_storeu_epi32(Dests[R] + size_t(X0) * 4, M, Done[R]);
     }
 }
 
@@ -388,26 +428,42 @@ __attribute__((target("avx2"))) inline void Transpose8(__m256i* V)
     }
 }
 
+// As LoadPixels16, for at most 8 pixels.
+template<int SB>
+__attribute__((target("avx2"))) inline __m256i LoadPixels8(const Byte* Row, Integer P0, Integer N)
+{
+    alignas(32) Byte Tail[32] = {};
+    const Byte* S = Row + size_t(P0) * SB;
+    if (N < 8) {
+        std::memcpy(Tail, S, size_t(N) * SB);
+        S = Tail;
+    }
+    if constexpr (SB == 4) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(S));
+    } else {
+        const __m256i Spread = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
+        const __m256i Bytes = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128, 0, 1, 2,
+            -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
+        const __m256i V =
+            _mm256_maskload_epi32(reinterpret_cast<const int*>(S), _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, 0, 0));
+        return _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(V, Spread), Bytes);
+    }
+}
+
+// HorizontalBlock16 for 8 rows in 256-bit vectors.
+template<int SB, bool Carry>
 __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources, Byte* const* Dests, Integer Count,
-    Integer SW, const TTaps& T, bool Carry, float* F)
+    Integer SW, const TTaps& T, float* F)
 {
     const __m256i Low = _mm256_set1_epi32(0xFF);
     const Byte* Row[8];
     for (Integer R = 0; R < 8; ++R)
         Row[R] = Sources[std::min(R, Count - 1)];
-    alignas(32) Integer Tail[8][8];
     for (Integer P0 = 0; P0 < SW; P0 += 8) {
         const Integer N = std::min<Integer>(8, SW - P0);
         __m256i V[8];
-        for (int R = 0; R < 8; ++R) {
-            if (N == 8) {
-                V[R] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Row[R] + size_t(P0) * 4));
-            } else {
-                std::memset(Tail[R], 0, sizeof Tail[R]);
-                std::memcpy(Tail[R], Row[R] + size_t(P0) * 4, size_t(N) * 4);
-                V[R] = _mm256_load_si256(reinterpret_cast<const __m256i*>(Tail[R]));
-            }
-        }
+        for (int R = 0; R < 8; ++R)
+            V[R] = LoadPixels8<SB>(Row[R], P0, N);
         Transpose8(V);
         for (Integer P = 0; P < N; ++P) {
             const __m256i Px = V[P];
@@ -415,10 +471,10 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
             _mm256_storeu_ps(Q, _mm256_cvtepi32_ps(_mm256_and_si256(Px, Low)));
             _mm256_storeu_ps(Q + 8, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 8), Low)));
             _mm256_storeu_ps(Q + 16, _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(Px, 16), Low)));
-            _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
+            if constexpr (!Carry || SB == 4)
+                _mm256_storeu_ps(Q + 24, _mm256_cvtepi32_ps(_mm256_srli_epi32(Px, 24)));
         }
     }
-    // Eight destination pixels at a time, turned back into rows.
     __m256i Done[8];
     for (Integer X0 = 0; X0 < T.Count; X0 += 8) {
         const Integer N = std::min<Integer>(8, T.Count - X0);
@@ -437,12 +493,13 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
                 A0 = _mm256_add_ps(A0, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q)));
                 A1 = _mm256_add_ps(A1, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 8)));
                 A2 = _mm256_add_ps(A2, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 16)));
-                A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
+                if constexpr (!Carry)
+                    A3 = _mm256_add_ps(A3, _mm256_mul_ps(Wv, _mm256_loadu_ps(Q + 24)));
             }
             __m256i Fourth;
-            if (!Carry)
+            if constexpr (!Carry)
                 Fourth = Byte8(A3);
-            else if (T.Last[size_t(X)] >= 0)
+            else if (SB == 4 && T.Last[size_t(X)] >= 0)
                 Fourth = _mm256_cvtps_epi32(_mm256_loadu_ps(F + size_t(T.Last[size_t(X)]) * 32 + 24));
             else
                 Fourth = _mm256_setzero_si256();
@@ -462,94 +519,119 @@ __attribute__((target("avx2"))) void HorizontalBlock8(const Byte* const* Sources
     }
 }
 
-// The accumulators of all outputs stay in registers: the output count is
-// a template argument, so every loop over the outputs unrolls.
-template<int N>
-__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512N(const Byte* const* Union, const TSharedRow* Outs,
-    Integer First, Integer End, size_t& B, size_t Bytes)
+// The shared vertical pass works on pieces of columns: a piece of every
+// union row is turned into floats once, in a buffer small enough for the
+// first-level cache, and each output row then sums its own taps from there
+// in a straight loop, four vectors at a time.
+constexpr size_t SharedCacheBytes = 24 * 1024;
+
+// Blocks of BlockBytes bytes per piece: as many as fit the cache for Rows
+// rows, at least 1 and at most 8.
+size_t PieceBlocks(Integer Rows, size_t BlockBytes)
 {
+    return std::clamp<size_t>(SharedCacheBytes / (size_t(Rows) * BlockBytes * sizeof(float)), 1, 8);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void VerticalSharedAVX512(const Byte* const* Union, const TSharedRow* Outs,
+    Integer OutCount, Integer First, Integer End, size_t& B, size_t Bytes, std::vector<float>& Scratch)
+{
+    const Integer Rows = End - First;
+    const size_t Blocks = PieceBlocks(Rows, 64), Stride = Blocks * 64;
+    Scratch.resize(size_t(Rows) * Stride);
     const __m512i Z = _mm512_setzero_si512();
-    for (; B + 16 <= Bytes; B += 16) {
-        __m512 Acc[N];
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            Acc[O] = _mm512_setzero_ps();
-        for (Integer T = First; T < End; ++T) {
-            const __m512 V = _mm512_cvtepi32_ps(
-                _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Union[T] + B))));
-#pragma GCC unroll 8
-            for (int O = 0; O < N; ++O) {
-                const Integer K = T - Outs[O].First;
-                if (K >= 0 && K < Outs[O].Count)
-                    Acc[O] = _mm512_add_ps(Acc[O], _mm512_mul_ps(_mm512_set1_ps(Outs[O].Weights[K]), V));
+    while (B + 64 <= Bytes) {
+        const size_t N = std::min(Blocks, (Bytes - B) / 64);
+        for (Integer T = 0; T < Rows; ++T) {
+            const Byte* R = Union[First + T] + B;
+            float* F = Scratch.data() + size_t(T) * Stride;
+            for (size_t J = 0; J < N * 4; ++J)
+                _mm512_storeu_ps(F + J * 16,
+                    _mm512_cvtepi32_ps(
+                        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(R + J * 16)))));
+        }
+        for (Integer O = 0; O < OutCount; ++O) {
+            const TSharedRow& Out = Outs[O];
+            for (size_t Q = 0; Q < N; ++Q) {
+                __m512 A0 = _mm512_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+                const float* F = Scratch.data() + size_t(Out.First - First) * Stride + Q * 64;
+                for (Integer K = 0; K < Out.Count; ++K, F += Stride) {
+                    const __m512 W = _mm512_set1_ps(Out.Weights[K]);
+                    A0 = _mm512_add_ps(A0, _mm512_mul_ps(W, _mm512_loadu_ps(F)));
+                    A1 = _mm512_add_ps(A1, _mm512_mul_ps(W, _mm512_loadu_ps(F + 16)));
+                    A2 = _mm512_add_ps(A2, _mm512_mul_ps(W, _mm512_loadu_ps(F + 32)));
+                    A3 = _mm512_add_ps(A3, _mm512_mul_ps(W, _mm512_loadu_ps(F + 48)));
+                }
+                Byte* D = Out.Dest + B + Q * 64;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A0), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 16),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A1), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 32),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A2), Z)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(D + 48),
+                    _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(A3), Z)));
             }
         }
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Outs[O].Dest + B),
-                _mm512_cvtusepi32_epi8(_mm512_max_epi32(_mm512_cvtps_epi32(Acc[O]), Z)));
+        B += N * 64;
     }
 }
 
-template<int N>
-__attribute__((target("avx2"))) void VerticalSharedAVX2N(const Byte* const* Union, const TSharedRow* Outs,
-    Integer First, Integer End, size_t& B, size_t Bytes)
+__attribute__((target("avx2"))) void VerticalSharedAVX2(const Byte* const* Union, const TSharedRow* Outs,
+    Integer OutCount, Integer First, Integer End, size_t& B, size_t Bytes, std::vector<float>& Scratch)
 {
-    for (; B + 8 <= Bytes; B += 8) {
-        __m256 Acc[N];
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O)
-            Acc[O] = _mm256_setzero_ps();
-        for (Integer T = First; T < End; ++T) {
-            const __m256 V = _mm256_cvtepi32_ps(
-                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Union[T] + B))));
-#pragma GCC unroll 8
-            for (int O = 0; O < N; ++O) {
-                const Integer K = T - Outs[O].First;
-                if (K >= 0 && K < Outs[O].Count)
-                    Acc[O] = _mm256_add_ps(Acc[O], _mm256_mul_ps(_mm256_set1_ps(Outs[O].Weights[K]), V));
+    const Integer Rows = End - First;
+    const size_t Blocks = PieceBlocks(Rows, 32), Stride = Blocks * 32;
+    Scratch.resize(size_t(Rows) * Stride);
+    while (B + 32 <= Bytes) {
+        const size_t N = std::min(Blocks, (Bytes - B) / 32);
+        for (Integer T = 0; T < Rows; ++T) {
+            const Byte* R = Union[First + T] + B;
+            float* F = Scratch.data() + size_t(T) * Stride;
+            for (size_t J = 0; J < N * 4; ++J)
+                _mm256_storeu_ps(F + J * 8,
+                    _mm256_cvtepi32_ps(
+                        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(R + J * 8)))));
+        }
+        for (Integer O = 0; O < OutCount; ++O) {
+            const TSharedRow& Out = Outs[O];
+            for (size_t Q = 0; Q < N; ++Q) {
+                __m256 A0 = _mm256_setzero_ps(), A1 = A0, A2 = A0, A3 = A0;
+                const float* F = Scratch.data() + size_t(Out.First - First) * Stride + Q * 32;
+                for (Integer K = 0; K < Out.Count; ++K, F += Stride) {
+                    const __m256 W = _mm256_set1_ps(Out.Weights[K]);
+                    A0 = _mm256_add_ps(A0, _mm256_mul_ps(W, _mm256_loadu_ps(F)));
+                    A1 = _mm256_add_ps(A1, _mm256_mul_ps(W, _mm256_loadu_ps(F + 8)));
+                    A2 = _mm256_add_ps(A2, _mm256_mul_ps(W, _mm256_loadu_ps(F + 16)));
+                    A3 = _mm256_add_ps(A3, _mm256_mul_ps(W, _mm256_loadu_ps(F + 24)));
+                }
+                // packs work within 128-bit halves; the permute puts the
+                // bytes back in order.
+                const __m256i L = _mm256_packs_epi32(_mm256_cvtps_epi32(A0), _mm256_cvtps_epi32(A1));
+                const __m256i H = _mm256_packs_epi32(_mm256_cvtps_epi32(A2), _mm256_cvtps_epi32(A3));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out.Dest + B + Q * 32),
+                    _mm256_permutevar8x32_epi32(_mm256_packus_epi16(L, H), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
             }
         }
-#pragma GCC unroll 8
-        for (int O = 0; O < N; ++O) {
-            const __m256i I = _mm256_cvtps_epi32(Acc[O]);
-            const __m128i S = _mm_packs_epi32(_mm256_castsi256_si128(I), _mm256_extracti128_si256(I, 1));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(Outs[O].Dest + B), _mm_packus_epi16(S, S));
-        }
+        B += N * 32;
     }
-}
-
-using TSharedKernel = void (*)(const Byte* const*, const TSharedRow*, Integer, Integer, size_t&, size_t);
-
-template<int... N>
-constexpr std::array<TSharedKernel, sizeof...(N)> AVX512Kernels(std::integer_sequence<int, N...>)
-{
-    return { &VerticalSharedAVX512N<N + 1>... };
-}
-
-template<int... N>
-constexpr std::array<TSharedKernel, sizeof...(N)> AVX2Kernels(std::integer_sequence<int, N...>)
-{
-    return { &VerticalSharedAVX2N<N + 1>... };
 }
 
 } // namespace
 
-void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes)
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes,
+    std::vector<float>& Scratch)
 {
-    static constexpr auto Wide = AVX512Kernels(std::make_integer_sequence<int, 8>());
-    static constexpr auto Narrow = AVX2Kernels(std::make_integer_sequence<int, 8>());
     Integer First = Outs[0].First, End = 0;
     for (Integer O = 0; O < OutCount; ++O) {
         First = std::min(First, Outs[O].First);
         End = std::max(End, Outs[O].First + Outs[O].Count);
     }
     size_t B = 0;
-    if (OutCount >= 1 && OutCount <= 8) {
+    if (End > First) {
         if (Level >= xslAVX512)
-            Wide[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+            VerticalSharedAVX512(Union, Outs, OutCount, First, End, B, Bytes, Scratch);
         else if (Level >= xslAVX2)
-            Narrow[size_t(OutCount - 1)](Union, Outs, First, End, B, Bytes);
+            VerticalSharedAVX2(Union, Outs, OutCount, First, End, B, Bytes, Scratch);
     }
     // The rest (and the lower levels) one row at a time.
     for (Integer O = 0; O < OutCount; ++O) {
@@ -561,8 +643,7 @@ void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRo
                 VerticalPlain(Union + R.First, R.Weights, R.Count, R.Dest, B, Bytes);
         }
         if (R.CarryRow)
-            for (size_t I = 3; I < Bytes; I += 4)
-                R.Dest[I] = R.CarryRow[I];
+            CarryFourthBytes(R.Dest, R.CarryRow, Bytes);
     }
 }
 
@@ -571,22 +652,30 @@ Integer BlockRows(TXSimdLevel Level)
     return Level >= xslAVX512 ? 16 : (Level >= xslAVX2 ? 8 : 1);
 }
 
-void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count,
-    Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Integer SourceBytes, Byte* const* Dests,
+    Integer Count, Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch)
 {
     const Integer Lanes = BlockRows(Level);
-    Integer Probe[16];
-    // The AVX-512 path scatters its results by 32-bit offsets from the first row.
-    if (Lanes == 1 || Count < 1 || Count > Lanes || (Lanes == 16 && !Offsets(Dests, Count, Lanes, Probe))) {
-        for (Integer R = 0; R < Count; ++R)
-            Horizontal(Level, Sources[R], Dests[R], Taps, CarryFourth);
+    if (Lanes == 1 || Count < 1 || Count > Lanes) {
+        std::vector<Byte> Wide(SourceBytes == 3 ? size_t(SourceWidth) * 4 : 0);
+        for (Integer R = 0; R < Count; ++R) {
+            const Byte* Source = Sources[R];
+            if (SourceBytes == 3) {
+                XPixelRows::Widen24(Level, Source, Wide.data(), SourceWidth);
+                Source = Wide.data();
+            }
+            Horizontal(Level, Source, Dests[R], Taps, CarryFourth);
+        }
         return;
     }
     Scratch.resize(size_t(SourceWidth) * 4 * size_t(Lanes));
-    if (Lanes == 16)
-        HorizontalBlock16(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
-    else
-        HorizontalBlock8(Sources, Dests, Count, SourceWidth, Taps, CarryFourth, Scratch.data());
+    using TBlock = void (*)(const Byte* const*, Byte* const*, Integer, Integer, const TTaps&, float*);
+    static constexpr TBlock Wide[2][2] = { { &HorizontalBlock16<3, false>, &HorizontalBlock16<3, true> },
+        { &HorizontalBlock16<4, false>, &HorizontalBlock16<4, true> } };
+    static constexpr TBlock Narrow[2][2] = { { &HorizontalBlock8<3, false>, &HorizontalBlock8<3, true> },
+        { &HorizontalBlock8<4, false>, &HorizontalBlock8<4, true> } };
+    (Lanes == 16 ? Wide : Narrow)[SourceBytes == 4][CarryFourth](Sources, Dests, Count, SourceWidth, Taps,
+        Scratch.data());
 }
 
 void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& Taps, bool CarryFourth)
@@ -614,8 +703,7 @@ void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, 
     default: VerticalPlain(Rows, Weights, Count, Dest, 0, Bytes);
     }
     if (CarryRow)
-        for (size_t B = 3; B < Bytes; B += 4)
-            Dest[B] = CarryRow[B];
+        CarryFourthBytes(Dest, CarryRow, Bytes);
 }
 
 }

@@ -31,9 +31,11 @@ void Horizontal(TXSimdLevel Level, const Byte* Source, Byte* Dest, const TTaps& 
 Integer BlockRows(TXSimdLevel Level);
 // Horizontal for Count (at most BlockRows) rows at once: across the rows,
 // one pixel of every row per vector lane, so each destination pixel's taps
-// are plain loads. Scratch is reused between calls.
-void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Byte* const* Dests, Integer Count,
-    Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch);
+// are plain loads. The source rows have pixels of SourceBytes bytes: 4, or
+// 3 read as if widened with a fourth byte of 0. Scratch is reused between
+// calls.
+void HorizontalBlock(TXSimdLevel Level, const Byte* const* Sources, Integer SourceBytes, Byte* const* Dests,
+    Integer Count, Integer SourceWidth, const TTaps& Taps, bool CarryFourth, std::vector<float>& Scratch);
 // Bytes bytes of a destination row from Count rows, each weighted; the
 // fourth byte of each pixel from CarryRow when it is given.
 void Vertical(TXSimdLevel Level, const Byte* const* Rows, const float* Weights, Integer Count, Byte* Dest, size_t Bytes,
@@ -48,9 +50,10 @@ struct TSharedRow {
     Byte* Dest = nullptr;
     const Byte* CarryRow = nullptr;
 };
-// Vertical for several destination rows (at most 8) whose taps are runs of
-// one list of rows: each row is read once for all of them.
-void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount,
-    size_t Bytes);
+// Vertical for several destination rows whose taps are runs of one list of
+// rows: each row is read and turned into floats once for all of them.
+// Scratch is reused between calls.
+void VerticalShared(TXSimdLevel Level, const Byte* const* Union, const TSharedRow* Outs, Integer OutCount, size_t Bytes,
+    std::vector<float>& Scratch);
 
 }

@@ -1,8 +1,8 @@
 #include "graphics/XMedia.Resample.h"
 #include "gdi/Bitmap.h"
+#include "gdi/JpegImage.h"
 #include "gdi/PngImage.h"
 #include "graphics/XMedia.ObjectCache.h"
-#include "graphics/XMedia.Pixels.Rows.h"
 #include "graphics/XMedia.Resample.Rows.h"
 #include "graphics/XMedia.WeightCache.h"
 #include "rtl/Units.h"
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
 
 X_REGISTER_CLASS(TXFilterKernel)
 X_REGISTER_CLASS(TXSizableFilterKernel)
@@ -209,21 +210,56 @@ TXWeightMapProvider FetchWeightMap(Integer DestCount, Integer SourceCount, const
 
 namespace {
 
-// A source row of 4-byte pixels; the pointer stays valid for the next
-// SourceRowsKept calls, so a block of rows can be read at once.
-using TSourceRow = std::function<const Byte*(Integer Y)>;
-using TPutRow = std::function<void(Integer Y, const Byte* Row)>;
 constexpr Integer SourceRowsKept = 16;
+
+// The picture the resampler reads: rows of 4-byte pixels (or 3-byte ones,
+// read with a fourth byte of 0), asked for in any order, but never more
+// than a band of rows above the lowest row asked for so far; a row's
+// pointer stays valid for the next SourceRowsKept rows asked for, so a
+// block of rows can be read at once.
+struct TResampleSource {
+    TResampleSource(Integer AWidth, Integer AHeight, Integer ABytes, std::function<const Byte*(Integer Y)> ARow)
+        : Width(AWidth)
+        , Height(AHeight)
+        , Bytes(ABytes)
+        , Row(std::move(ARow))
+    { }
+    Integer Width, Height;
+    Integer Bytes;
+    std::function<const Byte*(Integer Y)> Row;
+    // Told once, before the first row, how many rows the band holds (the
+    // lowest row asked for so far counts as one).
+    std::function<void(Integer Band)> Prepare;
+};
+
+// What the resampler makes: the part Window of a Width x Height result,
+// rows numbered from Window's top. A row is made where Row says (Window's
+// width of 4-byte pixels), or without Row in a buffer of the resampler's,
+// and then handed to Put when there is one. CarryFourth: the fourth byte of
+// each pixel is that of the last source pixel read instead of a filtered
+// one.
+struct TResampleTarget {
+    TResampleTarget(Integer AWidth, Integer AHeight, const TRect& AWindow)
+        : Width(AWidth)
+        , Height(AHeight)
+        , Window(AWindow)
+    { }
+    Integer Width, Height;
+    TRect Window;
+    std::function<Byte*(Integer Y)> Row;
+    std::function<void(Integer Y, const Byte* Row)> Put;
+    bool CarryFourth = false;
+};
 
 // Resamples rows of 4-byte pixels. Intermediate rows are kept in a ring
 // just large enough for one destination row's taps (and one block of
 // rows of the horizontal pass), each computed once while the taps move
 // down the source.
-// Only the destination pixels inside Window are made; PutRow gets rows of
-// Window's width, numbered from Window's top.
-void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow& SourceRow, const TPutRow& PutRow,
-    bool CarryFourth, const TXFilterKernel* Kernel, const TRect& Window)
+void Resample4(const TResampleSource& Source, const TResampleTarget& Target, const TXFilterKernel* Kernel)
 {
+    const Integer SW = Source.Width, SH = Source.Height, DW = Target.Width, DH = Target.Height;
+    const TRect& Window = Target.Window;
+    const bool CarryFourth = Target.CarryFourth;
     const TXWeightMapProvider HProvider = FetchWeightMap(DW, SW, Kernel);
     const TXWeightMapProvider VProvider = FetchWeightMap(DH, SH, Kernel);
     const TXPixWeightMap& VMap = *VProvider->GetContent();
@@ -274,8 +310,19 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
     std::vector<Integer> Held(size_t(Ring), -1);
     std::vector<const Byte*> Rows(size_t(std::max(Slots, 1)));
     std::vector<float> Weights(Rows.size() * size_t(MaxGroup));
-    std::vector<Byte> Out(RowBytes * size_t(MaxGroup));
-    std::vector<float> Scratch;
+    std::vector<Byte> Out(Target.Row ? 0 : RowBytes * size_t(MaxGroup));
+    auto OutRow = [&](Integer Y, Integer O) {
+        return Target.Row ? Target.Row(Y - Window.Top) : Out.data() + size_t(O) * RowBytes;
+    };
+    auto Put = [&](Integer Y, const Byte* Row) {
+        if (Target.Put)
+            Target.Put(Y - Window.Top, Row);
+    };
+    // Rows are asked for from a group's lowest tap row on, and at most a
+    // block past the highest so far.
+    if (Source.Prepare)
+        Source.Prepare(Ring);
+    std::vector<float> Scratch, Pieces;
     std::vector<const Byte*> Sources(static_cast<size_t>(Block));
     std::vector<Byte*> Dests(static_cast<size_t>(Block));
     std::vector<const Byte*> Union(static_cast<size_t>(Span));
@@ -286,11 +333,12 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             return;
         const Integer N = std::min(Block, SH - I);
         for (Integer R = 0; R < N; ++R) {
-            Sources[size_t(R)] = SourceRow(I + R);
+            Sources[size_t(R)] = Source.Row(I + R);
             Dests[size_t(R)] = SlotRow(I + R);
             Held[size_t((I + R) % Ring)] = I + R;
         }
-        XResampleRows::HorizontalBlock(Level, Sources.data(), Dests.data(), N, SW, Taps, CarryFourth, Scratch);
+        XResampleRows::HorizontalBlock(Level, Sources.data(), Source.Bytes, Dests.data(), N, SW, Taps, CarryFourth,
+            Scratch);
     };
     for (const TGroup& G : Groups) {
         if (G.Size == 1) {
@@ -300,12 +348,13 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
                 Rows[size_t(K)] = SlotRow(Index(Y, K));
                 Weights[size_t(K)] = VMap.Rows(K)[Y].Weight;
             }
+            Byte* const Dest = OutRow(Y, 0);
             if (N > 0)
-                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Out.data(), RowBytes,
+                XResampleRows::Vertical(Level, Rows.data(), Weights.data(), N, Dest, RowBytes,
                     CarryFourth ? Rows[size_t(N - 1)] : nullptr);
             else
-                std::fill_n(Out.begin(), RowBytes, Byte(0));
-            PutRow(Y - Window.Top, Out.data());
+                std::fill_n(Dest, RowBytes, Byte(0));
+            Put(Y, Dest);
             continue;
         }
         for (Integer I = G.Lo; I <= G.Hi; ++I) {
@@ -317,12 +366,12 @@ void Resample4(Integer SW, Integer SH, Integer DW, Integer DH, const TSourceRow&
             float* W = &Weights[size_t(O) * Rows.size()];
             for (Integer K = 0; K < Count(Y); ++K)
                 W[K] = VMap.Rows(K)[Y].Weight;
-            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, Out.data() + size_t(O) * RowBytes,
+            Shared[O] = { Index(Y, 0) - G.Lo, Count(Y), W, OutRow(Y, O),
                 CarryFourth ? Union[size_t(Index(Y, Count(Y) - 1) - G.Lo)] : nullptr };
         }
-        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes);
+        XResampleRows::VerticalShared(Level, Union.data(), Shared, G.Size, RowBytes, Pieces);
         for (Integer O = 0; O < G.Size; ++O)
-            PutRow(G.First + O - Window.Top, Shared[O].Dest);
+            Put(G.First + O, Shared[O].Dest);
     }
 }
 
@@ -387,23 +436,73 @@ void PutPngRow(TPngImage* Dest, Integer Y, const Byte* Row)
     }
 }
 
-// 32-bit rows of a bitmap: its own, or 24-bit ones widened with a fourth
-// byte of 0.
-TSourceRow BitmapRows(TBitmap* Source, std::vector<Byte>& Scratch)
+// A bitmap's rows as they are.
+TResampleSource BitmapSource(const TBitmap* Source)
 {
-    if (Source->PixelFormat() == pf32bit)
-        return [Source](Integer Y) { return static_cast<const Byte*>(Source->ScanLine(Y)); };
-    Scratch.resize(size_t(Source->Width()) * 4 * SourceRowsKept);
-    return [Source, &Scratch](Integer Y) {
-        Byte* const Start = Scratch.data() + size_t(Y % SourceRowsKept) * size_t(Source->Width()) * 4;
-        XPixelRows::Widen24(XSimdLevel(), Source->ScanLine(Y), Start, Source->Width());
-        return static_cast<const Byte*>(Start);
-    };
+    return TResampleSource(Source->Width(), Source->Height(), Source->BytesPerPixel(),
+        [Source](Integer Y) { return Source->ScanLine(Y); });
+}
+
+// A JPEG picture's rows decoded as the resampler asks for them, kept in a
+// ring as deep as the resampler's band and a block more.
+class TJpegRows {
+public:
+    explicit TJpegRows(const TJPEGImage* Image)
+        : FImage(Image)
+        , FDecoder(std::make_unique<TJPEGRowDecoder>(Image))
+    { }
+    Integer Width() const { return FDecoder->Width(); }
+    Integer Height() const { return FDecoder->Height(); }
+    void Prepare(Integer Band)
+    {
+        FKeep = std::min(Height(), Band + SourceRowsKept);
+        FRing.resize(size_t(FKeep) * size_t(Width()) * 3);
+    }
+    const Byte* Row(Integer Y)
+    {
+        X_VERIFY(!FRing.empty(), "the JPEG rows are read before their band is known");
+        // A row that has left the ring (the band says it will not) is
+        // decoded again from the start.
+        if (Y < FDecoder->NextRow() - FKeep)
+            FDecoder = std::make_unique<TJPEGRowDecoder>(FImage);
+        while (FDecoder->NextRow() <= Y)
+            FDecoder->ReadRow(Slot(FDecoder->NextRow()));
+        return Slot(Y);
+    }
+    void Finish() { FDecoder->Finish(); }
+
+private:
+    Byte* Slot(Integer Y) { return FRing.data() + size_t(Y % FKeep) * size_t(Width()) * 3; }
+    const TJPEGImage* FImage;
+    std::unique_ptr<TJPEGRowDecoder> FDecoder;
+    Integer FKeep = 1;
+    TPixelBytes FRing;
+};
+
+// A bitmap's rows made in place.
+TResampleTarget BitmapTarget(TBitmap* Dest, Integer Width, Integer Height, const TRect& Window)
+{
+    TResampleTarget Target(Width, Height, Window);
+    Target.Row = [Dest](Integer Y) { return Dest->ScanLine(Y); };
+    Target.CarryFourth = true;
+    return Target;
 }
 
 } // namespace
 
 namespace {
+
+// Empties a bitmap whose rows are being made in place when the work stops
+// part-way, so no undefined pixels are left behind.
+struct TEmptiedUnlessDone {
+    TBitmap* Bitmap;
+    bool Done = false;
+    ~TEmptiedUnlessDone()
+    {
+        if (!Done)
+            Bitmap->Assign(nullptr);
+    }
+};
 
 // Window cut to the Width x Height picture; empty when nothing is left.
 TRect InsideOf(const TRect& Window, Integer Width, Integer Height)
@@ -443,9 +542,10 @@ void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, 
     TRgbaRows Rows(Source);
     const Integer SW = Rows.Width(), SH = Rows.Height();
     if (SW > 3 && SH > 3 && Width > 3 && Height > 3) {
-        Resample4(
-            SW, SH, Width, Height, [&](Integer Y) { return Rows.Row(Y); },
-            [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); }, false, Kernel ? Kernel : XLanczosKernel(), W);
+        TResampleTarget Target(Width, Height, W);
+        Target.Put = [&](Integer Y, const Byte* Row) { PutPngRow(Dest, Y, Row); };
+        Resample4(TResampleSource(SW, SH, 4, [&](Integer Y) { return Rows.Row(Y); }), Target,
+            Kernel ? Kernel : XLanczosKernel());
         return;
     }
     // Small sizes: colour and alpha stretched to the nearest pixel together.
@@ -459,6 +559,30 @@ void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, 
     StretchDraw(To.get(), Rect(-W.Left, -W.Top, Width - W.Left, Height - W.Top), From.get());
     for (Integer Y = 0; Y < W.Height(); ++Y)
         PutPngRow(Dest, Y, To->ScanLine(Y));
+}
+
+void ResampleJPEGWindow(TJPEGImage* Source, TBitmap* Dest, Integer Width, Integer Height, const TRect& Window)
+{
+    if (!Source || !Dest || Source->Empty())
+        return;
+    const TRect W = InsideOf(Window, Width, Height);
+    if (Source->Decoded() || Width < 4 || Height < 4 || W.IsEmpty()) {
+        ResampleBitmapWindow(Source->Bitmap(), Dest, Width, Height, Window);
+        return;
+    }
+    TJpegRows Rows(Source);
+    if (Rows.Width() < 4 || Rows.Height() < 4) {
+        ResampleBitmapWindow(Source->Bitmap(), Dest, Width, Height, Window);
+        return;
+    }
+    Dest->SetSizeForOverwrite(pf32bit, W.Width(), W.Height());
+    TEmptiedUnlessDone Guard { Dest };
+    TResampleSource From(Rows.Width(), Rows.Height(), 3, [&Rows](Integer Y) { return Rows.Row(Y); });
+    From.Prepare = [&Rows](Integer Band) { Rows.Prepare(Band); };
+    Resample4(From, BitmapTarget(Dest, Width, Height, W), XLanczosKernel());
+    // Damage past the rows the window needs raises as for the whole picture.
+    Rows.Finish();
+    Guard.Done = true;
 }
 
 void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TXFilterKernel*)
@@ -477,20 +601,21 @@ void ResampleBitmapWindow(const TBitmap* ConstSource, TBitmap* Dest, Integer Wid
         Copy->Assign(Source);
         Source = Copy.get();
     }
-    Dest->Assign(nullptr);
-    Dest->SetPixelFormat(pf32bit);
     const TRect W = InsideOf(Window, Width, Height);
-    if (Width <= 0 || Height <= 0 || W.IsEmpty())
-        return;
-    Dest->SetSize(W.Width(), W.Height());
     const Integer SW = Source->Width(), SH = Source->Height();
-    if (SW < 4 || SH < 4 || Width < 4 || Height < 4) {
+    if (Width <= 0 || Height <= 0 || W.IsEmpty() || SW < 4 || SH < 4 || Width < 4 || Height < 4) {
+        Dest->Assign(nullptr);
+        Dest->SetPixelFormat(pf32bit);
+        if (W.IsEmpty() || Width <= 0 || Height <= 0)
+            return;
+        Dest->SetSize(W.Width(), W.Height());
         StretchDraw(Dest, Rect(-W.Left, -W.Top, Width - W.Left, Height - W.Top), Source);
         return;
     }
-    std::vector<Byte> Scratch;
-    const size_t Bytes = size_t(W.Width()) * 4;
-    Resample4(
-        SW, SH, Width, Height, BitmapRows(Source, Scratch),
-        [&](Integer Y, const Byte* Row) { std::memcpy(Dest->ScanLine(Y), Row, Bytes); }, true, XLanczosKernel(), W);
+    // Every row is made in place; a failure part-way leaves no half-made
+    // picture behind.
+    Dest->SetSizeForOverwrite(pf32bit, W.Width(), W.Height());
+    TEmptiedUnlessDone Guard { Dest };
+    Resample4(BitmapSource(Source), BitmapTarget(Dest, Width, Height, W), XLanczosKernel());
+    Guard.Done = true;
 }

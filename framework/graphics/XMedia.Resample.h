@@ -18,6 +18,7 @@
 
 class TBitmap;
 class TGraphic;
+class TJPEGImage;
 class TPngImage;
 
 class TXFilterKernel : public TXPersistent {
@@ -159,3 +160,8 @@ void ResampleBitmap(TBitmap* Source, TBitmap* Dest, Integer Width, Integer Heigh
 void LanczosResamplePngWindow(TGraphic* Source, TPngImage* Dest, Integer Width, Integer Height,
     const TXFilterKernel* Kernel, const TRect& Window);
 void ResampleBitmapWindow(const TBitmap* Source, TBitmap* Dest, Integer Width, Integer Height, const TRect& Window);
+// ResampleBitmapWindow of a JPEG picture's decoded pixels, bit for bit, but
+// with the rows decoded as the resampler reads them, so the whole decoded
+// picture is never held (nor kept by the picture afterwards). Damaged data
+// raises EJPEG as decoding the picture would, leaving Dest empty.
+void ResampleJPEGWindow(TJPEGImage* Source, TBitmap* Dest, Integer Width, Integer Height, const TRect& Window);

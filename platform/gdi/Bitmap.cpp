@@ -27,7 +27,7 @@ void TBitmap::SetPixelFormat(TPixelFormat Value)
     if (Value == FPixelFormat)
         return;
     Integer NewStride = StrideOf(FWidth, Value);
-    std::vector<Byte> Bits(size_t(NewStride) * size_t(FHeight), 0);
+    TPixelBytes Bits(size_t(NewStride) * size_t(FHeight), 0);
     Integer From = BytesPerPixel(), To = Value == pf32bit ? 4 : 3;
     for (Integer Y = 0; Y < FHeight; ++Y) {
         const Byte* S = &FBits[size_t(Y) * FStride];
@@ -49,7 +49,7 @@ void TBitmap::SetSize(Integer AWidth, Integer AHeight)
     if (AWidth == FWidth && AHeight == FHeight)
         return;
     Integer NewStride = StrideOf(AWidth, FPixelFormat);
-    std::vector<Byte> Bits(size_t(NewStride) * size_t(AHeight), 0xFF);
+    TPixelBytes Bits(size_t(NewStride) * size_t(AHeight), 0xFF);
     Integer Rows = std::min(FHeight, AHeight);
     size_t RowBytes = size_t(std::min(FWidth, AWidth)) * BytesPerPixel();
     for (Integer Y = 0; Y < Rows; ++Y)
@@ -58,6 +58,29 @@ void TBitmap::SetSize(Integer AWidth, Integer AHeight)
     FHeight = AHeight;
     FStride = NewStride;
     FBits.swap(Bits);
+}
+
+void TBitmap::SetSizeForOverwrite(TPixelFormat Format, Integer AWidth, Integer AHeight)
+{
+    if (Format != pf24bit && Format != pf32bit)
+        throw EInvalidGraphicOperation(u"Unsupported pixel format");
+    CheckGraphicSize(AWidth, AHeight);
+    const Integer NewStride = StrideOf(AWidth, Format);
+    const size_t Bytes = size_t(NewStride) * size_t(AHeight);
+    if (FBits.size() != Bytes) {
+        TPixelBytes Bits;
+        Bits.resize(Bytes);
+        FBits.swap(Bits);
+    }
+    FPixelFormat = Format;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    FStride = NewStride;
+    const size_t Used = size_t(AWidth) * BytesPerPixel();
+    if (Used < size_t(NewStride))
+        for (Integer Y = 0; Y < AHeight; ++Y)
+            std::fill(FBits.begin() + ptrdiff_t(size_t(Y) * NewStride + Used),
+                FBits.begin() + ptrdiff_t(size_t(Y + 1) * NewStride), Byte(0));
 }
 
 Byte* TBitmap::ScanLine(Integer Y)

@@ -11,7 +11,7 @@
 // fills and copies from 24-bit pixels set it to 0, as GDI does.
 #pragma once
 #include "gdi/Graphic.h"
-#include <vector>
+#include "gdi/PixelMemory.h"
 
 class TCanvas;
 
@@ -46,6 +46,11 @@ public:
     void SetSize(Integer AWidth, Integer AHeight);
     void SetWidth(Integer Value) { SetSize(Value, FHeight); }
     void SetHeight(Integer Value) { SetSize(FWidth, Value); }
+    // For a writer that fills every pixel: Format and AWidth x AHeight
+    // with nothing kept or cleared (the pixels are undefined until
+    // written); only the padding at the rows' ends is set to 0. The memory
+    // stays when the size in bytes does.
+    void SetSizeForOverwrite(TPixelFormat Format, Integer AWidth, Integer AHeight);
 
     Integer BytesPerPixel() const { return FPixelFormat == pf32bit ? 4 : 3; }
     // Bytes from one row to the next.
@@ -67,7 +72,7 @@ private:
     Integer FWidth = 0;
     Integer FHeight = 0;
     Integer FStride = 0;
-    std::vector<Byte> FBits;
+    TPixelBytes FBits;
     TOwnedPtr<TCanvas> FCanvas;
 };
 

@@ -111,9 +111,17 @@ void TCanvas::Span(Integer Y, Integer X1, Integer X2, TColor Color)
     const Byte Px[4] = { GetBValue(C), GetGValue(C), GetRValue(C), 0 };
     const Integer Bpp = FBitmap ? FBitmap->BytesPerPixel() : 0;
     ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+        if (B <= A)
+            return;
+        // One pixel, then the filled part copied onto the rest, doubling.
         Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
-        for (Integer X = A; X < B; ++X, D += Bpp)
-            std::memcpy(D, Px, size_t(Bpp));
+        const size_t Total = size_t(B - A) * Bpp;
+        std::memcpy(D, Px, size_t(Bpp));
+        for (size_t Done = size_t(Bpp); Done < Total;) {
+            const size_t N = std::min(Done, Total - Done);
+            std::memcpy(D + Done, D, N);
+            Done += N;
+        }
     });
 }
 

@@ -1,6 +1,7 @@
 #include "gdi/JpegImage.h"
 #include "gdi/Bitmap.h"
 #include "rtl/Streams.h"
+#include "rtl/Verify.h"
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -61,8 +62,10 @@ void InitError(TJpegError& Err)
     Err.Text[0] = 0;
 }
 
+} // namespace
+
 // Everything a decode touches after its setjmp.
-struct TDecode {
+struct TJPEGDecodeState {
     jpeg_decompress_struct Info;
     TJpegError Err;
     jpeg_progress_mgr Progress;
@@ -71,14 +74,19 @@ struct TDecode {
     size_t Size = 0;
     unsigned Denom = 1;
     bool HeaderOnly = false;
-    TBitmap* Out = nullptr;
+    int Components = 3;
+    Byte* Target = nullptr; // where the next row goes
     std::vector<Byte> Row;
-    ~TDecode()
+    ~TJPEGDecodeState()
     {
         if (Created)
             jpeg_destroy_decompress(&Info);
     }
 };
+
+namespace {
+
+using TDecode = TJPEGDecodeState;
 
 // The header only has to name a picture within the side limit: the pixel
 // cap is for what a decode allocates, at the scale it decodes at (an
@@ -117,8 +125,10 @@ void ConvertRow(TDecode* D, Byte* Dst)
     }
 }
 
-// Answers false after a libjpeg error (the text is in D->Err.Text).
-bool RunDecode(TDecode* D)
+// The steps of a decode answer false after a libjpeg error (the text is in
+// D->Err.Text). Start reads the header and, unless only the header is
+// wanted, starts the decompression at the picture's scale.
+bool StartDecode(TDecode* D)
 {
     if (setjmp(D->Err.Jump))
         return false;
@@ -142,34 +152,49 @@ bool RunDecode(TDecode* D)
     jpeg_calc_output_dimensions(&D->Info);
     CheckGraphicSize(D->Info.output_width, D->Info.output_height);
     jpeg_start_decompress(&D->Info);
-    const int Components = D->Info.out_color_space == JCS_GRAYSCALE ? 1 : D->Info.out_color_space == JCS_CMYK ? 4 : 3;
-    if (D->Info.output_components != Components)
+    D->Components = D->Info.out_color_space == JCS_GRAYSCALE ? 1 : D->Info.out_color_space == JCS_CMYK ? 4 : 3;
+    if (D->Info.output_components != D->Components)
         throw EJPEG(u"Unexpected JPEG colour layout");
-    D->Out->SetPixelFormat(pf24bit);
-    D->Out->SetSize(Integer(D->Info.output_width), Integer(D->Info.output_height));
-    if (Components != 3)
-        D->Row.resize(size_t(D->Info.output_width) * Components);
-    while (D->Info.output_scanline < D->Info.output_height) {
-        Byte* Dst = D->Out->ScanLine(Integer(D->Info.output_scanline));
-        JSAMPROW Rows[1] = { Components == 3 ? Dst : D->Row.data() };
-        if (jpeg_read_scanlines(&D->Info, Rows, 1) != 1)
-            throw EJPEG(u"JPEG data ended early");
-        if (Components != 3)
-            ConvertRow(D, Dst);
-    }
+    if (D->Components != 3)
+        D->Row.resize(size_t(D->Info.output_width) * size_t(D->Components));
+    return true;
+}
+
+// The next row as 3-byte BGR pixels, into D->Target.
+bool ReadDecodedRow(TDecode* D)
+{
+    if (setjmp(D->Err.Jump))
+        return false;
+    JSAMPROW Rows[1] = { D->Components == 3 ? D->Target : D->Row.data() };
+    if (jpeg_read_scanlines(&D->Info, Rows, 1) != 1)
+        throw EJPEG(u"JPEG data ended early");
+    if (D->Components != 3)
+        ConvertRow(D, D->Target);
+    return true;
+}
+
+bool FinishDecode(TDecode* D)
+{
+    if (setjmp(D->Err.Jump))
+        return false;
     jpeg_finish_decompress(&D->Info);
     return true;
 }
 
-void Decode(TDecode& D)
+[[noreturn]] void RaiseDecodeError(TDecode& D)
+{
+    throw EJPEG(u"JPEG error: " + S(D.Err.Text));
+}
+
+void Start(TDecode& D)
 {
     InitError(D.Err);
     D.Info.err = &D.Err.Pub;
     D.Progress.progress_monitor = ProgressMonitor;
     if (D.Size == 0)
         throw EJPEG(u"JPEG data is empty");
-    if (!RunDecode(&D))
-        throw EJPEG(u"JPEG error: " + S(D.Err.Text));
+    if (!StartDecode(&D))
+        RaiseDecodeError(D);
 }
 
 // Everything an encode touches after its setjmp.
@@ -298,7 +323,7 @@ void TJPEGImage::ReadHeader()
     D.Data = FData.data();
     D.Size = FData.size();
     D.HeaderOnly = true;
-    Decode(D);
+    Start(D);
     FImageWidth = Integer(D.Info.image_width);
     FImageHeight = Integer(D.Info.image_height);
 }
@@ -364,13 +389,13 @@ void TJPEGImage::DIBNeeded()
 {
     if (FBitmap || FData.empty())
         return;
+    TJPEGRowDecoder Rows(this);
     TOwnedPtr<TBitmap> Pixels(MakeOwned<TBitmap>());
-    TDecode D;
-    D.Data = FData.data();
-    D.Size = FData.size();
-    D.Denom = DenomOf(FScale);
-    D.Out = Pixels.get();
-    Decode(D);
+    // Every row is written below; a decode that fails drops the bitmap.
+    Pixels->SetSizeForOverwrite(pf24bit, Rows.Width(), Rows.Height());
+    for (Integer Y = 0; Y < Rows.Height(); ++Y)
+        Rows.ReadRow(Pixels->ScanLine(Y));
+    Rows.Finish();
     FBitmap = Pixels.release();
 }
 
@@ -431,4 +456,51 @@ void TJPEGImage::AssignTo(TPersistent* Dest)
         return;
     }
     inherited::AssignTo(Dest);
+}
+
+TJPEGRowDecoder::TJPEGRowDecoder(const TJPEGImage* Image)
+    : FState(std::make_unique<TJPEGDecodeState>())
+{
+    if (Image->FData.empty())
+        throw EJPEG(u"JPEG data is empty");
+    FState->Data = Image->FData.data();
+    FState->Size = Image->FData.size();
+    FState->Denom = DenomOf(Image->FScale);
+    Start(*FState);
+}
+
+TJPEGRowDecoder::~TJPEGRowDecoder() = default;
+
+Integer TJPEGRowDecoder::Width() const
+{
+    return Integer(FState->Info.output_width);
+}
+
+Integer TJPEGRowDecoder::Height() const
+{
+    return Integer(FState->Info.output_height);
+}
+
+Integer TJPEGRowDecoder::NextRow() const
+{
+    return Integer(FState->Info.output_scanline);
+}
+
+void TJPEGRowDecoder::ReadRow(Byte* Dest)
+{
+    X_VERIFY(NextRow() < Height(), "no JPEG row is left to read");
+    FState->Target = Dest;
+    if (!ReadDecodedRow(FState.get()))
+        RaiseDecodeError(*FState);
+}
+
+void TJPEGRowDecoder::Finish()
+{
+    if (NextRow() < Height()) {
+        std::vector<Byte> Rest(size_t(Width()) * 3);
+        while (NextRow() < Height())
+            ReadRow(Rest.data());
+    }
+    if (!FinishDecode(FState.get()))
+        RaiseDecodeError(*FState);
 }

@@ -10,9 +10,11 @@
 // Damaged data raises EJPEG, also when the scan data ends early.
 #pragma once
 #include "gdi/Graphic.h"
+#include <memory>
 #include <vector>
 
 class TBitmap;
+struct TJPEGDecodeState;
 
 enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
 
@@ -53,10 +55,13 @@ public:
 
     // Decodes now; raises EJPEG for damaged data.
     void DIBNeeded();
+    // True once the decoded pixels are kept.
+    bool Decoded() const { return FBitmap != nullptr; }
     // The decoded pixels (decoded on first use); null for an empty picture.
     const TBitmap* Bitmap();
 
 private:
+    friend class TJPEGRowDecoder;
     void Clear();
     void ReadHeader();
     std::vector<Byte> FData;
@@ -65,4 +70,36 @@ private:
     Integer FQuality = 90;
     Integer FImageWidth = 0; // full size, from the header
     Integer FImageHeight = 0;
+};
+
+// A JPEG picture's rows decoded one after another at its scale, for a
+// reader that needs each row once and never the whole picture: the same
+// pixels as TJPEGImage::Bitmap's rows. The picture must outlive the
+// decoder and keep its data meanwhile.
+//
+//     TJPEGRowDecoder Rows(Jpeg);
+//     for (Integer Y = 0; Y < Rows.Height(); ++Y)
+//         Rows.ReadRow(Line.data());       // Width() x 3 bytes, BGR
+//     Rows.Finish();
+//
+// Damaged data raises EJPEG, from the constructor (header, size caps) or
+// from the row where it shows.
+class TJPEGRowDecoder {
+public:
+    explicit TJPEGRowDecoder(const TJPEGImage* Image);
+    ~TJPEGRowDecoder();
+    TJPEGRowDecoder(const TJPEGRowDecoder&) = delete;
+    TJPEGRowDecoder& operator=(const TJPEGRowDecoder&) = delete;
+    Integer Width() const;
+    Integer Height() const;
+    // The row ReadRow decodes next.
+    Integer NextRow() const;
+    // Decodes the next row into Dest, Width() pixels of 3 bytes.
+    void ReadRow(Byte* Dest);
+    // Decodes the rows left and the end of the data, so damage anywhere
+    // raises as it would for the whole picture.
+    void Finish();
+
+private:
+    std::unique_ptr<TJPEGDecodeState> FState;
 };

@@ -3,6 +3,7 @@
 #include "gdi/Bitmap.h"
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -41,11 +42,34 @@ void Put(Byte* D, Integer DstBpp, const float* Value)
         D[C] = Byte(std::clamp(std::nearbyint(Value[C]), 0.0f, 255.0f));
 }
 
+// The source at its own size: pixel X - R.Left of row Y - R.Top, which is
+// what the nearest pixel is at a scale of 1, row by row.
+void CopyOwnSize(Byte* D, const Byte* S, Int64 Count, Integer SB, Integer DB)
+{
+    if (SB == DB) {
+        std::memcpy(D, S, size_t(Count) * SB);
+        return;
+    }
+    for (Int64 X = 0; X < Count; ++X, S += SB, D += DB) {
+        D[0] = S[0];
+        D[1] = S[1];
+        D[2] = S[2];
+        if (DB == 4)
+            D[3] = 0;
+    }
+}
+
 void DrawNearest(TBitmap* Dest, const TRect& R, const TBitmap* Src, TSpan Xs, TSpan Ys)
 {
     const Int64 RW = Int64(R.Right) - R.Left, RH = Int64(R.Bottom) - R.Top;
     const Int64 SW = Src->Width(), SH = Src->Height();
     const Integer SB = Src->BytesPerPixel(), DB = Dest->BytesPerPixel();
+    if (RW == SW && RH == SH) {
+        for (Int64 Y = Ys.First; Y < Ys.Last; ++Y)
+            CopyOwnSize(Dest->ScanLine(Integer(Y)) + Xs.First * DB,
+                Src->ScanLine(Integer(Y - R.Top)) + (Xs.First - R.Left) * SB, Xs.Last - Xs.First, SB, DB);
+        return;
+    }
     std::vector<Integer> Column(size_t(Xs.Last - Xs.First));
     for (Int64 X = Xs.First; X < Xs.Last; ++X)
         Column[size_t(X - Xs.First)] = Integer(((2 * (X - R.Left) + 1) * SW) / (2 * RW));

@@ -1,4 +1,5 @@
 #include "gdi/tests/GdiTestSupport.h"
+#include "gdi/JpegImage.h"
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XMedia.Simd.h"
 #include "SimdLevelGuard.h"
@@ -111,6 +112,25 @@ std::vector<Byte> Bgra(const TBitmap* Bmp)
             Out.insert(Out.end(), { P[0], P[1], P[2], Bmp->BytesPerPixel() == 4 ? P[3] : Byte(0) });
     }
     return Out;
+}
+
+// A JPEG picture of noise, encoded by our own encoder, loaded afresh so
+// nothing is decoded yet.
+TOwnedPtr<TJPEGImage> JpegOf(const RawBytes& Bytes, TJPEGScale Scale = jsFullSize)
+{
+    auto Jpeg = MakeOwned<TJPEGImage>();
+    Jpeg->SetScale(Scale);
+    Jpeg->LoadFromStream(StreamOf(Bytes).get());
+    return Jpeg;
+}
+
+RawBytes NoiseJpegBytes(Integer W, Integer H, unsigned Seed)
+{
+    auto Jpeg = MakeOwned<TJPEGImage>();
+    Jpeg->Assign(Noise(pf24bit, W, H, Seed).get());
+    auto S = MakeOwned<TMemoryStream>();
+    Jpeg->SaveToStream(S.get());
+    return BytesOf(S.get());
 }
 
 } // namespace
@@ -239,6 +259,10 @@ TEST(XMediaResample, EveryPathEqualsThePlainLoopsAtRadiusTwoAndThree)
         Sizes.push_back({ W, 70, 29, 23 });
         Sizes.push_back({ 29, 19, W, 90 });
     }
+    // Rows wider than one piece of the shared vertical pass, and a strong
+    // reduction whose taps span hundreds of rows.
+    Sizes.push_back({ 200, 30, 180, 11 });
+    Sizes.push_back({ 67, 600, 41, 90 });
     for (TXSimdLevel Level : XSimdLevels()) {
         SetXSimdLevel(Level);
         for (const Size& S : Sizes)
@@ -397,4 +421,87 @@ TEST(XMediaResample, CloseToVipsLanczos)
         }
     }
     SavePicture(Side.get(), "resample-ours-beside-vips.png");
+}
+
+// Resampling a JPEG picture while its rows are decoded gives the bits of
+// resampling its decoded bitmap: every vector level, windows that stop
+// before the last rows, scales, a reduction whose taps span most of the
+// picture, and the colour spaces ImageMagick writes.
+TEST(XMediaResample, JpegRowsResampleAsTheirDecodedPicture)
+{
+    TLevelGuard Guard;
+    struct Case {
+        RawBytes Bytes;
+        Integer DW, DH;
+        TRect Window;
+        TJPEGScale Scale = jsFullSize;
+    };
+    const RawBytes Wide = NoiseJpegBytes(200, 150, 3), Tall = NoiseJpegBytes(300, 900, 4);
+    std::vector<Case> Cases {
+        { Wide, 90, 70, Rect(0, 0, 90, 70) },
+        { NoiseJpegBytes(60, 40, 5), 150, 100, Rect(0, 0, 150, 100) },
+        { Wide, 90, 70, Rect(10, 5, 80, 30) },
+        { Wide, 90, 70, Rect(0, 40, 90, 70) },
+        { Tall, 20, 9, Rect(0, 0, 20, 9) },
+        { Wide, 60, 50, Rect(-5, -5, 100, 100), jsHalf },
+    };
+    if (Testing::HaveTool("convert")) {
+        Testing::TTempFolder Dir("jpeg-rows");
+        for (const char* Space : { "Gray", "CMYK" }) {
+            ASSERT_EQ(Testing::RunTool({ "convert", "-size", "120x80", "plasma:", "-colorspace", Space, "x.jpg" },
+                          Dir.Path())
+                          .ExitCode,
+                0);
+            const auto Bytes = Testing::ReadFileBytes(Dir / "x.jpg");
+            Cases.push_back({ RawBytes(Bytes.begin(), Bytes.end()), 50, 45, Rect(0, 0, 50, 45) });
+        }
+    }
+    for (TXSimdLevel Level : XSimdLevels()) {
+        SetXSimdLevel(Level);
+        for (const Case& C : Cases) {
+            auto Rows = JpegOf(C.Bytes, C.Scale), Whole = JpegOf(C.Bytes, C.Scale);
+            auto Ours = MakeOwned<TBitmap>(), Expected = MakeOwned<TBitmap>();
+            ResampleJPEGWindow(Rows.get(), Ours.get(), C.DW, C.DH, C.Window);
+            EXPECT_FALSE(Rows->Decoded());
+            ResampleBitmapWindow(Whole->Bitmap(), Expected.get(), C.DW, C.DH, C.Window);
+            ASSERT_EQ(Ours->Width(), Expected->Width());
+            ASSERT_EQ(Ours->Height(), Expected->Height());
+            ASSERT_TRUE(Bgra(Ours.get()) == Bgra(Expected.get()))
+                << XSimdLevelName(Level) << " -> " << C.DW << "x" << C.DH << " window " << C.Window.Left << ","
+                << C.Window.Top;
+        }
+    }
+    // For a person: the middle of a smooth photo-like picture, reduced while
+    // its rows are decoded (rows out of order or shifted would show).
+    auto Smooth = MakeOwned<TBitmap>();
+    Smooth->SetSize(640, 480);
+    for (Integer Y = 0; Y < 480; ++Y) {
+        Byte* P = Smooth->ScanLine(Y);
+        for (Integer X = 0; X < 640; ++X, P += 3) {
+            P[0] = Byte(128 + 120 * std::sin(X * 0.03 + Y * 0.01));
+            P[1] = Byte(Y * 255 / 479);
+            P[2] = Byte(128 + 120 * std::cos(std::hypot(X - 320, Y - 240) * 0.05));
+        }
+    }
+    auto Jpeg = MakeOwned<TJPEGImage>();
+    Jpeg->Assign(Smooth.get());
+    auto Shown = MakeOwned<TBitmap>();
+    ResampleJPEGWindow(Jpeg.get(), Shown.get(), 320, 240, Rect(20, 30, 300, 210));
+    SavePicture(Shown.get(), "resample-jpeg-rows.png");
+}
+
+// Data that ends early raises while resampling as it does when the
+// picture is decoded, even when the rows drawn come before the damage;
+// nothing half made is left.
+TEST(XMediaResample, DamagedJpegRowsRaiseAsTheWholePicture)
+{
+    const RawBytes Bytes = NoiseJpegBytes(200, 150, 6);
+    const RawBytes Cut = Bytes.substr(0, Bytes.size() * 2 / 3);
+    EXPECT_THROW(JpegOf(Cut)->DIBNeeded(), EJPEG);
+    for (const TRect& Window : { Rect(0, 0, 90, 70), Rect(0, 0, 90, 10) }) {
+        auto Jpeg = JpegOf(Cut);
+        auto Dest = MakeOwned<TBitmap>();
+        EXPECT_THROW(ResampleJPEGWindow(Jpeg.get(), Dest.get(), 90, 70, Window), EJPEG);
+        EXPECT_TRUE(Dest->Empty());
+    }
 }

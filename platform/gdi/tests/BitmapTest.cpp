@@ -335,3 +335,32 @@ TEST(Stretch, IntoItselfReadsTheOriginal)
     StretchDraw(Bmp.get(), Rect(0, 0, 8, 8), Bmp.get());
     EXPECT_EQ(Bmp->Pixel(3, 3), Original->Pixel(1, 1));
 }
+
+TEST(Stretch, OwnSizeCopiesEveryPixelAcrossPixelSizes)
+{
+    for (TPixelFormat From : { pf24bit, pf32bit })
+        for (TPixelFormat To : { pf24bit, pf32bit })
+            for (TPoint At : { TPoint { 0, 0 }, TPoint { -2, -1 }, TPoint { 3, 2 } }) {
+                auto Src = Pattern(From, 7, 5);
+                auto Dst = MakeOwned<TBitmap>();
+                Dst->SetPixelFormat(To);
+                Dst->SetSize(6, 4);
+                Dst->Fill(clWhite);
+                StretchDraw(Dst.get(), Rect(At.X, At.Y, At.X + 7, At.Y + 5), Src.get());
+                for (Integer Y = 0; Y < 4; ++Y)
+                    for (Integer X = 0; X < 6; ++X) {
+                        const Integer SX = X - At.X, SY = Y - At.Y;
+                        const bool Inside = SX >= 0 && SX < 7 && SY >= 0 && SY < 5;
+                        TPixel Want { 255, 255, 255, 0 };
+                        if (Inside) {
+                            Want = PixelAt(Src.get(), SX, SY);
+                            if (From == pf24bit)
+                                Want.A = 0;
+                        }
+                        const TPixel Got = PixelAt(Dst.get(), X, Y);
+                        EXPECT_TRUE(
+                            Got.R == Want.R && Got.G == Want.G && Got.B == Want.B && (To == pf24bit || Got.A == Want.A))
+                            << From << "->" << To << " at " << At.X << "," << At.Y << " pixel " << X << "," << Y;
+                    }
+            }
+}

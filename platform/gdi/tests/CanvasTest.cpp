@@ -1,6 +1,7 @@
 #include "GdiTestSupport.h"
 #include "gdi/Canvas.h"
 #include "gdi/Metafile.h"
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -54,6 +55,25 @@ TEST(Canvas, ThinLinesLeaveOutTheirEndPoint)
         EXPECT_EQ(Picture(Bmp.get(), clBlack), C.Expected) << C.From.X << "," << C.From.Y;
         EXPECT_EQ(Bmp->Canvas()->PenPos(), C.To);
     }
+}
+
+TEST(Canvas, FillsCoverTheirSpanExactly)
+{
+    for (TPixelFormat Format : { pf24bit, pf32bit })
+        for (Integer Left = 0; Left < 3; ++Left)
+            for (Integer Width = 1; Width <= 40; ++Width) {
+                auto Bmp = MakeOwned<TBitmap>();
+                Bmp->SetPixelFormat(Format);
+                Bmp->SetSize(45, 3);
+                Bmp->Fill(clWhite);
+                Bmp->Canvas()->Brush()->SetColor(RGB(10, 20, 30));
+                Bmp->Canvas()->FillRect(Rect(Left, 1, Left + Width, 2));
+                std::string Row(45, '.');
+                std::fill_n(Row.begin() + Left, Width, '#');
+                ASSERT_EQ(Picture(Bmp.get(), RGB(10, 20, 30)),
+                    std::string(45, '.') + "|" + Row + "|" + std::string(45, '.'))
+                    << Format << " " << Left << "+" << Width;
+            }
 }
 
 TEST(Canvas, RectangleFramesWithThePenAndFillsWithTheBrush)
