@@ -24,6 +24,7 @@
 #pragma once
 #include "gdi/Graphic.h"
 #include "rtl/Component.h"
+#include "rtl/TypInfo.h"
 #include "vcl/Controls.h"
 #include "vcl/UITypes.h"
 #include "win/Cursors.h"
@@ -249,6 +250,9 @@ enum TPosition {
     poMainFormCenter,
     poOwnerFormCenter
 };
+X_ENUM_INFO(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin)
+X_ENUM_INFO(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+    poMainFormCenter, poOwnerFormCenter)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
