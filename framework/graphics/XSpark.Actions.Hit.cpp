@@ -2,11 +2,21 @@
 #include "core/XCore.IO.h"
 #include "core/XCore.System.h"
 #include "core/XPlatform.Utils.h"
+#include "graphics/XMedia.Types.h"
 #include "win/Messages.h"
 
 X_REGISTER_CLASS(TXHitItem)
 X_REGISTER_CLASS(TXHitCollection)
 X_REGISTER_CLASS(TXHitAspect)
+X_REGISTER_CLASS(TXHitAreaItem)
+
+namespace XSpark::Actions::Hit {
+X_REGISTER_CLASS_AS(TXAreaCollection, u"XSpark.Actions.Hit.TXAreaCollection")
+X_PUBLISHED(TXAreaCollection)
+{
+    XDetail::DefineAreaEvents(D);
+}
+}
 
 X_PUBLISHED(TXHitItem)
 {
@@ -17,6 +27,11 @@ X_PUBLISHED(TXHitItem)
     X_PROP(Command, Command, SetCommand);
     X_PROP(Args, Args, SetArgs);
     X_PROP(Hint, Hint, SetHint);
+}
+
+X_PUBLISHED(TXHitAreaItem)
+{
+    X_PROP(Area, Area, SetArea);
 }
 
 X_PUBLISHED(TXHitCollection)
@@ -151,6 +166,66 @@ void TXHitItem::ExecuteOr(const TXHitItemProc& Handler)
         return;
     const TXHitItemProc Call = Handler;
     Call(this);
+}
+
+// ---- TXHitAreaItem ----
+
+void TXHitAreaItem::Init()
+{
+    inherited::Init();
+    FState = 0;
+    FPaintState = cstOff;
+}
+
+bool TXHitAreaItem::AssignFrom(TPersistent* Source)
+{
+    if (auto* Other = DynamicCast<TXHitAreaItem>(Source)) {
+        FRect = Other->FRect;
+        FPaintState = Other->FPaintState;
+        FState = Other->FState;
+    }
+    return inherited::AssignFrom(Source);
+}
+
+String TXHitAreaItem::Area() const
+{
+    return RectToText(FRect);
+}
+
+void TXHitAreaItem::SetArea(const String& Value)
+{
+    FRect = RectFromText(Value);
+}
+
+bool TXHitAreaItem::IncludeState(Integer Bit)
+{
+    return ChangeState(Bit, true);
+}
+
+bool TXHitAreaItem::ExcludeState(Integer Bit)
+{
+    return ChangeState(Bit, false);
+}
+
+bool TXHitAreaItem::ChangeState(Integer Bit, bool On)
+{
+    if (Bit >= 0 && Bit <= 7)
+        FState = On ? Byte(FState | (1 << Bit)) : Byte(FState & ~(1 << Bit));
+    const TXPaintState Old = FPaintState;
+    FPaintState = PaintStateFromFlags(FState);
+    const bool Changed = FPaintState != Old;
+    if (Bit != 4)
+        return Changed;
+    bool Freed = false;
+    if (On) {
+        TLifeWatch Watch(FLife);
+        Execute();
+        Freed = Watch.Freed();
+    }
+    if (!Freed)
+        if (auto* Host = dynamic_cast<TXAreaItemHost*>(Collection()))
+            On ? Host->AreaSelected(this) : Host->AreaDeselected(this);
+    return Changed;
 }
 
 // ---- TXHitAspect ----

@@ -12,6 +12,8 @@
 #pragma once
 #include "core/XCore.Collections.h"
 #include "core/XCore.Engine.Aspects.h"
+#include "gdi/Graphic.h"
+#include "graphics/XSpark.Skin.Data.h"
 #include "rtl/LifeWatch.h"
 #include "vcl/UITypes.h"
 #include <array>
@@ -131,6 +133,103 @@ public:
     using inherited::Create;
 };
 
+// What an area item asks of the collection that holds it.
+class TXAreaItemHost {
+public:
+    virtual void AreaSelected(TXHitAreaItem* Item) = 0;
+    virtual void AreaDeselected(TXHitAreaItem* Item) = 0;
+
+protected:
+    ~TXAreaItemHost() = default;
+};
+
+// A hit item on a rectangle, with state flags (bits 0 and 1 disabled, 2
+// hot, 4 on, 5 mixed, 6 pressed, 7 focused) and the paint state they
+// give.
+class TXHitAreaItem : public TXHitItem {
+    X_CLASS(TXHitAreaItem, TXHitItem)
+public:
+    // State 0, cstOff.
+    void Init() override;
+    // Also the rectangle, the paint state and the flags.
+    bool AssignFrom(TPersistent* Source) override;
+
+    const TRect& Rect() const { return FRect; }
+    void SetRect(const TRect& Value) { FRect = Value; }
+    // The rectangle as "left,top,right,bottom".
+    String Area() const;
+    void SetArea(const String& Value);
+    Byte State() const { return FState; }
+    TXPaintState PaintState() const { return FPaintState; }
+
+    // Set or clear flag Bit (0 to 7; others change no flag), then the paint
+    // state again; True when the paint state changed. Including bit 4
+    // runs Execute every time, then the collection's AreaSelected;
+    // excluding it runs AreaDeselected.
+    bool IncludeState(Integer Bit);
+    bool ExcludeState(Integer Bit);
+    // Neither disabled flag is set.
+    bool IsEnabled() const { return (FState & PaintFlagDisabled) == 0; }
+
+private:
+    bool ChangeState(Integer Bit, bool On);
+
+    TRect FRect {};
+    Byte FState = 0;
+    TXPaintState FPaintState = cstOff;
+};
+
+// Area items of class T with the area events.
+template<class T>
+class TXAreaCollectionOf : public TXHitCollectionOf<T>, public TXAreaItemHost {
+    X_CLASS_TEMPLATE(TXAreaCollectionOf, TXHitCollectionOf<T>, u"TXAreaCollection<T>")
+public:
+    using TXHitCollectionOf<T>::Create;
+
+    virtual void AreaSelect(Integer OldValue, Integer NewValue) { Fire(OnAreaSelect, OldValue, NewValue); }
+    virtual void AreaDeselect(Integer OldValue, Integer NewValue) { Fire(OnAreaDeselect, OldValue, NewValue); }
+    virtual void AreaChanged(TXHitAreaItem* Item) { Fire(OnAreaChanged, Item); }
+    void AreaSelected(TXHitAreaItem* Item) override { Fire(OnAreaSelected, Item); }
+    void AreaDeselected(TXHitAreaItem* Item) override { Fire(OnAreaDeselected, Item); }
+
+    // Items ordered by display name, ignoring case; equal names keep their
+    // order.
+    void SortByName()
+    {
+        if (this->Count() == 0)
+            return;
+        if (!FNameComparer)
+            FNameComparer = IPtr<IComparer<TCollectionItem*>>(New<TXCollectionNameAscComparer<TCollectionItem>>());
+        this->Sort(FNameComparer);
+    }
+
+    TXAreaChangeEvent OnAreaSelect;
+    TXAreaChangeEvent OnAreaDeselect;
+    TXAreaEvent OnAreaChanged;
+    TXAreaEvent OnAreaSelected;
+    TXAreaEvent OnAreaDeselected;
+
+private:
+    template<class E, class... A>
+    void Fire(const E& Event, A... Args)
+    {
+        const E Call = Event;
+        Call(this->GetOwner(), Args...);
+    }
+
+    IPtr<IComparer<TCollectionItem*>> FNameComparer;
+};
+
+namespace XSpark::Actions::Hit {
+
+class TXAreaCollection : public TXAreaCollectionOf<TXHitAreaItem> {
+    X_CLASS(TXAreaCollection, TXAreaCollectionOf<TXHitAreaItem>)
+public:
+    using inherited::Create;
+};
+
+}
+
 // The notification that a hit happened: where (the monitor) and what.
 class TXHitAspect : public TXCustomAspect {
     X_CLASS(TXHitAspect, TXCustomAspect)
@@ -152,5 +251,16 @@ void DefineHitEvents(TPropDefiner<C>& D)
 {
     D.Event(u"OnHit", static_cast<TXHitEvent C::*>(&C::OnHit));
     D.Event(u"OnHandleHit", static_cast<TXHandleHitEvent C::*>(&C::OnHandleHit));
+}
+// And those of the area collections.
+template<class C>
+void DefineAreaEvents(TPropDefiner<C>& D)
+{
+    DefineHitEvents(D);
+    D.Event(u"OnAreaSelect", static_cast<TXAreaChangeEvent C::*>(&C::OnAreaSelect));
+    D.Event(u"OnAreaDeselect", static_cast<TXAreaChangeEvent C::*>(&C::OnAreaDeselect));
+    D.Event(u"OnAreaChanged", static_cast<TXAreaEvent C::*>(&C::OnAreaChanged));
+    D.Event(u"OnAreaSelected", static_cast<TXAreaEvent C::*>(&C::OnAreaSelected));
+    D.Event(u"OnAreaDeselected", static_cast<TXAreaEvent C::*>(&C::OnAreaDeselected));
 }
 }

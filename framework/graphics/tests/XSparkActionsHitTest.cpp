@@ -331,3 +331,110 @@ TEST(HitAspect, CopiesTheItem)
     EXPECT_EQ(Copy->Args(), u"2");
     EXPECT_EQ(Copy->Hint(), u"Tip");
 }
+
+namespace {
+
+// The owner of an area collection: logs the area events.
+class TAreaSink : public TComponent {
+    X_CLASS(TAreaSink, TComponent)
+public:
+    void Create(TComponent* AOwner) override
+    {
+        inherited::Create(AOwner);
+        Areas.reset(New<XSpark::Actions::Hit::TXAreaCollection>(this));
+        for (const char16_t* Name : { u"Hit", u"AreaSelected", u"AreaDeselected" }) {
+            const TMethod M { MethodAddress(ClassType(), Name), this };
+            if (Name == StringView(u"Hit"))
+                Areas->OnHit.SetMethod(M);
+            else if (Name == StringView(u"AreaSelected"))
+                Areas->OnAreaSelected.SetMethod(M);
+            else
+                Areas->OnAreaDeselected.SetMethod(M);
+        }
+    }
+    void Hit(TObject* Owner, TXHitItem* Item) { Log.push_back("hit " + StringToUTF8(Item->DisplayName())); }
+    void AreaSelected(TObject* Owner, TXHitAreaItem* Item)
+    {
+        Log.push_back("selected " + StringToUTF8(Item->DisplayName()));
+    }
+    void AreaDeselected(TObject* Owner, TXHitAreaItem* Item)
+    {
+        Log.push_back("deselected " + StringToUTF8(Item->DisplayName()));
+    }
+
+    TOwnedPtr<XSpark::Actions::Hit::TXAreaCollection> Areas;
+    std::vector<std::string> Log;
+};
+X_REGISTER_CLASS(TAreaSink)
+X_PUBLISHED(TAreaSink)
+{
+    X_METHOD(Hit);
+    X_METHOD(AreaSelected);
+    X_METHOD(AreaDeselected);
+}
+
+}
+
+TEST(HitAreas, StateFlagsGiveThePaintStateAndTheOnFlagRunsTheItemEveryTime)
+{
+    TOwnedPtr<TAreaSink> Sink(New<TAreaSink>(nullptr));
+    auto* Area = static_cast<TXHitAreaItem*>(Sink->Areas->Add());
+    Area->SetDisplayName(u"spot");
+    Area->SetHit(xhtCustom);
+    EXPECT_EQ(Area->State(), 0);
+    EXPECT_EQ(Area->PaintState(), cstOff);
+
+    EXPECT_TRUE(Area->IncludeState(2)); // hot
+    EXPECT_EQ(Area->PaintState(), cstHot);
+    EXPECT_FALSE(Area->IncludeState(3)); // a flag without meaning
+    EXPECT_EQ(Area->State(), 0x0C);
+    EXPECT_FALSE(Area->IncludeState(8)); // no such flag
+    EXPECT_FALSE(Area->ExcludeState(-1));
+    EXPECT_EQ(Area->State(), 0x0C);
+
+    EXPECT_TRUE(Area->IncludeState(4)); // on: hot and on
+    EXPECT_EQ(Area->PaintState(), cstHotOn);
+    EXPECT_FALSE(Area->IncludeState(4)); // again: no change, but it runs again
+    EXPECT_FALSE(Area->IncludeState(6)); // pressed does not count when on
+    EXPECT_EQ(Area->PaintState(), cstHotOn);
+    EXPECT_TRUE(Area->IsEnabled());
+    EXPECT_TRUE(Area->IncludeState(1));
+    EXPECT_FALSE(Area->IsEnabled());
+    EXPECT_EQ(Area->PaintState(), cstDisOn);
+    EXPECT_TRUE(Area->ExcludeState(4));
+    EXPECT_EQ(Area->PaintState(), cstDis);
+    EXPECT_EQ(Sink->Log,
+        (std::vector<std::string> { "hit spot", "selected spot", "hit spot", "selected spot", "deselected spot" }));
+}
+
+TEST(HitAreas, AreaTextAssignmentAndSortingByName)
+{
+    TOwnedPtr<TAreaSink> Sink(New<TAreaSink>(nullptr));
+    XSpark::Actions::Hit::TXAreaCollection* Areas = Sink->Areas.get();
+    Sink->Areas->SortByName(); // empty: nothing happens
+    for (const char16_t* Name : { u"b", u"C", u"a", u"B" }) {
+        auto* A = static_cast<TXHitAreaItem*>(Areas->Add());
+        A->SetDisplayName(Name);
+        A->SetArea(u"1,2,30,40");
+    }
+    auto* First = static_cast<TXHitAreaItem*>(Areas->Items(0));
+    EXPECT_EQ(First->Rect(), Rect(1, 2, 30, 40));
+    First->SetRect(Rect(-5, 0, 7, 9));
+    EXPECT_EQ(First->Area(), u"-5,0,7,9");
+    First->IncludeState(7);
+    auto* Copy = static_cast<TXHitAreaItem*>(Areas->Items(3));
+    Copy->Assign(First);
+    EXPECT_EQ(Copy->Rect(), Rect(-5, 0, 7, 9));
+    EXPECT_EQ(Copy->State(), 0x80);
+    EXPECT_EQ(Copy->PaintState(), cstFocus);
+    Copy->SetDisplayName(u"B");
+
+    Areas->SortByName();
+    std::vector<String> Names;
+    for (Integer I = 0; I < Areas->Count(); ++I)
+        Names.push_back(Areas->Items(I)->DisplayName());
+    // Ignoring case; equal names keep their order.
+    EXPECT_EQ(Names, (std::vector<String> { u"a", u"b", u"B", u"C" }));
+    EXPECT_EQ(Areas->Items(1), First);
+    EXPECT_EQ(Areas->Items(2), Copy);
+}
