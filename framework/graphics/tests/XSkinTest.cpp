@@ -1,6 +1,7 @@
 #include "vcl/tests/ControlTestSupport.h"
 #include "core/XCore.ScreenMetrics.h"
 #include "graphics/XSkin.h"
+#include "graphics/XSkinData.h"
 #include "win/Metrics.h"
 #include "win/WindowTree.h"
 #include <functional>
@@ -413,4 +414,135 @@ TEST_F(SkinControls, TheFrameIsPaintedAndHitTestedOnTheWindow)
     M.LParam = MAKELPARAM(Word(W.left + 2), Word(W.top + 3));
     TXSkinData::NCHitTest(Data.get(), Framed.get(), M);
     EXPECT_EQ(Data->Seen, (TPoint { 2, 3 }));
+}
+
+namespace {
+
+// Skin data that paints a glyph button: the picture of the state from its
+// image data's box, its caption in the state's text colour.
+class TButtonSkinData : public TXSkinData {
+    X_CLASS_TEMPLATE(TButtonSkinData, TXSkinData, u"TXSkinTestButtonSkinData")
+public:
+    void Create(TComponent* AOwner) override
+    {
+        inherited::Create(AOwner);
+        Images = New<TXImageData>(this);
+        TextColors.reset(New<TXColorData>());
+    }
+    void PaintGlyph(TControl* Control, TCanvas* Canvas, TXPaintState State, Integer GlyphIndex,
+        const TRect& Rect) override
+    {
+        TXSkinImagesBox* Box = Images->Images();
+        const Integer Index = Images->ImageIndex(State);
+        if (!Box || Index >= Box->Images()->Count())
+            return;
+        TOwnedPtr<TGraphic> Picture(Box->Images()->Items(Index)->ImageData()->ToGraphic());
+        Canvas->StretchDraw(Rect, Picture.get());
+    }
+    void PaintText(TControl* Control, TCanvas* Canvas, TXPaintState State, const String& Text,
+        const TRect& Rect) override
+    {
+        Canvas->Brush()->SetStyle(bsClear);
+        Canvas->Font()->SetColor(TextColors->Colors(State));
+        TRect R = Rect;
+        Canvas->DrawText(Text, R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+
+    TXImageData* Images = nullptr;
+    TOwnedPtr<TXColorData> TextColors;
+};
+
+// A skinned button that paints through its skin data in a given state.
+class TStateButton : public TXSkinGraphicControl {
+    X_CLASS_TEMPLATE(TStateButton, TXSkinGraphicControl, u"TXSkinTestStateButton")
+public:
+    TXPaintState State = cstOff;
+
+protected:
+    void Paint() override
+    {
+        if (TXSkinData* Data = SkinData()) {
+            Data->PaintGlyph(this, Canvas(), State, 0, ClientRect());
+            // The caption keeps clear of the check mark.
+            Data->PaintText(this, Canvas(), State, Caption(), Rect(14, 0, Width(), Height()));
+        }
+    }
+};
+
+// A 24-bit picture of the state: its fill, a frame for the focused and
+// pressed ones, a check mark for the checked ones, a dash for the mixed.
+TOwnedPtr<TBitmap> StatePicture(TXPaintState State)
+{
+    const TColor Fills[] = { 0xC8C8C8, 0xD8D8D8, 0xB0F0FF, 0xF0E8E0, 0xC0F0C0, 0xE0E0F0, 0xA09080, 0xF0E8E0, 0xC8D8C8,
+        0x90E0F0, 0xC0F0C0, 0xD0D0D8, 0xB0D8FF };
+    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+    Bmp->SetSize(40, 24);
+    TCanvas* C = Bmp->Canvas();
+    C->Brush()->SetColor(Fills[State]);
+    C->Pen()->SetColor(State == cstFocus || State == cstFocusOn ? 0xD07020 : 0x606060);
+    C->Pen()->SetWidth(State == cstFocus || State == cstFocusOn || State == cstPress ? 2 : 1);
+    C->Rectangle(Rect(0, 0, 40, 24));
+    C->Pen()->SetWidth(2);
+    C->Pen()->SetColor(State == cstDisOn || State == cstDisMix ? 0x909090 : 0x208020);
+    if (State == cstOn || State == cstHotOn || State == cstFocusOn || State == cstDisOn) {
+        C->MoveTo(4, 12);
+        C->LineTo(7, 16);
+        C->LineTo(13, 6);
+    } else if (State == cstMix || State == cstHotMix || State == cstDisMix) {
+        C->MoveTo(4, 12);
+        C->LineTo(13, 12);
+    }
+    return Bmp;
+}
+
+}
+
+TEST_F(SkinControls, ASkinnedControlInEachPaintState)
+{
+    // One picture per state in a skin images box, named by state prefix.
+    TXSkinImagesBox* Box = New<TXSkinImagesBox>(Form);
+    Box->SetImagesName(u"Button");
+    AppSkin()->ImagesList()->Add(Box);
+    for (Integer S = cstDis; S <= cstHotMix; ++S) {
+        TXImageItem* Item = Box->Images()->Add();
+        Item->SetDisplayName(StateImagePrefix(TXPaintState(S)) + u"Button");
+        TOwnedPtr<TBitmap> Picture = StatePicture(TXPaintState(S));
+        ASSERT_TRUE(Item->ImageData()->LoadFromObject(Picture.get()));
+    }
+    auto* Data = New<TButtonSkinData>(Form);
+    Data->Images->SetImagesName(u"Button");
+    ASSERT_EQ(Data->Images->Images(), Box);
+    TXStateImageIndexes Indexes;
+    GetStateImageIndexes(Box->Images(), u"Button", Indexes);
+    for (Integer S = cstDis; S <= cstHotMix; ++S)
+        Data->Images->SetImageIndex(TXPaintState(S), StateImageIndex(Indexes, TXPaintState(S)));
+    for (TXPaintState S : { cstDis, cstDisOn, cstDisMix })
+        Data->TextColors->SetColors(S, 0x808080);
+    for (TXPaintState S : { cstOff, cstOn, cstMix, cstHot, cstHotOn, cstHotMix, cstFocus, cstFocusOn })
+        Data->TextColors->SetColors(S, 0x202020);
+    Data->TextColors->SetColors(cstPress, 0xFFFFFF);
+
+    const char16_t* Names[] = { u"GroupDis", u"Dis", u"Hot", u"Off", u"On", u"Mix", u"Press", u"Focus", u"DisOn",
+        u"HotOn", u"FocusOn", u"DisMix", u"HotMix" };
+    Form->SetBounds(100, 100, 4 * 96 + 8, 4 * 40 + 8);
+    std::vector<TStateButton*> Buttons;
+    for (Integer S = cstGroupDis; S <= cstHotMix; ++S) {
+        auto* B = New<TStateButton>(Form);
+        B->State = TXPaintState(S);
+        B->SetCaption(Names[S]);
+        B->SetBounds(8 + (S % 4) * 96, 8 + (S / 4) * 40, 88, 32);
+        B->SetSkinData(Data);
+        B->SetParent(Form);
+        Buttons.push_back(B);
+    }
+    Form->Show();
+    Pump();
+    SavePicture(Form->Handle(), "skin-control-states.png");
+
+    // Each state shows its own picture: the fills of the pictures differ.
+    const TColor Off = PixelAt({ 8 + 3 * 96 + 44, 8 + 28 });
+    EXPECT_EQ(Off, StatePicture(cstOff)->Pixel(20, 20));
+    EXPECT_NE(PixelAt({ 8 + 2 * 96 + 44, 8 + 28 }), Off); // Hot
+    // The group-disabled state shows the disabled picture.
+    EXPECT_EQ(PixelAt({ 8 + 44, 8 + 28 }), PixelAt({ 8 + 96 + 44, 8 + 28 }));
 }
