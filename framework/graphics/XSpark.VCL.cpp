@@ -127,17 +127,17 @@ void TXGraphicControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, In
     inherited::SetBounds(ALeft, ATop, AWidth, AHeight);
     const bool Moved = Left() != Old.Left || Top() != Old.Top;
     const bool Sized = Width() != Old.Width() || Height() != Old.Height();
+    if (Moved && !Tell(CreateMovedNotification(this, New<TXMovedAspect>()), OnMoved))
+        return;
+    if (Sized)
+        Tell(CreateSizeChangedNotification(this, New<TXSizeChangedAspect>()), OnSized);
+}
+
+bool TXGraphicControl::Tell(const IPtr<IXNotification>& Notification, const TNotifyEvent& Handler)
+{
     TLifeWatch Watch(FLife);
-    if (Moved) {
-        ControlSkin()->Broadcast(CreateMovedNotification(this, New<TXMovedAspect>()).Get());
-        if (Watch.Freed() || !Fire(OnMoved))
-            return;
-    }
-    if (Sized) {
-        ControlSkin()->Broadcast(CreateSizeChangedNotification(this, New<TXSizeChangedAspect>()).Get());
-        if (!Watch.Freed())
-            Fire(OnSized);
-    }
+    Broadcast(Notification.Get());
+    return !Watch.Freed() && Fire(Handler);
 }
 
 void TXGraphicControl::ScaleToScreen()
@@ -160,7 +160,7 @@ void TXCustomControl::DoExit()
     TLifeWatch Watch(FLife);
     inherited::DoExit();
     if (!Watch.Freed())
-        ControlSkin()->Broadcast(CreateFocusChangedNotification(this, New<TXFocusChangedAspect>()).Get());
+        Broadcast(CreateFocusChangedNotification(this, New<TXFocusChangedAspect>()).Get());
 }
 
 void TXCustomControl::WMNCHitTest(TMessage& Message)

@@ -171,6 +171,10 @@ public:
 
     TNotifyEvent OnMoved;
     TNotifyEvent OnSized;
+
+private:
+    // Broadcasts, then runs Handler; false once the control is freed.
+    bool Tell(const IPtr<IXNotification>& Notification, const TNotifyEvent& Handler);
 };
 
 // A windowed control with a hit test of its own, telling its observers
