@@ -405,12 +405,17 @@ void TWinControl::Broadcast(TMessage& Message)
 {
     std::vector<TControl*> All(FControls.begin(), FControls.end());
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
-    for (TControl* C : All) {
-        if (!ContainsControl(C))
-            continue; // freed or moved by an earlier handler
-        const TWindowMethod Method = C->FWindowProc;
+    // A handler may free or move any child, or this control.
+    TLifeWatches Children;
+    for (TControl* C : All)
+        Children.Add(C->FLife);
+    TLifeWatch Watch(FLife);
+    for (size_t I = 0; I < All.size(); ++I) {
+        if (Children.Freed(I) || All[I]->FParent != this)
+            continue;
+        const TWindowMethod Method = All[I]->FWindowProc;
         Method(Message);
-        if (Message.Result != 0)
+        if (Watch.Freed() || Message.Result != 0)
             return;
     }
 }
