@@ -295,6 +295,91 @@ TEST(DiskStream, AWholeWindowReadGoesStraightToTheDevice)
     EXPECT_EQ(GetXErrorCode(), 0);
 }
 
+TEST(DiskStream, LargeReadsGoStraightAndShowWhatBufferedReadsShow)
+{
+    // Windows of 128 KiB read in pieces of 64 KiB and odd sizes, straight
+    // and (the read-ahead never reads straight) through the buffer: the
+    // same bytes, codes, raises, slow reads and fill events. The faults
+    // lie in the first piece of their window, where a fill meets them too.
+    constexpr Integer Window = 256 * Sector;
+    constexpr Int64 Piece = TXCustomBufStream::StraightReadMin;
+    const struct {
+        const char* Name;
+        Byte RaiseReadErrors;
+        std::function<void(TFakeDevice&, TManualClock&)> Setup;
+        bool Back; // also reads back (a kept window reports no new slow read)
+    } Cases[] = {
+        { "clean", 1, [](TFakeDevice&, TManualClock&) {}, true },
+        { "bad sector, raising", 1, [](TFakeDevice& F, TManualClock&) { F.FailSector(300, EIO); }, true },
+        { "bad sector, not raising", 0, [](TFakeDevice& F, TManualClock&) { F.FailSector(300, EIO); }, true },
+        { "slow sector", 1,
+            [](TFakeDevice& F, TManualClock& C) {
+                F.SlowSectors(520, 1, 1500);
+                F.OnDelay = [&C](Cardinal Ms) { C.Advance(Ms); };
+            },
+            false },
+    };
+    const struct {
+        Int64 At, Count;
+        bool Back;
+    } Reads[] = { { 0, Piece, false }, { Piece, Piece, false }, { 2 * Piece, Piece, false },
+        { 3 * Piece, Piece, false }, { 4 * Piece, Piece, false }, { 5 * Piece, Piece, false },
+        { 6 * Piece, 70000, false }, { 6 * Piece + 70000, 300, false }, { 100, Piece, true }, { 0, 3 * Window, true },
+        { 6 * Piece + 512, Piece + 1000, true } };
+    for (const auto& C : Cases) {
+        std::vector<TSeenRead> Seen[2];
+        Integer DeviceReads[2] = {};
+        for (const Integer Ahead : { 0, 1 }) {
+            TManualClock Clock;
+            auto* Device = New<TFakeDevice>(Image(1024));
+            C.Setup(*Device, Clock);
+            TOwnedPtr<TXBufDiskStream> Stream(New<TXBufDiskStream>(Device, u"fake", Window, xofRead));
+            Stream->RaiseReadErrors = C.RaiseReadErrors;
+            TSeenRead* Now = nullptr;
+            Stream->OnSlowRead = [&](TObject*, Cardinal Ms) { Now->Slow.push_back(Ms); };
+            Stream->OnFill = [&](TObject*, Int64 At) { Now->Fills.push_back(At); };
+            if (Ahead)
+                Stream->StartReadAhead({}, true);
+            const Integer Opened = Device->ReadCount();
+            for (const auto& R : Reads) {
+                if (R.Back && !C.Back)
+                    break;
+                ClearXError();
+                Seen[Ahead].emplace_back();
+                Now = &Seen[Ahead].back();
+                Now->At = R.At;
+                Now->Bytes.assign(size_t(R.Count), 0xEE);
+                Stream->Seek(R.At, soBeginning);
+                Now->Raised = Testing::RaisedCode([&] { Stream->Read(Now->Bytes.data(), R.Count); });
+                Now->Code = GetXErrorCode();
+                Now->SubCode = GetXErrorData().SubCode;
+            }
+            Stream->StopReadAhead();
+            DeviceReads[Ahead] = Device->ReadCount() - Opened;
+        }
+        ASSERT_EQ(Seen[1].size(), Seen[0].size());
+        for (size_t K = 0; K < Seen[0].size(); ++K)
+            EXPECT_EQ(Seen[0][K], Seen[1][K]) << C.Name << ", read " << K;
+        if (std::string(C.Name) == "clean") {
+            // The last read ends past the device: zeros there.
+            for (const TSeenRead& R : Seen[0])
+                for (size_t I = 0; I < R.Bytes.size(); I += Sector / 2)
+                    ASSERT_EQ(R.Bytes[I], R.At + Int64(I) < 1024 * Sector ? Byte((R.At + Int64(I)) / Sector + 1) : 0)
+                        << R.At << "+" << I;
+            // Each 64 KiB piece; the 69632 whole sectors of the odd read
+            // and its window for the rest; the window of the unaligned
+            // read, which the whole-window read then starts in, reading
+            // the other two straight; the last read's 66048 whole sectors
+            // and its window for the tail.
+            EXPECT_EQ(DeviceReads[0], 6 + 2 + 1 + 2 + 2);
+            EXPECT_EQ(Seen[0][0].Fills, std::vector<Int64> { 0 });
+            EXPECT_EQ(Seen[0][1].Fills, std::vector<Int64> {});
+            EXPECT_EQ(Seen[0][2].Fills, std::vector<Int64> { Window });
+        }
+    }
+    ClearXError();
+}
+
 TEST(DiskStream, SeeksEndsAndShortReads)
 {
     ClearXError();
