@@ -198,6 +198,9 @@ TXFillResult TXReadAhead::Take(Int64 Start, TAlignedBytes& Buffer, Int64 OldStar
         else
             FFree.push_back(std::move(Old));
     }
-    FWork.notify_all();
+    // The thread has work only while it reads ahead: while windows come
+    // fast, waking it for nothing would cost a system call per window.
+    if (FAhead)
+        FWork.notify_all();
     return Result;
 }

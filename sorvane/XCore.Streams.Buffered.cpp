@@ -74,9 +74,9 @@ void TXCustomBufStream::SetBufferSize(Integer N)
     FBufferValid = 0;
     FBufferStart = 0;
     FBufferClean = false;
-    FBufferFailed = false;
-    FStraightWindow = -1;
     FBuffer.assign(size_t(N), 0);
+    for (TAlignedBytes& Spare : FSpares)
+        TAlignedBytes().swap(Spare);
 }
 
 Int64 TXCustomBufStream::Seek(Int64 Offset, TSeekOrigin Origin)
@@ -105,7 +105,6 @@ void TXCustomBufStream::SetSize(Int64 NewSize)
         FSize = std::max<Int64>(NewSize, 0);
     }
     FBufferValid = 0;
-    FStraightWindow = -1;
     FPosition = std::min(FPosition, FSize);
 }
 
@@ -133,21 +132,20 @@ Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
     }
     while (Done < Count) {
         if (FPosition < FBufferStart || FPosition >= FBufferStart + FBufferValid) {
-            // Large reads go straight into the caller's memory, unless the
-            // read-ahead holds the windows. A whole window that fails is
-            // the buffer's window then; anything else is filled.
-            const Int64 Straight = FReadAhead ? 0 : StraightLength(Count - Done);
-            const bool Whole = Straight > 0 && FPosition % FBufferSize == 0 &&
-                Straight == std::min<Int64>(FBufferSize, FSize - FPosition);
-            if (Whole ? ReadWindowInto(Out + Done) : Straight > 0 && ReadStraight(Out + Done, Straight)) {
-                Done += Straight;
-                FPosition += Straight;
-                if (FPosition >= FSize)
-                    break;
-                continue;
-            }
-            if (!Whole)
+            // A whole window the caller takes goes straight into its
+            // memory, unless the read-ahead holds the windows.
+            const Int64 Window = std::min<Int64>(FBufferSize, FSize - FPosition);
+            if (!FReadAhead && FPosition % FBufferSize == 0 && Count - Done >= Window) {
+                if (ReadWindowInto(Out + Done)) {
+                    Done += Window;
+                    FPosition += Window;
+                    if (FPosition >= FSize)
+                        break;
+                    continue;
+                }
+            } else {
                 FillBuffer();
+            }
             // A fill that does not reach the position ends the read.
             if (FPosition < FBufferStart || FPosition >= FBufferStart + FBufferValid)
                 break;
@@ -162,67 +160,19 @@ Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
     return Done;
 }
 
-Int64 TXCustomBufStream::StraightLength(Int64 Wanted) const
-{
-    const Int64 WindowStart = FPosition - FPosition % FBufferSize;
-    const Int64 WindowEnd = std::min(WindowStart + FBufferSize, FSize);
-    const Int64 Rest = std::min(Wanted, WindowEnd - FPosition);
-    // A window that met a failure is read through the buffer again, so
-    // it fails and reports as its fill did.
-    if (FBufferFailed && FBufferStart == WindowStart)
-        return 0;
-    // The whole window at its start, as a fill would read it.
-    if (FPosition == WindowStart && Rest == WindowEnd - WindowStart)
-        return Rest;
-    // Part of a window: whole sectors from a sector's start, the device's
-    // last (partial) sector included.
-    const Integer Sector = std::max<Integer>(SectorSize(), 1);
-    if (Rest < StraightReadMin || FPosition % Sector != 0)
-        return 0;
-    return FPosition + Rest == FSize ? Rest : Rest - Rest % Sector;
-}
-
-bool TXCustomBufStream::ReadStraight(Byte* Out, Int64 Count)
-{
-    const Int64 WindowStart = FPosition - FPosition % FBufferSize;
-    const UInt64 Started = TimeSource().TickCount();
-    Integer Got = 0;
-    const TRawResult R = ReadAt(FPosition, Out, Integer(Count), Count, Got);
-    // Anything short of every byte is read again through the buffer,
-    // which re-reads a failing window sector by sector and reports it.
-    if (!R.Ok() || Got < Count)
-        return false;
-    const UInt64 Elapsed = TimeSource().TickCount() - Started;
-    // As after a fill of this window, the buffer holds no other window.
-    FBufferValid = 0;
-    FBufferClean = false;
-    if (ReportsSlowReads() && Elapsed > xSlowReadMs && OnSlowRead)
-        OnSlowRead(this, Cardinal(std::min<UInt64>(Elapsed, 0xFFFFFFFFu)));
-    // Entering a window counts as its fill, once, however many reads take
-    // it piece by piece.
-    if (FStraightWindow != WindowStart) {
-        FStraightWindow = WindowStart;
-        if (OnFill)
-            OnFill(this, WindowStart);
-    }
-    return true;
-}
-
 bool TXCustomBufStream::ReadWindowInto(Byte* Out)
 {
     const Int64 Start = FPosition;
     const Integer Window = Integer(std::min<Int64>(FBufferSize, FSize - Start));
     TXFillResult R = ReadWindow(Start, Out, Window, RaiseReadErrors);
-    const bool Entered = FStraightWindow == Start;
     if (R.Clean() && R.Valid == Window) {
         // The buffer still holds an older window; it is read again when
         // needed, as it would have been after a fill.
         FBufferValid = 0;
         FBufferClean = false;
-        FStraightWindow = Start;
         if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
             OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
-        if (OnFill && !Entered)
+        if (OnFill)
             OnFill(this, Start);
         return true;
     }
@@ -232,12 +182,10 @@ bool TXCustomBufStream::ReadWindowInto(Byte* Out)
     FBufferStart = Start;
     FBufferValid = R.Valid;
     FBufferClean = false;
-    FBufferFailed = true;
-    FStraightWindow = -1;
     if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
         OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
     ReportFill(R);
-    if (OnFill && !Entered)
+    if (OnFill)
         OnFill(this, FBufferStart);
     return false;
 }
@@ -250,7 +198,6 @@ Int64 TXCustomBufStream::Write(const void* Buffer, Int64 Count)
     const Byte* In = static_cast<const Byte*>(Buffer);
     if (FPosition == FSize) {
         FBufferValid = 0;
-        FStraightWindow = -1;
         if (FInner->Seek(FSize, soBeginning) != FSize)
             return 0;
         return std::max<Int64>(FInner->Write(In, Count), 0);
@@ -366,20 +313,27 @@ void TXCustomBufStream::FillBuffer()
     FBufferValid = 0;
     FBufferClean = false;
     FBufferStart = FPosition - FPosition % FBufferSize;
-    // A window that straight reads entered already had its fill event.
-    const bool Entered = std::exchange(FStraightWindow, -1) == FBufferStart;
-    const TXFillResult R = FReadAhead
-        ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
-        : ReadWindow(FBufferStart, FBuffer.data(), Int64(FBuffer.size()), RaiseReadErrors);
+    const TXFillResult R =
+        FReadAhead ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors) : FillSpare();
     FBufferValid = R.Valid;
     FBufferClean = R.Clean();
-    FBufferFailed = !FBufferClean;
     // Reported before the result is looked at: a slow failing read counts too.
     if (ReportsSlowReads() && R.Elapsed > xSlowReadMs && OnSlowRead)
         OnSlowRead(this, Cardinal(std::min<UInt64>(R.Elapsed, 0xFFFFFFFFu)));
     ReportFill(R);
-    if (OnFill && !Entered)
+    if (OnFill)
         OnFill(this, FBufferStart);
+}
+
+TXFillResult TXCustomBufStream::FillSpare()
+{
+    TAlignedBytes& Spare = FSpares[FNextSpare];
+    FNextSpare = (FNextSpare + 1) % FSpares.size();
+    if (Spare.size() != FBuffer.size())
+        Spare.assign(FBuffer.size(), 0);
+    const TXFillResult R = ReadWindow(FBufferStart, Spare.data(), Int64(Spare.size()), RaiseReadErrors);
+    FBuffer.swap(Spare);
+    return R;
 }
 
 void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled, bool Always)
