@@ -36,8 +36,8 @@ public:
             if (V.empty())
                 continue;
             const auto [Low, High] = std::minmax_element(V.begin(), V.end());
-            std::printf(
-                "%s: median %.2f (from %.2f to %.2f over %zu iterations)\n", Name.c_str(), Median(V), *Low, *High, V.size());
+            std::printf("%s: median %.2f (from %.2f to %.2f over %zu iterations)\n", Name.c_str(), Median(V), *Low,
+                *High, V.size());
         }
         std::fflush(stdout);
     }

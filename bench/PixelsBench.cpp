@@ -10,7 +10,9 @@
 //   resampled) instead of the decode and resampling;
 // - GaussianBlur sigma 10 of a 4K picture against `vips gaussblur` and
 //   `convert -blur 0x10`;
-// - a 4K BGRA blend against memcpy of the same bytes.
+// - a 4K BGRA blend against memcpy of the same bytes;
+// - a found photo's thumbnail: the area average (halftone) of an 800 x 600
+//   picture into 72 x 54, against cairo's scaled paint with its good filter.
 // Peer tools that are not installed are left out.
 #include "rtl/Units.h"
 #include "rtl/Streams.h"
@@ -22,6 +24,7 @@
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XMedia.Simd.h"
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -195,6 +198,34 @@ void BM_Memcpy(benchmark::State& State)
     }
 }
 
+// The thumbnail the recovery scan makes of a found 800 x 600 photo, and
+// the same reduction by cairo (a box filter over the covered pixels).
+void BM_Thumbnail(benchmark::State& State)
+{
+    auto Src = Photo(pf24bit, 800, 600);
+    auto Thumb = MakeOwned<TBitmap>();
+    Thumb->SetPixelFormat(pf32bit);
+    Thumb->SetSize(72, 54);
+    auto Src32 = Photo(pf32bit, 800, 600);
+    cairo_surface_t* From = cairo_image_surface_create_for_data(Src32->ScanLine(0), CAIRO_FORMAT_RGB24, 800, 600,
+        Src32->BytesPerScanline());
+    cairo_surface_t* To = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 72, 54);
+    for (auto _ : State) {
+        Timed("thumbnail ours", [&] { StretchDraw(Thumb.get(), Rect(0, 0, 72, 54), Src.get(), smHalftone); });
+        Timed("thumbnail cairo", [&] {
+            cairo_t* Cr = cairo_create(To);
+            cairo_scale(Cr, 72.0 / 800, 54.0 / 600);
+            cairo_set_source_surface(Cr, From, 0, 0);
+            cairo_pattern_set_filter(cairo_get_source(Cr), CAIRO_FILTER_GOOD);
+            cairo_paint(Cr);
+            cairo_destroy(Cr);
+            cairo_surface_flush(To);
+        });
+    }
+    cairo_surface_destroy(To);
+    cairo_surface_destroy(From);
+}
+
 // The best of three runs of a tool, in seconds; -1 when it is missing or fails.
 double ToolTime(const std::vector<std::string>& Argv)
 {
@@ -240,6 +271,7 @@ BENCHMARK(BM_PageCenter)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Blur)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Blend)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Thumbnail)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 int main(int argc, char** argv)
 {
@@ -315,6 +347,11 @@ int main(int argc, char** argv)
     Line("ours", Best["blend ours"]);
     Line("memcpy of the same bytes", Best["memcpy"]);
     Ratio("ours / memcpy", Best["blend ours"], Best["memcpy"], 2.0);
+
+    std::printf("\nthumbnail, 800x600 BGR into 72x54 (the scan's halftone)\n");
+    Line("ours (StretchDraw halftone)", Best["thumbnail ours"]);
+    Line("cairo, filter good", Best["thumbnail cairo"]);
+    Ratio("ours / cairo", Best["thumbnail ours"], Best["thumbnail cairo"], 1.0);
     FinalizeUnits();
     return 0;
 }

@@ -33,7 +33,7 @@ void TXReadAhead::Run()
     std::unique_lock Lock(FLock);
     while (!FStopping) {
         const Int64 Target = FTakerReading ? -1 : NextTarget();
-        std::vector<Byte> Bytes;
+        TAlignedBytes Bytes;
         if (Target < 0 || (!FreeBuffer(Bytes) && Target != FDemand)) {
             FWork.wait(Lock);
             continue;
@@ -64,7 +64,7 @@ void TXReadAhead::Run()
     RemoveXErrorThread(GetCurrentThreadId());
 }
 
-TXFillResult TXReadAhead::ReadTimed(Int64 Start, std::vector<Byte>& Bytes, Byte Mode, double& NsPerMiB)
+TXFillResult TXReadAhead::ReadTimed(Int64 Start, TAlignedBytes& Bytes, Byte Mode, double& NsPerMiB)
 {
     const auto Began = std::chrono::steady_clock::now();
     const TXFillResult Result = FStream->ReadWindow(Start, Bytes.data(), Int64(Bytes.size()), Mode);
@@ -99,7 +99,7 @@ Int64 TXReadAhead::NextTarget()
     return -1;
 }
 
-bool TXReadAhead::FreeBuffer(std::vector<Byte>& Out)
+bool TXReadAhead::FreeBuffer(TAlignedBytes& Out)
 {
     if (Int64(FSlots.size()) < Capacity) {
         if (FFree.empty()) {
@@ -127,10 +127,10 @@ bool TXReadAhead::FreeBuffer(std::vector<Byte>& Out)
     return true;
 }
 
-void TXReadAhead::Keep(Int64 Start, std::vector<Byte>&& Bytes, Integer Valid)
+void TXReadAhead::Keep(Int64 Start, TAlignedBytes&& Bytes, Integer Valid)
 {
     if (Int64(FSlots.size()) >= Capacity) {
-        std::vector<Byte> Evicted;
+        TAlignedBytes Evicted;
         if (!FreeBuffer(Evicted)) {
             FFree.push_back(std::move(Bytes));
             return;
@@ -147,12 +147,12 @@ void TXReadAhead::Keep(Int64 Start, std::vector<Byte>&& Bytes, Integer Valid)
     Slot.Used = ++FClock;
 }
 
-TXFillResult TXReadAhead::Take(Int64 Start, std::vector<Byte>& Buffer, Int64 OldStart, Integer OldValid, Byte RaiseMode)
+TXFillResult TXReadAhead::Take(Int64 Start, TAlignedBytes& Buffer, Int64 OldStart, Integer OldValid, Byte RaiseMode)
 {
     std::unique_lock Lock(FLock);
     FMode = RaiseMode;
     FCursor = Start;
-    std::vector<Byte> Bytes;
+    TAlignedBytes Bytes;
     TXFillResult Result;
     for (;;) {
         auto It = FSlots.find(Start);
@@ -190,7 +190,7 @@ TXFillResult TXReadAhead::Take(Int64 Start, std::vector<Byte>& Buffer, Int64 Old
     }
     if (FDemand == Start)
         FDemand = -1;
-    std::vector<Byte> Old = std::move(Buffer);
+    TAlignedBytes Old = std::move(Buffer);
     Buffer = std::move(Bytes);
     if (Old.size() == size_t(FWindow)) {
         if (OldValid > 0 && OldStart != Start && !FSlots.count(OldStart))
@@ -198,6 +198,9 @@ TXFillResult TXReadAhead::Take(Int64 Start, std::vector<Byte>& Buffer, Int64 Old
         else
             FFree.push_back(std::move(Old));
     }
-    FWork.notify_all();
+    // The thread has work only while it reads ahead: while windows come
+    // fast, waking it for nothing would cost a system call per window.
+    if (FAhead)
+        FWork.notify_all();
     return Result;
 }

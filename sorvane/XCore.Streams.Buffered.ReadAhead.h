@@ -35,11 +35,11 @@ public:
     // The window at Start, read with RaiseMode: its bytes are swapped into
     // Buffer, whose window (OldStart, OldValid bytes; 0: not to be kept)
     // is kept for later. Waits while the window is being read.
-    TXFillResult Take(Int64 Start, std::vector<Byte>& Buffer, Int64 OldStart, Integer OldValid, Byte RaiseMode);
+    TXFillResult Take(Int64 Start, TAlignedBytes& Buffer, Int64 OldStart, Integer OldValid, Byte RaiseMode);
 
 private:
     struct TSlot {
-        std::vector<Byte> Bytes;
+        TAlignedBytes Bytes;
         TXFillResult Result;
         Byte Mode = 1;
         bool Ready = false;
@@ -55,7 +55,7 @@ private:
     std::condition_variable FWork; // the thread waits for something to read
     std::condition_variable FDone; // Take waits for a window or for the reader
     std::map<Int64, TSlot> FSlots; // by window start
-    std::vector<std::vector<Byte>> FFree;
+    std::vector<TAlignedBytes> FFree;
     Int64 FCursor = 0; // the window in use
     Int64 FDemand = -1; // a window Take waits for
     Byte FMode = 1;
@@ -73,10 +73,10 @@ private:
     Int64 NextTarget();
     // Under the lock: a buffer for a new window, evicting the oldest kept
     // window behind the one in use; false when every buffer is needed.
-    bool FreeBuffer(std::vector<Byte>& Out);
-    void Keep(Int64 Start, std::vector<Byte>&& Bytes, Integer Valid);
+    bool FreeBuffer(TAlignedBytes& Out);
+    void Keep(Int64 Start, TAlignedBytes&& Bytes, Integer Valid);
     // Reads a window, timed; the lock is not held.
-    TXFillResult ReadTimed(Int64 Start, std::vector<Byte>& Bytes, Byte Mode, double& NsPerMiB);
+    TXFillResult ReadTimed(Int64 Start, TAlignedBytes& Bytes, Byte Mode, double& NsPerMiB);
     // Under the lock: how fast the last window came decides who reads.
     void Measured(double NsPerMiB);
 };

@@ -75,6 +75,8 @@ void TXCustomBufStream::SetBufferSize(Integer N)
     FBufferStart = 0;
     FBufferClean = false;
     FBuffer.assign(size_t(N), 0);
+    for (TAlignedBytes& Spare : FSpares)
+        TAlignedBytes().swap(Spare);
 }
 
 Int64 TXCustomBufStream::Seek(Int64 Offset, TSeekOrigin Origin)
@@ -311,9 +313,8 @@ void TXCustomBufStream::FillBuffer()
     FBufferValid = 0;
     FBufferClean = false;
     FBufferStart = FPosition - FPosition % FBufferSize;
-    const TXFillResult R = FReadAhead
-        ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
-        : ReadWindow(FBufferStart, FBuffer.data(), Int64(FBuffer.size()), RaiseReadErrors);
+    const TXFillResult R =
+        FReadAhead ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors) : FillSpare();
     FBufferValid = R.Valid;
     FBufferClean = R.Clean();
     // Reported before the result is looked at: a slow failing read counts too.
@@ -322,6 +323,17 @@ void TXCustomBufStream::FillBuffer()
     ReportFill(R);
     if (OnFill)
         OnFill(this, FBufferStart);
+}
+
+TXFillResult TXCustomBufStream::FillSpare()
+{
+    TAlignedBytes& Spare = FSpares[FNextSpare];
+    FNextSpare = (FNextSpare + 1) % FSpares.size();
+    if (Spare.size() != FBuffer.size())
+        Spare.assign(FBuffer.size(), 0);
+    const TXFillResult R = ReadWindow(FBufferStart, Spare.data(), Int64(Spare.size()), RaiseReadErrors);
+    FBuffer.swap(Spare);
+    return R;
 }
 
 void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled, bool Always)

@@ -18,10 +18,12 @@
 // slow reads) is reported on the reading thread when it takes the window,
 // as if it had read it then.
 #pragma once
+#include "rtl/AlignedBytes.h"
 #include "win/RawVolume.h"
 #include "sorvane/XCore.Services.h"
 #include "sorvane/XCore.Streams.Blocks.h"
 #include "core/XCore.Streams.h"
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -118,7 +120,7 @@ protected:
     // the position lies past the bytes delivered.
     void ReportFill(const TXFillResult& Result);
 
-    std::vector<Byte> FBuffer;
+    TAlignedBytes FBuffer; // on a page: the kernel copies into it faster
     Integer FBufferSize = 0;
     Integer FBufferValid = 0;
     Int64 FBufferStart = 0;
@@ -126,6 +128,15 @@ protected:
     Int64 FSize = 0;
 
 private:
+    // Fills read into the spare used longest ago, which then trades places
+    // with the buffer: the kernel copies into memory it did not fill just
+    // before markedly faster (by a third and more on some processors).
+    std::array<TAlignedBytes, 3> FSpares;
+    size_t FNextSpare = 0;
+    // Reads the window at BufferStart into the next spare and makes it the
+    // buffer.
+    TXFillResult FillSpare();
+
     // Whether the buffer's window read without a failure (it may be kept).
     bool FBufferClean = false;
     std::unique_ptr<TXReadAhead, TXReadAheadDelete> FReadAhead;

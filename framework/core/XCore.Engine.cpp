@@ -20,42 +20,55 @@ TXMessageQueue::~TXMessageQueue()
 
 void TXMessageQueue::Enqueue(TObject* Target, IXMessage* Message)
 {
-    TItem Item(Target, IPtr<IXMessage>(Message));
     // A queued message must live until its turn. One that counts nothing
     // (its _AddRef answers -1, as a notification record in its caller's
-    // frame does) may be gone by then. The probe is balanced; the item's
-    // own reference keeps a counted message alive meanwhile.
+    // frame does) may be gone by then. The item's reference is the probe.
+    IPtr<IXMessage> Held;
     if (Message) {
         if (Message->_AddRef() < 0)
             throw EInvalidOperation(u"Only a reference-counted message can be queued");
-        Message->_Release();
+        Held = IPtr<IXMessage>::Adopt(Message);
     }
+    TItem Item(Target, std::move(Held));
     std::lock_guard Lock(FLock);
-    // Taken ones at the front are dropped once they are half of it.
-    if (FHead > 0 && FHead >= FItems.size() / 2) {
-        FItems.erase(FItems.begin(), FItems.begin() + std::ptrdiff_t(FHead));
-        FHead = 0;
-    }
     FItems.push_back(std::move(Item));
+}
+
+bool TXMessageQueue::TakeNext(TItem& Item)
+{
+    if (FTakenHead == FTaken.size())
+        return false;
+    Item = std::move(FTaken[FTakenHead++]);
+    if (FTakenHead == FTaken.size()) {
+        FTaken.clear();
+        FTakenHead = 0;
+    }
+    return true;
 }
 
 bool TXMessageQueue::Dequeue(TItem& Item)
 {
-    std::lock_guard Lock(FLock);
-    if (FHead == FItems.size())
-        return false;
-    Item = std::move(FItems[FHead++]);
-    if (FHead == FItems.size()) {
-        FItems.clear();
-        FHead = 0;
+    {
+        std::lock_guard Taken(FTakenLock);
+        if (TakeNext(Item))
+            return true;
     }
-    return true;
+    std::lock_guard Lock(FLock);
+    std::lock_guard Taken(FTakenLock);
+    // Another drain may have taken a backlog meanwhile.
+    if (TakeNext(Item))
+        return true;
+    if (FItems.empty())
+        return false;
+    FTaken.swap(FItems);
+    return TakeNext(Item);
 }
 
 Integer TXMessageQueue::Count()
 {
     std::lock_guard Lock(FLock);
-    return Integer(FItems.size() - FHead);
+    std::lock_guard Taken(FTakenLock);
+    return Integer(FItems.size() + FTaken.size() - FTakenHead);
 }
 
 void TXMessageQueue::Purge(TObject* Target)
@@ -63,21 +76,28 @@ void TXMessageQueue::Purge(TObject* Target)
     std::vector<TItem> Removed;
     {
         std::lock_guard Lock(FLock);
-        std::vector<TItem> Kept;
-        for (size_t I = FHead; I < FItems.size(); ++I)
-            (FItems[I].Key == Target ? Removed : Kept).push_back(std::move(FItems[I]));
-        FItems.swap(Kept);
-        FHead = 0;
+        std::lock_guard Taken(FTakenLock);
+        auto Sift = [&](std::vector<TItem>& Items, size_t From) {
+            std::vector<TItem> Kept;
+            for (size_t I = From; I < Items.size(); ++I)
+                (Items[I].Key == Target ? Removed : Kept).push_back(std::move(Items[I]));
+            Items.swap(Kept);
+        };
+        Sift(FTaken, FTakenHead);
+        FTakenHead = 0;
+        Sift(FItems, 0);
     }
 }
 
 void TXMessageQueue::Clear()
 {
-    std::vector<TItem> Removed;
+    std::vector<TItem> Removed, RemovedTaken;
     {
         std::lock_guard Lock(FLock);
+        std::lock_guard Taken(FTakenLock);
         Removed.swap(FItems);
-        FHead = 0;
+        RemovedTaken.swap(FTaken);
+        FTakenHead = 0;
     }
 }
 

@@ -41,11 +41,19 @@ public:
     void Clear();
 
 private:
+    // A drain takes the whole backlog at once into FTaken and hands its
+    // items out one at a time from there, so posting threads meet the
+    // drain once per backlog, not once per item; a purge reaches both.
+    // The two vectors trade their storage, so a steady stream of posts
+    // allocates nothing here. FLock is taken before FTakenLock.
     std::mutex FLock;
-    // The items from FHead on; the storage is kept as they are taken, so a
-    // steady stream of posts allocates nothing here.
     std::vector<TItem> FItems;
-    size_t FHead = 0;
+    std::mutex FTakenLock;
+    std::vector<TItem> FTaken;
+    size_t FTakenHead = 0;
+
+    // Under FTakenLock: the next taken item, if any.
+    bool TakeNext(TItem& Item);
 };
 
 void PurgeEngineMessages(TXMessageQueue* Queue, TObject* Target);

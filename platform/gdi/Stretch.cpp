@@ -1,5 +1,7 @@
 // Stretched copies between bitmaps: nearest pixel, or the average of the
-// source area each target pixel covers (the halftone mode).
+// source area each target pixel covers (the halftone mode). The halftone's
+// values are exact to the bit (thumbnails are compared byte for byte): its
+// sums add in one order, each rounded as a float.
 #include "gdi/Bitmap.h"
 #include <algorithm>
 #include <cmath>
@@ -88,38 +90,95 @@ void DrawNearest(TBitmap* Dest, const TRect& R, const TBitmap* Src, TSpan Xs, TS
     }
 }
 
-void DrawHalftone(TBitmap* Dest, const TRect& R, const TBitmap* Src, TSpan Xs, TSpan Ys)
+// The four channels of one pixel, worked on together: each lane takes the
+// operations, in the order, that its channel alone would.
+typedef float TLanes __attribute__((vector_size(16)));
+
+// The taps of every target column, tap by tap: the K-th tap of column I is
+// at K * Columns + I. Columns with fewer taps end in taps of weight 0 (on
+// pixel 0), which add +0 and so change no sum.
+struct TColumnTaps {
+    size_t Columns = 0;
+    size_t Depth = 0; // taps per column
+    std::vector<size_t> Channel; // where the pixel's channels start in the row
+    std::vector<float> Weight;
+};
+
+// The weighted sums of one source row for every target column. The row's
+// channels become floats first; the columns' sums then go on side by side,
+// tap by tap, each in its own order. With three channels a pixel's fourth
+// lane holds the next pixel's first channel: that lane is not used.
+void SumRow(const Byte* Row, std::vector<float>& Channels, const TColumnTaps& Taps, std::vector<TLanes>& Out)
+{
+    const size_t Count = Channels.size() - 1; // one float more, for the last pixel's fourth lane
+    for (size_t C = 0; C < Count; ++C)
+        Channels[C] = float(Row[C]);
+    std::fill(Out.begin(), Out.end(), TLanes {});
+    for (size_t K = 0; K < Taps.Depth; ++K) {
+        const size_t* Channel = Taps.Channel.data() + K * Taps.Columns;
+        const float* Weight = Taps.Weight.data() + K * Taps.Columns;
+        for (size_t I = 0; I < Taps.Columns; ++I) {
+            TLanes Pixel;
+            std::memcpy(&Pixel, Channels.data() + Channel[I], sizeof Pixel);
+            Out[I] += Weight[I] * Pixel;
+        }
+    }
+}
+
+template<Integer SB>
+void DrawHalftoneOf(TBitmap* Dest, const TRect& R, const TBitmap* Src, TSpan Xs, TSpan Ys)
 {
     const Int64 RW = Int64(R.Right) - R.Left, RH = Int64(R.Bottom) - R.Top;
     const Int64 SW = Src->Width(), SH = Src->Height();
-    const Integer SB = Src->BytesPerPixel(), DB = Dest->BytesPerPixel();
+    const Integer DB = Dest->BytesPerPixel();
     const size_t Count = size_t(Xs.Last - Xs.First);
-    std::vector<std::vector<TTap>> ColumnTaps(Count);
+    TColumnTaps Columns;
+    Columns.Columns = Count;
+    std::vector<std::vector<TTap>> ByColumn(Count);
+    for (size_t I = 0; I < Count; ++I) {
+        Taps(Xs.First + Int64(I) - R.Left, RW, SW, ByColumn[I]);
+        Columns.Depth = std::max(Columns.Depth, ByColumn[I].size());
+    }
+    Columns.Channel.assign(Columns.Depth * Count, 0);
+    Columns.Weight.assign(Columns.Depth * Count, 0.0f);
     for (size_t I = 0; I < Count; ++I)
-        Taps(Xs.First + Int64(I) - R.Left, RW, SW, ColumnTaps[I]);
+        for (size_t K = 0; K < ByColumn[I].size(); ++K) {
+            Columns.Channel[K * Count + I] = size_t(ByColumn[I][K].Source) * SB;
+            Columns.Weight[K * Count + I] = float(ByColumn[I][K].Weight);
+        }
+    std::vector<float> Channels(size_t(SW) * SB + 1);
+    // A source row's sums serve every target row it reaches: the last two
+    // rows summed are kept (rows come in order).
+    struct TSummed {
+        Integer Row = -1;
+        std::vector<TLanes> Sums;
+    } Summed[2];
+    for (TSummed& S : Summed)
+        S.Sums.resize(Count);
     std::vector<TTap> RowTaps;
-    std::vector<float> Line(Count * 4), Sum(Count * 4);
+    std::vector<TLanes> Sum(Count);
+    const float FSW = float(SW), FSH = float(SH);
     for (Int64 Y = Ys.First; Y < Ys.Last; ++Y) {
         Taps(Y - R.Top, RH, SH, RowTaps);
-        std::fill(Sum.begin(), Sum.end(), 0.0f);
+        std::fill(Sum.begin(), Sum.end(), TLanes {});
         for (const TTap& RowTap : RowTaps) {
-            const Byte* S = Src->ScanLine(RowTap.Source);
-            for (size_t I = 0; I < Count; ++I) {
-                float Acc[4] = {};
-                for (const TTap& T : ColumnTaps[I]) {
-                    const Byte* P = S + size_t(T.Source) * SB;
-                    for (Integer C = 0; C < SB; ++C)
-                        Acc[C] += float(T.Weight) * P[C];
-                }
-                for (Integer C = 0; C < 4; ++C)
-                    Sum[I * 4 + C] += Acc[C] / float(SW) * float(RowTap.Weight);
+            TSummed* Row = Summed[0].Row == RowTap.Source ? &Summed[0]
+                : Summed[1].Row == RowTap.Source          ? &Summed[1]
+                : Summed[0].Row < Summed[1].Row           ? &Summed[0]
+                                                          : &Summed[1];
+            if (Row->Row != RowTap.Source) {
+                SumRow(Src->ScanLine(RowTap.Source), Channels, Columns, Row->Sums);
+                Row->Row = RowTap.Source;
             }
+            const float Weight = float(RowTap.Weight);
+            for (size_t I = 0; I < Count; ++I)
+                Sum[I] += Row->Sums[I] / FSW * Weight;
         }
         Byte* D = Dest->ScanLine(Integer(Y)) + Xs.First * DB;
         for (size_t I = 0; I < Count; ++I, D += DB) {
-            for (Integer C = 0; C < 4; ++C)
-                Line[C] = Sum[I * 4 + C] / float(SH);
-            Put(D, DB, Line.data());
+            const TLanes Value = Sum[I] / FSH;
+            const float Line[4] = { Value[0], Value[1], Value[2], SB == 4 ? Value[3] : 0.0f };
+            Put(D, DB, Line);
         }
     }
 }
@@ -143,8 +202,10 @@ void StretchDraw(TBitmap* Dest, const TRect& DestRect, const TBitmap* Source, TS
         Copy->Assign(const_cast<TBitmap*>(Source));
         Source = Copy.get();
     }
-    if (Mode == smHalftone)
-        DrawHalftone(Dest, DestRect, Source, Xs, Ys);
+    if (Mode == smHalftone && Source->BytesPerPixel() == 4)
+        DrawHalftoneOf<4>(Dest, DestRect, Source, Xs, Ys);
+    else if (Mode == smHalftone)
+        DrawHalftoneOf<3>(Dest, DestRect, Source, Xs, Ys);
     else
         DrawNearest(Dest, DestRect, Source, Xs, Ys);
 }

@@ -245,7 +245,7 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     TQueueRef Queue = Window->Queue.lock();
     if (!Queue)
         return false;
-    TPostedMessage Posted { MSG { Wnd, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
+    TPostedMessage Posted { MSG { Wnd, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().CoarseTickCount()), {} },
         Window };
     bool Wake;
     {
@@ -272,8 +272,9 @@ bool TWindowPoster::Post(UINT Msg, WPARAM WParam, LPARAM LParam) const
     TQueueRef Queue = FWindow->Queue.lock();
     if (!Queue)
         return false;
-    TPostedMessage Posted { MSG { FHandle, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
-        FWindow };
+    TPostedMessage Posted {
+        MSG { FHandle, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().CoarseTickCount()), {} }, FWindow
+    };
     bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);
@@ -302,8 +303,9 @@ bool PostThreadMessage(DWORD ThreadId, UINT Msg, WPARAM WParam, LPARAM LParam)
     TQueueRef Queue = ThreadId == GetCurrentThreadId() ? CurrentQueue() : FindQueue(ThreadId);
     if (!Queue)
         return false;
-    TPostedMessage Posted { MSG { nullptr, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().TickCount()), {} },
-        nullptr };
+    TPostedMessage Posted {
+        MSG { nullptr, Msg, WParam, LParam, static_cast<DWORD>(TimeSource().CoarseTickCount()), {} }, nullptr
+    };
     bool Wake;
     {
         std::lock_guard Guard(Queue->Lock);

@@ -37,6 +37,10 @@ public:
     virtual ~TTimeSource() = default;
     // Milliseconds since an arbitrary start; never goes back.
     virtual UInt64 TickCount() = 0;
+    // The tick count at the few milliseconds' resolution that message times
+    // have, cheaper to read: what posted messages are stamped with. It may
+    // lag TickCount by a few milliseconds.
+    virtual UInt64 CoarseTickCount() { return TickCount(); }
     // The wall clock read once: UTC and local time, in milliseconds since
     // 1970-01-01 00:00 of each.
     struct TWallTime {

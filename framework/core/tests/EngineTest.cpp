@@ -297,6 +297,26 @@ TEST_F(Engines, PurgeDropsOneTargetAndKeepsTheOrderOfTheRest)
     EXPECT_EQ(Other.Seqs(), (std::vector<Integer> { 1, 3, 5 }));
 }
 
+TEST_F(Engines, APurgeDuringADrainReachesWhatTheDrainHasTakenAlready)
+{
+    // The drain takes the whole backlog at once; a handler that frees the
+    // other observable (which purges it) still stops its later messages,
+    // and the order of the rest holds.
+    TSink Other;
+    TOwnedPtr<TXObservable> Obs2(New<TXObservable>(Host()));
+    Obs2->Subscribe(TSeqAspect::StaticClass(), Other.Handler());
+    for (int I = 0; I < 8; ++I)
+        (I % 2 ? Obs2 : Obs)->PostNotification(Seq(0, I).Get());
+    Sink.Action = [&](TSeqAspect* A) {
+        if (A->Seq == 2)
+            Obs2.reset();
+    };
+    Pump();
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 0, 2, 4, 6 }));
+    EXPECT_EQ(Other.Seqs(), (std::vector<Integer> { 1 }));
+    EXPECT_EQ(Engine->Queue()->Count(), 0);
+}
+
 TEST_F(Engines, AnObservableLeavesTheQueueWhenItIsDestroyed)
 {
     Obs->PostNotification(Seq(0, 0).Get());

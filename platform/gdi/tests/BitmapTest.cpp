@@ -309,6 +309,65 @@ TEST(Stretch, HalftoneAveragesTheCoveredArea)
     EXPECT_TRUE(Near(PixelAt(Two.get(), 1, 0), 150, 150, 150, 0));
 }
 
+TEST(Stretch, HalftoneKeepsItsExactValues)
+{
+    // Thumbnails are compared byte for byte, so the halftone's rounding is
+    // pinned: the hashes of reductions (a JPEG at full size and at an
+    // eighth into a thumbnail), an enlargement and a clipped reduction,
+    // for both source and target layouts.
+    const struct {
+        Integer SW, SH, DW, DH;
+        TRect R;
+        UInt64 Hash[2][2]; // by source, then target format: 24, 32 bits
+    } Cases[] = {
+        { 800, 600, 72, 54, Rect(0, 0, 72, 54),
+            { { 1073021501256283165ull, 3712177313638545455ull },
+                { 4225096027633214887ull, 10464950847406179558ull } } },
+        { 500, 375, 72, 54, Rect(0, 0, 72, 54),
+            { { 17414711809355043334ull, 16186450258574817494ull },
+                { 17835867021101819104ull, 3250203552708139080ull } } },
+        { 37, 23, 100, 61, Rect(0, 0, 100, 61),
+            { { 1713378144807142363ull, 14466330937499834609ull },
+                { 5856981818593727631ull, 1365074158199318537ull } } },
+        { 640, 480, 80, 60, Rect(-3, 2, 68, 55),
+            { { 15259286714594932009ull, 14235660083269737839ull },
+                { 11195029846213508908ull, 10772912426499429889ull } } },
+        { 1, 1, 5, 5, Rect(0, 0, 5, 5),
+            { { 9667734042756323196ull, 12078023626879067820ull },
+                { 9667734042756323196ull, 11307019619359660979ull } } },
+    };
+    for (const auto& C : Cases)
+        for (Integer SF = 0; SF < 2; ++SF)
+            for (Integer DF = 0; DF < 2; ++DF) {
+                auto Src = MakeOwned<TBitmap>();
+                Src->SetPixelFormat(SF ? pf32bit : pf24bit);
+                Src->SetSize(C.SW, C.SH);
+                UInt64 Seed = 88172645463325252ull;
+                for (Integer Y = 0; Y < C.SH; ++Y) {
+                    Byte* P = Src->ScanLine(Y);
+                    for (Integer X = 0; X < C.SW * Src->BytesPerPixel(); ++X) {
+                        Seed ^= Seed << 13;
+                        Seed ^= Seed >> 7;
+                        Seed ^= Seed << 17;
+                        P[X] = Byte(Seed);
+                    }
+                }
+                auto Dst = MakeOwned<TBitmap>();
+                Dst->SetPixelFormat(DF ? pf32bit : pf24bit);
+                Dst->SetSize(C.DW, C.DH);
+                Dst->Fill(clWhite);
+                StretchDraw(Dst.get(), C.R, Src.get(), smHalftone);
+                UInt64 Hash = 14695981039346656037ull;
+                for (Integer Y = 0; Y < C.DH; ++Y) {
+                    const Byte* P = Dst->ScanLine(Y);
+                    for (Integer X = 0; X < C.DW * Dst->BytesPerPixel(); ++X)
+                        Hash = (Hash ^ P[X]) * 1099511628211ull;
+                }
+                EXPECT_EQ(Hash, C.Hash[SF][DF])
+                    << C.SW << "x" << C.SH << " to " << C.DW << "x" << C.DH << ", " << SF << DF;
+            }
+}
+
 TEST(Stretch, ClipsToTheTargetAndIgnoresEmptyRectangles)
 {
     auto Src = Pattern(pf24bit, 4, 4);

@@ -1,8 +1,9 @@
 #include "rtl/testing/Testing.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Streams.h"
-#include <random>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,8 +11,11 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <poll.h>
+#include <random>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -410,6 +414,76 @@ TXvfb::~TXvfb()
         int Status;
         ::waitpid(FPid, &Status, 0);
     }
+}
+
+
+double PageCacheShare(const std::filesystem::path& Path)
+{
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0)
+        return 0;
+    struct stat St { };
+    void* Map = MAP_FAILED;
+    if (::fstat(Fd, &St) == 0 && St.st_size > 0)
+        Map = ::mmap(nullptr, size_t(St.st_size), PROT_READ, MAP_SHARED, Fd, 0);
+    ::close(Fd);
+    if (Map == MAP_FAILED)
+        return 0;
+    const long Page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> Resident(size_t((St.st_size + Page - 1) / Page));
+    const bool Known = ::mincore(Map, size_t(St.st_size), Resident.data()) == 0;
+    ::munmap(Map, size_t(St.st_size));
+    if (!Known || Resident.empty())
+        return 0;
+    const auto In = std::count_if(Resident.begin(), Resident.end(), [](unsigned char R) { return (R & 1) != 0; });
+    return double(In) / double(Resident.size());
+}
+
+bool DropFromPageCache(const std::filesystem::path& Path)
+{
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0)
+        return false;
+    ::fdatasync(Fd);
+    const bool Done = ::posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(Fd);
+    return Done;
+}
+
+namespace {
+
+// MB/s of one pass of pread over the whole file in windows of 256 KiB.
+double PreadMBps(const std::filesystem::path& Path)
+{
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0)
+        return 0;
+    std::vector<char> Buffer(262144);
+    Int64 Total = 0;
+    const auto Start = std::chrono::steady_clock::now();
+    for (;;) {
+        const ssize_t N = ::pread(Fd, Buffer.data(), Buffer.size(), Total);
+        if (N <= 0)
+            break;
+        Total += N;
+    }
+    const double S = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    ::close(Fd);
+    return S > 0 ? double(Total) / S / 1e6 : 0;
+}
+
+}
+
+TColdReads ProbeColdReads(const std::filesystem::path& Path)
+{
+    TColdReads R;
+    R.Dropped = DropFromPageCache(Path);
+    R.ResidentAfterDrop = PageCacheShare(Path);
+    R.Dropped = R.Dropped && R.ResidentAfterDrop < 0.01;
+    R.FirstMBps = PreadMBps(Path);
+    DropFromPageCache(Path);
+    R.SecondMBps = PreadMBps(Path);
+    return R;
 }
 
 }

@@ -164,6 +164,26 @@ inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
 // there and passed; Output is what the run printed.
 TToolResult RunThisTestWithoutUnits();
 
+// Page cache of a file, for benchmarks that read it warm or cold. The share
+// of its pages that are resident (0 for a file that cannot be mapped);
+// DropFromPageCache writes its dirty pages and asks the kernel to drop the
+// rest (posix_fadvise DONTNEED), answering whether the call succeeded.
+double PageCacheShare(const std::filesystem::path& Path);
+bool DropFromPageCache(const std::filesystem::path& Path);
+// Where cold reads come from: whether the drop works here (nearly nothing
+// resident after it), and how much faster a second cold read of the whole
+// file runs than the first. Far above 1, something below this system (a
+// virtual machine's host) caches the disk, and cold figures show that
+// cache rather than the device.
+struct TColdReads {
+    bool Dropped = false;
+    double ResidentAfterDrop = 1; // share of pages
+    double FirstMBps = 0, SecondMBps = 0;
+    double SecondOverFirst() const { return FirstMBps > 0 ? SecondMBps / FirstMBps : 0; }
+    bool CachedBelow() const { return SecondOverFirst() > 1.5; }
+};
+TColdReads ProbeColdReads(const std::filesystem::path& Path);
+
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing
 // or did not come up within 10 s; the server is killed when this goes.

@@ -448,3 +448,22 @@ TEST(TickCount, WrapsAtThirtyTwoBits)
     EXPECT_EQ(GetTickCount64(), 0x100000010ull);
     EXPECT_EQ(static_cast<DWORD>(GetTickCount() - Start), 0x20u);
 }
+
+TEST(TickCount, PostsAreStampedWithTheCoarseTickOfTheClock)
+{
+    // The system clock's coarse tick lies within its resolution of the
+    // exact one read around it.
+    const UInt64 Before = TimeSource().TickCount();
+    const UInt64 Coarse = TimeSource().CoarseTickCount();
+    const UInt64 After = TimeSource().TickCount();
+    EXPECT_LE(Coarse, After + 1);
+    EXPECT_GE(Coarse + 20, Before);
+    // A manual clock's is its tick count, and a posted message carries it.
+    TManualClock Clock(EncodeDate(2024, 1, 1), 5000);
+    EXPECT_EQ(TimeSource().CoarseTickCount(), 5000u);
+    ASSERT_TRUE(PostThreadMessage(GetCurrentThreadId(), WM_APP + 7, 0, 0));
+    Clock.Advance(30);
+    MSG Msg;
+    ASSERT_TRUE(PeekMessage(&Msg, nullptr, WM_APP + 7, WM_APP + 7, PM_REMOVE));
+    EXPECT_EQ(Msg.time, 5000u);
+}
