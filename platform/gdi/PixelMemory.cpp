@@ -1,4 +1,5 @@
 #include "gdi/PixelMemory.h"
+#include <new>
 #include <sys/mman.h>
 
 namespace PixelMemory {
@@ -30,10 +31,12 @@ void Release(void* P, size_t Bytes) noexcept
 {
     if (!P)
         return;
+    // Unsized deletes: clang offers the sized ones only with
+    // -fsized-deallocation.
     if (Bytes < HugeFrom)
-        ::operator delete(P, Bytes);
+        ::operator delete(P);
     else
-        ::operator delete(P, Rounded(Bytes), std::align_val_t(HugeAlign));
+        ::operator delete(P, std::align_val_t(HugeAlign));
 }
 
 }
