@@ -1,12 +1,56 @@
 // Small value types and bit routines shared by the whole framework.
 #pragma once
 #include "rtl/Comparers.h"
+#include "rtl/TypInfo.h"
 #include "core/XCore.Pair.h"
 #include <functional>
 #include <initializer_list>
 #include <vector>
 
 enum TXUnits { muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen };
+
+// What a click on a spot does. 0 to 21 are the window layer's hit-test
+// codes (HTNOWHERE to HTHELP); the rest are the framework's own actions.
+// Gears route hits as commands and hit items carry them, so the kinds live
+// here, below both. Nothing handles xhtReserved.
+enum TXHitType : Byte {
+    xhtNone,
+    xhtClient,
+    xhtCaption,
+    xhtSysMenu,
+    xhtSize,
+    xhtMenu,
+    xhtHScroll,
+    xhtVScroll,
+    xhtMin,
+    xhtMax,
+    xhtLeft,
+    xhtRight,
+    xhtTop,
+    xhtTopLeft,
+    xhtTopRight,
+    xhtBottom,
+    xhtBottomLeft,
+    xhtBottomRight,
+    xhtBorder,
+    xhtObject,
+    xhtClose,
+    xhtHelp,
+    xhtRoll,
+    xhtTray,
+    xhtExe,
+    xhtMail,
+    xhtWeb,
+    xhtDownload,
+    xhtCgiDownload,
+    xhtReserved,
+    xhtCustom
+};
+X_ENUM_INFO(TXHitType, xhtNone, xhtClient, xhtCaption, xhtSysMenu, xhtSize, xhtMenu, xhtHScroll, xhtVScroll, xhtMin,
+    xhtMax, xhtLeft, xhtRight, xhtTop, xhtTopLeft, xhtTopRight, xhtBottom, xhtBottomLeft, xhtBottomRight, xhtBorder,
+    xhtObject, xhtClose, xhtHelp, xhtRoll, xhtTray, xhtExe, xhtMail, xhtWeb, xhtDownload, xhtCgiDownload, xhtReserved,
+    xhtCustom)
+inline constexpr Integer xhtCount = Integer(xhtCustom) + 1;
 
 // Byte arrays and lists of them (the byte patterns of a search).
 using TXByteArray = std::vector<Byte>;

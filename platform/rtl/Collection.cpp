@@ -225,6 +225,14 @@ void TCollection::RemoveItem(TCollectionItem* Item)
     Changed();
 }
 
+void TCollection::Sort(const IPtr<IComparer<TCollectionItem*>>& Comparer)
+{
+    if (!Comparer || FItems.Count() < 2)
+        return;
+    FItems.Sort(Comparer);
+    Changed();
+}
+
 void TCollection::MoveItem(Integer CurIndex, Integer NewIndex)
 {
     FItems.Move(CurIndex, NewIndex);

@@ -60,6 +60,9 @@ public:
     void Delete(Integer Index);
     void Clear();
     TCollectionItem* FindItemID(Integer ID) const;
+    // Puts the items in Comparer's order in one pass; equal items keep
+    // their order.
+    void Sort(const IPtr<IComparer<TCollectionItem*>>& Comparer);
 
     virtual void BeginUpdate() { ++FUpdateCount; }
     virtual void EndUpdate();

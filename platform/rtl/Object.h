@@ -206,6 +206,16 @@ public:                                                                         
     }                                                                                                                  \
     static XDetail::TClassRegistrar XRegistrar_##Self(Self::StaticClass());
 
+// The same for a class that a unit's namespace tells apart from another of
+// its name: it registers under NameText ("XSkin.TXSkin"). Use it inside
+// the namespace.
+#define X_REGISTER_CLASS_AS(Self, NameText)                                                                            \
+    TClass Self::StaticClass()                                                                                         \
+    {                                                                                                                  \
+        return XDetail::MakeClassInfo<Self>(NameText, inherited::StaticClass());                                       \
+    }                                                                                                                  \
+    static XDetail::TClassRegistrar XRegistrar_##Self(Self::StaticClass());
+
 // For class templates: metadata defined inline, not registered by name.
 #define X_CLASS_TEMPLATE(Self, Base, NameText)                                                                         \
 public:                                                                                                                \

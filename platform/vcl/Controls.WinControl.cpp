@@ -405,12 +405,13 @@ void TWinControl::Broadcast(TMessage& Message)
 {
     std::vector<TControl*> All(FControls.begin(), FControls.end());
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
+    TLifeWatch Watch(FLife);
     for (TControl* C : All) {
         if (!ContainsControl(C))
             continue; // freed or moved by an earlier handler
         const TWindowMethod Method = C->FWindowProc;
         Method(Message);
-        if (Message.Result != 0)
+        if (Watch.Freed() || Message.Result != 0)
             return;
     }
 }

@@ -290,6 +290,10 @@ public:
     void BringToFront();
     void SendToBack();
 
+    // Code outside the control that calls out of it (and may see a handler
+    // free it) watches this mark.
+    TLifeMark& LifeMark() { return FLife; }
+
     // Sends a message to the control itself (through WindowProc).
     LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
     const TWindowMethod& WindowProc() const { return FWindowProc; }
@@ -421,7 +425,9 @@ public:
     // ones, topmost first; null when none (invisible and, unless allowed,
     // disabled ones are passed over).
     TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false);
-    // Sends Message to every child control, until one sets a result.
+    // Sends Message to every child control, until one sets a result; a
+    // child freed or moved away by an earlier handler is passed over, and a
+    // handler that frees this control ends it.
     void Broadcast(TMessage& Message);
     void NotifyControls(UINT Msg);
 
