@@ -95,7 +95,7 @@ void TXStartComponentTimer::Create(TComponent* AOwner)
 {
     inherited::Create(AOwner);
     // The timer runs only with a handler; the call itself is Fire's.
-    SetOnTimer([](TObject*) { });
+    SetOnTimer([](TObject*) {});
 }
 
 void TXStartComponentTimer::Fire()
@@ -143,8 +143,8 @@ TXCommandTimer* ScheduleCommand(Cardinal Interval, Integer Monitor, TXHitType Hi
         Call = [Method](TObject* Sender, Integer M, TXHitType H, const String& N, const String& C, const String& A) {
             Method(Sender, M, H, N, C, A);
         };
-    return ScheduleCommand(
-        Interval, Monitor, Hit, std::move(Call), EventReceiver(Method.Method()), HitName, Command, Args);
+    return ScheduleCommand(Interval, Monitor, Hit, std::move(Call), EventReceiver(Method.Method()), HitName, Command,
+        Args);
 }
 
 TXIntCommandTimer* ScheduleIntCommand(Cardinal Interval, Integer Monitor, TXHitType Hit, TXIntCommandProc Method,
@@ -168,8 +168,8 @@ TXIntCommandTimer* ScheduleIntCommand(Cardinal Interval, Integer Monitor, TXHitT
         Call = [Method](TObject* Sender, Integer M, TXHitType H, const String& N, Integer C, const String& A) {
             Method(Sender, M, H, N, C, A);
         };
-    return ScheduleIntCommand(
-        Interval, Monitor, Hit, std::move(Call), EventReceiver(Method.Method()), HitName, Command, Args);
+    return ScheduleIntCommand(Interval, Monitor, Hit, std::move(Call), EventReceiver(Method.Method()), HitName, Command,
+        Args);
 }
 
 // ---- XEngine::TXGear ----
@@ -190,8 +190,8 @@ void TXGear::BeforeDestruction()
     inherited::BeforeDestruction();
 }
 
-void TXGear::PostCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
-    const String& Command, const String& Args)
+void TXGear::PostCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
+    const String& Args)
 {
     ScheduleCommand(
         20, Monitor, Hit,
@@ -204,8 +204,8 @@ void TXGear::PostCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const 
         ScheduleCommand(50, Monitor, Hit, OnCommand, HitName, Command, Args);
 }
 
-void TXGear::PostIntCommand(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args)
+void TXGear::PostIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+    const String& Args)
 {
     ScheduleIntCommand(
         20, Monitor, Hit,
@@ -217,8 +217,8 @@ void TXGear::PostIntCommand(
         ScheduleIntCommand(50, Monitor, Hit, OnIntCommand, HitName, Command, Args);
 }
 
-void TXGear::Command(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
-    const String& Command, const String& Args)
+void TXGear::Command(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
+    const String& Args)
 {
     TLifeWatch Watch(FLife);
     DoCommand(Sender, Monitor, Hit, HitName, Command, Args);
@@ -228,8 +228,8 @@ void TXGear::Command(TObject* Sender, Integer Monitor, TXHitType Hit, const Stri
         Handler(Sender, Monitor, Hit, HitName, Command, Args);
 }
 
-void TXGear::IntCommand(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args)
+void TXGear::IntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+    const String& Args)
 {
     TLifeWatch Watch(FLife);
     DoIntCommand(Sender, Monitor, Hit, HitName, Command, Args);

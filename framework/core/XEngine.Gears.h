@@ -22,15 +22,15 @@
 #include "core/XCore.Collections.h"
 #include "core/XClasses.h"
 
-using TXCommandEvent = TEvent<void(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command, const String& Args)>;
-using TXIntCommandEvent = TEvent<void(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args)>;
+using TXCommandEvent = TEvent<void(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
+    const String& Command, const String& Args)>;
+using TXIntCommandEvent = TEvent<void(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
+    Integer Command, const String& Args)>;
 // The same calls as plain procedures (a gear's own hooks).
-using TXCommandProc = std::function<void(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command, const String& Args)>;
-using TXIntCommandProc = std::function<void(
-    TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args)>;
+using TXCommandProc = std::function<void(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
+    const String& Command, const String& Args)>;
+using TXIntCommandProc = std::function<void(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
+    Integer Command, const String& Args)>;
 
 // ---- one-shot timers ----
 
@@ -131,8 +131,8 @@ public:
     virtual void DoCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName,
         const String& Command, const String& Args)
     { }
-    virtual void DoIntCommand(
-        TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args)
+    virtual void DoIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+        const String& Args)
     { }
     virtual bool Activate() { return true; }
     virtual void Start(HWND AContext) { FContext = AContext; }
@@ -145,14 +145,14 @@ public:
     // now; both with Sender nil.
     void PostCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
         const String& Args);
-    void PostIntCommand(
-        TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args);
+    void PostIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+        const String& Args);
     // DoCommand, then OnCommand when assigned, at once; a hook that frees
     // the gear ends the call there.
     void Command(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
         const String& Args);
-    void IntCommand(
-        TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command, const String& Args);
+    void IntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+        const String& Args);
 
     TXCommandEvent OnCommand;
     TXIntCommandEvent OnIntCommand;

@@ -11,8 +11,7 @@
 #include "vcl/Forms.h"
 
 using TXHandledMessageEvent = TEvent<void(TMessage& Message, bool& Handled)>;
-using TXWMCopyDataEvent =
-    TEvent<void(TObject* Sender, HWND SenderWindow, const String& Text, ULONG_PTR DataKind)>;
+using TXWMCopyDataEvent = TEvent<void(TObject* Sender, HWND SenderWindow, const String& Text, ULONG_PTR DataKind)>;
 // The application's event types as published events.
 using TXNotifyEvent = TEvent<void(TObject* Sender)>;
 using TXActionEvent = TEvent<void(TBasicAction* Action, bool& Handled)>;

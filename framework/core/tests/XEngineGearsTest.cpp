@@ -15,8 +15,8 @@ namespace {
 
 using TCalls = std::vector<std::string>;
 
-std::string CommandText(
-    const char* Who, TObject* Sender, Integer Monitor, TXHitType Hit, const String& Name, const String& Command)
+std::string CommandText(const char* Who, TObject* Sender, Integer Monitor, TXHitType Hit, const String& Name,
+    const String& Command)
 {
     return std::string(Who) + (Sender ? " sender " : " nil ") + std::to_string(Monitor) + " " +
         std::to_string(Integer(Hit)) + " " + StringToUTF8(Name) + " " + StringToUTF8(Command);
@@ -27,8 +27,8 @@ class TLogGear : public XEngine::TXGear {
     X_CLASS(TLogGear, XEngine::TXGear)
 public:
     TCalls* Log = nullptr;
-    Integer HotKey = 0;       // the id it answers
-    Integer Answer = 0;       // with this command
+    Integer HotKey = 0; // the id it answers
+    Integer Answer = 0; // with this command
     bool ActivateAnswer = true;
     bool RegisterKey = false; // grabs F4 as HotKey when started
 
@@ -154,8 +154,9 @@ TEST_F(Gears, PostedCommandsReachTheHookAt20AndTheEventAt50WithSenderNil)
     Pass(Clock, 29);
     EXPECT_EQ(Log.size(), 2u);
     Pass(Clock, 1);
-    EXPECT_EQ(Log, (TCalls { "hook nil 2 23 Tray open", "int hook nil 3 30 Key 7", "event nil 2 23 Tray open",
-                       "int event nil 3 30 Key 7" }));
+    EXPECT_EQ(Log,
+        (TCalls { "hook nil 2 23 Tray open", "int hook nil 3 30 Key 7", "event nil 2 23 Tray open",
+            "int event nil 3 30 Key 7" }));
     // Every one-shot timer has gone.
     EXPECT_EQ(TimersLeft(), 0);
 
@@ -163,8 +164,9 @@ TEST_F(Gears, PostedCommandsReachTheHookAt20AndTheEventAt50WithSenderNil)
     Log.clear();
     Gear->Command(Sink.get(), 1, xhtWeb, u"W", u"go", u"");
     Gear->IntCommand(Sink.get(), 1, xhtWeb, u"W", 9, u"");
-    EXPECT_EQ(Log, (TCalls { "hook sender 1 26 W go", "event sender 1 26 W go", "int hook sender 1 26 W 9",
-                       "int event sender 1 26 W 9" }));
+    EXPECT_EQ(Log,
+        (TCalls { "hook sender 1 26 W go", "event sender 1 26 W go", "int hook sender 1 26 W 9",
+            "int event sender 1 26 W 9" }));
 }
 
 TEST_F(Gears, AnEventAssignedAfterPostingDoesNotGetThePostedCommand)
@@ -207,7 +209,8 @@ TEST_F(Gears, FreeingWhatATimerWouldCallCancelsTheTimer)
     // A delayed call watching a component goes with it too.
     Integer Calls = 0;
     auto* Receiver = New<TComponent>(nullptr);
-    DelayCall(100, [&](TObject*) { ++Calls; }, Receiver);
+    DelayCall(
+        100, [&](TObject*) { ++Calls; }, Receiver);
     Receiver->Free();
     Pass(Clock, 200);
     EXPECT_EQ(Calls, 0);

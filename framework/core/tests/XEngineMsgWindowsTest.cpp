@@ -152,9 +152,8 @@ TEST_F(MessageWindows, CopyDataOfKindOneBringsTheApplicationForwardFirst)
     TOwnedPtr<TForm> Form(New<TForm>(Application));
     Form->Show();
     // Another program's window has the foreground.
-    const HWND Foreign = CreateHiddenWindow([](HWND W, UINT M, WPARAM WP, LPARAM LP) -> LRESULT {
-        return DefWindowProc(W, M, WP, LP);
-    });
+    const HWND Foreign =
+        CreateHiddenWindow([](HWND W, UINT M, WPARAM WP, LPARAM LP) -> LRESULT { return DefWindowProc(W, M, WP, LP); });
     ShowWindow(Foreign, SW_SHOW);
     SetForegroundWindow(Foreign);
     ASSERT_EQ(GetForegroundWindow(), Foreign);
@@ -209,8 +208,9 @@ TEST_F(MessageWindows, WhatASecondProcessSendsReachesEveryMessageWindow)
     // "abcd" as bytes is two UTF-16 units; the sender window is none.
     EXPECT_EQ(RunInstanceHelper({ "copy", Name, "7", "abcd" }), 0);
     WaitFor(6);
-    EXPECT_EQ(Sink->Log, (std::vector<std::string> { "terminate 0", "terminate 1", "xmessage 1 5", "xmessage 1 5",
-                             "copy 0 0 7 2", "copy 1 0 7 2" }));
+    EXPECT_EQ(Sink->Log,
+        (std::vector<std::string> { "terminate 0", "terminate 1", "xmessage 1 5", "xmessage 1 5", "copy 0 0 7 2",
+            "copy 1 0 7 2" }));
     EXPECT_EQ(Sink->Texts[0], (String { Char('a' | 'b' << 8), Char('c' | 'd' << 8) }));
 
     // The one left still hears.
