@@ -4,7 +4,6 @@
 #include "rtl/Units.h"
 #include "win/Painting.h"
 #include "win/WindowTree.h"
-#include <deque>
 
 X_REGISTER_CLASS(TXSkinData)
 X_REGISTER_CLASS(TXSkinDataList)
@@ -60,17 +59,6 @@ void DoneSkins()
     FreeAndNil(GAppSkin);
     FreeAndNil(GSkinList);
 }
-
-// Watches on objects that a round of handlers may free, one per object,
-// made before the first handler runs.
-class TLifeWatches {
-public:
-    void Add(TLifeMark& Mark) { FWatches.emplace_back(Mark); }
-    bool Freed(size_t Index) const { return FWatches[Index].Freed(); }
-
-private:
-    std::deque<TLifeWatch> FWatches; // never moved once made
-};
 
 TXSkinData* FindInFormSkin(TCustomForm* Form, const String& Name, TClass Class)
 {

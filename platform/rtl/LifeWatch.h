@@ -14,6 +14,8 @@
 // Watches on one mark nest (the last made goes first) and belong to the
 // thread that calls out.
 #pragma once
+#include <cstddef>
+#include <deque>
 
 class TLifeWatch;
 
@@ -67,3 +69,15 @@ TLifeMark::~TLifeMark()
     for (TLifeWatch* W = FTop; W; W = W->FOuter)
         W->FMark = nullptr;
 }
+
+// A watch on each object of a round of calls out (every child of a control,
+// every form), all made before the first call, so a handler that frees
+// any of them is seen.
+class TLifeWatches {
+public:
+    void Add(TLifeMark& Mark) { FWatches.emplace_back(Mark); }
+    bool Freed(std::size_t Index) const { return FWatches[Index].Freed(); }
+
+private:
+    std::deque<TLifeWatch> FWatches; // never moved once made
+};

@@ -405,11 +405,15 @@ void TWinControl::Broadcast(TMessage& Message)
 {
     std::vector<TControl*> All(FControls.begin(), FControls.end());
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
+    // A handler may free or move any child, or this control.
+    TLifeWatches Children;
+    for (TControl* C : All)
+        Children.Add(C->FLife);
     TLifeWatch Watch(FLife);
-    for (TControl* C : All) {
-        if (!ContainsControl(C))
-            continue; // freed or moved by an earlier handler
-        const TWindowMethod Method = C->FWindowProc;
+    for (size_t I = 0; I < All.size(); ++I) {
+        if (Children.Freed(I) || All[I]->FParent != this)
+            continue;
+        const TWindowMethod Method = All[I]->FWindowProc;
         Method(Message);
         if (Watch.Freed() || Message.Result != 0)
             return;

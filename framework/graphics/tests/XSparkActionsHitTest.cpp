@@ -352,7 +352,13 @@ public:
                 Areas->OnAreaDeselected.SetMethod(M);
         }
     }
-    void Hit(TObject* Owner, TXHitItem* Item) { Log.push_back("hit " + StringToUTF8(Item->DisplayName())); }
+    void Hit(TObject* Owner, TXHitItem* Item)
+    {
+        Log.push_back("hit " + StringToUTF8(Item->DisplayName()));
+        if (FreeOnHit)
+            Areas->Delete(Item->Index());
+    }
+    bool FreeOnHit = false;
     void AreaSelected(TObject* Owner, TXHitAreaItem* Item)
     {
         Log.push_back("selected " + StringToUTF8(Item->DisplayName()));
