@@ -20,7 +20,7 @@ class TXEventObject : public TObject {
     X_CLASS(TXEventObject, TObject)
 public:
     Integer EventID = 0;
-    TXAnyProcedure Method;
+    TXNotifyMethod Method;
 };
 
 // Nesting count of a running change; the first Enter runs OnBegin, the

@@ -124,7 +124,7 @@ struct IXGear : virtual IXGearable {
 
 template<class T>
 class TList;
-using TXGearList = TList<IPtr<IXGear>>;
+using TXGearInterfaceList = TList<IPtr<IXGear>>;
 
 struct IXEngine : virtual IXGear {
     X_GUID("{C0552465-21F3-4214-A458-EE828D7C2B4F}")
@@ -139,7 +139,7 @@ struct IXEngine : virtual IXGear {
     virtual void PostMessage(TObject* Target, IXMessage* Message) = 0;
     virtual IPtr<IXGear> FindGear(const String& Name) = 0;
     virtual IPtr<IInterface> FindGearInterface(const String& Name) = 0;
-    virtual TXGearList* GetGears() = 0;
+    virtual TXGearInterfaceList* GetGears() = 0;
 };
 
 struct IXHandle : IInterface {

@@ -216,7 +216,7 @@ void TXCustomEngine::Init()
 {
     inherited::Init();
     FQueue = New<TXMessageQueue>();
-    FGears = New<TXGearList>();
+    FGears = New<TXGearInterfaceList>();
 }
 
 void TXCustomEngine::BeforeDestruction()

@@ -117,7 +117,7 @@ public:
     void PostMessage(TObject* Target, IXMessage* Message) override;
     IPtr<IXGear> FindGear(const String& Name) override;
     IPtr<IInterface> FindGearInterface(const String& Name) override;
-    TXGearList* GetGears() override { return FGears; }
+    TXGearInterfaceList* GetGears() override { return FGears; }
     void Start() override;
     void Stop() override;
 
@@ -138,7 +138,7 @@ protected:
 private:
     TWindowPoster FPoster;
     TXMessageQueue* FQueue = nullptr;
-    TXGearList* FGears = nullptr;
+    TXGearInterfaceList* FGears = nullptr;
 };
 
 namespace XCore::Engine {

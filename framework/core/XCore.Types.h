@@ -90,6 +90,25 @@ struct TXAnyProcedure {
     friend bool operator==(const TXAnyProcedure&, const TXAnyProcedure&) = default;
 };
 
+// A method that takes the sending object (an object's, or with Data null
+// a plain procedure's); equal when code and data are.
+struct TXNotifyMethod {
+    using TThunk = void (*)(void* Data, TObject* Sender);
+
+    TThunk Code = nullptr;
+    void* Data = nullptr;
+
+    template<auto Method, class T>
+    static TXNotifyMethod Of(T* Obj)
+    {
+        TThunk Thunk = [](void* Self, TObject* Sender) { (static_cast<T*>(Self)->*Method)(Sender); };
+        return { Thunk, Obj };
+    }
+    explicit operator bool() const { return Code != nullptr; }
+    void operator()(TObject* Sender) const { Code(Data, Sender); }
+    friend bool operator==(const TXNotifyMethod&, const TXNotifyMethod&) = default;
+};
+
 // Orders by code pointer, then by data pointer.
 class TXAnyProcedureComparer : public TComparer<TXAnyProcedure> {
 public:

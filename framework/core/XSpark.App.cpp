@@ -120,7 +120,12 @@ bool TXQVApp::AcquireSingleInstance(const String& Name)
     if (TXQVCoreApp* Core = QVCoreApp(); !Core || Core->Terminated())
         return false;
     return XGuarded(xecNone, false, [&] {
-        auto Lock = TInstanceLock::Acquire(Name, Application ? Application->Handle() : nullptr);
+        // WM_COPYDATA of other instances goes to the application engine's
+        // window, whose hooks hand it to the message windows.
+        HWND Target = GetAppEngine() ? GetAppEngine()->GetHandle() : nullptr;
+        if (!Target && Application)
+            Target = Application->Handle();
+        auto Lock = TInstanceLock::Acquire(Name, Target);
         if (!Lock)
             return false;
         FSingleInstance = std::move(Lock);
@@ -180,6 +185,10 @@ void TXQVApp::AppMessage(MSG& Msg, bool& Handled)
     case 2: Engine->Broadcast(NewNotification(New<TXAppTerminateAspect>()).Get()); break;
     default: break;
     }
+    // Where other systems broadcast it to every top-level window, it goes to
+    // the engine's window here, whose hooks hand it to the message windows.
+    if (HWND Wnd = Engine->GetHandle())
+        SendMessage(Wnd, Msg.message, Msg.wParam, Msg.lParam);
 }
 
 // ---- TXQVParams ----

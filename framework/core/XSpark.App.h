@@ -58,6 +58,9 @@ public:
 
     const String& ProgramFile() const { return FProgramFile; }
     const String& ProgramFolder() const { return FProgramFolder; }
+    // Where "<exe>" and files beside the program are looked for; tests
+    // point it at a folder of their own.
+    void SetProgramFolder(const String& Value) { FProgramFolder = Value; }
     const String& DataFolder() const { return FDataFolder; }
     void SetDataFolder(const String& Value) { FDataFolder = Value; }
 

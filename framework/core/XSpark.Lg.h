@@ -190,6 +190,13 @@ public:
     void SortLanguages();
 };
 
+// A list control that shows languages by their ids (the framework's combo
+// box); the language menus and other combo boxes show their names.
+struct IXLanguageList : IInterface {
+    X_GUID("{5E2D7C41-9A83-4F6B-B1D0-3C8E27A94F65}")
+    virtual void AddLanguage(Cardinal LgID) = 0;
+};
+
 // The language procedures: one list for the process, each method once.
 // Main thread only. A procedure may unregister itself or another one
 // while they run; one that raises ends the round, and its exception goes

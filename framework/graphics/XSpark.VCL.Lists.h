@@ -16,14 +16,17 @@
 #pragma once
 #include "core/XCore.Collections.h"
 #include "core/XCore.Interfaces.h"
+#include "core/XSpark.Lg.h"
 #include "graphics/XMedia.Images.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/StdCtrls.h"
 #include "vcl/Themes.h"
 #include <functional>
 
-class TXCustomComboBox : public TCustomComboBox {
+class TXCustomComboBox : public TCustomComboBox, public IXLanguageList {
     X_CLASS(TXCustomComboBox, TCustomComboBox)
+    X_INTERFACES(TXCustomComboBox, IXLanguageList)
+    X_NOT_COUNTED
     X_DECLARE_MESSAGES(TXCustomComboBox)
 public:
     // Owner-drawn with items as high as the font and 6 pixels (scaled).
@@ -36,7 +39,7 @@ public:
     void SetLangCaptionKind(Byte Value) { FLangCaptionKind = Value; }
     // Lists language LangID once: the item's object is the locale's
     // language item of that id.
-    void AddLanguage(Cardinal LangID);
+    void AddLanguage(Cardinal LangID) override;
     // Which parts a custom style paints (all by default).
     TStyleElements StyleElements() const { return FStyleElements; }
     void SetStyleElements(TStyleElements Value) { FStyleElements = Value; }

@@ -31,6 +31,12 @@ private:
     TLifeWatch* FTop = nullptr;
 };
 
+// The mark keeps the address of a watch on the stack only while the watch
+// lives (its destructor takes it out again); GCC cannot always see that.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
 class TLifeWatch {
 public:
     explicit TLifeWatch(TLifeMark& Mark)
@@ -54,6 +60,9 @@ private:
     TLifeMark* FMark;
     TLifeWatch* FOuter;
 };
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 TLifeMark::~TLifeMark()
 {

@@ -53,12 +53,14 @@ void TTimer::WndProc(TMessage& Message)
         Message.Result = DefWindowProc(FWindow, Message.Msg, Message.WParam, Message.LParam);
         return;
     }
+    TLifeWatch Watch(FLife);
     try {
         Timer();
     } catch (const Exception&) {
-        // As in a control's window procedure: reported, and the timer goes on.
+        // As in a control's window procedure: reported, and the timer goes
+        // on. A timer that freed itself on the way is no sender any more.
         if (Application)
-            Application->HandleException(this);
+            Application->HandleException(Watch.Freed() ? nullptr : this);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "core/XCore.IO.h"
 #include "core/XCore.ServiceManager.h"
 #include "core/XSpark.App.h"
+#include "InstanceTestSupport.h"
 #include "rtl/StringList.h"
 #include "rtl/testing/Testing.h"
 #include "win/InstanceLock.h"
@@ -13,18 +14,12 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using CoreTests::RunInstanceHelper;
 using Testing::TChildProcess;
 using Testing::TScopedEnv;
 using Testing::TTempFolder;
 
 namespace {
-
-int RunHelper(const std::vector<std::string>& Args)
-{
-    std::vector<std::string> Argv { INSTANCE_HELPER };
-    Argv.insert(Argv.end(), Args.begin(), Args.end());
-    return Testing::RunTool(Argv).ExitCode;
-}
 
 class TActivationLog : public TObject {
 public:
@@ -98,7 +93,7 @@ TEST(ApplicationObject, ActivationRecordsOfASecondProcessBecomeAspects)
     TScopedEnv RuntimeVar("XDG_RUNTIME_DIR", Runtime.Path().string());
     const std::string Name = "Activation probe";
     ASSERT_TRUE(AcquireSingleInstance(UTF8ToString(Name)));
-    EXPECT_EQ(RunHelper({ "acquire", Name }), 1);
+    EXPECT_EQ(RunInstanceHelper({ "acquire", Name }), 1);
 
     TActivationLog Log;
     Log.Done = RegisterWindowMessage(u"QVMProbeDone");
@@ -106,9 +101,9 @@ TEST(ApplicationObject, ActivationRecordsOfASecondProcessBecomeAspects)
     QVApp()->SetOnMessage(TMessageEvent::Of<&TActivationLog::Message>(&Log));
 
     for (const char* W : { "0", "1", "2", "3" })
-        EXPECT_EQ(RunHelper({ "send", Name, "QVMActivateApplication", W, std::string("1") + W }), 0);
-    EXPECT_EQ(RunHelper({ "garbage", Name }), 0);
-    EXPECT_EQ(RunHelper({ "send", Name, "QVMProbeDone", "0", "0" }), 0);
+        EXPECT_EQ(RunInstanceHelper({ "send", Name, "QVMActivateApplication", W, std::string("1") + W }), 0);
+    EXPECT_EQ(RunInstanceHelper({ "garbage", Name }), 0);
+    EXPECT_EQ(RunInstanceHelper({ "send", Name, "QVMProbeDone", "0", "0" }), 0);
     while (!Log.Finished)
         Application->HandleMessage();
 

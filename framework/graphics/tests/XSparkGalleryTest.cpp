@@ -3,6 +3,10 @@
 // list view with its arrow, the checked tree with node pictures, the two
 // dividers and the shared fonts. Each also checks what it can.
 #include "vcl/tests/ControlTestSupport.h"
+#include "core/XCore.Filers.h"
+#include "core/XSpark.AppWizard.h"
+#include "core/XSpark.Lg.English.h"
+#include "core/XSpark.Lg.Filers.h"
 #include "graphics/XSpark.Skin.h"
 #include "graphics/XSpark.VCL.Lists.h"
 #include "graphics/XSpark.VCL.h"
@@ -52,6 +56,27 @@ void AddArrows(TImageList* Images)
         Images->Add(Bmp.get(), Mask.get());
     }
 }
+
+// A language file of the desktop program's identity whose greeting
+// (word 0x80000100) names it.
+TOwnedPtr<TMemoryStream> GalleryLanguage(const String& Name, Cardinal LgID)
+{
+    TOwnedPtr<TXLgProject> Project(New<TXLgProject>());
+    Project->SetName(Name);
+    Project->SetLgID(LgID);
+    Project->SetAppID(6001);
+    Project->SetAppVer(600);
+    const UTF8String Words = MakeWordTableText({ { 1, IntToStr(Integer(LgID)) }, { 0x80000100u, u"Hello " + Name } });
+    Project->Words()->WriteBuffer(Words.data(), Int64(Words.size()));
+    TOwnedPtr<TMemoryStream> Stream(New<TMemoryStream>());
+    EXPECT_TRUE(FilerSaveToStream(Stream.get(), TXLgFiler::StaticClass(), Project.get(), false, nullptr));
+    return Stream;
+}
+
+struct TGalleryRecaptions {
+    Integer Count = 0;
+    void Recaption() { ++Count; }
+};
 
 class XSparkGallery : public TFormFixture { };
 
@@ -207,4 +232,65 @@ TEST(XSparkGalleryDraw, TheSharedFonts)
     SaveBitmap(Bmp.get(), "gallery-shared-fonts.png");
 }
 
+}
+
+TEST_F(XSparkGallery, AFormWithTheWizardsLanguageComboBox)
+{
+    TOwnedPtr<TMemoryStream> English(NewEnglishLanguageStream(6001, 600));
+    TOwnedPtr<TMemoryStream> German = GalleryLanguage(u"German", 0x07);
+    TOwnedPtr<TMemoryStream> French = GalleryLanguage(u"French", 0x0C);
+    TOwnedPtr<TXAppWizard> Wizard(New<TXAppWizard>(nullptr));
+    Wizard->LanguageAppID = 6001;
+    Wizard->LanguageAppVer = 600;
+    for (TStream* Language : { static_cast<TStream*>(English.get()), static_cast<TStream*>(German.get()),
+             static_cast<TStream*>(French.get()) })
+        Wizard->AddLanguageStream(Language);
+
+    Form->SetBounds(100, 100, 260, 180);
+    Form->SetColor(clBtnFace);
+    auto* Box = New<TXComboBox>(Form);
+    Box->SetParent(Form);
+    Box->SetBounds(20, 20, 200, 24);
+    Wizard->AddLanguageControl(Box);
+    ASSERT_TRUE(Wizard->LoadSavedLanguage());
+    // The framework's box lists the languages by id, in the shown order.
+    ASSERT_EQ(Box->Items()->Count(), 3);
+    const Cardinal Ids[] = { 0x09, 0x0C, 0x07 };
+    for (Integer I = 0; I < 3; ++I) {
+        auto* Item = DynamicCast<TXLocalizedCollectionItem>(Box->Items()->Objects(I));
+        ASSERT_TRUE(Item);
+        EXPECT_EQ(Item->LgID(), Ids[I]);
+    }
+    EXPECT_EQ(Box->ItemIndex(), 0);
+
+    Form->Show();
+    Pump();
+    Box->SetDroppedDown(true);
+    Pump();
+    ASSERT_TRUE(Box->ListHandle());
+    RECT ListRect;
+    GetWindowRect(Box->ListHandle(), &ListRect);
+    const TPoint Third { ListRect.left + 30, ListRect.top + Box->ItemHeight() * 2 + 4 };
+    PostInput(TInputEvent::Move({ Third.X, Third.Y }));
+    Pump();
+    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
+    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
+    Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
+    SaveBitmap(Sheet.get(), "wizard-language-combo.png");
+
+    // A click on the third entry loads German; the windows re-caption once.
+    TGalleryRecaptions Recaptions;
+    const TXAnyProcedure Proc = TXAnyProcedure::Method<&TGalleryRecaptions::Recaption>(&Recaptions);
+    RegisterLanguageListener(Proc);
+    Recaptions.Count = 0;
+    PostInput(TInputEvent::ButtonEvent({ Third.X, Third.Y }, mbiLeft, true));
+    PostInput(TInputEvent::ButtonEvent({ Third.X, Third.Y }, mbiLeft, false));
+    Pump();
+    UnregisterLanguageListener(Proc);
+    EXPECT_EQ(GetCurrentLgID(), 0x07u);
+    EXPECT_EQ(Lg()->GetWord(0x80000100u), u"Hello German");
+    EXPECT_EQ(Recaptions.Count, 1);
+    EXPECT_EQ(Box->ItemIndex(), 2);
+    EXPECT_FALSE(Box->DroppedDown());
+    Lg()->Clear();
 }
