@@ -137,7 +137,7 @@ void BM_EngineAgainstPlainQueue(benchmark::State& State)
 
 X_REGISTER_CLASS(TCountAspect)
 
-BENCHMARK(BM_EngineAgainstPlainQueue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4)->Repetitions(5);
+BENCHMARK(BM_EngineAgainstPlainQueue)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(8)->Repetitions(5);
 
 int main(int argc, char** argv)
 {
