@@ -219,7 +219,8 @@ bool TXAppWizard::RunWizard()
         return false;
     // From the message loop, once the program has entered it; cancelled
     // when the wizard goes first.
-    DelayCall(100, [this](TObject*) { LoadData(); }, this);
+    DelayCall(
+        100, [this](TObject*) { LoadData(); }, this);
     return true;
 }
 

@@ -18,8 +18,8 @@ void TXLgFiler::DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& 
     SetFilerIdentity(Identity, LanguageFileVersion, Integer(Header ? Header->AppID() : 0),
         Integer(Header ? Header->AppVer() : 0), 0, 0, LanguageGroupName);
     auto* Project = DynamicCast<TXLgProject>(AData);
-    TXFilerGroup* Group = Groups()->AddNamedGroup(
-        this, TXLgFilerGroup::StaticClass(), Project ? Project->Streams() : nullptr, AData, LanguageGroupName);
+    TXFilerGroup* Group = Groups()->AddNamedGroup(this, TXLgFilerGroup::StaticClass(),
+        Project ? Project->Streams() : nullptr, AData, LanguageGroupName);
     // A bare header reads its own properties only.
     if (!Project)
         Group->ReadOptions.reset(2);

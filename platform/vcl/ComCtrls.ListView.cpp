@@ -275,12 +275,6 @@ Integer TCustomListView::RowHeight() const
     return std::max(MeasureText(FFont.get(), u"Wg").cy + 2, FSmallImages ? FSmallImages->Height() : 0) + 2;
 }
 
-TRect TCustomListView::ScrollStrip()
-{
-    const TRect C = ClientRect();
-    return { C.Right - GetSystemMetrics(SM_CXVSCROLL), C.Top, C.Right, C.Bottom };
-}
-
 TRect TCustomListView::RowsArea()
 {
     const TRect C = ClientRect();
@@ -508,35 +502,6 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, Integer 
     }
     if (TListItem* Item = GetItemAt(X, Y))
         SetSelected(Item);
-}
-
-void TCustomListView::MouseMove(TShiftState Shift, Integer X, Integer Y)
-{
-    TLifeWatch Watch(FLife);
-    inherited::MouseMove(Shift, X, Y);
-    if (!Watch.Freed() && FScroll.MouseMove({ X, Y }, ScrollStrip()))
-        Invalidate();
-}
-
-void TCustomListView::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y)
-{
-    FScroll.MouseUp();
-    inherited::MouseUp(Button, Shift, X, Y);
-}
-
-bool TCustomListView::DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos)
-{
-    TLifeWatch Watch(FLife);
-    if (inherited::DoMouseWheel(Shift, WheelDelta, MousePos) || Watch.Freed())
-        return true;
-    if (FScroll.SetPosition(FScroll.Position() - WheelDelta / WHEEL_DELTA * 3))
-        Invalidate();
-    return true;
-}
-
-bool TCustomListView::WantsKey(Word Key)
-{
-    return Key == VK_UP || Key == VK_DOWN || Key == VK_LEFT || Key == VK_RIGHT;
 }
 
 void TCustomListView::KeyDown(Word& Key, TShiftState Shift)

@@ -389,12 +389,6 @@ Integer TCustomTreeView::RowHeight() const
     return std::max(MeasureText(FFont.get(), u"Wg").cy + 2, FImages ? FImages->Height() : 0) + 2;
 }
 
-TRect TCustomTreeView::ScrollStrip()
-{
-    const TRect C = ClientRect();
-    return { C.Right - GetSystemMetrics(SM_CXVSCROLL), C.Top, C.Right, C.Bottom };
-}
-
 TRect TCustomTreeView::RowsArea()
 {
     const TRect C = ClientRect();
@@ -659,20 +653,6 @@ void TCustomTreeView::MouseDown(TMouseButton Button, TShiftState Shift, Integer 
     SetSelected(Node);
 }
 
-void TCustomTreeView::MouseMove(TShiftState Shift, Integer X, Integer Y)
-{
-    TLifeWatch Watch(FLife);
-    inherited::MouseMove(Shift, X, Y);
-    if (!Watch.Freed() && FScroll.MouseMove({ X, Y }, ScrollStrip()))
-        Invalidate();
-}
-
-void TCustomTreeView::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y)
-{
-    FScroll.MouseUp();
-    inherited::MouseUp(Button, Shift, X, Y);
-}
-
 void TCustomTreeView::DblClick()
 {
     TTreeNode* Node = FSelected;
@@ -680,21 +660,6 @@ void TCustomTreeView::DblClick()
     inherited::DblClick();
     if (!Watch.Freed() && Node && FSelected == Node)
         ToggleExpanded(Node);
-}
-
-bool TCustomTreeView::DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos)
-{
-    TLifeWatch Watch(FLife);
-    if (inherited::DoMouseWheel(Shift, WheelDelta, MousePos) || Watch.Freed())
-        return true;
-    if (FScroll.SetPosition(FScroll.Position() - WheelDelta / WHEEL_DELTA * 3))
-        Invalidate();
-    return true;
-}
-
-bool TCustomTreeView::WantsKey(Word Key)
-{
-    return Key == VK_UP || Key == VK_DOWN || Key == VK_LEFT || Key == VK_RIGHT;
 }
 
 void TCustomTreeView::KeyDown(Word& Key, TShiftState Shift)

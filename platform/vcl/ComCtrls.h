@@ -144,8 +144,22 @@ using TLVCompareEvent =
     std::function<void(TObject* Sender, TListItem* Item1, TListItem* Item2, Integer Data, Integer& Compare)>;
 using TLVSelectItemEvent = std::function<void(TObject* Sender, TListItem* Item, bool Selected)>;
 
-class TCustomListView : public TCustomControl {
-    X_CLASS(TCustomListView, TCustomControl)
+// A control of rows with a scroll strip at its right edge: the strip's
+// drag, the wheel and the arrow keys, shared by the list and tree views.
+class TStripScrolledControl : public TCustomControl {
+    X_CLASS(TStripScrolledControl, TCustomControl)
+protected:
+    void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
+    bool WantsKey(Word Key) override;
+    TRect ScrollStrip();
+
+    TStripScrollBar FScroll;
+};
+
+class TCustomListView : public TStripScrolledControl {
+    X_CLASS(TCustomListView, TStripScrolledControl)
 public:
     void Create(TComponent* AOwner) override;
     void BeforeDestruction() override;
@@ -200,11 +214,7 @@ protected:
     virtual void ColumnClick(TListColumn* Column);
     virtual void Change(TListItem* Item);
     void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
-    void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
-    bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
     void KeyDown(Word& Key, TShiftState Shift) override;
-    bool WantsKey(Word Key) override;
     void Resize() override;
 
 private:
@@ -214,7 +224,6 @@ private:
     void ItemsChanged();
     void ItemGone(TListItem* Item);
     TRect RowsArea();
-    TRect ScrollStrip();
     TListColumn* ColumnAt(Integer X);
 
     TOwnedPtr<TListColumns> FColumns;
@@ -227,7 +236,6 @@ private:
     TListItem* FSelected = nullptr;
     TListItem* FFocused = nullptr;
     Integer FHeaderHeight = 22;
-    TStripScrollBar FScroll;
 };
 
 class TListView : public TCustomListView {
@@ -341,8 +349,8 @@ using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 using TTVExpandingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowExpansion)>;
 using TTVExpandedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 
-class TCustomTreeView : public TCustomControl {
-    X_CLASS(TCustomTreeView, TCustomControl)
+class TCustomTreeView : public TStripScrolledControl {
+    X_CLASS(TCustomTreeView, TStripScrolledControl)
 public:
     void Create(TComponent* AOwner) override;
     void BeforeDestruction() override;
@@ -394,12 +402,8 @@ protected:
     virtual void Expand(TTreeNode* Node);
     virtual void Collapse(TTreeNode* Node);
     void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
-    void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
     void DblClick() override;
-    bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
     void KeyDown(Word& Key, TShiftState Shift) override;
-    bool WantsKey(Word Key) override;
     void Resize() override;
 
 private:
@@ -412,7 +416,6 @@ private:
     void ToggleExpanded(TTreeNode* Node);
     void ScrollTo(TTreeNode* Node);
     TRect RowsArea();
-    TRect ScrollStrip();
     // Where the parts of a row lie: the button, the check box, the image.
     Integer NodeLeft(const TTreeNode* Node) const;
 
@@ -424,7 +427,6 @@ private:
     bool FShowLines = true;
     bool FShowRoot = true;
     Integer FIndent = 19;
-    TStripScrollBar FScroll;
 };
 
 class TTreeView : public TCustomTreeView {

@@ -52,7 +52,10 @@ public:
     void LoadData(TObject*) { Log.push_back("load data"); }
     void LanguageChanged(TObject*) { Log.push_back("language " + std::to_string(GetCurrentLgID())); }
 
-    void Bind(TXNotifyEvent& Event, const char16_t* Name) { Event.SetMethod({ MethodAddress(StaticClass(), Name), this }); }
+    void Bind(TXNotifyEvent& Event, const char16_t* Name)
+    {
+        Event.SetMethod({ MethodAddress(StaticClass(), Name), this });
+    }
 };
 
 // Counts how often the windows would re-caption.
