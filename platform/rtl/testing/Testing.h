@@ -184,6 +184,23 @@ struct TColdReads {
 };
 TColdReads ProbeColdReads(const std::filesystem::path& Path);
 
+// Memory a test may use from here on, for a test in a process of its own
+// (RunThisTestWith): the address space may grow by at most Limit bytes
+// (RLIMIT_AS: an allocation beyond it fails; not set in a sanitized build,
+// whose shadow memory needs the room), and PeakGrowth() answers how far
+// the peak resident size rose above the peak at the start, in bytes.
+class TMemoryBudget {
+public:
+    explicit TMemoryBudget(size_t Limit);
+    // True when the address space limit is in force.
+    bool Limited() const { return FLimited; }
+    size_t PeakGrowth() const;
+
+private:
+    size_t FPeakAtStart = 0;
+    bool FLimited = false;
+};
+
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing
 // or did not come up within 10 s; the server is killed when this goes.
