@@ -92,6 +92,7 @@ TEST_F(VisibleArea, AHugeScrollingChildCostsTheVisibleAreaAndPaintsOnlyTheStrips
     EXPECT_EQ(Content->PaintedPixels, Int64(FormWidth) * FormHeight + Int64(Steps) * Step * FormWidth);
     EXPECT_TRUE(WrongRows(5, Steps * Step).empty());
     EXPECT_TRUE(WrongRows(FormWidth - 1, Steps * Step).empty());
+    SavePicture(Form->Handle(), "visible-area-scrolled.png");
 
     // Moved by its bounds, the child paints what shows wherever it is.
     for (Integer Top = 7000; Top <= 61000; Top += 6000) {

@@ -4,6 +4,7 @@
 #include "win/WindowTree.h"
 #include "win/X11Presenter.h"
 #include "X11TestClient.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -173,22 +174,34 @@ TEST_F(X11Screen, AShownFormIsMappedAndShowsItsOwnPicture)
     const std::string Name = Run({ "xprop", "-id", Window(), "_NET_WM_NAME" });
     EXPECT_NE(Name.find("Probe \xc3\xa9t\xc3\xa9"), std::string::npos) << Name;
 
+    // The pixels that differ between the screen and the form's picture.
+    auto Differences = [&](const TXwdPicture& Shown) {
+        TPixelBuffer Own;
+        EXPECT_TRUE(GetWindowPicture(Form->Handle(), Own));
+        EXPECT_EQ(Shown.Width, Own.Width());
+        EXPECT_EQ(Shown.Height, Own.Height());
+        Integer Count = 0;
+        for (Integer Y = 0; Y < std::min(Own.Height(), Shown.Height); ++Y)
+            for (Integer X = 0; X < std::min(Own.Width(), Shown.Width); ++X)
+                Count += Shown.At(X, Y) != (Own.Pixel(X, Y) & 0xFFFFFF);
+        return Count;
+    };
     const TXwdPicture Shown = ParseXwd(Run({ "xwd", "-silent", "-id", Window() }));
-    TPixelBuffer Own;
-    ASSERT_TRUE(GetWindowPicture(Form->Handle(), Own));
-    ASSERT_EQ(Shown.Width, Own.Width());
-    ASSERT_EQ(Shown.Height, Own.Height());
-    Integer Differences = 0;
-    for (Integer Y = 0; Y < Own.Height(); ++Y)
-        for (Integer X = 0; X < Own.Width(); ++X)
-            Differences += Shown.At(X, Y) != (Own.Pixel(X, Y) & 0xFFFFFF);
-    EXPECT_EQ(Differences, 0);
+    EXPECT_EQ(Differences(Shown), 0);
     EXPECT_EQ(Shown.At(20, 40), 0xC06030u); // panel A (TColor 0x3060C0 is blue C0, green 60, red 30)
 
     // A change shows up too.
     B->SetColor(0x0000FF);
     Settle();
     EXPECT_EQ(ParseXwd(Run({ "xwd", "-silent", "-id", Window() })).At(200, 60), 0xFF0000u);
+
+    // So does a scroll that moves the pixels already there.
+    ScrollWindow(Form->Handle(), 0, -25, nullptr, nullptr);
+    Settle();
+    const TXwdPicture Scrolled = ParseXwd(Run({ "xwd", "-silent", "-id", Window() }));
+    EXPECT_EQ(Differences(Scrolled), 0);
+    EXPECT_EQ(Scrolled.At(200, 80), 0xFF0000u);
+    EXPECT_NE(Scrolled.At(200, 90), 0xFF0000u); // B now ends at 85
 }
 
 TEST_F(X11Screen, ClicksAndTypedKeysReachTheControls)
