@@ -686,7 +686,10 @@ TRectRegion ScrollChildren(const TWindowRef& Window, const RECT* Scroll, const R
         if (!Child->Alive || (Scroll && RectEmpty(RectIntersection(Child->Rect, Area))))
             continue;
         Covered.Include(RectIntersection(Child->Rect, Client));
-        Child->Rect = RectOffset(Child->Rect, Dx, Dy);
+        // Far moves stop at the edge of the coordinates rather than wrap.
+        const LONG X = LONG(std::clamp<Int64>(Dx, Int64(INT32_MIN) - Child->Rect.left, Int64(INT32_MAX) - Child->Rect.right));
+        const LONG Y = LONG(std::clamp<Int64>(Dy, Int64(INT32_MIN) - Child->Rect.top, Int64(INT32_MAX) - Child->Rect.bottom));
+        Child->Rect = RectOffset(Child->Rect, X, Y);
         Covered.Include(RectIntersection(Child->Rect, Client));
         Moved.push_back(Child);
     }
@@ -711,6 +714,9 @@ Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, con
     const RECT Client { 0, 0, RectWidth(Window->Client), RectHeight(Window->Client) };
     const RECT Area = Scroll ? RectIntersection(*Scroll, Client) : Client;
     const RECT Target = RectIntersection(Area, Clip ? RectIntersection(*Clip, Client) : Client);
+    // A move beyond the client area keeps no pixel, as one just past it.
+    const LONG PixelDx = std::clamp<LONG>(Dx, -Client.right - 1, Client.right + 1);
+    const LONG PixelDy = std::clamp<LONG>(Dy, -Client.bottom - 1, Client.bottom + 1);
 
     // What shows of the area, in client coordinates, and the part of it
     // whose pixels are still good after the move.
@@ -720,13 +726,13 @@ Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, con
     Shown.Offset(-ClientAt.x, -ClientAt.y);
     Shown.IntersectWith(Area);
     TRectRegion Kept = Shown;
-    Kept.Offset(Dx, Dy);
+    Kept.Offset(PixelDx, PixelDy);
     Kept.IntersectWith(Shown);
     Kept.IntersectWith(Target);
     if (!Kept.Empty()) {
         TRectRegion InStore = Kept;
         InStore.Offset(ClientAt.x, ClientAt.y);
-        MovePixels(*Place.Store, InStore.Rects(), Dx, Dy);
+        MovePixels(*Place.Store, InStore.Rects(), PixelDx, PixelDy);
         if (Place.Top)
             MarkStoreChanged(Place.Top, InStore);
     }
@@ -737,7 +743,7 @@ Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, con
     Pending.IntersectWith(AreaInWindow);
     if (!Pending.Empty()) {
         Window->Update.Exclude(AreaInWindow);
-        Pending.Offset(Dx, Dy);
+        Pending.Offset(PixelDx, PixelDy);
         Pending.IntersectWith(RectOffset(Target, Window->Client.left, Window->Client.top));
         Window->Update.Include(Pending);
         if (Window->Update.Empty())

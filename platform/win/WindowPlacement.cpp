@@ -68,7 +68,7 @@ void MarkShown(const TWindowRef& Window, bool Shown)
         MarkChanged(Window, Window->WindowArea());
     else if (!Shown)
         ExposeInParent(Window, Window->Rect);
-    else if (ReallyVisible(*Window))
+    else
         InvalidateTree(Window);
 }
 

@@ -149,7 +149,9 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
     const bool Moved = New.left != Old.left || New.top != Old.top;
     const bool Sized = RectWidth(New) != RectWidth(Old) || RectHeight(New) != RectHeight(Old);
     const bool Restacked = !(Pos.flags & SWP_NOZORDER);
-    const bool WasVisible = ReallyVisible(*Window);
+    // Shown by its own flag: under a hidden ancestor the store goes stale
+    // all the same, and the update regions wait for the ancestor to show.
+    const bool WasVisible = Window->Visible();
     const RECT OldClient = Window->Client;
 
     Window->Rect = New;
@@ -176,7 +178,7 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
     // Its pixels in the store no longer fit (children newly in view
     // included).
     const bool ClientMoved = Window->Client.left != OldClient.left || Window->Client.top != OldClient.top;
-    if (ReallyVisible(*Window) && (Sized || ClientMoved || (Window->Parent && (Moved || Restacked))))
+    if (Window->Visible() && (Sized || ClientMoved || (Window->Parent && (Moved || Restacked))))
         InvalidateTree(Window);
     if (!Window->Parent && (Sized || Restacked))
         MarkChanged(Window, Window->WindowArea());
@@ -367,12 +369,12 @@ HWND SetParent(HWND Wnd, HWND NewParent)
     TWindowRef From = ParentOf(*Window);
     if (!From)
         return nullptr;
-    if (ReallyVisible(*Window))
+    if (Window->Visible())
         ExposeInParent(Window, Window->Rect);
     std::erase(From->Children, Window);
     To->Children.push_back(Window);
     Window->Parent = NewParent;
-    if (ReallyVisible(*Window))
+    if (Window->Visible())
         InvalidateTree(Window);
     return From->Handle;
 }

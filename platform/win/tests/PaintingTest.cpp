@@ -223,7 +223,7 @@ TEST_F(Painting, WindowsPaintOnlyWhatOfThemShows)
     Inner.Color = Green;
     HWND T = Make(Top, WS_VISIBLE, { 0, 0, 200, 100 });
     HWND B = Make(Below, WS_VISIBLE | WS_CHILD, { 10, 10, 110, 90 }, T);
-    Make(Above, WS_VISIBLE | WS_CHILD, { 80, 20, 150, 80 }, T);
+    HWND A = Make(Above, WS_VISIBLE | WS_CHILD, { 80, 20, 150, 80 }, T);
     Make(Inner, WS_VISIBLE | WS_CHILD, { 5, 5, 25, 25 }, B);
     Pump();
     // Each window fills its whole client area; what lies over it stays.
@@ -258,6 +258,17 @@ TEST_F(Painting, WindowsPaintOnlyWhatOfThemShows)
     EXPECT_EQ(PictureAt(T, 50, 50), 0xFFFFFFu);
     ASSERT_TRUE(GetWindowPicture(B, Picture));
     EXPECT_EQ(Picture.Pixel(95, 40) & 0xFFFFFF, Blue);
+
+    // What changes while the top-level window is hidden shows with it.
+    ShowWindow(T, SW_HIDE);
+    ShowWindow(B, SW_SHOWNA);
+    SetWindowPos(A, nullptr, 120, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump();
+    ShowWindow(T, SW_SHOWNA);
+    Pump();
+    EXPECT_EQ(PictureAt(T, 100, 50), Blue);
+    EXPECT_EQ(PictureAt(T, 20, 20), Green);
+    EXPECT_EQ(PictureAt(T, 160, 50), Red);
 }
 
 TEST_F(Painting, ScrollingMovesThePixelsAndPaintsOnlyWhatItUncovered)
@@ -366,4 +377,16 @@ TEST_F(Painting, ScrollingTakesChildWindowsAlongWithTheirPixels)
     EXPECT_EQ(Top.Painted, (std::vector<RECT> { { 0, 70, 100, 100 } }));
     EXPECT_EQ(GetWindowRect(F, &R), true);
     EXPECT_EQ(R.top, 80);
+
+    // A move as far as the coordinates go uncovers everything and moves
+    // the children to their edge, never round it.
+    Top.Painted.clear();
+    EXPECT_TRUE(ScrollWindow(T, INT32_MAX, INT32_MIN, nullptr, nullptr));
+    Pump();
+    EXPECT_EQ(Top.Painted, (std::vector<RECT> { { 0, 0, 100, 100 } }));
+    RECT InParent;
+    GetWindowRect(C, &InParent);
+    EXPECT_GT(InParent.left, 1000000000);
+    EXPECT_LT(InParent.top, -1000000000);
+    EXPECT_EQ(PictureAt(T, 30, 20), 0xFFFFFFu);
 }
