@@ -500,6 +500,7 @@ bool LoadObjectFromXMLStream(TObject* Object, TStream* Stream)
         RawBytes Bytes(size_t(Size), '\0');
         Stream->SetPosition(0);
         Stream->ReadBuffer(Bytes.data(), Size);
+        TXLoadBudget::Charge(XmlParseCost(Bytes));
         TOwnedPtr<TXmlDocument> Doc(New<TXmlDocument>());
         Doc->LoadFromBytes(Bytes);
         return ReadDocument(Object, Doc.get());
@@ -514,6 +515,7 @@ bool LoadObjectFromXMLText(TObject* Object, StringView Text)
     try {
         if (!Text.empty() && Text[0] == 0xFEFF)
             Text.remove_prefix(1);
+        TXLoadBudget::Charge(XmlParseCost(Text));
         TOwnedPtr<TXmlDocument> Doc(New<TXmlDocument>());
         Doc->LoadFromText(Text);
         return ReadDocument(Object, Doc.get());

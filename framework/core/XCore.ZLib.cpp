@@ -84,6 +84,12 @@ Int64 TXLoadBudget::Remaining()
     return Left;
 }
 
+Int64 LoadLimit(Int64 BytesRead, Int64 Allowance)
+{
+    const Int64 Read = std::clamp<Int64>(BytesRead, 0, xzMaxInflatedSize);
+    return std::min(xzLoadFactor * Read + std::max<Int64>(Allowance, 0), xzMaxInflatedSize);
+}
+
 int ZLibLevel(Byte Level)
 {
     switch (Level) {

@@ -319,7 +319,7 @@ private:
 
 void ReadComponentFromText(StringView Text, TComponent* Root, const TComponentReadOptions& Options)
 {
-    TTextObject Tree = ParseComponentText(Text, Options.MaxDepth);
+    TTextObject Tree = ParseComponentText(Text, Options.MaxDepth, Options.MaxTreeBytes);
     TLoader(Options, Root).Read(Tree, Root);
 }
 
