@@ -8,6 +8,7 @@
 #include "core/XCore.ZLib.h"
 #include <algorithm>
 #include <charconv>
+#include <new>
 
 namespace {
 
@@ -258,6 +259,10 @@ private:
             }
             SetValue(Obj, P, Child.Text());
         } catch (const EXMLObjectDataError&) {
+            throw;
+        } catch (const ELoadBudgetError&) {
+            throw; // the load as a whole is too large
+        } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception&) {
             // A value that cannot be used is skipped, and only it.

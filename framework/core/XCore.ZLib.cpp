@@ -69,7 +69,7 @@ void TXLoadBudget::Charge(Int64 Count)
         return;
     for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
         if (Count > B->FLimit - B->FUsed)
-            throw EZDecompressionError(u"The data is larger than a load may hold");
+            throw ELoadBudgetError(u"The data is larger than a load may hold");
     for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
         B->FUsed += Count;
 }

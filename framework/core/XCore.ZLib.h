@@ -16,6 +16,9 @@ struct IXProgress;
 
 X_EXCEPTION(EZCompressionError, Exception)
 X_EXCEPTION(EZDecompressionError, Exception)
+// A load past its budget (TXLoadBudget). Readers that skip a bad value
+// let this one through: the load as a whole is refused.
+X_EXCEPTION(ELoadBudgetError, EZDecompressionError)
 
 inline constexpr Byte xzlStore = 0;
 inline constexpr Byte xzlFastest = 1;
@@ -60,7 +63,7 @@ public:
     TXLoadBudget& operator=(const TXLoadBudget&) = delete;
 
     // Counts Count more bytes against the open scopes of this thread;
-    // raises EZDecompressionError (and counts nothing) past a bound.
+    // raises ELoadBudgetError (and counts nothing) past a bound.
     static void Charge(Int64 Count);
     // What the open scopes still allow; xzMaxInflatedSize outside them.
     static Int64 Remaining();

@@ -6,6 +6,7 @@
 #include "rtl/StringList.h"
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace {
 // A read error already reported with its place; passes outer handlers.
@@ -126,6 +127,10 @@ private:
         try {
             SetProp(Instance, P.Name, P.Value);
         } catch (const EPlacedReadError&) {
+            throw;
+        } catch (const EOutOfMemory&) {
+            throw; // no value is skipped for want of memory: the read fails
+        } catch (const std::bad_alloc&) {
             throw;
         } catch (const Exception& E) {
             if (!FOptions.IgnoreErrors)

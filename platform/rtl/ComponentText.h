@@ -147,7 +147,8 @@ private:
 
 struct TComponentReadOptions {
     // Skip unknown properties, bad values and unknown classes instead of
-    // failing (syntax errors and unexpected classes still fail).
+    // failing (syntax errors, unexpected classes and a want of memory,
+    // EOutOfMemory or std::bad_alloc, still fail).
     bool IgnoreErrors = false;
     // Event properties stay unassigned unless this is set; their method
     // names are then looked up in MethodRoot (the root when null).
