@@ -328,6 +328,29 @@ TEST_F(HeldCard, CancelInEveryPhaseEndsOnceWithCodeOneAndANewScanRunsAfter)
     EXPECT_FALSE(Rig->AddedOutsideFiles);
 }
 
+TEST_F(HeldCard, AWorkerOutOfMemoryEndsWithACode)
+{
+    // Out of memory in the FAT listing, then in the carving of free space.
+    const std::function<bool(TXDRFileItem*, int)> Where[] = {
+        [](TXDRFileItem* I, int) { return I->Name == u"IMG_0001.JPG"; },
+        [](TXDRFileItem*, int Scan) { return Scan == 1; },
+    };
+    for (const auto& At : Where) {
+        Hook.ScanFinds = 0;
+        Hook.OnFound = [&](TXDRFileItem* I, int Scan) {
+            if (At(I, Scan))
+                throw std::bad_alloc();
+        };
+        const TEnd End = Rig->Run(ScanCommand());
+        EXPECT_EQ(End.Name, u"DeepScan");
+        EXPECT_NE(End.Error.Code, 0) << "out of memory ended the scan as a success";
+    }
+    Hook.OnFound = nullptr;
+    const TEnd End = Rig->Run(ScanCommand());
+    EXPECT_EQ(End.Error.Code, 0);
+    EXPECT_EQ(Rig->Files->Count(), Integer(Card.Expected.size()));
+}
+
 TEST_F(HeldCard, AVanishedDeviceEndsTheScanWithElevenAndAClosingAppSendsNoEnd)
 {
     Device->VanishAfter(6);
