@@ -389,6 +389,7 @@ TEST_F(DiskImage, AnEngineFreedWhileTheDialogWaitsEndsTheCopy)
     Engine->ViewGear->Broadcast(NewNotification(New<TXDiskAspect>(Name, Byte(0), Int64(0))).Get());
     Engine->DataGear->ImageFileName = Folder.File("engine.bin");
     Engine->ViewGear->Broadcast(NewNotification(New<TXDRActionImageFile>()).Get());
+    Rig.Pump();
     while (!SynchronizePending())
         std::this_thread::yield();
     Engine.reset();
