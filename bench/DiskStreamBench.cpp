@@ -12,7 +12,10 @@
 #include "sorvane/XCore.Search.h"
 #include "sorvane/XCore.Streams.Buffered.h"
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -122,6 +125,29 @@ void BM_FindAny512(benchmark::State& State)
     });
 }
 
+// What any reader through a buffer of a window costs at least: the pread
+// loop copying each window out in pieces of the chunk.
+void BM_PreadCopy(benchmark::State& State)
+{
+    const size_t Chunk = size_t(State.range(0));
+    AgainstPread(State, "pread + one memcpy per read of " + std::to_string(Chunk >> 10) + " KiB", [&] {
+        const int Fd = ::open(ImagePath.c_str(), O_RDONLY);
+        TAlignedBytes Window(XBench::PreadWindow), Out(Chunk);
+        const double S = Timed([&] {
+            for (Int64 Off = 0;; Off += Int64(Window.size())) {
+                const ssize_t N = ::pread(Fd, Window.data(), Window.size(), Off);
+                if (N <= 0)
+                    break;
+                for (size_t At = 0; At < size_t(N); At += Chunk)
+                    std::memcpy(Out.data(), Window.data() + At, std::min(Chunk, size_t(N) - At));
+                benchmark::DoNotOptimize(Out.data());
+            }
+        });
+        ::close(Fd);
+        return S;
+    });
+}
+
 BENCHMARK(BM_BufferedRead)
     ->ArgNames({ "chunk", "ahead", "cold" })
     ->Args({ 65536, 0, 0 })
@@ -129,6 +155,13 @@ BENCHMARK(BM_BufferedRead)
     ->Args({ 1 << 20, 0, 0 })
     ->Args({ 65536, 0, 1 })
     ->Args({ 65536, 1, 1 })
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreadCopy)
+    ->ArgName("chunk")
+    ->Arg(65536)
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(7)
