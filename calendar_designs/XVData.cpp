@@ -278,8 +278,12 @@ bool TXCustomVDataObject::SaveFile(const String& AFileName)
         return true;
     SafeForceDirectories(FilePathOf(AFileName));
     FillHeaderInfo();
-    if (!FilerSaveToFileViaTemp(AFileName, GetFilerClass(), this, false, nullptr, {}, 0))
+    if (!FilerSaveToFileViaTemp(AFileName, GetFilerClass(), this, false, nullptr, {}, 0)) {
+        // The filer names a file it could not make as not opened; for the
+        // editors every failed store is a failed write.
+        SetXError(xecWriteFailed, 0, AFileName, false);
         return false;
+    }
     SetState(vsfBlank | vsfModified, false);
     return true;
 }

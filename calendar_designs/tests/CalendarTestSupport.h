@@ -6,6 +6,11 @@
 
 namespace CalendarTesting {
 
+inline TDateTime D(Word Y, Word M, Word Day, Word H = 0, Word Mi = 0)
+{
+    return EncodeDateTime(Y, M, Day, H, Mi, 0, 0);
+}
+
 struct TEventSpec {
     TDateTime Start = 0;
     TDateTime End = 0;

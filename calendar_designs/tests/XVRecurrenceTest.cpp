@@ -11,11 +11,6 @@ using namespace CalendarTesting;
 
 namespace {
 
-TDateTime D(Word Y, Word M, Word Day, Word H = 0, Word Mi = 0)
-{
-    return EncodeDateTime(Y, M, Day, H, Mi, 0, 0);
-}
-
 struct TExpansion {
     bool Answer = false;
     std::string Flags;
