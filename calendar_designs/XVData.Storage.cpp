@@ -266,12 +266,17 @@ void TXVCalendars::OpenStorage(const String& RootFolder)
 
 void TXVCalendars::UpdateCategories()
 {
+    // A language without these texts adds no empty category.
+    auto AddWord = [](TStringList* List, Cardinal Id) {
+        if (const String Word = Lg()->GetWord(Id); !Word.empty())
+            List->Add(Word);
+    };
     FEventCategories->Clear();
     for (Cardinal Id : { 2181089780u, 2181082421u, 2181068503u, 2181083222u, 2181050720u, 2181100530u })
-        FEventCategories->Add(Lg()->GetWord(Id));
+        AddWord(FEventCategories.get(), Id);
     FHolidayCategories->Clear();
     for (Cardinal Id : { 2181089780u, 2181068503u, 2181083222u, 2181050720u, 2181100530u })
-        FHolidayCategories->Add(Lg()->GetWord(Id));
+        AddWord(FHolidayCategories.get(), Id);
     if (!FHolidaysTab)
         return;
     for (Integer I = 0; I < FHolidaysTab->Items()->Count(); ++I)
