@@ -70,6 +70,7 @@ TColor TSystemStyleServices::GetStyleFontColor(TStyleFont Font) const
     case sfComboBoxItemDisabled:
     case sfListItemTextDisabled:
     case sfTreeItemTextDisabled:
+    case sfTextLabelDisabled:
     case sfWindowTextDisabled: return clGrayText;
     case sfComboBoxItemSelected:
     case sfListItemTextSelected:

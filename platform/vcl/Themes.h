@@ -66,7 +66,11 @@ enum TStyleFont {
     sfTreeItemTextNormal,
     sfTreeItemTextSelected,
     sfWindowTextDisabled,
-    sfWindowTextNormal
+    sfWindowTextNormal,
+    sfCheckBoxTextHot,
+    sfCheckBoxTextNormal,
+    sfTextLabelDisabled,
+    sfTextLabelNormal
 };
 
 enum TStyleElementItem { seFont, seClient, seBorder };
