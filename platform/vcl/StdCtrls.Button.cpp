@@ -110,6 +110,14 @@ void TCustomButton::SetDefault(bool Value)
     Invalidate();
 }
 
+void TCustomButton::SetWordWrap(bool Value)
+{
+    if (FWordWrap == Value)
+        return;
+    FWordWrap = Value;
+    Invalidate();
+}
+
 bool TCustomButton::Active()
 {
     if (!HandleAllocated())
@@ -163,7 +171,15 @@ void TCustomButton::Paint()
         Text = { Text.Left + 1, Text.Top + 1, Text.Right + 1, Text.Bottom + 1 };
     C->Brush()->SetStyle(bsClear);
     C->Font()->SetColor(TextColor(this));
-    C->DrawText(FText, Text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (FWordWrap) {
+        // The lines are measured first, then centred as a block.
+        TRect Block = Text;
+        C->DrawText(FText, Block, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+        Text.Top += std::max(0, (Text.Height() - Block.Height()) / 2);
+        C->DrawText(FText, Text, DT_CENTER | DT_WORDBREAK);
+    } else {
+        C->DrawText(FText, Text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
     C->Brush()->SetStyle(bsSolid);
     if (Focused())
         DrawFocusFrame(C, { R.Left + 2, R.Top + 2, R.Right - 2, R.Bottom - 2 });

@@ -241,6 +241,9 @@ public:
     void SetCancel(bool Value) { FCancel = Value; }
     Integer ModalResult() const { return FModalResult; }
     void SetModalResult(Integer Value) { FModalResult = Value; }
+    // The caption breaks into centred lines at the width.
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool Value);
     // Enter presses this button: it has the focus, or it is the default
     // button and no other button has the focus.
     bool Active();
@@ -263,6 +266,7 @@ private:
 
     bool FDefault = false;
     bool FCancel = false;
+    bool FWordWrap = false;
     Integer FModalResult = 0;
 };
 

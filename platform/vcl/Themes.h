@@ -149,6 +149,12 @@ protected:
 class TMouseTrackControlStyleHook : public TStyleHook {
     X_CLASS(TMouseTrackControlStyleHook, TStyleHook)
 };
+class TButtonStyleHook : public TMouseTrackControlStyleHook {
+    X_CLASS(TButtonStyleHook, TMouseTrackControlStyleHook)
+};
+class TCheckBoxStyleHook : public TMouseTrackControlStyleHook {
+    X_CLASS(TCheckBoxStyleHook, TMouseTrackControlStyleHook)
+};
 class TScrollingStyleHook : public TMouseTrackControlStyleHook {
     X_CLASS(TScrollingStyleHook, TMouseTrackControlStyleHook)
 };
