@@ -140,6 +140,30 @@ std::filesystem::path TestPicturePath(const std::string& Name);
 // only when the test ran there and passed; Output is what the run printed.
 TToolResult RunThisTestWith(const std::vector<std::string>& Env);
 
+// Memory of this process from /proc/self/status, in KiB (-1 when unknown):
+// its resident size now and the largest it has had since the start or the
+// last ResetPeakResident.
+long ResidentKiB();
+long PeakResidentKiB();
+void ResetPeakResident();
+
+// One load of hostile data run in a forked child: what Load answered (a
+// short text of its result), how long it took and how far the child's
+// resident memory rose above where it stood before the load. The child
+// gets AddressLimitMiB of address space beyond what it has (not under the
+// address sanitizer, which reserves its own) and two minutes before an
+// alarm ends it, so a runaway load fails instead of taking the machine.
+// Exited is false when the child did not end by itself with a result.
+struct TBoundedRun {
+    bool Exited = false;
+    std::string Result;
+    double Seconds = 0;
+    long PeakKiB = -1;
+};
+TBoundedRun RunBounded(const std::function<std::string()>& Load, long AddressLimitMiB);
+// One row of a table of such runs, printed for the log.
+void PrintBoundedRun(const std::string& Name, Int64 InputBytes, const TBoundedRun& Run);
+
 // Set in the environment of a test program whose main is to initialise no
 // unit.
 // True in a build with the address or thread sanitizer. The few tests that
