@@ -589,4 +589,53 @@ TColdReads ProbeColdReads(const std::filesystem::path& Path)
     return R;
 }
 
+namespace {
+
+size_t PeakResidentBytes()
+{
+    rusage Usage {};
+    getrusage(RUSAGE_SELF, &Usage);
+    return size_t(Usage.ru_maxrss) * 1024; // kibibytes on Linux
+}
+
+// The address space in use now: the first field of /proc/self/statm, in pages.
+size_t AddressSpaceBytes()
+{
+    std::ifstream Statm("/proc/self/statm");
+    size_t Pages = 0;
+    Statm >> Pages;
+    return Pages * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// The thread sanitizer's shadow memory needs the room of the address space too.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool ThreadSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool ThreadSanitized = true;
+#else
+constexpr bool ThreadSanitized = false;
+#endif
+#else
+constexpr bool ThreadSanitized = false;
+#endif
+
+}
+
+TMemoryBudget::TMemoryBudget(size_t Limit)
+    : FPeakAtStart(PeakResidentBytes())
+{
+    if (SanitizedBuild || ThreadSanitized)
+        return;
+    const size_t Now = AddressSpaceBytes();
+    const rlimit Bound { Now + Limit, Now + Limit };
+    FLimited = Now > 0 && setrlimit(RLIMIT_AS, &Bound) == 0;
+}
+
+size_t TMemoryBudget::PeakGrowth() const
+{
+    const size_t Peak = PeakResidentBytes();
+    return Peak > FPeakAtStart ? Peak - FPeakAtStart : 0;
+}
+
 }

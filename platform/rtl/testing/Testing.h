@@ -166,13 +166,13 @@ void PrintBoundedRun(const std::string& Name, Int64 InputBytes, const TBoundedRu
 
 // Set in the environment of a test program whose main is to initialise no
 // unit.
-// True in a build with the address sanitizer. The few tests that move
-// hundreds of megabytes run in the optimised pass only: under the sanitizer
-// they cost minutes and check nothing the small cases do not.
-#if defined(__SANITIZE_ADDRESS__)
+// True in a build with the address or thread sanitizer. The few tests that
+// move hundreds of megabytes run in the optimised pass only: under a
+// sanitizer they cost minutes and check nothing the small cases do not.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool SanitizedBuild = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 inline constexpr bool SanitizedBuild = true;
 #else
 inline constexpr bool SanitizedBuild = false;
@@ -182,6 +182,10 @@ inline constexpr bool SanitizedBuild = false;
 #endif
 
 inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
+// Set in the environment of a test program that is to show its windows on
+// the display DISPLAY names (a test that started an X server runs itself
+// again there); otherwise every window stays headless.
+inline constexpr const char* OnDisplayVariable = "X_TEST_ON_DISPLAY";
 // Runs the calling test once more, alone, in a new process of this test
 // program that initialises no unit: there UnitsInitialized() is false
 // until the test initialises some. ExitCode is 0 only when the test ran
@@ -207,6 +211,23 @@ struct TColdReads {
     bool CachedBelow() const { return SecondOverFirst() > 1.5; }
 };
 TColdReads ProbeColdReads(const std::filesystem::path& Path);
+
+// Memory a test may use from here on, for a test in a process of its own
+// (RunThisTestWith): the address space may grow by at most Limit bytes
+// (RLIMIT_AS: an allocation beyond it fails; not set in a sanitized build,
+// whose shadow memory needs the room), and PeakGrowth() answers how far
+// the peak resident size rose above the peak at the start, in bytes.
+class TMemoryBudget {
+public:
+    explicit TMemoryBudget(size_t Limit);
+    // True when the address space limit is in force.
+    bool Limited() const { return FLimited; }
+    size_t PeakGrowth() const;
+
+private:
+    size_t FPeakAtStart = 0;
+    bool FLimited = false;
+};
 
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing
