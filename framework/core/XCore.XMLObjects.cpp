@@ -262,6 +262,8 @@ private:
             throw;
         } catch (const ELoadBudgetError&) {
             throw; // the load as a whole is too large
+        } catch (const EOutOfMemory&) {
+            throw;
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception&) {

@@ -1,7 +1,9 @@
 #include "gdi/tests/GdiTestSupport.h"
 #include "gdi/Region.h"
 #include <zlib.h>
+#include "gdi/Metafile.h"
 #include "graphics/XMedia.Drawing.h"
+#include "rtl/testing/Testing.h"
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -391,4 +393,27 @@ TEST(Placement, PicturesForAPerson)
         C->ResetClip();
         SavePicture(Sheet.get(), std::string("placement-") + Label + ".png");
     }
+}
+
+TEST(Placement, AMetafileThumbnailCostsTheThumbnailNotTheFrame)
+{
+    // 24 bytes: a frame of 10000 x 10000, no call, 8 bytes of padding.
+    RawBytes Data("XMF1", 4);
+    for (Cardinal V : { Cardinal(10000), Cardinal(10000), Cardinal(0), Cardinal(0), Cardinal(0) })
+        for (int I = 0; I < 4; ++I)
+            Data += char(V >> (8 * I));
+    const Testing::TBoundedRun Run = Testing::RunBounded(
+        [&Data] {
+            auto Mf = MakeOwned<TMetafile>();
+            Mf->LoadFromStream(StreamOf(Data).get());
+            auto Thumb = MakeOwned<TBitmap>();
+            Thumb->SetSize(64, 64);
+            DrawGraphicDownScaledBestFit(Thumb->Canvas(), Rect(0, 0, 64, 64), Mf.get(), XLanczosKernel());
+            return "drawn " + std::to_string(Mf->Width()) + "x" + std::to_string(Mf->Height()) + " as 64x64";
+        },
+        512);
+    Testing::PrintBoundedRun("metafile of 10000 x 10000 drawn as 64 x 64", Int64(Data.size()), Run);
+    ASSERT_TRUE(Run.Exited);
+    EXPECT_EQ(Run.Result, "drawn 10000x10000 as 64x64");
+    EXPECT_LT(Run.PeakKiB, 16 * 1024);
 }

@@ -304,7 +304,7 @@ TBoundedRun RunBounded(const std::function<std::string()>& Load, long AddressLim
 
 void PrintBoundedRun(const std::string& Name, Int64 InputBytes, const TBoundedRun& Run)
 {
-    std::printf("| %-44s | %10lld B | %7.3f s | %8ld KiB | %s |\n", Name.c_str(), static_cast<long long>(InputBytes),
+    std::printf("| %-50s | %10lld B | %7.3f s | %8ld KiB | %s |\n", Name.c_str(), static_cast<long long>(InputBytes),
         Run.Seconds, Run.PeakKiB, Run.Exited ? Run.Result.c_str() : "no result: the child was ended");
 }
 

@@ -49,4 +49,8 @@ void FuzzSeeds(TFuzzSeeds& Seeds)
     Put(Deep, u"Left", REG_DWORD, RawBytes("\xff\xff\xff\xff", 4));
     Seeds.Add("registry.txt", Serialize(Root));
     Seeds.Add("empty.txt", Serialize(TKey()));
+    // The older form, whose key lines give whole paths.
+    Seeds.Add("paths.txt",
+        "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nK\tHKEY_CURRENT_USER\tSoftware\tQuorvale\nV\t1\tA\t\"x\n"
+        "K\tHKEY_CURRENT_USER\tsoftware\tWindow\nV\t4\tLeft\t=7\nEnd\n");
 }

@@ -322,6 +322,12 @@ TEST_F(RegistryTest, ADamagedFileReadsEmptyAndIsKeptAsBad)
         { "number too big", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t4\tN\t=4294967296\nEnd\n" },
         { "bad escape", "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t1\tA\t\"\\q\nEnd\n" },
         { "lines after End", Good + "K\tHKEY_CURRENT_USER\n" },
+        { "level skipped", "QuorvaleRegistry 2\nK\t0\tHKEY_CURRENT_USER\nK\t2\tSoftware\nEnd\n" },
+        { "key before the root", "QuorvaleRegistry 2\nK\t1\tSoftware\nEnd\n" },
+        { "level 0 of another root", "QuorvaleRegistry 2\nK\t0\tHKEY_USERS\nEnd\n" },
+        { "level not a number", "QuorvaleRegistry 2\nK\t0\tHKEY_CURRENT_USER\nK\tone\tSoftware\nEnd\n" },
+        { "path line in the level form",
+            "QuorvaleRegistry 2\nK\t0\tHKEY_CURRENT_USER\nK\tHKEY_CURRENT_USER\tSoftware\nEnd\n" },
         { "nested too deep",
             [] {
                 std::string Line = "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER";
@@ -429,4 +435,60 @@ TEST_F(RegistryTest, ABatchReachesTheFileOnceAtItsOutermostEnd)
     }
     TRegistryBatch Empty;
     EXPECT_TRUE(Empty.End());
+}
+
+TEST_F(RegistryTest, AFileOfPathsReadsAndIsWrittenByLevelsThatGrowWithItsKeys)
+{
+    WriteAll(File(),
+        "QuorvaleRegistry 1\nK\tHKEY_CURRENT_USER\nV\t4\tTop\t=7\nK\tHKEY_CURRENT_USER\tSoftware\tQuorvale\n"
+        "V\t1\tA\t\"x\nEnd\n");
+    Reload();
+    EXPECT_EQ(Open(u"Software\\Quorvale", false)->ReadString(u"A"), u"x");
+    // A key 500 levels deep, and 50 more keys at its bottom.
+    String Deep = u"Software";
+    for (int I = 0; I < 499; ++I)
+        Deep += u"\\k";
+    {
+        TRegistryBatch Batch;
+        Open(Deep);
+        for (int I = 0; I < 50; ++I)
+            Open(Deep + u"\\b" + UTF8ToString(std::to_string(I)));
+    }
+    const std::string Text = ReadAll(File());
+    EXPECT_EQ(Text.substr(0, Text.find('\n')), "QuorvaleRegistry 2");
+    EXPECT_NE(Text.find("K\t0\tHKEY_CURRENT_USER\nV\t4\tTop\t=7\nK\t1\tSoftware\nK\t2\tk\n"), std::string::npos)
+        << Text.substr(0, 200);
+    // A line a key: written with whole paths, the 50 keys alone would take
+    // 50 lines of a kilobyte each.
+    EXPECT_LT(Text.size(), std::size_t(12) * 1024);
+    Reload();
+    EXPECT_EQ(Open(u"Software\\Quorvale", false)->ReadString(u"A"), u"x");
+    Open(Deep + u"\\b49", false);
+    EXPECT_EQ(Open(u"", false)->ReadInteger(u"Top"), 7);
+}
+
+TEST_F(RegistryTest, AFileOfManyDeepKeysIsRefusedWithItsMemoryBounded)
+{
+    // 8,000 lines of whole paths 512 keys deep, each under a new first key:
+    // 8.4 MB that would make four million keys.
+    std::string Text = "QuorvaleRegistry 1\n";
+    std::string Tail;
+    for (std::size_t I = 1; I < XRegistryStore::MaxDepth; ++I)
+        Tail += "\tk";
+    for (int Line = 0; Line < 8000; ++Line)
+        Text += "K\tHKEY_CURRENT_USER\tr" + std::to_string(Line) + Tail + "\n";
+    Text += "End\n";
+    WriteAll(File(), Text);
+    const Testing::TBoundedRun Run = Testing::RunBounded(
+        [&] {
+            Reload();
+            auto Reg = MakeOwned<TRegistry>();
+            return std::string(Reg->KeyExists(u"r0") ? "read" : "refused as damaged");
+        },
+        1024);
+    Testing::PrintBoundedRun("registry file of 8,000 keys 512 deep", Int64(Text.size()), Run);
+    ASSERT_TRUE(Run.Exited);
+    EXPECT_EQ(Run.Result, "refused as damaged");
+    // The file, its copy kept as ".bad", and the keys up to the cap.
+    EXPECT_LT(Run.PeakKiB, 3 * Int64(Text.size()) / 1024 + 64 * 1024);
 }
