@@ -186,8 +186,9 @@ TEST_F(Restore, AFolderThatCannotBeWrittenReportsItsOwnError)
     Add(u"ONE.JPG", u".JPG", 0, 100);
     const fs::path Locked = Folder / "locked";
     fs::create_directories(Locked);
-    fs::permissions(Locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(Locked,
+        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+            fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(Folder.Path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
     const fs::path File = Folder / "plain";
     WriteFileBytes(File, { 1 });
