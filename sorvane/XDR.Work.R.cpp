@@ -45,7 +45,7 @@ public:
     {
         Path = Folder + Name;
         try {
-            return New<TReplacementFileStream>(Path);
+            return New<TReplacementFileStream>(Path, true);
         } catch (const EFCreateError& E) {
             errno = E.ErrorCode;
             return nullptr;

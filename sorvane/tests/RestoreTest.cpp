@@ -102,8 +102,12 @@ TEST_F(Restore, NamesStayInTheFolderAndNothingThereIsTouched)
     EXPECT_EQ(Listing(Target), Expected);
     EXPECT_EQ(ReadFileBytes(Folder / "outside.jpg"), Outside);
     EXPECT_TRUE(fs::is_symlink(Target / "D.JPG"));
+    EXPECT_NE(fs::status(Target / "C1.JPG").permissions() & fs::perms::owner_write, fs::perms::none)
+        << "the restored file took the read-only file's permissions";
     EXPECT_FALSE(fs::exists(Folder / "E.JPG"));
     EXPECT_EQ(Listing(Folder.Path()).count("A.JPG"), 0u) << "written beside the folder";
+    for (const auto& E : fs::directory_iterator(Folder.Path()))
+        EXPECT_EQ(E.path().filename().string().find(".~"), std::string::npos) << "a temporary file outside";
 }
 
 TEST_F(Restore, AFailedWriteIsFortyFiveAndLeavesNoPartialFile)
