@@ -160,8 +160,8 @@ Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From
     return FindAny(Patterns, TXByteArrays(), Index, From, To, Base, Step);
 }
 
-Int64 TXSearch::FindAny(const TXByteArrays& Patterns, const TXByteArrays& Masks, Integer& Index, Int64 From,
-    Int64 To, Int64 Base, Int64 Step)
+Int64 TXSearch::FindAny(const TXByteArrays& Patterns, const TXByteArrays& Masks, Integer& Index, Int64 From, Int64 To,
+    Int64 Base, Int64 Step)
 {
     Index = -1;
     if (!Stream || Step <= 0 || Patterns.empty())

@@ -45,7 +45,7 @@ public:
     {
         Path = Folder + Name;
         try {
-            return New<TReplacementFileStream>(Path);
+            return New<TReplacementFileStream>(Path, true);
         } catch (const EFCreateError& E) {
             errno = E.ErrorCode;
             return nullptr;
@@ -87,7 +87,7 @@ bool MakeFolder(const String& Folder)
     const std::string Path = StringToUTF8(Folder);
     std::error_code Error;
     std::filesystem::create_directories(Path, Error);
-    struct stat St {};
+    struct stat St { };
     if (::stat(Path.c_str(), &St) != 0) {
         if (Error)
             errno = Error.value();

@@ -36,13 +36,18 @@ int WriteAll(int Fd, std::string_view Data)
 
 void TReplacementFileStream::Create(const String& AFileName)
 {
+    Create(AFileName, false);
+}
+
+void TReplacementFileStream::Create(const String& AFileName, bool NewFile)
+{
     FFileName = AFileName;
     FTarget = StringToUTF8(AFileName);
     if (FTarget.empty() || FTarget.find('\0') != std::string::npos)
         CreateFailed(AFileName, ENOENT);
     // A link keeps pointing where it did: the file it names is replaced.
     struct stat Link { };
-    if (::lstat(FTarget.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
+    if (!NewFile && ::lstat(FTarget.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
         if (char* Real = ::realpath(FTarget.c_str(), nullptr)) {
             FTarget = Real;
             std::free(Real);
@@ -60,7 +65,7 @@ void TReplacementFileStream::Create(const String& AFileName)
     }
     // The new file gets the old one's permissions, never wider ones.
     struct stat Old { };
-    if (::stat(FTarget.c_str(), &Old) == 0 && S_ISREG(Old.st_mode))
+    if (!NewFile && ::stat(FTarget.c_str(), &Old) == 0 && S_ISREG(Old.st_mode))
         ::fchmod(Fd, Old.st_mode & 07777);
     inherited::Create(Fd);
 }

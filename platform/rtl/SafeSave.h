@@ -29,6 +29,11 @@ public:
     // Raises EFCreateError (ErrorCode = errno) when no temporary file can
     // be made.
     void Create(const String& AFileName);
+    // NewFile: the file is to take a name of its own with CommitNew, so a
+    // link named AFileName is not followed (the temporary file is made in
+    // AFileName's folder) and no permissions are taken from what has
+    // that name.
+    void Create(const String& AFileName, bool NewFile);
     ~TReplacementFileStream() override;
 
     const String& FileName() const { return FFileName; }

@@ -102,8 +102,12 @@ TEST_F(Restore, NamesStayInTheFolderAndNothingThereIsTouched)
     EXPECT_EQ(Listing(Target), Expected);
     EXPECT_EQ(ReadFileBytes(Folder / "outside.jpg"), Outside);
     EXPECT_TRUE(fs::is_symlink(Target / "D.JPG"));
+    EXPECT_NE(fs::status(Target / "C1.JPG").permissions() & fs::perms::owner_write, fs::perms::none)
+        << "the restored file took the read-only file's permissions";
     EXPECT_FALSE(fs::exists(Folder / "E.JPG"));
     EXPECT_EQ(Listing(Folder.Path()).count("A.JPG"), 0u) << "written beside the folder";
+    for (const auto& E : fs::directory_iterator(Folder.Path()))
+        EXPECT_EQ(E.path().filename().string().find(".~"), std::string::npos) << "a temporary file outside";
 }
 
 TEST_F(Restore, AFailedWriteIsFortyFiveAndLeavesNoPartialFile)
@@ -186,8 +190,9 @@ TEST_F(Restore, AFolderThatCannotBeWrittenReportsItsOwnError)
     Add(u"ONE.JPG", u".JPG", 0, 100);
     const fs::path Locked = Folder / "locked";
     fs::create_directories(Locked);
-    fs::permissions(Locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(Locked,
+        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+            fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(Folder.Path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
     const fs::path File = Folder / "plain";
     WriteFileBytes(File, { 1 });

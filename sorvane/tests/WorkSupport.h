@@ -46,8 +46,8 @@ inline Bytes MakeMov(const TTempFolder& Folder, int Seconds)
 {
     const std::string Name = "clip" + std::to_string(Seconds) + ".mov";
     if (RunTool({ "ffmpeg", "-v", "quiet", "-y", "-f", "lavfi", "-i",
-                    "testsrc=duration=" + std::to_string(Seconds) + ":size=64x48:rate=5", "-pix_fmt", "yuv420p",
-                    "-c:v", "mpeg4", "-f", "mov", Name },
+                    "testsrc=duration=" + std::to_string(Seconds) + ":size=64x48:rate=5", "-pix_fmt", "yuv420p", "-c:v",
+                    "mpeg4", "-f", "mov", Name },
             Folder.Path())
             .ExitCode != 0)
         throw std::runtime_error("ffmpeg failed");

@@ -15,6 +15,16 @@ Testing::Bytes BytesOf(const std::string& Text)
 {
     return Testing::Bytes(Text.begin(), Text.end());
 }
+
+// The names in a folder, sorted.
+std::vector<std::string> SortedNames(const std::filesystem::path& Folder)
+{
+    std::vector<std::string> Names;
+    for (const auto& E : std::filesystem::directory_iterator(Folder))
+        Names.push_back(E.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
 }
 
 // A save replaces the file through a new inode; a reader holding the old
@@ -48,13 +58,7 @@ TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
     ASSERT_EQ(::chmod(Target.c_str(), 0640), 0);
     const std::string Link = (Dir / "link.bin").string();
     ASSERT_EQ(::symlink(Target.c_str(), Link.c_str()), 0);
-    auto Entries = [&] {
-        std::vector<std::string> Names;
-        for (const auto& E : std::filesystem::directory_iterator(Dir.Path()))
-            Names.push_back(E.path().filename().string());
-        std::sort(Names.begin(), Names.end());
-        return Names;
-    };
+    auto Entries = [&] { return SortedNames(Dir.Path()); };
     auto Content = [](const std::string& Path) {
         const Testing::Bytes B = Testing::ReadFileBytes(Path);
         return std::string(B.begin(), B.end());
@@ -102,13 +106,7 @@ TEST(SafeSave, CommitNewTakesOnlyAFreeName)
 {
     Testing::TTempFolder Dir;
     SaveBytesToFileSafely(Dir.File("taken.bin"), "old");
-    auto Names = [&] {
-        std::vector<std::string> Out;
-        for (const auto& E : std::filesystem::directory_iterator(Dir.Path()))
-            Out.push_back(E.path().filename().string());
-        std::sort(Out.begin(), Out.end());
-        return Out;
-    };
+    auto Names = [&] { return SortedNames(Dir.Path()); };
     auto File = MakeOwned<TReplacementFileStream>(Dir.File("taken.bin"));
     File->WriteBuffer("new", 3);
     EXPECT_FALSE(File->CommitNew(Dir.File("taken.bin")));
