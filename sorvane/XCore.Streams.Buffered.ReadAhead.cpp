@@ -88,8 +88,13 @@ bool TXReadAhead::Measure(double NsPerMiB)
         Sum += FRecent[K];
         Slowest = std::max(Slowest, FRecent[K]);
     }
-    const double Typical = FRecentCount > 1 ? (Sum - Slowest) / double(FRecentCount - 1) : Sum;
-    if (FAlways || Typical > SlowNsPerMiB)
+    if (FAlways)
+        return true;
+    // One window alone says nothing yet.
+    if (FRecentCount < 2)
+        return FAhead;
+    const double Typical = (Sum - Slowest) / double(FRecentCount - 1);
+    if (Typical > SlowNsPerMiB)
         return true;
     return Typical < SlowNsPerMiB / 2 ? false : FAhead;
 }
