@@ -139,6 +139,9 @@ HWND MakeWindow(TCreateArgs Args)
     Window->ClassStyle = Args.ClassStyle;
     Window->ClassCursor = Args.ClassCursor;
     TWindowRef ParentWindow;
+    // A window in the desktop is a top-level window of its own.
+    if (Args.Parent == GetDesktopWindow())
+        Args.Parent = nullptr;
     if (Args.Parent) {
         // A child lives in its parent (of the same thread); any other window
         // given a parent is a top-level window that the other one owns.
@@ -577,6 +580,32 @@ LONG_PTR GetWindowLongPtr(HWND Wnd, int Index)
     }
 }
 
+namespace {
+
+// A top-level window's new owner (the top-level window of Owner, or none);
+// answers the old one. A child keeps its parent; a window never owns
+// itself or one of its owners.
+HWND SetOwner(const TWindowRef& Window, HWND Owner)
+{
+    if (Window->Parent)
+        return Window->Parent;
+    const HWND Old = Window->Owner;
+    TWindowRef New;
+    if (Owner && Owner != GetDesktopWindow()) {
+        TWindowRef Given = FindWindow(Owner);
+        if (!Given)
+            return Old;
+        New = TopLevelOf(Given);
+        for (TWindowRef Up = New; Up; Up = Up->Owner ? FindWindow(Up->Owner) : TWindowRef())
+            if (Up == Window)
+                return Old;
+    }
+    Window->Owner = New ? New->Handle : nullptr;
+    return Old;
+}
+
+}
+
 LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value)
 {
     TWindowRef Window = FindWindow(Wnd);
@@ -591,8 +620,15 @@ LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value)
     case GWLP_USERDATA: return Window->UserData.exchange(Value);
     case GWL_STYLE: return Window->Style.exchange(Value);
     case GWL_EXSTYLE: return Window->ExStyle.exchange(Value);
+    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(SetOwner(Window, reinterpret_cast<HWND>(Value)));
     default: return 0;
     }
+}
+
+HWND GetDesktopWindow()
+{
+    // Never a window's handle: those are multiples of four.
+    return reinterpret_cast<HWND>(std::uintptr_t(2));
 }
 
 LRESULT CallWindowProc(WNDPROC Proc, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)

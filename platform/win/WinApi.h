@@ -78,6 +78,8 @@ bool IsWindow(HWND Wnd);
 DWORD GetWindowThreadProcessId(HWND Wnd, DWORD* ProcessId = nullptr);
 // The parent of a child window, the owner of a top-level one.
 HWND GetParent(HWND Wnd);
+// The desktop: a window made in it is a top-level window with no owner.
+HWND GetDesktopWindow();
 // A window's text and class name; empty for a dead handle. False for a
 // dead handle.
 bool SetWindowText(HWND Wnd, StringView Text);
@@ -86,8 +88,11 @@ String GetClassName(HWND Wnd);
 // The live top-level windows of every thread, oldest first.
 std::vector<HWND> EnumWindows();
 
-// GWLP_WNDPROC, GWLP_USERDATA, GWLP_ID, GWL_STYLE, GWL_EXSTYLE (and, to
-// read, GWLP_HWNDPARENT); other indexes and dead handles answer 0. Set
+// GWLP_WNDPROC, GWLP_USERDATA, GWLP_ID, GWL_STYLE, GWL_EXSTYLE and
+// GWLP_HWNDPARENT (the owner of a top-level window: setting it to a window
+// that the window itself owns, or to a dead one, changes nothing; a
+// child's parent never changes through it); other indexes and dead
+// handles answer 0. Set
 // answers the previous value; a null window procedure is refused. Styles
 // set here change no state: SetWindowPos with SWP_FRAMECHANGED asks the
 // frame again, ShowWindow and EnableWindow show and enable.

@@ -391,6 +391,11 @@ bool EnableWindow(HWND Wnd, bool Enable)
         Window->Style = Window->Style & ~LONG_PTR(WS_DISABLED);
     } else {
         Window->Style = Window->Style | LONG_PTR(WS_DISABLED);
+        // As the system does: a window about to be disabled ends what it
+        // was doing with the mouse first.
+        SendMessage(Wnd, WM_CANCELMODE, 0, 0);
+        if (!IsWindow(Wnd))
+            return false;
         HWND Focus = GetFocus();
         if (Focus && (Focus == Wnd || IsChild(Wnd, Focus)))
             SetFocus(nullptr);

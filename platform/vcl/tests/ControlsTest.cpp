@@ -271,3 +271,20 @@ TEST_F(Controls, AHandlerMayFreeItsOwnControlAndForm)
     EXPECT_EQ(Form, nullptr);
     Pump();
 }
+
+TEST_F(TFormFixture, AControlInTheDesktopIsATopLevelWindow)
+{
+    auto* Spot = New<TProbePanel>(Form);
+    Spot->SetBounds(300, 200, 40, 30);
+    Spot->SetParentWindow(GetDesktopWindow());
+    Spot->Show();
+    Pump();
+    ASSERT_TRUE(Spot->HandleAllocated());
+    EXPECT_EQ(GetParent(Spot->Handle()), nullptr);
+    EXPECT_TRUE(IsWindowVisible(Spot->Handle()));
+    RECT R;
+    GetWindowRect(Spot->Handle(), &R);
+    EXPECT_EQ(R.left, 300);
+    EXPECT_EQ(R.top, 200);
+    EXPECT_EQ(Spot->ClientOrigin(), TPoint({ 300, 200 }));
+}

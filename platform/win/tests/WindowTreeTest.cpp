@@ -104,3 +104,65 @@ TEST_F(WindowTree, SiblingsKeepAZOrderThatSetWindowPosChanges)
     EXPECT_EQ(WindowFromPoint({ 105, 105 }), A);
     EXPECT_EQ(SetParent(Other, A), nullptr); // no cycles
 }
+
+TEST_F(WindowTree, TheDesktopAsParentMakesATopLevelWindowAndOwnersCanChange)
+{
+    TProbe P, A, B, C;
+    HWND Top = Make(P, WS_CHILD | WS_VISIBLE, { 10, 10, 60, 60 }, GetDesktopWindow());
+    ASSERT_TRUE(Top);
+    EXPECT_EQ(GetParent(Top), nullptr);
+    EXPECT_EQ(GetWindowLongPtr(Top, GWL_STYLE) & WS_CHILD, 0);
+    const std::vector<HWND> Tops = EnumWindows();
+    EXPECT_NE(std::find(Tops.begin(), Tops.end(), Top), Tops.end());
+    EXPECT_FALSE(IsWindow(GetDesktopWindow()));
+
+    HWND WA = Make(A, WS_POPUP, { 0, 0, 10, 10 });
+    HWND WB = Make(B, WS_POPUP, { 0, 0, 10, 10 }, WA);
+    HWND Child = Make(C, WS_CHILD, { 0, 0, 5, 5 }, WB);
+    HWND Dead = Make(C, WS_POPUP, { 0, 0, 5, 5 });
+    DestroyWindow(Dead);
+    struct TCase {
+        const char* Name;
+        HWND Wnd, NewOwner, Expected;
+    };
+    const TCase Cases[] = {
+        { "owned by a top-level window", Top, WA, WA },
+        { "a child names its top-level window", Top, Child, WB },
+        { "no owner", Top, nullptr, nullptr },
+        { "the desktop is no owner", Top, GetDesktopWindow(), nullptr },
+        { "not its own owner", WA, WA, nullptr },
+        { "not owned by what it owns", WA, WB, nullptr },
+        { "a dead owner changes nothing", WB, Dead, WA },
+        { "a child keeps its parent", Child, WA, WB },
+    };
+    for (const TCase& T : Cases) {
+        SCOPED_TRACE(T.Name);
+        const HWND Before = HWND(GetWindowLongPtr(T.Wnd, GWLP_HWNDPARENT));
+        EXPECT_EQ(HWND(SetWindowLongPtr(T.Wnd, GWLP_HWNDPARENT, LONG_PTR(T.NewOwner))), Before);
+        EXPECT_EQ(HWND(GetWindowLongPtr(T.Wnd, GWLP_HWNDPARENT)), T.Expected);
+    }
+}
+
+TEST_F(WindowTree, DisablingAWindowCancelsItsModeFirst)
+{
+    TProbe P;
+    HWND W = Make(P, WS_VISIBLE, { 0, 0, 50, 50 });
+    SetCapture(W);
+    P.Log.clear();
+    EnableWindow(W, false);
+    EXPECT_EQ(P.Messages({ WM_CANCELMODE, WM_ENABLE }), (std::vector<UINT> { WM_CANCELMODE, WM_ENABLE }));
+    EXPECT_EQ(GetCapture(), nullptr);
+    P.Log.clear();
+    EnableWindow(W, false); // no change, no messages
+    EnableWindow(W, true);
+    EXPECT_EQ(P.Messages({ WM_CANCELMODE, WM_ENABLE }), (std::vector<UINT> { WM_ENABLE }));
+
+    // A window that goes while it cancels is not touched after.
+    P.Handler = [&](HWND Wnd, UINT Msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (Msg == WM_CANCELMODE)
+            DestroyWindow(Wnd);
+        return std::nullopt;
+    };
+    EXPECT_FALSE(EnableWindow(W, false));
+    EXPECT_FALSE(IsWindow(W));
+}
