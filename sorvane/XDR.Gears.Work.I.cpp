@@ -8,6 +8,8 @@
 #include "sorvane/XCore.Services.h"
 #include <cerrno>
 #include <cmath>
+#include <exception>
+#include <functional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -132,7 +134,9 @@ void TXDRDiskImageThread::Execute()
     ClearXError();
     FFirstFailed = FLastFailed = -1;
     FIndex = 0;
-    XGuarded(xecNone, false, [&] { Copy(W.Get()); });
+    // A failure that carries no code of its own (out of memory, say)
+    // must not end the work as a success.
+    XGuarded(xecUnspecified, false, [&] { Copy(W.Get()); });
 
     if (W->GetCancelled())
         SetXError(xecCancelled, 0, String(), false);
@@ -226,13 +230,20 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
         WriteImage(File.get(), Buffer, Count, TargetFileName);
         WriteFailed = false;
     };
-    // The trailer goes on however the loop ends; a failed write keeps
-    // whatever file was there before.
+    bool FinishChosen = false;
+    // The trailer goes on, and the image takes its name, when the copy
+    // ends as the user or the device ended it: done, cancelled, finished
+    // from the dialog, the device gone. A failed write, or a failure the
+    // copy does not know (no memory, a dialog that raised), keeps whatever
+    // file had the name before.
     struct TTrailer {
-        std::function<void()> Run;
-        ~TTrailer() { Run(); }
-    } Trailer { [&] {
+        std::function<void(bool)> Run;
+        int Pending = std::uncaught_exceptions();
+        ~TTrailer() { Run(std::uncaught_exceptions() > Pending); }
+    } Trailer { [&](bool Raised) {
         if (WriteFailed)
+            return;
+        if (Raised && !FinishChosen && GetXErrorCode() != xecCancelled && GetXErrorCode() != xecDeviceGone)
             return;
         const TXErrorData Before = GetXErrorData();
         const bool Ok = XGuarded(xecWriteFailed, false, [&] {
@@ -331,6 +342,7 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
             }
             break;
         case 4:
+            FinishChosen = true;
             SetXErrorOnce(xecCopyFinished, 0, DeviceName, false);
             RaiseXError();
             break;

@@ -102,7 +102,7 @@ void TApplication::Dispatch(MSG& Msg)
         const TShortCutEvent Handler = OnShortCut;
         Handler(Key, Handled);
     }
-    if (!Handled) {
+    if (!Handled && !IsDialogKeyMessage(Msg)) {
         TranslateMessage(&Msg);
         DispatchMessage(&Msg);
     }
