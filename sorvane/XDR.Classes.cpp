@@ -67,15 +67,10 @@ String StatusText(TXDRFileStatusSet S)
 
 // ---- found files ----
 
-TXDRFileItem::~TXDRFileItem()
-{
-    FreeAndNil(FThumbnail);
-}
-
 void TXDRFileItem::Init()
 {
     inherited::Init();
-    FThumbnail = New<TXImageObject>();
+    FThumbnail.reset(New<TXImageObject>());
     Selected = true;
 }
 
@@ -90,7 +85,7 @@ bool TXDRFileItem::AssignFrom(TPersistent* Source)
         Accessed = Other->Accessed;
         Status = Other->Status;
         ImageSize = Other->ImageSize;
-        FThumbnail->Assign(Other->FThumbnail);
+        FThumbnail->Assign(Other->FThumbnail.get());
     }
     return inherited::AssignFrom(Source);
 }
@@ -340,12 +335,7 @@ X_PUBLISHED(TXDRFileTypes)
 void TXDRFoundFileAspect::Create()
 {
     inherited::Create();
-    FItem = New<TXDRFileItem>(nullptr);
-}
-
-TXDRFoundFileAspect::~TXDRFoundFileAspect()
-{
-    FreeAndNil(FItem);
+    FItem.reset(New<TXDRFileItem>(nullptr));
 }
 
 bool TXDRSelectedActionAspect::AssignFrom(TXObject* Source)

@@ -45,7 +45,6 @@ String StatusText(TXDRFileStatusSet S);
 class TXDRFileItem : public TXSplitItem {
     X_CLASS(TXDRFileItem, TXSplitItem)
 public:
-    ~TXDRFileItem() override;
     void Init() override;
     bool AssignFrom(TPersistent* Source) override;
 
@@ -61,10 +60,10 @@ public:
     TDateTime Modified = 0;
     TDateTime Accessed = 0;
     TXSize ImageSize;
-    TXImageObject* Thumbnail() const { return FThumbnail; }
+    TXImageObject* Thumbnail() const { return FThumbnail.get(); }
 
 private:
-    TXImageObject* FThumbnail = nullptr;
+    TOwnedPtr<TXImageObject> FThumbnail;
 };
 
 class TXDRFileCollection : public TXCollection<TXDRFileItem> {
@@ -112,11 +111,10 @@ class TXDRFoundFileAspect : public TXCustomAspect {
     X_CLASS(TXDRFoundFileAspect, TXCustomAspect)
 public:
     void Create() override;
-    ~TXDRFoundFileAspect() override;
-    TXDRFileItem* Item() const { return FItem; }
+    TXDRFileItem* Item() const { return FItem.get(); }
 
 private:
-    TXDRFileItem* FItem = nullptr;
+    TOwnedPtr<TXDRFileItem> FItem;
 };
 
 class TXDRAddFileAspect : public TXCustomAspect {

@@ -36,13 +36,8 @@ X_UNIT(XCore_App, "XCore.App", ({ "XCore.Classes", "XCore.Errors", "WinApi", "Fo
 
 void TXAppEngine::Init()
 {
-    FHooks = New<TXLiteList<TXWndMethod>>(WndMethodComparer());
+    FHooks.reset(New<TXLiteList<TXWndMethod>>(WndMethodComparer()));
     inherited::Init();
-}
-
-TXAppEngine::~TXAppEngine()
-{
-    FreeAndNil(FHooks);
 }
 
 Integer TXAppEngine::AddWndProcHook(const TXWndMethod& Method)
@@ -118,13 +113,8 @@ void TXAppEngine::WndProc(TMessage& Message)
 void TXQVCoreApp::Init()
 {
     inherited::Init();
-    FEngine = New<TXAppEngine>();
+    FEngine.reset(New<TXAppEngine>());
     FEngine->FOwnerApp = this;
-}
-
-TXQVCoreApp::~TXQVCoreApp()
-{
-    FreeAndNil(FEngine);
 }
 
 TDateTime TXQVCoreApp::Now()

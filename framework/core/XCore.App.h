@@ -42,7 +42,6 @@ class TXAppEngine : public XCore::Engine::TXEngine {
 public:
     // The hook list first, then the engine with its window.
     void Init() override;
-    ~TXAppEngine() override;
 
     // The index of Method, added when it was not listed yet.
     Integer AddWndProcHook(const TXWndMethod& Method);
@@ -61,7 +60,7 @@ private:
     friend class TXQVCoreApp;
     void RunHooks(TMessage& Message);
 
-    TXLiteList<TXWndMethod>* FHooks = nullptr;
+    TOwnedPtr<TXLiteList<TXWndMethod>> FHooks;
     // Chains running (a hook may send the window another message), and
     // entries emptied by removals during them.
     Integer FChainDepth = 0;
@@ -76,7 +75,6 @@ class TXQVCoreApp : public TXInitializableObject {
 public:
     // Creates the engine.
     void Init() override;
-    ~TXQVCoreApp() override;
 
     // The clock; callable from any thread.
     virtual TDateTime Now();
@@ -93,10 +91,10 @@ public:
     // engine; later calls do nothing.
     void Terminate();
     bool Terminated() const { return FTerminated.load(); }
-    TXAppEngine* Engine() const { return FEngine; }
+    TXAppEngine* Engine() const { return FEngine.get(); }
 
 private:
-    TXAppEngine* FEngine = nullptr;
+    TOwnedPtr<TXAppEngine> FEngine;
     std::atomic<bool> FTerminated { false };
 };
 

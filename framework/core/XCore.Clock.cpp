@@ -59,11 +59,11 @@ TXQVTimers* QVTimers()
 void TXQVClock::Init()
 {
     inherited::Init();
-    FObservable = New<TXObservable>(AppEngineHost());
+    FObservable.reset(New<TXObservable>(AppEngineHost()));
     Refresh();
     FStartTime = FLastTime = FNow;
     FLastMinOfDay = Word(FLocalTime.wHour * 60 + FLocalTime.wMinute);
-    FTimer = New<TTimerObject>();
+    FTimer.reset(New<TTimerObject>());
     FTimer->SetInterval(1000);
     FTimer->SetOnTimer([this](TObject*) { Tick(); });
     FTimer->SetEnabled(true);
@@ -77,13 +77,8 @@ void TXQVClock::BeforeDestruction()
 {
     if (IPtr<IXObservable> App = std::move(FAppObservable))
         App->UnsubscribeMethod(SystemTimeHandler());
-    FreeAndNil(FTimer);
+    FTimer.reset();
     inherited::BeforeDestruction();
-}
-
-TXQVClock::~TXQVClock()
-{
-    FreeAndNil(FObservable);
 }
 
 TXNotificationHandler TXQVClock::SystemTimeHandler()
@@ -136,7 +131,7 @@ void TXQVClock::Tick()
         FLastMinOfDay = M;
         FLastTime = NewTime;
 
-        IXObservable* Obs = FObservable;
+        IXObservable* Obs = FObservable.get();
         BroadcastNew(Obs, New<TXTimeChangedAspect>());
         if (NewDay) {
             for (Integer I = OldMin + 1; I <= 1439; ++I)
@@ -153,7 +148,7 @@ void TXQVClock::Tick()
             BroadcastNew(Obs, New<TXTimeHourAspect>());
         BroadcastNew(Obs, New<TXTimeMinuteAspect>());
     }
-    BroadcastNew(FObservable, New<TXTimeTickAspect>(TickNow));
+    BroadcastNew(FObservable.get(), New<TXTimeTickAspect>(TickNow));
 }
 
 void TXQVClock::OnSystemTimeChanged(IXNotification*)
@@ -320,10 +315,5 @@ void TXElapsedDaysGear::BeforeDestruction()
 void TXQVTimers::Init()
 {
     inherited::Init();
-    FTimers = New<TComponentList>(true);
-}
-
-TXQVTimers::~TXQVTimers()
-{
-    FreeAndNil(FTimers);
+    FTimers.reset(New<TComponentList>(true));
 }

@@ -36,7 +36,6 @@ public:
     // changes on the application engine.
     void Init() override;
     void BeforeDestruction() override;
-    ~TXQVClock() override;
 
     // Reads the time zone again, then the time.
     virtual void Refresh();
@@ -48,7 +47,7 @@ public:
     // The minute (0..59) at which the clock was created.
     Integer GetClockMinute() const;
 
-    IXObservable* Observable() const { return FObservable; }
+    IXObservable* Observable() const { return FObservable.get(); }
     const TXTimeZone& TimeZone() const { return FTimeZone; }
     TDateTime StartTime() const { return FStartTime; }
     TDateTime LastTime() const { return FLastTime; }
@@ -59,15 +58,15 @@ public:
     const TXLocalTime& LocalTime() const { return FLocalTime; }
     Word LastMinOfDay() const { return FLastMinOfDay; }
     bool GetTick() const { return FTick; }
-    TTimerObject* Timer() const { return FTimer; }
+    TTimerObject* Timer() const { return FTimer.get(); }
 
 private:
     void OnSystemTimeChanged(IXNotification* Notification);
     TXNotificationHandler SystemTimeHandler();
 
     TXTimeZone FTimeZone;
-    TTimerObject* FTimer = nullptr;
-    TXObservable* FObservable = nullptr;
+    TOwnedPtr<TTimerObject> FTimer;
+    TOwnedPtr<TXObservable> FObservable;
     IPtr<IXObservable> FAppObservable;
     TDateTime FStartTime = 0;
     TDateTime FLastTime = 0;
@@ -165,11 +164,10 @@ class TXQVTimers : public TXInitializableObject {
     X_CLASS(TXQVTimers, TXInitializableObject)
 public:
     void Init() override;
-    ~TXQVTimers() override;
-    TComponentList* Timers() const { return FTimers; }
+    TComponentList* Timers() const { return FTimers.get(); }
 
 private:
-    TComponentList* FTimers = nullptr;
+    TOwnedPtr<TComponentList> FTimers;
 };
 
 // The single instances; null outside the unit's lifetime.

@@ -5,7 +5,7 @@ X_REGISTER_CLASS(AXNotification)
 
 void AXNotification::Create(Byte CountMode, const String& ATopic, TObject* ASender, TXCustomAspect* AAspect)
 {
-    FAspect = AAspect;
+    FAspect.reset(AAspect);
     FTopic = ATopic;
     FSender = ASender;
     // Notifications are made on one thread and released on another once
@@ -16,7 +16,7 @@ void AXNotification::Create(Byte CountMode, const String& ATopic, TObject* ASend
 AXNotification::~AXNotification()
 {
     FSender = nullptr;
-    FreeAndNil(FAspect);
+    FAspect.reset();
 }
 
 IXNotification* TXNotificationRec::Init(const String& ATopic, TObject* ASender, TXCustomAspect* AAspect)

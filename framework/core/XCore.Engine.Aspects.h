@@ -33,12 +33,12 @@ public:
 
     String GetTopic() override { return FTopic; }
     TObject* GetSender() override { return FSender; }
-    TXCustomAspect* GetAspect() override { return FAspect; }
+    TXCustomAspect* GetAspect() override { return FAspect.get(); }
 
 private:
     String FTopic;
     TObject* FSender = nullptr;
-    TXCustomAspect* FAspect = nullptr;
+    TOwnedPtr<TXCustomAspect> FAspect;
 };
 
 template<class TAspect>

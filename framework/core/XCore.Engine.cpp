@@ -216,8 +216,8 @@ void TXCustomEngine::Init()
 {
     inherited::Init();
     TellEnd();
-    FQueue = New<TXMessageQueue>();
-    FGears = New<TXGearInterfaceList>();
+    FQueue.reset(New<TXMessageQueue>());
+    FGears.reset(New<TXGearInterfaceList>());
 }
 
 void TXCustomEngine::BeforeDestruction()
@@ -225,20 +225,20 @@ void TXCustomEngine::BeforeDestruction()
     FHandleHolder = nullptr;
     if (FGears)
         FGears->Clear();
-    FreeAndNil(FGears);
-    FreeAndNil(FQueue);
+    FGears.reset();
+    FQueue.reset();
     inherited::BeforeDestruction();
 }
 
 void TXCustomEngine::PurgeMessages(TObject* Target)
 {
-    PurgeEngineMessages(FQueue, Target);
+    PurgeEngineMessages(FQueue.get(), Target);
 }
 
 void TXCustomEngine::SendMessage(TObject* Target, IXMessage* Message)
 {
     if (FQueue)
-        SendEngineMessage(FQueue, Target, Message);
+        SendEngineMessage(FQueue.get(), Target, Message);
 }
 
 void TXCustomEngine::PostMessage(TObject* Target, IXMessage* Message)
@@ -254,7 +254,7 @@ void TXCustomEngine::PostXMessage(TObject* Target, IXMessage* Message)
     if (!Window)
         throw EInvalidOperation(u"The engine has no window to post to");
     if (FPoster.Handle() != Window) {
-        PostEngineMessage(FQueue, Target, Message, Window);
+        PostEngineMessage(FQueue.get(), Target, Message, Window);
         return;
     }
     FQueue->Enqueue(Target, Message);
@@ -316,7 +316,7 @@ void TXCustomEngine::WndProc(TMessage& Message)
     if (!FQueue)
         return;
     try {
-        DrainEngineQueue(FQueue);
+        DrainEngineQueue(FQueue.get());
     } catch (...) { // re-post, then pass the failure on
         // What the failed delivery left queued still gets its turn.
         if (FQueue->Count() > 0)
@@ -332,8 +332,8 @@ namespace XCore::Engine {
 void TXEngine::Init()
 {
     inherited::Init();
-    FManager = New<TXHandleManager>([this](TMessage& Message) { WndProc(Message); });
-    FHandleHolder = IPtr<IXHandle>(static_cast<IXHandle*>(FManager));
+    FManager.reset(New<TXHandleManager>([this](TMessage& Message) { WndProc(Message); }));
+    FHandleHolder = IPtr<IXHandle>(static_cast<IXHandle*>(FManager.get()));
     SetPostWindow(FManager->GetHandle());
 }
 
@@ -341,7 +341,7 @@ void TXEngine::BeforeDestruction()
 {
     SetPostWindow(nullptr);
     FHandleHolder = nullptr;
-    FreeAndNil(FManager);
+    FManager.reset();
     inherited::BeforeDestruction();
 }
 

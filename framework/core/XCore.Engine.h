@@ -117,7 +117,7 @@ public:
     void PostMessage(TObject* Target, IXMessage* Message) override;
     IPtr<IXGear> FindGear(const String& Name) override;
     IPtr<IInterface> FindGearInterface(const String& Name) override;
-    TXGearInterfaceList* GetGears() override { return FGears; }
+    TXGearInterfaceList* GetGears() override { return FGears.get(); }
     void Start() override;
     void Stop() override;
 
@@ -127,7 +127,7 @@ public:
     // XM_ENGINEQUEUE drains the queue once for every burst of posts; other
     // messages get the default handling.
     virtual void WndProc(TMessage& Message);
-    TXMessageQueue* Queue() const { return FQueue; }
+    TXMessageQueue* Queue() const { return FQueue.get(); }
 
 protected:
     IPtr<IXHandle> FHandleHolder;
@@ -137,8 +137,8 @@ protected:
 
 private:
     TWindowPoster FPoster;
-    TXMessageQueue* FQueue = nullptr;
-    TXGearInterfaceList* FGears = nullptr;
+    TOwnedPtr<TXMessageQueue> FQueue;
+    TOwnedPtr<TXGearInterfaceList> FGears;
 };
 
 namespace XCore::Engine {
@@ -157,7 +157,7 @@ public:
     void BeforeDestruction() override;
 
 private:
-    TXHandleManager* FManager = nullptr;
+    TOwnedPtr<TXHandleManager> FManager;
 };
 
 }

@@ -117,14 +117,16 @@ bool TXCustomIni::SaveToFile(const String& FileName, bool Compressed)
 bool TXCustomIni::LoadFromRegistry(const String& Key)
 {
     const bool Loaded = LoadObjectFromRegistry(this, Key);
-    AfterLoad();
+    XGuarded(xecNone, false, [&] { AfterLoad(); });
     return Loaded;
 }
 
 bool TXCustomIni::SaveToRegistry(const String& Key)
 {
-    BeforeSave();
-    return SaveObjectToRegistry(this, Key);
+    return XGuarded(xecWriteFailed, false, [&] {
+        BeforeSave();
+        return SaveObjectToRegistry(this, Key);
+    });
 }
 
 bool TXCustomIni::ResetFromRegistry(const String& Key)

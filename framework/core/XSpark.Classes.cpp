@@ -13,27 +13,21 @@ void TXObservableComponent::Create(TComponent* AOwner)
         Host = IPtr<IInterface>(static_cast<IInterface*>(Engine.Get()));
     else
         Host = AppEngineHost();
-    FObservable = New<TXContainedObservable>(std::move(Host), static_cast<TObject*>(this));
+    FObservable.reset(New<TXContainedObservable>(std::move(Host), static_cast<TObject*>(this)));
     inherited::Create(AOwner);
 }
 
 void TXObservableComponent::BeforeDestruction()
 {
     inherited::BeforeDestruction();
-    FreeAndNil(FObservable);
-}
-
-TXObservableComponent::~TXObservableComponent()
-{
-    // Reached with the observable only when Create raised.
-    FreeAndNil(FObservable);
+    FObservable.reset();
 }
 
 TXContainedObservable* TXObservableComponent::Live()
 {
     if (!FObservable)
         throw EInvalidOperation(u"The component's observable is gone");
-    return FObservable;
+    return FObservable.get();
 }
 
 void TXObservableComponent::SubscribeTopic(const String& Topic, TClass AspectClass,

@@ -25,7 +25,6 @@ public:
     // out), the observable goes: its queued posts are dropped and the
     // keepers' callbacks get this component.
     void BeforeDestruction() override;
-    ~TXObservableComponent() override;
 
     void SubscribeTopic(const String& Topic, TClass AspectClass, const TXNotificationHandler& Handler) override;
     void Subscribe(TClass AspectClass, const TXNotificationHandler& Handler) override;
@@ -47,12 +46,12 @@ public:
     TObject* GetObservableContainer() override;
 
     // Null only once the component is being torn down.
-    TXContainedObservable* Observable() const { return FObservable; }
+    TXContainedObservable* Observable() const { return FObservable.get(); }
 
 private:
     // The observable for a new subscription; raises once it is gone, so a
     // late subscription is not silently lost.
     TXContainedObservable* Live();
 
-    TXContainedObservable* FObservable = nullptr;
+    TOwnedPtr<TXContainedObservable> FObservable;
 };

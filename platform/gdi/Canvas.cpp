@@ -10,11 +10,6 @@ X_REGISTER_CLASS(TCanvas)
 
 // --- brush and pen ---------------------------------------------------------
 
-TBrush::~TBrush()
-{
-    FreeAndNil(FBitmap);
-}
-
 void TBrush::SetColor(TColor Value)
 {
     FColor = Value;
@@ -24,7 +19,7 @@ void TBrush::SetColor(TColor Value)
 void TBrush::SetBitmap(TBitmap* Value)
 {
     if (!Value || Value->Empty()) {
-        FreeAndNil(FBitmap);
+        FBitmap.reset();
         return;
     }
     TOwnedPtr<TBitmap> Pattern(MakeOwned<TBitmap>());
@@ -32,8 +27,7 @@ void TBrush::SetBitmap(TBitmap* Value)
     for (Integer Y = 0; Y < Pattern->Height(); ++Y)
         for (Integer X = 0; X < Pattern->Width(); ++X)
             Pattern->FillRect(Rect(X, Y, X + 1, Y + 1), Value->Pixel(X, Y));
-    FreeAndNil(FBitmap);
-    FBitmap = Pattern.release();
+    FBitmap = std::move(Pattern);
 }
 
 void TBrush::Assign(TPersistent* Source)
@@ -41,7 +35,7 @@ void TBrush::Assign(TPersistent* Source)
     if (auto* Other = DynamicCast<TBrush>(Source)) {
         FColor = Other->FColor;
         FStyle = Other->FStyle;
-        SetBitmap(Other->FBitmap);
+        SetBitmap(Other->FBitmap.get());
         return;
     }
     inherited::Assign(Source);

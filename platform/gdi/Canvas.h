@@ -55,7 +55,6 @@ class TBrush : public TPersistent {
     X_CLASS(TBrush, TPersistent)
 public:
     void Create() override { }
-    ~TBrush() override;
 
     TColor Color() const { return FColor; }
     // Also makes the style solid.
@@ -64,14 +63,14 @@ public:
     void SetStyle(TBrushStyle Value) { FStyle = Value; }
     // The pattern; null when none. Setting one copies its top-left 8x8
     // pixels; null drops it.
-    TBitmap* Bitmap() const { return FBitmap; }
+    TBitmap* Bitmap() const { return FBitmap.get(); }
     void SetBitmap(TBitmap* Value);
     void Assign(TPersistent* Source) override;
 
 private:
     TColor FColor = clWhite;
     TBrushStyle FStyle = bsSolid;
-    TBitmap* FBitmap = nullptr; // owned copy
+    TOwnedPtr<TBitmap> FBitmap; // a copy
 };
 
 class TPen : public TPersistent {

@@ -1,9 +1,12 @@
 #include "rtl/SafeSave.h"
 #include "rtl/Exceptions.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <string>
@@ -17,6 +20,48 @@ namespace {
     EFCreateError E(u"Cannot create file \"" + FileName + u"\". " + UTF8ToString(std::strerror(Code)));
     E.ErrorCode = Code;
     throw E;
+}
+
+// The process number of Name when it is a temporary file of Base
+// ("<Base>.~<pid>-<n>"), else 0.
+pid_t TemporaryOwner(std::string_view Name, std::string_view Base)
+{
+    if (Name.size() <= Base.size() + 2 || Name.substr(0, Base.size()) != Base ||
+        Name.substr(Base.size(), 2) != ".~")
+        return 0;
+    Name.remove_prefix(Base.size() + 2);
+    const size_t Dash = Name.find('-');
+    if (Dash == 0 || Dash == std::string_view::npos || Dash > 9 || Dash + 1 == Name.size())
+        return 0;
+    auto Digits = [](std::string_view S) {
+        return std::all_of(S.begin(), S.end(), [](char C) { return C >= '0' && C <= '9'; });
+    };
+    if (!Digits(Name.substr(0, Dash)) || !Digits(Name.substr(Dash + 1)))
+        return 0;
+    return pid_t(std::stol(std::string(Name.substr(0, Dash))));
+}
+
+// A save cut short by the end of its process (a signal, a crash) leaves
+// its temporary file behind: the next save of the same file removes those
+// of processes that no longer exist. Only plain files of that exact name
+// form go; a process that still runs may be saving right now.
+void RemoveStaleTemporaries(const std::string& Target)
+{
+    const size_t Slash = Target.rfind('/');
+    const std::string Folder = Slash == std::string::npos ? "." : Target.substr(0, Slash + 1);
+    const std::string Base = Slash == std::string::npos ? Target : Target.substr(Slash + 1);
+    DIR* Dir = ::opendir(Folder.c_str());
+    if (!Dir)
+        return;
+    while (const dirent* Entry = ::readdir(Dir)) {
+        const pid_t Owner = TemporaryOwner(Entry->d_name, Base);
+        if (Owner <= 0 || Owner == ::getpid() || ::kill(Owner, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat St { };
+        if (::fstatat(::dirfd(Dir), Entry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(St.st_mode))
+            ::unlinkat(::dirfd(Dir), Entry->d_name, 0);
+    }
+    ::closedir(Dir);
 }
 
 int WriteAll(int Fd, std::string_view Data)
@@ -53,6 +98,7 @@ void TReplacementFileStream::Create(const String& AFileName, bool NewFile)
             std::free(Real);
         }
     }
+    RemoveStaleTemporaries(FTarget);
     int Fd = -1;
     for (int Attempt = 0; Fd < 0; ++Attempt) {
         FTemp = FTarget + ".~" + std::to_string(::getpid()) + "-" + std::to_string(Attempt);

@@ -111,7 +111,12 @@ void TThread::Start()
 
 void TThread::Terminate()
 {
-    FTerminated = true;
+    {
+        // Under the lock, so a Synchronize that checks it cannot miss it.
+        std::lock_guard Guard(SyncLock());
+        FTerminated = true;
+    }
+    SyncCond().notify_all();
     TerminatedSet();
 }
 
@@ -143,6 +148,8 @@ void TThread::WaitForFinish()
     } Leave { this };
     const bool Main = OnMainThread();
     std::unique_lock Lock(SyncLock());
+    if (Main)
+        FEnd->MainWaits();
     while (!FFinished) {
         if (Main && !SyncList().empty()) {
             Lock.unlock();
@@ -171,10 +178,20 @@ void TThreadEnd::Signal()
     SyncCond().notify_all();
 }
 
+void TThreadEnd::MainWaits()
+{
+    if (!FMainWaits) {
+        FMainWaits = true;
+        SyncCond().notify_all();
+    }
+}
+
 void TThreadEnd::WaitFor()
 {
     const bool Main = OnMainThread();
     std::unique_lock Lock(SyncLock());
+    if (Main)
+        MainWaits();
     while (!FEnded) {
         if (Main && !SyncList().empty()) {
             Lock.unlock();
@@ -274,13 +291,31 @@ void TThread::Synchronize(TThread* Thread, TThreadMethod Method)
         Method();
         return;
     }
+    // Only the body's own calls give up: OnTerminate, after the body, runs
+    // while the main thread waits, and must run.
+    bool Interruptible = false;
+    if (Thread && Thread->FThreadID.load() == GetCurrentThreadId()) {
+        std::lock_guard Guard(Thread->FEndLock);
+        Interruptible = !Thread->FEndTaken;
+    }
     auto Entry = std::make_shared<TSyncEntry>();
     Entry->Thread = Thread;
     Entry->Method = std::move(Method);
     Entry->Synchronous = true;
     HandOver(Entry);
     std::unique_lock Lock(SyncLock());
-    SyncCond().wait(Lock, [&] { return Entry->Done; });
+    // Terminated while the main thread waits for the end: a method not run
+    // yet is dropped; one running now is what waits (there is one main
+    // thread), so it cannot return before the end and waiting on would
+    // never end.
+    auto GivenUp = [&] { return Interruptible && Thread->FTerminated.load() && Thread->FEnd->FMainWaits; };
+    SyncCond().wait(Lock, [&] { return Entry->Done || GivenUp(); });
+    if (!Entry->Done) {
+        auto& List = SyncList();
+        std::erase(List, Entry);
+        Pending = !List.empty();
+        return;
+    }
     if (Entry->Error)
         std::rethrow_exception(Entry->Error);
 }

@@ -43,7 +43,10 @@ public:
 private:
     friend class TThread;
     void Signal();
+    // Under the hand-over lock: the main thread waits for this end.
+    void MainWaits();
     bool FEnded = false;
+    bool FMainWaits = false;
 };
 
 class TThread : public TObject {
@@ -90,6 +93,11 @@ public:
     // Thread may be null (any thread may call these). On the main thread
     // both run Method at once. An exception raised by a synchronized method
     // passes on to the caller of Synchronize.
+    // A thread's own Synchronize from its Execute stops waiting once the
+    // thread is terminated and the main thread waits for its end: a method
+    // not yet run is dropped, and one running (which is then what waits,
+    // by freeing or waiting for the thread) goes on without the thread, so
+    // after that it must touch nothing of the thread or its caller's frame.
     static void Synchronize(TThread* Thread, TThreadMethod Method);
     static void Queue(TThread* Thread, TThreadMethod Method);
     // Drops queued methods of Thread that have not run yet.

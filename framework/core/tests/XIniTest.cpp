@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -46,14 +47,25 @@ public:
         FWidth = 640;
         FFont->SetSize(9);
     }
-    void AfterLoad() override { ++Loads; }
-    void BeforeSave() override { ++Saves; }
+    void AfterLoad() override
+    {
+        ++Loads;
+        if (RaiseInSteps)
+            throw Exception(u"after load");
+    }
+    void BeforeSave() override
+    {
+        ++Saves;
+        if (RaiseInSteps)
+            throw Exception(u"before save");
+    }
 
     Integer Width() const { return FWidth; }
     void SetWidth(Integer V) { FWidth = V; }
     TIniFont* Font() const { return FFont.get(); }
 
     Integer Loads = 0, Saves = 0;
+    bool RaiseInSteps = false;
 
 private:
     Integer FWidth = 0;
@@ -228,6 +240,44 @@ TEST_F(SettingsFiles, ASaveCutShortKeepsTheOldFile)
     EXPECT_EQ(Child.ExitCode, 0) << Child.Output;
     EXPECT_EQ(ReadFileBytes(Folder / "lumeno.ini"), Before);
     EXPECT_EQ(Names(), std::vector<std::string> { "lumeno.ini" });
+}
+
+// A step of a descendant that raises reaches no caller, on the file and on
+// the registry paths alike: the save fails, the load keeps its own answer.
+TEST_F(SettingsFiles, RaisingLoadAndSaveStepsStayInside)
+{
+    const String Key = u"Software\\Quorvale\\SettingsSteps\\";
+    auto Good = NewIni();
+    Good->SetWidth(1024);
+    ASSERT_TRUE(Good->SaveToFile(File, false));
+    ASSERT_TRUE(Good->SaveToRegistry(Key));
+
+    struct TPath {
+        const char* Name;
+        std::function<bool(TFileIni*)> Load, Save;
+    };
+    const TPath Paths[] = {
+        { "file", [&](TFileIni* I) { return I->LoadFromFile(File); }, [&](TFileIni* I) { return I->SaveToFile(File, false); } },
+        { "registry", [&](TFileIni* I) { return I->LoadFromRegistry(Key); },
+            [&](TFileIni* I) { return I->SaveToRegistry(Key); } },
+    };
+    for (const TPath& P : Paths) {
+        SCOPED_TRACE(P.Name);
+        auto Ini = NewIni();
+        Ini->RaiseInSteps = true;
+        bool Loaded = false, Saved = true;
+        EXPECT_NO_THROW(Loaded = P.Load(Ini.get()));
+        EXPECT_TRUE(Loaded);
+        EXPECT_EQ(Ini->Width(), 1024);
+        EXPECT_EQ(Ini->Loads, 1);
+        Ini->SetWidth(1);
+        EXPECT_NO_THROW(Saved = P.Save(Ini.get()));
+        EXPECT_FALSE(Saved);
+        EXPECT_EQ(Ini->Saves, 1);
+        auto Back = NewIni();
+        EXPECT_TRUE(P.Load(Back.get()));
+        EXPECT_EQ(Back->Width(), 1024);
+    }
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include "gdi/JpegImage.h"
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XMedia.Simd.h"
+#include "NoiseBitmap.h"
 #include "SimdLevelGuard.h"
 #include "graphics/XMedia.WeightCache.h"
 #include "win/Time.h"
@@ -10,6 +11,7 @@
 #include <set>
 
 using namespace GdiTest;
+using PixelTest::Noise;
 
 namespace {
 

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 #include <filesystem>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -97,6 +100,47 @@ TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
     EXPECT_EQ(Content(Target), "memory");
     EXPECT_THROW(M->SaveToFile(Dir.File("missing/x.bin")), EFCreateError);
     EXPECT_EQ(Entries(), Before);
+}
+
+// A save killed halfway (here by the file size limit's signal) leaves its
+// temporary file; the next save of that file removes the temporaries of
+// processes that are gone, and nothing else.
+TEST(SafeSave, TheNextSaveRemovesTemporariesOfDeadProcesses)
+{
+    Testing::TTempFolder Dir;
+    const String Name = Dir.File("data.bin");
+    SaveBytesToFileSafely(Name, "old");
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        const rlimit Limit { 100, 100 };
+        ::setrlimit(RLIMIT_FSIZE, &Limit);
+        SaveBytesToFileSafely(Name, std::string(1000, 'x'));
+        ::_exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGXFSZ);
+    const std::string Left = "data.bin.~" + std::to_string(Child) + "-0";
+    ASSERT_TRUE(std::filesystem::exists(Dir / Left));
+
+    // What stays: a live process's, our own, other names, other files' and
+    // a link of the dead process's form.
+    const std::string Dead = std::to_string(Child);
+    const std::vector<std::string> Kept = { "data.bin.~1-0", "data.bin.~" + std::to_string(::getpid()) + "-3",
+        "data.bin.~" + Dead + "-x", "data.bin.~" + Dead, "data.bin~" + Dead + "-0", "other.bin.~" + Dead + "-0" };
+    for (const std::string& K : Kept)
+        Testing::WriteFileBytes(Dir / K, BytesOf("kept"));
+    ASSERT_EQ(::symlink("data.bin", (Dir / ("data.bin.~" + Dead + "-1")).c_str()), 0);
+    Testing::WriteFileBytes(Dir / ("data.bin.~" + Dead + "-7"), BytesOf("stale"));
+
+    SaveBytesToFileSafely(Name, "new");
+    EXPECT_EQ(Testing::ReadFileBytes(Dir / "data.bin"), BytesOf("new"));
+    EXPECT_FALSE(std::filesystem::exists(Dir / Left));
+    EXPECT_FALSE(std::filesystem::exists(Dir / ("data.bin.~" + Dead + "-7")));
+    EXPECT_TRUE(std::filesystem::is_symlink(Dir / ("data.bin.~" + Dead + "-1")));
+    for (const std::string& K : Kept)
+        EXPECT_TRUE(std::filesystem::exists(Dir / K)) << K;
 }
 
 // CommitNew never replaces: a taken name answers false and keeps the file

@@ -270,3 +270,42 @@ TEST(Threads, EndSignalWaitsForAThreadThatFreesItself)
     EXPECT_TRUE(HandlerRan);
     EXPECT_EQ(Gone.wait_for(std::chrono::seconds(0)), std::future_status::ready);
 }
+
+// A synchronized method of the thread's body that frees the thread (as a
+// handler of the worker's own broadcast frees its gear) ends it: the body's
+// wait gives up, the body runs on to its end, OnTerminate still runs, and
+// the free returns. Waiting for the end inside such a method works alike
+// for a thread that frees itself.
+TEST(Threads, FreeingAThreadInsideItsOwnSynchronizedMethodEndsIt)
+{
+    for (bool FreesItself : { false, true }) {
+        SCOPED_TRACE(FreesItself ? "frees itself" : "freed by its owner");
+        bool AfterSync = false, Terminated = false, EndedBeforeReturn = false;
+        auto Destroyed = std::make_shared<std::promise<void>>();
+        auto Gone = Destroyed->get_future();
+        TTestThread* T = MakeThread([&](TTestThread& Self) {
+            Self.Synchronize([&Self, FreesItself, &EndedBeforeReturn] {
+                if (FreesItself) {
+                    std::shared_ptr<TThreadEnd> End = Self.EndSignal();
+                    Self.Terminate();
+                    End->WaitFor();
+                    EndedBeforeReturn = End->Ended();
+                } else {
+                    Self.Free();
+                    EndedBeforeReturn = true;
+                }
+            });
+            AfterSync = Self.Terminated();
+        });
+        T->Destroyed = Destroyed;
+        T->SetOnTerminate([&](TObject*) { Terminated = true; });
+        T->SetFreeOnTerminate(FreesItself);
+        std::shared_ptr<TThreadEnd> End = T->EndSignal();
+        T->Start();
+        End->WaitFor(); // runs the body's method meanwhile
+        EXPECT_EQ(Gone.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+        EXPECT_TRUE(AfterSync);
+        EXPECT_TRUE(Terminated);
+        EXPECT_TRUE(EndedBeforeReturn);
+    }
+}
