@@ -301,10 +301,8 @@ TEST_F(X11Screen, EveryTypedCharacterArrivesOnceWhateverTheKeyboardLayout)
         { "us -variant intl", "dead_acute e", u"\u00e9" }, // a dead key
         { "us -variant intl", "dead_diaeresis u", u"\u00fc" },
         { "us -option compose:ralt", "Multi_key o c", u"\u00a9" }, // a compose sequence
-        { "us -option compose:ralt", "Multi_key e equal", u"\u20ac" },
-        { "de", "udiaeresis", u"\u00fc" },
-        { "de", "ssharp", u"\u00df" },
-        { "de", "EuroSign", u"\u20ac" }, // AltGr+E
+        { "us -option compose:ralt", "Multi_key e equal", u"\u20ac" }, { "de", "udiaeresis", u"\u00fc" },
+        { "de", "ssharp", u"\u00df" }, { "de", "EuroSign", u"\u20ac" }, // AltGr+E
         { "ru", "Cyrillic_zhe", u"\u0436" },
         { "us", "a U3042 U1F600", u"a\u3042\U0001F600" }, // beyond the BMP: a surrogate pair
     };
