@@ -79,15 +79,32 @@ struct TGalleryRecaptions {
     void Recaption() { ++Count; }
 };
 
-class XSparkGallery : public TFormFixture { };
+class XSparkGallery : public TFormFixture {
+protected:
+    TXComboBox* AddBox(Integer Top)
+    {
+        auto* Box = New<TXComboBox>(Form);
+        Box->SetParent(Form);
+        Box->SetBounds(20, Top, 200, 24);
+        return Box;
+    }
+    // The form's picture with Box's dropped-down list drawn where it shows.
+    TOwnedPtr<TBitmap> FormWithList(TXComboBox* Box)
+    {
+        RECT ListRect;
+        GetWindowRect(Box->ListHandle(), &ListRect);
+        TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
+        TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
+        Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
+        return Sheet;
+    }
+};
 
 TEST_F(XSparkGallery, TheComboBoxDroppedDownWithLanguages)
 {
     Form->SetBounds(100, 100, 260, 220);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Box->SetLangCaptionKind(2); // ISO names: the locale table's six languages
     for (Cardinal Id : { 0x0409u, 0x0809u, 0x0407u, 0x0807u, 0x040Cu, 0x0411u, 0x0407u })
         Box->AddLanguage(Id);
@@ -105,13 +122,12 @@ TEST_F(XSparkGallery, TheComboBoxDroppedDownWithLanguages)
     PostInput(TInputEvent::Move({ ListRect.left + 30, ListRect.top + Box->ItemHeight() * 3 + 4 }));
     Pump();
 
-    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
-    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
+    TOwnedPtr<TBitmap> Sheet = FormWithList(Box);
     const Integer X = ListRect.left - Form->Left(), Y = ListRect.top - Form->Top();
-    Sheet->Canvas()->Draw(X, Y, List.get());
     // The selected item is painted in the highlight colour.
     const TColor Highlight = ColorToRGB(clHighlight);
-    EXPECT_EQ(Sheet->Pixel(X + List->Width() / 3, Y + Box->ItemHeight() * 3 + 2) & 0xFFFFFF, Highlight);
+    EXPECT_EQ(Sheet->Pixel(X + (ListRect.right - ListRect.left) / 3, Y + Box->ItemHeight() * 3 + 2) & 0xFFFFFF,
+        Highlight);
     SaveBitmap(Sheet.get(), "gallery-combo-dropped-down.png");
     Box->SetDroppedDown(false);
 }
@@ -120,9 +136,7 @@ TEST_F(XSparkGallery, NativeLanguageNamesInTheirOwnScripts)
 {
     Form->SetBounds(100, 100, 260, 220);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Box->SetLangCaptionKind(4); // native names
     // 0x0436 is no locale of the table: it gets no row.
     for (Cardinal Id : { 0x0411u, 0x0407u, 0x040Cu, 0x0409u, 0x0436u })
@@ -135,12 +149,7 @@ TEST_F(XSparkGallery, NativeLanguageNamesInTheirOwnScripts)
     Box->SetDroppedDown(true);
     Pump();
     ASSERT_TRUE(Box->ListHandle());
-    RECT ListRect;
-    GetWindowRect(Box->ListHandle(), &ListRect);
-    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
-    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
-    Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
-    SaveBitmap(Sheet.get(), "gallery-native-language-names.png");
+    SaveBitmap(FormWithList(Box).get(), "gallery-native-language-names.png");
     Box->SetDroppedDown(false);
 }
 
@@ -148,15 +157,11 @@ TEST_F(XSparkGallery, TheComboBoxBeforeAndAfterTheFocusLeft)
 {
     Form->SetBounds(100, 100, 260, 90);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Box->SetLangCaptionKind(3);
     Box->AddLanguage(0x0407);
     Box->SetItemIndex(0);
-    auto* Next = New<TXComboBox>(Form);
-    Next->SetParent(Form);
-    Next->SetBounds(20, 54, 200, 24);
+    auto* Next = AddBox(54);
     Form->Show();
     Box->SetFocus();
     Pump();
@@ -314,9 +319,7 @@ TEST_F(XSparkGallery, AFormWithTheWizardsLanguageComboBox)
 
     Form->SetBounds(100, 100, 260, 180);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Wizard->AddLanguageControl(Box);
     ASSERT_TRUE(Wizard->LoadSavedLanguage());
     // The framework's box lists the languages by id, in the shown order.
@@ -339,10 +342,7 @@ TEST_F(XSparkGallery, AFormWithTheWizardsLanguageComboBox)
     const TPoint Third { ListRect.left + 30, ListRect.top + Box->ItemHeight() * 2 + 4 };
     PostInput(TInputEvent::Move({ Third.X, Third.Y }));
     Pump();
-    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
-    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
-    Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
-    SaveBitmap(Sheet.get(), "wizard-language-combo.png");
+    SaveBitmap(FormWithList(Box).get(), "wizard-language-combo.png");
 
     // A click on the third entry loads German; the windows re-caption once.
     TGalleryRecaptions Recaptions;
