@@ -67,6 +67,11 @@ void TXCustomComboBox::AddLanguage(Cardinal LangID)
     TXQVLocale* Locale = QVLocale();
     if (!Locale)
         return;
+    // An id the locale table does not know has no name to show (its ISO
+    // name would be a lone "-"): no row. The hexadecimal id names any.
+    const bool ById = FLangCaptionKind < 1 || FLangCaptionKind > 4;
+    if (!ById && LangID != 0 && !XDetail::FindLocaleData(LangID))
+        return;
     Items()->AddObject(Locale->GetLocaleText(LangID, FLangCaptionKind), Locale->FindOrAddItem(LangID));
 }
 

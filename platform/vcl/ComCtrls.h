@@ -153,6 +153,7 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
     bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
     bool WantsKey(Word Key) override;
+    bool PaintsFocus() override { return true; }
     TRect ScrollStrip();
 
     TStripScrollBar FScroll;

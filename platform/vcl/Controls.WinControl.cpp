@@ -855,13 +855,19 @@ void TWinControl::WMSetFocus(TMessage& Message)
     TLifeWatch Watch(FLife);
     if (TWinControl* Top = ControlsDetail::TopParent(this))
         Top->SetFocusedControl(this);
-    if (!Watch.Freed())
-        X_INHERITED_MESSAGE(Message);
+    if (Watch.Freed())
+        return;
+    X_INHERITED_MESSAGE(Message);
+    if (!Watch.Freed() && PaintsFocus())
+        Invalidate();
 }
 
 void TWinControl::WMKillFocus(TMessage& Message)
 {
+    TLifeWatch Watch(FLife);
     X_INHERITED_MESSAGE(Message);
+    if (!Watch.Freed() && PaintsFocus())
+        Invalidate();
 }
 
 void TWinControl::CMEnter(TMessage& Message)

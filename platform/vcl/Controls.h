@@ -506,6 +506,9 @@ protected:
     virtual bool PreviewKeyDown(Word& Key, TShiftState Shift) { return false; }
     virtual bool PreviewKeyUp(Word& Key, TShiftState Shift) { return false; }
     virtual bool PreviewKeyPress(Char& Key) { return false; }
+    // True for controls whose look shows the focus (a highlighted frame or
+    // selection): they are painted again when it comes and when it goes.
+    virtual bool PaintsFocus() { return false; }
     void BoundsChanged() override;
     void UpdateShowing();
 

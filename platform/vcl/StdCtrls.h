@@ -107,6 +107,7 @@ protected:
     virtual void CloseUp();
     void KeyDown(Word& Key, TShiftState Shift) override;
     bool WantsKey(Word Key) override;
+    bool PaintsFocus() override { return true; }
     void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
 
     void CNDrawItem(TMessage& Message);

@@ -190,7 +190,9 @@ String TypedText(XKeyEvent& Key, XIC Ic, KeySym& Sym)
         std::string Text(64, '\0');
         Status Got = 0;
         int Length = Xutf8LookupString(Ic, &Key, Text.data(), int(Text.size()), &Sym, &Got);
-        if (Got == XBufferOverflow && Length > 0) {
+        // An input method's commit is a few characters; one that claims
+        // more than a page of text is dropped.
+        if (Got == XBufferOverflow && Length > 0 && Length <= 65536) {
             Text.resize(size_t(Length));
             Length = Xutf8LookupString(Ic, &Key, Text.data(), int(Text.size()), &Sym, &Got);
         }
@@ -409,6 +411,13 @@ struct TX11Presenter::TState {
 
     void Translate(XEvent& E);
     void TranslateKey(XKeyEvent& Key, HWND Wnd);
+    static void InputMethodEnded(XIM, XPointer Client, XPointer)
+    {
+        auto* State = reinterpret_cast<TState*>(Client);
+        State->Im = nullptr;
+        for (auto& [Wnd, S] : State->Surfaces)
+            S.Ic = nullptr;
+    }
     void MoveSizeStep(int RootX, int RootY);
 
     // An input context for a surface's window, and the events it needs.
@@ -437,8 +446,13 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->Owner = std::this_thread::get_id();
     F->DisplayName = DisplayString(F->Dpy);
     F->Im = OpenInputMethod(F->Dpy);
-    if (F->Im)
+    if (F->Im) {
         F->InputStyle = ChooseInputStyle(F->Im);
+        // An input method server that ends takes its contexts with it: keys
+        // are looked up without one from then on.
+        XIMCallback Destroyed { reinterpret_cast<XPointer>(F.get()), &TState::InputMethodEnded };
+        XSetIMValues(F->Im, XNDestroyCallback, &Destroyed, nullptr);
+    }
     F->ScreenNo = DefaultScreen(F->Dpy);
     F->Root = RootWindow(F->Dpy, F->ScreenNo);
     F->Vis = DefaultVisual(F->Dpy, F->ScreenNo);

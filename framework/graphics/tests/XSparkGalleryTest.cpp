@@ -1,5 +1,6 @@
 // Pictures for a person to look at, one PNG each under the build tree's
-// test-pictures: the combo box dropped down with languages, the sorted
+// test-pictures: the combo box dropped down with languages, native
+// language names, the combo box before and after the focus left, the sorted
 // list view with its arrow, the checked tree with node pictures, the two
 // dividers and the shared fonts. Each also checks what it can.
 #include "vcl/tests/ControlTestSupport.h"
@@ -78,15 +79,32 @@ struct TGalleryRecaptions {
     void Recaption() { ++Count; }
 };
 
-class XSparkGallery : public TFormFixture { };
+class XSparkGallery : public TFormFixture {
+protected:
+    TXComboBox* AddBox(Integer Top)
+    {
+        auto* Box = New<TXComboBox>(Form);
+        Box->SetParent(Form);
+        Box->SetBounds(20, Top, 200, 24);
+        return Box;
+    }
+    // The form's picture with Box's dropped-down list drawn where it shows.
+    TOwnedPtr<TBitmap> FormWithList(TXComboBox* Box)
+    {
+        RECT ListRect;
+        GetWindowRect(Box->ListHandle(), &ListRect);
+        TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
+        TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
+        Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
+        return Sheet;
+    }
+};
 
 TEST_F(XSparkGallery, TheComboBoxDroppedDownWithLanguages)
 {
     Form->SetBounds(100, 100, 260, 220);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Box->SetLangCaptionKind(2); // ISO names: the locale table's six languages
     for (Cardinal Id : { 0x0409u, 0x0809u, 0x0407u, 0x0807u, 0x040Cu, 0x0411u, 0x0407u })
         Box->AddLanguage(Id);
@@ -104,15 +122,68 @@ TEST_F(XSparkGallery, TheComboBoxDroppedDownWithLanguages)
     PostInput(TInputEvent::Move({ ListRect.left + 30, ListRect.top + Box->ItemHeight() * 3 + 4 }));
     Pump();
 
-    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
-    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
+    TOwnedPtr<TBitmap> Sheet = FormWithList(Box);
     const Integer X = ListRect.left - Form->Left(), Y = ListRect.top - Form->Top();
-    Sheet->Canvas()->Draw(X, Y, List.get());
     // The selected item is painted in the highlight colour.
     const TColor Highlight = ColorToRGB(clHighlight);
-    EXPECT_EQ(Sheet->Pixel(X + List->Width() / 3, Y + Box->ItemHeight() * 3 + 2) & 0xFFFFFF, Highlight);
+    EXPECT_EQ(Sheet->Pixel(X + (ListRect.right - ListRect.left) / 3, Y + Box->ItemHeight() * 3 + 2) & 0xFFFFFF,
+        Highlight);
     SaveBitmap(Sheet.get(), "gallery-combo-dropped-down.png");
     Box->SetDroppedDown(false);
+}
+
+TEST_F(XSparkGallery, NativeLanguageNamesInTheirOwnScripts)
+{
+    Form->SetBounds(100, 100, 260, 220);
+    Form->SetColor(clBtnFace);
+    auto* Box = AddBox(20);
+    Box->SetLangCaptionKind(4); // native names
+    // 0x0436 is no locale of the table: it gets no row.
+    for (Cardinal Id : { 0x0411u, 0x0407u, 0x040Cu, 0x0409u, 0x0436u })
+        Box->AddLanguage(Id);
+    ASSERT_EQ(Box->Items()->Count(), 4);
+    EXPECT_EQ(Box->Items()->Strings(0), u"\u65e5\u672c\u8a9e");
+    Box->SetItemIndex(0);
+    Form->Show();
+    Pump();
+    Box->SetDroppedDown(true);
+    Pump();
+    ASSERT_TRUE(Box->ListHandle());
+    SaveBitmap(FormWithList(Box).get(), "gallery-native-language-names.png");
+    Box->SetDroppedDown(false);
+}
+
+TEST_F(XSparkGallery, TheComboBoxBeforeAndAfterTheFocusLeft)
+{
+    Form->SetBounds(100, 100, 260, 90);
+    Form->SetColor(clBtnFace);
+    auto* Box = AddBox(20);
+    Box->SetLangCaptionKind(3);
+    Box->AddLanguage(0x0407);
+    Box->SetItemIndex(0);
+    auto* Next = AddBox(54);
+    Form->Show();
+    Box->SetFocus();
+    Pump();
+    TOwnedPtr<TBitmap> Focused = WindowPicture(Form->Handle());
+    PostInput(TInputEvent::KeyEvent(VK_TAB, true, U'\t'));
+    PostInput(TInputEvent::KeyEvent(VK_TAB, false));
+    Pump();
+    ASSERT_TRUE(Next->Focused());
+    TOwnedPtr<TBitmap> Left = WindowPicture(Form->Handle());
+    // The frame was the highlight colour, now it is the shadow's; the
+    // item no longer shows selected.
+    EXPECT_EQ(Focused->Pixel(20, 30) & 0xFFFFFF, ColorToRGB(clHighlight));
+    EXPECT_EQ(Left->Pixel(20, 30) & 0xFFFFFF, ColorToRGB(clBtnShadow));
+    EXPECT_EQ(Focused->Pixel(22, 22) & 0xFFFFFF, ColorToRGB(clHighlight));
+    EXPECT_EQ(Left->Pixel(22, 22) & 0xFFFFFF, ColorToRGB(Box->Color()));
+    TOwnedPtr<TBitmap> Sheet(New<TBitmap>());
+    Sheet->SetSize(Focused->Width() * 2 + 10, Focused->Height());
+    Sheet->Canvas()->Brush()->SetColor(clWhite);
+    Sheet->Canvas()->FillRect({ 0, 0, Sheet->Width(), Sheet->Height() });
+    Sheet->Canvas()->Draw(0, 0, Focused.get());
+    Sheet->Canvas()->Draw(Focused->Width() + 10, 0, Left.get());
+    SaveBitmap(Sheet.get(), "gallery-combo-focus-left.png");
 }
 
 TEST_F(XSparkGallery, TheListViewSortedByAColumnShowsItsArrow)
@@ -248,9 +319,7 @@ TEST_F(XSparkGallery, AFormWithTheWizardsLanguageComboBox)
 
     Form->SetBounds(100, 100, 260, 180);
     Form->SetColor(clBtnFace);
-    auto* Box = New<TXComboBox>(Form);
-    Box->SetParent(Form);
-    Box->SetBounds(20, 20, 200, 24);
+    auto* Box = AddBox(20);
     Wizard->AddLanguageControl(Box);
     ASSERT_TRUE(Wizard->LoadSavedLanguage());
     // The framework's box lists the languages by id, in the shown order.
@@ -273,10 +342,7 @@ TEST_F(XSparkGallery, AFormWithTheWizardsLanguageComboBox)
     const TPoint Third { ListRect.left + 30, ListRect.top + Box->ItemHeight() * 2 + 4 };
     PostInput(TInputEvent::Move({ Third.X, Third.Y }));
     Pump();
-    TOwnedPtr<TBitmap> Sheet = WindowPicture(Form->Handle());
-    TOwnedPtr<TBitmap> List = WindowPicture(Box->ListHandle());
-    Sheet->Canvas()->Draw(ListRect.left - Form->Left(), ListRect.top - Form->Top(), List.get());
-    SaveBitmap(Sheet.get(), "wizard-language-combo.png");
+    SaveBitmap(FormWithList(Box).get(), "wizard-language-combo.png");
 
     // A click on the third entry loads German; the windows re-caption once.
     TGalleryRecaptions Recaptions;

@@ -284,6 +284,18 @@ TEST_F(XSparkLists, AddLanguageListsALanguageOnce)
     ASSERT_NE(Item, nullptr);
     EXPECT_EQ(Item->LgID(), 0x0407u);
     EXPECT_EQ(Item, QVLocale()->FindOrAddItem(0x0407));
+
+    // An id the locale table lacks has nothing to show but its number.
+    for (Integer Kind = 0; Kind <= 4; ++Kind) {
+        auto* Other = New<TXComboBox>(Form);
+        Other->SetLangCaptionKind(Kind);
+        Other->AddLanguage(0x0436);
+        Other->AddLanguage(0x0411);
+        const Integer Expected = Kind == 0 ? 2 : 1;
+        ASSERT_EQ(Other->Items()->Count(), Expected) << Kind;
+        for (Integer I = 0; I < Expected; ++I)
+            EXPECT_FALSE(Other->Items()->Strings(I).empty()) << Kind;
+    }
 }
 
 TEST_F(XSparkLists, TheComboBoxsItemsAreAsHighAsItsFontAndSix)

@@ -1,5 +1,6 @@
 #include "ControlTestSupport.h"
 #include "vcl/ComCtrls.h"
+#include "vcl/StdCtrls.h"
 #include "win/WindowTree.h"
 
 using namespace ControlTests;
@@ -270,4 +271,59 @@ TEST_F(TreeViews, ALongTreeScrollsToTheSelection)
     ASSERT_NE(Tree->TopItem(), nullptr);
     EXPECT_GT(Tree->TopItem()->AbsoluteIndex(), 0);
     EXPECT_EQ(Tree->GetNodeAt(50, 2 + (Tree->VisibleRowCount() - 1) * Tree->RowHeight() + 5), Node(11));
+}
+
+namespace {
+
+class FocusLooks : public TFormFixture { };
+
+// The control's own picture, cut from the form's.
+std::vector<Cardinal> PictureOf(TForm* Form, TWinControl* Control)
+{
+    TPixelBuffer All;
+    EXPECT_TRUE(GetWindowPicture(Form->Handle(), All));
+    RECT R;
+    GetWindowRect(Control->Handle(), &R);
+    RECT F;
+    GetWindowRect(Form->Handle(), &F);
+    std::vector<Cardinal> Pixels;
+    for (LONG Y = R.top - F.top; Y < R.bottom - F.top; ++Y)
+        for (LONG X = R.left - F.left; X < R.right - F.left; ++X)
+            Pixels.push_back(All.Pixel(X, Y));
+    return Pixels;
+}
+
+}
+
+TEST_F(FocusLooks, EveryControlThatShowsTheFocusLosesTheLookWhenItGoes)
+{
+    auto* Combo = New<TComboBox>(Form);
+    Combo->SetParent(Form);
+    Combo->SetBounds(10, 10, 150, 0);
+    Combo->Items()->Add(u"One");
+    Combo->SetItemIndex(0);
+    auto* List = New<TListView>(Form);
+    List->SetParent(Form);
+    List->SetBounds(10, 50, 150, 80);
+    List->SetViewStyle(vsReport);
+    List->Columns()->Add()->SetWidth(120);
+    List->Items()->Add()->SetCaption(u"Row");
+    List->SetSelected(List->Items()->Item(0));
+    auto* Tree = New<TTreeView>(Form);
+    Tree->SetParent(Form);
+    Tree->SetBounds(10, 140, 150, 80);
+    Tree->SetSelected(Tree->Items()->Add(nullptr, u"Node"));
+    auto* Elsewhere = Add<TProbePanel>(Form, { 200, 10, 300, 60 }, 0x808080);
+    Form->Show();
+    Pump();
+    for (TWinControl* Control :
+        { static_cast<TWinControl*>(Combo), static_cast<TWinControl*>(List), static_cast<TWinControl*>(Tree) }) {
+        const std::vector<Cardinal> Unfocused = PictureOf(Form, Control);
+        Control->SetFocus();
+        Pump();
+        EXPECT_NE(PictureOf(Form, Control), Unfocused) << StringToUTF8(Control->ClassName());
+        Elsewhere->SetFocus();
+        Pump();
+        EXPECT_EQ(PictureOf(Form, Control), Unfocused) << StringToUTF8(Control->ClassName());
+    }
 }

@@ -5,8 +5,10 @@
 #include "win/X11Presenter.h"
 #include "X11TestClient.h"
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 using namespace ControlTests;
 
@@ -314,10 +316,8 @@ TEST_F(X11Screen, EveryTypedCharacterArrivesOnceWhateverTheKeyboardLayout)
         { "us -variant intl", "dead_acute e", u"\u00e9" }, // a dead key
         { "us -variant intl", "dead_diaeresis u", u"\u00fc" },
         { "us -option compose:ralt", "Multi_key o c", u"\u00a9" }, // a compose sequence
-        { "us -option compose:ralt", "Multi_key e equal", u"\u20ac" },
-        { "de", "udiaeresis", u"\u00fc" },
-        { "de", "ssharp", u"\u00df" },
-        { "de", "EuroSign", u"\u20ac" }, // AltGr+E
+        { "us -option compose:ralt", "Multi_key e equal", u"\u20ac" }, { "de", "udiaeresis", u"\u00fc" },
+        { "de", "ssharp", u"\u00df" }, { "de", "EuroSign", u"\u20ac" }, // AltGr+E
         { "ru", "Cyrillic_zhe", u"\u0436" },
         { "us", "a U3042 U1F600", u"a\u3042\U0001F600" }, // beyond the BMP: a surrogate pair
     };
@@ -357,4 +357,31 @@ TEST_F(X11Screen, EveryTypedCharacterArrivesOnceWhateverTheKeyboardLayout)
     Settle();
     EXPECT_TRUE(A->Focused());
     EXPECT_EQ(StringToUTF8(Typed), "x");
+}
+
+TEST_F(X11Screen, AWorkerAsksForTheMonitorsWhileTheMainLoopTakesTheClicks)
+{
+    MakeForm(New<TForm>(nullptr));
+    const std::vector<TMonitorDesc> OnMain = X->Monitors();
+    ASSERT_FALSE(OnMain.empty());
+    // The worker asks on a connection of its own: the answers are the same,
+    // and the display's events stay for the main loop to read.
+    std::atomic<Integer> Asked { 0 }, Differ { 0 };
+    std::thread Worker([&] {
+        for (Integer I = 0; I < 100; ++I) {
+            const std::vector<TMonitorDesc> Seen = X->Monitors();
+            Differ += Seen.size() != OnMain.size() || Seen[0].Bounds != OnMain[0].Bounds;
+            ++Asked;
+        }
+    });
+    Integer Clicks = 0; // presses: quick ones make double clicks
+    B->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, Integer, Integer) { ++Clicks; };
+    Run({ "xdotool", "mousemove", "--sync", "250", "110" });
+    for (Integer I = 1; I <= 5; ++I) {
+        Run({ "xdotool", "click", "1" });
+        EXPECT_TRUE(PumpUntil([&] { return Clicks == I; }));
+    }
+    Worker.join();
+    EXPECT_EQ(Asked.load(), 100);
+    EXPECT_EQ(Differ.load(), 0);
 }
