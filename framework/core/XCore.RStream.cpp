@@ -17,19 +17,19 @@ X_REGISTER_CLASS(TXRGroupList)
 X_REGISTER_CLASS(TXRStream)
 
 namespace {
-void Put32(Byte*& P, Cardinal V)
+void PutNext32(Byte*& P, Cardinal V)
 {
     for (int I = 0; I < 4; ++I)
         *P++ = Byte(V >> (8 * I));
 }
 
-void Put64(Byte*& P, Int64 V)
+void PutNext64(Byte*& P, Int64 V)
 {
     for (int I = 0; I < 8; ++I)
         *P++ = Byte(UInt64(V) >> (8 * I));
 }
 
-Cardinal Get32(const Byte*& P)
+Cardinal TakeNext32(const Byte*& P)
 {
     Cardinal V = 0;
     for (int I = 0; I < 4; ++I)
@@ -37,7 +37,7 @@ Cardinal Get32(const Byte*& P)
     return V;
 }
 
-Int64 Get64(const Byte*& P)
+Int64 TakeNext64(const Byte*& P)
 {
     UInt64 V = 0;
     for (int I = 0; I < 8; ++I)
@@ -59,7 +59,7 @@ void GetBytes(const Byte*& P, std::array<Byte, N>& A)
     P += N;
 }
 
-Cardinal BufferCRC(const void* Buffer, Int64 Count)
+Cardinal RecordCRC(const void* Buffer, Int64 Count)
 {
     Cardinal CRC = 0;
     CRC32OfBuffer(CRC, Buffer, Count);
@@ -67,14 +67,14 @@ Cardinal BufferCRC(const void* Buffer, Int64 Count)
 }
 
 // Reads Count bytes at Offset of Stream; raises when they are not all there.
-void ReadAt(TStream* Stream, Int64 Offset, void* Buffer, Int64 Count)
+void ReadRecordAt(TStream* Stream, Int64 Offset, void* Buffer, Int64 Count)
 {
     if (Stream->Seek(Offset, soBeginning) != Offset)
         throw EReadError(RtlText::ReadError);
     Stream->ReadBuffer(Buffer, Count);
 }
 
-void WriteAt(TStream* Stream, Int64 Offset, const void* Buffer, Int64 Count)
+void WriteRecordAt(TStream* Stream, Int64 Offset, const void* Buffer, Int64 Count)
 {
     if (Stream->Seek(Offset, soBeginning) != Offset)
         throw EWriteError(RtlText::WriteError);
@@ -112,23 +112,23 @@ bool TXRShortName::SameAs(const TXRShortName& Other) const
 
 void TXRIdentity::Encode(Byte* Out) const
 {
-    Put32(Out, Version);
-    Put32(Out, Cardinal(Value1));
-    Put32(Out, Cardinal(Value2));
-    Put32(Out, Cardinal(Value3));
-    Put32(Out, Cardinal(Value4));
-    Put32(Out, Cardinal(Value5));
+    PutNext32(Out, Version);
+    PutNext32(Out, Cardinal(Value1));
+    PutNext32(Out, Cardinal(Value2));
+    PutNext32(Out, Cardinal(Value3));
+    PutNext32(Out, Cardinal(Value4));
+    PutNext32(Out, Cardinal(Value5));
     PutBytes(Out, Name.Bytes);
 }
 
 void TXRIdentity::Decode(const Byte* In)
 {
-    Version = Get32(In);
-    Value1 = Integer(Get32(In));
-    Value2 = Integer(Get32(In));
-    Value3 = Integer(Get32(In));
-    Value4 = Integer(Get32(In));
-    Value5 = Integer(Get32(In));
+    Version = TakeNext32(In);
+    Value1 = Integer(TakeNext32(In));
+    Value2 = Integer(TakeNext32(In));
+    Value3 = Integer(TakeNext32(In));
+    Value4 = Integer(TakeNext32(In));
+    Value5 = Integer(TakeNext32(In));
     GetBytes(In, Name.Bytes);
 }
 
@@ -152,41 +152,41 @@ bool IdentityIsEmpty(const TXRIdentity& Identity)
 
 void TXRResRec::Encode(Byte* Out) const
 {
-    Put32(Out, CRC);
-    Put32(Out, Cardinal(Kind));
-    Put64(Out, Size);
+    PutNext32(Out, CRC);
+    PutNext32(Out, Cardinal(Kind));
+    PutNext64(Out, Size);
 }
 
 void TXRResRec::Decode(const Byte* In)
 {
-    CRC = Get32(In);
-    Kind = Integer(Get32(In));
-    Size = Get64(In);
+    CRC = TakeNext32(In);
+    Kind = Integer(TakeNext32(In));
+    Size = TakeNext64(In);
 }
 
 void TXRGroupBody::Encode(Byte* Out) const
 {
-    Put32(Out, DataCRC);
-    Put32(Out, Id);
+    PutNext32(Out, DataCRC);
+    PutNext32(Out, Id);
     PutBytes(Out, Name.Bytes);
     PutBytes(Out, Reserved);
-    Put64(Out, StoredSize);
+    PutNext64(Out, StoredSize);
 }
 
 void TXRGroupBody::Decode(const Byte* In)
 {
-    DataCRC = Get32(In);
-    Id = Get32(In);
+    DataCRC = TakeNext32(In);
+    Id = TakeNext32(In);
     GetBytes(In, Name.Bytes);
     GetBytes(In, Reserved);
-    StoredSize = Get64(In);
+    StoredSize = TakeNext64(In);
 }
 
 void TXRHeaderBody::Encode(Byte* Out) const
 {
-    Put32(Out, TableCRC);
-    Put32(Out, GroupId);
-    Put32(Out, Cardinal(Kind));
+    PutNext32(Out, TableCRC);
+    PutNext32(Out, GroupId);
+    PutNext32(Out, Cardinal(Kind));
     PutBytes(Out, Reserved);
     *Out++ = Byte(Count);
     *Out++ = Byte(Count >> 8);
@@ -195,9 +195,9 @@ void TXRHeaderBody::Encode(Byte* Out) const
 
 void TXRHeaderBody::Decode(const Byte* In)
 {
-    TableCRC = Get32(In);
-    GroupId = Get32(In);
-    Kind = Integer(Get32(In));
+    TableCRC = TakeNext32(In);
+    GroupId = TakeNext32(In);
+    Kind = Integer(TakeNext32(In));
     GetBytes(In, Reserved);
     Count = Word(In[0] | In[1] << 8);
     In += 2;
@@ -209,11 +209,11 @@ void TXRHeaderBody::Decode(const Byte* In)
 bool TXRHeaderObject::ReadRecord(TStream* Stream, Int64 BaseOffset)
 {
     Byte Buf[xrHeaderRecordSize];
-    ReadAt(Stream, BaseOffset + Offset, Buf, xrHeaderRecordSize);
+    ReadRecordAt(Stream, BaseOffset + Offset, Buf, xrHeaderRecordSize);
     const Byte* P = Buf + 4;
-    Cardinal CRC = Get32(P);
+    Cardinal CRC = TakeNext32(P);
     Body.Decode(Buf + xrHeaderPrefixSize);
-    return CRC == BufferCRC(Buf + xrHeaderPrefixSize, xrHeaderBodySize);
+    return CRC == RecordCRC(Buf + xrHeaderPrefixSize, xrHeaderBodySize);
 }
 
 void TXRHeaderObject::WriteRecord(TStream* Stream, Cardinal Signature, Int64 BaseOffset)
@@ -221,9 +221,9 @@ void TXRHeaderObject::WriteRecord(TStream* Stream, Cardinal Signature, Int64 Bas
     Byte Buf[xrHeaderRecordSize];
     Body.Encode(Buf + xrHeaderPrefixSize);
     Byte* P = Buf;
-    Put32(P, Signature);
-    Put32(P, BufferCRC(Buf + xrHeaderPrefixSize, xrHeaderBodySize));
-    WriteAt(Stream, BaseOffset + Offset, Buf, xrHeaderRecordSize);
+    PutNext32(P, Signature);
+    PutNext32(P, RecordCRC(Buf + xrHeaderPrefixSize, xrHeaderBodySize));
+    WriteRecordAt(Stream, BaseOffset + Offset, Buf, xrHeaderRecordSize);
 }
 
 bool TXRHeaderObject::ResourceRange(Word Index, Int64& Start, Int64& Size) const
@@ -295,11 +295,11 @@ void TXRGroupObject::Create()
 bool TXRGroupObject::ReadRecord(TStream* Stream, Int64 BaseOffset)
 {
     Byte Buf[xrGroupRecordSize];
-    ReadAt(Stream, BaseOffset + Offset, Buf, xrGroupRecordSize);
+    ReadRecordAt(Stream, BaseOffset + Offset, Buf, xrGroupRecordSize);
     const Byte* P = Buf + 4;
-    Cardinal CRC = Get32(P);
+    Cardinal CRC = TakeNext32(P);
     Body.Decode(Buf + xrHeaderPrefixSize);
-    return CRC == BufferCRC(Buf + xrHeaderPrefixSize, xrGroupBodySize);
+    return CRC == RecordCRC(Buf + xrHeaderPrefixSize, xrGroupBodySize);
 }
 
 void TXRGroupObject::WriteRecord(TStream* Stream, Cardinal Signature, Int64 BaseOffset)
@@ -307,9 +307,9 @@ void TXRGroupObject::WriteRecord(TStream* Stream, Cardinal Signature, Int64 Base
     Byte Buf[xrGroupRecordSize];
     Body.Encode(Buf + xrHeaderPrefixSize);
     Byte* P = Buf;
-    Put32(P, Signature);
-    Put32(P, BufferCRC(Buf + xrHeaderPrefixSize, xrGroupBodySize));
-    WriteAt(Stream, BaseOffset + Offset, Buf, xrGroupRecordSize);
+    PutNext32(P, Signature);
+    PutNext32(P, RecordCRC(Buf + xrHeaderPrefixSize, xrGroupBodySize));
+    WriteRecordAt(Stream, BaseOffset + Offset, Buf, xrGroupRecordSize);
 }
 
 // --- TXRGroupList ------------------------------------------------------------
@@ -434,7 +434,7 @@ void TXRStream::MarkWrite(Int64 Offset, Int64 Count)
         Int64 Kept = std::clamp<Int64>(FMark.Length - FMark.At, 0, Count);
         FMark.Bytes.resize(size_t(Kept));
         if (Kept > 0)
-            ReadAt(FStream, FMark.At, FMark.Bytes.data(), Kept);
+            ReadRecordAt(FStream, FMark.At, FMark.Bytes.data(), Kept);
         FMark.Set = true;
     });
     if (!Marked)
@@ -452,7 +452,7 @@ void TXRStream::UndoWrite()
         if (FStream->Size() > FMark.Length)
             FStream->SetSize(FMark.Length);
         if (!FMark.Bytes.empty())
-            WriteAt(FStream, FMark.At, FMark.Bytes.data(), Int64(FMark.Bytes.size()));
+            WriteRecordAt(FStream, FMark.At, FMark.Bytes.data(), Int64(FMark.Bytes.size()));
     });
     FMark = TWriteMark();
 }
@@ -574,10 +574,10 @@ bool TXRStream::WriteHeader(bool RaiseErrors)
         Byte Buf[xrFirstSlot] {};
         FHeader.Encode(Buf + xrHeaderPrefixSize);
         Byte* P = Buf;
-        Put32(P, FSigFile);
-        Put32(P, BufferCRC(Buf + xrHeaderPrefixSize, xrIdentitySize));
+        PutNext32(P, FSigFile);
+        PutNext32(P, RecordCRC(Buf + xrHeaderPrefixSize, xrIdentitySize));
         MarkWrite(0, xrFirstSlot);
-        WriteAt(FStream, FBaseOffset, Buf, xrFirstSlot);
+        WriteRecordAt(FStream, FBaseOffset, Buf, xrFirstSlot);
         if (FGroups->Count() == 0 && !FAppend)
             FEndOffset = xrFirstSlot;
         FMark = TWriteMark();
@@ -591,14 +591,14 @@ bool TXRStream::WriteHeader(bool RaiseErrors)
 bool TXRStream::ReadHeader()
 {
     Byte Buf[xrHeaderPrefixSize + xrIdentitySize];
-    if (!FStream || !XGuarded(xecNone, false, [&] { ReadAt(FStream, FBaseOffset, Buf, sizeof Buf); })) {
+    if (!FStream || !XGuarded(xecNone, false, [&] { ReadRecordAt(FStream, FBaseOffset, Buf, sizeof Buf); })) {
         Close();
         SetXError(xecReadFailed, 0, {}, false);
         return false;
     }
     const Byte* P = Buf;
-    Cardinal Signature = Get32(P);
-    Cardinal CRC = Get32(P);
+    Cardinal Signature = TakeNext32(P);
+    Cardinal CRC = TakeNext32(P);
     TXRIdentity Found;
     Found.Decode(Buf + xrHeaderPrefixSize);
     if (Found.Version != 1) {
@@ -606,7 +606,7 @@ bool TXRStream::ReadHeader()
         SetXError(xecContainerHeader, 0, {}, false);
         return false;
     }
-    if (Signature != FSigFile || CRC != BufferCRC(Buf + xrHeaderPrefixSize, xrIdentitySize)) {
+    if (Signature != FSigFile || CRC != RecordCRC(Buf + xrHeaderPrefixSize, xrIdentitySize)) {
         Close();
         SetXError(xecCRCMismatch, 0, {}, false);
         return false;

@@ -85,11 +85,6 @@ TOwnedPtr<TMemoryStream> LanguageStream(const String& Name, Cardinal LgID, Cardi
     return Stream;
 }
 
-Testing::Bytes Bytes(TStream* Stream)
-{
-    return Testing::StreamBytes(Stream);
-}
-
 String HelpText()
 {
     TMemoryStream* Help = Lg()->GetStream(u"Help");
@@ -420,7 +415,7 @@ TEST_F(AppWizardTest, LanguagesAreShownEnglishFirstThenByName)
     EXPECT_EQ(Lg()->GetWord(GreetingWord), u"Hello German");
     EXPECT_EQ(HelpText(), u"Help of German");
     // The caller's stream stays as it was.
-    EXPECT_EQ(Bytes(German.get()), Bytes(LanguageStream(u"German", 7).get()));
+    EXPECT_EQ(Testing::StreamBytes(German.get()), Testing::StreamBytes(LanguageStream(u"German", 7).get()));
 
     // Preferred languages narrow the list.
     Wizard->PreferredLanguages()->Add(u"12");
@@ -434,7 +429,7 @@ TEST_F(AppWizardTest, LanguagesAreShownEnglishFirstThenByName)
 
 TEST_F(AppWizardTest, DamagedLanguageFilesFallBackToTheBuiltInLanguage)
 {
-    const Testing::Bytes Good = Bytes(LanguageStream(u"German", 7).get());
+    const Testing::Bytes Good = Testing::StreamBytes(LanguageStream(u"German", 7).get());
     // Where the first stream item's header lies in the file.
     Int64 ItemHeader = 0;
     {
@@ -450,7 +445,7 @@ TEST_F(AppWizardTest, DamagedLanguageFilesFallBackToTheBuiltInLanguage)
         std::function<Testing::Bytes()> Make;
     };
     const TCase Cases[] = {
-        { "other identity", [] { return Bytes(LanguageStream(u"German", 7, TestAppID + 1).get()); } },
+        { "other identity", [] { return Testing::StreamBytes(LanguageStream(u"German", 7, TestAppID + 1).get()); } },
         { "truncated", [&] { return Testing::Bytes(Good.begin(), Good.begin() + Good.size() * 2 / 3); } },
         { "item counts past the end",
             [&] {
