@@ -146,7 +146,22 @@ Int64 TXSearch::FindFrom(const TXByteArray& Pattern, Int64 From)
     return Find(Pattern, From, std::numeric_limits<Int64>::max());
 }
 
+namespace {
+
+Byte MaskByte(const TXByteArrays& Masks, size_t P, size_t J)
+{
+    return P < Masks.size() && J < Masks[P].size() ? Masks[P][J] : Byte(0xFF);
+}
+
+} // namespace
+
 Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To, Int64 Base, Int64 Step)
+{
+    return FindAny(Patterns, TXByteArrays(), Index, From, To, Base, Step);
+}
+
+Int64 TXSearch::FindAny(const TXByteArrays& Patterns, const TXByteArrays& Masks, Integer& Index, Int64 From,
+    Int64 To, Int64 Base, Int64 Step)
 {
     Index = -1;
     if (!Stream || Step <= 0 || Patterns.empty())
@@ -162,11 +177,16 @@ Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From
     const size_t N = Patterns.size();
     // The bytes some pattern starts with: any other ends a candidate at
     // its first byte.
+    auto Fits = [&](size_t P, size_t J, Byte B) {
+        const Byte M = MaskByte(Masks, P, J);
+        return (B & M) == (Patterns[P][J] & M);
+    };
     bool Starts[256] = {};
     size_t NonEmpty = 0;
-    for (const TXByteArray& P : Patterns)
-        if (!P.empty()) {
-            Starts[P[0]] = true;
+    for (size_t P = 0; P < N; ++P)
+        if (!Patterns[P].empty()) {
+            for (Integer B = 0; B < 256; ++B)
+                Starts[B] = Starts[B] || Fits(P, 0, Byte(B));
             ++NonEmpty;
         }
     if (NonEmpty == 0)
@@ -201,7 +221,7 @@ Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From
             for (size_t P = 0; P < N; ++P) {
                 if (!Alive[P] || Int64(Patterns[P].size()) <= J)
                     continue;
-                if (Patterns[P][size_t(J)] != B) {
+                if (!Fits(P, size_t(J), B)) {
                     Alive[P] = 0;
                     --AliveCount;
                 } else if (Int64(Patterns[P].size()) == J + 1) {
@@ -222,7 +242,7 @@ Int64 TXSearch::FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From
                     bool Full = Int64(Pat.size()) - 1 <= To - C;
                     for (size_t K2 = size_t(J) + 1; Full && K2 < Pat.size(); ++K2) {
                         Byte B2;
-                        Full = R.ByteAt(B2, C + Int64(K2)) && B2 == Pat[K2];
+                        Full = R.ByteAt(B2, C + Int64(K2)) && Fits(size_t(P), K2, B2);
                     }
                     if (Full) {
                         Index = P;

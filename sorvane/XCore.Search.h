@@ -35,4 +35,9 @@ public:
     // index winning among those that match there. -1 (Index -1) when none,
     // cancelled, or Step is not positive.
     Int64 FindAny(const TXByteArrays& Patterns, Integer& Index, Int64 From, Int64 To, Int64 Base, Int64 Step);
+    // As above, a pattern's byte compared only in the bits its mask byte
+    // (Masks[P][J]) sets; a pattern without a mask, or bytes past its
+    // mask's end, compare whole.
+    Int64 FindAny(const TXByteArrays& Patterns, const TXByteArrays& Masks, Integer& Index, Int64 From, Int64 To,
+        Int64 Base, Int64 Step);
 };

@@ -9,9 +9,11 @@ TXReadAhead::TXReadAhead(TXCustomBufStream* Stream, std::function<bool()> Cancel
     , FAlways(Always)
     , FWindow(Stream->FBufferSize)
     , FSize(Stream->FSize)
+    , FSlots(size_t(Capacity))
     , FCursor(Stream->FBufferStart)
     , FMode(Stream->RaiseReadErrors)
     , FAhead(Always)
+    , FTakerReads(!Always)
 {
     FThread = std::thread([this] { Run(); });
 }
@@ -33,26 +35,25 @@ void TXReadAhead::Run()
     std::unique_lock Lock(FLock);
     while (!FStopping) {
         const Int64 Target = FTakerReading ? -1 : NextTarget();
-        TAlignedBytes Bytes;
-        if (Target < 0 || (!FreeBuffer(Bytes) && Target != FDemand)) {
+        if (Target < 0) {
             FWork.wait(Lock);
             continue;
         }
-        // The window the taker waits for gets a buffer whatever is held.
-        if (Bytes.empty())
-            Bytes.resize(size_t(FWindow));
-        TSlot& Slot = FSlots[Target]; // map nodes stay put while it is read
+        TSlot& Slot = FreeSlot();
+        Slot.Start = Target;
         Slot.Ready = false;
         Slot.Mode = FMode;
         const Byte Mode = FMode;
         FThreadReading = true;
         Lock.unlock();
+        // A slot being read is touched by no one else.
+        if (Slot.Bytes.size() != size_t(FWindow))
+            Slot.Bytes.assign(size_t(FWindow), 0);
         double NsPerMiB = 0;
-        const TXFillResult Result = ReadTimed(Target, Bytes, Mode, NsPerMiB);
+        const TXFillResult Result = ReadTimed(Target, Slot.Bytes.data(), Int64(Slot.Bytes.size()), Mode, NsPerMiB);
         Lock.lock();
         FThreadReading = false;
-        Measured(NsPerMiB);
-        Slot.Bytes = std::move(Bytes);
+        FAhead = Measure(NsPerMiB);
         Slot.Result = Result;
         Slot.Ready = true;
         Slot.Used = ++FClock;
@@ -64,28 +65,49 @@ void TXReadAhead::Run()
     RemoveXErrorThread(GetCurrentThreadId());
 }
 
-TXFillResult TXReadAhead::ReadTimed(Int64 Start, TAlignedBytes& Bytes, Byte Mode, double& NsPerMiB)
+TXFillResult TXReadAhead::ReadTimed(Int64 Start, Byte* Dest, Int64 Room, Byte Mode, double& NsPerMiB)
 {
     const auto Began = std::chrono::steady_clock::now();
-    const TXFillResult Result = FStream->ReadWindow(Start, Bytes.data(), Int64(Bytes.size()), Mode);
+    const TXFillResult Result = FStream->ReadWindow(Start, Dest, Room, Mode);
     const double Ns =
         double(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - Began).count());
     NsPerMiB = Ns * double(1 << 20) / double(std::max<Integer>(FWindow, 1));
     return Result;
 }
 
-void TXReadAhead::Measured(double NsPerMiB)
+bool TXReadAhead::Measure(double NsPerMiB)
 {
     FNsPerMiB = FNsPerMiB == 0 ? NsPerMiB : 0.75 * FNsPerMiB + 0.25 * NsPerMiB;
     if (FAlways || FNsPerMiB > SlowNsPerMiB)
-        FAhead = true;
-    else if (FNsPerMiB < SlowNsPerMiB / 2)
-        FAhead = false;
+        return true;
+    return FNsPerMiB < SlowNsPerMiB / 2 ? false : FAhead;
+}
+
+TXFillResult TXReadAhead::ReadItself(Int64 Start, Byte* Dest, Int64 Room, Byte RaiseMode)
+{
+    double NsPerMiB = 0;
+    const TXFillResult Result = ReadTimed(Start, Dest, Room, RaiseMode, NsPerMiB);
+    // While the taker reads for itself the thread neither reads nor
+    // measures; the lock is needed only to set it reading ahead.
+    const bool Ahead = Measure(NsPerMiB);
+    const bool Gone = Result.Failure.Code == RawError::DeviceGone;
+    if (Ahead || Gone) {
+        {
+            std::lock_guard Guard(FLock);
+            FAhead = Ahead;
+            FGone = FGone || Gone;
+            FCursor = Start;
+            FMode = RaiseMode;
+            FTakerReads = !Ahead;
+        }
+        FWork.notify_all();
+    }
+    return Result;
 }
 
 Int64 TXReadAhead::NextTarget()
 {
-    if (FDemand >= 0 && !FSlots.count(FDemand))
+    if (FDemand >= 0 && !Find(FDemand))
         return FDemand;
     if (!FAhead || FGone || (FCancelled && FCancelled()))
         return -1;
@@ -93,52 +115,52 @@ Int64 TXReadAhead::NextTarget()
         const Int64 W = FCursor + Int64(K) * FWindow;
         if (W >= FSize)
             break;
-        if (!FSlots.count(W))
+        if (!Find(W))
             return W;
     }
     return -1;
 }
 
-bool TXReadAhead::FreeBuffer(TAlignedBytes& Out)
+TXReadAhead::TSlot* TXReadAhead::Find(Int64 Start)
 {
-    if (Int64(FSlots.size()) < Capacity) {
-        if (FFree.empty()) {
-            Out.resize(size_t(FWindow));
-        } else {
-            Out = std::move(FFree.back());
-            FFree.pop_back();
-        }
-        return true;
-    }
-    // The oldest kept window that is neither in use soon nor awaited.
-    const Int64 AheadEnd = FCursor + Int64(Depth) * FWindow;
-    auto Victim = FSlots.end();
-    for (auto It = FSlots.begin(); It != FSlots.end(); ++It) {
-        const TSlot& S = It->second;
-        if (!S.Ready || It->first == FDemand || (It->first >= FCursor && It->first <= AheadEnd))
-            continue;
-        if (Victim == FSlots.end() || S.Used < Victim->second.Used)
-            Victim = It;
-    }
-    if (Victim == FSlots.end())
-        return false;
-    Out = std::move(Victim->second.Bytes);
-    FSlots.erase(Victim);
-    return true;
+    for (TSlot& S : FSlots)
+        if (S.Start == Start)
+            return &S;
+    return nullptr;
 }
 
-void TXReadAhead::Keep(Int64 Start, TAlignedBytes&& Bytes, Integer Valid)
+TXReadAhead::TSlot& TXReadAhead::FreeSlot()
 {
-    if (Int64(FSlots.size()) >= Capacity) {
-        TAlignedBytes Evicted;
-        if (!FreeBuffer(Evicted)) {
-            FFree.push_back(std::move(Bytes));
-            return;
-        }
-        FFree.push_back(std::move(Evicted));
+    const Int64 AheadEnd = FCursor + Int64(Depth) * FWindow;
+    TSlot* Victim = nullptr;
+    TSlot* Fallback = nullptr;
+    for (TSlot& S : FSlots) {
+        if (S.Start < 0)
+            return S;
+        if (!S.Ready)
+            continue;
+        if (!Fallback || S.Used < Fallback->Used)
+            Fallback = &S;
+        if (S.Start == FDemand || (S.Start >= FCursor && S.Start <= AheadEnd))
+            continue;
+        if (!Victim || S.Used < Victim->Used)
+            Victim = &S;
     }
-    TSlot& Slot = FSlots[Start];
-    Slot.Bytes = std::move(Bytes);
+    // Capacity leaves room for a victim; the fallback only guards a
+    // change of the figures.
+    TSlot& Slot = Victim ? *Victim : *Fallback;
+    Slot.Start = -1;
+    Slot.Ready = false;
+    return Slot;
+}
+
+void TXReadAhead::Keep(TSlot& Slot, Int64 Start, Integer Valid)
+{
+    Slot.Start = -1;
+    Slot.Ready = false;
+    if (Valid <= 0 || Slot.Bytes.size() != size_t(FWindow) || Find(Start))
+        return;
+    Slot.Start = Start;
     // Taken again, it was read without a failure and costs no device time.
     Slot.Result = TXFillResult {};
     Slot.Result.Valid = Valid;
@@ -152,52 +174,56 @@ TXFillResult TXReadAhead::Take(Int64 Start, TAlignedBytes& Buffer, Int64 OldStar
     std::unique_lock Lock(FLock);
     FMode = RaiseMode;
     FCursor = Start;
-    TAlignedBytes Bytes;
+    if (OldStart == Start)
+        OldValid = 0; // the window is read again: the old bytes are not kept
     TXFillResult Result;
     for (;;) {
-        auto It = FSlots.find(Start);
-        if (It != FSlots.end() && It->second.Ready) {
-            if (It->second.Mode == RaiseMode) {
-                Result = It->second.Result;
-                Bytes = std::move(It->second.Bytes);
-                FSlots.erase(It);
-                break;
+        TSlot* Slot = Find(Start);
+        if (Slot && Slot->Ready) {
+            if (Slot->Mode != RaiseMode) {
+                // Read with the other setting: read again.
+                Slot->Start = -1;
+                Slot->Ready = false;
+                continue;
             }
-            // Read with the other setting: read again.
-            FFree.push_back(std::move(It->second.Bytes));
-            FSlots.erase(It);
-            continue;
+            // The window's bytes trade places with the old window's,
+            // which the slot then keeps.
+            Result = Slot->Result;
+            Buffer.swap(Slot->Bytes);
+            Keep(*Slot, OldStart, OldValid);
+            break;
         }
-        if (It == FSlots.end() && FAhead) {
+        if (!Slot && FAhead) {
             FDemand = Start;
             FWork.notify_all();
         }
-        if (It != FSlots.end() || FAhead || FThreadReading) {
+        if (Slot || FAhead || FThreadReading) {
             FDone.wait(Lock);
             continue;
         }
-        // Windows come fast: read it here, while the thread waits.
-        if (!FreeBuffer(Bytes))
-            Bytes.resize(size_t(FWindow));
+        // Windows come fast: read it here, while the thread waits; a slot
+        // keeps the old window and lends its buffer.
+        TSlot& Spare = FreeSlot();
+        Buffer.swap(Spare.Bytes);
+        Keep(Spare, OldStart, OldValid);
+        if (Buffer.size() != size_t(FWindow))
+            Buffer.assign(size_t(FWindow), 0);
         FTakerReading = true;
         Lock.unlock();
         double NsPerMiB = 0;
-        Result = ReadTimed(Start, Bytes, RaiseMode, NsPerMiB);
+        Result = ReadTimed(Start, Buffer.data(), Int64(Buffer.size()), RaiseMode, NsPerMiB);
         Lock.lock();
         FTakerReading = false;
-        Measured(NsPerMiB);
+        FAhead = Measure(NsPerMiB);
+        if (Result.Failure.Code == RawError::DeviceGone)
+            FGone = true;
+        // Still fast: the taker reads for itself from now on, without the
+        // lock, until a slow window makes the thread read ahead again.
+        FTakerReads = !FAhead;
         break;
     }
     if (FDemand == Start)
         FDemand = -1;
-    TAlignedBytes Old = std::move(Buffer);
-    Buffer = std::move(Bytes);
-    if (Old.size() == size_t(FWindow)) {
-        if (OldValid > 0 && OldStart != Start && !FSlots.count(OldStart))
-            Keep(OldStart, std::move(Old), OldValid);
-        else
-            FFree.push_back(std::move(Old));
-    }
     // The thread has work only while it reads ahead: while windows come
     // fast, waking it for nothing would cost a system call per window.
     if (FAhead)

@@ -1,19 +1,19 @@
 // The read-ahead of a buffered stream: one thread reads the windows after
 // the one the stream uses and keeps them, with the windows used last, in a
-// bounded set of window buffers. While it runs, the inner stream or device
+// fixed set of window buffers. While it runs, the inner stream or device
 // is read by one thread at a time: the read-ahead's, or the taker's.
 //
 // Handing a window from one thread to another costs more than reading it
 // from the page cache, so the thread reads ahead only while windows are
 // slow to read (a card, a disk); while they come fast, the stream reads
-// what it needs itself and the thread waits. Either way the windows used
-// last are kept, so that a look back (a found file copied after its end
-// was searched) finds them again. Windows that met a failure are not kept:
-// they are read again, and report again, when taken again.
+// into its own buffer as if there were no read-ahead (no lock, no wake, no
+// kept windows) and only times its reads. While it reads ahead, the
+// windows used last are kept, so that a look back (a found file copied
+// after its end was searched) finds them again. Windows that met a failure
+// are not kept: they are read again, and report again, when taken again.
 #pragma once
 #include "sorvane/XCore.Streams.Buffered.h"
 #include <condition_variable>
-#include <map>
 #include <mutex>
 #include <thread>
 
@@ -32,6 +32,12 @@ public:
     TXReadAhead(const TXReadAhead&) = delete;
     TXReadAhead& operator=(const TXReadAhead&) = delete;
 
+    // Whether the taker reads its windows itself (ReadItself), or takes
+    // them from the thread (Take). Asked on the taker's thread only.
+    bool ReadsItself() const { return FTakerReads; }
+    // Reads the window at Start into Dest (Room bytes) on the taker's
+    // thread, timed: a slow read makes the thread read ahead from then on.
+    TXFillResult ReadItself(Int64 Start, Byte* Dest, Int64 Room, Byte RaiseMode);
     // The window at Start, read with RaiseMode: its bytes are swapped into
     // Buffer, whose window (OldStart, OldValid bytes; 0: not to be kept)
     // is kept for later. Waits while the window is being read.
@@ -39,12 +45,16 @@ public:
 
 private:
     struct TSlot {
-        TAlignedBytes Bytes;
+        Int64 Start = -1; // the window held or being read; -1: free
+        TAlignedBytes Bytes; // sized when first used, then reused
         TXFillResult Result;
         Byte Mode = 1;
         bool Ready = false;
         UInt64 Used = 0; // when last taken or kept: the oldest go first
     };
+    // Every window ahead, the one awaited, the one being read and one to
+    // evict fit at once, so a slot for a new window is always found.
+    static_assert(Capacity >= Depth + 4);
 
     TXCustomBufStream* FStream;
     std::function<bool()> FCancelled;
@@ -54,8 +64,7 @@ private:
     std::mutex FLock;
     std::condition_variable FWork; // the thread waits for something to read
     std::condition_variable FDone; // Take waits for a window or for the reader
-    std::map<Int64, TSlot> FSlots; // by window start
-    std::vector<TAlignedBytes> FFree;
+    std::vector<TSlot> FSlots; // never resized: a slot stays put while read
     Int64 FCursor = 0; // the window in use
     Int64 FDemand = -1; // a window Take waits for
     Byte FMode = 1;
@@ -65,18 +74,27 @@ private:
     bool FAhead = false; // the thread reads ahead
     bool FThreadReading = false;
     bool FTakerReading = false;
+    // The taker's own: it reads for itself without the lock; set under the
+    // lock only while the thread neither reads nor reads ahead.
+    bool FTakerReads = false;
     double FNsPerMiB = 0; // recent reading time
     std::thread FThread;
 
     void Run();
     // Under the lock: the next window to read, -1 when none.
     Int64 NextTarget();
-    // Under the lock: a buffer for a new window, evicting the oldest kept
-    // window behind the one in use; false when every buffer is needed.
-    bool FreeBuffer(TAlignedBytes& Out);
-    void Keep(Int64 Start, TAlignedBytes&& Bytes, Integer Valid);
+    // Under the lock: the slot holding the window at Start, or null.
+    TSlot* Find(Int64 Start);
+    // Under the lock: a slot for a new window, evicting the oldest kept
+    // window that is neither in use soon nor awaited nor being read.
+    TSlot& FreeSlot();
+    // Under the lock: Slot now holds the window at Start (Valid bytes, read
+    // clean), or nothing when it is not to be kept.
+    void Keep(TSlot& Slot, Int64 Start, Integer Valid);
     // Reads a window, timed; the lock is not held.
-    TXFillResult ReadTimed(Int64 Start, TAlignedBytes& Bytes, Byte Mode, double& NsPerMiB);
-    // Under the lock: how fast the last window came decides who reads.
-    void Measured(double NsPerMiB);
+    TXFillResult ReadTimed(Int64 Start, Byte* Dest, Int64 Room, Byte Mode, double& NsPerMiB);
+    // Takes in how fast the last window came: whether the thread is to read
+    // ahead. Under the lock, or on the taker's thread while it reads for
+    // itself (the thread then measures nothing).
+    bool Measure(double NsPerMiB);
 };

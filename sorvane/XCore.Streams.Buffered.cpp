@@ -75,8 +75,6 @@ void TXCustomBufStream::SetBufferSize(Integer N)
     FBufferStart = 0;
     FBufferClean = false;
     FBuffer.assign(size_t(N), 0);
-    for (TAlignedBytes& Spare : FSpares)
-        TAlignedBytes().swap(Spare);
 }
 
 Int64 TXCustomBufStream::Seek(Int64 Offset, TSeekOrigin Origin)
@@ -135,7 +133,7 @@ Int64 TXCustomBufStream::Read(void* Buffer, Int64 Count)
             // A whole window the caller takes goes straight into its
             // memory, unless the read-ahead holds the windows.
             const Int64 Window = std::min<Int64>(FBufferSize, FSize - FPosition);
-            if (!FReadAhead && FPosition % FBufferSize == 0 && Count - Done >= Window) {
+            if ((!FReadAhead || FReadAhead->ReadsItself()) && FPosition % FBufferSize == 0 && Count - Done >= Window) {
                 if (ReadWindowInto(Out + Done)) {
                     Done += Window;
                     FPosition += Window;
@@ -164,7 +162,7 @@ bool TXCustomBufStream::ReadWindowInto(Byte* Out)
 {
     const Int64 Start = FPosition;
     const Integer Window = Integer(std::min<Int64>(FBufferSize, FSize - Start));
-    TXFillResult R = ReadWindow(Start, Out, Window, RaiseReadErrors);
+    TXFillResult R = ReadOwn(Start, Out, Window);
     if (R.Clean() && R.Valid == Window) {
         // The buffer still holds an older window; it is read again when
         // needed, as it would have been after a fill.
@@ -313,8 +311,12 @@ void TXCustomBufStream::FillBuffer()
     FBufferValid = 0;
     FBufferClean = false;
     FBufferStart = FPosition - FPosition % FBufferSize;
-    const TXFillResult R =
-        FReadAhead ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors) : FillSpare();
+    // Read here, the window goes into the buffer in place (only what the
+    // read did not deliver is zeroed); taken from the read-ahead, the
+    // window's buffer trades places with this one.
+    const TXFillResult R = FReadAhead && !FReadAhead->ReadsItself()
+        ? FReadAhead->Take(FBufferStart, FBuffer, OldStart, OldValid, RaiseReadErrors)
+        : ReadOwn(FBufferStart, FBuffer.data(), Int64(FBuffer.size()));
     FBufferValid = R.Valid;
     FBufferClean = R.Clean();
     // Reported before the result is looked at: a slow failing read counts too.
@@ -325,15 +327,10 @@ void TXCustomBufStream::FillBuffer()
         OnFill(this, FBufferStart);
 }
 
-TXFillResult TXCustomBufStream::FillSpare()
+TXFillResult TXCustomBufStream::ReadOwn(Int64 Start, Byte* Dest, Int64 Room)
 {
-    TAlignedBytes& Spare = FSpares[FNextSpare];
-    FNextSpare = (FNextSpare + 1) % FSpares.size();
-    if (Spare.size() != FBuffer.size())
-        Spare.assign(FBuffer.size(), 0);
-    const TXFillResult R = ReadWindow(FBufferStart, Spare.data(), Int64(Spare.size()), RaiseReadErrors);
-    FBuffer.swap(Spare);
-    return R;
+    return FReadAhead ? FReadAhead->ReadItself(Start, Dest, Room, RaiseReadErrors)
+                      : ReadWindow(Start, Dest, Room, RaiseReadErrors);
 }
 
 void TXCustomBufStream::StartReadAhead(std::function<bool()> Cancelled, bool Always)

@@ -23,7 +23,6 @@
 #include "sorvane/XCore.Services.h"
 #include "sorvane/XCore.Streams.Blocks.h"
 #include "core/XCore.Streams.h"
-#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -128,14 +127,9 @@ protected:
     Int64 FSize = 0;
 
 private:
-    // Fills read into the spare used longest ago, which then trades places
-    // with the buffer: the kernel copies into memory it did not fill just
-    // before markedly faster (by a third and more on some processors).
-    std::array<TAlignedBytes, 3> FSpares;
-    size_t FNextSpare = 0;
-    // Reads the window at BufferStart into the next spare and makes it the
-    // buffer.
-    TXFillResult FillSpare();
+    // Reads the window at Start into Dest on this thread: timed by the
+    // read-ahead while it lets the stream read for itself.
+    TXFillResult ReadOwn(Int64 Start, Byte* Dest, Int64 Room);
 
     // Whether the buffer's window read without a failure (it may be kept).
     bool FBufferClean = false;

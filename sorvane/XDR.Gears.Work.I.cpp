@@ -132,7 +132,9 @@ void TXDRDiskImageThread::Execute()
     ClearXError();
     FFirstFailed = FLastFailed = -1;
     FIndex = 0;
-    XGuarded(xecNone, false, [&] { Copy(W.Get()); });
+    // A failure that carries no code of its own (out of memory, say)
+    // must not end the work as a success.
+    XGuarded(xecUnspecified, false, [&] { Copy(W.Get()); });
 
     if (W->GetCancelled())
         SetXError(xecCancelled, 0, String(), false);

@@ -31,7 +31,9 @@ void TXDRRestoreFilesThread::Execute()
     OperationName = u"Restore";
     W->SetName(OperationName);
     ClearXError();
-    XGuarded(xecNone, false, [&] {
+    // A failure that carries no code of its own (out of memory, say)
+    // must not end the work as a success.
+    XGuarded(xecUnspecified, false, [&] {
         if (!OpenSource())
             return;
         // Files written onto the card being recovered would overwrite the

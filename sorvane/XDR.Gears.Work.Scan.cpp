@@ -84,7 +84,9 @@ void TXCustomDRScanThread::Execute()
     W->SetName(OperationName);
     FoundCount = 0;
     FKeptBlocks.clear();
-    XGuarded(xecNone, false, [&] {
+    // A failure that carries no code of its own (out of memory, say)
+    // must not end the work as a success.
+    XGuarded(xecUnspecified, false, [&] {
         W->Subscribe(TXDRFoundFileAspect::StaticClass(), FoundHandler());
         if (OpenSource())
             DoScan();

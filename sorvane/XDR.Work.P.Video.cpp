@@ -45,20 +45,45 @@ bool IsWalkedAtom(const std::string& Type)
     return false;
 }
 
+// Whether a brand names a QuickTime or MP4 family movie.
+bool IsKnownBrand(const std::string& Brand)
+{
+    for (const char* Prefix : { "iso", "mp4", "3gp", "3g2", "M4" })
+        if (Brand.compare(0, std::strlen(Prefix), Prefix) == 0)
+            return true;
+    for (const char* Known : { "qt  ", "avc1", "MSNV", "XAVC", "mmp4", "f4v ", "dash", "caqv", "CAEP", "NDAS" })
+        if (Brand == Known)
+            return true;
+    return false;
+}
+
+// The major brand (first four bytes) or a compatible one (from the ninth
+// on, four bytes each) is known.
+bool HasKnownBrand(const std::string& Brands)
+{
+    if (Brands.size() >= 4 && IsKnownBrand(Brands.substr(0, 4)))
+        return true;
+    for (size_t At = 8; At + 4 <= Brands.size(); At += 4)
+        if (IsKnownBrand(Brands.substr(At, 4)))
+            return true;
+    return false;
+}
+
 } // namespace
 
+// A file is a chain of well-formed top-level atoms from Hit on, led by an
+// "ftyp" of at least 16 bytes with a known brand or holding the movie's
+// data ("mdat"; a "moov" alone is the tail of a movie whose start lies
+// before it); it ends before the first atom that is no walked atom or
+// whose size makes no progress.
 Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
 {
     ID = 15;
     try {
         TXDRReader R(Search);
-        bool Signed = false;
-        for (Integer S = 7; S <= 10 && !Signed; ++S)
-            Signed = R.Matches(ScanSignature(S), Hit);
-        if (!Signed)
-            return -1;
         const Int64 Available = R.Size - Hit;
         Int64 Offset = 0;
+        bool Movie = false;
         for (;;) {
             if (IsAppTerminated() || R.Cancelled())
                 return -1;
@@ -83,12 +108,19 @@ Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
             // ends before such an atom.
             if (Size < 8)
                 break;
-            if (Type == "ftyp" && Size > 8) {
+            if (Type == "ftyp" && Offset == 0) {
+                // Major brand, minor version, one compatible brand at least.
+                if (Size < 16)
+                    return -1;
                 const Int64 Count = std::min({ Size - 8, MaxBrandText, Available - Offset - 8 });
                 std::string Brands(static_cast<size_t>(std::max<Int64>(Count, 0)), '\0');
-                if (Count > 0 && R.Read(Brands.data(), Count, Hit + Offset + 8) &&
-                    Brands.find("mp4") != std::string::npos)
+                if (Count < 4 || !R.Read(Brands.data(), Count, Hit + Offset + 8) || !HasKnownBrand(Brands))
+                    return -1;
+                Movie = true;
+                if (Brands.find("mp4") != std::string::npos)
                     ID = 16;
+            } else if (Type == "mdat") {
+                Movie = true;
             }
             // An atom cut by the end of the stream keeps the bytes there are.
             if (Size >= Available - Offset) {
@@ -97,7 +129,7 @@ Int64 TXDRScanFormatMOV::FindEnd(TXSearch* Search, Int64 Hit)
             }
             Offset += Size;
         }
-        return Offset > 0 ? Hit + Offset - 1 : -1;
+        return Movie && Offset > 0 ? Hit + Offset - 1 : -1;
     } catch (const std::exception&) {
         CheckXError();
         return -1;

@@ -122,8 +122,8 @@ const TFormatInfo Formats[ScanFormatCount] = {
     { &TXDRScanFormatMRW::StaticClass, u".mrw", 32 },
     { &TXDRScanFormatRW2::StaticClass, u".rw2", 16 },
     { &TXDRScanFormatAVI::StaticClass, u".avi", 64 },
-    { &TXDRScanFormatMOV::StaticClass, u".mov", 1920 },
-    { &TXDRScanFormatMP4::StaticClass, u".mp4", 1920 },
+    { &TXDRScanFormatMOV::StaticClass, u".mov", 0x1FF80 },
+    { &TXDRScanFormatMP4::StaticClass, u".mp4", 0x1FF80 },
 };
 
 const TXByteArray SignatureBytes[ScanSignatureCount] = {
@@ -138,7 +138,24 @@ const TXByteArray SignatureBytes[ScanSignatureCount] = {
     { 0x00, 0x00, 0x00, 0x20, 0x66, 0x74, 0x79, 0x70 },
     { 0x00, 0x00, 0x00, 0x1C, 0x66, 0x74, 0x79, 0x70 },
     { 0x00, 0x00, 0x01, 0x18, 0x73, 0x6B, 0x69, 0x70 },
+    // A QuickTime or MP4 file starting with any of the atoms it may lead
+    // with, of a size below 16 MiB (or a 64-bit size): "ftyp", "wide",
+    // "free", "skip", "mdat", "moov". The size bytes are masked out.
+    { 0x00, 0x00, 0x00, 0x00, 0x66, 0x74, 0x79, 0x70 },
+    { 0x00, 0x00, 0x00, 0x00, 0x77, 0x69, 0x64, 0x65 },
+    { 0x00, 0x00, 0x00, 0x00, 0x66, 0x72, 0x65, 0x65 },
+    { 0x00, 0x00, 0x00, 0x00, 0x73, 0x6B, 0x69, 0x70 },
+    { 0x00, 0x00, 0x00, 0x00, 0x6D, 0x64, 0x61, 0x74 },
+    { 0x00, 0x00, 0x00, 0x00, 0x6D, 0x6F, 0x6F, 0x76 },
 };
+
+const TXByteArray AtomSizeMask { 0xFF, 0x00, 0x00, 0x00 };
+
+const TXByteArray& PatternMask(Integer Number)
+{
+    static const TXByteArray Whole;
+    return Number >= 11 ? AtomSizeMask : Whole;
+}
 
 } // namespace
 
@@ -399,9 +416,10 @@ Integer ExtensionCategory(const String& Text)
     return 0;
 }
 
-void BuildSignatures(TXByteArrays& Patterns, TXDRSignatureMap& Map, TXDRScanFormatSet FormatSet)
+void BuildSignatures(TXByteArrays& Patterns, TXByteArrays& Masks, TXDRSignatureMap& Map, TXDRScanFormatSet FormatSet)
 {
     Patterns.clear();
+    Masks.clear();
     Map.fill(-1);
     Cardinal Union = 0;
     for (Integer F = 0; F < ScanFormatCount; ++F)
@@ -411,6 +429,7 @@ void BuildSignatures(TXByteArrays& Patterns, TXDRSignatureMap& Map, TXDRScanForm
         if (Union & (Cardinal(1) << S)) {
             Map[size_t(S)] = Integer(Patterns.size());
             Patterns.push_back(SignatureBytes[S]);
+            Masks.push_back(PatternMask(S));
         }
 }
 

@@ -17,7 +17,7 @@
 class TStrings;
 
 constexpr Integer ScanFormatCount = 17;
-constexpr Integer ScanSignatureCount = 11;
+constexpr Integer ScanSignatureCount = 17;
 
 // A set of format numbers: bit n stands for format n.
 using TXDRScanFormatSet = Cardinal;
@@ -168,7 +168,9 @@ TClass FormatClassOfExtension(const String& Text);
 // 1 image, 2 video, 3 audio, 0 none.
 Integer ExtensionCategory(const String& Text);
 
-void BuildSignatures(TXByteArrays& Patterns, TXDRSignatureMap& Map, TXDRScanFormatSet Formats);
+// The patterns of the formats' signatures and their masks (as
+// TXSearch::FindAny takes them; empty where a pattern compares whole).
+void BuildSignatures(TXByteArrays& Patterns, TXByteArrays& Masks, TXDRSignatureMap& Map, TXDRScanFormatSet Formats);
 Integer SignatureOfPattern(const TXDRSignatureMap& Map, Integer PatternIndex);
 Integer FormatOfSignature(Integer Number);
 

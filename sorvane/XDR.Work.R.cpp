@@ -1,5 +1,6 @@
 #include "sorvane/XDR.Work.R.h"
 #include "rtl/Format.h"
+#include "rtl/SafeSave.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Streams.h"
 #include "core/XCore.Errors.h"
@@ -10,9 +11,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -28,36 +29,50 @@ String OneComponent(String Text)
     return Text;
 }
 
-// Hands out new files in the folder: the name, else name1, name2 ... The
-// number to try next is kept per name, so many equal names cost no more
-// than one try each.
+// Puts written files in the folder under new names: the name, else name1,
+// name2 ... The number to try next is kept per name, so many equal names
+// cost no more than one try each. A file is written under a temporary name
+// beside its final one and takes that name only once it is whole, so a
+// crash never leaves a cut file under a name the restore gave.
 class TNewFiles {
 public:
     explicit TNewFiles(const String& AFolder)
         : Folder(AFolder)
     { }
 
-    // A new file, or null with errno set when it cannot be made.
-    TFileStream* Create(const String& Name, String& Path)
+    // A temporary file for Name; null with errno set when it cannot be made.
+    TReplacementFileStream* Create(const String& Name, String& Path)
+    {
+        Path = Folder + Name;
+        try {
+            return New<TReplacementFileStream>(Path);
+        } catch (const EFCreateError& E) {
+            errno = E.ErrorCode;
+            return nullptr;
+        }
+    }
+
+    // Gives the written file a name that nothing has; false with errno set
+    // when it cannot (the file is gone then).
+    bool Place(TReplacementFileStream* File, const String& Name, String& Path)
     {
         const String Ext = ExtractFileExt(Name);
         const String Base = Name.substr(0, Name.size() - Ext.size());
         Integer& Next = Tried[Name];
-        for (; Next < std::numeric_limits<Integer>::max(); ++Next) {
-            Path = Folder + (Next == 0 ? Name : Base + IntToStr(Next) + Ext);
-            try {
-                auto* File = New<TFileStream>(Path, Word(fmCreateNew | fmShareExclusive), Cardinal(0666));
-                ++Next;
-                return File;
-            } catch (const EFileStreamError& E) {
-                if (E.ErrorCode != EEXIST) {
-                    errno = E.ErrorCode;
-                    return nullptr;
+        try {
+            for (; Next < std::numeric_limits<Integer>::max(); ++Next) {
+                Path = Folder + (Next == 0 ? Name : Base + IntToStr(Next) + Ext);
+                if (File->CommitNew(Path)) {
+                    ++Next;
+                    return true;
                 }
             }
+        } catch (const EFCreateError& E) {
+            errno = E.ErrorCode;
+            return false;
         }
         errno = EEXIST;
-        return nullptr;
+        return false;
     }
 
 private:
@@ -65,38 +80,29 @@ private:
     std::unordered_map<String, Integer> Tried;
 };
 
-// The new file; removed when it was not written whole.
-class TRestoredFile {
-public:
-    TRestoredFile(TFileStream* AFile, const String& APath)
-        : File(AFile)
-        , Path(APath)
-    { }
-    ~TRestoredFile()
-    {
-        if (File && !Complete) {
-            // Only the file this made: a name taken over meanwhile stays.
-            struct stat Ours {
-            }, Named {};
-            const std::string P = StringToUTF8(Path);
-            const bool Same = ::fstat(File->Handle(), &Ours) == 0 && ::lstat(P.c_str(), &Named) == 0 &&
-                Ours.st_dev == Named.st_dev && Ours.st_ino == Named.st_ino;
-            File.reset();
-            if (Same)
-                ::unlink(P.c_str());
-        }
+// The target folder, made when missing; false with errno set when it
+// cannot be.
+bool MakeFolder(const String& Folder)
+{
+    const std::string Path = StringToUTF8(Folder);
+    std::error_code Error;
+    std::filesystem::create_directories(Path, Error);
+    struct stat St {};
+    if (::stat(Path.c_str(), &St) != 0) {
+        if (Error)
+            errno = Error.value();
+        return false;
     }
-    TRestoredFile(const TRestoredFile&) = delete;
-    TRestoredFile& operator=(const TRestoredFile&) = delete;
-
-    TOwnedPtr<TFileStream> File;
-    String Path;
-    bool Complete = false;
-};
+    if (!S_ISDIR(St.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
 
 // Copies the item's blocks; False with errno after a failed write.
 // Unreadable bytes are written as zeros, so the file has its full length.
-bool CopyBlocks(TXBlocks* Blocks, TStream* Source, TFileStream* Target, std::vector<Byte>& Buffer)
+bool CopyBlocks(TXBlocks* Blocks, TStream* Source, TStream* Target, std::vector<Byte>& Buffer)
 {
     for (Integer I = 0; I < Blocks->Count(); ++I) {
         const TXBlock B = Blocks->Items(I);
@@ -163,7 +169,10 @@ void RestoreFiles(const String& TargetFolder, TXDRFileCollection* Files, TStream
         return;
     // "Folder" and "Folder/" are the same folder: the names go inside it.
     const String Folder = IncludePathDelimiter(TargetFolder);
-    SafeForceDirectories(Folder);
+    if (!MakeFolder(Folder)) {
+        SetXError(xecWriteFailed, errno, Folder, false);
+        return;
+    }
     IPtr<IXProgress> Progress = Worker ? Worker->GetProgress() : nullptr;
     if (!Progress)
         Progress = IPtr<IXProgress>(EmptyProgress());
@@ -187,11 +196,12 @@ void RestoreFiles(const String& TargetFolder, TXDRFileCollection* Files, TStream
         }
         if (Item && Item->Selected) {
             String Path;
-            TRestoredFile Restored(NewFiles.Create(RestoreNameOf(Item, I), Path), Path);
-            bool Ok = Restored.File != nullptr;
+            TOwnedPtr<TReplacementFileStream> File(NewFiles.Create(RestoreNameOf(Item, I), Path));
+            bool Ok = File != nullptr;
             if (Ok)
-                Ok = CopyBlocks(Item->Blocks(), Stream, Restored.File.get(), Buffer);
-            Restored.Complete = Ok;
+                Ok = CopyBlocks(Item->Blocks(), Stream, File.get(), Buffer);
+            if (Ok)
+                Ok = NewFiles.Place(File.get(), RestoreNameOf(Item, I), Path);
             if (!Ok) {
                 const int Error = errno;
                 if (FirstFailure.Code == 0)

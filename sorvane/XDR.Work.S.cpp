@@ -98,7 +98,7 @@ public:
         , Volume(AVolume)
         , Blocks(ABlocks)
     {
-        BuildSignatures(Patterns, Map, AllScanFormats);
+        BuildSignatures(Patterns, Masks, Map, AllScanFormats);
     }
 
     bool HasPatterns() const { return !Patterns.empty(); }
@@ -107,7 +107,7 @@ public:
     Int64 FindHit(Int64 Pos, Int64 Last, Integer& Signature)
     {
         Integer PatternIndex = -1;
-        const Int64 Hit = Search->FindAny(Patterns, PatternIndex, Pos, Last, 0, SectorSize);
+        const Int64 Hit = Search->FindAny(Patterns, Masks, PatternIndex, Pos, Last, 0, SectorSize);
         Signature = SignatureOfPattern(Map, PatternIndex);
         return Hit;
     }
@@ -148,7 +148,7 @@ public:
     TXSearch* Search;
     TStream* Volume;
     TXBlocks* Blocks;
-    TXByteArrays Patterns;
+    TXByteArrays Patterns, Masks;
     TXDRSignatureMap Map;
 };
 

@@ -300,6 +300,7 @@ void TXObservable::CreateManaged(Byte CountMode, IPtr<IInterface> AHost)
 {
     FHost = std::move(AHost);
     FHostEngine = FHost.As<IXEngine>();
+    WatchHost();
     TXManagedObject::CreateManaged(CountMode);
 }
 
@@ -311,6 +312,7 @@ void TXObservable::Init()
 
 void TXObservable::BeforeDestruction()
 {
+    FLife.reset();
     SetHost(nullptr);
     if (FList)
         FList->DetachKeepers();
@@ -394,22 +396,35 @@ void TXObservable::Broadcast(IXNotification* Notification)
 
 void TXObservable::SendNotification(IXNotification* Notification)
 {
-    if (FHostEngine)
-        FHostEngine->SendMessage(this, Notification);
+    if (IXEngine* Engine = HostEngine())
+        Engine->SendMessage(this, Notification);
     else
         Broadcast(Notification);
 }
 
 void TXObservable::PostNotification(IXNotification* Notification)
 {
-    if (FHostEngine)
-        FHostEngine->PostMessage(this, Notification);
+    if (IXEngine* Engine = HostEngine())
+        Engine->PostMessage(this, Notification);
     else
         Broadcast(Notification);
 }
 
+void TXObservable::WatchHost()
+{
+    auto* Host = DynamicCast<TXObservable>(InterfaceToObject(FHostEngine.Get()));
+    FHostWatched = Host && Host != this && Host->FLife;
+    FHostLife = FHostWatched ? Host->FLife : std::weak_ptr<const void>();
+}
+
 void TXObservable::SetHost(IPtr<IInterface> NewHost)
 {
+    if (HostEnded()) {
+        // Its memory is gone: nothing to purge there, nothing to release.
+        FHost.Detach();
+        FHostEngine.Detach();
+        FHostWatched = false;
+    }
     TObject* Old = InterfaceToObject(FHost.Get());
     if (NewHost == FHost || (Old && Old == InterfaceToObject(NewHost.Get())))
         return;
@@ -419,6 +434,7 @@ void TXObservable::SetHost(IPtr<IInterface> NewHost)
     IPtr<IXEngine> OldEngine = std::move(FHostEngine);
     FHostEngine = NewHost.As<IXEngine>();
     FHost = std::move(NewHost);
+    WatchHost();
 }
 
 // ---- TXContainedObservable ----

@@ -13,6 +13,7 @@
 // With a host engine, SendNotification and PostNotification go through the
 // engine's queue; without one they broadcast at once.
 #pragma once
+#include <memory>
 #include "core/XCore.Classes.h"
 #include "core/XCore.Collections.Lite.h"
 #include "core/XCore.Engine.Aspects.h"
@@ -145,13 +146,23 @@ public:
     TXObserverDataList* Observers() const { return FList; }
 
 protected:
-    // The host as an engine, or null.
-    IXEngine* HostEngine() const { return FHostEngine.Get(); }
+    // The host as an engine, or null (also once that engine has ended).
+    IXEngine* HostEngine() const { return HostEnded() ? nullptr : FHostEngine.Get(); }
+    // Called by an observable that hosts others (an engine): from then on
+    // they see its end and no longer reach into it.
+    void TellEnd() { FLife = std::make_shared<int>(0); }
 
 private:
+    // Whether the host was an observable that tells its end, and ended.
+    bool HostEnded() const { return FHostWatched && FHostLife.expired(); }
+    void WatchHost();
+
     IPtr<IInterface> FHost;
     IPtr<IXEngine> FHostEngine;
     TXObserverDataList* FList = nullptr;
+    std::shared_ptr<const void> FLife; // only while it tells its end
+    std::weak_ptr<const void> FHostLife;
+    bool FHostWatched = false;
 };
 
 // An observable inside a component, which is its container.

@@ -215,6 +215,7 @@ void TXCustomEngine::Create(const String& AName)
 void TXCustomEngine::Init()
 {
     inherited::Init();
+    TellEnd();
     FQueue = New<TXMessageQueue>();
     FGears = New<TXGearInterfaceList>();
 }

@@ -134,8 +134,10 @@ bool PumpWindowMessage(TCustomForm* Form, MSG& Msg)
         Application->Terminate();
         return true;
     }
-    TranslateMessage(&Msg);
-    DispatchMessage(&Msg);
+    if (!IsDialogKeyMessage(Msg)) {
+        TranslateMessage(&Msg);
+        DispatchMessage(&Msg);
+    }
     return true;
 }
 

@@ -135,9 +135,16 @@ bool TXQVApp::AcquireSingleInstance(const String& Name)
 
 bool TXQVApp::BringToFront()
 {
-    // The last active popup comes forward once forms exist.
-    if (Application && IsIconic(Application->Handle())) {
-        SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    if (!Application)
+        return false;
+    HWND AppWnd = Application->Handle();
+    if (IsIconic(AppWnd)) {
+        SendMessage(AppWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        return true;
+    }
+    HWND Popup = GetLastActivePopup(AppWnd);
+    if (Popup && Popup != AppWnd && IsWindowVisible(Popup) && IsWindowEnabled(Popup)) {
+        SetForegroundWindow(Popup);
         return true;
     }
     return false;

@@ -44,12 +44,7 @@ TRect Centred(const TRect& R, Int64 W, Int64 H)
 // What the canvas may show of R: R met with the clip and the bitmap.
 TRect Visible(TCanvas* Canvas, const TRect& R)
 {
-    TRect B = Canvas->ClipRect();
-    if (TBitmap* Bmp = Canvas->Bitmap())
-        B = Rect(std::max(B.Left, 0), std::max(B.Top, 0), std::min(B.Right, Bmp->Width()),
-            std::min(B.Bottom, Bmp->Height()));
-    else
-        return {};
+    const TRect B = Canvas->Bounds();
     const TRect V = Rect(std::max(B.Left, R.Left), std::max(B.Top, R.Top), std::min(B.Right, R.Right),
         std::min(B.Bottom, R.Bottom));
     return V.IsEmpty() ? TRect {} : V;

@@ -71,16 +71,21 @@ void TCanvas::Create(TBitmap* ABitmap)
 
 TCanvas::~TCanvas() = default;
 
+TRect TCanvas::BitmapRect() const
+{
+    return FBitmap ? Rect(FOrigin.X, FOrigin.Y, FOrigin.X + FBitmap->Width(), FOrigin.Y + FBitmap->Height()) : TRect {};
+}
+
 TRect TCanvas::ClipRect() const
 {
-    return FClip ? FClip->Extents() : (FBitmap ? Rect(0, 0, FBitmap->Width(), FBitmap->Height()) : TRect {});
+    return FClip ? FClip->Extents() : BitmapRect();
 }
 
 TRect TCanvas::Bounds() const
 {
     if (!FBitmap)
         return {};
-    TRect R = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+    TRect R = BitmapRect();
     if (FClip) {
         const TRect C = FClip->Extents();
         R.Left = std::max(R.Left, C.Left);
@@ -114,7 +119,7 @@ void TCanvas::Span(Integer Y, Integer X1, Integer X2, TColor Color)
         if (B <= A)
             return;
         // One pixel, then the filled part copied onto the rest, doubling.
-        Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+        Byte* D = PixelAddress(A, Y);
         const size_t Total = size_t(B - A) * Bpp;
         std::memcpy(D, Px, size_t(Bpp));
         for (size_t Done = size_t(Bpp); Done < Total;) {
@@ -133,7 +138,7 @@ void TCanvas::PaintCoverage(const TRect& Box, const Byte* Mask, Integer Stride, 
     for (Integer Y = Box.Top; Y < Box.Bottom; ++Y) {
         const Byte* M = Mask + size_t(Y - Box.Top) * size_t(Stride) - Box.Left;
         ForEachVisible(Y, Box.Left, Box.Right, [&](Integer A, Integer B) {
-            Byte* D = FBitmap->ScanLine(Y) + size_t(A) * Bpp;
+            Byte* D = PixelAddress(A, Y);
             for (Integer X = A; X < B; ++X, D += Bpp) {
                 const unsigned Cover = M[X];
                 if (!Cover)
@@ -334,20 +339,22 @@ void TCanvas::CopyRect(const TRect& DestRect, TCanvas* Source, const TRect& Sour
     const Integer SB = Src->BytesPerPixel(), DB = FBitmap->BytesPerPixel();
     const Integer X1 = std::max(DestRect.Left, B.Left), X2 = std::min(DestRect.Right, B.Right);
     const Integer Y1 = std::max(DestRect.Top, B.Top), Y2 = std::min(DestRect.Bottom, B.Bottom);
+    // Source rectangles are in the source canvas's logical coordinates.
+    const TPoint From = Source->Origin();
     for (Integer Y = Y1; Y < Y2; ++Y) {
         // Each target pixel takes the source pixel under its centre.
-        const Int64 SY = SourceRect.Top + ((2 * (Y - Int64(DestRect.Top)) + 1) * SH) / (2 * DH);
+        const Int64 SY = SourceRect.Top + ((2 * (Y - Int64(DestRect.Top)) + 1) * SH) / (2 * DH) - From.Y;
         if (SY < 0 || SY >= Src->Height())
             continue;
         const Byte* S = Src->ScanLine(Integer(SY));
-        Byte* D = FBitmap->ScanLine(Y);
         ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
+            Byte* const Row = PixelAddress(A, Y);
             for (Integer X = A; X < B; ++X) {
-                const Int64 SX = SourceRect.Left + ((2 * (X - Int64(DestRect.Left)) + 1) * SW) / (2 * DW);
+                Byte* Q = Row + size_t(X - A) * DB;
+                const Int64 SX = SourceRect.Left + ((2 * (X - Int64(DestRect.Left)) + 1) * SW) / (2 * DW) - From.X;
                 if (SX < 0 || SX >= Src->Width())
                     continue;
                 const Byte* P = S + size_t(SX) * SB;
-                Byte* Q = D + size_t(X) * DB;
                 Q[0] = P[0];
                 Q[1] = P[1];
                 Q[2] = P[2];
@@ -373,11 +380,16 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const TRect B = Bounds();
     if (B.IsEmpty())
         return;
+    const TRect Area = BitmapRect();
     const bool Whole = !FClip ||
-        (RegionKind(*FClip) == SIMPLEREGION && B.Left <= 0 && B.Top <= 0 && B.Right >= FBitmap->Width() &&
-            B.Bottom >= FBitmap->Height());
+        (RegionKind(*FClip) == SIMPLEREGION && B.Left <= Area.Left && B.Top <= Area.Top && B.Right >= Area.Right &&
+            B.Bottom >= Area.Bottom);
     if (Whole) {
-        Graphic->Draw(FBitmap, R);
+        Graphic->Draw(FBitmap,
+            Rect(Integer(std::clamp<Int64>(Int64(R.Left) - FOrigin.X, INT32_MIN, INT32_MAX)),
+                Integer(std::clamp<Int64>(Int64(R.Top) - FOrigin.Y, INT32_MIN, INT32_MAX)),
+                Integer(std::clamp<Int64>(Int64(R.Right) - FOrigin.X, INT32_MIN, INT32_MAX)),
+                Integer(std::clamp<Int64>(Int64(R.Bottom) - FOrigin.Y, INT32_MIN, INT32_MAX))));
         return;
     }
     // Clipped: the picture draws into a copy of the clip's box, whose
@@ -388,7 +400,7 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     Part->SetSize(B.Width(), B.Height());
     const size_t Bytes = size_t(B.Width()) * FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
-        std::memcpy(Part->ScanLine(Y - B.Top), FBitmap->ScanLine(Y) + size_t(B.Left) * FBitmap->BytesPerPixel(), Bytes);
+        std::memcpy(Part->ScanLine(Y - B.Top), PixelAddress(B.Left, Y), Bytes);
     Graphic->Draw(Part.get(),
         Rect(Integer(std::clamp<Int64>(Int64(R.Left) - B.Left, INT32_MIN, INT32_MAX)),
             Integer(std::clamp<Int64>(Int64(R.Top) - B.Top, INT32_MIN, INT32_MAX)),
@@ -397,7 +409,7 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const Integer Bpp = FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
         ForEachVisible(Y, B.Left, B.Right, [&](Integer A, Integer E) {
-            std::memcpy(FBitmap->ScanLine(Y) + size_t(A) * Bpp, Part->ScanLine(Y - B.Top) + size_t(A - B.Left) * Bpp,
+            std::memcpy(PixelAddress(A, Y), Part->ScanLine(Y - B.Top) + size_t(A - B.Left) * Bpp,
                 size_t(E - A) * Bpp);
         });
 }
@@ -415,11 +427,7 @@ bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::spa
     TBitmap* Bmp = Canvas ? Canvas->Bitmap() : nullptr;
     if (!Bmp)
         return true;
-    TRect Clip = Canvas->ClipRect();
-    Clip.Left = std::max(Clip.Left, 0);
-    Clip.Top = std::max(Clip.Top, 0);
-    Clip.Right = std::min(Clip.Right, Bmp->Width());
-    Clip.Bottom = std::min(Clip.Bottom, Bmp->Height());
+    const TRect Clip = Canvas->Bounds();
     const Integer Bpp = Bmp->BytesPerPixel();
     for (const GRADIENT_RECT& G : Rects) {
         const TRIVERTEX* V1 = &Vertices[G.UpperLeft];
@@ -438,7 +446,7 @@ bool GradientFill(TCanvas* Canvas, std::span<const TRIVERTEX> Vertices, std::spa
         const Integer Y1 = std::max(Top, Clip.Top), Y2 = std::min(Bottom, Clip.Bottom);
         for (Integer Y = Y1; Y < Y2; ++Y)
             Canvas->ForEachVisible(Y, X1, X2, [&](Integer A, Integer B) {
-                Byte* D = Bmp->ScanLine(Y) + size_t(A) * Bpp;
+                Byte* D = Canvas->PixelAddress(A, Y);
                 for (Integer X = A; X < B; ++X, D += Bpp) {
                     const Int64 Pos = Horizontal ? Int64(X) - Left : Int64(Y) - Top;
                     D[0] = At(Pos, V1->Blue, V2->Blue);

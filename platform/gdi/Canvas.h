@@ -110,9 +110,25 @@ public:
     void SetFont(TFont* Value) { FFont->Assign(Value); }
     TPoint PenPos() const { return FPenPos; }
 
+    // The logical point the bitmap's top-left pixel holds, (0, 0) unless
+    // set: a canvas may hold only a part of a larger drawing (the visible
+    // part of a window) and still be drawn on in that drawing's
+    // coordinates. Every coordinate of the canvas is logical.
+    TPoint Origin() const { return FOrigin; }
+    void SetOrigin(TPoint Value) { FOrigin = Value; }
+    // The bitmap's area in logical coordinates (empty without one).
+    TRect BitmapRect() const;
+    // The bytes of logical pixel (X, Y), which lies in BitmapRect().
+    Byte* PixelAddress(Integer X, Integer Y) const
+    {
+        return FBitmap->ScanLine(Y - FOrigin.Y) + size_t(X - FOrigin.X) * size_t(FBitmap->BytesPerPixel());
+    }
+
     // Drawing is limited to the clip region and the bitmap; without a
     // clip, to the bitmap. ClipRect is the box round the clip region.
     TRect ClipRect() const;
+    // The clip rectangle met with the bitmap's area (empty without one).
+    TRect Bounds() const;
     void SetClipRect(const TRect& R) { FClip = TRegion(R); }
     void SetClipRegion(const TRegion& R) { FClip = R; }
     // Null without a clip.
@@ -123,10 +139,10 @@ public:
     template<class F>
     void ForEachVisible(Integer Y, Integer X1, Integer X2, F&& Fn) const
     {
-        if (!FBitmap || Y < 0 || Y >= FBitmap->Height())
+        if (!FBitmap || Y < FOrigin.Y || Y - FOrigin.Y >= FBitmap->Height())
             return;
-        X1 = X1 > 0 ? X1 : 0;
-        X2 = X2 < FBitmap->Width() ? X2 : FBitmap->Width();
+        X1 = X1 > FOrigin.X ? X1 : FOrigin.X;
+        X2 = X2 - FOrigin.X < FBitmap->Width() ? X2 : FOrigin.X + FBitmap->Width();
         if (X1 >= X2)
             return;
         if (FClip)
@@ -179,10 +195,6 @@ public:
     // DT_BOTTOM, from R's top to the text's bottom).
     virtual Integer DrawText(const String& Text, TRect& R, Cardinal Format);
 
-protected:
-    // The clip rectangle met with the bitmap's bounds (empty without one).
-    TRect Bounds() const;
-
 private:
     void Span(Integer Y, Integer X1, Integer X2, TColor Color);
     void BrushSpan(Integer Y, Integer X1, Integer X2);
@@ -199,6 +211,7 @@ private:
     TOwnedPtr<TPen> FPen;
     TOwnedPtr<TFont> FFont;
     TPoint FPenPos;
+    TPoint FOrigin;
     std::optional<TRegion> FClip;
     Integer FLockCount = 0;
 };

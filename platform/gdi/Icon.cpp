@@ -305,19 +305,20 @@ bool DrawIconEx(TCanvas* Canvas, Integer X, Integer Y, HICON Icon, Integer Width
         return true;
     const Int64 Right = Int64(X) + Width, Bottom = Int64(Y) + Height;
     const Integer Bpp = Dest->BytesPerPixel();
-    const Integer Top = Integer(std::max<Int64>(Y, 0)), End = Integer(std::min<Int64>(Bottom, Dest->Height()));
+    const TRect Area = Canvas->BitmapRect();
+    const Integer Top = Integer(std::max<Int64>(Y, Area.Top)), End = Integer(std::min<Int64>(Bottom, Area.Bottom));
     const Integer Left = Integer(std::max<Int64>(X, INT32_MIN)), RightEnd = Integer(std::min<Int64>(Right, INT32_MAX));
     for (Integer DY = Top; DY < End; ++DY) {
         // Each target pixel takes the icon pixel under its centre.
         const Integer SY = Integer(((2 * (Int64(DY) - Y) + 1) * SH) / (2 * Int64(Height)));
         const Byte* C = Data->Color->ScanLine(SY);
         const Byte* M = Data->Mask->ScanLine(SY);
-        Byte* D = Dest->ScanLine(DY);
         Canvas->ForEachVisible(DY, Left, RightEnd, [&](Integer A, Integer B) {
+            Byte* const D = Canvas->PixelAddress(A, DY);
             for (Integer DX = A; DX < B; ++DX) {
                 const Integer SX = Integer(((2 * (Int64(DX) - X) + 1) * SW) / (2 * Int64(Width)));
                 const Byte* S = C + 4 * SX;
-                Byte* P = D + size_t(DX) * Bpp;
+                Byte* P = D + size_t(DX - A) * Bpp;
                 if (Data->HasAlpha && (Flags & DI_NORMAL) == DI_NORMAL) {
                     const unsigned A8 = S[3];
                     for (int I = 0; I < 3; ++I)

@@ -73,6 +73,9 @@ public:
         if (I* P = std::exchange(FPtr, nullptr))
             P->_Release();
     }
+    // Lets go of the pointer without releasing it: for a reference whose
+    // object is known to be gone already.
+    I* Detach() { return std::exchange(FPtr, nullptr); }
     I* Get() const { return FPtr; }
     I* operator->() const { return FPtr; }
     I& operator*() const { return *FPtr; }

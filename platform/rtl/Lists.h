@@ -146,10 +146,14 @@ public:
         Notify(Old, cnExtracted);
         return Old;
     }
+    // Frees without allocating (it may run to give memory back): the items
+    // are taken out whole, then announced.
     void Clear()
     {
-        SetCount(0);
-        SetCapacity(0);
+        TItems Old;
+        Old.swap(FItems);
+        for (const T& Item : Old)
+            Notify(Item, cnRemoved);
     }
 
     Integer IndexOf(const T& Value) const

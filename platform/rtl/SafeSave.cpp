@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <string>
 #include <unistd.h>
@@ -80,26 +81,68 @@ void TReplacementFileStream::Discard()
     FTemp.clear();
 }
 
-void TReplacementFileStream::Commit()
+void TReplacementFileStream::Finish()
 {
-    if (FCommitted)
-        return;
-    if (FHandle < 0 || FTemp.empty())
+    if (FTemp.empty())
         CreateFailed(FFileName, EBADF);
+    if (FHandle < 0)
+        return; // finished by a CommitNew that found its name taken
     int Code = 0;
     if (::fsync(FHandle) != 0)
         Code = errno;
     if (::close(FHandle) != 0 && !Code)
         Code = errno;
     FHandle = -1;
-    if (!Code && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
-        Code = errno;
     if (Code) {
+        Discard();
+        CreateFailed(FFileName, Code);
+    }
+}
+
+void TReplacementFileStream::Commit()
+{
+    if (FCommitted)
+        return;
+    Finish();
+    if (::rename(FTemp.c_str(), FTarget.c_str()) != 0) {
+        const int Code = errno;
         Discard();
         CreateFailed(FFileName, Code);
     }
     FCommitted = true;
     FTemp.clear();
+}
+
+bool TReplacementFileStream::CommitNew(const String& Name)
+{
+    if (FCommitted)
+        return false;
+    Finish();
+    const UTF8String Target = StringToUTF8(Name);
+    if (Target.empty() || Target.find('\0') != std::string::npos) {
+        Discard();
+        CreateFailed(Name, ENOENT);
+    }
+    int Code = 0;
+    if (::renameat2(AT_FDCWD, FTemp.c_str(), AT_FDCWD, Target.c_str(), RENAME_NOREPLACE) != 0) {
+        Code = errno;
+        // A file system without the flag: a new link fails as well when the
+        // name is taken.
+        if (Code == EINVAL || Code == ENOSYS || Code == EOPNOTSUPP) {
+            Code = ::link(FTemp.c_str(), Target.c_str()) == 0 ? 0 : errno;
+            if (Code == 0)
+                ::unlink(FTemp.c_str());
+        }
+    }
+    if (Code == EEXIST)
+        return false;
+    if (Code) {
+        Discard();
+        CreateFailed(Name, Code);
+    }
+    FCommitted = true;
+    FTemp.clear();
+    return true;
 }
 
 void SaveBytesToFileSafely(const String& FileName, std::string_view Data)

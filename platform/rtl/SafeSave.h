@@ -35,10 +35,17 @@ public:
     // Raises EFCreateError (ErrorCode = errno); the temporary file is gone
     // after a failure, and a second Commit does nothing.
     void Commit();
+    // As Commit, but the file takes the name Name (in the same folder)
+    // only when nothing has that name: false when something has, and the
+    // file stays to be committed under another name. Nothing is ever
+    // replaced.
+    bool CommitNew(const String& Name);
     bool Committed() const { return FCommitted; }
 
 private:
     void Discard();
+    // Flushes and closes the file once; raises as Commit does.
+    void Finish();
 
     String FFileName;
     UTF8String FTarget;

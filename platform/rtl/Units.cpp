@@ -21,6 +21,7 @@ std::map<std::string, TUnit>& Units()
 }
 
 std::vector<std::string> Initialized;
+std::vector<TUnitProc> ExitProcs;
 bool Running = false;
 
 void Visit(const std::string& Name, std::set<std::string>& Seen, std::vector<std::string>& Order)
@@ -107,6 +108,11 @@ void FinalizeUnits()
 {
     if (!Running)
         return;
+    while (!ExitProcs.empty()) {
+        TUnitProc Proc = ExitProcs.back();
+        ExitProcs.pop_back();
+        Proc();
+    }
     while (!Initialized.empty()) {
         std::string Name = Initialized.back();
         Initialized.pop_back();
@@ -114,6 +120,12 @@ void FinalizeUnits()
             Done();
     }
     Running = false;
+}
+
+void AddExitProc(TUnitProc Proc)
+{
+    if (Proc)
+        ExitProcs.push_back(Proc);
 }
 
 bool UnitsInitialized()

@@ -33,7 +33,13 @@ void InitializeUnits();
 // The units named in Roots and those they use, directly or not, in the
 // order InitializeUnits() would run them. Every root must be registered.
 void InitializeUnits(const std::vector<std::string>& Roots);
+// Runs the exit procedures, then every initialised unit's finalisation.
 void FinalizeUnits();
+// An exit procedure runs when the program ends, before any unit is
+// finalised, the last added first; each runs once. What it frees may still
+// use every unit: the application's forms go here, so their controls are
+// gone before the units those controls use.
+void AddExitProc(TUnitProc Proc);
 bool UnitsInitialized();
 // The order InitializeUnits() runs every registered unit in.
 std::vector<std::string> UnitOrder();

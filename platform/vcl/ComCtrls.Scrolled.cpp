@@ -1,4 +1,6 @@
 #include "vcl/ComCtrls.h"
+#include "win/Input.h"
+#include "win/Metrics.h"
 
 X_REGISTER_CLASS(TStripScrolledControl)
 

@@ -1,9 +1,11 @@
 // TControlCanvas draws with the picture layer's canvas on a scratch bitmap
-// that holds the context's logical area from (0, 0): what lies under the
-// clip area is copied in when a context is bound and copied back, cut to
-// the clip area exactly, when it is let go. So every drawing call of the
-// canvas (and whatever the picture layer adds) works on windows without
-// knowing about origins or clip areas of several rectangles.
+// that holds the box round the context's clip area, in the context's
+// logical coordinates (the canvas's origin): what lies under it is copied
+// in when a context is bound and copied back, cut to the clip area
+// exactly, when it is let go. So every drawing call of the canvas (and
+// whatever the picture layer adds) works on windows without knowing about
+// origins or clip areas of several rectangles, and the scratch is never
+// larger than what the window shows, however far its content reaches.
 #include "vcl/Controls.h"
 #include "vcl/ControlsDetail.h"
 #include "win/Painting.h"
@@ -102,24 +104,22 @@ void TControlCanvas::Bind(HDC Dc)
         return;
     FHandle = Dc;
     FOwnDC = false;
-    // The logical area the clip covers; logical coordinates below 0 cannot
-    // be held and are never painted.
+    // The logical area the clip covers.
     RECT Box {};
     for (const RECT& R : S.Clip)
         UnionRect(&Box, &Box, &R);
     Box = RectOffset(Box, -S.Offset.x, -S.Offset.y);
-    Box.left = std::max<LONG>(Box.left, 0);
-    Box.top = std::max<LONG>(Box.top, 0);
     if (RectEmpty(Box)) {
         FBox = {};
         SetClipRect({});
         return;
     }
     FBox = Box;
-    if (FScratch->Width() < Box.right || FScratch->Height() < Box.bottom)
-        FScratch->SetSize(std::max<Integer>(FScratch->Width(), Box.right),
-            std::max<Integer>(FScratch->Height(), Box.bottom));
-    CopyToBitmap(*S.Bitmap, RectOffset(Box, S.Offset.x, S.Offset.y), *FScratch, Box.left, Box.top);
+    if (FScratch->Width() < RectWidth(Box) || FScratch->Height() < RectHeight(Box))
+        FScratch->SetSize(std::max<Integer>(FScratch->Width(), RectWidth(Box)),
+            std::max<Integer>(FScratch->Height(), RectHeight(Box)));
+    SetOrigin({ Box.left, Box.top });
+    CopyToBitmap(*S.Bitmap, RectOffset(Box, S.Offset.x, S.Offset.y), *FScratch, 0, 0);
     SetClipRect({ Box.left, Box.top, Box.right, Box.bottom });
 }
 
@@ -132,12 +132,14 @@ void TControlCanvas::Unbind()
         for (const RECT& Clip : S.Clip) {
             const RECT Part = RectIntersection(RectOffset(Clip, -S.Offset.x, -S.Offset.y), FBox);
             if (!RectEmpty(Part))
-                CopyFromBitmap(*FScratch, Part, *S.Bitmap, Part.left + S.Offset.x, Part.top + S.Offset.y);
+                CopyFromBitmap(*FScratch, RectOffset(Part, -FBox.left, -FBox.top), *S.Bitmap, Part.left + S.Offset.x,
+                    Part.top + S.Offset.y);
         }
     const HDC Dc = FHandle;
     FHandle = nullptr;
     FBox = {};
     ResetClip();
+    SetOrigin({});
     if (FOwnDC) {
         FOwnDC = false;
         std::erase(OwnContexts(), this);

@@ -934,15 +934,24 @@ void TWinControl::WMKeyDown(TMessage& Message)
     KeyDown(Key, Shift);
     if (Watch.Freed() || Key == 0)
         return;
-    if (IsDialogKey(Key) && !WantsKey(Key) && Top) {
-        Top = ControlsDetail::TopParent(this);
-        if (Top && Top->Perform(CM_DIALOGKEY, Key, 0) != 0)
-            return;
-        if (Watch.Freed())
-            return;
-    }
     Message.WParam = Key;
     X_INHERITED_MESSAGE(Message);
+}
+
+bool TWinControl::DialogKey(Word Key)
+{
+    if (!IsDialogKey(Key) || WantsKey(Key))
+        return false;
+    TWinControl* Top = ControlsDetail::TopParent(this);
+    return Top && Top->Perform(CM_DIALOGKEY, Key, 0) != 0;
+}
+
+bool IsDialogKeyMessage(const MSG& Msg)
+{
+    if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN)
+        return false;
+    TWinControl* Control = FindControl(Msg.hwnd);
+    return Control && Control->DialogKey(Word(Msg.wParam));
 }
 
 void TWinControl::WMKeyUp(TMessage& Message)

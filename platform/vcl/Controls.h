@@ -387,6 +387,10 @@ TControl* GetCaptureControl();
 void SetCaptureControl(TControl* Control);
 // The windowed control behind a window of this program; null for others.
 TWinControl* FindControl(HWND Wnd);
+// A key down that the form takes as a dialog key (Tab moving the focus):
+// true when taken, and then the key goes no further. Message loops ask
+// before TranslateMessage, so no character is made of such a key.
+bool IsDialogKeyMessage(const MSG& Msg);
 // The control under a screen point: the windowed control there or its
 // graphic child under the point.
 TControl* FindDragTarget(TPoint Pos, bool AllowDisabled);
@@ -410,6 +414,9 @@ public:
     // The window is made again (CM_RECREATEWND): children, bounds, text,
     // visibility and focus stay as they were.
     void RecreateWnd();
+    // Hands Key to the form as a dialog key unless this control keeps it
+    // (WantsKey); true when the form took it.
+    bool DialogKey(Word Key);
 
     // The child controls: the graphic ones, then the windowed ones.
     Integer ControlCount() const { return Integer(FControls.size() + FWinControls.size()); }

@@ -23,6 +23,15 @@ namespace {
 // MakeDisplayPresenter); the headless one serves otherwise.
 TPresenter* DisplayPresenter = nullptr;
 
+// The application's forms go when the program ends, before any unit is
+// finalised: their controls still use the units above this one (skins,
+// engines), which go before this unit does.
+void DoneApplication()
+{
+    if (Application)
+        Application->DestroyComponents();
+}
+
 void InitForms()
 {
     DisplayPresenter = MakeDisplayPresenter();
@@ -30,6 +39,7 @@ void InitForms()
         SetPresenter(DisplayPresenter);
     Application = New<TApplication>(nullptr);
     Screen = New<TScreen>(nullptr);
+    AddExitProc(&DoneApplication);
 }
 
 void DoneForms()
@@ -92,7 +102,7 @@ void TApplication::Dispatch(MSG& Msg)
         const TShortCutEvent Handler = OnShortCut;
         Handler(Key, Handled);
     }
-    if (!Handled) {
+    if (!Handled && !IsDialogKeyMessage(Msg)) {
         TranslateMessage(&Msg);
         DispatchMessage(&Msg);
     }

@@ -117,16 +117,18 @@ void TCustomImageList::Draw(TCanvas* Canvas, Integer X, Integer Y, Integer Index
 {
     if (!Canvas || !Canvas->Bitmap() || Index < 0 || Index >= Count())
         return;
-    TBitmap* Target = Canvas->Bitmap();
     const TBitmap& Picture = *FImages[size_t(Index)];
-    const TRect Clip = Canvas->ClipRect();
-    const Integer Bpp = Target->BytesPerPixel();
+    const TRect Clip = Canvas->Bounds();
+    const Integer Bpp = Canvas->Bitmap()->BytesPerPixel();
     for (Integer Row = std::max(0, Clip.Top - Y); Row < FHeight && Y + Row < Clip.Bottom; ++Row) {
         const Byte* Src = Picture.ScanLine(Row);
-        Byte* Dst = Target->ScanLine(Y + Row);
-        for (Integer Col = std::max(0, Clip.Left - X); Col < FWidth && X + Col < Clip.Right; ++Col) {
+        const Integer First = std::max(0, Clip.Left - X);
+        if (First >= FWidth || X + First >= Clip.Right)
+            continue;
+        Byte* const Dst = Canvas->PixelAddress(X + First, Y + Row);
+        for (Integer Col = First; Col < FWidth && X + Col < Clip.Right; ++Col) {
             const Byte* S = Src + Col * 4;
-            Byte* D = Dst + (X + Col) * Bpp;
+            Byte* D = Dst + size_t(Col - First) * Bpp;
             Integer Alpha = S[3];
             Byte B = S[0], G = S[1], R = S[2];
             if (!Enabled) {

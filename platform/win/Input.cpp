@@ -237,6 +237,27 @@ bool RouteWheel(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
     return true;
 }
 
+// The focus; with none, the active window, whose keys are system keys.
+HWND KeyTarget(const TThreadQueue& Queue, bool& System)
+{
+    if (OwnWindow(Queue.Focus))
+        return Queue.Focus;
+    System = true;
+    return OwnWindow(Queue.Active) ? Queue.Active : nullptr;
+}
+
+// Characters without a key: posted, so the units of one text (a surrogate
+// pair above all) arrive together, before the next input record.
+void RouteText(const TThreadQueue& Queue, const TInputEvent& Event)
+{
+    bool System = false;
+    const HWND Target = KeyTarget(Queue, System);
+    if (!Target)
+        return;
+    for (const Char Unit : Event.Text)
+        PostMessage(Target, System ? WM_SYSCHAR : WM_CHAR, WPARAM(Unit), 1);
+}
+
 bool RouteKey(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
 {
     const UINT Vk = Event.VirtualKey & 0xFF;
@@ -261,14 +282,9 @@ bool RouteKey(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
             return false;
         }
     }
-    HWND Target = OwnWindow(Queue.Focus) ? Queue.Focus : nullptr;
     const bool Alt = Down(VK_MENU) && !Down(VK_CONTROL);
     bool System = Alt || Vk == VK_MENU;
-    if (!Target) {
-        // With no focus the active window gets the keys as system keys.
-        Target = OwnWindow(Queue.Active) ? Queue.Active : nullptr;
-        System = true;
-    }
+    const HWND Target = KeyTarget(Queue, System);
     if (!Target)
         return false;
     LPARAM LParam = 1;
@@ -313,6 +329,7 @@ bool RouteInput(const TInputEvent& Event, MSG& Msg)
     case TInputEvent::Wheel: return RouteWheel(*Queue, Event, Msg);
     case TInputEvent::PointerLeft: return Leave(*Queue, nullptr, Msg);
     case TInputEvent::Key: return RouteKey(*Queue, Event, Msg);
+    case TInputEvent::Characters: RouteText(*Queue, Event); return false;
     case TInputEvent::Activate:
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent && Window->Enabled())
             SetActiveWindow(Window->Handle);

@@ -21,7 +21,9 @@
 // the capturing window in its client coordinates.
 // Keys: registered hot keys are matched first and become WM_HOTKEY; every
 // other key goes to the focus (or, with none, to the active window as
-// WM_SYSKEY*). TranslateMessage makes the WM_CHAR of a key down.
+// WM_SYSKEY*). TranslateMessage makes the WM_CHAR of a key down. Text that
+// comes without a key of its own (an input method's composed characters)
+// goes to the same window as WM_CHAR (WM_SYSCHAR), a UTF-16 unit each.
 #pragma once
 #include "win/Messages.h"
 
@@ -35,6 +37,7 @@ struct TInputEvent {
         Wheel, // Point, Delta (WHEEL_DELTA a notch, positive away from the user)
         PointerLeft, // the pointer left every window of the program
         Key, // VirtualKey, Down, Character (the text it types; 0 none)
+        Characters, // Text: typed without a key of its own
         Activate, // Window became the active window on the screen
         Deactivate, // another program's window became active
         Close, // the screen asks Window to close
@@ -55,6 +58,7 @@ struct TInputEvent {
     Integer Modifiers = -1;
     HWND Window = nullptr;
     RECT Bounds;
+    String Text;
 
     static TInputEvent Move(POINT P)
     {
@@ -87,6 +91,13 @@ struct TInputEvent {
         E.VirtualKey = VirtualKey;
         E.Down = Down;
         E.Character = Character;
+        return E;
+    }
+    static TInputEvent TextEvent(String Text)
+    {
+        TInputEvent E;
+        E.Kind = Characters;
+        E.Text = std::move(Text);
         return E;
     }
     static TInputEvent WindowEvent(TKind Kind, HWND Wnd)

@@ -44,14 +44,14 @@ struct TWindowObject {
     bool Placed = false; // given a place (created with one, moved or sized)
     UINT ClassStyle = 0;
     HCURSOR ClassCursor = nullptr;
-    std::unique_ptr<TPixelBuffer> Bitmap;
     TRectRegion Update; // window coordinates
     bool Erase = false;
     bool TrackLeave = false;
     HWND LastActivePopup = nullptr;
-    // Top-level windows: the composed picture, the parts of it to compose
-    // again, and whether the presenter has a surface for it.
-    std::unique_ptr<TPixelBuffer> Picture;
+    // Top-level windows: the backing store the window and its children
+    // paint into (the size of the window), the parts of it the screen has
+    // not been given yet, and whether the presenter has a surface for it.
+    std::shared_ptr<TPixelBuffer> Store;
     TRectRegion Dirty;
     bool HasSurface = false;
 
@@ -214,15 +214,22 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
 
 // Painting, for the rest of the layer.
 // Marks a rectangle of a window (window coordinates) as changed in its
-// top-level window's picture.
+// top-level window's backing store, for the screen.
 void MarkChanged(const TWindowRef& Window, const RECT& Area);
+// A child window came, moved, or changed its size or place in the Z
+// order: what the store holds of it and its descendants is stale, so they
+// paint again whole.
+void InvalidateTree(const TWindowRef& Window);
+// A child window left Area (its parent's client coordinates): the parent
+// and the siblings there paint it again.
+void ExposeInParent(const TWindowRef& Window, const RECT& Area);
 // The window's area (window coordinates) in its top-level window's
 // coordinates, cut to every ancestor's client area.
 RECT AreaInTopLevel(const TWindowRef& Window, const RECT& Area);
 void InvalidateWindow(const TWindowRef& Window, const RECT& Area, bool Erase);
 // The next window of the queue to get WM_PAINT, passing the filter.
 HWND NextPaintWindow(TThreadQueue& Queue, HWND Wnd, UINT Min, UINT Max);
-// Window size changes: the bitmap follows, the client area is asked again.
+// Window size changes: the client area is asked again.
 void RecalcClient(const TWindowRef& Window);
 void WindowGone(const TWindowRef& Window);
 // Top-level windows: the presenter's surface is made when first shown.

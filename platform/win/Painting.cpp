@@ -11,11 +11,12 @@ namespace {
 
 struct TDeviceContext {
     TWindowRef Window;
-    POINT Base; // logical (0, 0) before any origin: the client's or the window's corner
+    TWindowRef Top; // whose store it draws on; null while a capture paints
+    std::shared_ptr<TPixelBuffer> Store;
+    POINT Base; // logical (0, 0) before any origin, in the store: the client's or the window's corner
     POINT Org;
-    TRectRegion Clip; // window coordinates
+    TRectRegion Clip; // store coordinates, never more than the window shows
     TRectRegion Touched; // what drawing may have changed, marked when given back
-    bool Paint = false;
     std::vector<std::pair<POINT, TRectRegion>> Saved;
 };
 
@@ -58,47 +59,192 @@ std::shared_ptr<TDeviceContext> TakeDC(HDC Dc)
     return Context;
 }
 
-TPixelBuffer& EnsureBitmap(TWindowObject& Window)
+// A window painted into a picture of its own (the capture of a window the
+// screen does not show whole): while it lasts, it and its descendants
+// paint there, whole, and their update regions stay as they are.
+struct TCapture {
+    const TWindowObject* Root = nullptr;
+    std::shared_ptr<TPixelBuffer> Picture;
+};
+
+TCapture& ActiveCapture()
 {
-    if (!Window.Bitmap)
-        Window.Bitmap = std::make_unique<TPixelBuffer>();
-    const RECT Area = Window.WindowArea();
-    if (Window.Bitmap->Width() != RectWidth(Area) || Window.Bitmap->Height() != RectHeight(Area))
-        Window.Bitmap->SetSize(RectWidth(Area), RectHeight(Area));
-    return *Window.Bitmap;
+    thread_local TCapture Capture;
+    return Capture;
 }
 
-HDC MakeDC(const TWindowRef& Window, bool WholeWindow, const TRectRegion& Clip, bool Paint)
+const std::shared_ptr<TPixelBuffer>& StoreOf(TWindowObject& Top)
 {
+    if (!Top.Store)
+        Top.Store = std::make_shared<TPixelBuffer>();
+    const RECT Area = Top.WindowArea();
+    if (Top.Store->Width() != RectWidth(Area) || Top.Store->Height() != RectHeight(Area))
+        Top.Store->SetSize(RectWidth(Area), RectHeight(Area));
+    return Top.Store;
+}
+
+POINT Shifted(POINT P, LONG Dx, LONG Dy)
+{
+    return { P.x + Dx, P.y + Dy };
+}
+
+// Where a window lies in the store it paints into, and what of it shows
+// there: cut to every ancestor's client area, with the siblings above it
+// (its own and its ancestors') cut away, and its visible children too
+// unless WithChildren.
+struct TStorePlace {
+    TWindowRef Top; // the store's window; null for a capture
+    std::shared_ptr<TPixelBuffer> Store;
+    POINT Origin {}; // the window's top-left corner in the store
+    TRectRegion Visible; // store coordinates
+};
+
+TStorePlace PlaceInStore(const TWindowRef& Window, bool WithChildren)
+{
+    TStorePlace Place;
+    const TCapture& Capture = ActiveCapture();
+    // The window and its ancestors up to the store's window.
+    std::vector<TWindowRef> Chain { Window };
+    bool Captured = false;
+    for (;;) {
+        const TWindowRef& W = Chain.back();
+        if (W.get() == Capture.Root) {
+            Captured = true;
+            break;
+        }
+        if (!W->Parent)
+            break;
+        TWindowRef Up = ParentOf(*W);
+        if (!Up) {
+            Place.Store = std::make_shared<TPixelBuffer>(); // an orphan shows nowhere
+            return Place;
+        }
+        Chain.push_back(std::move(Up));
+    }
+    const TWindowRef& Root = Chain.back();
+    if (Captured) {
+        Place.Store = Capture.Picture;
+    } else {
+        Place.Top = Root;
+        Place.Store = StoreOf(*Root);
+    }
+    // A capture paints its window even when hidden; below it, and for the
+    // screen, only what is shown.
+    for (const TWindowRef& W : Chain)
+        if (!W->Alive || (!W->Visible() && !(Captured && W == Root)))
+            return Place;
+
+    std::vector<POINT> Origins(Chain.size());
+    for (size_t I = Chain.size() - 1; I-- > 0;)
+        Origins[I] = Shifted(Origins[I + 1], Chain[I + 1]->Client.left + Chain[I]->Rect.left,
+            Chain[I + 1]->Client.top + Chain[I]->Rect.top);
+    Place.Origin = Origins[0];
+    Place.Visible = TRectRegion::Exact(RectOffset(Window->WindowArea(), Place.Origin.x, Place.Origin.y));
+    for (size_t I = 0; I + 1 < Chain.size() && !Place.Visible.Empty(); ++I) {
+        const TWindowObject& Parent = *Chain[I + 1];
+        const POINT ClientAt = Shifted(Origins[I + 1], Parent.Client.left, Parent.Client.top);
+        Place.Visible.IntersectWith(RectOffset(Parent.Client, Origins[I + 1].x, Origins[I + 1].y));
+        auto Self = std::find(Parent.Children.begin(), Parent.Children.end(), Chain[I]);
+        for (auto It = Self == Parent.Children.end() ? Self : Self + 1; It != Parent.Children.end(); ++It)
+            if ((*It)->Alive && (*It)->Visible())
+                Place.Visible.Exclude(RectOffset((*It)->Rect, ClientAt.x, ClientAt.y));
+    }
+    Place.Visible.IntersectWith(Root->WindowArea());
+    if (!WithChildren) {
+        const RECT Client = RectOffset(Window->Client, Place.Origin.x, Place.Origin.y);
+        const POINT ClientAt { Client.left, Client.top };
+        for (const TWindowRef& Child : Window->Children)
+            if (Child->Alive && Child->Visible())
+                Place.Visible.Exclude(RectIntersection(RectOffset(Child->Rect, ClientAt.x, ClientAt.y), Client));
+    }
+    return Place;
+}
+
+void MarkStoreChanged(const TWindowRef& Top, const TRectRegion& Area)
+{
+    if (Area.Empty())
+        return;
+    Top->Dirty.Include(Area);
+    if (auto Queue = Top->Queue.lock())
+        Queue->NeedCompose[reinterpret_cast<std::uintptr_t>(Top->Handle)] = Top;
+}
+
+// A context on the part of the window the screen shows (its client area,
+// or the whole window), cut to Limit (window coordinates) when given.
+HDC MakeDC(const TWindowRef& Window, bool WholeWindow, const TRectRegion* Limit)
+{
+    TStorePlace Place = PlaceInStore(Window, false);
     auto Context = std::make_shared<TDeviceContext>();
     Context->Window = Window;
-    Context->Base = WholeWindow ? POINT {} : POINT { Window->Client.left, Window->Client.top };
-    Context->Clip = Clip;
-    Context->Touched = Clip;
-    Context->Paint = Paint;
-    EnsureBitmap(*Window);
+    Context->Top = std::move(Place.Top);
+    Context->Store = std::move(Place.Store);
+    const RECT Area = WholeWindow ? Window->WindowArea() : Window->Client;
+    Context->Base = Shifted(Place.Origin, Area.left, Area.top);
+    Context->Clip = std::move(Place.Visible);
+    Context->Clip.IntersectWith(RectOffset(Area, Place.Origin.x, Place.Origin.y));
+    if (Limit) {
+        TRectRegion InStore = *Limit;
+        InStore.Offset(Place.Origin.x, Place.Origin.y);
+        Context->Clip.IntersectWith(InStore);
+    }
+    Context->Touched = Context->Clip;
     return AddDC(std::move(Context));
 }
 
-RECT ToWindow(const TDeviceContext& Dc, RECT R)
+RECT ToStore(const TDeviceContext& Dc, RECT R)
 {
     return RectOffset(R, Dc.Base.x - Dc.Org.x, Dc.Base.y - Dc.Org.y);
 }
 
-void ComposeInto(TPixelBuffer& Picture, TWindowObject& Window, POINT Origin, const RECT& Clip)
+bool InCapture(const TWindowRef& Window)
 {
-    if (RectEmpty(Clip))
+    const TWindowObject* Root = ActiveCapture().Root;
+    if (!Root)
+        return false;
+    for (TWindowRef W = Window; W; W = ParentOf(*W))
+        if (W.get() == Root)
+            return true;
+    return false;
+}
+
+void PaintCaptured(const TWindowRef& Window)
+{
+    SendMessage(Window->Handle, WM_PAINT, 0, 0);
+    if (!Window->Alive)
         return;
-    CopyPixels(EnsureBitmap(Window), RectOffset(Clip, -Origin.x, -Origin.y), Picture, Clip.left, Clip.top);
-    const RECT ClientClip = RectIntersection(Clip, RectOffset(Window.Client, Origin.x, Origin.y));
-    if (RectEmpty(ClientClip))
-        return;
-    for (const TWindowRef& Child : Window.Children) {
-        if (!Child->Visible())
-            continue;
-        const RECT Area = RectOffset(Child->Rect, Origin.x + Window.Client.left, Origin.y + Window.Client.top);
-        ComposeInto(Picture, *Child, { Area.left, Area.top }, RectIntersection(Area, ClientClip));
-    }
+    const std::vector<TWindowRef> List = Window->Children;
+    for (const TWindowRef& Child : List)
+        if (Child->Alive && Child->Visible())
+            PaintCaptured(Child);
+}
+
+// Paints the window and its descendants, whole, into a picture of its own.
+void Capture(const TWindowRef& Window, TPixelBuffer& Picture)
+{
+    auto Buffer = std::make_shared<TPixelBuffer>(RectWidth(Window->Rect), RectHeight(Window->Rect));
+    struct TRestore {
+        TCapture Saved = ActiveCapture();
+        ~TRestore() { ActiveCapture() = std::move(Saved); }
+    } Restore;
+    ActiveCapture() = { Window.get(), Buffer };
+    PaintCaptured(Window);
+    Picture = std::move(*Buffer);
+}
+
+bool ShowsWhole(const TStorePlace& Place, const RECT& Area)
+{
+    if (!Place.Top)
+        return false;
+    TRectRegion Rest = TRectRegion::Exact(RectOffset(Area, Place.Origin.x, Place.Origin.y));
+    for (const RECT& R : Place.Visible.Rects())
+        Rest.Exclude(R);
+    return Rest.Empty();
+}
+
+void CopyOut(const TPixelBuffer& Store, const RECT& Area, TPixelBuffer& Picture)
+{
+    Picture.SetSize(RectWidth(Area), RectHeight(Area));
+    CopyPixels(Store, Area, Picture, 0, 0);
 }
 
 void Compose(const TWindowRef& Top)
@@ -108,15 +254,9 @@ void Compose(const TWindowRef& Top)
     TRectRegion Changed;
     Changed.Include(Top->Dirty);
     Top->Dirty.Clear();
-    if (!Top->Picture)
-        Top->Picture = std::make_unique<TPixelBuffer>();
-    const RECT Area = Top->WindowArea();
-    Top->Picture->SetSize(RectWidth(Area), RectHeight(Area));
-    Changed.IntersectWith(Area);
-    for (const RECT& R : Changed.Rects())
-        ComposeInto(*Top->Picture, *Top, {}, R);
+    Changed.IntersectWith(Top->WindowArea());
     if (Top->HasSurface && Top->Visible() && !Changed.Empty())
-        Presenter().Update(Top->Handle, Changed.Bounds(), *Top->Picture);
+        Presenter().Update(Top->Handle, Changed.Bounds(), *StoreOf(*Top));
 }
 
 void PaintNow(const TWindowRef& Window, bool Children)
@@ -159,6 +299,23 @@ void Redraw(const TWindowRef& Window, const RECT* Rect, UINT Flags)
     }
 }
 
+// BeginPaint of a window being captured: the whole window, its frame and
+// background first, and its update region left for the screen.
+HDC BeginCapturedPaint(const TWindowRef& Window, PAINTSTRUCT* Paint)
+{
+    const RECT Area = Window->WindowArea();
+    if (!EqualRect(&Window->Client, &Area)) {
+        SendMessage(Window->Handle, WM_NCPAINT, 1, 0);
+        if (!Window->Alive)
+            return nullptr;
+    }
+    HDC Dc = MakeDC(Window, false, nullptr);
+    Paint->hdc = Dc;
+    Paint->rcPaint = { 0, 0, RectWidth(Window->Client), RectHeight(Window->Client) };
+    Paint->fErase = SendMessage(Window->Handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(Dc), 0) == 0;
+    return Dc;
+}
+
 }
 
 namespace WinDetail {
@@ -185,10 +342,18 @@ void MarkChanged(const TWindowRef& Window, const RECT& Area)
     const RECT R = AreaInTopLevel(Window, Area);
     if (RectEmpty(R))
         return;
-    TWindowRef Top = TopLevelOf(Window);
-    Top->Dirty.Include(R);
-    if (auto Queue = Top->Queue.lock())
-        Queue->NeedCompose[reinterpret_cast<std::uintptr_t>(Top->Handle)] = Top;
+    MarkStoreChanged(TopLevelOf(Window), TRectRegion(R));
+}
+
+void InvalidateTree(const TWindowRef& Window)
+{
+    Redraw(Window, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void ExposeInParent(const TWindowRef& Window, const RECT& Area)
+{
+    if (TWindowRef Parent = ParentOf(*Window))
+        Redraw(Parent, &Area, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void InvalidateWindow(const TWindowRef& Window, const RECT& Area, bool Erase)
@@ -305,13 +470,13 @@ bool RedrawWindow(HWND Wnd, const RECT* Rect, UINT Flags)
 HDC GetDC(HWND Wnd)
 {
     TWindowRef Window = OwnWindow(Wnd);
-    return Window ? MakeDC(Window, false, TRectRegion(Window->Client), false) : nullptr;
+    return Window ? MakeDC(Window, false, nullptr) : nullptr;
 }
 
 HDC GetWindowDC(HWND Wnd)
 {
     TWindowRef Window = OwnWindow(Wnd);
-    return Window ? MakeDC(Window, true, TRectRegion(Window->WindowArea()), false) : nullptr;
+    return Window ? MakeDC(Window, true, nullptr) : nullptr;
 }
 
 Integer ReleaseDC(HWND Wnd, HDC Dc)
@@ -319,9 +484,8 @@ Integer ReleaseDC(HWND Wnd, HDC Dc)
     std::shared_ptr<TDeviceContext> Context = TakeDC(Dc);
     if (!Context)
         return 0;
-    if (Context->Window->Alive)
-        for (const RECT& R : Context->Touched.Rects())
-            MarkChanged(Context->Window, R);
+    if (Context->Top && Context->Top->Alive)
+        MarkStoreChanged(Context->Top, Context->Touched);
     return 1;
 }
 
@@ -330,6 +494,8 @@ HDC BeginPaint(HWND Wnd, PAINTSTRUCT* Paint)
     TWindowRef Window = OwnWindow(Wnd);
     if (!Window || !Paint)
         return nullptr;
+    if (InCapture(Window))
+        return BeginCapturedPaint(Window, Paint);
     TRectRegion Region = Window->Update;
     const bool Erase = Window->Erase;
     Window->Update.Clear();
@@ -345,7 +511,7 @@ HDC BeginPaint(HWND Wnd, PAINTSTRUCT* Paint)
             return nullptr;
     }
     Region.IntersectWith(Window->Client);
-    HDC Dc = MakeDC(Window, false, Region, true);
+    HDC Dc = MakeDC(Window, false, &Region);
     Paint->hdc = Dc;
     Paint->rcPaint = Region.Empty() ? RECT {} : RectOffset(Region.Bounds(), -Window->Client.left, -Window->Client.top);
     Paint->fErase = false;
@@ -402,7 +568,7 @@ Integer IntersectClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Inte
     auto Context = FindDC(Dc);
     if (!Context)
         return ClipError;
-    Context->Clip.IntersectWith(ToWindow(*Context, { Left, Top, Right, Bottom }));
+    Context->Clip.IntersectWith(ToStore(*Context, { Left, Top, Right, Bottom }));
     return ClipAnswer(Context->Clip);
 }
 
@@ -411,7 +577,7 @@ Integer ExcludeClipRect(HDC Dc, Integer Left, Integer Top, Integer Right, Intege
     auto Context = FindDC(Dc);
     if (!Context)
         return ClipError;
-    Context->Clip.Exclude(ToWindow(*Context, { Left, Top, Right, Bottom }));
+    Context->Clip.Exclude(ToStore(*Context, { Left, Top, Right, Bottom }));
     return ClipAnswer(Context->Clip);
 }
 
@@ -454,9 +620,12 @@ bool GetDCSurface(HDC Dc, TDCSurface& Surface)
     auto Context = FindDC(Dc);
     if (!Context)
         return false;
-    Surface.Bitmap = &EnsureBitmap(*Context->Window);
+    Surface.Bitmap = Context->Store.get();
     Surface.Offset = { Context->Base.x - Context->Org.x, Context->Base.y - Context->Org.y };
-    Surface.Clip = Context->Clip.Rects();
+    // The store may have shrunk with its window since the context was made.
+    TRectRegion Clip = Context->Clip;
+    Clip.IntersectWith(RECT { 0, 0, Surface.Bitmap->Width(), Surface.Bitmap->Height() });
+    Surface.Clip = Clip.Rects();
     return true;
 }
 
@@ -465,9 +634,16 @@ bool GetWindowPicture(HWND Wnd, TPixelBuffer& Picture)
     TWindowRef Window = OwnWindow(Wnd);
     if (!Window)
         return false;
+    // What the screen shows of the window is taken from the store; a window
+    // it does not show whole paints into a picture of its own.
+    const TStorePlace Place = PlaceInStore(Window, true);
     const RECT Area = Window->WindowArea();
-    Picture.SetSize(RectWidth(Area), RectHeight(Area));
-    ComposeInto(Picture, *Window, {}, Area);
+    if (ShowsWhole(Place, Area))
+        CopyOut(*Place.Store, RectOffset(Area, Place.Origin.x, Place.Origin.y), Picture);
+    else if (!Window->Parent && !InCapture(Window))
+        CopyOut(*StoreOf(*Window), Area, Picture);
+    else
+        Capture(Window, Picture);
     return true;
 }
 
@@ -481,4 +657,110 @@ void FlushWindowPictures()
         if (Top && Top->Alive)
             Compose(Top);
     }
+}
+
+namespace {
+
+// Moves the pixels of the store's rectangles From (store coordinates) by
+// (Dx, Dy); every source is read before anything is written, so pieces
+// may overlap each other's sources.
+void MovePixels(TPixelBuffer& Store, const std::vector<RECT>& To, LONG Dx, LONG Dy)
+{
+    std::vector<TPixelBuffer> Pieces(To.size());
+    for (size_t I = 0; I < To.size(); ++I) {
+        Pieces[I].SetSize(RectWidth(To[I]), RectHeight(To[I]));
+        CopyPixels(Store, RectOffset(To[I], -Dx, -Dy), Pieces[I], 0, 0);
+    }
+    for (size_t I = 0; I < To.size(); ++I)
+        CopyPixels(Pieces[I], { 0, 0, Pieces[I].Width(), Pieces[I].Height() }, Store, To[I].left, To[I].top);
+}
+
+// Moves the children a scroll takes along; answers the parts of the
+// client area (client coordinates) they covered before or cover now.
+TRectRegion ScrollChildren(const TWindowRef& Window, const RECT* Scroll, const RECT& Area, LONG Dx, LONG Dy)
+{
+    TRectRegion Covered;
+    const RECT Client { 0, 0, RectWidth(Window->Client), RectHeight(Window->Client) };
+    std::vector<TWindowRef> Moved;
+    for (const TWindowRef& Child : Window->Children) {
+        if (!Child->Alive || (Scroll && RectEmpty(RectIntersection(Child->Rect, Area))))
+            continue;
+        Covered.Include(RectIntersection(Child->Rect, Client));
+        Child->Rect = RectOffset(Child->Rect, Dx, Dy);
+        Covered.Include(RectIntersection(Child->Rect, Client));
+        Moved.push_back(Child);
+    }
+    for (const TWindowRef& Child : Moved) {
+        if (!Child->Alive)
+            continue;
+        WINDOWPOS Pos { Child->Handle, nullptr, Child->Rect.left, Child->Rect.top, RectWidth(Child->Rect),
+            RectHeight(Child->Rect), SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE };
+        SendMessage(Child->Handle, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&Pos));
+    }
+    return Covered;
+}
+
+}
+
+Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip, RECT* Update, UINT Flags)
+{
+    TWindowRef Window = OwnWindow(Wnd);
+    if (!Window)
+        return ClipError;
+    const bool Children = (Flags & SW_SCROLLCHILDREN) != 0;
+    const RECT Client { 0, 0, RectWidth(Window->Client), RectHeight(Window->Client) };
+    const RECT Area = Scroll ? RectIntersection(*Scroll, Client) : Client;
+    const RECT Target = RectIntersection(Area, Clip ? RectIntersection(*Clip, Client) : Client);
+
+    // What shows of the area, in client coordinates, and the part of it
+    // whose pixels are still good after the move.
+    TStorePlace Place = PlaceInStore(Window, Children);
+    const POINT ClientAt = Shifted(Place.Origin, Window->Client.left, Window->Client.top);
+    TRectRegion Shown = std::move(Place.Visible);
+    Shown.Offset(-ClientAt.x, -ClientAt.y);
+    Shown.IntersectWith(Area);
+    TRectRegion Kept = Shown;
+    Kept.Offset(Dx, Dy);
+    Kept.IntersectWith(Shown);
+    Kept.IntersectWith(Target);
+    if (!Kept.Empty()) {
+        TRectRegion InStore = Kept;
+        InStore.Offset(ClientAt.x, ClientAt.y);
+        MovePixels(*Place.Store, InStore.Rects(), Dx, Dy);
+        if (Place.Top)
+            MarkStoreChanged(Place.Top, InStore);
+    }
+
+    // What waited to be painted in the area moves with its pixels.
+    const RECT AreaInWindow = RectOffset(Area, Window->Client.left, Window->Client.top);
+    TRectRegion Pending = Window->Update;
+    Pending.IntersectWith(AreaInWindow);
+    if (!Pending.Empty()) {
+        Window->Update.Exclude(AreaInWindow);
+        Pending.Offset(Dx, Dy);
+        Pending.IntersectWith(RectOffset(Target, Window->Client.left, Window->Client.top));
+        Window->Update.Include(Pending);
+        if (Window->Update.Empty())
+            Window->Erase = false;
+    }
+
+    TRectRegion Uncovered = TRectRegion::Exact(Target);
+    if (Children)
+        Uncovered.Include(ScrollChildren(Window, Scroll, Area, Dx, Dy));
+    for (const RECT& R : Kept.Rects())
+        Uncovered.Exclude(R);
+    if ((Flags & SW_INVALIDATE) && Window->Alive) {
+        const UINT Redo = RDW_INVALIDATE | ((Flags & SW_ERASE) ? RDW_ERASE : 0) | (Children ? RDW_ALLCHILDREN : 0);
+        for (const RECT& R : Uncovered.Rects())
+            Redraw(Window, &R, Redo);
+    }
+    if (Update)
+        *Update = Uncovered.Empty() ? RECT {} : Uncovered.Bounds();
+    return ClipAnswer(Uncovered);
+}
+
+bool ScrollWindow(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip)
+{
+    return ScrollWindowEx(Wnd, Dx, Dy, Scroll, Clip, nullptr, SW_INVALIDATE | SW_ERASE | (Scroll ? 0 : SW_SCROLLCHILDREN))
+        != ClipError;
 }

@@ -1,7 +1,12 @@
-// Painting: every window, children included, paints into a bitmap of its
-// own window rectangle; a top-level window's picture is its bitmap with its
-// visible children's pictures laid over it in Z order, each cut to its
-// parent's client area.
+// Painting: a top-level window owns one backing store, the size of its
+// window rectangle, and it and all its descendants paint into it. A
+// child's device context has the child's origin in the store and is
+// clipped to what of it can be seen: cut to every ancestor's client area,
+// with the siblings above it (its own and its ancestors') and its own
+// visible children cut away. Child windows own no pixels, so memory
+// follows what the screen shows, not how large a window's content is.
+// When a child window moves, changes size or order, or is shown or
+// hidden, what it uncovers and what it now shows paint again.
 //
 // Invalidated parts of a window collect in its update region. When the
 // thread's queue holds no posted message, the loop hands out WM_PAINT for
@@ -17,9 +22,8 @@
 //         return 0;
 //     }
 //
-// What a device context drew is composed into its top-level window's
-// picture when the queue has nothing left to paint, and the changed part
-// goes to the presenter. The window layer owns all of this; it never
+// What a device context drew goes to the presenter when the queue has
+// nothing left to paint. The window layer owns all of this; it never
 // waits for a screen.
 #pragma once
 #include "win/PixelBuffer.h"
@@ -58,8 +62,9 @@ constexpr UINT RDW_ERASENOW = 0x0200;
 // RDW_ALLCHILDREN; RDW_UPDATENOW paints at once.
 bool RedrawWindow(HWND Wnd, const RECT* Rect, UINT Flags);
 
-// Device contexts on a window's bitmap: the client area (GetDC) or the
-// whole window (GetWindowDC); every one is given back with ReleaseDC.
+// Device contexts on the visible part of a window: its client area (GetDC)
+// or the whole window (GetWindowDC); every one is given back with
+// ReleaseDC.
 HDC GetDC(HWND Wnd);
 HDC GetWindowDC(HWND Wnd);
 Integer ReleaseDC(HWND Wnd, HDC Dc);
@@ -81,10 +86,10 @@ Integer GetClipBox(HDC Dc, RECT* Rect);
 Integer SaveDC(HDC Dc);
 bool RestoreDC(HDC Dc, Integer Saved);
 
-// What a canvas needs to draw on a context: the window's bitmap, where
-// logical (0, 0) lies on it, and the parts of it that may be painted (in
-// bitmap coordinates, disjoint). The bitmap stays valid while the context
-// is held.
+// What a canvas needs to draw on a context: the backing store it draws
+// on, where logical (0, 0) lies on it, and the parts of it that may be
+// painted (in store coordinates, disjoint). The store stays valid while
+// the context is held.
 struct TDCSurface {
     TPixelBuffer* Bitmap = nullptr;
     POINT Offset;
@@ -92,10 +97,30 @@ struct TDCSurface {
 };
 bool GetDCSurface(HDC Dc, TDCSurface& Surface);
 
-// The window's picture: its bitmap with its visible descendants composed
-// over it, the size of its window rectangle. False for a dead window.
+// The window's picture with its visible descendants, the size of its
+// window rectangle: what its store holds for a top-level window or a child
+// shown whole; a child partly or not at all on view paints into a picture
+// of its own (WM_NCPAINT, WM_ERASEBKGND and WM_PAINT of the whole window,
+// its update region left alone). False for a dead window.
 bool GetWindowPicture(HWND Wnd, TPixelBuffer& Picture);
-// Composes what was painted since the last time into the top-level
-// windows' pictures and hands the changed parts to the presenter; the
-// message loop does it whenever nothing is left to paint.
+// Hands what was painted since the last time to the presenter; the message
+// loop does it whenever nothing is left to paint.
 void FlushWindowPictures();
+
+constexpr UINT SW_SCROLLCHILDREN = 0x0001;
+constexpr UINT SW_INVALIDATE = 0x0002;
+constexpr UINT SW_ERASE = 0x0004;
+// Scrolls the pixels of the client area's rectangle Scroll (null: the
+// whole client area) by (Dx, Dy), written only inside Clip (null: the
+// client area); the pending update region there moves along. What the
+// move uncovers (and what of the window did not show before) is answered
+// in Update (its bounds, client coordinates); SW_INVALIDATE invalidates
+// it, with WM_ERASEBKGND for SW_ERASE. SW_SCROLLCHILDREN moves the child
+// windows that meet Scroll (all of them without one) with their pixels,
+// each told by WM_WINDOWPOSCHANGED. Answers the uncovered area's kind (as
+// IntersectClipRect), 0 for a dead window. The update region is offered
+// as its bounds only: this layer has no region objects.
+Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip, RECT* Update, UINT Flags);
+// ScrollWindowEx that invalidates and erases what it uncovers; without
+// Scroll the children move too.
+bool ScrollWindow(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip);

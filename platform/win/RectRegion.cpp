@@ -111,7 +111,7 @@ void TRectRegion::Offset(LONG Dx, LONG Dy)
 
 void TRectRegion::Collapse()
 {
-    if (FRects.size() > MaxRects)
+    if (!FExact && FRects.size() > MaxRects)
         FRects = { Bounds() };
 }
 

@@ -1,7 +1,9 @@
 // Internal to the window layer: an area made of disjoint rectangles, for
 // update regions, clip areas of device contexts and the parts of a
-// picture that wait to be composed. Past MaxRects pieces it becomes its
-// bounding box: more is painted then, never less.
+// backing store that wait for the screen. Past MaxRects pieces it becomes
+// its bounding box: more is painted then, never less. A clip area may not
+// grow so (it would paint over windows it must leave alone): an exact
+// region keeps every piece.
 #pragma once
 #include "win/Rects.h"
 #include <vector>
@@ -14,6 +16,13 @@ public:
 
     TRectRegion() = default;
     explicit TRectRegion(const RECT& R) { Include(R); }
+    static TRectRegion Exact(const RECT& R)
+    {
+        TRectRegion Result;
+        Result.FExact = true;
+        Result.Include(R);
+        return Result;
+    }
 
     bool Empty() const { return FRects.empty(); }
     const std::vector<RECT>& Rects() const { return FRects; }
@@ -32,6 +41,7 @@ public:
 private:
     void Collapse();
     std::vector<RECT> FRects;
+    bool FExact = false;
 };
 
 // The parts of A outside B (at most four), appended to Out.

@@ -60,14 +60,16 @@ void DropFocusWithin(const TWindowRef& Window)
         ReleaseCapture();
 }
 
-void MarkShown(const TWindowRef& Window)
+// A child shown paints itself whole; one hidden uncovers what lies below.
+// A top-level window's store keeps its pixels while hidden.
+void MarkShown(const TWindowRef& Window, bool Shown)
 {
-    if (Window->Parent) {
-        if (TWindowRef Parent = ParentOf(*Window))
-            MarkChanged(Parent, RectOffset(Window->Rect, Parent->Client.left, Parent->Client.top));
-    } else {
+    if (!Window->Parent)
         MarkChanged(Window, Window->WindowArea());
-    }
+    else if (!Shown)
+        ExposeInParent(Window, Window->Rect);
+    else if (ReallyVisible(*Window))
+        InvalidateTree(Window);
 }
 
 }
@@ -101,7 +103,7 @@ bool ShowWindow(HWND Wnd, Integer Cmd)
         if (!Window->Alive)
             return Was;
         DropFocusWithin(Window);
-        MarkShown(Window);
+        MarkShown(Window, false);
         SetStyleBits(*Window, 0, WS_VISIBLE);
         if (TopLevel && Window->HasSurface)
             Presenter().ShowWindow(Wnd, SW_HIDE);
@@ -148,7 +150,8 @@ bool ShowWindow(HWND Wnd, Integer Cmd)
     if (!Window->Alive)
         return Was;
     SetStyleBits(*Window, WS_VISIBLE, 0);
-    MarkShown(Window);
+    if (!Was || TopLevel)
+        MarkShown(Window, true);
     if (TopLevel) {
         EnsureSurface(Window);
         if (Window->HasSurface)

@@ -27,13 +27,18 @@ POINT ClientScreenOrigin(const TWindowObject& Window)
     return { P.x + Window.Client.left, P.y + Window.Client.top };
 }
 
-// Marks where a child window lies in its parent's picture.
-void MarkInParent(const TWindowRef& Window, const RECT& Rect)
+// A shown child window left Old for New (its parent's client coordinates):
+// what it no longer covers paints again; all of Old when the Z order
+// changed too, since siblings may now lie above what it covered.
+void Uncover(const TWindowRef& Window, const RECT& Old, const RECT& New, bool Restacked)
 {
-    if (!Window->Parent || RectEmpty(Rect))
-        return;
-    if (TWindowRef Parent = ParentOf(*Window))
-        MarkChanged(Parent, RectOffset(Rect, Parent->Client.left, Parent->Client.top));
+    std::vector<RECT> Left;
+    if (Restacked)
+        Left.push_back(Old);
+    else
+        SubtractRect(Old, New, Left);
+    for (const RECT& R : Left)
+        ExposeInParent(Window, R);
 }
 
 // The topmost window at Point (screen) below Window, whose window
@@ -145,9 +150,8 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
     const bool Sized = RectWidth(New) != RectWidth(Old) || RectHeight(New) != RectHeight(Old);
     const bool Restacked = !(Pos.flags & SWP_NOZORDER);
     const bool WasVisible = ReallyVisible(*Window);
+    const RECT OldClient = Window->Client;
 
-    if (WasVisible && (Moved || Sized || Restacked || (Pos.flags & SWP_HIDEWINDOW)))
-        MarkInParent(Window, Old);
     Window->Rect = New;
     if (Moved || Sized)
         Window->Placed = true;
@@ -159,6 +163,8 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
     }
     if (Restacked)
         Restack(Window, Pos.hwndInsertAfter);
+    if (WasVisible && Window->Parent && (Moved || Sized || Restacked))
+        Uncover(Window, Old, New, Restacked);
     if (!Window->Parent && Window->HasSurface && !FromScreen && (Moved || Sized))
         Presenter().SetBounds(Window->Handle, Window->Rect);
     if (Pos.flags & SWP_SHOWWINDOW)
@@ -167,8 +173,11 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
         ShowWindow(Window->Handle, SW_HIDE);
     if (!Window->Alive)
         return false;
-    if (ReallyVisible(*Window))
-        MarkInParent(Window, Window->Rect);
+    // Its pixels in the store no longer fit (children newly in view
+    // included).
+    const bool ClientMoved = Window->Client.left != OldClient.left || Window->Client.top != OldClient.top;
+    if (ReallyVisible(*Window) && (Sized || ClientMoved || (Window->Parent && (Moved || Restacked))))
+        InvalidateTree(Window);
     if (!Window->Parent && (Sized || Restacked))
         MarkChanged(Window, Window->WindowArea());
 
@@ -358,16 +367,13 @@ HWND SetParent(HWND Wnd, HWND NewParent)
     TWindowRef From = ParentOf(*Window);
     if (!From)
         return nullptr;
-    const bool Shown = ReallyVisible(*Window);
-    if (Shown)
-        MarkInParent(Window, Window->Rect);
+    if (ReallyVisible(*Window))
+        ExposeInParent(Window, Window->Rect);
     std::erase(From->Children, Window);
     To->Children.push_back(Window);
     Window->Parent = NewParent;
-    if (ReallyVisible(*Window)) {
-        MarkInParent(Window, Window->Rect);
-        InvalidateWindow(Window, Window->WindowArea(), true);
-    }
+    if (ReallyVisible(*Window))
+        InvalidateTree(Window);
     return From->Handle;
 }
 

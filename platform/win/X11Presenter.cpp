@@ -2,9 +2,12 @@
 #include "win/Input.h"
 #include <algorithm>
 #include <atomic>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
 #include <mutex>
+#include <thread>
 #include <vector>
 // Xlib last: its macros (None, Bool, Status...) must not reach our headers.
 #include <X11/Xatom.h>
@@ -128,6 +131,100 @@ unsigned StateFromModifiers(UINT Mods)
 // Caps Lock and Num Lock must not stop a hot key: it is grabbed with each.
 constexpr unsigned LockVariants[] = { 0, LockMask, Mod2Mask, LockMask | Mod2Mask };
 
+// What a surface asks of the server; an input context adds its own.
+constexpr long SurfaceEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+    KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+
+bool Utf8Locale()
+{
+    const char* Set = nl_langinfo(CODESET);
+    return Set && (std::strcmp(Set, "UTF-8") == 0 || std::strcmp(Set, "utf8") == 0);
+}
+
+// The display's input method (XMODIFIERS chooses it; without one, Xlib's
+// own with the compose tables). Its locale is fixed when it opens: a UTF-8
+// one, the user's when it is, so that dead keys and compose sequences know
+// every character. The program's own locale is left as it was.
+XIM OpenInputMethod(Display* Dpy)
+{
+    const char* Current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string Saved = Current ? Current : "C";
+    if (!std::setlocale(LC_CTYPE, "") || !Utf8Locale())
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    XIM Im = nullptr;
+    if (Utf8Locale() && XSupportsLocale()) {
+        if (XSetLocaleModifiers(""))
+            Im = XOpenIM(Dpy, nullptr, nullptr, nullptr);
+        // The method XMODIFIERS names is not running: Xlib's own.
+        if (!Im && XSetLocaleModifiers("@im=none"))
+            Im = XOpenIM(Dpy, nullptr, nullptr, nullptr);
+    }
+    std::setlocale(LC_CTYPE, Saved.c_str());
+    return Im;
+}
+
+// The input style for contexts of our windows: the method shows nothing
+// of its own in them (composing happens out of sight or in its window).
+XIMStyle ChooseInputStyle(XIM Im)
+{
+    XIMStyles* Styles = nullptr;
+    if (XGetIMValues(Im, XNQueryInputStyle, &Styles, nullptr) || !Styles)
+        return 0;
+    XIMStyle Chosen = 0;
+    for (const XIMStyle Wanted :
+        { XIMStyle(XIMPreeditNothing | XIMStatusNothing), XIMStyle(XIMPreeditNone | XIMStatusNone) })
+        for (unsigned short I = 0; I < Styles->count_styles && !Chosen; ++I)
+            if (Styles->supported_styles[I] == Wanted)
+                Chosen = Wanted;
+    XFree(Styles);
+    return Chosen;
+}
+
+// The text a key press types and its key symbol. Through the input
+// context when there is one; else Xlib's plain lookup (Latin-1, or the
+// character a Unicode key symbol names).
+String TypedText(XKeyEvent& Key, XIC Ic, KeySym& Sym)
+{
+    Sym = 0;
+    if (Ic) {
+        std::string Text(64, '\0');
+        Status Got = 0;
+        int Length = Xutf8LookupString(Ic, &Key, Text.data(), int(Text.size()), &Sym, &Got);
+        if (Got == XBufferOverflow && Length > 0) {
+            Text.resize(size_t(Length));
+            Length = Xutf8LookupString(Ic, &Key, Text.data(), int(Text.size()), &Sym, &Got);
+        }
+        if (Got != XLookupKeySym && Got != XLookupBoth)
+            Sym = 0;
+        if (Got != XLookupChars && Got != XLookupBoth)
+            return {};
+        Text.resize(size_t(std::clamp(Length, 0, int(Text.size()))));
+        return UTF8ToString(Text);
+    }
+    char Latin[16] = {};
+    const int Length = XLookupString(&Key, Latin, sizeof Latin, &Sym, nullptr);
+    if (Sym >= 0x1000100 && Sym <= 0x110FFFF) {
+        const char32_t C = char32_t(Sym - 0x1000000);
+        if (C < 0x10000)
+            return String(1, Char(C));
+        return { Char(0xD800 + ((C - 0x10000) >> 10)), Char(0xDC00 + ((C - 0x10000) & 0x3FF)) };
+    }
+    String Text;
+    for (int I = 0; I < std::clamp(Length, 0, int(sizeof Latin)); ++I)
+        Text += Char(static_cast<unsigned char>(Latin[I]));
+    return Text;
+}
+
+// One character of a text, 0 when it holds none or more than one.
+char32_t SingleCharacter(const String& Text)
+{
+    if (Text.size() == 1 && (Text[0] < 0xD800 || Text[0] > 0xDFFF))
+        return Text[0];
+    if (Text.size() == 2 && Text[0] >= 0xD800 && Text[0] < 0xDC00 && Text[1] >= 0xDC00 && Text[1] <= 0xDFFF)
+        return 0x10000 + ((char32_t(Text[0]) - 0xD800) << 10) + (char32_t(Text[1]) - 0xDC00);
+    return 0;
+}
+
 long MoveResizeDirection(LRESULT Hit)
 {
     switch (Hit) {
@@ -189,6 +286,10 @@ struct TX11Presenter::TState {
     GC Gc = nullptr;
     bool DirectPixels = false; // the visual holds our BGRA words as they are
     std::recursive_mutex Lock;
+    std::thread::id Owner; // the thread whose loop reads the connection
+    std::string DisplayName;
+    XIM Im = nullptr;
+    XIMStyle InputStyle = 0;
 
     struct TSurface {
         Window Win = 0;
@@ -196,6 +297,7 @@ struct TX11Presenter::TState {
         bool Mapped = false; // we asked for it to show
         bool Iconic = false;
         int PendingMaps = 0; // maps we asked for whose MapNotify has not come
+        XIC Ic = nullptr;
     };
     std::map<HWND, TSurface> Surfaces;
     std::map<Window, HWND> Handles;
@@ -212,7 +314,7 @@ struct TX11Presenter::TState {
 
     Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0, TypeNormal = 0,
          TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0, NetActiveWindow = 0,
-         NetWorkArea = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
+         RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
 
     Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
 
@@ -306,7 +408,20 @@ struct TX11Presenter::TState {
     }
 
     void Translate(XEvent& E);
+    void TranslateKey(XKeyEvent& Key, HWND Wnd);
     void MoveSizeStep(int RootX, int RootY);
+
+    // An input context for a surface's window, and the events it needs.
+    XIC MakeInputContext(Window Win)
+    {
+        if (!Im || !InputStyle)
+            return nullptr;
+        XIC Ic = XCreateIC(Im, XNInputStyle, InputStyle, XNClientWindow, Win, XNFocusWindow, Win, nullptr);
+        long Wanted = 0;
+        if (Ic && !XGetICValues(Ic, XNFilterEvents, &Wanted, nullptr) && (Wanted & ~SurfaceEvents))
+            XSelectInput(Dpy, Win, SurfaceEvents | Wanted);
+        return Ic;
+    }
 };
 
 TX11Presenter::TX11Presenter(const std::string& DisplayName)
@@ -319,6 +434,11 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->Dpy = XOpenDisplay(DisplayName.empty() ? nullptr : DisplayName.c_str());
     if (!F->Dpy)
         return;
+    F->Owner = std::this_thread::get_id();
+    F->DisplayName = DisplayString(F->Dpy);
+    F->Im = OpenInputMethod(F->Dpy);
+    if (F->Im)
+        F->InputStyle = ChooseInputStyle(F->Im);
     F->ScreenNo = DefaultScreen(F->Dpy);
     F->Root = RootWindow(F->Dpy, F->ScreenNo);
     F->Vis = DefaultVisual(F->Dpy, F->ScreenNo);
@@ -338,7 +458,6 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->NetSupported = F->Intern("_NET_SUPPORTED");
     F->NetMoveResize = F->Intern("_NET_WM_MOVERESIZE");
     F->NetActiveWindow = F->Intern("_NET_ACTIVE_WINDOW");
-    F->NetWorkArea = F->Intern("_NET_WORKAREA");
     F->RootPixmap = F->Intern("_XROOTPMAP_ID");
     F->SetRootPixmap = F->Intern("ESETROOT_PMAP_ID");
     F->MotifHints = F->Intern("_MOTIF_WM_HINTS");
@@ -354,8 +473,13 @@ TX11Presenter::~TX11Presenter()
 {
     if (!F->Dpy)
         return;
-    for (auto& [Wnd, S] : F->Surfaces)
+    for (auto& [Wnd, S] : F->Surfaces) {
+        if (S.Ic)
+            XDestroyIC(S.Ic);
         XDestroyWindow(F->Dpy, S.Win);
+    }
+    if (F->Im)
+        XCloseIM(F->Im);
     for (auto& [Shape, C] : F->Cursors)
         XFreeCursor(F->Dpy, C);
     if (F->Gc)
@@ -382,15 +506,17 @@ void TX11Presenter::Sync()
         XSync(F->Dpy, False);
 }
 
-std::vector<TMonitorDesc> TX11Presenter::Monitors()
+namespace {
+
+// The monitors as a connection's server tells them.
+std::vector<TMonitorDesc> QueryMonitors(Display* Dpy)
 {
-    std::lock_guard Guard(F->Lock);
     std::vector<TMonitorDesc> Result;
-    if (!F->Dpy)
-        return Result;
+    const int ScreenNo = DefaultScreen(Dpy);
+    const Window Root = RootWindow(Dpy, ScreenNo);
     // Pixels per inch as the desktop sets them for fonts (Xft.dpi).
     UINT Dpi = 96;
-    if (const char* Resources = XResourceManagerString(F->Dpy)) {
+    if (const char* Resources = XResourceManagerString(Dpy)) {
         if (const char* At = std::strstr(Resources, "Xft.dpi:")) {
             const long Value = std::strtol(At + 8, nullptr, 10);
             if (Value >= 48 && Value <= 960)
@@ -398,29 +524,29 @@ std::vector<TMonitorDesc> TX11Presenter::Monitors()
         }
     }
     int Count = 0;
-    if (XRRMonitorInfo* Info = XRRGetMonitors(F->Dpy, F->Root, True, &Count)) {
+    if (XRRMonitorInfo* Info = XRRGetMonitors(Dpy, Root, True, &Count)) {
         for (int I = 0; I < Count; ++I) {
             TMonitorDesc M;
             M.Bounds = { Info[I].x, Info[I].y, Info[I].x + Info[I].width, Info[I].y + Info[I].height };
             M.WorkArea = M.Bounds;
             M.DpiX = M.DpiY = Dpi;
             M.Primary = Info[I].primary != 0;
-            if (char* Name = Info[I].name ? XGetAtomName(F->Dpy, Info[I].name) : nullptr) {
+            if (char* Name = Info[I].name ? XGetAtomName(Dpy, Info[I].name) : nullptr) {
                 M.Name = UTF8ToString(Name);
                 XFree(Name);
             }
-            M.AdapterName = UTF8ToString(DisplayString(F->Dpy));
+            M.AdapterName = UTF8ToString(DisplayString(Dpy));
             Result.push_back(M);
         }
         XRRFreeMonitors(Info);
     }
     if (Result.empty()) {
         TMonitorDesc M;
-        M.Bounds = { 0, 0, DisplayWidth(F->Dpy, F->ScreenNo), DisplayHeight(F->Dpy, F->ScreenNo) };
+        M.Bounds = { 0, 0, DisplayWidth(Dpy, ScreenNo), DisplayHeight(Dpy, ScreenNo) };
         M.WorkArea = M.Bounds;
         M.DpiX = M.DpiY = Dpi;
         M.Name = u"X screen";
-        M.AdapterName = UTF8ToString(DisplayString(F->Dpy));
+        M.AdapterName = UTF8ToString(DisplayString(Dpy));
         Result.push_back(M);
     }
     if (std::none_of(Result.begin(), Result.end(), [](const TMonitorDesc& M) { return M.Primary; }))
@@ -430,8 +556,8 @@ std::vector<TMonitorDesc> TX11Presenter::Monitors()
     int Format;
     unsigned long Items = 0, After = 0;
     unsigned char* Data = nullptr;
-    if (XGetWindowProperty(F->Dpy, F->Root, F->NetWorkArea, 0, 4, False, XA_CARDINAL, &Type, &Format, &Items, &After,
-            &Data) == Success &&
+    if (XGetWindowProperty(Dpy, Root, XInternAtom(Dpy, "_NET_WORKAREA", True), 0, 4, False, XA_CARDINAL, &Type, &Format,
+            &Items, &After, &Data) == Success &&
         Data && Format == 32 && Items >= 4) {
         const auto* V = reinterpret_cast<const long*>(Data);
         const RECT Work { LONG(V[0]), LONG(V[1]), LONG(V[0] + V[2]), LONG(V[1] + V[3]) };
@@ -447,6 +573,48 @@ std::vector<TMonitorDesc> TX11Presenter::Monitors()
     return Result;
 }
 
+// A connection of a thread other than the one whose loop reads the
+// presenter's: asking on the presenter's own from there would pull the
+// display's events into Xlib's queue behind the back of that loop, which
+// sleeps on the descriptor and would not see them.
+class TThreadConnection {
+public:
+    ~TThreadConnection()
+    {
+        if (FDpy)
+            XCloseDisplay(FDpy);
+    }
+    Display* For(const std::string& Name)
+    {
+        if (FDpy && Name == FName)
+            return FDpy;
+        if (FDpy)
+            XCloseDisplay(FDpy);
+        FName = Name;
+        FDpy = XOpenDisplay(Name.c_str());
+        return FDpy;
+    }
+
+private:
+    std::string FName;
+    Display* FDpy = nullptr;
+};
+
+}
+
+std::vector<TMonitorDesc> TX11Presenter::Monitors()
+{
+    if (!F->Dpy)
+        return {};
+    if (std::this_thread::get_id() != F->Owner) {
+        thread_local TThreadConnection Own;
+        Display* Dpy = Own.For(F->DisplayName);
+        return Dpy ? QueryMonitors(Dpy) : std::vector<TMonitorDesc> {};
+    }
+    std::lock_guard Guard(F->Lock);
+    return QueryMonitors(F->Dpy);
+}
+
 void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
 {
     std::lock_guard Guard(F->Lock);
@@ -460,8 +628,7 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     A.background_pixel = WhitePixel(F->Dpy, F->ScreenNo);
     A.bit_gravity = NorthWestGravity;
     A.override_redirect = Unmanaged ? True : False;
-    A.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-        KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+    A.event_mask = SurfaceEvents;
     A.cursor = F->CursorFor(F->ShownCursor);
     const int W = std::max<int>(Desc.Bounds.right - Desc.Bounds.left, 1);
     const int H = std::max<int>(Desc.Bounds.bottom - Desc.Bounds.top, 1);
@@ -502,6 +669,7 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     TState::TSurface S;
     S.Win = Win;
     S.Bounds = Desc.Bounds;
+    S.Ic = F->MakeInputContext(Win);
     F->Surfaces[Wnd] = S;
     F->Handles[Win] = Wnd;
     SetTitle(Wnd, Desc.Title);
@@ -518,6 +686,8 @@ void TX11Presenter::DestroySurface(HWND Wnd)
         XUngrabPointer(F->Dpy, CurrentTime);
         F->Moving = {};
     }
+    if (S->Ic)
+        XDestroyIC(S->Ic);
     XDestroyWindow(F->Dpy, S->Win);
     F->Handles.erase(S->Win);
     F->Surfaces.erase(Wnd);
@@ -754,6 +924,10 @@ void TX11Presenter::Dispatch()
     while (XPending(F->Dpy) > 0) {
         XEvent E;
         XNextEvent(F->Dpy, &E);
+        // The input method takes what it composes from (a dead key, the
+        // keys of a compose sequence) and sends back what they make.
+        if (XFilterEvent(&E, 0))
+            continue;
         F->Translate(E);
     }
 }
@@ -849,35 +1023,21 @@ void TX11Presenter::TState::Translate(XEvent& E)
             PostInput(TInputEvent::WindowEvent(TInputEvent::PointerLeft, nullptr));
         break;
     case KeyPress:
-    case KeyRelease: {
-        char Text[16] = {};
-        KeySym Sym = 0;
-        const int Length = XLookupString(&E.xkey, Text, sizeof Text, &Sym, nullptr);
-        // The key itself, whatever level Shift chose.
-        UINT Vk = VirtualKeyFromKeySym(XLookupKeysym(&E.xkey, 0));
-        if (!Vk)
-            Vk = VirtualKeyFromKeySym(Sym);
-        if (!Vk)
-            break;
-        char32_t Character = 0;
-        if (Sym >= 0x1000100 && Sym <= 0x110FFFF)
-            Character = char32_t(Sym - 0x1000000);
-        else if (Length == 1)
-            Character = char32_t(static_cast<unsigned char>(Text[0])); // Latin-1
-        TInputEvent Ev = TInputEvent::KeyEvent(Vk, E.type == KeyPress, E.type == KeyPress ? Character : 0);
-        Ev.Modifiers = Integer(ModifiersFromState(E.xkey.state));
-        PostInput(Ev);
-        break;
-    }
+    case KeyRelease: TranslateKey(E.xkey, Wnd); break;
     case FocusIn:
+        if (auto* S = Wnd ? Find(Wnd) : nullptr; S && S->Ic)
+            XSetICFocus(S->Ic);
         if (Wnd && E.xfocus.mode != NotifyGrab && E.xfocus.mode != NotifyUngrab && E.xfocus.detail != NotifyPointer)
             PostInput(TInputEvent::WindowEvent(TInputEvent::Activate, Wnd));
         break;
     case FocusOut:
         // Grabs (a hot key pressed) take the keyboard for a moment only.
         if (Wnd && E.xfocus.mode == NotifyNormal && E.xfocus.detail != NotifyInferior &&
-            E.xfocus.detail != NotifyPointer)
+            E.xfocus.detail != NotifyPointer) {
+            if (auto* S = Find(Wnd); S && S->Ic)
+                XUnsetICFocus(S->Ic);
             PostInput(TInputEvent::WindowEvent(TInputEvent::Deactivate, Wnd));
+        }
         break;
     case ClientMessage:
         if (Wnd && E.xclient.message_type == WmProtocols && Atom(E.xclient.data.l[0]) == WmDeleteWindow)
@@ -917,8 +1077,48 @@ void TX11Presenter::TState::Translate(XEvent& E)
             }
         }
         break;
+    case MappingNotify:
+        // Another keyboard layout: key symbols are looked up afresh.
+        if (E.xmapping.request == MappingKeyboard || E.xmapping.request == MappingModifier)
+            XRefreshKeyboardMapping(&E.xmapping);
+        break;
     default: break;
     }
+}
+
+void TX11Presenter::TState::TranslateKey(XKeyEvent& Key, HWND Wnd)
+{
+    const auto* S = Wnd ? Find(Wnd) : nullptr;
+    const bool Press = Key.type == KeyPress;
+    KeySym Sym = 0;
+    String Text;
+    if (Press)
+        Text = TypedText(Key, S ? S->Ic : nullptr, Sym);
+    else
+        XLookupString(&Key, nullptr, 0, &Sym, nullptr);
+    // What an input method sends back (composed characters) comes on no
+    // key of the keyboard (key code 0): text alone, no key to hold down.
+    UINT Vk = 0;
+    if (Key.keycode != 0) {
+        // The key itself, whatever level Shift chose.
+        Vk = VirtualKeyFromKeySym(XLookupKeysym(&Key, 0));
+        if (!Vk)
+            Vk = VirtualKeyFromKeySym(Sym);
+    }
+    const Integer Modifiers = Integer(ModifiersFromState(Key.state));
+    if (Vk) {
+        const char32_t Character = SingleCharacter(Text);
+        TInputEvent Ev = TInputEvent::KeyEvent(Vk, Press, Character);
+        Ev.Modifiers = Modifiers;
+        PostInput(Ev);
+        if (Character || Text.empty())
+            return;
+    }
+    // Keys this layer names no virtual key for (letters of other scripts,
+    // a key the keyboard map gives one character of its own) and texts of
+    // several characters.
+    if (!Text.empty())
+        PostInput(TInputEvent::TextEvent(std::move(Text)));
 }
 
 TPresenter* MakeDisplayPresenter()

@@ -327,6 +327,24 @@ TEST(Carving, ContainerSizes)
         Atom(T, 40, "mdat").Pad(T.B.size() + 32);
         return Atom(T, 8, "junk").B;
     };
+    // A 24-byte ftyp of the given 12 bytes of brands, then moov and mdat.
+    auto Brand = [&Atom](const std::string& Brands) {
+        TBytes T;
+        Atom(T, 24, "ftyp");
+        T.B.insert(T.B.end(), Brands.begin(), Brands.end());
+        Atom(T.Pad(24), 16, "moov").Pad(40);
+        return Atom(T, 20, "mdat").Pad(60).B;
+    };
+    // Atoms without ftyp: 8-byte ones, the last 40 bytes, then junk.
+    auto Leading = [&Atom](std::initializer_list<const char*> Types) {
+        TBytes T;
+        size_t Left = Types.size();
+        for (const char* Type : Types) {
+            const bool Last = --Left == 0;
+            Atom(T, Last ? 40 : 8, Type).Pad(T.B.size() + (Last ? 32 : 0));
+        }
+        return Atom(T, 8, "junk").B;
+    };
     // ftyp and moov (40 bytes), then an atom whose size is below a header's
     // length: the file ends before it.
     auto Tiny = [&Atom](Cardinal Size, std::vector<Byte> After) {
@@ -364,7 +382,19 @@ TEST(Carving, ContainerSizes)
         { "28-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(28, true), 28 + 8 + 40 - 1, u".mov" },
         { "32-byte ftyp, wide, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, true), 32 + 8 + 40 - 1, u".mov" },
         { "32-byte ftyp, mdat", TXDRScanFormatMOV::StaticClass(), Movie(32, false), 32 + 40 - 1, u".mov" },
-        { "20-byte ftyp has no signature", TXDRScanFormatMOV::StaticClass(), Movie(20, true), -1, nullptr },
+        { "20-byte ftyp (ffmpeg's mov)", TXDRScanFormatMOV::StaticClass(), Movie(20, true), 20 + 8 + 40 - 1, u".mov" },
+        { "16-byte ftyp", TXDRScanFormatMOV::StaticClass(), Movie(16, false), 16 + 40 - 1, u".mov" },
+        { "12-byte ftyp holds no brand list", TXDRScanFormatMOV::StaticClass(), Movie(12, true), -1, nullptr },
+        { "ftyp of an unknown brand", TXDRScanFormatMOV::StaticClass(), Brand("abcdabcdabcd"), -1, nullptr },
+        { "known compatible brand", TXDRScanFormatMOV::StaticClass(), Brand(std::string("abcd\0\0\0\0isom", 12)), 59, u".mov" },
+        { "leading wide, then mdat", TXDRScanFormatMOV::StaticClass(), Leading({ "wide", "mdat" }), 8 + 40 - 1,
+            u".mov" },
+        { "leading free, moov, skip, mdat", TXDRScanFormatMOV::StaticClass(),
+            Leading({ "free", "moov", "skip", "mdat" }), 8 + 8 + 8 + 40 - 1, u".mov" },
+        { "a movie's header alone is its tail", TXDRScanFormatMOV::StaticClass(), Leading({ "moov", "free" }), -1,
+            nullptr },
+        { "leading mdat", TXDRScanFormatMOV::StaticClass(), Leading({ "mdat" }), 40 - 1, u".mov" },
+        { "padding atoms only", TXDRScanFormatMOV::StaticClass(), Leading({ "free", "wide", "skip" }), -1, nullptr },
         { "64-bit size 7 ends the file", TXDRScanFormatMOV::StaticClass(),
             Tiny(1, { 0, 0, 0, 0, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 8 }), 39, u".mov" },
         { "64-bit size 1 ends the file", TXDRScanFormatMOV::StaticClass(),
@@ -443,9 +473,11 @@ TEST(Carving, SignatureTables)
     EXPECT_EQ(FormatOfSignature(9), 15);
     TXByteArrays Patterns;
     TXDRSignatureMap Map;
-    BuildSignatures(Patterns, Map, (1u << 0) | (1u << 14));
+    TXByteArrays Masks;
+    BuildSignatures(Patterns, Masks, Map, (1u << 0) | (1u << 14));
     ASSERT_EQ(Patterns.size(), 2u);
     EXPECT_EQ(Patterns[1], (TXByteArray { 'R', 'I', 'F', 'F' }));
+    EXPECT_EQ(Masks, TXByteArrays(2));
     TXDRSignatureMap Expected;
     Expected.fill(-1);
     Expected[0] = 0;

@@ -133,6 +133,94 @@ TEST_F(Restore, AFailedWriteIsFortyFiveAndLeavesNoPartialFile)
         (std::map<std::string, Bytes> { { "SMALL.JPG", Slice(0, 4000) }, { "AFTER.JPG", Slice(100, 5000) } }));
 }
 
+namespace {
+
+// A source that kills its process (SIGKILL, nothing runs after it) when a
+// read reaches offset Fatal.
+class TKillingStream : public TBytesStream {
+public:
+    Int64 Fatal = 0;
+    Int64 Read(void* Buffer, Int64 Count) override
+    {
+        if (Position() + Count > Fatal)
+            ::kill(::getpid(), SIGKILL);
+        return TBytesStream::Read(Buffer, Count);
+    }
+};
+
+} // namespace
+
+TEST_F(Restore, AProcessKilledMidFileLeavesNoCutFileUnderAFinalName)
+{
+    // Two files of 3 MiB: the second is cut in its second MiB.
+    const Int64 Size = 3 << 20;
+    const Bytes Big = RandomBytes(size_t(2 * Size), 5);
+    TOwnedPtr<TKillingStream> Stream(New<TKillingStream>());
+    Stream->WriteBuffer(Big.data(), Int64(Big.size()));
+    Stream->Fatal = Size + (3 << 19);
+    Add(u"FIRST.MOV", u".MOV", 0, Size);
+    Add(u"SECOND.MOV", u".MOV", Size, Size);
+    const fs::path Target = Folder / "killed";
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        RestoreFiles(UTF8ToString(Target.string()), Files.get(), Stream.get(), nullptr);
+        _exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFSIGNALED(Status));
+    EXPECT_EQ(WTERMSIG(Status), SIGKILL);
+    const auto Left = Listing(Target);
+    ASSERT_EQ(Left.count("FIRST.MOV"), 1u);
+    EXPECT_TRUE(Left.at("FIRST.MOV") == Bytes(Big.begin(), Big.begin() + Size));
+    EXPECT_EQ(Left.count("SECOND.MOV"), 0u) << "a cut file under its final name";
+    // What the kill left is a temporary file of the child's, no other name.
+    for (const auto& [Name, Data] : Left)
+        if (Name != "FIRST.MOV")
+            EXPECT_EQ(Name.rfind("SECOND.MOV.~" + std::to_string(Child) + "-", 0), 0u) << Name;
+}
+
+TEST_F(Restore, AFolderThatCannotBeWrittenReportsItsOwnError)
+{
+    Add(u"ONE.JPG", u".JPG", 0, 100);
+    const fs::path Locked = Folder / "locked";
+    fs::create_directories(Locked);
+    fs::permissions(Locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(Folder.Path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+    const fs::path File = Folder / "plain";
+    WriteFileBytes(File, { 1 });
+    const struct {
+        const char* Name;
+        fs::path Target;
+        int Errno;
+    } Cases[] = {
+        { "a read-only folder", Locked, EACCES },
+        { "a folder that cannot be made in it", Locked / "new", EACCES },
+        { "a file where the folder should be", File / "new", ENOTDIR },
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        // Root writes everywhere: the child runs as nobody.
+        const pid_t Child = fork();
+        ASSERT_GE(Child, 0);
+        if (Child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                _exit(100);
+            ClearXError();
+            RestoreFiles(UTF8ToString(C.Target.string()), Files.get(), IO->Stream(), nullptr);
+            const TXErrorData E = GetXErrorData();
+            _exit(E.Code == xecWriteFailed && E.SubCode == C.Errno ? 0 : 1 + (E.SubCode & 63));
+        }
+        int Status = 0;
+        ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+        ASSERT_TRUE(WIFEXITED(Status));
+        EXPECT_EQ(WEXITSTATUS(Status), 0) << "another error: errno " << WEXITSTATUS(Status) - 1;
+    }
+    EXPECT_TRUE(fs::is_empty(Locked));
+}
+
 TEST_F(Restore, UnreadableSectorsAreWrittenAsZerosAtFullLength)
 {
     RawBytes Image(Source.begin(), Source.end());

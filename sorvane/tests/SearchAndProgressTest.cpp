@@ -53,6 +53,9 @@ TEST(Search, FindOnePattern)
 TEST(Search, FindAnyAtAlignedOffsets)
 {
     const TXByteArray Short { 0xFF, 0xD8 }, Long { 0xFF, 0xD8, 0xFF, 0xE1 };
+    // An atom header whose size bytes are masked out (but its top byte).
+    const TXByteArray Atom { 0, 0, 0, 0x14, 'f', 't', 'y', 'p' }, BigAtom { 1, 0, 0, 0x14, 'f', 't', 'y', 'p' };
+    const TXByteArray AnySize { 0, 0, 0, 0, 'f', 't', 'y', 'p' }, SizeMask { 0xFF, 0, 0, 0 };
     const struct {
         const char* Name;
         std::vector<std::pair<Int64, TXByteArray>> Put;
@@ -60,6 +63,7 @@ TEST(Search, FindAnyAtAlignedOffsets)
         Int64 From, Base, Step, Expected;
         Integer Index;
         Int64 To = 4095;
+        TXByteArrays Masks = {};
     } Cases[] = {
         { "offset 1 is never a candidate", { { 1, Short }, { 1024, Short } }, { Short }, 1, 0, 512, 1024, 0 },
         { "the shorter pattern of lower index wins", { { 512, Long } }, { Short, Long }, 0, 0, 512, 512, 0 },
@@ -72,11 +76,16 @@ TEST(Search, FindAnyAtAlignedOffsets)
         { "a match one byte past To", { { 1024, Long } }, { Long }, 0, 0, 512, -1, -1, 1026 },
         { "a longer pattern cut by To gives the shorter", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 1, 514 },
         { "a longer pattern ending at To wins", { { 512, Long } }, { Long, Short }, 0, 0, 512, 512, 0, 515 },
+        { "masked bytes match any value", { { 512, Atom } }, { AnySize }, 0, 0, 512, 512, 0, 4095, { SizeMask } },
+        { "unmasked bits still compare", { { 512, BigAtom } }, { AnySize }, 0, 0, 512, -1, -1, 4095, { SizeMask } },
+        { "a pattern without a mask compares whole", { { 512, Atom } }, { Short, AnySize }, 0, 0, 512, -1, -1, 4095,
+            { {} } },
+        { "a masked first byte", { { 1536, { 0x77, 'x' } } }, { { 0x00, 'x' } }, 0, 0, 512, 1536, 0, 4095, { { 0 } } },
     };
     for (const auto& C : Cases) {
         TSearchFixture F(C.Put);
         Integer Index = 99;
-        EXPECT_EQ(F.Search->FindAny(C.Patterns, Index, C.From, C.To, C.Base, C.Step), C.Expected) << C.Name;
+        EXPECT_EQ(F.Search->FindAny(C.Patterns, C.Masks, Index, C.From, C.To, C.Base, C.Step), C.Expected) << C.Name;
         EXPECT_EQ(Index, C.Index) << C.Name;
     }
 }

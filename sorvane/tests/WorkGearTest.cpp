@@ -33,6 +33,7 @@ TCard MakeCard(const TTempFolder& Folder, int Bits)
     Card.Path = Image.Path();
     const Bytes First = MakeJpeg(Folder, 1), Deleted = MakeJpeg(Folder, 3), Lost = MakeJpeg(Folder, 4);
     const Bytes Fragmented = MakeJpeg(Folder, 5, "320x240"), Clip = MakeMp4(Folder);
+    const Bytes Movie = MakeMov(Folder, 1), DeletedMovie = MakeMov(Folder, 2);
     Card.FreePicture = MakeJpeg(Folder, 6);
     Card.InnerPicture = MakeJpeg(Folder, 7);
 
@@ -45,6 +46,7 @@ TCard MakeCard(const TTempFolder& Folder, int Bits)
     Data.insert(Data.end(), Tail.begin(), Tail.end());
     Image.PutFile("DCIM/100CANON/DATA.BIN", Data);
     Image.PutFile("DCIM/100CANON/MVI_0002.MP4", Clip);
+    Image.PutFile("DCIM/100CANON/MVI_0004.MOV", Movie);
     // Copy, delete, copy: FRAG.JPG fills the hole B.BIN left and goes on
     // after C.BIN.
     Image.MakeFolder("DOCS");
@@ -57,11 +59,13 @@ TCard MakeCard(const TTempFolder& Folder, int Bits)
     // Copied before the lost folder and deleted after it, so that no copy
     // takes its clusters.
     Image.PutFile("DCIM/100CANON/IMG_0003.JPG", Deleted);
+    Image.PutFile("DCIM/100CANON/MVI_0005.MOV", DeletedMovie);
     // A folder whose entry was removed and whose clusters were freed.
     Image.MakeFolder("DCIM/LOST");
     Image.PutFile("DCIM/LOST/PIC.JPG", Lost);
     const auto LostFolder = Image.Chain("DCIM/LOST"), LostFile = Image.Chain("DCIM/LOST/PIC.JPG");
     Image.Delete("DCIM/100CANON/IMG_0003.JPG");
+    Image.Delete("DCIM/100CANON/MVI_0005.MOV");
     Image.WriteBytes(Image.EntryOffset("DCIM/LOST"), { 0xE5 });
     for (const auto* Chain : { &LostFolder, &LostFile })
         for (Int64 C : *Chain)
@@ -76,6 +80,8 @@ TCard MakeCard(const TTempFolder& Folder, int Bits)
         { u"MVI_0002.MP4", Clip },
         { u"FRAG.JPG", Fragmented },
         { u"!MG_0003.JPG", Deleted },
+        { u"MVI_0004.MOV", Movie },
+        { u"!VI_0005.MOV", DeletedMovie },
         { u"PIC.JPG", Lost },
         // Free space is scanned before the used area: the free picture is
         // numbered first although the inner one lies lower on the card.
@@ -178,7 +184,7 @@ TEST(DeepScanDevice, ACardReadAsADeviceGivesTheSameFilesAndRestoresFromTheDevice
 TEST(DeepScanRaw, AVolumeWithoutFileSystemIsCarvedWholeInOnePass)
 {
     TTempFolder Folder("deep-scan-raw");
-    const Bytes A = MakeJpeg(Folder, 8), Clip = MakeMp4(Folder), B = MakeJpeg(Folder, 9);
+    const Bytes A = MakeJpeg(Folder, 8), Clip = MakeMp4(Folder), B = MakeJpeg(Folder, 9), Movie = MakeMov(Folder, 1);
     // Random filler whose sector starts begin no signature.
     auto Filler = [](size_t Count, unsigned Seed) {
         Bytes F = RandomBytes(Count, Seed);
@@ -189,7 +195,7 @@ TEST(DeepScanRaw, AVolumeWithoutFileSystemIsCarvedWholeInOnePass)
     Bytes Raw = Filler(64 * 512, 30);
     std::map<String, Bytes> Expected;
     const std::pair<const char16_t*, const Bytes*> Parts[] = { { u"000001.jpg", &A }, { u"000002.mp4", &Clip },
-        { u"000003.jpg", &B } };
+        { u"000003.jpg", &B }, { u"000004.mov", &Movie } };
     for (const auto& [Name, Data] : Parts) {
         Raw.insert(Raw.end(), Data->begin(), Data->end());
         Raw.resize((Raw.size() + 511) / 512 * 512, 0x01);
@@ -201,7 +207,7 @@ TEST(DeepScanRaw, AVolumeWithoutFileSystemIsCarvedWholeInOnePass)
     TWorkRig Rig;
     const TEnd End = Rig.Run(New<TXDRDiskImageDeepScanWorkCommand>(Rig.Gear.get(), Folder.File("raw.bin")));
     EXPECT_EQ(End.Error.Code, 0);
-    EXPECT_EQ(Rig.Names(), (std::vector<String> { u"000001.jpg", u"000002.mp4", u"000003.jpg" }));
+    EXPECT_EQ(Rig.Names(), (std::vector<String> { u"000001.jpg", u"000002.mp4", u"000003.jpg", u"000004.mov" }));
     const auto Target = Folder / "out";
     EXPECT_EQ(Rig.Run(New<TXDRDiskImageRestoreFilesWorkCommand>(Rig.Gear.get(), UTF8ToString(Target.string())))
                   .Error.Code,

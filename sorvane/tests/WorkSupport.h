@@ -40,6 +40,20 @@ inline Bytes MakeMp4(const TTempFolder& Folder)
     return ReadFileBytes(Folder / "clip.mp4");
 }
 
+// A QuickTime clip by ffmpeg's MOV writer (its "ftyp" atom is 20 bytes);
+// Seconds varies the clip.
+inline Bytes MakeMov(const TTempFolder& Folder, int Seconds)
+{
+    const std::string Name = "clip" + std::to_string(Seconds) + ".mov";
+    if (RunTool({ "ffmpeg", "-v", "quiet", "-y", "-f", "lavfi", "-i",
+                    "testsrc=duration=" + std::to_string(Seconds) + ":size=64x48:rate=5", "-pix_fmt", "yuv420p",
+                    "-c:v", "mpeg4", "-f", "mov", Name },
+            Folder.Path())
+            .ExitCode != 0)
+        throw std::runtime_error("ffmpeg failed");
+    return ReadFileBytes(Folder / Name);
+}
+
 // Holds the worker thread inside its next device read once armed, until
 // the test lets it go. Reads go through a fake device whose every sector
 // is "slow" by 1 ms, so each read passes here without touching the clock.
@@ -114,7 +128,7 @@ public:
     std::vector<Integer> Ticks;
     bool AddedOutsideFiles = false;
 
-    explicit TWorkRig(std::initializer_list<const char16_t*> Extensions = { u".jpg", u".mp4" })
+    explicit TWorkRig(std::initializer_list<const char16_t*> Extensions = { u".jpg", u".mp4", u".mov" })
     {
         Gear.reset(New<TXDRWorkerGear>(IPtr<IInterface>(static_cast<IXEngine*>(Engine.get())), u"Worker"));
         Engine->Broadcast(NewNotification(New<TXAssembleAspect>()).Get());

@@ -362,6 +362,21 @@ TEST_F(Engines, AnEngineIsItsOwnHost)
     EXPECT_EQ(Own.Seqs(), (std::vector<Integer> { 1, 2 }));
 }
 
+// An observable may outlast its host engine (a control freed after the
+// application's engine at a program's end): it then touches nothing of the
+// engine, and what it sends or posts is broadcast at once.
+TEST_F(Engines, AnObservableOutlivingItsHostEngineNoLongerReachesIt)
+{
+    Obs->PostNotification(Seq(0, 1).Get());
+    Engine.reset();
+    EXPECT_TRUE(Sink.Got.empty());
+    Obs->PostNotification(Seq(0, 2).Get());
+    Obs->SendNotification(Seq(0, 3).Get());
+    EXPECT_EQ(Sink.Seqs(), (std::vector<Integer> { 2, 3 }));
+    Obs->SetHost(nullptr);
+    Obs.reset();
+}
+
 TEST_F(Engines, DestroyingTheEngineReleasesQueuedMessagesUndelivered)
 {
     Obs.reset();

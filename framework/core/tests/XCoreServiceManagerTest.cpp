@@ -81,6 +81,10 @@ TEST_F(Services, TheRegisteredObjectAgainChangesNothing)
     EXPECT_FALSE(Freed);
     EXPECT_EQ(Manager->GetService<TBaseService>(), Client);
     EXPECT_EQ(Manager->GetService<TClientService>(), Client);
+
+    // Freed points into this body: the manager goes while it is there.
+    Manager.reset();
+    EXPECT_TRUE(Freed);
 }
 
 TEST_F(Services, RemovingAServiceDropsEveryEntryLeadingToIt)

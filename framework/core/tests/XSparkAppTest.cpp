@@ -6,6 +6,7 @@
 #include "InstanceTestSupport.h"
 #include "rtl/StringList.h"
 #include "rtl/testing/Testing.h"
+#include "vcl/Forms.h"
 #include "win/InstanceLock.h"
 #include "win/Presenter.h"
 #include "win/WinApi.h"
@@ -138,6 +139,33 @@ TEST(ApplicationObject, BringToFrontRestoresAMinimisedApplication)
     EXPECT_TRUE(BringAppToFront());
     EXPECT_FALSE(IsIconic(Application->Handle()));
     EXPECT_FALSE(BringAppToFront());
+}
+
+// Not minimised, the application brings its last active form forward when
+// that form can take the input, else it answers False.
+TEST(ApplicationObject, BringToFrontBringsTheLastActiveFormWhenItIsVisibleAndEnabled)
+{
+    THeadlessPresenter Presenter;
+    EXPECT_FALSE(BringAppToFront()); // no form at all
+    TOwnedPtr<TForm> Form(New<TForm>(nullptr));
+    Form->Show();
+    ASSERT_EQ(GetLastActivePopup(Application->Handle()), Form->Handle());
+
+    struct TCase {
+        const char* Name;
+        bool Visible, Enabled, Result;
+    };
+    for (const TCase& C : { TCase { "visible and enabled", true, true, true },
+             TCase { "hidden", false, true, false }, TCase { "disabled", true, false, false } }) {
+        SCOPED_TRACE(C.Name);
+        Form->SetVisible(C.Visible);
+        EnableWindow(Form->Handle(), C.Enabled);
+        EXPECT_EQ(BringAppToFront(), C.Result);
+        if (C.Result)
+            EXPECT_EQ(GetForegroundWindow(), Form->Handle());
+        Form->SetVisible(true);
+        EnableWindow(Form->Handle(), true);
+    }
 }
 
 TEST(ApplicationObject, TaskBarFormsAreListedOnceAndLeaveWhenFreed)

@@ -1,4 +1,5 @@
 #include "GdiTestSupport.h"
+#include "gdi/FontSystem.h"
 #include "gdi/Metafile.h"
 #include <set>
 
@@ -86,6 +87,24 @@ TEST(Font, NamesResolveThroughTheBuiltInConfiguration)
         TOwnedPtr<TFont> F(MakeOwned<TFont>());
         F->SetName(C.Name);
         EXPECT_EQ(F->ResolvedFamily(), String(C.Family)) << StringToUTF8(C.Name);
+    }
+}
+
+TEST(Font, LanguageNamesOfEveryScriptHaveGlyphs)
+{
+    // Shown in the programs' language lists, each in its own script.
+    const char* const Names[] = { "日本語", "中文", "한국어", "Русский", "Ελληνικά", "français", "עברית", "العربية" };
+    for (const char16_t* Family : { u"Tahoma", u"Arial" }) {
+        TOwnedPtr<TFont> F(MakeOwned<TFont>());
+        F->SetName(Family);
+        std::lock_guard Guard(FontSystem::Lock());
+        PangoContext* Context = FontSystem::NewContext(fqAntialiased);
+        for (const char* Name : Names) {
+            PangoLayout* Layout = FontSystem::NewLayout(Context, F.get(), Name);
+            EXPECT_EQ(pango_layout_get_unknown_glyphs_count(Layout), 0) << Name << " in " << StringToUTF8(Family);
+            g_object_unref(Layout);
+        }
+        g_object_unref(Context);
     }
 }
 

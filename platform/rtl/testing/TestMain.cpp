@@ -7,6 +7,7 @@
 #include "rtl/Units.h"
 #include "rtl/testing/Testing.h"
 #include <cstdlib>
+#include <optional>
 #include <gtest/gtest.h>
 
 // Leak checks in sanitizer builds: fontconfig keeps a few bytes of its
@@ -25,7 +26,9 @@ int main(int argc, char** argv)
     Testing::TScopedEnv Config("XDG_CONFIG_HOME", std::nullopt);
     Testing::TScopedEnv Data("XDG_DATA_HOME", std::nullopt);
     // Tests put windows on a display only when they start one themselves.
-    Testing::TScopedEnv Presenter("X_PRESENTER", "headless");
+    std::optional<Testing::TScopedEnv> Presenter;
+    if (!std::getenv(Testing::OnDisplayVariable))
+        Presenter.emplace("X_PRESENTER", "headless");
     if (std::getenv(Testing::NoUnitsVariable))
         return RUN_ALL_TESTS();
     InitializeUnits();

@@ -142,13 +142,13 @@ TToolResult RunThisTestWith(const std::vector<std::string>& Env);
 
 // Set in the environment of a test program whose main is to initialise no
 // unit.
-// True in a build with the address sanitizer. The few tests that move
-// hundreds of megabytes run in the optimised pass only: under the sanitizer
-// they cost minutes and check nothing the small cases do not.
-#if defined(__SANITIZE_ADDRESS__)
+// True in a build with the address or thread sanitizer. The few tests that
+// move hundreds of megabytes run in the optimised pass only: under a
+// sanitizer they cost minutes and check nothing the small cases do not.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool SanitizedBuild = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 inline constexpr bool SanitizedBuild = true;
 #else
 inline constexpr bool SanitizedBuild = false;
@@ -158,6 +158,10 @@ inline constexpr bool SanitizedBuild = false;
 #endif
 
 inline constexpr const char* NoUnitsVariable = "X_TEST_NO_UNITS";
+// Set in the environment of a test program that is to show its windows on
+// the display DISPLAY names (a test that started an X server runs itself
+// again there); otherwise every window stays headless.
+inline constexpr const char* OnDisplayVariable = "X_TEST_ON_DISPLAY";
 // Runs the calling test once more, alone, in a new process of this test
 // program that initialises no unit: there UnitsInitialized() is false
 // until the test initialises some. ExitCode is 0 only when the test ran

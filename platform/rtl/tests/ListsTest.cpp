@@ -1,5 +1,9 @@
 #include "rtl/Lists.h"
+#include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -242,4 +246,46 @@ TEST(ClassList, HoldsClasses)
     L->Add(TObjectList::StaticClass());
     EXPECT_EQ(L->IndexOf(TObjectList::StaticClass()), 1);
     EXPECT_EQ(L->ClassName(), u"TClassList");
+}
+
+// The address space of the process now, in bytes (VmSize).
+static long long AddressSpaceInUse()
+{
+    std::ifstream Status("/proc/self/status");
+    for (std::string Line; std::getline(Status, Line);)
+        if (Line.rfind("VmSize:", 0) == 0)
+            return std::stoll(Line.substr(7)) * 1024;
+    return -1;
+}
+
+TEST(List, ClearFreesWithoutAllocatingWhenMemoryIsShort)
+{
+    if (Testing::SanitizedBuild)
+        GTEST_SKIP() << "the sanitizers reserve address space of their own";
+    constexpr int Items = 16 << 20; // 128 MiB of values
+    auto L = MakeOwned<TList<Int64>>();
+    L->SetCapacity(Items);
+    for (int I = 0; I < Items; ++I)
+        L->Add(I);
+    int Removed = 0;
+    L->OnNotify = [&](TObject*, const Int64&, TCollectionNotification Action) { Removed += Action == cnRemoved; };
+    const long long InUse = AddressSpaceInUse();
+    ASSERT_GT(InUse, 0);
+    rlimit Old {};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &Old), 0);
+    // No room for a second copy of the items.
+    rlimit Tight = Old;
+    Tight.rlim_cur = rlim_t(InUse + (32 << 20));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &Tight), 0);
+    bool Raised = false;
+    try {
+        L->Clear();
+    } catch (const std::bad_alloc&) {
+        Raised = true;
+    }
+    setrlimit(RLIMIT_AS, &Old);
+    EXPECT_FALSE(Raised);
+    EXPECT_EQ(L->Count(), 0);
+    EXPECT_EQ(L->Capacity(), 0);
+    EXPECT_EQ(Removed, Items);
 }

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,4 +93,39 @@ TEST(SafeSave, ReplacementFileStreamTakesThePlaceOnlyWhenCommitted)
     EXPECT_EQ(Content(Target), "memory");
     EXPECT_THROW(M->SaveToFile(Dir.File("missing/x.bin")), EFCreateError);
     EXPECT_EQ(Entries(), Before);
+}
+
+// CommitNew never replaces: a taken name answers false and keeps the file
+// for the next name; a failure other than a taken name raises and leaves
+// no temporary file.
+TEST(SafeSave, CommitNewTakesOnlyAFreeName)
+{
+    Testing::TTempFolder Dir;
+    SaveBytesToFileSafely(Dir.File("taken.bin"), "old");
+    auto Names = [&] {
+        std::vector<std::string> Out;
+        for (const auto& E : std::filesystem::directory_iterator(Dir.Path()))
+            Out.push_back(E.path().filename().string());
+        std::sort(Out.begin(), Out.end());
+        return Out;
+    };
+    auto File = MakeOwned<TReplacementFileStream>(Dir.File("taken.bin"));
+    File->WriteBuffer("new", 3);
+    EXPECT_FALSE(File->CommitNew(Dir.File("taken.bin")));
+    EXPECT_FALSE(File->Committed());
+    EXPECT_EQ(Testing::ReadFileBytes(Dir / "taken.bin"), BytesOf("old"));
+    EXPECT_TRUE(File->CommitNew(Dir.File("free.bin")));
+    EXPECT_TRUE(File->Committed());
+    EXPECT_FALSE(File->CommitNew(Dir.File("other.bin"))) << "committed twice";
+    EXPECT_EQ(Testing::ReadFileBytes(Dir / "free.bin"), BytesOf("new"));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "free.bin", "taken.bin" }));
+
+    auto Lost = MakeOwned<TReplacementFileStream>(Dir.File("lost.bin"));
+    try {
+        Lost->CommitNew(Dir.File("missing-dir/lost.bin"));
+        ADD_FAILURE() << "committed into a missing folder";
+    } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.ErrorCode, ENOENT);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string> { "free.bin", "taken.bin" }));
 }

@@ -113,11 +113,15 @@ TEST_F(Controls, FocusMovesByClickAndTabWithEnterAndExit)
     A->OnExit = Logger("exit A");
     B->OnEnter = Logger("enter B");
     B->OnExit = Logger("exit B");
+    String Typed;
+    A->OnKeyPress = [&](TObject*, Char& K) { Typed += K; };
+    B->OnKeyPress = [&](TObject*, Char& K) { Typed += K; };
     Click({ 300, 50 });
     EXPECT_TRUE(B->Focused());
     EXPECT_EQ(Form->ActiveControl(), B);
-    Key(VK_TAB);
+    Key(VK_TAB, U'\t'); // the key types a tab, which neither control sees
     EXPECT_TRUE(A->Focused());
+    EXPECT_EQ(Typed, u"");
     PostInput(TInputEvent::KeyEvent(VK_SHIFT, true));
     Key(VK_TAB);
     PostInput(TInputEvent::KeyEvent(VK_SHIFT, false));
@@ -155,6 +159,14 @@ TEST_F(Controls, KeysReachTheFocusAfterTheFormsPreview)
     A->OnKeyDown = [&](TObject*, Word& K, TShiftState) { Down = K; };
     Key(VK_F1);
     EXPECT_EQ(Down, VK_F1);
+
+    // Text without a key (an input method's) takes the same road; a
+    // character beyond the BMP comes as its two halves, in order.
+    String Units;
+    A->OnKeyPress = [&](TObject*, Char& K) { Units += K; };
+    PostInput(TInputEvent::TextEvent(u"\u00e9\U0001F600"));
+    Key('Z', U'z');
+    EXPECT_EQ(Units, u"\u00e9\U0001F600z");
 }
 
 TEST_F(Controls, PaintingIsLimitedToTheUpdateRegion)

@@ -117,28 +117,35 @@ TEST_F(Painting, PicturesComposeChildrenInZOrderCutToTheirParents)
     EXPECT_EQ(PictureAt(T, 112, 45), 0xFFFFFFu); // Inner beyond Back's edge
     EXPECT_EQ(PictureAt(T, 130, 45), Red);
 
-    // The shown picture went to the presenter; moving a child composes
-    // again without painting the parent.
+    // The shown picture went to the presenter; moving a child paints the
+    // parent only where the child left, and the child where it came.
     EXPECT_GT(Screen.UpdateCount(T), 0);
     const Integer Updates = Screen.UpdateCount(T);
-    Top.Log.clear();
+    Top.Painted.clear();
+    Back.Painted.clear();
+    Front.Painted.clear();
     SetWindowPos(F, nullptr, 150, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Pump();
-    EXPECT_TRUE(Top.Messages({ WM_PAINT }).empty());
+    EXPECT_EQ(Top.Painted, (std::vector<RECT> { { 120, 30, 150, 90 } }));
+    EXPECT_TRUE(Back.Painted.empty());
+    EXPECT_EQ(Front.Painted.size(), 1u);
     EXPECT_EQ(PictureAt(T, 130, 45), 0xFFFFFFu);
     EXPECT_EQ(PictureAt(T, 160, 45), Red);
     EXPECT_EQ(Screen.UpdateCount(T), Updates + 1);
     EXPECT_EQ(Screen.LastUpdate(T), (RECT { 120, 30, 200, 90 }));
 
-    // Hidden children are left out; a stacking change shows at once.
+    // Hidden children are left out; a stacking change shows once painted.
     ShowWindow(F, SW_HIDE);
     Pump();
     EXPECT_EQ(PictureAt(T, 160, 45), 0xFFFFFFu);
     ShowWindow(F, SW_SHOWNA);
     SetWindowPos(F, nullptr, 60, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump();
     EXPECT_EQ(PictureAt(T, 70, 35), Red);
     SetWindowPos(F, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    Pump();
     EXPECT_EQ(PictureAt(T, 70, 35), Blue);
+    EXPECT_EQ(PictureAt(T, 130, 45), Red);
 }
 
 TEST_F(Painting, SizingMakesTheBitmapFollowAndPaintsTheWholeWindow)
