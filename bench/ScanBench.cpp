@@ -1,19 +1,23 @@
-// The signature scan over three 1 GiB images made at bench time under /tmp:
-// random bytes without hits, a sparse image (filler with 200 small JPEGs)
-// and a dense one (camera-size JPEGs made by ImageMagick, 4000 x 3000 at
-// quality 92, most with an EXIF thumbnail written by exiftool). Each scan is
-// measured beside a pread loop over the same file in the same iteration
-// (warm, after checking that the file is in the page cache; and cold, the
-// file dropped from the cache before each pass), and beside foremost and
-// PhotoRec when they are installed. Prints a table of MB/s, found files
-// and ratios (medians of the repetitions) at the end; the images are
-// removed then.
+// The signature scan over three 1 GiB images made at bench time under /tmp,
+// each written from start to end in 4 MiB writes (the page cache keeps a
+// file in pieces as large as its writes, and the kernel copies out of large
+// pieces faster): random bytes without hits, a sparse image (filler with
+// 200 small JPEGs) and a dense one (camera-size JPEGs made by ImageMagick,
+// 4000 x 3000 at quality 92, most with an EXIF thumbnail written by
+// exiftool). Each scan is measured beside the pread loop a user would write
+// over the same file in the same iteration, the two in turns (warm, after
+// checking that the file is in the page cache; and cold, the file dropped
+// from the cache before each pass), and beside foremost and PhotoRec when
+// they are installed. Prints a table of MB/s, found files and ratios
+// (medians of the repetitions) with the load of the machine at the end;
+// the images are removed then.
 //
 //     build/bench/ScanBench                       # all of it
 //     build/bench/ScanBench --benchmark_filter=Sparse
 //     QUORVALE_BENCH_MB=256 build/bench/ScanBench # smaller images
 //     QUORVALE_BENCH_PICTURES=0 ...               # thumbnails in turn
 //     QUORVALE_BENCH_KEEP=1 ...                   # keep the images for the next run
+#include "BenchSupport.h"
 #include "gdi/Bitmap.h"
 #include "gdi/JpegImage.h"
 #include "rtl/AlignedBytes.h"
@@ -72,32 +76,17 @@ double MBps(Int64 Bytes, double S)
 
 // ---- the images ----
 
-void WriteAll(int Fd, const Byte* Data, size_t Size, Int64 At)
-{
-    while (Size > 0) {
-        const ssize_t N = ::pwrite(Fd, Data, Size, At);
-        if (N <= 0) {
-            std::perror("bench image");
-            std::exit(1);
-        }
-        Data += N;
-        Size -= size_t(N);
-        At += N;
-    }
-}
-
 // Random bytes: a sector start holds a signature only by chance.
 void MakeNoHits(const fs::path& Path)
 {
-    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    XBench::TImageWriter Image(Path);
     std::mt19937_64 Random(1);
     std::vector<UInt64> Chunk((4 << 20) / 8);
-    for (Int64 At = 0; At < ImageBytes(); At += Int64(Chunk.size() * 8)) {
+    while (Image.Written() < ImageBytes()) {
         for (UInt64& W : Chunk)
             W = Random();
-        WriteAll(Fd, reinterpret_cast<const Byte*>(Chunk.data()), Chunk.size() * 8, At);
+        Image.Append(reinterpret_cast<const Byte*>(Chunk.data()), Chunk.size() * 8);
     }
-    ::close(Fd);
 }
 
 std::vector<Byte> OwnJpeg()
@@ -117,21 +106,28 @@ std::vector<Byte> OwnJpeg()
     return std::vector<Byte>(Out->Bytes().begin(), Out->Bytes().begin() + Out->Size());
 }
 
-// Filler bytes 1..250 (no signature starts a sector), with 200 JPEGs at
-// evenly spread sector starts.
+// Filler bytes 1..250 (no signature starts a sector), repeating every MiB,
+// with 200 JPEGs at evenly spread sector starts.
 void MakeSparse(const fs::path& Path)
 {
     const std::vector<Byte> Jpeg = OwnJpeg();
-    std::vector<Byte> Chunk(1 << 20);
-    for (size_t I = 0; I < Chunk.size(); ++I)
-        Chunk[I] = Byte(1 + I % 250);
-    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-    for (Int64 At = 0; At < ImageBytes(); At += Int64(Chunk.size()))
-        WriteAll(Fd, Chunk.data(), Chunk.size(), At);
+    std::vector<Byte> Filler(1 << 20);
+    for (size_t I = 0; I < Filler.size(); ++I)
+        Filler[I] = Byte(1 + I % 250);
+    XBench::TImageWriter Image(Path);
+    auto FillTo = [&](Int64 End) {
+        while (Image.Written() < End) {
+            const size_t From = size_t(Image.Written() % Int64(Filler.size()));
+            Image.Append(Filler.data() + From,
+                size_t(std::min<Int64>(Int64(Filler.size() - From), End - Image.Written())));
+        }
+    };
     const Int64 Spacing = ImageBytes() / 200 / 512 * 512;
-    for (Integer I = 0; I < 200; ++I)
-        WriteAll(Fd, Jpeg.data(), Jpeg.size(), I * Spacing + 4096);
-    ::close(Fd);
+    for (Integer I = 0; I < 200; ++I) {
+        FillTo(I * Spacing + 4096);
+        Image.Append(Jpeg.data(), Jpeg.size());
+    }
+    FillTo(ImageBytes());
 }
 
 // Camera-size photos from ImageMagick, seven of eight with an EXIF
@@ -164,27 +160,25 @@ bool MakeDense(const fs::path& Path)
         if (Photos.back().empty())
             return false;
     }
-    int Fd = ::open(Path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    XBench::TImageWriter Image(Path);
     std::mt19937 Random(3);
     std::vector<Byte> Gap(4 * 512);
-    Int64 At = 0;
+    const std::vector<Byte> Pad(511, 0);
     for (Integer I = 0;; ++I) {
         const auto& P = Photos[size_t(I % Kinds)];
         const Int64 Sectors = 1 + Random() % 4;
-        if (At + Sectors * 512 + Int64(P.size()) > ImageBytes())
+        if (Image.Written() + Sectors * 512 + Int64(P.size()) > ImageBytes())
             break;
         for (Byte& B : Gap)
             B = Byte(Random());
-        WriteAll(Fd, Gap.data(), size_t(Sectors * 512), At);
-        At += Sectors * 512;
-        WriteAll(Fd, P.data(), P.size(), At);
-        At = (At + Int64(P.size()) + 511) / 512 * 512;
+        Image.Append(Gap.data(), size_t(Sectors * 512));
+        Image.Append(P.data(), P.size());
+        Image.Append(Pad.data(), size_t((512 - Image.Written() % 512) % 512));
     }
-    std::vector<Byte> Tail(size_t(ImageBytes() - At));
-    for (Byte& B : Tail)
-        B = Byte(Random());
-    WriteAll(Fd, Tail.data(), Tail.size(), At);
-    ::close(Fd);
+    while (Image.Written() < ImageBytes()) {
+        const Byte B = Byte(Random());
+        Image.Append(&B, 1);
+    }
     return true;
 }
 
@@ -220,24 +214,11 @@ TImage* MadeImage(Integer Index)
 
 // ---- what is measured ----
 
-// Seconds to read the whole file with pread in windows of 256 KiB, into a
-// buffer on a page as the scan's is (the kernel copies faster there).
+// Seconds of the pread loop over the file (the kernel copies into a buffer
+// on a page faster, and the scan's buffers are on a page too).
 double PreadPass(const fs::path& Path)
 {
-    int Fd = ::open(Path.c_str(), O_RDONLY);
-    TAlignedBytes Buffer(262144);
-    const auto Start = Clock::now();
-    Int64 Total = 0;
-    for (Int64 Off = 0;; Off += Int64(Buffer.size())) {
-        const ssize_t N = ::pread(Fd, Buffer.data(), Buffer.size(), Off);
-        if (N <= 0)
-            break;
-        Total += N;
-    }
-    const double S = Seconds(Clock::now() - Start);
-    benchmark::DoNotOptimize(Total);
-    ::close(Fd);
-    return S;
+    return XBench::PreadLoop(Path.string());
 }
 
 struct TCounter : TObject {
@@ -304,14 +285,7 @@ double PeerPass(const std::string& Tool, bool Quick, const fs::path& Path, Integ
 
 struct TFigures {
     std::vector<double> Values;
-    double Median() const
-    {
-        if (Values.empty())
-            return 0;
-        std::vector<double> V = Values;
-        std::sort(V.begin(), V.end());
-        return V.size() % 2 ? V[V.size() / 2] : (V[V.size() / 2 - 1] + V[V.size() / 2]) / 2;
-    }
+    double Median() const { return XBench::Median(Values); }
 };
 std::map<std::string, TFigures> Figures; // "Dense scan MB/s" ...
 std::map<std::string, Integer> FoundCounts; // "Dense scan" ...
@@ -331,8 +305,9 @@ void BM_Warm(benchmark::State& State)
     }
     const Int64 Bytes = Int64(fs::file_size(I->Path));
     const std::string Name = I->Name;
+    PreadPass(I->Path); // into the page cache
+    XBench::TInterleaved Turns;
     for (auto _ : State) {
-        const double Pread = PreadPass(I->Path);
         const double Share = Testing::PageCacheShare(I->Path);
         if (Share < 0.99) {
             State.SkipWithError(
@@ -340,7 +315,8 @@ void BM_Warm(benchmark::State& State)
             break;
         }
         Integer Found = 0;
-        const double Scan = ScanPass(I->Path, Found);
+        const auto [Pread, Scan] =
+            Turns.Measure([&] { return PreadPass(I->Path); }, [&] { return ScanPass(I->Path, Found); });
         State.SetIterationTime(Scan);
         Note(Name + " scan MB/s", MBps(Bytes, Scan));
         Note(Name + " pread MB/s", MBps(Bytes, Pread));
@@ -370,18 +346,18 @@ void BM_Cold(benchmark::State& State)
     }
     // Which goes first alternates: the first read after a drop can meet a
     // colder machine than the second.
-    static bool PreadFirst = true;
+    XBench::TInterleaved Turns;
     for (auto _ : State) {
-        double Pread = 0, Scan = 0;
         Integer Found = 0;
-        for (Integer Pass = 0; Pass < 2; ++Pass) {
-            Testing::DropFromPageCache(I->Path);
-            if ((Pass == 0) == PreadFirst)
-                Pread = PreadPass(I->Path);
-            else
-                Scan = ScanPass(I->Path, Found);
-        }
-        PreadFirst = !PreadFirst;
+        const auto [Pread, Scan] = Turns.Measure(
+            [&] {
+                Testing::DropFromPageCache(I->Path);
+                return PreadPass(I->Path);
+            },
+            [&] {
+                Testing::DropFromPageCache(I->Path);
+                return ScanPass(I->Path, Found);
+            });
         State.SetIterationTime(Scan);
         Note(Name + " cold scan MB/s", MBps(Bytes, Scan));
         Note(Name + " cold pread MB/s", MBps(Bytes, Pread));
@@ -460,16 +436,14 @@ double Median(const std::string& Key)
     return It == Figures.end() ? 0 : It->second.Median();
 }
 
+std::string LoadAtStart;
+
 void PrintTable()
 {
-    std::printf("\nMedians of the repetitions (%u cores, load average now %s)\n", std::thread::hardware_concurrency(),
-        [] {
-            std::ifstream In("/proc/loadavg");
-            std::string L;
-            std::getline(In, L);
-            return L.substr(0, L.find(' '));
-        }()
-            .c_str());
+    std::printf("\nMedians of the repetitions (%u cores; images of %lld MiB %s; pread in %zu KiB windows; load "
+                "averages at the start %s, now %s)\n",
+        std::thread::hardware_concurrency(), (long long)(ImageBytes() >> 20), XBench::ImageWrites().c_str(),
+        XBench::PreadWindow >> 10, LoadAtStart.c_str(), XBench::LoadAverages().c_str());
     std::printf("%-8s %10s %10s %8s %10s %8s %10s %10s %8s %10s %8s %s\n", "image", "scan MB/s", "pread", "/pread",
         "cold scan", "/cold", "fm -q", "fm", "scan/fm", "photorec", "scan/pr", "found: scan fm-q fm pr");
     for (const TImage& I : Images) {
@@ -504,6 +478,7 @@ void PrintTable()
 int main(int argc, char** argv)
 {
     InitializeUnits();
+    LoadAtStart = XBench::LoadAverages();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

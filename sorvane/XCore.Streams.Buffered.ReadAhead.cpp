@@ -1,6 +1,7 @@
 #include "sorvane/XCore.Streams.Buffered.ReadAhead.h"
 #include "rtl/Threads.h"
 #include "core/XCore.Errors.h"
+#include <algorithm>
 #include <chrono>
 
 TXReadAhead::TXReadAhead(TXCustomBufStream* Stream, std::function<bool()> Cancelled, bool Always)
@@ -77,10 +78,20 @@ TXFillResult TXReadAhead::ReadTimed(Int64 Start, Byte* Dest, Int64 Room, Byte Mo
 
 bool TXReadAhead::Measure(double NsPerMiB)
 {
-    FNsPerMiB = FNsPerMiB == 0 ? NsPerMiB : 0.75 * FNsPerMiB + 0.25 * NsPerMiB;
-    if (FAlways || FNsPerMiB > SlowNsPerMiB)
+    FRecent[FRecentNext] = NsPerMiB;
+    FRecentNext = (FRecentNext + 1) % FRecent.size();
+    FRecentCount = std::min(FRecentCount + 1, FRecent.size());
+    // The mean without the slowest: a reader put off its core for a while
+    // on a busy machine makes one window slow, a slow source all of them.
+    double Sum = 0, Slowest = 0;
+    for (size_t K = 0; K < FRecentCount; ++K) {
+        Sum += FRecent[K];
+        Slowest = std::max(Slowest, FRecent[K]);
+    }
+    const double Typical = FRecentCount > 1 ? (Sum - Slowest) / double(FRecentCount - 1) : Sum;
+    if (FAlways || Typical > SlowNsPerMiB)
         return true;
-    return FNsPerMiB < SlowNsPerMiB / 2 ? false : FAhead;
+    return Typical < SlowNsPerMiB / 2 ? false : FAhead;
 }
 
 TXFillResult TXReadAhead::ReadItself(Int64 Start, Byte* Dest, Int64 Room, Byte RaiseMode)

@@ -13,6 +13,7 @@
 // are not kept: they are read again, and report again, when taken again.
 #pragma once
 #include "sorvane/XCore.Streams.Buffered.h"
+#include <array>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -22,8 +23,9 @@ public:
     // Windows read ahead of the one in use, and windows held in all.
     static constexpr Integer Depth = 4;
     static constexpr Integer Capacity = 24;
-    // Reading a MiB slower than this makes the thread read ahead; twice as
-    // fast makes the taker read for itself again.
+    // Reading a MiB slower than this (over the last windows, the slowest
+    // left out) makes the thread read ahead; twice as fast makes the taker
+    // read for itself again.
     static constexpr double SlowNsPerMiB = 1.2e6;
 
     // Always: read ahead however fast the windows come (tests).
@@ -77,7 +79,9 @@ private:
     // The taker's own: it reads for itself without the lock; set under the
     // lock only while the thread neither reads nor reads ahead.
     bool FTakerReads = false;
-    double FNsPerMiB = 0; // recent reading time
+    std::array<double, 8> FRecent {}; // reading times of the last windows
+    size_t FRecentNext = 0;
+    size_t FRecentCount = 0;
     std::thread FThread;
 
     void Run();

@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -37,6 +40,11 @@ public:
             Progress = Worker->GetProgress();
         if (!Progress)
             Progress = IPtr<IXProgress>(EmptyProgress());
+        Int64 Free = 0;
+        for (Int64 C = 2; C < Clusters.Count(); ++C)
+            Free += IsFree(C);
+        FreeBytes = Free * Fat->ClusterSize();
+        DataBytes = std::max<Int64>(Clusters.Count() - 2, 0) * Fat->ClusterSize();
     }
 
     bool Stopped() const { return IsAppTerminated() || (Worker && Worker->GetTerminated()); }
@@ -66,10 +74,21 @@ private:
     // For every data cluster: the free clusters from it on, the last free
     // cluster of the run that holds it, and the next free cluster after it.
     std::vector<Cardinal> FreeFrom, RunEnd, NextFree;
+    // The clusters of the existing files listed so far, and the chain of
+    // the file being listed.
+    std::vector<bool> Claimed;
+    std::vector<Cardinal> Chain;
+    // The (first cluster, size) pairs of deleted files checked already.
+    std::set<std::pair<Cardinal, Int64>> CheckedPairs;
+    // The free bytes when the listing started (the free clusters only get
+    // fewer) and the bytes of the data area.
+    Int64 FreeBytes = 0;
+    Int64 DataBytes = 0;
 
     bool IsFree(Int64 Cluster) const { return Clusters[Cluster].State == clAvailable; }
     bool ReadSector(Int64 Offset, Byte* Sector);
-    Integer ReadDirCluster(Int64 Sectors, Cardinal Cluster, Int64 Offset);
+    Integer ReadDirCluster(Int64 Sectors, Cardinal Cluster, Int64 Offset, bool KeepEmpty = true);
+    bool CanBecomeFile(const Byte* Raw, bool Lost) const;
     void AddEntry(TXDRDirClusterObject* Object, const Byte* Raw);
     void FollowSubdirs(Integer Index, std::vector<Cardinal>& Pending);
     void WalkChain(Cardinal First, std::vector<Cardinal>& Pending);
@@ -84,6 +103,22 @@ bool TFATLister::ReadSector(Int64 Offset, Byte* Sector)
     return XGuarded(xecReadFailed, false, [&] {
         return Stream->Seek(Offset, soBeginning) == Offset && Stream->Read(Sector, SectorBytes) == SectorBytes;
     });
+}
+
+// Whether a file entry can ever be listed: it has bytes, starts at a data
+// cluster and fits the data area; one that only the deleted files' way can
+// list (deleted, or in a lost folder) starts at a free cluster and fits the
+// free space. What fails is dropped as it is read: blank or random bytes
+// taken for a folder would otherwise keep millions of entries.
+bool TFATLister::CanBecomeFile(const Byte* Raw, bool Lost) const
+{
+    const Int64 Size = DirEntryFileSize(Raw);
+    const Cardinal First = DirEntryFirstCluster(Raw, Fat->IsFAT32());
+    if (Size <= 0 || Size > DataBytes || !Fat->IsChainValue(First))
+        return false;
+    if (Lost || IsErasedDirEntry(Raw))
+        return IsFree(First) && Size <= FreeBytes;
+    return true;
 }
 
 void TFATLister::AddEntry(TXDRDirClusterObject* Object, const Byte* Raw)
@@ -107,7 +142,7 @@ void TFATLister::AddEntry(TXDRDirClusterObject* Object, const Byte* Raw)
     Entry->SetDeleted(Deleted);
 }
 
-Integer TFATLister::ReadDirCluster(Int64 Sectors, Cardinal Cluster, Int64 Offset)
+Integer TFATLister::ReadDirCluster(Int64 Sectors, Cardinal Cluster, Int64 Offset, bool KeepEmpty)
 {
     if (Cluster == 0 || Stopped())
         return -1;
@@ -128,10 +163,12 @@ Integer TFATLister::ReadDirCluster(Int64 Sectors, Cardinal Cluster, Int64 Offset
                 Ended = true;
                 break;
             }
-            if (IsFileDirEntry(Raw) || IsSubdirectoryEntry(Raw))
+            if (IsSubdirectoryEntry(Raw) || (IsFileDirEntry(Raw) && CanBecomeFile(Raw, Lost)))
                 AddEntry(Object.get(), Raw);
         }
     }
+    if (!KeepEmpty && Object->Entries()->Count() == 0)
+        return -1;
     if (DotFirst)
         Object->Flags |= xdcDotFirst;
     if (Lost)
@@ -232,10 +269,13 @@ void TFATLister::SearchLostDirectories()
         // A cluster the walk read already is not read again.
         if (!Clusters.IsDataCluster(C) || !IsFree(C) || Disk->DirRead[size_t(C)])
             continue;
+        // A cluster holding nothing that could be listed stays free space.
         if (LooksLikeDirectory(C, ReadFailed)) {
             Clusters[C].State = clAvailableFolder;
-            Disk->DirRead[size_t(C)] = true;
-            ReadDirCluster(Sectors, Cardinal(C), Fat->ClusterOffset(C));
+            if (ReadDirCluster(Sectors, Cardinal(C), Fat->ClusterOffset(C), false) >= 0)
+                Disk->DirRead[size_t(C)] = true;
+            else
+                Clusters[C].State = clAvailable;
         }
     }
 }
@@ -293,12 +333,17 @@ void TFATLister::ListFile(TXFileSystemEntry* Entry)
     Cardinal Cluster = Entry->FirstCluster;
     Cardinal Last = 0;
     NextChainStamp();
+    if (Claimed.empty())
+        Claimed.assign(size_t(Clusters.Count()), false);
+    Chain.clear();
     while (Remaining > 0) {
-        // A value that is no data cluster, or a cluster met before, breaks
-        // the chain: the file is not whole.
-        if (!Fat->IsChainValue(Cluster) || ChainMarks[Cluster] == ChainStamp)
+        // A value that is no data cluster, a cluster met before in this
+        // chain, or one an earlier file claimed (cross-linked chains)
+        // breaks the chain: the file is not whole.
+        if (!Fat->IsChainValue(Cluster) || ChainMarks[Cluster] == ChainStamp || Claimed[Cluster])
             return;
         ChainMarks[Cluster] = ChainStamp;
+        Chain.push_back(Cluster);
         Item->Blocks()->Add(Fat->ClusterOffset(Cluster), std::min(ClusterSize, Remaining));
         Remaining -= ClusterSize;
         Last = Cluster;
@@ -309,15 +354,14 @@ void TFATLister::ListFile(TXFileSystemEntry* Entry)
     }
     if (Remaining > 0 || Last == 0)
         return;
+    for (Cardinal C : Chain)
+        Claimed[C] = true;
 
-    if (UsedBlocks) {
-        for (Integer I = 0; I < Item->Blocks()->Count(); ++I) {
-            const TXBlock B = Item->Blocks()->Items(I);
-            UsedBlocks->Add(B.Start, B.Length);
-        }
-        UsedBlocks->Recount();
-        UsedBlocks->Add(Fat->ClusterOffset(Last), ClusterSize);
-    }
+    // Whole clusters: the slack of the last one is the file's too. The
+    // list is packed (and its total counted) once, after the listing.
+    if (UsedBlocks)
+        for (Cardinal C : Chain)
+            UsedBlocks->Add(Fat->ClusterOffset(C), ClusterSize);
     SetEntryStatus(Item->Status);
     Describe(Item, Entry);
     if (TClass FormatClass = FormatClassOfExtension(Item->Extension)) {
@@ -344,6 +388,10 @@ void TFATLister::ListDeletedFile(TXFileSystemEntry* Entry)
         return;
     const Int64 ClusterSize = Fat->ClusterSize();
     if (Entry->Size > Int64(FreeFrom[Cluster]) * ClusterSize)
+        return;
+    // Entries naming the same bytes are one file: checked, made a
+    // thumbnail of and listed once.
+    if (!CheckedPairs.insert({ Cluster, Entry->Size }).second)
         return;
     // Whole runs of free clusters at a time; a next free cluster is looked
     // for only while bytes remain.

@@ -8,6 +8,8 @@
 #include "sorvane/XCore.Services.h"
 #include <cerrno>
 #include <cmath>
+#include <exception>
+#include <functional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -228,13 +230,20 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
         WriteImage(File.get(), Buffer, Count, TargetFileName);
         WriteFailed = false;
     };
-    // The trailer goes on however the loop ends; a failed write keeps
-    // whatever file was there before.
+    bool FinishChosen = false;
+    // The trailer goes on, and the image takes its name, when the copy
+    // ends as the user or the device ended it: done, cancelled, finished
+    // from the dialog, the device gone. A failed write, or a failure the
+    // copy does not know (no memory, a dialog that raised), keeps whatever
+    // file had the name before.
     struct TTrailer {
-        std::function<void()> Run;
-        ~TTrailer() { Run(); }
-    } Trailer { [&] {
+        std::function<void(bool)> Run;
+        int Pending = std::uncaught_exceptions();
+        ~TTrailer() { Run(std::uncaught_exceptions() > Pending); }
+    } Trailer { [&](bool Raised) {
         if (WriteFailed)
+            return;
+        if (Raised && !FinishChosen && GetXErrorCode() != xecCancelled && GetXErrorCode() != xecDeviceGone)
             return;
         const TXErrorData Before = GetXErrorData();
         const bool Ok = XGuarded(xecWriteFailed, false, [&] {
@@ -333,6 +342,7 @@ void TXDRDiskImageThread::Copy(IXWorker* W)
             }
             break;
         case 4:
+            FinishChosen = true;
             SetXErrorOnce(xecCopyFinished, 0, DeviceName, false);
             RaiseXError();
             break;

@@ -329,10 +329,33 @@ void TXDRWorkerGear::Assemble()
         TXNotificationHandler::Of<&TXDRWorkerGear::OperationTerminated>(this));
 }
 
+// The cancel that the view gear's notice leaves in the engine's queue.
+class TXDRCancelWorkCommand : public TXCommand {
+    X_CLASS(TXDRCancelWorkCommand, TXCommand)
+public:
+    using inherited::Create;
+    void Create(TXDRWorkerGear* AGear)
+    {
+        inherited::Create();
+        Gear = AGear;
+    }
+    void Execute() override { Gear->CancelWork(); }
+
+    TXDRWorkerGear* Gear = nullptr; // not owned
+};
+
+X_REGISTER_CLASS(TXDRCancelWorkCommand)
+
 void TXDRWorkerGear::CancelReceived(IXNotification* Notification)
 {
     if (!Notification || !DynamicCast<TXActionCancelAspect>(Notification->GetAspect()))
         return;
+    IPtr<IXCommand> Cancel(New<TXDRCancelWorkCommand>(this));
+    PostGearMessage(Cancel.Get());
+}
+
+void TXDRWorkerGear::CancelWork()
+{
     IXWorker* W = Worker();
     if (!W)
         return;

@@ -251,8 +251,13 @@ public:
     // Subscribes the gear to its own slow-read ticks and end notices.
     void Assemble() override;
 
-    // Cancels the worker and terminates the running thread.
+    // A cancel heard from the view gear: carried out from the engine's
+    // queue (CancelWork), never inside the view gear's broadcast. Observer
+    // lists are taken in one order: the worker's, the worker gear's, the
+    // view gear's (how the worker's notifications reach the view).
     void CancelReceived(IXNotification* Notification);
+    // Cancels the worker and terminates the running thread.
+    void CancelWork();
     void TicksReceived(IXNotification* Notification);
     void OperationTerminated(IXNotification* Notification);
 

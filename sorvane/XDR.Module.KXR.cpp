@@ -28,8 +28,11 @@ void TXKXREngine::DoAction(TXDRAction* Action)
             : New<TXDRDiskRestoreFilesWorkCommand>(Gear, D->DiskName(), D->DiskSize(), D->RestoreFolder);
     if (!Command)
         return;
+    // Run from the engine's queue: the action comes inside the view gear's
+    // broadcast, and the command takes the worker's observer list, which
+    // is never taken after the view gear's.
     IPtr<IXCommand> Held(Command);
-    Gear->HandleMessage(Held.Get());
+    Gear->PostGearMessage(Held.Get());
 }
 
 TXKXREngine* CreateKXREngine(TXKXRIni* Settings, IPtr<IInterface> Skin)

@@ -1,5 +1,4 @@
 #include "core/XCore.ComponentText.h"
-#include "rtl/CodePages.h"
 #include "rtl/StrUtils.h"
 #include "core/XCore.Engine.Progress.h"
 #include "core/XCore.Errors.h"
@@ -27,49 +26,15 @@ RawBytes ReadWholeStream(TStream* Stream)
     return Data;
 }
 
-bool IsValidUTF8(std::string_view S)
-{
-    size_t I = 0;
-    while (I < S.size()) {
-        auto C = static_cast<unsigned char>(S[I]);
-        size_t Len;
-        Cardinal Min;
-        if (C < 0x80) {
-            ++I;
-            continue;
-        } else if ((C & 0xE0) == 0xC0) {
-            Len = 2;
-            Min = 0x80;
-        } else if ((C & 0xF0) == 0xE0) {
-            Len = 3;
-            Min = 0x800;
-        } else if ((C & 0xF8) == 0xF0) {
-            Len = 4;
-            Min = 0x10000;
-        } else
-            return false;
-        if (S.size() - I < Len)
-            return false;
-        Cardinal V = C & (0x7F >> Len);
-        for (size_t K = 1; K < Len; ++K) {
-            auto D = static_cast<unsigned char>(S[I + K]);
-            if ((D & 0xC0) != 0x80)
-                return false;
-            V = (V << 6) | (D & 0x3F);
-        }
-        if (V < Min || V > 0x10FFFF || (V >= 0xD800 && V <= 0xDFFF))
-            return false;
-        I += Len;
-    }
-    return true;
-}
-
-// UTF-8 where the bytes are UTF-8 (a byte-order mark dropped), else ANSI.
+// UTF-8, a byte-order mark dropped. A broken sequence becomes U+FFFD
+// alone: the rest of the text keeps its characters, where reading the
+// whole text in another code page would change every one of them and the
+// next save would keep the change.
 String BytesToText(std::string_view Bytes)
 {
     if (Bytes.starts_with(Utf8Bom))
         Bytes.remove_prefix(Utf8Bom.size());
-    return IsValidUTF8(Bytes) ? UTF8ToString(Bytes) : AnsiToString(Bytes);
+    return UTF8ToString(Bytes);
 }
 
 // What a stored object starts with, past a byte-order mark and blanks.
@@ -160,6 +125,10 @@ void TextToComponent(StringView Text, TComponent* Root)
     Options.IgnoreErrors = true;
     // Data read here never binds code: event names stay unassigned.
     Options.BindEvents = false;
+    // The parsed tree counts against the load like inflated data: a short
+    // text of many small values would otherwise grow a tree a hundred
+    // times its size.
+    Options.MaxTreeBytes = TXLoadBudget::Remaining();
     ReadComponentFromText(Text, Root, Options);
 }
 

@@ -47,8 +47,8 @@ TComponent* LoadComponentFromStream(TStream* Stream, TComponent* Root);
 
 // The whole stream, from its beginning, as text: the text form and XML
 // (with or without a UTF-8 byte-order mark) as they are, anything else
-// inflated as zlib data first. Bytes are read as UTF-8 where they are
-// valid UTF-8, else in the "ANSI" code page. Raises when the data cannot
+// inflated as zlib data first. Bytes are read as UTF-8; a broken sequence
+// becomes U+FFFD. Raises when the data cannot
 // be inflated or does not fit the load's budget (TXLoadBudget). Every
 // load here is one load: what it reads and inflates shares one budget.
 String ReadStreamText(TStream* Stream);

@@ -3,6 +3,7 @@
 #include "core/XCore.Collections.Lite.h"
 #include "core/XCore.Errors.h"
 #include "core/XCore.Strings.h"
+#include "rtl/Streams.h"
 #include "rtl/StringList.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Units.h"
@@ -330,6 +331,18 @@ bool FileExistsCheck(const String& FileName)
 {
     struct stat St;
     return Stat(Sys(FileName), St) && !S_ISDIR(St.st_mode);
+}
+
+TOwnedPtr<TFileStream> OpenDataFile(const String& FileName, Int64 MaxSize)
+{
+    TOwnedPtr<TFileStream> File(New<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite));
+    // What was opened is checked, not the name, which may change meanwhile.
+    struct stat St;
+    if (::fstat(File->Handle(), &St) != 0 || !S_ISREG(St.st_mode))
+        throw EReadError(u"Not a regular file: " + FileName);
+    if (Int64(St.st_size) > MaxSize)
+        throw EReadError(u"The file is too large to read: " + FileName);
+    return File;
 }
 
 bool FolderExists(const String& Path)

@@ -19,6 +19,7 @@
 #include <vector>
 
 class TStrings;
+class TFileStream;
 
 using TXPathExpander = TXConstMonadicFunction<String>;
 
@@ -38,6 +39,10 @@ String FilePathOf(StringView FileName);
 // A name that is not a folder (links followed).
 bool FileExistsCheck(const String& FileName);
 bool FolderExists(const String& Path);
+// Opens a file of outside data for reading: a regular file (a link to one
+// is followed) of at most MaxSize bytes. A device, pipe or folder of that
+// name, or a larger file, raises EReadError: /dev/zero would never end.
+TOwnedPtr<TFileStream> OpenDataFile(const String& FileName, Int64 MaxSize);
 
 // Creates the folder and its parents; True when it exists afterwards.
 bool SafeForceDirectories(const String& Path);

@@ -113,9 +113,14 @@ bool TXRStreamFiler::WriteGroups(TXRStream* Stream, TXProgress* Progress)
     return AllWritten;
 }
 
+Int64 TXRStreamFiler::LoadAllowance() const
+{
+    return xzMaxInflatedSize;
+}
+
 bool TXRStreamFiler::LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors)
 {
-    TXLoadBudget Budget;
+    TXLoadBudget Budget(LoadLimit(Stream->Size() - BaseOffset, LoadAllowance()));
     const bool Ok = XGuarded(xecReadFailed, false, [&] {
         TOwnedPtr<TXRStream> C(NewContainer());
         if (!C->OpenStream(xroRead, Stream, true, nullptr, BaseOffset))

@@ -36,6 +36,9 @@ public:
     // Writes every group in order; false when one failed (45 recorded),
     // so that a save keeps the old file and an update is undone.
     virtual bool WriteGroups(TXRStream* Stream, TXProgress* Progress);
+    // The allowance of the load rule (LoadLimit) for a load of this kind
+    // of file; xzMaxInflatedSize leaves a load the general budget.
+    virtual Int64 LoadAllowance() const;
 
     bool LoadFromStream(TStream* Stream, TXProgress* Progress, bool RaiseErrors) override;
     bool LoadFromStreamAlt(TStream* Stream, TXProgress* Progress, bool RaiseErrors) override;

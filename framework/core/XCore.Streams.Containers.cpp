@@ -197,6 +197,12 @@ void TXStreamObject::ReadCompressedData(TStream* Stream)
         if (!Inflater->Finished())
             throw EZDecompressionError(u"Stored data cut short");
         FDataStream->SetPosition(0);
+    } catch (const ELoadBudgetError& E) {
+        // Not damage: the load holds more than it may. The whole load is
+        // refused, not this blob alone.
+        FDataStream->Clear();
+        SetXErrorOnce(xecReadFailed, 0, E.Message(), false);
+        throw EOutOfMemory(E.Message());
     } catch (const std::exception& E) {
         // Part of the data is no data: the blob stays empty and the load fails.
         FDataStream->Clear();

@@ -119,7 +119,8 @@ bool TXQVSystem::MailTo(const String& Address)
     static constexpr StringView Prefix = u"mailto:";
     const bool Prefixed =
         Address.size() >= Prefix.size() && SameText(StringView(Address).substr(0, Prefix.size()), Prefix);
-    return ShellExecute(xsvOpen, Prefixed ? Address : String(Prefix) + Address, {}, {});
+    // An address is only ever opened, whatever file it may name.
+    return OpenDocument(Prefixed ? Address : String(Prefix) + Address) > 32;
 }
 
 TXQVSystem* QVSystem()

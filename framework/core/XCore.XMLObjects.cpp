@@ -8,6 +8,7 @@
 #include "core/XCore.ZLib.h"
 #include <algorithm>
 #include <charconv>
+#include <new>
 
 namespace {
 
@@ -259,6 +260,10 @@ private:
             SetValue(Obj, P, Child.Text());
         } catch (const EXMLObjectDataError&) {
             throw;
+        } catch (const ELoadBudgetError&) {
+            throw; // the load as a whole is too large
+        } catch (const std::bad_alloc&) {
+            throw;
         } catch (const std::exception&) {
             // A value that cannot be used is skipped, and only it.
         }
@@ -500,6 +505,7 @@ bool LoadObjectFromXMLStream(TObject* Object, TStream* Stream)
         RawBytes Bytes(size_t(Size), '\0');
         Stream->SetPosition(0);
         Stream->ReadBuffer(Bytes.data(), Size);
+        TXLoadBudget::Charge(XmlParseCost(Bytes));
         TOwnedPtr<TXmlDocument> Doc(New<TXmlDocument>());
         Doc->LoadFromBytes(Bytes);
         return ReadDocument(Object, Doc.get());
@@ -514,6 +520,7 @@ bool LoadObjectFromXMLText(TObject* Object, StringView Text)
     try {
         if (!Text.empty() && Text[0] == 0xFEFF)
             Text.remove_prefix(1);
+        TXLoadBudget::Charge(XmlParseCost(Text));
         TOwnedPtr<TXmlDocument> Doc(New<TXmlDocument>());
         Doc->LoadFromText(Text);
         return ReadDocument(Object, Doc.get());

@@ -69,7 +69,7 @@ void TXLoadBudget::Charge(Int64 Count)
         return;
     for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
         if (Count > B->FLimit - B->FUsed)
-            throw EZDecompressionError(u"The data is larger than a load may hold");
+            throw ELoadBudgetError(u"The data is larger than a load may hold");
     for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
         B->FUsed += Count;
 }
@@ -82,6 +82,12 @@ Int64 TXLoadBudget::Remaining()
     for (TXLoadBudget* B = CurrentBudget; B; B = B->FOuter)
         Left = std::min(Left, B->FLimit - B->FUsed);
     return Left;
+}
+
+Int64 LoadLimit(Int64 BytesRead, Int64 Allowance)
+{
+    const Int64 Read = std::clamp<Int64>(BytesRead, 0, xzMaxInflatedSize);
+    return std::min(xzLoadFactor * Read + std::max<Int64>(Allowance, 0), xzMaxInflatedSize);
 }
 
 int ZLibLevel(Byte Level)

@@ -16,6 +16,9 @@ struct IXProgress;
 
 X_EXCEPTION(EZCompressionError, Exception)
 X_EXCEPTION(EZDecompressionError, Exception)
+// A load past its budget (TXLoadBudget). Readers that skip a bad value
+// let this one through: the load as a whole is refused.
+X_EXCEPTION(ELoadBudgetError, EZDecompressionError)
 
 inline constexpr Byte xzlStore = 0;
 inline constexpr Byte xzlFastest = 1;
@@ -25,6 +28,22 @@ inline constexpr Byte xzlBest = 3;
 // Inflating stops with a failure past this size where the data's own
 // record declares none, so a small body cannot fill the memory.
 inline constexpr Int64 xzMaxInflatedSize = Int64(256) << 20;
+
+// The rule for every load of outside data: what it inflates, reads whole
+// and builds from the data (parse trees, word pairs, keys) is charged to
+// one budget, and the budget of a load of a kind with an allowance of its
+// own is xzLoadFactor times the bytes the load reads plus that allowance
+// (never above xzMaxInflatedSize). Peak memory then follows the bytes read,
+// not what inflation makes of them; a refused load raises, which the
+// loads' guards turn into False and 44.
+inline constexpr Int64 xzLoadFactor = 8;
+// Settings files (the components' files, "card.ini") and their
+// compressed form.
+inline constexpr Int64 xzSettingsAllowance = Int64(16) << 20;
+// Language files and word tables.
+inline constexpr Int64 xzLanguageAllowance = Int64(16) << 20;
+// xzLoadFactor * BytesRead + Allowance, capped at xzMaxInflatedSize.
+Int64 LoadLimit(Int64 BytesRead, Int64 Allowance);
 
 // One budget for everything a load inflates or reads whole into memory, so
 // that many small bodies cannot add up to what one body may not reach.
@@ -44,7 +63,7 @@ public:
     TXLoadBudget& operator=(const TXLoadBudget&) = delete;
 
     // Counts Count more bytes against the open scopes of this thread;
-    // raises EZDecompressionError (and counts nothing) past a bound.
+    // raises ELoadBudgetError (and counts nothing) past a bound.
     static void Charge(Int64 Count);
     // What the open scopes still allow; xzMaxInflatedSize outside them.
     static Int64 Remaining();

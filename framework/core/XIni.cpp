@@ -66,7 +66,7 @@ void TXCustomIni::Changed()
 bool TXCustomIni::LoadFromStream(TStream* Stream)
 {
     const bool Loaded = Stream && XGuarded(xecReadFailed, false, [&] {
-        TXLoadBudget Budget;
+        TXLoadBudget Budget(LoadLimit(Stream->Size(), xzSettingsAllowance));
         String Text = ReadStreamText(Stream);
         RenameTextRoot(Text, this);
         LoadComponentFromText(Text, this);
@@ -95,8 +95,7 @@ bool TXCustomIni::LoadFromFile(const String& FileName)
         return false;
     }
     return XGuarded(xecReadFailed, false, [&] {
-        TOwnedPtr<TFileStream> File(New<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite));
-        return LoadFromStream(File.get());
+        return LoadFromStream(OpenDataFile(FileName, xzSettingsAllowance).get());
     });
 }
 

@@ -7,6 +7,8 @@
 #include "core/XIni.h"
 #include "core/XSpark.App.h"
 #include "core/XSpark.Lg.Filers.h"
+#include "core/XCore.ZLib.h"
+#include "rtl/Streams.h"
 #include "rtl/StrUtils.h"
 #include "rtl/StringList.h"
 #include "rtl/Units.h"
@@ -67,7 +69,7 @@ bool PortableCard(const String& Folder)
         if (!FileExistsCheck(Name))
             return;
         auto Lines = MakeOwned<TStringList>();
-        Lines->LoadFromFile(Name);
+        Lines->LoadFromStream(OpenDataFile(Name, xzSettingsAllowance).get());
         Portable = StrToIntDef(Trim(Lines->Values(u"CardMode")), 0) > 0;
     });
     return Portable;

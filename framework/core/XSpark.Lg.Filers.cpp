@@ -1,5 +1,6 @@
 #include "core/XSpark.Lg.Filers.h"
 #include "core/XSpark.Lg.h"
+#include "core/XCore.ZLib.h"
 #include "rtl/StrUtils.h"
 
 X_REGISTER_CLASS(TXLgFiler)
@@ -23,6 +24,11 @@ void TXLgFiler::DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& 
     // A bare header reads its own properties only.
     if (!Project)
         Group->ReadOptions.reset(2);
+}
+
+Int64 TXLgFiler::LoadAllowance() const
+{
+    return xzLanguageAllowance;
 }
 
 void TXLgFilerGroup::Create()

@@ -17,6 +17,9 @@ public:
     // The identity from the header or project (its AppID and AppVer), and
     // the one group.
     void DefineGroups(TObject* AData, Integer AMode, const TXFilerParts& AParts) override;
+    // Language files are small: what they inflate to is held to the
+    // language allowance of the load rule.
+    Int64 LoadAllowance() const override;
 };
 
 class TXLgFilerGroup : public TXRStreamItemsFilerGroup {

@@ -7,6 +7,7 @@
 #include "rtl/TypInfo.h"
 #include "rtl/Units.h"
 #include "rtl/Verify.h"
+#include <algorithm>
 #include <vector>
 
 X_REGISTER_CLASS(TXW)
@@ -97,6 +98,10 @@ void ForEachLine(StringView Text, F&& Line)
         Start = End + (End + 1 < Text.size() && Text[End] == u'\r' && Text[End + 1] == u'\n' ? 2 : 1);
     }
 }
+
+// What one word pair holds in a table beyond its text, the list's growth
+// by doubling included.
+constexpr Int64 WordPairCost = 2 * Int64(sizeof(TXWordPairs::TPair));
 
 // A byte-order mark names the encoding; without one the bytes are ANSI.
 // An odd last byte of UTF-16 text is no character and is dropped.
@@ -220,18 +225,22 @@ void TXW::DropIndex()
 
 bool LoadWords(TXW* Table, TStream* Stream)
 {
-    RawBytes Bytes;
+    String Text;
     const bool Read = Table && Stream && XGuarded(xecReadFailed, false, [&] {
-        TXLoadBudget Budget;
         const Int64 Left = std::max<Int64>(Stream->Size() - Stream->Position(), 0);
+        TXLoadBudget Budget(LoadLimit(Left, xzLanguageAllowance));
         TXLoadBudget::Charge(Left);
-        Bytes.resize(size_t(Left));
+        RawBytes Bytes(size_t(Left), '\0');
         Bytes.resize(size_t(Stream->Read(Bytes.data(), Left)));
+        Text = TableText(Bytes);
+        // The text and the pairs it may make count before any is added, so
+        // a table refused for its size adds nothing: lines of a few bytes
+        // make pairs ten times larger.
+        const Int64 Lines = Int64(std::count(Text.begin(), Text.end(), u'=')) + 1;
+        TXLoadBudget::Charge(Int64(Text.size() * sizeof(Char)) + Lines * WordPairCost + Int64(Bytes.size()));
     });
     if (!Read)
         return false;
-    const String Text = TableText(Bytes);
-    RawBytes().swap(Bytes);
     ForEachLine(Text, [&](StringView Line) {
         const size_t Eq = Line.find(u'=');
         if (Eq == StringView::npos)

@@ -64,7 +64,8 @@ private:
 // Table. A UTF-8 or UTF-16 byte-order mark names the encoding, else the
 // bytes are ANSI (1252). Lines whose id is not hexadecimal, is 0 or does
 // not fit in 32 bits, and lines without "=", are skipped. False (with
-// xecReadFailed) when reading fails; the pairs read so far stay.
+// xecReadFailed) when reading fails or the table needs more than the load
+// rule allows (xzLanguageAllowance); nothing is added then.
 bool LoadWords(TXW* Table, TStream* Stream);
 
 // A language's named stream (a help text, say), kept in a stored blob.

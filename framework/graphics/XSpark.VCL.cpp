@@ -160,7 +160,12 @@ void TXCustomControl::DoExit()
     TLifeWatch Watch(FLife);
     inherited::DoExit();
     if (!Watch.Freed())
-        Broadcast(CreateFocusChangedNotification(this, New<TXFocusChangedAspect>()).Get());
+        TellFocusChanged(this, this);
+}
+
+void TellFocusChanged(TControl* Control, IXObservable* Observers)
+{
+    Observers->Broadcast(CreateFocusChangedNotification(Control, New<TXFocusChangedAspect>()).Get());
 }
 
 void TXCustomControl::WMNCHitTest(TMessage& Message)
@@ -185,14 +190,18 @@ void TXCustomControl::WMNCLButtonDown(TMessage& Message)
 
 void TXCustomControl::WndProc(TMessage& Message)
 {
+    if (!OfferStyleMessage(this, ControlSkin(), Message))
+        inherited::WndProc(Message);
+}
+
+bool OfferStyleMessage(TWinControl* Control, TXControlSkin* Skin, TMessage& Message)
+{
     TCustomStyleEngine* Engine = TStyleManager::Engine();
-    if (Engine && Engine->ClassType() != TCustomStyleEngine::StaticClass() && HandleAllocated() &&
-        !ComponentState().Contains(csDestroying) && ControlSkin() && ControlSkin()->StyleServices()->Enabled()) {
-        TLifeWatch Watch(FLife);
-        if (Engine->HandleMessage(this, Message) || Watch.Freed())
-            return;
-    }
-    inherited::WndProc(Message);
+    if (!Engine || Engine->ClassType() == TCustomStyleEngine::StaticClass() || !Control->HandleAllocated() ||
+        Control->ComponentState().Contains(csDestroying) || !Skin || !Skin->StyleServices()->Enabled())
+        return false;
+    TLifeWatch Watch(Control->LifeMark());
+    return Engine->HandleMessage(Control, Message) || Watch.Freed();
 }
 
 TCustomForm* FindParentForm(TComponent* Component)

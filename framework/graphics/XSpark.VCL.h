@@ -206,6 +206,13 @@ private:
     bool FDragsParentForm = false;
 };
 
+// Offers Message to the style engine for Control first while Skin's style
+// styles controls; true when the engine handled it or the control went
+// (the control's own handling is then skipped).
+bool OfferStyleMessage(TWinControl* Control, TXControlSkin* Skin, TMessage& Message);
+// Tells Observers that Control lost the focus.
+void TellFocusChanged(TControl* Control, IXObservable* Observers);
+
 // The form a control lives on: a windowless control's search starts at its
 // parent, a windowed one's at itself; null when there is none.
 TCustomForm* FindParentForm(TComponent* Component);

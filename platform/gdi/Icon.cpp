@@ -28,8 +28,24 @@ Integer I32(const Byte* P)
 
 constexpr Byte PngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 
+Cardinal BigEndian32(const Byte* P)
+{
+    return Cardinal(P[0]) << 24 | Cardinal(P[1]) << 16 | Cardinal(P[2]) << 8 | Cardinal(P[3]);
+}
+
+// The size in the PNG's header (IHDR, right behind the signature) is the
+// entry's: an entry of at most 256 x 256 never decodes a larger picture.
+bool PngHeaderFitsEntry(std::span<const Byte> Bytes, const TIconEntry& Entry)
+{
+    return Bytes.size() >= 24 && std::memcmp(Bytes.data() + 12, "IHDR", 4) == 0 &&
+        BigEndian32(Bytes.data() + 16) == Cardinal(Entry.Width) &&
+        BigEndian32(Bytes.data() + 20) == Cardinal(Entry.Height);
+}
+
 bool DecodePng(std::span<const Byte> Bytes, const TIconEntry& Entry, TIconImage& Image)
 {
+    if (!PngHeaderFitsEntry(Bytes, Entry))
+        return false;
     TOwnedPtr<TMemoryStream> S(MakeOwned<TMemoryStream>());
     S->WriteBuffer(Bytes.data(), Int64(Bytes.size()));
     S->SetPosition(0);

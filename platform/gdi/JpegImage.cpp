@@ -2,6 +2,7 @@
 #include "gdi/Bitmap.h"
 #include "rtl/Streams.h"
 #include "rtl/Verify.h"
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -125,6 +126,9 @@ void ConvertRow(TDecode* D, Byte* Dst)
     }
 }
 
+// What any JPEG may take for its coefficients beyond its share by size.
+constexpr UInt64 JpegMemoryAllowance = UInt64(64) << 20;
+
 // The steps of a decode answer false after a libjpeg error (the text is in
 // D->Err.Text). Start reads the header and, unless only the header is
 // wanted, starts the decompression at the picture's scale.
@@ -134,7 +138,10 @@ bool StartDecode(TDecode* D)
         return false;
     jpeg_create_decompress(&D->Info);
     D->Created = true;
-    D->Info.mem->max_memory_to_use = 1L << 30;
+    // Progressive pictures keep every coefficient until the last scan,
+    // whatever few bytes describe them: that memory follows the data's
+    // size (a real photo holds far more than a 256th of its coefficients).
+    D->Info.mem->max_memory_to_use = long(std::min<UInt64>(UInt64(1) << 30, JpegMemoryAllowance + 256 * UInt64(D->Size)));
     D->Info.progress = &D->Progress;
     jpeg_mem_src(&D->Info, D->Data, static_cast<unsigned long>(D->Size));
     jpeg_read_header(&D->Info, TRUE);

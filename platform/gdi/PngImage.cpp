@@ -182,6 +182,29 @@ void SplitRow(const Byte* Bgra, Byte* Bgr, Byte* Alpha, Integer Width)
     }
 }
 
+// Deflate makes at most about 1032 bytes of one. A picture whose rows need
+// more than the bytes left could make is refused before its pixels are
+// allocated: a 74-byte file declaring 10000 x 10000 pixels is damaged, not
+// a reason to take 700 MB. Where the stream cannot tell its end, only the
+// pixel cap holds.
+constexpr UInt64 MaxDeflateRatio = 1032;
+
+void CheckDataHoldsPicture(TPngState* St, size_t RowBytes, png_uint_32 Height)
+{
+    if (St->StreamEnd < 0)
+        return;
+    Int64 Left = 0;
+    try {
+        Left = St->StreamEnd - St->Stream->Position();
+    } catch (...) {
+        Left = 0;
+    }
+    // The rows without their filter bytes: fewer than any layout stores.
+    const UInt64 Raw = UInt64(RowBytes) * Height;
+    if (Raw / MaxDeflateRatio > UInt64(std::max<Int64>(Left, 0)))
+        png_error(St->Png, "PNG data too short for its picture");
+}
+
 bool RunRead(TPngRead* St)
 {
     if (setjmp(png_jmpbuf(St->Png)))
@@ -197,6 +220,7 @@ bool RunRead(TPngRead* St)
     int Depth = 0, ColourType = 0, Interlace = 0;
     png_get_IHDR(St->Png, St->Info, &W, &H, &Depth, &ColourType, &Interlace, nullptr, nullptr);
     CheckGraphicSize(W, H);
+    CheckDataHoldsPicture(St, png_get_rowbytes(St->Png, St->Info), H);
     St->ColorType = Byte(ColourType);
     St->BitDepth = Byte(Depth);
     ReadTransparency(St, ColourType, Depth);

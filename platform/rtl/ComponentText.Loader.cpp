@@ -6,6 +6,7 @@
 #include "rtl/StringList.h"
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace {
 // A read error already reported with its place; passes outer handlers.
@@ -126,6 +127,10 @@ private:
         try {
             SetProp(Instance, P.Name, P.Value);
         } catch (const EPlacedReadError&) {
+            throw;
+        } catch (const EOutOfMemory&) {
+            throw; // no value is skipped for want of memory: the read fails
+        } catch (const std::bad_alloc&) {
             throw;
         } catch (const Exception& E) {
             if (!FOptions.IgnoreErrors)
@@ -319,7 +324,7 @@ private:
 
 void ReadComponentFromText(StringView Text, TComponent* Root, const TComponentReadOptions& Options)
 {
-    TTextObject Tree = ParseComponentText(Text, Options.MaxDepth);
+    TTextObject Tree = ParseComponentText(Text, Options.MaxDepth, Options.MaxTreeBytes);
     TLoader(Options, Root).Read(Tree, Root);
 }
 

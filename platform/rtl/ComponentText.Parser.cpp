@@ -41,9 +41,10 @@ int HexValue(Char C)
 
 class TParser {
 public:
-    TParser(StringView Text, Integer MaxDepth)
+    TParser(StringView Text, Integer MaxDepth, Int64 MaxTreeBytes)
         : FText(Text)
         , FMaxDepth(MaxDepth)
+        , FTreeLeft(MaxTreeBytes)
     {
         Next();
     }
@@ -61,7 +62,21 @@ private:
     size_t FPos = 0;
     Integer FLine = 1;
     Integer FMaxDepth;
+    // What the tree may still take; negative: no bound.
+    Int64 FTreeLeft;
     TToken FTok;
+
+    // Counts a node of the tree before it is made. Nodes sit in vectors
+    // that grow by doubling, so each counts twice its size.
+    void Charge(size_t NodeSize, size_t TextUnits = 0)
+    {
+        if (FTreeLeft < 0)
+            return;
+        const Int64 Cost = Int64(2 * NodeSize + TextUnits * sizeof(Char));
+        if (Cost > FTreeLeft)
+            Error(u"The text holds more than a load may hold");
+        FTreeLeft -= Cost;
+    }
 
     [[noreturn]] void Error(const String& Message, Integer Line = 0) const
     {
@@ -278,6 +293,7 @@ private:
     TTextObject ParseObject(Integer Depth)
     {
         CheckDepth(Depth);
+        Charge(sizeof(TTextObject));
         TTextObject Obj;
         Obj.Line = FTok.Line;
         if (IsWord(u"inherited"))
@@ -316,6 +332,7 @@ private:
 
     TTextProp ParseProp(Integer Depth)
     {
+        Charge(sizeof(TTextProp) - sizeof(TTextValue));
         TTextProp P;
         P.Line = FTok.Line;
         P.Name = DottedName(u"Property name");
@@ -326,6 +343,7 @@ private:
 
     TTextValue ParseValue(Integer Depth)
     {
+        Charge(sizeof(TTextValue), FTok.Kind == tkStringTok ? FTok.Text.size() : 0);
         TTextValue V;
         V.Line = FTok.Line;
         switch (FTok.Kind) {
@@ -349,6 +367,7 @@ private:
                 Next();
                 if (FTok.Kind != tkStringTok)
                     Error(u"String expected");
+                Charge(0, FTok.Text.size());
                 V.Text += FTok.Text;
                 Next();
             }
@@ -364,6 +383,7 @@ private:
             V.Kind = vkSet;
             Next();
             while (!IsSymbol(u']')) {
+                Charge(sizeof(String));
                 V.Names.push_back(ExpectIdent(u"Set member"));
                 if (IsSymbol(u','))
                     Next();
@@ -390,6 +410,7 @@ private:
             V.Kind = vkCollection;
             Next();
             while (!IsSymbol(u'>')) {
+                Charge(sizeof(TTextItem));
                 TTextItem Item;
                 Item.Line = FTok.Line;
                 if (!IsWord(u"item"))
@@ -433,6 +454,7 @@ private:
             if (High < 0) {
                 High = H;
             } else {
+                Charge(0, 1);
                 Bytes += char((High << 4) | H);
                 High = -1;
             }
@@ -443,7 +465,7 @@ private:
 };
 }
 
-TTextObject ParseComponentText(StringView Text, Integer MaxDepth)
+TTextObject ParseComponentText(StringView Text, Integer MaxDepth, Int64 MaxTreeBytes)
 {
-    return TParser(Text, MaxDepth).ParseRoot();
+    return TParser(Text, MaxDepth, MaxTreeBytes).ParseRoot();
 }

@@ -61,8 +61,10 @@ struct TTextObject {
 };
 
 // Parses one "object ... end" block; MaxDepth bounds the nesting of
-// objects, lists and collections together.
-TTextObject ParseComponentText(StringView Text, Integer MaxDepth = 32);
+// objects, lists and collections together. MaxTreeBytes (when not
+// negative) bounds the memory of the tree: a text that would need more
+// raises EParserError before it is built.
+TTextObject ParseComponentText(StringView Text, Integer MaxDepth = 32, Int64 MaxTreeBytes = -1);
 // The text of one value as the writer lays it out; Level is the indent of
 // the property line it belongs to.
 String FormatTextValue(const TTextValue& Value, Integer Level);
@@ -145,7 +147,8 @@ private:
 
 struct TComponentReadOptions {
     // Skip unknown properties, bad values and unknown classes instead of
-    // failing (syntax errors and unexpected classes still fail).
+    // failing (syntax errors, unexpected classes and a want of memory,
+    // EOutOfMemory or std::bad_alloc, still fail).
     bool IgnoreErrors = false;
     // Event properties stay unassigned unless this is set; their method
     // names are then looked up in MethodRoot (the root when null).
@@ -155,6 +158,8 @@ struct TComponentReadOptions {
     // null); another class named by the text fails the read.
     TClass ChildBase = nullptr;
     Integer MaxDepth = 32;
+    // The most memory the parsed tree may take; negative: no bound.
+    Int64 MaxTreeBytes = -1;
 };
 
 // Writes Root, its published and defined properties and its owned

@@ -41,6 +41,7 @@ X_MESSAGES(TWinControl)
     X_MESSAGE(CM_ENABLEDCHANGED, CMEnabledChanged);
     X_MESSAGE(CM_COLORCHANGED, CMColorChanged);
     X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
+    X_MESSAGE(CM_DIALOGKEY, CMDialogKey);
 }
 
 X_MESSAGES(TGraphicControl)
@@ -985,6 +986,13 @@ void TWinControl::WMChar(TMessage& Message)
         return;
     Message.WParam = Key;
     X_INHERITED_MESSAGE(Message);
+}
+
+void TWinControl::CMDialogKey(TMessage& Message)
+{
+    // A dialog key the form did not take goes to every control in it (a
+    // default or cancel button answers Enter or Escape).
+    Broadcast(Message);
 }
 
 void TWinControl::WMNCDestroy(TMessage& Message)

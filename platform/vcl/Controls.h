@@ -532,6 +532,7 @@ protected:
     void CMEnabledChanged(TMessage& Message);
     void CMColorChanged(TMessage& Message);
     void CMFontChanged(TMessage& Message);
+    void CMDialogKey(TMessage& Message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;

@@ -1,6 +1,6 @@
 // TTimer: a component that runs OnTimer every Interval milliseconds while
 // Enabled, from the message loop of the thread that made it. Its handler
-// may free the timer.
+// may free the timer. TPanel: a container with bevels and a caption.
 //
 //     auto* Timer = New<TTimer>(Form);
 //     Timer->SetInterval(250);
@@ -35,4 +35,68 @@ private:
     bool FEnabled = true;
     Cardinal FInterval = 1000;
     TNotifyEvent FOnTimer;
+};
+
+// Draws a frame Width pixels wide just inside Rect, TopColor on the top and
+// left, BottomColor on the bottom and right, and moves Rect's edges in by
+// Width.
+void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, Integer Width);
+
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+
+// A container drawn with an outer and an inner bevel, a border between
+// them and its caption in the middle; children align inside the bevels
+// and the border.
+//
+//     auto* Panel = New<TPanel>(Form);
+//     Panel->SetParent(Form);
+//     Panel->SetAlign(alBottom);
+//     Panel->SetBevelOuter(bvNone);
+class TCustomPanel : public TCustomControl {
+    X_CLASS(TCustomPanel, TCustomControl)
+    X_DECLARE_MESSAGES(TCustomPanel)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TBevelCut BevelOuter() const { return FBevelOuter; }
+    void SetBevelOuter(TBevelCut Value);
+    TBevelCut BevelInner() const { return FBevelInner; }
+    void SetBevelInner(TBevelCut Value);
+    Integer BevelWidth() const { return FBevelWidth; }
+    void SetBevelWidth(Integer Value);
+    Integer BorderWidth() const { return FBorderWidth; }
+    void SetBorderWidth(Integer Value);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    TVerticalAlignment VerticalAlignment() const { return FVerticalAlignment; }
+    void SetVerticalAlignment(TVerticalAlignment Value);
+    bool ShowCaption() const { return FShowCaption; }
+    void SetShowCaption(bool Value);
+    // Children see the parent's background: nothing is filled.
+    bool ParentBackground() const { return FControlStyle.Contains(csParentBackground); }
+    void SetParentBackground(bool Value);
+    // The client area less the bevels and the border: where children align.
+    TRect InnerRect();
+
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+
+protected:
+    void Paint() override;
+    void CMTextChanged(TMessage& Message);
+
+private:
+    // How far the bevels and the border reach in from each edge.
+    Integer FrameWidth() const;
+
+    TBevelCut FBevelOuter = bvRaised;
+    TBevelCut FBevelInner = bvNone;
+    Integer FBevelWidth = 1;
+    Integer FBorderWidth = 0;
+    TAlignment FAlignment = taCenter;
+    TVerticalAlignment FVerticalAlignment = taVerticalCenter;
+    bool FShowCaption = true;
+};
+
+class TPanel : public TCustomPanel {
+    X_CLASS(TPanel, TCustomPanel)
 };

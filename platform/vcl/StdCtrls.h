@@ -1,4 +1,5 @@
-// Standard controls drawn by this library: the combo box.
+// Standard controls drawn by this library: the combo box, the label, the
+// push button and the check box.
 //
 // A combo box shows its selected item and drops down a list of its items
 // (a window of its own over the others, which takes the pointer while it
@@ -133,4 +134,181 @@ private:
 
 class TComboBox : public TCustomComboBox {
     X_CLASS(TComboBox, TCustomComboBox)
+};
+
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+enum TEllipsisPosition { epNone, epPathEllipsis, epEndEllipsis, epWordEllipsis };
+
+// A label: its caption drawn on its parent, no window of its own. AutoSize
+// (on by default) fits the bounds to the text, keeping the right edge of a
+// right-justified label; WordWrap breaks lines at the width; a transparent
+// label leaves its parent's background under the text.
+//
+//     auto* Label = New<TLabel>(Form);
+//     Label->SetParent(Form);
+//     Label->SetCaption(u"Name:");
+class TCustomLabel : public TGraphicControl {
+    X_CLASS(TCustomLabel, TGraphicControl)
+    X_DECLARE_MESSAGES(TCustomLabel)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool Value);
+    TTextLayout Layout() const { return FLayout; }
+    void SetLayout(TTextLayout Value);
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    bool Transparent() const { return !FControlStyle.Contains(csOpaque); }
+    void SetTransparent(bool Value);
+    TEllipsisPosition EllipsisPosition() const { return FEllipsisPosition; }
+    void SetEllipsisPosition(TEllipsisPosition Value);
+    // Kept for the styles that draw a glow behind text; the system style
+    // draws none.
+    Integer GlowSize() const { return FGlowSize; }
+    void SetGlowSize(Integer Value) { FGlowSize = Value; }
+    // The label's own flags for DrawText: alignment, layout, wrapping and
+    // ellipsis.
+    Cardinal DrawTextFlags() const;
+
+protected:
+    void Paint() override;
+    // Draws the caption with Flags into Rect; with DT_CALCRECT it measures
+    // instead and sets Rect's right and bottom.
+    virtual void DoDrawText(TRect& Rect, Cardinal Flags);
+    // Fits the bounds to the text while AutoSize is on.
+    virtual void AdjustBounds();
+    // A canvas in the label's font that measures without drawing.
+    TCanvas* MeasureCanvas();
+
+    void CMTextChanged(TMessage& Message);
+    void CMFontChanged(TMessage& Message);
+
+    TAlignment FAlignment = taLeftJustify;
+    bool FAutoSize = true;
+    TTextLayout FLayout = tlTop;
+    bool FWordWrap = false;
+    TEllipsisPosition FEllipsisPosition = epNone;
+    Integer FGlowSize = 0;
+
+private:
+    TOwnedPtr<TCanvas> FMeasure;
+};
+
+class TLabel : public TCustomLabel {
+    X_CLASS(TLabel, TCustomLabel)
+};
+
+// The base of the push button and the check box: a windowed control that
+// takes the focus by Tab and paints itself on its canvas.
+class TButtonControl : public TCustomControl {
+    X_CLASS(TButtonControl, TCustomControl)
+    X_DECLARE_MESSAGES(TButtonControl)
+public:
+    void Create(TComponent* AOwner) override;
+
+protected:
+    void CMTextChanged(TMessage& Message);
+    void CMMouseEnter(TMessage& Message);
+    void CMMouseLeave(TMessage& Message);
+    void CMEnter(TMessage& Message);
+    void CMExit(TMessage& Message);
+
+    // Drawn pressed: the left button is down over it, or Space is held.
+    bool FPressed = false;
+    bool FHot = false;
+};
+
+// A push button. Enter presses the default button (or the focused one),
+// Escape the cancel button, through CM_DIALOGKEY from the form; a click
+// sets the form's ModalResult when the button has one.
+//
+//     auto* Ok = New<TButton>(Form);
+//     Ok->SetParent(Form);
+//     Ok->SetDefault(true);
+//     Ok->SetModalResult(mrOk);
+class TCustomButton : public TButtonControl {
+    X_CLASS(TCustomButton, TButtonControl)
+    X_DECLARE_MESSAGES(TCustomButton)
+public:
+    void Create(TComponent* AOwner) override;
+
+    bool Default() const { return FDefault; }
+    void SetDefault(bool Value);
+    bool Cancel() const { return FCancel; }
+    void SetCancel(bool Value) { FCancel = Value; }
+    Integer ModalResult() const { return FModalResult; }
+    void SetModalResult(Integer Value) { FModalResult = Value; }
+    // The caption breaks into centred lines at the width.
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    // Enter presses this button: it has the focus, or it is the default
+    // button and no other button has the focus.
+    bool Active();
+
+    void Click() override;
+
+protected:
+    void Paint() override;
+    void KeyDown(Word& Key, TShiftState Shift) override;
+    void KeyUp(Word& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+
+    void CMDialogKey(TMessage& Message);
+
+private:
+    // A click that lands from a press, or from Space let go.
+    void Release(bool Clicked);
+
+    bool FDefault = false;
+    bool FCancel = false;
+    bool FWordWrap = false;
+    Integer FModalResult = 0;
+};
+
+class TButton : public TCustomButton {
+    X_CLASS(TButton, TCustomButton)
+};
+
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+// A check box: a box with its caption to the right. A click or Space goes
+// to the next state (grayed between checked and unchecked when
+// AllowGrayed); a change runs OnClick.
+class TCustomCheckBox : public TButtonControl {
+    X_CLASS(TCustomCheckBox, TButtonControl)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TCheckBoxState State() const { return FState; }
+    void SetState(TCheckBoxState Value);
+    bool Checked() const { return FState == cbChecked; }
+    void SetChecked(bool Value) { SetState(Value ? cbChecked : cbUnchecked); }
+    bool AllowGrayed() const { return FAllowGrayed; }
+    void SetAllowGrayed(bool Value) { FAllowGrayed = Value; }
+    TAlignment Alignment() const { return FAlignment; }
+    // taLeftJustify puts the box right of the caption.
+    void SetAlignment(TAlignment Value);
+
+protected:
+    // The next state, as a click takes it.
+    virtual void Toggle();
+    void Paint() override;
+    void KeyDown(Word& Key, TShiftState Shift) override;
+    void KeyUp(Word& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+
+private:
+    TCheckBoxState FState = cbUnchecked;
+    bool FAllowGrayed = false;
+    TAlignment FAlignment = taRightJustify;
+};
+
+class TCheckBox : public TCustomCheckBox {
+    X_CLASS(TCheckBox, TCustomCheckBox)
 };

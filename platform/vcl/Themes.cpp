@@ -11,6 +11,8 @@ X_REGISTER_CLASS(TSystemStyleServices)
 X_REGISTER_CLASS(TStyleHook)
 X_REGISTER_CLASS(TMouseTrackControlStyleHook)
 X_REGISTER_CLASS(TScrollingStyleHook)
+X_REGISTER_CLASS(TButtonStyleHook)
+X_REGISTER_CLASS(TCheckBoxStyleHook)
 X_REGISTER_CLASS(TComboBoxStyleHook)
 X_REGISTER_CLASS(TListViewStyleHook)
 X_REGISTER_CLASS(TTreeViewStyleHook)
@@ -70,6 +72,7 @@ TColor TSystemStyleServices::GetStyleFontColor(TStyleFont Font) const
     case sfComboBoxItemDisabled:
     case sfListItemTextDisabled:
     case sfTreeItemTextDisabled:
+    case sfTextLabelDisabled:
     case sfWindowTextDisabled: return clGrayText;
     case sfComboBoxItemSelected:
     case sfListItemTextSelected:

@@ -66,7 +66,11 @@ enum TStyleFont {
     sfTreeItemTextNormal,
     sfTreeItemTextSelected,
     sfWindowTextDisabled,
-    sfWindowTextNormal
+    sfWindowTextNormal,
+    sfCheckBoxTextHot,
+    sfCheckBoxTextNormal,
+    sfTextLabelDisabled,
+    sfTextLabelNormal
 };
 
 enum TStyleElementItem { seFont, seClient, seBorder };
@@ -144,6 +148,12 @@ protected:
 
 class TMouseTrackControlStyleHook : public TStyleHook {
     X_CLASS(TMouseTrackControlStyleHook, TStyleHook)
+};
+class TButtonStyleHook : public TMouseTrackControlStyleHook {
+    X_CLASS(TButtonStyleHook, TMouseTrackControlStyleHook)
+};
+class TCheckBoxStyleHook : public TMouseTrackControlStyleHook {
+    X_CLASS(TCheckBoxStyleHook, TMouseTrackControlStyleHook)
 };
 class TScrollingStyleHook : public TMouseTrackControlStyleHook {
     X_CLASS(TScrollingStyleHook, TMouseTrackControlStyleHook)

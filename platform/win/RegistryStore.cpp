@@ -1,17 +1,25 @@
 // File form of the registry, one line per key or value, UTF-8:
 //
-//     QuorvaleRegistry 1
-//     K <tab> HKEY_CURRENT_USER <tab> Software <tab> Quorvale
+//     QuorvaleRegistry 2
+//     K <tab> 0 <tab> HKEY_CURRENT_USER
+//     K <tab> 1 <tab> Software
+//     K <tab> 2 <tab> Quorvale
 //     V <tab> type <tab> name <tab> data
 //     End
+//
+// A key line gives the key's level and its own name: its parent is the
+// last key line above it one level up, so a file grows with what it holds,
+// not with the depth of its keys. Files of the first form ("QuorvaleRegistry
+// 1"), whose key lines give the whole path from HKEY_CURRENT_USER, are
+// still read.
 //
 // A value belongs to the key line above it. Data is "\"" and the text of a
 // string value (its UTF-16 data without the terminating zero), "=" and the
 // decimal number of a 4-byte REG_DWORD, or "#" and hex bytes for anything
 // else. In names and texts "\\", control characters ("\xHH") and lone
 // surrogates ("\uHHHH") are escaped, so no field holds a tab or line break.
-// A file without the header or the "End" line, or with any line that does
-// not parse, is damaged.
+// A file without the header or the "End" line, with any line that does
+// not parse, or with more than MaxItems keys and values, is damaged.
 #include "win/RegistryStore.h"
 #include "rtl/StrUtils.h"
 #include <cerrno>
@@ -28,7 +36,8 @@ namespace XRegistryStore {
 
 namespace {
 
-constexpr std::string_view Header = "QuorvaleRegistry 1";
+constexpr std::string_view Header = "QuorvaleRegistry 2";
+constexpr std::string_view PathHeader = "QuorvaleRegistry 1";
 constexpr std::string_view Trailer = "End";
 constexpr std::string_view RootName = "HKEY_CURRENT_USER";
 // A registry file beyond this is not ours; it reads as damaged.
@@ -183,42 +192,102 @@ RawBytes TextAsData(StringView Text)
     return Data;
 }
 
-void SerializeKey(std::string& Out, const TKey& Key, std::string& Path)
+void SerializeValue(std::string& Out, const TValue& Value)
 {
-    Out += "K\t";
-    Out += Path;
+    Out += "V\t";
+    Out += std::to_string(Value.Type);
+    Out += '\t';
+    AppendEscaped(Out, Value.Name);
+    Out += '\t';
+    String Text;
+    if ((Value.Type == REG_SZ || Value.Type == REG_EXPAND_SZ) && DataAsText(Value.Data, Text)) {
+        Out += '"';
+        AppendEscaped(Out, Text);
+    } else if (Value.Type == REG_DWORD && Value.Data.size() == 4) {
+        const auto* B = reinterpret_cast<const Byte*>(Value.Data.data());
+        Out += '=';
+        Out += std::to_string(DWORD(B[0]) | DWORD(B[1]) << 8 | DWORD(B[2]) << 16 | DWORD(B[3]) << 24);
+    } else {
+        Out += '#';
+        for (char B : Value.Data)
+            AppendHex(Out, Byte(B), 2);
+    }
     Out += '\n';
-    for (const auto& [Folded, Value] : Key.Values) {
-        Out += "V\t";
-        Out += std::to_string(Value.Type);
-        Out += '\t';
-        AppendEscaped(Out, Value.Name);
-        Out += '\t';
-        String Text;
-        if ((Value.Type == REG_SZ || Value.Type == REG_EXPAND_SZ) && DataAsText(Value.Data, Text)) {
-            Out += '"';
-            AppendEscaped(Out, Text);
-        } else if (Value.Type == REG_DWORD && Value.Data.size() == 4) {
-            const auto* B = reinterpret_cast<const Byte*>(Value.Data.data());
-            Out += '=';
-            Out += std::to_string(DWORD(B[0]) | DWORD(B[1]) << 8 | DWORD(B[2]) << 16 | DWORD(B[3]) << 24);
-        } else {
-            Out += '#';
-            for (char B : Value.Data)
-                AppendHex(Out, Byte(B), 2);
-        }
-        Out += '\n';
-    }
-    for (const auto& [Folded, Sub] : Key.Keys) {
-        std::size_t Mark = Path.size();
-        Path += '\t';
-        AppendEscaped(Path, Sub.Name);
-        SerializeKey(Out, Sub, Path);
-        Path.resize(Mark);
-    }
 }
 
-bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key)
+void SerializeKey(std::string& Out, const TKey& Key, std::size_t Level)
+{
+    Out += "K\t";
+    Out += std::to_string(Level);
+    Out += '\t';
+    AppendEscaped(Out, Key.Name);
+    Out += '\n';
+    for (const auto& [Folded, Value] : Key.Values)
+        SerializeValue(Out, Value);
+    for (const auto& [Folded, Sub] : Key.Keys)
+        SerializeKey(Out, Sub, Level + 1);
+}
+
+// The key Name below Parent, made when missing; null past the item cap.
+TKey* SubKey(TKey& Parent, String Name, std::size_t& Items)
+{
+    auto [It, Made] = Parent.Keys.try_emplace(FoldName(Name));
+    if (Made) {
+        if (++Items > MaxItems) {
+            Parent.Keys.erase(It);
+            return nullptr;
+        }
+        It->second.Name = std::move(Name);
+    }
+    return &It->second;
+}
+
+// A key name as stored: not empty, no "\\".
+bool KeyName(std::string_view Field, String& Name)
+{
+    return Unescape(Field, Name) && !Name.empty() && Name.find(u'\\') == String::npos;
+}
+
+// A key line of the first form: the whole path from the root.
+TKey* PathKeyLine(const std::vector<std::string_view>& Fields, TKey& Tree, std::size_t& Items)
+{
+    if (Fields.size() < 2 || Fields[1] != RootName || Fields.size() - 2 > MaxDepth)
+        return nullptr;
+    TKey* Current = &Tree;
+    for (std::size_t I = 2; I < Fields.size() && Current; ++I) {
+        String Name;
+        if (!KeyName(Fields[I], Name))
+            return nullptr;
+        Current = SubKey(*Current, std::move(Name), Items);
+    }
+    return Current;
+}
+
+// A key line of the present form: its level and name. Open holds the keys
+// of the levels above it, the root first.
+TKey* LevelKeyLine(const std::vector<std::string_view>& Fields, TKey& Tree, std::vector<TKey*>& Open,
+    std::size_t& Items)
+{
+    DWORD Level;
+    if (Fields.size() != 3 || !ParseCardinal(Fields[1], Level) || Level > MaxDepth || Level > Open.size())
+        return nullptr;
+    if (Level == 0) {
+        if (Fields[2] != RootName)
+            return nullptr;
+        Open.assign(1, &Tree);
+        return &Tree;
+    }
+    String Name;
+    if (Open.empty() || !KeyName(Fields[2], Name))
+        return nullptr;
+    Open.resize(Level);
+    TKey* Key = SubKey(*Open.back(), std::move(Name), Items);
+    if (Key)
+        Open.push_back(Key);
+    return Key;
+}
+
+bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key, std::size_t& Items)
 {
     if (Fields.size() != 4 || Fields[3].empty())
         return false;
@@ -254,8 +323,12 @@ bool ParseValue(const std::vector<std::string_view>& Fields, TKey& Key)
         break;
     default: return false;
     }
-    String Folded = FoldName(Value.Name);
-    Key.Values[Folded] = std::move(Value);
+    auto [It, Made] = Key.Values.try_emplace(FoldName(Value.Name));
+    if (Made && ++Items > MaxItems) {
+        Key.Values.erase(It);
+        return false;
+    }
+    It->second = std::move(Value);
     return true;
 }
 
@@ -266,12 +339,25 @@ String FoldName(StringView Name)
     return AnsiUpperCase(Name);
 }
 
+std::size_t CountItems(const TKey& Root)
+{
+    std::size_t Count = Root.Values.size();
+    for (const auto& [Folded, Sub] : Root.Keys)
+        Count += 1 + CountItems(Sub);
+    return Count;
+}
+
 std::string Serialize(const TKey& Root)
 {
     std::string Out(Header);
     Out += '\n';
-    std::string Path(RootName);
-    SerializeKey(Out, Root, Path);
+    Out += "K\t0\t";
+    Out += RootName;
+    Out += '\n';
+    for (const auto& [Folded, Value] : Root.Values)
+        SerializeValue(Out, Value);
+    for (const auto& [Folded, Sub] : Root.Keys)
+        SerializeKey(Out, Sub, 1);
     Out += Trailer;
     Out += '\n';
     return Out;
@@ -282,7 +368,10 @@ bool Parse(std::string_view Text, TKey& Root)
     TKey Tree;
     Tree.Name = Root.Name;
     TKey* Current = nullptr;
+    std::vector<TKey*> Open;
+    std::size_t Items = 0;
     bool Ended = false;
+    bool ByPath = false;
     bool First = true;
     while (!Text.empty()) {
         std::size_t Eol = Text.find('\n');
@@ -293,8 +382,9 @@ bool Parse(std::string_view Text, TKey& Root)
         if (Ended)
             return false;
         if (First) {
-            if (Line != Header)
+            if (Line != Header && Line != PathHeader)
                 return false;
+            ByPath = Line == PathHeader;
             First = false;
             continue;
         }
@@ -304,20 +394,11 @@ bool Parse(std::string_view Text, TKey& Root)
         }
         auto Fields = SplitFields(Line);
         if (Fields[0] == "K") {
-            if (Fields.size() < 2 || Fields[1] != RootName || Fields.size() - 2 > MaxDepth)
+            Current = ByPath ? PathKeyLine(Fields, Tree, Items) : LevelKeyLine(Fields, Tree, Open, Items);
+            if (!Current)
                 return false;
-            Current = &Tree;
-            for (std::size_t I = 2; I < Fields.size(); ++I) {
-                String Name;
-                if (!Unescape(Fields[I], Name) || Name.empty() || Name.find(u'\\') != String::npos)
-                    return false;
-                TKey& Sub = Current->Keys[FoldName(Name)];
-                if (Sub.Name.empty())
-                    Sub.Name = std::move(Name);
-                Current = &Sub;
-            }
         } else if (Fields[0] == "V") {
-            if (!Current || !ParseValue(Fields, *Current))
+            if (!Current || !ParseValue(Fields, *Current, Items))
                 return false;
         } else {
             return false;
@@ -561,6 +642,12 @@ bool TStore::WriteFile(const std::string& Path, const std::string& Content, TSta
     return true;
 }
 
+bool TStore::WriteTree(const TKey& Tree, TStamp* Stamp)
+{
+    // A tree the next read would refuse is not written.
+    return CountItems(Tree) <= MaxItems && WriteFile(FilePath(), Serialize(Tree), Stamp);
+}
+
 Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& Change)
 {
     if (FBatchDepth > 0) {
@@ -594,7 +681,7 @@ Integer TStore::Modify(const std::function<Integer(TKey& Root, bool& Changed)>& 
     if (!FWritable)
         return ERROR_WRITE_FAULT;
     TStamp Stamp;
-    if (!WriteFile(FilePath(), Serialize(Copy), &Stamp))
+    if (!WriteTree(Copy, &Stamp))
         return ERROR_WRITE_FAULT;
     FTree = std::move(Copy);
     FStamp = Stamp;
@@ -620,7 +707,7 @@ Integer TStore::EndBatch()
     Integer Result = FBatchRefused ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
     if (FBatchDirty) {
         TStamp Stamp;
-        if (WriteFile(FilePath(), Serialize(FTree), &Stamp)) {
+        if (WriteTree(FTree, &Stamp)) {
             FStamp = Stamp;
         } else {
             Result = ERROR_WRITE_FAULT;

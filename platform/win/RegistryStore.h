@@ -29,6 +29,8 @@ struct TKey {
 // The name as compared: upper case, as the registry compares names.
 String FoldName(StringView Name);
 
+// The keys and values below Root, all levels.
+std::size_t CountItems(const TKey& Root);
 // The file form of a tree whose root is HKEY_CURRENT_USER.
 std::string Serialize(const TKey& Root);
 // False when Text is not a complete registry file; Root is then unchanged.
@@ -38,6 +40,10 @@ inline constexpr const char* FileName = "registry.txt";
 // Keys nest at most this deep below the root (deeper paths are refused,
 // and a file holding one is damaged), so walking a tree stays shallow.
 inline constexpr std::size_t MaxDepth = 512;
+// A file holds at most this many keys and values together: a read costs
+// some 300 bytes a key whatever the file spends on it, and a tree that
+// would break the cap is not written.
+inline constexpr std::size_t MaxItems = 100000;
 
 class TStore {
 public:
@@ -87,6 +93,7 @@ private:
     void RefreshNow();
     void Load(const std::string& Path);
     bool WriteFile(const std::string& Path, const std::string& Content, TStamp* Stamp);
+    bool WriteTree(const TKey& Tree, TStamp* Stamp);
 };
 
 }

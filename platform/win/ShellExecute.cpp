@@ -193,7 +193,6 @@ HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView 
     if (Name.empty())
         return SE_ERR_FNF;
     const std::string Target = StringToUTF8(Name);
-    const std::string Folder = StringToUTF8(Directory);
 
     if (IsExecutableFile(Target)) {
         const std::string Program = Absolute(Target);
@@ -202,9 +201,16 @@ HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView 
         std::vector<std::string> Args { Program };
         for (const String& A : CommandLineToArgv(Parameters))
             Args.push_back(StringToUTF8(A));
-        return Spawn(Program, false, Args, Folder);
+        return Spawn(Program, false, Args, StringToUTF8(Directory));
     }
+    return OpenDocument(Name, Directory);
+}
 
+HINSTANCE OpenDocument(StringView File, StringView Directory)
+{
+    const std::string Target = StringToUTF8(File);
+    if (Target.empty())
+        return SE_ERR_FNF;
     // A name that exists, or has no scheme, is a path: made absolute, it
     // starts with "/" and xdg-open cannot take it for an option.
     struct stat St;
@@ -213,7 +219,7 @@ HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView 
         Argument = Absolute(Target);
     if (Argument.empty() || Argument[0] == '-')
         return SE_ERR_FNF;
-    return Spawn("xdg-open", true, { "xdg-open", Argument }, Folder);
+    return Spawn("xdg-open", true, { "xdg-open", Argument }, StringToUTF8(Directory));
 }
 
 void WaitForStartedPrograms()

@@ -32,6 +32,11 @@ constexpr HINSTANCE ShellExecuteStarted = 42;
 HINSTANCE ShellExecute(HWND Owner, StringView Verb, StringView File, StringView Parameters, StringView Directory,
     Integer ShowCmd);
 
+// Opens File (a document, folder or URL) with xdg-open as its one
+// argument, never starting it as a program even when it names one; a
+// path is made absolute first. Answers as ShellExecute does.
+HINSTANCE OpenDocument(StringView File, StringView Directory = {});
+
 // The arguments of a command line by the Windows rules: blanks and tabs
 // separate outside double quotes; 2n backslashes before a quote give n and
 // the quote opens or closes; 2n + 1 give n and a literal quote; "" inside

@@ -402,6 +402,38 @@ void TXmlNode::SetText(StringView Text)
     }
 }
 
+// --- parse cost -----------------------------------------------------------------
+
+namespace {
+
+// pugixml's node and attribute records: eight and five pointers.
+constexpr Int64 XmlNodeSize = 8 * Int64(sizeof(void*));
+constexpr Int64 XmlAttributeSize = 5 * Int64(sizeof(void*));
+
+template<class C>
+Int64 MarkupCost(std::basic_string_view<C> Text, Int64 Utf8Bytes)
+{
+    Int64 Starts = 0, Equals = 0;
+    for (C Ch : Text) {
+        Starts += Ch == C('<');
+        Equals += Ch == C('=');
+    }
+    // UTF-16 data is converted: the copy may take twice its bytes.
+    return 2 * Utf8Bytes + (2 * Starts + 1) * XmlNodeSize + Equals * XmlAttributeSize;
+}
+
+}
+
+Int64 XmlParseCost(std::string_view Bytes)
+{
+    return MarkupCost(Bytes, Int64(Bytes.size()));
+}
+
+Int64 XmlParseCost(StringView Text)
+{
+    return MarkupCost(Text, 3 * Int64(Text.size()));
+}
+
 // --- TXmlDocument ---------------------------------------------------------------
 
 TXmlDocument::TXmlDocument()

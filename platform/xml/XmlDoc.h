@@ -122,5 +122,12 @@ private:
     void Parse(std::string_view Bytes, bool FromText);
 };
 
+// At least what loading the document takes in memory: its own copy of the
+// bytes (in UTF-8), a node for every markup start and the text beside it,
+// an attribute for every "=". Loads of outside data count it before they
+// parse, as markup of a few bytes a node makes a tree many times larger.
+Int64 XmlParseCost(std::string_view Bytes);
+Int64 XmlParseCost(StringView Text);
+
 // True when Name is an XML 1.0 name.
 bool IsXmlName(StringView Name);

@@ -319,6 +319,28 @@ TEST_F(DiskImage, AFullDiskEndsWith45AndKeepsTheOldFile)
     EXPECT_EXIT(FullDisk(), ::testing::ExitedWithCode(0), "");
 }
 
+// A dialog that raises, out of memory or otherwise, ends the copy with a
+// code and leaves an earlier image of the name as it was, with no
+// temporary file beside it.
+TEST_F(DiskImage, ARaisingDialogEndsWithACodeAndKeepsTheEarlierImage)
+{
+    const Bytes Card = MakeCard(150 * Cluster);
+    TOwnedPtr<TFakeDevice> Device(New<TFakeDevice>(Raw(Card)));
+    Device->FailSector(20, EIO);
+    TFakeDeviceRegistration Registered(Name, Device.get());
+    const std::function<void()> Raises[] = { [] { throw std::bad_alloc(); },
+        [] { throw std::runtime_error("the form could not be made"); } };
+    for (const auto& Raise : Raises) {
+        WriteFileBytes(Folder / "earlier.bin", { 1, 2, 3 });
+        Chooser.OnAsk = Raise;
+        const TEnd End = Copy(Folder.File("earlier.bin"));
+        EXPECT_NE(End.Error.Code, 0);
+        EXPECT_EQ(ReadFileBytes(Folder / "earlier.bin"), (Bytes { 1, 2, 3 }));
+        for (const auto& E : fs::directory_iterator(Folder.Path()))
+            EXPECT_EQ(E.path().filename().string().find("earlier.bin.~"), std::string::npos) << E.path();
+    }
+}
+
 TEST_F(DiskImage, ATargetOnTheCardIsRefused)
 {
     // A device node for the temporary folder's own device stands for the
@@ -367,6 +389,7 @@ TEST_F(DiskImage, AnEngineFreedWhileTheDialogWaitsEndsTheCopy)
     Engine->ViewGear->Broadcast(NewNotification(New<TXDiskAspect>(Name, Byte(0), Int64(0))).Get());
     Engine->DataGear->ImageFileName = Folder.File("engine.bin");
     Engine->ViewGear->Broadcast(NewNotification(New<TXDRActionImageFile>()).Get());
+    Rig.Pump();
     while (!SynchronizePending())
         std::this_thread::yield();
     Engine.reset();

@@ -205,7 +205,9 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
     // same bytes, codes, raises, slow-read and fill events, read after
     // read, forwards, back to a kept window and with whole-window reads.
     // (A window taken back from the kept ones is not read again, so it
-    // reports no new slow read: the slow case reads forwards only.)
+    // reports no new slow read: the slow case reads forwards only.) The
+    // device holds more windows than the read-ahead keeps, so the look
+    // back also meets windows let go of and read again.
     const struct {
         const char* Name;
         Byte RaiseReadErrors;
@@ -223,13 +225,15 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
             false },
         { "device gone", 0, [](TFakeDevice& F, TManualClock&) { F.VanishAfter(3); }, false },
     };
+    // More windows than the read-ahead keeps.
+    constexpr Int64 Sectors = 4 * 30;
     for (const auto& C : Cases) {
         // Read in turn, with the read-ahead as it chooses (the fake device
         // is fast: the stream mostly reads for itself), and always ahead.
         std::vector<TSeenRead> Seen[3];
         for (const Integer Ahead : { 0, 1, 2 }) {
             TManualClock Clock;
-            auto D = OpenDisk(40, [&](TFakeDevice& F) { C.Setup(F, Clock); });
+            auto D = OpenDisk(Sectors, [&](TFakeDevice& F) { C.Setup(F, Clock); });
             D.Stream->RaiseReadErrors = C.RaiseReadErrors;
             TSeenRead* Now = nullptr;
             D.Stream->OnSlowRead = [&](TObject*, Cardinal Ms) { Now->Slow.push_back(Ms); };
@@ -247,12 +251,14 @@ TEST(DiskStream, ReadingAheadShowsWhatReadingInTurnShows)
                 Now->Code = GetXErrorCode();
                 Now->SubCode = GetXErrorData().SubCode;
             };
-            for (Int64 At = 0; At < 40 * Sector; At += 700)
+            for (Int64 At = 0; At < Sectors * Sector; At += 700)
                 Read(At, 300);
             if (C.Back) {
                 Read(3 * Sector, 10);
                 Read(12 * Sector, 2 * Sector);
                 Read(0, 3 * Buffer);
+                Read((Sectors - 9) * Sector, 10);
+                Read((Sectors - 30) * Sector, 2 * Buffer + 7);
             }
             EXPECT_EQ(D.Stream->ReadingAhead(), Ahead != 0);
             D.Stream->StopReadAhead();

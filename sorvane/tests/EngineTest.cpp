@@ -194,6 +194,8 @@ TEST(RecoveryEngine, DoActionHandsTheWorkerTheCommandForTheActionAndTheChosenSou
                                                : static_cast<TXDRAction*>(New<TXDRActionRestoreFiles>());
         Gear->Seen.clear();
         Engine->ViewGear->Broadcast(NewNotification(Action).Get());
+        EXPECT_TRUE(Gear->Seen.empty()) << "run inside the view gear's broadcast";
+        Pump();
         ASSERT_EQ(Gear->Seen.size(), 1u);
         TObject* Command = InterfaceToObject(Gear->Seen[0].Get());
         ASSERT_EQ(typeid(*Command), Row.Command);

@@ -11,6 +11,9 @@
 #include "sorvane/XDR.Classes.h"
 #include "sorvane/XDR.Gears.Work.F.h"
 #include <gtest/gtest.h>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
 #include <map>
 #include <random>
 #include <set>
@@ -349,8 +352,9 @@ TEST_P(FatListing, DamagedVolumes)
             { "F2.BIN" }, { "F1.BIN" } },
         { "chain past the end", [&](TFatImage& I) { I.SetFATEntry(F1[0], UInt64(PastEnd)); }, { "F2.BIN" },
             { "F1.BIN" } },
-        { "cross-linked files", [&](TFatImage& I) { I.SetFATEntry(F2[0], UInt64(F1[1])); }, { "F1.BIN", "F2.BIN" },
-            {} },
+        // The later file's walk stops at the cluster the first one claimed.
+        { "cross-linked files", [&](TFatImage& I) { I.SetFATEntry(F2[0], UInt64(F1[1])); }, { "F1.BIN" },
+            { "F2.BIN" } },
         { "directory chain loop", [&](TFatImage& I) { I.SetFATEntry(D[0], UInt64(D[0])); },
             { "F1.BIN", "F2.BIN", "IN.BIN" }, {} },
         { "subfolder points at the root", [&](TFatImage& I) { SetFirstCluster(I, SEntry, UInt64(Root)); },
@@ -406,6 +410,89 @@ TEST_P(FatListing, DamagedVolumes)
         for (Integer I = 0; I < L.Disk->DirClusters()->Count(); ++I)
             EXPECT_TRUE(Seen.insert(L.Disk->DirClusters()->GetItem(I)->Cluster).second);
     }
+}
+
+// Damage at the scale of a card, bounded by the image: hundreds of entries
+// sharing one 20,000-cluster chain (and one joining it halfway), hundreds
+// of deleted entries naming one picture, and megabytes of blank free space
+// that reads as folders of entries. Each file is listed once, no listed
+// byte is counted twice, and nothing is kept of what can never be a file.
+TEST(FatListingAtScale, CrossLinkedChainsAndBlankFreeSpace)
+{
+    TTempFolder Folder("fat-scale");
+    TFatImage Image(Folder / "card.img", 16, 32 * 1024, 2);
+    const auto& G = Image.Geometry();
+    const Int64 Cluster = G.ClusterSize();
+    const Int64 BigSize = 20000 * Cluster;
+    Image.PutFile("BIG.BIN", RandomBytes(size_t(BigSize), 50));
+    const Bytes Picture = SmallJpeg(Folder);
+    Image.PutFile("PIC.JPG", Picture);
+    const auto Big = Image.Chain("BIG.BIN");
+    const auto Pic = Image.Chain("PIC.JPG");
+    ASSERT_EQ(Big.size(), 20000u);
+    const Int64 BigEntry = Image.EntryOffset("BIG.BIN"), PicEntry = Image.EntryOffset("PIC.JPG");
+    Image.Delete("PIC.JPG");
+    // Copies fill the root after the two entries mtools wrote.
+    const Bytes BigRaw = Image.ReadBytes(BigEntry, 32), PicRaw = Image.ReadBytes(PicEntry, 32);
+    Int64 Slot = std::max(BigEntry, PicEntry) + 32;
+    auto Put = [&](Bytes Raw, const std::string& Name) {
+        std::copy(Name.begin(), Name.end(), Raw.begin() + (Raw[0] == 0xE5 ? 1 : 0));
+        Image.WriteBytes(Slot, Raw);
+        Slot += 32;
+    };
+    constexpr int Copies = 240;
+    for (int I = 0; I < Copies; ++I) {
+        char Name[9];
+        std::snprintf(Name, sizeof Name, "L%07d", I);
+        Put(BigRaw, Name);
+        std::snprintf(Name, sizeof Name, "%07d", I);
+        Put(PicRaw, Name);
+    }
+    // An entry whose chain starts halfway along the big file's.
+    Bytes Joining = BigRaw;
+    Joining[26] = Byte(Big[10000]);
+    Joining[27] = Byte(Big[10000] >> 8);
+    const UInt64 Half = UInt64(BigSize / 2);
+    for (int B = 0; B < 4; ++B)
+        Joining[size_t(28 + B)] = Byte(Half >> (8 * B));
+    Put(Joining, "JOINING ");
+    // 8 MiB of blanks in free space after both files.
+    const Int64 BlankFrom = std::max(Big.back(), Pic.back()) + 10;
+    const Int64 BlankClusters = (8 << 20) / Cluster;
+    Image.WriteBytes(G.ClusterOffset(BlankFrom), Bytes(size_t(BlankClusters * Cluster), ' '));
+
+    const auto Start = std::chrono::steady_clock::now();
+    TListed L(Image);
+    const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    ASSERT_TRUE(L.Opened);
+    std::cout << "listed " << L.Files->Count() << " files in " << Seconds << " s\n";
+
+    std::map<Int64, int> BySize;
+    Int64 Listed = 0, Blocks = 0;
+    for (Integer I = 0; I < L.Files->Count(); ++I) {
+        TXDRFileItem* Item = L.Files->Items(I);
+        ++BySize[Item->Blocks()->Size()];
+        Listed += Item->Blocks()->Size();
+        Blocks += Item->Blocks()->Count();
+    }
+    EXPECT_EQ(BySize[BigSize], 1) << "one chain, one file";
+    EXPECT_EQ(BySize[Int64(Picture.size())], 1) << "one picture, one file";
+    EXPECT_EQ(BySize[BigSize / 2], 0) << "a chain joining a claimed one is not whole";
+    ASSERT_NE(L.Named(u"BIG.BIN"), nullptr);
+    EXPECT_EQ(RunsOf(L.Named(u"BIG.BIN")->Blocks()), RunsOf(Image, Big, BigSize));
+    ASSERT_NE(L.Named(u"!IC.JPG"), nullptr);
+    EXPECT_TRUE(L.Content(L.Named(u"!IC.JPG")) == Picture);
+    const Int64 ImageSize = Int64(std::filesystem::file_size(Image.Path()));
+    EXPECT_LE(Listed, ImageSize) << "a restore would write more than the card holds";
+    EXPECT_LE(Blocks, ImageSize / Cluster);
+    L.Used->Pack();
+    EXPECT_EQ(L.Used->Size(), BigSize);
+    // Nothing of the blanks is kept: no lost folder, no entry.
+    Integer Entries = 0;
+    for (Integer I = 0; I < L.Disk->DirClusters()->Count(); ++I)
+        Entries += L.Disk->DirClusters()->GetItem(I)->Entries()->Count();
+    EXPECT_EQ(L.Disk->DirClusters()->Count(), 1) << "blank clusters kept as lost folders";
+    EXPECT_LE(Entries, 2 * Copies + 3);
 }
 
 TEST_P(FatListing, StoppedWorkerEndsTheListings)

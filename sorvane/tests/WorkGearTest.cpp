@@ -308,7 +308,16 @@ TEST_F(HeldCard, CancelInEveryPhaseEndsOnceWithCodeOneAndANewScanRunsAfter)
         ASSERT_TRUE(PumpUntilHeld(Ends)) << "the scan ended before it was held";
         // A second command while the thread runs is ignored.
         Rig->Post(ScanCommand());
-        Rig->Cancel();
+        if (P % 2) {
+            // As the view gear passes it on: carried out from the queue,
+            // outside the view gear's broadcast.
+            Rig->Gear->CancelReceived(NewNotification(New<TXActionCancelAspect>(0)).Get());
+            EXPECT_FALSE(Rig->Gear->Worker()->GetTerminated());
+            Rig->Pump();
+            EXPECT_TRUE(Rig->Gear->Worker()->GetTerminated());
+        } else {
+            Rig->Cancel();
+        }
         EXPECT_FALSE(Rig->Gear->StallWatch);
         Gate->Release();
         Rig->WaitForEnds(++Ends);
@@ -326,6 +335,29 @@ TEST_F(HeldCard, CancelInEveryPhaseEndsOnceWithCodeOneAndANewScanRunsAfter)
     EXPECT_EQ(Fresh.Error.Code, 0);
     EXPECT_EQ(NamesOf(Rig->Names()), KeysOf(Card.Expected));
     EXPECT_FALSE(Rig->AddedOutsideFiles);
+}
+
+TEST_F(HeldCard, AWorkerOutOfMemoryEndsWithACode)
+{
+    // Out of memory in the FAT listing, then in the carving of free space.
+    const std::function<bool(TXDRFileItem*, int)> Where[] = {
+        [](TXDRFileItem* I, int) { return I->Name == u"IMG_0001.JPG"; },
+        [](TXDRFileItem*, int Scan) { return Scan == 1; },
+    };
+    for (const auto& At : Where) {
+        Hook.ScanFinds = 0;
+        Hook.OnFound = [&](TXDRFileItem* I, int Scan) {
+            if (At(I, Scan))
+                throw std::bad_alloc();
+        };
+        const TEnd End = Rig->Run(ScanCommand());
+        EXPECT_EQ(End.Name, u"DeepScan");
+        EXPECT_NE(End.Error.Code, 0) << "out of memory ended the scan as a success";
+    }
+    Hook.OnFound = nullptr;
+    const TEnd End = Rig->Run(ScanCommand());
+    EXPECT_EQ(End.Error.Code, 0);
+    EXPECT_EQ(Rig->Files->Count(), Integer(Card.Expected.size()));
 }
 
 TEST_F(HeldCard, AVanishedDeviceEndsTheScanWithElevenAndAClosingAppSendsNoEnd)

@@ -183,11 +183,7 @@ public:
         WaitForEnds(Before + 1);
         return Ends.back();
     }
-    void Cancel()
-    {
-        IPtr<IXNotification> N = NewNotification(New<TXActionCancelAspect>(0));
-        Gear->CancelReceived(N.Get());
-    }
+    void Cancel() { Gear->CancelWork(); }
 
     TXDRFileItem* Named(const String& Name) const
     {

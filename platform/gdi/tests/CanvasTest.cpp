@@ -1,8 +1,10 @@
 #include "GdiTestSupport.h"
 #include "gdi/Canvas.h"
+#include "gdi/Icon.h"
 #include "gdi/Metafile.h"
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 
 using namespace GdiTest;
@@ -196,6 +198,85 @@ TEST(Canvas, GradientFillRunsAcrossOrDown)
     const GRADIENT_RECT Bad[1] = { { 0, 2 } };
     EXPECT_FALSE(GradientFill(Bmp->Canvas(), V, Bad, GRADIENT_FILL_RECT_H));
     EXPECT_FALSE(GradientFill(Bmp->Canvas(), V, R, 2));
+}
+
+namespace {
+
+// Shapes, text, copies, pictures and gradients over a 120 x 90 drawing.
+void DrawScene(TCanvas* C, TCanvas* Source, TGraphic* Picture, HICON Icon)
+{
+    C->Brush()->SetColor(RGB(255, 255, 0));
+    C->FillRect(Rect(5, 5, 115, 85));
+    C->Pen()->SetColor(RGB(0, 0, 128));
+    C->Pen()->SetWidth(3);
+    C->Brush()->SetColor(RGB(0, 128, 128));
+    C->Rectangle(Rect(10, 12, 70, 60));
+    C->MoveTo(0, 89);
+    C->LineTo(119, 0);
+    const TPoint Star[] = { { 60, 5 }, { 100, 80 }, { 20, 30 }, { 110, 30 }, { 25, 80 } };
+    C->Polygon(Star);
+    C->Brush()->SetStyle(bsClear);
+    C->Font()->SetColor(RGB(128, 0, 0));
+    C->TextOut(30, 40, u"Wg\u00e9");
+    TRect Box = Rect(40, 60, 118, 88);
+    C->DrawText(u"two lines\nof text", Box, DT_CENTER);
+    C->CopyRect(Rect(80, 5, 110, 25), Source, Rect(0, 0, 15, 10));
+    C->StretchDraw(Rect(70, 50, 100, 75), Picture);
+    const TRIVERTEX V[2] = { { 0, 70, 0xFF00, 0, 0, 0 }, { 40, 90, 0, 0xFF00, 0, 0 } };
+    const GRADIENT_RECT G[1] = { { 0, 1 } };
+    GradientFill(C, V, G, GRADIENT_FILL_RECT_H);
+    DrawIconEx(C, 50, 2, Icon, 20, 12, 0, nullptr, DI_NORMAL);
+}
+
+}
+
+// A canvas whose bitmap holds only a part of a drawing (the visible part
+// of a window) draws that part in the drawing's coordinates exactly as a
+// canvas of the whole drawing does, clipped or not.
+TEST(Canvas, APartOfADrawingDrawsAsTheWhole)
+{
+    auto Source = SolidBitmap(pf32bit, 15, 10, clRed);
+    Source->FillRect(Rect(5, 0, 15, 10), clBlue);
+    auto Picture = SolidBitmap(pf24bit, 6, 4, clLime);
+    Picture->FillRect(Rect(0, 0, 3, 2), clFuchsia);
+    ICONINFO Info;
+    Info.hbmColor = Picture.get();
+    Info.hbmMask = SolidBitmap(pf24bit, 6, 4, clBlack).release();
+    HICON Icon = CreateIconIndirect(&Info);
+    Info.hbmMask->Free();
+    ASSERT_NE(Icon, nullptr);
+    struct Case {
+        const char* Name;
+        TRect Part; // of the drawing
+        std::optional<TRect> Clip;
+    } Cases[] = {
+        { "inside", Rect(30, 20, 80, 60), std::nullopt },
+        { "over the edge", Rect(90, 60, 140, 110), std::nullopt },
+        { "clipped", Rect(10, 10, 110, 80), Rect(25, 35, 95, 70) },
+        { "before the origin", Rect(-20, -10, 40, 30), Rect(-5, 0, 30, 25) },
+    };
+    for (const Case& C : Cases) {
+        auto Whole = SolidBitmap(pf32bit, 120, 90, clWhite);
+        auto Part = SolidBitmap(pf32bit, C.Part.Width(), C.Part.Height(), clWhite);
+        Part->Canvas()->SetOrigin(Point(C.Part.Left, C.Part.Top));
+        if (C.Clip) {
+            Whole->Canvas()->SetClipRect(*C.Clip);
+            Part->Canvas()->SetClipRect(*C.Clip);
+        }
+        DrawScene(Whole->Canvas(), Source->Canvas(), Picture.get(), Icon);
+        DrawScene(Part->Canvas(), Source->Canvas(), Picture.get(), Icon);
+        Integer Differ = 0;
+        for (Integer Y = 0; Y < Part->Height(); ++Y)
+            for (Integer X = 0; X < Part->Width(); ++X) {
+                const Integer WX = X + C.Part.Left, WY = Y + C.Part.Top;
+                const bool Inside = WX >= 0 && WY >= 0 && WX < 120 && WY < 90;
+                Differ += Part->Pixel(X, Y) != (Inside ? Whole->Pixel(WX, WY) : clWhite);
+            }
+        EXPECT_EQ(Differ, 0) << C.Name;
+        if (C.Part.Left == 10)
+            SavePicture(Part.get(), "canvas-part-of-a-drawing.png");
+    }
+    DestroyIcon(Icon);
 }
 
 TEST(Canvas, SystemColoursResolveFromOneTable)

@@ -1,4 +1,5 @@
 #include "GdiTestSupport.h"
+#include "gdi/Icon.h"
 #include "gdi/PngImage.h"
 #include <cstdlib>
 #include <fstream>
@@ -74,17 +75,6 @@ RawBytes Chunk(const std::string& Type, const RawBytes& Data)
 RawBytes WithChunkAfterHeader(const RawBytes& Png, const RawBytes& Extra)
 {
     return Png.substr(0, 33) + Extra + Png.substr(33);
-}
-
-// The largest resident size this process has had, in KiB.
-long PeakResidentKiB()
-{
-    std::ifstream Status("/proc/self/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("VmHWM:", 0) == 0)
-            return std::atol(Line.c_str() + 6);
-    return -1;
 }
 
 } // namespace
@@ -221,14 +211,14 @@ TEST(PngImage, ChunkLongerThanTheDataFailsBeforeItIsAllocated)
     // In a child of its own, whose peak memory starts at what it shares.
     EXPECT_EXIT(
         {
-            const long Before = PeakResidentKiB();
+            const long Before = Testing::PeakResidentKiB();
             bool Refused = false;
             try {
                 MakeOwned<TPngImage>()->LoadFromStream(StreamOf(Bomb).get());
             } catch (const EPNGError&) {
                 Refused = true;
             }
-            const long Grown = PeakResidentKiB() - Before;
+            const long Grown = Testing::PeakResidentKiB() - Before;
             std::_Exit(Refused && Before > 0 && Grown < 64 * 1024 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -367,4 +357,71 @@ TEST(PngImage, BlankPicturesAlphaLinesAndResize)
     Again->LoadFromStream(S.get());
     EXPECT_EQ(Again->ColorType(), COLOR_RGBALPHA);
     EXPECT_EQ(Again->Pixels(0, 0), clRed);
+}
+
+TEST(PngImage, HostilePicturesCostWhatTheirBytesHold)
+{
+    // An RGBA header of Width x Height with Interlace over our own picture's
+    // data, whose IDAT holds some 200 bytes.
+    auto Declaring = [](Cardinal Width, Cardinal Height, Byte Interlace) {
+        RawBytes B = OurPng();
+        B[25] = char(6);
+        B[28] = char(Interlace);
+        return WithSize(B, Width, Height);
+    };
+    // An icon of one 16 x 16 entry whose data is a PNG of 6000 x 6000.
+    auto Big = MakeOwned<TPngImage>();
+    Big->CreateBlank(COLOR_RGBALPHA, 8, 6000, 6000);
+    const RawBytes Inner = SavePng(Big.get());
+    Big.reset();
+    RawBytes Ico("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14);
+    for (Cardinal V : { Cardinal(Inner.size()), Cardinal(22) })
+        for (int I = 0; I < 4; ++I)
+            Ico += char(V >> (8 * I));
+    Ico += Inner;
+
+    auto LoadPng = [](const RawBytes& Data) {
+        return [Data] {
+            auto Png = MakeOwned<TPngImage>();
+            try {
+                Png->LoadFromStream(StreamOf(Data).get());
+            } catch (const EPNGError& E) {
+                return std::string("refused: ") + Testing::U8(E.Message());
+            }
+            return std::string("read ") + std::to_string(Png->Width()) + "x" + std::to_string(Png->Height());
+        };
+    };
+    struct Case {
+        const char* Name;
+        RawBytes Data;
+        std::function<std::string()> Load;
+        const char* Result;
+    };
+    const RawBytes Interlaced = Declaring(10000, 10000, 1);
+    const RawBytes Cut = Declaring(10000, 10000, 0).substr(0, 74);
+    const Case Cases[] = {
+        { "PNG, interlaced RGBA 10000 x 10000", Interlaced, LoadPng(Interlaced),
+            "refused: PNG error: PNG data too short for its picture" },
+        { "PNG, RGBA 10000 x 10000 cut at 74 bytes", Cut, LoadPng(Cut),
+            "refused: PNG error: PNG data too short for its picture" },
+        { "ICO, 16 x 16 entry holding a 6000 x 6000 PNG", Ico,
+            [&Ico] {
+                TIconFile File;
+                TIconImage Image;
+                const std::span<const Byte> Data(reinterpret_cast<const Byte*>(Ico.data()), Ico.size());
+                if (!ReadIconFile(Data, File))
+                    return std::string("directory refused");
+                return std::string(ReadIconImage(File, 0, Image) ? "entry read" : "entry refused");
+            },
+            "entry refused" },
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const Testing::TBoundedRun Run = Testing::RunBounded(C.Load, 512);
+        Testing::PrintBoundedRun(C.Name, Int64(C.Data.size()), Run);
+        ASSERT_TRUE(Run.Exited);
+        EXPECT_EQ(Run.Result, C.Result);
+        // Nothing near the declared picture is ever allocated.
+        EXPECT_LT(Run.PeakKiB, 16 * 1024);
+    }
 }

@@ -14,7 +14,10 @@
 #include <random>
 #include <spawn.h>
 #include <stdexcept>
+#include <sstream>
+#include <cstdio>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +206,106 @@ TToolResult RunThisTestWith(const std::vector<std::string>& Env)
     if (Result.ExitCode == 0 && Result.Output.find("[  PASSED  ] 1 test.") == std::string::npos)
         Result.ExitCode = 1;
     return Result;
+}
+
+namespace {
+
+long StatusKiB(const char* Field)
+{
+    std::ifstream Status("/proc/self/status");
+    const std::string Key = std::string(Field) + ":";
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind(Key, 0) == 0)
+            return std::atol(Line.c_str() + Key.size());
+    return -1;
+}
+
+}
+
+long ResidentKiB()
+{
+    return StatusKiB("VmRSS");
+}
+
+long PeakResidentKiB()
+{
+    return StatusKiB("VmHWM");
+}
+
+void ResetPeakResident()
+{
+    // "5" resets the peak to the present resident size.
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+long VirtualKiB()
+{
+    return StatusKiB("VmSize");
+}
+
+TBoundedRun RunBounded(const std::function<std::string()>& Load, long AddressLimitMiB)
+{
+    int Pipe[2];
+    if (pipe(Pipe) != 0)
+        return {};
+    const pid_t Pid = fork();
+    if (Pid < 0) {
+        close(Pipe[0]);
+        close(Pipe[1]);
+        return {};
+    }
+    if (Pid == 0) {
+        close(Pipe[0]);
+        alarm(120);
+        if (!SanitizedBuild) {
+            const rlim_t Limit = rlim_t(VirtualKiB() + AddressLimitMiB * 1024) * 1024;
+            const struct rlimit Cap { Limit, Limit };
+            setrlimit(RLIMIT_AS, &Cap);
+        }
+        ResetPeakResident();
+        const long Before = ResidentKiB();
+        const auto Start = std::chrono::steady_clock::now();
+        std::string Result;
+        try {
+            Result = Load();
+        } catch (const std::exception& E) {
+            Result = std::string("raised: ") + E.what();
+        }
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+        const std::string Line =
+            std::to_string(PeakResidentKiB() - Before) + " " + std::to_string(Seconds) + " " + Result;
+        [[maybe_unused]] const ssize_t Written = write(Pipe[1], Line.data(), Line.size());
+        _exit(0);
+    }
+    close(Pipe[1]);
+    std::string Text;
+    char Buffer[512];
+    for (;;) {
+        const ssize_t N = read(Pipe[0], Buffer, sizeof Buffer);
+        if (N < 0 && errno == EINTR)
+            continue;
+        if (N <= 0)
+            break;
+        Text.append(Buffer, size_t(N));
+    }
+    close(Pipe[0]);
+    int Status = 0;
+    while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) { }
+    TBoundedRun Run;
+    Run.Exited = WIFEXITED(Status) && WEXITSTATUS(Status) == 0 && !Text.empty();
+    if (!Run.Exited)
+        return Run;
+    std::istringstream In(Text);
+    In >> Run.PeakKiB >> Run.Seconds;
+    std::getline(In >> std::ws, Run.Result);
+    return Run;
+}
+
+void PrintBoundedRun(const std::string& Name, Int64 InputBytes, const TBoundedRun& Run)
+{
+    std::printf("| %-44s | %10lld B | %7.3f s | %8ld KiB | %s |\n", Name.c_str(), static_cast<long long>(InputBytes),
+        Run.Seconds, Run.PeakKiB, Run.Exited ? Run.Result.c_str() : "no result: the child was ended");
 }
 
 TToolResult RunThisTestWithoutUnits()
@@ -484,6 +587,55 @@ TColdReads ProbeColdReads(const std::filesystem::path& Path)
     DropFromPageCache(Path);
     R.SecondMBps = PreadMBps(Path);
     return R;
+}
+
+namespace {
+
+size_t PeakResidentBytes()
+{
+    rusage Usage {};
+    getrusage(RUSAGE_SELF, &Usage);
+    return size_t(Usage.ru_maxrss) * 1024; // kibibytes on Linux
+}
+
+// The address space in use now: the first field of /proc/self/statm, in pages.
+size_t AddressSpaceBytes()
+{
+    std::ifstream Statm("/proc/self/statm");
+    size_t Pages = 0;
+    Statm >> Pages;
+    return Pages * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// The thread sanitizer's shadow memory needs the room of the address space too.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool ThreadSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool ThreadSanitized = true;
+#else
+constexpr bool ThreadSanitized = false;
+#endif
+#else
+constexpr bool ThreadSanitized = false;
+#endif
+
+}
+
+TMemoryBudget::TMemoryBudget(size_t Limit)
+    : FPeakAtStart(PeakResidentBytes())
+{
+    if (SanitizedBuild || ThreadSanitized)
+        return;
+    const size_t Now = AddressSpaceBytes();
+    const rlimit Bound { Now + Limit, Now + Limit };
+    FLimited = Now > 0 && setrlimit(RLIMIT_AS, &Bound) == 0;
+}
+
+size_t TMemoryBudget::PeakGrowth() const
+{
+    const size_t Peak = PeakResidentBytes();
+    return Peak > FPeakAtStart ? Peak - FPeakAtStart : 0;
 }
 
 }

@@ -140,6 +140,30 @@ std::filesystem::path TestPicturePath(const std::string& Name);
 // only when the test ran there and passed; Output is what the run printed.
 TToolResult RunThisTestWith(const std::vector<std::string>& Env);
 
+// Memory of this process from /proc/self/status, in KiB (-1 when unknown):
+// its resident size now and the largest it has had since the start or the
+// last ResetPeakResident.
+long ResidentKiB();
+long PeakResidentKiB();
+void ResetPeakResident();
+
+// One load of hostile data run in a forked child: what Load answered (a
+// short text of its result), how long it took and how far the child's
+// resident memory rose above where it stood before the load. The child
+// gets AddressLimitMiB of address space beyond what it has (not under the
+// address sanitizer, which reserves its own) and two minutes before an
+// alarm ends it, so a runaway load fails instead of taking the machine.
+// Exited is false when the child did not end by itself with a result.
+struct TBoundedRun {
+    bool Exited = false;
+    std::string Result;
+    double Seconds = 0;
+    long PeakKiB = -1;
+};
+TBoundedRun RunBounded(const std::function<std::string()>& Load, long AddressLimitMiB);
+// One row of a table of such runs, printed for the log.
+void PrintBoundedRun(const std::string& Name, Int64 InputBytes, const TBoundedRun& Run);
+
 // Set in the environment of a test program whose main is to initialise no
 // unit.
 // True in a build with the address or thread sanitizer. The few tests that
@@ -187,6 +211,23 @@ struct TColdReads {
     bool CachedBelow() const { return SecondOverFirst() > 1.5; }
 };
 TColdReads ProbeColdReads(const std::filesystem::path& Path);
+
+// Memory a test may use from here on, for a test in a process of its own
+// (RunThisTestWith): the address space may grow by at most Limit bytes
+// (RLIMIT_AS: an allocation beyond it fails; not set in a sanitized build,
+// whose shadow memory needs the room), and PeakGrowth() answers how far
+// the peak resident size rose above the peak at the start, in bytes.
+class TMemoryBudget {
+public:
+    explicit TMemoryBudget(size_t Limit);
+    // True when the address space limit is in force.
+    bool Limited() const { return FLimited; }
+    size_t PeakGrowth() const;
+
+private:
+    size_t FPeakAtStart = 0;
+    bool FLimited = false;
+};
 
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing

@@ -183,3 +183,187 @@ TEST_F(Painting, RedrawWindowReachesChildrenAndPaintsNow)
     ASSERT_EQ(Child.Painted.size(), 1u);
     EXPECT_EQ(Child.Painted[0], (RECT { 0, 0, 10, 10 }));
 }
+
+namespace {
+
+// Content of rows, each its own colour, scrolled by Offset rows: what a
+// scrolling window shows.
+Cardinal RowColor(LONG Y)
+{
+    return 0x800000u | Cardinal((Y * 37) & 0xFF) | (Cardinal((Y >> 8) & 0xFF) << 8);
+}
+
+// Makes the probe paint rows of content (Offset rows down) instead of its
+// colour, logging rcPaint as the probe does.
+void PaintRows(TProbe& Probe, const LONG& Offset)
+{
+    Probe.Handler = [&Probe, &Offset](HWND Wnd, UINT Msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (Msg != WM_PAINT)
+            return std::nullopt;
+        PAINTSTRUCT Ps;
+        HDC Dc = BeginPaint(Wnd, &Ps);
+        Probe.Painted.push_back(Ps.rcPaint);
+        RECT Client;
+        GetClientRect(Wnd, &Client);
+        for (LONG Y = 0; Y < Client.bottom; ++Y)
+            FillDC(Dc, { 0, Y, Client.right, Y + 1 }, RowColor(Y + Offset));
+        EndPaint(Wnd, &Ps);
+        return 0;
+    };
+}
+
+}
+
+TEST_F(Painting, WindowsPaintOnlyWhatOfThemShows)
+{
+    TProbe Top, Below, Above, Inner;
+    Top.Color = 0xFFFFFF;
+    Below.Color = Blue;
+    Above.Color = Red;
+    Inner.Color = Green;
+    HWND T = Make(Top, WS_VISIBLE, { 0, 0, 200, 100 });
+    HWND B = Make(Below, WS_VISIBLE | WS_CHILD, { 10, 10, 110, 90 }, T);
+    Make(Above, WS_VISIBLE | WS_CHILD, { 80, 20, 150, 80 }, T);
+    Make(Inner, WS_VISIBLE | WS_CHILD, { 5, 5, 25, 25 }, B);
+    Pump();
+    // Each window fills its whole client area; what lies over it stays.
+    for (auto* P : { &Top, &Below, &Above, &Inner })
+        P->Painted.clear();
+    InvalidateRect(T, nullptr, true);
+    InvalidateRect(B, nullptr, true);
+    Pump();
+    EXPECT_EQ(PictureAt(T, 5, 5), 0xFFFFFFu);
+    EXPECT_EQ(PictureAt(T, 20, 20), Green);
+    EXPECT_EQ(PictureAt(T, 50, 50), Blue);
+    EXPECT_EQ(PictureAt(T, 100, 50), Red); // Above lies over Below
+    EXPECT_EQ(PictureAt(T, 160, 50), 0xFFFFFFu);
+    EXPECT_TRUE(Above.Painted.empty());
+    EXPECT_TRUE(Inner.Painted.empty());
+
+    // A child the screen does not show whole is captured by painting it
+    // into a picture of its own; what waits to be painted stays.
+    RECT Part { 0, 0, 5, 5 };
+    InvalidateRect(B, &Part, false);
+    TPixelBuffer Picture;
+    ASSERT_TRUE(GetWindowPicture(B, Picture));
+    EXPECT_EQ(Picture.Width(), 100);
+    EXPECT_EQ(Picture.Pixel(95, 40) & 0xFFFFFF, Blue);
+    EXPECT_EQ(Picture.Pixel(10, 10) & 0xFFFFFF, Green);
+    RECT Update;
+    ASSERT_TRUE(GetUpdateRect(B, &Update, false));
+    EXPECT_EQ(Update, Part);
+    EXPECT_EQ(PictureAt(T, 100, 50), Red); // the capture left the store alone
+    ShowWindow(B, SW_HIDE);
+    Pump();
+    EXPECT_EQ(PictureAt(T, 50, 50), 0xFFFFFFu);
+    ASSERT_TRUE(GetWindowPicture(B, Picture));
+    EXPECT_EQ(Picture.Pixel(95, 40) & 0xFFFFFF, Blue);
+}
+
+TEST_F(Painting, ScrollingMovesThePixelsAndPaintsOnlyWhatItUncovered)
+{
+    TProbe Top, View, Cover;
+    LONG Offset = 0;
+    PaintRows(View, Offset);
+    HWND T = Make(Top, WS_VISIBLE, { 0, 0, 200, 200 });
+    HWND V = Make(View, WS_VISIBLE | WS_CHILD, { 0, 0, 100, 100 }, T);
+    Pump();
+    auto Wrong = [&](LONG X) {
+        std::vector<LONG> Rows;
+        for (LONG Y = 0; Y < 100; ++Y)
+            if (PictureAt(T, X, Y) != RowColor(Y + Offset))
+                Rows.push_back(Y);
+        return Rows;
+    };
+
+    struct Case {
+        const char* Name;
+        LONG Dy;
+        RECT Strip; // what the scroll uncovers
+    } Cases[] = {
+        { "down the content", -10, { 0, 90, 100, 100 } },
+        { "back up", 25, { 0, 0, 100, 25 } },
+        { "a whole page", -100, { 0, 0, 100, 100 } },
+        { "further than the window", -130, { 0, 0, 100, 100 } },
+    };
+    for (const Case& C : Cases) {
+        View.Painted.clear();
+        RECT Uncovered;
+        EXPECT_EQ(ScrollWindowEx(V, 0, C.Dy, nullptr, nullptr, &Uncovered, SW_INVALIDATE), 2) << C.Name;
+        EXPECT_EQ(Uncovered, C.Strip) << C.Name;
+        Offset -= C.Dy;
+        Pump();
+        EXPECT_EQ(View.Painted, (std::vector<RECT> { C.Strip })) << C.Name;
+        EXPECT_TRUE(Wrong(50).empty()) << C.Name;
+    }
+
+    // What waited to be painted moves with its pixels.
+    View.Painted.clear();
+    RECT Pending { 0, 0, 100, 10 };
+    InvalidateRect(V, &Pending, false);
+    ScrollWindowEx(V, 0, -5, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    RECT Update;
+    GetUpdateRect(V, &Update, false);
+    EXPECT_EQ(Update, (RECT { 0, 0, 100, 100 })); // rows 0-5 and 95-100
+    ValidateRect(V, nullptr);
+    InvalidateRect(V, &Pending, false);
+    ScrollWindowEx(V, 0, 5, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    GetUpdateRect(V, &Update, false);
+    EXPECT_EQ(Update, (RECT { 0, 0, 100, 15 }));
+    Pump(); // the two moves cancel out
+
+    EXPECT_TRUE(Wrong(50).empty());
+
+    // A sibling over part of the window: pixels under it cannot move, so
+    // where they would have gone paints again.
+    Make(Cover, WS_VISIBLE | WS_CHILD, { 50, 60, 100, 80 }, T);
+    Pump();
+    View.Painted.clear();
+    ScrollWindowEx(V, 0, -10, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    Offset += 10;
+    Pump();
+    ASSERT_EQ(View.Painted.size(), 1u);
+    EXPECT_EQ(View.Painted[0], (RECT { 0, 50, 100, 100 })); // rows 50-70 under the cover, 90-100 new
+    EXPECT_TRUE(Wrong(20).empty());
+    EXPECT_TRUE(Wrong(60).size() == 20u); // the cover's rows
+    // Only the scroll rectangle moves.
+    View.Painted.clear();
+    RECT Left { 0, 0, 40, 100 };
+    ScrollWindowEx(V, 0, -10, &Left, nullptr, nullptr, SW_INVALIDATE);
+    Pump();
+    EXPECT_EQ(View.Painted, (std::vector<RECT> { { 0, 90, 40, 100 } }));
+    EXPECT_EQ(PictureAt(T, 20, 0), RowColor(Offset + 10));
+    EXPECT_EQ(PictureAt(T, 45, 0), RowColor(Offset));
+}
+
+TEST_F(Painting, ScrollingTakesChildWindowsAlongWithTheirPixels)
+{
+    TProbe Top, Child, Far;
+    Top.Color = 0xFFFFFF;
+    Child.Color = Red;
+    Far.Color = Green;
+    HWND T = Make(Top, WS_VISIBLE, { 0, 0, 100, 100 });
+    HWND C = Make(Child, WS_VISIBLE | WS_CHILD, { 10, 40, 60, 60 }, T);
+    HWND F = Make(Far, WS_VISIBLE | WS_CHILD, { 10, 110, 60, 130 }, T); // below the client area
+    Pump();
+    Child.Log.clear();
+    Child.Painted.clear();
+    Top.Painted.clear();
+    Far.Painted.clear();
+
+    EXPECT_TRUE(ScrollWindow(T, 0, -30, nullptr, nullptr));
+    Pump();
+    RECT R;
+    GetWindowRect(C, &R);
+    EXPECT_EQ(R, (RECT { 10, 10, 60, 30 }));
+    ASSERT_NE(Child.Last(WM_WINDOWPOSCHANGED), nullptr);
+    EXPECT_TRUE(Child.Painted.empty()); // its pixels came along
+    EXPECT_EQ(PictureAt(T, 30, 20), Red);
+    EXPECT_EQ(PictureAt(T, 30, 45), 0xFFFFFFu);
+    // The child that came into view paints; the parent only the strip.
+    EXPECT_EQ(Far.Painted.size(), 1u);
+    EXPECT_EQ(PictureAt(T, 30, 85), Green);
+    EXPECT_EQ(Top.Painted, (std::vector<RECT> { { 0, 70, 100, 100 } }));
+    EXPECT_EQ(GetWindowRect(F, &R), true);
+    EXPECT_EQ(R.top, 80);
+}
