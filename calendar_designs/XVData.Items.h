@@ -2,6 +2,7 @@
 // weekday positions, recurrence rules (modelled on iCalendar's RRULE) and
 // the order of a tab's objects.
 #pragma once
+#include "rtl/DateTime.h"
 #include "rtl/StringList.h"
 #include "core/XCore.Containers.h"
 #include "core/XClasses.h"

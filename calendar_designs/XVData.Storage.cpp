@@ -7,6 +7,7 @@
 #include "calendar_designs/XVData.Filers.h"
 #include <algorithm>
 #include <filesystem>
+#include <unordered_set>
 
 X_REGISTER_CLASS(TXVTabClassItem)
 X_REGISTER_CLASS(TXVTabClassCollection)
@@ -188,8 +189,13 @@ void TXVNotebooks::LoadTabObjects(TXVTabObject* Tab)
         Construct(static_cast<TXCustomVDataObject*>(Tab->GetItemClass()->NewInstance())));
     TOwnedPtr<TStringList> Files(New<TStringList>());
     ListFiles(Tab->GetFolderPath(), u"*" + Sample->GetExtension(), Files.get(), true);
+    // Objects the tab holds already keep their place; a set keeps a large
+    // folder's scan linear.
+    std::unordered_set<String> Known;
+    for (Integer I = 0; I < Tab->Items()->Count(); ++I)
+        Known.insert(Tab->Items()->Items(I)->FileName());
     for (Integer I = 0; I < Files->Count(); ++I) {
-        if (Tab->Items()->IndexOfFileName(Files->Strings(I)) >= 0)
+        if (!Known.insert(Files->Strings(I)).second)
             continue;
         TXCustomVDataObject* Object = Construct(static_cast<TXCustomVDataObject*>(Tab->GetItemClass()->NewInstance()));
         Tab->Items()->Add(Object);

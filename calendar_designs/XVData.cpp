@@ -5,6 +5,7 @@
 #include "core/XCore.DateTime.h"
 #include "core/XCore.IO.h"
 #include "core/XCore.Strings.h"
+#include "core/XSpark.Lg.h"
 #include "calendar_designs/XVData.Filers.h"
 #include <cmath>
 #include <filesystem>

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <sstream>
 
 using namespace CalendarTesting;
 
@@ -217,28 +216,6 @@ TEST(XVRecurrence, HostileRulesEndWithTheirAnswer)
     EXPECT_NE(Expand(LongSpan, 2024, 2).Flags.find("15:12"), std::string::npos) << "first and middle day";
 }
 
-namespace {
-
-TDateTime StampToDate(const std::string& S)
-{
-    auto N = [&](size_t From, size_t Count) { return Word(std::stoi(S.substr(From, Count))); };
-    if (S.size() == 8)
-        return EncodeDate(N(0, 4), N(4, 2), N(6, 2));
-    return EncodeDateTime(N(0, 4), N(4, 2), N(6, 2), N(9, 2), N(11, 2), 0, 0);
-}
-
-std::vector<std::string> SplitOn(const std::string& S, char Separator)
-{
-    std::vector<std::string> Out;
-    if (S == "-")
-        return Out;
-    std::stringstream In(S);
-    for (std::string Part; std::getline(In, Part, Separator);)
-        Out.push_back(Part);
-    return Out;
-}
-
-} // namespace
 
 // Random rules against python-dateutil's rrule, in every form the model
 // shares with RRULE (see recurrence_oracle.py).
@@ -252,29 +229,11 @@ TEST(XVRecurrence, AgreesWithDateutil)
     std::stringstream Lines(Oracle.Output);
     Integer Checked = 0;
     for (std::string Line; std::getline(Lines, Line);) {
-        const size_t Bar = Line.find(" | ");
-        std::stringstream Fields(Line.substr(0, Bar));
-        std::string Freq, Interval, AllDay, Start, End, EndType, Until, MonthDays, WeekDays, Year, Month, Hex;
-        Fields >> Freq >> Interval >> AllDay >> Start >> End >> EndType >> Until >> MonthDays >> WeekDays >> Year >>
-            Month >> Hex;
-        TEventSpec S;
-        S.HasRule = true;
-        S.Frequency = Freq == "daily" ? vfqDaily : Freq == "weekly" ? vfqWeekly : Freq == "monthly" ? vfqMonthly : vfqYearly;
-        S.Interval = Cardinal(std::stoul(Interval));
-        S.AllDay = AllDay == "1";
-        S.Start = StampToDate(Start);
-        S.End = StampToDate(End);
-        S.EndType = EndType == "vreEndDate" ? vreEndDate : EndType == "vreInstances" ? vreInstances : vreForever;
-        S.Until = Until == "-" ? 0 : StampToDate(Until) + 0.5; // any time of the until day
-        for (const std::string& V : SplitOn(MonthDays, ','))
-            S.MonthDays.push_back(std::stoi(V));
-        for (const std::string& P : SplitOn(WeekDays, ',')) {
-            const size_t Colon = P.find(':');
-            S.WeekDays.push_back({ std::stoi(P.substr(0, Colon)), Word(std::stoi(P.substr(Colon + 1))) });
-        }
-        FillEvent(H.get(), S);
+        TOracleCase Case;
+        ASSERT_TRUE(ParseOracleLine(Line, Case)) << Line;
+        FillEvent(H.get(), Case.Spec);
         TXVDayFlags Flags;
-        const bool Answer = Engine->ExpandEventMonth(Flags, H.get(), EncodeDate(Word(std::stoi(Year)), Word(std::stoi(Month)), 1));
+        const bool Answer = Engine->ExpandEventMonth(Flags, H.get(), EncodeDate(Case.Year, Case.Month, 1));
         if (!Answer)
             Flags.fill(0);
         std::string Got;
@@ -283,8 +242,8 @@ TEST(XVRecurrence, AgreesWithDateutil)
             Got += HexDigits[B >> 4];
             Got += HexDigits[B & 15];
         }
-        ASSERT_EQ(Got, Hex) << "first mismatch, " << Year << "-" << Month << ": " << Line.substr(Bar + 3) << "\n"
-                            << Line.substr(0, Bar);
+        ASSERT_EQ(Got, Case.Flags) << "first mismatch, " << Case.Year << "-" << Case.Month << ": " << Case.RRule
+                                   << "\n" << Line;
         ++Checked;
     }
     EXPECT_GT(Checked, 5000);

@@ -17,10 +17,15 @@ UNTIL is the end of the until day; a month ending before the start's day
 gets nothing.
 
 Usage: recurrence_oracle.py SEED COUNT
+       recurrence_oracle.py SEED COUNT --bench YEAR MONTHS
+The second form times rrule.between for each rule over MONTHS months
+from January of YEAR, the starts put in their months, prints
+"seconds <time>", then the rules, each with YEAR 1 and flags "-".
 """
 import bisect
 import random
 import sys
+import time
 from datetime import date, datetime, timedelta
 
 from dateutil.rrule import DAILY, MONTHLY, WEEKLY, YEARLY, rrule, rruleset
@@ -113,11 +118,11 @@ def flags_for(case, occurrences, y, m):
     return buf
 
 
-def random_case(rnd):
+def random_case(rnd, years=(1900, 2095)):
     freq = rnd.choice(list(FREQS))
     allday = rnd.random() < 0.4
     while True:
-        y, m = rnd.randint(1900, 2095), rnd.randint(1, 12)
+        y, m = rnd.randint(*years), rnd.randint(1, 12)
         d = rnd.randint(1, month_last(y, m).day)
         if not (freq == "yearly" and m == 2 and d == 29):
             break
@@ -161,9 +166,50 @@ def months_for(case, rnd):
     return sorted(k for k in out if 1900 * 12 <= k < 2100 * 12)
 
 
+def case_fields(case, y, m, flags_hex):
+    return [case["freq"], str(case["interval"]), "1" if case["allday"] else "0",
+            stamp(case["start"]), stamp(case["end"]), case["endtype"],
+            case["until"].strftime("%Y%m%d") if case["until"] else "-",
+            ",".join(map(str, case["bymonthday"])) or "-",
+            ",".join(f"{v}:{w}" for v, w in case["byweekday"]) or "-",
+            str(y), str(m), flags_hex]
+
+
+def bench(rnd, count, year, months):
+    # Holidays a user keeps: started in the ten years before the view.
+    cases = [random_case(rnd, (year - 10, year - 1)) for _ in range(count)]
+    sets = []
+    for case in cases:
+        rs = rruleset()
+        for r in rules_of(case):
+            rs.rrule(r)
+        n = int(abs((case["end"] - case["start"]).total_seconds()) // 86400)
+        sets.append((rs, n))
+    # One between per rule over the whole window, as a user would ask for
+    # a decade, the starts then put in their months.
+    began = time.perf_counter()
+    found = 0
+    y0 = year
+    y1, m1 = divmod(year * 12 + months - 1, 12)
+    for rs, n in sets:
+        after = datetime.combine(date(y0, 1, 1) - timedelta(days=n), datetime.min.time())
+        before = datetime.combine(month_last(y1, m1 + 1), datetime.max.time().replace(microsecond=0))
+        per_month = {}
+        for occ in rs.between(after, before, inc=True):
+            key = occ.year * 12 + occ.month
+            per_month[key] = per_month.get(key, 0) + 1
+        found += sum(per_month.values())
+    print(f"seconds {time.perf_counter() - began:.6f} occurrences {found}")
+    for case in cases:
+        print(" ".join(case_fields(case, year, 1, "-")) + " | " + rrule_text(case))
+
+
 def main():
     seed, count = int(sys.argv[1]), int(sys.argv[2])
     rnd = random.Random(seed)
+    if len(sys.argv) > 5 and sys.argv[3] == "--bench":
+        bench(rnd, count, int(sys.argv[4]), int(sys.argv[5]))
+        return
     for _ in range(count):
         case = random_case(rnd)
         months = months_for(case, rnd)
@@ -181,12 +227,7 @@ def main():
             y, m = divmod(k, 12)
             m += 1
             flags = flags_for(case, occurrences, y, m)
-            fields = [case["freq"], str(case["interval"]), "1" if case["allday"] else "0",
-                      stamp(case["start"]), stamp(case["end"]), case["endtype"],
-                      case["until"].strftime("%Y%m%d") if case["until"] else "-",
-                      ",".join(map(str, case["bymonthday"])) or "-",
-                      ",".join(f"{v}:{w}" for v, w in case["byweekday"]) or "-",
-                      str(y), str(m), bytes(flags).hex()]
+            fields = case_fields(case, y, m, bytes(flags).hex())
             print(" ".join(fields) + " | " + text)
 
 
