@@ -27,22 +27,6 @@ void DoneButtons()
     }
 }
 
-// The control skin of a framework button or check box; null for others.
-TXControlSkin* SkinOf(TWinControl* Control)
-{
-    if (auto* Button = dynamic_cast<TXCustomButton*>(Control))
-        return Button->ControlSkin();
-    if (auto* Check = dynamic_cast<TXCheckBox*>(Control))
-        return Check->ControlSkin();
-    return nullptr;
-}
-
-// Only a skin whose style styles controls has anything to paint.
-bool SkinStyled(const TXControlSkin* Skin)
-{
-    return Skin && Skin->StyleServices() && Skin->StyleServices()->Enabled();
-}
-
 }
 
 X_UNIT(XSpark_VCL_Buttons, "XSpark.VCL.Buttons", ({ "XSpark.VCL", "Themes" }), &InitButtons, &DoneButtons)
@@ -77,24 +61,11 @@ void TXCheckBox::ScaleToScreen()
     ScaleBy(Screen->PixelsPerInch(), 96);
 }
 
-void TXButtonStyleHook::Create(TWinControl* AControl)
+TXControlSkin* ButtonSkinOf(TWinControl* Control)
 {
-    inherited::Create(AControl);
-    FControlSkin = SkinOf(AControl);
-}
-
-bool TXButtonStyleHook::HandleMessage(TMessage& Message)
-{
-    return SkinStyled(FControlSkin) && inherited::HandleMessage(Message);
-}
-
-void TXCheckBoxStyleHook::Create(TWinControl* AControl)
-{
-    inherited::Create(AControl);
-    FControlSkin = SkinOf(AControl);
-}
-
-bool TXCheckBoxStyleHook::HandleMessage(TMessage& Message)
-{
-    return SkinStyled(FControlSkin) && inherited::HandleMessage(Message);
+    if (auto* Button = dynamic_cast<TXCustomButton*>(Control))
+        return Button->ControlSkin();
+    if (auto* Check = dynamic_cast<TXCheckBox*>(Control))
+        return Check->ControlSkin();
+    return nullptr;
 }

@@ -9,6 +9,7 @@
 #pragma once
 #include "graphics/XSpark.VCL.h"
 #include "vcl/StdCtrls.h"
+#include "vcl/Themes.h"
 
 class TXCustomButton : public TXControlOf<TCustomButton> {
     X_CLASS(TXCustomButton, TXControlOf<TCustomButton>)
@@ -31,26 +32,38 @@ public:
     void ScaleToScreen() override;
 };
 
-// The hooks the unit registers for the two classes: they take styles
-// from the hooked control's skin, not the application's.
-class TXButtonStyleHook : public TButtonStyleHook {
-    X_CLASS(TXButtonStyleHook, TButtonStyleHook)
+// The control skin of a framework button or check box; null for others.
+TXControlSkin* ButtonSkinOf(TWinControl* Control);
+
+// A platform hook that takes its styles from the hooked control's skin,
+// not the application's: it takes messages only while that style styles
+// controls.
+template<class TBase>
+class TXSkinStyleHookOf : public TBase {
+    X_CLASS_TEMPLATE(TXSkinStyleHookOf, TBase, u"TXSkinStyleHookOf<T>")
 public:
-    void Create(TWinControl* AControl) override;
+    using inherited::Create;
+    void Create(TWinControl* AControl) override
+    {
+        inherited::Create(AControl);
+        FControlSkin = ButtonSkinOf(AControl);
+    }
     TXControlSkin* ControlSkin() const { return FControlSkin; }
-    bool HandleMessage(TMessage& Message) override;
+    bool HandleMessage(TMessage& Message) override
+    {
+        TCustomStyleServices* Style = FControlSkin ? FControlSkin->StyleServices() : nullptr;
+        return Style && Style->Enabled() && inherited::HandleMessage(Message);
+    }
 
 private:
     TXControlSkin* FControlSkin = nullptr; // the control's
 };
 
-class TXCheckBoxStyleHook : public TCheckBoxStyleHook {
-    X_CLASS(TXCheckBoxStyleHook, TCheckBoxStyleHook)
-public:
-    void Create(TWinControl* AControl) override;
-    TXControlSkin* ControlSkin() const { return FControlSkin; }
-    bool HandleMessage(TMessage& Message) override;
+// The hooks the unit registers for the two classes.
+class TXButtonStyleHook : public TXSkinStyleHookOf<TButtonStyleHook> {
+    X_CLASS(TXButtonStyleHook, TXSkinStyleHookOf<TButtonStyleHook>)
+};
 
-private:
-    TXControlSkin* FControlSkin = nullptr; // the control's
+class TXCheckBoxStyleHook : public TXSkinStyleHookOf<TCheckBoxStyleHook> {
+    X_CLASS(TXCheckBoxStyleHook, TXSkinStyleHookOf<TCheckBoxStyleHook>)
 };
