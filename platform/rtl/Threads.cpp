@@ -13,6 +13,7 @@ struct TSyncEntry {
     TThread* Thread = nullptr;
     TThreadMethod Method;
     bool Synchronous = false;
+    bool Running = false; // taken by the main thread, under SyncLock
     bool Done = false;
     std::exception_ptr Error;
 };
@@ -305,17 +306,15 @@ void TThread::Synchronize(TThread* Thread, TThreadMethod Method)
     HandOver(Entry);
     std::unique_lock Lock(SyncLock());
     // Terminated while the main thread waits for the end: a method not run
-    // yet is dropped; one running now is what waits (there is one main
-    // thread), so it cannot return before the end and waiting on would
-    // never end.
-    auto GivenUp = [&] { return Interruptible && Thread->FTerminated.load() && Thread->FEnd->FMainWaits; };
+    // yet is still run by that wait (it serves hand-overs); one running now
+    // is what waits (there is one main thread), so it cannot return before
+    // the end, and the thread goes on without it.
+    auto GivenUp = [&] {
+        return Interruptible && Entry->Running && Thread->FTerminated.load() && Thread->FEnd->FMainWaits;
+    };
     SyncCond().wait(Lock, [&] { return Entry->Done || GivenUp(); });
-    if (!Entry->Done) {
-        auto& List = SyncList();
-        std::erase(List, Entry);
-        Pending = !List.empty();
+    if (!Entry->Done)
         return;
-    }
     if (Entry->Error)
         std::rethrow_exception(Entry->Error);
 }
@@ -364,6 +363,7 @@ bool CheckSynchronize()
                 break;
             Entry = SyncList().front();
             SyncList().pop_front();
+            Entry->Running = true;
             Pending = !SyncList().empty();
         }
         Ran = true;
