@@ -1,5 +1,6 @@
 #include "rtl/Threads.h"
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -14,9 +15,14 @@ struct TSyncEntry {
     TThreadMethod Method;
     bool Synchronous = false;
     bool Running = false; // taken by the main thread, under SyncLock
+    std::uint64_t TakenAt = 0; // the count of end waits begun when it was taken
     bool Done = false;
     std::exception_ptr Error;
 };
+
+// How many waits of the main thread for a thread's end have begun (under
+// SyncLock): orders them against the hand-overs taken meanwhile.
+std::uint64_t EndWaitsBegun = 0;
 
 // One lock and condition for the hand-over list and for threads finishing,
 // so that the main thread waiting for a worker also sees its hand-overs.
@@ -181,10 +187,9 @@ void TThreadEnd::Signal()
 
 void TThreadEnd::MainWaits()
 {
-    if (!FMainWaits) {
-        FMainWaits = true;
-        SyncCond().notify_all();
-    }
+    FMainWaits = true;
+    FMainWaitBegan = ++EndWaitsBegun;
+    SyncCond().notify_all();
 }
 
 void TThreadEnd::WaitFor()
@@ -306,11 +311,13 @@ void TThread::Synchronize(TThread* Thread, TThreadMethod Method)
     HandOver(Entry);
     std::unique_lock Lock(SyncLock());
     // Terminated while the main thread waits for the end: a method not run
-    // yet is still run by that wait (it serves hand-overs); one running now
-    // is what waits (there is one main thread), so it cannot return before
+    // yet, or taken by that wait, is run by it (the wait serves hand-overs).
+    // A wait for the end begun after the method was taken runs inside the
+    // method (there is one main thread), so the method cannot return before
     // the end, and the thread goes on without it.
     auto GivenUp = [&] {
-        return Interruptible && Entry->Running && Thread->FTerminated.load() && Thread->FEnd->FMainWaits;
+        return Interruptible && Entry->Running && Thread->FTerminated.load() && Thread->FEnd->FMainWaits &&
+            Thread->FEnd->FMainWaitBegan > Entry->TakenAt;
     };
     SyncCond().wait(Lock, [&] { return Entry->Done || GivenUp(); });
     if (!Entry->Done)
@@ -364,6 +371,7 @@ bool CheckSynchronize()
             Entry = SyncList().front();
             SyncList().pop_front();
             Entry->Running = true;
+            Entry->TakenAt = EndWaitsBegun;
             Pending = !SyncList().empty();
         }
         Ran = true;

@@ -20,6 +20,7 @@
 #include "rtl/Object.h"
 #include <condition_variable>
 #include <exception>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,9 @@ private:
     void MainWaits();
     bool FEnded = false;
     bool FMainWaits = false;
+    // When the main thread last began waiting for this end, in the count of
+    // such waits (under the hand-over lock).
+    std::uint64_t FMainWaitBegan = 0;
 };
 
 class TThread : public TObject {
