@@ -502,9 +502,9 @@ void TRtfReader::EndPicture(const TState& Closed)
     TRichPicture Picture = std::move(FPicture);
     FPicture = {};
     FNibble = -1;
-    if (Picture.Format == rpfNone || Picture.Data.empty())
+    // A picture whose own header cannot be read could never be shown.
+    if (Picture.Format == rpfNone || !ReadPictureSize(Picture))
         return;
-    ReadPictureSize(Picture);
     if (FState.Object == 0) {
         FObjectPicture = std::move(Picture);
         FHavePicture = true;
