@@ -178,6 +178,10 @@ void TRtfWriter::CharProps(const TRichCharFormat& F)
 {
     if (FWritten && *FWritten == F)
         return;
+    // LibreOffice drops the raised text and the paragraph mark after it
+    // when \plain alone ends a super- or subscript.
+    if (FWritten && (FWritten->Effects & (CFE_SUBSCRIPT | CFE_SUPERSCRIPT)))
+        Word("nosupersub");
     Word("plain");
     Word("f", FontIndex(KeyOf(F)));
     Word("fs", F.Height / 10);
@@ -227,7 +231,6 @@ void TRtfWriter::OpenLink(const String& Target)
             Char(C);
     FOut += "\"}}{\\fldrslt{";
     FInLink = true;
-    FWritten.reset();
 }
 
 void TRtfWriter::CloseLink()
@@ -236,7 +239,6 @@ void TRtfWriter::CloseLink()
         return;
     FOut += "}}}";
     FInLink = false;
-    FWritten.reset();
 }
 
 void TRtfWriter::Picture(const TRichPicture& P)
@@ -288,11 +290,15 @@ RawBytes TRtfWriter::Write()
         const bool Link = (F.Effects & CFE_LINK) && !F.LinkTarget.empty();
         for (Integer I = FDoc.Runs()[R].Start; I < FDoc.RunEnd(R); ++I) {
             const ::Char C = T[size_t(I)];
-            if (C == ParagraphMark || C == ObjectMark || !Link)
+            const bool InLink = Link && C != ParagraphMark && C != ObjectMark;
+            if (!InLink)
                 CloseLink();
-            else if (!FInLink)
-                OpenLink(F.LinkTarget);
+            // The format goes before a link's field, so the field's result
+            // holds text only (some readers drop the link at a \plain in
+            // it) and the format is still in force after the field.
             CharProps(F);
+            if (InLink && !FInLink)
+                OpenLink(F.LinkTarget);
             if (C == ParagraphMark) {
                 FOut += "\\par\r\n";
                 ParaProps(FDoc.Paras()[++Para].Format);

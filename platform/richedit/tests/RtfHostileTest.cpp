@@ -1,7 +1,7 @@
 #include "richedit/RichPicture.h"
 #include "richedit/RtfReader.h"
 #include "richedit/RtfWriter.h"
-#include "rtl/testing/Testing.h"
+#include "RichTestSupport.h"
 #include <functional>
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -40,17 +40,6 @@ RawBytes PngBomb()
     PngChunk(Png, "IDAT", Deflated);
     PngChunk(Png, "IEND", {});
     return Png;
-}
-
-std::string Hex(const RawBytes& Bytes)
-{
-    std::string Out;
-    for (char C : Bytes) {
-        static constexpr char Digits[] = "0123456789abcdef";
-        Out += Digits[Byte(C) >> 4];
-        Out += Digits[Byte(C) & 15];
-    }
-    return Out;
 }
 
 // What a load of Rtf gives: its result, text, first format and pictures,
@@ -97,7 +86,7 @@ TEST(RtfReader, HostileInputStaysWithinItsBudget)
             "skipped text that is long\\par y}",
             "ok At is long\ry | Arial 32760 -31680 auto" },
         { "negative size and bad escapes", "{\\rtf1\\fs-5\\'zz\\'4\\'", "damaged zz4 | Arial 1 0 auto" },
-        { "a PNG bomb in a picture", "{\\rtf1 p{\\pict\\pngblip " + Hex(PngBomb()) + "}}", "ok p\xEF\xBF\xBC | Arial 240 0 auto frame" },
+        { "a PNG bomb in a picture", "{\\rtf1 p{\\pict\\pngblip " + RichTesting::Hex(PngBomb()) + "}}", "ok p\xEF\xBF\xBC | Arial 240 0 auto frame" },
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);

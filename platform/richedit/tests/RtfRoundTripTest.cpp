@@ -1,9 +1,10 @@
 #include "richedit/RichPicture.h"
 #include "richedit/RtfReader.h"
 #include "richedit/RtfWriter.h"
-#include "rtl/testing/Testing.h"
+#include "RichTestSupport.h"
 #include <gtest/gtest.h>
 
+using namespace RichTesting;
 using Testing::U8;
 
 namespace {
@@ -13,31 +14,6 @@ TRichDocument Read(std::string_view Rtf, TRtfReadResult Expected = rrOk)
     TRichDocument Doc;
     EXPECT_EQ(ReadRtf(Rtf, Doc), Expected) << Rtf;
     return Doc;
-}
-
-// The format of the first character of Needle in Doc.
-const TRichCharFormat& FormatOf(const TRichDocument& Doc, StringView Needle)
-{
-    const size_t At = Doc.Text().find(Needle);
-    EXPECT_NE(At, String::npos) << U8(String(Needle)) << " in " << U8(Doc.Text());
-    return Doc.CharFormatAt(Integer(At == String::npos ? 0 : At));
-}
-
-const TRichParaFormat& ParaOf(const TRichDocument& Doc, StringView Needle)
-{
-    const size_t At = Doc.Text().find(Needle);
-    EXPECT_NE(At, String::npos) << U8(String(Needle));
-    return Doc.Paras()[Doc.ParaIndexAt(Integer(At == String::npos ? 0 : At))].Format;
-}
-
-// A tiny real PNG: 2 x 3 pixels.
-RawBytes SmallPng()
-{
-    Testing::TTempFolder Folder;
-    const std::string File = (Folder / "p.png").string();
-    EXPECT_EQ(Testing::RunTool({ "convert", "-size", "2x3", "xc:blue", "PNG24:" + File }).ExitCode, 0);
-    const Testing::Bytes B = Testing::ReadFileBytes(File);
-    return RawBytes(B.begin(), B.end());
 }
 
 }
@@ -86,17 +62,17 @@ TEST(RtfReader, CharacterAndParagraphFormats)
     for (const TExpect& E : { TExpect { u"B", CFE_BOLD }, { u"I", CFE_ITALIC }, { u"U", CFE_UNDERLINE },
              { u"S", CFE_STRIKEOUT }, { u"d", CFE_SUBSCRIPT }, { u"u", CFE_SUPERSCRIPT }, { u"P", 0 },
              { u"R", CFE_PROTECTED } })
-        EXPECT_EQ(FormatOf(Doc, E.At).Effects & ~(CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR), E.Effects) << U8(E.At);
-    EXPECT_EQ(FormatOf(Doc, u"B").Weight, 700);
-    const TRichCharFormat& M = FormatOf(Doc, u"M");
+        EXPECT_EQ(CharOf(Doc, E.At).Effects & ~(CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR), E.Effects) << U8(E.At);
+    EXPECT_EQ(CharOf(Doc, u"B").Weight, 700);
+    const TRichCharFormat& M = CharOf(Doc, u"M");
     EXPECT_EQ(U8(M.FaceName), "Courier New");
     EXPECT_EQ(M.PitchAndFamily, FIXED_PITCH);
     EXPECT_EQ(M.Height, 360);
     EXPECT_EQ(M.TextColor, TColor(0x0000FF));
     EXPECT_EQ(M.BackColor, TColor(0xFF0000));
     EXPECT_FALSE(M.Effects & (CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR));
-    EXPECT_EQ(U8(FormatOf(Doc, u"P").FaceName), "Arial");
-    EXPECT_EQ(FormatOf(Doc, u"P").Height, 240);
+    EXPECT_EQ(U8(CharOf(Doc, u"P").FaceName), "Arial");
+    EXPECT_EQ(CharOf(Doc, u"P").Height, 240);
 
     const TRichParaFormat& First = ParaOf(Doc, u"B");
     EXPECT_EQ(First.Alignment, PFA_CENTER);
@@ -116,13 +92,8 @@ TEST(RtfReader, CharacterAndParagraphFormats)
 
 TEST(RtfReader, LinksPicturesAndObjects)
 {
-    const RawBytes Png = SmallPng();
-    std::string Hex;
-    for (char C : Png) {
-        static constexpr char Digits[] = "0123456789abcdef";
-        Hex += Digits[Byte(C) >> 4];
-        Hex += Digits[Byte(C) & 15];
-    }
+    const RawBytes Png = SolidPng(2, 3, "blue");
+    const std::string Hex = RichTesting::Hex(Png);
     const std::string Object = R"({\object\objemb{\*\objclass Paint.Picture}\objw10\objh10{\*\objdata 0102}{\result{\pict\pngblip\picwgoal300 )"
         + Hex + "}}}";
     const TRichDocument Doc = Read(R"({\rtf1 a{\field{\*\fldinst{HYPERLINK "https://x.test/p?q=1" }}{\fldrslt{\ul go}}}b)"
@@ -131,11 +102,11 @@ TEST(RtfReader, LinksPicturesAndObjects)
                                    R"({\*\shppict{\pict\pngblip\picw99\picwgoal600\pichgoal450 )"
                                    + Hex + R"(}}{\nonshppict{\pict\wmetafile8 0000}}{\pict\emfblip 00})" + Object + "c}");
     EXPECT_EQ(U8(Doc.Text()), "ago" "b7here\uFFFC\uFFFCc");
-    EXPECT_TRUE(FormatOf(Doc, u"go").Effects & CFE_LINK);
-    EXPECT_TRUE(FormatOf(Doc, u"go").Effects & CFE_UNDERLINE);
-    EXPECT_EQ(U8(FormatOf(Doc, u"go").LinkTarget), "https://x.test/p?q=1");
-    EXPECT_FALSE(FormatOf(Doc, u"b7").Effects & CFE_LINK);
-    EXPECT_EQ(U8(FormatOf(Doc, u"here").LinkTarget), "#part2");
+    EXPECT_TRUE(CharOf(Doc, u"go").Effects & CFE_LINK);
+    EXPECT_TRUE(CharOf(Doc, u"go").Effects & CFE_UNDERLINE);
+    EXPECT_EQ(U8(CharOf(Doc, u"go").LinkTarget), "https://x.test/p?q=1");
+    EXPECT_FALSE(CharOf(Doc, u"b7").Effects & CFE_LINK);
+    EXPECT_EQ(U8(CharOf(Doc, u"here").LinkTarget), "#part2");
     ASSERT_EQ(Doc.Objects().size(), 2u);
     const TRichPicture& P = Doc.Objects()[0].Picture;
     EXPECT_EQ(Doc.Objects()[0].Kind, rokPicture);
@@ -163,7 +134,7 @@ TEST(RtfReader, NotRtfAndDamage)
     // The text before damage stays, in its formats.
     const TRichDocument Open = Read(R"({\rtf1 kept {\b bold {\i deeper)", rrDamaged);
     EXPECT_EQ(U8(Open.Text()), "kept bold deeper");
-    EXPECT_TRUE(FormatOf(Open, u"deeper").Effects & CFE_ITALIC);
+    EXPECT_TRUE(CharOf(Open, u"deeper").Effects & CFE_ITALIC);
     // What follows the document's own group is not read.
     EXPECT_EQ(U8(Read(R"({\rtf1 in}out{\b more})").Text()), "in");
 }
@@ -195,7 +166,7 @@ TEST(RtfWriter, WhatItWritesReadsBackTheSame)
 
     TRichObject Picture;
     Picture.Picture.Format = rpfPng;
-    Picture.Picture.Data = SmallPng();
+    Picture.Picture.Data = SolidPng(2, 3, "blue");
     ReadPictureSize(Picture.Picture);
     Picture.Picture.GoalWidth = 500;
     Picture.Picture.ScaleY = 50;
