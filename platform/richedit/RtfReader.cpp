@@ -781,6 +781,16 @@ void TRtfReader::Keyword(std::string_view W, bool HasParam, Int64 Param)
             FPicture.Format = rpfNone;
         return;
     }
+    // Characters by number, wherever text goes (font names too).
+    if (W == "u") {
+        if (HasParam)
+            AddUnicode(Param);
+        return;
+    }
+    if (W == "uc") {
+        FState.Uc = Integer(std::clamp<Int64>(HasParam ? Param : 1, 0, 16));
+        return;
+    }
     if (Star) {
         // "\*" marks a destination a reader may not know: its group goes.
         SkipGroup(true);
@@ -807,15 +817,6 @@ void TRtfReader::Keyword(std::string_view W, bool HasParam, Int64 Param)
             FGreen = V, FColorSet = true;
         else if (W == "blue")
             FBlue = V, FColorSet = true;
-        return;
-    }
-    if (W == "u") {
-        if (HasParam)
-            AddUnicode(Param);
-        return;
-    }
-    if (W == "uc") {
-        FState.Uc = Integer(std::clamp<Int64>(HasParam ? Param : 1, 0, 16));
         return;
     }
     if (W == "ansicpg") {
