@@ -624,6 +624,9 @@ bool TRtfReader::DestinationWord(std::string_view W)
             return true;
         }
         FState.Object = 0;
+        // Its text is the other program's, kept in its source; only its
+        // result picture is shown.
+        FState.Dest = dDiscard;
         FHavePicture = false;
         FObjectPicture = {};
         return true;

@@ -94,7 +94,7 @@ TEST(RtfReader, LinksPicturesAndObjects)
 {
     const RawBytes Png = SolidPng(2, 3, "blue");
     const std::string Hex = RichTesting::Hex(Png);
-    const std::string Object = R"({\object\objemb{\*\objclass Paint.Picture}\objw10\objh10{\*\objdata 0102}{\result{\pict\pngblip\picwgoal300 )"
+    const std::string Object = R"({\object\objemb{\*\objclass Paint.Picture}\objw10\objh10 not shown{\*\objdata 0102}{\result{\pict\pngblip\picwgoal300 )"
         + Hex + "}}}";
     const TRichDocument Doc = Read(R"({\rtf1 a{\field{\*\fldinst{HYPERLINK "https://x.test/p?q=1" }}{\fldrslt{\ul go}}}b)"
                                    R"({\field{\*\fldinst PAGE}{\fldrslt 7}})"
