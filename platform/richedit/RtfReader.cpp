@@ -78,7 +78,7 @@ String HyperlinkTarget(StringView Inst)
             Target = String(Inst.substr(I + 1, End == StringView::npos ? StringView::npos : End - I - 1));
             break;
         } else {
-            const size_t End = Inst.find_first_of(u" \t", I);
+            const size_t End = Inst.find_first_of(u" \t\"", I); // no target holds a quote
             Target = String(Inst.substr(I, End == StringView::npos ? StringView::npos : End - I));
             break;
         }

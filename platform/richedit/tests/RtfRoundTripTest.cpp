@@ -99,9 +99,11 @@ TEST(RtfReader, LinksPicturesAndObjects)
     const TRichDocument Doc = Read(R"({\rtf1 a{\field{\*\fldinst{HYPERLINK "https://x.test/p?q=1" }}{\fldrslt{\ul go}}}b)"
                                    R"({\field{\*\fldinst PAGE}{\fldrslt 7}})"
                                    R"({\field{\*\fldinst HYPERLINK \\l "part2"}{\fldrslt here}})"
+                                   R"({\field{\*\fldinst HYPERLINK bare"quote}{\fldrslt !}})"
                                    R"({\*\shppict{\pict\pngblip\picw99\picwgoal600\pichgoal450 )"
                                    + Hex + R"(}}{\nonshppict{\pict\wmetafile8 0000}}{\pict\emfblip 00})" + Object + "c}");
-    EXPECT_EQ(U8(Doc.Text()), "ago" "b7here\uFFFC\uFFFCc");
+    EXPECT_EQ(U8(Doc.Text()), "ago" "b7here!\uFFFC\uFFFCc");
+    EXPECT_EQ(U8(CharOf(Doc, u"!").LinkTarget), "bare");
     EXPECT_TRUE(CharOf(Doc, u"go").Effects & CFE_LINK);
     EXPECT_TRUE(CharOf(Doc, u"go").Effects & CFE_UNDERLINE);
     EXPECT_EQ(U8(CharOf(Doc, u"go").LinkTarget), "https://x.test/p?q=1");
