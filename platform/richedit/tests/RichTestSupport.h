@@ -55,3 +55,32 @@ inline RawBytes SolidPng(Integer Width, Integer Height, const std::string& Colou
 }
 
 }
+
+#include "gdi/Bitmap.h"
+#include "gdi/PngImage.h"
+
+namespace RichTesting {
+
+// Saves Bmp as <build tree>/test-pictures/Name (a PNG) for a person to look at.
+inline std::filesystem::path SaveRendering(TBitmap* Bmp, const std::string& Name)
+{
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    Png->Assign(Bmp);
+    const std::filesystem::path Path = Testing::TestPicturePath(Name);
+    Png->SaveToFile(UTF8ToString(Path.string()));
+    return Path;
+}
+
+// Pixels of Bmp near the colour (each channel within Tolerance).
+inline Integer CountNear(TBitmap* Bmp, Byte R, Byte G, Byte B, Integer Tolerance)
+{
+    Integer N = 0;
+    for (Integer Y = 0; Y < Bmp->Height(); ++Y)
+        for (Integer X = 0; X < Bmp->Width(); ++X) {
+            const Byte* P = Bmp->ScanLine(Y) + X * Bmp->BytesPerPixel();
+            N += std::abs(P[2] - R) <= Tolerance && std::abs(P[1] - G) <= Tolerance && std::abs(P[0] - B) <= Tolerance;
+        }
+    return N;
+}
+
+}
