@@ -465,10 +465,12 @@ void TRtfReader::FlushText()
 void TRtfReader::EndFontEntry()
 {
     FlushText();
-    String Name = FFontEntry.Name;
+    // Cut to what a format holds first, so the name never ends in a
+    // space that reading it again would drop.
+    String Name = FFontEntry.Name.substr(0, MaxFaceName);
     while (!Name.empty() && (Name.back() == u' ' || Name.back() == u';'))
         Name.pop_back();
-    FFontEntry.Name = Name.substr(0, MaxFaceName);
+    FFontEntry.Name = Name;
     FFonts[FFontNumber] = std::move(FFontEntry);
     FFontEntry = {};
 }

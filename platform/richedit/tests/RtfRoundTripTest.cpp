@@ -224,4 +224,9 @@ TEST(RtfWriter, WhatItWritesReadsBackTheSame)
     TRtfWriteOptions NoObjects;
     NoObjects.NoObjects = true;
     EXPECT_EQ(Read(WriteRtf(Doc, NoObjects)).Objects().size(), 0u);
+
+    // A face name cut to its 31 characters where a space falls last.
+    const TRichDocument Cut = Read(R"({\rtf1{\fonttbl{\f0 123456789012345678901234567890 tail;}}\f0 a})");
+    EXPECT_EQ(U8(Cut.CharFormatAt(0).FaceName), "123456789012345678901234567890");
+    EXPECT_TRUE(Read(WriteRtf(Cut)) == Cut);
 }
