@@ -1,9 +1,11 @@
+#include "richedit/RichLayout.h"
 #include "richedit/RichPicture.h"
 #include "richedit/RtfReader.h"
 #include "richedit/RtfWriter.h"
+#include "gdi/Bitmap.h"
 #include "rtl/testing/FuzzTarget.h"
 
-// Read, show the pictures, write, and read again: what the writer makes
+// Read, lay out and draw, write, and read again: what the writer makes
 // of a document reads back as that document.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {
@@ -11,6 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     ReadRtf(std::string_view(reinterpret_cast<const char*>(Data), Size), Doc);
     for (const TRichObject& Object : Doc.Objects())
         DecodePicture(Object.Picture);
+    // Two pages' worth of layout, drawn.
+    const TRichPage Page = FormatRange(Doc, 0, Rect(0, 0, 3 * 1440, 2 * 1440), true);
+    FormatRange(Doc, Page.Next, Rect(0, 0, 3 * 1440, 2 * 1440), true);
+    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+    Bmp->SetSize(96 * 3, 96 * 2);
+    DrawRange(Bmp->Canvas(), Doc, Page, 96, 96);
     const RawBytes Rtf = WriteRtf(Doc);
     TRichDocument Back;
     if (ReadRtf(Rtf, Back) != rrOk || !(Back == Doc))

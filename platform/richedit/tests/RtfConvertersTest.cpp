@@ -1,4 +1,5 @@
 // Rich text against the converters a user has: LibreOffice and pandoc.
+#include "richedit/RichLayout.h"
 #include "richedit/RichPicture.h"
 #include "richedit/RtfReader.h"
 #include "richedit/RtfWriter.h"
@@ -139,6 +140,21 @@ protected:
             0);
         Png = FileText(Folder / "dot.png");
     }
+    // The test's document as a web page, with its picture beside it.
+    void WriteHtml()
+    {
+        Testing::WriteFileBytes(Folder / "doc.html",
+            [] {
+                const std::string Html = std::string("<html><head><meta charset=\"utf-8\"></head><body>")
+                    + "<p style=\"text-align:center\"><b>Bold</b> plain <i>italic</i> <u>under</u> <s>strike</s> "
+                      "H<sub>2</sub>O x<sup>2</sup></p>"
+                    + "<p><font face=\"Courier New\" size=\"5\" color=\"#ff0000\">Red mono</font> " + U8(Scripts[0]) + " "
+                    + U8(Scripts[1]) + " " + U8(Scripts[2]) + "</p><ul><li>first</li><li>second</li></ul>"
+                    + "<p style=\"margin-left:1in\">Indented <a href=\"https://example.org/a\">link</a> tab</p>"
+                    + "<p style=\"text-align:right\">right <img src=\"dot.png\" width=\"8\" height=\"6\"></p></body></html>";
+                return Testing::Bytes(Html.begin(), Html.end());
+            }());
+    }
     Testing::TTempFolder Folder { "rtf-converters" };
     RawBytes Png;
 };
@@ -147,17 +163,7 @@ protected:
 
 TEST_F(RtfConverters, LibreOfficeAndPandocRtfReadsWithItsTextAndAttributes)
 {
-    Testing::WriteFileBytes(Folder / "doc.html",
-        [] {
-            const std::string Html = std::string("<html><head><meta charset=\"utf-8\"></head><body>")
-                + "<p style=\"text-align:center\"><b>Bold</b> plain <i>italic</i> <u>under</u> <s>strike</s> "
-                  "H<sub>2</sub>O x<sup>2</sup></p>"
-                + "<p><font face=\"Courier New\" size=\"5\" color=\"#ff0000\">Red mono</font> " + U8(Scripts[0]) + " "
-                + U8(Scripts[1]) + " " + U8(Scripts[2]) + "</p><ul><li>first</li><li>second</li></ul>"
-                + "<p style=\"margin-left:1in\">Indented <a href=\"https://example.org/a\">link</a> tab</p>"
-                + "<p style=\"text-align:right\">right <img src=\"dot.png\" width=\"8\" height=\"6\"></p></body></html>";
-            return Testing::Bytes(Html.begin(), Html.end());
-        }());
+    WriteHtml();
     Soffice(Folder, "rtf", Folder.Path(), { "doc.html" }, "HTML (StarWriter)");
     ASSERT_EQ(Testing::RunTool({ "pandoc", "-s", "doc.html", "-o", "pandoc.rtf" }, Folder.Path()).ExitCode, 0);
 
@@ -249,4 +255,73 @@ TEST_F(RtfConverters, OursReadsInLibreOfficeAndPandocAndComesBackTheSame)
     }
     ASSERT_EQ(Back.Objects().size(), 1u);
     EXPECT_EQ(Back.Objects()[0].Picture.Width, 8);
+}
+
+namespace {
+
+// The box round the pixels of Bmp that are not white: its height.
+Integer InkHeight(TBitmap* Bmp)
+{
+    Integer First = -1, Last = -1;
+    for (Integer Y = 0; Y < Bmp->Height(); ++Y)
+        for (Integer X = 0; X < Bmp->Width(); ++X) {
+            const Byte* P = Bmp->ScanLine(Y) + X * Bmp->BytesPerPixel();
+            if (P[0] < 200 || P[1] < 200 || P[2] < 200) {
+                First = First < 0 ? Y : First;
+                Last = Y;
+                break;
+            }
+        }
+    return First < 0 ? 0 : Last - First + 1;
+}
+
+}
+
+// LibreOffice's RTF of the test's document drawn by the engine at 96 and
+// 144 dpi, beside LibreOffice's own rendering of that document.
+TEST_F(RtfConverters, RendersBesideLibreOffice)
+{
+    WriteHtml();
+    Soffice(Folder, "rtf", Folder.Path(), { "doc.html" }, "HTML (StarWriter)");
+    Soffice(Folder, "pdf:writer_pdf_Export", Folder.Path(), { "doc.html" }, "HTML (StarWriter)");
+    const TRichDocument Doc = ReadFile(Folder / "doc.rtf");
+    // The page and margins of LibreOffice's document for web pages.
+    const Integer PageWidth = 12240, Margin = 1134;
+    for (Integer Dpi : { 96, 144 }) {
+        SCOPED_TRACE(Dpi);
+        const TRichPage Page = FormatRange(Doc, 0, Rect(Margin, Margin, PageWidth - Margin, 15840 - Margin));
+        EXPECT_EQ(Page.Next, Doc.Length());
+        TOwnedPtr<TBitmap> Ours(MakeOwned<TBitmap>());
+        Ours->SetPixelFormat(pf24bit);
+        Ours->SetSize(TwipsToPixels(PageWidth, Dpi), TwipsToPixels(Page.Bottom + Margin, Dpi));
+        Ours->Canvas()->Brush()->SetColor(clWhite);
+        Ours->Canvas()->FillRect(Rect(0, 0, Ours->Width(), Ours->Height()));
+        DrawRange(Ours->Canvas(), Doc, Page, Dpi, Dpi);
+        const std::string Name = "richedit-document-" + std::to_string(Dpi);
+        const std::filesystem::path OursPng = SaveRendering(Ours.get(), Name + "-ours.png");
+
+        const std::string Theirs = (Folder / ("lo" + std::to_string(Dpi))).string();
+        ASSERT_EQ(Testing::RunTool({ "pdftoppm", "-r", std::to_string(Dpi), "-f", "1", "-l", "1", "-singlefile", "-png",
+                                       (Folder / "doc.pdf").string(), Theirs })
+                      .ExitCode,
+            0);
+        TOwnedPtr<TPngImage> LoPng(MakeOwned<TPngImage>());
+        LoPng->LoadFromFile(S(Theirs + ".png"));
+        TOwnedPtr<TBitmap> Lo(MakeOwned<TBitmap>());
+        Lo->Assign(LoPng.get());
+        Lo->SetPixelFormat(pf24bit);
+        Lo->SetHeight(Ours->Height());
+        ASSERT_EQ(Testing::RunTool({ "convert", OursPng.string(), "-bordercolor", "gray", "-border", "1",
+                                       Theirs + ".png", "-crop", std::to_string(Lo->Width()) + "x" + std::to_string(Ours->Height()) + "+0+0",
+                                       "+repage", "+append", Testing::TestPicturePath(Name + ".png").string() })
+                      .ExitCode,
+            0);
+
+        // The same text at the same scale: red text and the red picture
+        // are there, and the text runs about as far down the page.
+        EXPECT_GT(CountNear(Ours.get(), 255, 0, 0, 60), Dpi * Dpi / 200);
+        const double Ratio = double(InkHeight(Ours.get())) / std::max(InkHeight(Lo.get()), 1);
+        EXPECT_GT(Ratio, 0.7);
+        EXPECT_LT(Ratio, 1.4);
+    }
 }
