@@ -109,9 +109,13 @@ void TRtfWriter::Header()
         if (FFonts[I].Pitch)
             Word("fprq", FFonts[I].Pitch);
         FOut += ' ';
+        // A name is text of the font table, where \tab and \line mean
+        // nothing: control characters go by number.
         for (::Char C : FFonts[I].Name)
             if (C == u';')
                 FOut += "\\'3b";
+            else if (C < 0x20)
+                FOut += "\\u" + std::to_string(Integer(C)) + "?";
             else
                 Char(C);
         FOut += ";}";

@@ -161,7 +161,7 @@ TEST(RtfWriter, WhatItWritesReadsBackTheSame)
     Link.LinkTarget = u"https://x.test/\"q\"\\";
     Link.LinkTarget = u"https://x.test/%22q%22\\"; // a quote cannot go through a field
     TRichCharFormat Odd = Plain;
-    Odd.FaceName = u"Semi;colon {brace} \u0428";
+    Odd.FaceName = u"Semi;colon {brace} \u0428\t";
     Odd.BackColor = 0x00FF00;
     Odd.Effects &= ~CFE_AUTOBACKCOLOR;
     Odd.Effects |= CFE_HIDDEN;
