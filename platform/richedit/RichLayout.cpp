@@ -226,8 +226,14 @@ std::vector<TRichLine> LayOutParagraph(PangoContext* Context, const TRichDocumen
             Integer B = A + 1;
             if (C != u'\t' && C != ObjectMark && C != u'\v') {
                 const Integer RunEnd = Doc.RunEnd(Doc.RunIndexAt(A));
-                while (B < L.End && B < RunEnd && Doc.Text()[size_t(B)] != u'\t' && Doc.Text()[size_t(B)] != ObjectMark
-                    && Doc.Text()[size_t(B)] != u'\v')
+                // Each word is placed where the layout put it: the device's
+                // hinted font is a little wider or narrower than the layout's,
+                // and that must not add up along a line.
+                auto Ends = [&](Integer I) {
+                    const Char N = Doc.Text()[size_t(I)];
+                    return N == u'\t' || N == ObjectMark || N == u'\v' || (N != u' ' && Doc.Text()[size_t(I - 1)] == u' ');
+                };
+                while (B < L.End && B < RunEnd && !Ends(B))
                     ++B;
             }
             // Positions in the layout, the line's alignment included.
@@ -295,7 +301,9 @@ namespace {
 void SetFont(TFont* Font, const TRichCharFormat& F, Integer Dpi)
 {
     Font->SetName(F.FaceName);
-    Font->SetHeight(-std::max(1, TwipsToPixels(ShownHeight(F), Dpi)));
+    // Whole pixels, rounded down: a glyph a little narrower than the
+    // layout's leaves a gap a little wider instead of running into the next word.
+    Font->SetHeight(-std::max(1, Integer(Int64(ShownHeight(F)) * Dpi / 1440)));
     TFontStyles Style = 0;
     if (F.Effects & CFE_BOLD)
         Style |= StyleBit(fsBold);

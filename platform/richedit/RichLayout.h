@@ -20,7 +20,7 @@ struct TRichLine {
     Integer Top = 0, Height = 0, Ascent = 0;
     bool Bullet = false; // the paragraph's first line, with a bullet at BulletX
     Integer BulletX = 0;
-    // What is drawn: pieces of one format each, never holding a tab, an
+    // What is drawn: words of one format each, never holding a tab, an
     // object or a line break but as their only character.
     struct TPiece {
         Integer Start = 0, End = 0;

@@ -1,5 +1,7 @@
 #include "RichTestSupport.h"
+#include "gdi/Metafile.h"
 #include "richedit/RichLayout.h"
+#include <cstring>
 
 using namespace RichTesting;
 
@@ -98,4 +100,46 @@ TEST(RichLayout, EdgesOfARange)
     EXPECT_NEAR(L[3].Pieces[0].X, 100 + 1440, 2);
     ASSERT_EQ(L[4].Pieces.size(), 3u); // "a", the tab, "b"
     EXPECT_NEAR(L[4].Pieces[2].X, 100 + 2000, 2);
+}
+
+// A window's bitmap and a metafile replayed share one drawing path: the
+// same page gives the same pixels both ways.
+TEST(RichLayout, AMetafileReplaysTheBitmapsPixels)
+{
+    TRichDocument Doc = Paragraphs(6);
+    TRichCharFormat Red;
+    Red.TextColor = 0x0000FF;
+    Red.Effects = CFE_UNDERLINE | CFE_AUTOBACKCOLOR;
+    Doc.SetCharFormat(10, 30, Red, CFM_COLOR | CFM_UNDERLINE);
+    TRichParaFormat Bullet;
+    Bullet.Numbering = PFN_BULLET;
+    Bullet.StartIndent = 360;
+    Doc.SetParaFormat(Doc.Paras()[2].Start, Doc.Paras()[2].Start, Bullet, PFM_NUMBERING | PFM_STARTINDENT);
+    const TRichPage Page = FormatRange(Doc, 0, TRect { 150, 150, 3 * 1440, 4 * 1440 });
+    const Integer W = 3 * 96, H = TwipsToPixels(Page.Bottom + 150, 96);
+
+    auto Blank = [&] {
+        TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+        Bmp->SetPixelFormat(pf24bit);
+        Bmp->SetSize(W, H);
+        Bmp->Canvas()->Brush()->SetColor(clWhite);
+        Bmp->Canvas()->FillRect(Rect(0, 0, W, H));
+        return Bmp;
+    };
+    TOwnedPtr<TBitmap> Direct = Blank();
+    DrawRange(Direct->Canvas(), Doc, Page, 96, 96);
+    TOwnedPtr<TMetafile> Mf(MakeOwned<TMetafile>());
+    Mf->SetSize(W, H);
+    {
+        TOwnedPtr<TMetafileCanvas> C(New<TMetafileCanvas>(Mf.get()));
+        DrawRange(C.get(), Doc, Page, 96, 96);
+    }
+    TOwnedPtr<TBitmap> Replayed = Blank();
+    Mf->Draw(Replayed.get(), Rect(0, 0, W, H));
+    SaveRendering(Direct.get(), "richedit-layout-96.png");
+    EXPECT_GT(CountNear(Direct.get(), 255, 0, 0, 60), 20);
+    Integer Differ = 0;
+    for (Integer Y = 0; Y < H; ++Y)
+        Differ += std::memcmp(Direct->ScanLine(Y), Replayed->ScanLine(Y), size_t(W) * 3) != 0;
+    EXPECT_EQ(Differ, 0);
 }
