@@ -621,7 +621,9 @@ bool TRtfReader::DestinationWord(std::string_view W)
         return true;
     }
     if (W == "object") {
-        if (FOptions.NoObjects || FState.Dest != dBody || FState.Object >= 0) {
+        // Kept whole as its group, so the word must open that group.
+        const bool Opens = !FStack.empty() && FIn.substr(FState.GroupStart, 8) == "{\\object";
+        if (FOptions.NoObjects || FState.Dest != dBody || FState.Object >= 0 || !Opens) {
             SkipGroup(true);
             return true;
         }

@@ -121,6 +121,9 @@ TEST(RtfReader, LinksPicturesAndObjects)
     EXPECT_EQ(Doc.Objects()[1].Source, Object);
     EXPECT_EQ(Doc.Objects()[1].Picture.Data, Png);
 
+    // An object word inside another group's text is no object of its own.
+    EXPECT_EQ(U8(Read(R"({\rtf1 a{b\object{\result{\pict\pngblip )" + Hex + "}}c}d}").Text()), "abd");
+
     TRtfReadOptions NoObjects;
     NoObjects.NoObjects = true;
     TRichDocument Plain;
