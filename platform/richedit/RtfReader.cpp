@@ -439,10 +439,13 @@ void TRtfReader::FlushText()
         return;
     switch (FState.Dest) {
     case dBody: {
-        if (FState.LinkResult && FState.Field >= 0) {
+        // The instruction may have grown since the result began: a link
+        // is only ever one with a target.
+        String Target = FState.LinkResult && FState.Field >= 0 ? HyperlinkTarget(FFieldInsts[size_t(FState.Field)]) : String();
+        if (!Target.empty()) {
             TRichCharFormat F = FState.Char;
             F.Effects |= CFE_LINK;
-            F.LinkTarget = HyperlinkTarget(FFieldInsts[size_t(FState.Field)]);
+            F.LinkTarget = std::move(Target);
             FDoc.Append(FText, F);
         } else {
             FDoc.Append(FText, FState.Char);
