@@ -403,7 +403,8 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     const Integer Bpp = FBitmap->BytesPerPixel();
     for (Integer Y = B.Top; Y < B.Bottom; ++Y)
         ForEachVisible(Y, B.Left, B.Right, [&](Integer A, Integer E) {
-            std::memcpy(PixelAddress(A, Y), Part->ScanLine(Y - B.Top) + size_t(A - B.Left) * Bpp, size_t(E - A) * Bpp);
+            std::memcpy(PixelAddress(A, Y), Part->ScanLine(Y - B.Top) + size_t(A - B.Left) * Bpp,
+                size_t(E - A) * Bpp);
         });
 }
 

@@ -141,8 +141,7 @@ bool StartDecode(TDecode* D)
     // Progressive pictures keep every coefficient until the last scan,
     // whatever few bytes describe them: that memory follows the data's
     // size (a real photo holds far more than a 256th of its coefficients).
-    D->Info.mem->max_memory_to_use =
-        long(std::min<UInt64>(UInt64(1) << 30, JpegMemoryAllowance + 256 * UInt64(D->Size)));
+    D->Info.mem->max_memory_to_use = long(std::min<UInt64>(UInt64(1) << 30, JpegMemoryAllowance + 256 * UInt64(D->Size)));
     D->Info.progress = &D->Progress;
     jpeg_mem_src(&D->Info, D->Data, static_cast<unsigned long>(D->Size));
     jpeg_read_header(&D->Info, TRUE);

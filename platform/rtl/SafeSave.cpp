@@ -26,7 +26,8 @@ namespace {
 // ("<Base>.~<pid>-<n>"), else 0.
 pid_t TemporaryOwner(std::string_view Name, std::string_view Base)
 {
-    if (Name.size() <= Base.size() + 2 || Name.substr(0, Base.size()) != Base || Name.substr(Base.size(), 2) != ".~")
+    if (Name.size() <= Base.size() + 2 || Name.substr(0, Base.size()) != Base ||
+        Name.substr(Base.size(), 2) != ".~")
         return 0;
     Name.remove_prefix(Base.size() + 2);
     const size_t Dash = Name.find('-');

@@ -147,8 +147,8 @@ void TCustomPanel::Paint()
     static constexpr Cardinal Verticals[] = { DT_TOP, DT_BOTTOM, DT_VCENTER };
     C->Font()->SetColor(FEnabled ? FFont->Color() : TColor(clGrayText));
     C->Brush()->SetStyle(bsClear);
-    C->DrawText(FText, R,
-        DT_SINGLELINE | DT_EXPANDTABS | DT_END_ELLIPSIS | Aligns[FAlignment] | Verticals[FVerticalAlignment]);
+    C->DrawText(FText, R, DT_SINGLELINE | DT_EXPANDTABS | DT_END_ELLIPSIS | Aligns[FAlignment] |
+            Verticals[FVerticalAlignment]);
     C->Brush()->SetStyle(bsSolid);
 }
 

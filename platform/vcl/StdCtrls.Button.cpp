@@ -301,8 +301,7 @@ void TCustomCheckBox::Paint()
     if (FPressed || !FEnabled)
         // A pressed or disabled box is shaded inside.
         Fill({ BoxX + 1, BoxY + 1, BoxX + Box - 1, BoxY + 2 }, clBtnFace);
-    TRect Text =
-        BoxLeft ? TRect { BoxX + Box + 4, R.Top, R.Right, R.Bottom } : TRect { R.Left, R.Top, BoxX - 4, R.Bottom };
+    TRect Text = BoxLeft ? TRect { BoxX + Box + 4, R.Top, R.Right, R.Bottom } : TRect { R.Left, R.Top, BoxX - 4, R.Bottom };
     TRect Measured = Text;
     C->Font()->SetColor(TextColor(this));
     C->DrawText(FText, Measured, DT_SINGLELINE | DT_CALCRECT);

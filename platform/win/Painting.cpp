@@ -687,10 +687,8 @@ TRectRegion ScrollChildren(const TWindowRef& Window, const RECT* Scroll, const R
             continue;
         Covered.Include(RectIntersection(Child->Rect, Client));
         // Far moves stop at the edge of the coordinates rather than wrap.
-        const LONG X =
-            LONG(std::clamp<Int64>(Dx, Int64(INT32_MIN) - Child->Rect.left, Int64(INT32_MAX) - Child->Rect.right));
-        const LONG Y =
-            LONG(std::clamp<Int64>(Dy, Int64(INT32_MIN) - Child->Rect.top, Int64(INT32_MAX) - Child->Rect.bottom));
+        const LONG X = LONG(std::clamp<Int64>(Dx, Int64(INT32_MIN) - Child->Rect.left, Int64(INT32_MAX) - Child->Rect.right));
+        const LONG Y = LONG(std::clamp<Int64>(Dy, Int64(INT32_MIN) - Child->Rect.top, Int64(INT32_MAX) - Child->Rect.bottom));
         Child->Rect = RectOffset(Child->Rect, X, Y);
         Covered.Include(RectIntersection(Child->Rect, Client));
         Moved.push_back(Child);
@@ -769,6 +767,6 @@ Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, con
 
 bool ScrollWindow(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip)
 {
-    return ScrollWindowEx(Wnd, Dx, Dy, Scroll, Clip, nullptr,
-               SW_INVALIDATE | SW_ERASE | (Scroll ? 0 : SW_SCROLLCHILDREN)) != ClipError;
+    return ScrollWindowEx(Wnd, Dx, Dy, Scroll, Clip, nullptr, SW_INVALIDATE | SW_ERASE | (Scroll ? 0 : SW_SCROLLCHILDREN))
+        != ClipError;
 }

@@ -120,8 +120,7 @@ constexpr UINT SW_ERASE = 0x0004;
 // each told by WM_WINDOWPOSCHANGED. Answers the uncovered area's kind (as
 // IntersectClipRect), 0 for a dead window. The update region is offered
 // as its bounds only: this layer has no region objects.
-Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip, RECT* Update,
-    UINT Flags);
+Integer ScrollWindowEx(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip, RECT* Update, UINT Flags);
 // ScrollWindowEx that invalidates and erases what it uncovers; without
 // Scroll the children move too.
 bool ScrollWindow(HWND Wnd, Integer Dx, Integer Dy, const RECT* Scroll, const RECT* Clip);

@@ -260,9 +260,7 @@ TBoundedRun RunBounded(const std::function<std::string()>& Load, long AddressLim
         alarm(120);
         if (!SanitizedBuild) {
             const rlim_t Limit = rlim_t(VirtualKiB() + AddressLimitMiB * 1024) * 1024;
-            const struct rlimit Cap {
-                Limit, Limit
-            };
+            const struct rlimit Cap { Limit, Limit };
             setrlimit(RLIMIT_AS, &Cap);
         }
         ResetPeakResident();

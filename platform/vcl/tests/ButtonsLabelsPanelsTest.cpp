@@ -215,8 +215,11 @@ TEST_F(Panels, ChildrenAlignInsideTheBevelsAndTheBorder)
         Integer BevelWidth, BorderWidth, Inset;
     };
     const TCase Cases[] = {
-        { bvNone, bvNone, 1, 0, 0 }, { bvRaised, bvNone, 1, 0, 1 }, { bvRaised, bvLowered, 2, 0, 4 },
-        { bvLowered, bvSpace, 1, 3, 5 }, { bvNone, bvNone, 1, 7, 7 },
+        { bvNone, bvNone, 1, 0, 0 },
+        { bvRaised, bvNone, 1, 0, 1 },
+        { bvRaised, bvLowered, 2, 0, 4 },
+        { bvLowered, bvSpace, 1, 3, 5 },
+        { bvNone, bvNone, 1, 7, 7 },
         { bvRaised, bvRaised, 60, 0, 120 }, // nothing left: an empty rectangle
     };
     for (const TCase& C : Cases) {
