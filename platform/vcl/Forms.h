@@ -495,6 +495,10 @@ class TFrame : public TCustomFrame {
     X_CLASS(TFrame, TCustomFrame)
 };
 
+// The caption's accelerator (the character after a single "&") is Key,
+// without regard to case.
+bool IsAccel(Char Key, const String& Caption);
+
 // The form a control lives on, null for none.
 TCustomForm* GetParentForm(TControl* Control);
 
