@@ -91,7 +91,8 @@ void TSpeedButton::SetAllowAllUp(bool Value)
     // The group shares the setting.
     if (FGroupIndex != 0 && FParent)
         for (Integer I = 0; I < FParent->ControlCount(); ++I)
-            if (auto* B = DynamicCast<TSpeedButton>(FParent->Controls(I)); B && B != this && B->FGroupIndex == FGroupIndex)
+            if (auto* B = DynamicCast<TSpeedButton>(FParent->Controls(I));
+                B && B != this && B->FGroupIndex == FGroupIndex)
                 B->FAllowAllUp = Value;
 }
 
@@ -206,10 +207,22 @@ void TSpeedButton::Paint()
     const Integer Left = (FWidth - BlockW) / 2 + Shift, Top = (FHeight - BlockH) / 2 + Shift;
     TPoint GlyphAt, TextAt;
     switch (FLayout) {
-    case blGlyphLeft: GlyphAt = { Left, Top + (BlockH - G.cy) / 2 }; TextAt = { Left + G.cx + Gap, Top + (BlockH - T.cy) / 2 }; break;
-    case blGlyphRight: TextAt = { Left, Top + (BlockH - T.cy) / 2 }; GlyphAt = { Left + T.cx + Gap, Top + (BlockH - G.cy) / 2 }; break;
-    case blGlyphTop: GlyphAt = { Left + (BlockW - G.cx) / 2, Top }; TextAt = { Left + (BlockW - T.cx) / 2, Top + G.cy + Gap }; break;
-    case blGlyphBottom: TextAt = { Left + (BlockW - T.cx) / 2, Top }; GlyphAt = { Left + (BlockW - G.cx) / 2, Top + T.cy + Gap }; break;
+    case blGlyphLeft:
+        GlyphAt = { Left, Top + (BlockH - G.cy) / 2 };
+        TextAt = { Left + G.cx + Gap, Top + (BlockH - T.cy) / 2 };
+        break;
+    case blGlyphRight:
+        TextAt = { Left, Top + (BlockH - T.cy) / 2 };
+        GlyphAt = { Left + T.cx + Gap, Top + (BlockH - G.cy) / 2 };
+        break;
+    case blGlyphTop:
+        GlyphAt = { Left + (BlockW - G.cx) / 2, Top };
+        TextAt = { Left + (BlockW - T.cx) / 2, Top + G.cy + Gap };
+        break;
+    case blGlyphBottom:
+        TextAt = { Left + (BlockW - T.cx) / 2, Top };
+        GlyphAt = { Left + (BlockW - G.cx) / 2, Top + T.cy + Gap };
+        break;
     }
     if (Glyphs) {
         // A state without its own picture shows the first, greyed when disabled.

@@ -15,7 +15,8 @@ void TWinControl::ScrollBy(Integer DeltaX, Integer DeltaY)
     if (FHandle) {
         // The windows move with their pixels; their bounds follow from
         // WM_WINDOWPOSCHANGED.
-        ScrollWindowEx(FHandle, DeltaX, DeltaY, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+        ScrollWindowEx(FHandle, DeltaX, DeltaY, nullptr, nullptr, nullptr,
+            SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
     } else {
         for (TWinControl* C : FWinControls) {
             C->FLeft += DeltaX;

@@ -593,3 +593,26 @@ protected:
 private:
     TOwnedPtr<TControlCanvas> FCanvas;
 };
+
+// The small window a hint shows in: a top-level window that is never
+// activated or focused and lets the pointer through to what lies under it.
+// The application shows it over the control under the pointer after
+// HintPause (TApplication::ActivateHint).
+class THintWindow : public TCustomControl {
+    X_CLASS(THintWindow, TCustomControl)
+    X_DECLARE_MESSAGES(THintWindow)
+public:
+    void Create(TComponent* AOwner) override;
+
+    // Shows AHint in Rect (screen coordinates), over every other window.
+    virtual void ActivateHint(TRect Rect, const String& AHint);
+    // Hides it.
+    void ReleaseHandle();
+    // Where AHint fits, lines broken at MaxWidth, at (0, 0).
+    virtual TRect CalcHintRect(Integer MaxWidth, const String& AHint);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+    void WMNCHitTest(TMessage& Message);
+};

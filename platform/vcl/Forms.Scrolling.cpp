@@ -34,8 +34,7 @@ struct TWindowDC {
     explicit TWindowDC(HWND W)
         : Wnd(W)
         , Dc(GetWindowDC(W))
-    {
-    }
+    { }
     ~TWindowDC()
     {
         if (Dc)

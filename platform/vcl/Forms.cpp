@@ -95,6 +95,7 @@ void TApplication::SetTitle(const String& Value)
 
 void TApplication::Dispatch(MSG& Msg)
 {
+    HintMessage(Msg);
     bool Handled = false;
     if (FOnMessage)
         FOnMessage(Msg, Handled);
@@ -235,6 +236,7 @@ void TApplication::Restore()
 void TApplication::WndProc(TMessage& Message)
 {
     switch (Message.Msg) {
+    case WM_TIMER: HintTimer(UINT_PTR(Message.WParam)); break;
     case WM_SYSCOMMAND:
         switch (Message.WParam & 0xFFF0) {
         case SC_MINIMIZE: Minimize(); break;

@@ -30,6 +30,7 @@
 #include "vcl/UITypes.h"
 #include "win/Cursors.h"
 #include "win/Monitors.h"
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -132,6 +133,22 @@ public:
     void ModalStarted();
     void ModalFinished();
 
+    // Hints: shown over the control under the pointer (the first up its
+    // parents with ShowHint) after HintPause, hidden after HintHidePause,
+    // when the pointer leaves the control, on a press or a key.
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool Value);
+    Integer HintPause() const { return FHintPause; }
+    void SetHintPause(Integer Value) { FHintPause = std::max(Value, 0); }
+    Integer HintHidePause() const { return FHintHidePause; }
+    void SetHintHidePause(Integer Value) { FHintHidePause = std::max(Value, 0); }
+    // Shows the hint of the control at a screen point now (OnShowHint may
+    // change or refuse it).
+    void ActivateHint(TPoint CursorPos);
+    void CancelHint();
+    // The window the hints show in; null until a hint showed.
+    THintWindow* HintWindow() const { return FHintWindow.get(); }
+
     TActionEvent OnActionExecute;
     TActionEvent OnActionUpdate;
     TNotifyEvent OnActivate;
@@ -158,6 +175,19 @@ private:
     TCustomForm* FMainForm = nullptr;
     Integer FModalLevel = 0;
     UInt64 FQuitsSeen = 0; // WM_QUIT messages the loops took
+    bool FShowHint = true;
+    Integer FHintPause = 500;
+    Integer FHintHidePause = 2500;
+    TOwnedPtr<THintWindow> FHintWindow;
+    // The control the pointer was last over; a free notification clears it.
+    TControl* FHintControl = nullptr;
+    void SetHintControl(TControl* Control);
+    // A message that moves the pointer or presses starts or ends a hint.
+    void HintMessage(const MSG& Msg);
+    void HintTimer(UINT_PTR Id);
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
     friend class TCustomForm;
     // False when no message was waiting; WM_QUIT ends the loop.

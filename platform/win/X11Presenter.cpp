@@ -315,8 +315,9 @@ struct TX11Presenter::TState {
     } Moving;
 
     Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0, TypeNormal = 0,
-         TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0, NetActiveWindow = 0,
-         RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
+         TypeDialog = 0, TypeUtility = 0, TypePopup = 0, TypeTooltip = 0, NetSupported = 0, NetMoveResize = 0,
+         NetActiveWindow = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0,
+         MaxHorz = 0;
 
     Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
 
@@ -469,6 +470,7 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->TypeDialog = F->Intern("_NET_WM_WINDOW_TYPE_DIALOG");
     F->TypeUtility = F->Intern("_NET_WM_WINDOW_TYPE_UTILITY");
     F->TypePopup = F->Intern("_NET_WM_WINDOW_TYPE_POPUP_MENU");
+    F->TypeTooltip = F->Intern("_NET_WM_WINDOW_TYPE_TOOLTIP");
     F->NetSupported = F->Intern("_NET_SUPPORTED");
     F->NetMoveResize = F->Intern("_NET_WM_MOVERESIZE");
     F->NetActiveWindow = F->Intern("_NET_ACTIVE_WINDOW");
@@ -666,10 +668,12 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     Class.res_name = Name;
     Class.res_class = Name;
     XSetClassHint(F->Dpy, Win, &Class);
-    Atom Type = (Desc.ExStyle & WS_EX_TOOLWINDOW) ? F->TypeUtility
-        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)    ? F->TypeDialog
-        : Unmanaged                               ? F->TypePopup
-                                                  : F->TypeNormal;
+    // An unmanaged window above all others is a hint.
+    Atom Type = Unmanaged && (Desc.ExStyle & WS_EX_TOPMOST) ? F->TypeTooltip
+        : (Desc.ExStyle & WS_EX_TOOLWINDOW)                 ? F->TypeUtility
+        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)              ? F->TypeDialog
+        : Unmanaged                                         ? F->TypePopup
+                                                            : F->TypeNormal;
     XChangeProperty(F->Dpy, Win, F->NetWmWindowType, XA_ATOM, 32, PropModeReplace,
         reinterpret_cast<unsigned char*>(&Type), 1);
     if (!(Desc.Style & WS_CAPTION)) {

@@ -385,3 +385,25 @@ TEST_F(X11Screen, AWorkerAsksForTheMonitorsWhileTheMainLoopTakesTheClicks)
     EXPECT_EQ(Asked.load(), 100);
     EXPECT_EQ(Differ.load(), 0);
 }
+
+TEST_F(X11Screen, AHintIsAnOverrideRedirectTooltipThatTakesNoFocus)
+{
+    MakeForm(New<TForm>(nullptr));
+    A->SetHint(u"A hint over the screen");
+    A->SetShowHint(true);
+    const std::string FocusBefore = Run({ "xdotool", "getwindowfocus" });
+    Application->ActivateHint(A->ClientToScreen({ 10, 10 }));
+    Settle();
+    THintWindow* Hint = Application->HintWindow();
+    ASSERT_NE(Hint, nullptr);
+    const std::string Id = Hex(X->XWindowOf(Hint->Handle()));
+    const std::string Info = Run({ "xwininfo", "-id", Id });
+    EXPECT_NE(Info.find("Map State: IsViewable"), std::string::npos) << Info;
+    EXPECT_NE(Info.find("Override Redirect State: yes"), std::string::npos) << Info;
+    const std::string Type = Run({ "xprop", "-id", Id, "_NET_WM_WINDOW_TYPE" });
+    EXPECT_NE(Type.find("_NET_WM_WINDOW_TYPE_TOOLTIP"), std::string::npos) << Type;
+    EXPECT_EQ(Run({ "xdotool", "getwindowfocus" }), FocusBefore);
+    Application->CancelHint();
+    Settle();
+    EXPECT_NE(Run({ "xwininfo", "-id", Id }).find("IsUnMapped"), std::string::npos);
+}
