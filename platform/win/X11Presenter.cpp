@@ -315,9 +315,9 @@ struct TX11Presenter::TState {
     } Moving;
 
     Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0, TypeNormal = 0,
-         TypeDialog = 0, TypeUtility = 0, TypePopup = 0, TypeTooltip = 0, NetSupported = 0, NetMoveResize = 0,
-         NetActiveWindow = 0, RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0,
-         MaxHorz = 0;
+         TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0, NetActiveWindow = 0,
+         RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
+    Atom TypeTooltip = 0;
 
     Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
 
