@@ -42,6 +42,8 @@ X_MESSAGES(TWinControl)
     X_MESSAGE(CM_COLORCHANGED, CMColorChanged);
     X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
     X_MESSAGE(CM_DIALOGKEY, CMDialogKey);
+    X_MESSAGE(CM_DIALOGCHAR, CMDialogChar);
+    X_MESSAGE(WM_SYSCHAR, WMSysChar);
 }
 
 X_MESSAGES(TGraphicControl)
@@ -998,6 +1000,22 @@ void TWinControl::CMDialogKey(TMessage& Message)
     // A dialog key the form did not take goes to every control in it (a
     // default or cancel button answers Enter or Escape).
     Broadcast(Message);
+}
+
+void TWinControl::CMDialogChar(TMessage& Message)
+{
+    // An accelerator goes down the tree until a control takes it.
+    Broadcast(Message);
+}
+
+void TWinControl::WMSysChar(TMessage& Message)
+{
+    // Alt and a character: the top-level control offers it to its
+    // controls as an accelerator first.
+    TWinControl* Top = ControlsDetail::TopParent(this);
+    if (Top && Top->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0)
+        return;
+    X_INHERITED_MESSAGE(Message);
 }
 
 void TWinControl::WMNCDestroy(TMessage& Message)

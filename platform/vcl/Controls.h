@@ -544,6 +544,8 @@ protected:
     void CMColorChanged(TMessage& Message);
     void CMFontChanged(TMessage& Message);
     void CMDialogKey(TMessage& Message);
+    void CMDialogChar(TMessage& Message);
+    void WMSysChar(TMessage& Message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;

@@ -130,6 +130,16 @@ TEST_F(GroupBoxes, TheCaptionsAcceleratorFocusesTheFirstChild)
         EXPECT_EQ(First->Focused(), C.Taken == 1) << C.Name;
         G->SetEnabled(true);
     }
+    // From the keyboard: Alt and the letter.
+    Outside->SetFocus();
+    Pump();
+    G->SetCaption(u"&Pictures");
+    PostInput(TInputEvent::KeyEvent(VK_MENU, true));
+    PostInput(TInputEvent::KeyEvent('P', true, U'p'));
+    PostInput(TInputEvent::KeyEvent('P', false));
+    PostInput(TInputEvent::KeyEvent(VK_MENU, false));
+    Pump();
+    EXPECT_TRUE(First->Focused());
 }
 
 TEST_F(GroupBoxes, AScrollBoxScrollsSmoothlyAndTellsOfItsAlignmentAndSize)
