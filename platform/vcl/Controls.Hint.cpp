@@ -54,7 +54,10 @@ void THintWindow::ActivateHint(TRect Rect, const String& AHint)
 
 void THintWindow::ReleaseHandle()
 {
+    // The window goes, not just out of sight: the next hint makes it anew,
+    // on the screen the program shows on then.
     SetVisible(false);
+    DestroyHandle();
 }
 
 void THintWindow::Paint()

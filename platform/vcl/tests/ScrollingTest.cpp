@@ -1,5 +1,6 @@
 #include "ControlTestSupport.h"
 #include "vcl/Buttons.h"
+#include "vcl/ComCtrls.h"
 #include "vcl/ExtCtrls.h"
 #include "vcl/StdCtrls.h"
 #include "win/Metrics.h"
@@ -311,7 +312,7 @@ TEST_F(SpeedButtons, TheGlyphShowsThePictureOfItsStateAndItsGroundSeeThrough)
     EXPECT_EQ(Grey & 0xFF, (Grey >> 8) & 0xFF) << "the first picture greyed";
 }
 
-TEST_F(SpeedButtons, GalleryOfAScrollBoxWithBarsScrollBarsAndSpeedButtonsAt96And144Dpi)
+TEST_F(SpeedButtons, GalleryOfScrollBoxesScrollBarsSpeedButtonsIconViewsAndHintsAt96And144Dpi)
 {
     for (Integer Dpi : { 96, 144 }) {
         SetScreenDPI(Dpi, Dpi);
@@ -363,11 +364,47 @@ TEST_F(SpeedButtons, GalleryOfAScrollBoxWithBarsScrollBarsAndSpeedButtonsAt96And
         Top->SetGlyph(Glyph.get());
         Top->SetLayout(blGlyphTop);
         Top->SetCaption(u"Above");
+        // The icon view of a list.
+        auto* Icons = New<TImageList>(Host.get());
+        Icons->SetSize(Px(32), Px(32));
+        for (TColor C : { TColor(0xC08040), TColor(0x4080C0), TColor(0x40A040) }) {
+            TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+            Bmp->SetSize(Px(32), Px(32));
+            Bmp->Fill(C);
+            Icons->Add(Bmp.get(), nullptr);
+        }
+        auto* List = New<TListView>(Host.get());
+        List->SetParent(Host.get());
+        List->SetBounds(Px(10), Px(180), Px(400), Px(64));
+        List->SetLargeImages(Icons);
+        List->SetViewStyle(vsIcon);
+        List->Perform(LVM_SETICONSPACING, 0, MAKELPARAM(Word(Px(64)), Word(Px(60))));
+        const char16_t* Names[] = { u"Spring", u"Summer", u"Autumn", u"Winter", u"A long caption that wraps" };
+        for (Integer I = 0; I < 5; ++I) {
+            TListItem* Item = List->Items()->Add();
+            Item->SetCaption(Names[I]);
+            Item->SetImageIndex(I % 3);
+        }
+        List->SetItemIndex(1);
+        Host->SetBounds(50, 50, Px(420), Px(250));
         Host->Show();
         Pump();
         EXPECT_TRUE(Box->VertScrollBar()->IsScrollBarVisible());
         EXPECT_TRUE(Box->HorzScrollBar()->IsScrollBarVisible());
         SavePicture(Host->Handle(), "vcl-scrolling-speed-buttons-" + std::to_string(Dpi) + ".png");
+        // A hint over the first speed button.
+        auto* Hinted = DynamicCast<TSpeedButton>(FindDragTarget(Host->ClientToScreen({ Px(240), Px(20) }), false));
+        ASSERT_NE(Hinted, nullptr);
+        Hinted->SetHint(u"Shows the next picture");
+        Hinted->SetShowHint(true);
+        Application->ActivateHint(Host->ClientToScreen({ Px(240), Px(20) }));
+        THintWindow* Hint = Application->HintWindow();
+        ASSERT_NE(Hint, nullptr);
+        Hint->Font()->SetHeight(-Px(12));
+        Application->ActivateHint(Host->ClientToScreen({ Px(240), Px(20) }));
+        Pump();
+        SavePicture(Hint->Handle(), "vcl-hint-" + std::to_string(Dpi) + ".png");
+        Application->CancelHint();
     }
     SetScreenDPI(96, 96);
 }
