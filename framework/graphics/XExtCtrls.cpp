@@ -1,6 +1,9 @@
 #include "graphics/XExtCtrls.h"
 #include "core/XPlatform.Utils.h"
+#include "core/XEngine.h"
 #include "graphics/XSkin.h"
+#include "graphics/XSpark.VCL.Controls.h"
+#include "rtl/StrUtils.h"
 #include "rtl/Units.h"
 #include "vcl/Forms.h"
 #include "vcl/Themes.h"
@@ -225,6 +228,77 @@ void TXSkinPanel::PaintCaption()
     static constexpr Cardinal Aligns[] = { DT_LEFT, DT_RIGHT, DT_CENTER };
     C->DrawText(FText, R, Aligns[Alignment()] | DT_VCENTER | DT_EXPANDTABS);
     C->Brush()->SetStyle(bsSolid);
+}
+
+// ---- window regions ----
+
+namespace {
+
+HRGN BoundsRegion(TControl* Control)
+{
+    return CreateRectRgnIndirect(Control->BoundsRect());
+}
+
+// The skin data a control publishes as "SkinData"; a property that
+// cannot be read counts as none.
+TXSkinData* PublishedSkinData(TControl* Control)
+{
+    const TPropInfo* Prop = GetPropInfo(Control, u"SkinData");
+    if (!Prop || Prop->PropType->Kind != tkClass)
+        return nullptr;
+    try {
+        return DynamicCast<TXSkinData>(GetObjectProp(Control, Prop));
+    } catch (...) { // unreadable skin data: the rounded bounds serve
+        return nullptr;
+    }
+}
+
+bool PublishesFullRegion(TControl* Frame)
+{
+    String Text;
+    return GetPropInfo(Frame, u"FullRgn") && GetPropertyText(Frame, u"FullRgn", Text) && StrToBoolDef(Text, false);
+}
+
+// The region one child adds to its container's.
+HRGN ControlRegion(TControl* Control, bool Alpha)
+{
+    if (auto* Frame = dynamic_cast<IXCommandFrameRegion*>(Control)) {
+        auto* Container = DynamicCast<TWinControl>(Control);
+        return Frame->FullRegion() || !Container ? BoundsRegion(Control) : BuildControlsRegion(Container, Alpha, true);
+    }
+    if (auto* Frame = DynamicCast<TCustomFrame>(Control))
+        return PublishesFullRegion(Frame) ? CreateRoundedBoundsRegion(Frame) : BuildControlsRegion(Frame, Alpha, true);
+    if (auto* Panel = DynamicCast<TXSkinPanel>(Control)) {
+        switch (Panel->RgnType()) {
+        case rgnControls: return BuildControlsRegion(Panel, Alpha, true);
+        case rgnRect: return BoundsRegion(Panel);
+        case rgnAlphaRect: return Alpha ? CreateRoundedBoundsRegion(Panel) : BoundsRegion(Panel);
+        }
+    }
+    HRGN Region = nullptr;
+    if (TXSkinData* Data = PublishedSkinData(Control))
+        Region = Data->CreateRegion(Control, Alpha);
+    return Region ? Region : CreateRoundedBoundsRegion(Control);
+}
+
+}
+
+HRGN BuildControlsRegion(TWinControl* Container, bool Alpha, bool Offset)
+{
+    HRGN Result = CreateRectRgn(0, 0, 0, 1);
+    if (!Container)
+        return Result;
+    for (Integer I = 0; I < Container->ControlCount(); ++I) {
+        TControl* Child = Container->Controls(I);
+        if (!Child->Visible() || DynamicCast<TXSpacer>(Child))
+            continue;
+        HRGN Part = ControlRegion(Child, Alpha);
+        CombineRgn(Result, Result, Part, RGN_OR);
+        DeleteObject(Part);
+    }
+    if (Offset)
+        OffsetRgn(Result, Container->Left(), Container->Top());
+    return Result;
 }
 
 // ---- parent background ----

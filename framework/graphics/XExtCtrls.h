@@ -68,6 +68,23 @@ private:
     TOwnedPtr<TXBorders> FTitleBorder;
 };
 
+// What the region builder asks of a command frame of the forms layer:
+// whether the frame takes its whole bounds (a caption frame does) or only
+// its visible children.
+class IXCommandFrameRegion {
+public:
+    virtual bool FullRegion() const = 0;
+
+protected:
+    ~IXCommandFrameRegion() = default;
+};
+
+// The region of Container's visible children (spacers left out), in
+// Container's client coordinates, or in its parent's with Offset; Alpha
+// asks for rounded corners where the controls want them. The caller
+// deletes the region.
+HRGN BuildControlsRegion(TWinControl* Container, bool Alpha, bool Offset);
+
 // Answers WM_ERASEBKGND for a see-through panel: the parent erases, and
 // paints its windowless controls, into the panel's context.
 void PaintParentBackground(TWinControl* Panel, TMessage& Message);
