@@ -2,7 +2,9 @@
 #include "core/XPlatform.Utils.h"
 #include "core/XEngine.h"
 #include "graphics/XSkin.h"
+#include "gdi/PngImage.h"
 #include "graphics/XSpark.VCL.Controls.h"
+#include "rtl/Streams.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Units.h"
 #include "vcl/Forms.h"
@@ -61,17 +63,36 @@ X_MESSAGES(TXMonitorsComboBox)
     X_MESSAGE(XM_REFILLMONITORS, XMRefill);
 }
 
+#include "SkinPictures.inc"
+
 namespace {
 
 TXMessageGear* GDesktopPanelOwner = nullptr;
+TBitmap* GUpArrow = nullptr;
+TBitmap* GDownArrow = nullptr;
+
+// A 32-bit bitmap of the PNG bytes, its alpha kept.
+TBitmap* NewGlyph(std::span<const Byte> Png)
+{
+    TOwnedPtr<TPngImage> Picture(New<TPngImage>());
+    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Png.begin(), Png.end())));
+    Picture->LoadFromStream(Stream.get());
+    TBitmap* Bitmap = New<TBitmap>();
+    Bitmap->Assign(Picture.get());
+    return Bitmap;
+}
 
 void InitExtCtrls()
 {
     GDesktopPanelOwner = New<TXMessageGear>(nullptr);
+    GUpArrow = NewGlyph(UpArrowPng);
+    GDownArrow = NewGlyph(DownArrowPng);
 }
 
 void DoneExtCtrls()
 {
+    FreeAndNil(GDownArrow);
+    FreeAndNil(GUpArrow);
     FreeAndNil(GDesktopPanelOwner);
 }
 
@@ -82,6 +103,16 @@ X_UNIT(XExtCtrls, "XExtCtrls", ({ "XSpark.VCL", "XEngine" }), &InitExtCtrls, &Do
 TXMessageGear* DesktopPanelOwner()
 {
     return GDesktopPanelOwner;
+}
+
+TBitmap* XUArrowBitmap()
+{
+    return GUpArrow;
+}
+
+TBitmap* XDArrowBitmap()
+{
+    return GDownArrow;
 }
 
 // ---- TXSkinPanel ----

@@ -194,3 +194,7 @@ Integer GetItemIndexOrZero(TCustomComboBox* ComboBox);
 // The hidden window that owns every desktop panel; null outside the
 // unit's lifetime.
 TXMessageGear* DesktopPanelOwner();
+// The group panels' roll-up ("XUARROWB") and roll-down ("XDARROWB")
+// glyphs: 12 x 12, 32 bits with alpha; null outside the unit's lifetime.
+TBitmap* XUArrowBitmap();
+TBitmap* XDArrowBitmap();
