@@ -133,6 +133,13 @@ TPixelBuffer THeadlessPresenter::DesktopPicture()
     return FDesktop;
 }
 
+bool THeadlessPresenter::IsSpot(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It != FSurfaces.end() && It->second.Spot;
+}
+
 std::vector<TMonitorDesc> THeadlessPresenter::Monitors()
 {
     std::lock_guard Guard(FLock);
@@ -145,6 +152,7 @@ void THeadlessPresenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     TSurface& S = FSurfaces[Wnd];
     S.Bounds = Desc.Bounds;
     S.Title = Desc.Title;
+    S.Spot = IsDesktopSpot(Desc.ExStyle);
 }
 
 void THeadlessPresenter::DestroySurface(HWND Wnd)

@@ -42,6 +42,15 @@ struct TSurfaceDesc {
     HWND Owner = nullptr; // the top-level window it belongs to, if any
 };
 
+// A top-level window that lets paint through and never takes activation
+// is a spot on the desktop: below every ordinary window (above the
+// desktop's own), drawing nothing, taking the pointer where nothing covers
+// it, never focused.
+inline bool IsDesktopSpot(DWORD ExStyle)
+{
+    return (ExStyle & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) == (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
+}
+
 class TPresenter {
 public:
     virtual ~TPresenter() = default;
@@ -122,6 +131,8 @@ public:
     std::vector<TMoveSize> MoveSizeRequests();
     // The desktop picture last set; empty before.
     TPixelBuffer DesktopPicture();
+    // The window was made as a spot on the desktop.
+    bool IsSpot(HWND Wnd);
 
     std::vector<TMonitorDesc> Monitors() override;
     void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) override;
@@ -146,6 +157,7 @@ private:
         bool Iconic = false;
         Integer Updates = 0;
         RECT LastUpdate;
+        bool Spot = false;
     };
     std::mutex FLock;
     std::vector<TMonitorDesc> FMonitors;

@@ -50,6 +50,9 @@ public:
 
 private:
     struct TState;
+    // A spot on the desktop (IsDesktopSpot): an input-only window.
+    void CreateSpot(HWND Wnd, const TSurfaceDesc& Desc);
+
     std::unique_ptr<TState> F;
 };
 
