@@ -4,6 +4,7 @@
 #include "gdi/JpegImage.h"
 #include "graphics/XSpark.Skin.Data.Win.h"
 #include "graphics/XSpark.VCL.Images.h"
+#include "win/Metrics.h"
 
 using namespace ControlTests;
 
