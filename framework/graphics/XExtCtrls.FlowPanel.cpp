@@ -58,6 +58,14 @@ void TXFlowPanel::CMControlListChange(TMessage& Message)
         Realign();
 }
 
+void TXFlowPanel::ChildBoundsChanged(TControl* Child)
+{
+    inherited::ChildBoundsChanged(Child);
+    if (!FControlState.Contains(csAligning) && !ComponentState().Contains(csDestroying) &&
+        !ComponentState().Contains(csLoading) && FFlowList->Contains(Child))
+        Realign();
+}
+
 void TXFlowPanel::CenterRow(const std::vector<TControl*>& Row, Integer Y, Integer RowHeight)
 {
     for (TControl* C : Row)

@@ -39,6 +39,9 @@ public:
     TComponentList* FlowList() const { return FFlowList.get(); }
 
 protected:
+    // A child sized, moved, shown or hidden: the rows are laid out again,
+    // as the class library's alignment requests do.
+    void ChildBoundsChanged(TControl* Child) override;
     void CMControlListChange(TMessage& Message);
 
 private:

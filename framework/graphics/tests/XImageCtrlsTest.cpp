@@ -53,7 +53,7 @@ TXImageItem* AddDiamond(TXSkinImagesBox* Box, const String& Name, TColor Color)
     return Item;
 }
 
-constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, Grey = 0x808080, Yellow = 0x00FFFF;
+constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, MidGrey = 0x808080, Yellow = 0x00FFFF;
 
 class ImageControls : public TFormFixture {
 protected:
@@ -67,7 +67,7 @@ protected:
     TXGlyphGroup* StateGroup()
     {
         const std::pair<TXPaintState, TColor> States[] = { { cstOff, Red }, { cstOn, Green }, { cstHot, Blue },
-            { cstHotOn, Yellow }, { cstDis, Grey } };
+            { cstHotOn, Yellow }, { cstDis, MidGrey } };
         auto* Data = New<TXGlyphGroupSkinData>(Form);
         for (const auto& [State, Color] : States)
             AddSkinBox(Form, StateImagePrefix(State) + u"Tools", { { u"Bold", Color }, { u"Italic", Color } });
@@ -151,7 +151,7 @@ TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
     EXPECT_EQ(Missing->ImageIndex(), -1);
     EXPECT_EQ(PixelAt({ 112, 22 }), clWhite);
     EXPECT_EQ(Unnamed->ImageIndex(), -1);
-    EXPECT_EQ(PixelAt({ 142, 22 }), Grey);
+    EXPECT_EQ(PixelAt({ 142, 22 }), MidGrey);
     // Under the mouse the hot picture shows; leaving brings the plain one back.
     Move({ 22, 22 });
     EXPECT_TRUE(Bold->Hot());
@@ -169,7 +169,7 @@ TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
 
 TEST_F(ImageControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparentGlyph)
 {
-    AddSkinBox(Form, u"Back", { { u"Off_Back", Yellow }, { u"Dis_Back", Grey }, { u"On_Back", Green } });
+    AddSkinBox(Form, u"Back", { { u"Off_Back", Yellow }, { u"Dis_Back", MidGrey }, { u"On_Back", Green } });
     AddSkinBox(Form, u"Glyphs", { { u"Bold", Blue } });
     auto* Data = New<TXLayerGlyphGroupSkinData>(Form);
     Data->ImageData()->SetImagesName(u"Back");

@@ -1,4 +1,5 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "ScopedDpi.h"
 #include "graphics/XExtCtrls.FlowPanel.h"
 #include "graphics/XSpark.VCL.Controls.h"
 #include "win/Metrics.h"
@@ -27,7 +28,7 @@ TEST_F(Spacers, AWrapChangeLaysTheParentOutAndNothingShowsAtRunTime)
 {
     auto* Host = Add<TAlignCounter>(Form, { 0, 0, 200, 100 }, clWhite);
     auto* Gap = New<TXSpacer>(Form);
-    EXPECT_EQ(Gap->BoundsRect(), TRect(0, 0, 8, 23));
+    EXPECT_EQ(Gap->BoundsRect(), Rect(0, 0, 8, 23));
     EXPECT_FALSE(Gap->Wrap());
     Gap->SetBounds(10, 10, 30, 30);
     Gap->SetParent(Host);
@@ -131,7 +132,7 @@ TEST_F(FlowPanels, RowsOfEdgeCasesAsATable)
         for (const TChild& Child : C.Children)
             Made.push_back(AddChild(Flow, Child));
         for (size_t I = 0; I < Made.size(); ++I)
-            EXPECT_EQ(TPoint(Made[I]->Left(), Made[I]->Top()), C.Expected[I]) << "child " << I;
+            EXPECT_EQ(Point(Made[I]->Left(), Made[I]->Top()), C.Expected[I]) << "child " << I;
         EXPECT_EQ(Flow->ClientHeight(), C.ClientHeight);
         Flow->Free();
     }
@@ -159,7 +160,7 @@ TEST_F(FlowPanels, ListOrderFollowsInsertionsLoadingAndDepartures)
     A->SetParent(Other);
     A->SetBounds(50, 5, 10, 10);
     Flow->Realign();
-    EXPECT_EQ(A->BoundsRect(), TRect(50, 5, 60, 15));
+    EXPECT_EQ(A->BoundsRect(), Rect(50, 5, 60, 15));
     EXPECT_EQ(Flow->FlowList()->Count(), 2);
     C->Free();
     EXPECT_EQ(Flow->FlowList()->Count(), 1);
@@ -168,6 +169,23 @@ TEST_F(FlowPanels, ListOrderFollowsInsertionsLoadingAndDepartures)
     AddChild(Flow, { 10, 10, 9 });
     Flow->SetHorzSpacing(20);
     EXPECT_EQ(static_cast<TControl*>(Flow->FlowList()->Items(1))->Left(), 6 + 10 + 20);
+}
+
+TEST_F(FlowPanels, AChildSizedOrHiddenReflowsTheRows)
+{
+    TXFlowPanel* Flow = AddFlow(80);
+    TControl* A = AddChild(Flow, { 20, 10 });
+    TControl* B = AddChild(Flow, { 20, 10 });
+    TControl* C = AddChild(Flow, { 20, 10 });
+    EXPECT_EQ(C->Top(), 22); // the third wraps
+    A->SetVisible(false);
+    EXPECT_EQ(Point(B->Left(), B->Top()), Point(6, 6));
+    EXPECT_EQ(Point(C->Left(), C->Top()), Point(32, 6));
+    B->SetWidth(70);
+    EXPECT_EQ(Point(C->Left(), C->Top()), Point(6, 22));
+    B->SetBounds(0, 0, 20, 30); // moved by hand: put back in its row
+    EXPECT_EQ(Point(B->Left(), B->Top()), Point(6, 6));
+    EXPECT_EQ(Point(C->Left(), C->Top()), Point(32, 16)); // centred in the higher row
 }
 
 TEST_F(FlowPanels, AClientAlignedPanelSizesItsParentToTheRows)
@@ -187,6 +205,7 @@ TEST_F(FlowPanels, GalleryOfAFlowPanelAt96And144Dpi)
 {
     const TColor Colors[] = { 0x3050D0, 0x40A040, 0xC07020, 0x8040A0, 0x2090C0, 0x606060, 0xD04080 };
     for (Integer Dpi : { 96, 144 }) {
+        TScopedDpi Scaled(Dpi);
         ::Screen->SetPixelsPerInch(Dpi);
         Form->SetBounds(100, 100, MulDiv(260, Dpi, 96), MulDiv(200, Dpi, 96));
         Form->SetColor(clBtnFace);

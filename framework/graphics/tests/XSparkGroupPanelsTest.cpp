@@ -1,4 +1,5 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "ScopedDpi.h"
 #include "core/XSpark.App.h"
 #include "graphics/XExtCtrls.GroupPanels.h"
 #include "win/Metrics.h"
@@ -53,9 +54,9 @@ TEST_F(GroupPanels, TheCaptionBarIsLaidOutByTheScreensDpi)
     TXGroupToolPanel* Bar = Group->ToolPanel();
     EXPECT_EQ(Bar->Owner(), Group);
     EXPECT_EQ(Bar->Name(), u"SubPanel");
-    EXPECT_EQ(Bar->BoundsRect(), TRect(0, 0, 200, ScaleToDPI(21)));
+    EXPECT_EQ(Bar->BoundsRect(), Rect(0, 0, 200, ScaleToDPI(21)));
     const Integer Side = ScaleToDPI(17), Top = ScaleToDPI(2);
-    EXPECT_EQ(Bar->RollUpButton()->BoundsRect(), TRect(200 - Side - Top, Top, 200 - Top, Top + Side));
+    EXPECT_EQ(Bar->RollUpButton()->BoundsRect(), Rect(200 - Side - Top, Top, 200 - Top, Top + Side));
     EXPECT_TRUE(Bar->RollUpButton()->Flat());
     TXCheckBox* Box = Bar->CheckBox();
     EXPECT_EQ(Box->Left(), ScaleToDPI(4));
@@ -184,6 +185,7 @@ TEST_F(GroupPanels, GalleryOfGroupPanelsAt96And144Dpi)
     Group->Free();
     Group = nullptr;
     for (Integer Dpi : { 96, 144 }) {
+        TScopedDpi Scaled(Dpi);
         ::Screen->SetPixelsPerInch(Dpi);
         Form->SetBounds(100, 100, MulDiv(240, Dpi, 96), MulDiv(230, Dpi, 96));
         Form->SetColor(clWindow);
