@@ -1,7 +1,6 @@
 // Draws the skin's message pictures (information, question, error,
-// warning; 64 x 64), the program icon (16, 32 and 48 pixels, PNG entries
-// of one icon file) and the roll-up and roll-down glyphs of the group
-// panels (12 x 12) with cairo, and writes them as byte arrays of
+// warning; 64 x 64), the program icon (16, 32 and 48 pixels, PNG
+// entries of one icon file) and the roll-up arrows of group panels (9 x 9) with cairo, and writes them as byte arrays of
 // a C++ include file for the graphics library. The pictures are this
 // project's own; the build runs this once.
 //
@@ -224,20 +223,21 @@ void ProgramIcon(cairo_t* Cr)
     cairo_stroke(Cr);
 }
 
-// A dark triangle pointing up (Up) or down, with a lighter edge so it
-// reads on dark bars too.
-void Arrow(cairo_t* Cr, bool Up)
+// A button glyph: a dark arrow on magenta, whose bottom-left pixel tells
+// the button the see-through colour; drawn without antialiasing so no
+// pixel mixes the two.
+void Arrow(cairo_t* Cr, bool Down)
 {
-    const double Tip = Up ? 0.25 : 0.75, Base = Up ? 0.7 : 0.3;
+    cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);
+    Rgb(Cr, 0xFF00FF);
+    cairo_paint(Cr);
+    Rgb(Cr, 0x404040);
+    const double Tip = Down ? 0.72 : 0.28, Base = Down ? 0.28 : 0.72;
     cairo_move_to(Cr, 0.5, Tip);
-    cairo_line_to(Cr, 0.9, Base);
-    cairo_line_to(Cr, 0.1, Base);
+    cairo_line_to(Cr, 0.95, Base);
+    cairo_line_to(Cr, 0.05, Base);
     cairo_close_path(Cr);
-    Rgb(Cr, 0x303030);
-    cairo_fill_preserve(Cr);
-    Rgb(Cr, 0xFFFFFF, 0.5);
-    cairo_set_line_width(Cr, 0.06);
-    cairo_stroke(Cr);
+    cairo_fill(Cr);
 }
 
 void Put16(Bytes& B, unsigned V)
@@ -305,8 +305,8 @@ int main(int Argc, char** Argv)
     Write(F, "ErrorPng", Render(64, Error));
     Write(F, "WarningPng", Render(64, Warning));
     Write(F, "ProgramIcon", IconFile({ 16, 32, 48 }, ProgramIcon));
-    Write(F, "UpArrowPng", Render(12, [](cairo_t* Cr) { Arrow(Cr, true); }));
-    Write(F, "DownArrowPng", Render(12, [](cairo_t* Cr) { Arrow(Cr, false); }));
+    Write(F, "UpArrowPng", Render(9, [](cairo_t* Cr) { Arrow(Cr, false); }));
+    Write(F, "DownArrowPng", Render(9, [](cairo_t* Cr) { Arrow(Cr, true); }));
     if (std::fclose(F) != 0)
         return 1;
     return std::rename(Temp.c_str(), Argv[1]) == 0 ? 0 : 1;

@@ -1,9 +1,11 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "ScopedDpi.h"
 #include "core/XCore.Engine.Observers.h"
 #include "gdi/Icon.h"
 #include "gdi/JpegImage.h"
 #include "graphics/XSpark.Skin.Data.Win.h"
 #include "graphics/XSpark.VCL.Images.h"
+#include "win/Metrics.h"
 
 using namespace ControlTests;
 
@@ -68,7 +70,7 @@ TRect PictureBox(TBitmap* Bmp, const TRect& R)
     return Box.Left == INT32_MAX ? TRect {} : Box;
 }
 
-class ImageControls : public TFormFixture {
+class PictureControls : public TFormFixture {
 protected:
     template<class T = TXImage>
     T* AddImage(TRect R)
@@ -97,7 +99,7 @@ void AnnounceChange(IXObservable* Observable, TXImageObject* Object, const Strin
 
 } // namespace
 
-TEST_F(ImageControls, BestImageOfACollectionBySize)
+TEST_F(PictureControls, BestImageOfACollectionBySize)
 {
     TOwnedPtr<TXImageCollection> Sizes(New<TXImageCollection>(TXImageItem::StaticClass()));
     for (Integer W : { 64, 48, 32, 16 }) {
@@ -128,7 +130,7 @@ TEST_F(ImageControls, BestImageOfACollectionBySize)
     }
 }
 
-TEST_F(ImageControls, OnlyAnOpaquePictureKeepsTheBackgroundFromBeingErased)
+TEST_F(PictureControls, OnlyAnOpaquePictureKeepsTheBackgroundFromBeingErased)
 {
     auto* Image = AddImage({ 10, 10, 50, 50 });
     EXPECT_EQ(Image->Perform(WM_ERASEBKGND), 0); // no picture
@@ -145,7 +147,7 @@ TEST_F(ImageControls, OnlyAnOpaquePictureKeepsTheBackgroundFromBeingErased)
     }
 }
 
-TEST_F(ImageControls, AutoSizeFollowsThePictureTheFramesAndTheIconSize)
+TEST_F(PictureControls, AutoSizeFollowsThePictureTheFramesAndTheIconSize)
 {
     struct TCase {
         TPictureKind Kind;
@@ -171,13 +173,13 @@ TEST_F(ImageControls, AutoSizeFollowsThePictureTheFramesAndTheIconSize)
         Image->SetImageSize(C.ImageSize);
         Image->SetAutoSize(true);
         Image->AssignImage(P.get());
-        EXPECT_EQ(Image->BoundsRect(), TRect(7, 9, 7 + C.Expected.cx, 9 + C.Expected.cy));
+        EXPECT_EQ(Image->BoundsRect(), Rect(7, 9, 7 + C.Expected.cx, 9 + C.Expected.cy));
         Image->AssignImage(nullptr);
         Image->Free();
     }
 }
 
-TEST_F(ImageControls, AutoSizeWaitsForTheEndOfLoadingAndFollowsFrameChanges)
+TEST_F(PictureControls, AutoSizeWaitsForTheEndOfLoadingAndFollowsFrameChanges)
 {
     auto* Image = AddImage({ 0, 0, 100, 100 });
     TOwnedPtr<TXImageObject> P = StoredPicture(pkBitmap);
@@ -199,7 +201,7 @@ TEST_F(ImageControls, AutoSizeWaitsForTheEndOfLoadingAndFollowsFrameChanges)
     EXPECT_EQ(Image->Width(), 42);
 }
 
-TEST_F(ImageControls, PlacementsBevelsAndBackground)
+TEST_F(PictureControls, PlacementsBevelsAndBackground)
 {
     const TColor Shadow = ColorToRGB(clBtnShadow), Highlight = ColorToRGB(clBtnHighlight);
     struct TCase {
@@ -253,7 +255,7 @@ TEST_F(ImageControls, PlacementsBevelsAndBackground)
     Image->AssignImage(nullptr);
 }
 
-TEST_F(ImageControls, AContainedImageKeepsItsOwnCopy)
+TEST_F(PictureControls, AContainedImageKeepsItsOwnCopy)
 {
     const TRect At { 10, 10, 70, 50 };
     auto* Image = AddImage<TXContainedImage>(At);
@@ -267,18 +269,18 @@ TEST_F(ImageControls, AContainedImageKeepsItsOwnCopy)
     } // the given picture goes; the copy stays
     ASSERT_NE(Image->ImageObject(), nullptr);
     EXPECT_EQ(Image->ImageObject()->DataClass(), u"TPngImage");
-    EXPECT_EQ(PictureBox(FormPicture().get(), At), TRect(1, 1, 59, 39));
+    EXPECT_EQ(PictureBox(FormPicture().get(), At), Rect(1, 1, 59, 39));
     // Nil clears the copy: only the frame is painted.
     Image->AssignImage(nullptr);
     EXPECT_TRUE(Image->ImageObject()->IsEmpty());
     TOwnedPtr<TBitmap> Bmp = FormPicture();
-    EXPECT_EQ(PictureBox(Bmp.get(), At), TRect());
+    EXPECT_TRUE(PictureBox(Bmp.get(), At).IsEmpty());
     EXPECT_EQ(Bmp->Pixel(At.Left, At.Top) & 0xFFFFFF, ColorToRGB(clBtnShadow));
     EXPECT_EQ(Bmp->Pixel(At.Left + 20, At.Top + 20) & 0xFFFFFF, ColorToRGB(clWhite)); // the form shows through
     EXPECT_EQ(Image->Perform(WM_ERASEBKGND), 0);
 }
 
-TEST_F(ImageControls, APictureChangeAnnouncedShowsTheNewPicture)
+TEST_F(PictureControls, APictureChangeAnnouncedShowsTheNewPicture)
 {
     TOwnedPtr<TXObservable> Store(New<TXObservable>());
     auto* Image = AddImage({ 0, 0, 100, 100 });
@@ -308,7 +310,7 @@ TEST_F(ImageControls, APictureChangeAnnouncedShowsTheNewPicture)
     Later->Free();
 }
 
-TEST_F(ImageControls, GalleryOfPlacementsAndFramesAt96And144Dpi)
+TEST_F(PictureControls, GalleryOfPlacementsAndFramesAt96And144Dpi)
 {
     // A photo-like picture: colour ramps with a dark disc off the centre.
     TOwnedPtr<TBitmap> Photo(MakeOwned<TBitmap>());
@@ -337,6 +339,7 @@ TEST_F(ImageControls, GalleryOfPlacementsAndFramesAt96And144Dpi)
         { ipDefault, bvRaised, bvNone, true },
     };
     for (Integer Dpi : { 96, 144 }) {
+        TScopedDpi Scaled(Dpi);
         ::Screen->SetPixelsPerInch(Dpi);
         Form->SetBounds(100, 100, MulDiv(440, Dpi, 96), MulDiv(200, Dpi, 96));
         Form->SetColor(clBtnFace);
