@@ -53,10 +53,10 @@ TXImageItem* AddDiamond(TXSkinImagesBox* Box, const String& Name, TColor Color)
     return Item;
 }
 
-constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, Grey = 0x808080, Yellow = 0x00FFFF;
-
 class ImageControls : public TFormFixture {
 protected:
+    static constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, Grey = 0x808080, Yellow = 0x00FFFF;
+
     void SetUp() override
     {
         TFormFixture::SetUp();
