@@ -53,7 +53,7 @@ TXImageItem* AddDiamond(TXSkinImagesBox* Box, const String& Name, TColor Color)
     return Item;
 }
 
-class ImageControls : public TFormFixture {
+class GlyphControls : public TFormFixture {
 protected:
     static constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, Grey = 0x808080, Yellow = 0x00FFFF;
 
@@ -89,7 +89,7 @@ protected:
 
 }
 
-TEST_F(ImageControls, AGlyphClickFollowsItsGroupsKind)
+TEST_F(GlyphControls, AGlyphClickFollowsItsGroupsKind)
 {
     struct TCase {
         const char* Name;
@@ -131,7 +131,7 @@ TEST_F(ImageControls, AGlyphClickFollowsItsGroupsKind)
     EXPECT_EQ(Lone->CheckState(), cstOff);
 }
 
-TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
+TEST_F(GlyphControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
 {
     TXGlyphGroup* Group = StateGroup();
     auto* Bold = AddGlyph(Group, u"Bold", 10);
@@ -167,7 +167,7 @@ TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
     EXPECT_EQ(PixelAt({ 22, 22 }), clWhite);
 }
 
-TEST_F(ImageControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparentGlyph)
+TEST_F(GlyphControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparentGlyph)
 {
     AddSkinBox(Form, u"Back", { { u"Off_Back", Yellow }, { u"Dis_Back", Grey }, { u"On_Back", Green } });
     AddSkinBox(Form, u"Glyphs", { { u"Bold", Blue } });
@@ -196,7 +196,7 @@ TEST_F(ImageControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparent
     EXPECT_EQ(NoGlyph->ImageIndex(), -1);
 }
 
-TEST_F(ImageControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
+TEST_F(GlyphControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
 {
     TXGlyphGroup* Group = StateGroup();
     Group->SetExclusive(true);
@@ -216,7 +216,7 @@ TEST_F(ImageControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
     EXPECT_EQ(PixelAt({ 52, 22 }), clWhite);
 }
 
-TEST_F(ImageControls, GlyphStatesGalleryAt96And144Dpi)
+TEST_F(GlyphControls, GlyphStatesGalleryAt96And144Dpi)
 {
     for (Integer DpiValue : { 96, 144 }) {
         TScopedDpi Dpi(DpiValue);
