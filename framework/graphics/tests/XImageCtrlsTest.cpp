@@ -4,6 +4,9 @@
 #include "graphics/XSkin.h"
 #include "ScopedDpi.h"
 #include "win/Metrics.h"
+#include "win/ShellExecute.h"
+#include <cstdlib>
+#include <filesystem>
 
 using namespace ControlTests;
 
@@ -258,5 +261,87 @@ TEST_F(GlyphControls, GlyphStatesGalleryAt96And144Dpi)
         SavePicture(Host->Handle(), "glyph-states-" + std::to_string(DpiValue) + ".png");
         Host->Free();
         Pump();
+    }
+}
+
+namespace {
+
+// Receives a hit image's commands: a published method, as a form has it.
+class THitImageCommandLog : public TComponent {
+    X_CLASS(THitImageCommandLog, TComponent)
+public:
+    std::vector<std::string> Log;
+    void Cmd(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
+        const String& Args)
+    {
+        Log.push_back(std::to_string(Monitor) + " " + std::to_string(Integer(Hit)) + " " + Testing::U8(HitName) + " "
+            + Testing::U8(Command) + " " + Testing::U8(Args));
+    }
+};
+
+class HitImages : public TFormFixture {
+protected:
+    Testing::TTempFolder Bin;
+    Testing::TRecorder Opener { Bin / "xdg-open", Bin / "opened" };
+    Testing::TScopedEnv Path { "PATH", Bin.Path().string() + ":" + std::getenv("PATH") };
+};
+
+}
+
+X_PUBLISHED(THitImageCommandLog)
+{
+    X_METHOD(Cmd);
+}
+X_REGISTER_CLASS(THitImageCommandLog)
+
+TEST_F(HitImages, AClickSendsTheAreasCommandUnlessItsKindIsBuiltIn)
+{
+    struct TCase {
+        const char* Name;
+        TXHitType Hit;
+        const char16_t* Command;
+        const char16_t* Args;
+        std::vector<std::string> Sent;
+        size_t Opened;
+    } const Cases[] = {
+        { "custom", xhtCustom, u"next", u"2", { "0 30 Pictures next 2" }, 0 },
+        { "a web page opens itself", xhtWeb, u"", u"https://example.com/", {}, 1 },
+        { "a program without a path is no built-in", xhtExe, u"", u"", { "0 " + std::to_string(Integer(xhtExe)) + " Pictures  " }, 0 },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TOwnedPtr<TXHitImageAreaItem> Area(New<TXHitImageAreaItem>(nullptr));
+        Area->SetDisplayName(u"Pictures");
+        Area->SetHit(C.Hit);
+        Area->SetCommand(C.Command);
+        Area->SetArgs(C.Args);
+        Area->SetHint(u"Next picture");
+        TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+        Png->Assign(SolidPicture(0x3060C0, 32).get());
+        ASSERT_TRUE(Area->Image()->LoadFromObject(Png.get()));
+        auto* Log = New<THitImageCommandLog>(Form);
+        auto* Image = New<TXHitImage>(Form);
+        Image->SetBounds(10, 10, 32, 32);
+        Image->SetParent(Form);
+        Image->SetHitArea(Area.get());
+        EXPECT_EQ(Image->Cursor(), Area->Cursor());
+        EXPECT_EQ(Image->Hint(), u"Next picture");
+        ASSERT_NE(Image->ImageObject(), nullptr);
+        EXPECT_EQ(Image->ImageObject()->Width(), 32);
+        // The image keeps its own copy.
+        Area.reset();
+        Image->OnCommand.SetMethod({ MethodAddress(THitImageCommandLog::StaticClass(), u"Cmd"), Log });
+        Image->Click();
+        Clock.Advance(49);
+        Pump();
+        EXPECT_TRUE(Log->Log.empty());
+        Clock.Advance(1);
+        Pump();
+        EXPECT_EQ(Log->Log, C.Sent);
+        WaitForStartedPrograms();
+        EXPECT_EQ(Opener.Runs().size(), C.Opened);
+        Image->Free();
+        Log->Free();
+        std::filesystem::remove(Bin / "opened");
     }
 }
