@@ -153,6 +153,54 @@ void TXICustomThnPanel::LoadData()
         SetBounds(Left(), Top(), Gear->CellWidth(), Gear->CellHeight());
 }
 
+void TXICustomThnPanel::BeforeDestruction()
+{
+    if (TXIThnPanels* Gear = ThnPanels())
+        Gear->Thumbnails()->Forget(this);
+    inherited::BeforeDestruction();
+}
+
+String TXICustomThnPanel::TitleText()
+{
+    TXIThnPanels* Gear = ThnPanels();
+    if (!Gear)
+        return {};
+    switch (Gear->TitleType()) {
+    case tiIndex:
+        return IntToStr(Index() + 1);
+    case tiSize:
+        if (auto* Item = DynamicCast<TXImageItem>(Data()))
+            return SizeToText(Item->ImageData()->Width(), Item->ImageData()->Height());
+        return {};
+    default:
+        return {};
+    }
+}
+
+void TXICustomThnPanel::DrawThumbnail(TXImageItem* Item, bool KeepAspectRatio, TColor Ground)
+{
+    TXIThnPanels* Gear = ThnPanels();
+    const TRect Thumb = Gear->Geometry().ThumbRect;
+    TCanvas* C = Canvas();
+    if (TBitmap* Drawn = Gear->Thumbnails()->Thumbnail(this, Item,
+            { Thumb.Width(), Thumb.Height(), KeepAspectRatio, Ground })) {
+        C->Draw(Thumb.Left, Thumb.Top, Drawn);
+        return;
+    }
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(Ground);
+    C->FillRect(Thumb);
+}
+
+void TXICustomThnPanel::DrawThumbnailBevel()
+{
+    TXIThnPanels* Gear = ThnPanels();
+    const TRect Thumb = Gear->Geometry().ThumbRect;
+    const TColor Base = Gear->Colors(Selected() ? picSelectedItem : picItem);
+    DrawBevelFrame(Canvas(), Rect(Thumb.Left - 1, Thumb.Top - 1, Thumb.Right + 1, Thumb.Bottom + 1),
+        GetShadowColor(Base), GetHighLightColor(Base));
+}
+
 void TXICustomThnPanel::DrawShadowedTitle(const String& Text)
 {
     TXIThnPanels* Gear = ThnPanels();
@@ -177,13 +225,6 @@ void TXIThnPanel::Create(TComponent* AOwner)
     FCheckBox->OnClick = [this](TObject*) { CheckBoxClicked(); };
     FCheckBox->SetParent(this);
     SetShowHint(true);
-}
-
-void TXIThnPanel::BeforeDestruction()
-{
-    if (TXIThnPanels* Gear = ThnPanels())
-        Gear->Thumbnails()->Forget(this);
-    inherited::BeforeDestruction();
 }
 
 void TXIThnPanel::LoadData()
@@ -256,23 +297,6 @@ void TXIThnPanel::CMMouseLeave(TMessage& Message)
     }
 }
 
-String TXIThnPanel::TitleText()
-{
-    TXIThnPanels* Gear = ThnPanels();
-    if (!Gear)
-        return {};
-    switch (Gear->TitleType()) {
-    case tiIndex:
-        return IntToStr(Index() + 1);
-    case tiSize:
-        if (auto* Item = DynamicCast<TXImageItem>(Data()))
-            return SizeToText(Item->ImageData()->Width(), Item->ImageData()->Height());
-        return {};
-    default:
-        return {};
-    }
-}
-
 void TXIThnPanel::Paint()
 {
     // Scrolled out of sight: nothing of it shows, so nothing is decoded.
@@ -283,20 +307,8 @@ void TXIThnPanel::Paint()
     auto* Item = DynamicCast<TXImageItem>(Data());
     if (!Gear || !Item)
         return;
-    const TXThnGeometry& G = Gear->Geometry();
-    const TRect Thumb = G.ThumbRect;
-    TCanvas* C = Canvas();
-    if (TBitmap* Drawn = Gear->Thumbnails()->Thumbnail(this, Item,
-            { Thumb.Width(), Thumb.Height(), Gear->optKeepAspectRatio(), Gear->BgColor() }))
-        C->Draw(Thumb.Left, Thumb.Top, Drawn);
-    else {
-        C->Brush()->SetStyle(bsSolid);
-        C->Brush()->SetColor(Gear->BgColor());
-        C->FillRect(Thumb);
-    }
-    const TColor Base = Gear->Colors(Selected() ? picSelectedItem : picItem);
-    DrawBevelFrame(C, Rect(Thumb.Left - 1, Thumb.Top - 1, Thumb.Right + 1, Thumb.Bottom + 1), GetShadowColor(Base),
-        GetHighLightColor(Base));
+    DrawThumbnail(Item, Gear->optKeepAspectRatio(), Gear->BgColor());
+    DrawThumbnailBevel();
     DrawShadowedTitle(TitleText());
     PaintButtons();
 }
@@ -333,16 +345,12 @@ String TXITemplatePanel::TitleText()
     if (!Gear || !Item)
         return {};
     switch (Gear->TitleType()) {
-    case tiIndex:
-        return IntToStr(Index() + 1);
-    case tiSize:
-        return SizeToText(Item->ImageData()->Width(), Item->ImageData()->Height());
     case tiID:
         return Item->DisplayName();
     case tiTitle:
         return Item->Caption()->GetText(GetCurrentLgID(), true);
     default:
-        return {};
+        return inherited::TitleText();
     }
 }
 
@@ -355,19 +363,13 @@ void TXITemplatePanel::Paint()
     auto* Item = DynamicCast<TXTemplateItem>(Data());
     if (!Gear || !Item)
         return;
-    const TXThnGeometry& G = Gear->Geometry();
-    const TRect Thumb = G.ThumbRect;
-    TCanvas* C = Canvas();
+    // Themed: on the panel's own colour, without a bevel.
     const bool Themed = Gear->Themed();
-    TBitmap* Drawn = Gear->Thumbnails()->Thumbnail(this, Item,
-        { Thumb.Width(), Thumb.Height(), true, Themed ? Gear->Colors(picItem) : Gear->BgColor() });
-    if (Drawn)
-        C->Draw(Thumb.Left, Thumb.Top, Drawn);
-    if (!Themed) {
-        const TColor Base = Gear->Colors(Selected() ? picSelectedItem : picItem);
-        DrawBevelFrame(C, Rect(Thumb.Left - 1, Thumb.Top - 1, Thumb.Right + 1, Thumb.Bottom + 1),
-            GetShadowColor(Base), GetHighLightColor(Base));
-    }
+    DrawThumbnail(Item, true, Themed ? Gear->Colors(picItem) : Gear->BgColor());
+    if (!Themed)
+        DrawThumbnailBevel();
+    const TXThnGeometry& G = Gear->Geometry();
+    TCanvas* C = Canvas();
     const String Title = TitleText();
     if (Title.empty())
         return;

@@ -266,10 +266,18 @@ public:
     TXIThnPanels* ThnPanels() const;
     // One cell of the gear's geometry.
     void LoadData() override;
+    // Its drawn thumbnail leaves the gear's cache.
+    void BeforeDestruction() override;
 
 protected:
-    // The title the panel shows for TitleType; empty for none.
-    virtual String TitleText() { return {}; }
+    // The title the panel shows for TitleType: the position from 1, or the
+    // picture's size; empty for none.
+    virtual String TitleText();
+    // The item's thumbnail into ThumbRect on Ground (Ground alone for a
+    // picture that does not draw).
+    void DrawThumbnail(TXImageItem* Item, bool KeepAspectRatio, TColor Ground);
+    // The one-pixel bevel round ThumbRect in the shades of the item colour.
+    void DrawThumbnailBevel();
     // Written twice, black one pixel down and right, then white.
     void DrawShadowedTitle(const String& Text);
 };
@@ -281,7 +289,6 @@ class TXIThnPanel : public TXICustomThnPanel {
     X_DECLARE_MESSAGES(TXIThnPanel)
 public:
     void Create(TComponent* AOwner) override;
-    void BeforeDestruction() override;
 
     void LoadData() override;
     void UpdateCheck() override;
@@ -296,7 +303,6 @@ public:
 
 protected:
     void Paint() override;
-    String TitleText() override;
     void CMMouseLeave(TMessage& Message);
 
 private:

@@ -445,3 +445,42 @@ TEST_F(ImagePanels, TwoThousandThumbnailsStayWithinTheVisibleAreaBoundAndDecodeO
     EXPECT_LT(Growth, Bound);
     EXPECT_LT(Bound, Surface / 4);
 }
+
+namespace {
+
+// A template panel that tells its title.
+class TTemplateTitleProbe : public TXITemplatePanel {
+    X_CLASS_TEMPLATE(TTemplateTitleProbe, TXITemplatePanel, u"TTemplateTitleProbe")
+public:
+    String Title() { return TitleText(); }
+};
+
+}
+
+TEST_F(ImagePanels, TemplateTitlesByType)
+{
+    TOwnedPtr<TXTemplateCollection> Templates(New<TXTemplateCollection>(static_cast<TPersistent*>(nullptr)));
+    TXTemplateItem* Item = Templates->Add();
+    Item->SetDisplayName(u"Winter");
+    ASSERT_TRUE(PixelTest::LoadGradientJpeg(Item->ImageData(), 120, 90));
+    Item->Caption()->SetText(9, u"Snow");
+    Item->Caption()->SetText(1031, u"Schnee");
+    Gear->SetPanelClass(TTemplateTitleProbe::StaticClass());
+    TXIPanelList* G = Gear->AddGroup();
+    G->AddPanel(Templates->Items(0));
+    auto* Probe = static_cast<TTemplateTitleProbe*>(G->AddPanel(Item));
+    struct TCase {
+        TXThnTitleType Type;
+        String Title;
+    } const Cases[] = { { tiNone, u"" }, { tiCustom, u"" }, { tiIndex, u"2" }, { tiSize, u"120x90" },
+        { tiID, u"Winter" }, { tiTitle, u"Snow" } };
+    for (const TCase& C : Cases) {
+        Gear->SetTitleType(C.Type);
+        EXPECT_EQ(Testing::U8(Probe->Title()), Testing::U8(C.Title)) << int(C.Type);
+    }
+    // A panel whose data is no template has no title and paints its ground.
+    G->AddPanel(Pictures.get());
+    EXPECT_EQ(Testing::U8(static_cast<TTemplateTitleProbe*>(G->Items(2))->Title()), "");
+    Form->Show();
+    Pump();
+}
