@@ -51,7 +51,7 @@ Integer TXIPanel::Index() const
     return FGroup ? FGroup->IndexOf(const_cast<TXIPanel*>(this)) : -1;
 }
 
-void TXIPanel::Hide()
+void TXIPanel::HidePanel()
 {
     if (TXICustomPanels* Gear = Panels())
         Gear->HidePanel(this);

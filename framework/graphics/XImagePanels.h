@@ -51,8 +51,9 @@ public:
     void SetChecked(bool Value);
     // Its position in its group; -1 outside one.
     Integer Index() const;
-    // Freed from the message loop through the gear.
-    void Hide();
+    // Freed from the message loop through the gear. (Not named Hide: the
+    // control interface's Hide only hides.)
+    void HidePanel();
 
     // Fills the panel from Data.
     virtual void LoadData() { }

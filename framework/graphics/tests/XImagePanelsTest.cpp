@@ -259,12 +259,12 @@ TEST_F(ImagePanels, HandlersThatFreeTheirPanelGroupOrGearEndCleanly)
             } },
         { "OnItemHide frees the gear",
             [](ImagePanels* T, TXIPanelList*, TXIPanel*) {
-                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->Hide(); };
+                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
                 T->Gear->OnItemHide = [T](TObject*) { FreeAndNil(T->Gear); };
             } },
         { "OnItemHide clears the groups",
             [](ImagePanels* T, TXIPanelList*, TXIPanel*) {
-                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->Hide(); };
+                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
                 T->Gear->OnItemHide = [T](TObject*) { T->Gear->Clear(); };
             } },
     };
@@ -366,7 +366,7 @@ TEST_F(ImagePanels, ThumbnailBoxGalleryAt96And144Dpi)
         Host2->Show();
         Pump();
         Top->Items(1)->SetSelected(true);
-        Top->Items(3)->Hide();
+        Top->Items(3)->HidePanel();
         Pump();
         EXPECT_EQ(Top->Count(), 3);
         EXPECT_TRUE(static_cast<TXIThnPanel*>(Top->Items(2))->CheckBox()->Checked());
