@@ -259,12 +259,12 @@ TEST_F(ImagePanels, HandlersThatFreeTheirPanelGroupOrGearEndCleanly)
             } },
         { "OnItemHide frees the gear",
             [](ImagePanels* T, TXIPanelList*, TXIPanel*) {
-                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
+                T->Gear->OnItemClick = [](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
                 T->Gear->OnItemHide = [T](TObject*) { FreeAndNil(T->Gear); };
             } },
         { "OnItemHide clears the groups",
             [](ImagePanels* T, TXIPanelList*, TXIPanel*) {
-                T->Gear->OnItemClick = [T](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
+                T->Gear->OnItemClick = [](TObject* P) { static_cast<TXIPanel*>(P)->HidePanel(); };
                 T->Gear->OnItemHide = [T](TObject*) { T->Gear->Clear(); };
             } },
     };
@@ -442,8 +442,10 @@ TEST_F(ImagePanels, TwoThousandThumbnailsStayWithinTheVisibleAreaBoundAndDecodeO
     // The panels and their windows (a few KiB each), the kept thumbnails and
     // a few screens: never the group's surface.
     const size_t Bound = size_t(Count) * 10 * 1024 + Gear->Thumbnails()->Budget() + 4 * Visible;
-    EXPECT_LT(Growth, Bound);
     EXPECT_LT(Bound, Surface / 4);
+    // A sanitizer's quarantine and shadow memory say nothing of ours.
+    if (!Testing::SanitizedBuild)
+        EXPECT_LT(Growth, Bound);
 }
 
 namespace {
