@@ -1,14 +1,22 @@
 #include "graphics/XImageCtrls.h"
 #include "core/XCore.Errors.h"
 #include "graphics/XMedia.Drawing.h"
+#include "core/XPlatform.Utils.h"
 #include "graphics/XMedia.Resample.h"
+#include "win/Input.h"
 
+X_REGISTER_CLASS(TXHitImage)
 X_REGISTER_CLASS(TXCustomGlyphGroupSkinData)
 X_REGISTER_CLASS(TXGlyphGroupSkinData)
 X_REGISTER_CLASS(TXLayerGlyphGroupSkinData)
 X_REGISTER_CLASS(TXLayerGlyphButtonGroupSkinData)
 X_REGISTER_CLASS(TXGlyphGroup)
 X_REGISTER_CLASS(TXGlyph)
+
+X_PUBLISHED(TXHitImage)
+{
+    X_EVENT(OnCommand, OnCommand);
+}
 
 X_PUBLISHED(TXGlyphGroupSkinData)
 {
@@ -56,6 +64,39 @@ Integer IndexInBox(TXSkinImagesBox* Box, const String& Name)
     return Box ? Box->Images()->IndexOfName(Name) : -1;
 }
 
+}
+
+// ---- hit image ----
+
+void TXHitImage::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    FHitItem.reset(New<TXHitImageAreaItem>(nullptr));
+}
+
+void TXHitImage::SetHitArea(TXHitAreaItem* Area)
+{
+    if (!Area)
+        return;
+    SetCursor(Area->Cursor());
+    SetHint(Area->Hint());
+    FHitItem->Assign(Area);
+    AssignImage(FHitItem->Image());
+}
+
+void TXHitImage::Click()
+{
+    TLifeWatch Watch(LifeMark());
+    inherited::Click();
+    if (Watch.Freed())
+        return;
+    POINT P {};
+    GetCursorPos(&P);
+    const Integer Monitor = GetPointMonitorIndex(P, MONITOR_DEFAULTTOPRIMARY);
+    if (FHitItem->Execute() || Watch.Freed() || !OnCommand)
+        return;
+    ScheduleCommand(50, Monitor, FHitItem->Hit(), OnCommand, FHitItem->DisplayName(), FHitItem->Command(),
+        FHitItem->Args());
 }
 
 // ---- glyph skin data ----

@@ -1,5 +1,10 @@
-// Image controls that act: glyphs painted by a shared glyph group and its
-// skin data, with toggle and radio behaviour over the paint states.
+// Image controls that act: an image that sends its hit area's command
+// when clicked, and glyphs painted by a shared glyph group and its skin
+// data, with toggle and radio behaviour over the paint states.
+//
+//     auto* Next = New<TXHitImage>(Strip);
+//     Next->SetHitArea(Area);                  // cursor, hint, picture, command
+//     Next->OnCommand = Gear->CommandEvent();  // 50 ms after the click
 //
 //     auto* Group = New<TXGlyphGroup>(Form);   // finds "GlyphGroup" in the form's skin
 //     Group->SetExclusive(true);               // radio buttons
@@ -13,10 +18,33 @@
 // group's skin data.
 #pragma once
 #include "core/XCore.Collections.h"
+#include "core/XEngine.Gears.h"
+#include "graphics/XControls.h"
 #include "graphics/XSkin.h"
+#include "graphics/XSpark.VCL.Images.h"
 #include "graphics/XSkinData.h"
 
 class TXGlyph;
+
+// An image that carries a hit area (its own copy, picture included) and
+// hands the area's command on when it is clicked.
+class TXHitImage : public TXImage {
+    X_CLASS(TXHitImage, TXImage)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TXHitImageAreaItem* HitItem() const { return FHitItem.get(); }
+    // Takes the area's cursor and hint, copies it and shows its picture.
+    void SetHitArea(TXHitAreaItem* Area);
+    // OnClick; then, unless the item handles its own kind, OnCommand after
+    // 50 ms with the monitor under the cursor.
+    void Click() override;
+
+    TXCommandEvent OnCommand;
+
+private:
+    TOwnedPtr<TXHitImageAreaItem> FHitItem;
+};
 
 // A glyph's check state: one of the paint states cstOff, cstOn and cstMix.
 using TXButtonState = TXPaintState;

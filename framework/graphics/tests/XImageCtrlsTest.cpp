@@ -4,6 +4,9 @@
 #include "graphics/XSkin.h"
 #include "ScopedDpi.h"
 #include "win/Metrics.h"
+#include "win/ShellExecute.h"
+#include <cstdlib>
+#include <filesystem>
 
 using namespace ControlTests;
 
@@ -53,10 +56,10 @@ TXImageItem* AddDiamond(TXSkinImagesBox* Box, const String& Name, TColor Color)
     return Item;
 }
 
-constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, MidGrey = 0x808080, Yellow = 0x00FFFF;
-
-class ImageControls : public TFormFixture {
+class GlyphControls : public TFormFixture {
 protected:
+    static constexpr TColor Red = 0x0000FF, Green = 0x00C000, Blue = 0xFF0000, Grey = 0x808080, Yellow = 0x00FFFF;
+
     void SetUp() override
     {
         TFormFixture::SetUp();
@@ -67,7 +70,7 @@ protected:
     TXGlyphGroup* StateGroup()
     {
         const std::pair<TXPaintState, TColor> States[] = { { cstOff, Red }, { cstOn, Green }, { cstHot, Blue },
-            { cstHotOn, Yellow }, { cstDis, MidGrey } };
+            { cstHotOn, Yellow }, { cstDis, Grey } };
         auto* Data = New<TXGlyphGroupSkinData>(Form);
         for (const auto& [State, Color] : States)
             AddSkinBox(Form, StateImagePrefix(State) + u"Tools", { { u"Bold", Color }, { u"Italic", Color } });
@@ -89,7 +92,7 @@ protected:
 
 }
 
-TEST_F(ImageControls, AGlyphClickFollowsItsGroupsKind)
+TEST_F(GlyphControls, AGlyphClickFollowsItsGroupsKind)
 {
     struct TCase {
         const char* Name;
@@ -131,7 +134,7 @@ TEST_F(ImageControls, AGlyphClickFollowsItsGroupsKind)
     EXPECT_EQ(Lone->CheckState(), cstOff);
 }
 
-TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
+TEST_F(GlyphControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
 {
     TXGlyphGroup* Group = StateGroup();
     auto* Bold = AddGlyph(Group, u"Bold", 10);
@@ -151,7 +154,7 @@ TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
     EXPECT_EQ(Missing->ImageIndex(), -1);
     EXPECT_EQ(PixelAt({ 112, 22 }), clWhite);
     EXPECT_EQ(Unnamed->ImageIndex(), -1);
-    EXPECT_EQ(PixelAt({ 142, 22 }), MidGrey);
+    EXPECT_EQ(PixelAt({ 142, 22 }), Grey);
     // Under the mouse the hot picture shows; leaving brings the plain one back.
     Move({ 22, 22 });
     EXPECT_TRUE(Bold->Hot());
@@ -167,9 +170,9 @@ TEST_F(ImageControls, AGlyphPaintsItsStatesImageAndOnlyItsBaseWithoutOne)
     EXPECT_EQ(PixelAt({ 22, 22 }), clWhite);
 }
 
-TEST_F(ImageControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparentGlyph)
+TEST_F(GlyphControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparentGlyph)
 {
-    AddSkinBox(Form, u"Back", { { u"Off_Back", Yellow }, { u"Dis_Back", MidGrey }, { u"On_Back", Green } });
+    AddSkinBox(Form, u"Back", { { u"Off_Back", Yellow }, { u"Dis_Back", Grey }, { u"On_Back", Green } });
     AddSkinBox(Form, u"Glyphs", { { u"Bold", Blue } });
     auto* Data = New<TXLayerGlyphGroupSkinData>(Form);
     Data->ImageData()->SetImagesName(u"Back");
@@ -196,7 +199,7 @@ TEST_F(ImageControls, ADisabledLayeredGlyphShowsItsBackgroundAndAHalfTransparent
     EXPECT_EQ(NoGlyph->ImageIndex(), -1);
 }
 
-TEST_F(ImageControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
+TEST_F(GlyphControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
 {
     TXGlyphGroup* Group = StateGroup();
     Group->SetExclusive(true);
@@ -216,7 +219,7 @@ TEST_F(ImageControls, HandlersThatFreeTheirGlyphOrGroupEndCleanly)
     EXPECT_EQ(PixelAt({ 52, 22 }), clWhite);
 }
 
-TEST_F(ImageControls, GlyphStatesGalleryAt96And144Dpi)
+TEST_F(GlyphControls, GlyphStatesGalleryAt96And144Dpi)
 {
     for (Integer DpiValue : { 96, 144 }) {
         TScopedDpi Dpi(DpiValue);
@@ -258,5 +261,87 @@ TEST_F(ImageControls, GlyphStatesGalleryAt96And144Dpi)
         SavePicture(Host->Handle(), "glyph-states-" + std::to_string(DpiValue) + ".png");
         Host->Free();
         Pump();
+    }
+}
+
+namespace {
+
+// Receives a hit image's commands: a published method, as a form has it.
+class THitImageCommandLog : public TComponent {
+    X_CLASS(THitImageCommandLog, TComponent)
+public:
+    std::vector<std::string> Log;
+    void Cmd(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, const String& Command,
+        const String& Args)
+    {
+        Log.push_back(std::to_string(Monitor) + " " + std::to_string(Integer(Hit)) + " " + Testing::U8(HitName) + " "
+            + Testing::U8(Command) + " " + Testing::U8(Args));
+    }
+};
+
+class HitImages : public TFormFixture {
+protected:
+    Testing::TTempFolder Bin;
+    Testing::TRecorder Opener { Bin / "xdg-open", Bin / "opened" };
+    Testing::TScopedEnv Path { "PATH", Bin.Path().string() + ":" + std::getenv("PATH") };
+};
+
+}
+
+X_PUBLISHED(THitImageCommandLog)
+{
+    X_METHOD(Cmd);
+}
+X_REGISTER_CLASS(THitImageCommandLog)
+
+TEST_F(HitImages, AClickSendsTheAreasCommandUnlessItsKindIsBuiltIn)
+{
+    struct TCase {
+        const char* Name;
+        TXHitType Hit;
+        const char16_t* Command;
+        const char16_t* Args;
+        std::vector<std::string> Sent;
+        size_t Opened;
+    } const Cases[] = {
+        { "custom", xhtCustom, u"next", u"2", { "0 30 Pictures next 2" }, 0 },
+        { "a web page opens itself", xhtWeb, u"", u"https://example.com/", {}, 1 },
+        { "a program without a path is no built-in", xhtExe, u"", u"", { "0 " + std::to_string(Integer(xhtExe)) + " Pictures  " }, 0 },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TOwnedPtr<TXHitImageAreaItem> Area(New<TXHitImageAreaItem>(nullptr));
+        Area->SetDisplayName(u"Pictures");
+        Area->SetHit(C.Hit);
+        Area->SetCommand(C.Command);
+        Area->SetArgs(C.Args);
+        Area->SetHint(u"Next picture");
+        TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+        Png->Assign(SolidPicture(0x3060C0, 32).get());
+        ASSERT_TRUE(Area->Image()->LoadFromObject(Png.get()));
+        auto* Log = New<THitImageCommandLog>(Form);
+        auto* Image = New<TXHitImage>(Form);
+        Image->SetBounds(10, 10, 32, 32);
+        Image->SetParent(Form);
+        Image->SetHitArea(Area.get());
+        EXPECT_EQ(Image->Cursor(), Area->Cursor());
+        EXPECT_EQ(Image->Hint(), u"Next picture");
+        ASSERT_NE(Image->ImageObject(), nullptr);
+        EXPECT_EQ(Image->ImageObject()->Width(), 32);
+        // The image keeps its own copy.
+        Area.reset();
+        Image->OnCommand.SetMethod({ MethodAddress(THitImageCommandLog::StaticClass(), u"Cmd"), Log });
+        Image->Click();
+        Clock.Advance(49);
+        Pump();
+        EXPECT_TRUE(Log->Log.empty());
+        Clock.Advance(1);
+        Pump();
+        EXPECT_EQ(Log->Log, C.Sent);
+        WaitForStartedPrograms();
+        EXPECT_EQ(Opener.Runs().size(), C.Opened);
+        Image->Free();
+        Log->Free();
+        std::filesystem::remove(Bin / "opened");
     }
 }

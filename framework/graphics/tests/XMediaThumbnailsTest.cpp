@@ -1,31 +1,15 @@
-#include "gdi/JpegImage.h"
+#include "GradientJpeg.h"
 #include "graphics/XMedia.Drawing.h"
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XMedia.Thumbnails.h"
 #include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
-#include <cmath>
 
 namespace {
 
-// A smooth picture (two gradients and a disc), stored as a JPEG.
 void LoadGradientJpeg(TXImageObject* Object, Integer W, Integer H)
 {
-    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
-    Bmp->SetPixelFormat(pf24bit);
-    Bmp->SetSize(W, H);
-    for (Integer Y = 0; Y < H; ++Y) {
-        Byte* Row = Bmp->ScanLine(Y);
-        for (Integer X = 0; X < W; ++X) {
-            const bool Disc = std::hypot(X - W / 2.0, Y - H / 2.0) < H / 4.0;
-            Row[3 * X] = Byte(255 * X / W);
-            Row[3 * X + 1] = Byte(255 * Y / H);
-            Row[3 * X + 2] = Disc ? 220 : 40;
-        }
-    }
-    TOwnedPtr<TJPEGImage> Jpeg(MakeOwned<TJPEGImage>());
-    Jpeg->Assign(Bmp.get());
-    ASSERT_TRUE(Object->LoadFromObject(Jpeg.get()));
+    ASSERT_TRUE(PixelTest::LoadGradientJpeg(Object, W, H));
 }
 
 double MeanDifference(TBitmap* A, TBitmap* B)
