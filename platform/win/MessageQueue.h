@@ -54,6 +54,9 @@ struct TWindowObject {
     std::shared_ptr<TPixelBuffer> Store;
     TRectRegion Dirty;
     bool HasSurface = false;
+    // The window's region (window coordinates): what lies outside neither
+    // shows nor takes the pointer. None: the whole window.
+    std::optional<std::vector<RECT>> Shape;
 
     bool Child() const { return (DWORD(Style.load()) & WS_CHILD) != 0; }
     bool Visible() const { return (DWORD(Style.load()) & WS_VISIBLE) != 0; }
