@@ -69,6 +69,7 @@ void TXCommandFrame::Create(TComponent* AOwner)
     FControlStyle.Include(csAcceptsControls);
     SetBounds(0, 0, 451, 35);
     SetAlign(alBottom);
+    FLastSize = { Width(), Height() };
     CreateButtons();
     if (FScale && Screen && Screen->PixelsPerInch() != 96)
         ScaleBy(Screen->PixelsPerInch(), 96);
@@ -129,6 +130,16 @@ void TXCommandFrame::SetParent(TWinControl* AParent)
     FParentForm = GetParentForm(this);
     if (FParentForm)
         FParentForm->FreeNotification(this);
+}
+
+void TXCommandFrame::Resize()
+{
+    const TSize Delta { Width() - FLastSize.cx, Height() - FLastSize.cy };
+    FLastSize = { Width(), Height() };
+    if (Delta.cx || Delta.cy)
+        for (TXButton* B : FButtons)
+            B->SetBounds(B->Left() + Delta.cx, B->Top() + Delta.cy, B->Width(), B->Height());
+    inherited::Resize();
 }
 
 TXButton* TXCommandFrame::AddButton(Integer ALeft, Integer ATag)
@@ -244,16 +255,16 @@ void TXCommandFrame::XMSetButtonTag(TMessage& Message)
     ForMatching(Message.WParam, [&](TControl* C) { Matching.push_back(C); });
     for (TControl* C : Matching) {
         C->SetTag(NativeInt(Message.LParam));
-        if (auto* B = DynamicCast<TButton>(C))
+        if (auto* B = DynamicCast<TCustomButton>(C))
             ButtonTagChanged(B);
     }
 }
 
 void SetDefaultCommandButton(TXCommandFrame* Frame, Integer Tag)
 {
-    std::vector<TButton*> Buttons;
+    std::vector<TCustomButton*> Buttons;
     for (Integer I = 0; I < Frame->ControlCount(); ++I)
-        if (auto* B = DynamicCast<TButton>(Frame->Controls(I)))
+        if (auto* B = DynamicCast<TCustomButton>(Frame->Controls(I)))
             Buttons.push_back(B);
     size_t Start = 0;
     for (size_t I = 0; I < Buttons.size(); ++I)

@@ -58,7 +58,7 @@ public:
     // its Tag; 0 for negative ones.
     Integer ButtonResult(TControl* Button);
 
-    virtual void ButtonTagChanged(TButton* Button) { }
+    virtual void ButtonTagChanged(TCustomButton* Button) { }
     virtual void CreateButtons() { }
     virtual void LanguageChanged() { }
     virtual void FrameCreated() { }
@@ -70,6 +70,8 @@ protected:
     // Caption from the language tables, Tag and Cancel key of button Index.
     void SetButton(Integer Index, Cardinal WordId, Integer ATag, bool ACancel, const String& Suffix = u"");
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The buttons keep their distance to the right and bottom edges.
+    void Resize() override;
 
     void XMShowButton(TMessage& Message);
     void XMEnableButton(TMessage& Message);
@@ -85,6 +87,7 @@ private:
     TCustomForm* FParentForm = nullptr;
     bool FFullRgn = false;
     std::vector<TXButton*> FButtons;
+    TSize FLastSize {};
 
     // The children with a Tag that is not negative and equals Tag.
     template<class F>

@@ -3,6 +3,8 @@
 #pragma once
 #include "forms/XCaptionFr.h"
 #include "forms/XForms.h"
+#include "core/XSpark.Lg.English.h"
+#include "core/XSpark.Lg.h"
 #include "vcl/tests/ControlTestSupport.h"
 
 namespace FormsTests {
@@ -24,6 +26,19 @@ protected:
         Data->CaptionColor()->SetcolOn(0x00FFFFFF);
         Skin->AddSkinData(Data);
         XSkin::TXSkin::RegisterAs(Skin, u"FormsTest");
+        LoadEnglishWords();
+    }
+    // The built-in English texts as the current words.
+    static void LoadEnglishWords()
+    {
+        std::vector<std::pair<Cardinal, String>> Words;
+        for (const TXEnglishWord& W : EnglishWords())
+            Words.push_back({ W.Id, UTF8ToString(W.Text) });
+        const UTF8String Text = MakeWordTableText(Words);
+        TOwnedPtr<TMemoryStream> Stream(New<TMemoryStream>());
+        Stream->WriteBuffer(Text.data(), Int64(Text.size()));
+        Stream->SetPosition(0);
+        LoadWords(Lg()->Words(), Stream.get());
     }
     void TearDown() override
     {
