@@ -79,11 +79,6 @@ X_MESSAGES(TXPopForm)
 
 namespace {
 
-bool Designing(const TComponent* C)
-{
-    return C->ComponentState().Contains(csDesigning);
-}
-
 bool IsDestroying(const TComponent* C)
 {
     return C->ComponentState().Contains(csDestroying);
@@ -111,20 +106,19 @@ void TXWinForm::BeforeDestruction()
 {
     UnregisterLanguageListener(TXAnyProcedure::Method<&TXWinForm::LanguageChanged>(this));
     DoneForm();
-    LeaveTaskBar();
+    ListOnTaskBar(this, false);
     inherited::BeforeDestruction();
 }
 
-void TXWinForm::JoinTaskBar()
+void ListOnTaskBar(TComponent* Form, bool Listed)
 {
-    if (TXQVApp* App = QVApp())
-        App->AddTaskBarForm(this);
-}
-
-void TXWinForm::LeaveTaskBar()
-{
-    if (TXQVApp* App = QVApp())
-        App->RemoveTaskBarForm(this);
+    TXQVApp* App = QVApp();
+    if (!App)
+        return;
+    if (Listed)
+        App->AddTaskBarForm(Form);
+    else
+        App->RemoveTaskBarForm(Form);
 }
 
 void TXWinForm::SetShowTaskBar(bool Value)
@@ -132,10 +126,7 @@ void TXWinForm::SetShowTaskBar(bool Value)
     FShowTaskBar = Value;
     if (Designing(this))
         return;
-    if (Value && Visible())
-        JoinTaskBar();
-    else
-        LeaveTaskBar();
+    ListOnTaskBar(this, Value && Visible());
 }
 
 void TXWinForm::SetOwningDialog(XEngine::TXGear* Dialog)
@@ -157,7 +148,7 @@ void TXWinForm::Notification(TComponent* AComponent, TOperation Operation)
 void TXWinForm::DoShow()
 {
     if (!Designing(this) && FShowTaskBar)
-        JoinTaskBar();
+        ListOnTaskBar(this, true);
     TLifeWatch Watch(LifeMark());
     FormShown();
     if (!Watch.Freed())
@@ -172,7 +163,7 @@ void TXWinForm::DoHide()
         return;
     inherited::DoHide();
     if (!Watch.Freed() && !Designing(this))
-        LeaveTaskBar();
+        ListOnTaskBar(this, false);
 }
 
 void TXWinForm::Resize()

@@ -90,8 +90,6 @@ protected:
 
     // The index of the monitor the form's window is on (0 without one).
     Integer MonitorIndex();
-    void JoinTaskBar();
-    void LeaveTaskBar();
 
 private:
     bool FShowTaskBar = true;
@@ -323,6 +321,16 @@ private:
     Integer FLeft = 0;
     Integer FTop = 0;
 };
+
+// The component is in the designer (its design-time behaviour applies).
+inline bool Designing(const TComponent* C)
+{
+    return C->ComponentState().Contains(csDesigning);
+}
+
+// Puts the form among the application object's task-bar forms, or takes
+// it out.
+void ListOnTaskBar(TComponent* Form, bool Listed);
 
 // Moves Form inside Monitor's work area (null: the form's own monitor); the
 // left and top edges win; the size stays.
