@@ -189,6 +189,8 @@ void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AH
     Invalidate();
     if (FParent && FAlign != alNone && !FParent->ControlState().Contains(csAligning))
         FParent->Realign();
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
     if (Sized)
         Resize();
 }
@@ -238,6 +240,8 @@ void TControl::SetVisible(bool Value)
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0);
     if (FParent && FAlign != alNone)
         FParent->Realign();
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
 }
 
 void TControl::SetEnabled(bool Value)

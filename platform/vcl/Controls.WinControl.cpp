@@ -62,11 +62,6 @@ std::unordered_map<HWND, TWinControl*>& Windows()
 // CreateWindowEx has answered the handle.
 TWinControl* CreationControl = nullptr;
 
-bool InRect(const TRect& R, TPoint P)
-{
-    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
-}
-
 bool IsDialogKey(Word Key)
 {
     switch (Key) {
@@ -358,6 +353,7 @@ void TWinControl::InsertControl(TControl* AControl)
         AControl->Perform(CM_PARENTFONTCHANGED);
     if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 void TWinControl::RemoveControl(TControl* AControl)
@@ -373,8 +369,11 @@ void TWinControl::RemoveControl(TControl* AControl)
         std::erase(FControls, AControl);
     }
     AControl->FParent = nullptr;
-    if (AControl->Align() != alNone && !ComponentState().Contains(csDestroying))
+    if (ComponentState().Contains(csDestroying))
+        return;
+    if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 bool TWinControl::ContainsControl(TControl* Control) const
