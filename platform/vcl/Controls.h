@@ -70,6 +70,13 @@ constexpr UINT CM_STYLECHANGED = CM_BASE + 89;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 
+// The parent's edges a control keeps its distance to when the parent is
+// sized (controls aligned to an edge follow their alignment instead). A
+// control anchored to neither edge of a pair keeps its centre at the same
+// fraction of the parent.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+
 enum TControlStyleItem {
     csAcceptsControls,
     csCaptureMouse,
@@ -246,6 +253,8 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
     void Show() { SetVisible(true); }
@@ -361,6 +370,7 @@ protected:
     TWinControl* FParent = nullptr;
     Integer FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = alNone;
+    TAnchors FAnchors { akLeft, akTop };
     bool FVisible = true;
     bool FEnabled = true;
     TControlStyle FControlStyle { csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks };
@@ -377,6 +387,12 @@ protected:
 
 private:
     friend class TWinControl;
+    // The bounds and the parent's client size the anchors measure from,
+    // taken whenever the control is placed other than by its anchors.
+    void UpdateAnchorRules();
+    void ApplyAnchors(TPoint ParentSize);
+    TRect FAnchorOrigin;
+    TPoint FAnchorParentSize;
     void DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Extra);
     void DoMouseUp(TMessage& Message, TMouseButton Button);
 };
@@ -443,6 +459,8 @@ public:
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    // The anchored children follow the client area's new size.
+    void AnchorControls();
 
     // Focus.
     virtual bool CanFocus();
