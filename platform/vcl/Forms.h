@@ -261,6 +261,7 @@ X_ENUM_INFO(TDefaultMonitor, dmDesktop, dmPrimary, dmMainForm, dmActiveForm)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+X_ENUM_INFO(TWindowState, wsNormal, wsMinimized, wsMaximized)
 enum TFormStateItem { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
 using TFormState = TSet<TFormStateItem>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
