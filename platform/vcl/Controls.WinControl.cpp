@@ -445,7 +445,24 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect)
     FControlState.Include(csAligning);
     for (TAlign A : { alTop, alBottom, alLeft, alRight, alClient })
         DoAlign(A, Rect);
+    AnchorControls();
     FControlState.Exclude(csAligning);
+}
+
+void TWinControl::AnchorControls()
+{
+    const TRect Client = ClientRect();
+    const TPoint Size { Client.Width(), Client.Height() };
+    std::vector<TControl*> All(FControls.begin(), FControls.end());
+    All.insert(All.end(), FWinControls.begin(), FWinControls.end());
+    // A resize handler may free any child, or this control.
+    TLifeWatches Children;
+    for (TControl* C : All)
+        Children.Add(C->FLife);
+    TLifeWatch Watch(FLife);
+    for (size_t I = 0; I < All.size() && !Watch.Freed(); ++I)
+        if (!Children.Freed(I) && All[I]->FParent == this)
+            All[I]->ApplyAnchors(Size);
 }
 
 void TWinControl::DoAlign(TAlign AAlign, TRect& Rect)
@@ -659,11 +676,13 @@ void TWinControl::ChangeScale(Integer M, Integer D)
     if (M == D || D == 0)
         return;
     DisableAlign();
+    // The control takes its new size first, so the children's anchors
+    // measure from the parent they will live in.
+    inherited::ChangeScale(M, D);
     for (TControl* C : std::vector<TControl*>(FControls))
         C->ChangeScale(M, D);
     for (TWinControl* C : std::vector<TWinControl*>(FWinControls))
         C->ChangeScale(M, D);
-    inherited::ChangeScale(M, D);
     EnableAlign();
 }
 
