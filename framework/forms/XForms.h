@@ -112,8 +112,7 @@ public:
     TXFormColorData* AlphaColor() const { return FAlphaColor.get(); }
     TXFormColorData* Color() const { return FColor.get(); }
     TXActiveColorData* CaptionColor() const { return FCaptionColor.get(); }
-    TRect Border() const { return FBorder; }
-    void SetBorder(const TRect& Value) { FBorder = Value; }
+    TXBorders* Border() const { return FBorder.get(); }
 
     void AdjustClientRect(TControl* Control, TRect& Rect) override;
     void PaintNonClient(TCustomForm* Form, TCanvas* Canvas) override;
@@ -127,7 +126,7 @@ private:
     TOwnedPtr<TXFormColorData> FAlphaColor;
     TOwnedPtr<TXFormColorData> FColor;
     TOwnedPtr<TXActiveColorData> FCaptionColor;
-    TRect FBorder {};
+    TOwnedPtr<TXBorders> FBorder;
 };
 
 class TXFormSkinData : public TXCustomFormSkinData {
@@ -155,6 +154,8 @@ public:
     void SetBorderStyle(TFormBorderStyle Value);
     TPosition Position() const { return FPosition; }
     void SetPosition(TPosition Value);
+    TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
+    void SetDefaultMonitor(TDefaultMonitor Value);
     bool optShowTaskBar() const { return FShowTaskBar; }
     void SetoptShowTaskBar(bool Value);
 
@@ -181,6 +182,7 @@ private:
     String FSkinStyle;
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
+    TDefaultMonitor FDefaultMonitor = dmActiveForm;
     bool FShowTaskBar = true;
     TXCaptionFrameClass FCaptionFrameClass = nullptr;
     TComponent* FTarget = nullptr;
