@@ -22,11 +22,14 @@ void TXCaptionFrame::Create(TComponent* AOwner)
 {
     inherited::Create(AOwner);
     SetAlign(alTop);
+    // The bar is the skinned form's own caption: its colour is the form's.
+    SetParentColor(true);
     FCaptionLabel = New<TXLabel>(this);
     FCaptionLabel->SetName(u"CaptionLabel");
     FCaptionLabel->SetBounds(8, 12, 62, 13);
     FCaptionLabel->SetEllipsis(xepNone);
     FCaptionLabel->SetVerticalAutoSize(false);
+    FCaptionLabel->SetTransparent(true);
     FCaptionLabel->SetParent(this);
     FCaptionLabel->FreeNotification(this);
     FCaptionHidden = false;

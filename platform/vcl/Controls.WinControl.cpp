@@ -271,7 +271,21 @@ void TWinControl::UpdateShowing()
             CreateHandle();
         return;
     }
+    TLifeWatch Watch(FLife);
     Perform(CM_SHOWINGCHANGED);
+    if (Watch.Freed() || !Showing())
+        return;
+    // Children put in while this control was hidden get their windows now.
+    const std::vector<TWinControl*> Children = FWinControls;
+    TLifeWatches Watches;
+    for (TWinControl* C : Children)
+        Watches.Add(C->FLife);
+    for (size_t I = 0; I < Children.size(); ++I)
+        if (!Watches.Freed(I) && !Children[I]->FHandle && Children[I]->FParent == this) {
+            Children[I]->UpdateShowing();
+            if (Watch.Freed())
+                return;
+        }
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message)
