@@ -7,6 +7,7 @@
 #include "rtl/TypInfo.h"
 #include "win/Input.h"
 #include "win/Metrics.h"
+#include "win/ShellExecute.h"
 #include "win/WindowTree.h"
 #include <algorithm>
 
@@ -936,4 +937,49 @@ bool TXWindowScreenState::RestoreWindow(TControl* Control)
         Form->SetWindowState(wsMaximized);
     KeepFormOnMonitor(Form, nullptr);
     return Applies;
+}
+
+// ---- opening links ----
+
+String QuoteCommandArgument(const String& Text)
+{
+    String Result = u"\"";
+    size_t Backslashes = 0;
+    for (Char C : Text) {
+        if (C == u'\\') {
+            ++Backslashes;
+            continue;
+        }
+        // Backslashes before a quote double, and the quote gets its own.
+        Result.append(C == u'"' ? Backslashes * 2 + 1 : Backslashes, u'\\');
+        Backslashes = 0;
+        Result += C;
+    }
+    // Before the closing quote they double too.
+    Result.append(Backslashes * 2, u'\\');
+    Result += u'"';
+    return Result;
+}
+
+namespace {
+
+// The link goes whole, never as a program of its own.
+bool OpenLink(const String& Link, const String& Program)
+{
+    if (Program.empty())
+        return OpenDocument(Link) > 32;
+    return ShellExecute(nullptr, u"open", Program, QuoteCommandArgument(Link), u"", SW_SHOWNORMAL) > 32;
+}
+
+}
+
+bool OpenURL(const String& URL, const String& Program, bool ReportFailure)
+{
+    return OpenLink(URL, Program);
+}
+
+bool OpenMail(const String& Address, const String& Program, bool ReportFailure)
+{
+    const bool HasScheme = Address.find(u"mailto:") != String::npos;
+    return OpenLink(HasScheme ? Address : u"mailto:" + Address, Program);
 }

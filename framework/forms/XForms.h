@@ -340,3 +340,14 @@ void KeepFormOnMonitor(TCustomForm* Form, TMonitor* Monitor);
 
 // The virtual desktop: the union of the monitors' bounds.
 TRect VirtualDesktopRect();
+
+// Opens URL: with a Program, the program gets the URL as its one argument;
+// without one, xdg-open does (a URL naming a program never starts it).
+// True when something started. ReportFailure is kept for the message box
+// that tells of a failure.
+bool OpenURL(const String& URL, const String& Program, bool ReportFailure);
+// The same for a mail address ("mailto:" put before it when missing).
+bool OpenMail(const String& Address, const String& Program, bool ReportFailure);
+// Text as one argument of a Windows command line: in double quotes, with
+// backslashes and quotes escaped, so splitting gives it back whole.
+String QuoteCommandArgument(const String& Text);
