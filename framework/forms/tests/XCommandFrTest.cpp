@@ -249,3 +249,54 @@ TEST_F(CommandFrames, ReCaptionedButtonsArrangeToTheWidestCaption)
     EXPECT_EQ(ButtonAt(Frame, 0)->Width(), 75);
     EXPECT_EQ(ButtonAt(Frame, 1)->Left(), W - 8 - 75);
 }
+
+TEST_F(CommandFrames, APressOnTheCaptionFrameMovesTheFormFromTheScreenPoint)
+{
+    TXForm* F = NewForm();
+    F->SetCaption(u"Caption");
+    F->Style()->SetCaptionFrameClass(TXCaptionFrame::StaticClass());
+    Skinned(F);
+    TXCaptionFrame* Bar = F->CaptionFrame();
+    ASSERT_NE(Bar, nullptr);
+    // A control of its own click keeps the press; one tagged -2 is the
+    // system menu.
+    auto* Clicky = Add<ControlTests::TProbeShape>(Bar, { 200, 5, 220, 25 }, clRed);
+    Clicky->SetParent(Bar);
+    bool Clicked = false;
+    Clicky->OnClick = [&](TObject*) { Clicked = true; };
+    auto* Menu = Add<ControlTests::TProbeShape>(Bar, { 240, 5, 260, 25 }, clBlue);
+    Menu->SetParent(Bar);
+    Menu->SetTag(-2);
+    F->Show();
+    Pump();
+    struct TCase {
+        TPoint Client; // in the caption frame
+        LRESULT Code; // 0: no move asked
+    };
+    const TCase Cases[] = {
+        { { 10, 15 }, HTCAPTION }, // on the label
+        { { 150, 15 }, HTCAPTION }, // on no control
+        { { 245, 15 }, HTSYSMENU },
+        { { 205, 15 }, 0 },
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(testing::Message() << C.Client.X);
+        const size_t Before = Presenter.MoveSizeRequests().size();
+        const TPoint S = Bar->ClientToScreen(C.Client);
+        PostInput(TInputEvent::ButtonEvent({ S.X, S.Y }, mbiLeft, true));
+        PostInput(TInputEvent::ButtonEvent({ S.X, S.Y }, mbiLeft, false));
+        Pump();
+        const auto Requests = Presenter.MoveSizeRequests();
+        if (C.Code != HTCAPTION) {
+            EXPECT_EQ(Requests.size(), Before);
+            continue;
+        }
+        ASSERT_EQ(Requests.size(), Before + 1);
+        EXPECT_EQ(Requests.back().Wnd, F->Handle());
+        EXPECT_EQ(Requests.back().HitCode, HTCAPTION);
+        // Where the press was on the screen, not in the frame.
+        EXPECT_EQ(Requests.back().Point.x, S.X);
+        EXPECT_EQ(Requests.back().Point.y, S.Y);
+    }
+    EXPECT_TRUE(Clicked);
+}
