@@ -1,4 +1,5 @@
 #include "forms/XForms.h"
+#include "core/XCore.Interfaces.h"
 #include "core/XEngine.Gears.h"
 #include "core/XSpark.App.h"
 #include "core/XSpark.Lg.h"
@@ -111,6 +112,20 @@ void TXWinForm::BeforeDestruction()
     DoneForm();
     ListOnTaskBar(this, false);
     inherited::BeforeDestruction();
+}
+
+String AcceptedComponentName(TComponent* Component, const String& NewName)
+{
+    if (Designing(Component) || NewName.empty())
+        return NewName;
+    String Unique;
+    MakeUniqueComponentName(Component, NewName, Unique);
+    return Unique;
+}
+
+void TXWinForm::SetName(const String& NewName)
+{
+    inherited::SetName(AcceptedComponentName(this, NewName));
 }
 
 void ListOnTaskBar(TComponent* Form, bool Listed)

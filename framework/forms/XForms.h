@@ -52,6 +52,8 @@ public:
     void AfterConstruction() override;
     // LanguageChanged unregistered, DoneForm, off the task bar.
     void BeforeDestruction() override;
+    // A name the owner accepts.
+    void SetName(const String& NewName) override;
 
     bool ShowTaskBar() const { return FShowTaskBar; }
     void SetShowTaskBar(bool Value);
@@ -329,6 +331,10 @@ inline bool Designing(const TComponent* C)
 {
     return C->ComponentState().Contains(csDesigning);
 }
+
+// NewName, or the first of NewName1, NewName2... that the component's owner
+// accepts; as given at design time and when empty.
+String AcceptedComponentName(TComponent* Component, const String& NewName);
 
 // Puts the form among the application object's task-bar forms, or takes
 // it out.

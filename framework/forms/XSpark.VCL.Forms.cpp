@@ -78,13 +78,7 @@ void TXCustomForm::BeforeDestruction()
 
 void TXCustomForm::SetName(const String& NewName)
 {
-    if (Designing(this) || NewName.empty()) {
-        inherited::SetName(NewName);
-        return;
-    }
-    String Unique;
-    MakeUniqueComponentName(this, NewName, Unique);
-    inherited::SetName(Unique);
+    inherited::SetName(AcceptedComponentName(this, NewName));
 }
 
 void TXCustomForm::SetParent(TWinControl* AParent)

@@ -2,6 +2,7 @@
 #include "core/XCore.Classes.h"
 #include "core/XCore.Interfaces.h"
 #include "core/XSpark.Lg.h"
+#include "forms/XForms.h"
 
 X_REGISTER_CLASS(TXCustomFrame)
 X_REGISTER_CLASS(TXPopupFrame)
@@ -34,13 +35,7 @@ void TXCustomFrame::BeforeDestruction()
 
 void TXCustomFrame::SetName(const String& NewName)
 {
-    if (ComponentState().Contains(csDesigning) || NewName.empty()) {
-        inherited::SetName(NewName);
-        return;
-    }
-    String Unique;
-    MakeUniqueComponentName(this, NewName, Unique);
-    inherited::SetName(Unique);
+    inherited::SetName(AcceptedComponentName(this, NewName));
 }
 
 void TXCustomFrame::SetParent(TWinControl* AParent)

@@ -5,9 +5,23 @@
 #include "forms/XForms.h"
 #include "core/XSpark.Lg.English.h"
 #include "core/XSpark.Lg.h"
+#include "core/XEngine.Gears.h"
 #include "vcl/tests/ControlTestSupport.h"
 
 namespace FormsTests {
+
+// A dialog component: records the integer commands it gets.
+class TProbeDialog : public XEngine::TXGear {
+    X_CLASS_TEMPLATE(TProbeDialog, XEngine::TXGear, u"TProbeDialog")
+public:
+    void DoIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
+        const String& Args) override
+    {
+        Commands.push_back({ Command, Args });
+    }
+    std::vector<std::pair<Integer, String>> Commands;
+};
+
 
 class TSkinnedFixture : public ControlTests::TFormFixture {
 protected:

@@ -6,18 +6,6 @@ using namespace FormsTests;
 
 namespace {
 
-// A dialog component: records the integer commands it gets.
-class TProbeDialog : public XEngine::TXGear {
-    X_CLASS_TEMPLATE(TProbeDialog, XEngine::TXGear, u"TProbeDialog")
-public:
-    void DoIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
-        const String& Args) override
-    {
-        Commands.push_back({ Command, Args });
-    }
-    std::vector<std::pair<Integer, String>> Commands;
-};
-
 // A content frame that answers a command button's Tag with its own result.
 class TAnswering : public TCustomControl {
     X_CLASS_TEMPLATE(TAnswering, TCustomControl, u"TAnswering")

@@ -89,21 +89,6 @@ TEST_F(SkinnedForms, SkinHitTestGrid)
     }
 }
 
-namespace {
-
-class TCloseProbe : public XEngine::TXGear {
-    X_CLASS_TEMPLATE(TCloseProbe, XEngine::TXGear, u"TCloseProbe")
-public:
-    void DoIntCommand(TObject* Sender, Integer Monitor, TXHitType Hit, const String& HitName, Integer Command,
-        const String& Args) override
-    {
-        Got.push_back(IntToStr(Command) + u" " + Args);
-    }
-    std::vector<String> Got;
-};
-
-}
-
 TEST_F(SkinnedForms, SystemCloseReachesTheOwningDialog)
 {
     // Handled or not, the dialog hears 104 "2" 20 ms later; only an
@@ -111,7 +96,7 @@ TEST_F(SkinnedForms, SystemCloseReachesTheOwningDialog)
     for (bool Handle : { false, true }) {
         SCOPED_TRACE(Handle);
         TXForm* F = NewForm();
-        auto* Dialog = New<TCloseProbe>(Holder);
+        auto* Dialog = New<TProbeDialog>(Holder);
         F->SetOwningDialog(Dialog);
         F->Show();
         F->OnSysClose = [&](TObject*, bool& Handled) { Handled = Handle; };
@@ -119,14 +104,14 @@ TEST_F(SkinnedForms, SystemCloseReachesTheOwningDialog)
         EXPECT_EQ(F->Visible(), Handle);
         Clock.Advance(19);
         Pump();
-        EXPECT_TRUE(Dialog->Got.empty());
+        EXPECT_TRUE(Dialog->Commands.empty());
         Clock.Advance(1);
         Pump();
-        EXPECT_EQ(Dialog->Got, std::vector<String> { u"104 2" });
+        EXPECT_EQ(Dialog->Commands, (std::vector<std::pair<Integer, String>> { { 104, u"2" } }));
     }
     // A dialog that goes is forgotten.
     TXForm* F = NewForm();
-    auto* Dialog = New<TCloseProbe>(Holder);
+    auto* Dialog = New<TProbeDialog>(Holder);
     F->SetOwningDialog(Dialog);
     Dialog->Free();
     EXPECT_EQ(F->OwningDialog(), nullptr);
@@ -137,7 +122,7 @@ TEST_F(SkinnedForms, SystemCommandHandlersMayFreeTheForm)
 {
     for (WPARAM Cmd : { SC_CLOSE, SC_MINIMIZE, SC_MAXIMIZE }) {
         auto* F = New<TXForm>(nullptr);
-        auto* Dialog = New<TCloseProbe>(Holder);
+        auto* Dialog = New<TProbeDialog>(Holder);
         F->SetOwningDialog(Dialog);
         TXSysCommandEvent Free = [&](TObject*, bool&) { F->Free(); };
         F->OnSysClose = Free;
@@ -147,7 +132,7 @@ TEST_F(SkinnedForms, SystemCommandHandlersMayFreeTheForm)
         SendMessage(F->Handle(), WM_SYSCOMMAND, Cmd, 0);
         Clock.Advance(20);
         Pump();
-        EXPECT_TRUE(Dialog->Got.empty());
+        EXPECT_TRUE(Dialog->Commands.empty());
     }
 }
 

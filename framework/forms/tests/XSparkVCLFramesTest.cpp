@@ -113,3 +113,13 @@ TEST_F(Frames, APopupFrameNeverTakesTheActivation)
     EXPECT_EQ(GetActiveWindow(), Form->Handle());
     Popup->Free();
 }
+
+TEST_F(Frames, NamesTheOwnerAccepts)
+{
+    auto* A = NewFrame(Form);
+    auto* B = NewFrame(Form);
+    A->SetName(u"Page");
+    B->SetName(u"Page");
+    EXPECT_EQ(A->Name(), u"Page");
+    EXPECT_EQ(B->Name(), u"Page1");
+}
