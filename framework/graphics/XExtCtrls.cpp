@@ -1,10 +1,26 @@
 #include "graphics/XExtCtrls.h"
 #include "core/XPlatform.Utils.h"
+#include "core/XEngine.h"
 #include "graphics/XSkin.h"
+#include "gdi/PngImage.h"
+#include "graphics/XSpark.VCL.Controls.h"
+#include "rtl/Streams.h"
+#include "rtl/StrUtils.h"
+#include "rtl/Units.h"
+#include "vcl/Forms.h"
 #include "vcl/Themes.h"
+#include "win/Input.h"
+#include "win/Monitors.h"
 #include "win/Painting.h"
+#include "win/WinApi.h"
+#include "win/WindowTree.h"
 
 X_REGISTER_CLASS(TXSkinPanel)
+X_REGISTER_CLASS(TXDesktopPanel)
+X_REGISTER_CLASS(TXCustomHitDesktopPanel)
+X_REGISTER_CLASS(TXHitDesktopPanel)
+X_REGISTER_CLASS(TXHotDesktopPanel)
+X_REGISTER_CLASS(TXMonitorsComboBox)
 
 X_PUBLISHED(TXSkinPanel)
 {
@@ -15,10 +31,88 @@ X_PUBLISHED(TXSkinPanel)
     X_PROP(TitleBorder, TitleBorder, SetTitleBorder);
 }
 
+X_PUBLISHED(TXDesktopPanel)
+{
+    X_PROP(AutoEnable, AutoEnable, SetAutoEnable).Default(true);
+}
+
+X_PUBLISHED(TXHitDesktopPanel)
+{
+    D.Event(u"OnCommand", &TXHitDesktopPanel::OnCommand);
+}
+
 X_MESSAGES(TXSkinPanel)
 {
     X_MESSAGE(WM_ERASEBKGND, WMEraseBkgnd);
     X_MESSAGE(XM_SKINCHANGED, XMSkinChanged);
+}
+
+X_MESSAGES(TXDesktopPanel)
+{
+    X_MESSAGE(WM_ERASEBKGND, WMEraseBkgnd);
+    X_MESSAGE(WM_CANCELMODE, WMCancelMode);
+}
+
+X_MESSAGES(TXHotDesktopPanel)
+{
+    X_MESSAGE(CM_MOUSEENTER, CMMouseEnter);
+}
+
+X_MESSAGES(TXMonitorsComboBox)
+{
+    X_MESSAGE(XM_REFILLMONITORS, XMRefill);
+}
+
+#include "SkinPictures.inc"
+
+namespace {
+
+TXMessageGear* GDesktopPanelOwner = nullptr;
+TBitmap* GUpArrow = nullptr;
+TBitmap* GDownArrow = nullptr;
+
+// A 32-bit bitmap of the PNG bytes, its alpha kept.
+TBitmap* NewGlyph(std::span<const Byte> Png)
+{
+    TOwnedPtr<TPngImage> Picture(New<TPngImage>());
+    TOwnedPtr<TBytesStream> Stream(New<TBytesStream>(std::vector<Byte>(Png.begin(), Png.end())));
+    Picture->LoadFromStream(Stream.get());
+    TBitmap* Bitmap = New<TBitmap>();
+    Bitmap->Assign(Picture.get());
+    return Bitmap;
+}
+
+void InitExtCtrls()
+{
+    GDesktopPanelOwner = New<TXMessageGear>(nullptr);
+    GUpArrow = NewGlyph(UpArrowPng);
+    GDownArrow = NewGlyph(DownArrowPng);
+}
+
+void DoneExtCtrls()
+{
+    FreeAndNil(GDownArrow);
+    FreeAndNil(GUpArrow);
+    FreeAndNil(GDesktopPanelOwner);
+}
+
+}
+
+X_UNIT(XExtCtrls, "XExtCtrls", ({ "XSpark.VCL", "XEngine" }), &InitExtCtrls, &DoneExtCtrls)
+
+TXMessageGear* DesktopPanelOwner()
+{
+    return GDesktopPanelOwner;
+}
+
+TBitmap* XUArrowBitmap()
+{
+    return GUpArrow;
+}
+
+TBitmap* XDArrowBitmap()
+{
+    return GDownArrow;
 }
 
 // ---- TXSkinPanel ----
@@ -167,6 +261,77 @@ void TXSkinPanel::PaintCaption()
     C->Brush()->SetStyle(bsSolid);
 }
 
+// ---- window regions ----
+
+namespace {
+
+HRGN BoundsRegion(TControl* Control)
+{
+    return CreateRectRgnIndirect(Control->BoundsRect());
+}
+
+// The skin data a control publishes as "SkinData"; a property that
+// cannot be read counts as none.
+TXSkinData* PublishedSkinData(TControl* Control)
+{
+    const TPropInfo* Prop = GetPropInfo(Control, u"SkinData");
+    if (!Prop || Prop->PropType->Kind != tkClass)
+        return nullptr;
+    try {
+        return DynamicCast<TXSkinData>(GetObjectProp(Control, Prop));
+    } catch (...) { // unreadable skin data: the rounded bounds serve
+        return nullptr;
+    }
+}
+
+bool PublishesFullRegion(TControl* Frame)
+{
+    String Text;
+    return GetPropInfo(Frame, u"FullRgn") && GetPropertyText(Frame, u"FullRgn", Text) && StrToBoolDef(Text, false);
+}
+
+// The region one child adds to its container's.
+HRGN ControlRegion(TControl* Control, bool Alpha)
+{
+    if (auto* Frame = dynamic_cast<IXCommandFrameRegion*>(Control)) {
+        auto* Container = DynamicCast<TWinControl>(Control);
+        return Frame->FullRegion() || !Container ? BoundsRegion(Control) : BuildControlsRegion(Container, Alpha, true);
+    }
+    if (auto* Frame = DynamicCast<TCustomFrame>(Control))
+        return PublishesFullRegion(Frame) ? CreateRoundedBoundsRegion(Frame) : BuildControlsRegion(Frame, Alpha, true);
+    if (auto* Panel = DynamicCast<TXSkinPanel>(Control)) {
+        switch (Panel->RgnType()) {
+        case rgnControls: return BuildControlsRegion(Panel, Alpha, true);
+        case rgnRect: return BoundsRegion(Panel);
+        case rgnAlphaRect: return Alpha ? CreateRoundedBoundsRegion(Panel) : BoundsRegion(Panel);
+        }
+    }
+    HRGN Region = nullptr;
+    if (TXSkinData* Data = PublishedSkinData(Control))
+        Region = Data->CreateRegion(Control, Alpha);
+    return Region ? Region : CreateRoundedBoundsRegion(Control);
+}
+
+}
+
+HRGN BuildControlsRegion(TWinControl* Container, bool Alpha, bool Offset)
+{
+    HRGN Result = CreateRectRgn(0, 0, 0, 1);
+    if (!Container)
+        return Result;
+    for (Integer I = 0; I < Container->ControlCount(); ++I) {
+        TControl* Child = Container->Controls(I);
+        if (!Child->Visible() || DynamicCast<TXSpacer>(Child))
+            continue;
+        HRGN Part = ControlRegion(Child, Alpha);
+        CombineRgn(Result, Result, Part, RGN_OR);
+        DeleteObject(Part);
+    }
+    if (Offset)
+        OffsetRgn(Result, Container->Left(), Container->Top());
+    return Result;
+}
+
 // ---- parent background ----
 
 void PaintParentBackground(TWinControl* Panel, TMessage& Message)
@@ -186,4 +351,161 @@ void PaintParentBackground(TWinControl* Panel, TMessage& Message)
     if (!Watch.Freed())
         Parent->PaintControls(Dc, nullptr);
     RestoreDC(Dc, Saved);
+}
+
+// ---- desktop panels ----
+
+void TXDesktopPanel::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    SetCursor(5);
+    SetParentWindow(GetDesktopWindow());
+}
+
+void TXDesktopPanel::CreateParams(TCreateParams& Params)
+{
+    inherited::CreateParams(Params);
+    Params.ExStyle |= WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
+}
+
+void TXDesktopPanel::CreateWnd()
+{
+    // The window is made in ParentWindow (the desktop unless the owner
+    // chose another one); top-level, it belongs to the panels' hidden
+    // window.
+    inherited::CreateWnd();
+    if (GDesktopPanelOwner)
+        SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, LONG_PTR(GDesktopPanelOwner->Window()));
+}
+
+void TXDesktopPanel::WMEraseBkgnd(TMessage& Message)
+{
+    Message.Result = 1; // the wallpaper shows through
+}
+
+void TXDesktopPanel::WMCancelMode(TMessage& Message)
+{
+    X_INHERITED_MESSAGE(Message);
+    if (FAutoEnable && !(Application && Application->Terminated()))
+        DelayCall(100, TNotifyEvent([this](TObject* Sender) { ReenableWindow(Sender); }), this);
+}
+
+void TXDesktopPanel::ReenableWindow(TObject* Sender)
+{
+    if (HandleAllocated() && !IsWindowEnabled(Handle()))
+        EnableWindow(Handle(), true);
+}
+
+void TXCustomHitDesktopPanel::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    FHitItem.reset(NewHitItem());
+    SetShowHint(true);
+}
+
+void TXCustomHitDesktopPanel::SetHit(TXHitItem* Item, const TRect& Rect)
+{
+    if (Item)
+        FHitItem->Assign(Item);
+    FHitRect = Rect;
+    SetBoundsRect(Rect);
+    SetHint(FHitItem->Hint());
+    SetCursor(FHitItem->Cursor());
+}
+
+void TXHitDesktopPanel::Click()
+{
+    TLifeWatch Watch(LifeMark());
+    inherited::Click();
+    if (Watch.Freed())
+        return;
+    const Integer Monitor = GetWindowMonitorIndex(Handle(), MONITOR_DEFAULTTOPRIMARY);
+    TXHitItem* Item = HitItem();
+    if (Item->Execute() || Watch.Freed() || !OnCommand)
+        return;
+    ScheduleCommand(50, Monitor, Item->Hit(), OnCommand, Item->DisplayName(), Item->Command(), Item->Args());
+}
+
+void TXHotDesktopPanel::SetPopupControl(TControl* Value)
+{
+    if (FPopupControl == Value)
+        return;
+    if (FPopupControl)
+        FPopupControl->RemoveFreeNotification(this);
+    FPopupControl = Value;
+    if (Value)
+        Value->FreeNotification(this);
+}
+
+void TXHotDesktopPanel::Notification(TComponent* AComponent, TOperation Operation)
+{
+    inherited::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FPopupControl)
+        FPopupControl = nullptr;
+}
+
+void TXHotDesktopPanel::CMMouseEnter(TMessage& Message)
+{
+    TLifeWatch Watch(LifeMark());
+    X_INHERITED_MESSAGE(Message);
+    if (!Watch.Freed() && FPopupControl)
+        ShowPopup();
+}
+
+void TXHotDesktopPanel::ShowPopup()
+{
+    POINT Cursor {};
+    GetCursorPos(&Cursor);
+    const Integer Width = FPopupControl->Width(), Height = FPopupControl->Height();
+    Integer Left = Cursor.x - 8, Top = Cursor.y - 8;
+    // Only the right and bottom edges are kept inside the work area.
+    MONITORINFOEX Info {};
+    if (GetMonitorInfo(MonitorFromPoint(Cursor, MONITOR_DEFAULTTOPRIMARY), &Info)) {
+        const RECT& Work = Info.rcWork;
+        if (Left + Width > Work.right)
+            Left = Work.right - Width;
+        if (Top + Height > Work.bottom)
+            Top = Work.bottom - Height;
+    }
+    FPopupControl->SetBounds(Left, Top, Width, Height);
+    FPopupControl->Show();
+}
+
+// ---- monitors combo box ----
+
+void TXMonitorsComboBox::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    SetStyle(csDropDownList);
+}
+
+void TXMonitorsComboBox::CreateWnd()
+{
+    inherited::CreateWnd();
+    RefillList();
+}
+
+void TXMonitorsComboBox::XMRefill(TMessage& Message)
+{
+    RefillList();
+}
+
+void TXMonitorsComboBox::RefillList()
+{
+    const Integer Index = GetItemIndexOrZero(this);
+    Items()->BeginUpdate();
+    try {
+        Items()->Clear();
+        ListDisplayDevices(Items());
+    } catch (...) {
+        Items()->EndUpdate();
+        throw;
+    }
+    Items()->EndUpdate();
+    SetItemIndex(Index < Items()->Count() ? Index : 0);
+}
+
+Integer GetItemIndexOrZero(TCustomComboBox* ComboBox)
+{
+    return std::max(ComboBox->ItemIndex(), 0);
 }

@@ -83,8 +83,11 @@ void TXSkinData::Create(TComponent* AOwner)
 
 HRGN TXSkinData::CreateRegion(TControl* Control, bool Rounded)
 {
-    if (!Rounded || !Control)
-        return nullptr;
+    return Rounded && Control ? CreateRoundedBoundsRegion(Control) : nullptr;
+}
+
+HRGN CreateRoundedBoundsRegion(TControl* Control)
+{
     const TRect R = Control->BoundsRect();
     const Integer Corner = ScaleToDPI(3);
     return CreateRoundRectRgn(R.Left, R.Top, R.Right + 1, R.Bottom + 1, Corner, Corner);

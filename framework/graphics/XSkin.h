@@ -125,6 +125,10 @@ XSkin::TXSkin* FindSkin(const String& Name);
 // The same without the fallback: null.
 XSkin::TXSkin* FindSkinExact(const String& Name);
 
+// The control's bounds (in its parent) with corners of 3 pixels at 96
+// DPI, scaled to the screen; the caller deletes the region.
+HRGN CreateRoundedBoundsRegion(TControl* Control);
+
 // Every form of the screen hears XM_SKINCHANGED and BroadcastSkinChanged.
 void ReskinAllForms();
 // ApplySkin on every skin component of the form (or of a panel that owns

@@ -349,6 +349,8 @@ bool TWinControl::Showing() const
 
 void TWinControl::InsertControl(TControl* AControl)
 {
+    // Containers that keep their own order of children hear of it first.
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(1));
     AControl->FParent = this;
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         FWinControls.push_back(Win);
@@ -372,6 +374,7 @@ void TWinControl::InsertControl(TControl* AControl)
 
 void TWinControl::RemoveControl(TControl* AControl)
 {
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(0));
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         if (TCustomForm* Form = GetParentForm(this))
             Form->DefocusControl(Win, true);

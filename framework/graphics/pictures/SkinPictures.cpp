@@ -1,6 +1,7 @@
 // Draws the skin's message pictures (information, question, error,
-// warning; 64 x 64) and the program icon (16, 32 and 48 pixels, PNG
-// entries of one icon file) with cairo, and writes them as byte arrays of
+// warning; 64 x 64), the program icon (16, 32 and 48 pixels, PNG entries
+// of one icon file) and the roll-up and roll-down glyphs of the group
+// panels (12 x 12) with cairo, and writes them as byte arrays of
 // a C++ include file for the graphics library. The pictures are this
 // project's own; the build runs this once.
 //
@@ -223,6 +224,22 @@ void ProgramIcon(cairo_t* Cr)
     cairo_stroke(Cr);
 }
 
+// A dark triangle pointing up (Up) or down, with a lighter edge so it
+// reads on dark bars too.
+void Arrow(cairo_t* Cr, bool Up)
+{
+    const double Tip = Up ? 0.25 : 0.75, Base = Up ? 0.7 : 0.3;
+    cairo_move_to(Cr, 0.5, Tip);
+    cairo_line_to(Cr, 0.9, Base);
+    cairo_line_to(Cr, 0.1, Base);
+    cairo_close_path(Cr);
+    Rgb(Cr, 0x303030);
+    cairo_fill_preserve(Cr);
+    Rgb(Cr, 0xFFFFFF, 0.5);
+    cairo_set_line_width(Cr, 0.06);
+    cairo_stroke(Cr);
+}
+
 void Put16(Bytes& B, unsigned V)
 {
     B.push_back(V & 255);
@@ -264,7 +281,7 @@ Bytes IconFile(const std::vector<int>& Sizes, const Painter& Paint)
 
 void Write(FILE* F, const char* Name, const Bytes& Data)
 {
-    std::fprintf(F, "const Byte %s[] = {", Name);
+    std::fprintf(F, "inline const Byte %s[] = {", Name);
     for (size_t I = 0; I < Data.size(); ++I)
         std::fprintf(F, "%s%u,", I % 24 ? "" : "\n", Data[I]);
     std::fprintf(F, "\n};\n");
@@ -282,12 +299,14 @@ int main(int Argc, char** Argv)
     FILE* F = std::fopen(Temp.c_str(), "w");
     if (!F)
         return 1;
-    std::fprintf(F, "// Made by SkinPictures at build time; do not edit.\n");
+    std::fprintf(F, "// Made by SkinPictures at build time; do not edit.\n#pragma once\n");
     Write(F, "InformationPng", Render(64, Information));
     Write(F, "QuestionPng", Render(64, Question));
     Write(F, "ErrorPng", Render(64, Error));
     Write(F, "WarningPng", Render(64, Warning));
     Write(F, "ProgramIcon", IconFile({ 16, 32, 48 }, ProgramIcon));
+    Write(F, "UpArrowPng", Render(12, [](cairo_t* Cr) { Arrow(Cr, true); }));
+    Write(F, "DownArrowPng", Render(12, [](cairo_t* Cr) { Arrow(Cr, false); }));
     if (std::fclose(F) != 0)
         return 1;
     return std::rename(Temp.c_str(), Argv[1]) == 0 ? 0 : 1;

@@ -207,3 +207,36 @@ TEST_F(SkinPanels, Gallery)
     Pump();
     SavePicture(Form->Handle(), "skin-panels.png");
 }
+
+TEST(RollGlyphs, UpAndDownArrowsOnClearGround)
+{
+    struct {
+        TBitmap* Glyph;
+        Integer InkRow, ClearRow; // a row the arrow covers at its middle, and one it leaves clear
+        const char* Name;
+    } const Cases[] = {
+        { XUArrowBitmap(), 7, 1, "roll-up-glyph.png" },
+        { XDArrowBitmap(), 4, 10, "roll-down-glyph.png" },
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        ASSERT_NE(C.Glyph, nullptr);
+        EXPECT_EQ(C.Glyph->Width(), 12);
+        EXPECT_EQ(C.Glyph->Height(), 12);
+        EXPECT_EQ(C.Glyph->PixelFormat(), pf32bit);
+        // Ink in the middle of the wide end, nothing in the corners.
+        const Byte* Ink = C.Glyph->ScanLine(C.InkRow) + 6 * 4; // BGRA
+        EXPECT_GT(Ink[3], 200);
+        EXPECT_LT(Ink[2], 100);
+        EXPECT_EQ(C.Glyph->ScanLine(C.ClearRow)[3], 0);
+        // Enlarged, to look at (clear pixels show black).
+        TOwnedPtr<TBitmap> Big(MakeOwned<TBitmap>());
+        Big->SetSize(96, 96);
+        Big->Canvas()->Brush()->SetColor(clWhite);
+        Big->Canvas()->FillRect(Rect(0, 0, 96, 96));
+        Big->Canvas()->StretchDraw(Rect(0, 0, 96, 96), C.Glyph);
+        TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+        Png->Assign(Big.get());
+        Png->SaveToFile(S(Testing::TestPicturePath(C.Name).string()));
+    }
+}
