@@ -12,6 +12,7 @@
 // language change re-captions and re-arranges their buttons.
 #pragma once
 #include "forms/XForms.h"
+#include "graphics/XExtCtrls.h"
 #include "graphics/XSpark.VCL.Buttons.h"
 
 // A command frame and the control attached to it: the frame's window
@@ -25,7 +26,7 @@ constexpr UINT XM_CMDSHOWBUTTON = 0x8070;
 constexpr UINT XM_CMDENABLEBUTTON = 0x8071;
 constexpr UINT XM_CMDSETBUTTONTAG = 0x8072;
 
-class TXCommandFrame : public TFrame {
+class TXCommandFrame : public TFrame, public IXCommandFrameRegion {
     X_CLASS(TXCommandFrame, TFrame)
     X_DECLARE_MESSAGES(TXCommandFrame)
 public:
@@ -45,6 +46,7 @@ public:
     TCustomForm* ParentForm() const { return FParentForm; }
     // The window region of a skinned form takes the frame's whole bounds.
     bool FullRgn() const { return FFullRgn; }
+    bool FullRegion() const override { return FFullRgn; }
     void SetFullRgn(bool Value) { FFullRgn = Value; }
 
     void SetParent(TWinControl* AParent) override;

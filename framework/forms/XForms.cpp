@@ -4,6 +4,7 @@
 #include "core/XSpark.App.h"
 #include "core/XSpark.Lg.h"
 #include "forms/XCaptionFr.h"
+#include "graphics/XExtCtrls.h"
 #include "graphics/XSpark.VCL.h"
 #include "rtl/TypInfo.h"
 #include "win/Input.h"
@@ -648,15 +649,10 @@ void TXForm::UpdateWindowRegion()
         return;
     const TXBorders* B = Data->Border();
     HRGN Region = B->CreateBordersRegion(Width(), Height());
-    for (Integer I = 0; I < ControlCount(); ++I) {
-        TControl* C = Controls(I);
-        if (!C->Visible())
-            continue;
-        HRGN Child = CreateRectRgnIndirect(C->BoundsRect());
-        OffsetRgn(Child, B->Left(), B->Top());
-        CombineRgn(Region, Region, Child, RGN_OR);
-        DeleteObject(Child);
-    }
+    HRGN Children = BuildControlsRegion(this, true, false);
+    OffsetRgn(Children, B->Left(), B->Top());
+    CombineRgn(Region, Region, Children, RGN_OR);
+    DeleteObject(Children);
     SetWindowRgn(Handle(), Region, true);
 }
 
