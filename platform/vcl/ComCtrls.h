@@ -21,6 +21,7 @@
 #pragma once
 #include "rtl/Collection.h"
 #include "rtl/StringList.h"
+#include "vcl/ComCtrls.ProgressBar.h"
 #include "vcl/Controls.h"
 #include "vcl/ControlsDetail.h"
 #include "vcl/ImgList.h"

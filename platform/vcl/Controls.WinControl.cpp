@@ -273,7 +273,21 @@ void TWinControl::UpdateShowing()
             CreateHandle();
         return;
     }
+    TLifeWatch Watch(FLife);
     Perform(CM_SHOWINGCHANGED);
+    if (Watch.Freed() || !Showing())
+        return;
+    // Children put in while this control was hidden get their windows now.
+    const std::vector<TWinControl*> Children = FWinControls;
+    TLifeWatches Watches;
+    for (TWinControl* C : Children)
+        Watches.Add(C->FLife);
+    for (size_t I = 0; I < Children.size(); ++I)
+        if (!Watches.Freed(I) && !Children[I]->FHandle && Children[I]->FParent == this) {
+            Children[I]->UpdateShowing();
+            if (Watch.Freed())
+                return;
+        }
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message)
@@ -450,7 +464,24 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect)
     FControlState.Include(csAligning);
     for (TAlign A : { alTop, alBottom, alLeft, alRight, alClient })
         DoAlign(A, Rect);
+    AnchorControls();
     FControlState.Exclude(csAligning);
+}
+
+void TWinControl::AnchorControls()
+{
+    const TRect Client = ClientRect();
+    const TPoint Size { Client.Width(), Client.Height() };
+    std::vector<TControl*> All(FControls.begin(), FControls.end());
+    All.insert(All.end(), FWinControls.begin(), FWinControls.end());
+    // A resize handler may free any child, or this control.
+    TLifeWatches Children;
+    for (TControl* C : All)
+        Children.Add(C->FLife);
+    TLifeWatch Watch(FLife);
+    for (size_t I = 0; I < All.size() && !Watch.Freed(); ++I)
+        if (!Children.Freed(I) && All[I]->FParent == this)
+            All[I]->ApplyAnchors(Size);
 }
 
 void TWinControl::DoAlign(TAlign AAlign, TRect& Rect)
@@ -664,11 +695,13 @@ void TWinControl::ChangeScale(Integer M, Integer D)
     if (M == D || D == 0)
         return;
     DisableAlign();
+    // The control takes its new size first, so the children's anchors
+    // measure from the parent they will live in.
+    inherited::ChangeScale(M, D);
     for (TControl* C : std::vector<TControl*>(FControls))
         C->ChangeScale(M, D);
     for (TWinControl* C : std::vector<TWinControl*>(FWinControls))
         C->ChangeScale(M, D);
-    inherited::ChangeScale(M, D);
     EnableAlign();
 }
 

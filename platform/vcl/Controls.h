@@ -73,6 +73,13 @@ enum TScrollBarKind { sbHorizontal, sbVertical };
 // What a scroll bar was asked to do, as the scroll codes say it.
 enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
 
+// The parent's edges a control keeps its distance to when the parent is
+// sized (controls aligned to an edge follow their alignment instead). A
+// control anchored to neither edge of a pair keeps its centre at the same
+// fraction of the parent.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+
 enum TControlStyleItem {
     csAcceptsControls,
     csCaptureMouse,
@@ -249,6 +256,8 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
     void Show() { SetVisible(true); }
@@ -364,6 +373,7 @@ protected:
     TWinControl* FParent = nullptr;
     Integer FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = alNone;
+    TAnchors FAnchors { akLeft, akTop };
     bool FVisible = true;
     bool FEnabled = true;
     TControlStyle FControlStyle { csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks };
@@ -380,6 +390,12 @@ protected:
 
 private:
     friend class TWinControl;
+    // The bounds and the parent's client size the anchors measure from,
+    // taken whenever the control is placed other than by its anchors.
+    void UpdateAnchorRules();
+    void ApplyAnchors(TPoint ParentSize);
+    TRect FAnchorOrigin;
+    TPoint FAnchorParentSize;
     void DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Extra);
     void DoMouseUp(TMessage& Message, TMouseButton Button);
 };
@@ -449,6 +465,8 @@ public:
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    // The anchored children follow the client area's new size.
+    void AnchorControls();
 
     // Focus.
     virtual bool CanFocus();

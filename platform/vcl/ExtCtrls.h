@@ -105,3 +105,25 @@ private:
 class TPanel : public TCustomPanel {
     X_CLASS(TPanel, TCustomPanel)
 };
+
+enum TBevelStyle { bsLowered, bsRaised };
+
+// A graphic control that draws a lowered or raised box, frame or line
+// (two pixels: shadow and highlight), as dialogs use to set parts apart.
+class TBevel : public TGraphicControl {
+    X_CLASS(TBevel, TGraphicControl)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TBevelShape Shape() const { return FShape; }
+    void SetShape(TBevelShape Value);
+    TBevelStyle Style() const { return FStyle; }
+    void SetStyle(TBevelStyle Value);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape FShape = bsBox;
+    TBevelStyle FStyle = bsLowered;
+};

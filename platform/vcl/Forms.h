@@ -23,6 +23,7 @@
 // finalisation.
 #pragma once
 #include "gdi/Graphic.h"
+#include "gdi/Icon.h"
 #include "rtl/Component.h"
 #include "rtl/TypInfo.h"
 #include "vcl/Controls.h"
@@ -284,9 +285,14 @@ enum TPosition {
 X_ENUM_INFO(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin)
 X_ENUM_INFO(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
     poMainFormCenter, poOwnerFormCenter)
+// The monitor a form shows on when it is placed: the desktop as it is,
+// the primary monitor, or the monitor of the main or the active form.
+enum TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
+X_ENUM_INFO(TDefaultMonitor, dmDesktop, dmPrimary, dmMainForm, dmActiveForm)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+X_ENUM_INFO(TWindowState, wsNormal, wsMinimized, wsMaximized)
 enum TFormStateItem { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
 using TFormState = TSet<TFormStateItem>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
@@ -308,6 +314,19 @@ public:
     void SetPosition(TPosition Value) { FPosition = Value; }
     TFormStyle FormStyle() const { return FFormStyle; }
     void SetFormStyle(TFormStyle Value);
+    TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
+    void SetDefaultMonitor(TDefaultMonitor Value) { FDefaultMonitor = Value; }
+    // The monitor the form lies on (the nearest one).
+    TMonitor* Monitor();
+    // The whole form is seen through by AlphaBlendValue (255: opaque)
+    // while AlphaBlend is on.
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool Value);
+    Byte AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(Byte Value);
+    // The icon the desktop shows for the form (its 32-pixel picture).
+    TIcon* Icon() const { return FIcon.get(); }
+    void SetIcon(TIcon* Value);
     TWindowState WindowState() const;
     void SetWindowState(TWindowState Value);
     bool KeyPreview() const { return FKeyPreview; }
@@ -372,11 +391,19 @@ protected:
 
 private:
     void PlaceOnScreen();
+    // The monitor DefaultMonitor names; null for dmDesktop.
+    TMonitor* ChosenMonitor();
     void CloseModal();
+    void ApplyAlphaBlend();
+    void ApplyIcon();
 
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
     TFormStyle FFormStyle = fsNormal;
+    TDefaultMonitor FDefaultMonitor = dmActiveForm;
+    bool FAlphaBlend = false;
+    Byte FAlphaBlendValue = 255;
+    TOwnedPtr<TIcon> FIcon;
     TWindowState FWindowState = wsNormal;
     bool FKeyPreview = false;
     bool FActive = false;
@@ -528,6 +555,11 @@ class TFrame : public TCustomFrame {
 // The caption's accelerator (the character after a single "&") is Key,
 // without regard to case.
 bool IsAccel(Char Key, const String& Caption);
+
+// Disables the thread's shown and enabled windows other than Active, and
+// answers them; EnableTaskWindows enables those still alive again.
+std::vector<HWND> DisableTaskWindows(HWND Active);
+void EnableTaskWindows(const std::vector<HWND>& Windows);
 
 // The form a control lives on, null for none.
 TCustomForm* GetParentForm(TControl* Control);

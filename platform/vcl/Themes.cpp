@@ -143,6 +143,8 @@ bool TSystemStyleServices::DrawElement(TCanvas* Canvas, const TThemedElementDeta
         }
         break;
     }
+    case teProgressChunk:
+    case teProgressChunkVert: Fill(R, clHighlight); break;
     case teHeaderSortArrowUp:
     case teHeaderSortArrowDown: {
         const Integer X = R.Left + (R.Width() - 9) / 2, Y = R.Top + (R.Height() - 5) / 2;
@@ -267,6 +269,11 @@ bool TStyleManager::TrySetStyle(StringView Name)
 TCustomStyleEngine* TStyleManager::Engine()
 {
     return TheEngine;
+}
+
+TCustomStyleServices* TStyleHook::Style() const
+{
+    return FStyle ? FStyle : StyleServices();
 }
 
 TCustomStyleServices* StyleServices()

@@ -101,6 +101,20 @@ String THeadlessPresenter::Title(HWND Wnd)
     return It == FSurfaces.end() ? String() : It->second.Title;
 }
 
+Byte THeadlessPresenter::Opacity(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? Byte(255) : It->second.Opacity;
+}
+
+TPixelBuffer THeadlessPresenter::Icon(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? TPixelBuffer() : It->second.Icon;
+}
+
 Integer THeadlessPresenter::UpdateCount(HWND Wnd)
 {
     std::lock_guard Guard(FLock);
@@ -197,6 +211,20 @@ void THeadlessPresenter::SetTitle(HWND Wnd, const String& Title)
     std::lock_guard Guard(FLock);
     if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
         It->second.Title = Title;
+}
+
+void THeadlessPresenter::SetOpacity(HWND Wnd, Byte Alpha)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Opacity = Alpha;
+}
+
+void THeadlessPresenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Icon = Picture;
 }
 
 bool THeadlessPresenter::SetForeground(HWND Wnd)

@@ -880,6 +880,48 @@ void TX11Presenter::SetTitle(HWND Wnd, const String& Title)
     XFlush(F->Dpy);
 }
 
+void TX11Presenter::SetOpacity(HWND Wnd, Byte Alpha)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    // A compositing manager reads the opacity as a fraction of 0xFFFFFFFF;
+    // an opaque window carries no property at all.
+    const Atom Opacity = F->Intern("_NET_WM_WINDOW_OPACITY");
+    if (Alpha == 255) {
+        XDeleteProperty(F->Dpy, S->Win, Opacity);
+    } else {
+        long Value = long(Cardinal(Alpha) * 0x01010101u);
+        XChangeProperty(
+            F->Dpy, S->Win, Opacity, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&Value), 1);
+    }
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    const Atom Icon = F->Intern("_NET_WM_ICON");
+    if (Picture.Width() <= 0 || Picture.Height() <= 0) {
+        XDeleteProperty(F->Dpy, S->Win, Icon);
+    } else {
+        // Width, height, then ARGB pixels, each in a long (format 32).
+        std::vector<long> Data;
+        Data.reserve(2 + Picture.Pixels().size());
+        Data.push_back(Picture.Width());
+        Data.push_back(Picture.Height());
+        for (Cardinal P : Picture.Pixels())
+            Data.push_back(long(P));
+        XChangeProperty(F->Dpy, S->Win, Icon, XA_CARDINAL, 32, PropModeReplace,
+            reinterpret_cast<unsigned char*>(Data.data()), int(Data.size()));
+    }
+    XFlush(F->Dpy);
+}
+
 bool TX11Presenter::SetForeground(HWND Wnd)
 {
     std::lock_guard Guard(F->Lock);

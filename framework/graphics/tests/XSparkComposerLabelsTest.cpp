@@ -1,4 +1,5 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "graphics/tests/ScopedDpi.h"
 #include "core/XCore.App.h"
 #include "core/XCore.ScreenMetrics.h"
 #include "graphics/XSpark.VCL.Labels.h"

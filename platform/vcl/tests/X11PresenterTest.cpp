@@ -1,6 +1,7 @@
 // The program's windows on a real X server: an Xvfb of the tests' own,
 // judged by the X tools (xwininfo, xwd, xprop) and driven by xdotool.
 #include "ControlTestSupport.h"
+#include "win/WindowDecor.h"
 #include "win/WindowTree.h"
 #include "win/X11Presenter.h"
 #include "X11TestClient.h"
@@ -258,6 +259,30 @@ TEST_F(X11Screen, TheDesktopPictureShowsOnTheRootWindow)
     EXPECT_EQ(Root.At(700, 500), 0x00AA00u);
     const std::string Id = Run({ "xprop", "-root", "_XROOTPMAP_ID" });
     EXPECT_NE(Id.find("pixmap id #"), std::string::npos) << Id;
+}
+
+TEST_F(X11Screen, OpacityAndIconReachTheWindowManagersProperties)
+{
+    MakeForm(New<TForm>(nullptr));
+    Form->SetAlphaBlendValue(128);
+    Form->SetAlphaBlend(true);
+    TPixelBuffer Icon(2, 1);
+    Icon.SetPixel(0, 0, 0xFF112233);
+    Icon.SetPixel(1, 0, 0x00000000);
+    ASSERT_TRUE(SetWindowIconPicture(Form->Handle(), Icon));
+    Settle();
+    // 128 of 255 as a fraction of 0xFFFFFFFF.
+    const std::string Opacity = Run({ "xprop", "-id", Window(), "_NET_WM_WINDOW_OPACITY" });
+    EXPECT_NE(Opacity.find("= 2155905152"), std::string::npos) << Opacity;
+    const std::string Shown = Run({ "xprop", "-id", Window(), "_NET_WM_ICON" });
+    EXPECT_NE(Shown.find("Icon (2 x 1)"), std::string::npos) << Shown;
+
+    // Opaque again: the property goes, as does an emptied icon.
+    Form->SetAlphaBlend(false);
+    ASSERT_TRUE(SetWindowIconPicture(Form->Handle(), TPixelBuffer()));
+    Settle();
+    EXPECT_NE(Run({ "xprop", "-id", Window(), "_NET_WM_WINDOW_OPACITY" }).find("not found"), std::string::npos);
+    EXPECT_NE(Run({ "xprop", "-id", Window(), "_NET_WM_ICON" }).find("not found"), std::string::npos);
 }
 
 TEST_F(X11Screen, TheCloseButtonAsksTheFormToClose)
