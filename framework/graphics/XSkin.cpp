@@ -227,7 +227,7 @@ void ReskinAllForms()
     }
 }
 
-void BroadcastSkinChanged(TCustomForm* Form)
+void BroadcastSkinChanged(TWinControl* Form)
 {
     if (!Form)
         return;

@@ -194,6 +194,8 @@ void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AH
         if (FAlign != alNone)
             FParent->Realign();
     }
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
     if (Sized)
         Resize();
 }
@@ -287,6 +289,8 @@ void TControl::SetVisible(bool Value)
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0);
     if (FParent && FAlign != alNone)
         FParent->Realign();
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
 }
 
 void TControl::SetEnabled(bool Value)

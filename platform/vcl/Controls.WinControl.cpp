@@ -62,11 +62,6 @@ std::unordered_map<HWND, TWinControl*>& Windows()
 // CreateWindowEx has answered the handle.
 TWinControl* CreationControl = nullptr;
 
-bool InRect(const TRect& R, TPoint P)
-{
-    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
-}
-
 bool IsDialogKey(Word Key)
 {
     switch (Key) {
@@ -340,6 +335,8 @@ bool TWinControl::Showing() const
 
 void TWinControl::InsertControl(TControl* AControl)
 {
+    // Containers that keep their own order of children hear of it first.
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(1));
     AControl->FParent = this;
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         FWinControls.push_back(Win);
@@ -358,10 +355,12 @@ void TWinControl::InsertControl(TControl* AControl)
         AControl->Perform(CM_PARENTFONTCHANGED);
     if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 void TWinControl::RemoveControl(TControl* AControl)
 {
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(0));
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         if (TCustomForm* Form = GetParentForm(this))
             Form->DefocusControl(Win, true);
@@ -373,8 +372,11 @@ void TWinControl::RemoveControl(TControl* AControl)
         std::erase(FControls, AControl);
     }
     AControl->FParent = nullptr;
-    if (AControl->Align() != alNone && !ComponentState().Contains(csDestroying))
+    if (ComponentState().Contains(csDestroying))
+        return;
+    if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 bool TWinControl::ContainsControl(TControl* Control) const

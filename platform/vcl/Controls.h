@@ -69,6 +69,9 @@ constexpr UINT CM_CONTROLCHANGE = CM_BASE + 54;
 constexpr UINT CM_STYLECHANGED = CM_BASE + 89;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TScrollBarKind { sbHorizontal, sbVertical };
+// What a scroll bar was asked to do, as the scroll codes say it.
+enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
 
 // The parent's edges a control keeps its distance to when the parent is
 // sized (controls aligned to an edge follow their alignment instead). A
@@ -456,6 +459,9 @@ public:
 
     // Alignment of the child controls; DisableAlign/EnableAlign nest.
     void Realign();
+    // Moves the children and the pixels under them by (DeltaX, DeltaY):
+    // only what the move uncovers is painted again.
+    void ScrollBy(Integer DeltaX, Integer DeltaY);
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
@@ -527,6 +533,8 @@ protected:
     // True for controls whose look shows the focus (a highlighted frame or
     // selection): they are painted again when it comes and when it goes.
     virtual bool PaintsFocus() { return false; }
+    // A child came, went, moved, was sized, shown or hidden.
+    virtual void ChildBoundsChanged(TControl* Child) { }
     void BoundsChanged() override;
     void UpdateShowing();
 

@@ -27,6 +27,7 @@
 #include "rtl/Component.h"
 #include "rtl/TypInfo.h"
 #include "vcl/Controls.h"
+#include "vcl/ControlsDetail.h"
 #include "vcl/UITypes.h"
 #include "win/Cursors.h"
 #include "win/Monitors.h"
@@ -390,6 +391,141 @@ class TForm : public TCustomForm {
 // answers them; EnableTaskWindows enables those still alive again.
 std::vector<HWND> DisableTaskWindows(HWND Active);
 void EnableTaskWindows(const std::vector<HWND>& Windows);
+
+class TScrollingWinControl;
+
+// One scroll bar of a scrolling control, drawn in the control's frame.
+// Range is the extent of the content (set by the control while AutoScroll
+// is on); the bar shows while Visible and the range exceeds the client
+// area. Position is how far the content is scrolled, in pixels.
+class TControlScrollBar : public TPersistent {
+    X_CLASS(TControlScrollBar, TPersistent)
+public:
+    void Create(TScrollingWinControl* AControl, TScrollBarKind AKind);
+
+    TScrollBarKind Kind() const { return FKind; }
+    Integer Position() const { return FBar.Position(); }
+    // Scrolls the content there (clamped to the range).
+    void SetPosition(Integer Value);
+    Integer Range() const { return FRange; }
+    // A range set in code turns the control's AutoScroll off.
+    void SetRange(Integer Value);
+    // The step of an arrow; Smooth makes it a tenth of the page instead.
+    Integer Increment() const;
+    void SetIncrement(Integer Value);
+    bool Smooth() const { return FSmooth; }
+    void SetSmooth(bool Value);
+    // The content follows the thumb while it is dragged (else when it is let go).
+    bool Tracking() const { return FTracking; }
+    void SetTracking(bool Value) { FTracking = Value; }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool Value);
+    // The bar shows now.
+    bool IsScrollBarVisible() const { return FShown; }
+    // Across the bar, in pixels (the system's scroll bar size).
+    Integer Size() const;
+
+private:
+    friend class TScrollingWinControl;
+    TScrollingWinControl* FControl = nullptr;
+    TScrollBarKind FKind = sbVertical;
+    Integer FRange = 0;
+    Integer FIncrement = 8;
+    bool FSmooth = false;
+    bool FTracking = false;
+    bool FVisible = true;
+    bool FShown = false;
+    TStripScrollBar FBar;
+    // A scroll code from the bar or WM_HSCROLL/WM_VSCROLL.
+    void ScrollMessage(Integer Code, Integer Pos);
+};
+
+// A windowed control whose children may reach beyond its client area:
+// scroll bars in its frame (WM_NCCALCSIZE, WM_NCPAINT, WM_NCHITTEST) move
+// them through ScrollBy; the wheel scrolls too. With AutoScroll the bars'
+// ranges follow the children and the bars come and go with them.
+class TScrollingWinControl : public TWinControl {
+    X_CLASS(TScrollingWinControl, TWinControl)
+    X_DECLARE_MESSAGES(TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+    ~TScrollingWinControl() override;
+
+    TControlScrollBar* HorzScrollBar() const { return FHorzScrollBar.get(); }
+    TControlScrollBar* VertScrollBar() const { return FVertScrollBar.get(); }
+    bool AutoScroll() const { return FAutoScroll; }
+    void SetAutoScroll(bool Value);
+    // Scrolls until the control (a child or deeper) shows whole, as far as it fits.
+    void ScrollInView(TControl* AControl);
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+
+protected:
+    void ChildBoundsChanged(TControl* Child) override;
+    bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
+    // The ranges from the children (AutoScroll), then the bars' visibility,
+    // pages and positions.
+    void UpdateScrollBars();
+    // Where a bar lies in window coordinates; empty while it does not show.
+    TRect ScrollBarRect(TScrollBarKind Kind);
+
+    void WMNCCalcSize(TMessage& Message);
+    void WMNCPaint(TMessage& Message);
+    void WMNCHitTest(TMessage& Message);
+    void WMNCLButtonDown(TMessage& Message);
+    void WMMouseMove(TMessage& Message);
+    void WMLButtonUp(TMessage& Message);
+    void WMHScroll(TMessage& Message);
+    void WMVScroll(TMessage& Message);
+    void WMSize(TMessage& Message);
+
+private:
+    friend class TControlScrollBar;
+    TControlScrollBar* Bar(TScrollBarKind Kind) const
+    {
+        return Kind == sbVertical ? FVertScrollBar.get() : FHorzScrollBar.get();
+    }
+    // The content's extent along a bar's axis, scrolled back to 0.
+    Integer ContentExtent(TScrollBarKind Kind);
+    // A point of the screen in window coordinates.
+    TPoint ScreenToWindow(TPoint P);
+    void PaintScrollBars();
+
+    TOwnedPtr<TControlScrollBar> FHorzScrollBar;
+    TOwnedPtr<TControlScrollBar> FVertScrollBar;
+    bool FAutoScroll = true;
+    Integer FUpdating = 0;
+    TControlScrollBar* FDragging = nullptr; // the bar whose thumb is held
+};
+
+// The border of a control: bsNone or bsSingle (a sunken edge).
+using TBorderStyle = TFormBorderStyle;
+
+// A scrolling container with an optional sunken border.
+class TScrollBox : public TScrollingWinControl {
+    X_CLASS(TScrollBox, TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle Value);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+// A frame: a scrolling container of controls designed together, placed on
+// forms and other containers.
+class TCustomFrame : public TScrollingWinControl {
+    X_CLASS(TCustomFrame, TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+};
+
+class TFrame : public TCustomFrame {
+    X_CLASS(TFrame, TCustomFrame)
+};
 
 // The form a control lives on, null for none.
 TCustomForm* GetParentForm(TControl* Control);

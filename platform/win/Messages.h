@@ -143,6 +143,17 @@ constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
+// Scroll codes: the low word of WM_HSCROLL and WM_VSCROLL's wParam (the
+// high word carries the position for the two thumb codes).
+constexpr Integer SB_LINEUP = 0;
+constexpr Integer SB_LINEDOWN = 1;
+constexpr Integer SB_PAGEUP = 2;
+constexpr Integer SB_PAGEDOWN = 3;
+constexpr Integer SB_THUMBPOSITION = 4;
+constexpr Integer SB_THUMBTRACK = 5;
+constexpr Integer SB_TOP = 6;
+constexpr Integer SB_BOTTOM = 7;
+constexpr Integer SB_ENDSCROLL = 8;
 constexpr UINT WM_ENTERIDLE = 0x0121;
 constexpr UINT WM_MOUSEFIRST = 0x0200;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
