@@ -69,7 +69,6 @@ void TXCommandFrame::Create(TComponent* AOwner)
     FControlStyle.Include(csAcceptsControls);
     SetBounds(0, 0, 451, 35);
     SetAlign(alBottom);
-    FLastSize = { Width(), Height() };
     CreateButtons();
     if (FScale && Screen && Screen->PixelsPerInch() != 96)
         ScaleBy(Screen->PixelsPerInch(), 96);
@@ -132,21 +131,12 @@ void TXCommandFrame::SetParent(TWinControl* AParent)
         FParentForm->FreeNotification(this);
 }
 
-void TXCommandFrame::Resize()
-{
-    const TSize Delta { Width() - FLastSize.cx, Height() - FLastSize.cy };
-    FLastSize = { Width(), Height() };
-    if (Delta.cx || Delta.cy)
-        for (TXButton* B : FButtons)
-            B->SetBounds(B->Left() + Delta.cx, B->Top() + Delta.cy, B->Width(), B->Height());
-    inherited::Resize();
-}
-
 TXButton* TXCommandFrame::AddButton(Integer ALeft, Integer ATag)
 {
     auto* B = New<TXButton>(this);
     B->SetBounds(ALeft, 6, 75, 23);
     B->SetTag(ATag);
+    B->SetAnchors({ akRight, akBottom });
     B->OnClick = [this](TObject* Sender) { ButtonClick(Sender); };
     B->SetParent(this);
     B->FreeNotification(this);

@@ -25,8 +25,8 @@ constexpr UINT XM_CMDSHOWBUTTON = 0x8070;
 constexpr UINT XM_CMDENABLEBUTTON = 0x8071;
 constexpr UINT XM_CMDSETBUTTONTAG = 0x8072;
 
-class TXCommandFrame : public TCustomControl {
-    X_CLASS(TXCommandFrame, TCustomControl)
+class TXCommandFrame : public TFrame {
+    X_CLASS(TXCommandFrame, TFrame)
     X_DECLARE_MESSAGES(TXCommandFrame)
 public:
     // 451 x 35 at the bottom; the buttons, the scaling, the language hook.
@@ -70,8 +70,6 @@ protected:
     // Caption from the language tables, Tag and Cancel key of button Index.
     void SetButton(Integer Index, Cardinal WordId, Integer ATag, bool ACancel, const String& Suffix = u"");
     void Notification(TComponent* AComponent, TOperation Operation) override;
-    // The buttons keep their distance to the right and bottom edges.
-    void Resize() override;
 
     void XMShowButton(TMessage& Message);
     void XMEnableButton(TMessage& Message);
@@ -87,7 +85,6 @@ private:
     TCustomForm* FParentForm = nullptr;
     bool FFullRgn = false;
     std::vector<TXButton*> FButtons;
-    TSize FLastSize {};
 
     // The children with a Tag that is not negative and equals Tag.
     template<class F>

@@ -26,6 +26,7 @@ X_PUBLISHED(TXCustomFormSkinData)
     X_PROP_READONLY(AlphaColor, AlphaColor);
     X_PROP_READONLY(Color, Color);
     X_PROP_READONLY(CaptionColor, CaptionColor);
+    X_PROP_READONLY(Border, Border);
 }
 
 X_PUBLISHED(TXFormStyle)
@@ -34,6 +35,7 @@ X_PUBLISHED(TXFormStyle)
     X_PROP(SkinStyle, SkinStyle, SetSkinStyle);
     X_PROP(BorderStyle, BorderStyle, SetBorderStyle).Default(bsSizeable);
     X_PROP(Position, Position, SetPosition).Default(poDesigned);
+    X_PROP(DefaultMonitor, DefaultMonitor, SetDefaultMonitor).Default(dmActiveForm);
     X_PROP(optShowTaskBar, optShowTaskBar, SetoptShowTaskBar).Default(true);
 }
 
@@ -79,11 +81,6 @@ X_MESSAGES(TXPopForm)
 
 namespace {
 
-bool Designing(const TComponent* C)
-{
-    return C->ComponentState().Contains(csDesigning);
-}
-
 bool IsDestroying(const TComponent* C)
 {
     return C->ComponentState().Contains(csDestroying);
@@ -111,20 +108,19 @@ void TXWinForm::BeforeDestruction()
 {
     UnregisterLanguageListener(TXAnyProcedure::Method<&TXWinForm::LanguageChanged>(this));
     DoneForm();
-    LeaveTaskBar();
+    ListOnTaskBar(this, false);
     inherited::BeforeDestruction();
 }
 
-void TXWinForm::JoinTaskBar()
+void ListOnTaskBar(TComponent* Form, bool Listed)
 {
-    if (TXQVApp* App = QVApp())
-        App->AddTaskBarForm(this);
-}
-
-void TXWinForm::LeaveTaskBar()
-{
-    if (TXQVApp* App = QVApp())
-        App->RemoveTaskBarForm(this);
+    TXQVApp* App = QVApp();
+    if (!App)
+        return;
+    if (Listed)
+        App->AddTaskBarForm(Form);
+    else
+        App->RemoveTaskBarForm(Form);
 }
 
 void TXWinForm::SetShowTaskBar(bool Value)
@@ -132,10 +128,7 @@ void TXWinForm::SetShowTaskBar(bool Value)
     FShowTaskBar = Value;
     if (Designing(this))
         return;
-    if (Value && Visible())
-        JoinTaskBar();
-    else
-        LeaveTaskBar();
+    ListOnTaskBar(this, Value && Visible());
 }
 
 void TXWinForm::SetOwningDialog(XEngine::TXGear* Dialog)
@@ -157,7 +150,7 @@ void TXWinForm::Notification(TComponent* AComponent, TOperation Operation)
 void TXWinForm::DoShow()
 {
     if (!Designing(this) && FShowTaskBar)
-        JoinTaskBar();
+        ListOnTaskBar(this, true);
     TLifeWatch Watch(LifeMark());
     FormShown();
     if (!Watch.Freed())
@@ -172,7 +165,7 @@ void TXWinForm::DoHide()
         return;
     inherited::DoHide();
     if (!Watch.Freed() && !Designing(this))
-        LeaveTaskBar();
+        ListOnTaskBar(this, false);
 }
 
 void TXWinForm::Resize()
@@ -185,6 +178,12 @@ void TXWinForm::Resize()
 
 void TXWinForm::CMShowingChanged(TMessage& Message)
 {
+    if (Showing() && Position() == poDesigned && FAnchorPoint.X != 0 && FAnchorPoint.Y != 0) {
+        if (Anchors().Contains(akRight))
+            SetLeft(FAnchorPoint.X - Width());
+        if (Anchors().Contains(akBottom))
+            SetTop(FAnchorPoint.Y - Height());
+    }
     if (TXQVApp* App = QVApp())
         App->TaskBarFormsChanged();
     X_INHERITED_MESSAGE(Message);
@@ -234,6 +233,7 @@ void TXCustomFormSkinData::Create(TComponent* AOwner)
     FAlphaColor = MakeOwned<TXFormColorData>();
     FColor = MakeOwned<TXFormColorData>();
     FCaptionColor = MakeOwned<TXActiveColorData>();
+    FBorder = MakeOwned<TXBorders>();
 }
 
 void TXCustomFormSkinData::Loaded()
@@ -241,14 +241,13 @@ void TXCustomFormSkinData::Loaded()
     inherited::Loaded();
     if (Designing(this))
         return;
-    FBorder = { ScaleToDPI(FBorder.Left), ScaleToDPI(FBorder.Top), ScaleToDPI(FBorder.Right),
-        ScaleToDPI(FBorder.Bottom) };
+    FBorder->ScaleToScreenDpi();
 }
 
 void TXCustomFormSkinData::AdjustClientRect(TControl* Control, TRect& Rect)
 {
-    Rect = { Rect.Left + FBorder.Left, Rect.Top + FBorder.Top, Rect.Right - FBorder.Right,
-        Rect.Bottom - FBorder.Bottom };
+    Rect = { Rect.Left + FBorder->Left(), Rect.Top + FBorder->Top(), Rect.Right - FBorder->Right(),
+        Rect.Bottom - FBorder->Bottom() };
     Rect.Right = std::max(Rect.Right, Rect.Left);
     Rect.Bottom = std::max(Rect.Bottom, Rect.Top);
 }
@@ -283,7 +282,7 @@ Integer TXCustomFormSkinData::HitTestNonClient(TCustomForm* Form, TPoint Point)
         return HTTOP;
     if (NearBottom)
         return HTBOTTOM;
-    if (Y < FBorder.Top)
+    if (Y < FBorder->Top())
         return HTCAPTION;
     return HTCLIENT;
 }
@@ -297,6 +296,7 @@ void TXFormStyle::SetDefaults()
     FSkinStyle.clear();
     FBorderStyle = bsSizeable;
     FPosition = poDesigned;
+    FDefaultMonitor = dmActiveForm;
     FShowTaskBar = true;
     FSkin = AppSkin();
 }
@@ -384,6 +384,22 @@ void TXFormStyle::SetPosition(TPosition Value)
     }
 }
 
+void TXFormStyle::SetDefaultMonitor(TDefaultMonitor Value)
+{
+    if (Value == FDefaultMonitor)
+        return;
+    FDefaultMonitor = Value;
+    if (TXForm* Form = TargetForm()) {
+        if (Form->Style() != this)
+            Form->Style()->SetDefaultMonitor(Value);
+        else {
+            Form->SetDefaultMonitor(Value);
+            if (Form->Companion())
+                Form->Companion()->SetDefaultMonitor(Value);
+        }
+    }
+}
+
 void TXFormStyle::SetoptShowTaskBar(bool Value)
 {
     if (Value == FShowTaskBar)
@@ -404,6 +420,7 @@ bool TXFormStyle::AssignFrom(TPersistent* Source)
         return inherited::AssignFrom(Source);
     SetBorderStyle(Other->FBorderStyle);
     SetPosition(Other->FPosition);
+    SetDefaultMonitor(Other->FDefaultMonitor);
     SetoptShowTaskBar(Other->FShowTaskBar);
     FCaptionFrameClass = Other->FCaptionFrameClass;
     FSkin = Other->FSkin;
@@ -422,6 +439,7 @@ void TXFormStyle::AssignTo(TPersistent* Dest)
     }
     Form->SetBorderStyle(FBorderStyle);
     Form->SetPosition(FPosition);
+    Form->SetDefaultMonitor(FDefaultMonitor);
     Form->SetShowTaskBar(FShowTaskBar);
 }
 
@@ -446,6 +464,8 @@ void TXAlphaForm::Create(TComponent* AOwner)
     SetBorderStyle(bsNone);
     SetColor(clBlack);
     SetShowTaskBar(false);
+    SetAlphaBlend(true);
+    SetAlphaBlendValue(128);
 }
 
 void TXAlphaForm::CreateParams(TCreateParams& Params)
@@ -475,6 +495,8 @@ void TXForm::Create(TComponent* AOwner)
     FStyle = MakeOwned<TXFormStyle>();
     FStyle->SetTarget(this);
     inherited::Create(AOwner);
+    SetAlphaBlend(true);
+    SetAlphaBlendValue(255);
 }
 
 TXForm::~TXForm()
@@ -489,6 +511,7 @@ void TXForm::Loaded()
     inherited::Loaded();
     FStyle->SetBorderStyle(BorderStyle());
     FStyle->SetPosition(Position());
+    FStyle->SetDefaultMonitor(DefaultMonitor());
     FStyle->Assign(FStyle.get());
 }
 
@@ -557,6 +580,7 @@ void TXForm::ApplySkin()
             SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         const Integer NewCaption = FCaptionFrame ? FCaptionFrame->Height() : 0;
         SetClientSize(W, H + NewCaption - OldCaption);
+        SetAlphaBlendValue(255);
     }
     BroadcastSkinChanged(this);
 }
@@ -581,12 +605,15 @@ void TXForm::UpdateCompanion()
         };
     }
     FCompanion->SetColor(Data->AlphaColor()->Colors(FActiveFlag));
+    FCompanion->SetAlphaBlendValue(Data->AlphaColor()->Alpha());
     FCompanion->SetPosition(Position());
+    FCompanion->SetDefaultMonitor(DefaultMonitor());
     FormResized();
     if (Visible()) {
         FCompanion->SetVisible(true);
         PlaceCompanion();
     }
+    SetAlphaBlendValue(Data->Color()->Alpha());
 }
 
 void TXForm::DropCompanion()
@@ -603,26 +630,14 @@ void TXForm::UpdateWindowRegion()
     TXCustomFormSkinData* Data = SkinData();
     if (!Data || !Data->AlphaStyle() || !HandleAllocated())
         return;
-    const TRect B = Data->Border();
-    HRGN Region = CreateRectRgn(0, 0, 0, 0);
-    const TRect Strips[] = {
-        { 0, 0, B.Left, Height() },
-        { 0, 0, Width(), B.Top },
-        { Width() - B.Right, 0, Width(), Height() },
-        { 0, Height() - B.Bottom, Width(), Height() },
-    };
-    for (const TRect& S : Strips)
-        if (!S.IsEmpty()) {
-            HRGN Strip = CreateRectRgnIndirect(S);
-            CombineRgn(Region, Region, Strip, RGN_OR);
-            DeleteObject(Strip);
-        }
+    const TXBorders* B = Data->Border();
+    HRGN Region = B->CreateBordersRegion(Width(), Height());
     for (Integer I = 0; I < ControlCount(); ++I) {
         TControl* C = Controls(I);
         if (!C->Visible())
             continue;
         HRGN Child = CreateRectRgnIndirect(C->BoundsRect());
-        OffsetRgn(Child, B.Left, B.Top);
+        OffsetRgn(Child, B->Left(), B->Top());
         CombineRgn(Region, Region, Child, RGN_OR);
         DeleteObject(Child);
     }
@@ -778,8 +793,10 @@ void TXPopForm::Create(TComponent* AOwner)
     SetBorderStyle(bsNone);
     SetPosition(poDesigned);
     SetShowTaskBar(false);
+    SetDefaultMonitor(dmDesktop);
     Style()->SetBorderStyle(bsNone);
     Style()->SetPosition(poDesigned);
+    Style()->SetDefaultMonitor(dmDesktop);
     Style()->SetoptShowTaskBar(false);
     Style()->SetSkinDataName(u"PopForm");
 }

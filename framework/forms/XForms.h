@@ -90,8 +90,6 @@ protected:
 
     // The index of the monitor the form's window is on (0 without one).
     Integer MonitorIndex();
-    void JoinTaskBar();
-    void LeaveTaskBar();
 
 private:
     bool FShowTaskBar = true;
@@ -114,8 +112,7 @@ public:
     TXFormColorData* AlphaColor() const { return FAlphaColor.get(); }
     TXFormColorData* Color() const { return FColor.get(); }
     TXActiveColorData* CaptionColor() const { return FCaptionColor.get(); }
-    TRect Border() const { return FBorder; }
-    void SetBorder(const TRect& Value) { FBorder = Value; }
+    TXBorders* Border() const { return FBorder.get(); }
 
     void AdjustClientRect(TControl* Control, TRect& Rect) override;
     void PaintNonClient(TCustomForm* Form, TCanvas* Canvas) override;
@@ -129,7 +126,7 @@ private:
     TOwnedPtr<TXFormColorData> FAlphaColor;
     TOwnedPtr<TXFormColorData> FColor;
     TOwnedPtr<TXActiveColorData> FCaptionColor;
-    TRect FBorder {};
+    TOwnedPtr<TXBorders> FBorder;
 };
 
 class TXFormSkinData : public TXCustomFormSkinData {
@@ -157,6 +154,8 @@ public:
     void SetBorderStyle(TFormBorderStyle Value);
     TPosition Position() const { return FPosition; }
     void SetPosition(TPosition Value);
+    TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
+    void SetDefaultMonitor(TDefaultMonitor Value);
     bool optShowTaskBar() const { return FShowTaskBar; }
     void SetoptShowTaskBar(bool Value);
 
@@ -183,6 +182,7 @@ private:
     String FSkinStyle;
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
+    TDefaultMonitor FDefaultMonitor = dmActiveForm;
     bool FShowTaskBar = true;
     TXCaptionFrameClass FCaptionFrameClass = nullptr;
     TComponent* FTarget = nullptr;
@@ -323,6 +323,16 @@ private:
     Integer FLeft = 0;
     Integer FTop = 0;
 };
+
+// The component is in the designer (its design-time behaviour applies).
+inline bool Designing(const TComponent* C)
+{
+    return C->ComponentState().Contains(csDesigning);
+}
+
+// Puts the form among the application object's task-bar forms, or takes
+// it out.
+void ListOnTaskBar(TComponent* Form, bool Listed);
 
 // Moves Form inside Monitor's work area (null: the form's own monitor); the
 // left and top edges win; the size stays.

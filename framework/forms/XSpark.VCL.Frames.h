@@ -14,8 +14,8 @@
 #include "core/XCore.Engine.Aspects.h"
 #include "graphics/XSpark.VCL.h"
 
-class TXCustomFrame : public TXControlOf<TCustomControl>, public IXObserver {
-    X_CLASS(TXCustomFrame, TXControlOf<TCustomControl>)
+class TXCustomFrame : public TXControlOf<TFrame>, public IXObserver {
+    X_CLASS(TXCustomFrame, TXControlOf<TFrame>)
     X_INTERFACES(TXCustomFrame, IXObserver)
     X_NOT_COUNTED
 public:

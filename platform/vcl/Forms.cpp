@@ -1,4 +1,5 @@
 #include "vcl/Forms.h"
+#include <cwctype>
 #include "rtl/StringList.h"
 #include "win/Input.h"
 #include "win/Presenter.h"
@@ -439,4 +440,18 @@ TStrings* TScreen::Fonts()
     FcPatternDestroy(Pattern);
     FcConfigDestroy(Config);
     return FFonts.get();
+}
+
+bool IsAccel(Char Key, const String& Caption)
+{
+    for (size_t I = 0; I + 1 < Caption.size(); ++I) {
+        if (Caption[I] != u'&')
+            continue;
+        if (Caption[I + 1] == u'&') {
+            ++I; // "&&" is an ampersand shown
+            continue;
+        }
+        return std::towupper(wint_t(Caption[I + 1])) == std::towupper(wint_t(Key));
+    }
+    return false;
 }

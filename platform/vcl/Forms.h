@@ -387,11 +387,6 @@ class TForm : public TCustomForm {
     X_CLASS(TForm, TCustomForm)
 };
 
-// Disables the thread's shown and enabled windows other than Active, and
-// answers them; EnableTaskWindows enables those still alive again.
-std::vector<HWND> DisableTaskWindows(HWND Active);
-void EnableTaskWindows(const std::vector<HWND>& Windows);
-
 class TScrollingWinControl;
 
 // One scroll bar of a scrolling control, drawn in the control's frame.
@@ -526,6 +521,15 @@ public:
 class TFrame : public TCustomFrame {
     X_CLASS(TFrame, TCustomFrame)
 };
+
+// The caption's accelerator (the character after a single "&") is Key,
+// without regard to case.
+bool IsAccel(Char Key, const String& Caption);
+
+// Disables the thread's shown and enabled windows other than Active, and
+// answers them; EnableTaskWindows enables those still alive again.
+std::vector<HWND> DisableTaskWindows(HWND Active);
+void EnableTaskWindows(const std::vector<HWND>& Windows);
 
 // The form a control lives on, null for none.
 TCustomForm* GetParentForm(TControl* Control);

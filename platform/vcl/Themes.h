@@ -212,6 +212,11 @@ public:
     // False: only the system style is there.
     static bool TrySetStyle(StringView Name);
     static TCustomStyleEngine* Engine();
+    // A style besides the system one, borrowed until unregistered (a
+    // test's stand-in: the programs register none). A name already there
+    // is refused.
+    static void RegisterStyle(TCustomStyleServices* Style);
+    static void UnRegisterStyle(TCustomStyleServices* Style);
 };
 
 TCustomStyleServices* StyleServices();

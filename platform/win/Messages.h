@@ -198,6 +198,19 @@ constexpr Integer SW_SHOWMINNOACTIVE = 7;
 constexpr Integer SW_SHOWNA = 8;
 constexpr Integer SW_RESTORE = 9;
 
+// A window being sized (lParam the RECT* that may be changed; answer 1
+// when changed) or moved by the user; wParam of WM_SIZING the edge.
+constexpr UINT WM_SIZING = 0x0214;
+constexpr UINT WM_MOVING = 0x0216;
+constexpr WPARAM WMSZ_LEFT = 1;
+constexpr WPARAM WMSZ_RIGHT = 2;
+constexpr WPARAM WMSZ_TOP = 3;
+constexpr WPARAM WMSZ_TOPLEFT = 4;
+constexpr WPARAM WMSZ_TOPRIGHT = 5;
+constexpr WPARAM WMSZ_BOTTOM = 6;
+constexpr WPARAM WMSZ_BOTTOMLEFT = 7;
+constexpr WPARAM WMSZ_BOTTOMRIGHT = 8;
+
 // wParam of WM_SYSCOMMAND.
 constexpr WPARAM SC_SIZE = 0xF000;
 constexpr WPARAM SC_MOVE = 0xF010;

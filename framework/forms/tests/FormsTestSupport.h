@@ -19,7 +19,10 @@ protected:
         Skin = New<XSkin::TXSkin>(Holder);
         Data = New<TXFormSkinData>(Holder);
         Data->SetName(u"Form");
-        Data->SetBorder({ 4, 30, 5, 6 });
+        Data->Border()->SetLeft(4);
+        Data->Border()->SetTop(30);
+        Data->Border()->SetRight(5);
+        Data->Border()->SetBottom(6);
         Data->Color()->SetcolOff(0x00806040);
         Data->Color()->SetcolOn(0x00C08040);
         Data->CaptionColor()->SetcolOff(0x00C0C0C0);

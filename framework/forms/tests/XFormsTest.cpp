@@ -247,3 +247,77 @@ TEST_F(SkinnedForms, StoreWindowRoundTrip)
     EXPECT_TRUE(State->RestoreWindow(G));
     EXPECT_EQ(G->BoundsRect(), F->BoundsRect());
 }
+
+TEST_F(SkinnedForms, AnchorPoint)
+{
+    struct TCase {
+        TPoint Anchor;
+        TAnchors Anchors;
+        TPoint Expected;
+    };
+    const TCase Cases[] = {
+        { { 300, 50 }, { akRight }, { 200, 100 } },
+        { { 300, 0 }, { akRight }, { 100, 100 } }, // unset: the form's own place
+        { { 300, 250 }, { akRight, akBottom }, { 200, 50 } },
+        { { 300, 250 }, { akLeft, akTop }, { 100, 100 } },
+    };
+    for (const TCase& C : Cases) {
+        auto* F = New<TXWinForm>(nullptr);
+        F->SetBounds(100, 100, 100, 200);
+        F->SetPosition(poDesigned);
+        F->SetAnchors(C.Anchors);
+        F->SetAnchorPoint(C.Anchor);
+        F->Show();
+        EXPECT_EQ(F->Left(), C.Expected.X);
+        EXPECT_EQ(F->Top(), C.Expected.Y);
+        F->Free();
+    }
+}
+
+TEST_F(SkinnedForms, AlphaStyleFormsAreCutToARegionOverTheirCompanion)
+{
+    Data->SetAlphaStyle(true);
+    Data->AlphaColor()->SetAlpha(100);
+    Data->AlphaColor()->SetcolOff(0x00102030);
+    Data->AlphaColor()->SetcolOn(0x00102030);
+    Data->Color()->SetAlpha(230);
+    TXForm* F = NewForm();
+    auto* Child = Add<ControlTests::TProbePanel>(F, { 20, 20, 120, 80 }, clWhite);
+    Child->SetParent(F);
+    Skinned(F);
+    F->Show();
+    Pump();
+    ASSERT_NE(F->Companion(), nullptr);
+    EXPECT_EQ(F->AlphaBlendValue(), 230);
+    EXPECT_EQ(F->Companion()->AlphaBlendValue(), 100);
+    EXPECT_EQ(F->Companion()->Color(), TColor(0x00102030));
+    EXPECT_TRUE(F->Companion()->Visible());
+    EXPECT_EQ(F->Companion()->BoundsRect(), F->BoundsRect());
+    F->SetBounds(150, 120, F->Width(), F->Height());
+    EXPECT_EQ(F->Companion()->BoundsRect(), F->BoundsRect());
+    // The region: the border strips and the child, moved by the borders.
+    std::vector<RECT> Shape;
+    ASSERT_TRUE(GetWindowShape(F->Handle(), Shape));
+    HRGN Expected = CreateRectRgn(0, 0, 0, 0);
+    HRGN Got = CreateRectRgn(0, 0, 0, 0);
+    for (const TRect& R : std::initializer_list<TRect> { { 0, 0, 4, F->Height() }, { 0, 0, F->Width(), 30 },
+             { F->Width() - 5, 0, F->Width(), F->Height() }, { 0, F->Height() - 6, F->Width(), F->Height() },
+             { 24, 50, 124, 110 } }) {
+        HRGN Part = CreateRectRgnIndirect(R);
+        CombineRgn(Expected, Expected, Part, RGN_OR);
+        DeleteObject(Part);
+    }
+    GetWindowRgn(F->Handle(), Got);
+    EXPECT_TRUE(EqualRgn(Expected, Got));
+    DeleteObject(Expected);
+    DeleteObject(Got);
+    // A point in a cut-out reaches the window below: the companion.
+    EXPECT_EQ(WindowFromPoint({ F->Left() + 200, F->Top() + 150 }), F->Companion()->Handle());
+    EXPECT_EQ(WindowFromPoint({ F->Left() + 30, F->Top() + 60 }), Child->Handle());
+    // Without the skin: no region, no companion, opaque.
+    F->Style()->SetSkinData(nullptr);
+    EXPECT_FALSE(GetWindowShape(F->Handle(), Shape));
+    EXPECT_EQ(F->Companion(), nullptr);
+    EXPECT_EQ(F->AlphaBlendValue(), 255);
+    Pump();
+}

@@ -198,3 +198,176 @@ TEST(ScrollBars, ArrowsPagesAndTheScrollEventDecideThePosition)
     EXPECT_EQ(Changes, 6);
     EXPECT_THROW(Bar->SetParams(0, 10, 5), EInvalidOperation);
 }
+
+namespace {
+
+class SpeedButtons : public TFormFixture {
+protected:
+    TSpeedButton* AddSpeed(Integer X, Integer Group, const String& Caption = u"")
+    {
+        auto* B = New<TSpeedButton>(Form);
+        B->SetParent(Form);
+        B->SetBounds(X, 10, 60, 24);
+        B->SetGroupIndex(Group);
+        B->SetCaption(Caption);
+        B->OnClick = [this, B](TObject*) { Log.push_back(B); };
+        return B;
+    }
+    std::vector<TSpeedButton*> Log;
+};
+
+// A 16 x 16 glyph per state, each its own colour on a magenta ground.
+TOwnedPtr<TBitmap> StateGlyphs(Integer Count)
+{
+    TOwnedPtr<TBitmap> Glyph(MakeOwned<TBitmap>());
+    Glyph->SetPixelFormat(pf24bit);
+    Glyph->SetSize(16 * Count, 16);
+    TCanvas* C = Glyph->Canvas();
+    C->Brush()->SetColor(0xFF00FF);
+    C->FillRect({ 0, 0, 16 * Count, 16 });
+    const TColor Colors[] = { 0xC00000, 0x808080, 0x0000C0, 0x00A000 };
+    for (Integer I = 0; I < Count; ++I) {
+        C->Brush()->SetColor(Colors[I]);
+        C->FillRect({ 16 * I + 3, 3, 16 * I + 13, 13 });
+    }
+    return Glyph;
+}
+
+}
+
+TEST_F(SpeedButtons, AGroupKeepsOneButtonDownAndAllUpOnlyWhenAllowed)
+{
+    TSpeedButton* A = AddSpeed(10, 1);
+    TSpeedButton* B = AddSpeed(80, 1);
+    TSpeedButton* Plain = AddSpeed(150, 0);
+    Form->Show();
+    Pump();
+    struct TCase {
+        const char* Name;
+        TSpeedButton* Target;
+        bool AllowAllUp;
+        bool ADown, BDown;
+    };
+    const TCase Cases[] = {
+        { "a click puts a grouped button down", A, false, true, false },
+        { "the other goes down, the first up", B, false, false, true },
+        { "the last down stays down", B, false, false, true },
+        { "unless all may be up", B, true, false, false },
+        { "a plain button never stays down", Plain, false, false, false },
+    };
+    for (const TCase& C : Cases) {
+        A->SetAllowAllUp(C.AllowAllUp);
+        Log.clear();
+        Click({ C.Target->Left() + 5, 15 });
+        EXPECT_EQ(A->Down(), C.ADown) << C.Name;
+        EXPECT_EQ(B->Down(), C.BDown) << C.Name;
+        EXPECT_EQ(B->AllowAllUp(), C.AllowAllUp) << C.Name << ": the group shares it";
+        EXPECT_EQ(Log, std::vector<TSpeedButton*> { C.Target }) << C.Name;
+        EXPECT_EQ(Plain->Down(), false) << C.Name;
+    }
+    // Pressed, then let go outside: no click, the button back up.
+    Log.clear();
+    Press({ 155, 15 }, true);
+    EXPECT_EQ(Plain->State(), bsDown);
+    Move({ 300, 200 });
+    EXPECT_EQ(Plain->State(), bsUp);
+    Press({ 300, 200 }, false);
+    EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(SpeedButtons, AHandlerThatFreesItsButtonEndsClean)
+{
+    TSpeedButton* A = AddSpeed(10, 1);
+    A->OnClick = [](TObject* Sender) { static_cast<TSpeedButton*>(Sender)->Free(); };
+    Form->Show();
+    Pump();
+    Click({ 15, 15 });
+    EXPECT_EQ(Form->ControlCount(), 0);
+}
+
+TEST_F(SpeedButtons, TheGlyphShowsThePictureOfItsStateAndItsGroundSeeThrough)
+{
+    Form->SetColor(clBtnFace);
+    TSpeedButton* B = AddSpeed(10, 1);
+    TOwnedPtr<TBitmap> Glyph = StateGlyphs(4);
+    B->SetGlyph(Glyph.get());
+    B->SetNumGlyphs(4);
+    Form->Show();
+    Pump();
+    const TPoint Middle { 10 + 30, 10 + 12 };
+    EXPECT_EQ(PixelAt(Middle), 0xC00000u) << "up";
+    EXPECT_EQ(PixelAt({ Middle.X - 7, Middle.Y }), ColorToRGB(clBtnFace)) << "magenta is see-through";
+    B->SetDown(true);
+    Pump();
+    EXPECT_EQ(PixelAt({ Middle.X + 1, Middle.Y + 1 }), 0x00A000u) << "down in its group";
+    B->SetAllowAllUp(true);
+    B->SetDown(false);
+    B->SetEnabled(false);
+    Pump();
+    EXPECT_EQ(PixelAt(Middle), 0x808080u) << "its own disabled picture";
+    B->SetNumGlyphs(1);
+    Pump();
+    const TColor Grey = PixelAt(Middle);
+    EXPECT_EQ(Grey & 0xFF, (Grey >> 8) & 0xFF) << "the first picture greyed";
+}
+
+TEST_F(SpeedButtons, GalleryOfAScrollBoxWithBarsScrollBarsAndSpeedButtonsAt96And144Dpi)
+{
+    for (Integer Dpi : { 96, 144 }) {
+        SetScreenDPI(Dpi, Dpi);
+        auto Px = [Dpi](Integer N) { return MulDiv(N, Dpi, 96); };
+        TOwnedPtr<TForm> Host(MakeOwned<TForm>(nullptr));
+        Host->SetColor(clBtnFace);
+        Host->Font()->SetHeight(-Px(12));
+        Host->SetBounds(50, 50, Px(420), Px(250));
+        auto* Box = New<TScrollBox>(Host.get());
+        Box->SetParent(Host.get());
+        Box->SetBounds(Px(10), Px(10), Px(180), Px(140));
+        Box->SetColor(clWindow);
+        for (Integer I = 0; I < 6; ++I) {
+            auto* P = New<TProbePanel>(Host.get());
+            P->SetParent(Box);
+            P->SetColor(I % 2 ? 0x60A0E0 : 0xE0A060);
+            P->SetBounds(Px(10 + 50 * I), Px(10 + 40 * I), Px(60), Px(50));
+        }
+        Box->VertScrollBar()->SetPosition(Px(40));
+        auto* H = New<TScrollBar>(Host.get());
+        H->SetParent(Host.get());
+        H->SetBounds(Px(10), Px(160), Px(180), GetSystemMetrics(SM_CYHSCROLL));
+        H->SetParams(30, 0, 100);
+        H->SetPageSize(25);
+        auto* V = New<TScrollBar>(Host.get());
+        V->SetKind(sbVertical);
+        V->SetParent(Host.get());
+        V->SetBounds(Px(200), Px(10), GetSystemMetrics(SM_CXVSCROLL), Px(140));
+        V->SetParams(80, 0, 100);
+        V->SetPageSize(10);
+        TOwnedPtr<TBitmap> Glyph = StateGlyphs(1);
+        const char16_t* Captions[] = { u"Up", u"Down", u"Flat", u"Hot", u"Off" };
+        for (Integer I = 0; I < 5; ++I) {
+            auto* B = New<TSpeedButton>(Host.get());
+            B->SetParent(Host.get());
+            B->SetBounds(Px(230), Px(10 + 30 * I), Px(80), Px(26));
+            B->SetGlyph(Glyph.get());
+            B->SetCaption(Captions[I]);
+            B->SetGroupIndex(I == 1 ? 1 : 0);
+            B->SetDown(I == 1);
+            B->SetFlat(I >= 2);
+            B->SetEnabled(I != 4);
+            if (I == 3)
+                B->Perform(CM_MOUSEENTER);
+        }
+        auto* Top = New<TSpeedButton>(Host.get());
+        Top->SetParent(Host.get());
+        Top->SetBounds(Px(320), Px(10), Px(80), Px(60));
+        Top->SetGlyph(Glyph.get());
+        Top->SetLayout(blGlyphTop);
+        Top->SetCaption(u"Above");
+        Host->Show();
+        Pump();
+        EXPECT_TRUE(Box->VertScrollBar()->IsScrollBarVisible());
+        EXPECT_TRUE(Box->HorzScrollBar()->IsScrollBarVisible());
+        SavePicture(Host->Handle(), "vcl-scrolling-speed-buttons-" + std::to_string(Dpi) + ".png");
+    }
+    SetScreenDPI(96, 96);
+}
