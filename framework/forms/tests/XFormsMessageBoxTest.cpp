@@ -1,6 +1,7 @@
 // The message box: its layout, its answers, the windows it disables and
 // gives back, and pictures of it to look at.
 #include "FormsTestSupport.h"
+#include "ModalScript.h"
 #include "core/XCore.ScreenMetrics.h"
 #include "forms/XForms.MessageBox.h"
 #include "graphics/XSpark.VCL.Images.h"
@@ -29,30 +30,16 @@ protected:
     {
         TSkinnedFixture::SetUp();
         Application->SetTitle(u"Probe application");
-        Steps = CreateHiddenWindow([this](HWND, UINT Msg, WPARAM, LPARAM) -> LRESULT {
-            if (Msg == WM_APP && Next < Script.size()) {
-                // Each step runs inside the box's modal loop.
-                const size_t Step = Next++;
-                Script[Step](FindBox());
-                if (Next < Script.size())
-                    PostMessage(Steps, WM_APP, 0, 0);
-            }
-            return 0;
-        });
     }
-    void TearDown() override
+    // Runs Box (which shows a message box) with Steps played inside it.
+    Integer Run(const std::function<Integer()>& Box, std::vector<std::function<void(TXWinForm*)>> Steps)
     {
-        DestroyWindow(Steps);
-        TSkinnedFixture::TearDown();
-    }
-    // Runs Box (which shows a message box) with Script played inside it.
-    Integer Run(const std::function<Integer()>& Box, std::vector<std::function<void(TXWinForm*)>> Steps_)
-    {
-        Script = std::move(Steps_);
-        Next = 0;
-        PostMessage(Steps, WM_APP, 0, 0);
+        std::vector<TModalScript::TStep> Script;
+        for (auto& Step : Steps)
+            Script.push_back([Step] { Step(FindBox()); });
+        Player.Start(std::move(Script));
         const Integer Answer = Box();
-        EXPECT_EQ(Next, Script.size()) << "steps left";
+        EXPECT_TRUE(Player.Done()) << "steps left";
         return Answer;
     }
     static TXWinForm* FindBox()
@@ -107,9 +94,7 @@ protected:
         };
     }
 
-    HWND Steps = nullptr;
-    std::vector<std::function<void(TXWinForm*)>> Script;
-    size_t Next = 0;
+    TModalScript Player;
 };
 
 }
@@ -223,22 +208,18 @@ TEST_F(MessageBoxes, OverAModalDialogOnlyWhatTheBoxDisabledComesBack)
         States.push_back(std::string(When) + ": main " + (IsWindowEnabled(Form->Handle()) ? "on" : "off")
             + ", dialog " + (IsWindowEnabled(Dialog->Handle()) ? "on" : "off"));
     };
-    Dialog->OnShow = [&](TObject*) {
-        PostMessage(Steps, WM_APP, 0, 0);
-    };
-    Script = { [&](TXWinForm*) {
-                  Record("dialog");
-                  // The next step runs inside the box.
-                  PostMessage(Steps, WM_APP, 0, 0);
-                  EXPECT_EQ(XMessageBox(u"Over the dialog", u"", IDI_ASTERISK, 1, TXCmdOK::StaticClass()), 1);
-                  Record("after box");
-                  Dialog->SetModalResult(mrOk);
-              },
-        [&](TXWinForm* Box) {
+    Player.Start({ [&] {
+                      Record("dialog");
+                      // The next step runs inside the box.
+                      Player.Post();
+                      EXPECT_EQ(XMessageBox(u"Over the dialog", u"", IDI_ASTERISK, 1, TXCmdOK::StaticClass()), 1);
+                      Record("after box");
+                      Dialog->SetModalResult(mrOk);
+                  },
+        [&] {
             Record("box");
-            Box->SetModalResult(1);
-        } };
-    Next = 0;
+            FindBox()->SetModalResult(1);
+        } });
     Dialog->ShowModal();
     Record("after dialog");
     Dialog->Free();
