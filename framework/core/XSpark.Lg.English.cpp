@@ -34,6 +34,8 @@ constexpr TXEnglishWord Words[] = {
     { 0x81000F42u, "Open folder" },
     { 0x810016B8u, "Open" },
     { 0x81000980u, "Save" },
+    { 0x8200B1F5u, "Do not show this message again" },
+    { 0x8600E993u, "The dialog could not be shown." },
 };
 
 }

@@ -420,11 +420,11 @@ TControl* TWinControl::ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWi
     return nullptr;
 }
 
-void TWinControl::Broadcast(TMessage& Message)
+bool TWinControl::ForEachChild(const std::function<bool(TControl*)>& Fn)
 {
     std::vector<TControl*> All(FControls.begin(), FControls.end());
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
-    // A handler may free or move any child, or this control.
+    // A call may free or move any child, or this control.
     TLifeWatches Children;
     for (TControl* C : All)
         Children.Add(C->FLife);
@@ -432,11 +432,22 @@ void TWinControl::Broadcast(TMessage& Message)
     for (size_t I = 0; I < All.size(); ++I) {
         if (Children.Freed(I) || All[I]->FParent != this)
             continue;
-        const TWindowMethod Method = All[I]->FWindowProc;
-        Method(Message);
-        if (Watch.Freed() || Message.Result != 0)
-            return;
+        const bool Stop = Fn(All[I]);
+        if (Watch.Freed())
+            return false;
+        if (Stop)
+            break;
     }
+    return true;
+}
+
+void TWinControl::Broadcast(TMessage& Message)
+{
+    ForEachChild([&](TControl* C) {
+        const TWindowMethod Method = C->FWindowProc;
+        Method(Message);
+        return Message.Result != 0;
+    });
 }
 
 void TWinControl::NotifyControls(UINT Msg)
@@ -472,16 +483,10 @@ void TWinControl::AnchorControls()
 {
     const TRect Client = ClientRect();
     const TPoint Size { Client.Width(), Client.Height() };
-    std::vector<TControl*> All(FControls.begin(), FControls.end());
-    All.insert(All.end(), FWinControls.begin(), FWinControls.end());
-    // A resize handler may free any child, or this control.
-    TLifeWatches Children;
-    for (TControl* C : All)
-        Children.Add(C->FLife);
-    TLifeWatch Watch(FLife);
-    for (size_t I = 0; I < All.size() && !Watch.Freed(); ++I)
-        if (!Children.Freed(I) && All[I]->FParent == this)
-            All[I]->ApplyAnchors(Size);
+    ForEachChild([&](TControl* C) {
+        C->ApplyAnchors(Size);
+        return false;
+    });
 }
 
 void TWinControl::DoAlign(TAlign AAlign, TRect& Rect)

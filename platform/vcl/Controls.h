@@ -578,6 +578,9 @@ private:
     friend class TControl;
     friend LRESULT ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
     void DoAlign(TAlign AAlign, TRect& Rect);
+    // Fn on each child that is still one (a call may free or move any
+    // child) until it answers true; false when a call freed this control.
+    bool ForEachChild(const std::function<bool(TControl*)>& Fn);
     bool IsControlMouseMsg(TMessage& Message);
     void TrackMouse(TControl* Target);
     void UpdateBoundsFromWindow();

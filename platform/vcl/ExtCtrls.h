@@ -107,6 +107,7 @@ class TPanel : public TCustomPanel {
 };
 
 enum TBevelStyle { bsLowered, bsRaised };
+X_ENUM_INFO(TBevelStyle, bsLowered, bsRaised)
 
 // A graphic control that draws a lowered or raised box, frame or line
 // (two pixels: shadow and highlight), as dialogs use to set parts apart.

@@ -3,6 +3,8 @@
 #include "win/Presenter.h"
 #include <memory>
 
+using namespace WinDetail;
+
 namespace {
 
 // A top-level window of the calling thread; null otherwise.
