@@ -26,6 +26,7 @@ inline TOwnedPtr<TXPageObject> NewPage(Integer W, Integer H, Integer L = 0, Inte
 {
     TOwnedPtr<TXPageObject> Page(New<TXPageObject>());
     Page->SetPageSize(W, H, L, T, R, B);
+    Page->GetBgItem()->SetColorProp(100, 0xFFFFFF);
     return Page;
 }
 
