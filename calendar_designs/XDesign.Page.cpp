@@ -289,7 +289,15 @@ void TXPageObject::RemoveFrom(TXDesignList* List, bool& Member, TXDesignItem* It
     if (!Member)
         return;
     Member = false;
-    List->Extract(Item);
+    // Items leave mostly from the ends (chains insert at the front, the
+    // remaining list appends), so a long page is not searched each time.
+    const Integer N = List->Count();
+    if (N > 0 && List->Items(N - 1) == Item)
+        List->Delete(N - 1);
+    else if (N > 0 && List->Items(0) == Item)
+        List->Delete(0);
+    else
+        List->Extract(Item);
 }
 
 void TXPageObject::InsertAtChainFront(TXDesignList* Chain, bool& Member, TXDesignItem* Item)
@@ -379,9 +387,10 @@ Integer TXPageObject::EdgeReference(TXAnchorEdge Edge, Integer Target, bool Full
         return 0;
     const bool Horizontal = Edge == aeLeft || Edge == aeRight;
     const Integer Follow = Edge == aeLeft ? dipAlLTo : Edge == aeRight ? dipAlRTo : Edge == aeTop ? dipAlTTo : dipAlBTo;
-    // A chain of invisible targets ends after as many steps as the chain
-    // has items; a cycle or a target nobody carries falls back to the page.
-    Integer Steps = (Horizontal ? FXChain : FYChain)->Count();
+    // A walk through invisible targets meets each id once at most; longer
+    // is a cycle. A cycle or a target nobody carries falls back to the page.
+    ChainItem(Horizontal, 0);
+    Integer Steps = Integer((Horizontal ? FXIndex : FYIndex).size());
     while (Target > 0 && Steps-- >= 0) {
         TXDesignItem* Item = ChainItem(Horizontal, Target);
         if (!Item)
