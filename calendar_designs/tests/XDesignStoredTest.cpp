@@ -160,3 +160,31 @@ TEST(DesignStoredPages, HostileTextsFinishBounded)
 }
 
 }
+
+#include "calendar_designs/XDesign.Templates.h"
+
+namespace {
+
+TEST(DesignStoredPages, ShippedLayoutsLoadAndSaveToTheSameText)
+{
+    ASSERT_FALSE(DesignTemplates().empty());
+    for (const TXDesignTemplate& T : DesignTemplates()) {
+        SCOPED_TRACE(T.Name);
+        const String Text = DesignTemplateText(S(T.Name));
+        auto Stored = NewStored();
+        TOwnedPtr<TXPageObject> Page(New<TXPageObject>());
+        ASSERT_TRUE(Stored->LoadInto(Text, Page.get(), false));
+        EXPECT_EQ(Stored->SaveFrom(Page.get()), Text);
+        // Every layout is pictured at 1920 x 1080 for a person to look at.
+        Page->RescaleTo(1920, 1080, 0, 0, 0, 40);
+        for (Integer I = 0; I < Page->AllItems()->Count(); ++I)
+            if (auto* Live = DynamicCast<TXDLiveImageItem>(Page->AllItems()->Items(I)))
+                Live->SetColorProp(100, 0x3070C0 + 0x202020 * I);
+        TOwnedPtr<TBitmap> B(MakeOwned<TBitmap>());
+        ASSERT_TRUE(Page->RenderPage(B.get(), true));
+        SaveDesignPicture(B.get(), std::string("layout-") + T.Name + ".png");
+    }
+    EXPECT_TRUE(DesignTemplateText(u"no such layout").empty());
+}
+
+}
