@@ -352,14 +352,23 @@ void TXPageObject::SortChain(TXDesignList* Chain, bool Horizontal)
     const Integer B = First->GetIntProp(Horizontal ? dipAlRTo : dipAlBTo);
     if (A < 1 && B < 1)
         return;
+    auto IdAt = [&](Integer I) { return Horizontal ? Chain->Items(I)->AXIdx() : Chain->Items(I)->AYIdx(); };
     Integer IA = -1, IB = -1;
-    for (Integer I = 1; I < Chain->Count() && (IA < 0 || IB < 0); ++I) {
-        const Integer Id = Horizontal ? Chain->Items(I)->AXIdx() : Chain->Items(I)->AYIdx();
-        if (Id == A)
-            IA = I;
-        if (Id == B)
-            IB = I;
-    }
+    if (A < 1 || B < 1) {
+        // One target only: the forward scan would run to the end and keep
+        // its last match, which a scan from the end finds first.
+        const Integer T = A < 1 ? B : A;
+        for (Integer I = Chain->Count() - 1; I >= 1 && IA < 0; --I)
+            if (IdAt(I) == T)
+                IA = I;
+    } else
+        for (Integer I = 1; I < Chain->Count() && (IA < 0 || IB < 0); ++I) {
+            const Integer Id = IdAt(I);
+            if (Id == A)
+                IA = I;
+            if (Id == B)
+                IB = I;
+        }
     if (IA >= 0 || IB >= 0)
         Chain->Move(0, std::max(IA, IB));
 }
