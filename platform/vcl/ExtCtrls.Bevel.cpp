@@ -31,8 +31,8 @@ void TBevel::Paint()
     TCanvas* C = Canvas();
     const TColor Shadow = clBtnShadow;
     const TColor Light = clBtnHighlight;
-    const TColor Top = FStyle == bsLowered ? Shadow : Light;
-    const TColor Bottom = FStyle == bsLowered ? Light : Shadow;
+    const TColor Top = FStyle == TBevelStyle::bsLowered ? Shadow : Light;
+    const TColor Bottom = FStyle == TBevelStyle::bsLowered ? Light : Shadow;
     const TRect R = ClientRect();
     TBrush* Brush = C->Brush();
     Brush->SetStyle(bsSolid);

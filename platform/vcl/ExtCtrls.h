@@ -106,8 +106,13 @@ class TPanel : public TCustomPanel {
     X_CLASS(TPanel, TCustomPanel)
 };
 
+// In a namespace of its own: the design pages have border styles of the
+// same names. Callers write TBevelStyle::bsLowered.
+namespace BevelStyles {
 enum TBevelStyle { bsLowered, bsRaised };
 X_ENUM_INFO(TBevelStyle, bsLowered, bsRaised)
+} // namespace BevelStyles
+using BevelStyles::TBevelStyle;
 
 // A graphic control that draws a lowered or raised box, frame or line
 // (two pixels: shadow and highlight), as dialogs use to set parts apart.
@@ -126,5 +131,5 @@ protected:
 
 private:
     TBevelShape FShape = bsBox;
-    TBevelStyle FStyle = bsLowered;
+    TBevelStyle FStyle = TBevelStyle::bsLowered;
 };

@@ -3,6 +3,7 @@
 #include "win/Input.h"
 #include "win/Metrics.h"
 #include "win/Painting.h"
+#include "win/WindowTree.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TControlScrollBar)

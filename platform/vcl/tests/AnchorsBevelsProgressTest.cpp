@@ -115,21 +115,21 @@ TEST_F(Bevels, LinesAndBoxesDrawShadowAndHighlightWhereTheShapeSays)
     };
     // The bevel lies at (20, 20) 100 x 40 on a white form.
     const TCase Cases[] = {
-        { bsTopLine, bsLowered, { 60, 20 }, Shadow },
-        { bsTopLine, bsLowered, { 60, 21 }, Light },
-        { bsTopLine, bsLowered, { 60, 22 }, 0xFFFFFF },
-        { bsTopLine, bsRaised, { 60, 20 }, Light },
-        { bsBottomLine, bsLowered, { 60, 58 }, Shadow },
-        { bsBottomLine, bsLowered, { 60, 59 }, Light },
-        { bsLeftLine, bsLowered, { 20, 40 }, Shadow },
-        { bsRightLine, bsRaised, { 119, 40 }, Shadow },
-        { bsBox, bsLowered, { 20, 40 }, Shadow },
-        { bsBox, bsLowered, { 119, 40 }, Light },
-        { bsBox, bsRaised, { 60, 20 }, Light },
-        { bsBox, bsRaised, { 60, 50 }, 0xFFFFFF },
-        { bsFrame, bsLowered, { 20, 40 }, Shadow },
-        { bsFrame, bsLowered, { 21, 40 }, Light },
-        { bsSpacer, bsLowered, { 20, 20 }, 0xFFFFFF },
+        { bsTopLine, TBevelStyle::bsLowered, { 60, 20 }, Shadow },
+        { bsTopLine, TBevelStyle::bsLowered, { 60, 21 }, Light },
+        { bsTopLine, TBevelStyle::bsLowered, { 60, 22 }, 0xFFFFFF },
+        { bsTopLine, TBevelStyle::bsRaised, { 60, 20 }, Light },
+        { bsBottomLine, TBevelStyle::bsLowered, { 60, 58 }, Shadow },
+        { bsBottomLine, TBevelStyle::bsLowered, { 60, 59 }, Light },
+        { bsLeftLine, TBevelStyle::bsLowered, { 20, 40 }, Shadow },
+        { bsRightLine, TBevelStyle::bsRaised, { 119, 40 }, Shadow },
+        { bsBox, TBevelStyle::bsLowered, { 20, 40 }, Shadow },
+        { bsBox, TBevelStyle::bsLowered, { 119, 40 }, Light },
+        { bsBox, TBevelStyle::bsRaised, { 60, 20 }, Light },
+        { bsBox, TBevelStyle::bsRaised, { 60, 50 }, 0xFFFFFF },
+        { bsFrame, TBevelStyle::bsLowered, { 20, 40 }, Shadow },
+        { bsFrame, TBevelStyle::bsLowered, { 21, 40 }, Light },
+        { bsSpacer, TBevelStyle::bsLowered, { 20, 20 }, 0xFFFFFF },
     };
     Form->Show();
     TBevel* Bevel = New<TBevel>(Form);
