@@ -211,7 +211,8 @@ void TXSkinPanel::PaintBevel()
 {
     TCanvas* C = Canvas();
     const TColor Color = ColorToRGB(FColor);
-    const auto [A, B] = BevelColors(Color, FBevelStyle);
+    const auto Colors = BevelColors(Color, FBevelStyle);
+    const TColor A = Colors.first, B = Colors.second;
     // A line in A with a line in B beside it: below a horizontal line,
     // right of a vertical one.
     auto Line = [&](Integer X1, Integer Y1, Integer X2, Integer Y2) {
