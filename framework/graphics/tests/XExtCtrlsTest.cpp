@@ -208,28 +208,33 @@ TEST_F(SkinPanels, Gallery)
     SavePicture(Form->Handle(), "skin-panels.png");
 }
 
-TEST(RollGlyphs, UpAndDownArrowsOnClearGround)
+TEST(RollGlyphs, UpAndDownArrowsOnTheSeeThroughColour)
 {
     struct {
         TBitmap* Glyph;
         Integer InkRow, ClearRow; // a row the arrow covers at its middle, and one it leaves clear
         const char* Name;
     } const Cases[] = {
-        { XUArrowBitmap(), 7, 1, "roll-up-glyph.png" },
-        { XDArrowBitmap(), 4, 10, "roll-down-glyph.png" },
+        { XUArrowBitmap(), 5, 1, "roll-up-glyph.png" },
+        { XDArrowBitmap(), 3, 7, "roll-down-glyph.png" },
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
         ASSERT_NE(C.Glyph, nullptr);
-        EXPECT_EQ(C.Glyph->Width(), 12);
-        EXPECT_EQ(C.Glyph->Height(), 12);
-        EXPECT_EQ(C.Glyph->PixelFormat(), pf32bit);
-        // Ink in the middle of the wide end, nothing in the corners.
-        const Byte* Ink = C.Glyph->ScanLine(C.InkRow) + 6 * 4; // BGRA
-        EXPECT_GT(Ink[3], 200);
+        EXPECT_EQ(C.Glyph->Width(), 9);
+        EXPECT_EQ(C.Glyph->Height(), 9);
+        // Ink in the middle of the wide end; magenta, the button's
+        // see-through colour, in the corners and the bottom-left pixel.
+        const Integer Bytes = C.Glyph->PixelFormat() == pf32bit ? 4 : 3; // BGR(A)
+        const Byte* Ink = C.Glyph->ScanLine(C.InkRow) + 4 * Bytes;
         EXPECT_LT(Ink[2], 100);
-        EXPECT_EQ(C.Glyph->ScanLine(C.ClearRow)[3], 0);
-        // Enlarged, to look at (clear pixels show black).
+        EXPECT_LT(Ink[0], 100);
+        for (const Byte* P : { C.Glyph->ScanLine(C.ClearRow), C.Glyph->ScanLine(8) }) {
+            EXPECT_EQ(P[2], 255);
+            EXPECT_EQ(P[1], 0);
+            EXPECT_EQ(P[0], 255);
+        }
+        // Enlarged, to look at.
         TOwnedPtr<TBitmap> Big(MakeOwned<TBitmap>());
         Big->SetSize(96, 96);
         Big->Canvas()->Brush()->SetColor(clWhite);
