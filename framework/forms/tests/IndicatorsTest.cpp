@@ -95,7 +95,7 @@ TEST_F(MarqueeHook, TheChunkWalksAcrossInTenStepsOfATenth)
     Tick();
     ASSERT_EQ(Style->Drawn.size(), 1u);
     EXPECT_EQ(Style->Drawn[0].first, teProgressChunkVert);
-    EXPECT_EQ(Style->Drawn[0].second, TRect(1, 41, 21, 46));
+    EXPECT_EQ(Style->Drawn[0].second, Rect(1, 41, 21, 46));
 }
 
 TEST_F(MarqueeHook, TheAnimationStartsOnlyForAMarqueeAndStopsForGood)

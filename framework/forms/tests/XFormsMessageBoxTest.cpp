@@ -115,7 +115,7 @@ TEST_F(MessageBoxes, LayoutFollowsCaptionTextAndIcon)
         { "short text beside the icon", u"Short.", u"Title", IDI_EXCLAMATION,
             [](const TSeen& S) {
                 ASSERT_TRUE(S.HasIcon);
-                EXPECT_EQ(S.Icon, TRect(16, 16, 48, 48));
+                EXPECT_EQ(S.Icon, Rect(16, 16, 48, 48));
                 // Centred on the 32-pixel icon, right of it.
                 EXPECT_EQ(S.Label.Top, 16 + (32 - S.Label.Height()) / 2);
                 EXPECT_EQ(S.Label.Left, 64);

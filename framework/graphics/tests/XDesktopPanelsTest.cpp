@@ -319,7 +319,7 @@ TEST_F(DesktopPanels, APopUpStaysInsideTheRightAndBottomOfTheWorkArea)
         MoveTo({ 1000, 600 });
         MoveTo(C.Cursor);
         EXPECT_TRUE(Popup->Visible());
-        EXPECT_EQ(TPoint(Popup->Left(), Popup->Top()), C.Expected);
+        EXPECT_EQ(Point(Popup->Left(), Popup->Top()), C.Expected);
         EXPECT_EQ(Popup->Width(), 200);
         Hot->Free(); // the pop-up goes with it
         Panels.pop_back();

@@ -51,7 +51,7 @@ TEST_F(Anchors, ChildrenKeepTheirDistanceToTheAnchoredEdges)
         EXPECT_EQ(Shape->BoundsRect(), C.After) << C.Name;
         // Back to the first size: back to the first place, no drift.
         Parent->SetBounds(0, 0, 200, 100);
-        EXPECT_EQ(Shape->BoundsRect(), TRect(150, 70, 190, 90)) << C.Name;
+        EXPECT_EQ(Shape->BoundsRect(), Rect(150, 70, 190, 90)) << C.Name;
         Shape->Free();
     }
 }
@@ -74,15 +74,15 @@ TEST_F(Anchors, APlaceGivenByTheProgramIsWhereTheAnchorsMeasureFrom)
     TProbeShape* Bottom = Child({ akRight, akBottom }, { 0, 0, 10, 12 });
     Bottom->SetAlign(alBottom);
     Parent->SetBounds(0, 0, 300, 200);
-    EXPECT_EQ(Bottom->BoundsRect(), TRect(0, 188, 300, 200));
+    EXPECT_EQ(Bottom->BoundsRect(), Rect(0, 188, 300, 200));
 }
 
 TEST_F(Anchors, ScalingMovesAnAnchoredChildOnceOnly)
 {
     TProbeShape* Shape = Child({ akRight, akBottom });
     Parent->ScaleBy(3, 2);
-    EXPECT_EQ(Parent->BoundsRect(), TRect(0, 0, 300, 150));
-    EXPECT_EQ(Shape->BoundsRect(), TRect(225, 105, 285, 135));
+    EXPECT_EQ(Parent->BoundsRect(), Rect(0, 0, 300, 150));
+    EXPECT_EQ(Shape->BoundsRect(), Rect(225, 105, 285, 135));
     // And its anchors measure from there.
     Parent->SetBounds(0, 0, 310, 150);
     EXPECT_EQ(Shape->Left(), 235);
