@@ -2,6 +2,7 @@
 // and a disc, so that scaled copies can be compared and a person sees
 // what they show.
 #pragma once
+#include "gdi/Bitmap.h"
 #include "gdi/JpegImage.h"
 #include "graphics/XMedia.Images.h"
 #include <cmath>
