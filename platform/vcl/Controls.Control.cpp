@@ -286,7 +286,11 @@ void TControl::SetVisible(bool Value)
         return;
     VisibleChanging();
     FVisible = Value;
+    // A control shown or hidden may be freed by what that sets off.
+    TLifeWatch Watch(FLife);
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0);
+    if (Watch.Freed())
+        return;
     if (FParent && FAlign != alNone)
         FParent->Realign();
     if (FParent)

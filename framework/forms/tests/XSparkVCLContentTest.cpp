@@ -76,7 +76,11 @@ TEST_F(Content, FactoryOrderNilAnswersAndDuplicates)
     for (const TCase& C : { TCase { 1, TFirstFrame::StaticClass() }, TCase { 2, TSecondFrame::StaticClass() },
              TCase { 3, TSecondFrame::StaticClass() } }) {
         SCOPED_TRACE(C.Kind);
-        IPtr<IInterface> Item(new TProbeContent(C.Kind, { 120, 80 }));
+        // Built as New builds it: the count starts at 0, so the last
+        // reference frees it.
+        auto* Probe = new TProbeContent(C.Kind, { 120, 80 });
+        Probe->AfterConstruction();
+        IPtr<IInterface> Item(Probe);
         Float->ShowContent(Item.Get());
         ASSERT_NE(Float->ContentControl(), nullptr);
         EXPECT_EQ(Float->ContentControl()->ClassType(), C.Expected);

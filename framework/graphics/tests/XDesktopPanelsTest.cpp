@@ -282,6 +282,8 @@ TEST_F(DesktopPanels, HandlersMayFreeTheirPanel)
     ClickAt({ 120, 120 });
     Log.reset();
     Pass(50);
+    R->Free();
+    Panels.pop_back();
     // OnMouseEnter frees a hot panel before it shows its pop-up.
     auto* Hot = NewPanel<TXHotDesktopPanel>(xhtCustom, { 400, 400, 480, 440 });
     Hot->SetPopupControl(New<TForm>(Hot));
