@@ -5,6 +5,7 @@
 #include "core/XSpark.Lg.h"
 #include "forms/XForms.MessageBox.h"
 #include "rtl/StrUtils.h"
+#include "rtl/Verify.h"
 
 X_REGISTER_CLASS(TXCustomWinDialog)
 X_REGISTER_CLASS(TXCustomCancelDialog)
