@@ -8,6 +8,7 @@
 #include <vector>
 
 enum TXUnits { muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen };
+X_ENUM_INFO(TXUnits, muPixels, muHiMetric, muHiEnglish, muMilimeters, muCenimeters, muInches, muTwips, muPoints, muScreen)
 
 // What a click on a spot does. 0 to 21 are the window layer's hit-test
 // codes (HTNOWHERE to HTHELP); the rest are the framework's own actions.

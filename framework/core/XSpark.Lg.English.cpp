@@ -21,6 +21,21 @@ constexpr TXEnglishWord Words[] = {
     { 2248172134u, "The copy was cancelled." },
     { 2164265694u, "Error" },
     { 2248207101u, "The card is no longer there." },
+    // Command buttons.
+    { 0x81004792u, "OK" },
+    { 0x8100CAD2u, "Close" },
+    { 0x8100BEF5u, "Cancel" },
+    { 0x81002000u, "Next" },
+    { 0x8200D24Du, "Check now" },
+    { 0x810023E3u, "No, thanks" },
+    { 0x8100589Cu, "Delete" },
+    { 0x8100BA12u, "Download" },
+    { 0x81003288u, "Run" },
+    { 0x81000F42u, "Open folder" },
+    { 0x810016B8u, "Open" },
+    { 0x81000980u, "Save" },
+    { 0x8200B1F5u, "Do not show this message again" },
+    { 0x8600E993u, "The dialog could not be shown." },
 };
 
 }

@@ -379,8 +379,6 @@ void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const
     StretchDrawResampled(Canvas, R, G.get(), Kernel);
 }
 
-namespace {
-
 TXImageObject* ItemPicture(TXImageItem* Item)
 {
     if (!Item)
@@ -389,8 +387,6 @@ TXImageObject* ItemPicture(TXImageItem* Item)
         return Thn->Thn();
     return Item->ImageData();
 }
-
-} // namespace
 
 void DrawImageItemDownScaled(TCanvas* Canvas, const TRect& R, TXImageItem* Item, const TXFilterKernel* Kernel)
 {

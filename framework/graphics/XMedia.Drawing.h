@@ -48,6 +48,9 @@ void DrawImageObjectAt(TCanvas* Canvas, Integer X, Integer Y, TXImageObject* Obj
 void DrawImageObjectPart(TCanvas* Canvas, const TRect& DestRect, const TRect& SourceRect, TXImageObject* Object);
 void DrawImageObjectOpacity(TCanvas* Canvas, const TRect& R, Byte Opacity, const TXFilterKernel* Kernel,
     TXImageObject* Object);
+// The picture an item shows: a thumbnail item's thumbnail when it has one,
+// else its picture; null without an item.
+TXImageObject* ItemPicture(TXImageItem* Item);
 void DrawImageItemDownScaled(TCanvas* Canvas, const TRect& R, TXImageItem* Item, const TXFilterKernel* Kernel);
 void DrawImageItemStretch(TCanvas* Canvas, const TRect& R, TXImageItem* Item, const TXFilterKernel* Kernel);
 // The icon entry that fits R best, from the stream's start. Bad data draws

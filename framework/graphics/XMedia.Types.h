@@ -10,6 +10,7 @@
 //     TColor Dark = C.ToColor();
 #pragma once
 #include "gdi/Graphic.h"
+#include "rtl/TypInfo.h"
 #include "rtl/Types.h"
 #include <algorithm>
 #include <cmath>
@@ -29,6 +30,8 @@ enum TXImagePosition {
     ipDownScaledBestFit,
     ipDownScaledCenter
 };
+X_ENUM_INFO(TXImagePosition, ipDefault, ipCustom, ipBestFit, ipStretch, ipFitWidth, ipFitHeight, ipCenter, ipTile,
+    ipColorOnly, ipDownScaledBestFit, ipDownScaledCenter)
 enum TXThnSize { thnSmall, thnMedium, thnLarge };
 enum TXColorChannel {
     ccMaster,

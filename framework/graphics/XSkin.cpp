@@ -83,8 +83,11 @@ void TXSkinData::Create(TComponent* AOwner)
 
 HRGN TXSkinData::CreateRegion(TControl* Control, bool Rounded)
 {
-    if (!Rounded || !Control)
-        return nullptr;
+    return Rounded && Control ? CreateRoundedBoundsRegion(Control) : nullptr;
+}
+
+HRGN CreateRoundedBoundsRegion(TControl* Control)
+{
     const TRect R = Control->BoundsRect();
     const Integer Corner = ScaleToDPI(3);
     return CreateRoundRectRgn(R.Left, R.Top, R.Right + 1, R.Bottom + 1, Corner, Corner);
@@ -227,7 +230,7 @@ void ReskinAllForms()
     }
 }
 
-void BroadcastSkinChanged(TCustomForm* Form)
+void BroadcastSkinChanged(TWinControl* Form)
 {
     if (!Form)
         return;

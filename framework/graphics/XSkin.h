@@ -125,11 +125,15 @@ XSkin::TXSkin* FindSkin(const String& Name);
 // The same without the fallback: null.
 XSkin::TXSkin* FindSkinExact(const String& Name);
 
+// The control's bounds (in its parent) with corners of 3 pixels at 96
+// DPI, scaled to the screen; the caller deletes the region.
+HRGN CreateRoundedBoundsRegion(TControl* Control);
+
 // Every form of the screen hears XM_SKINCHANGED and BroadcastSkinChanged.
 void ReskinAllForms();
-// ApplySkin on every skin component of the form, then XM_SKINCHANGED to
-// the form's controls.
-void BroadcastSkinChanged(TCustomForm* Form);
+// ApplySkin on every skin component of the form (or of a panel that owns
+// some), then XM_SKINCHANGED to its controls.
+void BroadcastSkinChanged(TWinControl* Form);
 
 // A form that paints with a skin answers it here; the skinned forms of the
 // forms layer do.

@@ -9,9 +9,9 @@
 
 X_REGISTER_CLASS(TxskWinData)
 
-namespace {
-
 #include "SkinPictures.inc"
+
+namespace {
 
 TxskWinData* TheData = nullptr;
 

@@ -27,6 +27,8 @@ enum TXPaintState : Byte {
     cstDisMix,
     cstHotMix
 };
+X_ENUM_INFO(TXPaintState, cstGroupDis, cstDis, cstHot, cstOff, cstOn, cstMix, cstPress, cstFocus, cstDisOn, cstHotOn,
+    cstFocusOn, cstDisMix, cstHotMix)
 
 // The state flags of a hit area or control, one byte. Either of the two
 // low bits means disabled; bit 3 means nothing.

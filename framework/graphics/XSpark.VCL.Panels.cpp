@@ -1,6 +1,7 @@
 #include "graphics/XSpark.VCL.Panels.h"
 #include "core/XCore.ScreenMetrics.h"
 #include "rtl/Units.h"
+#include "vcl/ControlsDetail.h"
 #include "vcl/Themes.h"
 #include <algorithm>
 
@@ -8,12 +9,21 @@ X_REGISTER_CLASS(TXCustomPanel)
 X_REGISTER_CLASS(TXPanel)
 X_REGISTER_CLASS(TXCustomGroupBox)
 X_REGISTER_CLASS(TXGroupBox)
+X_REGISTER_CLASS(TXScrollBox)
+X_REGISTER_CLASS(TXScrollBoxStyleHook)
+X_REGISTER_CLASS(TXScrollBar)
 
 X_MESSAGES(TXCustomGroupBox)
 {
     X_MESSAGE(CM_TEXTCHANGED, CMTextChanged);
     X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
+    X_MESSAGE(CM_DIALOGCHAR, CMDialogChar);
     X_MESSAGE(WM_ERASEBKGND, WMEraseBkgnd);
+}
+
+X_MESSAGES(TXScrollBox)
+{
+    X_MESSAGE(WM_SIZE, WMSize);
 }
 
 namespace {
@@ -23,12 +33,16 @@ void InitPanels()
     TCustomStyleEngine* Engine = TStyleManager::Engine();
     Engine->UnRegisterStyleHook(TXCustomGroupBox::StaticClass(), TStyleHook::StaticClass());
     Engine->RegisterStyleHook(TXCustomGroupBox::StaticClass(), TStyleHook::StaticClass());
+    Engine->UnRegisterStyleHook(TXScrollBox::StaticClass(), TXScrollBoxStyleHook::StaticClass());
+    Engine->RegisterStyleHook(TXScrollBox::StaticClass(), TXScrollBoxStyleHook::StaticClass());
 }
 
 void DonePanels()
 {
-    if (TCustomStyleEngine* Engine = TStyleManager::Engine())
+    if (TCustomStyleEngine* Engine = TStyleManager::Engine()) {
         Engine->UnRegisterStyleHook(TXCustomGroupBox::StaticClass(), TStyleHook::StaticClass());
+        Engine->UnRegisterStyleHook(TXScrollBox::StaticClass(), TXScrollBoxStyleHook::StaticClass());
+    }
 }
 
 }
@@ -207,4 +221,89 @@ void TXCustomGroupBox::WMEraseBkgnd(TMessage& Message)
         return;
     }
     X_INHERITED_MESSAGE(Message);
+}
+
+void TXCustomGroupBox::CMDialogChar(TMessage& Message)
+{
+    // The caption's accelerator takes the focus to the first child.
+    if (IsAccel(Char(Message.WParam), FText) && CanFocus()) {
+        if (TWinControl* First = FindNextControl(nullptr, true, true, false))
+            First->SetFocus();
+        Message.Result = 1;
+        return;
+    }
+    X_INHERITED_MESSAGE(Message);
+}
+
+// ---- scroll box ----
+
+void TXScrollBox::Create(TComponent* AOwner)
+{
+    inherited::Create(AOwner);
+    for (TControlScrollBar* Bar : { HorzScrollBar(), VertScrollBar() }) {
+        Bar->SetSmooth(true);
+        Bar->SetTracking(true);
+    }
+}
+
+void TXScrollBox::WndProc(TMessage& Message)
+{
+    if (!OfferStyleMessage(this, ControlSkin(), Message))
+        inherited::WndProc(Message);
+}
+
+void TXScrollBox::ScaleToScreen()
+{
+    ScaleBy(Screen->PixelsPerInch(), 96);
+}
+
+void TXScrollBox::AlignControls(TControl* AControl, TRect& Rect)
+{
+    TLifeWatch Watch(FLife);
+    inherited::AlignControls(AControl, Rect);
+    if (!Watch.Freed())
+        Fire(OnAdjustClientRect);
+}
+
+void TXScrollBox::WMSize(TMessage& Message)
+{
+    TLifeWatch Watch(FLife);
+    X_INHERITED_MESSAGE(Message);
+    if (!Watch.Freed())
+        Fire(OnSizeMessage);
+}
+
+void TXScrollBoxStyleHook::Create(TWinControl* AControl)
+{
+    inherited::Create(AControl);
+    if (auto* Box = dynamic_cast<TXScrollBox*>(AControl))
+        FControlSkin = Box->ControlSkin();
+    FOverrideEraseBkgnd = true;
+}
+
+bool TXScrollBoxStyleHook::HandleMessage(TMessage& Message)
+{
+    TCustomStyleServices* Style = FControlSkin ? FControlSkin->StyleServices() : nullptr;
+    if (!Style || !Style->Enabled() || Message.Msg != WM_ERASEBKGND || !Message.WParam)
+        return false;
+    FillDCRect(reinterpret_cast<HDC>(Message.WParam), FControl->ClientRect(), Style->GetStyleColor(scPanel));
+    Message.Result = 1;
+    return true;
+}
+
+// ---- scroll bar ----
+
+void TXScrollBar::WndProc(TMessage& Message)
+{
+    if (Message.Msg != WM_MOUSEWHEEL) {
+        inherited::WndProc(Message);
+        return;
+    }
+    // The wheel's delta counts positions: a notch down moves 120 on.
+    Integer Pos = Position() - Integer(std::int16_t(HIWORD(Message.WParam)));
+    TLifeWatch Watch(FLife);
+    Scroll(scPosition, Pos);
+    if (!Watch.Freed())
+        SetPosition(Pos);
+    Message.Result = 1;
 }

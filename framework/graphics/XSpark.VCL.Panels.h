@@ -10,6 +10,9 @@
 #pragma once
 #include "graphics/XSpark.VCL.h"
 #include "vcl/ExtCtrls.h"
+#include "vcl/Forms.h"
+#include "vcl/StdCtrls.h"
+#include "vcl/Themes.h"
 
 class TXCustomPanel : public TXControlOf<TCustomPanel> {
     X_CLASS(TXCustomPanel, TXControlOf<TCustomPanel>)
@@ -48,6 +51,7 @@ protected:
 
     void CMTextChanged(TMessage& Message);
     void CMFontChanged(TMessage& Message);
+    void CMDialogChar(TMessage& Message);
     void WMEraseBkgnd(TMessage& Message);
 
 private:
@@ -59,4 +63,43 @@ private:
 
 class TXGroupBox : public TXCustomGroupBox {
     X_CLASS(TXGroupBox, TXCustomGroupBox)
+};
+
+// The scroll box with the control skin: both bars smooth and tracking.
+// OnAdjustClientRect follows each alignment of the children, OnSizeMessage
+// each WM_SIZE.
+class TXScrollBox : public TXControlOf<TScrollBox> {
+    X_CLASS(TXScrollBox, TXControlOf<TScrollBox>)
+    X_DECLARE_MESSAGES(TXScrollBox)
+public:
+    void Create(TComponent* AOwner) override;
+    void WndProc(TMessage& Message) override;
+    void ScaleToScreen() override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+
+    TNotifyEvent OnAdjustClientRect;
+    TNotifyEvent OnSizeMessage;
+
+protected:
+    void WMSize(TMessage& Message);
+};
+
+// Erases the scroll box with its skin style's panel colour.
+class TXScrollBoxStyleHook : public TScrollingStyleHook {
+    X_CLASS(TXScrollBoxStyleHook, TScrollingStyleHook)
+public:
+    using inherited::Create;
+    void Create(TWinControl* AControl) override;
+    TXControlSkin* ControlSkin() const { return FControlSkin; }
+    bool HandleMessage(TMessage& Message) override;
+
+private:
+    TXControlSkin* FControlSkin = nullptr; // the scroll box's
+};
+
+// A scroll bar that the wheel moves by the wheel's delta in positions.
+class TXScrollBar : public TScrollBar {
+    X_CLASS(TXScrollBar, TScrollBar)
+public:
+    void WndProc(TMessage& Message) override;
 };

@@ -27,6 +27,7 @@ enum TBrushStyle { bsSolid, bsClear };
 
 // Horizontal and vertical alignment of text in controls.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+X_ENUM_INFO(TAlignment, taLeftJustify, taRightJustify, taCenter)
 enum TVerticalAlignment { taAlignTop, taAlignBottom, taVerticalCenter };
 
 // DrawText's format flags, as GDI numbers them.

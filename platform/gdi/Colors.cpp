@@ -1,4 +1,5 @@
 #include "gdi/Colors.h"
+#include "rtl/StrUtils.h"
 #include <array>
 
 namespace {
@@ -46,4 +47,60 @@ TColor ColorToRGB(TColor Color)
         return Color;
     const unsigned Index = unsigned(Color) & 0xFF;
     return Index < SystemColors.size() ? SystemColors[Index] : clBlack;
+}
+
+namespace {
+
+struct TColorName {
+    TColor Value;
+    const char16_t* Name;
+};
+
+constexpr TColorName ColorNames[] = { { 0x000000, u"clBlack" }, { 0x000080, u"clMaroon" }, { 0x008000, u"clGreen" },
+    { 0x008080, u"clOlive" }, { 0x800000, u"clNavy" }, { 0x800080, u"clPurple" }, { 0x808000, u"clTeal" },
+    { 0x808080, u"clGray" }, { 0xC0C0C0, u"clSilver" }, { 0x0000FF, u"clRed" }, { 0x00FF00, u"clLime" },
+    { 0x00FFFF, u"clYellow" }, { 0xFF0000, u"clBlue" }, { 0xFF00FF, u"clFuchsia" }, { 0xFFFF00, u"clAqua" },
+    { 0xFFFFFF, u"clWhite" }, { clNone, u"clNone" }, { clDefault, u"clDefault" }, { clScrollBar, u"clScrollBar" },
+    { clBackground, u"clBackground" }, { clActiveCaption, u"clActiveCaption" },
+    { clInactiveCaption, u"clInactiveCaption" }, { clMenu, u"clMenu" }, { clWindow, u"clWindow" },
+    { clWindowFrame, u"clWindowFrame" }, { clMenuText, u"clMenuText" }, { clWindowText, u"clWindowText" },
+    { clCaptionText, u"clCaptionText" }, { clActiveBorder, u"clActiveBorder" },
+    { clInactiveBorder, u"clInactiveBorder" }, { clAppWorkSpace, u"clAppWorkSpace" }, { clHighlight, u"clHighlight" },
+    { clHighlightText, u"clHighlightText" }, { clBtnFace, u"clBtnFace" }, { clBtnShadow, u"clBtnShadow" },
+    { clGrayText, u"clGrayText" }, { clBtnText, u"clBtnText" }, { clInactiveCaptionText, u"clInactiveCaptionText" },
+    { clBtnHighlight, u"clBtnHighlight" }, { cl3DDkShadow, u"cl3DDkShadow" }, { cl3DLight, u"cl3DLight" },
+    { clInfoText, u"clInfoText" }, { clInfoBk, u"clInfoBk" } };
+
+bool ColorToIdent(Int64 Value, String& Ident)
+{
+    for (const TColorName& N : ColorNames)
+        if (N.Value == Value) {
+            Ident = N.Name;
+            return true;
+        }
+    return false;
+}
+
+bool IdentToColor(StringView Ident, Int64& Value)
+{
+    for (const TColorName& N : ColorNames)
+        if (SameText(Ident, N.Name)) {
+            Value = N.Value;
+            return true;
+        }
+    return false;
+}
+
+}
+
+const TTypeInfo* ColorTypeInfo()
+{
+    static const TTypeInfo Info = [] {
+        TTypeInfo I = *TypeInfoOf<Integer>();
+        I.Name = u"TColor";
+        I.IntToIdent = ColorToIdent;
+        I.IdentToInt = IdentToColor;
+        return I;
+    }();
+    return &Info;
 }

@@ -5,6 +5,7 @@
 // fixed table below. Everything else is already RGB and passes unchanged.
 #pragma once
 #include "gdi/Graphic.h"
+#include "rtl/TypInfo.h"
 
 constexpr TColor clSystemColor = TColor(0xFF000000u);
 constexpr TColor clScrollBar = clSystemColor | 0;
@@ -43,6 +44,10 @@ constexpr TColor clDefault = 0x20000000;
 constexpr TColor clSilver = 0xC0C0C0;
 constexpr TColor clGray = 0x808080;
 constexpr TColor clFuchsia = 0xFF00FF;
+
+// The published type of colours: stored as their names where they have one
+// (clBlack, clWhite, clNone, clBtnFace ...), else as numbers.
+const TTypeInfo* ColorTypeInfo();
 
 // A system colour's RGB value from the fixed table (an index past the table
 // is black); any other value unchanged.

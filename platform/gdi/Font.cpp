@@ -1,4 +1,5 @@
 #include "gdi/Font.h"
+#include "gdi/Colors.h"
 #include "gdi/FontSystem.h"
 #include "rtl/Units.h"
 #include <cmath>
@@ -6,6 +7,15 @@
 #include <pango/pangofc-fontmap.h>
 
 X_REGISTER_CLASS(TFont)
+
+X_PUBLISHED(TFont)
+{
+    X_PROP(Charset, Charset, SetCharset).Default(1);
+    X_PROP(Color, Color, SetColor).Type(ColorTypeInfo());
+    X_PROP(Height, Height, SetHeight);
+    X_PROP(Name, Name, SetName);
+    X_PROP_SET(Style, TFontStyle, Style, SetStyle).Default(0);
+}
 
 namespace FontSystem {
 
@@ -210,6 +220,7 @@ void TFont::Assign(TPersistent* Source)
         SetStyle(Other->FStyle);
         FColor = Other->FColor;
         FQuality = Other->FQuality;
+        FCharset = Other->FCharset;
         return;
     }
     inherited::Assign(Source);

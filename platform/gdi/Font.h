@@ -13,8 +13,10 @@
 // for fqNonAntialiased).
 #pragma once
 #include "gdi/Graphic.h"
+#include "rtl/TypInfo.h"
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+X_ENUM_INFO(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut)
 // A set of TFontStyle: bit 1 << style.
 using TFontStyles = Cardinal;
 constexpr TFontStyles StyleBit(TFontStyle S)
@@ -62,6 +64,9 @@ public:
     void SetStyle(TFontStyles Value);
     TColor Color() const { return FColor; }
     void SetColor(TColor Value) { FColor = Value; }
+    // The character set stored fonts name; kept and copied, text is Unicode.
+    Byte Charset() const { return FCharset; }
+    void SetCharset(Byte Value) { FCharset = Value; }
     TFontQuality Quality() const { return FQuality; }
     void SetQuality(TFontQuality Value) { FQuality = Value; }
     void Assign(TPersistent* Source) override;
@@ -82,6 +87,7 @@ private:
     TFontStyles FStyle = 0;
     TColor FColor = clBlack;
     TFontQuality FQuality = fqDefault;
+    Byte FCharset = 1;
     mutable void* FDescription = nullptr;
     mutable double FEm = 0;
 };

@@ -1,5 +1,6 @@
 #include "gdi/Region.h"
 #include "gdi/Canvas.h"
+#include "win/WindowTree.h"
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -73,6 +74,9 @@ std::span<const pixman_box32_t> TRegion::Boxes() const
 
 bool TRegion::operator==(const TRegion& Other) const
 {
+    // pixman tells empty regions apart by where they were moved to.
+    if (IsEmpty() && Other.IsEmpty())
+        return true;
     return pixman_region32_equal(const_cast<pixman_region32_t*>(&FRegion),
         const_cast<pixman_region32_t*>(&Other.FRegion));
 }
@@ -294,4 +298,32 @@ Integer IntersectClipRect(TCanvas* Canvas, Integer Left, Integer Top, Integer Ri
     Clip.Intersect(TRegion(Ordered(Left, Top, Right, Bottom)));
     Canvas->SetClipRegion(Clip);
     return RegionKind(Clip);
+}
+
+Integer SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw)
+{
+    if (!Rgn)
+        return SetWindowShape(Wnd, nullptr, Redraw) ? 1 : 0;
+    std::vector<RECT> Rects;
+    WithRegions({ Rgn }, [&](std::vector<TRegion*> R) {
+        for (const pixman_box32_t& B : R[0]->Boxes())
+            Rects.push_back({ B.x1, B.y1, B.x2, B.y2 });
+        return 0;
+    });
+    DeleteObject(Rgn);
+    return SetWindowShape(Wnd, &Rects, Redraw) ? 1 : 0;
+}
+
+Integer GetWindowRgn(HWND Wnd, HRGN Rgn)
+{
+    std::vector<RECT> Rects;
+    if (!GetWindowShape(Wnd, Rects))
+        return ERROR;
+    std::vector<pixman_box32_t> Boxes;
+    for (const RECT& R : Rects)
+        Boxes.push_back({ R.left, R.top, R.right, R.bottom });
+    return WithRegions({ Rgn }, [&](std::vector<TRegion*> R) {
+        *R[0] = TRegion(Boxes);
+        return RegionKind(*R[0]);
+    });
 }

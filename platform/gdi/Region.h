@@ -12,6 +12,7 @@
 // (ERROR) instead of reaching freed memory.
 #pragma once
 #include "gdi/Graphic.h"
+#include "win/Messages.h"
 #include <pixman.h>
 #include <span>
 
@@ -102,6 +103,13 @@ bool DeleteObject(HRGN Rgn);
 const TRegion* RegionOf(HRGN Rgn);
 // The kind of a region: NULLREGION, SIMPLEREGION or COMPLEXREGION.
 Integer RegionKind(const TRegion& R);
+
+// The window's region: the window takes the handle over (it is deleted
+// here, as the window's own copy is kept); null gives the whole window
+// back. Answers 1, or 0 for a dead window.
+Integer SetWindowRgn(HWND Wnd, HRGN Rgn, bool Redraw);
+// Copies the window's region into Rgn; ERROR when it has none.
+Integer GetWindowRgn(HWND Wnd, HRGN Rgn);
 
 class TCanvas;
 // The canvas clips to a copy of Rgn (coordinates of the bitmap); null

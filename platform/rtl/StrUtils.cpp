@@ -466,6 +466,16 @@ String BoolToStr(bool Value, bool UseBoolStrs)
     return Value ? u"-1" : u"0";
 }
 
+bool StrToBoolDef(StringView Text, bool Default)
+{
+    if (SameText(Text, u"True"))
+        return true;
+    if (SameText(Text, u"False"))
+        return false;
+    Int64 Number = 0;
+    return TryStrToInt64(Text, Number) ? Number != 0 : Default;
+}
+
 String IncludeTrailingPathDelimiter(StringView Path)
 {
     String Out(Path);

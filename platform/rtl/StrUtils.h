@@ -77,6 +77,9 @@ String AnsiDequotedStr(StringView Text, Char Quote);
 String StringOfChar(Char C, Integer Count);
 // "-1"/"0", or "True"/"False" when UseBoolStrs.
 String BoolToStr(bool Value, bool UseBoolStrs = false);
+// "True"/"False" (any case) or an integer (0 is False, others True);
+// Default for anything else.
+bool StrToBoolDef(StringView Text, bool Default);
 
 // File names; the path delimiter is '/'.
 inline constexpr Char PathDelim = u'/';

@@ -14,6 +14,21 @@ X_REGISTER_CLASS(TListItems)
 X_REGISTER_CLASS(TCustomListView)
 X_REGISTER_CLASS(TListView)
 
+X_MESSAGES(TCustomListView)
+{
+    X_MESSAGE(LVM_SETICONSPACING, LVMSetIconSpacing);
+}
+
+namespace {
+
+// The icon view's cell when nobody set one: the system's icon spacing.
+TSize DefaultIconSpacing()
+{
+    return { GetSystemMetrics(SM_CXICONSPACING), GetSystemMetrics(SM_CYICONSPACING) };
+}
+
+}
+
 // ---- Columns
 
 void TListColumn::Create(TCollection* ACollection)
@@ -132,7 +147,7 @@ void TListItem::MakeVisible()
     TCustomListView* List = ListView();
     if (!List)
         return;
-    const Integer I = Index();
+    const Integer I = Index() / List->ItemsPerRow();
     const Integer Top = List->FScroll.Position(), Page = List->VisibleRowCount();
     if (I < Top)
         List->FScroll.SetPosition(I);
@@ -214,6 +229,7 @@ void TCustomListView::Create(TComponent* AOwner)
     FHeight = 150;
     FControlStyle.Include(csOpaque);
     FHeaderHeight = MeasureText(FFont.get(), u"Wg").cy + 8;
+    FIconSpacing = DefaultIconSpacing();
 }
 
 void TCustomListView::BeforeDestruction()
@@ -236,6 +252,8 @@ void TCustomListView::Notification(TComponent* AComponent, TOperation Operation)
     inherited::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == FSmallImages)
         FSmallImages = nullptr;
+    if (Operation == opRemove && AComponent == FLargeImages)
+        FLargeImages = nullptr;
 }
 
 void TCustomListView::SetViewStyle(TViewStyle Value)
@@ -244,6 +262,7 @@ void TCustomListView::SetViewStyle(TViewStyle Value)
         return;
     FViewStyle = Value;
     RecreateWnd();
+    ItemsChanged();
 }
 
 void TCustomListView::SetSmallImages(TCustomImageList* Value)
@@ -255,6 +274,29 @@ void TCustomListView::SetSmallImages(TCustomImageList* Value)
     FSmallImages = Value;
     if (Value)
         Value->FreeNotification(this);
+    ItemsChanged();
+}
+
+void TCustomListView::SetLargeImages(TCustomImageList* Value)
+{
+    if (FLargeImages == Value)
+        return;
+    if (FLargeImages)
+        FLargeImages->RemoveFreeNotification(this);
+    FLargeImages = Value;
+    if (Value)
+        Value->FreeNotification(this);
+    ItemsChanged();
+}
+
+void TCustomListView::LVMSetIconSpacing(TMessage& Message)
+{
+    const TSize Old = FIconSpacing;
+    const TSize Default = DefaultIconSpacing();
+    const auto Cx = std::int16_t(LOWORD(UINT_PTR(Message.LParam))), Cy = std::int16_t(HIWORD(UINT_PTR(Message.LParam)));
+    // -1 (or anything below one pixel) asks for the default.
+    FIconSpacing = { Cx > 0 ? Integer(Cx) : Default.cx, Cy > 0 ? Integer(Cy) : Default.cy };
+    Message.Result = MAKELPARAM(Word(Old.cx), Word(Old.cy));
     ItemsChanged();
 }
 
@@ -272,6 +314,8 @@ void TCustomListView::SetGridLines(bool Value)
 
 Integer TCustomListView::RowHeight() const
 {
+    if (FViewStyle == vsIcon)
+        return FIconSpacing.cy;
     return std::max(MeasureText(FFont.get(), u"Wg").cy + 2, FSmallImages ? FSmallImages->Height() : 0) + 2;
 }
 
@@ -279,26 +323,51 @@ TRect TCustomListView::RowsArea()
 {
     const TRect C = ClientRect();
     const Integer Right = FScroll.Needed() ? ScrollStrip().Left : C.Right;
-    return { C.Left, C.Top + FHeaderHeight, Right, C.Bottom };
+    return { C.Left, C.Top + HeaderBand(), Right, C.Bottom };
 }
 
 Integer TCustomListView::VisibleRowCount()
 {
     const TRect C = ClientRect();
-    return std::max((C.Height() - FHeaderHeight) / RowHeight(), 1);
+    return std::max((C.Height() - HeaderBand()) / RowHeight(), 1);
+}
+
+Integer TCustomListView::ItemsPerRow()
+{
+    if (FViewStyle != vsIcon)
+        return 1;
+    // The strip takes its room only when the rows do not fit without it.
+    const Integer Width = ClientRect().Width();
+    const Integer Count = FItems ? FItems->Count() : 0;
+    const Integer Wide = std::max(Width / FIconSpacing.cx, 1);
+    if ((Count + Wide - 1) / Wide <= VisibleRowCount())
+        return Wide;
+    return std::max((Width - ScrollStrip().Width()) / FIconSpacing.cx, 1);
+}
+
+Integer TCustomListView::RowCount()
+{
+    const Integer Count = FItems ? FItems->Count() : 0;
+    const Integer PerRow = ItemsPerRow();
+    return (Count + PerRow - 1) / PerRow;
+}
+
+void TCustomListView::UpdateScrollRange()
+{
+    FScroll.SetRange(RowCount(), VisibleRowCount());
 }
 
 void TCustomListView::ItemsChanged()
 {
     if (FItems && FItems->FUpdateCount > 0)
         return;
-    FScroll.SetRange(FItems ? FItems->Count() : 0, VisibleRowCount());
+    UpdateScrollRange();
     Invalidate();
 }
 
 void TCustomListView::Resize()
 {
-    FScroll.SetRange(FItems->Count(), VisibleRowCount());
+    UpdateScrollRange();
     inherited::Resize();
 }
 
@@ -356,13 +425,21 @@ TListItem* TCustomListView::GetItemAt(Integer X, Integer Y)
     const TRect Rows = RowsArea();
     if (X < Rows.Left || X >= Rows.Right || Y < Rows.Top || Y >= Rows.Bottom)
         return nullptr;
-    const Integer Index = FScroll.Position() + (Y - Rows.Top) / RowHeight();
-    return Index < FItems->Count() ? FItems->Item(Index) : nullptr;
+    const Integer Row = FScroll.Position() + (Y - Rows.Top) / RowHeight();
+    Integer Column = 0;
+    if (FViewStyle == vsIcon) {
+        Column = (X - Rows.Left) / FIconSpacing.cx;
+        if (Column >= ItemsPerRow())
+            return nullptr;
+    }
+    const Int64 Index = Int64(Row) * ItemsPerRow() + Column;
+    return Index < FItems->Count() ? FItems->Item(Integer(Index)) : nullptr;
 }
 
 TListItem* TCustomListView::TopItem()
 {
-    return FScroll.Position() < FItems->Count() ? FItems->Item(FScroll.Position()) : nullptr;
+    const Int64 First = Int64(FScroll.Position()) * ItemsPerRow();
+    return First < FItems->Count() ? FItems->Item(Integer(First)) : nullptr;
 }
 
 void TCustomListView::Scroll(Integer Dx, Integer Dy)
@@ -412,10 +489,55 @@ void TCustomListView::ColumnClick(TListColumn* Column)
         Handler(this, Column);
 }
 
+void TCustomListView::PaintIcons(TCanvas* C, const TRect& Rows)
+{
+    const Integer PerRow = ItemsPerRow();
+    const TSize Cell = FIconSpacing;
+    const Integer ImageW = FLargeImages ? FLargeImages->Width() : 0;
+    const Integer ImageH = FLargeImages ? FLargeImages->Height() : 0;
+    const Int64 First = Int64(FScroll.Position()) * PerRow;
+    for (Int64 I = First; I < FItems->Count(); ++I) {
+        const Integer Row = Integer((I - First) / PerRow), Column = Integer((I - First) % PerRow);
+        const TRect Box { Rows.Left + Column * Cell.cx, Rows.Top + Row * Cell.cy, Rows.Left + (Column + 1) * Cell.cx,
+            Rows.Top + (Row + 1) * Cell.cy };
+        if (Box.Top >= Rows.Bottom)
+            break;
+        TListItem* Item = FItems->Item(Integer(I));
+        if (FLargeImages && Item->ImageIndex() >= 0)
+            FLargeImages->Draw(C, Box.Left + (Cell.cx - ImageW) / 2, Box.Top + 2, Item->ImageIndex(), FEnabled);
+        // The caption under the image, broken into lines within the cell.
+        TRect Text { Box.Left + 2, Box.Top + ImageH + 4, Box.Right - 2, Box.Bottom };
+        TRect Measured = Text;
+        C->SetFont(FFont.get());
+        C->DrawText(Item->Caption(), Measured, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        const Integer W = std::min(Measured.Width(), Text.Width());
+        const TRect Label { Text.Left + (Text.Width() - W) / 2 - 1, Text.Top, Text.Left + (Text.Width() + W) / 2 + 1,
+            std::min(Text.Top + Measured.Height(), Text.Bottom) };
+        const bool Sel = Item == FSelected;
+        if (Sel) {
+            C->Brush()->SetColor(Focused() ? clHighlight : clBtnFace);
+            C->FillRect(Label);
+        }
+        C->Brush()->SetStyle(bsClear);
+        C->Font()->SetColor(Sel && Focused() ? clHighlightText : FEnabled ? clWindowText : clGrayText);
+        C->DrawText(Item->Caption(), Text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
+        C->Brush()->SetStyle(bsSolid);
+    }
+}
+
 void TCustomListView::Paint()
 {
     TCanvas* C = Canvas();
     const TRect Client = ClientRect();
+    if (FViewStyle == vsIcon) {
+        const TRect Rows = RowsArea();
+        C->Brush()->SetColor(FColor);
+        C->FillRect(Client);
+        PaintIcons(C, Rows);
+        if (FScroll.Needed())
+            FScroll.Paint(C, ScrollStrip());
+        return;
+    }
     TCustomStyleServices* Style = StyleServices();
     const Integer StripLeft = FScroll.Needed() ? ScrollStrip().Left : Client.Right;
     // The header: one themed item per column, its image, its caption.
@@ -495,7 +617,7 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, Integer 
             Invalidate();
         return;
     }
-    if (Y < FHeaderHeight) {
+    if (Y < HeaderBand()) {
         if (TListColumn* Column = ColumnAt(X); Column && FColumnClick && Button == mbLeft)
             ColumnClick(Column);
         return;
@@ -511,11 +633,23 @@ void TCustomListView::KeyDown(Word& Key, TShiftState Shift)
     if (Watch.Freed() || Key == 0 || FItems->Count() == 0)
         return;
     const Integer Current = FSelected ? FSelected->Index() : -1;
-    const Integer Page = VisibleRowCount();
+    // A row holds one item, or in the icon view a row of cells.
+    const Integer PerRow = ItemsPerRow();
+    const Integer Page = VisibleRowCount() * PerRow;
     Integer Next;
     switch (Key) {
-    case VK_UP: Next = Current - 1; break;
-    case VK_DOWN: Next = Current + 1; break;
+    case VK_UP: Next = Current - PerRow; break;
+    case VK_DOWN: Next = Current + PerRow; break;
+    case VK_LEFT:
+        if (FViewStyle != vsIcon)
+            return;
+        Next = Current - 1;
+        break;
+    case VK_RIGHT:
+        if (FViewStyle != vsIcon)
+            return;
+        Next = Current + 1;
+        break;
     case VK_PRIOR: Next = Current - Page; break;
     case VK_NEXT: Next = Current + Page; break;
     case VK_HOME: Next = 0; break;

@@ -21,6 +21,7 @@
 #pragma once
 #include "rtl/Collection.h"
 #include "rtl/StringList.h"
+#include "vcl/ComCtrls.ProgressBar.h"
 #include "vcl/Controls.h"
 #include "vcl/ControlsDetail.h"
 #include "vcl/ImgList.h"
@@ -34,6 +35,10 @@ constexpr DWORD TVS_SHOWSELALWAYS = 0x0020;
 constexpr DWORD TVS_CHECKBOXES = 0x0100;
 constexpr DWORD LVS_REPORT = 0x0001;
 constexpr DWORD LVS_SHOWSELALWAYS = 0x0008;
+constexpr UINT LVM_FIRST = 0x1000;
+// lParam: MAKELPARAM(cx, cy) of the icon view's cells, -1 for the default
+// of either; answers the old spacing the same way.
+constexpr UINT LVM_SETICONSPACING = LVM_FIRST + 53;
 
 class TCustomListView;
 class TListItems;
@@ -159,8 +164,12 @@ protected:
     TStripScrollBar FScroll;
 };
 
+// In the icon view (vsIcon) the items stand in a grid of cells as large as
+// the icon spacing (LVM_SETICONSPACING), each its large image over its
+// caption, row after row; the report view has the columns.
 class TCustomListView : public TStripScrolledControl {
     X_CLASS(TCustomListView, TStripScrolledControl)
+    X_DECLARE_MESSAGES(TCustomListView)
 public:
     void Create(TComponent* AOwner) override;
     void BeforeDestruction() override;
@@ -173,6 +182,11 @@ public:
     TCustomImageList* SmallImages() const { return FSmallImages; }
     // Borrowed; the list forgets it when it is freed.
     void SetSmallImages(TCustomImageList* Value);
+    TCustomImageList* LargeImages() const { return FLargeImages; }
+    // The icon view's images; borrowed as the small ones.
+    void SetLargeImages(TCustomImageList* Value);
+    // The icon view's cell: width and height.
+    TSize IconSpacing() const { return FIconSpacing; }
     bool ColumnClick() const { return FColumnClick; }
     void SetColumnClick(bool Value) { FColumnClick = Value; }
     bool RowSelect() const { return FRowSelect; }
@@ -199,9 +213,11 @@ public:
     bool CustomSort(TLVCompare SortProc, LPARAM SortData);
     bool AlphaSort() { return CustomSort(nullptr, 0); }
 
-    // Layout: the header's height, the height of a row.
+    // Layout: the header's height, the height of a row (in the icon view a
+    // row of cells), how many items a row holds.
     Integer HeaderHeight() const { return FHeaderHeight; }
     Integer RowHeight() const;
+    Integer ItemsPerRow();
 
     TLVColumnClickEvent OnColumnClick;
     TLVCompareEvent OnCompare;
@@ -218,10 +234,17 @@ protected:
     void KeyDown(Word& Key, TShiftState Shift) override;
     void Resize() override;
 
+    void LVMSetIconSpacing(TMessage& Message);
+
 private:
     friend class TListItems;
     friend class TListItem;
     friend class TListColumns;
+    // The band the header takes: none outside the report view.
+    Integer HeaderBand() const { return FViewStyle == vsReport ? FHeaderHeight : 0; }
+    Integer RowCount();
+    void UpdateScrollRange();
+    void PaintIcons(TCanvas* C, const TRect& Rows);
     void ItemsChanged();
     void ItemGone(TListItem* Item);
     TRect RowsArea();
@@ -231,6 +254,8 @@ private:
     TOwnedPtr<TListItems> FItems;
     TViewStyle FViewStyle = vsReport;
     TCustomImageList* FSmallImages = nullptr;
+    TCustomImageList* FLargeImages = nullptr;
+    TSize FIconSpacing;
     bool FColumnClick = true;
     bool FRowSelect = true;
     bool FGridLines = false;

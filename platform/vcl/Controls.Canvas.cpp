@@ -138,6 +138,10 @@ void TControlCanvas::Unbind()
     const HDC Dc = FHandle;
     FHandle = nullptr;
     FBox = {};
+    // What the control drew lives in its top-level window's store: between
+    // paints a control keeps no pixels, so thousands of controls cost
+    // nothing for what they once showed.
+    FScratch->SetSize(0, 0);
     ResetClip();
     SetOrigin({});
     if (FOwnDC) {

@@ -169,8 +169,10 @@ void TControl::SetParent(TWinControl* AParent)
             throw EInvalidOperation(u"A control cannot have itself or one of its children as its parent");
     if (FParent)
         FParent->RemoveControl(this);
-    if (AParent)
+    if (AParent) {
         AParent->InsertControl(this);
+        UpdateAnchorRules();
+    }
 }
 
 void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AHeight)
@@ -187,8 +189,13 @@ void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AH
     FHeight = AHeight;
     BoundsChanged();
     Invalidate();
-    if (FParent && FAlign != alNone && !FParent->ControlState().Contains(csAligning))
-        FParent->Realign();
+    if (FParent && !FParent->ControlState().Contains(csAligning)) {
+        UpdateAnchorRules();
+        if (FAlign != alNone)
+            FParent->Realign();
+    }
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
     if (Sized)
         Resize();
 }
@@ -225,8 +232,52 @@ void TControl::SetAlign(TAlign Value)
     if (FAlign == Value)
         return;
     FAlign = Value;
+    UpdateAnchorRules();
     if (FParent)
         FParent->Realign();
+}
+
+void TControl::SetAnchors(TAnchors Value)
+{
+    FAnchors = Value;
+    UpdateAnchorRules();
+}
+
+void TControl::UpdateAnchorRules()
+{
+    if (!FParent)
+        return;
+    const TRect Client = FParent->ClientRect();
+    FAnchorOrigin = BoundsRect();
+    FAnchorParentSize = { Client.Width(), Client.Height() };
+}
+
+namespace {
+
+// One axis of an anchored control: its new start and length in a parent
+// whose length went from OldParent to NewParent.
+void AnchorAxis(bool Near, bool Far, Integer& Start, Integer& Length, Integer OldParent, Integer NewParent)
+{
+    const Integer Delta = NewParent - OldParent;
+    if (Near && Far)
+        Length = std::max(Length + Delta, 0);
+    else if (Far)
+        Start += Delta;
+    else if (!Near && OldParent > 0)
+        Start = Integer(Int64(2 * Start + Length) * NewParent / (2 * Int64(OldParent))) - Length / 2;
+}
+
+}
+
+void TControl::ApplyAnchors(TPoint ParentSize)
+{
+    if (FAlign != alNone || FAnchors == TAnchors { akLeft, akTop } || !FParent)
+        return;
+    Integer L = FAnchorOrigin.Left, T = FAnchorOrigin.Top;
+    Integer W = FAnchorOrigin.Width(), H = FAnchorOrigin.Height();
+    AnchorAxis(FAnchors.Contains(akLeft), FAnchors.Contains(akRight), L, W, FAnchorParentSize.X, ParentSize.X);
+    AnchorAxis(FAnchors.Contains(akTop), FAnchors.Contains(akBottom), T, H, FAnchorParentSize.Y, ParentSize.Y);
+    SetBounds(L, T, W, H);
 }
 
 void TControl::SetVisible(bool Value)
@@ -235,9 +286,15 @@ void TControl::SetVisible(bool Value)
         return;
     VisibleChanging();
     FVisible = Value;
+    // A control shown or hidden may be freed by what that sets off.
+    TLifeWatch Watch(FLife);
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0);
+    if (Watch.Freed())
+        return;
     if (FParent && FAlign != alNone)
         FParent->Realign();
+    if (FParent)
+        FParent->ChildBoundsChanged(this);
 }
 
 void TControl::SetEnabled(bool Value)

@@ -42,17 +42,23 @@ bool TStripScrollBar::SetPosition(Integer Value)
     return true;
 }
 
+TRect TStripScrollBar::Span(const TRect& Strip, Integer From, Integer To) const
+{
+    return FHorizontal ? TRect { From, Strip.Top, To, Strip.Bottom } : TRect { Strip.Left, From, Strip.Right, To };
+}
+
 TRect TStripScrollBar::Thumb(const TRect& Strip) const
 {
-    const Integer Arrow = Strip.Width();
-    const Integer Track = std::max(Strip.Height() - 2 * Arrow, 0);
+    const Integer A = Arrow(Strip);
+    const Integer Track = std::max(Length(Strip) - 2 * A, 0);
     if (FTotal <= 0 || Track <= 0)
         return {};
-    const Integer Length = std::clamp(Integer(Int64(Track) * FPage / FTotal), std::min(8, Track), Track);
-    const Integer Room = Track - Length;
+    const Integer Size = std::clamp(Integer(Int64(Track) * FPage / FTotal), std::min(8, Track), Track);
+    const Integer Room = Track - Size;
     const Integer Max = MaxPosition();
     const Integer Offset = Max > 0 ? Integer(Int64(Room) * FPosition / Max) : 0;
-    return { Strip.Left, Strip.Top + Arrow + Offset, Strip.Right, Strip.Top + Arrow + Offset + Length };
+    const Integer From = Start(Strip) + A + Offset;
+    return Span(Strip, From, From + Size);
 }
 
 void TStripScrollBar::Paint(TCanvas* Canvas, const TRect& Strip) const
@@ -62,49 +68,85 @@ void TStripScrollBar::Paint(TCanvas* Canvas, const TRect& Strip) const
         Brush->SetColor(C);
         Canvas->FillRect(R);
     };
-    const Integer Arrow = Strip.Width();
+    const Integer A = Arrow(Strip);
+    const Integer End = Start(Strip) + Length(Strip);
     Fill(Strip, cl3DLight);
-    // The arrow boxes, each with a small triangle.
-    for (bool Up : { true, false }) {
-        const TRect Box = Up ? TRect { Strip.Left, Strip.Top, Strip.Right, Strip.Top + Arrow }
-                             : TRect { Strip.Left, Strip.Bottom - Arrow, Strip.Right, Strip.Bottom };
+    // The arrow boxes, each with a small triangle pointing outwards.
+    for (bool Back : { true, false }) {
+        const TRect Box = Back ? Span(Strip, Start(Strip), Start(Strip) + A) : Span(Strip, End - A, End);
         Fill(Box, clBtnFace);
         const Integer Cx = Box.Left + Box.Width() / 2, Cy = Box.Top + Box.Height() / 2;
+        const TColor Ink = Needed() ? clBtnText : clGrayText;
         for (Integer Row = 0; Row < 4; ++Row) {
-            const Integer Half = Up ? Row : 3 - Row;
-            Fill({ Cx - Half, Cy - 2 + Row, Cx + Half + 1, Cy - 1 + Row }, FTotal > FPage ? clBtnText : clGrayText);
+            const Integer Half = Back ? Row : 3 - Row;
+            const Integer At = Row - 2;
+            Fill(FHorizontal ? TRect { Cx + At, Cy - Half, Cx + At + 1, Cy + Half + 1 }
+                             : TRect { Cx - Half, Cy + At, Cx + Half + 1, Cy + At + 1 },
+                Ink);
         }
     }
     if (Needed())
         Fill(Thumb(Strip), clBtnShadow);
 }
 
+Integer TStripScrollBar::HitCode(TPoint P, const TRect& Strip) const
+{
+    if (!Needed() || !InRect(Strip, P))
+        return -1;
+    const Integer A = Arrow(Strip), At = Along(P), From = Start(Strip);
+    if (At < From + A)
+        return SB_LINEUP;
+    if (At >= From + Length(Strip) - A)
+        return SB_LINEDOWN;
+    const TRect T = Thumb(Strip);
+    if (At < Start(T))
+        return SB_PAGEUP;
+    if (At >= Start(T) + Length(T))
+        return SB_PAGEDOWN;
+    return SB_THUMBTRACK;
+}
+
+Integer TStripScrollBar::StepPosition(Integer Code) const
+{
+    Integer To = FPosition;
+    switch (Code) {
+    case SB_LINEUP: To -= FLineStep; break;
+    case SB_LINEDOWN: To += FLineStep; break;
+    case SB_PAGEUP: To -= FPage; break;
+    case SB_PAGEDOWN: To += FPage; break;
+    case SB_TOP: To = 0; break;
+    case SB_BOTTOM: To = MaxPosition(); break;
+    }
+    return std::clamp(To, 0, MaxPosition());
+}
+
+void TStripScrollBar::BeginDrag(TPoint P, const TRect& Strip)
+{
+    FDragging = true;
+    FDragOffset = Along(P) - Start(Thumb(Strip));
+}
+
+Integer TStripScrollBar::DragPosition(TPoint P, const TRect& Strip) const
+{
+    const Integer A = Arrow(Strip);
+    const Integer Room = std::max(Length(Strip) - 2 * A - Length(Thumb(Strip)), 1);
+    const Integer Offset = std::clamp(Along(P) - FDragOffset - (Start(Strip) + A), 0, Room);
+    return Integer((Int64(Offset) * MaxPosition() + Room / 2) / Room);
+}
+
 bool TStripScrollBar::MouseDown(TPoint P, const TRect& Strip)
 {
-    if (!Needed())
+    const Integer Code = HitCode(P, Strip);
+    if (Code < 0)
         return false;
-    const Integer Arrow = Strip.Width();
-    if (P.Y < Strip.Top + Arrow)
-        return SetPosition(FPosition - 1);
-    if (P.Y >= Strip.Bottom - Arrow)
-        return SetPosition(FPosition + 1);
-    const TRect T = Thumb(Strip);
-    if (P.Y < T.Top)
-        return SetPosition(FPosition - FPage);
-    if (P.Y >= T.Bottom)
-        return SetPosition(FPosition + FPage);
-    FDragging = true;
-    FDragOffset = P.Y - T.Top;
-    return true;
+    if (Code == SB_THUMBTRACK) {
+        BeginDrag(P, Strip);
+        return true;
+    }
+    return SetPosition(StepPosition(Code));
 }
 
 bool TStripScrollBar::MouseMove(TPoint P, const TRect& Strip)
 {
-    if (!FDragging)
-        return false;
-    const Integer Arrow = Strip.Width();
-    const TRect T = Thumb(Strip);
-    const Integer Room = std::max(Strip.Height() - 2 * Arrow - T.Height(), 1);
-    const Integer Top = std::clamp(P.Y - FDragOffset - (Strip.Top + Arrow), 0, Room);
-    return SetPosition(Integer((Int64(Top) * MaxPosition() + Room / 2) / Room));
+    return FDragging && SetPosition(DragPosition(P, Strip));
 }

@@ -42,6 +42,8 @@ X_MESSAGES(TWinControl)
     X_MESSAGE(CM_COLORCHANGED, CMColorChanged);
     X_MESSAGE(CM_FONTCHANGED, CMFontChanged);
     X_MESSAGE(CM_DIALOGKEY, CMDialogKey);
+    X_MESSAGE(CM_DIALOGCHAR, CMDialogChar);
+    X_MESSAGE(WM_SYSCHAR, WMSysChar);
 }
 
 X_MESSAGES(TGraphicControl)
@@ -61,11 +63,6 @@ std::unordered_map<HWND, TWinControl*>& Windows()
 // The control whose window is being made: its first messages come before
 // CreateWindowEx has answered the handle.
 TWinControl* CreationControl = nullptr;
-
-bool InRect(const TRect& R, TPoint P)
-{
-    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
-}
 
 bool IsDialogKey(Word Key)
 {
@@ -276,7 +273,21 @@ void TWinControl::UpdateShowing()
             CreateHandle();
         return;
     }
+    TLifeWatch Watch(FLife);
     Perform(CM_SHOWINGCHANGED);
+    if (Watch.Freed() || !Showing())
+        return;
+    // Children put in while this control was hidden get their windows now.
+    const std::vector<TWinControl*> Children = FWinControls;
+    TLifeWatches Watches;
+    for (TWinControl* C : Children)
+        Watches.Add(C->FLife);
+    for (size_t I = 0; I < Children.size(); ++I)
+        if (!Watches.Freed(I) && !Children[I]->FHandle && Children[I]->FParent == this) {
+            Children[I]->UpdateShowing();
+            if (Watch.Freed())
+                return;
+        }
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message)
@@ -340,6 +351,8 @@ bool TWinControl::Showing() const
 
 void TWinControl::InsertControl(TControl* AControl)
 {
+    // Containers that keep their own order of children hear of it first.
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(1));
     AControl->FParent = this;
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         FWinControls.push_back(Win);
@@ -358,10 +371,12 @@ void TWinControl::InsertControl(TControl* AControl)
         AControl->Perform(CM_PARENTFONTCHANGED);
     if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 void TWinControl::RemoveControl(TControl* AControl)
 {
+    Perform(CM_CONTROLLISTCHANGE, WPARAM(AControl), LPARAM(0));
     if (auto* Win = DynamicCast<TWinControl>(AControl)) {
         if (TCustomForm* Form = GetParentForm(this))
             Form->DefocusControl(Win, true);
@@ -373,8 +388,11 @@ void TWinControl::RemoveControl(TControl* AControl)
         std::erase(FControls, AControl);
     }
     AControl->FParent = nullptr;
-    if (AControl->Align() != alNone && !ComponentState().Contains(csDestroying))
+    if (ComponentState().Contains(csDestroying))
+        return;
+    if (AControl->Align() != alNone)
         Realign();
+    ChildBoundsChanged(AControl);
 }
 
 bool TWinControl::ContainsControl(TControl* Control) const
@@ -402,11 +420,11 @@ TControl* TWinControl::ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWi
     return nullptr;
 }
 
-void TWinControl::Broadcast(TMessage& Message)
+bool TWinControl::ForEachChild(const std::function<bool(TControl*)>& Fn)
 {
     std::vector<TControl*> All(FControls.begin(), FControls.end());
     All.insert(All.end(), FWinControls.begin(), FWinControls.end());
-    // A handler may free or move any child, or this control.
+    // A call may free or move any child, or this control.
     TLifeWatches Children;
     for (TControl* C : All)
         Children.Add(C->FLife);
@@ -414,11 +432,22 @@ void TWinControl::Broadcast(TMessage& Message)
     for (size_t I = 0; I < All.size(); ++I) {
         if (Children.Freed(I) || All[I]->FParent != this)
             continue;
-        const TWindowMethod Method = All[I]->FWindowProc;
-        Method(Message);
-        if (Watch.Freed() || Message.Result != 0)
-            return;
+        const bool Stop = Fn(All[I]);
+        if (Watch.Freed())
+            return false;
+        if (Stop)
+            break;
     }
+    return true;
+}
+
+void TWinControl::Broadcast(TMessage& Message)
+{
+    ForEachChild([&](TControl* C) {
+        const TWindowMethod Method = C->FWindowProc;
+        Method(Message);
+        return Message.Result != 0;
+    });
 }
 
 void TWinControl::NotifyControls(UINT Msg)
@@ -446,7 +475,18 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect)
     FControlState.Include(csAligning);
     for (TAlign A : { alTop, alBottom, alLeft, alRight, alClient })
         DoAlign(A, Rect);
+    AnchorControls();
     FControlState.Exclude(csAligning);
+}
+
+void TWinControl::AnchorControls()
+{
+    const TRect Client = ClientRect();
+    const TPoint Size { Client.Width(), Client.Height() };
+    ForEachChild([&](TControl* C) {
+        C->ApplyAnchors(Size);
+        return false;
+    });
 }
 
 void TWinControl::DoAlign(TAlign AAlign, TRect& Rect)
@@ -660,11 +700,13 @@ void TWinControl::ChangeScale(Integer M, Integer D)
     if (M == D || D == 0)
         return;
     DisableAlign();
+    // The control takes its new size first, so the children's anchors
+    // measure from the parent they will live in.
+    inherited::ChangeScale(M, D);
     for (TControl* C : std::vector<TControl*>(FControls))
         C->ChangeScale(M, D);
     for (TWinControl* C : std::vector<TWinControl*>(FWinControls))
         C->ChangeScale(M, D);
-    inherited::ChangeScale(M, D);
     EnableAlign();
 }
 
@@ -999,6 +1041,22 @@ void TWinControl::CMDialogKey(TMessage& Message)
     // A dialog key the form did not take goes to every control in it (a
     // default or cancel button answers Enter or Escape).
     Broadcast(Message);
+}
+
+void TWinControl::CMDialogChar(TMessage& Message)
+{
+    // An accelerator goes down the tree until a control takes it.
+    Broadcast(Message);
+}
+
+void TWinControl::WMSysChar(TMessage& Message)
+{
+    // Alt and a character: the top-level control offers it to its
+    // controls as an accelerator first.
+    TWinControl* Top = ControlsDetail::TopParent(this);
+    if (Top && Top->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0)
+        return;
+    X_INHERITED_MESSAGE(Message);
 }
 
 void TWinControl::WMNCDestroy(TMessage& Message)

@@ -69,6 +69,16 @@ constexpr UINT CM_CONTROLCHANGE = CM_BASE + 54;
 constexpr UINT CM_STYLECHANGED = CM_BASE + 89;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TScrollBarKind { sbHorizontal, sbVertical };
+// What a scroll bar was asked to do, as the scroll codes say it.
+enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
+
+// The parent's edges a control keeps its distance to when the parent is
+// sized (controls aligned to an edge follow their alignment instead). A
+// control anchored to neither edge of a pair keeps its centre at the same
+// fraction of the parent.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
 
 enum TControlStyleItem {
     csAcceptsControls,
@@ -246,6 +256,8 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
     void Show() { SetVisible(true); }
@@ -361,6 +373,7 @@ protected:
     TWinControl* FParent = nullptr;
     Integer FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = alNone;
+    TAnchors FAnchors { akLeft, akTop };
     bool FVisible = true;
     bool FEnabled = true;
     TControlStyle FControlStyle { csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks };
@@ -377,6 +390,12 @@ protected:
 
 private:
     friend class TWinControl;
+    // The bounds and the parent's client size the anchors measure from,
+    // taken whenever the control is placed other than by its anchors.
+    void UpdateAnchorRules();
+    void ApplyAnchors(TPoint ParentSize);
+    TRect FAnchorOrigin;
+    TPoint FAnchorParentSize;
     void DoMouseDown(TMessage& Message, TMouseButton Button, TShiftState Extra);
     void DoMouseUp(TMessage& Message, TMouseButton Button);
 };
@@ -440,9 +459,14 @@ public:
 
     // Alignment of the child controls; DisableAlign/EnableAlign nest.
     void Realign();
+    // Moves the children and the pixels under them by (DeltaX, DeltaY):
+    // only what the move uncovers is painted again.
+    void ScrollBy(Integer DeltaX, Integer DeltaY);
     void DisableAlign() { ++FAlignLevel; }
     void EnableAlign();
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    // The anchored children follow the client area's new size.
+    void AnchorControls();
 
     // Focus.
     virtual bool CanFocus();
@@ -509,6 +533,8 @@ protected:
     // True for controls whose look shows the focus (a highlighted frame or
     // selection): they are painted again when it comes and when it goes.
     virtual bool PaintsFocus() { return false; }
+    // A child came, went, moved, was sized, shown or hidden.
+    virtual void ChildBoundsChanged(TControl* Child) { }
     void BoundsChanged() override;
     void UpdateShowing();
 
@@ -536,6 +562,8 @@ protected:
     void CMColorChanged(TMessage& Message);
     void CMFontChanged(TMessage& Message);
     void CMDialogKey(TMessage& Message);
+    void CMDialogChar(TMessage& Message);
+    void WMSysChar(TMessage& Message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
@@ -550,6 +578,9 @@ private:
     friend class TControl;
     friend LRESULT ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
     void DoAlign(TAlign AAlign, TRect& Rect);
+    // Fn on each child that is still one (a call may free or move any
+    // child) until it answers true; false when a call freed this control.
+    bool ForEachChild(const std::function<bool(TControl*)>& Fn);
     bool IsControlMouseMsg(TMessage& Message);
     void TrackMouse(TControl* Target);
     void UpdateBoundsFromWindow();
@@ -584,4 +615,27 @@ protected:
 
 private:
     TOwnedPtr<TControlCanvas> FCanvas;
+};
+
+// The small window a hint shows in: a top-level window that is never
+// activated or focused and lets the pointer through to what lies under it.
+// The application shows it over the control under the pointer after
+// HintPause (TApplication::ActivateHint).
+class THintWindow : public TCustomControl {
+    X_CLASS(THintWindow, TCustomControl)
+    X_DECLARE_MESSAGES(THintWindow)
+public:
+    void Create(TComponent* AOwner) override;
+
+    // Shows AHint in Rect (screen coordinates), over every other window.
+    virtual void ActivateHint(TRect Rect, const String& AHint);
+    // Hides it.
+    void ReleaseHandle();
+    // Where AHint fits, lines broken at MaxWidth, at (0, 0).
+    virtual TRect CalcHintRect(Integer MaxWidth, const String& AHint);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+    void WMNCHitTest(TMessage& Message);
 };

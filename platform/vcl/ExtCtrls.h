@@ -8,6 +8,7 @@
 #pragma once
 #include "rtl/Component.h"
 #include "rtl/LifeWatch.h"
+#include "rtl/TypInfo.h"
 #include "vcl/Controls.h"
 
 class TTimer : public TComponent {
@@ -43,6 +44,10 @@ private:
 void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, Integer Width);
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+X_ENUM_INFO(TBevelCut, bvNone, bvLowered, bvRaised, bvSpace)
+// The shape of a bevel: a box, a frame, one line or only space.
+enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+X_ENUM_INFO(TBevelShape, bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer)
 
 // A container drawn with an outer and an inner bevel, a border between
 // them and its caption in the middle; children align inside the bevels
@@ -99,4 +104,32 @@ private:
 
 class TPanel : public TCustomPanel {
     X_CLASS(TPanel, TCustomPanel)
+};
+
+// In a namespace of its own: the design pages have border styles of the
+// same names. Callers write TBevelStyle::bsLowered.
+namespace BevelStyles {
+enum TBevelStyle { bsLowered, bsRaised };
+X_ENUM_INFO(TBevelStyle, bsLowered, bsRaised)
+} // namespace BevelStyles
+using BevelStyles::TBevelStyle;
+
+// A graphic control that draws a lowered or raised box, frame or line
+// (two pixels: shadow and highlight), as dialogs use to set parts apart.
+class TBevel : public TGraphicControl {
+    X_CLASS(TBevel, TGraphicControl)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TBevelShape Shape() const { return FShape; }
+    void SetShape(TBevelShape Value);
+    TBevelStyle Style() const { return FStyle; }
+    void SetStyle(TBevelStyle Value);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape FShape = bsBox;
+    TBevelStyle FStyle = TBevelStyle::bsLowered;
 };

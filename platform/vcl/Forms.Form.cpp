@@ -1,6 +1,7 @@
 #include "vcl/Forms.h"
 #include "win/Input.h"
 #include "win/Monitors.h"
+#include "win/WindowDecor.h"
 #include "win/WindowPlacement.h"
 #include <algorithm>
 
@@ -13,10 +14,6 @@ X_MESSAGES(TCustomForm)
     X_MESSAGE(CM_RELEASE, CMRelease);
 }
 
-namespace {
-
-// Disables the program's other shown windows while a modal form runs;
-// answers the ones it disabled.
 std::vector<HWND> DisableTaskWindows(HWND Active)
 {
     std::vector<HWND> Disabled;
@@ -37,6 +34,8 @@ void EnableTaskWindows(const std::vector<HWND>& Windows)
         if (IsWindow(Wnd))
             EnableWindow(Wnd, true);
 }
+
+namespace {
 
 TRect CenteredIn(const TRect& Area, Integer Width, Integer Height)
 {
@@ -63,6 +62,7 @@ void TCustomForm::Create(TComponent* AOwner)
     FControlStyle.Include(csAcceptsControls);
     FWidth = 320;
     FHeight = 240;
+    FIcon = MakeOwned<TIcon>();
     if (Screen)
         Screen->FForms.push_back(this);
     FFormState.Exclude(fsCreating);
@@ -140,6 +140,102 @@ void TCustomForm::CreateParams(TCreateParams& Params)
 void TCustomForm::CreateWnd()
 {
     inherited::CreateWnd();
+    ApplyAlphaBlend();
+    ApplyIcon();
+}
+
+void TCustomForm::SetAlphaBlend(bool Value)
+{
+    if (FAlphaBlend == Value)
+        return;
+    FAlphaBlend = Value;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::SetAlphaBlendValue(Byte Value)
+{
+    if (FAlphaBlendValue == Value)
+        return;
+    FAlphaBlendValue = Value;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::ApplyAlphaBlend()
+{
+    if (!FHandle)
+        return;
+    const LONG_PTR ExStyle = GetWindowLongPtr(FHandle, GWL_EXSTYLE);
+    if (FAlphaBlend) {
+        SetWindowLongPtr(FHandle, GWL_EXSTYLE, ExStyle | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(FHandle, 0, FAlphaBlendValue, LWA_ALPHA);
+    } else if (ExStyle & WS_EX_LAYERED) {
+        SetLayeredWindowAttributes(FHandle, 0, 255, LWA_ALPHA);
+        SetWindowLongPtr(FHandle, GWL_EXSTYLE, ExStyle & ~LONG_PTR(WS_EX_LAYERED));
+    }
+}
+
+void TCustomForm::SetIcon(TIcon* Value)
+{
+    if (Value)
+        FIcon->Assign(Value);
+    else
+        FIcon = MakeOwned<TIcon>();
+    ApplyIcon();
+}
+
+namespace {
+
+// The entry of an icon file that suits a window's icon, as 32-bit pixels
+// with their opacity; empty when the data holds no usable picture.
+TPixelBuffer WindowIconPicture(std::span<const Byte> Data)
+{
+    TIconFile File;
+    TIconImage Image;
+    if (!ReadIconFile(Data, File) || !ReadIconImage(File, SelectIconEntry(File, SystemIconSize, SystemIconSize, 32), Image))
+        return {};
+    TPixelBuffer Picture(Image.Width, Image.Height);
+    for (Integer Y = 0; Y < Image.Height; ++Y) {
+        Byte* Row = Picture.ScanLine(Y);
+        for (Integer X = 0; X < Image.Width; ++X) {
+            const size_t I = size_t(Y) * size_t(Image.Width) + size_t(X);
+            std::copy_n(&Image.Pixels[I * 4], 3, Row + X * 4);
+            Row[X * 4 + 3] = Image.HasAlpha ? Image.Pixels[I * 4 + 3] : Image.Mask[I] ? 0 : 255;
+        }
+    }
+    return Picture;
+}
+
+}
+
+void TCustomForm::ApplyIcon()
+{
+    if (FHandle)
+        SetWindowIconPicture(FHandle, WindowIconPicture(FIcon->Data()));
+}
+
+TMonitor* TCustomForm::Monitor()
+{
+    if (!Screen)
+        return nullptr;
+    if (FHandle)
+        return Screen->MonitorFromWindow(FHandle);
+    const TRect R = BoundsRect();
+    return Screen->MonitorFromPoint({ R.Left + R.Width() / 2, R.Top + R.Height() / 2 });
+}
+
+TMonitor* TCustomForm::ChosenMonitor()
+{
+    // Before the program has a main form there is nothing to follow.
+    if (!Screen || !Application || !Application->MainForm())
+        return nullptr;
+    TCustomForm* Other = nullptr;
+    switch (FDefaultMonitor) {
+    case dmDesktop: return nullptr;
+    case dmPrimary: return Screen->PrimaryMonitor();
+    case dmMainForm: Other = Application->MainForm(); break;
+    case dmActiveForm: Other = Screen->ActiveForm(); break;
+    }
+    return Other && Other != this && Other->HandleAllocated() ? Other->Monitor() : nullptr;
 }
 
 bool TCustomForm::Showing() const
@@ -151,10 +247,14 @@ void TCustomForm::PlaceOnScreen()
 {
     TRect Area;
     switch (FPosition) {
-    case poScreenCenter:
-        if (TMonitor* M = Screen ? Screen->PrimaryMonitor() : nullptr)
+    case poScreenCenter: {
+        TMonitor* M = ChosenMonitor();
+        if (!M && Screen)
+            M = Screen->PrimaryMonitor();
+        if (M)
             Area = M->WorkareaRect();
         break;
+    }
     case poDesktopCenter:
         if (Screen)
             for (Integer I = 0; I < Screen->MonitorCount(); ++I) {
@@ -174,6 +274,14 @@ void TCustomForm::PlaceOnScreen()
         else if (TMonitor* M = Screen ? Screen->PrimaryMonitor() : nullptr)
             Area = M->WorkareaRect();
         break;
+    }
+    case poDesigned: {
+        // Taken to the chosen monitor at the same place relative to it.
+        TMonitor* To = ChosenMonitor();
+        TMonitor* From = To ? Monitor() : nullptr;
+        if (From && From != To)
+            SetBounds(FLeft - From->Left() + To->Left(), FTop - From->Top() + To->Top(), FWidth, FHeight);
+        return;
     }
     default: return;
     }

@@ -1,4 +1,5 @@
 #include "vcl/Forms.h"
+#include <cwctype>
 #include "rtl/StringList.h"
 #include "win/Input.h"
 #include "win/Presenter.h"
@@ -94,6 +95,7 @@ void TApplication::SetTitle(const String& Value)
 
 void TApplication::Dispatch(MSG& Msg)
 {
+    HintMessage(Msg);
     bool Handled = false;
     if (FOnMessage)
         FOnMessage(Msg, Handled);
@@ -234,6 +236,7 @@ void TApplication::Restore()
 void TApplication::WndProc(TMessage& Message)
 {
     switch (Message.Msg) {
+    case WM_TIMER: HintTimer(UINT_PTR(Message.WParam)); break;
     case WM_SYSCOMMAND:
         switch (Message.WParam & 0xFFF0) {
         case SC_MINIMIZE: Minimize(); break;
@@ -439,4 +442,18 @@ TStrings* TScreen::Fonts()
     FcPatternDestroy(Pattern);
     FcConfigDestroy(Config);
     return FFonts.get();
+}
+
+bool IsAccel(Char Key, const String& Caption)
+{
+    for (size_t I = 0; I + 1 < Caption.size(); ++I) {
+        if (Caption[I] != u'&')
+            continue;
+        if (Caption[I + 1] == u'&') {
+            ++I; // "&&" is an ampersand shown
+            continue;
+        }
+        return std::towupper(wint_t(Caption[I + 1])) == std::towupper(wint_t(Key));
+    }
+    return false;
 }

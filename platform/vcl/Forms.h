@@ -23,12 +23,15 @@
 // finalisation.
 #pragma once
 #include "gdi/Graphic.h"
+#include "gdi/Icon.h"
 #include "rtl/Component.h"
 #include "rtl/TypInfo.h"
 #include "vcl/Controls.h"
+#include "vcl/ControlsDetail.h"
 #include "vcl/UITypes.h"
 #include "win/Cursors.h"
 #include "win/Monitors.h"
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -131,6 +134,22 @@ public:
     void ModalStarted();
     void ModalFinished();
 
+    // Hints: shown over the control under the pointer (the first up its
+    // parents with ShowHint) after HintPause, hidden after HintHidePause,
+    // when the pointer leaves the control, on a press or a key.
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool Value);
+    Integer HintPause() const { return FHintPause; }
+    void SetHintPause(Integer Value) { FHintPause = std::max(Value, 0); }
+    Integer HintHidePause() const { return FHintHidePause; }
+    void SetHintHidePause(Integer Value) { FHintHidePause = std::max(Value, 0); }
+    // Shows the hint of the control at a screen point now (OnShowHint may
+    // change or refuse it).
+    void ActivateHint(TPoint CursorPos);
+    void CancelHint();
+    // The window the hints show in; null until a hint showed.
+    THintWindow* HintWindow() const { return FHintWindow.get(); }
+
     TActionEvent OnActionExecute;
     TActionEvent OnActionUpdate;
     TNotifyEvent OnActivate;
@@ -157,6 +176,19 @@ private:
     TCustomForm* FMainForm = nullptr;
     Integer FModalLevel = 0;
     UInt64 FQuitsSeen = 0; // WM_QUIT messages the loops took
+    bool FShowHint = true;
+    Integer FHintPause = 500;
+    Integer FHintHidePause = 2500;
+    TOwnedPtr<THintWindow> FHintWindow;
+    // The control the pointer was last over; a free notification clears it.
+    TControl* FHintControl = nullptr;
+    void SetHintControl(TControl* Control);
+    // A message that moves the pointer or presses starts or ends a hint.
+    void HintMessage(const MSG& Msg);
+    void HintTimer(UINT_PTR Id);
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
     friend class TCustomForm;
     // False when no message was waiting; WM_QUIT ends the loop.
@@ -253,9 +285,14 @@ enum TPosition {
 X_ENUM_INFO(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin)
 X_ENUM_INFO(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
     poMainFormCenter, poOwnerFormCenter)
+// The monitor a form shows on when it is placed: the desktop as it is,
+// the primary monitor, or the monitor of the main or the active form.
+enum TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
+X_ENUM_INFO(TDefaultMonitor, dmDesktop, dmPrimary, dmMainForm, dmActiveForm)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+X_ENUM_INFO(TWindowState, wsNormal, wsMinimized, wsMaximized)
 enum TFormStateItem { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
 using TFormState = TSet<TFormStateItem>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
@@ -277,6 +314,19 @@ public:
     void SetPosition(TPosition Value) { FPosition = Value; }
     TFormStyle FormStyle() const { return FFormStyle; }
     void SetFormStyle(TFormStyle Value);
+    TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
+    void SetDefaultMonitor(TDefaultMonitor Value) { FDefaultMonitor = Value; }
+    // The monitor the form lies on (the nearest one).
+    TMonitor* Monitor();
+    // The whole form is seen through by AlphaBlendValue (255: opaque)
+    // while AlphaBlend is on.
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool Value);
+    Byte AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(Byte Value);
+    // The icon the desktop shows for the form (its 32-pixel picture).
+    TIcon* Icon() const { return FIcon.get(); }
+    void SetIcon(TIcon* Value);
     TWindowState WindowState() const;
     void SetWindowState(TWindowState Value);
     bool KeyPreview() const { return FKeyPreview; }
@@ -341,11 +391,19 @@ protected:
 
 private:
     void PlaceOnScreen();
+    // The monitor DefaultMonitor names; null for dmDesktop.
+    TMonitor* ChosenMonitor();
     void CloseModal();
+    void ApplyAlphaBlend();
+    void ApplyIcon();
 
     TFormBorderStyle FBorderStyle = bsSizeable;
     TPosition FPosition = poDesigned;
     TFormStyle FFormStyle = fsNormal;
+    TDefaultMonitor FDefaultMonitor = dmActiveForm;
+    bool FAlphaBlend = false;
+    Byte FAlphaBlendValue = 255;
+    TOwnedPtr<TIcon> FIcon;
     TWindowState FWindowState = wsNormal;
     bool FKeyPreview = false;
     bool FActive = false;
@@ -358,6 +416,150 @@ private:
 class TForm : public TCustomForm {
     X_CLASS(TForm, TCustomForm)
 };
+
+class TScrollingWinControl;
+
+// One scroll bar of a scrolling control, drawn in the control's frame.
+// Range is the extent of the content (set by the control while AutoScroll
+// is on); the bar shows while Visible and the range exceeds the client
+// area. Position is how far the content is scrolled, in pixels.
+class TControlScrollBar : public TPersistent {
+    X_CLASS(TControlScrollBar, TPersistent)
+public:
+    void Create(TScrollingWinControl* AControl, TScrollBarKind AKind);
+
+    TScrollBarKind Kind() const { return FKind; }
+    Integer Position() const { return FBar.Position(); }
+    // Scrolls the content there (clamped to the range).
+    void SetPosition(Integer Value);
+    Integer Range() const { return FRange; }
+    // A range set in code turns the control's AutoScroll off.
+    void SetRange(Integer Value);
+    // The step of an arrow; Smooth makes it a tenth of the page instead.
+    Integer Increment() const;
+    void SetIncrement(Integer Value);
+    bool Smooth() const { return FSmooth; }
+    void SetSmooth(bool Value);
+    // The content follows the thumb while it is dragged (else when it is let go).
+    bool Tracking() const { return FTracking; }
+    void SetTracking(bool Value) { FTracking = Value; }
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool Value);
+    // The bar shows now.
+    bool IsScrollBarVisible() const { return FShown; }
+    // Across the bar, in pixels (the system's scroll bar size).
+    Integer Size() const;
+
+private:
+    friend class TScrollingWinControl;
+    TScrollingWinControl* FControl = nullptr;
+    TScrollBarKind FKind = sbVertical;
+    Integer FRange = 0;
+    Integer FIncrement = 8;
+    bool FSmooth = false;
+    bool FTracking = false;
+    bool FVisible = true;
+    bool FShown = false;
+    TStripScrollBar FBar;
+    // A scroll code from the bar or WM_HSCROLL/WM_VSCROLL.
+    void ScrollMessage(Integer Code, Integer Pos);
+};
+
+// A windowed control whose children may reach beyond its client area:
+// scroll bars in its frame (WM_NCCALCSIZE, WM_NCPAINT, WM_NCHITTEST) move
+// them through ScrollBy; the wheel scrolls too. With AutoScroll the bars'
+// ranges follow the children and the bars come and go with them.
+class TScrollingWinControl : public TWinControl {
+    X_CLASS(TScrollingWinControl, TWinControl)
+    X_DECLARE_MESSAGES(TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+    ~TScrollingWinControl() override;
+
+    TControlScrollBar* HorzScrollBar() const { return FHorzScrollBar.get(); }
+    TControlScrollBar* VertScrollBar() const { return FVertScrollBar.get(); }
+    bool AutoScroll() const { return FAutoScroll; }
+    void SetAutoScroll(bool Value);
+    // Scrolls until the control (a child or deeper) shows whole, as far as it fits.
+    void ScrollInView(TControl* AControl);
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+
+protected:
+    void ChildBoundsChanged(TControl* Child) override;
+    bool DoMouseWheel(TShiftState Shift, Integer WheelDelta, TPoint MousePos) override;
+    // The ranges from the children (AutoScroll), then the bars' visibility,
+    // pages and positions.
+    void UpdateScrollBars();
+    // Where a bar lies in window coordinates; empty while it does not show.
+    TRect ScrollBarRect(TScrollBarKind Kind);
+
+    void WMNCCalcSize(TMessage& Message);
+    void WMNCPaint(TMessage& Message);
+    void WMNCHitTest(TMessage& Message);
+    void WMNCLButtonDown(TMessage& Message);
+    void WMMouseMove(TMessage& Message);
+    void WMLButtonUp(TMessage& Message);
+    void WMHScroll(TMessage& Message);
+    void WMVScroll(TMessage& Message);
+    void WMSize(TMessage& Message);
+
+private:
+    friend class TControlScrollBar;
+    TControlScrollBar* Bar(TScrollBarKind Kind) const
+    {
+        return Kind == sbVertical ? FVertScrollBar.get() : FHorzScrollBar.get();
+    }
+    // The content's extent along a bar's axis, scrolled back to 0.
+    Integer ContentExtent(TScrollBarKind Kind);
+    // A point of the screen in window coordinates.
+    TPoint ScreenToWindow(TPoint P);
+    void PaintScrollBars();
+
+    TOwnedPtr<TControlScrollBar> FHorzScrollBar;
+    TOwnedPtr<TControlScrollBar> FVertScrollBar;
+    bool FAutoScroll = true;
+    Integer FUpdating = 0;
+    TControlScrollBar* FDragging = nullptr; // the bar whose thumb is held
+};
+
+// The border of a control: bsNone or bsSingle (a sunken edge).
+using TBorderStyle = TFormBorderStyle;
+
+// A scrolling container with an optional sunken border.
+class TScrollBox : public TScrollingWinControl {
+    X_CLASS(TScrollBox, TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle Value);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+// A frame: a scrolling container of controls designed together, placed on
+// forms and other containers.
+class TCustomFrame : public TScrollingWinControl {
+    X_CLASS(TCustomFrame, TScrollingWinControl)
+public:
+    void Create(TComponent* AOwner) override;
+};
+
+class TFrame : public TCustomFrame {
+    X_CLASS(TFrame, TCustomFrame)
+};
+
+// The caption's accelerator (the character after a single "&") is Key,
+// without regard to case.
+bool IsAccel(Char Key, const String& Caption);
+
+// Disables the thread's shown and enabled windows other than Active, and
+// answers them; EnableTaskWindows enables those still alive again.
+std::vector<HWND> DisableTaskWindows(HWND Active);
+void EnableTaskWindows(const std::vector<HWND>& Windows);
 
 // The form a control lives on, null for none.
 TCustomForm* GetParentForm(TControl* Control);

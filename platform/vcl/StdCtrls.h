@@ -16,6 +16,7 @@
 #include "rtl/StringList.h"
 #include <algorithm>
 #include "vcl/Controls.h"
+#include "vcl/ControlsDetail.h"
 
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
@@ -312,4 +313,64 @@ private:
 
 class TCheckBox : public TCustomCheckBox {
     X_CLASS(TCheckBox, TCustomCheckBox)
+};
+
+using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode, Integer& ScrollPos)>;
+
+// A scroll bar control: arrows, a track and a thumb, horizontal or
+// vertical. Position runs from Min to Max less the page; a press on an
+// arrow moves it by SmallChange, beside the thumb by LargeChange, and a
+// drag follows the thumb. Every move runs Scroll (OnScroll, which may
+// change the position it leads to), then OnChange when the position
+// changed.
+class TScrollBar : public TCustomControl {
+    X_CLASS(TScrollBar, TCustomControl)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TScrollBarKind Kind() const { return FKind; }
+    void SetKind(TScrollBarKind Value);
+    Integer Min() const { return FMin; }
+    Integer Max() const { return FMax; }
+    Integer Position() const { return FMin + FBar.Position(); }
+    Integer PageSize() const { return FPageSize; }
+    void SetMin(Integer Value) { SetParams(Position(), Value, FMax); }
+    void SetMax(Integer Value) { SetParams(Position(), FMin, Value); }
+    void SetPageSize(Integer Value);
+    // Clamped to the range; OnChange when it moved.
+    void SetPosition(Integer Value);
+    // Raises EInvalidOperation when AMax is below AMin.
+    void SetParams(Integer APosition, Integer AMin, Integer AMax);
+    Integer SmallChange() const { return FSmallChange; }
+    void SetSmallChange(Integer Value);
+    Integer LargeChange() const { return FLargeChange; }
+    void SetLargeChange(Integer Value) { FLargeChange = std::max(Value, 1); }
+
+    TScrollEvent OnScroll;
+    TNotifyEvent OnChange;
+
+protected:
+    virtual void Scroll(TScrollCode ScrollCode, Integer& ScrollPos);
+    virtual void Change();
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    void KeyDown(Word& Key, TShiftState Shift) override;
+    bool WantsKey(Word Key) override;
+    // A scroll code and the position it leads to: Scroll, then the position.
+    void DoScroll(TScrollCode Code, Integer Pos);
+    // Where an arrow or page scroll code leads from the position now.
+    Integer StepTarget(Integer Code) const;
+
+private:
+    void UpdateRange();
+
+    TStripScrollBar FBar { true };
+    TScrollBarKind FKind = sbHorizontal;
+    Integer FMin = 0;
+    Integer FMax = 100;
+    Integer FPageSize = 0;
+    Integer FSmallChange = 1;
+    Integer FLargeChange = 1;
 };

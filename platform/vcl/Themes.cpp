@@ -143,6 +143,8 @@ bool TSystemStyleServices::DrawElement(TCanvas* Canvas, const TThemedElementDeta
         }
         break;
     }
+    case teProgressChunk:
+    case teProgressChunkVert: Fill(R, clHighlight); break;
     case teHeaderSortArrowUp:
     case teHeaderSortArrowDown: {
         const Integer X = R.Left + (R.Width() - 9) / 2, Y = R.Top + (R.Height() - 5) / 2;
@@ -200,7 +202,17 @@ std::vector<TClass> TCustomStyleEngine::StyleHooks(TClass ControlClass) const
 
 bool TCustomStyleEngine::HandleMessage(TWinControl* Control, TMessage& Message)
 {
-    // Hooks work for custom styles; the system style paints itself.
+    // The callers ask only for controls their style styles; the system
+    // style styles none. Each hook of the control's class is offered the
+    // message, the last registered first.
+    if (!Control)
+        return false;
+    TLifeWatch Watch(Control->LifeMark());
+    for (TClass HookClass : StyleHooks(Control->ClassType())) {
+        TOwnedPtr<TStyleHook> Hook(Construct(static_cast<TStyleHook*>(HookClass->NewInstance()), Control));
+        if (Hook->HandleMessage(Message) || Watch.Freed())
+            return true;
+    }
     return false;
 }
 
@@ -209,14 +221,44 @@ TCustomStyleServices* TStyleManager::ActiveStyle()
     return SystemStyle;
 }
 
+namespace {
+
+// Styles besides the system style; nothing in the programs adds one.
+std::vector<TCustomStyleServices*>& ExtraStyles()
+{
+    static std::vector<TCustomStyleServices*> Styles;
+    return Styles;
+}
+
+}
+
 TCustomStyleServices* TStyleManager::Style(StringView Name)
 {
-    return SameText(String(Name), SystemStyle->Name()) ? SystemStyle : nullptr;
+    if (SameText(String(Name), SystemStyle->Name()))
+        return SystemStyle;
+    for (TCustomStyleServices* S : ExtraStyles())
+        if (SameText(String(Name), S->Name()))
+            return S;
+    return nullptr;
 }
 
 std::vector<String> TStyleManager::StyleNames()
 {
-    return { SystemStyle->Name() };
+    std::vector<String> Names { SystemStyle->Name() };
+    for (TCustomStyleServices* S : ExtraStyles())
+        Names.push_back(S->Name());
+    return Names;
+}
+
+void TStyleManager::RegisterStyle(TCustomStyleServices* Style)
+{
+    if (Style && !TStyleManager::Style(Style->Name()))
+        ExtraStyles().push_back(Style);
+}
+
+void TStyleManager::UnRegisterStyle(TCustomStyleServices* Style)
+{
+    std::erase(ExtraStyles(), Style);
 }
 
 bool TStyleManager::TrySetStyle(StringView Name)
@@ -227,6 +269,11 @@ bool TStyleManager::TrySetStyle(StringView Name)
 TCustomStyleEngine* TStyleManager::Engine()
 {
     return TheEngine;
+}
+
+TCustomStyleServices* TStyleHook::Style() const
+{
+    return FStyle ? FStyle : StyleServices();
 }
 
 TCustomStyleServices* StyleServices()

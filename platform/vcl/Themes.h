@@ -86,7 +86,9 @@ enum TThemedElement {
     teHeaderSortArrowUp,
     teHeaderSortArrowDown,
     teCheckBoxChecked,
-    teCheckBoxUnchecked
+    teCheckBoxUnchecked,
+    teProgressChunk,
+    teProgressChunkVert
 };
 struct TThemedElementDetails {
     TThemedElement Element = teNone;
@@ -132,6 +134,10 @@ public:
     virtual void Create(TWinControl* AControl);
     void Create() override { Create(nullptr); }
     TWinControl* Control() const { return FControl; }
+    // The style the hook paints with: the control's own when it has one
+    // (SetStyle), else the application's.
+    TCustomStyleServices* Style() const;
+    void SetStyle(TCustomStyleServices* Value) { FStyle = Value; }
     // Whether the control's own procedure runs after the hook's.
     bool CallDefaultProc() const { return FCallDefaultProc; }
     void SetCallDefaultProc(bool Value) { FCallDefaultProc = Value; }
@@ -142,6 +148,7 @@ public:
 
 protected:
     TWinControl* FControl = nullptr;
+    TCustomStyleServices* FStyle = nullptr;
     bool FCallDefaultProc = true;
     bool FOverrideEraseBkgnd = false;
 };
@@ -205,6 +212,11 @@ public:
     // False: only the system style is there.
     static bool TrySetStyle(StringView Name);
     static TCustomStyleEngine* Engine();
+    // A style besides the system one, borrowed until unregistered (a
+    // test's stand-in: the programs register none). A name already there
+    // is refused.
+    static void RegisterStyle(TCustomStyleServices* Style);
+    static void UnRegisterStyle(TCustomStyleServices* Style);
 };
 
 TCustomStyleServices* StyleServices();

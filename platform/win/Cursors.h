@@ -18,6 +18,7 @@ constexpr Integer XC_fleur = 52;
 constexpr Integer XC_hand1 = 58;
 constexpr Integer XC_hand2 = 60;
 constexpr Integer XC_left_ptr = 68;
+constexpr Integer XC_plus = 90;
 constexpr Integer XC_question_arrow = 92;
 constexpr Integer XC_sb_h_double_arrow = 108;
 constexpr Integer XC_sb_up_arrow = 114;

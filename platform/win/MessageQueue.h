@@ -54,6 +54,13 @@ struct TWindowObject {
     std::shared_ptr<TPixelBuffer> Store;
     TRectRegion Dirty;
     bool HasSurface = false;
+    // Top-level windows: the opacity of a layered window (255: opaque) and
+    // the picture the window manager shows for the window (empty: none).
+    Byte Alpha = 255;
+    std::shared_ptr<const TPixelBuffer> IconPicture;
+    // The window's region (window coordinates): what lies outside neither
+    // shows nor takes the pointer. None: the whole window.
+    std::optional<std::vector<RECT>> Shape;
 
     bool Child() const { return (DWORD(Style.load()) & WS_CHILD) != 0; }
     bool Visible() const { return (DWORD(Style.load()) & WS_VISIBLE) != 0; }

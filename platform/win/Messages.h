@@ -143,6 +143,17 @@ constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
+// Scroll codes: the low word of WM_HSCROLL and WM_VSCROLL's wParam (the
+// high word carries the position for the two thumb codes).
+constexpr Integer SB_LINEUP = 0;
+constexpr Integer SB_LINEDOWN = 1;
+constexpr Integer SB_PAGEUP = 2;
+constexpr Integer SB_PAGEDOWN = 3;
+constexpr Integer SB_THUMBPOSITION = 4;
+constexpr Integer SB_THUMBTRACK = 5;
+constexpr Integer SB_TOP = 6;
+constexpr Integer SB_BOTTOM = 7;
+constexpr Integer SB_ENDSCROLL = 8;
 constexpr UINT WM_ENTERIDLE = 0x0121;
 constexpr UINT WM_MOUSEFIRST = 0x0200;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -186,6 +197,19 @@ constexpr Integer SW_MINIMIZE = 6;
 constexpr Integer SW_SHOWMINNOACTIVE = 7;
 constexpr Integer SW_SHOWNA = 8;
 constexpr Integer SW_RESTORE = 9;
+
+// A window being sized (lParam the RECT* that may be changed; answer 1
+// when changed) or moved by the user; wParam of WM_SIZING the edge.
+constexpr UINT WM_SIZING = 0x0214;
+constexpr UINT WM_MOVING = 0x0216;
+constexpr WPARAM WMSZ_LEFT = 1;
+constexpr WPARAM WMSZ_RIGHT = 2;
+constexpr WPARAM WMSZ_TOP = 3;
+constexpr WPARAM WMSZ_TOPLEFT = 4;
+constexpr WPARAM WMSZ_TOPRIGHT = 5;
+constexpr WPARAM WMSZ_BOTTOM = 6;
+constexpr WPARAM WMSZ_BOTTOMLEFT = 7;
+constexpr WPARAM WMSZ_BOTTOMRIGHT = 8;
 
 // wParam of WM_SYSCOMMAND.
 constexpr WPARAM SC_SIZE = 0xF000;

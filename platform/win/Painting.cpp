@@ -409,6 +409,10 @@ void EnsureSurface(const TWindowRef& Window)
     Desc.Owner = Window->Owner;
     Presenter().CreateSurface(Window->Handle, Desc);
     Window->HasSurface = true;
+    if (Window->Alpha != 255)
+        Presenter().SetOpacity(Window->Handle, Window->Alpha);
+    if (Window->IconPicture)
+        Presenter().SetIcon(Window->Handle, *Window->IconPicture);
     MarkChanged(Window, Window->WindowArea());
 }
 

@@ -101,6 +101,20 @@ String THeadlessPresenter::Title(HWND Wnd)
     return It == FSurfaces.end() ? String() : It->second.Title;
 }
 
+Byte THeadlessPresenter::Opacity(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? Byte(255) : It->second.Opacity;
+}
+
+TPixelBuffer THeadlessPresenter::Icon(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? TPixelBuffer() : It->second.Icon;
+}
+
 Integer THeadlessPresenter::UpdateCount(HWND Wnd)
 {
     std::lock_guard Guard(FLock);
@@ -133,6 +147,13 @@ TPixelBuffer THeadlessPresenter::DesktopPicture()
     return FDesktop;
 }
 
+bool THeadlessPresenter::IsSpot(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    auto It = FSurfaces.find(Wnd);
+    return It != FSurfaces.end() && It->second.Spot;
+}
+
 std::vector<TMonitorDesc> THeadlessPresenter::Monitors()
 {
     std::lock_guard Guard(FLock);
@@ -145,6 +166,7 @@ void THeadlessPresenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     TSurface& S = FSurfaces[Wnd];
     S.Bounds = Desc.Bounds;
     S.Title = Desc.Title;
+    S.Spot = IsDesktopSpot(Desc.ExStyle);
 }
 
 void THeadlessPresenter::DestroySurface(HWND Wnd)
@@ -189,6 +211,20 @@ void THeadlessPresenter::SetTitle(HWND Wnd, const String& Title)
     std::lock_guard Guard(FLock);
     if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
         It->second.Title = Title;
+}
+
+void THeadlessPresenter::SetOpacity(HWND Wnd, Byte Alpha)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Opacity = Alpha;
+}
+
+void THeadlessPresenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(FLock);
+    if (auto It = FSurfaces.find(Wnd); It != FSurfaces.end())
+        It->second.Icon = Picture;
 }
 
 bool THeadlessPresenter::SetForeground(HWND Wnd)

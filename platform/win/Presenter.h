@@ -42,6 +42,15 @@ struct TSurfaceDesc {
     HWND Owner = nullptr; // the top-level window it belongs to, if any
 };
 
+// A top-level window that lets paint through and never takes activation
+// is a spot on the desktop: below every ordinary window (above the
+// desktop's own), drawing nothing, taking the pointer where nothing covers
+// it, never focused.
+inline bool IsDesktopSpot(DWORD ExStyle)
+{
+    return (ExStyle & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) == (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
+}
+
 class TPresenter {
 public:
     virtual ~TPresenter() = default;
@@ -57,6 +66,11 @@ public:
     virtual void ShowWindow(HWND Wnd, Integer Cmd) = 0;
     virtual void SetBounds(HWND Wnd, const RECT& Bounds) = 0;
     virtual void SetTitle(HWND Wnd, const String& Title) = 0;
+    // A layered window's opacity, 0 (clear) to 255 (opaque).
+    virtual void SetOpacity(HWND Wnd, Byte Alpha) = 0;
+    // The picture the desktop shows for the window (its fourth byte is
+    // opacity); an empty one takes it away.
+    virtual void SetIcon(HWND Wnd, const TPixelBuffer& Picture) = 0;
     // Raises the window and gives it the keyboard; false when refused.
     virtual bool SetForeground(HWND Wnd) = 0;
     virtual HWND Foreground() = 0;
@@ -111,6 +125,9 @@ public:
     bool IsIconic(HWND Wnd);
     RECT Bounds(HWND Wnd);
     String Title(HWND Wnd);
+    Byte Opacity(HWND Wnd);
+    // The window's icon as last set; empty for none.
+    TPixelBuffer Icon(HWND Wnd);
     Integer UpdateCount(HWND Wnd);
     RECT LastUpdate(HWND Wnd);
     std::vector<std::pair<UINT, UINT>> GrabbedHotKeys();
@@ -122,6 +139,8 @@ public:
     std::vector<TMoveSize> MoveSizeRequests();
     // The desktop picture last set; empty before.
     TPixelBuffer DesktopPicture();
+    // The window was made as a spot on the desktop.
+    bool IsSpot(HWND Wnd);
 
     std::vector<TMonitorDesc> Monitors() override;
     void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) override;
@@ -129,6 +148,8 @@ public:
     void ShowWindow(HWND Wnd, Integer Cmd) override;
     void SetBounds(HWND Wnd, const RECT& Bounds) override;
     void SetTitle(HWND Wnd, const String& Title) override;
+    void SetOpacity(HWND Wnd, Byte Alpha) override;
+    void SetIcon(HWND Wnd, const TPixelBuffer& Picture) override;
     bool SetForeground(HWND Wnd) override;
     HWND Foreground() override;
     void Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture) override;
@@ -142,10 +163,13 @@ private:
     struct TSurface {
         RECT Bounds;
         String Title;
+        Byte Opacity = 255;
+        TPixelBuffer Icon;
         bool Shown = false;
         bool Iconic = false;
         Integer Updates = 0;
         RECT LastUpdate;
+        bool Spot = false;
     };
     std::mutex FLock;
     std::vector<TMonitorDesc> FMonitors;

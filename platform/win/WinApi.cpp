@@ -12,6 +12,13 @@ using namespace WinDetail;
 
 namespace {
 
+// Spots on the desktop stay below every other top-level window, in their
+// own order.
+void KeepSpotsAtBottom(std::vector<TWindowRef>& Z)
+{
+    std::stable_partition(Z.begin(), Z.end(), [](const TWindowRef& W) { return !IsDesktopSpot(DWORD(W->ExStyle.load())); });
+}
+
 Char Fold(Char C)
 {
     return C >= u'a' && C <= u'z' ? Char(C - 32) : C;
@@ -160,8 +167,10 @@ HWND MakeWindow(TCreateArgs Args)
         Window->Handle = reinterpret_cast<HWND>(Registry().NextHandle);
         Registry().NextHandle += 4;
         Registry().Windows[HandleValue(Window->Handle)] = Window;
-        if (!Window->Parent)
+        if (!Window->Parent) {
             Registry().ZOrder.insert(Registry().ZOrder.begin(), Window);
+            KeepSpotsAtBottom(Registry().ZOrder);
+        }
     }
     if (Window->Parent)
         ParentWindow->Children.push_back(Window);
@@ -408,6 +417,7 @@ void BringTopLevelToFront(const TWindowRef& Window)
     std::erase_if(Z, [&](const TWindowRef& W) { return std::find(Moved.begin(), Moved.end(), W) != Moved.end(); });
     // Moved holds bottom first.
     Z.insert(Z.begin(), Moved.rbegin(), Moved.rend());
+    KeepSpotsAtBottom(Z);
 }
 
 void SendTopLevelToBack(const TWindowRef& Window)

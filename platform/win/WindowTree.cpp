@@ -262,13 +262,50 @@ Integer MapWindowPoints(HWND From, HWND To, POINT* Points, UINT Count)
     return MAKELPARAM(Word(Dx), Word(Dy));
 }
 
+namespace {
+
+// A screen point inside a top-level window's region (or a window without
+// one).
+bool InShape(const TWindowObject& Top, POINT Point)
+{
+    if (!Top.Shape)
+        return true;
+    const POINT P { Point.x - Top.Rect.left, Point.y - Top.Rect.top };
+    return std::any_of(Top.Shape->begin(), Top.Shape->end(), [&](const RECT& R) { return PtInRect(&R, P); });
+}
+
+}
+
+bool SetWindowShape(HWND Wnd, const std::vector<RECT>* Rects, bool Redraw)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window)
+        return false;
+    if (Rects)
+        Window->Shape = *Rects;
+    else
+        Window->Shape.reset();
+    if (Redraw)
+        RedrawWindow(Wnd, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return true;
+}
+
+bool GetWindowShape(HWND Wnd, std::vector<RECT>& Rects)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window || !Window->Shape)
+        return false;
+    Rects = *Window->Shape;
+    return true;
+}
+
 HWND WindowHitTest(POINT Point, LRESULT* HitCode)
 {
     LRESULT Hit = HTNOWHERE;
     for (const TWindowRef& Top : TopLevelZOrder()) {
         if (!Top->Alive || !Top->Visible() || Top->Iconic())
             continue;
-        if (!PtInRect(&Top->Rect, Point))
+        if (!PtInRect(&Top->Rect, Point) || !InShape(*Top, Point))
             continue;
         if (!Top->Enabled()) {
             Hit = HTERROR;

@@ -9,6 +9,7 @@
 // false or null.
 #pragma once
 #include "win/Messages.h"
+#include <vector>
 
 // Moves, sizes, restacks, shows or hides a window. Sends
 // WM_WINDOWPOSCHANGING (which may change the WINDOWPOS), then
@@ -52,6 +53,13 @@ bool IsChild(HWND Parent, HWND Wnd);
 // Moves a child window into another parent (same thread), keeping its
 // rectangle's numbers; answers the parent before, null on failure.
 HWND SetParent(HWND Wnd, HWND NewParent);
+
+// The window's region as disjoint rectangles in window coordinates; null
+// Rects gives the whole window back. Points outside it reach the windows
+// below; Redraw repaints the window.
+bool SetWindowShape(HWND Wnd, const std::vector<RECT>* Rects, bool Redraw);
+// False when the window has no region (or is dead).
+bool GetWindowShape(HWND Wnd, std::vector<RECT>& Rects);
 
 // WM_ENABLE follows a change; a window that is disabled loses the focus
 // and the capture. Answers whether it was disabled before.

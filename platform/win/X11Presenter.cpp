@@ -300,6 +300,7 @@ struct TX11Presenter::TState {
         bool Iconic = false;
         int PendingMaps = 0; // maps we asked for whose MapNotify has not come
         XIC Ic = nullptr;
+        bool Spot = false; // an input-only spot on the desktop
     };
     std::map<HWND, TSurface> Surfaces;
     std::map<Window, HWND> Handles;
@@ -316,7 +317,67 @@ struct TX11Presenter::TState {
 
     Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmName = 0, Utf8String = 0, NetWmWindowType = 0, TypeNormal = 0,
          TypeDialog = 0, TypeUtility = 0, TypePopup = 0, NetSupported = 0, NetMoveResize = 0, NetActiveWindow = 0,
-         RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0;
+         RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0,
+         TypeDesktop = 0, NetClientList = 0;
+    Atom TypeTooltip = 0;
+
+    // The window manager's desktop window (_NET_WM_WINDOW_TYPE_DESKTOP
+    // among its clients), or 0.
+    Window DesktopWindow()
+    {
+        Atom Type = 0;
+        int Format = 0;
+        unsigned long Count = 0, After = 0;
+        unsigned char* Data = nullptr;
+        // At most 4096 clients are looked at; the list comes from another
+        // program.
+        if (XGetWindowProperty(Dpy, Root, NetClientList, 0, 4096, False, XA_WINDOW, &Type, &Format, &Count, &After,
+                &Data) != Success ||
+            !Data)
+            return 0;
+        Window Found = 0;
+        if (Type == XA_WINDOW && Format == 32) {
+            const Window* Clients = reinterpret_cast<const Window*>(Data);
+            for (unsigned long I = 0; I < Count && !Found; ++I)
+                if (HasWindowType(Clients[I], TypeDesktop))
+                    Found = Clients[I];
+        }
+        XFree(Data);
+        return Found;
+    }
+    bool HasWindowType(Window Win, Atom Wanted)
+    {
+        Atom Type = 0;
+        int Format = 0;
+        unsigned long Count = 0, After = 0;
+        unsigned char* Data = nullptr;
+        TErrorTrap Trap(Dpy); // the client may be gone already
+        if (XGetWindowProperty(Dpy, Win, NetWmWindowType, 0, 16, False, XA_ATOM, &Type, &Format, &Count, &After,
+                &Data) != Success ||
+            !Data)
+            return false;
+        bool Has = false;
+        if (Type == XA_ATOM && Format == 32)
+            for (unsigned long I = 0; I < Count; ++I)
+                Has = Has || reinterpret_cast<const Atom*>(Data)[I] == Wanted;
+        XFree(Data);
+        return Has;
+    }
+    // A spot goes just above the desktop window, else to the bottom of the
+    // stack: ordinary windows cover it.
+    void Sink(Window Win)
+    {
+        if (const Window Desktop = DesktopWindow()) {
+            TErrorTrap Trap(Dpy);
+            XWindowChanges C {};
+            C.sibling = Desktop;
+            C.stack_mode = Above;
+            XConfigureWindow(Dpy, Win, CWSibling | CWStackMode, &C);
+            if (!Trap.Failed())
+                return;
+        }
+        XLowerWindow(Dpy, Win);
+    }
 
     Atom Intern(const char* Name) { return XInternAtom(Dpy, Name, False); }
 
@@ -466,9 +527,12 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->Utf8String = F->Intern("UTF8_STRING");
     F->NetWmWindowType = F->Intern("_NET_WM_WINDOW_TYPE");
     F->TypeNormal = F->Intern("_NET_WM_WINDOW_TYPE_NORMAL");
+    F->TypeDesktop = F->Intern("_NET_WM_WINDOW_TYPE_DESKTOP");
+    F->NetClientList = F->Intern("_NET_CLIENT_LIST");
     F->TypeDialog = F->Intern("_NET_WM_WINDOW_TYPE_DIALOG");
     F->TypeUtility = F->Intern("_NET_WM_WINDOW_TYPE_UTILITY");
     F->TypePopup = F->Intern("_NET_WM_WINDOW_TYPE_POPUP_MENU");
+    F->TypeTooltip = F->Intern("_NET_WM_WINDOW_TYPE_TOOLTIP");
     F->NetSupported = F->Intern("_NET_SUPPORTED");
     F->NetMoveResize = F->Intern("_NET_WM_MOVERESIZE");
     F->NetActiveWindow = F->Intern("_NET_ACTIVE_WINDOW");
@@ -634,6 +698,10 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     std::lock_guard Guard(F->Lock);
     if (!F->Dpy || F->Find(Wnd))
         return;
+    if (IsDesktopSpot(Desc.ExStyle)) {
+        CreateSpot(Wnd, Desc);
+        return;
+    }
     // Drop-down lists and the like: shown where the program says, never
     // framed or focused by the window manager.
     const bool Unmanaged =
@@ -666,10 +734,12 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     Class.res_name = Name;
     Class.res_class = Name;
     XSetClassHint(F->Dpy, Win, &Class);
-    Atom Type = (Desc.ExStyle & WS_EX_TOOLWINDOW) ? F->TypeUtility
-        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)    ? F->TypeDialog
-        : Unmanaged                               ? F->TypePopup
-                                                  : F->TypeNormal;
+    // An unmanaged window above all others is a hint.
+    Atom Type = Unmanaged && (Desc.ExStyle & WS_EX_TOPMOST) ? F->TypeTooltip
+        : (Desc.ExStyle & WS_EX_TOOLWINDOW)                 ? F->TypeUtility
+        : (Desc.ExStyle & WS_EX_DLGMODALFRAME)              ? F->TypeDialog
+        : Unmanaged                                         ? F->TypePopup
+                                                            : F->TypeNormal;
     XChangeProperty(F->Dpy, Win, F->NetWmWindowType, XA_ATOM, 32, PropModeReplace,
         reinterpret_cast<unsigned char*>(&Type), 1);
     if (!(Desc.Style & WS_CAPTION)) {
@@ -708,6 +778,29 @@ void TX11Presenter::DestroySurface(HWND Wnd)
     XFlush(F->Dpy);
 }
 
+void TX11Presenter::CreateSpot(HWND Wnd, const TSurfaceDesc& Desc)
+{
+    // Input only: nothing is drawn, the wallpaper shows; no window manager
+    // frames or focuses it.
+    XSetWindowAttributes A {};
+    A.override_redirect = True;
+    A.event_mask = SurfaceEvents & ~(ExposureMask | KeyPressMask | KeyReleaseMask | FocusChangeMask);
+    A.cursor = F->CursorFor(F->ShownCursor);
+    const int W = std::max<int>(Desc.Bounds.right - Desc.Bounds.left, 1);
+    const int H = std::max<int>(Desc.Bounds.bottom - Desc.Bounds.top, 1);
+    Window Win = XCreateWindow(F->Dpy, F->Root, Desc.Bounds.left, Desc.Bounds.top, unsigned(W), unsigned(H), 0, 0,
+        InputOnly, CopyFromParent, CWOverrideRedirect | CWEventMask | CWCursor, &A);
+    TState::TSurface S;
+    S.Win = Win;
+    S.Bounds = Desc.Bounds;
+    S.Spot = true;
+    F->Surfaces[Wnd] = S;
+    F->Handles[Win] = Wnd;
+    F->Sink(Win);
+    SetTitle(Wnd, Desc.Title);
+    XFlush(F->Dpy);
+}
+
 void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
 {
     std::lock_guard Guard(F->Lock);
@@ -739,6 +832,11 @@ void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
         S->Mapped = true;
         S->Iconic = false;
         ++S->PendingMaps;
+        if (S->Spot) {
+            XMapWindow(F->Dpy, S->Win);
+            F->Sink(S->Win);
+            break;
+        }
         XMapRaised(F->Dpy, S->Win);
         if (Cmd == SW_MAXIMIZE) {
             XEvent E {};
@@ -782,12 +880,54 @@ void TX11Presenter::SetTitle(HWND Wnd, const String& Title)
     XFlush(F->Dpy);
 }
 
-bool TX11Presenter::SetForeground(HWND Wnd)
+void TX11Presenter::SetOpacity(HWND Wnd, Byte Alpha)
 {
     std::lock_guard Guard(F->Lock);
     auto* S = F->Find(Wnd);
     if (!S)
-        return false;
+        return;
+    // A compositing manager reads the opacity as a fraction of 0xFFFFFFFF;
+    // an opaque window carries no property at all.
+    const Atom Opacity = F->Intern("_NET_WM_WINDOW_OPACITY");
+    if (Alpha == 255) {
+        XDeleteProperty(F->Dpy, S->Win, Opacity);
+    } else {
+        long Value = long(Cardinal(Alpha) * 0x01010101u);
+        XChangeProperty(
+            F->Dpy, S->Win, Opacity, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&Value), 1);
+    }
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S)
+        return;
+    const Atom Icon = F->Intern("_NET_WM_ICON");
+    if (Picture.Width() <= 0 || Picture.Height() <= 0) {
+        XDeleteProperty(F->Dpy, S->Win, Icon);
+    } else {
+        // Width, height, then ARGB pixels, each in a long (format 32).
+        std::vector<long> Data;
+        Data.reserve(2 + Picture.Pixels().size());
+        Data.push_back(Picture.Width());
+        Data.push_back(Picture.Height());
+        for (Cardinal P : Picture.Pixels())
+            Data.push_back(long(P));
+        XChangeProperty(F->Dpy, S->Win, Icon, XA_CARDINAL, 32, PropModeReplace,
+            reinterpret_cast<unsigned char*>(Data.data()), int(Data.size()));
+    }
+    XFlush(F->Dpy);
+}
+
+bool TX11Presenter::SetForeground(HWND Wnd)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S || S->Spot)
+        return false; // a spot is never raised nor focused
     XRaiseWindow(F->Dpy, S->Win);
     if (S->Mapped) {
         // Refused while the window is not viewable yet: the error is
@@ -818,8 +958,8 @@ void TX11Presenter::Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Pi
 {
     std::lock_guard Guard(F->Lock);
     auto* S = F->Find(Wnd);
-    if (!S)
-        return;
+    if (!S || S->Spot)
+        return; // an input-only window has no pixels
     const RECT R { std::max<LONG>(Changed.left, 0), std::max<LONG>(Changed.top, 0),
         std::min<LONG>(Changed.right, Picture.Width()), std::min<LONG>(Changed.bottom, Picture.Height()) };
     F->PutPicture(S->Win, Picture, R);

@@ -37,6 +37,8 @@ public:
     void ShowWindow(HWND Wnd, Integer Cmd) override;
     void SetBounds(HWND Wnd, const RECT& Bounds) override;
     void SetTitle(HWND Wnd, const String& Title) override;
+    void SetOpacity(HWND Wnd, Byte Alpha) override;
+    void SetIcon(HWND Wnd, const TPixelBuffer& Picture) override;
     bool SetForeground(HWND Wnd) override;
     HWND Foreground() override;
     void Update(HWND Wnd, const RECT& Changed, const TPixelBuffer& Picture) override;
@@ -50,6 +52,9 @@ public:
 
 private:
     struct TState;
+    // A spot on the desktop (IsDesktopSpot): an input-only window.
+    void CreateSpot(HWND Wnd, const TSurfaceDesc& Desc);
+
     std::unique_ptr<TState> F;
 };
 

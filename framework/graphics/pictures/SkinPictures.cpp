@@ -1,6 +1,6 @@
 // Draws the skin's message pictures (information, question, error,
-// warning; 64 x 64) and the program icon (16, 32 and 48 pixels, PNG
-// entries of one icon file) with cairo, and writes them as byte arrays of
+// warning; 64 x 64), the program icon (16, 32 and 48 pixels, PNG
+// entries of one icon file) and the roll-up arrows of group panels (9 x 9) with cairo, and writes them as byte arrays of
 // a C++ include file for the graphics library. The pictures are this
 // project's own; the build runs this once.
 //
@@ -223,6 +223,23 @@ void ProgramIcon(cairo_t* Cr)
     cairo_stroke(Cr);
 }
 
+// A button glyph: a dark arrow on magenta, whose bottom-left pixel tells
+// the button the see-through colour; drawn without antialiasing so no
+// pixel mixes the two.
+void Arrow(cairo_t* Cr, bool Down)
+{
+    cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);
+    Rgb(Cr, 0xFF00FF);
+    cairo_paint(Cr);
+    Rgb(Cr, 0x404040);
+    const double Tip = Down ? 0.72 : 0.28, Base = Down ? 0.28 : 0.72;
+    cairo_move_to(Cr, 0.5, Tip);
+    cairo_line_to(Cr, 0.95, Base);
+    cairo_line_to(Cr, 0.05, Base);
+    cairo_close_path(Cr);
+    cairo_fill(Cr);
+}
+
 void Put16(Bytes& B, unsigned V)
 {
     B.push_back(V & 255);
@@ -264,7 +281,7 @@ Bytes IconFile(const std::vector<int>& Sizes, const Painter& Paint)
 
 void Write(FILE* F, const char* Name, const Bytes& Data)
 {
-    std::fprintf(F, "const Byte %s[] = {", Name);
+    std::fprintf(F, "inline const Byte %s[] = {", Name);
     for (size_t I = 0; I < Data.size(); ++I)
         std::fprintf(F, "%s%u,", I % 24 ? "" : "\n", Data[I]);
     std::fprintf(F, "\n};\n");
@@ -282,12 +299,14 @@ int main(int Argc, char** Argv)
     FILE* F = std::fopen(Temp.c_str(), "w");
     if (!F)
         return 1;
-    std::fprintf(F, "// Made by SkinPictures at build time; do not edit.\n");
+    std::fprintf(F, "// Made by SkinPictures at build time; do not edit.\n#pragma once\n");
     Write(F, "InformationPng", Render(64, Information));
     Write(F, "QuestionPng", Render(64, Question));
     Write(F, "ErrorPng", Render(64, Error));
     Write(F, "WarningPng", Render(64, Warning));
     Write(F, "ProgramIcon", IconFile({ 16, 32, 48 }, ProgramIcon));
+    Write(F, "UpArrowPng", Render(9, [](cairo_t* Cr) { Arrow(Cr, false); }));
+    Write(F, "DownArrowPng", Render(9, [](cairo_t* Cr) { Arrow(Cr, true); }));
     if (std::fclose(F) != 0)
         return 1;
     return std::rename(Temp.c_str(), Argv[1]) == 0 ? 0 : 1;

@@ -1,7 +1,9 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "graphics/tests/ScopedDpi.h"
 #include "core/XCore.App.h"
 #include "core/XCore.ScreenMetrics.h"
 #include "graphics/XSpark.VCL.Labels.h"
+#include "ScopedDpi.h"
 #include "win/Metrics.h"
 #include "win/ShellExecute.h"
 #include <filesystem>
@@ -10,21 +12,6 @@ using namespace ControlTests;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Screen metrics at a DPI while it lives.
-class TScopedDpi {
-public:
-    explicit TScopedDpi(Integer Dpi)
-    {
-        SetScreenDPI(Dpi, Dpi);
-        LoadScreenMetrics();
-    }
-    ~TScopedDpi()
-    {
-        SetScreenDPI(96, 96);
-        LoadScreenMetrics();
-    }
-};
 
 // A factory that makes nothing but moves the cursor.
 class TSkipFactory : public TXComposableControl {

@@ -99,3 +99,109 @@ TEST_F(GroupBoxes, FramesDividersAndCaptionsAsDrawn)
     EXPECT_EQ(P->Pixel(220 + 100, 120 + 50), ColorToRGB(clWindow));
     (void)Bare;
 }
+
+TEST_F(GroupBoxes, TheCaptionsAcceleratorFocusesTheFirstChild)
+{
+    auto* G = AddGroup({ 10, 10, 210, 110 }, u"&Pictures", xfsGroupBox);
+    auto* First = Add<TProbePanel>(G, { 10, 30, 50, 50 }, clWhite);
+    Add<TProbePanel>(G, { 60, 30, 100, 50 }, clWhite);
+    auto* Outside = Add<TProbePanel>(Form, { 220, 10, 260, 50 }, clWhite);
+    Form->Show();
+    Pump();
+    struct TCase {
+        const char* Name;
+        String Caption;
+        Char Key;
+        bool Enabled;
+        LRESULT Taken;
+    };
+    const TCase Cases[] = {
+        { "its letter", u"&Pictures", u'p', true, 1 },
+        { "another letter", u"&Pictures", u'i', true, 0 },
+        { "an ampersand shown", u"&&Pictures", u'p', true, 0 },
+        { "a disabled box", u"&Pictures", u'p', false, 0 },
+    };
+    for (const TCase& C : Cases) {
+        Outside->SetFocus();
+        Pump();
+        G->SetCaption(C.Caption);
+        G->SetEnabled(C.Enabled);
+        EXPECT_EQ(G->Perform(CM_DIALOGCHAR, C.Key), C.Taken) << C.Name;
+        EXPECT_EQ(First->Focused(), C.Taken == 1) << C.Name;
+        G->SetEnabled(true);
+    }
+    // From the keyboard: Alt and the letter.
+    Outside->SetFocus();
+    Pump();
+    G->SetCaption(u"&Pictures");
+    PostInput(TInputEvent::KeyEvent(VK_MENU, true));
+    PostInput(TInputEvent::KeyEvent('P', true, U'p'));
+    PostInput(TInputEvent::KeyEvent('P', false));
+    PostInput(TInputEvent::KeyEvent(VK_MENU, false));
+    Pump();
+    EXPECT_TRUE(First->Focused());
+}
+
+TEST_F(GroupBoxes, AScrollBoxScrollsSmoothlyAndTellsOfItsAlignmentAndSize)
+{
+    auto* Box = New<TXScrollBox>(Form);
+    Integer Aligned = 0, Sized = 0;
+    Box->OnAdjustClientRect = [&](TObject*) { ++Aligned; };
+    Box->OnSizeMessage = [&](TObject*) { ++Sized; };
+    Box->SetParent(Form);
+    Box->SetBounds(10, 10, 200, 100);
+    Form->Show();
+    Pump();
+    for (TControlScrollBar* Bar : { Box->HorzScrollBar(), Box->VertScrollBar() }) {
+        EXPECT_TRUE(Bar->Smooth());
+        EXPECT_TRUE(Bar->Tracking());
+    }
+    Add<TProbePanel>(Box, { 0, 0, 100, 1000 }, clWhite);
+    Pump();
+    // Smooth: an arrow moves a tenth of the page.
+    EXPECT_EQ(Box->VertScrollBar()->Increment(), Box->ClientHeight() / 10);
+    const Integer AlignedBefore = Aligned, SizedBefore = Sized;
+    Box->SetBounds(10, 10, 220, 120);
+    Pump();
+    EXPECT_GT(Aligned, AlignedBefore);
+    EXPECT_GT(Sized, SizedBefore);
+}
+
+TEST_F(GroupBoxes, AScrollBarsWheelMovesItByTheDeltaWithinItsRange)
+{
+    auto* Bar = New<TXScrollBar>(Form);
+    Bar->SetParent(Form);
+    Bar->SetBounds(10, 10, 200, 17);
+    Bar->SetParams(500, 0, 1000);
+    Bar->SetPageSize(100);
+    std::vector<std::pair<TScrollCode, Integer>> Scrolls;
+    Bar->OnScroll = [&](TObject*, TScrollCode Code, Integer& Pos) {
+        Scrolls.push_back({ Code, Pos });
+        if (Pos == 140)
+            Pos = 150; // the handler has the last word
+    };
+    Form->Show();
+    Pump();
+    struct TCase {
+        Integer From, Delta, To;
+    };
+    const TCase Cases[] = {
+        { 500, -WHEEL_DELTA, 620 },
+        { 500, WHEEL_DELTA, 380 },
+        { 500, -3 * WHEEL_DELTA, 860 },
+        { 880, -WHEEL_DELTA, 901 }, // the last page ends at Max
+        { 60, WHEEL_DELTA, 0 },
+        { 260, WHEEL_DELTA, 150 },
+    };
+    for (const TCase& C : Cases) {
+        Bar->SetPosition(C.From);
+        Scrolls.clear();
+        const TPoint S = Screen({ 50, 15 });
+        PostInput(TInputEvent::WheelEvent({ S.X, S.Y }, C.Delta));
+        Pump();
+        EXPECT_EQ(Bar->Position(), C.To) << C.From << " " << C.Delta;
+        ASSERT_EQ(Scrolls.size(), 1u);
+        EXPECT_EQ(Scrolls[0].first, scPosition);
+        EXPECT_EQ(Scrolls[0].second, C.From - C.Delta);
+    }
+}

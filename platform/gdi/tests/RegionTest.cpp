@@ -52,6 +52,14 @@ TEST(Region, CombineModes)
     GetRgnBox(E, &Box);
     EXPECT_EQ(Box, Rect(20, 20, 30, 30));
     EXPECT_EQ(CombineRgn(D, B, E, RGN_AND), NULLREGION);
+    // Empty regions are equal wherever they were moved, and joining one
+    // leaves nothing behind.
+    TRgn Moved(CreateRectRgn(0, 0, 0, 1)), Other(CreateRectRgn(0, 0, 0, 0));
+    OffsetRgn(Moved, 40, 50);
+    EXPECT_TRUE(EqualRgn(Moved, Other));
+    EXPECT_EQ(CombineRgn(Other, Other, Moved, RGN_OR), NULLREGION);
+    EXPECT_TRUE(EqualRgn(Other, D));
+    EXPECT_FALSE(EqualRgn(Other, B));
 }
 
 TEST(Region, BadHandlesFail)

@@ -1,6 +1,7 @@
 #include "ControlTestSupport.h"
 #include "vcl/ComCtrls.h"
 #include "vcl/StdCtrls.h"
+#include "win/Metrics.h"
 #include "win/WindowTree.h"
 
 using namespace ControlTests;
@@ -326,4 +327,63 @@ TEST_F(FocusLooks, EveryControlThatShowsTheFocusLosesTheLookWhenItGoes)
         Pump();
         EXPECT_EQ(PictureOf(Form, Control), Unfocused) << StringToUTF8(Control->ClassName());
     }
+}
+
+TEST_F(ListViews, TheIconViewStandsItemsInCellsOfTheIconSpacing)
+{
+    TImageList* Large = New<TImageList>(Form);
+    Large->SetSize(32, 32);
+    for (TColor C : { clRed, clBlue, TColor(0x00C000) }) {
+        TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+        Bmp->SetSize(32, 32);
+        Bmp->Fill(C);
+        Large->Add(Bmp.get(), nullptr);
+    }
+    List->SetLargeImages(Large);
+    List->SetViewStyle(vsIcon);
+    Pump();
+    struct TCase {
+        LPARAM Spacing;
+        TSize Cell;
+    };
+    const TSize Default { GetSystemMetrics(SM_CXICONSPACING), GetSystemMetrics(SM_CYICONSPACING) };
+    const TCase Cases[] = {
+        { MAKELPARAM(90, 70), { 90, 70 } },
+        { MAKELPARAM(Word(-1), 60), { Default.cx, 60 } },
+        { MAKELPARAM(0, 0), Default }, // nothing below a pixel
+        { MAKELPARAM(48, 64), { 48, 64 } },
+    };
+    TSize Before = List->IconSpacing();
+    for (const TCase& C : Cases) {
+        const LRESULT Old = List->Perform(LVM_SETICONSPACING, 0, C.Spacing);
+        EXPECT_EQ(Old, MAKELPARAM(Word(Before.cx), Word(Before.cy)));
+        EXPECT_EQ(List->IconSpacing(), C.Cell);
+        Before = C.Cell;
+    }
+    // 30 items, 296 pixels less the strip: five cells a row, six rows.
+    Pump();
+    const Integer PerRow = (List->ClientWidth() - GetSystemMetrics(SM_CXVSCROLL)) / 48;
+    EXPECT_EQ(List->ItemsPerRow(), PerRow);
+    auto CellPoint = [&](Integer Row, Integer Column) {
+        return TPoint { 10 + 2 + Column * 48 + 24, 10 + 2 + Row * 64 + 10 };
+    };
+    Click(CellPoint(1, 2));
+    EXPECT_EQ(List->ItemIndex(), PerRow + 2);
+    const TColor Colors[] = { clRed, clBlue, TColor(0x00C000) };
+    EXPECT_EQ(PixelAt(CellPoint(1, 2)), ColorToRGB(Colors[(PerRow + 2) % 3])) << "the large image of its item";
+    // Right goes on by one, down by a row; the list scrolls to it.
+    List->SetFocus();
+    Key(VK_RIGHT);
+    EXPECT_EQ(List->ItemIndex(), PerRow + 3);
+    for (Integer I = 0; I < 4; ++I)
+        Key(VK_DOWN);
+    EXPECT_EQ(List->ItemIndex(), 5 * PerRow + 3);
+    EXPECT_EQ(List->GetItemAt(CellPoint(0, 0).X - 12, CellPoint(0, 0).Y - 12), List->TopItem());
+    EXPECT_GT(List->TopItem()->Index(), 0);
+    // Past the row's last cell nothing is hit.
+    EXPECT_EQ(List->GetItemAt(PerRow * 48 + 2, 5), nullptr);
+    SavePicture(Form->Handle(), "vcl-icon-list-view.png");
+    Large->Free();
+    Pump();
+    EXPECT_EQ(List->LargeImages(), nullptr);
 }

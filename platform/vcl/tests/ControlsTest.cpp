@@ -1,4 +1,5 @@
 #include "ControlTestSupport.h"
+#include <tuple>
 
 
 using namespace ControlTests;
@@ -287,4 +288,31 @@ TEST_F(TFormFixture, AControlInTheDesktopIsATopLevelWindow)
     EXPECT_EQ(R.left, 300);
     EXPECT_EQ(R.top, 200);
     EXPECT_EQ(Spot->ClientOrigin(), TPoint({ 300, 200 }));
+}
+
+TEST_F(Controls, AContainerHearsOfEachChildComingAndGoingWhileStillInItsList)
+{
+    struct TListLog {
+        TWinControl* Host = nullptr;
+        TWindowMethod Inherited;
+        std::vector<std::tuple<TControl*, bool, bool>> Got; // child, inserting, already a child
+        void Proc(TMessage& M)
+        {
+            if (M.Msg == CM_CONTROLLISTCHANGE) {
+                auto* Child = reinterpret_cast<TControl*>(M.WParam);
+                Got.emplace_back(Child, M.LParam != 0, Child->Parent() == Host);
+            }
+            Inherited(M);
+        }
+    } Log;
+    Log.Host = B;
+    Log.Inherited = B->WindowProc();
+    B->SetWindowProc(TWindowMethod::Of<&TListLog::Proc>(&Log));
+    Shape->SetParent(B);
+    auto* Inner = Add<TProbePanel>(B, { 5, 5, 50, 50 }, clBlack);
+    Shape->SetParent(A);
+    const std::vector<std::tuple<TControl*, bool, bool>> Expected = {
+        { Shape, true, false }, { Inner, true, false }, { Shape, false, true } };
+    EXPECT_EQ(Log.Got, Expected);
+    B->SetWindowProc(Log.Inherited);
 }

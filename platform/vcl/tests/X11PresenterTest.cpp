@@ -1,6 +1,7 @@
 // The program's windows on a real X server: an Xvfb of the tests' own,
 // judged by the X tools (xwininfo, xwd, xprop) and driven by xdotool.
 #include "ControlTestSupport.h"
+#include "win/WindowDecor.h"
 #include "win/WindowTree.h"
 #include "win/X11Presenter.h"
 #include "X11TestClient.h"
@@ -260,6 +261,30 @@ TEST_F(X11Screen, TheDesktopPictureShowsOnTheRootWindow)
     EXPECT_NE(Id.find("pixmap id #"), std::string::npos) << Id;
 }
 
+TEST_F(X11Screen, OpacityAndIconReachTheWindowManagersProperties)
+{
+    MakeForm(New<TForm>(nullptr));
+    Form->SetAlphaBlendValue(128);
+    Form->SetAlphaBlend(true);
+    TPixelBuffer Icon(2, 1);
+    Icon.SetPixel(0, 0, 0xFF112233);
+    Icon.SetPixel(1, 0, 0x00000000);
+    ASSERT_TRUE(SetWindowIconPicture(Form->Handle(), Icon));
+    Settle();
+    // 128 of 255 as a fraction of 0xFFFFFFFF.
+    const std::string Opacity = Run({ "xprop", "-id", Window(), "_NET_WM_WINDOW_OPACITY" });
+    EXPECT_NE(Opacity.find("= 2155905152"), std::string::npos) << Opacity;
+    const std::string Shown = Run({ "xprop", "-id", Window(), "_NET_WM_ICON" });
+    EXPECT_NE(Shown.find("Icon (2 x 1)"), std::string::npos) << Shown;
+
+    // Opaque again: the property goes, as does an emptied icon.
+    Form->SetAlphaBlend(false);
+    ASSERT_TRUE(SetWindowIconPicture(Form->Handle(), TPixelBuffer()));
+    Settle();
+    EXPECT_NE(Run({ "xprop", "-id", Window(), "_NET_WM_WINDOW_OPACITY" }).find("not found"), std::string::npos);
+    EXPECT_NE(Run({ "xprop", "-id", Window(), "_NET_WM_ICON" }).find("not found"), std::string::npos);
+}
+
 TEST_F(X11Screen, TheCloseButtonAsksTheFormToClose)
 {
     MakeForm(New<TForm>(nullptr));
@@ -384,4 +409,33 @@ TEST_F(X11Screen, AWorkerAsksForTheMonitorsWhileTheMainLoopTakesTheClicks)
     Worker.join();
     EXPECT_EQ(Asked.load(), 100);
     EXPECT_EQ(Differ.load(), 0);
+}
+
+TEST_F(X11Screen, AHintIsAnOverrideRedirectTooltipThatTakesNoFocus)
+{
+    MakeForm(New<TForm>(nullptr));
+    A->SetHint(u"A hint over the screen");
+    A->SetShowHint(true);
+    const std::string FocusBefore = Run({ "xdotool", "getwindowfocus" });
+    // The pointer where the hint is asked for: a move elsewhere ends it.
+    const TPoint At = A->ClientToScreen({ 10, 10 });
+    Run({ "xdotool", "mousemove", std::to_string(At.X), std::to_string(At.Y) });
+    Settle();
+    Application->CancelHint();
+    Application->ActivateHint(At);
+    Settle();
+    THintWindow* Hint = Application->HintWindow();
+    ASSERT_NE(Hint, nullptr);
+    ASSERT_TRUE(Hint->HandleAllocated() && IsWindowVisible(Hint->Handle()));
+    ASSERT_NE(X->XWindowOf(Hint->Handle()), 0u);
+    const std::string Id = Hex(X->XWindowOf(Hint->Handle()));
+    const std::string Info = Run({ "xwininfo", "-id", Id });
+    EXPECT_NE(Info.find("Map State: IsViewable"), std::string::npos) << Info;
+    EXPECT_NE(Info.find("Override Redirect State: yes"), std::string::npos) << Info;
+    const std::string Type = Run({ "xprop", "-id", Id, "_NET_WM_WINDOW_TYPE" });
+    EXPECT_NE(Type.find("_NET_WM_WINDOW_TYPE_TOOLTIP"), std::string::npos) << Type;
+    EXPECT_EQ(Run({ "xdotool", "getwindowfocus" }), FocusBefore);
+    Application->CancelHint();
+    Settle();
+    EXPECT_FALSE(Hint->HandleAllocated());
 }
