@@ -31,15 +31,21 @@ public:
     }
 };
 
-// A spot that counts the clicks it made out of the server's presses.
+// A spot that counts the pointer's moves over it and the clicks it made out of the server's presses.
 class TCountedSpot : public TXHitDesktopPanel {
     X_CLASS_TEMPLATE(TCountedSpot, TXHitDesktopPanel, u"TXDesktopCountedSpot")
 public:
     Integer Clicks = 0;
+    Integer Moves = 0;
     void Click() override
     {
         ++Clicks;
         inherited::Click();
+    }
+    void WndProc(TMessage& Message) override
+    {
+        Moves += Message.Msg == WM_MOUSEMOVE;
+        inherited::WndProc(Message);
     }
 };
 
@@ -126,6 +132,13 @@ protected:
     {
         Run({ "xdotool", "mousemove", "--sync", std::to_string(P.X), std::to_string(P.Y), "click", "1" });
     }
+    // The window holding the keyboard focus; xdotool fails (1) when none
+    // or the root has it, which is an answer too.
+    static std::string Focus()
+    {
+        const TToolResult R = RunTool({ "xdotool", "getwindowfocus" });
+        return std::to_string(R.ExitCode) + " " + R.Output;
+    }
     unsigned long XWindow(TWinControl* Control) { return X->XWindowOf(Control->Handle()); }
 
     TXvfb Server { 800, 600 };
@@ -182,14 +195,14 @@ TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     ASSERT_NE(FormAt, std::string::npos) << Tree;
     EXPECT_GT(SpotAt, FormAt) << "xwininfo lists the top first:\n" << Tree;
 
-    const std::string FocusBefore = Run({ "xdotool", "getwindowfocus" });
+    const std::string FocusBefore = Focus();
     // A free part of the spot: the command comes 50 ms later.
     ClickAt({ 120, 130 });
     ASSERT_TRUE(PumpUntil([&] { return Spot->Clicks == 1; }));
     EXPECT_EQ(Log->Commands, 0) << "before its time";
     Pass(50);
     EXPECT_EQ(Log->Commands, 1);
-    EXPECT_EQ(Run({ "xdotool", "getwindowfocus" }), FocusBefore);
+    EXPECT_EQ(Focus(), FocusBefore);
     EXPECT_EQ(Form->Presses, 0);
     // Where the form covers it: the form has the press, the spot nothing.
     ClickAt({ 180, 130 });
@@ -197,4 +210,45 @@ TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     Pass(50);
     EXPECT_EQ(Log->Commands, 1);
     EXPECT_EQ(Spot->Clicks, 1);
+}
+
+TEST_F(DesktopPanelsX11, TheSpotsHintShowsAsATooltipOverTheWallpaper)
+{
+    ASSERT_TRUE(X->SetDesktopPicture(Wallpaper()));
+    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
+    TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
+    Item->SetHit(xhtCustom);
+    Item->SetHint(u"Next month");
+    Spot->SetHit(Item.get(), { 240, 200, 400, 280 });
+    Spot->SetVisible(true);
+    Settle();
+    const std::string FocusBefore = Focus();
+    Run({ "xdotool", "mousemove", "--sync", "300", "240" });
+    ASSERT_TRUE(PumpUntil([&] { return Spot->Moves > 0; }));
+    Pass(Cardinal(Application->HintPause()));
+    THintWindow* Hint = Application->HintWindow();
+    ASSERT_TRUE(Hint && Hint->HandleAllocated() && IsWindowVisible(Hint->Handle()));
+    EXPECT_EQ(Hint->Caption(), u"Next month");
+    const unsigned long HintWin = XWindow(Hint);
+    ASSERT_NE(HintWin, 0u);
+    ASSERT_TRUE(PumpUntil([&] {
+        return Run({ "xwininfo", "-id", Hex(HintWin) }).find("Map State: IsViewable") != std::string::npos;
+    }));
+    const std::string Info = Run({ "xwininfo", "-id", Hex(HintWin) });
+    EXPECT_NE(Info.find("Override Redirect State: yes"), std::string::npos) << Info;
+    EXPECT_NE(Info.find("Absolute upper-left X:  300"), std::string::npos) << Info; // at the pointer, below it
+    const std::string Type = Run({ "xprop", "-id", Hex(HintWin), "_NET_WM_WINDOW_TYPE" });
+    EXPECT_NE(Type.find("_NET_WM_WINDOW_TYPE_TOOLTIP"), std::string::npos) << Type;
+    EXPECT_EQ(Focus(), FocusBefore);
+    // The wallpaper with the hint over it, for a person to look at.
+    Settle();
+    const std::string Picture = TestPicturePath("desktop-panel-hint.png").string();
+    Run({ "import", "-display", Server.Display(), "-window", "root", Picture });
+    EXPECT_TRUE(std::filesystem::exists(Picture));
+    // Its time passes: the hint goes, the spot stays.
+    Pass(Cardinal(Application->HintHidePause()));
+    EXPECT_TRUE(PumpUntil([&] {
+        return Run({ "xwininfo", "-root", "-children" }).find(Hex(HintWin) + " ") == std::string::npos;
+    }));
+    EXPECT_NE(Run({ "xwininfo", "-id", Hex(XWindow(Spot.get())) }).find("IsViewable"), std::string::npos);
 }
