@@ -184,12 +184,8 @@ void TCairoCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
         PaintBitmap(Bmp, Rect(0, 0, Bmp->Width(), Bmp->Height()), R);
         return;
     }
-    // Any other picture at its own size on white, then scaled as an image.
-    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
-    Bmp->SetSize(Graphic->Width(), Graphic->Height());
-    Bmp->Canvas()->Brush()->SetColor(clWhite);
-    Bmp->Canvas()->FillRect(Rect(0, 0, Bmp->Width(), Bmp->Height()));
-    Graphic->Draw(Bmp.get(), Rect(0, 0, Bmp->Width(), Bmp->Height()));
+    // Any other picture at its own size, then scaled as an image.
+    TOwnedPtr<TBitmap> Bmp = GraphicOnWhite(Graphic);
     PaintBitmap(Bmp.get(), Rect(0, 0, Bmp->Width(), Bmp->Height()), R);
 }
 
