@@ -41,14 +41,15 @@ inline TXHitAreaItem* AddArea(XSpark::Actions::Hit::TXAreaCollection* Areas, con
     return A;
 }
 
-// A 200 x 100 map "menu": the background area and two buttons; with
+// A 200 x 100 map "menu": the background area (the client's hit code, so
+// it takes the mouse) and two buttons; with
 // States, its own picture per state, else one picture for every state.
 inline void FillMap(TXCustomMapObject* Map, bool States)
 {
     Map->SetImagesSuffix(u"menu");
     Map->SetWidth(200);
     Map->SetHeight(100);
-    AddArea(Map->Areas(), { 0, 0, 200, 100 }, xhtNone, u"background");
+    AddArea(Map->Areas(), { 0, 0, 200, 100 }, xhtClient, u"background");
     AddArea(Map->Areas(), { 10, 10, 90, 40 }, xhtCustom, u"next");
     AddArea(Map->Areas(), { 110, 10, 190, 40 }, xhtCustom, u"prev");
     AddStatePicture(Map->Images(), cstOff, u"menu", 200, 100);
