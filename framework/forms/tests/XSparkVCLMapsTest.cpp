@@ -1,4 +1,6 @@
+#include "FormsTestSupport.h"
 #include "MapsTestSupport.h"
+#include "forms/XSpark.VCL.MapContent.h"
 #include "graphics/tests/ScopedDpi.h"
 #include "forms/XSpark.VCL.Maps.h"
 #include "vcl/tests/ControlTestSupport.h"
@@ -255,4 +257,64 @@ TEST_F(Maps, GalleryHotMap)
         Press(In, false);
         Map->Free();
     }
+}
+
+namespace {
+
+class THitListener : public TObject {
+public:
+    std::vector<std::string> Heard;
+    void Heard1(IXNotification* N)
+    {
+        if (auto* A = DynamicCast<TXHitAspect>(N->GetAspect()))
+            Heard.push_back(std::to_string(A->Monitor) + " " + StringToUTF8(A->Command));
+    }
+};
+
+class MapContent : public FormsTests::TSkinnedFixture { };
+
+} // namespace
+
+TEST_F(MapContent, FramesChosenPlacedAndClicked)
+{
+    RegisterContentFrameClass<TXSimpleMapContentFrame>();
+    RegisterContentFrameClass<TXMapContentFrame>();
+    auto* Float = New<TXContentFloat>(nullptr);
+    Float->ContentPlacement()->SetPosition(cpStretch);
+    Float->ContentPlacement()->SetWidth(400);
+    Float->ContentPlacement()->SetHeight(50);
+
+    // A map with areas: the map frame, its areas scaled to the placed size.
+    TXMapObject* Map = New<TXMapObject>();
+    FillMap(Map, true);
+    IPtr<IInterface> MapRef(static_cast<IXDataStorable*>(Map));
+    Float->ShowContent(MapRef.Get());
+    auto* MapFrame = DynamicCast<TXMapContentFrame>(Float->ContentControl());
+    ASSERT_NE(MapFrame, nullptr);
+    EXPECT_EQ(MapFrame->Width(), 400);
+    EXPECT_EQ(MapFrame->Map()->Areas()->Items(1)->Rect(), Rect(20, 5, 180, 20));
+
+    // A simple map: the picture frame, which hands a hit it does not run
+    // itself to its observers.
+    TXSimpleMapObject* Simple = New<TXSimpleMapObject>();
+    AddStatePicture(Map->Images(), cstOff, u"x", 40, 20);
+    Simple->LoadFromObject(Map->Images()->Items(Map->Images()->Count() - 1));
+    Simple->Hit()->SetHit(xhtCustom);
+    Simple->Hit()->SetCommand(u"next");
+    Simple->Hit()->SetHint(u"Next picture");
+    IPtr<IInterface> SimpleRef(static_cast<IXDataStorable*>(Simple));
+    EXPECT_FALSE(TXMapContentFrame::CanShow(nullptr));
+    EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef.Get()));
+    Float->ShowContent(SimpleRef.Get());
+    auto* SimpleFrame = DynamicCast<TXSimpleMapContentFrame>(Float->ContentControl());
+    ASSERT_NE(SimpleFrame, nullptr);
+    EXPECT_EQ(SimpleFrame->Image()->Hint(), u"Next picture");
+    THitListener Listener;
+    SimpleFrame->Subscribe(TXHitAspect::StaticClass(), TXNotificationHandler::Of<&THitListener::Heard1>(&Listener));
+    SimpleFrame->ImageClick();
+    EXPECT_EQ(Listener.Heard, std::vector<std::string>({ "0 next" }));
+
+    Float->HideContent(true);
+    Float->Free();
+    Pump();
 }
