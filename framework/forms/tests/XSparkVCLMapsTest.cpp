@@ -285,7 +285,9 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     Float->ContentPlacement()->SetHeight(50);
 
     // A map with areas: the map frame, its areas scaled to the placed size.
-    TXMapObject* Map = New<TXMapObject>();
+    // Stored data is not reference counted: the test owns it.
+    TOwnedPtr<TXMapObject> MapOwner(New<TXMapObject>());
+    TXMapObject* Map = MapOwner.get();
     FillMap(Map, true);
     IPtr<IInterface> MapRef(static_cast<IXDataStorable*>(Map));
     Float->ShowContent(MapRef.Get());
@@ -296,7 +298,8 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
 
     // A simple map: the picture frame, which hands a hit it does not run
     // itself to its observers.
-    TXSimpleMapObject* Simple = New<TXSimpleMapObject>();
+    TOwnedPtr<TXSimpleMapObject> SimpleOwner(New<TXSimpleMapObject>());
+    TXSimpleMapObject* Simple = SimpleOwner.get();
     AddStatePicture(Map->Images(), cstOff, u"x", 40, 20);
     Simple->LoadFromObject(Map->Images()->Items(Map->Images()->Count() - 1));
     Simple->Hit()->SetHit(xhtCustom);
