@@ -162,6 +162,16 @@ protected:
         const TToolResult R = Bounded({ "xdotool", "getwindowfocus" });
         return std::to_string(R.ExitCode) + " " + R.Output;
     }
+    // A spot for a custom hit item with a hint, not shown yet.
+    static TCountedSpot* NewSpot(const TRect& Bounds)
+    {
+        TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
+        Item->SetHit(xhtCustom);
+        Item->SetHint(u"Next month");
+        auto* Spot = New<TCountedSpot>(nullptr);
+        Spot->SetHit(Item.get(), Bounds);
+        return Spot;
+    }
     unsigned long XWindow(TWinControl* Control) { return X->XWindowOf(Control->Handle()); }
 
     TXvfb Server { 800, 600 };
@@ -191,11 +201,7 @@ TEST_P(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     Form->SetBounds(150, 50, 200, 200);
     Form->Show();
     TOwnedPtr<TSpotLog> Log(New<TSpotLog>(nullptr));
-    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
-    TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
-    Item->SetHit(xhtCustom);
-    Item->SetHint(u"Next month");
-    Spot->SetHit(Item.get(), { 100, 100, 200, 160 }); // its right part lies under the form
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 100, 100, 200, 160 })); // its right part lies under the form
     Spot->OnCommand.SetMethod({ MethodAddress(TSpotLog::StaticClass(), u"Cmd"), Log.get() });
     Spot->SetVisible(true);
     Settle();
@@ -240,11 +246,7 @@ TEST_P(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
 TEST_P(DesktopPanelsX11, TheSpotsHintShowsAsATooltipOverTheWallpaper)
 {
     ASSERT_TRUE(X->SetDesktopPicture(Wallpaper()));
-    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
-    TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
-    Item->SetHit(xhtCustom);
-    Item->SetHint(u"Next month");
-    Spot->SetHit(Item.get(), { 240, 200, 400, 280 });
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 240, 200, 400, 280 }));
     Spot->SetVisible(true);
     Settle();
     const std::string FocusBefore = Focus();
@@ -291,8 +293,7 @@ TEST_P(DesktopPanelsX11, ASpotGoesJustAboveTheDesktopProgramsWindow)
     ASSERT_TRUE(PumpUntil([&] {
         return Run({ "xprop", "-root", "_NET_CLIENT_LIST" }).find(Hex(Desktop.Window())) != std::string::npos;
     })) << "the window manager did not list the desktop";
-    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
-    Spot->SetHit(nullptr, { 100, 100, 200, 160 });
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 100, 100, 200, 160 }));
     Spot->SetVisible(true);
     Settle();
     const unsigned long SpotWin = XWindow(Spot.get());
