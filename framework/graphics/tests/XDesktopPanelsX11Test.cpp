@@ -8,13 +8,16 @@
 #include "vcl/Forms.h"
 #include "win/PixelBuffer.h"
 #include "win/Time.h"
-#include "win/WindowTree.h"
+#include "win/WindowPlacement.h"
 #include "win/X11Presenter.h"
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 
 using namespace Testing;
 
