@@ -363,11 +363,31 @@ struct TX11Presenter::TState {
         XFree(Data);
         return Has;
     }
+    // The root's child that holds Win: a window manager restacks the frame
+    // it put a client in, not the client. 0 when Win is gone.
+    Window FrameOf(Window Win)
+    {
+        TErrorTrap Trap(Dpy); // the client may be gone already
+        // A frame nests a client a few levels deep at most.
+        for (int Depth = 0; Win && Depth < 16; ++Depth) {
+            Window RootOfTree = 0, Parent = 0;
+            Window* Children = nullptr;
+            unsigned Count = 0;
+            if (!XQueryTree(Dpy, Win, &RootOfTree, &Parent, &Children, &Count))
+                return 0;
+            if (Children)
+                XFree(Children);
+            if (Parent == Root)
+                return Win;
+            Win = Parent;
+        }
+        return 0;
+    }
     // A spot goes just above the desktop window, else to the bottom of the
     // stack: ordinary windows cover it.
     void Sink(Window Win)
     {
-        if (const Window Desktop = DesktopWindow()) {
+        if (const Window Desktop = FrameOf(DesktopWindow())) {
             TErrorTrap Trap(Dpy);
             XWindowChanges C {};
             C.sibling = Desktop;

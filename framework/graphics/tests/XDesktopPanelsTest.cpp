@@ -140,16 +140,20 @@ TEST_F(DesktopPanels, ASpotOnTheDesktopThatNeverTakesActivation)
 
 TEST_F(DesktopPanels, AClickReachesOnCommandFiftyMillisecondsLaterUnlessTheItemRunsItself)
 {
+    const String Page = u"https://example.com/";
     struct {
         TXHitType Hit;
         bool Bound;
         std::vector<std::string> Commands;
         size_t Opened;
+        String Args;
     } const Cases[] = {
-        { xhtCustom, true, { "1 " + std::to_string(int(xhtCustom)) + " spot open https://example.com/" }, 0 },
-        { xhtTray, true, { "1 " + std::to_string(int(xhtTray)) + " spot open https://example.com/" }, 0 },
-        { xhtWeb, true, {}, 1 }, // the item opens the page itself
-        { xhtCustom, false, {}, 0 }, // nobody listens: nothing is scheduled
+        { xhtCustom, true, { "1 " + std::to_string(int(xhtCustom)) + " spot open https://example.com/" }, 0, Page },
+        { xhtTray, true, { "1 " + std::to_string(int(xhtTray)) + " spot open https://example.com/" }, 0, Page },
+        { xhtWeb, true, {}, 1, Page }, // the item opens the page itself
+        { xhtMail, true, {}, 1, u"someone@example.com" }, // and writes the mail
+        { xhtWeb, true, { "1 " + std::to_string(int(xhtWeb)) + " spot open " }, 0, u"" }, // no page: not its own
+        { xhtCustom, false, {}, 0, Page }, // nobody listens: nothing is scheduled
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(int(C.Hit));
@@ -157,6 +161,7 @@ TEST_F(DesktopPanels, AClickReachesOnCommandFiftyMillisecondsLaterUnlessTheItemR
         Log->Log.clear();
         auto* P = NewPanel(xhtNone, { 100, 100, 180, 140 });
         P->HitItem()->SetHit(C.Hit);
+        P->HitItem()->SetArgs(C.Args);
         if (C.Bound)
             P->OnCommand = Log->Event();
         P->SetVisible(true);

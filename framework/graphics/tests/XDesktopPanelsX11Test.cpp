@@ -2,18 +2,22 @@
 // wallpaper set by the presenter, driven by xdotool and judged by xwininfo
 // and xprop. The framework's time is a manual clock; only the X server and
 // the tools run in real time, and every wait for them has a deadline.
+#include "X11DesktopClient.h"
 #include "graphics/XExtCtrls.h"
 #include "rtl/testing/Testing.h"
 #include "vcl/Forms.h"
 #include "win/PixelBuffer.h"
 #include "win/Time.h"
-#include "win/WindowTree.h"
+#include "win/WindowPlacement.h"
 #include "win/X11Presenter.h"
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 
 using namespace Testing;
 
@@ -72,16 +76,31 @@ std::string Hex(unsigned long Window)
     return Id;
 }
 
-class DesktopPanelsX11 : public testing::Test {
+// On a bare server, and with a window manager that frames and stacks the
+// ordinary windows itself.
+class DesktopPanelsX11 : public testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
-        if (!Server.Started() || !HaveTool("xdotool") || !HaveTool("xwininfo") || !HaveTool("xprop"))
-            GTEST_SKIP() << "Xvfb, xdotool, xwininfo or xprop is missing";
+        if (!Server.Started() || !HaveTool("xdotool") || !HaveTool("xwininfo") || !HaveTool("xprop") ||
+            !HaveTool("timeout"))
+            GTEST_SKIP() << "Xvfb, xdotool, xwininfo, xprop or timeout is missing";
         Display.emplace("DISPLAY", Server.Display());
+        if (GetParam()) {
+            if (!HaveTool("openbox"))
+                GTEST_SKIP() << "openbox is missing";
+            Manager.emplace(std::vector<std::string> { FindTool("openbox"), "--sm-disable" });
+            ASSERT_TRUE(Manager->Started());
+        }
         X = std::make_unique<TX11Presenter>(Server.Display());
         ASSERT_TRUE(X->Ok());
         Previous = SetPresenter(X.get());
+        // Openbox drops a window mapped while it starts; it sets the work
+        // area once it has started.
+        if (GetParam())
+            ASSERT_TRUE(PumpUntil([] {
+                return Run({ "xprop", "-root", "_NET_WORKAREA" }).find(" = ") != std::string::npos;
+            })) << "the window manager did not come up";
     }
     void TearDown() override
     {
@@ -121,9 +140,16 @@ protected:
         Clock.Advance(Ms);
         Settle();
     }
+    // A tool run with a bound of its own: xdotool's --sync waits for the
+    // server, which must not become a wait without end.
+    static TToolResult Bounded(std::vector<std::string> Argv)
+    {
+        Argv.insert(Argv.begin(), { "timeout", "10" });
+        return RunTool(Argv);
+    }
     static std::string Run(const std::vector<std::string>& Argv)
     {
-        TToolResult R = RunTool(Argv);
+        TToolResult R = Bounded(Argv);
         EXPECT_EQ(R.ExitCode, 0) << Argv[0] << " " << (Argv.size() > 1 ? Argv[1] : "");
         return R.Output;
     }
@@ -136,12 +162,23 @@ protected:
     // or the root has it, which is an answer too.
     static std::string Focus()
     {
-        const TToolResult R = RunTool({ "xdotool", "getwindowfocus" });
+        const TToolResult R = Bounded({ "xdotool", "getwindowfocus" });
         return std::to_string(R.ExitCode) + " " + R.Output;
+    }
+    // A spot for a custom hit item with a hint, not shown yet.
+    static TCountedSpot* NewSpot(const TRect& Bounds)
+    {
+        TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
+        Item->SetHit(xhtCustom);
+        Item->SetHint(u"Next month");
+        auto* Spot = New<TCountedSpot>(nullptr);
+        Spot->SetHit(Item.get(), Bounds);
+        return Spot;
     }
     unsigned long XWindow(TWinControl* Control) { return X->XWindowOf(Control->Handle()); }
 
     TXvfb Server { 800, 600 };
+    std::optional<TChildProcess> Manager;
     TManualClock Clock;
     std::optional<TScopedEnv> Display;
     std::unique_ptr<TX11Presenter> X;
@@ -159,7 +196,7 @@ TPixelBuffer Wallpaper()
 
 }
 
-TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFocus)
+TEST_P(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFocus)
 {
     ASSERT_TRUE(X->SetDesktopPicture(Wallpaper()));
     TOwnedPtr<TPressedForm> Form(New<TPressedForm>(nullptr));
@@ -167,11 +204,7 @@ TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     Form->SetBounds(150, 50, 200, 200);
     Form->Show();
     TOwnedPtr<TSpotLog> Log(New<TSpotLog>(nullptr));
-    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
-    TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
-    Item->SetHit(xhtCustom);
-    Item->SetHint(u"Next month");
-    Spot->SetHit(Item.get(), { 100, 100, 200, 160 }); // its right part lies under the form
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 100, 100, 200, 160 })); // its right part lies under the form
     Spot->OnCommand.SetMethod({ MethodAddress(TSpotLog::StaticClass(), u"Cmd"), Log.get() });
     Spot->SetVisible(true);
     Settle();
@@ -188,12 +221,13 @@ TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     EXPECT_NE(Info.find("Class: InputOnly"), std::string::npos) << Info;
     EXPECT_NE(Info.find("Override Redirect State: yes"), std::string::npos) << Info;
     EXPECT_NE(Info.find("Map State: IsViewable"), std::string::npos) << Info;
-    // Bottom of the stack: the root lists its children bottom first.
-    const std::string Tree = Run({ "xwininfo", "-root", "-children" });
+    // Below the form (in a window manager's frame or not): the tree lists
+    // the top first.
+    const std::string Tree = Run({ "xwininfo", "-root", "-tree" });
     const size_t SpotAt = Tree.find(Hex(SpotWin) + " "), FormAt = Tree.find(Hex(FormWin) + " ");
     ASSERT_NE(SpotAt, std::string::npos) << Tree;
     ASSERT_NE(FormAt, std::string::npos) << Tree;
-    EXPECT_GT(SpotAt, FormAt) << "xwininfo lists the top first:\n" << Tree;
+    EXPECT_GT(SpotAt, FormAt) << Tree;
 
     const std::string FocusBefore = Focus();
     // A free part of the spot: the command comes 50 ms later.
@@ -212,14 +246,10 @@ TEST_F(DesktopPanelsX11, AnInputOnlySpotUnderOrdinaryWindowsThatNeverTakesTheFoc
     EXPECT_EQ(Spot->Clicks, 1);
 }
 
-TEST_F(DesktopPanelsX11, TheSpotsHintShowsAsATooltipOverTheWallpaper)
+TEST_P(DesktopPanelsX11, TheSpotsHintShowsAsATooltipOverTheWallpaper)
 {
     ASSERT_TRUE(X->SetDesktopPicture(Wallpaper()));
-    TOwnedPtr<TCountedSpot> Spot(New<TCountedSpot>(nullptr));
-    TOwnedPtr<TXHitItem> Item(New<TXHitItem>(nullptr));
-    Item->SetHit(xhtCustom);
-    Item->SetHint(u"Next month");
-    Spot->SetHit(Item.get(), { 240, 200, 400, 280 });
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 240, 200, 400, 280 }));
     Spot->SetVisible(true);
     Settle();
     const std::string FocusBefore = Focus();
@@ -242,13 +272,43 @@ TEST_F(DesktopPanelsX11, TheSpotsHintShowsAsATooltipOverTheWallpaper)
     EXPECT_EQ(Focus(), FocusBefore);
     // The wallpaper with the hint over it, for a person to look at.
     Settle();
-    const std::string Picture = TestPicturePath("desktop-panel-hint.png").string();
+    const std::string Picture =
+        TestPicturePath(GetParam() ? "desktop-panel-hint-openbox.png" : "desktop-panel-hint.png").string();
     Run({ "import", "-display", Server.Display(), "-window", "root", Picture });
     EXPECT_TRUE(std::filesystem::exists(Picture));
     // Its time passes: the hint goes, the spot stays.
     Pass(Cardinal(Application->HintHidePause()));
     EXPECT_TRUE(PumpUntil([&] {
-        return Run({ "xwininfo", "-root", "-children" }).find(Hex(HintWin) + " ") == std::string::npos;
+        const TToolResult R = Bounded({ "xwininfo", "-id", Hex(HintWin) }); // gone or hidden
+        return R.ExitCode != 0 || R.Output.find("IsUnMapped") != std::string::npos;
     }));
     EXPECT_NE(Run({ "xwininfo", "-id", Hex(XWindow(Spot.get())) }).find("IsViewable"), std::string::npos);
 }
+
+// A desktop program's window covers the wallpaper: the spot goes just above
+// it, where the pointer reaches it.
+TEST_P(DesktopPanelsX11, ASpotGoesJustAboveTheDesktopProgramsWindow)
+{
+    if (!GetParam())
+        GTEST_SKIP() << "only a window manager lists the desktop's window";
+    TX11DesktopClient Desktop(Server.Display());
+    ASSERT_NE(Desktop.Window(), 0u);
+    ASSERT_TRUE(PumpUntil([&] {
+        return Run({ "xprop", "-root", "_NET_CLIENT_LIST" }).find(Hex(Desktop.Window())) != std::string::npos;
+    })) << "the window manager did not list the desktop";
+    TOwnedPtr<TCountedSpot> Spot(NewSpot({ 100, 100, 200, 160 }));
+    Spot->SetVisible(true);
+    Settle();
+    const unsigned long SpotWin = XWindow(Spot.get());
+    ASSERT_NE(SpotWin, 0u);
+    const std::string Tree = Run({ "xwininfo", "-root", "-tree" });
+    const size_t SpotAt = Tree.find(Hex(SpotWin) + " "), DesktopAt = Tree.find(Hex(Desktop.Window()) + " ");
+    ASSERT_NE(SpotAt, std::string::npos) << Tree;
+    ASSERT_NE(DesktopAt, std::string::npos) << Tree;
+    EXPECT_LT(SpotAt, DesktopAt) << Tree;
+    ClickAt({ 150, 130 });
+    EXPECT_TRUE(PumpUntil([&] { return Spot->Clicks == 1; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(, DesktopPanelsX11, testing::Values(false, true),
+    [](const testing::TestParamInfo<bool>& Info) { return Info.param ? "UnderOpenbox" : "BareServer"; });
