@@ -176,6 +176,44 @@ TEST_F(ImagePanels, AButtonClickDoesNotSelectAndAClickElsewhereDoes)
     EXPECT_EQ(Gear->Geometry().ButtonRects.size(), 3u);
 }
 
+TEST_F(ImagePanels, AHotButtonShowsItsNameAsTheHintAtOnce)
+{
+    AddPictures(1);
+    auto* Buttons = New<TXSkinImagesBox>(Form);
+    AddButtonPicture(Buttons, u"Delete", 0x2020C0, 16);
+    AddButtonPicture(Buttons, u"Rotate", 0x20A020, 16);
+    Gear->SetButtonImages(Buttons);
+    Gear->SetThumbnailSize(128, 96, 4);
+    TXIPanelList* G = GroupOf(0, 1);
+    TXIPanel* Panel = G->Items(0);
+    Form->Show();
+    Pump();
+    const std::vector<TRect> Rects = Gear->Geometry().ButtonRects;
+    ASSERT_EQ(Rects.size(), 2u);
+    auto Shown = [] {
+        THintWindow* H = Application->HintWindow();
+        return H && IsWindowVisible(H->Handle()) ? H->Caption() : String(u"-");
+    };
+    struct TCase {
+        const char* Name;
+        bool Option;
+        TPoint At;
+        String Hint, Shown;
+    } const Cases[] = {
+        { "without the option", false, { Rects[0].Left + 2, Rects[0].Top + 2 }, u"", u"-" },
+        { "over the first button", true, { Rects[0].Left + 2, Rects[0].Top + 2 }, u"Delete", u"Delete" },
+        { "over the second", true, { Rects[1].Left + 2, Rects[1].Top + 2 }, u"Rotate", u"Rotate" },
+        { "off the buttons", true, { 60, 80 }, u"", u"-" },
+    };
+    for (const TCase& C : Cases) {
+        Gear->SetoptShowButtonsHint(C.Option);
+        MoveIn(Panel, C.At);
+        EXPECT_EQ(Panel->Hint(), C.Hint) << C.Name;
+        EXPECT_EQ(Shown(), C.Shown) << C.Name << ": no pause on the clock";
+    }
+    Application->CancelHint();
+}
+
 TEST_F(ImagePanels, LayoutEdgeCases)
 {
     AddPictures(7);
