@@ -5,6 +5,7 @@
 #include "graphics/XMedia.Drawing.h"
 #include "graphics/XMedia.Resample.h"
 #include "graphics/XSpark.VCL.h"
+#include "vcl/Forms.h"
 #include "vcl/MessageMap.h"
 
 X_REGISTER_CLASS(TXICustomThnPanel)
@@ -266,15 +267,26 @@ Integer TXIThnPanel::GetHotHit(Integer X, Integer Y)
     const Integer Button = ButtonAt(X, Y);
     const Integer Hit = Button >= 0 ? 30 + Button : 0;
     TXIThnPanels* Gear = ThnPanels();
+    TLifeWatch Watch(LifeMark());
     if (Button >= 0) {
         SetCursor(crHandPoint);
-        if (Gear && Gear->optShowButtonsHint())
-            if (TXImageItem* Item = Gear->ButtonImages()->Images()->Items(Button); Item->DisplayName() != Hint())
-                SetHint(Item->DisplayName());
+        TXSkinImagesBox* Box = Gear ? Gear->ButtonImages() : nullptr;
+        if (Gear && Gear->optShowButtonsHint() && Box && Button < Box->Images()->Count())
+            if (const String Name = Box->Images()->Items(Button)->DisplayName(); Name != Hint()) {
+                // The button's name shows at once, not after the pause of a
+                // control's hint: the pointer has been over the panel.
+                Application->CancelHint();
+                SetHint(Name);
+                Application->ActivateHint(ClientToScreen({ X, Y }));
+                if (Watch.Freed())
+                    return 0;
+            }
     } else {
         SetCursor(crDefault);
-        if (!Hint().empty())
+        if (!Hint().empty()) {
             SetHint(u"");
+            Application->CancelHint();
+        }
     }
     if (Hit != FHotButton) {
         FHotButton = Hit;

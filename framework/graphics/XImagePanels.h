@@ -10,6 +10,12 @@
 //     Pack->AddCollectionPanels(Pictures);     // one panel per picture
 //     Groups->OnItemClick = [](TObject* Panel) { ... };
 //
+// The boxes hold their gear and lay it out on load and on every resize:
+//
+//     auto* Box = New<TXIThnPanelsBox>(Form);  // Box->Groups() hosts in Box
+//     Box->SetParent(Form);
+//     Box->Groups()->AddGroup()->AddCollectionPanels(Pictures);
+//
 // A handler may remove its panel only through HidePanel, which frees it
 // from the message loop. Handlers may free the panel, its group or the
 // gear; the event chains stop there.
@@ -20,6 +26,7 @@
 #include "graphics/XExtCtrls.h"
 #include "graphics/XImagePanels.Geometry.h"
 #include "graphics/XMedia.Thumbnails.h"
+#include "graphics/XSpark.VCL.Panels.h"
 #include <unordered_map>
 
 class TXIPanelList;
@@ -404,4 +411,47 @@ private:
     std::vector<TXSize> FGeometryButtons;
     bool FGeometryValid = false;
     TXThumbnailCache FThumbnails { 4 << 20 };
+};
+
+// ---- boxes ----
+
+// A scroll box that holds image panel groups and lays them out again when
+// it is loaded or resized.
+class TXICustomPanelsBox : public TXScrollBox {
+    X_CLASS(TXICustomPanelsBox, TXScrollBox)
+public:
+    void Loaded() override;
+    virtual void UpdateLayout() = 0;
+
+protected:
+    void Resize() override;
+
+private:
+    // A layout changes the scroll bars, which resize the client area.
+    bool FLayingOut = false;
+    void Layout();
+};
+
+// The box of thumbnail panels: its gear Groups (owned, Host the box).
+class TXIThnPanelsBox : public TXICustomPanelsBox {
+    X_CLASS(TXIThnPanelsBox, TXICustomPanelsBox)
+public:
+    void Create(TComponent* AOwner) override;
+    TXIThnPanels* Groups() const { return FGroups; }
+    // Full width, then the columns and rows again; the thumbnail cache
+    // follows the new visible area.
+    void UpdateLayout() override;
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    TXIThnPanels* FGroups = nullptr;
+};
+
+// Thumbnail panels of design templates.
+class TXITemplatePanelsBox : public TXIThnPanelsBox {
+    X_CLASS(TXITemplatePanelsBox, TXIThnPanelsBox)
+public:
+    void Create(TComponent* AOwner) override;
 };

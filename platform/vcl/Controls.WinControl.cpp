@@ -227,6 +227,10 @@ void TWinControl::CreateHandle()
     for (TWinControl* C : Children)
         if (!C->FHandle)
             C->CreateHandle();
+    // A frame (an edge, scroll bars) leaves less client area than the
+    // children were aligned in before the window existed.
+    if (const TRect Client = ClientRect(); FParent && (Client.Width() != FWidth || Client.Height() != FHeight))
+        Realign();
     if (!FParent && Showing())
         Perform(CM_SHOWINGCHANGED);
 }

@@ -176,6 +176,44 @@ TEST_F(ImagePanels, AButtonClickDoesNotSelectAndAClickElsewhereDoes)
     EXPECT_EQ(Gear->Geometry().ButtonRects.size(), 3u);
 }
 
+TEST_F(ImagePanels, AHotButtonShowsItsNameAsTheHintAtOnce)
+{
+    AddPictures(1);
+    auto* Buttons = New<TXSkinImagesBox>(Form);
+    AddButtonPicture(Buttons, u"Delete", 0x2020C0, 16);
+    AddButtonPicture(Buttons, u"Rotate", 0x20A020, 16);
+    Gear->SetButtonImages(Buttons);
+    Gear->SetThumbnailSize(128, 96, 4);
+    TXIPanelList* G = GroupOf(0, 1);
+    TXIPanel* Panel = G->Items(0);
+    Form->Show();
+    Pump();
+    const std::vector<TRect> Rects = Gear->Geometry().ButtonRects;
+    ASSERT_EQ(Rects.size(), 2u);
+    auto Shown = [] {
+        THintWindow* H = Application->HintWindow();
+        return H && IsWindowVisible(H->Handle()) ? H->Caption() : String(u"-");
+    };
+    struct TCase {
+        const char* Name;
+        bool Option;
+        TPoint At;
+        String Hint, Shown;
+    } const Cases[] = {
+        { "without the option", false, { Rects[0].Left + 2, Rects[0].Top + 2 }, u"", u"-" },
+        { "over the first button", true, { Rects[0].Left + 2, Rects[0].Top + 2 }, u"Delete", u"Delete" },
+        { "over the second", true, { Rects[1].Left + 2, Rects[1].Top + 2 }, u"Rotate", u"Rotate" },
+        { "off the buttons", true, { 60, 80 }, u"", u"-" },
+    };
+    for (const TCase& C : Cases) {
+        Gear->SetoptShowButtonsHint(C.Option);
+        MoveIn(Panel, C.At);
+        EXPECT_EQ(Panel->Hint(), C.Hint) << C.Name;
+        EXPECT_EQ(Shown(), C.Shown) << C.Name << ": no pause on the clock";
+    }
+    Application->CancelHint();
+}
+
 TEST_F(ImagePanels, LayoutEdgeCases)
 {
     AddPictures(7);
@@ -233,6 +271,91 @@ TEST_F(ImagePanels, LayoutEdgeCases)
     Gear->SetFullWidth(true);
     EXPECT_EQ(G->Items(2)->Width(), Host->ClientWidth());
     EXPECT_EQ(G->Items(2)->Top(), G->Items(1)->Top() + G->Items(1)->Height());
+}
+
+TEST_F(ImagePanels, ABoxHoldsItsGearAndLaysItOutWhenResizedOrLoaded)
+{
+    AddPictures(6);
+    struct TKind {
+        TXIThnPanelsBox* Box;
+        TClass PanelClass;
+    } const Kinds[] = {
+        { New<TXIThnPanelsBox>(Form), TXIThnPanel::StaticClass() },
+        { New<TXITemplatePanelsBox>(Form), TXITemplatePanel::StaticClass() },
+    };
+    for (const TKind& K : Kinds) {
+        TXIThnPanels* Groups = K.Box->Groups();
+        ASSERT_NE(Groups, nullptr);
+        EXPECT_EQ(Groups->Owner(), K.Box);
+        EXPECT_EQ(Groups->Name(), u"Groups");
+        EXPECT_EQ(Groups->Host(), K.Box);
+        EXPECT_EQ(Groups->PanelClass(), K.PanelClass);
+    }
+    Kinds[1].Box->Free();
+    TXIThnPanelsBox* Box = Kinds[0].Box;
+    Host->Hide();
+    Box->SetParent(Form);
+    Box->SetBounds(0, 0, 620, 300);
+    TXIThnPanels* Groups = Box->Groups();
+    TXIPanelList* A = Groups->AddGroup();
+    TXIPanelList* B = Groups->AddGroup();
+    for (Integer I = 0; I < 3; ++I) {
+        A->AddPanel(Pictures->Items(I));
+        B->AddPanel(Pictures->Items(I + 3));
+    }
+    Form->Show();
+    Pump();
+    // Cells of 136 x 104: the columns follow the box's client width.
+    const Integer Cell = Groups->CellWidth();
+    struct TCase {
+        const char* Name;
+        std::function<void()> Step;
+        Integer Columns;
+    } const Cases[] = {
+        { "wide", [] {}, 4 },
+        { "narrowed", [&] { Box->SetWidth(2 * Cell + 40); }, 2 },
+        { "narrower than a cell", [&] { Box->SetWidth(Cell / 2); }, 1 },
+        { "widened", [&] { Box->SetWidth(620); }, 4 },
+        { "loaded", [&] {
+             Box->SetBounds(0, 0, 2 * Cell + 40, 300);
+             Groups->Relayout(); // as a load would find it
+             Box->Loaded();
+         }, 2 },
+    };
+    for (const TCase& C : Cases) {
+        C.Step();
+        Pump();
+        const Integer Expected = std::max(Box->ClientWidth() / Cell, 1);
+        EXPECT_EQ(Groups->WorkColumns(), Expected) << C.Name;
+        EXPECT_EQ(Groups->WorkColumns(), C.Columns) << C.Name;
+        EXPECT_EQ(A->Items(1)->Left(), Expected > 1 ? Cell : 0) << C.Name;
+        // The groups stack in the box, each as wide as its client area.
+        EXPECT_EQ(B->GroupPanel()->Top(), A->GroupPanel()->Top() + A->GroupPanel()->Height()) << C.Name;
+        EXPECT_EQ(A->GroupPanel()->Width(), Box->ClientWidth()) << C.Name;
+    }
+    // One full-width column: the panels follow the box's width.
+    Groups->SetColumns(1);
+    Groups->SetFullWidth(true);
+    Box->SetWidth(400);
+    Pump();
+    EXPECT_EQ(A->Items(0)->Width(), Box->ClientWidth());
+    // The thumbnail cache follows the visible area.
+    const size_t Budget = Groups->Thumbnails()->Budget();
+    Box->SetBounds(0, 0, 620, 460);
+    Pump();
+    EXPECT_GT(Groups->Thumbnails()->Budget(), Budget);
+    // The groups scroll with the box though they are aligned.
+    ASSERT_TRUE(Box->VertScrollBar()->IsScrollBarVisible());
+    Box->VertScrollBar()->SetPosition(150);
+    Pump();
+    EXPECT_EQ(A->GroupPanel()->Top(), -150);
+    Box->SetWidth(500);
+    Pump();
+    EXPECT_EQ(A->GroupPanel()->Top(), -Box->VertScrollBar()->Position());
+    // Freed with its gear, its groups and their panels.
+    Box->Free();
+    Pump();
+    EXPECT_EQ(Form->ComponentCount(), 2); // the fixture's host and gear
 }
 
 TEST_F(ImagePanels, HandlersThatFreeTheirPanelGroupOrGearEndCleanly)
@@ -337,11 +460,10 @@ TEST_F(ImagePanels, ThumbnailBoxGalleryAt96And144Dpi)
         auto* Host2 = New<TForm>(nullptr);
         Host2->SetColor(clBtnFace);
         Host2->SetBounds(50, 50, MulDiv(460, DpiValue, 96), MulDiv(400, DpiValue, 96));
-        auto* Box = New<TScrollBox>(Host2);
+        auto* Box = New<TXIThnPanelsBox>(Host2);
         Box->SetAlign(alClient);
         Box->SetParent(Host2);
-        auto* Thn = New<TXIThnPanels>(Host2);
-        Thn->SetHost(Box);
+        TXIThnPanels* Thn = Box->Groups();
         auto* Buttons = New<TXSkinImagesBox>(Host2);
         auto* Disabled = New<TXSkinImagesBox>(Host2);
         const Integer B = MulDiv(14, DpiValue, 96);
@@ -405,14 +527,19 @@ TEST_F(ImagePanels, TwoThousandThumbnailsStayWithinTheVisibleAreaBoundAndDecodeO
     // Cells of 132 x 120: 500 rows make a group panel some 60,000 pixels
     // high; its surface alone would take 132 * 4 * 60,000 * 4 bytes.
     Testing::TMemoryBudget Budget(size_t(1) << 30);
+    // In the thumbnail box, the group panel aligned in it as it always is.
+    Host->Free();
+    Host = New<TXIThnPanelsBox>(Form);
+    Host->SetBounds(0, 0, 620, 460);
+    Host->SetParent(Form);
+    Gear->Free();
+    Gear = static_cast<TXIThnPanelsBox*>(Host)->Groups();
     Gear->SetColumns(Columns);
     Gear->SetThumbnailSize(128, 116, 2);
     Gear->SetTitleType(tiIndex);
     TXIPanelList* G = GroupOf(0, Count);
     TXGroupPanel* Panel = G->GroupPanel();
-    // The platform's scroll box does not scroll aligned children yet.
-    Panel->SetAlign(alNone);
-    Panel->SetWidth(Host->ClientWidth());
+    EXPECT_EQ(Panel->Align(), alTop);
     Form->Show();
     Pump();
     EXPECT_GE(Panel->Height(), 60000);
