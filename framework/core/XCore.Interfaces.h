@@ -59,6 +59,27 @@ struct IXObjectConverter : IInterface {
     virtual void Convert(T Dest) = 0;
 };
 
+// A dialog's options, its data in and its data out, as the content of the
+// dialog's form takes and gives them.
+template<class T>
+struct IXOptionsReader : IInterface {
+    static inline const TGUID IID =
+        XDetail::InstanceGuid(TGUID::Parse("{5B0E2B64-31C8-4C52-A7C4-0E9F6A3D5C12}"), typeid(T).name());
+    virtual void ReadOptions(T Options) = 0;
+};
+template<class T>
+struct IXDataReader : IInterface {
+    static inline const TGUID IID =
+        XDetail::InstanceGuid(TGUID::Parse("{5B0E2B64-31C8-4C52-A7C4-0E9F6A3D5C13}"), typeid(T).name());
+    virtual void ReadData(T Data) = 0;
+};
+template<class T>
+struct IXDataWriter : IInterface {
+    static inline const TGUID IID =
+        XDetail::InstanceGuid(TGUID::Parse("{5B0E2B64-31C8-4C52-A7C4-0E9F6A3D5C14}"), typeid(T).name());
+    virtual void WriteData(T Data) = 0;
+};
+
 // Answers the T it holds, built on demand.
 template<class T>
 struct IXContentProvider : IInterface {

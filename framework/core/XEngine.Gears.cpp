@@ -21,6 +21,8 @@ X_PUBLISHED(TXGear)
 {
     X_EVENT(OnCommand, OnCommand);
     X_EVENT(OnIntCommand, OnIntCommand);
+    // Bound to the command events of controls that hand a gear their clicks.
+    X_METHOD(Command);
 }
 }
 

@@ -34,12 +34,6 @@ namespace {
 // The text of a run that failed.
 constexpr Cardinal wDialogFailed = 0x8600E993;
 
-void RefreshTaskBar()
-{
-    if (TXQVApp* App = QVApp())
-        App->TaskBarFormsChanged();
-}
-
 }
 
 void TXCustomWinDialog::Create(TComponent* AOwner)
@@ -201,7 +195,7 @@ Integer TXCustomWinDialog::Execute()
             return;
         if (FDynamicDlg)
             FreeForm();
-        RefreshTaskBar();
+        RefreshTaskBarForms();
     });
     if (Watch.Freed())
         return 2;

@@ -140,6 +140,12 @@ void ListOnTaskBar(TComponent* Form, bool Listed)
         App->RemoveTaskBarForm(Form);
 }
 
+void RefreshTaskBarForms()
+{
+    if (TXQVApp* App = QVApp())
+        App->TaskBarFormsChanged();
+}
+
 void TXWinForm::SetShowTaskBar(bool Value)
 {
     FShowTaskBar = Value;

@@ -339,6 +339,8 @@ String AcceptedComponentName(TComponent* Component, const String& NewName);
 // Puts the form among the application object's task-bar forms, or takes
 // it out.
 void ListOnTaskBar(TComponent* Form, bool Listed);
+// Tells the application object that its task-bar forms may have changed.
+void RefreshTaskBarForms();
 
 // Moves Form inside Monitor's work area (null: the form's own monitor); the
 // left and top edges win; the size stays.

@@ -3,7 +3,10 @@
 #include "core/XCore.Interfaces.h"
 #include "core/XSpark.App.h"
 #include "core/XSpark.Lg.h"
+#include "core/XCore.Errors.h"
 #include "forms/XForms.h"
+#include "graphics/XMedia.Images.h"
+#include "graphics/XSpark.Skin.h"
 #include "rtl/Units.h"
 #include "vcl/Themes.h"
 
@@ -91,6 +94,22 @@ void TXCustomForm::SetParent(TWinControl* AParent)
 void TXCustomForm::ScaleToScreen()
 {
     ScaleBy(Screen->PixelsPerInch(), 96);
+}
+
+void TXCustomForm::Loaded()
+{
+    inherited::Loaded();
+    SetFont(SharedFonts(0));
+    if (Designing(this) || !Icon()->Empty())
+        return;
+    TXImageCollection* Pictures = SkinAppImages();
+    auto* Item = Pictures ? static_cast<TXImageItem*>(Pictures->FindByName(u"Application16")) : nullptr;
+    if (!Item || !Item->Data() || !Item->Data()->DataStream())
+        return;
+    TMemoryStream* Stream = Item->Data()->DataStream();
+    Stream->SetPosition(0);
+    // A picture that is no icon leaves the form without one.
+    XGuarded(xecUnspecified, false, [&] { Icon()->LoadFromStream(Stream); });
 }
 
 void TXCustomForm::WndProc(TMessage& Message)

@@ -72,6 +72,9 @@ public:
     void SetName(const String& NewName) override;
     void SetParent(TWinControl* AParent) override;
     void ScaleToScreen() override;
+    // The shared message font again; a form without an icon takes the
+    // skin's "Application16".
+    void Loaded() override;
     void WndProc(TMessage& Message) override;
 
     bool ShowTaskBar() const { return FShowTaskBar; }

@@ -22,6 +22,7 @@ void TXFormOptions::SetDefaults()
     FBoundsRect = {};
     FWidth = FHeight = FLeft = FTop = 0;
     FPosition = poScreenCenter;
+    FWindowState = wsNormal;
     FFinal = false;
 }
 
@@ -39,6 +40,7 @@ bool TXFormOptions::AssignFrom(TPersistent* Source)
         FLeft = Other->FLeft;
         FTop = Other->FTop;
         FPosition = Other->FPosition;
+        FWindowState = Other->FWindowState;
         FFinal = Other->FFinal;
     }
     return true;

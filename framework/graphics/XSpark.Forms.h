@@ -29,6 +29,8 @@ public:
     void SetTop(Integer Value) { FTop = Value; }
     TPosition Position() const { return FPosition; }
     void SetPosition(TPosition Value) { FPosition = Value; }
+    TWindowState WindowState() const { return FWindowState; }
+    void SetWindowState(TWindowState Value) { FWindowState = Value; }
     bool Final() const { return FFinal; }
     void SetFinal(bool Value) { FFinal = Value; }
 
@@ -41,5 +43,6 @@ private:
     Integer FLeft = 0;
     Integer FTop = 0;
     TPosition FPosition = poScreenCenter;
+    TWindowState FWindowState = wsNormal;
     bool FFinal = false;
 };

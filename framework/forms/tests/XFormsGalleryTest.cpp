@@ -1,4 +1,6 @@
 #include "FormsTestSupport.h"
+#include "forms/XDlg.h"
+#include "vcl/StdCtrls.h"
 #include "graphics/tests/ScopedDpi.h"
 #include "graphics/XSpark.VCL.h"
 #include "win/Metrics.h"
@@ -12,6 +14,23 @@ void SetPx(TBitmap* Bmp, Integer X, Integer Y, TColor C)
 {
     Bmp->FillRect({ X, Y, X + 1, Y + 1 }, C);
 }
+
+// A frame dialog of the gallery: a plain content frame of 320 x 120 and
+// OK / Cancel under it, in a skinned form with a caption frame.
+class TGalleryDialog : public TXCustomDialog {
+    X_CLASS_TEMPLATE(TGalleryDialog, TXCustomDialog, u"TGalleryDialog")
+public:
+    void InitDialog() override
+    {
+        SetFrameClass(TFrame::StaticClass());
+        SetCommandFrameClass(TXCmdOKCancel::StaticClass());
+        SetDefaultCaption(u"Pack details");
+        XStyle()->SetCaptionFrameClass(TXCaptionFrame::StaticClass());
+        XStyle()->SetSkinStyle(u"FormsTest");
+        SetDlgWidth(320);
+        SetDlgHeight(120);
+    }
+};
 
 class FormsGallery : public TSkinnedFixture {
 protected:
@@ -102,6 +121,35 @@ TEST_F(FormsGallery, EveryCommandFrameSet)
         Pump();
         SavePicture(Host->Handle(), Name("command-frames", Dpi));
         Host->Free();
+        Pump();
+        End();
+    }
+}
+
+TEST_F(FormsGallery, AFrameDialog)
+{
+    for (Integer Dpi : { 96, 144 }) {
+        TScopedDpi Scoped(Dpi);
+        Begin(Dpi);
+        TOwnedPtr<TGalleryDialog> Dialog(New<TGalleryDialog>(nullptr));
+        ASSERT_TRUE(Dialog->ShowForm());
+        auto* Text = New<TLabel>(Dialog->ContentFrame());
+        Text->SetBounds(MulDiv(12, Dpi, 96), MulDiv(12, Dpi, 96), MulDiv(290, Dpi, 96), MulDiv(40, Dpi, 96));
+        Text->SetAutoSize(false);
+        Text->SetWordWrap(true);
+        Text->SetCaption(u"The pack \"Autumn\" holds 12 wallpapers and 3 print templates.");
+        Text->SetParent(Dialog->ContentFrame());
+        SetDefaultCommandButton(Dialog->CommandFrame(), 1);
+        TXWinForm* Form = Dialog->Form();
+        EXPECT_EQ(Form->ClientWidth(), MulDiv(320, Dpi, 96));
+        // The content, the buttons and the caption frame all fit the client.
+        auto* Skinned = static_cast<TXForm*>(Form);
+        EXPECT_EQ(Form->ClientHeight(),
+            MulDiv(120, Dpi, 96) + Dialog->CommandFrame()->Height() + Skinned->CaptionFrame()->Height());
+        Pump();
+        SavePicture(Form->Handle(), Name("frame-dialog", Dpi));
+        Dialog->CloseDialog(2);
+        Dialog.reset();
         Pump();
         End();
     }

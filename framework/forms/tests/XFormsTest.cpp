@@ -1,6 +1,7 @@
 #include "FormsTestSupport.h"
 #include "core/XEngine.Gears.h"
 #include "rtl/StrUtils.h"
+#include "rtl/testing/Testing.h"
 #include "win/Metrics.h"
 #include "win/WindowTree.h"
 
@@ -305,4 +306,42 @@ TEST_F(SkinnedForms, AlphaStyleFormsAreCutToARegionOverTheirCompanion)
     EXPECT_EQ(F->Companion(), nullptr);
     EXPECT_EQ(F->AlphaBlendValue(), 255);
     Pump();
+}
+
+TEST_F(SkinnedForms, HostileStoredGeometryStaysInsideTheDesktopWithoutALargeAllocation)
+{
+    if (!std::getenv("X_TEST_HOSTILE_GEOMETRY")) {
+        const Testing::TToolResult Child = Testing::RunThisTestWith({ "X_TEST_HOSTILE_GEOMETRY=1" });
+        EXPECT_EQ(Child.ExitCode, 0) << Child.Output;
+        return;
+    }
+    // The first form shown pays for fonts and the like.
+    TXForm* F = NewForm();
+    F->Show();
+    Pump();
+    const Testing::TMemoryBudget Budget(64 << 20);
+    const TRect Work = ::Screen->Monitors(0)->WorkareaRect();
+    struct TCase {
+        Integer Width, Height, Left, Top;
+    };
+    const TCase Cases[] = { { 100000, 100000, 2147483000, -2147483000 }, { 2147483647, 2147483647, 0, 0 },
+        { -2147483647, -5, -100000, 100000 } };
+    for (const TCase& C : Cases) {
+        TOwnedPtr<TXWindowScreenState> State(New<TXWindowScreenState>());
+        State->SetScaling(96);
+        State->SetDesktopWidth(1024);
+        State->SetDesktopHeight(768);
+        State->SetWidth(C.Width);
+        State->SetHeight(C.Height);
+        State->SetLeft(C.Left);
+        State->SetTop(C.Top);
+        State->RestoreWindow(F);
+        F->Invalidate();
+        Pump();
+        EXPECT_GE(F->Left(), Work.Left);
+        EXPECT_GE(F->Top(), Work.Top);
+        EXPECT_LE(F->Left() + F->Width(), Work.Right);
+        EXPECT_LE(F->Top() + F->Height(), Work.Bottom);
+    }
+    EXPECT_LT(Budget.PeakGrowth(), size_t(64) << 20);
 }

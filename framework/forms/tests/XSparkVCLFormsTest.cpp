@@ -1,6 +1,8 @@
 #include "FormsTestSupport.h"
 #include "core/XCore.App.h"
 #include "forms/XSpark.VCL.Forms.h"
+#include "graphics/XMedia.Images.h"
+#include "graphics/XSpark.Skin.h"
 #include <set>
 
 using namespace FormsTests;
@@ -132,4 +134,22 @@ TEST_F(CustomForms, LifeNotificationsInOrder)
     F->Hide();
     F->Free();
     EXPECT_EQ(Log, (std::vector<std::string> { "TXShownAspect", "TXHiddenAspect", "TXDestroyingAspect" }));
+}
+
+TEST_F(CustomForms, ALoadedFormWithoutAnIconTakesTheSkinsSmallApplicationIcon)
+{
+    TOwnedPtr<TXCustomForm> Plain(New<TXCustomForm>(nullptr));
+    ASSERT_TRUE(Plain->Icon()->Empty());
+    Plain->Loaded();
+    ASSERT_FALSE(Plain->Icon()->Empty());
+    EXPECT_EQ(Plain->Icon()->Width(), 16);
+
+    // An icon of its own stays.
+    TOwnedPtr<TXCustomForm> Own(New<TXCustomForm>(nullptr));
+    auto* Big = static_cast<TXImageItem*>(SkinAppImages()->FindByName(u"Application48"));
+    ASSERT_NE(Big, nullptr);
+    Big->Data()->DataStream()->SetPosition(0);
+    Own->Icon()->LoadFromStream(Big->Data()->DataStream());
+    Own->Loaded();
+    EXPECT_EQ(Own->Icon()->Width(), 48);
 }
