@@ -154,8 +154,9 @@ TEST(TocModel, GroupsLogsAndSorting)
         Toc->LogAction(Toc->Items(0), A);
         EXPECT_EQ(Toc->DefaultActionLog()->Count(), C.DefaultLines);
         EXPECT_EQ(Toc->OtherActionLog()->Count(), C.OtherLines);
-        if (C.DefaultLines + C.OtherLines > 0)
+        if (C.DefaultLines + C.OtherLines > 0) {
             EXPECT_EQ((C.Default ? Toc->DefaultActionLog() : Toc->OtherActionLog())->Strings(0), u"x=get");
+        }
     }
     TOwnedPtr<TXTocCollection> Empty(New<TXTocCollection>(static_cast<TPersistent*>(nullptr)));
     Empty->SortByName();
