@@ -5,6 +5,10 @@
 //   "unrtf --text" reading the file;
 // - bold toggled over a million characters in ten thousand runs, beside
 //   pango changing the same runs' attribute list.
+// - 200 table-of-contents panels re-arranged per step of the host's width
+//   (each description rendered again at its new width), beside pango
+//   laying out and painting the same descriptions on cairo, one surface
+//   per panel.
 // The ratios (ours / theirs) are printed.
 #include "BenchSupport.h"
 #include "gdi/Bitmap.h"
@@ -13,6 +17,10 @@
 #include "richedit/RichLayout.h"
 #include "richedit/RtfReader.h"
 #include "rtl/testing/Testing.h"
+#include "rtl/Units.h"
+#include "forms/XITOCPanels.h"
+#include "vcl/Forms.h"
+#include "win/Presenter.h"
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -155,6 +163,94 @@ void BM_ToggleBold(benchmark::State& State)
 }
 BENCHMARK(BM_ToggleBold)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
+constexpr int TocPanelCount = 200;
+constexpr int TocSteps = 10;
+
+String TocDescription(int I)
+{
+    return u"{\\rtf1 Pack " + S(std::to_string(I)) + u": {\\b winter} pictures of mountains, lakes and "
+        u"{\\i snowy} forests, forty in all, for every month of the year.}";
 }
 
-BENCHMARK_MAIN();
+// The reference: each description's text laid out by pango at the panel's
+// text width and painted on a cairo surface of its own.
+void PangoTocStep(int TextWidth)
+{
+    std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
+    PangoContext* Context = FontSystem::NewContext(fqAntialiased);
+    for (int I = 0; I < TocPanelCount; ++I) {
+        PangoLayout* Layout = pango_layout_new(Context);
+        const std::string Markup = "Pack " + std::to_string(I) +
+            ": <b>winter</b> pictures of mountains, lakes and <i>snowy</i> forests, forty in all, for every month of "
+            "the year.";
+        pango_layout_set_markup(Layout, Markup.data(), int(Markup.size()));
+        pango_layout_set_width(Layout, TextWidth * PANGO_SCALE);
+        int W = 0, H = 0;
+        pango_layout_get_pixel_size(Layout, &W, &H);
+        cairo_surface_t* Surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, TextWidth, std::max(H, 1));
+        cairo_t* Cr = cairo_create(Surface);
+        cairo_set_source_rgb(Cr, 1, 1, 1);
+        cairo_paint(Cr);
+        cairo_set_source_rgb(Cr, 0, 0, 0);
+        pango_cairo_show_layout(Cr, Layout);
+        cairo_destroy(Cr);
+        cairo_surface_destroy(Surface);
+        g_object_unref(Layout);
+    }
+    g_object_unref(Context);
+}
+
+void BM_TocPanelsResize(benchmark::State& State)
+{
+    THeadlessPresenter Screen;
+    TOwnedPtr<TXTocCollection> Toc(New<TXTocCollection>(static_cast<TPersistent*>(nullptr)));
+    TOwnedPtr<TXTocGroupCollection> Groups(New<TXTocGroupCollection>(static_cast<TPersistent*>(nullptr)));
+    for (int I = 0; I < TocPanelCount; ++I) {
+        TXTocItem* Item = Toc->Add();
+        Item->SetDisplayName(u"pack" + S(std::to_string(1000 + I)));
+        Item->Rtf()->SetText(9, TocDescription(I));
+        TXTocActionItem* A = Item->Actions()->Add();
+        A->SetDisplayName(u"download");
+        A->Caption()->SetText(9, u"Download");
+    }
+    TForm* Form = New<TForm>(nullptr);
+    Form->SetBounds(0, 0, 600, 400);
+    auto* Panels = New<TXITocPanels>(Form);
+    Panels->SetHost(Form);
+    Panels->SetColumns(1);
+    Panels->SetFullWidth(true);
+    FillTocPanels(Panels, Toc.get(), Groups.get(), nullptr, nullptr, false);
+    XBench::TRatios Ratios;
+    int Width = 600;
+    for (auto _ : State) {
+        const double Ours = XBench::Timed([&] {
+            for (int Step = 0; Step < TocSteps; ++Step) {
+                Form->SetWidth(++Width);
+                Panels->UpdateFullWidth();
+                Panels->Relayout();
+            }
+        });
+        const int TextWidth = Form->ClientWidth() - 10 - 12;
+        const double Pango = XBench::Timed([&] {
+            for (int Step = 0; Step < TocSteps; ++Step)
+                PangoTocStep(TextWidth + Step);
+        });
+        Ratios.Add("200 TOC panels per resize step: ours / pango on cairo", Ours / Pango);
+        State.SetIterationTime(Ours);
+    }
+    Form->Free();
+    Ratios.Print();
+}
+BENCHMARK(BM_TocPanelsResize)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    InitializeUnits();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    FinalizeUnits();
+    return 0;
+}

@@ -243,6 +243,16 @@ private:
     TCollectionItem* AddAssigned(TCollectionItem* Source);
 };
 
+// Orders collection items of class T by display name, ignoring case, ascending.
+template<class T>
+class TXCollectionNameAscComparer : public TComparer<T*> {
+public:
+    Integer Compare(T* const& Left, T* const& Right) override
+    {
+        return CompareText(Left->DisplayName(), Right->DisplayName());
+    }
+};
+
 template<class T>
 class TXCollection : public TXCustomCollection {
     X_CLASS_TEMPLATE(TXCollection, TXCustomCollection, u"TXCollection<T>")
@@ -268,14 +278,19 @@ public:
 
     T* Items(Integer Index) const { return static_cast<T*>(TXCustomCollection::Items(Index)); }
     T* Add() { return static_cast<T*>(TXCustomCollection::Add()); }
+
+    // Items ordered by display name, ignoring case; equal names keep their
+    // order. The comparer is made on first use and kept.
+    void SortByName()
+    {
+        if (this->Count() == 0)
+            return;
+        if (!FNameComparer)
+            FNameComparer = IPtr<IComparer<TCollectionItem*>>(New<TXCollectionNameAscComparer<TCollectionItem>>());
+        this->Sort(FNameComparer);
+    }
+
+private:
+    IPtr<IComparer<TCollectionItem*>> FNameComparer;
 };
 
-// Orders collection items of class T by display name, ignoring case, ascending.
-template<class T>
-class TXCollectionNameAscComparer : public TComparer<T*> {
-public:
-    Integer Compare(T* const& Left, T* const& Right) override
-    {
-        return CompareText(Left->DisplayName(), Right->DisplayName());
-    }
-};

@@ -192,17 +192,6 @@ public:
     void AreaSelected(TXHitAreaItem* Item) override { Fire(OnAreaSelected, Item); }
     void AreaDeselected(TXHitAreaItem* Item) override { Fire(OnAreaDeselected, Item); }
 
-    // Items ordered by display name, ignoring case; equal names keep their
-    // order.
-    void SortByName()
-    {
-        if (this->Count() == 0)
-            return;
-        if (!FNameComparer)
-            FNameComparer = IPtr<IComparer<TCollectionItem*>>(New<TXCollectionNameAscComparer<TCollectionItem>>());
-        this->Sort(FNameComparer);
-    }
-
     TXAreaChangeEvent OnAreaSelect;
     TXAreaChangeEvent OnAreaDeselect;
     TXAreaEvent OnAreaChanged;
@@ -216,8 +205,6 @@ private:
         const E Call = Event;
         Call(this->GetOwner(), Args...);
     }
-
-    IPtr<IComparer<TCollectionItem*>> FNameComparer;
 };
 
 namespace XSpark::Actions::Hit {
