@@ -39,3 +39,8 @@ String FormatDesignDate(const String& Format, TDateTime Date, const TXFormatSett
     }
     return Out;
 }
+
+String DesignDateArgs(Integer Year, Integer Month, Integer Day)
+{
+    return xStr::ZeroPadInt(Year, 4) + xStr::ZeroPadInt(Month, 2) + xStr::ZeroPadInt(Day, 2);
+}

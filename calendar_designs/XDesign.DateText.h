@@ -5,3 +5,6 @@
 #include "rtl/DateTime.h"
 
 String FormatDesignDate(const String& Format, TDateTime Date, const TXFormatSettings& Settings);
+
+// A day as the areas' arguments name it: yyyymmdd.
+String DesignDateArgs(Integer Year, Integer Month, Integer Day);

@@ -50,11 +50,6 @@ void FillIn(TCanvas* C, const TRect& R, TColor Color)
     C->FillRect(R);
 }
 
-String DateArgs(Integer Year, Integer Month, Integer Day)
-{
-    return xStr::ZeroPadInt(Year, 4) + xStr::ZeroPadInt(Month, 2) + xStr::ZeroPadInt(Day, 2);
-}
-
 }
 
 // ---- TXDWeekMonthItem ----
@@ -269,18 +264,18 @@ void TXDMonthItem::TakeCalendarEngine(TXVActiveCalendarEngine* Engine)
         Live->Flagged = A->IsHoliday;
         Live->DayTextColor = A->TextColor;
         Live->DayBgColor = A->BgColor;
-        const String Args = DateArgs(DisplayYear, DisplayMonth, D);
+        const String Args = DesignDateArgs(DisplayYear, DisplayMonth, D);
         if (A->Journal) {
             Live->Hint = A->Journal->GetDisplayText();
             if (Live->Hint.empty())
                 Live->Hint = FormatDesignDate(FormatSettings.ShortDateFormat, A->Date, FormatSettings);
-            if (A->Journal->Image()->Size() > 0)
+            if (!A->Journal->Image()->IsEmpty())
                 Live->AddArea(Live->Hint, u"calendar_day", A->Journal->Image(), Args);
         } else
             Live->Hint = Lg()->GetWord(2264975954u);
         for (TXVActiveEventObject* E : *A->Events()) {
             TXCustomVEventObject* Object = E->Event;
-            if (!Object || Object->Image()->Size() == 0)
+            if (!Object || Object->Image()->IsEmpty())
                 continue;
             const bool Holiday = DynamicCast<TXVHolidayObject>(Object) != nullptr;
             Live->AddArea(Object->GetDisplayText(), Holiday ? u"calendar_holiday" : u"calendar_event", Object->Image(),
@@ -620,7 +615,7 @@ void TXDMonthItem::CollectHitAreas(TXAreaCollection* Areas)
         Area->SetHit(xhtCustom);
         Area->SetHint(FMonthLive->Days(Day)->Hint);
         Area->SetCommand(u"calendar_day");
-        Area->SetArgs(DateArgs(DisplayYear, DisplayMonth, Day));
+        Area->SetArgs(DesignDateArgs(DisplayYear, DisplayMonth, Day));
         Area->SetRect(Rect(R.Left + PixLeft, R.Top + PixTop, R.Right + PixLeft, R.Bottom + PixTop));
     };
     if (IsBox()) {
