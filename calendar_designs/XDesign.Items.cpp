@@ -392,6 +392,15 @@ void TXDesignItem::CollectHitAreas(TXAreaCollection* Areas)
     Areas->Clear();
 }
 
+void TXDesignItem::Assign(TPersistent* Source)
+{
+    if (!DynamicCast<TXDDefaultItem>(Source))
+        return inherited::Assign(Source);
+    const String Own = GetName();
+    inherited::Assign(Source);
+    SetName(Own);
+}
+
 bool TXDesignItem::AssignFrom(TPersistent* Source)
 {
     if (auto* Default = DynamicCast<TXDDefaultItem>(Source)) {

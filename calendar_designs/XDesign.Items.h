@@ -85,6 +85,8 @@ public:
     void BeforeDestruction() override;
     // A default writes itself in; another item is copied (Copy).
     bool AssignFrom(TPersistent* Source) override;
+    // A default's name is not taken: items are found by their own.
+    void Assign(TPersistent* Source) override;
 
     virtual void SetIntProp(Integer Index, Integer Value);
     virtual Integer GetIntProp(Integer Index) const;

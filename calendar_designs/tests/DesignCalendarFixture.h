@@ -62,3 +62,36 @@ struct TDesignCalendar {
 };
 
 }
+
+namespace DesignTesting {
+
+// English names and formats with weeks from Monday, whatever the machine's
+// locale: pictures compared against references must not depend on it.
+inline TXFormatSettings EnglishSettings()
+{
+    TXFormatSettings F;
+    F.FirstDay = 1;
+    F.DateSeparator = u'/';
+    F.ShortDateFormat = u"dd/MM/yyyy";
+    F.LongDateFormat = u"dddd, d MMMM yyyy";
+    F.LongMonthNames = { u"January", u"February", u"March", u"April", u"May", u"June", u"July", u"August",
+        u"September", u"October", u"November", u"December" };
+    for (size_t I = 0; I < 12; ++I)
+        F.ShortMonthNames[I] = F.LongMonthNames[I].substr(0, 3);
+    F.LongDayNames = { u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday", u"Sunday" };
+    for (size_t I = 0; I < 7; ++I) {
+        F.ShortDayNames[I] = F.LongDayNames[I].substr(0, 3);
+        F.UltraShortDayNames[I] = F.LongDayNames[I].substr(0, 1);
+    }
+    return F;
+}
+
+// A page showing March 2024 from the fixture calendar in English.
+inline void ShowMarch2024(TXPageObject* Page, TDesignCalendar& Cal)
+{
+    Page->DefaultList()->SetDate(20, 3, 2024);
+    Page->DefaultList()->SetFormatSettings(EnglishSettings());
+    Page->DefaultList()->SetCalendarEngine(Cal.Engine.get());
+}
+
+}

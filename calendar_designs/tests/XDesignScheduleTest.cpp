@@ -166,10 +166,13 @@ TEST(DesignMonthItems, CalendarEntriesFillTheDays)
     EXPECT_TRUE(Page->DefaultList()->SetCalendarEngine(Cal.Engine.get()));
     EXPECT_EQ(Page->DefaultList()->Count(), Defaults);
     auto* M = AddItem<TXDMonthItem>(Page.get(), [](TXDMonthItem* I) {
+        I->SetName(u"Month");
         I->SetIntProp(dipWidth, 350);
         I->SetIntProp(dipHeight, 320);
     });
     Render(Page.get());
+    // The defaults it took left its own name alone.
+    EXPECT_EQ(Page->FindItem(u"Month"), M);
     TXDMonthLive* Live = M->MonthLive();
     // Three pictured holidays on the 20th, a journal with a picture on the
     // 21st, a holiday without one on the 22nd.
