@@ -371,6 +371,14 @@ void TXDesignItem::ApplyDataDefaults()
             Assign(Default);
 }
 
+void TXDesignItem::TakePageDefaults(std::initializer_list<const char16_t*> Names)
+{
+    if (FPage)
+        for (const char16_t* Name : Names)
+            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
+                Assign(Default);
+}
+
 void TXDesignItem::ApplyDefaultsFrom(TObjectList* List)
 {
     for (Integer I = 0; I < FDefaultNames->Count(); ++I) {

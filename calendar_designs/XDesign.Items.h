@@ -13,6 +13,7 @@
 #include "gdi/Bitmap.h"
 #include "graphics/XSpark.Actions.Hit.h"
 #include <array>
+#include <initializer_list>
 
 using TXAreaCollection = XSpark::Actions::Hit::TXAreaCollection;
 
@@ -124,6 +125,8 @@ public:
     void ResolveAnchors();
     // Takes the defaults named in DefaultNames from List, line by line.
     void ApplyDefaultsFrom(TObjectList* List);
+    // Takes the page's defaults of these names, each when it is there.
+    void TakePageDefaults(std::initializer_list<const char16_t*> Names);
     // Takes Default when its name is one of the DefaultNames lines.
     void ApplyDefault(TXDDefaultItem* Default);
     void MarkDirty() { FDirty = true; }

@@ -136,6 +136,13 @@ void TXDWeekMonthItem::Scale(Integer DPI, Integer ImageDPI)
     PixMonthGrid = AtLeastOnePixel(DPI, FMonthGrid);
 }
 
+void TXDWeekMonthItem::TakeCalendarColors(bool Clear)
+{
+    FBgColor = Clear ? clNone : FCalendarColors->BgColor();
+    if (FBorderStyle == bsBlendLowered || FBorderStyle == bsBlendRaised)
+        FBorderColor = FCalendarColors->BgColor();
+}
+
 TColor TXDWeekMonthItem::PaintTodayColor() const
 {
     return FSkipToday ? clNone : FCalendarColors->TodayColor();
@@ -239,9 +246,7 @@ Integer TXDMonthItem::GetIntProp(Integer Index) const
 
 void TXDMonthItem::TakeDate(Word, Word Month, Integer Year)
 {
-    const TXRelativeDateRule Rule { std::int16_t(std::clamp(FMonth, -32768, 32767)),
-        std::int16_t(std::clamp(FYear, -32768, 32767)) };
-    ResolveRelativeMonthYear(Rule, Month, Year, DisplayYear, DisplayMonth);
+    ResolveItemMonth(FMonth, FYear, Month, Year, DisplayYear, DisplayMonth);
 }
 
 Integer TXDMonthItem::DayCount() const
@@ -287,22 +292,13 @@ void TXDMonthItem::TakeCalendarEngine(TXVActiveCalendarEngine* Engine)
 void TXDMonthItem::ApplyDataDefaults()
 {
     FMonthLive->Clear();
-    if (FPage) {
-        for (const char16_t* Name : { u"Date", u"Format", u"VCalendar" })
-            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
-                Assign(Default);
+    TakePageDefaults({ u"Date", u"Format", u"VCalendar" });
+    if (FPage)
         ShowEntries = FPage->ShowDayRows;
-    }
     EntryRows = ShowEntries ? std::min(FMonthLive->MaxAreas(), 2) : 0;
     inherited::ApplyDataDefaults();
 }
 
-void TXDMonthItem::TakeCalendarColors()
-{
-    FBgColor = IsClear() ? clNone : FCalendarColors->BgColor();
-    if (FBorderStyle == bsBlendLowered || FBorderStyle == bsBlendRaised)
-        FBorderColor = FCalendarColors->BgColor();
-}
 
 Integer TXDMonthItem::WidestName(TCanvas* C) const
 {
@@ -366,7 +362,7 @@ void TXDMonthItem::ScaleVert(TCanvas* C)
 
 void TXDMonthItem::Scale(Integer DPI, Integer ImageDPI)
 {
-    TakeCalendarColors();
+    TakeCalendarColors(IsClear());
     inherited::Scale(DPI, ImageDPI);
     const Word D = Word(std::clamp(DPI, 0, 65535));
     DayFontHeight = DPI != 0 ? HiMetricToPixels(D, 25) : SaturateToInteger(ScreenPixelsPerInch * 16 / 72.0);
@@ -430,7 +426,7 @@ TColor TXDMonthItem::DayTextColor(Integer Day, bool Today) const
 
 void TXDMonthItem::PaintBackground(TBitmap* Bitmap, const TRect&, Cardinal Flags, TColor Key)
 {
-    TakeCalendarColors();
+    TakeCalendarColors(IsClear());
     TCanvas* C = Bitmap->Canvas();
     const TRect Whole = Rect(0, 0, PixWidth, PixHeight);
     if (Flags & dpfPlaceholders)

@@ -144,17 +144,10 @@ TDateTime TXDCustomVScheduleItem::ComputeScheduleDay(TDateTime Today) const
     return W == 7 ? Monday - 1 : Monday + (W - 1);
 }
 
-void TXDCustomVScheduleItem::TakeCalendarColors()
-{
-    FBgColor = FVScheduleType == vstClearBox ? clNone : FCalendarColors->BgColor();
-    if (FBorderStyle == bsBlendLowered || FBorderStyle == bsBlendRaised)
-        FBorderColor = FCalendarColors->BgColor();
-}
-
 void TXDCustomVScheduleItem::Scale(Integer DPI, Integer ImageDPI)
 {
     inherited::Scale(DPI, ImageDPI);
-    TakeCalendarColors();
+    TakeCalendarColors(FVScheduleType == vstClearBox);
     ScheduleDay = ComputeScheduleDay(Date());
 }
 
@@ -162,10 +155,7 @@ void TXDCustomVScheduleItem::ApplyDataDefaults()
 {
     ScheduleDay = ComputeScheduleDay(Date());
     FCalendarLive->Clear();
-    if (FPage)
-        for (const char16_t* Name : { u"Date", u"Format", u"VCalendar" })
-            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
-                Assign(Default);
+    TakePageDefaults({ u"Date", u"Format", u"VCalendar" });
     inherited::ApplyDataDefaults();
 }
 
@@ -217,7 +207,7 @@ void TXDCustomVScheduleItem::RenderNote(TXCustomVNoteObject* NoteObject, TBitmap
 
 void TXDCustomVScheduleItem::PaintBackground(TBitmap* Bitmap, const TRect&, Cardinal Flags, TColor Key)
 {
-    TakeCalendarColors();
+    TakeCalendarColors(FVScheduleType == vstClearBox);
     TCanvas* C = Bitmap->Canvas();
     PrepareFont(C);
     IconSize = C->TextHeight(u"\u0160y");

@@ -50,7 +50,6 @@ protected:
 
 private:
     bool Has(TXDVSchedulePart P) const { return (FVScheduleParts & SchedulePart(P)) != 0; }
-    void TakeCalendarColors();
     void PrepareFont(TCanvas* C) const;
     // A note's text rendered into Note at most MaxHeight tall, grown by 5
     // pixels, with the more-note mark where it did not fit.
