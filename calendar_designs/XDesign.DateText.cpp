@@ -1,5 +1,7 @@
 #include "calendar_designs/XDesign.DateText.h"
+#include "core/XCore.DateTime.h"
 #include "core/XCore.Strings.h"
+#include <algorithm>
 
 String FormatDesignDate(const String& Format, TDateTime Date, const TXFormatSettings& Settings)
 {
@@ -38,4 +40,17 @@ String FormatDesignDate(const String& Format, TDateTime Date, const TXFormatSett
         I += Run;
     }
     return Out;
+}
+
+String DesignDateArgs(Integer Year, Integer Month, Integer Day)
+{
+    return xStr::ZeroPadInt(Year, 4) + xStr::ZeroPadInt(Month, 2) + xStr::ZeroPadInt(Day, 2);
+}
+
+void ResolveItemMonth(Integer MonthCode, Integer YearCode, Integer Month, Integer Year, Integer& DisplayYear,
+    Integer& DisplayMonth)
+{
+    const TXRelativeDateRule Rule { std::int16_t(std::clamp(MonthCode, -32768, 32767)),
+        std::int16_t(std::clamp(YearCode, -32768, 32767)) };
+    ResolveRelativeMonthYear(Rule, Month, Year, DisplayYear, DisplayMonth);
 }

@@ -371,6 +371,14 @@ void TXDesignItem::ApplyDataDefaults()
             Assign(Default);
 }
 
+void TXDesignItem::TakePageDefaults(std::initializer_list<const char16_t*> Names)
+{
+    if (FPage)
+        for (const char16_t* Name : Names)
+            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
+                Assign(Default);
+}
+
 void TXDesignItem::ApplyDefaultsFrom(TObjectList* List)
 {
     for (Integer I = 0; I < FDefaultNames->Count(); ++I) {
@@ -390,6 +398,15 @@ void TXDesignItem::ApplyDefault(TXDDefaultItem* Default)
 void TXDesignItem::CollectHitAreas(TXAreaCollection* Areas)
 {
     Areas->Clear();
+}
+
+void TXDesignItem::Assign(TPersistent* Source)
+{
+    if (!DynamicCast<TXDDefaultItem>(Source))
+        return inherited::Assign(Source);
+    const String Own = GetName();
+    inherited::Assign(Source);
+    SetName(Own);
 }
 
 bool TXDesignItem::AssignFrom(TPersistent* Source)

@@ -13,6 +13,7 @@
 #include "gdi/Bitmap.h"
 #include "graphics/XSpark.Actions.Hit.h"
 #include <array>
+#include <initializer_list>
 
 using TXAreaCollection = XSpark::Actions::Hit::TXAreaCollection;
 
@@ -85,6 +86,8 @@ public:
     void BeforeDestruction() override;
     // A default writes itself in; another item is copied (Copy).
     bool AssignFrom(TPersistent* Source) override;
+    // A default's name is not taken: items are found by their own.
+    void Assign(TPersistent* Source) override;
 
     virtual void SetIntProp(Integer Index, Integer Value);
     virtual Integer GetIntProp(Integer Index) const;
@@ -122,6 +125,8 @@ public:
     void ResolveAnchors();
     // Takes the defaults named in DefaultNames from List, line by line.
     void ApplyDefaultsFrom(TObjectList* List);
+    // Takes the page's defaults of these names, each when it is there.
+    void TakePageDefaults(std::initializer_list<const char16_t*> Names);
     // Takes Default when its name is one of the DefaultNames lines.
     void ApplyDefault(TXDDefaultItem* Default);
     void MarkDirty() { FDirty = true; }

@@ -50,11 +50,6 @@ void FillIn(TCanvas* C, const TRect& R, TColor Color)
     C->FillRect(R);
 }
 
-String DateArgs(Integer Year, Integer Month, Integer Day)
-{
-    return xStr::ZeroPadInt(Year, 4) + xStr::ZeroPadInt(Month, 2) + xStr::ZeroPadInt(Day, 2);
-}
-
 }
 
 // ---- TXDWeekMonthItem ----
@@ -139,6 +134,13 @@ void TXDWeekMonthItem::Scale(Integer DPI, Integer ImageDPI)
     ResolveAnchors();
     PixDayShadow = AtLeastOnePixel(DPI, FDayShadow);
     PixMonthGrid = AtLeastOnePixel(DPI, FMonthGrid);
+}
+
+void TXDWeekMonthItem::TakeCalendarColors(bool Clear)
+{
+    FBgColor = Clear ? clNone : FCalendarColors->BgColor();
+    if (FBorderStyle == bsBlendLowered || FBorderStyle == bsBlendRaised)
+        FBorderColor = FCalendarColors->BgColor();
 }
 
 TColor TXDWeekMonthItem::PaintTodayColor() const
@@ -244,9 +246,7 @@ Integer TXDMonthItem::GetIntProp(Integer Index) const
 
 void TXDMonthItem::TakeDate(Word, Word Month, Integer Year)
 {
-    const TXRelativeDateRule Rule { std::int16_t(std::clamp(FMonth, -32768, 32767)),
-        std::int16_t(std::clamp(FYear, -32768, 32767)) };
-    ResolveRelativeMonthYear(Rule, Month, Year, DisplayYear, DisplayMonth);
+    ResolveItemMonth(FMonth, FYear, Month, Year, DisplayYear, DisplayMonth);
 }
 
 Integer TXDMonthItem::DayCount() const
@@ -269,18 +269,18 @@ void TXDMonthItem::TakeCalendarEngine(TXVActiveCalendarEngine* Engine)
         Live->Flagged = A->IsHoliday;
         Live->DayTextColor = A->TextColor;
         Live->DayBgColor = A->BgColor;
-        const String Args = DateArgs(DisplayYear, DisplayMonth, D);
+        const String Args = DesignDateArgs(DisplayYear, DisplayMonth, D);
         if (A->Journal) {
             Live->Hint = A->Journal->GetDisplayText();
             if (Live->Hint.empty())
                 Live->Hint = FormatDesignDate(FormatSettings.ShortDateFormat, A->Date, FormatSettings);
-            if (A->Journal->Image()->Size() > 0)
+            if (!A->Journal->Image()->IsEmpty())
                 Live->AddArea(Live->Hint, u"calendar_day", A->Journal->Image(), Args);
         } else
             Live->Hint = Lg()->GetWord(2264975954u);
         for (TXVActiveEventObject* E : *A->Events()) {
             TXCustomVEventObject* Object = E->Event;
-            if (!Object || Object->Image()->Size() == 0)
+            if (!Object || Object->Image()->IsEmpty())
                 continue;
             const bool Holiday = DynamicCast<TXVHolidayObject>(Object) != nullptr;
             Live->AddArea(Object->GetDisplayText(), Holiday ? u"calendar_holiday" : u"calendar_event", Object->Image(),
@@ -292,22 +292,13 @@ void TXDMonthItem::TakeCalendarEngine(TXVActiveCalendarEngine* Engine)
 void TXDMonthItem::ApplyDataDefaults()
 {
     FMonthLive->Clear();
-    if (FPage) {
-        for (const char16_t* Name : { u"Date", u"Format", u"VCalendar" })
-            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
-                Assign(Default);
+    TakePageDefaults({ u"Date", u"Format", u"VCalendar" });
+    if (FPage)
         ShowEntries = FPage->ShowDayRows;
-    }
     EntryRows = ShowEntries ? std::min(FMonthLive->MaxAreas(), 2) : 0;
     inherited::ApplyDataDefaults();
 }
 
-void TXDMonthItem::TakeCalendarColors()
-{
-    FBgColor = IsClear() ? clNone : FCalendarColors->BgColor();
-    if (FBorderStyle == bsBlendLowered || FBorderStyle == bsBlendRaised)
-        FBorderColor = FCalendarColors->BgColor();
-}
 
 Integer TXDMonthItem::WidestName(TCanvas* C) const
 {
@@ -371,7 +362,7 @@ void TXDMonthItem::ScaleVert(TCanvas* C)
 
 void TXDMonthItem::Scale(Integer DPI, Integer ImageDPI)
 {
-    TakeCalendarColors();
+    TakeCalendarColors(IsClear());
     inherited::Scale(DPI, ImageDPI);
     const Word D = Word(std::clamp(DPI, 0, 65535));
     DayFontHeight = DPI != 0 ? HiMetricToPixels(D, 25) : SaturateToInteger(ScreenPixelsPerInch * 16 / 72.0);
@@ -435,7 +426,7 @@ TColor TXDMonthItem::DayTextColor(Integer Day, bool Today) const
 
 void TXDMonthItem::PaintBackground(TBitmap* Bitmap, const TRect&, Cardinal Flags, TColor Key)
 {
-    TakeCalendarColors();
+    TakeCalendarColors(IsClear());
     TCanvas* C = Bitmap->Canvas();
     const TRect Whole = Rect(0, 0, PixWidth, PixHeight);
     if (Flags & dpfPlaceholders)
@@ -620,7 +611,7 @@ void TXDMonthItem::CollectHitAreas(TXAreaCollection* Areas)
         Area->SetHit(xhtCustom);
         Area->SetHint(FMonthLive->Days(Day)->Hint);
         Area->SetCommand(u"calendar_day");
-        Area->SetArgs(DateArgs(DisplayYear, DisplayMonth, Day));
+        Area->SetArgs(DesignDateArgs(DisplayYear, DisplayMonth, Day));
         Area->SetRect(Rect(R.Left + PixLeft, R.Top + PixTop, R.Right + PixLeft, R.Bottom + PixTop));
     };
     if (IsBox()) {

@@ -47,6 +47,9 @@ public:
 
 protected:
     void CopyFrom(TXDesignItem* Source) override;
+    // The fill from the calendar colours (none for a clear type); blend
+    // borders take the fill's colour.
+    void TakeCalendarColors(bool Clear);
     // Antialiased over a page copy, plain over an own fill.
     TFontQuality TextQuality() const { return HasNoBackground() ? fqDefault : fqNonAntialiased; }
     // Today's colour while painting: none with SkipToday, which never
@@ -103,7 +106,6 @@ private:
     bool IsBox() const { return FMonthType == mtBox || FMonthType == mtClearBox; }
     bool IsHorz() const { return FMonthType == mtHorzLine || FMonthType == mtClearHorzLine; }
     bool IsClear() const { return FMonthType == mtClearBox || FMonthType == mtClearHorzLine || FMonthType == mtClearVertLine; }
-    void TakeCalendarColors();
     void ScaleBox(TCanvas* C);
     void ScaleHorz(TCanvas* C);
     void ScaleVert(TCanvas* C);

@@ -1,4 +1,5 @@
 #include "calendar_designs/XDesign.Text.h"
+#include "calendar_designs/XDesign.DateText.h"
 #include "calendar_designs/XDesign.Defaults.h"
 #include "calendar_designs/XDesign.Page.h"
 #include "core/XCore.DateTime.h"
@@ -258,9 +259,7 @@ Integer TXDMonthTextItem::GetIntProp(Integer Index) const
 
 void TXDMonthTextItem::TakeDate(Word, Word Month, Integer Year)
 {
-    const TXRelativeDateRule Rule { std::int16_t(std::clamp(FMonth, -32768, 32767)),
-        std::int16_t(std::clamp(FYear, -32768, 32767)) };
-    ResolveRelativeMonthYear(Rule, Month, Year, DisplayYear, DisplayMonth);
+    ResolveItemMonth(FMonth, FYear, Month, Year, DisplayYear, DisplayMonth);
 }
 
 void TXDMonthTextItem::TakeFormatSettings(const TXFormatSettings& Settings)
@@ -270,10 +269,7 @@ void TXDMonthTextItem::TakeFormatSettings(const TXFormatSettings& Settings)
 
 void TXDMonthTextItem::ApplyDataDefaults()
 {
-    if (FPage)
-        for (const char16_t* Name : { u"Date", u"Format" })
-            if (TXDDefaultItem* Default = FPage->DefaultList()->FindByName(Name))
-                Assign(Default);
+    TakePageDefaults({ u"Date", u"Format" });
     inherited::ApplyDataDefaults();
 }
 

@@ -4,6 +4,7 @@
 #include "calendar_designs/XDesign.Page.h"
 #include "calendar_designs/XDesign.Pictures.h"
 #include "gdi/PngImage.h"
+#include "rtl/DateTime.h"
 #include "rtl/testing/Testing.h"
 #include <gtest/gtest.h>
 #include <filesystem>
@@ -56,6 +57,33 @@ inline TOwnedPtr<TBitmap> Render(TXPageObject* Page)
     EXPECT_TRUE(Page->RenderPage(B.get(), true));
     return B;
 }
+
+inline TOwnedPtr<TXAreaCollection> NewAreas()
+{
+    return TOwnedPtr<TXAreaCollection>(
+        New<TXAreaCollection>(static_cast<TPersistent*>(nullptr), TXHitAreaItem::StaticClass()));
+}
+
+// The process clock at noon of a fixed day while the object lives; the
+// design items take today from it.
+class TClockAt {
+public:
+    explicit TClockAt(TDateTime Day)
+    {
+        NowValue() = Day + 0.5;
+        SetNowFunction([] { return NowValue(); });
+    }
+    ~TClockAt() { SetNowFunction(nullptr); }
+    TClockAt(const TClockAt&) = delete;
+    TClockAt& operator=(const TClockAt&) = delete;
+
+private:
+    static TDateTime& NowValue()
+    {
+        static TDateTime Value = 0;
+        return Value;
+    }
+};
 
 // A one-colour picture of W x H, stored as a PNG.
 inline void FillPicture(TXImageObject* Image, Integer W, Integer H, TColor Color)

@@ -8,14 +8,8 @@ using namespace DesignTesting;
 namespace {
 
 // The process clock on 2024-03-20 while a test runs.
-TDateTime FixedNow()
-{
-    return EncodeDate(2024, 3, 20) + 0.5;
-}
-
-struct TFixedClock {
-    TFixedClock() { SetNowFunction(FixedNow); }
-    ~TFixedClock() { SetNowFunction(nullptr); }
+struct TFixedClock : TClockAt {
+    TFixedClock() : TClockAt(EncodeDate(2024, 3, 20)) { }
 };
 
 constexpr TColor SatBg = 0xC0C0FF, SunBg = 0xA0A0FF, Today = 0x00A000, Grid = 0x404040;
@@ -57,12 +51,6 @@ std::vector<TXHitAreaItem*> DayAreas(TXAreaCollection* Areas)
         if (Areas->Items(I)->Command() == u"calendar_day")
             Out.push_back(static_cast<TXHitAreaItem*>(Areas->Items(I)));
     return Out;
-}
-
-TOwnedPtr<TXAreaCollection> NewAreas()
-{
-    return TOwnedPtr<TXAreaCollection>(
-        New<TXAreaCollection>(static_cast<TPersistent*>(nullptr), TXHitAreaItem::StaticClass()));
 }
 
 }
