@@ -189,11 +189,11 @@ void TCairoCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     PaintBitmap(Bmp.get(), Rect(0, 0, Bmp->Width(), Bmp->Height()), R);
 }
 
-void TCairoCanvas::ShowText(Integer X, Integer Top, const std::string& Utf8, Integer Width, Cardinal Format)
+void TCairoCanvas::ShowText(Integer X, Integer Top, const std::string& Utf8)
 {
     const TFontMetrics M = Font()->Metrics();
     std::lock_guard<std::recursive_mutex> Guard(FontSystem::Lock());
-    PangoContext* Context = FontSystem::NewContext(Font()->Quality(), Format & DT_RTLREADING);
+    PangoContext* Context = FontSystem::NewContext(Font()->Quality());
     PangoLayout* Layout = FontSystem::NewLayout(Context, Font(), Utf8);
     Begin();
     SetColor(Font()->Color());
@@ -212,7 +212,7 @@ void TCairoCanvas::TextOut(Integer X, Integer Y, const String& Text)
     FillRect(Rect(X, Y, X + Extent.cx, Y + Extent.cy));
     MoveTo(X + Extent.cx, Y);
     if (!Text.empty())
-        ShowText(X, Y, StringToUTF8(Text), Extent.cx, 0);
+        ShowText(X, Y, StringToUTF8(Text));
 }
 
 Integer TCairoCanvas::DrawText(const String& Text, TRect& R, Cardinal Format)

@@ -45,7 +45,8 @@ private:
     void StrokePath(std::span<const TPoint> Points, bool Closed);
     // Bmp's SourceRect painted into DestRect.
     void PaintBitmap(const TBitmap* Bmp, const TRect& SourceRect, const TRect& DestRect);
-    void ShowText(Integer X, Integer Top, const std::string& Utf8, Integer Width, Cardinal Format);
+    // One line of text with the top of its cell at Top.
+    void ShowText(Integer X, Integer Top, const std::string& Utf8);
 
     cairo_t* FCr = nullptr;
     TRect FArea;

@@ -20,6 +20,9 @@
 #include "win/PixelBuffer.h"
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 struct TMonitorDesc {
@@ -97,6 +100,16 @@ public:
     // turning of whatever arrived on it into input records. Never blocks.
     virtual int FileDescriptor() { return -1; }
     virtual void Dispatch() { }
+
+    // The clipboard (win/Clipboard.h). Offer: the program owns the
+    // clipboard with Items from now on (none: it gives it up). Foreign:
+    // another program owns it; its formats and one format's bytes are
+    // read, within a size and a time bound. Without a screen the clipboard
+    // is the process's own.
+    virtual void OfferClipboard(const std::vector<std::pair<UINT, std::string>>& Items) { }
+    virtual bool ClipboardIsForeign() { return false; }
+    virtual std::vector<UINT> ClipboardFormats() { return {}; }
+    virtual std::optional<std::string> ReadClipboard(UINT Format) { return std::nullopt; }
 };
 
 // The installed presenter; a headless one until another is installed.

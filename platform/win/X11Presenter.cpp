@@ -1,5 +1,6 @@
 #include "win/X11Presenter.h"
 #include "win/Input.h"
+#include "win/X11Clipboard.h"
 #include <algorithm>
 #include <atomic>
 #include <clocale>
@@ -307,6 +308,7 @@ struct TX11Presenter::TState {
     Integer ShownCursor = 68;
     std::map<Integer, Cursor> Cursors;
     Pixmap Desktop = 0;
+    std::unique_ptr<TX11Clipboard> Clip;
 
     struct TMoveSize {
         HWND Wnd = nullptr;
@@ -539,6 +541,7 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->Vis = DefaultVisual(F->Dpy, F->ScreenNo);
     F->Depth = DefaultDepth(F->Dpy, F->ScreenNo);
     F->Gc = XCreateGC(F->Dpy, F->Root, 0, nullptr);
+    F->Clip = std::make_unique<TX11Clipboard>(F->Dpy);
     F->DirectPixels = (F->Depth == 24 || F->Depth == 32) && F->Vis->red_mask == 0xFF0000 &&
         F->Vis->green_mask == 0xFF00 && F->Vis->blue_mask == 0xFF;
     F->WmProtocols = F->Intern("WM_PROTOCOLS");
@@ -571,6 +574,7 @@ TX11Presenter::~TX11Presenter()
 {
     if (!F->Dpy)
         return;
+    F->Clip.reset();
     for (auto& [Wnd, S] : F->Surfaces) {
         if (S.Ic)
             XDestroyIC(S.Ic);
@@ -1102,6 +1106,8 @@ void TX11Presenter::Dispatch()
         // keys of a compose sequence) and sends back what they make.
         if (XFilterEvent(&E, 0))
             continue;
+        if (F->Clip && F->Clip->Handle(E))
+            continue;
         F->Translate(E);
     }
 }
@@ -1307,4 +1313,36 @@ TPresenter* MakeDisplayPresenter()
         return nullptr;
     }
     return P;
+}
+
+void TX11Presenter::OfferClipboard(const TClipboardItems& Items)
+{
+    std::lock_guard Guard(F->Lock);
+    if (F->Clip)
+        F->Clip->Offer(Items);
+}
+
+bool TX11Presenter::ClipboardIsForeign()
+{
+    std::lock_guard Guard(F->Lock);
+    return F->Clip && F->Clip->IsForeign();
+}
+
+std::vector<UINT> TX11Presenter::ClipboardFormats()
+{
+    std::lock_guard Guard(F->Lock);
+    return F->Clip ? F->Clip->Formats() : std::vector<UINT> {};
+}
+
+std::optional<std::string> TX11Presenter::ReadClipboard(UINT Format)
+{
+    std::lock_guard Guard(F->Lock);
+    return F->Clip ? F->Clip->Read(Format) : std::nullopt;
+}
+
+void TX11Presenter::SetClipboardLimits(size_t MaxBytes, std::chrono::milliseconds Timeout)
+{
+    std::lock_guard Guard(F->Lock);
+    if (F->Clip)
+        F->Clip->SetLimits(MaxBytes, Timeout);
 }

@@ -12,7 +12,9 @@
 // without one (a bare server) the presenter grabs the pointer and moves or
 // sizes the window itself until the button is let go.
 #pragma once
+#include "win/Clipboard.h"
 #include "win/Presenter.h"
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +51,14 @@ public:
     bool SetDesktopPicture(const TPixelBuffer& Picture) override;
     int FileDescriptor() override;
     void Dispatch() override;
+
+    // The clipboard is the CLIPBOARD selection (win/X11Clipboard.h).
+    void OfferClipboard(const TClipboardItems& Items) override;
+    bool ClipboardIsForeign() override;
+    std::vector<UINT> ClipboardFormats() override;
+    std::optional<std::string> ReadClipboard(UINT Format) override;
+    // How much one read of another owner's clipboard takes and waits.
+    void SetClipboardLimits(size_t MaxBytes, std::chrono::milliseconds Timeout);
 
 private:
     struct TState;
