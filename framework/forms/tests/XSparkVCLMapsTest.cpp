@@ -285,10 +285,11 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     Float->ContentPlacement()->SetHeight(50);
 
     // A map with areas: the map frame, its areas scaled to the placed size.
-    TXMapObject* Map = New<TXMapObject>();
+    // Stored objects are not reference-counted: the test owns them.
+    TOwnedPtr<TXMapObject> MapOwner(New<TXMapObject>());
+    TXMapObject* Map = MapOwner.get();
     FillMap(Map, true);
-    IPtr<IInterface> MapRef(static_cast<IXDataStorable*>(Map));
-    Float->ShowContent(MapRef.Get());
+    Float->ShowContent(static_cast<IXDataStorable*>(Map));
     auto* MapFrame = DynamicCast<TXMapContentFrame>(Float->ContentControl());
     ASSERT_NE(MapFrame, nullptr);
     EXPECT_EQ(MapFrame->Width(), 400);
@@ -296,16 +297,17 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
 
     // A simple map: the picture frame, which hands a hit it does not run
     // itself to its observers.
-    TXSimpleMapObject* Simple = New<TXSimpleMapObject>();
+    TOwnedPtr<TXSimpleMapObject> SimpleOwner(New<TXSimpleMapObject>());
+    TXSimpleMapObject* Simple = SimpleOwner.get();
     AddStatePicture(Map->Images(), cstOff, u"x", 40, 20);
     Simple->LoadFromObject(Map->Images()->Items(Map->Images()->Count() - 1));
     Simple->Hit()->SetHit(xhtCustom);
     Simple->Hit()->SetCommand(u"next");
     Simple->Hit()->SetHint(u"Next picture");
-    IPtr<IInterface> SimpleRef(static_cast<IXDataStorable*>(Simple));
+    IInterface* SimpleRef = static_cast<IXDataStorable*>(Simple);
     EXPECT_FALSE(TXMapContentFrame::CanShow(nullptr));
-    EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef.Get()));
-    Float->ShowContent(SimpleRef.Get());
+    EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef));
+    Float->ShowContent(SimpleRef);
     auto* SimpleFrame = DynamicCast<TXSimpleMapContentFrame>(Float->ContentControl());
     ASSERT_NE(SimpleFrame, nullptr);
     EXPECT_EQ(SimpleFrame->Image()->Hint(), u"Next picture");
