@@ -285,11 +285,12 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     Float->ContentPlacement()->SetHeight(50);
 
     // A map with areas: the map frame, its areas scaled to the placed size.
-    // Stored objects are not reference-counted: the test owns them.
+    // Stored data is not reference counted: the test owns it.
     TOwnedPtr<TXMapObject> MapOwner(New<TXMapObject>());
     TXMapObject* Map = MapOwner.get();
     FillMap(Map, true);
-    Float->ShowContent(static_cast<IXDataStorable*>(Map));
+    IPtr<IInterface> MapRef(static_cast<IXDataStorable*>(Map));
+    Float->ShowContent(MapRef.Get());
     auto* MapFrame = DynamicCast<TXMapContentFrame>(Float->ContentControl());
     ASSERT_NE(MapFrame, nullptr);
     EXPECT_EQ(MapFrame->Width(), 400);
@@ -304,10 +305,10 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     Simple->Hit()->SetHit(xhtCustom);
     Simple->Hit()->SetCommand(u"next");
     Simple->Hit()->SetHint(u"Next picture");
-    IInterface* SimpleRef = static_cast<IXDataStorable*>(Simple);
+    IPtr<IInterface> SimpleRef(static_cast<IXDataStorable*>(Simple));
     EXPECT_FALSE(TXMapContentFrame::CanShow(nullptr));
-    EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef));
-    Float->ShowContent(SimpleRef);
+    EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef.Get()));
+    Float->ShowContent(SimpleRef.Get());
     auto* SimpleFrame = DynamicCast<TXSimpleMapContentFrame>(Float->ContentControl());
     ASSERT_NE(SimpleFrame, nullptr);
     EXPECT_EQ(SimpleFrame->Image()->Hint(), u"Next picture");
