@@ -277,9 +277,10 @@ class MapContent : public FormsTests::TSkinnedFixture { };
 
 TEST_F(MapContent, FramesChosenPlacedAndClicked)
 {
-    RegisterContentFrameClass<TXSimpleMapContentFrame>();
-    RegisterContentFrameClass<TXMapContentFrame>();
+    // The frame classes are asked directly: the factory's list is the
+    // process's, and other tests register frames that take any content.
     auto* Float = New<TXContentFloat>(nullptr);
+    TSize Size {};
     Float->ContentPlacement()->SetPosition(cpStretch);
     Float->ContentPlacement()->SetWidth(400);
     Float->ContentPlacement()->SetHeight(50);
@@ -290,10 +291,11 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     TXMapObject* Map = MapOwner.get();
     FillMap(Map, true);
     IPtr<IInterface> MapRef(static_cast<IXDataStorable*>(Map));
-    Float->ShowContent(MapRef.Get());
-    auto* MapFrame = DynamicCast<TXMapContentFrame>(Float->ContentControl());
+    EXPECT_TRUE(TXMapContentFrame::CanShow(MapRef.Get()));
+    auto* MapFrame = DynamicCast<TXMapContentFrame>(TXMapContentFrame::CreateFrame(MapRef.Get(), Float, Size));
     ASSERT_NE(MapFrame, nullptr);
     EXPECT_EQ(MapFrame->Width(), 400);
+    EXPECT_EQ(Size.cx, 400);
     EXPECT_EQ(MapFrame->Map()->Areas()->Items(1)->Rect(), Rect(20, 5, 180, 20));
 
     // A simple map: the picture frame, which hands a hit it does not run
@@ -308,8 +310,8 @@ TEST_F(MapContent, FramesChosenPlacedAndClicked)
     IPtr<IInterface> SimpleRef(static_cast<IXDataStorable*>(Simple));
     EXPECT_FALSE(TXMapContentFrame::CanShow(nullptr));
     EXPECT_TRUE(TXSimpleMapContentFrame::CanShow(SimpleRef.Get()));
-    Float->ShowContent(SimpleRef.Get());
-    auto* SimpleFrame = DynamicCast<TXSimpleMapContentFrame>(Float->ContentControl());
+    auto* SimpleFrame =
+        DynamicCast<TXSimpleMapContentFrame>(TXSimpleMapContentFrame::CreateFrame(SimpleRef.Get(), Float, Size));
     ASSERT_NE(SimpleFrame, nullptr);
     EXPECT_EQ(SimpleFrame->Image()->Hint(), u"Next picture");
     THitListener Listener;
