@@ -15,7 +15,8 @@ constexpr Integer MaxLayoutPixels = 100000;
 TRichPage LayOut(const TRichDocument& Doc, Integer Width, Integer MaxHeight, const TXRichMargins& M, Integer& Height,
     bool& Fitted)
 {
-    const Integer InnerW = std::max(Width - M.Left - M.Right, 1);
+    // No picture is wider than the bitmap cap; twips of more would overflow.
+    const Integer InnerW = std::clamp(Width - M.Left - M.Right, 1, 65535);
     const Integer InnerH = std::clamp(MaxHeight - M.Top - M.Bottom, 0, MaxLayoutPixels);
     TRichPage Page
         = FormatRange(Doc, 0, Rect(0, 0, PixelsToTwips(InnerW, ScreenDpi), PixelsToTwips(InnerH, ScreenDpi)));
@@ -70,7 +71,9 @@ Integer RenderRichTextToMetafile(const String& Text, TMetafile* Metafile, Intege
     bool Fitted = true;
     TRichPage Page = LayOut(Doc, Width, MaxLayoutPixels, Margins, Height, Fitted);
     Shift(Page, Margins);
-    Metafile->SetSize(std::max(Width, 1), std::max(Height, 1));
+    // The metafile's frame stays within the picture cap; a wider item is
+    // never painted anyway.
+    Metafile->SetSize(std::clamp(Width, 1, 65535), std::clamp(Height, 1, 65535));
     TOwnedPtr<TMetafileCanvas> C(MakeOwned<TMetafileCanvas>(Metafile));
     DrawRange(C.get(), Doc, Page, ScreenDpi, ScreenDpi);
     return Height;

@@ -215,3 +215,26 @@ TEST(DesignRichTextItems, RenderedHeightFollowsTheText)
     // Four lines against one, beside the margins of 6 above and below.
     EXPECT_GT(Long->RenderedHeight - 12, 3 * (Short->RenderedHeight - 12));
 }
+
+TEST(DesignRichTextItems, HugeStoredSizesStayBounded)
+{
+    // Sizes from a hostile page: laid out and rendered without a huge
+    // allocation or an overflow; what is beyond the picture cap is left out.
+    using CalendarTesting::D;
+    TClockAt Clock(D(2024, 3, 20));
+    TDesignCalendar Cal;
+    auto Page = NewPage(400, 400);
+    Page->DefaultList()->SetCalendarEngine(Cal.Engine.get());
+    AddItem<TXDRichTextItem>(Page.get(), [](TXDRichTextItem* I) {
+        I->SetIntProp(dipWidth, 2000000000);
+        I->SetIntProp(dipHeight, 50);
+        I->SetStrProp(150, u"{\\rtf1 wide}");
+    });
+    auto* S = AddItem<TXDVScheduleItem>(Page.get(), [](TXDVScheduleItem* I) {
+        I->SetIntProp(dipWidth, 200);
+        I->SetIntProp(dipHeight, 60000);
+    });
+    auto B = Render(Page.get());
+    EXPECT_EQ(B->Width(), 400);
+    EXPECT_FALSE(Commands(S).empty());
+}
