@@ -465,6 +465,29 @@ std::filesystem::path Testing::TestPicturePath(const std::string& Name)
 
 namespace Testing {
 
+TBesideProgram::TBesideProgram(const std::vector<std::string>& Argv, const std::function<bool()>& Ready,
+    Integer Milliseconds)
+{
+    if (Argv.empty() || !HaveTool(Argv[0]))
+        return;
+    FChild = std::make_unique<TChildProcess>(Argv);
+    if (!FChild->Started())
+        return;
+    // The program comes up in real time; asked every 20 ms, never longer
+    // than the deadline.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
+    while (!(FReady = Ready()) && std::chrono::steady_clock::now() < Deadline)
+        ::poll(nullptr, 0, 20);
+}
+
+TBesideProgram::~TBesideProgram()
+{
+    if (FChild && FChild->Started()) {
+        FChild->Kill(SIGTERM);
+        FChild->Wait();
+    }
+}
+
 TXvfb::TXvfb(Integer Width, Integer Height)
 {
     if (!HaveTool("Xvfb"))
