@@ -249,6 +249,10 @@ private:
     bool FReady = false;
 };
 
+// openbox on the display DISPLAY names, once it answers requests; null
+// when it is not installed or does not come up.
+std::unique_ptr<TBesideProgram> StartWindowManager();
+
 class TXvfb {
 public:
     explicit TXvfb(Integer Width = 1024, Integer Height = 768);

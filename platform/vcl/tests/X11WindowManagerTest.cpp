@@ -88,15 +88,8 @@ protected:
     // openbox manages the windows from here on; false when it is missing.
     bool StartWindowManager()
     {
-        // One that ran before may have left its client list behind.
-        Testing::RunTool({ "xprop", "-root", "-remove", "_NET_CLIENT_LIST" });
-        WindowManager = std::make_unique<Testing::TBesideProgram>(
-            std::vector<std::string> { "openbox", "--sm-disable" }, [this] {
-                // The client list is the last thing it publishes before it
-                // takes requests.
-                return Has(Testing::RunTool({ "xprop", "-root", "_NET_CLIENT_LIST" }).Output, "window id");
-            });
-        return WindowManager->Ready();
+        WindowManager = Testing::StartWindowManager();
+        return WindowManager != nullptr;
     }
     bool StartCompositor()
     {
