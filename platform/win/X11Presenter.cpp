@@ -375,53 +375,43 @@ struct TX11Presenter::TState {
             if (!Has(Now, A))
                 AskState(A, false);
     }
-    // The maximised state the window manager keeps in _NET_WM_STATE.
-    bool ReadZoomed(Window Win)
+    // A 32-bit property of another program's making: at most Max values,
+    // none when its type or format is not the one asked for.
+    std::vector<long> ReadLongs(Window Win, Atom Property, Atom Wanted, long Max)
     {
         Atom Type = 0;
         int Format = 0;
         unsigned long Count = 0, After = 0;
         unsigned char* Data = nullptr;
-        if (XGetWindowProperty(Dpy, Win, NetWmState, 0, 64, False, XA_ATOM, &Type, &Format, &Count, &After, &Data) !=
+        std::vector<long> Values;
+        if (XGetWindowProperty(Dpy, Win, Property, 0, Max, False, Wanted, &Type, &Format, &Count, &After, &Data) !=
                 Success ||
             !Data)
-            return false;
-        bool Vert = false, Horz = false;
-        if (Type == XA_ATOM && Format == 32)
-            for (unsigned long I = 0; I < Count; ++I) {
-                const Atom A = reinterpret_cast<const Atom*>(Data)[I];
-                Vert = Vert || A == MaxVert;
-                Horz = Horz || A == MaxHorz;
-            }
+            return Values;
+        if (Type == Wanted && Format == 32)
+            Values.assign(reinterpret_cast<const long*>(Data), reinterpret_cast<const long*>(Data) + Count);
         XFree(Data);
-        return Vert && Horz;
+        return Values;
     }
-    // Maps a surface that is to show, unless it is a shade without a
-    // compositing manager to blend it: it would cover the desktop with an
-    // opaque block.
+    // The maximised state the window manager keeps in _NET_WM_STATE.
+    bool ReadZoomed(Window Win)
+    {
+        const std::vector<long> States = ReadLongs(Win, NetWmState, XA_ATOM, 64);
+        auto Has = [&](Atom A) { return std::find(States.begin(), States.end(), long(A)) != States.end(); };
+        return Has(MaxVert) && Has(MaxHorz);
+    }
     // The window manager made a shown window iconic.
     void NoteIconic(TSurface& S, HWND Wnd)
     {
-        if (!S.Mapped || S.Iconic || S.HeldBack || !IconicByManager(S.Win))
+        if (!S.Mapped || S.Iconic || S.HeldBack)
+            return;
+        const std::vector<long> State = ReadLongs(S.Win, WmState, WmState, 2);
+        if (State.empty() || State[0] != IconicState)
             return;
         S.Iconic = true;
         TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd);
         Ev.Down = true;
         PostInput(Ev);
-    }
-    bool IconicByManager(Window Win)
-    {
-        Atom Type = 0;
-        int Format = 0;
-        unsigned long Count = 0, After = 0;
-        unsigned char* Data = nullptr;
-        if (XGetWindowProperty(Dpy, Win, WmState, 0, 2, False, WmState, &Type, &Format, &Count, &After, &Data) !=
-                Success ||
-            !Data)
-            return false;
-        const bool Iconic = Format == 32 && Count >= 1 && reinterpret_cast<const long*>(Data)[0] == IconicState;
-        XFree(Data);
-        return Iconic;
     }
     // A shown window that became or stopped being a shade.
     void Reconsider(TSurface& S)
@@ -435,6 +425,9 @@ struct TX11Presenter::TState {
             XUnmapWindow(Dpy, S.Win);
         }
     }
+    // Maps a surface that is to show, unless it is a shade without a
+    // compositing manager to blend it: it would cover the desktop with an
+    // opaque block.
     void MapShown(TSurface& S, bool Raise)
     {
         S.HeldBack = IsShade(S.ExStyle, S.Opacity) && !Compositing();

@@ -4,8 +4,7 @@
 #include "FormsTestSupport.h"
 #include "ModalScript.h"
 #include "forms/XDlg.h"
-#include "win/X11Presenter.h"
-#include <chrono>
+#include "vcl/tests/X11Session.h"
 
 using namespace FormsTests;
 
@@ -39,19 +38,15 @@ protected:
         TSkinnedFixture::SetUp();
         if (!Server->Started() || !Testing::HaveTool("xdotool") || !Testing::HaveTool("xprop"))
             GTEST_SKIP() << "Xvfb, xdotool or xprop is missing";
-        Display = std::make_unique<Testing::TScopedEnv>("DISPLAY", Server->Display());
-        X = std::make_unique<TX11Presenter>(Server->Display());
-        ASSERT_TRUE(X->Ok());
-        Previous = SetPresenter(X.get());
+        Session = std::make_unique<ControlTests::TX11Session>(Server->Display());
+        ASSERT_TRUE(Session->Ok());
+        X = &Session->X();
     }
     void TearDown() override
     {
         FreeAndNil(Dialog);
         TSkinnedFixture::TearDown();
-        if (X) {
-            Application->ProcessMessages();
-            SetPresenter(Previous);
-        }
+        Session.reset();
         WindowManager.reset();
     }
     // openbox manages the windows from here on; false when it is missing.
@@ -60,34 +55,17 @@ protected:
         WindowManager = Testing::StartWindowManager();
         return WindowManager != nullptr;
     }
-    // What was asked of the server is done and what came back is handled.
-    void Settle()
+    void Settle() { Session->Settle(); }
+    bool SettleUntil(const std::function<bool()>& Done, Integer Milliseconds = 5000)
     {
-        for (int I = 0; I < 3; ++I) {
-            Application->ProcessMessages();
-            X->Sync();
-            X->Dispatch();
-        }
-        Application->ProcessMessages();
-    }
-    // The server and the tools run in real time: bounded by a deadline.
-    bool SettleUntil(const std::function<bool()>& Done)
-    {
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        bool Result = Done();
-        while (!Result && std::chrono::steady_clock::now() < Deadline) {
-            Settle();
-            Result = Done();
-        }
-        return Result;
+        return Session->SettleUntil(Done, Milliseconds);
     }
     void Run(const std::vector<std::string>& Argv) { EXPECT_EQ(Testing::RunTool(Argv).ExitCode, 0) << Argv[0]; }
 
     static inline Testing::TXvfb* Server = nullptr;
-    std::unique_ptr<Testing::TScopedEnv> Display;
-    std::unique_ptr<TX11Presenter> X;
+    std::unique_ptr<ControlTests::TX11Session> Session;
+    TX11Presenter* X = nullptr;
     std::unique_ptr<Testing::TBesideProgram> WindowManager;
-    TPresenter* Previous = nullptr;
     TModalScript Player;
     TClosingDialog* Dialog = nullptr;
 };
@@ -114,15 +92,21 @@ TEST_F(SkinnedFormsX11, ACaptionFrameDragMovesTheFormWithAndWithoutAWindowManage
                 return Has(Testing::RunTool({ "xprop", "-id", Id, "WM_STATE" }).Output, "window state: Normal");
             }));
         Settle();
-        const TPoint Start = F->CaptionFrame()->ClientToScreen({ F->CaptionFrame()->Width() / 2, 5 });
         const Integer Left = F->Left(), Top = F->Top();
-        Run({ "xdotool", "mousemove", "--sync", std::to_string(Start.X), std::to_string(Start.Y), "mousedown", "1" });
-        Settle();
-        Run({ "xdotool", "mousemove", "--sync", std::to_string(Start.X + 25), std::to_string(Start.Y + 15) });
-        Run({ "xdotool", "mousemove", "--sync", std::to_string(Start.X + 50), std::to_string(Start.Y + 30) });
-        Run({ "xdotool", "mouseup", "1" });
-        EXPECT_TRUE(SettleUntil([&] { return F->Left() == Left + 50 && F->Top() == Top + 30; }))
-            << F->Left() << "," << F->Top();
+        // A window manager takes the drag when it gets to the request; a
+        // drag that raced it is tried again, a few times at most.
+        bool Moved = false;
+        for (int Try = 0; Try < 3 && !Moved; ++Try) {
+            const TPoint Start = F->CaptionFrame()->ClientToScreen({ F->CaptionFrame()->Width() / 2, 5 });
+            const TPoint End { Left + 50 + Start.X - F->Left(), Top + 30 + Start.Y - F->Top() };
+            Run({ "xdotool", "mousemove", "--sync", std::to_string(Start.X), std::to_string(Start.Y), "mousedown", "1" });
+            Settle();
+            Run({ "xdotool", "mousemove", "--sync", std::to_string((Start.X + End.X) / 2), std::to_string((Start.Y + End.Y) / 2) });
+            Run({ "xdotool", "mousemove", "--sync", std::to_string(End.X), std::to_string(End.Y) });
+            Run({ "xdotool", "mouseup", "1" });
+            Moved = SettleUntil([&] { return F->Left() == Left + 50 && F->Top() == Top + 30; }, 1500);
+        }
+        EXPECT_TRUE(Moved) << F->Left() << "," << F->Top();
         F->Free();
         Made.clear();
     }

@@ -6,8 +6,8 @@
 #include "gdi/Region.h"
 #include "win/WindowDecor.h"
 #include "win/X11Presenter.h"
+#include "X11Session.h"
 #include "X11TestClient.h"
-#include <chrono>
 #include <cstdio>
 
 using namespace ControlTests;
@@ -67,20 +67,16 @@ protected:
         if (!Server->Started() || !Testing::HaveTool("xdotool") || !Testing::HaveTool("xprop") ||
             !Testing::HaveTool("xwininfo"))
             GTEST_SKIP() << "Xvfb, xdotool, xprop or xwininfo is missing";
-        Display = std::make_unique<Testing::TScopedEnv>("DISPLAY", Server->Display());
-        X = std::make_unique<TX11Presenter>(Server->Display());
-        ASSERT_TRUE(X->Ok());
-        Previous = SetPresenter(X.get());
+        Session = std::make_unique<TX11Session>(Server->Display());
+        ASSERT_TRUE(Session->Ok());
+        X = &Session->X();
     }
     void TearDown() override
     {
         for (auto It = Forms.rbegin(); It != Forms.rend(); ++It)
             FreeAndNil(*It);
         Forms.clear();
-        if (X) {
-            Application->ProcessMessages();
-            SetPresenter(Previous);
-        }
+        Session.reset();
         Compositor.reset();
         WindowManager.reset();
     }
@@ -109,28 +105,8 @@ protected:
         return F;
     }
 
-    bool PumpUntil(const std::function<bool()>& Done, Integer Milliseconds = 5000)
-    {
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
-        const UINT_PTR Tick = SetTimer(nullptr, 0, 20, nullptr);
-        bool Result = Done();
-        while (!Result && std::chrono::steady_clock::now() < Deadline) {
-            Application->HandleMessage();
-            Result = Done();
-        }
-        KillTimer(nullptr, Tick);
-        return Result;
-    }
-    void Settle()
-    {
-        for (int I = 0; I < 3; ++I) {
-            Application->ProcessMessages();
-            X->Sync();
-            X->Dispatch();
-        }
-        Application->ProcessMessages();
-        X->Sync();
-    }
+    bool PumpUntil(const std::function<bool()>& Done) { return Session->PumpUntil(Done); }
+    void Settle() { Session->Settle(); }
     std::string Run(const std::vector<std::string>& Argv)
     {
         Testing::TToolResult R = Testing::RunTool(Argv);
@@ -142,10 +118,9 @@ protected:
     std::string Info(TForm* F) { return Run({ "xwininfo", "-id", Id(F) }); }
 
     static inline Testing::TXvfb* Server = nullptr;
-    std::unique_ptr<Testing::TScopedEnv> Display;
-    std::unique_ptr<TX11Presenter> X;
+    std::unique_ptr<TX11Session> Session;
+    TX11Presenter* X = nullptr;
     std::unique_ptr<Testing::TBesideProgram> WindowManager, Compositor;
-    TPresenter* Previous = nullptr;
     std::vector<TForm*> Forms;
 };
 
@@ -277,13 +252,21 @@ TEST_F(X11WindowManager, ACaptionDragMovesTheFormThroughTheWindowManager)
     Form->Show();
     Settle();
     ASSERT_TRUE(PumpUntil([&] { return Has(Info(Form), "IsViewable"); }));
-    Run({ "xdotool", "mousemove", "--sync", "200", "110", "mousedown", "1" });
-    ASSERT_TRUE(PumpUntil([&] { return Form->CaptionPressed; }));
-    Settle();
-    Run({ "xdotool", "mousemove", "--sync", "230", "150" });
-    Run({ "xdotool", "mousemove", "--sync", "260", "190" });
-    Run({ "xdotool", "mouseup", "1" });
-    EXPECT_TRUE(PumpUntil([&] { return Form->Left() == 160 && Form->Top() == 180; })) << Form->Left() << "," << Form->Top();
+    // The window manager takes the drag when it gets to the request; a
+    // drag that raced it is tried again, a few times at most.
+    bool Moved = false;
+    for (int Try = 0; Try < 3 && !Moved; ++Try) {
+        const Integer Dx = Form->Left() - 100, Dy = Form->Top() - 100;
+        Run({ "xdotool", "mousemove", "--sync", std::to_string(200 + Dx), std::to_string(110 + Dy), "mousedown", "1" });
+        ASSERT_TRUE(PumpUntil([&] { return Form->CaptionPressed; }));
+        Form->CaptionPressed = false;
+        Settle();
+        Run({ "xdotool", "mousemove", "--sync", "230", "150" });
+        Run({ "xdotool", "mousemove", "--sync", "260", "190" });
+        Run({ "xdotool", "mouseup", "1" });
+        Moved = Session->PumpUntil([&] { return Form->Left() == 160 && Form->Top() == 180; }, 1500);
+    }
+    EXPECT_TRUE(Moved) << Form->Left() << "," << Form->Top();
     EXPECT_TRUE(PumpUntil([&] { return Has(Info(Form), "Absolute upper-left X:  160"); }));
 }
 
