@@ -15,6 +15,8 @@
 // - WM_NCLBUTTONDOWN on HTCAPTION or a size code of a top-level window
 //   asks the presenter to move or size it with the pointer; WM_SYSCOMMAND
 //   minimises, maximises, restores, closes, moves and sizes.
+// - WM_WINDOWPOSCHANGING keeps a top-level size within the tracking sizes
+//   of WM_GETMINMAXINFO (the virtual desktop at most).
 // - WM_WINDOWPOSCHANGED sends WM_MOVE and WM_SIZE; WM_CANCELMODE lets the
 //   capture go. Everything else answers 0.
 #include "win/Cursors.h"
@@ -169,6 +171,12 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
         case SC_MOVE: MoveSize(Wnd, HTCAPTION, Cursor); break;
         case SC_SIZE: MoveSize(Wnd, HTBOTTOMRIGHT, Cursor); break;
         }
+        return 0;
+    }
+    case WM_WINDOWPOSCHANGING: {
+        auto* Pos = reinterpret_cast<WINDOWPOS*>(LParam);
+        if (Pos && !(Pos->flags & SWP_NOSIZE))
+            KeepTrackSize(Wnd, Pos->cx, Pos->cy);
         return 0;
     }
     case WM_WINDOWPOSCHANGED: {

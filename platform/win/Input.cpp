@@ -2,6 +2,7 @@
 #include "win/Metrics.h"
 #include "win/MessageQueue.h"
 #include "win/Presenter.h"
+#include "win/ScreenRequests.h"
 #include "win/WindowPlacement.h"
 #include <array>
 #include <atomic>
@@ -300,17 +301,6 @@ bool RouteKey(TThreadQueue& Queue, const TInputEvent& Event, MSG& Msg)
     return true;
 }
 
-void ScreenMinimized(const TWindowRef& Window, bool Minimized)
-{
-    if (Window->Iconic() == Minimized)
-        return;
-    Window->Style = Minimized ? Window->Style | LONG_PTR(WS_MINIMIZE) : Window->Style & ~LONG_PTR(WS_MINIMIZE);
-    SendMessage(Window->Handle, WM_SIZE, Minimized ? SIZE_MINIMIZED : SIZE_RESTORED,
-        MAKELPARAM(Word(RectWidth(Window->Client)), Word(RectHeight(Window->Client))));
-    if (Minimized && GetActiveWindow() == Window->Handle)
-        SetActiveWindow(nullptr);
-}
-
 }
 
 namespace WinDetail {
@@ -338,16 +328,20 @@ bool RouteInput(const TInputEvent& Event, MSG& Msg)
     case TInputEvent::Close:
         if (!OwnWindow(Event.Window))
             return false;
-        Msg = NewMessage(Event.Window, WM_CLOSE, 0, 0, { CursorX.load(), CursorY.load() });
+        Msg = NewMessage(Event.Window, WM_SYSCOMMAND, SC_CLOSE, MAKELPARAM(Word(CursorX.load()), Word(CursorY.load())),
+            { CursorX.load(), CursorY.load() });
         return true;
     case TInputEvent::Placed:
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
-            PlaceWindow(Window, nullptr, Event.Bounds.left, Event.Bounds.top, RectWidth(Event.Bounds),
-                RectHeight(Event.Bounds), SWP_NOZORDER | SWP_NOACTIVATE, true);
+            ScreenPlaced(Window, Event.Bounds);
         return false;
     case TInputEvent::Minimized:
         if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
             ScreenMinimized(Window, Event.Down);
+        return false;
+    case TInputEvent::Maximized:
+        if (TWindowRef Window = OwnWindow(Event.Window); Window && !Window->Parent)
+            ScreenMaximized(Window, Event.Down);
         return false;
     case TInputEvent::Exposed:
         // The picture is whole; it only goes to the screen again.

@@ -40,9 +40,10 @@ struct TInputEvent {
         Characters, // Text: typed without a key of its own
         Activate, // Window became the active window on the screen
         Deactivate, // another program's window became active
-        Close, // the screen asks Window to close
-        Placed, // the screen moved or sized Window to Bounds
+        Close, // the screen asks Window to close (SC_CLOSE)
+        Placed, // the screen moved or sized Window to Bounds (WM_SIZING first)
         Minimized, // Window was minimised (Down) or restored (not Down) by the screen
+        Maximized, // Window was maximised (Down) or restored (not Down) by the screen
         Exposed, // Bounds of Window (window coordinates) must be shown again
     };
     TKind Kind = MouseMove;

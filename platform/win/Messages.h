@@ -296,6 +296,17 @@ struct WINDOWPOS {
     UINT flags = 0;
 };
 
+// lParam of WM_GETMINMAXINFO, filled with the defaults before it is sent:
+// a top-level window is sized within its tracking sizes (the largest one
+// the virtual desktop), maximised to ptMaxSize at ptMaxPosition.
+struct MINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+};
+
 // lParam of WM_NCCALCSIZE: rgrc[0] is the window rectangle in the parent's
 // client coordinates on entry and the client rectangle on return.
 struct NCCALCSIZE_PARAMS {

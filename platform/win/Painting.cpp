@@ -425,6 +425,8 @@ void EnsureSurface(const TWindowRef& Window)
         Presenter().SetOpacity(Window->Handle, Window->Alpha);
     if (Window->IconPicture)
         Presenter().SetIcon(Window->Handle, *Window->IconPicture);
+    if (Window->Shape)
+        Presenter().SetShape(Window->Handle, &*Window->Shape);
     MarkChanged(Window, Window->WindowArea());
 }
 

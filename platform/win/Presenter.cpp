@@ -154,6 +154,72 @@ bool THeadlessPresenter::IsSpot(HWND Wnd)
     return It != FSurfaces.end() && It->second.Spot;
 }
 
+THeadlessPresenter::TSurface* THeadlessPresenter::Find(HWND Wnd)
+{
+    auto It = FSurfaces.find(Wnd);
+    return It == FSurfaces.end() ? nullptr : &It->second;
+}
+
+bool THeadlessPresenter::HeldBack(const TSurface& S) const
+{
+    return !FCompositing && IsShade(S.ExStyle, S.Opacity);
+}
+
+bool THeadlessPresenter::IsZoomed(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S && S->Zoomed;
+}
+
+void THeadlessPresenter::SetCompositing(bool Running)
+{
+    std::lock_guard Guard(FLock);
+    FCompositing = Running;
+}
+
+bool THeadlessPresenter::IsHeldBack(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S && S->Shown && HeldBack(*S);
+}
+
+std::optional<std::vector<RECT>> THeadlessPresenter::Shape(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S ? S->Shape : std::nullopt;
+}
+
+DWORD THeadlessPresenter::ExStyle(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S ? S->ExStyle : 0;
+}
+
+HWND THeadlessPresenter::Owner(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S ? S->Owner : nullptr;
+}
+
+bool THeadlessPresenter::IsAbove(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S && StaysOnTop(S->ExStyle);
+}
+
+bool THeadlessPresenter::IsSkippingTaskBar(HWND Wnd)
+{
+    std::lock_guard Guard(FLock);
+    const TSurface* S = Find(Wnd);
+    return S && SkipsTaskBar(S->ExStyle, S->Owner != nullptr);
+}
+
 std::vector<TMonitorDesc> THeadlessPresenter::Monitors()
 {
     std::lock_guard Guard(FLock);
@@ -167,6 +233,9 @@ void THeadlessPresenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
     S.Bounds = Desc.Bounds;
     S.Title = Desc.Title;
     S.Spot = IsDesktopSpot(Desc.ExStyle);
+    S.ExStyle = Desc.ExStyle;
+    // The screen knows an owner only by its surface.
+    S.Owner = FSurfaces.count(Desc.Owner) ? Desc.Owner : nullptr;
 }
 
 void THeadlessPresenter::DestroySurface(HWND Wnd)
@@ -195,6 +264,8 @@ void THeadlessPresenter::ShowWindow(HWND Wnd, Integer Cmd)
     default:
         S.Shown = true;
         S.Iconic = false;
+        if (Cmd == SW_MAXIMIZE || Cmd == SW_RESTORE || Cmd == SW_SHOWNORMAL)
+            S.Zoomed = Cmd == SW_MAXIMIZE;
         break;
     }
 }
@@ -220,6 +291,20 @@ void THeadlessPresenter::SetOpacity(HWND Wnd, Byte Alpha)
         It->second.Opacity = Alpha;
 }
 
+void THeadlessPresenter::SetShape(HWND Wnd, const std::vector<RECT>* Rects)
+{
+    std::lock_guard Guard(FLock);
+    if (TSurface* S = Find(Wnd))
+        S->Shape = Rects ? std::optional(*Rects) : std::nullopt;
+}
+
+void THeadlessPresenter::SetExStyle(HWND Wnd, DWORD ExStyle)
+{
+    std::lock_guard Guard(FLock);
+    if (TSurface* S = Find(Wnd))
+        S->ExStyle = ExStyle;
+}
+
 void THeadlessPresenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
 {
     std::lock_guard Guard(FLock);
@@ -230,6 +315,9 @@ void THeadlessPresenter::SetIcon(HWND Wnd, const TPixelBuffer& Picture)
 bool THeadlessPresenter::SetForeground(HWND Wnd)
 {
     std::lock_guard Guard(FLock);
+    // Never focused, as on the screen.
+    if (const TSurface* S = Find(Wnd); S && (S->ExStyle & WS_EX_NOACTIVATE))
+        return false;
     FForeground = Wnd;
     return true;
 }

@@ -54,6 +54,28 @@ inline bool IsDesktopSpot(DWORD ExStyle)
     return (ExStyle & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) == (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
 }
 
+// What the screen makes of a top-level window's extended styles:
+// - WS_EX_TOPMOST stays above the ordinary windows;
+// - it is listed on the task bar when it asks for it (WS_EX_APPWINDOW), or
+//   when it is neither a tool window nor owned by a window on the screen;
+// - a translucent layered window that never takes activation is a shade
+//   (a form's companion): without a compositing manager it would show as
+//   an opaque block, so it stays out of sight there.
+inline bool StaysOnTop(DWORD ExStyle)
+{
+    return (ExStyle & WS_EX_TOPMOST) != 0;
+}
+inline bool SkipsTaskBar(DWORD ExStyle, bool OwnerShown)
+{
+    if (ExStyle & WS_EX_APPWINDOW)
+        return false;
+    return (ExStyle & WS_EX_TOOLWINDOW) || OwnerShown;
+}
+inline bool IsShade(DWORD ExStyle, Byte Alpha)
+{
+    return (ExStyle & (WS_EX_LAYERED | WS_EX_NOACTIVATE)) == (WS_EX_LAYERED | WS_EX_NOACTIVATE) && Alpha < 255;
+}
+
 class TPresenter {
 public:
     virtual ~TPresenter() = default;
@@ -66,11 +88,18 @@ public:
     virtual void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) = 0;
     virtual void DestroySurface(HWND Wnd) = 0;
     // SW_HIDE, SW_SHOWNORMAL, SW_SHOWNA, SW_MINIMIZE, SW_RESTORE, SW_MAXIMIZE.
+    // A window that never takes activation (WS_EX_NOACTIVATE) is shown
+    // without taking the keyboard.
     virtual void ShowWindow(HWND Wnd, Integer Cmd) = 0;
     virtual void SetBounds(HWND Wnd, const RECT& Bounds) = 0;
     virtual void SetTitle(HWND Wnd, const String& Title) = 0;
     // A layered window's opacity, 0 (clear) to 255 (opaque).
     virtual void SetOpacity(HWND Wnd, Byte Alpha) = 0;
+    // The window's region: disjoint rectangles in window coordinates
+    // outside which it shows nothing and takes no pointer; null: all of it.
+    virtual void SetShape(HWND Wnd, const std::vector<RECT>* Rects) = 0;
+    // The extended styles changed (stay on top, task bar, activation).
+    virtual void SetExStyle(HWND Wnd, DWORD ExStyle) = 0;
     // The picture the desktop shows for the window (its fourth byte is
     // opacity); an empty one takes it away.
     virtual void SetIcon(HWND Wnd, const TPixelBuffer& Picture) = 0;
@@ -136,6 +165,19 @@ public:
     bool HasSurface(HWND Wnd);
     bool IsShown(HWND Wnd);
     bool IsIconic(HWND Wnd);
+    bool IsZoomed(HWND Wnd);
+    // Whether a compositing manager runs (it does unless told otherwise);
+    // without one a shade (IsShade) is kept out of sight.
+    void SetCompositing(bool Running);
+    // Shown as asked but kept out of sight: a shade without compositing.
+    bool IsHeldBack(HWND Wnd);
+    // The region last set; empty without one (all of the window).
+    std::optional<std::vector<RECT>> Shape(HWND Wnd);
+    DWORD ExStyle(HWND Wnd);
+    // The window's owner's surface, as the screen's transient-for.
+    HWND Owner(HWND Wnd);
+    bool IsAbove(HWND Wnd);
+    bool IsSkippingTaskBar(HWND Wnd);
     RECT Bounds(HWND Wnd);
     String Title(HWND Wnd);
     Byte Opacity(HWND Wnd);
@@ -162,6 +204,8 @@ public:
     void SetBounds(HWND Wnd, const RECT& Bounds) override;
     void SetTitle(HWND Wnd, const String& Title) override;
     void SetOpacity(HWND Wnd, Byte Alpha) override;
+    void SetShape(HWND Wnd, const std::vector<RECT>* Rects) override;
+    void SetExStyle(HWND Wnd, DWORD ExStyle) override;
     void SetIcon(HWND Wnd, const TPixelBuffer& Picture) override;
     bool SetForeground(HWND Wnd) override;
     HWND Foreground() override;
@@ -180,10 +224,17 @@ private:
         TPixelBuffer Icon;
         bool Shown = false;
         bool Iconic = false;
+        bool Zoomed = false;
         Integer Updates = 0;
         RECT LastUpdate;
         bool Spot = false;
+        DWORD ExStyle = 0;
+        HWND Owner = nullptr;
+        std::optional<std::vector<RECT>> Shape;
     };
+    TSurface* Find(HWND Wnd);
+    bool HeldBack(const TSurface& S) const;
+    bool FCompositing = true;
     std::mutex FLock;
     std::vector<TMonitorDesc> FMonitors;
     std::map<HWND, TSurface> FSurfaces;

@@ -629,7 +629,12 @@ LONG_PTR SetWindowLongPtr(HWND Wnd, int Index, LONG_PTR Value)
     case GWLP_ID: return LONG_PTR(Window->Id.exchange(UINT_PTR(Value)));
     case GWLP_USERDATA: return Window->UserData.exchange(Value);
     case GWL_STYLE: return Window->Style.exchange(Value);
-    case GWL_EXSTYLE: return Window->ExStyle.exchange(Value);
+    case GWL_EXSTYLE: {
+        const LONG_PTR Old = Window->ExStyle.exchange(Value);
+        if (Old != Value && !Window->Parent && Window->HasSurface && Window->ThreadId == GetCurrentThreadId())
+            Presenter().SetExStyle(Wnd, DWORD(Value));
+        return Old;
+    }
     case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(SetOwner(Window, reinterpret_cast<HWND>(Value)));
     default: return 0;
     }

@@ -4,6 +4,8 @@
 #include "win/Monitors.h"
 #include "win/Painting.h"
 #include "win/Presenter.h"
+#include "win/Rects.h"
+#include <algorithm>
 
 using namespace WinDetail;
 
@@ -78,6 +80,54 @@ bool IsIconic(HWND Wnd)
 {
     TWindowRef Window = FindWindow(Wnd);
     return Window && Window->Iconic();
+}
+
+bool IsZoomed(HWND Wnd)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    return Window && (DWORD(Window->Style.load()) & WS_MAXIMIZE);
+}
+
+MINMAXINFO GetMinMaxInfo(HWND Wnd)
+{
+    MINMAXINFO Info {};
+    if (!IsWindow(Wnd))
+        return Info;
+    RECT Desktop {};
+    for (HMONITOR M : EnumDisplayMonitors()) {
+        MONITORINFOEX Monitor;
+        if (GetMonitorInfo(M, &Monitor))
+            UnionRect(&Desktop, &Desktop, &Monitor.rcMonitor);
+    }
+    Info.ptMaxTrackSize = { RectWidth(Desktop), RectHeight(Desktop) };
+    MONITORINFOEX Near;
+    if (GetMonitorInfo(MonitorFromWindow(Wnd, MONITOR_DEFAULTTONEAREST), &Near)) {
+        Info.ptMaxPosition = { Near.rcWork.left, Near.rcWork.top };
+        Info.ptMaxSize = { RectWidth(Near.rcWork), RectHeight(Near.rcWork) };
+    }
+    SendMessage(Wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&Info));
+    return Info;
+}
+
+void KeepTrackSize(HWND Wnd, LONG& Width, LONG& Height)
+{
+    TWindowRef Window = FindWindow(Wnd);
+    if (!Window || Window->Parent)
+        return;
+    const DWORD Style = DWORD(Window->Style.load());
+    if (!(Style & WS_THICKFRAME) && (Style & WS_POPUP))
+        return;
+    const MINMAXINFO Info = GetMinMaxInfo(Wnd);
+    // An answer that asks for nothing (or for less than nothing) leaves
+    // that side unbounded.
+    if (Info.ptMaxTrackSize.x > 0)
+        Width = std::min(Width, Info.ptMaxTrackSize.x);
+    if (Info.ptMaxTrackSize.y > 0)
+        Height = std::min(Height, Info.ptMaxTrackSize.y);
+    if (!(Style & WS_MINIMIZE)) {
+        Width = std::max(Width, Info.ptMinTrackSize.x);
+        Height = std::max(Height, Info.ptMinTrackSize.y);
+    }
 }
 
 bool IsWindowVisible(HWND Wnd)

@@ -5,6 +5,8 @@
 
 // Minimised (WS_MINIMIZE).
 bool IsIconic(HWND Wnd);
+// Maximised (WS_MAXIMIZE).
+bool IsZoomed(HWND Wnd);
 // Shown, and every ancestor shown.
 bool IsWindowVisible(HWND Wnd);
 // SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_SHOWNA, SW_SHOWNOACTIVATE,
@@ -21,3 +23,11 @@ bool BringWindowToTop(HWND Wnd);
 // The window of Wnd's family (Wnd or a window it owns) that was active
 // last and is still visible and enabled; Wnd itself when none is.
 HWND GetLastActivePopup(HWND Wnd);
+
+// The sizes a top-level window keeps to: the defaults (the largest size
+// the virtual desktop, maximised to the work area of the window's monitor)
+// as WM_GETMINMAXINFO leaves them. Zeros for a dead handle.
+MINMAXINFO GetMinMaxInfo(HWND Wnd);
+// A top-level size kept within the window's tracking sizes, as the
+// screen sizes windows: overlapped and sizable windows only.
+void KeepTrackSize(HWND Wnd, LONG& Width, LONG& Height);

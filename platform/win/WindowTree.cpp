@@ -86,6 +86,18 @@ std::vector<TWindowRef> Siblings(const TWindowObject& Window)
     return Result;
 }
 
+// Staying on top is a style of the top-level window the screen keeps.
+void SetTopmost(const TWindowRef& Window, bool Topmost)
+{
+    const LONG_PTR Old = Window->ExStyle.load();
+    const LONG_PTR New = Topmost ? Old | LONG_PTR(WS_EX_TOPMOST) : Old & ~LONG_PTR(WS_EX_TOPMOST);
+    if (New == Old)
+        return;
+    Window->ExStyle = New;
+    if (Window->HasSurface)
+        Presenter().SetExStyle(Window->Handle, DWORD(New));
+}
+
 void Restack(const TWindowRef& Window, HWND InsertAfter)
 {
     if (TWindowRef Parent = ParentOf(*Window)) {
@@ -102,6 +114,8 @@ void Restack(const TWindowRef& Window, HWND InsertAfter)
         }
         return;
     }
+    if (InsertAfter == HWND_TOPMOST || InsertAfter == HWND_NOTOPMOST)
+        SetTopmost(Window, InsertAfter == HWND_TOPMOST);
     if (InsertAfter == HWND_BOTTOM)
         SendTopLevelToBack(Window);
     else
@@ -292,6 +306,8 @@ bool SetWindowShape(HWND Wnd, const std::vector<RECT>* Rects, bool Redraw)
         Window->Shape = *Rects;
     else
         Window->Shape.reset();
+    if (!Window->Parent && Window->HasSurface && Window->ThreadId == GetCurrentThreadId())
+        Presenter().SetShape(Wnd, Rects);
     if (Redraw)
         RedrawWindow(Wnd, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     return true;

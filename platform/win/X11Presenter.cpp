@@ -16,6 +16,7 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -134,7 +135,7 @@ constexpr unsigned LockVariants[] = { 0, LockMask, Mod2Mask, LockMask | Mod2Mask
 
 // What a surface asks of the server; an input context adds its own.
 constexpr long SurfaceEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-    KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+    KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask | PropertyChangeMask;
 
 bool Utf8Locale()
 {
@@ -302,6 +303,11 @@ struct TX11Presenter::TState {
         int PendingMaps = 0; // maps we asked for whose MapNotify has not come
         XIC Ic = nullptr;
         bool Spot = false; // an input-only spot on the desktop
+        DWORD ExStyle = 0;
+        bool Owned = false; // transient for another surface
+        Byte Opacity = 255;
+        bool HeldBack = false; // shown as asked, but left unmapped (a shade)
+        bool Zoomed = false; // maximised, as asked or as the window manager says
     };
     std::map<HWND, TSurface> Surfaces;
     std::map<Window, HWND> Handles;
@@ -322,6 +328,119 @@ struct TX11Presenter::TState {
          RootPixmap = 0, SetRootPixmap = 0, MotifHints = 0, NetWmState = 0, MaxVert = 0, MaxHorz = 0,
          TypeDesktop = 0, NetClientList = 0;
     Atom TypeTooltip = 0;
+    Atom StateAbove = 0, StateSkipTaskbar = 0, CompositorSelection = 0, WmState = 0;
+    bool HasShape = false;
+
+    // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
+    bool Compositing() { return XGetSelectionOwner(Dpy, CompositorSelection) != 0; }
+
+    // The window manager states the extended styles ask for.
+    std::vector<Atom> StatesOf(const TSurface& S)
+    {
+        std::vector<Atom> States;
+        if (StaysOnTop(S.ExStyle))
+            States.push_back(StateAbove);
+        if (SkipsTaskBar(S.ExStyle, S.Owned))
+            States.push_back(StateSkipTaskbar);
+        if (S.Zoomed) {
+            States.push_back(MaxVert);
+            States.push_back(MaxHorz);
+        }
+        return States;
+    }
+    // Before the window is mapped the property is the request; a mapped
+    // window asks the window manager, one state at a time.
+    void PublishStates(const TSurface& S, const std::vector<Atom>& Before)
+    {
+        const std::vector<Atom> Now = StatesOf(S);
+        if (!S.Mapped || S.HeldBack) {
+            XChangeProperty(Dpy, S.Win, NetWmState, XA_ATOM, 32, PropModeReplace,
+                reinterpret_cast<const unsigned char*>(Now.data()), int(Now.size()));
+            return;
+        }
+        auto AskState = [&](Atom State, bool Add) {
+            XEvent E {};
+            E.xclient.type = ClientMessage;
+            E.xclient.window = S.Win;
+            E.xclient.message_type = NetWmState;
+            E.xclient.format = 32;
+            E.xclient.data.l[0] = Add ? 1 : 0;
+            E.xclient.data.l[1] = long(State);
+            E.xclient.data.l[3] = 1; // from a normal program
+            XSendEvent(Dpy, Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
+        };
+        auto Has = [](const std::vector<Atom>& List, Atom A) { return std::find(List.begin(), List.end(), A) != List.end(); };
+        for (Atom A : Now)
+            if (!Has(Before, A))
+                AskState(A, true);
+        for (Atom A : Before)
+            if (!Has(Now, A))
+                AskState(A, false);
+    }
+    // A 32-bit property of another program's making: at most Max values,
+    // none when its type or format is not the one asked for.
+    std::vector<long> ReadLongs(Window Win, Atom Property, Atom Wanted, long Max)
+    {
+        Atom Type = 0;
+        int Format = 0;
+        unsigned long Count = 0, After = 0;
+        unsigned char* Data = nullptr;
+        std::vector<long> Values;
+        if (XGetWindowProperty(Dpy, Win, Property, 0, Max, False, Wanted, &Type, &Format, &Count, &After, &Data) !=
+                Success ||
+            !Data)
+            return Values;
+        if (Type == Wanted && Format == 32)
+            Values.assign(reinterpret_cast<const long*>(Data), reinterpret_cast<const long*>(Data) + Count);
+        XFree(Data);
+        return Values;
+    }
+    // The maximised state the window manager keeps in _NET_WM_STATE.
+    bool ReadZoomed(Window Win)
+    {
+        const std::vector<long> States = ReadLongs(Win, NetWmState, XA_ATOM, 64);
+        auto Has = [&](Atom A) { return std::find(States.begin(), States.end(), long(A)) != States.end(); };
+        return Has(MaxVert) && Has(MaxHorz);
+    }
+    // The window manager made a shown window iconic.
+    void NoteIconic(TSurface& S, HWND Wnd)
+    {
+        if (!S.Mapped || S.Iconic || S.HeldBack)
+            return;
+        const std::vector<long> State = ReadLongs(S.Win, WmState, WmState, 2);
+        if (State.empty() || State[0] != IconicState)
+            return;
+        S.Iconic = true;
+        TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd);
+        Ev.Down = true;
+        PostInput(Ev);
+    }
+    // A shown window that became or stopped being a shade.
+    void Reconsider(TSurface& S)
+    {
+        if (!S.Mapped || S.Iconic || S.Spot)
+            return;
+        if (S.HeldBack) {
+            MapShown(S, false);
+        } else if (IsShade(S.ExStyle, S.Opacity) && !Compositing()) {
+            S.HeldBack = true;
+            XUnmapWindow(Dpy, S.Win);
+        }
+    }
+    // Maps a surface that is to show, unless it is a shade without a
+    // compositing manager to blend it: it would cover the desktop with an
+    // opaque block.
+    void MapShown(TSurface& S, bool Raise)
+    {
+        S.HeldBack = IsShade(S.ExStyle, S.Opacity) && !Compositing();
+        if (S.HeldBack)
+            return;
+        ++S.PendingMaps;
+        if (Raise)
+            XMapRaised(Dpy, S.Win);
+        else
+            XMapWindow(Dpy, S.Win);
+    }
 
     // The window manager's desktop window (_NET_WM_WINDOW_TYPE_DESKTOP
     // among its clients), or 0.
@@ -565,6 +684,12 @@ TX11Presenter::TX11Presenter(const std::string& DisplayName)
     F->NetWmState = F->Intern("_NET_WM_STATE");
     F->MaxVert = F->Intern("_NET_WM_STATE_MAXIMIZED_VERT");
     F->MaxHorz = F->Intern("_NET_WM_STATE_MAXIMIZED_HORZ");
+    F->StateAbove = F->Intern("_NET_WM_STATE_ABOVE");
+    F->WmState = F->Intern("WM_STATE");
+    F->StateSkipTaskbar = F->Intern("_NET_WM_STATE_SKIP_TASKBAR");
+    F->CompositorSelection = F->Intern(("_NET_WM_CM_S" + std::to_string(F->ScreenNo)).c_str());
+    int ShapeEvent = 0, ShapeError = 0;
+    F->HasShape = XShapeQueryExtension(F->Dpy, &ShapeEvent, &ShapeError) != 0;
     // Hot keys arrive as key presses on the root window.
     XSelectInput(F->Dpy, F->Root, KeyPressMask | KeyReleaseMask);
     XFlush(F->Dpy);
@@ -599,6 +724,12 @@ unsigned long TX11Presenter::XWindowOf(HWND Wnd) const
     std::lock_guard Guard(F->Lock);
     auto* S = F->Find(Wnd);
     return S ? S->Win : 0;
+}
+
+bool TX11Presenter::CompositorRunning()
+{
+    std::lock_guard Guard(F->Lock);
+    return F->Dpy && F->Compositing();
 }
 
 void TX11Presenter::Sync()
@@ -772,16 +903,38 @@ void TX11Presenter::CreateSurface(HWND Wnd, const TSurfaceDesc& Desc)
         XChangeProperty(F->Dpy, Win, F->MotifHints, F->MotifHints, 32, PropModeReplace,
             reinterpret_cast<unsigned char*>(Motif), 5);
     }
-    if (auto* Owner = F->Find(Desc.Owner))
-        XSetTransientForHint(F->Dpy, Win, Owner->Win);
     TState::TSurface S;
+    if (auto* Owner = F->Find(Desc.Owner)) {
+        XSetTransientForHint(F->Dpy, Win, Owner->Win);
+        S.Owned = true;
+    }
+    if (Desc.ExStyle & WS_EX_NOACTIVATE)
+        RefuseFocus(Win);
     S.Win = Win;
     S.Bounds = Desc.Bounds;
+    S.ExStyle = Desc.ExStyle;
     S.Ic = F->MakeInputContext(Win);
+    F->PublishStates(S, {});
     F->Surfaces[Wnd] = S;
     F->Handles[Win] = Wnd;
     SetTitle(Wnd, Desc.Title);
     XFlush(F->Dpy);
+}
+
+void TX11Presenter::RefuseFocus(unsigned long Win)
+{
+    // The window manager gives no focus to a window that says it takes no
+    // input, nor on map to one whose last user action was never.
+    XWMHints* Hints = XAllocWMHints();
+    if (!Hints)
+        return;
+    Hints->flags = InputHint;
+    Hints->input = False;
+    XSetWMHints(F->Dpy, Win, Hints);
+    XFree(Hints);
+    long Never = 0;
+    XChangeProperty(F->Dpy, Win, F->Intern("_NET_WM_USER_TIME"), XA_CARDINAL, 32, PropModeReplace,
+        reinterpret_cast<unsigned char*>(&Never), 1);
 }
 
 void TX11Presenter::DestroySurface(HWND Wnd)
@@ -834,6 +987,7 @@ void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
     switch (Cmd) {
     case SW_HIDE:
         S->Mapped = false;
+        S->HeldBack = false;
         XUnmapWindow(F->Dpy, S->Win);
         break;
     case SW_MINIMIZE:
@@ -843,6 +997,10 @@ void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
             XWMHints* Hints = XAllocWMHints();
             Hints->flags = StateHint;
             Hints->initial_state = IconicState;
+            if (S->ExStyle & WS_EX_NOACTIVATE) {
+                Hints->flags |= InputHint;
+                Hints->input = False;
+            }
             XSetWMHints(F->Dpy, S->Win, Hints);
             XFree(Hints);
             S->Mapped = true;
@@ -853,26 +1011,31 @@ void TX11Presenter::ShowWindow(HWND Wnd, Integer Cmd)
         XIconifyWindow(F->Dpy, S->Win, F->ScreenNo);
         break;
     default: {
-        S->Mapped = true;
+        // Withdrawn (never mapped, hidden, held back): the states go with
+        // the map; iconic: it is mapped again; on the screen already: only
+        // raised, as no map comes back for it.
+        const bool Withdrawn = !S->Mapped || S->HeldBack;
+        const bool Map = Withdrawn || S->Iconic;
+        const std::vector<Atom> Before = F->StatesOf(*S);
         S->Iconic = false;
-        ++S->PendingMaps;
+        if (Cmd == SW_MAXIMIZE || Cmd == SW_RESTORE || Cmd == SW_SHOWNORMAL)
+            S->Zoomed = Cmd == SW_MAXIMIZE;
         if (S->Spot) {
+            S->Mapped = true;
+            ++S->PendingMaps;
             XMapWindow(F->Dpy, S->Win);
             F->Sink(S->Win);
             break;
         }
-        XMapRaised(F->Dpy, S->Win);
-        if (Cmd == SW_MAXIMIZE) {
-            XEvent E {};
-            E.xclient.type = ClientMessage;
-            E.xclient.window = S->Win;
-            E.xclient.message_type = F->NetWmState;
-            E.xclient.format = 32;
-            E.xclient.data.l[0] = 1; // add
-            E.xclient.data.l[1] = long(F->MaxVert);
-            E.xclient.data.l[2] = long(F->MaxHorz);
-            XSendEvent(F->Dpy, F->Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &E);
-        }
+        if (Withdrawn)
+            S->Mapped = false;
+        F->PublishStates(*S, Before);
+        S->Mapped = true;
+        const bool Raise = Cmd != SW_SHOWNA && Cmd != SW_SHOWNOACTIVATE;
+        if (Map)
+            F->MapShown(*S, Raise);
+        else if (Raise)
+            XRaiseWindow(F->Dpy, S->Win);
         break;
     }
     }
@@ -920,6 +1083,54 @@ void TX11Presenter::SetOpacity(HWND Wnd, Byte Alpha)
         XChangeProperty(
             F->Dpy, S->Win, Opacity, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&Value), 1);
     }
+    const bool WasShade = IsShade(S->ExStyle, S->Opacity);
+    S->Opacity = Alpha;
+    if (WasShade != IsShade(S->ExStyle, Alpha))
+        F->Reconsider(*S);
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetShape(HWND Wnd, const std::vector<RECT>* Rects)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S || !F->HasShape)
+        return;
+    // What is drawn and what takes the pointer are the same region: a
+    // click in a cut-out reaches the window below.
+    for (const int Kind : { ShapeBounding, ShapeInput }) {
+        if (!Rects) {
+            XShapeCombineMask(F->Dpy, S->Win, Kind, 0, 0, 0, ShapeSet);
+            continue;
+        }
+        std::vector<XRectangle> Boxes;
+        Boxes.reserve(Rects->size());
+        for (const RECT& R : *Rects) {
+            // X rectangles hold 16 bits; a window is never larger.
+            const LONG L = std::clamp<LONG>(R.left, -32768, 32767), T = std::clamp<LONG>(R.top, -32768, 32767);
+            const LONG W = std::clamp<LONG>(R.right - L, 0, 65535), H = std::clamp<LONG>(R.bottom - T, 0, 65535);
+            if (W > 0 && H > 0)
+                Boxes.push_back({ short(L), short(T), (unsigned short)(W), (unsigned short)(H) });
+        }
+        XShapeCombineRectangles(F->Dpy, S->Win, Kind, 0, 0, Boxes.data(), int(Boxes.size()), ShapeSet, Unsorted);
+    }
+    XFlush(F->Dpy);
+}
+
+void TX11Presenter::SetExStyle(HWND Wnd, DWORD ExStyle)
+{
+    std::lock_guard Guard(F->Lock);
+    auto* S = F->Find(Wnd);
+    if (!S || S->Spot || S->ExStyle == ExStyle)
+        return;
+    const std::vector<Atom> Before = F->StatesOf(*S);
+    const bool WasShade = IsShade(S->ExStyle, S->Opacity);
+    if ((ExStyle & WS_EX_NOACTIVATE) && !(S->ExStyle & WS_EX_NOACTIVATE))
+        RefuseFocus(S->Win);
+    S->ExStyle = ExStyle;
+    F->PublishStates(*S, Before);
+    if (WasShade != IsShade(ExStyle, S->Opacity))
+        F->Reconsider(*S);
     XFlush(F->Dpy);
 }
 
@@ -950,8 +1161,8 @@ bool TX11Presenter::SetForeground(HWND Wnd)
 {
     std::lock_guard Guard(F->Lock);
     auto* S = F->Find(Wnd);
-    if (!S || S->Spot)
-        return false; // a spot is never raised nor focused
+    if (!S || S->Spot || (S->ExStyle & WS_EX_NOACTIVATE))
+        return false; // a spot, and a window that takes no activation, are never focused
     XRaiseWindow(F->Dpy, S->Win);
     if (S->Mapped) {
         // Refused while the window is not viewable yet: the error is
@@ -1238,13 +1449,11 @@ void TX11Presenter::TState::Translate(XEvent& E)
         }
         break;
     case UnmapNotify:
-        // Hidden by the window manager (minimised), not by the program.
-        if (auto* S = Wnd ? Find(Wnd) : nullptr; S && S->Mapped && !S->Iconic) {
-            S->Iconic = true;
-            TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd);
-            Ev.Down = true;
-            PostInput(Ev);
-        }
+        // Hidden by the window manager (minimised), not by the program. A
+        // window manager that frames a window unmaps it too: only the
+        // iconic state counts, whichever of the two comes first.
+        if (auto* S = Wnd ? Find(Wnd) : nullptr)
+            NoteIconic(*S, Wnd);
         break;
     case MapNotify:
         if (auto* S = Wnd ? Find(Wnd) : nullptr) {
@@ -1254,6 +1463,22 @@ void TX11Presenter::TState::Translate(XEvent& E)
                 // Restored by the window manager.
                 S->Iconic = false;
                 PostInput(TInputEvent::WindowEvent(TInputEvent::Minimized, Wnd));
+            }
+        }
+        break;
+    case PropertyNotify:
+        if (auto* S = Wnd ? Find(Wnd) : nullptr; S && E.xproperty.atom == WmState) {
+            NoteIconic(*S, Wnd);
+            break;
+        }
+        // The window manager maximised or restored the window.
+        if (auto* S = Wnd ? Find(Wnd) : nullptr; S && E.xproperty.atom == NetWmState && S->Mapped && !S->Iconic) {
+            const bool Zoomed = ReadZoomed(S->Win);
+            if (Zoomed != S->Zoomed) {
+                S->Zoomed = Zoomed;
+                TInputEvent Ev = TInputEvent::WindowEvent(TInputEvent::Maximized, Wnd);
+                Ev.Down = Zoomed;
+                PostInput(Ev);
             }
         }
         break;

@@ -7,6 +7,12 @@
 // looks at the connection. X errors are caught: a call that provokes one
 // (a hot key another client holds) answers false, and the process goes on.
 //
+// A window region is the window's bounding and input shape (the Shape
+// extension); the extended styles become window manager states
+// (_NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR), an owner the
+// transient-for hint, WS_EX_NOACTIVATE an input hint of False. A shade
+// (IsShade) is mapped only while a compositing manager runs.
+//
 // Moving and sizing with the pointer goes to the window manager through
 // _NET_WM_MOVERESIZE when the root window lists it in _NET_SUPPORTED;
 // without one (a bare server) the presenter grabs the pointer and moves or
@@ -32,6 +38,8 @@ public:
     unsigned long XWindowOf(HWND Wnd) const;
     // Waits until the server has done everything asked so far.
     void Sync();
+    // A compositing manager runs on the screen (owns _NET_WM_CM_S<n>).
+    bool CompositorRunning();
 
     std::vector<TMonitorDesc> Monitors() override;
     void CreateSurface(HWND Wnd, const TSurfaceDesc& Desc) override;
@@ -40,6 +48,8 @@ public:
     void SetBounds(HWND Wnd, const RECT& Bounds) override;
     void SetTitle(HWND Wnd, const String& Title) override;
     void SetOpacity(HWND Wnd, Byte Alpha) override;
+    void SetShape(HWND Wnd, const std::vector<RECT>* Rects) override;
+    void SetExStyle(HWND Wnd, DWORD ExStyle) override;
     void SetIcon(HWND Wnd, const TPixelBuffer& Picture) override;
     bool SetForeground(HWND Wnd) override;
     HWND Foreground() override;
@@ -64,6 +74,8 @@ private:
     struct TState;
     // A spot on the desktop (IsDesktopSpot): an input-only window.
     void CreateSpot(HWND Wnd, const TSurfaceDesc& Desc);
+    // Tells the window manager never to focus the window.
+    void RefuseFocus(unsigned long Win);
 
     std::unique_ptr<TState> F;
 };

@@ -465,6 +465,52 @@ std::filesystem::path Testing::TestPicturePath(const std::string& Name)
 
 namespace Testing {
 
+TBesideProgram::TBesideProgram(const std::vector<std::string>& Argv, const std::function<bool()>& Ready,
+    Integer Milliseconds)
+{
+    if (Argv.empty() || !HaveTool(Argv[0]))
+        return;
+    FChild = std::make_unique<TChildProcess>(Argv);
+    if (!FChild->Started())
+        return;
+    // The program comes up in real time; asked every 20 ms, never longer
+    // than the deadline.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
+    while (!(FReady = Ready()) && std::chrono::steady_clock::now() < Deadline)
+        ::poll(nullptr, 0, 20);
+}
+
+TBesideProgram::~TBesideProgram()
+{
+    if (FChild && FChild->Started()) {
+        FChild->Kill(SIGTERM);
+        FChild->Wait();
+    }
+}
+
+std::unique_ptr<TBesideProgram> StartWindowManager()
+{
+    if (!HaveTool("xprop") || !HaveTool("xdotool"))
+        return nullptr;
+    auto Has = [](const std::vector<std::string>& Argv, const std::string& Part) {
+        return RunTool(Argv).Output.find(Part) != std::string::npos;
+    };
+    // One that ran before may have left its client list behind. A new one
+    // publishes the list late in its start, but answers requests only once
+    // its loop runs: a desktop switch answered is the sign.
+    RunTool({ "xprop", "-root", "-remove", "_NET_CLIENT_LIST" });
+    auto Manager = std::make_unique<TBesideProgram>(std::vector<std::string> { "openbox", "--sm-disable" }, [&] {
+        if (!Has({ "xprop", "-root", "_NET_CLIENT_LIST" }, "window id"))
+            return false;
+        RunTool({ "xdotool", "set_desktop", "1" });
+        return Has({ "xprop", "-root", "_NET_CURRENT_DESKTOP" }, "= 1");
+    });
+    if (!Manager->Ready())
+        return nullptr;
+    RunTool({ "xdotool", "set_desktop", "0" });
+    return Manager;
+}
+
 TXvfb::TXvfb(Integer Width, Integer Height)
 {
     if (!HaveTool("Xvfb"))

@@ -5,6 +5,7 @@
 #include "rtl/Types.h"
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -232,6 +233,26 @@ private:
 // An X server of the test's own: Xvfb, which picks a free display number
 // and tells it (-displayfd). Display() is ":N", empty when Xvfb is missing
 // or did not come up within 10 s; the server is killed when this goes.
+// Runs Argv beside the test (a window manager, a compositing manager on
+// the test's display) until the object goes; Ready tells whether it came
+// up, asked until it answers true or Milliseconds pass.
+class TBesideProgram {
+public:
+    TBesideProgram(const std::vector<std::string>& Argv, const std::function<bool()>& Ready, Integer Milliseconds = 5000);
+    ~TBesideProgram();
+    TBesideProgram(const TBesideProgram&) = delete;
+    TBesideProgram& operator=(const TBesideProgram&) = delete;
+    bool Ready() const { return FReady; }
+
+private:
+    std::unique_ptr<TChildProcess> FChild;
+    bool FReady = false;
+};
+
+// openbox on the display DISPLAY names, once it answers requests; null
+// when it is not installed or does not come up.
+std::unique_ptr<TBesideProgram> StartWindowManager();
+
 class TXvfb {
 public:
     explicit TXvfb(Integer Width = 1024, Integer Height = 768);

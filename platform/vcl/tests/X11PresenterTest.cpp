@@ -52,13 +52,6 @@ TXwdPicture ParseXwd(const std::string& Data)
     return Result;
 }
 
-std::string Hex(unsigned long Value)
-{
-    char Text[32];
-    std::snprintf(Text, sizeof Text, "0x%lx", Value);
-    return Text;
-}
-
 // A borderless form whose top strip is a caption.
 class TCaptionForm : public TForm {
     X_CLASS_TEMPLATE(TCaptionForm, TForm, u"TCaptionForm")
