@@ -62,11 +62,33 @@ void TCustomEdit::PaintWindow(HDC Dc)
     FEditCanvas->SetHandle(nullptr);
 }
 
+namespace {
+
+LPARAM PointParam(Integer X, Integer Y)
+{
+    return LPARAM((UINT_PTR(Word(Y)) << 16) | Word(X));
+}
+
+}
+
 void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y)
 {
     if (Button == mbLeft && CanFocus() && !Focused())
         SetFocus();
+    TLifeWatch Watch(FLife);
     inherited::MouseDown(Button, Shift, X, Y);
+    // The engine places the caret and tells of links; a handler there may
+    // free this edit.
+    if (!Watch.Freed() && Button == mbLeft && FHandle)
+        RichEditWindowProc(FHandle, WM_LBUTTONDOWN, 0, PointParam(X, Y));
+}
+
+void TCustomEdit::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y)
+{
+    TLifeWatch Watch(FLife);
+    inherited::MouseUp(Button, Shift, X, Y);
+    if (!Watch.Freed() && Button == mbLeft && FHandle)
+        RichEditWindowProc(FHandle, WM_LBUTTONUP, 0, PointParam(X, Y));
 }
 
 void TCustomEdit::Change()

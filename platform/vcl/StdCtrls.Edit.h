@@ -49,6 +49,7 @@ protected:
     void PaintWindow(HDC Dc) override;
     bool PaintsFocus() override { return true; }
     void MouseDown(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
     // Text changed in the window.
     virtual void Change();
     // The window's class: the engine's unless a descendant names another.
