@@ -546,7 +546,7 @@ LRESULT TXCustomRichEdit::Notify(NMHDR& Header)
     case EN_SELCHANGE: SelectionChange(); return 0;
     case EN_REQUESTRESIZE: {
         const RECT& R = reinterpret_cast<REQRESIZE&>(Header).rc;
-        RequestSize(TRect(R.left, R.top, R.right, R.bottom));
+        RequestSize(Rect(R.left, R.top, R.right, R.bottom));
         return 0;
     }
     case EN_PROTECTED: {
@@ -721,8 +721,8 @@ bool TXRichEdit::RenderToBitmap(TBitmap* Bitmap, Integer Width, Integer Height, 
     const bool All = Last >= GetTextLength();
     const Integer Bottom = TwipsToPixels(F.rc.bottom, DpiY);
     Bitmap->SetSize(Width, Bottom);
-    Bitmap->Canvas()->FillRect(TRect(0, 0, Width, Bottom));
-    Meta->Draw(Bitmap, TRect(0, 0, Width, Height));
+    Bitmap->Canvas()->FillRect(Rect(0, 0, Width, Bottom));
+    Meta->Draw(Bitmap, Rect(0, 0, Width, Height));
     return All;
 }
 

@@ -53,7 +53,7 @@ Integer ScreenDpi(Integer Index)
 TRichPage LayOut(const TRichDocument& Doc, Integer ClientWidth)
 {
     const Integer Width = std::max<Integer>(PixelsToTwips(ClientWidth, ScreenDpi(LOGPIXELSX)), 1);
-    return FormatRange(Doc, 0, TRect(0, 0, Width, MaxTwips * 64), true);
+    return FormatRange(Doc, 0, Rect(0, 0, Width, MaxTwips * 64), true);
 }
 
 // X in twips of character Pos on Line (a piece spreads its width evenly:
@@ -392,15 +392,15 @@ LRESULT TRichEditWindow::FormatRange(bool Render, FORMATRANGE* Range)
         return 0; // the engine keeps no format cache to flush
     const TRichDocument& Doc = FEditor.Document();
     const Integer Start = std::clamp<Integer>(Range->chrg.cpMin, 0, Doc.Length());
-    const TRect Rect(Range->rc.left, Range->rc.top, Range->rc.right, Range->rc.bottom);
+    const TRect Area = Rect(Range->rc.left, Range->rc.top, Range->rc.right, Range->rc.bottom);
     // Printing moves on: a line taller than the page is taken cut.
-    const TRichPage Page = ::FormatRange(Doc, Start, Rect, true);
+    const TRichPage Page = ::FormatRange(Doc, Start, Area, true);
     Range->rc.bottom = Page.Bottom;
     if (Render && Range->hdc) {
         const Integer DpiX = Range->DpiX > 0 ? Range->DpiX : ScreenDpi(LOGPIXELSX);
         const Integer DpiY = Range->DpiY > 0 ? Range->DpiY : ScreenDpi(LOGPIXELSY);
-        const TRect Clip(TwipsToPixels(Rect.Left, DpiX), TwipsToPixels(Rect.Top, DpiY), TwipsToPixels(Rect.Right, DpiX),
-            TwipsToPixels(Rect.Bottom, DpiY));
+        const TRect Clip = Rect(TwipsToPixels(Area.Left, DpiX), TwipsToPixels(Area.Top, DpiY),
+            TwipsToPixels(Area.Right, DpiX), TwipsToPixels(Area.Bottom, DpiY));
         DrawRange(Range->hdc, Doc, Page, DpiX, DpiY, Clip);
     }
     return Page.Next;
@@ -447,7 +447,7 @@ void TRichEditWindow::Paint(TCanvas* Canvas, const TRect& Client, bool Focused)
             const Integer A = std::max(Line.Start, SelStart), B = std::min(Line.End, SelEnd);
             if (A >= B)
                 continue;
-            Canvas->FillRect(TRect(Client.Left + TwipsToPixels(XOfChar(Line, A), DpiX),
+            Canvas->FillRect(Rect(Client.Left + TwipsToPixels(XOfChar(Line, A), DpiX),
                 Client.Top + TwipsToPixels(Line.Top, DpiY), Client.Left + TwipsToPixels(XOfChar(Line, B), DpiX),
                 Client.Top + TwipsToPixels(Line.Top + Line.Height, DpiY)));
         }
@@ -494,7 +494,7 @@ void TRichEditWindow::Click(UINT Msg, LPARAM LParam)
     const HWND Wnd = FHandle;
     RECT Client;
     GetClientRect(Wnd, &Client);
-    const Integer Pos = CharFromPos(TPoint(std::int16_t(LOWORD(UINT_PTR(LParam))), std::int16_t(HIWORD(UINT_PTR(LParam)))),
+    const Integer Pos = CharFromPos(Point(std::int16_t(LOWORD(UINT_PTR(LParam))), std::int16_t(HIWORD(UINT_PTR(LParam)))),
         RectWidth(Client));
     if (const auto Link = FEditor.LinkAt(Pos); Link && (FEventMask & ENM_LINK)) {
         ENLINK N;

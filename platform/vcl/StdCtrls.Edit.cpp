@@ -247,7 +247,7 @@ TPoint TCustomMemo::CaretPos()
     CHARRANGE R;
     Perform(EM_EXGETSEL, 0, LPARAM(&R));
     const Integer Line = Integer(Perform(EM_EXLINEFROMCHAR, 0, R.cpMax));
-    return TPoint(R.cpMax - Integer(Perform(EM_LINEINDEX, WPARAM(Line), 0)), Line);
+    return Point(R.cpMax - Integer(Perform(EM_LINEINDEX, WPARAM(Line), 0)), Line);
 }
 
 void TCustomMemo::SetCaretPos(TPoint Value)

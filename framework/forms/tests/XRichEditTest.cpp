@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         TFormFixture::SetUp();
-        Edit = Add<TXRichEdit>(Form, TRect(10, 10, 310, 210), 0xFFFFFF);
+        Edit = Add<TXRichEdit>(Form, Rect(10, 10, 310, 210), 0xFFFFFF);
         Edit->HandleNeeded();
     }
     void LoadBytes(const std::string& Bytes, Word Encoding = 0)
@@ -143,11 +143,11 @@ TEST_F(RichEdits, LinkClicksNeedPressAndReleaseOnOneLink)
     Edit->SetText(u"https://a.test https://b.test");
     std::vector<String> Clicked;
     Edit->OnURLClick = [&](TObject*, const String& Url, TMouseButton) { Clicked.push_back(Url); };
-    Press(TPoint(15, 15), true);
-    Press(TPoint(15, 15), false);
+    Press(Point(15, 15), true);
+    Press(Point(15, 15), false);
     EXPECT_EQ(Clicked, std::vector<String> { u"https://a.test" });
-    Press(TPoint(15, 15), true);
-    Press(TPoint(200, 15), false);
+    Press(Point(15, 15), true);
+    Press(Point(200, 15), false);
     EXPECT_EQ(Clicked.size(), 1u) << "pressed on one link, released on the other";
 }
 

@@ -10,11 +10,11 @@ protected:
     void SetUp() override
     {
         TFormFixture::SetUp();
-        Memo = Add<TMemo>(Form, TRect(10, 10, 250, 110), 0xFFFFFF);
+        Memo = Add<TMemo>(Form, Rect(10, 10, 250, 110), 0xFFFFFF);
         Memo->OnChange = [this](TObject*) { ++Changes; };
         Form->Show();
         Pump();
-        Click(TPoint(20, 20));
+        Click(Point(20, 20));
     }
     void Type(StringView Text)
     {
@@ -38,7 +38,7 @@ TEST_F(Memos, TypingEditsTheTextWhileReadOnlyAndMaxLengthHoldIt)
     EXPECT_EQ(Memo->Text(), u"hi\rthere");
     EXPECT_EQ(Changes, 8);
     EXPECT_TRUE(Memo->Modified());
-    EXPECT_EQ(Memo->CaretPos(), TPoint(5, 1));
+    EXPECT_EQ(Memo->CaretPos(), Point(5, 1));
     Key(VK_BACK);
     EXPECT_EQ(Memo->Text(), u"hi\rther");
 
