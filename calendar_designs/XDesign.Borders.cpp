@@ -154,15 +154,13 @@ Integer TXDShadowItem::GetOuterHeight() const
     return SaturateToInteger(Int64(Height()) + std::abs(Int64(FShadowDY)) + 2 * Int64(FrameExtent()));
 }
 
-namespace {
-
-// A stored length in pixels; a positive or negative one that rounds to 0
-// still gives one pixel (towards its sign for offsets).
 Integer AtLeastOnePixel(Integer DPI, Integer Value)
 {
     const Integer P = HiMetricToPixels(Word(std::clamp(DPI, 0, 65535)), Value);
     return P == 0 && Value != 0 ? 1 : P;
 }
+
+namespace {
 
 Integer AwayFromZero(Integer Value, Integer By)
 {

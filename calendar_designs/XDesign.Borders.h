@@ -22,6 +22,10 @@ enum TXDBorderStyle {
 X_ENUM_INFO(TXDBorderStyle, bsFlat, bsLowered, bsRaised, bsGradientLowered, bsGradientFlat, bsGradientRaised,
     bsBlendLowered, bsBlendRaised)
 
+// A stored length in pixels; a positive or negative one that rounds to 0
+// still gives one pixel (towards its sign for offsets).
+Integer AtLeastOnePixel(Integer DPI, Integer Value);
+
 class TXDGroupItem : public TXDesignItem {
     X_CLASS(TXDGroupItem, TXDesignItem)
 public:

@@ -4,6 +4,7 @@
 X_REGISTER_CLASS(TXDDefaultItem)
 X_REGISTER_CLASS(TXDDefaultDate)
 X_REGISTER_CLASS(TXDDefaultFormat)
+X_REGISTER_CLASS(TXDDefaultVCalendar)
 X_REGISTER_CLASS(TXDDefaultVisible)
 X_REGISTER_CLASS(TXDDefaultAlpha)
 X_REGISTER_CLASS(TXDDefaultList)
@@ -17,6 +18,7 @@ X_PUBLISHED(TXDDefaultItem)
 
 X_PUBLISHED(TXDDefaultDate) { }
 X_PUBLISHED(TXDDefaultFormat) { }
+X_PUBLISHED(TXDDefaultVCalendar) { }
 
 X_PUBLISHED(TXDDefaultVisible)
 {
@@ -105,6 +107,20 @@ void TXDDefaultFormat::WriteInto(TXDesignItem* Item)
     Item->TakeFormatSettings(FormatSettings);
 }
 
+// ---- TXDDefaultVCalendar ----
+
+bool TXDDefaultVCalendar::AssignFrom(TPersistent* Source)
+{
+    if (auto* Other = DynamicCast<TXDDefaultVCalendar>(Source))
+        Engine = Other->Engine;
+    return inherited::AssignFrom(Source);
+}
+
+void TXDDefaultVCalendar::WriteInto(TXDesignItem* Item)
+{
+    Item->TakeCalendarEngine(Engine);
+}
+
 // ---- TXDDefaultVisible ----
 
 bool TXDDefaultVisible::AssignFrom(TPersistent* Source)
@@ -168,4 +184,20 @@ void TXDDefaultList::SetFormatSettings(const TXFormatSettings& Settings)
         return;
     F->FormatSettings = Settings;
     Changed = true;
+}
+
+bool TXDDefaultList::SetCalendarEngine(TXVActiveCalendarEngine* Engine)
+{
+    TXDDefaultItem* Found = FindByName(u"VCalendar");
+    if (!Found) {
+        Found = New<TXDDefaultVCalendar>();
+        Found->SetName(u"VCalendar");
+        Add(Found);
+    }
+    auto* V = DynamicCast<TXDDefaultVCalendar>(Found);
+    if (!V)
+        return false;
+    V->Engine = Engine;
+    Changed = true;
+    return true;
 }

@@ -52,6 +52,19 @@ protected:
     void WriteInto(TXDesignItem* Item) override;
 };
 
+// The active calendar the month and schedule items fill their live
+// objects from; not owned.
+class TXDDefaultVCalendar : public TXDDefaultItem {
+    X_CLASS(TXDDefaultVCalendar, TXDDefaultItem)
+public:
+    bool AssignFrom(TPersistent* Source) override;
+
+    class TXVActiveCalendarEngine* Engine = nullptr;
+
+protected:
+    void WriteInto(TXDesignItem* Item) override;
+};
+
 class TXDDefaultVisible : public TXDDefaultItem {
     X_CLASS(TXDDefaultVisible, TXDDefaultItem)
 public:
@@ -97,6 +110,9 @@ public:
     TXDDefaultItem* FindByName(const String& Name) const;
     void SetDate(Word Day, Word Month, Integer Year);
     void SetFormatSettings(const TXFormatSettings& Settings);
+    // Stores the engine in "VCalendar", adding that default when missing;
+    // false when "VCalendar" is a default of another kind.
+    bool SetCalendarEngine(class TXVActiveCalendarEngine* Engine);
 
     bool Changed = false;
 };

@@ -129,6 +129,9 @@ public:
     // them, every other item ignores them.
     virtual void TakeDate(Word Day, Word Month, Integer Year) { }
     virtual void TakeFormatSettings(const struct TXFormatSettings& Settings) { }
+    // What the "VCalendar" default writes: the month and schedule items
+    // fill their live objects from the engine.
+    virtual void TakeCalendarEngine(class TXVActiveCalendarEngine* Engine) { }
 
     // Published properties.
     Integer Width() const { return FInt[dipWidth]; }

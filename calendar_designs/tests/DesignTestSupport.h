@@ -5,6 +5,7 @@
 #include "calendar_designs/XDesign.Pictures.h"
 #include "gdi/PngImage.h"
 #include "rtl/testing/Testing.h"
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <string>
 
@@ -46,6 +47,25 @@ inline void SaveDesignPicture(TBitmap* Bitmap, const std::string& Name)
     TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
     Png->Assign(Copy.get());
     Png->SaveToFile(S(DesignPicturePath(Name).string()));
+}
+
+// The page rendered on screen after a full layout pass.
+inline TOwnedPtr<TBitmap> Render(TXPageObject* Page)
+{
+    TOwnedPtr<TBitmap> B(MakeOwned<TBitmap>());
+    EXPECT_TRUE(Page->RenderPage(B.get(), true));
+    return B;
+}
+
+// A one-colour picture of W x H, stored as a PNG.
+inline void FillPicture(TXImageObject* Image, Integer W, Integer H, TColor Color)
+{
+    TOwnedPtr<TBitmap> B(MakeOwned<TBitmap>());
+    B->SetSize(W, H);
+    B->Fill(Color);
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    Png->Assign(B.get());
+    ASSERT_TRUE(Image->LoadFromObject(Png.get()));
 }
 
 // The colour without its fourth byte.

@@ -5,24 +5,6 @@ using namespace DesignTesting;
 
 namespace {
 
-TOwnedPtr<TBitmap> Render(TXPageObject* Page)
-{
-    TOwnedPtr<TBitmap> B(MakeOwned<TBitmap>());
-    EXPECT_TRUE(Page->RenderPage(B.get(), true));
-    return B;
-}
-
-// A one-colour picture of W x H, stored as a PNG.
-void FillPicture(TXImageObject* Image, Integer W, Integer H, TColor Color)
-{
-    TOwnedPtr<TBitmap> B(MakeOwned<TBitmap>());
-    B->SetSize(W, H);
-    B->Fill(Color);
-    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
-    Png->Assign(B.get());
-    ASSERT_TRUE(Image->LoadFromObject(Png.get()));
-}
-
 constexpr TColor Grey = 0x808080;
 
 TEST(DesignBorderItems, Boxes)

@@ -35,6 +35,14 @@ X_PUBLISHED(TXDataIndex)
     X_PROP_READONLY(DataIndex, DataIndex);
 }
 
+TXFilerParts PartsOrMode(const TXFilerParts& Parts, Integer Mode)
+{
+    TXFilerParts Result = Parts;
+    if (Result.none() && Mode >= 0 && size_t(Mode) < Result.size())
+        Result.set(size_t(Mode));
+    return Result;
+}
+
 bool IsDataLoaded(Cardinal Flags)
 {
     return (Flags & xsfDataLoaded) != 0;

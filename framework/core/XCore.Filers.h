@@ -31,6 +31,8 @@ class TXFiler;
 
 // Parts of a storage form that a filer is asked for: any of 0..255.
 using TXFilerParts = std::bitset<256>;
+// Parts as given; with none given, the part numbered Mode (when it is one).
+TXFilerParts PartsOrMode(const TXFilerParts& Parts, Integer Mode);
 // Read and write options: bit n is option n.
 using TXFilerOptions = std::bitset<8>;
 

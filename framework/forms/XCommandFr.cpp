@@ -2,6 +2,7 @@
 #include "core/XEngine.Gears.h"
 #include "core/XSpark.App.h"
 #include "core/XSpark.Lg.h"
+#include "forms/XDlg.h"
 #include "graphics/XSpark.VCL.h"
 #include "rtl/StrUtils.h"
 #include "rtl/Verify.h"
@@ -69,6 +70,14 @@ void TXCommandFrame::Create(TComponent* AOwner)
     FControlStyle.Include(csAcceptsControls);
     SetBounds(0, 0, 451, 35);
     SetAlign(alBottom);
+    // A dialog's frame asks the dialog's content about its clicks.
+    auto* Dialog = DynamicCast<TXCustomDialog>(AOwner);
+    if (!Dialog)
+        if (auto* Form = DynamicCast<TXWinForm>(AOwner))
+            Dialog = DynamicCast<TXCustomDialog>(Form->OwningDialog());
+    // Stored only: a frame without a parent has no window to tell yet.
+    if (Dialog && Dialog->ContentFrame())
+        WatchAttached(Dialog->ContentFrame());
     CreateButtons();
     if (FScale && Screen && Screen->PixelsPerInch() != 96)
         ScaleBy(Screen->PixelsPerInch(), 96);
@@ -98,15 +107,20 @@ TXCommandFrame* TXCommandFrame::CreateScaled(TClass FrameClass, TComponent* AOwn
     return Frame;
 }
 
-void TXCommandFrame::AttachControl(TWinControl* Control)
+void TXCommandFrame::WatchAttached(TWinControl* Control)
 {
     if (FAttached)
         FAttached->RemoveFreeNotification(this);
     FAttached = Control;
-    if (!Control)
-        return;
-    Control->FreeNotification(this);
-    Control->Perform(XM_CMDFRAMEATTACHED, WPARAM(Handle()), 0);
+    if (Control)
+        Control->FreeNotification(this);
+}
+
+void TXCommandFrame::AttachControl(TWinControl* Control)
+{
+    WatchAttached(Control);
+    if (Control)
+        Control->Perform(XM_CMDFRAMEATTACHED, WPARAM(Handle()), 0);
 }
 
 void TXCommandFrame::Notification(TComponent* AComponent, TOperation Operation)

@@ -26,6 +26,10 @@ constexpr UINT XM_CMDSHOWBUTTON = 0x8070;
 constexpr UINT XM_CMDENABLEBUTTON = 0x8071;
 constexpr UINT XM_CMDSETBUTTONTAG = 0x8072;
 
+// A content frame's command event: the 0x806F question of its command
+// frame passed on (WParam the command id, Result the answer).
+using TXFrameCmdEvent = TEvent<void(TMessage& Msg)>;
+
 class TXCommandFrame : public TFrame, public IXCommandFrameRegion {
     X_CLASS(TXCommandFrame, TFrame)
     X_DECLARE_MESSAGES(TXCommandFrame)
@@ -88,6 +92,7 @@ private:
     bool FFullRgn = false;
     std::vector<TXButton*> FButtons;
 
+    void WatchAttached(TWinControl* Control);
     // The children with a Tag that is not negative and equals Tag.
     template<class F>
     void ForMatching(WPARAM Tag, F&& Fn);

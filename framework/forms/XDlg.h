@@ -13,7 +13,10 @@
 // Execute answers 2.
 #pragma once
 #include "core/XEngine.Gears.h"
+#include "core/XCore.Collections.h"
+#include "forms/XCommandFr.h"
 #include "forms/XForms.h"
+#include <functional>
 
 class TXCustomWinDialog : public XEngine::TXGear {
     X_CLASS(TXCustomWinDialog, XEngine::TXGear)
@@ -81,6 +84,10 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void SetFormClass(TClass Value) { FFormClass = Value; }
     void SetDefaultCaption(const String& Value) { FDefaultCaption = Value; }
+    // The modal run of the form ModalForm answers once the dialog is ready
+    // (null: nothing runs modally, the result is 0); Mount puts the content
+    // in place before the data loads. 2 when the dialog was freed meanwhile.
+    Integer RunModal(const std::function<TCustomForm*()>& ModalForm, const std::function<void()>& Mount);
 
 private:
     bool FSilentError = false;
@@ -95,6 +102,97 @@ private:
     bool FLoadData = true;
     Integer FResult = 0;
 };
+
+using TXCustomResizeEvent = std::function<void(TObject* Sender, Integer& NewWidth, Integer& NewHeight)>;
+using TXCustomRealignEvent = std::function<void(TObject* Sender, Integer& NewLeft, Integer& NewTop)>;
+
+// How a dialog places its form (PlaceAt); 0 centres it too.
+enum : Byte {
+    dpfParkBelow = 1, // below the virtual desktop
+    dpfTop = 2, // top edge at y; above the anchor control
+    dpfBottom = 4, // bottom edge at y
+    dpfLeft = 8, // left edge at x; left of the anchor control's left
+    dpfRight = 16, // right edge at x
+    dpfCenter = 32,
+    dpfRelative = 64, // x and y are offsets from the anchor control
+};
+
+// A dialog built from a content frame and a command frame, sized to the
+// frame and placed by rules. The frame's published OnCmdClick event is
+// bound to DoCmdClick, so buttons with negative Tags reach OnCmdClick.
+class TXCustomDialog : public TXCustomWinDialog {
+    X_CLASS(TXCustomDialog, TXCustomWinDialog)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TClass FrameClass() const { return FFrameClass; }
+    TClass CommandFrameClass() const { return FCommandFrameClass; }
+    TFrame* ContentFrame() const { return FFrame; }
+    TXCommandFrame* CommandFrame() const { return FCommandFrame; }
+    TWinControl* HostControl() const { return FHost; }
+    // Sizes at 96 DPI; 0 takes the frame's or the form's size.
+    Integer DlgWidth() const { return FDlgSize[0]; }
+    Integer DlgHeight() const { return FDlgSize[1]; }
+    void SetDlgWidth(Integer Value) { SetDlgSize(0, Value); }
+    void SetDlgHeight(Integer Value) { SetDlgSize(1, Value); }
+    void SetDlgSize(Integer Index, Integer Value);
+    bool FrameSize() const { return FFrameSize; }
+    void SetFrameSize(bool Value) { FFrameSize = Value; }
+    TPoint AnchorPoint() const { return FAnchor; }
+    TControl* AnchorControl() const { return FAnchorControl; }
+    void SetAnchorControl(TControl* Value);
+    Byte PlaceFlags() const { return FPlaceFlags; }
+    // Stores the point and the flags and places the form again.
+    void PlaceAt(TPoint Point, Byte Flags);
+
+    TXCustomResizeEvent OnResize;
+    TXCustomRealignEvent OnRealign;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    std::function<void(TMessage& Msg)> OnCmdClick;
+
+    // With a control the content shows inside it instead of the form.
+    virtual void SetHostControl(TWinControl* Control);
+    // Bound to the content frame's OnCmdClick.
+    virtual void DoCmdClick(TMessage& Msg);
+
+    void CreateForm() override;
+    void FreeForm() override;
+    Integer ShowModalForm() override;
+    bool ShowForm() override;
+    bool CloseDialog(Integer ModalResult) override;
+    void DoShow() override;
+    void DoHide() override;
+
+protected:
+    void SetFrameClass(TClass Value) { FFrameClass = Value; }
+    void SetCommandFrameClass(TClass Value) { FCommandFrameClass = Value; }
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The form's client size from the dialog size, the frame and OnResize.
+    void SizeForm();
+    // The form's place by the flags, then OnRealign.
+    void PlaceForm();
+
+private:
+    TClass FFrameClass = nullptr;
+    TClass FCommandFrameClass = nullptr;
+    TFrame* FFrame = nullptr;
+    TXCommandFrame* FCommandFrame = nullptr;
+    TWinControl* FHost = nullptr;
+    Integer FDlgSize[2] = { 0, 0 };
+    bool FFrameSize = true;
+    TPoint FAnchor {};
+    TControl* FAnchorControl = nullptr;
+    Byte FPlaceFlags = dpfCenter;
+    TPoint FDesignedClient {}; // the form's client when it was made
+
+    // The content frame and the command frame into Parent.
+    void MountFrames(TWinControl* Parent);
+    void Watch(TComponent* Old, TComponent* New);
+};
+
+// Dialogs listed without being owned.
+using TXDialogList = TXComponentList<TXCustomDialog>;
 
 // A dialog for long operations that the user may cancel.
 class TXCustomCancelDialog : public TXCustomWinDialog {

@@ -62,6 +62,22 @@ TBitmap* RollUpArrowGlyph(bool Down)
     return Down ? DownArrow : UpArrow;
 }
 
+namespace {
+
+// The roll glyph at the screen's pixels per inch.
+TOwnedPtr<TBitmap> ScaledRollUpArrowGlyph(bool Down)
+{
+    TBitmap* Glyph = RollUpArrowGlyph(Down);
+    TOwnedPtr<TBitmap> Scaled(MakeOwned<TBitmap>());
+    Scaled->SetPixelFormat(pf24bit);
+    Scaled->SetSize(ScaleToDPI(Glyph->Width()), ScaleToDPI(Glyph->Height()));
+    // Nearest pixels: the see-through magenta must stay exactly magenta.
+    StretchDraw(Scaled.get(), Rect(0, 0, Scaled->Width(), Scaled->Height()), Glyph, smNearest);
+    return Scaled;
+}
+
+}
+
 // ---- TXCustomGroupToolPanel ----
 
 void TXCustomGroupToolPanel::Create(TComponent* AOwner)
@@ -155,7 +171,7 @@ void TXGroupToolPanel::SetCheckBoxVisible(bool Value)
 
 void TXGroupToolPanel::SetRolledUp(bool Value)
 {
-    FRollUpButton->SetGlyph(RollUpArrowGlyph(Value));
+    FRollUpButton->SetGlyph(ScaledRollUpArrowGlyph(Value).get());
 }
 
 // ---- TXCustomGroupPanel ----

@@ -23,6 +23,8 @@
 #include "graphics/XSkin.h"
 #include "graphics/XSpark.VCL.Images.h"
 #include "graphics/XSkinData.h"
+#include "graphics/XSpark.VCL.Lists.h"
+#include "vcl/ImgList.h"
 
 class TXGlyph;
 
@@ -181,4 +183,40 @@ private:
     TXGlyphGroup* FGroup = nullptr;
     String FImageName;
     Integer FImageIndex = -1;
+};
+
+// A collection of pictures shown as icons in the list's icon view: one
+// item per picture, its Data the picture item.
+class TXCustomImageListView : public TXCustomListView {
+    X_CLASS(TXCustomImageListView, TXCustomListView)
+public:
+    void Create(TComponent* AOwner) override;
+
+    TCustomImageList* Images() const { return FImages; }
+    TXBorders* ImageBorder() const { return FImageBorder.get(); }
+    Integer ImageWidth() const { return FImageWidth; }
+    Integer ImageHeight() const { return FImageHeight; }
+    // The icon size; the shown collection is filled in again.
+    void SetImageSize(Integer Width, Integer Height);
+
+    // Borrowed: whoever frees it clears the view first (SetImages(nullptr)).
+    TCollection* ImageCollection() const { return FCollection; }
+    // Stores the collection and fills the view from it: icons give their
+    // best-fitting entry, other pictures a thumbnail; a picture that does
+    // not draw shows an empty icon.
+    void SetImages(TCollection* Collection);
+
+private:
+    // The icon of one picture, ImageWidth x ImageHeight, 32-bit.
+    TOwnedPtr<TBitmap> IconOf(TXImageItem* Item) const;
+
+    TCustomImageList* FImages = nullptr;
+    TOwnedPtr<TXBorders> FImageBorder;
+    Integer FImageWidth = 32;
+    Integer FImageHeight = 32;
+    TCollection* FCollection = nullptr;
+};
+
+class TXImageListView : public TXCustomImageListView {
+    X_CLASS(TXImageListView, TXCustomImageListView)
 };

@@ -26,10 +26,15 @@ void ForcePictureType(TPicture* Picture, TGraphicClass GraphicClass)
 
 TXSize StoredDrawSize(const TXImageObject* Source, const TGraphic* Decoded)
 {
-    const Int64 W = Source->Width(), H = Source->Height();
-    if (W <= 0 || H <= 0 || W > MaxGraphicSide || H > MaxGraphicSide || W * H > MaxGraphicPixels)
+    if (!StoredSizeUsable(Source->Width(), Source->Height()))
         return { Decoded->Width(), Decoded->Height() };
-    return { Integer(W), Integer(H) };
+    return { Source->Width(), Source->Height() };
+}
+
+bool StoredSizeUsable(Int64 Width, Int64 Height)
+{
+    return Width > 0 && Height > 0 && Width <= MaxGraphicSide && Height <= MaxGraphicSide &&
+        Width * Height <= MaxGraphicPixels;
 }
 
 namespace {

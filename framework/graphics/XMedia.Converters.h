@@ -24,6 +24,8 @@ void ForcePictureType(TPicture* Picture, TGraphicClass GraphicClass);
 // one where the stored side is 0 or less or the stored size is beyond the
 // picture cap.
 TXSize StoredDrawSize(const TXImageObject* Source, const TGraphic* Decoded);
+// A stored size above 0 and within the picture cap.
+bool StoredSizeUsable(Int64 Width, Int64 Height);
 
 class TXImageObjectToPictureConverter : public TXCustomObjectConverter<TPicture*> {
     X_CLASS(TXImageObjectToPictureConverter, TXCustomObjectConverter<TPicture*>)

@@ -146,3 +146,12 @@ void TBitmap::Draw(TBitmap* Dest, const TRect& R)
 {
     StretchDraw(Dest, R, this, smNearest);
 }
+
+TOwnedPtr<TBitmap> GraphicOnWhite(TGraphic* Graphic)
+{
+    TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+    Bmp->SetSize(Graphic->Width(), Graphic->Height());
+    Bmp->Fill(clWhite);
+    Graphic->Draw(Bmp.get(), Rect(0, 0, Bmp->Width(), Bmp->Height()));
+    return Bmp;
+}

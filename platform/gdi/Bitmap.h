@@ -81,6 +81,10 @@ private:
 // wholly outside Dest. An empty rectangle or source draws nothing.
 void StretchDraw(TBitmap* Dest, const TRect& DestRect, const TBitmap* Source, TStretchMode Mode = smNearest);
 
+// Graphic drawn at its own size on a white 24-bit bitmap, for those who
+// keep or send a picture as pixels.
+TOwnedPtr<TBitmap> GraphicOnWhite(TGraphic* Graphic);
+
 // Every user of a bitmap may reach its canvas; the bitmap owns it, so the
 // canvas class must be complete wherever a bitmap is made or freed.
 #include "gdi/Canvas.h"

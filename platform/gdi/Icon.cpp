@@ -28,18 +28,13 @@ Integer I32(const Byte* P)
 
 constexpr Byte PngSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
 
-Cardinal BigEndian32(const Byte* P)
-{
-    return Cardinal(P[0]) << 24 | Cardinal(P[1]) << 16 | Cardinal(P[2]) << 8 | Cardinal(P[3]);
-}
-
 // The size in the PNG's header (IHDR, right behind the signature) is the
 // entry's: an entry of at most 256 x 256 never decodes a larger picture.
 bool PngHeaderFitsEntry(std::span<const Byte> Bytes, const TIconEntry& Entry)
 {
     return Bytes.size() >= 24 && std::memcmp(Bytes.data() + 12, "IHDR", 4) == 0 &&
-        BigEndian32(Bytes.data() + 16) == Cardinal(Entry.Width) &&
-        BigEndian32(Bytes.data() + 20) == Cardinal(Entry.Height);
+        PngUInt32(Bytes.data() + 16) == Cardinal(Entry.Width) &&
+        PngUInt32(Bytes.data() + 20) == Cardinal(Entry.Height);
 }
 
 bool DecodePng(std::span<const Byte> Bytes, const TIconEntry& Entry, TIconImage& Image)
@@ -177,7 +172,7 @@ struct TIconTable {
     uintptr_t Next = uintptr_t(1) << 20;
 };
 
-TIconTable& Table()
+TIconTable& IconTable()
 {
     static TIconTable T;
     return T;
@@ -185,7 +180,7 @@ TIconTable& Table()
 
 std::shared_ptr<TIconData> Find(HICON Icon)
 {
-    TIconTable& T = Table();
+    TIconTable& T = IconTable();
     std::lock_guard<std::mutex> Guard(T.Lock);
     auto It = T.Icons.find(reinterpret_cast<uintptr_t>(Icon));
     return It == T.Icons.end() ? nullptr : It->second;
@@ -281,7 +276,7 @@ HICON CreateIconIndirect(const ICONINFO* Info)
                     break;
                 }
         }
-    TIconTable& T = Table();
+    TIconTable& T = IconTable();
     std::lock_guard<std::mutex> Guard(T.Lock);
     const uintptr_t Id = T.Next++;
     T.Icons.emplace(Id, std::move(Data));
@@ -290,7 +285,7 @@ HICON CreateIconIndirect(const ICONINFO* Info)
 
 bool DestroyIcon(HICON Icon)
 {
-    TIconTable& T = Table();
+    TIconTable& T = IconTable();
     std::lock_guard<std::mutex> Guard(T.Lock);
     return T.Icons.erase(reinterpret_cast<uintptr_t>(Icon)) == 1;
 }

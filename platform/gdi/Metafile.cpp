@@ -1,4 +1,5 @@
 #include "gdi/Metafile.h"
+#include "gdi/PngImage.h"
 #include "rtl/Streams.h"
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,11 @@ X_REGISTER_CLASS(TMetafileCanvas)
 namespace {
 
 constexpr char Magic[4] = { 'X', 'M', 'F', '1' };
+// The same with picture records.
+constexpr char MagicWithPictures[4] = { 'X', 'M', 'F', '2' };
+// Deflate packs at most 1032 bytes into one; a PNG's pixels can be no more
+// than that many per byte of its data (8 per byte at one bit a pixel).
+constexpr Int64 MaxPixelsPerPngByte = 1032 * 8;
 // Kind, brush colour and style, pen colour, width and style, point count.
 constexpr Int64 RecordHeaderSize = 1 + 4 + 1 + 4 + 4 + 1 + 4;
 
@@ -50,6 +56,39 @@ bool IsText(TMetafile::TKind Kind)
     return Kind == TMetafile::mkTextOut || Kind == TMetafile::mkDrawText;
 }
 
+std::shared_ptr<const TPngImage> SharedPng(TOwnedPtr<TPngImage> Png)
+{
+    return std::shared_ptr<const TPngImage>(Png.release(), TObjectFree());
+}
+
+// A PNG after its byte count. Its header's size is checked against its
+// bytes before anything is decoded, so a small record never becomes a
+// large picture.
+std::shared_ptr<const TPngImage> ReadPicture(TStream* S)
+{
+    const Cardinal Length = ReadValue<Cardinal>(S);
+    if (Int64(Length) > S->Size() - S->Position() || Length < 24)
+        throw EInvalidGraphic(u"Metafile cut short");
+    TOwnedPtr<TMemoryStream> Bytes(MakeOwned<TMemoryStream>());
+    Bytes->CopyFrom(S, Length);
+    const Byte* Head = static_cast<const Byte*>(Bytes->Memory());
+    const Int64 W = PngUInt32(Head + 16), H = PngUInt32(Head + 20);
+    if (W * H > Int64(Length) * MaxPixelsPerPngByte)
+        throw EInvalidGraphic(u"Damaged metafile picture");
+    Bytes->SetPosition(0);
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    Png->LoadFromStream(Bytes.get());
+    return SharedPng(std::move(Png));
+}
+
+void WritePicture(TStream* S, const TPngImage* Png)
+{
+    TOwnedPtr<TMemoryStream> Bytes(MakeOwned<TMemoryStream>());
+    const_cast<TPngImage*>(Png)->SaveToStream(Bytes.get());
+    WriteValue<Cardinal>(S, Cardinal(Bytes->Size()));
+    S->WriteBuffer(Bytes->Memory(), Bytes->Size());
+}
+
 } // namespace
 
 void TMetafile::SetSize(Integer AWidth, Integer AHeight)
@@ -68,7 +107,8 @@ void TMetafile::LoadFromStream(TStream* Stream)
     if (Got >= 44 && Head[0] == 1 && Head[1] == 0 && Head[2] == 0 && Head[3] == 0 &&
         std::memcmp(Head + 40, " EMF", 4) == 0)
         throw EInvalidGraphic(u"Enhanced metafiles are not supported");
-    if (Got < 16 || std::memcmp(Head, Magic, 4) != 0)
+    const bool WithPictures = Got >= 16 && std::memcmp(Head, MagicWithPictures, 4) == 0;
+    if (Got < 16 || (std::memcmp(Head, Magic, 4) != 0 && !WithPictures))
         throw EInvalidGraphic(u"Not a metafile");
     Stream->SetPosition(Start + 4);
     try {
@@ -82,7 +122,7 @@ void TMetafile::LoadFromStream(TStream* Stream)
         std::vector<TRecord> Records(Count);
         for (TRecord& R : Records) {
             const Byte Kind = ReadValue<Byte>(Stream);
-            if (Kind > mkDrawText)
+            if (Kind > (WithPictures ? mkPicture : mkDrawText))
                 throw EInvalidGraphic(u"Unknown metafile record");
             R.Kind = TKind(Kind);
             R.BrushColor = ReadValue<TColor>(Stream);
@@ -111,6 +151,11 @@ void TMetafile::LoadFromStream(TStream* Stream)
                 if (R.Points.size() != (R.Kind == mkTextOut ? 1u : 2u))
                     throw EInvalidGraphic(u"Damaged metafile text record");
             }
+            if (R.Kind == mkPicture) {
+                if (R.Points.size() != 2)
+                    throw EInvalidGraphic(u"Damaged metafile picture");
+                R.Picture = ReadPicture(Stream);
+            }
         }
         FWidth = W;
         FHeight = H;
@@ -122,7 +167,9 @@ void TMetafile::LoadFromStream(TStream* Stream)
 
 void TMetafile::SaveToStream(TStream* Stream)
 {
-    Stream->WriteBuffer(Magic, 4);
+    const bool WithPictures =
+        std::any_of(FRecords.begin(), FRecords.end(), [](const TRecord& R) { return R.Kind == mkPicture; });
+    Stream->WriteBuffer(WithPictures ? MagicWithPictures : Magic, 4);
     WriteValue<Integer>(Stream, FWidth);
     WriteValue<Integer>(Stream, FHeight);
     WriteValue<Cardinal>(Stream, Cardinal(FRecords.size()));
@@ -147,6 +194,8 @@ void TMetafile::SaveToStream(TStream* Stream)
             WriteValue<TColor>(Stream, R.FontColor);
             WriteValue<Byte>(Stream, Byte(R.FontQuality));
         }
+        if (R.Kind == mkPicture)
+            WritePicture(Stream, R.Picture.get());
     }
 }
 
@@ -203,6 +252,11 @@ void TMetafile::Draw(TBitmap* Dest, const TRect& Rect)
             }
             break;
         }
+        case mkPicture:
+            if (Points.size() == 2 && R.Picture)
+                C->StretchDraw(::Rect(Points[0].X, Points[0].Y, Points[1].X, Points[1].Y),
+                    const_cast<TPngImage*>(R.Picture.get()));
+            break;
         }
     }
 }
@@ -304,4 +358,47 @@ void TMetafileCanvas::RecordText(TMetafile::TKind Kind, std::span<const TPoint> 
     R.FontStyle = Font()->Style();
     R.FontColor = Font()->Color();
     R.FontQuality = Font()->Quality();
+}
+
+void TMetafileCanvas::RecordPicture(const TRect& R, std::shared_ptr<const TPngImage> Picture)
+{
+    if (!FMetafile || R.IsEmpty())
+        return;
+    const TPoint P[2] = { { R.Left, R.Top }, { R.Right, R.Bottom } };
+    Record(TMetafile::mkPicture, P);
+    FMetafile->LastRecord().Picture = std::move(Picture);
+}
+
+void TMetafileCanvas::Draw(Integer X, Integer Y, TGraphic* Graphic)
+{
+    if (Graphic && !Graphic->Empty())
+        StretchDraw(::Rect(X, Y, X + Graphic->Width(), Y + Graphic->Height()), Graphic);
+}
+
+void TMetafileCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
+{
+    if (!FMetafile || !Graphic || Graphic->Empty() || R.IsEmpty())
+        return;
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    if (DynamicCast<TPngImage>(Graphic) || DynamicCast<TBitmap>(Graphic)) {
+        // Kept as they are, transparency and all.
+        Png->Assign(Graphic);
+    } else {
+        Png->Assign(GraphicOnWhite(Graphic).get());
+    }
+    RecordPicture(R, SharedPng(std::move(Png)));
+}
+
+void TMetafileCanvas::CopyRect(const TRect& DestRect, TCanvas* Source, const TRect& SourceRect)
+{
+    if (!FMetafile || !Source || !Source->Bitmap() || SourceRect.IsEmpty())
+        return;
+    // The source's pixels as they are now, since the source may change.
+    TOwnedPtr<TBitmap> Copy(MakeOwned<TBitmap>());
+    Copy->SetSize(SourceRect.Width(), SourceRect.Height());
+    Copy->Fill(clWhite);
+    Copy->Canvas()->CopyRect(::Rect(0, 0, SourceRect.Width(), SourceRect.Height()), Source, SourceRect);
+    TOwnedPtr<TPngImage> Png(MakeOwned<TPngImage>());
+    Png->Assign(Copy.get());
+    RecordPicture(DestRect, SharedPng(std::move(Png)));
 }

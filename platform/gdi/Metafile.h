@@ -10,12 +10,17 @@
 //     Mf->Draw(Bmp, Rect(0, 0, 400, 400));     // four times as large
 //
 // The calls are kept with the brush and pen they were made with (colours
-// and styles; a brush pattern is not kept), text with its font, and stored in our own stream
-// form ("XMF1"). Enhanced metafiles of the operating system are not read:
-// loading one raises EInvalidGraphic.
+// and styles; a brush pattern is not kept), text with its font (underline
+// and strike-out too), pictures as PNG copies, and stored in our own
+// stream form: "XMF2", or "XMF1" (which older readers take) when there is
+// no picture; both read. Enhanced metafiles of the operating system are
+// not read: loading one raises EInvalidGraphic.
 #pragma once
 #include "gdi/Canvas.h"
+#include <memory>
 #include <vector>
+
+class TPngImage;
 
 class TMetafile : public TGraphic {
     X_CLASS(TMetafile, TGraphic)
@@ -23,8 +28,9 @@ public:
     void Create() override { }
 
     // One recorded call. Rectangles and lines keep two points; TextOut
-    // its point, DrawText its rectangle as two points.
-    enum TKind : Byte { mkFillRect, mkRectangle, mkLine, mkPolyline, mkPolygon, mkTextOut, mkDrawText };
+    // its point, DrawText its rectangle and a picture its target
+    // rectangle as two points.
+    enum TKind : Byte { mkFillRect, mkRectangle, mkLine, mkPolyline, mkPolygon, mkTextOut, mkDrawText, mkPicture };
     struct TRecord {
         TKind Kind = mkFillRect;
         TColor BrushColor = clWhite;
@@ -41,6 +47,8 @@ public:
         TFontStyles FontStyle = 0;
         TColor FontColor = clBlack;
         TFontQuality FontQuality = fqDefault;
+        // Picture records only; shared by copies of the metafile, never changed.
+        std::shared_ptr<const TPngImage> Picture;
     };
 
     void LoadFromStream(TStream* Stream) override;
@@ -67,7 +75,7 @@ private:
 };
 
 // A canvas that records its calls into a metafile (borrowed) instead of
-// drawing. Copies and pictures are not recorded.
+// drawing. Pictures and copies from other canvases are kept as pictures.
 class TMetafileCanvas : public TCanvas {
     X_CLASS(TMetafileCanvas, TCanvas)
 public:
@@ -80,12 +88,13 @@ public:
     void Polygon(std::span<const TPoint> Points) override;
     void TextOut(Integer X, Integer Y, const String& Text) override;
     Integer DrawText(const String& Text, TRect& R, Cardinal Format) override;
-    void CopyRect(const TRect&, TCanvas*, const TRect&) override { }
-    void Draw(Integer, Integer, TGraphic*) override { }
-    void StretchDraw(const TRect&, TGraphic*) override { }
+    void CopyRect(const TRect& DestRect, TCanvas* Source, const TRect& SourceRect) override;
+    void Draw(Integer X, Integer Y, TGraphic* Graphic) override;
+    void StretchDraw(const TRect& R, TGraphic* Graphic) override;
 
 private:
     void Record(TMetafile::TKind Kind, std::span<const TPoint> Points);
     void RecordText(TMetafile::TKind Kind, std::span<const TPoint> Points, const String& Text, Cardinal Format);
+    void RecordPicture(const TRect& R, std::shared_ptr<const TPngImage> Picture);
     TMetafile* FMetafile = nullptr;
 };

@@ -76,11 +76,6 @@ void FreeFn(png_structp, png_voidp Block)
     std::free(Block);
 }
 
-Cardinal BigEndian32(const png_byte* P)
-{
-    return Cardinal(P[0]) << 24 | Cardinal(P[1]) << 16 | Cardinal(P[2]) << 8 | Cardinal(P[3]);
-}
-
 void ReadFn(png_structp Png, png_bytep Data, size_t Count)
 {
     auto* St = static_cast<TPngState*>(png_get_io_ptr(Png));
@@ -101,7 +96,7 @@ void ReadFn(png_structp Png, png_bytep Data, size_t Count)
     // data before it reads it: a length the stream cannot hold (with the
     // checksum behind it) is refused here, before anything is allocated.
     if (Left >= 0 && Count == 8 && (png_get_io_state(Png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR &&
-        Int64(BigEndian32(Data)) + 4 > Left)
+        Int64(PngUInt32(Data)) + 4 > Left)
         png_error(Png, "PNG chunk longer than the data left");
 }
 
@@ -744,4 +739,9 @@ void TPngImage::AssignTo(TPersistent* Dest)
         return;
     }
     inherited::AssignTo(Dest);
+}
+
+Cardinal PngUInt32(const Byte* P)
+{
+    return Cardinal(P[0]) << 24 | Cardinal(P[1]) << 16 | Cardinal(P[2]) << 8 | Cardinal(P[3]);
 }

@@ -90,3 +90,6 @@ private:
     TPNGTransparencyMode FTransparencyMode = ptmNone;
     TColor FTransparentColor = 0;
 };
+
+// A big-endian 32-bit value, as PNG's chunk lengths and header fields are stored.
+Cardinal PngUInt32(const Byte* P);

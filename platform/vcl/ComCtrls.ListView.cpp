@@ -503,8 +503,20 @@ void TCustomListView::PaintIcons(TCanvas* C, const TRect& Rows)
         if (Box.Top >= Rows.Bottom)
             break;
         TListItem* Item = FItems->Item(Integer(I));
-        if (FLargeImages && Item->ImageIndex() >= 0)
-            FLargeImages->Draw(C, Box.Left + (Cell.cx - ImageW) / 2, Box.Top + 2, Item->ImageIndex(), FEnabled);
+        const bool Sel = Item == FSelected;
+        const TColor Mark = Focused() ? clHighlight : clBtnFace;
+        if (FLargeImages && Item->ImageIndex() >= 0) {
+            const TPoint At { Box.Left + (Cell.cx - ImageW) / 2, Box.Top + 2 };
+            // A selected picture stands on the selection colour: an item
+            // without a caption shows its selection there alone.
+            if (Sel) {
+                C->Brush()->SetColor(Mark);
+                C->FillRect({ At.X - 2, At.Y - 2, At.X + ImageW + 2, At.Y + ImageH + 2 });
+            }
+            FLargeImages->Draw(C, At.X, At.Y, Item->ImageIndex(), FEnabled);
+        }
+        if (Item->Caption().empty())
+            continue;
         // The caption under the image, broken into lines within the cell.
         TRect Text { Box.Left + 2, Box.Top + ImageH + 4, Box.Right - 2, Box.Bottom };
         TRect Measured = Text;
@@ -513,9 +525,8 @@ void TCustomListView::PaintIcons(TCanvas* C, const TRect& Rows)
         const Integer W = std::min(Measured.Width(), Text.Width());
         const TRect Label { Text.Left + (Text.Width() - W) / 2 - 1, Text.Top, Text.Left + (Text.Width() + W) / 2 + 1,
             std::min(Text.Top + Measured.Height(), Text.Bottom) };
-        const bool Sel = Item == FSelected;
         if (Sel) {
-            C->Brush()->SetColor(Focused() ? clHighlight : clBtnFace);
+            C->Brush()->SetColor(Mark);
             C->FillRect(Label);
         }
         C->Brush()->SetStyle(bsClear);

@@ -145,6 +145,10 @@ void TScrollingWinControl::SetAutoScroll(bool Value)
 
 void TScrollingWinControl::AlignControls(TControl* AControl, TRect& Rect)
 {
+    // Aligned children lie in the scrolled content, not in the window:
+    // aligning again must not bring them back to the top.
+    Rect = { Rect.Left - FHorzScrollBar->Position(), Rect.Top - FVertScrollBar->Position(),
+        Rect.Right - FHorzScrollBar->Position(), Rect.Bottom - FVertScrollBar->Position() };
     inherited::AlignControls(AControl, Rect);
     UpdateScrollBars();
 }

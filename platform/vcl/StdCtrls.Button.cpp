@@ -4,6 +4,7 @@
 #include "vcl/StdCtrls.h"
 #include "vcl/Themes.h"
 #include "win/Input.h"
+#include "win/Metrics.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TButtonControl)
@@ -246,7 +247,7 @@ void TCustomCheckBox::Create(TComponent* AOwner)
 {
     inherited::Create(AOwner);
     FWidth = 97;
-    FHeight = 17;
+    FHeight = MulDiv(17, GetScreenDeviceCaps(LOGPIXELSX), DefaultScreenDPI);
     // The click is the state's change, not the library's press and release.
     FControlStyle.Exclude(csClickEvents);
 }
@@ -284,20 +285,22 @@ void TCustomCheckBox::Paint()
     C->Brush()->SetStyle(bsSolid);
     C->Brush()->SetColor(FColor);
     C->FillRect(R);
-    const Integer Box = 13;
+    TCustomStyleServices* Style = StyleServices();
+    const TThemedElementDetails Element = Style->GetElementDetails(FState == cbChecked ? teCheckBoxChecked : teCheckBoxUnchecked);
+    // The box grows with the screen's pixels per inch.
+    const Integer Box = std::max(Style->GetElementSize(Element).X, 1);
+    const Integer Inset = Box * 3 / 13;
     const bool BoxLeft = FAlignment == taRightJustify;
     const Integer BoxX = BoxLeft ? R.Left : R.Right - Box;
     const Integer BoxY = R.Top + (R.Height() - Box) / 2;
-    TCustomStyleServices* Style = StyleServices();
     const TRect BoxRect { BoxX, BoxY, BoxX + Box, BoxY + Box };
-    Style->DrawElement(C, Style->GetElementDetails(FState == cbChecked ? teCheckBoxChecked : teCheckBoxUnchecked),
-        BoxRect);
+    Style->DrawElement(C, Element, BoxRect);
     auto Fill = [&](TRect Area, TColor Color) {
         C->Brush()->SetColor(Color);
         C->FillRect(Area);
     };
     if (FState == cbGrayed)
-        Fill({ BoxX + 3, BoxY + 3, BoxX + Box - 3, BoxY + Box - 3 }, clGrayText);
+        Fill({ BoxX + Inset, BoxY + Inset, BoxX + Box - Inset, BoxY + Box - Inset }, clGrayText);
     if (FPressed || !FEnabled)
         // A pressed or disabled box is shaded inside.
         Fill({ BoxX + 1, BoxY + 1, BoxX + Box - 1, BoxY + 2 }, clBtnFace);

@@ -4,6 +4,7 @@
 #include "vcl/ComCtrls.h"
 #include "vcl/Forms.h"
 #include "vcl/StdCtrls.h"
+#include "win/Metrics.h"
 #include <algorithm>
 
 X_REGISTER_CLASS(TCustomStyleServices)
@@ -81,6 +82,16 @@ TColor TSystemStyleServices::GetStyleFontColor(TStyleFont Font) const
     }
 }
 
+namespace {
+
+// The check box of the system style: 13 pixels at 96 pixels per inch.
+Integer CheckBoxSize()
+{
+    return MulDiv(13, GetScreenDeviceCaps(LOGPIXELSX), DefaultScreenDPI);
+}
+
+}
+
 TPoint TSystemStyleServices::GetElementSize(const TThemedElementDetails& Details) const
 {
     switch (Details.Element) {
@@ -88,7 +99,7 @@ TPoint TSystemStyleServices::GetElementSize(const TThemedElementDetails& Details
     case teTreeViewGlyphClosed:
     case teTreeViewGlyphOpened: return { 9, 9 };
     case teCheckBoxChecked:
-    case teCheckBoxUnchecked: return { 13, 13 };
+    case teCheckBoxUnchecked: return { CheckBoxSize(), CheckBoxSize() };
     case teHeaderSortArrowUp:
     case teHeaderSortArrowDown: return { 9, 5 };
     default: return { 0, 0 };
@@ -131,15 +142,21 @@ bool TSystemStyleServices::DrawElement(TCanvas* Canvas, const TThemedElementDeta
     }
     case teCheckBoxChecked:
     case teCheckBoxUnchecked: {
-        const Integer X = R.Left + (R.Width() - 13) / 2, Y = R.Top + (R.Height() - 13) / 2;
-        Fill({ X, Y, X + 13, Y + 13 }, clBtnShadow);
-        Fill({ X + 1, Y + 1, X + 12, Y + 12 }, clWindow);
+        // The screen's size, smaller only where the rectangle is.
+        const Integer S = std::max(std::min({ CheckBoxSize(), R.Width(), R.Height() }), 0);
+        const Integer X = R.Left + (R.Width() - S) / 2, Y = R.Top + (R.Height() - S) / 2;
+        Fill({ X, Y, X + S, Y + S }, clBtnShadow);
+        Fill({ X + 1, Y + 1, X + S - 1, Y + S - 1 }, clWindow);
         if (Details.Element == teCheckBoxChecked) {
-            // A check mark: down from the left, then up to the right.
+            // A check mark: down from the left, then up to the right, laid
+            // out on 13 pixels and grown with the box.
             static constexpr Integer Mark[][2] = { { 3, 6 }, { 4, 7 }, { 5, 8 }, { 6, 7 }, { 7, 6 }, { 8, 5 },
                 { 9, 4 } };
+            auto At = [S](Integer N) { return N * S / 13; };
             for (const auto& P : Mark)
-                Fill({ X + P[0], Y + P[1], X + P[0] + 1, Y + P[1] + 2 }, clWindowText);
+                Fill({ X + At(P[0]), Y + At(P[1]), X + std::max(At(P[0] + 1), At(P[0]) + 1),
+                         Y + std::max(At(P[1] + 2), At(P[1]) + 2) },
+                    clWindowText);
         }
         break;
     }

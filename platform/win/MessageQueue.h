@@ -233,6 +233,8 @@ void ExposeInParent(const TWindowRef& Window, const RECT& Area);
 // The window's area (window coordinates) in its top-level window's
 // coordinates, cut to every ancestor's client area.
 RECT AreaInTopLevel(const TWindowRef& Window, const RECT& Area);
+// Nothing of the window lies inside its parents' client areas.
+bool WhollyClipped(const TWindowRef& Window);
 void InvalidateWindow(const TWindowRef& Window, const RECT& Area, bool Erase);
 // The next window of the queue to get WM_PAINT, passing the filter.
 HWND NextPaintWindow(TThreadQueue& Queue, HWND Wnd, UINT Min, UINT Max);

@@ -261,7 +261,7 @@ void Compose(const TWindowRef& Top)
 
 void PaintNow(const TWindowRef& Window, bool Children)
 {
-    if (!Window->Update.Empty() && ReallyVisible(*Window))
+    if (!Window->Update.Empty() && ReallyVisible(*Window) && !WhollyClipped(Window))
         SendMessage(Window->Handle, WM_PAINT, 0, 0);
     if (!Children || !Window->Alive)
         return;
@@ -356,10 +356,17 @@ void ExposeInParent(const TWindowRef& Window, const RECT& Area)
         Redraw(Parent, &Area, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+bool WhollyClipped(const TWindowRef& Window)
+{
+    return RectEmpty(AreaInTopLevel(Window, Window->WindowArea()));
+}
+
 void InvalidateWindow(const TWindowRef& Window, const RECT& Area, bool Erase)
 {
     const RECT R = RectIntersection(Area, Window->WindowArea());
-    if (RectEmpty(R))
+    // A window outside its parents' client areas (a panel scrolled out of
+    // sight) has nothing to paint; coming back into view invalidates it.
+    if (RectEmpty(R) || WhollyClipped(Window))
         return;
     Window->Update.Include(R);
     Window->Erase = Window->Erase || Erase;
@@ -371,6 +378,11 @@ HWND NextPaintWindow(TThreadQueue& Queue, HWND Wnd, UINT Min, UINT Max)
 {
     for (auto It = Queue.NeedPaint.begin(); It != Queue.NeedPaint.end();) {
         TWindowRef Window = It->second.lock();
+        if (Window && Window->Alive && !Window->Update.Empty() && WhollyClipped(Window)) {
+            // Moved out of sight since it was invalidated.
+            Window->Update.Clear();
+            Window->Erase = false;
+        }
         if (!Window || !Window->Alive || Window->Update.Empty()) {
             It = Queue.NeedPaint.erase(It);
             continue;

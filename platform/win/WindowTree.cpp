@@ -169,6 +169,13 @@ bool PlaceWindow(const TWindowRef& Window, HWND InsertAfter, Integer X, Integer 
         Uncover(Window, Old, New, Restacked);
     if (!Window->Parent && Window->HasSurface && !FromScreen && (Moved || Sized))
         Presenter().SetBounds(Window->Handle, Window->Rect);
+    // A window shown while it had no size got no surface: it gets one
+    // with its first size, else it would stay off the screen for good.
+    if (!Window->Parent && !Window->HasSurface && WasVisible && Sized && !(Pos.flags & SWP_HIDEWINDOW)) {
+        EnsureSurface(Window);
+        if (Window->HasSurface)
+            Presenter().ShowWindow(Window->Handle, SW_SHOWNA);
+    }
     if (Pos.flags & SWP_SHOWWINDOW)
         ShowWindow(Window->Handle, (Pos.flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (Pos.flags & SWP_HIDEWINDOW)

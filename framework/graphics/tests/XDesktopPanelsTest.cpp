@@ -126,6 +126,10 @@ TEST_F(DesktopPanels, ASpotOnTheDesktopThatNeverTakesActivation)
     EXPECT_TRUE(Ex & WS_EX_TRANSPARENT);
     EXPECT_TRUE(Ex & WS_EX_NOACTIVATE);
     EXPECT_EQ(GetAncestor(P->Handle(), GA_ROOT), P->Handle()); // top-level
+    // Made (and shown) before it had a size, it still reaches the screen.
+    EXPECT_TRUE(Presenter.IsSpot(P->Handle()));
+    EXPECT_TRUE(Presenter.IsShown(P->Handle()));
+    EXPECT_EQ(Presenter.Bounds(P->Handle()), (RECT { 100, 100, 180, 140 }));
     EXPECT_EQ(HWND(GetWindowLongPtr(P->Handle(), GWLP_HWNDPARENT)), DesktopPanelOwner()->Window());
     // The panel keeps its own copy of the hit item.
     EXPECT_EQ(P->HitItem()->Command(), u"open");

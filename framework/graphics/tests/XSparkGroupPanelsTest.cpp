@@ -71,6 +71,26 @@ TEST_F(GroupPanels, TheCaptionBarIsLaidOutByTheScreensDpi)
     EXPECT_EQ(Bar->RollUpButton()->Glyph()->Width(), RollUpArrowGlyph(false)->Width());
 }
 
+TEST_F(GroupPanels, TheRollGlyphAndTheCheckBoxGrowWithTheScreensDpi)
+{
+    for (Integer Dpi : { 96, 120, 144 }) {
+        TScopedDpi Scaled(Dpi);
+        auto* G = New<TXGroupPanel>(Form);
+        G->SetBounds(10, 120, 200, 60);
+        G->SetParent(Form);
+        for (bool RolledUp : { false, true }) {
+            G->SetRollUpState(RolledUp);
+            TBitmap* Glyph = G->ToolPanel()->RollUpButton()->Glyph();
+            EXPECT_EQ(Glyph->Width(), MulDiv(9, Dpi, 96)) << Dpi;
+            EXPECT_EQ(Glyph->Height(), MulDiv(9, Dpi, 96)) << Dpi;
+            // The see-through corner stays exactly the see-through colour.
+            EXPECT_EQ(Glyph->Pixel(0, Glyph->Height() - 1), TColor(0xFF00FF)) << Dpi;
+        }
+        EXPECT_EQ(G->ToolPanel()->CheckBox()->Height(), MulDiv(17, Dpi, 96)) << Dpi;
+        G->Free();
+    }
+}
+
 TEST_F(GroupPanels, RollingUpAndDownKeepsTheFullHeight)
 {
     const Integer Bar = Group->ToolPanel()->Height();

@@ -1,8 +1,10 @@
 #include "vcl/tests/ControlTestSupport.h"
+#include "GradientJpeg.h"
 #include "ScopedDpi.h"
 #include "core/XCore.Engine.Observers.h"
 #include "gdi/Icon.h"
 #include "gdi/JpegImage.h"
+#include "graphics/XImageCtrls.h"
 #include "graphics/XSpark.Skin.Data.Win.h"
 #include "graphics/XSpark.VCL.Images.h"
 #include "win/Metrics.h"
@@ -371,4 +373,109 @@ TEST_F(PictureControls, GalleryOfPlacementsAndFramesAt96And144Dpi)
         }
     }
     ::Screen->SetPixelsPerInch(96);
+}
+
+TEST_F(PictureControls, TheImageListViewShowsEachPictureAsAnIconAndAnEmptyOneForWhatDoesNotDraw)
+{
+    TOwnedPtr<TXImageCollection> Pictures(New<TXImageCollection>(TXImageItem::StaticClass()));
+    for (TPictureKind Kind : { pkPng, pkJpeg, pkIcon, pkBitmap }) {
+        TOwnedPtr<TXImageObject> P = StoredPicture(Kind, 40, 20);
+        Pictures->Add()->ImageData()->Assign(P.get());
+    }
+    Pictures->Add(); // no picture at all
+    const TColor Ground = ColorToRGB(clWindow);
+    auto* View = New<TXImageListView>(Form);
+    View->SetParent(Form);
+    View->SetBounds(10, 10, 300, 200);
+    View->ImageBorder()->SetLeft(3);
+    View->ImageBorder()->SetRight(5);
+    View->ImageBorder()->SetTop(2);
+    View->ImageBorder()->SetBottom(4);
+    // Filling twice leaves one item per picture.
+    View->SetImages(Pictures.get());
+    View->SetImages(Pictures.get());
+    ASSERT_EQ(View->Items()->Count(), Pictures->Count());
+    EXPECT_EQ(View->Images()->Count(), Pictures->Count());
+    EXPECT_EQ(View->ViewStyle(), vsIcon);
+    EXPECT_EQ(View->LargeImages(), View->Images());
+    EXPECT_EQ(View->IconSpacing().cx, 32 + 3 + 5);
+    EXPECT_EQ(View->IconSpacing().cy, 32 + 2 + 4);
+    struct TCase {
+        const char* Name;
+        bool Picture; // the picture's colour at the icon's centre, else the empty ground
+    } const Cases[] = {
+        { "PNG", true }, { "JPEG", true }, { "icon", false }, { "bitmap", true }, { "nothing", false },
+    };
+    for (Integer I = 0; I < Pictures->Count(); ++I) {
+        const TCase& C = Cases[I];
+        TListItem* Item = View->Items()->Item(I);
+        EXPECT_EQ(Item->Data(), Pictures->Items(I)) << C.Name;
+        EXPECT_EQ(Item->ImageIndex(), I) << C.Name;
+        TOwnedPtr<TBitmap> Icon(MakeOwned<TBitmap>());
+        ASSERT_TRUE(View->Images()->GetBitmap(I, Icon.get())) << C.Name;
+        EXPECT_EQ(Icon->Width(), 32) << C.Name;
+        const TColor Centre = Icon->Pixel(16, 16) & 0xFFFFFF;
+        if (C.Picture) {
+            // Best fit: 32 x 16 across the middle, nothing above it.
+            for (Integer Shift : { 0, 8, 16 })
+                EXPECT_LE(std::abs(Integer((Centre >> Shift) & 0xFF) - Integer((PictureColor >> Shift) & 0xFF)), 8)
+                    << C.Name;
+            EXPECT_EQ(Icon->Pixel(16, 2) & 0xFFFFFF, Ground) << C.Name << ": best fit, the ground above";
+        }
+    }
+    // The program icon gives its own 32-pixel entry, not a thumbnail of
+    // another; the empty icon is the list's ground.
+    TOwnedPtr<TBitmap> IconEntry(MakeOwned<TBitmap>());
+    View->Images()->GetBitmap(2, IconEntry.get());
+    EXPECT_NE(IconEntry->Pixel(16, 16) & 0xFFFFFF, Ground);
+    EXPECT_EQ(IconEntry->Pixel(0, 0) & 0xFFFFFF, Ground) << "the icon's own see-through corner";
+    TOwnedPtr<TBitmap> Empty(MakeOwned<TBitmap>());
+    View->Images()->GetBitmap(4, Empty.get());
+    EXPECT_EQ(Empty->Pixel(16, 16) & 0xFFFFFF, Ground);
+    // A new size fills the view again; no collection empties it.
+    View->SetImageSize(48, 48);
+    EXPECT_EQ(View->Images()->Width(), 48);
+    EXPECT_EQ(View->IconSpacing().cx, 48 + 8);
+    EXPECT_EQ(View->Items()->Count(), Pictures->Count());
+    View->SetImages(nullptr);
+    EXPECT_EQ(View->Items()->Count(), 0);
+    EXPECT_EQ(View->Images()->Count(), 0);
+}
+
+TEST_F(PictureControls, GalleryOfTheImageListViewAt96And144Dpi)
+{
+    TOwnedPtr<TXImageCollection> Pictures(New<TXImageCollection>(TXImageItem::StaticClass()));
+    for (Byte Tint : { 0, 120, 240 })
+        ASSERT_TRUE(PixelTest::LoadGradientJpeg(Pictures->Add()->ImageData(), 640, 480, Tint));
+    for (TPictureKind Kind : { pkPng, pkIcon }) {
+        TOwnedPtr<TXImageObject> P = StoredPicture(Kind, 60, 30);
+        Pictures->Add()->ImageData()->Assign(P.get());
+    }
+    Pictures->Add();
+    for (Integer Dpi : { 96, 144 }) {
+        TScopedDpi Scaled(Dpi);
+        auto Px = [Dpi](Integer N) { return MulDiv(N, Dpi, 96); };
+        TOwnedPtr<TForm> Host(MakeOwned<TForm>(nullptr));
+        Host->SetBounds(100, 100, Px(300), Px(130));
+        Host->SetColor(clBtnFace);
+        auto* View = New<TXImageListView>(Host.get());
+        View->SetParent(Host.get());
+        View->SetBounds(Px(8), Px(8), Px(280), Px(110));
+        for (Integer Side = 0; Side < 4; ++Side)
+            View->ImageBorder()->SetWidth(Side, Word(Px(6)));
+        View->SetImageSize(Px(32), Px(32));
+        View->SetImages(Pictures.get());
+        View->SetItemIndex(1);
+        Host->Show();
+        View->SetFocus();
+        Pump();
+        TOwnedPtr<TBitmap> Bmp(MakeOwned<TBitmap>());
+        ASSERT_TRUE(GetWindowBitmap(Host->Handle(), Bmp.get()));
+        SavePicture(Host->Handle(), "image-list-view-" + std::to_string(Dpi) + ".png");
+        // A picture's icon shows where its cell is: its colours, not the ground.
+        const TPoint Origin { View->Left(), View->Top() };
+        EXPECT_NE(Bmp->Pixel(Origin.X + Px(2) + Px(6) + Px(16), Origin.Y + Px(2) + Px(6) + Px(16)) & 0xFFFFFF,
+            ColorToRGB(clWindow));
+        View->SetImages(nullptr);
+    }
 }

@@ -283,3 +283,42 @@ TEST_F(Panels, TheGalleryOfButtonsCheckBoxesLabelsAndBevels)
     EXPECT_EQ(PixelAt({ 10, 90 }), ColorToRGB(cl3DDkShadow));
     EXPECT_EQ(PixelAt({ 110, 30 }), ColorToRGB(clBtnHighlight));
 }
+
+TEST_F(Panels, CheckBoxesGrowWithTheScreensPixelsPerInch)
+{
+    Form->SetColor(clBtnFace);
+    struct TCase {
+        Integer Dpi;
+        Integer Box, Height;
+    } const Cases[] = { { 96, 13, 17 }, { 120, 16, 21 }, { 144, 20, 26 } };
+    for (const TCase& C : Cases) {
+        SetScreenDPI(C.Dpi, C.Dpi);
+        auto* Check = New<TCheckBox>(Form);
+        Check->SetParent(Form);
+        Check->SetLeft(10);
+        Check->SetCaption(u"Scaled");
+        Check->SetAlignment(taRightJustify);
+        Check->SetChecked(true);
+        EXPECT_EQ(Check->Height(), C.Height) << C.Dpi;
+        Form->Show();
+        Pump();
+        // The box's frame in the shadow colour, as wide as the screen asks.
+        const Integer Mid = Check->Top() + Check->Height() / 2;
+        Integer Left = -1, Right = -1;
+        for (Integer X = 10; X < 10 + Check->Width(); ++X)
+            if (PixelAt({ X, Mid }) == ColorToRGB(clBtnShadow)) {
+                if (Left < 0)
+                    Left = X;
+                Right = X;
+            }
+        EXPECT_EQ(Right - Left + 1, C.Box) << C.Dpi;
+        // The check mark grew with it: its lowest point near the box's middle.
+        Integer Marked = 0;
+        for (Integer Y = Check->Top(); Y < Check->Top() + Check->Height(); ++Y)
+            for (Integer X = Left; X <= Right; ++X)
+                Marked += PixelAt({ X, Y }) == ColorToRGB(clWindowText);
+        EXPECT_GE(Marked, 14 * C.Box * C.Box / 169) << C.Dpi;
+        Check->Free();
+    }
+    SetScreenDPI(96, 96);
+}

@@ -135,6 +135,87 @@ TEST_F(ScrollBoxes, ScrollByMovesChildrenWithTheirPixelsAndPaintsOnlyTheStrip)
     EXPECT_EQ(Content->Top(), 0);
 }
 
+TEST_F(ScrollBoxes, AlignedChildrenScrollWithTheContentAndStayWhereTheyAreWhenAlignedAgain)
+{
+    Content->Hide();
+    std::vector<TProbePanel*> Rows;
+    for (TColor C : { TColor(0xC04040), TColor(0x40C040), TColor(0x4040C0), TColor(0xC0C040) }) {
+        TProbePanel* Row = Add<TProbePanel>(Box, { 0, 1000, 50, 1100 }, C);
+        Row->SetAlign(alTop);
+        Rows.push_back(Row);
+    }
+    Pump();
+    ASSERT_TRUE(Box->VertScrollBar()->IsScrollBarVisible());
+    EXPECT_EQ(Box->VertScrollBar()->Range(), 400);
+    EXPECT_FALSE(Box->HorzScrollBar()->IsScrollBarVisible()) << "aligned rows take the client width";
+    auto Tops = [&] {
+        std::vector<Integer> T;
+        for (TProbePanel* Row : Rows)
+            T.push_back(Row->Top());
+        return T;
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Step;
+        std::vector<Integer> Tops;
+    } const Cases[] = {
+        { "scrolled by 130", [&] { Box->VertScrollBar()->SetPosition(130); }, { -130, -30, 70, 170 } },
+        { "aligned again", [&] { Box->Realign(); }, { -130, -30, 70, 170 } },
+        { "a row grows", [&] { Rows[0]->SetHeight(120); }, { -130, -10, 90, 190 } },
+        { "the box widens", [&] { Box->SetWidth(260); }, { -130, -10, 90, 190 } },
+        { "back to the top", [&] { Box->VertScrollBar()->SetPosition(0); }, { 0, 120, 220, 320 } },
+    };
+    for (const TCase& C : Cases) {
+        C.Step();
+        Pump();
+        EXPECT_EQ(Tops(), C.Tops) << C.Name;
+        EXPECT_EQ(Rows[0]->Width(), Box->ClientWidth()) << C.Name;
+    }
+    // What shows is the scrolled content.
+    Box->VertScrollBar()->SetPosition(130);
+    Pump();
+    const TRect Client = BoxClient();
+    EXPECT_EQ(PixelAt({ Client.Left + 5, Client.Top + 5 }), 0x40C040u);
+}
+
+TEST_F(ScrollBoxes, AChildScrolledWhollyOutOfSightIsNotPainted)
+{
+    Content->SetBounds(0, 0, 150, 100);
+    TProbePanel* Below = Add<TProbePanel>(Box, { 0, 400, 150, 500 }, 0x40C040);
+    Pump();
+    struct TCase {
+        const char* Name;
+        Integer Position;
+        bool ContentPaints, BelowPaints;
+    } const Cases[] = {
+        { "at the top", 0, true, false },
+        { "both out of sight", 200, false, false },
+        { "the lower one in view", 400, false, true },
+    };
+    for (const TCase& C : Cases) {
+        Box->VertScrollBar()->SetPosition(C.Position);
+        Pump();
+        const Integer ContentPaints = Content->Paints, BelowPaints = Below->Paints;
+        Content->Invalidate();
+        Below->Invalidate();
+        Pump();
+        EXPECT_EQ(Content->Paints > ContentPaints, C.ContentPaints) << C.Name;
+        EXPECT_EQ(Below->Paints > BelowPaints, C.BelowPaints) << C.Name;
+    }
+    // Invalidated while in view, scrolled out before the paint came.
+    Below->Invalidate();
+    Box->VertScrollBar()->SetPosition(0);
+    const Integer Before = Below->Paints;
+    Pump();
+    EXPECT_EQ(Below->Paints, Before);
+    // Brought back, it paints what shows.
+    Box->VertScrollBar()->SetPosition(400);
+    Pump();
+    EXPECT_GT(Below->Paints, Before);
+    const TRect Client = BoxClient();
+    EXPECT_EQ(PixelAt({ Client.Left + 5, Client.Top + Below->Top() + 5 }), 0x40C040u);
+}
+
 TEST_F(ScrollBoxes, TheWheelScrollsTheVerticalBarElseTheHorizontal)
 {
     const TRect C = BoxClient();
