@@ -18,7 +18,6 @@
 #include <span>
 #include <vector>
 
-X_EXCEPTION(EOutOfResources, Exception)
 
 struct TIconEntry {
     Integer Width = 0; // a size byte of 0 stands for 256

@@ -153,6 +153,27 @@ bool TRichEditor::ReplaceSel(StringView Text)
     return true;
 }
 
+bool TRichEditor::ReplaceSelDocument(const TRichDocument& Doc)
+{
+    const Integer Start = SelStart(), End = Start + SelLength();
+    if (!AllowChange(Start, End))
+        return false;
+    Remember(Start, End, Doc.Length());
+    FDoc.Delete(Start, End - Start);
+    FDoc.InsertDocument(Start, Doc);
+    FAnchor = FCaret = Start + Doc.Length();
+    FPending.reset();
+    DetectUrls(Start, FCaret);
+    return true;
+}
+
+void TRichEditor::SetDefaultFormat(const TRichCharFormat& Format, Cardinal Mask)
+{
+    FDoc.SetDefaultFormat(Format, Mask);
+    if (FDoc.Length() == 0)
+        FPending.reset();
+}
+
 bool TRichEditor::Undo()
 {
     if (FUndo.empty())

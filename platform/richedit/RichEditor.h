@@ -9,17 +9,10 @@
 //     Ed.Undo();                                  // "see" upright again
 #pragma once
 #include "richedit/RichDocument.h"
+#include "win/Input.h" // the keys it takes: the platform's virtual-key numbers
 #include <functional>
 #include <optional>
 
-// Keys the editor takes (the platform's virtual-key numbers).
-constexpr Word VK_BACK = 0x08;
-constexpr Word VK_RETURN = 0x0D;
-constexpr Word VK_END = 0x23;
-constexpr Word VK_HOME = 0x24;
-constexpr Word VK_LEFT = 0x25;
-constexpr Word VK_RIGHT = 0x27;
-constexpr Word VK_DELETE = 0x2E;
 
 class TRichEditor {
 public:
@@ -52,6 +45,10 @@ public:
     // The selection replaced by Text in the insertion format, the caret
     // after it. False when protected text refused the change.
     bool ReplaceSel(StringView Text);
+    // The selection replaced by a whole document with its own formats.
+    bool ReplaceSelDocument(const TRichDocument& Doc);
+    // The format of text in an empty document, and of what is typed there.
+    void SetDefaultFormat(const TRichCharFormat& Format, Cardinal Mask);
     // Keys: the caret keys (Shift extends), Back, Delete, Return, and with
     // Ctrl B, I, U, Z and A. True when the key was the editor's.
     bool KeyDown(Word Key, bool Shift, bool Ctrl);
@@ -71,6 +68,9 @@ public:
     void MouseDown(Integer Pos);
     void MouseUp(Integer Pos);
 
+    // The range of the link at Pos, or nothing.
+    std::optional<std::pair<Integer, Integer>> LinkAt(Integer Pos) const;
+
     TProtectChange OnProtectChange;
     TLinkClick OnURLClick;
 
@@ -86,8 +86,6 @@ private:
     void RememberParas(Integer Start, Integer End);
     void Replace(Integer Start, Integer End, StringView Text, const TRichCharFormat& Format);
     void DetectUrls(Integer Start, Integer End);
-    // The range of the link at Pos, or nothing.
-    std::optional<std::pair<Integer, Integer>> LinkAt(Integer Pos) const;
 
     TRichDocument FDoc;
     Integer FAnchor = 0, FCaret = 0;

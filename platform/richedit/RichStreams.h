@@ -11,7 +11,6 @@
 
 class TStream;
 
-X_EXCEPTION(EOutOfResources, EOutOfMemory)
 
 // The encoding a byte-order mark at the start of Head announces: UTF-16
 // little- or big-endian, UTF-8, or 0 when there is none (the ANSI page).

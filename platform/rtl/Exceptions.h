@@ -30,6 +30,8 @@ X_EXCEPTION(EListError, Exception)
 X_EXCEPTION(EArgumentException, Exception)
 X_EXCEPTION(EArgumentOutOfRangeException, EArgumentException)
 X_EXCEPTION(EOutOfMemory, Exception)
+// A resource of the system (a picture handle, a stream the control reads) ran out or failed.
+X_EXCEPTION(EOutOfResources, EOutOfMemory)
 X_EXCEPTION(EInvalidCast, Exception)
 X_EXCEPTION(EInvalidOperation, Exception)
 X_EXCEPTION(EInvalidPointer, Exception)
