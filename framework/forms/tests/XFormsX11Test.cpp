@@ -45,6 +45,9 @@ protected:
     void TearDown() override
     {
         FreeAndNil(Dialog);
+        // The window manager keeps the release of the Alt it closed a window
+        // with; later tests in this process must not see Alt held.
+        PostInput(TInputEvent::KeyEvent(VK_MENU, false));
         TSkinnedFixture::TearDown();
         Session.reset();
         WindowManager.reset();
